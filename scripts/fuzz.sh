@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and sanitizers and runs each for SECONDS (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for f in build/fuzz/fuzz/fuzz_*; do
+  [ -x "$f" ] || continue
+  name=$(basename "$f")
+  corpus="build/fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds="fuzz/seeds/${name#fuzz_}"
+  echo "fuzz: running $name for ${seconds}s"
+  QT_QPA_PLATFORM=offscreen "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+    "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 3
+  test "${PIPESTATUS[0]}" -eq 0
+done
+echo "fuzz: all fuzzers ran clean"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing JexUI needs.
+# Idempotent: packages already present are left alone. Must run as root.
+set -euo pipefail
+
+PACKAGES=(
+  # tool chain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # Qt 6: widgets, D-Bus, multimedia
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev libgl-dev
+  qt6-qpa-plugins libqt6svg6
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # stand-in core: speech and Braille tables
+  espeak-ng libespeak-ng-dev liblouis-dev liblouis-data
+  # X11 window work and the virtual display
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xtest0-dev xvfb xauth x11-utils
+  # session bus for the processes and their tests
+  dbus dbus-daemon
+  # fonts for a readable screen, tools for sounds and screenshots
+  fonts-dejavu-core sox imagemagick
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -36,6 +36,10 @@
 
 #include "core/base/error.h"
 
+namespace jex::err {
+constexpr int CannotCreateObject = 429;  // nobody serves the identifier
+}  // namespace jex::err
+
 namespace jex::automation {
 
 enum class CallKind { Get = 1, Method = 2, Put = 4 };

@@ -61,6 +61,7 @@ class Dispatchable : public Target, public std::enable_shared_from_this<Dispatch
   void property(const QString& name, Getter get, Putter put = {}, const QString& help = {});
   void indexed(const QString& name, int indexCount, IndexedGetter get, IndexedPutter put = {},
                const QString& help = {});
+  // maxArgs < 0: any number of arguments from minArgs on.
   void method(const QString& name, int minArgs, int maxArgs, Method fn, const QString& help = {});
   // The member answered for "" (the object's value).
   void defaultMember(const QString& name) { default_ = name; }
@@ -75,6 +76,7 @@ class Dispatchable : public Target, public std::enable_shared_from_this<Dispatch
     IndexedPutter iput;
     int indexCount = 0;
   };
+  void add(Entry e);
   QString className_;
   QString default_;
   QList<Entry> entries_;
@@ -82,8 +84,9 @@ class Dispatchable : public Target, public std::enable_shared_from_this<Dispatch
 };
 
 // A collection of values with Count, Item / item / ItemByIndex (1-based, or by key without
-// regard to case when keys were given), Items (all items as one QStringList), and the items
-// as its default member.
+// regard to case when keys were given), Items (all items as one QStringList), and Item
+// as its default member ("coll(2)" is "coll.Item(2)"). A bad position or an unknown key raises
+// Error 5; adding a key twice raises Error 457.
 class Collection : public Dispatchable {
  public:
   Collection();
@@ -93,6 +96,7 @@ class Collection : public Dispatchable {
   const QVariantList& items() const { return items_; }
 
  private:
+  int position(const QVariant& indexOrKey) const;  // 0-based; a string is a key
   QVariantList items_;
   QStringList keys_;
 };

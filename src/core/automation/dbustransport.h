@@ -1,0 +1,71 @@
+// Automation objects between processes over D-Bus.
+//
+// The bus name is the programmatic identifier: the core owns "corvane.application", JexUI owns
+// "JexUI.UI_Application"; each serves its root object at path "/". Every exported object
+// answers one generic interface, "org.jexui.Automation1":
+//
+//   Invoke(s member, i kind, av args) -> (v result, av argsOut)   kind as CallKind; argsOut
+//                                       carries the by-reference values back (method calls)
+//   Describe() -> (s className, a(sibbiis) members)               the member table with help
+//   Release(i count), AddRef(i count)                             no reply; reference counts
+//
+// Values travel as variants: s, i, b, d, as (a whole string list in one call), av (lists),
+// (so) for an object (bus unique name, path; "" for Nothing) and (y) for Empty (0) and Missing
+// (1). An Obj passed as an argument or returned is exported by the sending side at "/obj/<n>"
+// (the same object keeps its path) and arrives as a proxy; a proxy that comes home arrives as
+// the original local object. The exporting side keeps a strong reference while a peer holds
+// a proxy; proxies send Release when they die, and a peer that leaves the bus loses its
+// references.
+//
+// Errors of the remote object travel as the D-Bus error "org.jexui.Automation.Error" with the
+// message "<number>\n<description>" and are rethrown as jex::Error with the same number. A
+// vanished peer gives Error 462, a call that does not return in time err::Timeout.
+//
+// Calls block the calling (user-interface) thread for at most callTimeout() ms (3000 by
+// default) and keep serving incoming calls meanwhile, but no user input: the other side may
+// call back during the wait (the core raises the sink's HandleCmd while JexUI calls the core)
+// without deadlock, like a single-threaded apartment.
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+
+#include "core/automation/automation.h"
+
+namespace jex::automation::dbus {
+
+inline constexpr char kInterface[] = "org.jexui.Automation1";
+inline constexpr char kErrorName[] = "org.jexui.Automation.Error";
+
+// Serves root at "/" of conn and requests busName. False when the name is already owned
+// (another instance runs) or the connection is not usable.
+bool publish(const QString& busName, TargetPtr root, QDBusConnection conn = QDBusConnection::sessionBus());
+// Gives the name up and stops serving the root object.
+void unpublish(const QString& busName, QDBusConnection conn = QDBusConnection::sessionBus());
+bool isNameOwned(const QString& busName, QDBusConnection conn = QDBusConnection::sessionBus());
+// The root object of the owner of busName. Throws Error 429 when nobody owns the name.
+Obj connect(const QString& busName, QDBusConnection conn = QDBusConnection::sessionBus());
+
+// Time-out of every call in milliseconds (3000 by default).
+void setCallTimeout(int ms);
+int callTimeout();
+
+// Process-wide notices of the transport.
+class Bridge : public QObject {
+  Q_OBJECT
+ public:
+  static Bridge& instance();
+
+  // Number of objects this process currently exports on conn (root objects included).
+  int exportedCount(const QDBusConnection& conn) const;
+
+ signals:
+  // The owner of a name that connect() reached has left the bus (busName as passed to
+  // connect(); the unique name when a peer was reached only through passed objects).
+  void peerVanished(const QString& busName);
+
+ private:
+  Bridge() = default;
+};
+
+}  // namespace jex::automation::dbus

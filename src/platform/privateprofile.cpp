@@ -1,0 +1,594 @@
+#include "platform/privateprofile.h"
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <time.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace jex::platform {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Encoding
+
+enum class Encoding { Utf8, Utf16Le, CodePage };
+
+struct FileFormat {
+  Encoding encoding = Encoding::Utf8;
+  int codePage = 0;  // with Encoding::CodePage
+  bool bom = false;
+  bool crlf = true;
+};
+
+constexpr int kDefaultCodePage = 1252;
+
+QByteArray codePageName(int codePage) {
+  switch (codePage) {
+    case 932: return "Shift_JIS";
+    case 936: return "GBK";
+    case 949: return "windows-949";
+    case 950: return "Big5";
+    default: return "windows-" + QByteArray::number(codePage);
+  }
+}
+
+bool isAscii(const QByteArray& bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+QString decodeCodePage(const QByteArray& bytes, int codePage) {
+  QStringDecoder decoder(codePageName(codePage).constData());
+  if (!decoder.isValid()) {
+    WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(kDefaultCodePage), 5);
+    decoder = QStringDecoder(codePageName(kDefaultCodePage).constData());
+  }
+  return decoder.decode(bytes);
+}
+
+// Decodes the file's bytes and tells how the file is written.
+QString decodeFile(const QByteArray& bytes, int codePage, FileFormat& format) {
+  format = FileFormat{};
+  format.crlf = bytes.contains("\r\n") || !bytes.contains('\n');
+  if (bytes.startsWith("\xEF\xBB\xBF")) {
+    format.bom = true;
+    return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+  }
+  if (bytes.startsWith("\xFF\xFE")) {
+    format.encoding = Encoding::Utf16Le;
+    format.bom = true;
+    QStringDecoder decoder(QStringConverter::Utf16LE);
+    return decoder.decode(QByteArrayView(bytes).sliced(2));
+  }
+  if (codePage != 0 && isAscii(bytes)) {
+    format.encoding = Encoding::CodePage;
+    format.codePage = codePage;
+    return QString::fromLatin1(bytes);
+  }
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  QString text = utf8.decode(bytes);
+  if (!utf8.hasError()) return text;
+  format.encoding = Encoding::CodePage;
+  format.codePage = codePage != 0 ? codePage : kDefaultCodePage;
+  return decodeCodePage(bytes, format.codePage);
+}
+
+QByteArray encodeFile(const QString& text, const FileFormat& format, const QString& fileName) {
+  switch (format.encoding) {
+    case Encoding::Utf8:
+      return (format.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
+    case Encoding::Utf16Le: {
+      QStringEncoder encoder(QStringConverter::Utf16LE);
+      return QByteArray("\xFF\xFE") + QByteArray(encoder.encode(text));
+    }
+    case Encoding::CodePage: break;
+  }
+  QStringEncoder encoder(codePageName(format.codePage).constData());
+  if (!encoder.isValid()) encoder = QStringEncoder(codePageName(kDefaultCodePage).constData());
+  QByteArray bytes = encoder.encode(text);
+  if (encoder.hasError())
+    WriteLog(QStringLiteral("INI: characters not in code page %1 written as substitutes to %2")
+                 .arg(format.codePage).arg(fileName), 1);
+  return bytes;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parsed file
+
+QString fold(const QString& name) { return name.trimmed().toCaseFolded(); }
+
+struct Entry {
+  QString text;   // the trimmed line, as section reads return it
+  QString key;    // trimmed key name (the whole line when it has no "=")
+  QString value;  // trimmed value
+  int line = 0;
+  bool comment = false;
+};
+
+struct Section {
+  QString name;
+  int headerLine = -1;  // -1: the lines before the first header (never found by name)
+  int endLine = 0;      // first line after the section
+  int lastContentLine = -1;
+  std::vector<Entry> entries;
+  QHash<QString, int> keys;  // folded key -> first entry with that key
+
+  const Entry* find(const QString& key) const {
+    auto it = keys.constFind(fold(key));
+    return it == keys.constEnd() ? nullptr : &entries[static_cast<size_t>(*it)];
+  }
+};
+
+struct IniDoc {
+  QStringList lines;
+  std::vector<Section> sections;
+  QHash<QString, int> index;  // folded section name -> first section with that name
+  FileFormat format;
+
+  const Section* find(const QString& name) const {
+    auto it = index.constFind(fold(name));
+    return it == index.constEnd() ? nullptr : &sections[static_cast<size_t>(*it)];
+  }
+};
+
+using DocPtr = std::shared_ptr<const IniDoc>;
+
+std::shared_ptr<IniDoc> parse(QString text, const FileFormat& format) {
+  auto doc = std::make_shared<IniDoc>();
+  doc->format = format;
+  text.remove(QChar(0));
+  doc->lines = text.split(QLatin1Char('\n'));
+  if (!doc->lines.isEmpty() && doc->lines.last().isEmpty()) doc->lines.removeLast();
+  for (QString& line : doc->lines)
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+
+  Section current;  // the lines before the first header
+  auto close = [&](int end) {
+    current.endLine = end;
+    if (current.headerLine >= 0 && !doc->index.contains(fold(current.name)))
+      doc->index.insert(fold(current.name), static_cast<int>(doc->sections.size()));
+    doc->sections.push_back(std::move(current));
+  };
+  for (int i = 0; i < doc->lines.size(); ++i) {
+    const QString trimmed = doc->lines[i].trimmed();
+    if (trimmed.isEmpty()) continue;
+    if (trimmed.startsWith(QLatin1Char('['))) {
+      close(i);
+      current = Section{};
+      qsizetype end = trimmed.indexOf(QLatin1Char(']'));
+      current.name = (end < 0 ? trimmed.mid(1) : trimmed.mid(1, end - 1)).trimmed();
+      current.headerLine = i;
+      current.lastContentLine = i;
+      continue;
+    }
+    Entry entry;
+    entry.text = trimmed;
+    entry.line = i;
+    entry.comment = trimmed.startsWith(QLatin1Char(';'));
+    if (!entry.comment) {
+      qsizetype eq = trimmed.indexOf(QLatin1Char('='));
+      entry.key = eq < 0 ? trimmed : trimmed.left(eq).trimmed();
+      entry.value = eq < 0 ? QString() : trimmed.mid(eq + 1).trimmed();
+      QString folded = entry.key.toCaseFolded();
+      if (!current.keys.contains(folded)) current.keys.insert(folded, static_cast<int>(current.entries.size()));
+    }
+    current.lastContentLine = i;
+    current.entries.push_back(std::move(entry));
+  }
+  close(static_cast<int>(doc->lines.size()));
+  return doc;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading files, with the cache of parsed files
+
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  timespec mtime{};
+
+  bool operator==(const FileStamp& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec;
+  }
+  static FileStamp of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+  // A file changed in the last two seconds may change again unseen within the same time stamp.
+  bool recent() const {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec - mtime.tv_sec < 2 + (now.tv_nsec < mtime.tv_nsec ? 1 : 0);
+  }
+};
+
+struct CacheEntry {
+  QString fileName;
+  int codePage = 0;
+  FileStamp stamp;
+  DocPtr doc;
+  quint64 lastUse = 0;
+};
+
+constexpr size_t kCacheFiles = 8;
+
+class DocCache {
+ public:
+  DocPtr find(const QString& fileName, int codePage, const FileStamp& stamp) {
+    std::lock_guard lock(mutex_);
+    for (CacheEntry& e : entries_)
+      if (e.codePage == codePage && e.stamp == stamp && e.fileName == fileName) {
+        e.lastUse = ++clock_;
+        return e.doc;
+      }
+    return nullptr;
+  }
+  void store(const QString& fileName, int codePage, const FileStamp& stamp, DocPtr doc) {
+    std::lock_guard lock(mutex_);
+    dropLocked(fileName, codePage);
+    if (entries_.size() >= kCacheFiles) {
+      auto oldest = std::min_element(entries_.begin(), entries_.end(),
+                                     [](const CacheEntry& a, const CacheEntry& b) { return a.lastUse < b.lastUse; });
+      entries_.erase(oldest);
+    }
+    entries_.push_back(CacheEntry{fileName, codePage, stamp, std::move(doc), ++clock_});
+  }
+  void drop(const QString& fileName) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [&](const CacheEntry& e) { return e.fileName == fileName; });
+  }
+  void clear() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+  }
+
+ private:
+  void dropLocked(const QString& fileName, int codePage) {
+    std::erase_if(entries_, [&](const CacheEntry& e) { return e.fileName == fileName && e.codePage == codePage; });
+  }
+  std::mutex mutex_;
+  std::vector<CacheEntry> entries_;
+  quint64 clock_ = 0;
+};
+
+DocCache& cache() {
+  static DocCache instance;
+  return instance;
+}
+
+// Reads and parses the file; null when it does not exist or cannot be read.
+DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nullptr) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (file.exists()) WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), 5);
+    return nullptr;
+  }
+  struct stat st {};
+  if (fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  FileFormat format;
+  QString text = decodeFile(file.readAll(), codePage, format);
+  if (stampOut) *stampOut = FileStamp::of(st);
+  return parse(std::move(text), format);
+}
+
+DocPtr loadDoc(const QString& fileName, int codePage) {
+  if (fileName.isEmpty()) return nullptr;
+  struct stat st {};
+  if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return nullptr;
+  FileStamp stamp = FileStamp::of(st);
+  if (!stamp.recent())
+    if (DocPtr doc = cache().find(fileName, codePage, stamp)) return doc;
+  FileStamp readStamp;
+  DocPtr doc = readFile(fileName, codePage, &readStamp);
+  if (doc && !readStamp.recent()) cache().store(fileName, codePage, readStamp, doc);
+  return doc;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Buffers
+
+quint32 copyValue(const QString& value, QString& buffer, quint32 size) {
+  if (size == 0) return 0;
+  if (static_cast<quint32>(buffer.size()) < size) buffer.resize(size);
+  QChar* out = buffer.data();
+  quint32 n = std::min<quint32>(static_cast<quint32>(value.size()), size - 1);
+  std::copy_n(value.constData(), n, out);
+  out[n] = QChar(0);
+  return n;
+}
+
+// Each item followed by a NUL, the list by a second NUL; cut lists end with two NULs.
+quint32 copyList(const QStringList& items, QString& buffer, quint32 size) {
+  if (size == 0) return 0;
+  if (static_cast<quint32>(buffer.size()) < size) buffer.resize(size);
+  QChar* out = buffer.data();
+  if (size < 2) {
+    out[0] = QChar(0);
+    return 0;
+  }
+  quint32 pos = 0;
+  for (const QString& item : items) {
+    const quint32 len = static_cast<quint32>(item.size());
+    if (pos + len + 1 > size - 1) {  // item, its NUL and the final NUL must fit
+      quint32 room = size - 2 - pos;
+      std::copy_n(item.constData(), std::min(room, len), out + pos);
+      out[size - 2] = QChar(0);
+      out[size - 1] = QChar(0);
+      return size - 2;
+    }
+    std::copy_n(item.constData(), len, out + pos);
+    pos += len;
+    out[pos++] = QChar(0);
+  }
+  out[pos] = QChar(0);
+  if (pos == 0 && size > 1) out[1] = QChar(0);
+  return pos;
+}
+
+QStringList sectionNames(const IniDoc* doc) {
+  QStringList names;
+  if (doc)
+    for (const Section& s : doc->sections)
+      if (s.headerLine >= 0) names.append(s.name);
+  return names;
+}
+
+QString unquote(const QString& value) {
+  if (value.size() > 1 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+    return value.mid(1, value.size() - 2);
+  return value;
+}
+
+QString stripTrailingBlanks(QString s) {
+  qsizetype n = s.size();
+  while (n > 0 && (s[n - 1] == QLatin1Char(' ') || s[n - 1] == QLatin1Char('\t'))) --n;
+  s.truncate(n);
+  return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+constexpr int kLockWaitMs = 10000;
+constexpr int kStaleLockMs = 30000;
+
+bool hasLineBreak(const QString& s) {
+  return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')) || s.contains(QChar(0));
+}
+
+QString checkSectionName(const QString& name) {
+  if (hasLineBreak(name) || name.contains(QLatin1Char(']')))
+    return QStringLiteral("section name \"%1\" contains a line break or \"]\"").arg(name);
+  return {};
+}
+
+QString checkKeyName(const QString& key) {
+  const QString t = key.trimmed();
+  if (t.isEmpty()) return QStringLiteral("empty key name");
+  if (hasLineBreak(t) || t.contains(QLatin1Char('=')) || t.startsWith(QLatin1Char(';')) ||
+      t.startsWith(QLatin1Char('[')))
+    return QStringLiteral("key name \"%1\" cannot be written").arg(key);
+  return {};
+}
+
+void writeFailed(const QString& fileName, const QString& reason) {
+  WriteErrorLog(QStringLiteral("INI write %1: %2 %3").arg(fileName).arg(err::FileError).arg(reason));
+}
+
+// An edit of the file's lines; returns false (with a reason) when it cannot be made.
+using Edit = std::function<bool(QStringList& lines, const IniDoc& doc, QString& reason)>;
+
+bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
+  return trapped("WritePrivateProfile", false, [&] {
+    if (fileName.isEmpty()) {
+      writeFailed(fileName, QStringLiteral("no file name"));
+      return false;
+    }
+    const QFileInfo info(fileName);
+    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+      writeFailed(fileName, QStringLiteral("the file is read-only or not a file"));
+      return false;
+    }
+    QLockFile lock(fileName + QStringLiteral(".lock"));
+    lock.setStaleLockTime(kStaleLockMs);
+    if (!lock.tryLock(kLockWaitMs)) {
+      writeFailed(fileName, lock.error() == QLockFile::LockFailedError
+                                ? QStringLiteral("the file is locked by another process")
+                                : QStringLiteral("cannot create the lock file (folder read-only?)"));
+      return false;
+    }
+    std::shared_ptr<const IniDoc> doc = readFile(fileName, codePage);
+    if (!doc) {
+      if (QFileInfo::exists(fileName)) {
+        writeFailed(fileName, QStringLiteral("cannot read the file"));
+        return false;
+      }
+      doc = parse(QString(), FileFormat{});  // a new file: UTF-8, CR LF
+    }
+    QStringList lines = doc->lines;
+    QString reason;
+    if (!edit(lines, *doc, reason)) {
+      writeFailed(fileName, reason);
+      return false;
+    }
+    const QString eol = doc->format.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QString text = lines.join(eol);
+    if (!lines.isEmpty()) text += eol;
+
+    QSaveFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly)) {
+      writeFailed(fileName, out.errorString());
+      return false;
+    }
+    const QByteArray bytes = encodeFile(text, doc->format, fileName);
+    if (out.write(bytes) != bytes.size() || !out.commit()) {
+      writeFailed(fileName, out.errorString());
+      return false;
+    }
+    cache().drop(fileName);
+    return true;
+  });
+}
+
+// Where a new line of a section goes: after its last non-blank line.
+int insertionLine(const Section& s) { return s.lastContentLine + 1; }
+
+void appendSection(QStringList& lines, const QString& name, const QStringList& body) {
+  if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) lines.append(QString());
+  lines.append(QLatin1Char('[') + name + QLatin1Char(']'));
+  lines.append(body);
+}
+
+bool deleteSection(QStringList& lines, const IniDoc& doc, const QString& name) {
+  const QString wanted = fold(name);
+  for (auto it = doc.sections.rbegin(); it != doc.sections.rend(); ++it)
+    if (it->headerLine >= 0 && fold(it->name) == wanted)
+      lines.erase(lines.begin() + it->headerLine, lines.begin() + it->lastContentLine + 1);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+quint32 GetPrivateProfileString(const QString& appName, const QString& keyName, const QString& defaultValue,
+                                QString& returnedString, quint32 size, const QString& fileName, int codePage) {
+  return trapped("GetPrivateProfileString", quint32{0}, [&]() -> quint32 {
+    DocPtr doc = loadDoc(fileName, codePage);
+    if (appName.isNull()) return copyList(sectionNames(doc.get()), returnedString, size);
+    const Section* section = doc ? doc->find(appName) : nullptr;
+    if (keyName.isNull()) {
+      QStringList keys;
+      if (section)
+        for (const Entry& e : section->entries)
+          if (!e.comment) keys.append(e.key);
+      return copyList(keys, returnedString, size);
+    }
+    const Entry* entry = section ? section->find(keyName) : nullptr;
+    return copyValue(entry ? unquote(entry->value) : stripTrailingBlanks(defaultValue), returnedString, size);
+  });
+}
+
+qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint32 defaultValue,
+                            const QString& fileName, int codePage) {
+  return trapped("GetPrivateProfileInt", defaultValue, [&]() -> qint32 {
+    if (appName.isNull() || keyName.isNull()) return defaultValue;
+    DocPtr doc = loadDoc(fileName, codePage);
+    const Section* section = doc ? doc->find(appName) : nullptr;
+    const Entry* entry = section ? section->find(keyName) : nullptr;
+    const QString value = entry ? unquote(entry->value) : QString();
+    if (value.isEmpty()) return defaultValue;
+    qsizetype i = 0;
+    bool negative = false;
+    if (value[0] == QLatin1Char('-') || value[0] == QLatin1Char('+')) {
+      negative = value[0] == QLatin1Char('-');
+      ++i;
+    }
+    quint32 result = 0;  // wraps around like the 32-bit conversion of the system
+    for (; i < value.size() && value[i] >= QLatin1Char('0') && value[i] <= QLatin1Char('9'); ++i)
+      result = result * 10u + static_cast<quint32>(value[i].unicode() - u'0');
+    return static_cast<qint32>(negative ? 0u - result : result);
+  });
+}
+
+quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size,
+                                 const QString& fileName, int codePage) {
+  return trapped("GetPrivateProfileSection", quint32{0}, [&]() -> quint32 {
+    DocPtr doc = loadDoc(fileName, codePage);
+    const Section* section = doc && !appName.isNull() ? doc->find(appName) : nullptr;
+    QStringList lines;
+    if (section)
+      for (const Entry& e : section->entries) lines.append(e.text);
+    return copyList(lines, returnedString, size);
+  });
+}
+
+quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, const QString& fileName, int codePage) {
+  return trapped("GetPrivateProfileSectionNames", quint32{0}, [&]() -> quint32 {
+    DocPtr doc = loadDoc(fileName, codePage);
+    return copyList(sectionNames(doc.get()), returnedString, size);
+  });
+}
+
+bool WritePrivateProfileString(const QString& appName, const QString& keyName, const QString& value,
+                               const QString& fileName, int codePage) {
+  if (appName.isNull()) {
+    FlushPrivateProfileCache();  // the documented way to flush the system's cache
+    return true;
+  }
+  const QString section = appName.trimmed();
+  const QString key = keyName.trimmed();
+  QString problem = checkSectionName(section);
+  if (problem.isEmpty() && !keyName.isNull()) problem = checkKeyName(key);
+  if (problem.isEmpty() && hasLineBreak(value)) problem = QStringLiteral("the value contains a line break");
+  if (!problem.isEmpty()) {
+    writeFailed(fileName, problem);
+    return false;
+  }
+  return modifyFile(fileName, codePage, [&](QStringList& lines, const IniDoc& doc, QString&) {
+    if (keyName.isNull()) return deleteSection(lines, doc, section);
+    const Section* s = doc.find(section);
+    const Entry* e = s ? s->find(key) : nullptr;
+    if (value.isNull()) {
+      if (e) lines.removeAt(e->line);
+      return true;
+    }
+    if (e)
+      lines[e->line] = e->key + QLatin1Char('=') + value;
+    else if (s)
+      lines.insert(insertionLine(*s), key + QLatin1Char('=') + value);
+    else
+      appendSection(lines, section, {key + QLatin1Char('=') + value});
+    return true;
+  });
+}
+
+bool WritePrivateProfileSection(const QString& appName, const QString& block, const QString& fileName,
+                                int codePage) {
+  const QString section = appName.trimmed();
+  QString problem = appName.isNull() ? QStringLiteral("no section name") : checkSectionName(section);
+  QStringList body;
+  if (!block.isNull())
+    for (const QString& line : block.split(QChar(0))) {
+      if (line.isEmpty()) break;  // the list ends at the first empty string
+      if (line.contains(QLatin1Char('\n')) || line.contains(QLatin1Char('\r')) ||
+          line.trimmed().startsWith(QLatin1Char('[')))
+        problem = QStringLiteral("line \"%1\" cannot be written").arg(line);
+      body.append(line);
+    }
+  if (!problem.isEmpty()) {
+    writeFailed(fileName, problem);
+    return false;
+  }
+  return modifyFile(fileName, codePage, [&](QStringList& lines, const IniDoc& doc, QString&) {
+    if (block.isNull()) return deleteSection(lines, doc, section);
+    const Section* s = doc.find(section);
+    if (!s) {
+      appendSection(lines, section, body);
+      return true;
+    }
+    lines.erase(lines.begin() + s->headerLine + 1, lines.begin() + s->lastContentLine + 1);
+    for (qsizetype i = 0; i < body.size(); ++i) lines.insert(s->headerLine + 1 + i, body[i]);
+    return true;
+  });
+}
+
+void FlushPrivateProfileCache() { cache().clear(); }
+
+}  // namespace jex::platform

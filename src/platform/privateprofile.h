@@ -1,0 +1,68 @@
+// The Windows private-profile functions (INI files) on this platform.
+//
+// They behave as the Windows functions of the same names: section and key names are compared
+// without regard to case, blanks around keys and values are trimmed, a value in double quotes
+// is read without them, lines whose first character is ";" are comments, and list results are
+// NUL-separated strings in a caller-sized buffer with the documented return values when the
+// buffer is too small.
+//
+// Arguments: a null QString (QString()) stands for a NULL pointer, an empty one ("") for an
+// empty string. Buffers are QStrings of at least `size` characters (a shorter one is enlarged
+// to `size`); the functions write at most `size` characters into them, terminators included.
+//
+// Encoding: a file that is valid UTF-8 is read as UTF-8 (a byte-order mark is kept); a file
+// that starts with a UTF-16 LE byte-order mark as UTF-16; any other file in the Windows code
+// page `codePage` (0 means 1252, the Western ANSI code page). A file of plain ASCII counts as
+// UTF-8 unless a code page is named. Writing keeps the file's encoding and its line ends
+// (CR LF or LF); a new file is UTF-8 with CR LF.
+//
+// Every write is atomic (temporary file, flush to disk, rename) and runs its read-modify-write
+// under a lock file beside the INI file (FILE + ".lock"), so that concurrent writers in several
+// processes keep each other's keys and a crash leaves the old or the new file. Reads go through
+// a small cache of parsed files that is checked against the file's identity, size and
+// modification time on every call and never trusted for a file changed in the last two seconds.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace jex::platform {
+
+// The value of key `keyName` in section `appName`, or `defaultValue` (trailing blanks removed)
+// when it is missing. With a null appName: all section names; with a null keyName: all key
+// names of the section (NUL-separated lists). Returns the number of characters copied, without
+// the terminating NUL; size - 1 when a single value was cut, size - 2 when a list was cut.
+quint32 GetPrivateProfileString(const QString& appName, const QString& keyName, const QString& defaultValue,
+                                QString& returnedString, quint32 size, const QString& fileName,
+                                int codePage = 0);
+
+// The value's leading decimal digits (with an optional sign) as an integer; 0 for a value that
+// is not a number; `defaultValue` for a missing key or an empty value.
+qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint32 defaultValue,
+                            const QString& fileName, int codePage = 0);
+
+// All lines of a section (comments included, blank lines left out), each followed by a NUL,
+// the list ended by a second NUL. Returns the count of characters without the final NUL, or
+// size - 2 when the buffer was too small.
+quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size,
+                                 const QString& fileName, int codePage = 0);
+
+// All section names in file order, as a list like GetPrivateProfileSection's.
+quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, const QString& fileName,
+                                      int codePage = 0);
+
+// Writes key=value, creating the section and the file as needed. A null value deletes the key,
+// a null keyName deletes the whole section. False (and a log line) when the file could not be
+// written or a name is unusable.
+bool WritePrivateProfileString(const QString& appName, const QString& keyName, const QString& value,
+                               const QString& fileName, int codePage = 0);
+
+// Replaces the whole section by the lines of `block` (NUL-separated "key=value" strings ended
+// by an empty string); a null block deletes the section.
+bool WritePrivateProfileSection(const QString& appName, const QString& block, const QString& fileName,
+                                int codePage = 0);
+
+// Drops every parsed file from the read cache.
+void FlushPrivateProfileCache();
+
+}  // namespace jex::platform

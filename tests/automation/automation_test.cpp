@@ -212,7 +212,7 @@ TEST_P(AutomationTest, MemberTableDescribesTheObject) {
   EXPECT_EQ(members[2].maxArgs, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, AutomationTest, ::testing::Values(Transport::InProcess),
+INSTANTIATE_TEST_SUITE_P(Transports, AutomationTest, ::testing::Values(Transport::InProcess, Transport::DBus),
                          [](const ::testing::TestParamInfo<Transport>& info) {
                            return info.param == Transport::InProcess ? "InProcess" : "DBus";
                          });

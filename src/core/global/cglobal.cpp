@@ -1,0 +1,36 @@
+#include "core/global/cglobal.h"
+
+#include "core/base/log.h"
+
+namespace jex {
+namespace {
+std::unique_ptr<cGlobal> g_global;
+Obj g_core;
+}  // namespace
+
+qint32 cGlobal::WriteLogFile() const { return writeLogFile_; }
+
+void cGlobal::setWriteLogFile(qint32 level) {
+  writeLogFile_ = level;
+  logfile::setThreshold(level);
+}
+
+bool cGlobal::UiActive() const {
+  return trapped("cGlobal.UiActive", false, [] {
+    return !Jex().isNothing() && Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper() == QLatin1String("JEXUI");
+  });
+}
+
+cGlobal& gGlobal() {
+  if (!g_global) g_global = std::make_unique<cGlobal>();
+  return *g_global;
+}
+
+Obj& Jex() { return g_core; }
+
+void resetGlobals() {
+  g_global.reset();
+  g_core = Obj();
+}
+
+}  // namespace jex

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/automation/dbustransport.h"
+
 namespace jex::testing {
 
 namespace {
@@ -43,6 +45,11 @@ QDBusConnection PrivateBus::connect(const QString& role) {
   return QDBusConnection::connectToBus(address_, QStringLiteral("jex-test-%1-%2").arg(role).arg(++serial_));
 }
 
-void PrivateBus::disconnect(const QDBusConnection& conn) { QDBusConnection::disconnectFromBus(conn.name()); }
+void PrivateBus::disconnect(QDBusConnection& conn) {
+  const QString name = conn.name();
+  jex::automation::dbus::detach(conn);
+  conn = QDBusConnection(QString());
+  QDBusConnection::disconnectFromBus(name);
+}
 
 }  // namespace jex::testing

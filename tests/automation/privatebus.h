@@ -17,7 +17,8 @@ class PrivateBus {
   const QString& address() const { return address_; }
   // A new connection to the bus under a fresh connection name.
   QDBusConnection connect(const QString& role);
-  static void disconnect(const QDBusConnection& conn);
+  // Lets the transport drop the connection and closes it, as if its process had ended.
+  static void disconnect(QDBusConnection& conn);
   void stop();
 
  private:

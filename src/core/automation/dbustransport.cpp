@@ -124,6 +124,7 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   Obj connectTo(const QString& busName, const QString& owner);
   int exportedCount() const { return int(exports_.size()); }
   void forgetProxy(const QString& service, const QString& path);
+  void detach();
 
  private:
   struct Export {
@@ -345,14 +346,14 @@ void Endpoint::changeRefs(const QString& path, const QString& peer, int delta) {
 }
 
 void Endpoint::watch(const QString& peer) {
-  if (peer.isEmpty() || peer == self || watched_.contains(peer)) return;
+  if (!watcher_ || peer.isEmpty() || peer == self || watched_.contains(peer)) return;
   watched_.insert(peer);
   watcher_->addWatchedService(peer);
 }
 
 void Endpoint::peerGone(const QString& peer) {
   if (!peer.startsWith(QLatin1Char(':'))) return;  // only unique names identify a process
-  watched_.remove(peer);
+  if (!watched_.remove(peer)) return;
   watcher_->removeWatchedService(peer);
   for (auto it = exports_.begin(); it != exports_.end();) {
     it->refs.remove(peer);
@@ -374,6 +375,20 @@ void Endpoint::peerGone(const QString& peer) {
       }
   }
   for (const QString& name : names) emit Bridge::instance().peerVanished(name);
+}
+
+void Endpoint::detach() {
+  for (const QString& name : std::as_const(rootNames_)) conn.unregisterService(name);
+  rootNames_.clear();
+  conn.unregisterObject(kRootPath);
+  conn.unregisterObject(kObjPath, QDBusConnection::UnregisterTree);
+  delete watcher_;
+  watcher_ = nullptr;
+  watched_.clear();
+  exports_.clear();
+  paths_.clear();
+  connectedNames_.clear();
+  conn = QDBusConnection(QString());  // not connected: calls of remaining proxies fail
 }
 
 bool Endpoint::publishRoot(const QString& busName, const TargetPtr& root) {
@@ -595,6 +610,14 @@ bool publish(const QString& busName, TargetPtr root, QDBusConnection conn) {
 void unpublish(const QString& busName, QDBusConnection conn) {
   auto it = endpoints().constFind(conn.name());
   if (it != endpoints().constEnd()) (*it)->unpublishRoot(busName);
+}
+
+void detach(QDBusConnection conn) {
+  auto it = endpoints().find(conn.name());
+  if (it == endpoints().end()) return;
+  std::shared_ptr<Endpoint> ep = *it;
+  endpoints().erase(it);
+  ep->detach();
 }
 
 bool isNameOwned(const QString& busName, QDBusConnection conn) {

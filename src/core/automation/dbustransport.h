@@ -46,6 +46,11 @@ bool isNameOwned(const QString& busName, QDBusConnection conn = QDBusConnection:
 // The root object of the owner of busName. Throws Error 429 when nobody owns the name.
 Obj connect(const QString& busName, QDBusConnection conn = QDBusConnection::sessionBus());
 
+// Drops all the transport holds on conn: its exported objects, its root, the peer watching
+// and the references that keep the connection open; proxies on it fail with Error 462 from
+// then on. Call it before QDBusConnection::disconnectFromBus() so the connection really closes.
+void detach(QDBusConnection conn);
+
 // Time-out of every call in milliseconds (3000 by default).
 void setCallTimeout(int ms);
 int callTimeout();

@@ -1,0 +1,129 @@
+// What only the bus can do: names taken by another instance, vanished peers, time-outs,
+// references held by the other side, and introspection.
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "core/automation/dbustransport.h"
+#include "privatebus.h"
+#include "testobjects.h"
+
+namespace {
+
+using namespace jex::automation;
+using jex::testing::PrivateBus;
+using jex::testing::TestCore;
+
+const QString kName = QStringLiteral("test.corvane");
+
+int errorOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const jex::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+// Waits (serving events) until cond holds or a second has passed.
+bool waitFor(const std::function<bool()>& cond) {
+  return QTest::qWaitFor(cond, 1000);
+}
+
+class DBusTransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PrivateBus& bus = PrivateBus::instance();
+    if (!bus.ok()) GTEST_SKIP() << "no private session bus: " << bus.error().toStdString();
+    server_ = std::make_shared<TestCore>();
+    serverConn_ = bus.connect(QStringLiteral("server"));
+    clientConn_ = bus.connect(QStringLiteral("client"));
+    ASSERT_TRUE(dbus::publish(kName, server_, serverConn_));
+  }
+  void TearDown() override {
+    if (!server_) return;
+    dbus::unpublish(kName, serverConn_);
+    PrivateBus::disconnect(serverConn_);
+    PrivateBus::disconnect(clientConn_);
+    dbus::setCallTimeout(3000);
+  }
+
+  std::shared_ptr<TestCore> server_;
+  QDBusConnection serverConn_{QString()};
+  QDBusConnection clientConn_{QString()};
+};
+
+TEST_F(DBusTransportTest, NamesTellWhetherAnInstanceRuns) {
+  EXPECT_TRUE(dbus::isNameOwned(kName, clientConn_));
+  // A second instance cannot take the name.
+  EXPECT_FALSE(dbus::publish(kName, std::make_shared<TestCore>(), clientConn_));
+  EXPECT_EQ(errorOf([&] { dbus::connect(QStringLiteral("nobody.here"), clientConn_); }), jex::err::CannotCreateObject);
+  // createObject falls back to the bus for identifiers not registered in this process.
+  dbus::unpublish(kName, serverConn_);
+  EXPECT_FALSE(dbus::isNameOwned(kName, clientConn_));
+  EXPECT_EQ(errorOf([&] { dbus::connect(kName, clientConn_); }), jex::err::CannotCreateObject);
+  ASSERT_TRUE(dbus::publish(kName, server_, serverConn_));
+  EXPECT_EQ(dbus::connect(kName, clientConn_).str(QStringLiteral("proc.AppPath")), QStringLiteral("C:\\Corvane\\"));
+}
+
+TEST_F(DBusTransportTest, VanishedPeerGives462AndIsAnnounced) {
+  Obj core = dbus::connect(kName, clientConn_);
+  Obj proc = core.obj(QStringLiteral("proc"));
+  QSignalSpy vanished(&dbus::Bridge::instance(), &dbus::Bridge::peerVanished);
+  PrivateBus::disconnect(serverConn_);
+  EXPECT_EQ(errorOf([&] { core.str(QStringLiteral("proc.AppPath")); }), jex::err::ServerUnavailable);
+  EXPECT_EQ(errorOf([&] { proc.i32(QStringLiteral("UseSpeech")); }), jex::err::ServerUnavailable);
+  ASSERT_TRUE(waitFor([&] { return vanished.count() > 0; }));
+  EXPECT_EQ(vanished.at(0).at(0).toString(), kName);
+}
+
+TEST_F(DBusTransportTest, SlowCallTimesOutWithoutBlockingForever) {
+  Obj core = dbus::connect(kName, clientConn_);
+  dbus::setCallTimeout(100);
+  EXPECT_EQ(errorOf([&] { core.call(QStringLiteral("Slow"), {400}); }), jex::err::Timeout);
+  dbus::setCallTimeout(3000);
+  EXPECT_TRUE(toBool(core.call(QStringLiteral("Slow"), {1})));
+}
+
+TEST_F(DBusTransportTest, ExportedObjectsLiveWhileTheOtherSideHoldsThem) {
+  EXPECT_EQ(dbus::Bridge::instance().exportedCount(serverConn_), 1);  // the root
+  Obj core = dbus::connect(kName, clientConn_);
+  {
+    Obj proc = core.obj(QStringLiteral("proc"));
+    Obj again = core.obj(QStringLiteral("proc"));  // same proxy, a second reference
+    EXPECT_EQ(dbus::Bridge::instance().exportedCount(serverConn_), 2);
+    EXPECT_EQ(proc, again);
+  }
+  EXPECT_TRUE(waitFor([&] { return dbus::Bridge::instance().exportedCount(serverConn_) == 1; }));
+  // A fresh read after the release is served again.
+  EXPECT_EQ(core.str(QStringLiteral("proc.AppPath")), QStringLiteral("C:\\Corvane\\"));
+
+  // A client that leaves the bus loses the references it held.
+  Obj held = core.obj(QStringLiteral("Devices"));
+  EXPECT_EQ(dbus::Bridge::instance().exportedCount(serverConn_), 2);
+  PrivateBus::disconnect(clientConn_);
+  EXPECT_TRUE(waitFor([&] { return dbus::Bridge::instance().exportedCount(serverConn_) == 1; }));
+}
+
+TEST_F(DBusTransportTest, ObjectsAreServedAndIntrospectedUnderTheirPaths) {
+  Obj core = dbus::connect(kName, clientConn_);
+  Obj proc = core.obj(QStringLiteral("proc"));
+  QDBusMessage m = QDBusMessage::createMethodCall(serverConn_.baseService(), QStringLiteral("/obj/1"),
+                                                  QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                                  QStringLiteral("Introspect"));
+  QDBusMessage reply = clientConn_.call(m, QDBus::BlockWithGui, 2000);
+  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+  const QString xml = reply.arguments().value(0).toString();
+  EXPECT_TRUE(xml.contains(QLatin1String("org.jexui.Automation1"))) << xml.toStdString();
+  EXPECT_TRUE(xml.contains(QLatin1String("Member.AppPath\" value=\"The core&#x27;s directory.\"")) ||
+              xml.contains(QLatin1String("Member.AppPath\" value=\"The core's directory.\"")))
+      << xml.toStdString();
+  // A path that is not exported answers as a vanished object.
+  QDBusMessage gone = QDBusMessage::createMethodCall(serverConn_.baseService(), QStringLiteral("/obj/999"),
+                                                     QLatin1String(dbus::kInterface), QStringLiteral("Invoke"));
+  gone << QString() << 1 << QVariant(QVariantList());
+  EXPECT_EQ(clientConn_.call(gone, QDBus::BlockWithGui, 2000).type(), QDBusMessage::ErrorMessage);
+}
+
+}  // namespace

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -54,13 +55,20 @@ bool isAscii(const QByteArray& bytes) {
   return true;
 }
 
+// Opening a code-page converter is costly: one decoder per code page and thread is kept.
 QString decodeCodePage(const QByteArray& bytes, int codePage) {
-  QStringDecoder decoder(codePageName(codePage).constData());
-  if (!decoder.isValid()) {
-    WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(kDefaultCodePage), 5);
-    decoder = QStringDecoder(codePageName(kDefaultCodePage).constData());
+  thread_local std::map<int, QStringDecoder> decoders;
+  auto it = decoders.find(codePage);
+  if (it == decoders.end()) {
+    QStringDecoder decoder(codePageName(codePage).constData());
+    if (!decoder.isValid()) {
+      WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(kDefaultCodePage), 5);
+      decoder = QStringDecoder(codePageName(kDefaultCodePage).constData());
+    }
+    it = decoders.emplace(codePage, std::move(decoder)).first;
   }
-  return decoder.decode(bytes);
+  it->second.resetState();
+  return it->second.decode(bytes);
 }
 
 // Decodes the file's bytes and tells how the file is written.
@@ -326,7 +334,7 @@ quint32 copyList(const QStringList& items, QString& buffer, quint32 size) {
   for (const QString& item : items) {
     const quint32 len = static_cast<quint32>(item.size());
     if (pos + len + 1 > size - 1) {  // item, its NUL and the final NUL must fit
-      quint32 room = size - 2 - pos;
+      const quint32 room = pos < size - 2 ? size - 2 - pos : 0;  // the list may be full already
       std::copy_n(item.constData(), std::min(room, len), out + pos);
       out[size - 2] = QChar(0);
       out[size - 1] = QChar(0);
@@ -387,6 +395,12 @@ QString checkKeyName(const QString& key) {
   return {};
 }
 
+// Read-only as on Windows: no write permission at all counts even for a privileged user.
+bool isReadOnly(const QFileInfo& info) {
+  constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+  return !(info.permissions() & anyWrite) || !info.isWritable();
+}
+
 void writeFailed(const QString& fileName, const QString& reason) {
   WriteErrorLog(QStringLiteral("INI write %1: %2 %3").arg(fileName).arg(err::FileError).arg(reason));
 }
@@ -401,8 +415,12 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
       return false;
     }
     const QFileInfo info(fileName);
-    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+    if (info.exists() && (!info.isFile() || isReadOnly(info))) {
       writeFailed(fileName, QStringLiteral("the file is read-only or not a file"));
+      return false;
+    }
+    if (isReadOnly(QFileInfo(info.absolutePath()))) {
+      writeFailed(fileName, QStringLiteral("the folder is missing or read-only"));
       return false;
     }
     QLockFile lock(fileName + QStringLiteral(".lock"));
@@ -459,7 +477,7 @@ bool deleteSection(QStringList& lines, const IniDoc& doc, const QString& name) {
   const QString wanted = fold(name);
   for (auto it = doc.sections.rbegin(); it != doc.sections.rend(); ++it)
     if (it->headerLine >= 0 && fold(it->name) == wanted)
-      lines.erase(lines.begin() + it->headerLine, lines.begin() + it->lastContentLine + 1);
+      lines.erase(lines.begin() + it->headerLine, lines.begin() + it->endLine);
   return true;
 }
 

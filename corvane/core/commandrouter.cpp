@@ -1,0 +1,66 @@
+#include "corvane/core/commandrouter.h"
+
+#include <QTimer>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "corvane/core/eventhub.h"
+
+namespace corvane {
+
+CommandRouter::CommandRouter(EventHub& hub, QObject* parent) : QObject(parent), hub_(hub) {}
+
+void CommandRouter::addCommand(const QString& name, Action action) { actions_.insert(name.toUpper(), std::move(action)); }
+
+void CommandRouter::queue(const QString& command) {
+  const QString c = command.trimmed().toUpper();
+  if (c.isEmpty()) return;
+  queue_.enqueue(c);
+  if (!scheduled_) {
+    scheduled_ = true;
+    QTimer::singleShot(0, this, &CommandRouter::drainOne);
+  }
+}
+
+void CommandRouter::drainOne() {
+  scheduled_ = false;
+  if (busy_ || queue_.isEmpty()) return;  // a running command reschedules when it ends
+  route(queue_.dequeue());
+  if (!queue_.isEmpty() && !scheduled_) {
+    scheduled_ = true;
+    QTimer::singleShot(0, this, &CommandRouter::drainOne);
+  }
+}
+
+QString CommandRouter::route(const QString& command) {
+  const QString cmd = command.trimmed().toUpper();
+  if (cmd.isEmpty()) return {};
+  busy_ = true;
+  QString line = QStringLiteral("CMD: ") + cmd + QStringLiteral(" -> ");
+  const bool ok = jex::trap("CommandRouter.route", [&] {
+    const QString after = hub_.offerCommand(cmd).trimmed().toUpper();
+    if (after.isEmpty()) {
+      line += QStringLiteral("consumed by JexUI");
+      return;
+    }
+    if (after != cmd) line += QStringLiteral("replaced by JexUI with ") + after + QStringLiteral(" -> ");
+    const auto it = actions_.constFind(after);
+    if (it == actions_.constEnd()) {
+      line += QStringLiteral("unhandled: ") + after;
+      return;
+    }
+    const QString outcome = it.value()();
+    line += outcome.isEmpty() ? after + QStringLiteral(" done") : outcome;
+  });
+  if (!ok) line += QStringLiteral(" failed");
+  busy_ = false;
+  jex::WriteLog(line, 3);
+  emit routed(line);
+  if (!queue_.isEmpty() && !scheduled_) {
+    scheduled_ = true;
+    QTimer::singleShot(0, this, &CommandRouter::drainOne);
+  }
+  return line;
+}
+
+}  // namespace corvane

@@ -1,0 +1,46 @@
+// The core's command queue: key commands and commands from AddToCMDQueue are offered to JexUI
+// first (HandleCmd on the notifier receivers, then on the sink). An emptied string means JexUI
+// consumed the command; a replaced one is what the core acts on instead. What is left is run
+// when it is one of the core's own commands, else reported as unhandled.
+//
+// Commands are run one per event-loop turn, in arrival order, never inside one another.
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QQueue>
+#include <functional>
+
+namespace corvane {
+
+class EventHub;
+
+class CommandRouter : public QObject {
+  Q_OBJECT
+ public:
+  using Action = std::function<QString()>;  // returns the outcome text ("" means "done")
+  explicit CommandRouter(EventHub& hub, QObject* parent = nullptr);
+
+  void addCommand(const QString& name, Action action);
+  bool isOwnCommand(const QString& name) const { return actions_.contains(name.toUpper()); }
+
+  // Queues a command (upper-cased, trimmed); it is routed on a later event-loop turn.
+  void queue(const QString& command);
+  int pending() const { return int(queue_.size()); }
+  // Routes one command now and returns the report line "CMD: X -> outcome".
+  QString route(const QString& command);
+
+ signals:
+  void routed(const QString& line);
+
+ private:
+  void drainOne();
+
+  EventHub& hub_;
+  QHash<QString, Action> actions_;
+  QQueue<QString> queue_;
+  bool busy_ = false;
+  bool scheduled_ = false;
+};
+
+}  // namespace corvane

@@ -1,0 +1,80 @@
+#include "corvane/core/console.h"
+
+#include <QSocketNotifier>
+#include <cerrno>
+#include <unistd.h>
+
+namespace corvane {
+
+ConsoleLine parseConsoleLine(const QString& raw) {
+  ConsoleLine r;
+  const QString line = raw.trimmed();
+  if (line.isEmpty()) return r;
+  if (!line.startsWith(u':')) {
+    r.kind = ConsoleLine::Key;
+    r.args << line.toUpper();
+    return r;
+  }
+  const QString verb = line.section(u' ', 0, 0, QString::SectionSkipEmpty).mid(1).toLower();
+  const QString rest = line.mid(line.indexOf(u' ') < 0 ? line.size() : line.indexOf(u' ')).trimmed();
+  if (verb == u"switch") {
+    const QStringList names = rest.split(u' ', Qt::SkipEmptyParts);
+    if (names.size() != 2) {
+      r.kind = ConsoleLine::Invalid;
+      r.args << QStringLiteral("usage: :switch OLD NEW");
+      return r;
+    }
+    r.kind = ConsoleLine::Switch;
+    r.args << names[0].toUpper() << names[1].toUpper();
+  } else if (verb == u"say") {
+    r.kind = ConsoleLine::Say;
+    r.args << rest;
+  } else if (verb == u"quit") {
+    r.kind = ConsoleLine::Quit;
+  } else if (verb == u"help") {
+    r.kind = ConsoleLine::Help;
+  } else if (verb == u"objects") {
+    r.kind = ConsoleLine::Objects;
+  } else {
+    r.kind = ConsoleLine::Invalid;
+    r.args << QStringLiteral("unknown console command :") + verb + QStringLiteral(" (try :help)");
+  }
+  return r;
+}
+
+QString consoleHelp() {
+  return QStringLiteral(
+      ":switch OLD NEW   simulate a switch of the foreground application\n"
+      ":say TEXT         speak a text\n"
+      ":objects          list the objects exposed to the scripts\n"
+      ":quit             end the core at once\n"
+      ":help             this list\n"
+      "COMMAND           anything else is a command, as if its key was pressed (for example DLGSPEECH)");
+}
+
+StdinReader::StdinReader(QObject* parent) : QObject(parent) {
+  notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &StdinReader::readAvailable);
+}
+
+void StdinReader::readAvailable() {
+  char buf[4096];
+  const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  if (n <= 0) {
+    // End of input: stop listening; the core goes on running.
+    notifier_->setEnabled(false);
+    atEnd_ = true;
+    if (!buffer_.isEmpty()) emit lineRead(QString::fromUtf8(std::exchange(buffer_, {})));
+    return;
+  }
+  buffer_.append(buf, n);
+  qsizetype nl;
+  while ((nl = buffer_.indexOf('\n')) >= 0) {
+    const QByteArray line = buffer_.left(nl);
+    buffer_.remove(0, nl + 1);
+    emit lineRead(QString::fromUtf8(line).remove(u'\r'));
+  }
+}
+
+}  // namespace corvane

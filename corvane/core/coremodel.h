@@ -1,0 +1,41 @@
+// What the automation objects ask of the running core. CorvaneApp implements it; tests can
+// put a small fake behind the objects.
+#pragma once
+
+#include <QString>
+
+namespace corvane {
+
+class EventHub;
+class SettingsStore;
+
+class CoreModel {
+ public:
+  virtual ~CoreModel() = default;
+  virtual QString appPath() const = 0;  // with a trailing "/"
+  virtual SettingsStore& settings() = 0;
+  virtual EventHub& events() = 0;
+  virtual QString foregroundApp() const = 0;
+  virtual void queueCommand(const QString& command) = 0;
+  virtual void speak(const QString& text, int source) = 0;
+  virtual void stopSpeech() = 0;
+  virtual bool monitorVisible() const = 0;
+  virtual void setMonitorVisible(bool visible) = 0;
+  virtual bool useSpeech() const = 0;
+  virtual void setUseSpeech(bool on) = 0;
+  virtual void setLanguage(const QString& lcid) = 0;
+  // A line for the monitor window and standard output.
+  virtual void report(const QString& line) = 0;
+};
+
+// corvane.ini sections and keys.
+namespace ini {
+inline const QString General = QStringLiteral("General");
+inline const QString Braille = QStringLiteral("Braille");
+inline const QString DefaultLng = QStringLiteral("DefaultLng");
+inline const QString MeridanLoaded = QStringLiteral("MeridanLoaded");
+inline const QString UseSpeech = QStringLiteral("UseSpeech");
+inline const QString ActiveBraillePort = QStringLiteral("ActiveBraillePort");
+}  // namespace ini
+
+}  // namespace corvane

@@ -1,0 +1,257 @@
+#include "corvane/core/corvaneapp.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTimer>
+#include <cstdio>
+
+#include "core/automation/dbustransport.h"
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "corvane/core/appdir.h"
+#include "corvane/core/commandrouter.h"
+#include "corvane/core/console.h"
+#include "corvane/core/eventhub.h"
+#include "corvane/core/foregroundwatcher.h"
+#include "corvane/core/monitorwindow.h"
+#include "corvane/core/objects.h"
+#include "corvane/core/settingsstore.h"
+#include "corvane/core/speechengine.h"
+
+namespace corvane {
+
+namespace bus = jex::automation::dbus;
+using jex::automation::Obj;
+
+void printLine(const QString& line) {
+  const QByteArray b = line.toUtf8();
+  std::fwrite(b.constData(), 1, size_t(b.size()), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+namespace {
+bool displayPresent() {
+  const QString p = QGuiApplication::platformName();
+  return p != u"offscreen" && p != u"minimal";
+}
+}  // namespace
+
+CorvaneApp::CorvaneApp(Options options, QString shippedDataDir, QObject* parent)
+    : QObject(parent), options_(std::move(options)), dataDir_(std::move(shippedDataDir)) {
+  if (!options_.dataDir.isEmpty()) dataDir_ = options_.dataDir;
+}
+
+CorvaneApp::~CorvaneApp() = default;
+
+int CorvaneApp::start() {
+  return jex::trapped("CorvaneApp.start", 1, [&]() -> int {
+    const QDBusConnection conn = QDBusConnection::sessionBus();
+    if (!conn.isConnected()) {
+      std::fprintf(stderr, "corvane: no session bus: %s\n", qPrintable(conn.lastError().message()));
+      return 1;
+    }
+    if (bus::isNameOwned(QString::fromLatin1(kBusName), conn)) {
+      std::fprintf(stderr, "corvane: another core already owns %s\n", kBusName);
+      return 1;
+    }
+    const AppDirResult dir =
+        prepareAppDir(options_.appDir.isEmpty() ? defaultAppPath() : options_.appDir, dataDir_);
+    if (!dir.ok) {
+      std::fprintf(stderr, "corvane: %s\n", qPrintable(dir.error));
+      return 1;
+    }
+    appPath_ = dir.appPath;
+    jex::logfile::setPath(appPath_ + QStringLiteral("corvane.log"));
+    jex::logfile::remove();
+    settings_ = openSettings(appPath_ + QStringLiteral("corvane.ini"));
+    jex::logfile::setThreshold(settings_->value(QStringLiteral("SERVICE"), QStringLiteral("WriteLogFile"),
+                                                QStringLiteral("3")).toInt());
+
+    hub_ = new EventHub(this);
+    router_ = new CommandRouter(*hub_, this);
+    speech_ = new SpeechEngine(!options_.noAudio, this);
+    setLanguage(settings_->value(ini::General, ini::DefaultLng, QStringLiteral("1031")));
+    monitor_ = std::make_unique<MonitorWindow>();
+    registerOwnCommands();
+
+    connect(hub_, &EventHub::raised, this, [this](const QString& l) { monitor_->appendLine(l); });
+    connect(router_, &CommandRouter::routed, this, &CorvaneApp::report);
+    connect(monitor_.get(), &MonitorWindow::commandEntered, this, &CorvaneApp::handleConsoleLine);
+    connect(speech_, &SpeechEngine::audioStarted, this, [this](const QString& text) {
+      hub_->audioStart(Obj(std::make_shared<Utterance>(text, lastSource_)));
+    });
+    connect(speech_, &SpeechEngine::audioStopped, this, [this](const QString& text) {
+      hub_->audioStop(Obj(std::make_shared<Utterance>(text, lastSource_)));
+    });
+
+    root_ = std::make_shared<Root>(*this);
+    if (!bus::publish(QString::fromLatin1(kBusName), root_, conn)) {
+      std::fprintf(stderr, "corvane: the name %s is taken; another core runs\n", kBusName);
+      return 1;
+    }
+
+    stdin_ = new StdinReader(this);
+    connect(stdin_, &StdinReader::lineRead, this, &CorvaneApp::handleConsoleLine);
+    if (!options_.noForeground) {
+      watcher_ = new ForegroundWatcher(this);
+      connect(watcher_, &ForegroundWatcher::foregroundChanged, this,
+              [this](const QString& task) { switchTask(foreground_, task); });
+      if (watcher_->start()) foreground_ = watcher_->query();
+    }
+    if (!options_.noMonitor && displayPresent()) monitor_->show();
+
+    jex::WriteLog(QStringLiteral("corvane ready, AppPath ") + appPath_, 3);
+    report(QStringLiteral("READY: ") + applicationName() + QStringLiteral(" AppPath=") + appPath_ +
+           QStringLiteral(" copied=%1 audio=%2").arg(dir.copiedFiles).arg(speech_->playsAudio() ? 1 : 0));
+    if (!options_.noJexUi) startJexUi();
+    return -1;
+  });
+}
+
+void CorvaneApp::registerOwnCommands() {
+  router_->addCommand(QStringLiteral("EXITHALDANOW"), [this] {
+    beginExit();
+    return QStringLiteral("exiting");
+  });
+  router_->addCommand(QStringLiteral("SPEECHSTOP"), [this] {
+    stopSpeech();
+    return QString();
+  });
+  router_->addCommand(QStringLiteral("SETSPON"), [this] {
+    setUseSpeech(true);
+    return QStringLiteral("UseSpeech=1");
+  });
+  router_->addCommand(QStringLiteral("SETSPOFF"), [this] {
+    setUseSpeech(false);
+    return QStringLiteral("UseSpeech=0");
+  });
+  router_->addCommand(QStringLiteral("SETSPTOGGLE"), [this] {
+    setUseSpeech(!useSpeech());
+    return QStringLiteral("UseSpeech=%1").arg(useSpeech() ? 1 : 0);
+  });
+  router_->addCommand(QStringLiteral("READEDITCUR"), [this] {
+    speak(foreground_.isEmpty() ? QStringLiteral("Eingabefeld") : foreground_ + QStringLiteral(" Eingabefeld"), 1);
+    return QString();
+  });
+  router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
+    setMonitorVisible(!monitorVisible());
+    return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
+  });
+}
+
+void CorvaneApp::queueCommand(const QString& command) {
+  if (exiting_) return;
+  router_->queue(command);
+}
+
+void CorvaneApp::speak(const QString& text, int source) {
+  lastSource_ = source;
+  if (!useSpeech()) {
+    report(QStringLiteral("MUTED: ") + text);
+    return;
+  }
+  hub_->aboutToSpeak(Obj(std::make_shared<Utterance>(text, source)));
+  report(QStringLiteral("SPEAK: ") + text);
+  speech_->speak(text);
+}
+
+void CorvaneApp::stopSpeech() { speech_->stop(); }
+
+bool CorvaneApp::monitorVisible() const { return monitor_ && monitor_->isVisible(); }
+
+void CorvaneApp::setMonitorVisible(bool visible) {
+  if (monitor_) monitor_->setVisible(visible);
+}
+
+bool CorvaneApp::useSpeech() const { return settings_->value(ini::General, ini::UseSpeech, QStringLiteral("1")) != u"0"; }
+
+void CorvaneApp::setUseSpeech(bool on) {
+  if (!on) stopSpeech();
+  settings_->setValue(ini::General, ini::UseSpeech, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void CorvaneApp::setLanguage(const QString& lcid) { speech_->setLanguage(lcid); }
+
+void CorvaneApp::report(const QString& line) {
+  if (monitor_) monitor_->appendLine(line);
+  printLine(line);
+}
+
+void CorvaneApp::switchTask(const QString& oldTask, const QString& newTask) {
+  jex::trap("CorvaneApp.switchTask", [&] {
+    foreground_ = newTask.toUpper();
+    hub_->processSwitch(oldTask, newTask);
+    report(QStringLiteral("SWITCH: ") + oldTask.toUpper() + u'/' + foreground_);
+  });
+}
+
+void CorvaneApp::handleConsoleLine(const QString& text) {
+  jex::trap("CorvaneApp.handleConsoleLine", [&] {
+    const ConsoleLine line = parseConsoleLine(text);
+    switch (line.kind) {
+      case ConsoleLine::Empty: break;
+      case ConsoleLine::Key: queueCommand(line.args[0]); break;
+      case ConsoleLine::Switch: switchTask(line.args[0], line.args[1]); break;
+      case ConsoleLine::Say: speak(line.args[0], 1); break;
+      case ConsoleLine::Quit: finishExit(); break;
+      case ConsoleLine::Help: report(consoleHelp()); break;
+      case ConsoleLine::Objects: report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' ')); break;
+      case ConsoleLine::Invalid: report(line.args.value(0)); break;
+    }
+  });
+}
+
+void CorvaneApp::startJexUi() {
+  jex::trap("CorvaneApp.startJexUi", [&] {
+    if (bus::isNameOwned(QString::fromLatin1(kJexUiBusName), QDBusConnection::sessionBus())) {
+      jex::WriteLog(QStringLiteral("JexUI runs already"), 3);
+      return;
+    }
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString exe = dir + QStringLiteral("/jexui");
+    if (!QFileInfo(exe).isExecutable()) {
+      jex::WriteErrorLog(QStringLiteral("startJexUi: no program ") + exe);
+      report(QStringLiteral("JEXUI: not found at ") + exe);
+      return;
+    }
+    const bool ok = QProcess::startDetached(exe, {}, dir);
+    report(QStringLiteral("JEXUI: started ") + (ok ? QStringLiteral("ok") : QStringLiteral("failed")));
+  });
+}
+
+void CorvaneApp::beginExit() {
+  if (exiting_) return;
+  exiting_ = true;
+  stopSpeech();
+  const QString answer = hub_->offerCommand(QStringLiteral("QUIT"));
+  report(QStringLiteral("EXIT: QUIT offered to JexUI -> ") + (answer.isEmpty() ? QStringLiteral("consumed") : answer));
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  auto* poll = new QTimer(this);
+  poll->setInterval(100);
+  auto check = [this, clock, poll] {
+    if (!poll->isActive()) return;
+    const bool jexUiRuns = jex::trapped("CorvaneApp.exitWait", false, [] {
+      return bus::isNameOwned(QString::fromLatin1(kJexUiBusName), QDBusConnection::sessionBus());
+    });
+    if (jexUiRuns && clock->elapsed() < 3000) return;
+    poll->stop();
+    finishExit();
+  };
+  connect(poll, &QTimer::timeout, this, check);
+  poll->start();
+  QTimer::singleShot(0, this, check);
+}
+
+void CorvaneApp::finishExit() {
+  report(QStringLiteral("EXIT"));
+  speech_->stop();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace corvane

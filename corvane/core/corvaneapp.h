@@ -1,0 +1,79 @@
+// The running core: its directory and settings, speech, the automation objects on the bus,
+// the event channels to JexUI, the command queue, the console and the monitor window.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "corvane/core/coremodel.h"
+#include "corvane/core/options.h"
+
+namespace corvane {
+
+class CommandRouter;
+class EventHub;
+class ForegroundWatcher;
+class MonitorWindow;
+class Root;
+class SpeechEngine;
+class StdinReader;
+
+inline constexpr const char* kBusName = "corvane.application";
+inline constexpr const char* kJexUiBusName = "JexUI.UI_Application";
+
+class CorvaneApp : public QObject, public CoreModel {
+  Q_OBJECT
+ public:
+  CorvaneApp(Options options, QString shippedDataDir, QObject* parent = nullptr);
+  ~CorvaneApp() override;
+
+  // Prepares everything and publishes the root object. Returns -1 when the core runs (enter
+  // the event loop), else the exit code (1: the bus name is taken or AppPath is unusable).
+  int start();
+
+  // CoreModel
+  QString appPath() const override { return appPath_; }
+  SettingsStore& settings() override { return *settings_; }
+  EventHub& events() override { return *hub_; }
+  QString foregroundApp() const override { return foreground_; }
+  void queueCommand(const QString& command) override;
+  void speak(const QString& text, int source) override;
+  void stopSpeech() override;
+  bool monitorVisible() const override;
+  void setMonitorVisible(bool visible) override;
+  bool useSpeech() const override;
+  void setUseSpeech(bool on) override;
+  void setLanguage(const QString& lcid) override;
+  void report(const QString& line) override;
+
+  // A switch of the foreground application (from the window system or the console).
+  void switchTask(const QString& oldTask, const QString& newTask);
+  // Ends the core: QUIT to JexUI, wait up to 3 s for JexUI's bus name to vanish, exit.
+  void beginExit();
+  void handleConsoleLine(const QString& line);
+
+ private:
+  void registerOwnCommands();
+  void startJexUi();
+  void finishExit();
+
+  Options options_;
+  QString dataDir_;
+  QString appPath_;
+  QString foreground_;
+  int lastSource_ = 1;
+  bool exiting_ = false;
+  std::unique_ptr<SettingsStore> settings_;
+  EventHub* hub_ = nullptr;
+  CommandRouter* router_ = nullptr;
+  SpeechEngine* speech_ = nullptr;
+  StdinReader* stdin_ = nullptr;
+  ForegroundWatcher* watcher_ = nullptr;
+  std::unique_ptr<MonitorWindow> monitor_;
+  std::shared_ptr<Root> root_;
+};
+
+// One line on standard output, flushed at once (tests and scripts read these).
+void printLine(const QString& line);
+
+}  // namespace corvane

@@ -1,0 +1,128 @@
+#include "corvane/core/eventhub.h"
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+
+namespace corvane {
+
+using jex::automation::fromObj;
+
+void EventHub::setSink(const Obj& sink) {
+  sink_ = sink;
+  enabled_.clear();
+  jex::WriteLog(QStringLiteral("sink registered"), 3);
+  emit raised(QStringLiteral("SINK: registered"));
+}
+
+void EventHub::clearSink() {
+  sink_ = Obj();
+  enabled_.clear();
+  emit raised(QStringLiteral("SINK: cleared"));
+}
+
+void EventHub::enableEvent(const QString& eventName, bool on) {
+  if (on) enabled_.insert(eventName.toLower());
+  else enabled_.remove(eventName.toLower());
+}
+
+bool EventHub::isEnabled(const QString& eventName) const { return enabled_.contains(eventName.toLower()); }
+
+bool EventHub::installNotifier(const Obj& receiver, qint32 windowHandle) {
+  if (receiver.isNothing()) return false;
+  notifiers_.insert(windowHandle, receiver);
+  emit raised(QStringLiteral("NOTIFIER: installed for window %1").arg(windowHandle));
+  return true;
+}
+
+bool EventHub::removeNotifier(qint32 windowHandle) {
+  const bool had = notifiers_.remove(windowHandle) > 0;
+  if (had) emit raised(QStringLiteral("NOTIFIER: removed for window %1").arg(windowHandle));
+  return had;
+}
+
+bool EventHub::callOne(const Obj& target, const QString& member, QVariantList& args, const char* where) {
+  try {
+    target.call(member, args);
+    return true;
+  } catch (const jex::Error& e) {
+    jex::logCurrentException(where);
+    // A member the receiver does not have is its own choice; a vanished peer is dropped.
+    return e.number() == jex::err::UnknownMember;
+  } catch (...) {
+    jex::logCurrentException(where);
+    return false;
+  }
+}
+
+void EventHub::callSink(const QString& eventName, QVariantList& args) {
+  if (sink_.isNothing() || !isEnabled(eventName)) return;
+  emit raised(QStringLiteral("EVENT: sink.") + eventName);
+  const Obj sink = sink_;  // the call may clear or replace the sink meanwhile
+  if (!callOne(sink, eventName, args, "EventHub.sink") && sink_ == sink) {
+    sink_ = Obj();
+    enabled_.clear();
+    emit raised(QStringLiteral("SINK: dropped after a failing call"));
+  }
+}
+
+void EventHub::callNotifiers(const QString& member) {
+  const auto receivers = notifiers_;  // a call may install or remove receivers
+  for (auto it = receivers.begin(); it != receivers.end(); ++it) {
+    emit raised(QStringLiteral("EVENT: notifier.") + member);
+    QVariantList none;
+    if (!callOne(it.value(), member, none, "EventHub.notifier")) notifiers_.remove(it.key());
+  }
+}
+
+void EventHub::audioStart(const Obj& utterance) {
+  callNotifiers(QStringLiteral("AudioStart"));
+  QVariantList a{fromObj(utterance)};
+  callSink(QStringLiteral("AudioStart"), a);
+}
+
+void EventHub::audioStop(const Obj& utterance) {
+  callNotifiers(QStringLiteral("AudioStop"));
+  QVariantList a{fromObj(utterance)};
+  callSink(QStringLiteral("AudioStop"), a);
+}
+
+void EventHub::aboutToSpeak(const Obj& utterance) {
+  QVariantList a{fromObj(utterance)};
+  callSink(QStringLiteral("AboutToSpeak"), a);
+}
+
+void EventHub::voiceSelect(const Obj& voice) {
+  QVariantList a{fromObj(voice)};
+  callSink(QStringLiteral("VoiceSelect"), a);
+}
+
+void EventHub::processSwitch(const QString& oldTask, const QString& newTask) {
+  const QString o = oldTask.toUpper(), n = newTask.toUpper();
+  emit raised(QStringLiteral("SWITCH: ") + o + u'/' + n);
+  QVariantList a{o, n};
+  callSink(QStringLiteral("ProcessSwitch"), a);
+  if (n == u"JEXUI") callNotifiers(QStringLiteral("UIGotFocus"));
+  if (o == u"JEXUI") callNotifiers(QStringLiteral("UILostFocus"));
+  callNotifiers(QStringLiteral("TaskSwitch"));
+}
+
+QString EventHub::offerCommand(const QString& command) {
+  QString s = command;
+  const auto receivers = notifiers_;
+  for (auto it = receivers.begin(); it != receivers.end() && !s.isEmpty(); ++it) {
+    QVariantList a{s};
+    if (!callOne(it.value(), QStringLiteral("HandleCmd"), a, "EventHub.notifier.HandleCmd")) {
+      notifiers_.remove(it.key());
+      continue;
+    }
+    s = jex::trapped("EventHub.notifier.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
+  }
+  if (!s.isEmpty() && hasSink() && isEnabled(QStringLiteral("HandleCmd"))) {
+    QVariantList a{s};
+    callSink(QStringLiteral("HandleCmd"), a);
+    s = jex::trapped("EventHub.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
+  }
+  return s;
+}
+
+}  // namespace corvane

@@ -1,0 +1,71 @@
+// The two channels on which the core tells JexUI what happens.
+//
+// 1. The notification sink: one object registered with Init_JEX_UI_Notification_Sink. The core
+//    calls its methods AudioStart(O), AudioStop(O), ProcessSwitch(OldTask, NewTask),
+//    VoiceSelect(O), HandleCmd(S) (S by reference) and AboutToSpeak(O), each only while that
+//    event is enabled with JEX_UI_Notification_Sink_Event_Enable(eventName) = True.
+// 2. The notifier channel (the hook library's notifier on Windows). JexUI installs a receiver
+//    object for one of its windows:
+//        JexNotifier_Install(receiver As Object, windowHandle As Long) As Boolean
+//        JexNotifier_Remove(windowHandle As Long) As Boolean
+//    The core calls on every installed receiver, without any enabling:
+//        TaskSwitch(), UIGotFocus(), UILostFocus(), AudioStart(), AudioStop(), HandleCmd(S)
+//    where S is passed by reference: a receiver that empties it has consumed the command, one
+//    that replaces it tells the core to act on the replacement instead.
+//
+// A receiver or sink whose process has gone is dropped at the first failing call.
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QSet>
+
+#include "core/automation/automation.h"
+
+namespace corvane {
+
+class EventHub : public QObject {
+  Q_OBJECT
+ public:
+  using Obj = jex::automation::Obj;
+  explicit EventHub(QObject* parent = nullptr) : QObject(parent) {}
+
+  // Sink registration.
+  void setSink(const Obj& sink);
+  void clearSink();
+  bool hasSink() const { return !sink_.isNothing(); }
+  void enableEvent(const QString& eventName, bool on);
+  bool isEnabled(const QString& eventName) const;
+
+  // Notifier receivers, one per window handle (a second install for the same handle replaces).
+  bool installNotifier(const Obj& receiver, qint32 windowHandle);
+  bool removeNotifier(qint32 windowHandle);
+  int notifierCount() const { return int(notifiers_.size()); }
+
+  // Raising. utterance is the object passed as O (may be Nothing).
+  void audioStart(const Obj& utterance);
+  void audioStop(const Obj& utterance);
+  void aboutToSpeak(const Obj& utterance);
+  void voiceSelect(const Obj& voice);
+  // Task names are upper-cased; "JEXUI" is JexUI's.
+  void processSwitch(const QString& oldTask, const QString& newTask);
+  // Offers a command to JexUI: the notifier receivers first, then the sink; stops as soon as
+  // the string is emptied. Returns the string as it came back.
+  QString offerCommand(const QString& command);
+
+ signals:
+  // One line per event raised, for the monitor ("EVENT: ...").
+  void raised(const QString& line);
+
+ private:
+  // Calls member on the sink when eventName is enabled; false when the sink failed (dropped).
+  void callSink(const QString& eventName, QVariantList& args);
+  void callNotifiers(const QString& member);
+  bool callOne(const Obj& target, const QString& member, QVariantList& args, const char* where);
+
+  Obj sink_;
+  QSet<QString> enabled_;  // lower-case event names
+  QMap<qint32, Obj> notifiers_;
+};
+
+}  // namespace corvane

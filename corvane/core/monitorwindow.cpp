@@ -1,0 +1,76 @@
+#include "corvane/core/monitorwindow.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("frmMonitor"));
+  setWindowTitle(QStringLiteral("Corvane"));
+
+  auto* logLabel = new QLabel(tr("&Spoken text and events:"), this);
+  log_ = new QPlainTextEdit(this);
+  log_->setObjectName(QStringLiteral("txtMonitor"));
+  log_->setReadOnly(true);
+  log_->setMaximumBlockCount(2000);
+  log_->setAccessibleName(tr("Spoken text and events"));
+  logLabel->setBuddy(log_);
+
+  auto* cmdLabel = new QLabel(tr("&Command:"), this);
+  command_ = new QLineEdit(this);
+  command_->setObjectName(QStringLiteral("txtCommand"));
+  command_->setAccessibleName(tr("Command"));
+  command_->setAccessibleDescription(tr("A command as if its key was pressed, or :help"));
+  cmdLabel->setBuddy(command_);
+  auto* send = new QPushButton(tr("S&end"), this);
+  send->setObjectName(QStringLiteral("cmdSend"));
+  send->setAccessibleName(tr("Send command"));
+
+  auto* row = new QHBoxLayout;
+  row->addWidget(cmdLabel);
+  row->addWidget(command_, 1);
+  row->addWidget(send);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(logLabel);
+  layout->addWidget(log_, 1);
+  layout->addLayout(row);
+
+  connect(command_, &QLineEdit::returnPressed, this, &MonitorWindow::send);
+  connect(send, &QPushButton::clicked, this, &MonitorWindow::send);
+  setTabOrder(command_, send);
+  setTabOrder(send, log_);
+  resize(560, 360);
+}
+
+void MonitorWindow::appendLine(const QString& line) { log_->appendPlainText(line); }
+
+void MonitorWindow::send() {
+  const QString text = command_->text().trimmed();
+  if (text.isEmpty()) return;
+  command_->clear();
+  emit commandEntered(text);
+}
+
+void MonitorWindow::closeEvent(QCloseEvent* e) {
+  e->ignore();
+  hide();
+}
+
+void MonitorWindow::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  command_->setFocus();
+  emit visibilityChanged(true);
+}
+
+void MonitorWindow::hideEvent(QHideEvent* e) {
+  QWidget::hideEvent(e);
+  emit visibilityChanged(false);
+}
+
+}  // namespace corvane

@@ -1,0 +1,35 @@
+// The core's window "Corvane": what is spoken and the events, and a command line that sends a
+// command as if a screen-reader key had been pressed.
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace corvane {
+
+class MonitorWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit MonitorWindow(QWidget* parent = nullptr);
+  void appendLine(const QString& line);
+  QLineEdit* commandEdit() const { return command_; }
+  QPlainTextEdit* log() const { return log_; }
+
+ signals:
+  void commandEntered(const QString& text);
+  void visibilityChanged(bool visible);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;  // closing only hides the window
+  void showEvent(QShowEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+
+ private:
+  void send();
+  QPlainTextEdit* log_;
+  QLineEdit* command_;
+};
+
+}  // namespace corvane

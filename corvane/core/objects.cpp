@@ -1,0 +1,177 @@
+#include "corvane/core/objects.h"
+
+#include <QDir>
+#include <liblouis/liblouis.h>
+
+#include "core/base/log.h"
+#include "corvane/core/coremodel.h"
+#include "corvane/core/eventhub.h"
+#include "corvane/core/settingsstore.h"
+
+namespace corvane {
+
+using jex::automation::Args;
+using jex::automation::Collection;
+using jex::automation::fromObj;
+using jex::automation::Obj;
+using jex::automation::toBool;
+using jex::automation::toI32;
+using jex::automation::toStr;
+
+QString applicationName() {
+  return QStringLiteral("Corvane %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR);
+}
+
+namespace {
+QString describe(const QVariant& v) {
+  if (v.canConvert<Obj>() && v.userType() == qMetaTypeId<Obj>()) return QStringLiteral("<object>");
+  if (!v.isValid()) return QStringLiteral("<empty>");
+  if (v.userType() == QMetaType::QStringList) return v.toStringList().join(u',');
+  return v.toString();
+}
+}  // namespace
+
+Utterance::Utterance(QString text, int source)
+    : Dispatchable(QStringLiteral("Utterance")), text_(std::move(text)), source_(source) {
+  property(QStringLiteral("Text"), [this] { return QVariant(text_); }, {}, QStringLiteral("the spoken text"));
+  property(QStringLiteral("Source"), [this] { return QVariant(source_); }, {},
+           QStringLiteral("speech source number 1 to 8"));
+  defaultMember(QStringLiteral("Text"));
+}
+
+ScriptHost::ScriptHost(CoreModel& model) : Dispatchable(QStringLiteral("iScript")), model_(model) {
+  method(QStringLiteral("ExposeObject"), 2, 2, [this](Args& a) {
+    const QString name = a.str(0).trimmed();
+    if (name.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("ExposeObject: empty name"));
+    objects_.insert(name.toLower(), {name, a.obj(1)});
+    model_.report(QStringLiteral("EXPOSED: ") + name);
+    return QVariant();
+  }, QStringLiteral("keeps an object for the scripts under a name"));
+  property(QStringLiteral("ExposedNames"), [this] { return QVariant(names()); });
+  method(QStringLiteral("GetObject"), 1, 1, [this](Args& a) {
+    const Obj o = exposed(a.str(0));
+    if (o.isNothing()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("no object named ") + a.str(0));
+    return fromObj(o);
+  });
+}
+
+Obj ScriptHost::exposed(const QString& name) const { return objects_.value(name.trimmed().toLower()).second; }
+
+QStringList ScriptHost::names() const {
+  QStringList n;
+  for (const auto& p : objects_) n << p.first;
+  n.sort(Qt::CaseInsensitive);
+  return n;
+}
+
+Proc::Proc(CoreModel& model)
+    : Dispatchable(QStringLiteral("proc")), model_(model), script_(std::make_shared<ScriptHost>(model)) {
+  SettingsStore& ini = model_.settings();
+  property(QStringLiteral("AppPath"), [this] { return QVariant(model_.appPath()); });
+  property(QStringLiteral("DefaultLng"),
+           [&ini] { return QVariant(ini.value(ini::General, ini::DefaultLng, QStringLiteral("1031"))); },
+           [this, &ini](const QVariant& v) {
+             const QString lng = toStr(v).trimmed();
+             bool numeric = false;
+             lng.toInt(&numeric);
+             if (!numeric) throw jex::Error(jex::err::InvalidCall, QStringLiteral("DefaultLng must be a locale number"));
+             ini.setValue(ini::General, ini::DefaultLng, lng);
+             model_.setLanguage(lng);
+           });
+  property(QStringLiteral("MeridanLoaded"), [&ini] {
+    const QString v = ini.value(ini::General, ini::MeridanLoaded, QStringLiteral("0")).trimmed();
+    return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0);
+  });
+  property(QStringLiteral("APPName"), [] { return QVariant(applicationName()); });
+  property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(model_.foregroundApp().toUpper()); });
+  property(QStringLiteral("iScript"), [this] { return fromObj(Obj(script_)); });
+  property(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
+           [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });
+  property(QStringLiteral("UseSpeech"), [this] { return QVariant(model_.useSpeech() ? 1 : 0); },
+           [this](const QVariant& v) { model_.setUseSpeech(toI32(v) != 0); });
+  method(QStringLiteral("AddToCMDQueue"), 1, 1, [this](Args& a) {
+    model_.queueCommand(a.str(0));
+    return QVariant();
+  }, QStringLiteral("queues a command; it is routed asynchronously"));
+  method(QStringLiteral("SpeechStop"), 0, 0, [this](Args&) {
+    model_.stopSpeech();
+    return QVariant();
+  });
+  method(QStringLiteral("SpeechOutVoice"), 1, 2, [this](Args& a) {
+    model_.speak(a.str(0), a.has(1) ? a.i32(1) : 1);
+    return QVariant();
+  }, QStringLiteral("speaks text with the voice of a speech source"));
+  method(QStringLiteral("CallBack"), 0, 8, [this](Args& a) { return callBack(a); },
+         QStringLiteral("calls a script entry: number, name, value by reference, argument"));
+}
+
+QVariant Proc::callBack(Args& a) {
+  QStringList parts;
+  for (int i = 0; i < a.size(); ++i) parts << describe(a.at(i));
+  model_.report(QStringLiteral("CALLBACK: ") + parts.join(QStringLiteral(", ")));
+  return QVariant();
+}
+
+QString BrailleInterface::tableDirectory() {
+  const QString env = qEnvironmentVariable("LOUIS_TABLEPATH").section(u',', 0, 0);
+  if (!env.isEmpty() && QDir(env).exists()) return env;
+  if (const char* data = lou_getDataPath()) {
+    const QString d = QString::fromLocal8Bit(data) + QStringLiteral("/liblouis/tables");
+    if (QDir(d).exists()) return d;
+  }
+  return QStringLiteral("/usr/share/liblouis/tables");
+}
+
+QStringList BrailleInterface::tableFiles(const QString& directory) {
+  return QDir(directory).entryList({QStringLiteral("*.ctb"), QStringLiteral("*.utb"), QStringLiteral("*.tbl")},
+                                   QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+BrailleInterface::BrailleInterface(CoreModel& model) : Dispatchable(QStringLiteral("BrailleInterface")), model_(model) {
+  property(QStringLiteral("ActiveBraillePort"),
+           [this] {
+             return QVariant(model_.settings().value(ini::Braille, ini::ActiveBraillePort, QStringLiteral("USB1")));
+           },
+           [this](const QVariant& v) {
+             const QString port = toStr(v).trimmed().toUpper();
+             if (port.isEmpty() || port.contains(u'/') || port.contains(u'\\') || port.contains(u'='))
+               throw jex::Error(jex::err::InvalidCall, QStringLiteral("not a port name: ") + toStr(v));
+             model_.settings().setValue(ini::Braille, ini::ActiveBraillePort, port);
+           },
+           QStringLiteral("\"COM0\" means no Braille display; \"USB1\" the virtual display"));
+  property(QStringLiteral("TablePath"), [] { return QVariant(tableDirectory()); });
+  property(QStringLiteral("Tables"), [this] {
+    if (!tables_) {
+      tables_ = std::make_shared<Collection>();
+      for (const QString& t : tableFiles(tableDirectory())) tables_->add(t, t);
+    }
+    return fromObj(Obj(tables_));
+  }, {}, QStringLiteral("the Braille translation table files"));
+}
+
+Root::Root(CoreModel& model)
+    : Dispatchable(QStringLiteral("corvane.application")),
+      model_(model),
+      proc_(std::make_shared<Proc>(model)),
+      braille_(std::make_shared<BrailleInterface>(model)) {
+  EventHub& hub = model_.events();
+  property(QStringLiteral("proc"), [this] { return fromObj(Obj(proc_)); });
+  property(QStringLiteral("BrailleInterface"), [this] { return fromObj(Obj(braille_)); });
+  method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [&hub](Args& a) {
+    hub.setSink(a.obj(0));
+    return QVariant();
+  });
+  indexed(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), 1,
+          [&hub](Args& i) { return QVariant(hub.isEnabled(i.str(0))); },
+          [&hub](Args& i, const QVariant& v) { hub.enableEvent(i.str(0), toBool(v)); });
+  method(QStringLiteral("Clear_JEX_UI_Notification_Sink"), 0, 0, [&hub](Args&) {
+    hub.clearSink();
+    return QVariant();
+  });
+  method(QStringLiteral("JexNotifier_Install"), 2, 2, [&hub](Args& a) {
+    return QVariant(hub.installNotifier(a.obj(0), a.i32(1)));
+  }, QStringLiteral("receiver gets TaskSwitch, UIGotFocus, UILostFocus, AudioStart, AudioStop, HandleCmd(S)"));
+  method(QStringLiteral("JexNotifier_Remove"), 1, 1, [&hub](Args& a) { return QVariant(hub.removeNotifier(a.i32(0))); });
+}
+
+}  // namespace corvane

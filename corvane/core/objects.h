@@ -1,0 +1,72 @@
+// The core's automation objects: the root "corvane.application" with proc, BrailleInterface
+// and the notification members; see eventhub.h for the two event channels.
+#pragma once
+
+#include <QHash>
+
+#include "core/automation/dispatchable.h"
+
+namespace corvane {
+
+class CoreModel;
+
+// One spoken text, passed as O with AudioStart, AudioStop and AboutToSpeak.
+class Utterance : public jex::automation::Dispatchable {
+ public:
+  Utterance(QString text, int source);
+  const QString& text() const { return text_; }
+
+ private:
+  QString text_;
+  int source_;
+};
+
+// Objects handed to the core's script engine by name (proc.iScript.ExposeObject).
+class ScriptHost : public jex::automation::Dispatchable {
+ public:
+  explicit ScriptHost(CoreModel& model);
+  jex::automation::Obj exposed(const QString& name) const;
+  QStringList names() const;
+
+ private:
+  CoreModel& model_;
+  QHash<QString, std::pair<QString, jex::automation::Obj>> objects_;  // lower-case key
+};
+
+class Proc : public jex::automation::Dispatchable {
+ public:
+  explicit Proc(CoreModel& model);
+  ScriptHost& scriptHost() { return *script_; }
+
+ private:
+  QVariant callBack(jex::automation::Args& a);
+  CoreModel& model_;
+  std::shared_ptr<ScriptHost> script_;
+};
+
+class BrailleInterface : public jex::automation::Dispatchable {
+ public:
+  explicit BrailleInterface(CoreModel& model);
+  // The directory liblouis takes its tables from, and the table files found there.
+  static QString tableDirectory();
+  static QStringList tableFiles(const QString& directory);
+
+ private:
+  CoreModel& model_;
+  std::shared_ptr<jex::automation::Collection> tables_;
+};
+
+class Root : public jex::automation::Dispatchable {
+ public:
+  explicit Root(CoreModel& model);
+  Proc& proc() { return *proc_; }
+
+ private:
+  CoreModel& model_;
+  std::shared_ptr<Proc> proc_;
+  std::shared_ptr<BrailleInterface> braille_;
+};
+
+QString applicationName();  // "Corvane " + version
+
+}  // namespace corvane

@@ -1,0 +1,23 @@
+// Command line of the core.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace corvane {
+
+struct Options {
+  QString appDir;       // --appdir DIR (empty: default location)
+  QString dataDir;      // --datadir DIR (empty: the compiled-in data folder)
+  bool noJexUi = false;     // --no-jexui: do not start JexUI
+  bool noMonitor = false;   // --no-monitor: monitor window hidden at start
+  bool noAudio = false;     // --no-audio: synthesise to nowhere even when a device exists
+  bool noForeground = false;  // --no-foreground: do not follow the window system's active window
+  bool help = false;
+  QString error;        // non-empty for an unknown option or a missing value
+};
+
+Options parseOptions(const QStringList& arguments);  // arguments without the program name
+QString usageText();
+
+}  // namespace corvane

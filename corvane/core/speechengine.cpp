@@ -1,0 +1,118 @@
+#include "corvane/core/speechengine.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <espeak-ng/speak_lib.h>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+
+namespace corvane {
+
+namespace {
+// espeak-ng has one synthesiser per process, so the interruption flag is process-wide too.
+std::atomic<bool> cancel_{false};
+
+int onSamples(short*, int, espeak_EVENT*) {
+  // Samples are dropped (or were already played by espeak); a non-zero result aborts synthesis.
+  return cancel_.load() ? 1 : 0;
+}
+}  // namespace
+
+SpeechEngine::SpeechEngine(bool playAudio, QObject* parent)
+    : QObject(parent), playAudio_(playAudio && audioDevicePresent()) {
+  worker_ = std::thread([this] { run(); });
+}
+
+SpeechEngine::~SpeechEngine() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+    pending_.clear();
+    cancel_ = true;
+  }
+  wake_.notify_all();
+  worker_.join();
+}
+
+bool SpeechEngine::audioDevicePresent() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  return QFileInfo::exists(QStringLiteral("/dev/snd")) || qEnvironmentVariableIsSet("PULSE_SERVER") ||
+         (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/pulse/native")));
+}
+
+QString SpeechEngine::voiceForLanguage(const QString& language) {
+  static const QHash<QString, QString> byLocale{
+      {QStringLiteral("1031"), QStringLiteral("de")}, {QStringLiteral("1033"), QStringLiteral("en-us")},
+      {QStringLiteral("2057"), QStringLiteral("en")}, {QStringLiteral("1036"), QStringLiteral("fr")},
+      {QStringLiteral("1034"), QStringLiteral("es")}, {QStringLiteral("1040"), QStringLiteral("it")},
+      {QStringLiteral("1043"), QStringLiteral("nl")}, {QStringLiteral("1045"), QStringLiteral("pl")},
+      {QStringLiteral("1029"), QStringLiteral("cs")}, {QStringLiteral("1037"), QStringLiteral("he")},
+      {QStringLiteral("1025"), QStringLiteral("ar")}, {QStringLiteral("1049"), QStringLiteral("ru")}};
+  const QString t = language.trimmed();
+  if (t.isEmpty()) return QStringLiteral("de");
+  bool numeric = false;
+  t.toInt(&numeric);
+  if (!numeric) return t;
+  return byLocale.value(t, QStringLiteral("de"));
+}
+
+void SpeechEngine::speak(const QString& text) {
+  {
+    std::lock_guard lock(mutex_);
+    pending_.clear();
+    pending_.push_back(text);
+    cancel_ = true;  // interrupts the utterance in progress; reset by the worker
+  }
+  wake_.notify_all();
+}
+
+void SpeechEngine::stop() {
+  std::lock_guard lock(mutex_);
+  pending_.clear();
+  cancel_ = true;
+}
+
+void SpeechEngine::setLanguage(const QString& language) {
+  std::lock_guard lock(mutex_);
+  voice_ = voiceForLanguage(language);
+  voiceChanged_ = true;
+}
+
+void SpeechEngine::run() {
+  const int rate = espeak_Initialize(playAudio_ ? AUDIO_OUTPUT_SYNCH_PLAYBACK : AUDIO_OUTPUT_SYNCHRONOUS, 200,
+                                     nullptr, 0);
+  const bool ready = rate > 0;
+  if (!ready) jex::WriteErrorLog(QStringLiteral("SpeechEngine: espeak-ng could not be initialised"));
+  else espeak_SetSynthCallback(&onSamples);
+
+  for (;;) {
+    QString text;
+    QString voice;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return quit_ || !pending_.empty(); });
+      if (quit_) break;
+      text = pending_.front();
+      pending_.pop_front();
+      cancel_ = false;
+      if (voiceChanged_) {
+        voice = voice_;
+        voiceChanged_ = false;
+      }
+    }
+    ++count_;
+    emit audioStarted(text);
+    if (ready) {
+      if (!voice.isEmpty() && espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK)
+        jex::WriteErrorLog(QStringLiteral("SpeechEngine: no espeak voice ") + voice);
+      const QByteArray utf8 = text.toUtf8();
+      espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                   nullptr);
+    }
+    emit audioStopped(text);
+  }
+  if (ready) espeak_Terminate();
+}
+
+}  // namespace corvane

@@ -1,0 +1,35 @@
+// corvane: the screen-reader core as far as JexUI sees it. Owns the bus name
+// "corvane.application" for its whole run and serves its automation object at "/".
+#include <QApplication>
+#include <cstdio>
+
+#include "corvane/core/corvaneapp.h"
+#include "corvane/core/options.h"
+
+#ifndef JEX_DATA_DIR
+#define JEX_DATA_DIR ""
+#endif
+
+int main(int argc, char** argv) {
+  // Without a display the core still runs: its window simply stays hidden.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("corvane"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  const corvane::Options options = corvane::parseOptions(QApplication::arguments().mid(1));
+  if (options.help) {
+    std::fputs(qPrintable(corvane::usageText()), stdout);
+    return 0;
+  }
+  if (!options.error.isEmpty()) {
+    std::fprintf(stderr, "corvane: %s\n%s", qPrintable(options.error), qPrintable(corvane::usageText()));
+    return 2;
+  }
+  corvane::CorvaneApp core(options, QStringLiteral(JEX_DATA_DIR));
+  const int rc = core.start();
+  if (rc >= 0) return rc;
+  return QApplication::exec();
+}

@@ -1,0 +1,286 @@
+// The event channels, command routing and automation objects of the core, in one process.
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "core/automation/dispatchable.h"
+#include "corvane/core/commandrouter.h"
+#include "corvane/core/coremodel.h"
+#include "corvane/core/eventhub.h"
+#include "corvane/core/monitorwindow.h"
+#include "corvane/core/objects.h"
+#include "corvane/core/settingsstore.h"
+#include "corvane/core/speechengine.h"
+
+using namespace corvane;
+using jex::automation::Args;
+using jex::automation::Dispatchable;
+using jex::automation::Obj;
+
+namespace {
+
+// Records every call; HandleCmd rewrites commands through a table (missing: left alone).
+class Recorder : public Dispatchable {
+ public:
+  explicit Recorder(QStringList* journal, QString tag, QHash<QString, QString> rewrite = {})
+      : Dispatchable(QStringLiteral("Recorder")), journal_(journal), tag_(std::move(tag)), rewrite_(std::move(rewrite)) {
+    for (const char* m : {"AudioStart", "AudioStop", "ProcessSwitch", "VoiceSelect", "AboutToSpeak", "TaskSwitch",
+                          "UIGotFocus", "UILostFocus"}) {
+      const QString name = QString::fromLatin1(m);
+      method(name, 0, 2, [this, name](Args& a) {
+        QStringList parts;
+        for (int i = 0; i < a.size(); ++i)
+          parts << (a.at(i).userType() == qMetaTypeId<Obj>() ? jex::automation::toObj(a.at(i)).toString()
+                                                               : a.at(i).toString());
+        journal_->append(tag_ + u'.' + name + (parts.isEmpty() ? QString() : u'(' + parts.join(u',') + u')'));
+        return QVariant();
+      });
+    }
+    method(QStringLiteral("HandleCmd"), 1, 1, [this](Args& a) {
+      journal_->append(tag_ + QStringLiteral(".HandleCmd(") + a.str(0) + u')');
+      if (rewrite_.contains(a.str(0))) a.set(0, rewrite_.value(a.str(0)));
+      return QVariant();
+    });
+  }
+
+ private:
+  QStringList* journal_;
+  QString tag_;
+  QHash<QString, QString> rewrite_;
+};
+
+// Always fails as if its process had gone.
+class Vanished : public Dispatchable {
+ public:
+  Vanished() : Dispatchable(QStringLiteral("Vanished")) {
+    method(QStringLiteral("HandleCmd"), 1, 1,
+           [](Args&) -> QVariant { throw jex::Error(jex::err::ServerUnavailable, QStringLiteral("gone")); });
+  }
+};
+
+Obj recorder(QStringList* j, const QString& tag, QHash<QString, QString> rw = {}) {
+  return Obj(std::make_shared<Recorder>(j, tag, std::move(rw)));
+}
+
+class ChannelTest : public ::testing::Test {
+ protected:
+  QStringList journal;
+  EventHub hub;
+  CommandRouter router{hub};
+};
+
+TEST_F(ChannelTest, CommandsGoToTheNotifierFirstThenTheSinkAndTheAnswerDecides) {
+  hub.installNotifier(recorder(&journal, QStringLiteral("n"), {{QStringLiteral("NEWFGWIN!"), QStringLiteral("SPEECHSTOP")}}), 7);
+  hub.setSink(recorder(&journal, QStringLiteral("s"), {{QStringLiteral("DLGSPEECH"), QString()}}));
+  hub.enableEvent(QStringLiteral("HandleCmd"), true);
+  int stops = 0;
+  router.addCommand(QStringLiteral("SPEECHSTOP"), [&] { ++stops; return QString(); });
+
+  EXPECT_EQ(router.route(QStringLiteral("dlgspeech")), QStringLiteral("CMD: DLGSPEECH -> consumed by JexUI"));
+  EXPECT_EQ(router.route(QStringLiteral("NEWFGWIN!")),
+            QStringLiteral("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done"));
+  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(router.route(QStringLiteral("HELP")), QStringLiteral("CMD: HELP -> unhandled: HELP"));
+  EXPECT_EQ(journal, (QStringList{QStringLiteral("n.HandleCmd(DLGSPEECH)"), QStringLiteral("s.HandleCmd(DLGSPEECH)"),
+                                  QStringLiteral("n.HandleCmd(NEWFGWIN!)"), QStringLiteral("s.HandleCmd(SPEECHSTOP)"),
+                                  QStringLiteral("n.HandleCmd(HELP)"), QStringLiteral("s.HandleCmd(HELP)")}));
+}
+
+TEST_F(ChannelTest, AConsumedCommandIsNotOfferedFurtherAndDisabledSinksHearNothing) {
+  hub.installNotifier(recorder(&journal, QStringLiteral("n"), {{QStringLiteral("QUIT"), QString()}}), 1);
+  hub.setSink(recorder(&journal, QStringLiteral("s")));
+  EXPECT_EQ(hub.offerCommand(QStringLiteral("QUIT")), QString());
+  EXPECT_EQ(hub.offerCommand(QStringLiteral("X")), QStringLiteral("X"));
+  hub.audioStart(Obj());
+  EXPECT_EQ(journal, (QStringList{QStringLiteral("n.HandleCmd(QUIT)"), QStringLiteral("n.HandleCmd(X)"),
+                                  QStringLiteral("n.AudioStart")}))
+      << "the sink gets only enabled events; the notifier gets all";
+  hub.enableEvent(QStringLiteral("audiostart"), true);
+  hub.enableEvent(QStringLiteral("AudioStart"), false);
+  EXPECT_FALSE(hub.isEnabled(QStringLiteral("AUDIOSTART")));
+}
+
+TEST_F(ChannelTest, TaskSwitchRaisesFocusEventsAroundJexUi) {
+  hub.installNotifier(recorder(&journal, QStringLiteral("n")), 1);
+  hub.setSink(recorder(&journal, QStringLiteral("s")));
+  hub.enableEvent(QStringLiteral("ProcessSwitch"), true);
+  hub.processSwitch(QStringLiteral("winword"), QStringLiteral("jexui"));
+  hub.processSwitch(QStringLiteral("JEXUI"), QStringLiteral("JEXUI"));
+  hub.processSwitch(QStringLiteral("JEXUI"), QStringLiteral("EXPLORER"));
+  EXPECT_EQ(journal, (QStringList{
+                         QStringLiteral("s.ProcessSwitch(WINWORD,JEXUI)"), QStringLiteral("n.UIGotFocus"), QStringLiteral("n.TaskSwitch"),
+                         QStringLiteral("s.ProcessSwitch(JEXUI,JEXUI)"), QStringLiteral("n.UIGotFocus"), QStringLiteral("n.UILostFocus"),
+                         QStringLiteral("n.TaskSwitch"),
+                         QStringLiteral("s.ProcessSwitch(JEXUI,EXPLORER)"), QStringLiteral("n.UILostFocus"), QStringLiteral("n.TaskSwitch")}));
+}
+
+TEST_F(ChannelTest, VanishedReceiversAreDroppedAndTheCommandStillRuns) {
+  hub.installNotifier(Obj(std::make_shared<Vanished>()), 1);
+  hub.setSink(Obj(std::make_shared<Vanished>()));
+  hub.enableEvent(QStringLiteral("HandleCmd"), true);
+  router.addCommand(QStringLiteral("READEDITCUR"), [] { return QStringLiteral("read"); });
+  EXPECT_EQ(router.route(QStringLiteral("READEDITCUR")), QStringLiteral("CMD: READEDITCUR -> read"));
+  EXPECT_EQ(hub.notifierCount(), 0);
+  EXPECT_FALSE(hub.hasSink());
+  EXPECT_FALSE(hub.removeNotifier(1));
+}
+
+TEST_F(ChannelTest, QueuedCommandsRunLaterOneAfterAnotherInArrivalOrder) {
+  QStringList ran;
+  router.addCommand(QStringLiteral("A"), [&] { ran << QStringLiteral("A"); return QString(); });
+  router.addCommand(QStringLiteral("B"), [&] { ran << QStringLiteral("B"); return QString(); });
+  QSignalSpy routed(&router, &CommandRouter::routed);
+  router.queue(QStringLiteral("a"));
+  router.queue(QStringLiteral("b"));
+  router.queue(QStringLiteral(" "));
+  EXPECT_TRUE(ran.isEmpty()) << "queueing must not run the command inside the caller";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return routed.size() == 2; }, 2000));
+  EXPECT_EQ(ran, (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+}
+
+// A core without speech, window or bus, for the automation objects.
+class FakeCore : public CoreModel {
+ public:
+  explicit FakeCore(const QString& dir) : store(dir + QStringLiteral("/corvane.ini")), path(dir + u'/') {}
+  QString appPath() const override { return path; }
+  SettingsStore& settings() override { return store; }
+  EventHub& events() override { return hub; }
+  QString foregroundApp() const override { return QStringLiteral("winword"); }
+  void queueCommand(const QString& c) override { log << QStringLiteral("queue ") + c; }
+  void speak(const QString& t, int s) override { log << QStringLiteral("speak %1 ").arg(s) + t; }
+  void stopSpeech() override { log << QStringLiteral("stop"); }
+  bool monitorVisible() const override { return visible; }
+  void setMonitorVisible(bool v) override { visible = v; }
+  bool useSpeech() const override { return store.value(ini::General, ini::UseSpeech, QStringLiteral("1")) == u"1"; }
+  void setUseSpeech(bool on) override { store.setValue(ini::General, ini::UseSpeech, on ? QStringLiteral("1") : QStringLiteral("0")); }
+  void setLanguage(const QString& l) override { log << QStringLiteral("language ") + l; }
+  void report(const QString& l) override { log << l; }
+
+  IniFileStore store;
+  QString path;
+  EventHub hub;
+  bool visible = false;
+  QStringList log;
+};
+
+class RootObjectTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  FakeCore core{dir.path()};
+  Obj root{std::make_shared<Root>(core)};
+};
+
+TEST_F(RootObjectTest, AnswersTheStartUpMembersWithTheirDefaults) {
+  EXPECT_EQ(root.str(QStringLiteral("proc.AppPath")), dir.path() + u'/');
+  EXPECT_EQ(root.str(QStringLiteral("proc.DefaultLng")), QStringLiteral("1031"));
+  EXPECT_FALSE(root.boolean(QStringLiteral("proc.MeridanLoaded")));
+  EXPECT_TRUE(root.str(QStringLiteral("proc.APPName")).startsWith(QStringLiteral("Corvane ")));
+  EXPECT_EQ(root.str(QStringLiteral("proc.ForeGroundApp")), QStringLiteral("WINWORD"));
+  EXPECT_EQ(root.str(QStringLiteral("BrailleInterface.ActiveBraillePort")), QStringLiteral("USB1"));
+  EXPECT_EQ(root.i32(QStringLiteral("proc.UseSpeech")), 1);
+}
+
+TEST_F(RootObjectTest, ChangedSettingsAreStoredAndBadValuesRefused) {
+  root.set(QStringLiteral("proc.UseSpeech"), 0);
+  root.set(QStringLiteral("proc.DefaultLng"), QStringLiteral(" 1033 "));
+  root.set(QStringLiteral("BrailleInterface.ActiveBraillePort"), QStringLiteral("com0"));
+  IniFileStore reread(dir.filePath(QStringLiteral("corvane.ini")));
+  EXPECT_EQ(reread.value(ini::General, ini::UseSpeech), QStringLiteral("0"));
+  EXPECT_EQ(reread.value(ini::General, ini::DefaultLng), QStringLiteral("1033"));
+  EXPECT_EQ(reread.value(ini::Braille, ini::ActiveBraillePort), QStringLiteral("COM0"));
+  EXPECT_TRUE(core.log.contains(QStringLiteral("language 1033")));
+  EXPECT_THROW(root.set(QStringLiteral("BrailleInterface.ActiveBraillePort"), QStringLiteral("../x")), jex::Error);
+  EXPECT_THROW(root.set(QStringLiteral("proc.DefaultLng"), QStringLiteral("german")), jex::Error);
+  EXPECT_EQ(root.str(QStringLiteral("proc.DefaultLng")), QStringLiteral("1033"));
+}
+
+TEST_F(RootObjectTest, SinkAndNotifierMembersReachTheChannels) {
+  QStringList journal;
+  root.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(recorder(&journal, QStringLiteral("s")))});
+  root.set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QStringLiteral("HandleCmd")}, true);
+  EXPECT_TRUE(root.get(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QStringLiteral("handlecmd")}).toBool());
+  EXPECT_TRUE(root.call(QStringLiteral("JexNotifier_Install"),
+                        {jex::automation::fromObj(recorder(&journal, QStringLiteral("n"))), 42}).toBool());
+  core.hub.offerCommand(QStringLiteral("X"));
+  EXPECT_TRUE(root.call(QStringLiteral("JexNotifier_Remove"), {42}).toBool());
+  EXPECT_FALSE(root.call(QStringLiteral("JexNotifier_Remove"), {42}).toBool());
+  root.call(QStringLiteral("Clear_JEX_UI_Notification_Sink"));
+  EXPECT_FALSE(core.hub.hasSink());
+  EXPECT_EQ(journal, (QStringList{QStringLiteral("n.HandleCmd(X)"), QStringLiteral("s.HandleCmd(X)")}));
+}
+
+TEST_F(RootObjectTest, ProcPassesCommandsSpeechAndCallBacksOn) {
+  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("READEDITCUR")});
+  root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Hallo"), 3});
+  root.call(QStringLiteral("proc.SpeechStop"));
+  QVariantList cb{0, QStringLiteral("OnInitAppSettings"), QVariant(), QStringLiteral("JEXUI")};
+  root.call(QStringLiteral("proc.CallBack"), cb);
+  root.set(QStringLiteral("proc.IsMonWinVisible"), true);
+  EXPECT_TRUE(root.boolean(QStringLiteral("proc.IsMonWinVisible")));
+  Obj funcs = recorder(nullptr, QStringLiteral("f"));
+  root.call(QStringLiteral("proc.iScript.ExposeObject"), {QStringLiteral("Funcs"), jex::automation::fromObj(funcs)});
+  EXPECT_EQ(root.obj(QStringLiteral("proc.iScript")).call(QStringLiteral("GetObject"), {QStringLiteral("funcs")}).value<Obj>(), funcs);
+  EXPECT_EQ(core.log, (QStringList{QStringLiteral("queue READEDITCUR"), QStringLiteral("speak 3 Hallo"), QStringLiteral("stop"),
+                                   QStringLiteral("CALLBACK: 0, OnInitAppSettings, <empty>, JEXUI"),
+                                   QStringLiteral("EXPOSED: Funcs")}));
+}
+
+TEST_F(RootObjectTest, BrailleTablesListTheLiblouisTableFiles) {
+  const QStringList onDisk = BrailleInterface::tableFiles(BrailleInterface::tableDirectory());
+  Obj tables = root.obj(QStringLiteral("BrailleInterface.Tables"));
+  EXPECT_EQ(tables.count(), onDisk.size());
+  if (onDisk.isEmpty()) GTEST_SKIP() << "no liblouis tables installed";
+  EXPECT_EQ(tables.item(1).toString(), onDisk.first());
+  EXPECT_TRUE(onDisk.contains(QStringLiteral("de-g1.ctb")) || onDisk.size() > 10);
+}
+
+TEST(MonitorWindowTest, EnterSendsTheTypedCommandAndClosingOnlyHides) {
+  MonitorWindow w;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Corvane"));
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QSignalSpy sent(&w, &MonitorWindow::commandEntered);
+  QLineEdit* edit = w.findChild<QLineEdit*>(QStringLiteral("txtCommand"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_FALSE(edit->accessibleName().isEmpty());
+  bool hasBuddy = false;
+  for (QLabel* l : w.findChildren<QLabel*>()) hasBuddy |= l->buddy() == edit;
+  EXPECT_TRUE(hasBuddy) << "the command line needs a label that names it";
+  edit->setFocus();
+  QTest::keyClicks(edit, QStringLiteral("dlgspeech"));
+  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClick(edit, Qt::Key_Return);  // empty: nothing sent
+  ASSERT_EQ(sent.size(), 1);
+  EXPECT_EQ(sent.at(0).at(0).toString(), QStringLiteral("dlgspeech"));
+  EXPECT_TRUE(edit->text().isEmpty());
+  w.close();
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST(SpeechEngineTest, EachUtteranceIsFramedByStartAndStopAndCanBeInterrupted) {
+  SpeechEngine engine(false);
+  engine.setLanguage(QStringLiteral("1031"));
+  QSignalSpy started(&engine, &SpeechEngine::audioStarted);
+  QSignalSpy stopped(&engine, &SpeechEngine::audioStopped);
+  engine.speak(QStringLiteral("Guten Tag"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.size() == 1; }, 5000));
+  EXPECT_EQ(started.size(), 1);
+  EXPECT_EQ(stopped.at(0).at(0).toString(), QStringLiteral("Guten Tag"));
+
+  QString longText;
+  for (int i = 0; i < 400; ++i) longText += QStringLiteral("Dies ist ein sehr langer Satz zum Unterbrechen. ");
+  QElapsedTimer clock;
+  clock.start();
+  engine.speak(longText);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return started.size() == 2; }, 5000));
+  engine.stop();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.size() == 2; }, 5000));
+  EXPECT_LT(clock.elapsed(), 3000) << "stop() must interrupt the synthesis";
+  EXPECT_EQ(SpeechEngine::voiceForLanguage(QStringLiteral("1033")), QStringLiteral("en-us"));
+  EXPECT_EQ(SpeechEngine::voiceForLanguage(QStringLiteral("99999")), QStringLiteral("de"));
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+#include "tests/support/accessibility.h"
+
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextEdit>
+#include <QWidget>
+
+#include "dialogs/common/accessibility.h"
+
+namespace jex::test {
+
+namespace {
+
+// Controls whose accessible name on this platform is their current value, so the label has to
+// come through the label relation (or an explicit name).
+bool nameIsValue(const QWidget* w) {
+  return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+         qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QTextEdit*>(w) ||
+         qobject_cast<const QPlainTextEdit*>(w);
+}
+
+bool hasLabelRelation(QAccessibleInterface* iface) {
+  // Qt reports the labels of a control as relations of the kind Label ("is the label of").
+  const auto relations = iface->relations(QAccessible::Label);
+  return std::any_of(relations.begin(), relations.end(), [](const auto& r) {
+    // A titled group box is reported as a label of everything inside it; that is no field label.
+    return r.first && qobject_cast<QLabel*>(r.first->object()) &&
+           !r.first->text(QAccessible::Name).trimmed().isEmpty();
+  });
+}
+
+QList<QWidget*> tabStops(QWidget* form) {
+  QList<QWidget*> stops;
+  for (QWidget* w : form->findChildren<QWidget*>()) {
+    if (ui::isTabStop(w)) stops.append(w);
+  }
+  return stops;
+}
+
+// Shows the form's window and makes it active for the time of a check.
+class Shown {
+ public:
+  explicit Shown(QWidget* form) : window_(form->window()), wasHidden_(!window_->isVisible()) {
+    window_->show();
+    window_->activateWindow();
+    active_ = QTest::qWaitForWindowActive(window_, 2000);
+  }
+  ~Shown() {
+    if (wasHidden_) window_->hide();
+  }
+  bool active() const { return active_; }
+
+ private:
+  QWidget* window_;
+  bool wasHidden_;
+  bool active_ = false;
+};
+
+QWidget* focused() { return ui::tabStopOf(QApplication::focusWidget()); }
+
+// Walks the chain one way: from each stop the key must reach the next one in `order`.
+QStringList walk(const QList<QWidget*>& order, bool forward) {
+  QStringList problems;
+  const QString keyName = forward ? QStringLiteral("Tab") : QStringLiteral("Shift+Tab");
+  const auto n = order.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    QWidget* from = order.at(i);
+    QWidget* expected = order.at(forward ? (i + 1) % n : (i + n - 1) % n);
+    from->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    if (focused() != from) {
+      problems << describe(from) + QStringLiteral(" cannot take the focus");
+      continue;
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                    forward ? Qt::NoModifier : Qt::ShiftModifier);
+    QWidget* got = focused();
+    if (got != expected) {
+      problems << keyName + QStringLiteral(" from ") + describe(from) + QStringLiteral(" goes to ") +
+                      (got ? describe(got) : QStringLiteral("nothing")) +
+                      QStringLiteral(", expected ") + describe(expected) +
+                      QStringLiteral(" (reading order)");
+    }
+  }
+  return problems;
+}
+
+}  // namespace
+
+QString describe(const QWidget* w) {
+  if (!w) return QStringLiteral("(none)");
+  const QString cls = QString::fromLatin1(w->metaObject()->className());
+  if (!w->objectName().isEmpty()) return w->objectName() + QStringLiteral(" (") + cls + u')';
+  const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
+  return cls + QStringLiteral(" at %1,%2").arg(at.x()).arg(at.y());
+}
+
+QStringList labelProblems(QWidget* form) {
+  QStringList problems;
+  Shown shown(form);
+  for (QWidget* w : tabStops(form)) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    if (!iface) {
+      problems << describe(w) + QStringLiteral(" has no accessible interface");
+      continue;
+    }
+    if (nameIsValue(w)) {
+      if (w->accessibleName().trimmed().isEmpty() && !hasLabelRelation(iface)) {
+        problems << describe(w) + QStringLiteral(" is not announced with a label "
+                                                 "(no buddy label relation, no accessible name)");
+      }
+    } else if (iface->text(QAccessible::Name).trimmed().isEmpty()) {
+      problems << describe(w) + QStringLiteral(" has no accessible name");
+    }
+  }
+  return problems;
+}
+
+QStringList descriptionProblems(QWidget* form) {
+  QStringList problems;
+  QList<QWidget*> all{form};
+  all += form->findChildren<QWidget*>();
+  for (QWidget* w : all) {
+    if (w->toolTip().isEmpty() || !w->isVisibleTo(form->window())) continue;
+    if (w->accessibleDescription() != w->toolTip()) {
+      problems << describe(w) + QStringLiteral(": tool tip \"") + w->toolTip() +
+                      QStringLiteral("\" is not its accessible description \"") +
+                      w->accessibleDescription() + u'"';
+    }
+  }
+  return problems;
+}
+
+QStringList tabOrderProblems(QWidget* form) {
+  Shown shown(form);
+  if (!shown.active()) return {describe(form) + QStringLiteral(": the window did not become active")};
+  const QList<QWidget*> order = ui::readingOrder(form);
+  if (order.isEmpty()) return {};
+  QStringList problems = walk(order, true);
+  problems += walk(order, false);
+  return problems;
+}
+
+QStringList accessibilityProblems(QWidget* form) {
+  if (!form) return {QStringLiteral("no form")};
+  return labelProblems(form) + descriptionProblems(form) + tabOrderProblems(form);
+}
+
+}  // namespace jex::test

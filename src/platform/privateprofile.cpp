@@ -6,13 +6,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QLockFile>
+#include <QDeadlineTimer>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
+#include <QThread>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <time.h>
 
 #include <algorithm>
@@ -374,7 +381,43 @@ QString stripTrailingBlanks(QString s) {
 // Writing
 
 constexpr int kLockWaitMs = 10000;
-constexpr int kStaleLockMs = 30000;
+
+// An exclusive lock on a lock file beside the INI file. The system releases it when the
+// holder ends in any way, so a crashed writer never leaves a stale lock; the (empty) lock
+// file itself stays, since removing it would race with the next writer.
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock() {
+    if (fd_ >= 0) ::close(fd_);  // releases the lock
+  }
+
+  bool acquire(const QString& lockName, int waitMs, QString& problem) {
+    fd_ = ::open(QFile::encodeName(lockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      problem = QStringLiteral("cannot create the lock file %1: %2").arg(lockName, QString::fromLocal8Bit(strerror(errno)));
+      return false;
+    }
+    QDeadlineTimer deadline(waitMs);
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        problem = QStringLiteral("cannot lock %1: %2").arg(lockName, QString::fromLocal8Bit(strerror(errno)));
+        return false;
+      }
+      if (deadline.hasExpired()) {
+        problem = QStringLiteral("the file stayed locked by another process for %1 ms").arg(waitMs);
+        return false;
+      }
+      QThread::usleep(500);
+    }
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+};
 
 bool hasLineBreak(const QString& s) {
   return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')) || s.contains(QChar(0));
@@ -423,12 +466,10 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
       writeFailed(fileName, QStringLiteral("the folder is missing or read-only"));
       return false;
     }
-    QLockFile lock(fileName + QStringLiteral(".lock"));
-    lock.setStaleLockTime(kStaleLockMs);
-    if (!lock.tryLock(kLockWaitMs)) {
-      writeFailed(fileName, lock.error() == QLockFile::LockFailedError
-                                ? QStringLiteral("the file is locked by another process")
-                                : QStringLiteral("cannot create the lock file (folder read-only?)"));
+    FileLock lock;
+    QString lockProblem;
+    if (!lock.acquire(fileName + QStringLiteral(".lock"), kLockWaitMs, lockProblem)) {
+      writeFailed(fileName, lockProblem);
       return false;
     }
     std::shared_ptr<const IniDoc> doc = readFile(fileName, codePage);

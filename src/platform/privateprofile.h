@@ -17,8 +17,9 @@
 // (CR LF or LF); a new file is UTF-8 with CR LF.
 //
 // Every write is atomic (temporary file, flush to disk, rename) and runs its read-modify-write
-// under a lock file beside the INI file (FILE + ".lock"), so that concurrent writers in several
-// processes keep each other's keys and a crash leaves the old or the new file. Reads go through
+// under an exclusive lock on a lock file beside the INI file (FILE + ".lock", which stays), so
+// that concurrent writers in several processes keep each other's keys and a crash leaves the
+// old or the new file. The system drops the lock of a writer that dies: no lock goes stale. Reads go through
 // a small cache of parsed files that is checked against the file's identity, size and
 // modification time on every call and never trusted for a file changed in the last two seconds.
 #pragma once

@@ -78,6 +78,11 @@ Proc::Proc(CoreModel& model)
              ini.setValue(ini::General, ini::DefaultLng, lng);
              model_.setLanguage(lng);
            });
+  method(QStringLiteral("ChangeJEXLanguage"), 1, 1, [this](Args& a) {
+    QVariantList value{a.str(0)};  // stored as DefaultLng in corvane.ini, checked like it
+    invoke(QStringLiteral("DefaultLng"), jex::automation::CallKind::Put, value);
+    return QVariant();
+  }, QStringLiteral("switches the core to the language with the given identifier"));
   property(QStringLiteral("MeridanLoaded"), [&ini] {
     const QString v = ini.value(ini::General, ini::MeridanLoaded, QStringLiteral("0")).trimmed();
     return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0);

@@ -1,0 +1,118 @@
+// The shipped language files: format, agreement between the languages, and complete English
+// texts for every registered form.
+#include "core/global/cglobal.h"
+#include "ini/cinifil.h"
+#include "localisation/formregistry.h"
+#include "localisation/frmlocalizer.h"
+
+#include <QtWidgets>
+
+namespace {
+
+const QString kData = QStringLiteral(JEX_SOURCE_DIR "/data/");
+const QStringList kShipped{QStringLiteral("1031"), QStringLiteral("1033")};
+
+QStringList keysOf(jex::cIniFil& ini, const QString& section) {
+  jex::Array2<QString> entries;
+  ini.SectionLoad(entries, section);
+  QStringList keys;
+  for (int i = 1; i <= entries.ubound(2); ++i) keys << entries(1, i).toLower();
+  keys.sort();
+  return keys;
+}
+
+class ShippedLanguages : public ::testing::Test {
+ protected:
+  void SetUp() override { jex::gGlobal().AppPath = kData; }
+  void TearDown() override { jex::resetGlobals(); }
+  class jex::frmLocalizer loc_;
+};
+
+TEST_F(ShippedLanguages, AreWindowsTextWithCrLfAndLoadAsLeftToRightWestern) {
+  for (const QString& lng : kShipped) {
+    for (const QString& name : {QStringLiteral("JEXUIDLG.INI"), QStringLiteral("welcome.txt")}) {
+      QFile f(kData + QStringLiteral("LNG/%1/%2").arg(lng, name));
+      ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << f.fileName().toStdString();
+      const QByteArray bytes = f.readAll();
+      EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n")) << f.fileName().toStdString();
+      EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+    }
+    loc_.setLNG(lng);
+    EXPECT_FALSE(loc_.RTL());
+    EXPECT_EQ(loc_.Charset(), 0);
+    EXPECT_EQ(loc_.DlgIni().GetStr(QStringLiteral("Global"), QStringLiteral("HelpFile")), "h44.chm");
+    EXPECT_FALSE(loc_.DlgIni().GetStr(QStringLiteral("Links"), QStringLiteral("Link0")).isEmpty());
+    EXPECT_FALSE(loc_.DlgIni().GetStr(QStringLiteral("Links"), QStringLiteral("supportmail")).isEmpty());
+    EXPECT_FALSE(loc_.DlgIni().GetStr(QStringLiteral("DEVICES"), QStringLiteral("NONE")).isEmpty());
+  }
+  loc_.setLNG(QStringLiteral("1031"));
+  EXPECT_EQ(loc_.GetCapString(QStringLiteral("Backspace")), QString::fromUtf8("Rücktaste"));
+  EXPECT_EQ(loc_.GetCapString(QStringLiteral("ctrl")), "Strg");
+  EXPECT_EQ(loc_.GetCapString(QStringLiteral("X")), "X");
+}
+
+TEST_F(ShippedLanguages, EveryLanguageHasTheSameSectionsAndKeys) {
+  jex::cIniFil de, en;
+  de.Init(kData + QStringLiteral("LNG/1031/JEXUIDLG.INI"), false);
+  en.Init(kData + QStringLiteral("LNG/1033/JEXUIDLG.INI"), false);
+  jex::Array1<QString> sections;
+  de.SectionEnum(sections);
+  ASSERT_GT(sections.ubound(), 4);
+  for (const QString& s : sections) EXPECT_EQ(keysOf(de, s), keysOf(en, s)) << s.toStdString();
+  jex::Array1<QString> enSections;
+  en.SectionEnum(enSections);
+  EXPECT_EQ(enSections.ubound(), sections.ubound());
+  EXPECT_EQ(de.GetLeftSide(QStringLiteral("frmMDI"), QStringLiteral("cmdMenu(7)")), QString::fromUtf8("schließen"));
+}
+
+TEST_F(ShippedLanguages, LanguageNamesCoverEveryShippedLanguageInEveryLanguage) {
+  jex::cIniFil names;
+  ASSERT_TRUE(names.Init(kData + QStringLiteral("LNG/lngnames.ini"), false));
+  for (const QString& ui : kShipped)
+    for (const QString& lng : kShipped) EXPECT_FALSE(names.GetStr(ui, lng).isEmpty()) << ui.toStdString() << " " << lng.toStdString();
+  EXPECT_EQ(names.GetStr(QStringLiteral("1031"), QStringLiteral("1033")), "Englisch");
+  EXPECT_EQ(names.GetStr(QStringLiteral("1033"), QStringLiteral("1031")), "German");
+}
+
+// Every control of every registered form has its English caption, tip, items and tabs.
+TEST_F(ShippedLanguages, EnglishCoversEveryRegisteredForm) {
+  jex::cIniFil en;
+  en.Init(kData + QStringLiteral("LNG/1033/JEXUIDLG.INI"), false);
+  for (const QString& name : jex::loc::registeredForms()) {
+    std::unique_ptr<QWidget> form = jex::loc::createForm(name);
+    ASSERT_TRUE(form) << name.toStdString();
+    for (const QString& gap : jex::loc::missingEntries(form.get(), en)) ADD_FAILURE() << gap.toStdString();
+  }
+}
+
+TEST(FormRegistry, MissingEntriesNamesEachGapOfAForm) {
+  QTemporaryDir dir;
+  QFile f(dir.filePath(QStringLiteral("JEXUIDLG.INI")));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("[frmProbe]\r\ncmdOK=OK\r\ncmdHelp=Help\r\nlblTip=Label\r\ncboMode_Item 0=first\r\n");
+  f.close();
+  jex::cIniFil ini;
+  ini.Init(f.fileName(), false);
+
+  jex::loc::registerForm(QStringLiteral("frmProbe"), [] {
+    auto form = std::make_unique<QWidget>();
+    form->setObjectName(QStringLiteral("frmProbe"));
+    auto add = [&](QWidget* w, const char* name) { w->setObjectName(QLatin1String(name)); return w; };
+    add(new QPushButton(QStringLiteral("OK"), form.get()), "cmdOK");
+    add(new QPushButton(QStringLiteral("Hilfe"), form.get()), "cmdHelp")->setToolTip(QStringLiteral("zeigt Hilfe"));
+    add(new QLabel(QStringLiteral("Etikett"), form.get()), "lblTip")->setToolTip(QStringLiteral("nie"));
+    auto* cbo = static_cast<QComboBox*>(add(new QComboBox(form.get()), "cboMode"));
+    cbo->addItems({QStringLiteral("eins"), QStringLiteral("zwei")});
+    add(new QLabel(QString(), form.get()), "lblEmpty");
+    add(new QLabel(QStringLiteral("bleibt"), form.get()), "nl_Data");
+    return form;
+  });
+  auto form = jex::loc::createForm(QStringLiteral("frmProbe"));
+  jex::loc::unregisterForm(QStringLiteral("frmProbe"));
+  ASSERT_TRUE(form);
+  EXPECT_EQ(jex::loc::missingEntries(form.get(), ini),
+            (QStringList{"[frmProbe] cmdHelp (tool tip)", "[frmProbe] cboMode_Item 1 (item)"}));
+  EXPECT_FALSE(jex::loc::registeredForms().contains(QStringLiteral("frmProbe")));
+}
+
+}  // namespace

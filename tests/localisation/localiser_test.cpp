@@ -1,0 +1,293 @@
+// The caption localiser against real widgets and language files written by the tests.
+#include "core/automation/dispatchable.h"
+#include "core/base/log.h"
+#include "core/global/cglobal.h"
+#include "localisation/formregistry.h"
+#include "localisation/frmlocalizer.h"
+
+#include <QtWidgets>
+
+namespace {
+
+using jex::loc::setArrayIndex;
+
+template <class W>
+W* add(QWidget* form, const char* name, const QString& text = {}) {
+  auto* w = new W(form);
+  w->setObjectName(QLatin1String(name));
+  if constexpr (requires { w->setText(text); }) w->setText(text);
+  form->layout()->addWidget(w);
+  return w;
+}
+
+// A core object as the localiser meets it: proc.AppPath, proc.DefaultLng, proc.ChangeJEXLanguage.
+class FakeCore : public jex::automation::Dispatchable {
+ public:
+  explicit FakeCore(QString appPath) : Dispatchable("application"), appPath_(std::move(appPath)) {
+    property("proc", [this] { return jex::automation::fromObj(jex::Obj(shared_from_this())); });
+    property("AppPath", [this] { return QVariant(appPath_); });
+    property("DefaultLng", [this] { return QVariant(lng + QStringLiteral(" ")); });
+    method("ChangeJEXLanguage", 1, 1, [this](jex::automation::Args& a) {
+      lng = a.str(0);
+      return QVariant();
+    });
+  }
+  QString lng = QStringLiteral("1031");
+
+ private:
+  QString appPath_;
+};
+
+class Localiser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    jex::gGlobal().AppPath = dir_.path() + QLatin1Char('/');
+    jex::logfile::setPath(dir_.filePath(QStringLiteral("jexui.log")));
+  }
+  void TearDown() override {
+    jex::logfile::setPath(QString());
+    jex::resetGlobals();
+  }
+  // Writes LNG/<lng>/JEXUIDLG.INI in the given encoding with CR LF line ends.
+  void language(const QString& lng, const QString& text, const char* encoding = "windows-1252") {
+    QDir(dir_.path()).mkpath(QStringLiteral("LNG/") + lng);
+    QFile f(dir_.filePath(QStringLiteral("LNG/%1/JEXUIDLG.INI").arg(lng)));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QStringEncoder enc(encoding);
+    f.write(enc.encode(QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
+  }
+  QString log() const {
+    QFile f(dir_.filePath(QStringLiteral("jexui.log")));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  }
+  std::unique_ptr<QWidget> form(const char* name) {
+    auto f = std::make_unique<QWidget>();
+    f->setObjectName(QLatin1String(name));
+    new QVBoxLayout(f.get());
+    return f;
+  }
+
+  QTemporaryDir dir_;
+  class jex::frmLocalizer loc_;
+};
+
+TEST_F(Localiser, CaptionAndTipFollowTheFirstBarAndEmptyPartsKeepTheBuiltInText) {
+  language("1033",
+           "[frmTest]\ncmdCap=Okay\ncmdBoth=Both|Both tip\ncmdTip=|Only tip\ncmdBars=A|B|C\ncmdEmpty=\n"
+           "txtName=typed\nlblName=Name|never shown\n");
+  loc_.setLNG(QStringLiteral("1033"));
+  auto f = form("frmTest");
+  auto* cap = add<QPushButton>(f.get(), "cmdCap", "Ok-de");
+  cap->setToolTip(QStringLiteral("eingebaut"));
+  auto* both = add<QCheckBox>(f.get(), "cmdBoth", "beide");
+  auto* tip = add<QPushButton>(f.get(), "cmdTip", "nur");
+  auto* bars = add<QPushButton>(f.get(), "cmdBars", "x");
+  auto* empty = add<QRadioButton>(f.get(), "cmdEmpty", "leer");
+  auto* txt = add<QLineEdit>(f.get(), "txtName", "Text");
+  auto* lbl = add<QLabel>(f.get(), "lblName", "Name-de");
+  loc_.Localize(f.get());
+
+  EXPECT_EQ(cap->text(), "Okay");
+  EXPECT_EQ(cap->toolTip(), "eingebaut");
+  EXPECT_EQ(both->text(), "Both");
+  EXPECT_EQ(both->toolTip(), "Both tip");
+  EXPECT_EQ(both->accessibleDescription(), "Both tip");
+  EXPECT_EQ(tip->text(), "nur");
+  EXPECT_EQ(tip->toolTip(), "Only tip");
+  EXPECT_EQ(bars->text(), "A");
+  EXPECT_EQ(bars->toolTip(), "B|C");
+  EXPECT_EQ(empty->text(), "leer");
+  EXPECT_EQ(txt->text(), "typed");
+  EXPECT_EQ(lbl->text(), "Name");
+  EXPECT_TRUE(lbl->toolTip().isEmpty());
+  EXPECT_THAT(log().toStdString(), ::testing::Not(::testing::HasSubstr("ERROR")));
+}
+
+TEST_F(Localiser, ItemsCountFromZeroTabsFromOneAndOnlyTheKeyWithTheBlankIsRead) {
+  language("1033",
+           "[frmTest]\ncboMode=|list tip\ncboMode_Item 0=zero|cut\ncboMode_Item1=never\ncboMode_Item 2=two\n"
+           "tabPages_Item 1=First\ntabPages_Item 2=Second\ntabPages_Item 0=never\n"
+           "lstA_Item 0=a0\ncboVoice=|voice tip\ncboVoice_Item 0=never\n");
+  loc_.setLNG(QStringLiteral("1033"));
+  auto f = form("frmTest");
+  auto* cbo = add<QComboBox>(f.get(), "cboMode");
+  cbo->addItems({"null", "eins", "zwei"});
+  auto* tabs = add<QTabWidget>(f.get(), "tabPages");
+  tabs->addTab(new QWidget, QStringLiteral("eins"));
+  tabs->addTab(new QWidget, QStringLiteral("zwei"));
+  auto* lst = add<QListWidget>(f.get(), "lstA");
+  lst->addItems({"a", "b"});
+  auto* voice = add<QComboBox>(f.get(), "cboVoice");
+  voice->addItem(QStringLiteral("Anna"));
+  loc_.Localize(f.get());
+
+  EXPECT_EQ(cbo->itemText(0), "zero");
+  EXPECT_EQ(cbo->itemText(1), "eins");
+  EXPECT_EQ(cbo->itemText(2), "two");
+  EXPECT_EQ(cbo->toolTip(), "list tip");
+  EXPECT_EQ(tabs->tabText(0), "First");
+  EXPECT_EQ(tabs->tabText(1), "Second");
+  EXPECT_EQ(lst->item(0)->text(), "a0");
+  EXPECT_EQ(lst->item(1)->text(), "b");
+  EXPECT_EQ(voice->itemText(0), "Anna");  // data lists: only the tip
+  EXPECT_EQ(voice->toolTip(), "voice tip");
+}
+
+TEST_F(Localiser, ArraysNamesAndKindsDecideWhatIsLocalised) {
+  language("1033",
+           "[frmTest]\ncmdBtn=bare\ncmdBtn(0)=zero\ncmdBtn(2)=two|tip two\nnl_Info=never\n"
+           "txt_Keys=never|keys tip\ntreFolders=never|tree tip\nsldRate=never|never\n");
+  loc_.setLNG(QStringLiteral("1033"));
+  auto f = form("frmTest");
+  QList<QPushButton*> btn;
+  for (int i = 0; i < 3; ++i) {
+    btn.append(add<QPushButton>(f.get(), "cmdBtn", QStringLiteral("b%1").arg(i)));
+    setArrayIndex(btn.last(), i);
+  }
+  auto* nl = add<QLabel>(f.get(), "nl_Info", "bleibt");
+  auto* keys = add<QLineEdit>(f.get(), "txt_Keys", "CAP+F1");
+  auto* tree = add<QTreeWidget>(f.get(), "treFolders");
+  auto* slider = add<QSlider>(f.get(), "sldRate");
+  loc_.Localize(f.get());
+
+  EXPECT_EQ(btn[0]->text(), "zero");
+  EXPECT_EQ(btn[1]->text(), "b1");
+  EXPECT_EQ(btn[2]->text(), "two");
+  EXPECT_EQ(btn[2]->toolTip(), "tip two");
+  EXPECT_EQ(nl->text(), "bleibt");
+  EXPECT_EQ(keys->text(), "CAP+F1");
+  EXPECT_EQ(keys->toolTip(), "keys tip");
+  EXPECT_EQ(tree->toolTip(), "tree tip");
+  EXPECT_TRUE(slider->toolTip().isEmpty());
+}
+
+TEST_F(Localiser, MenuTipsGoToTheMainWindowsCollectionUnderTheLocalisedCaptionFirstOneKept) {
+  language("1033",
+           "[frmMDI]\nmnuFile=&File\nmnuA=Same|first tip\nmnuB=Same|second tip\nmnuC=Other|---\n"
+           "[frmUser]\nmnuUserNew=&New user|creates a user\n");
+  loc_.setLNG(QStringLiteral("1033"));
+  auto mdi = form("frmMDI");
+  auto* menu = new QMenu(mdi.get());
+  menu->setObjectName(QStringLiteral("mnuFile"));
+  menu->setTitle(QStringLiteral("&Datei"));
+  for (const char* name : {"mnuA", "mnuB", "mnuC"}) menu->addAction(QStringLiteral("x"))->setObjectName(name);
+  QAction* sep = menu->addSeparator();
+  sep->setObjectName(QStringLiteral("mnuSep"));
+  loc_.Localize(mdi.get());
+
+  EXPECT_EQ(menu->title(), "&File");
+  auto& tips = loc_.MenuTips();
+  ASSERT_EQ(tips.count(), 1);
+  EXPECT_EQ(tips.item(QStringLiteral("same")), "first tip");
+  EXPECT_THAT(log().toStdString(), ::testing::HasSubstr(" in frmLocalizer.Localize; mnuB"));
+
+  auto user = form("frmUser");
+  (new QMenu(user.get()))->addAction(QStringLiteral("neu"))->setObjectName(QStringLiteral("mnuUserNew"));
+  loc_.Localize(user.get());
+  EXPECT_EQ(tips.count(), 2);
+  loc_.Localize(mdi.get());  // the main window starts a new collection
+  EXPECT_EQ(tips.count(), 1);
+}
+
+TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
+  QDir(dir_.path()).mkpath(QStringLiteral("LNG/1037"));
+  ASSERT_TRUE(QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI",
+                          dir_.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI"))));
+  loc_.setLNG(QStringLiteral("1037"));
+  EXPECT_TRUE(loc_.RTL());
+  EXPECT_EQ(loc_.Charset(), 177);
+  EXPECT_EQ(loc_.GetCapString(QStringLiteral("shift")), QString::fromUtf8("שיפט"));
+
+  auto f = form("frmTest");
+  auto* ok = add<QPushButton>(f.get(), "cmdOK", "OK");
+  auto* lbl = add<QLabel>(f.get(), "lblName", "Name");
+  auto* cbo = add<QComboBox>(f.get(), "cboMode");
+  cbo->addItems({"normal", "schnell"});
+  auto* lvw = add<QTableWidget>(f.get(), "lvwList");
+  loc_.Localize(f.get());
+  EXPECT_EQ(ok->text(), QString::fromUtf8("אישור"));
+  EXPECT_EQ(ok->toolTip(), QString::fromUtf8("שומר את ההגדרות"));
+  EXPECT_EQ(cbo->itemText(1), QString::fromUtf8("מהיר"));
+  EXPECT_EQ(f->layoutDirection(), Qt::RightToLeft);
+  EXPECT_TRUE(ok->testAttribute(Qt::WA_SetLayoutDirection));
+  EXPECT_FALSE(lbl->testAttribute(Qt::WA_SetLayoutDirection));  // labels follow their form
+  EXPECT_EQ(lvw->horizontalHeader()->layoutDirection(), Qt::RightToLeft);
+
+  // A form without a section keeps its texts and still turns right to left.
+  auto other = form("frmNone");
+  auto* keep = add<QPushButton>(other.get(), "cmdOK", "bleibt");
+  loc_.Localize(other.get());
+  EXPECT_EQ(keep->text(), "bleibt");
+  EXPECT_EQ(keep->layoutDirection(), Qt::RightToLeft);
+}
+
+TEST_F(Localiser, MissingLanguageLeavesEverythingBuiltIn) {
+  loc_.setLNG(QStringLiteral("4711"));
+  EXPECT_EQ(loc_.LngDir(), dir_.path() + QStringLiteral("/LNG/4711/"));
+  EXPECT_FALSE(loc_.RTL());
+  EXPECT_EQ(loc_.Charset(), 0);
+  EXPECT_EQ(loc_.GetCapString(QStringLiteral("NUMPLUS")), "NUMPLUS");
+  auto f = form("frmTest");
+  auto* b = add<QPushButton>(f.get(), "cmdOK", "OK-de");
+  loc_.Localize(f.get());
+  EXPECT_EQ(b->text(), "OK-de");
+  EXPECT_EQ(f->layoutDirection(), Qt::LeftToRight);
+}
+
+// --- language change ----------------------------------------------------------------------
+
+class LanguageChange : public Localiser {
+ protected:
+  void SetUp() override {
+    Localiser::SetUp();
+    language("1031", "[Global]\nRightToLeft=0\n[frmTest]\ncmdOK=Übernehmen\n");
+    language("1033", "[frmTest]\ncmdOK=Apply\n");
+    QDir(dir_.path()).mkpath(QStringLiteral("LNG/1037"));
+    QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI",
+                dir_.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI")));
+    core_ = std::make_shared<FakeCore>(dir_.path());
+    jex::Jex() = jex::Obj(core_);
+    jex::gGlobal().AppPath.clear();  // the core's AppPath is used then
+    auto& h = loc_.hooks();
+    h.notify = [this](const QString& cmd) { notified_ << cmd; };
+    h.sendToCore = [this](const QString& cmd) { sent_ << cmd; };
+    h.quit = [this] { ++quits_; };
+    loc_.setLNG(QStringLiteral("1031"));
+  }
+  std::shared_ptr<FakeCore> core_;
+  QStringList notified_, sent_;
+  int quits_ = 0;
+};
+
+TEST_F(LanguageChange, SameDirectionReloadsInPlaceAndNotifiesTheDialogs) {
+  loc_.ChangeLanguage(QStringLiteral("1033"));
+  EXPECT_EQ(core_->lng, "1033") << log().toStdString();
+  EXPECT_EQ(loc_.LNG(), "1033");
+  EXPECT_EQ(loc_.LngDir(), dir_.path() + QStringLiteral("/LNG/1033/"));
+  EXPECT_EQ(notified_, QStringList{"UI_LNGCHANGE"});
+  EXPECT_TRUE(sent_.isEmpty());
+  EXPECT_EQ(quits_, 0);
+}
+
+TEST_F(LanguageChange, OtherDirectionAsksTheCoreToReloadAndQuits) {
+  loc_.ChangeLanguage(QStringLiteral("1037"));
+  EXPECT_EQ(core_->lng, "1037");
+  EXPECT_EQ(loc_.LNG(), "1031");
+  QStringList expected(10, QStringLiteral("DELAYPROCESSING"));
+  expected << QStringLiteral("UI_RELOAD");
+  EXPECT_EQ(sent_, expected);
+  EXPECT_EQ(quits_, 1);
+  EXPECT_TRUE(notified_.isEmpty());
+}
+
+TEST_F(LanguageChange, TheDefaultNotificationRelocalisesOpenWindows) {
+  class jex::frmLocalizer fresh;  // with the default hooks
+  fresh.setLNG(QStringLiteral("1031"));
+  auto f = form("frmTest");
+  auto* b = add<QPushButton>(f.get(), "cmdOK", "x");
+  f->show();
+  fresh.ChangeLanguage(QStringLiteral("1033"));
+  EXPECT_EQ(b->text(), "Apply");
+}
+
+}  // namespace

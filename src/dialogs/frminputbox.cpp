@@ -1,0 +1,60 @@
+#include "dialogs/frminputbox.h"
+
+#include "core/base/log.h"
+#include "core/global/cglobal.h"
+#include "dialogs/common/accessibility.h"
+#include "localisation/formregistry.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace jex {
+
+frmInputBox::frmInputBox() : BoxForm(QStringLiteral("frmInputBox")) {
+  WriteLog(QStringLiteral("frmInputEx_Load"), 5);
+  nl_Msg_ = addMessageLabel(QStringLiteral("nl_Msg"));
+  nl_Msg_->setMinimumWidth(231);
+  nl_Input_ = new QLineEdit(this);
+  nl_Input_->setObjectName(QStringLiteral("nl_Input"));
+  ui::setBuddy(nl_Msg_, nl_Input_);
+  setFocusOnShow(nl_Input_);
+
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(addButton(0, QStringLiteral("OK")));
+  row->addWidget(addButton(1, QStringLiteral("Abbrechen")));
+  setDefaultButton(0);
+  setCancelButton(1);
+  auto* top = new QVBoxLayout(this);
+  top->setContentsMargins(15, 10, 15, 10);
+  top->addWidget(nl_Msg_);
+  top->addWidget(nl_Input_);
+  top->addLayout(row);
+  localize();
+}
+
+void frmInputBox::setPrompt(const QString& prompt) { setMessage(nl_Msg_, prompt); }
+
+void frmInputBox::showModal() { execInFront(); }
+
+void frmInputBox::buttonPressed(int index) {
+  result_ = index == 0 ? nl_Input_->text() : QString();
+  hide();
+}
+
+QString InputBoxEx(const QString& prompt) {
+  return trapped("InputBoxEx", QString(), [&] {
+    frmInputBox form;
+    form.setTitle(gGlobal().AppTitle);
+    form.setPrompt(prompt);
+    form.showModal();
+    return gGlobal().Quitting ? QString() : form.result();
+  });
+}
+
+JEX_REGISTER_FORM(frmInputBox, [] { return std::make_unique<frmInputBox>(); })
+
+}  // namespace jex

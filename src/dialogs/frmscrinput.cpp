@@ -1,0 +1,90 @@
+#include "dialogs/frmscrinput.h"
+
+#include "core/base/log.h"
+#include "dialogs/common/accessibility.h"
+#include "dialogs/standardcaptions.h"
+#include "localisation/formregistry.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace jex {
+
+frmSCRInput::frmSCRInput()
+    : BoxForm(QStringLiteral("frmSCRInput")),
+      fields_(std::make_shared<ScriptBoxObject>(QStringLiteral("frmSCRInput"))) {
+  WriteLog(QStringLiteral("frmInput2_Load"), 5);
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("Halda"));
+  nl_Msg_ = addMessageLabel(QStringLiteral("nl_Msg"));
+  nl_Msg_->setFixedWidth(kDesignLabelWidth);
+  txtInput_ = new QLineEdit(this);
+  txtInput_->setObjectName(QStringLiteral("txtInput"));
+  txtInput_->setFixedWidth(kDesignLabelWidth);
+  ui::setBuddy(nl_Msg_, txtInput_);
+
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(addButton(0, QStringLiteral("OK")));
+  row->addWidget(addButton(1, QStringLiteral("Abbrechen")));
+  setDefaultButton(0);
+  setCancelButton(1);
+  auto* top = new QVBoxLayout(this);
+  top->setContentsMargins(kSideSpace / 2, 10, kSideSpace / 2, 10);
+  top->setSizeConstraint(QLayout::SetFixedSize);
+  top->addWidget(nl_Msg_);
+  top->addWidget(txtInput_);
+  top->addLayout(row);
+  localize();
+}
+
+void frmSCRInput::setDefaultText(const QString& text) {
+  if (text.isEmpty()) return;
+  txtInput_->setText(text);
+  txtInput_->setSelection(0, int(text.size()));
+}
+
+void frmSCRInput::ShowInputBox(const QString& prompt) {
+  trap("frmSCRInput.ShowInputBox", [&] {
+    setMessage(nl_Msg_, prompt);
+    // Automatic sizing: the width of the prompt on one line, bounded by the screen.
+    nl_Msg_->setWordWrap(false);
+    const int natural = nl_Msg_->sizeHint().width();
+    nl_Msg_->setWordWrap(true);
+    if (natural > kDesignLabelWidth) {
+      const int width = qMin(natural, maximumBoxWidth() - kSideSpace);
+      nl_Msg_->setFixedWidth(width);
+      txtInput_->setFixedWidth(width);
+    }
+    button(0)->setText(StandardCaption(StdCaption::OK));
+    button(1)->setText(StandardCaption(StdCaption::Cancel));
+    showInFront(txtInput_);
+  });
+}
+
+void frmSCRInput::buttonPressed(int index) {
+  fields_->Result = index == 0 ? txtInput_->text() : QString();
+  fields_->CallBack(QStringLiteral("OnInputBox"));
+  hide();
+  deleteLater();
+}
+
+frmSCRInput* ScriptInputBox(const QString& prompt, const QString& title, const QString& defaultText,
+                            const QString& cookie) {
+  return trapped("ScriptInputBox", static_cast<frmSCRInput*>(nullptr), [&] {
+    auto* box = new frmSCRInput;
+    box->fields().application = coreForeGroundApp();
+    box->fields().Cookie = cookie;
+    if (!title.isEmpty()) box->setTitle(title);
+    box->setDefaultText(defaultText);
+    box->ShowInputBox(prompt);
+    return box;
+  });
+}
+
+JEX_REGISTER_FORM(frmSCRInput, [] { return std::make_unique<frmSCRInput>(); })
+
+}  // namespace jex

@@ -1,0 +1,35 @@
+#include "dialogs/scriptboxobject.h"
+
+#include "core/base/log.h"
+#include "core/global/cglobal.h"
+
+namespace jex {
+
+using automation::toStr;
+
+ScriptBoxObject::ScriptBoxObject(const QString& formName) : Dispatchable(formName) {
+  auto text = [this](const QString& name, QString ScriptBoxObject::*field) {
+    property(name, [this, field] { return QVariant(this->*field); },
+             [this, field](const QVariant& v) { this->*field = toStr(v); });
+  };
+  text(QStringLiteral("Result"), &ScriptBoxObject::Result);
+  text(QStringLiteral("Cookie"), &ScriptBoxObject::Cookie);
+  text(QStringLiteral("Buttons"), &ScriptBoxObject::Buttons);
+  text(QStringLiteral("application"), &ScriptBoxObject::application);
+}
+
+void ScriptBoxObject::CallBack(const QString& event) {
+  trap("ScriptBox.CallBack", [&] {
+    WriteLog(className() + QStringLiteral(" ") + event + QStringLiteral(": ") + Result, 5);
+    QVariantList args{application, automation::fromObj(Obj(shared_from_this())), event, 0};
+    Jex().call(QStringLiteral("proc.CallBack"), args);
+    application = toStr(args.value(0));
+  });
+}
+
+QString coreForeGroundApp() {
+  return trapped("ScriptBox.ForeGroundApp", QString(),
+                 [] { return Jex().isNothing() ? QString() : Jex().str(QStringLiteral("proc.ForeGroundApp")); });
+}
+
+}  // namespace jex

@@ -7,6 +7,8 @@
 #include "corvane/core/coremodel.h"
 #include "corvane/core/eventhub.h"
 #include "corvane/core/settingsstore.h"
+#include "corvane/core/statusobjects.h"
+#include "corvane/core/users.h"
 
 namespace corvane {
 
@@ -108,6 +110,9 @@ Proc::Proc(CoreModel& model)
   }, QStringLiteral("speaks text with the voice of a speech source"));
   method(QStringLiteral("CallBack"), 0, 8, [this](Args& a) { return callBack(a); },
          QStringLiteral("calls a script entry: number, name, value by reference, argument"));
+  const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
+  addUserMembers(add, model_);
+  addProcStatusMembers(add, model_);
 }
 
 QVariant Proc::callBack(Args& a) {
@@ -152,6 +157,8 @@ BrailleInterface::BrailleInterface(CoreModel& model) : Dispatchable(QStringLiter
     }
     return fromObj(Obj(tables_));
   }, {}, QStringLiteral("the Braille translation table files"));
+  addBrailleStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
+                          model_);
 }
 
 Root::Root(CoreModel& model)
@@ -177,6 +184,8 @@ Root::Root(CoreModel& model)
     return QVariant(hub.installNotifier(a.obj(0), a.i32(1)));
   }, QStringLiteral("receiver gets TaskSwitch, UIGotFocus, UILostFocus, AudioStart, AudioStop, HandleCmd(S)"));
   method(QStringLiteral("JexNotifier_Remove"), 1, 1, [&hub](Args& a) { return QVariant(hub.removeNotifier(a.i32(0))); });
+  addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
+                       model_);
 }
 
 }  // namespace corvane

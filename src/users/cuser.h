@@ -43,7 +43,15 @@ class cUser {
   QString ActiveSpeechSet() const { return activeSpeechSet_; }
   void setActiveSpeechSet(const QString& s) { activeSpeechSet_ = s; }
 
+  // The parent directory of Path, ending with a separator ("" without a path).
+  QString BaseDir() const;
+
  private:
+  // Writes one [UserInterface] switch through to USERSET.INI.
+  void saveSwitch(qint16& field, const char* key, qint16 value, const char* location);
+  // Swaps the active output definition (OUTDEF.SPI / .BRI) with the numbered copies.
+  void changeVerbosity(qint16& field, const QString& stem, const QString& key, qint16 level,
+                       const char* location);
   QString name_;
   QString path_;
   std::unique_ptr<cIniFil> settings_;
@@ -55,5 +63,9 @@ class cUser {
   qint16 verbositySpeech_ = 1;
   QString activeSpeechSet_ = QStringLiteral("1");
 };
+
+// Creates the current user at main window load: InitCurrUser, then ReloadCoreUser; the object
+// becomes gGlobal().UserProfile. Returns it (never null).
+std::shared_ptr<cUser> CreateCurrUser();
 
 }  // namespace jex

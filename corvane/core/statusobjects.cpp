@@ -1,0 +1,111 @@
+#include "corvane/core/statusobjects.h"
+
+#include <liblouis/liblouis.h>
+
+#include "corvane/core/coremodel.h"
+#include "corvane/core/settingsstore.h"
+
+namespace corvane {
+
+using jex::automation::Dispatchable;
+using jex::automation::fromObj;
+using jex::automation::Obj;
+using jex::automation::toBool;
+using jex::automation::toI32;
+using jex::automation::toStr;
+
+namespace {
+
+const QString kGeneral = QStringLiteral("General");
+const QString kBraille = QStringLiteral("Braille");
+const QString kKeyEcho = QStringLiteral("KeyEcho");
+
+QString version() {
+  return QStringLiteral("%1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION);
+}
+
+class AppObject : public Dispatchable {
+ public:
+  AppObject() : Dispatchable(QStringLiteral("AppObject")) {
+    property(QStringLiteral("Major"), [] { return QVariant(JEX_VERSION_MAJOR); });
+    property(QStringLiteral("Minor"), [] { return QVariant(JEX_VERSION_MINOR); });
+    property(QStringLiteral("Revision"), [] { return QVariant(JEX_VERSION_REVISION); });
+    property(QStringLiteral("Name"), [] { return QVariant(QStringLiteral("Corvane")); });
+    defaultMember(QStringLiteral("Name"));
+  }
+};
+
+class Component : public Dispatchable {
+ public:
+  Component(const QString& name, QString versions) : Dispatchable(name), versions_(std::move(versions)) {
+    property(QStringLiteral("ComponentVersions"), [this] { return QVariant(versions_); });
+    defaultMember(QStringLiteral("ComponentVersions"));
+  }
+
+ private:
+  QString versions_;
+};
+
+// A value of corvane.ini as a settable property.
+void iniProperty(const AddProperty& add, CoreModel& model, const QString& name, const QString& section,
+                 const QString& fallback, bool numeric) {
+  add(name, [&model, section, name, fallback, numeric] {
+    const QString v = model.settings().value(section, name, fallback).trimmed();
+    return numeric ? QVariant(v.toInt()) : QVariant(v);
+  }, [&model, section, name, numeric](const QVariant& v) {
+    const QString text = numeric ? QString::number(toI32(v)) : toStr(v).trimmed();
+    if (text.contains(u'\n') || text.contains(u'\r'))
+      throw jex::Error(jex::err::InvalidCall, name + QStringLiteral(": one line only"));
+    if (!model.settings().setValue(section, name, text))
+      throw jex::Error(jex::err::FileError, QStringLiteral("cannot store ") + name);
+  });
+}
+
+class KeyEchoObject : public Dispatchable {
+ public:
+  explicit KeyEchoObject(CoreModel& model) : Dispatchable(QStringLiteral("KeyEcho")) {
+    const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
+    iniProperty(add, model, QStringLiteral("KeyEcho"), kKeyEcho, QStringLiteral("1"), true);
+    iniProperty(add, model, QStringLiteral("CharEcho"), kKeyEcho, QStringLiteral("1"), true);
+  }
+};
+
+}  // namespace
+
+void addRootStatusMembers(const AddProperty& add, CoreModel& model) {
+  const QString v = version();
+  const auto app = std::make_shared<AppObject>();
+  const auto sed = std::make_shared<Component>(QStringLiteral("SEDObject"), QStringLiteral("SED ") + v + QStringLiteral(" espeak-ng"));
+  const auto mom = std::make_shared<Component>(QStringLiteral("MOMObject"), QStringLiteral("MOM ") + v);
+  const auto sys = std::make_shared<Component>(QStringLiteral("System"),
+                                               QStringLiteral("System ") + v + QStringLiteral(" Qt ") + QString::fromLatin1(qVersion()));
+  const auto brl = std::make_shared<Component>(QStringLiteral("BrailleObject"), QStringLiteral("Braille ") + v +
+                                               QStringLiteral(" liblouis ") + QString::fromLatin1(lou_version()));
+  const auto echo = std::make_shared<KeyEchoObject>(model);
+  add(QStringLiteral("AppObject"), [app] { return fromObj(Obj(app)); }, {});
+  add(QStringLiteral("SEDObject"), [sed] { return fromObj(Obj(sed)); }, {});
+  add(QStringLiteral("MOMObject"), [mom] { return fromObj(Obj(mom)); }, {});
+  add(QStringLiteral("System"), [sys] { return fromObj(Obj(sys)); }, {});
+  add(QStringLiteral("BrailleObject"), [brl] { return fromObj(Obj(brl)); }, {});
+  add(QStringLiteral("KeyEcho"), [echo] { return fromObj(Obj(echo)); }, {});
+}
+
+void addProcStatusMembers(const AddProperty& add, CoreModel& model) {
+  add(QStringLiteral("HotkeyState"), [&model] {
+    const QString v = model.settings().value(kGeneral, QStringLiteral("HotkeyState"), QStringLiteral("1")).trimmed();
+    return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0);
+  }, [&model](const QVariant& v) {
+    model.settings().setValue(kGeneral, QStringLiteral("HotkeyState"), toBool(v) ? QStringLiteral("1") : QStringLiteral("0"));
+  });
+}
+
+void addBrailleStatusMembers(const AddProperty& add, CoreModel& model) {
+  iniProperty(add, model, QStringLiteral("ActiveBrailleDevice"), kBraille, QStringLiteral("Virtual"), false);
+  iniProperty(add, model, QStringLiteral("BrailleSWMode"), kBraille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("BrailleOSMode"), kBraille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("BrailleTranslationTable"), kBraille, QStringLiteral("de-g1.ctb"), false);
+  iniProperty(add, model, QStringLiteral("Grade2Stat"), kBraille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("BrailleLineMode"), kBraille, QStringLiteral("0"), true);
+}
+
+}  // namespace corvane

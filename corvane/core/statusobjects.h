@@ -1,0 +1,18 @@
+// The core's state and version members that JexUI's support report reads.
+//
+//   root:  AppObject (Major, Minor, Revision, Name), SEDObject, MOMObject, System, BrailleObject
+//          (each: ComponentVersions, a printable text), KeyEcho (KeyEcho, CharEcho; settable)
+//   proc:  HotkeyState (boolean, settable)
+//   BrailleInterface: ActiveBrailleDevice, BrailleSWMode, BrailleOSMode, BrailleTranslationTable,
+//          Grade2Stat, BrailleLineMode (settable; kept in corvane.ini)
+#pragma once
+
+#include "corvane/core/users.h"
+
+namespace corvane {
+
+void addRootStatusMembers(const AddProperty& add, CoreModel& model);
+void addProcStatusMembers(const AddProperty& add, CoreModel& model);
+void addBrailleStatusMembers(const AddProperty& add, CoreModel& model);
+
+}  // namespace corvane

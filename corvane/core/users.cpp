@@ -1,0 +1,123 @@
+#include "corvane/core/users.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "core/base/log.h"
+#include "corvane/core/appdir.h"
+#include "corvane/core/coremodel.h"
+#include "corvane/core/settingsstore.h"
+
+namespace corvane {
+
+using jex::automation::Args;
+using jex::automation::Collection;
+using jex::automation::Dispatchable;
+using jex::automation::fromObj;
+using jex::automation::Obj;
+
+namespace {
+
+const QString kUsers = QStringLiteral("Users");
+const QString kCurrent = QStringLiteral("Current");
+const QString kTemplate = QStringLiteral("DEFAULT");
+
+QString withSlash(QString dir) {
+  dir = dir.trimmed();
+  if (dir.endsWith(u'\\')) dir.chop(1);
+  return dir.endsWith(u'/') ? dir : dir + u'/';
+}
+
+class CurrUser : public Dispatchable {
+ public:
+  explicit CurrUser(std::shared_ptr<UserDirectory> users) : Dispatchable(QStringLiteral("CurrUser")) {
+    property(QStringLiteral("Name"), [users] { return QVariant(users->current()); });
+    property(QStringLiteral("Path"), [users] { return QVariant(users->path()); });
+    defaultMember(QStringLiteral("Name"));
+  }
+};
+
+class UserObject : public Dispatchable {
+ public:
+  UserObject(std::shared_ptr<UserDirectory> users, CoreModel& model) : Dispatchable(QStringLiteral("User")) {
+    property(QStringLiteral("Path"), [users] { return QVariant(users->path()); });
+    property(QStringLiteral("Name"), [users] { return QVariant(users->current()); });
+    method(QStringLiteral("Init"), 1, 2, [users, &model](Args& a) {
+      users->init(a.str(0), a.str(1));
+      model.report(QStringLiteral("USER: ") + users->current() + QStringLiteral(" @ ") + users->path());
+      return QVariant(true);
+    }, QStringLiteral("makes a user current and re-reads its files: name, base directory"));
+    defaultMember(QStringLiteral("Name"));
+  }
+};
+
+class UserList : public Dispatchable {
+ public:
+  explicit UserList(std::shared_ptr<UserDirectory> users)
+      : Dispatchable(QStringLiteral("GetUsers")), curr_(std::make_shared<CurrUser>(users)) {
+    property(QStringLiteral("CurrUser"), [this] { return fromObj(Obj(curr_)); });
+    property(QStringLiteral("Count"), [users] { return QVariant(int(users->names().size())); });
+    property(QStringLiteral("Items"), [users] { return QVariant(users->names()); });
+    method(QStringLiteral("Item"), 1, 1, [users](Args& a) {
+      const QStringList n = users->names();
+      const int i = a.i32(0);
+      if (i < 1 || i > n.size()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("no user number %1").arg(i));
+      return QVariant(n[i - 1]);
+    });
+    defaultMember(QStringLiteral("Item"));
+  }
+
+ private:
+  std::shared_ptr<CurrUser> curr_;
+};
+
+}  // namespace
+
+UserDirectory::UserDirectory(CoreModel& model) : model_(model) {}
+
+QString UserDirectory::baseDir() const {
+  return baseDir_.isEmpty() ? model_.appPath() + QStringLiteral("user/") : baseDir_;
+}
+
+QString UserDirectory::current() const {
+  const QString name = model_.settings().value(kUsers, kCurrent).trimmed();
+  return name.isEmpty() ? kTemplate : name;
+}
+
+QString UserDirectory::path() const { return baseDir() + current(); }
+
+QStringList UserDirectory::names() const {
+  return QDir(baseDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+void UserDirectory::init(const QString& rawName, const QString& base) {
+  const QString name = rawName.trimmed();
+  if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name == u"." || name == u"..")
+    throw jex::Error(jex::err::InvalidCall, QStringLiteral("not a user name: ") + rawName);
+  const QString dir = base.trimmed().isEmpty() ? baseDir() : withSlash(base);
+  const QString userDir = dir + name;
+  if (!QFileInfo(userDir).isDir()) {
+    if (!QDir().mkpath(userDir))
+      throw jex::Error(jex::err::FileError, QStringLiteral("cannot create the user directory ") + userDir);
+    const int copied = copyTreeKeepExisting(dir + kTemplate, userDir);
+    jex::WriteLog(QStringLiteral("new user %1: %2 files from %3").arg(name).arg(copied).arg(kTemplate), 3);
+  }
+  if (!model_.settings().setValue(kUsers, kCurrent, name))
+    throw jex::Error(jex::err::FileError, QStringLiteral("cannot store the current user"));
+  baseDir_ = dir == model_.appPath() + QStringLiteral("user/") ? QString() : dir;
+}
+
+void addUserMembers(const AddProperty& add, CoreModel& model) {
+  auto users = std::make_shared<UserDirectory>(model);
+  auto user = std::make_shared<UserObject>(users, model);
+  auto list = std::make_shared<UserList>(users);
+  add(QStringLiteral("User"), [user] { return fromObj(Obj(user)); }, {});
+  add(QStringLiteral("GetUsers"), [list] { return fromObj(Obj(list)); }, {});
+  add(QStringLiteral("Users"), [users] {
+    auto c = std::make_shared<Collection>();
+    for (const QString& n : users->names()) c->add(n, n);
+    return fromObj(Obj(c));
+  }, {});
+}
+
+}  // namespace corvane

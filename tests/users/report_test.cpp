@@ -1,0 +1,223 @@
+// The support report against the stand-in core with known values, the script comparison and
+// the interface sounds.
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include "core/global/cglobal.h"
+#include "core/report/scriptcheck.h"
+#include "core/report/sounds.h"
+#include "core/report/sysinforeport.h"
+#include "corvane/core/appdir.h"
+#include "platform/registry.h"
+#include "platform/sound.h"
+#include "platform/sysinfo.h"
+#include "tests/users/fakecore.h"
+#include "users/cuser.h"
+
+using usertest::CoreFixture;
+
+namespace {
+
+const QString kShippedScripts = QStringLiteral(JEX_SOURCE_DIR "/data/scripts");
+
+class ReportTest : public ::testing::Test, public CoreFixture {
+ protected:
+  void SetUp() override {
+    auto& s = core.store;
+    s.setValue(QStringLiteral("General"), QStringLiteral("DefaultLng"), QStringLiteral("1033"));
+    s.setValue(QStringLiteral("General"), QStringLiteral("HotkeyState"), QStringLiteral("0"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBrailleDevice"), QStringLiteral("Focus40"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("COM2"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleSWMode"), QStringLiteral("3"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleOSMode"), QStringLiteral("1"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleTranslationTable"), QStringLiteral("en-us-g2.ctb"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("1"));
+    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleLineMode"), QString::number(0x100 | 0x400 | 0x2000));
+    s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("KeyEcho"), QStringLiteral("2"));
+    s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho"), QStringLiteral("0"));
+    core.visible = true;
+    corvane::copyTreeKeepExisting(kShippedScripts, appPath() + QStringLiteral("scripts"));
+    jex::CreateCurrUser();
+    sources = {appPath(), dir.path() + QStringLiteral("/sys/"), appPath() + QStringLiteral("registry.json")};
+    QDir().mkpath(sources.systemDir);
+  }
+  QStringList lines() {
+    const QString report = jex::GetSysInfo(sources);
+    EXPECT_TRUE(report.endsWith(QStringLiteral("\r\n")));
+    QStringList l = report.split(QStringLiteral("\r\n"));
+    l.removeLast();
+    return l;
+  }
+  jex::SysInfoSources sources;
+};
+
+TEST_F(ReportTest, CoreLinesInOrderWithTheCoresValues) {
+  const QStringList l = lines();
+  ASSERT_EQ(l.size(), 23) << l.join(u'\n').toStdString();
+  EXPECT_EQ(l[0], QStringLiteral("JEX: %1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
+  EXPECT_TRUE(l[1].startsWith(u"SED ")) << l[1].toStdString();
+  EXPECT_TRUE(l[2].startsWith(u"MOM "));
+  EXPECT_TRUE(l[3].startsWith(u"System "));
+  EXPECT_TRUE(l[4].contains(u"liblouis"));
+  EXPECT_EQ(l[5], QStringLiteral("JexUI: %1.%2.%3 User: DEFAULT").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
+  EXPECT_EQ(l[6], QStringLiteral("App: Corvane %1.%2, Lng: 1033").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR));
+  EXPECT_EQ(l[7], u"Braille: Focus40 COM2 SW:3 OS: 1");
+  EXPECT_EQ(l[8], u"table: en-us-g2.ctb");
+  EXPECT_EQ(l[9], u"HotKeys: Off, Grade2: 1");
+  EXPECT_EQ(l[10], u"hSpace: 101, vSpace: 010");
+  EXPECT_EQ(l[11], u"Echo: 2 CharEcho: 0");
+  EXPECT_EQ(l[12], u"PageCast: not registered");
+  EXPECT_EQ(l[13], u"SSRD Off, MonWin: 1");
+  EXPECT_EQ(l[22], u"Script Changes: ");  // the shipped scripts match their list
+}
+
+TEST_F(ReportTest, SystemLinesHaveTheirFormats) {
+  sources.systemDir = jex::platform::systemDirectory();
+  const QStringList l = lines();
+  ASSERT_EQ(l.size(), 23);
+  const auto matches = [](const QString& pattern, const QString& s) {
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(s).hasMatch();
+  };
+  const QString kb = QStringLiteral("\\d{1,3}(,\\d{3})* KB");
+  EXPECT_TRUE(matches(QStringLiteral("Path: ") + QRegularExpression::escape(appPath()) + QStringLiteral(", ") + kb + " free", l[14]))
+      << l[14].toStdString();
+  EXPECT_TRUE(matches(QStringLiteral("Linux \\d+\\.\\d+ Build:\\d+ .*"), l[15])) << l[15].toStdString();
+  EXPECT_TRUE(matches(QStringLiteral("System: /.*/, ") + kb + " free", l[16])) << l[16].toStdString();
+  EXPECT_TRUE(matches(QStringLiteral("Memory: ") + kb + " / " + kb + " / (" + kb + "| KB)", l[17])) << l[17].toStdString();
+  EXPECT_TRUE(matches(QStringLiteral("Screen: \\d+ x \\d+ x \\d+"), l[18])) << l[18].toStdString();
+  EXPECT_TRUE(matches(QStringLiteral("IE: (.* @/.*|/.* not found !)"), l[19])) << l[19].toStdString();
+  EXPECT_TRUE(l[20].startsWith(u"oleacc: ") && l[20].contains(u", oleaccrc: ")) << l[20].toStdString();
+  EXPECT_TRUE(l[21].startsWith(u"SDDP: "));
+}
+
+TEST_F(ReportTest, RegistryServicesAndTheSddpFile) {
+  {
+    jex::platform::Registry reg(sources.registryFile);
+    const QString hkcr = QStringLiteral("HKEY_CLASSES_ROOT"), hklm = QStringLiteral("HKEY_LOCAL_MACHINE");
+    reg.setString(hkcr, QStringLiteral("webview.viewsource\\CLSID"), QString(), QStringLiteral("{1234}"));
+    reg.setString(hkcr, QStringLiteral("CLSID\\{1234}\\LocalServer32"), QString(), QStringLiteral("/opt/pagecast/pagecast"));
+    reg.setDword(hklm, QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\SSRD"), QStringLiteral("Start"), 2);
+    reg.setDword(hklm, QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\QMTKBDHK"), QStringLiteral("Start"), 3);
+  }
+  writeFile(sources.systemDir + QStringLiteral("sddp.inf"), "[Ver]\r\nA\tBCDEFGHIJKLMNOP");
+  core.visible = false;
+  QStringList l = lines();
+  EXPECT_EQ(l[12], u"PageCast @ /opt/pagecast/pagecast");
+  EXPECT_EQ(l[13], u"SSRD On, KbdHK:  Off, MonWin: 0");
+  EXPECT_EQ(l[21], u"SDDP: [Ver]  A BCDEFGH. 5B 56 65 72 5D 0D 0A 41 09 42 43 44 45 46 47 48");
+  jex::platform::Registry(sources.registryFile)
+      .setDword(QStringLiteral("HKLM"), QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\QMTKBDHK"), QStringLiteral("Start"), 1);
+  QFile::remove(sources.systemDir + QStringLiteral("sddp.inf"));
+  l = lines();
+  EXPECT_EQ(l[13], u"SSRD On, KbdHK:  On, MonWin: 0");
+  EXPECT_EQ(l[21], u"SDDP: INF not found");
+}
+
+TEST_F(ReportTest, WithoutTheCoreEveryCoreValueIsEmptyButTheReportIsWhole) {
+  jex::Jex() = jex::Obj();
+  const QStringList l = lines();
+  ASSERT_EQ(l.size(), 23);
+  EXPECT_EQ(l[0], u"JEX: ..");
+  EXPECT_EQ(l[1], u"");
+  EXPECT_EQ(l[6], u"App: , Lng: ");
+  EXPECT_EQ(l[7], u"Braille:   SW: OS: ");
+  EXPECT_EQ(l[9], u"HotKeys: , Grade2: ");
+  EXPECT_EQ(l[10], u"hSpace: , vSpace: ");
+  EXPECT_EQ(l[13], u"SSRD Off, MonWin: ");
+  EXPECT_TRUE(logText().contains(QStringLiteral("!!! ERROR mMain.GetSysInfo")));
+}
+
+TEST(ReportFormat, GroupedDigitsAndMemoryText) {
+  EXPECT_EQ(jex::formatGrouped(0), u"");
+  EXPECT_EQ(jex::formatGrouped(7), u"7");
+  EXPECT_EQ(jex::formatGrouped(999), u"999");
+  EXPECT_EQ(jex::formatGrouped(1000), u"1,000");
+  EXPECT_EQ(jex::formatGrouped(123456789012ULL), u"123,456,789,012");
+  const auto m = jex::platform::parseMemInfo("MemTotal:       16318480 kB\nMemFree: 1 kB\nMemAvailable:    9000000 kB\n"
+                                             "SwapTotal:             0 kB\nbroken line\n");
+  EXPECT_TRUE(m.valid);
+  EXPECT_EQ(m.totalPhys, 16318480ULL * 1024);
+  EXPECT_EQ(m.availPhys, 9000000ULL * 1024);
+  EXPECT_EQ(m.totalSwap, 0u);
+  EXPECT_FALSE(jex::platform::parseMemInfo("MemTotal: x kB\n").valid);
+}
+
+class ScriptCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override { corvane::copyTreeKeepExisting(kShippedScripts, scripts()); }
+  QString scripts() const { return dir.path() + QStringLiteral("/scripts/"); }
+  QTemporaryDir dir;
+};
+
+TEST_F(ScriptCheckTest, TheShippedListDescribesTheShippedScripts) {
+  const auto listed = jex::readScriptList(kShippedScripts + QStringLiteral("/scripts.dat"));
+  ASSERT_TRUE(listed.has_value());
+  EXPECT_EQ(*listed, jex::listScripts(kShippedScripts));
+  EXPECT_GE(listed->size(), 3);
+  EXPECT_TRUE(jex::scriptChanges(scripts()).isEmpty());
+}
+
+TEST_F(ScriptCheckTest, ChangedMissingAndNewScripts) {
+  CoreFixture::writeFile(scripts() + QStringLiteral("keys.vbs"), "' changed\r\n");
+  QFile::remove(scripts() + QStringLiteral("apps/notepad.vbs"));
+  CoreFixture::writeFile(scripts() + QStringLiteral("apps/calc.vbc"), "compiled");
+  CoreFixture::writeFile(scripts() + QStringLiteral("readme.txt"), "not a script");
+  EXPECT_EQ(jex::scriptChanges(scripts()),
+            (QStringList{QStringLiteral("new: apps/calc.vbc"), QStringLiteral("missing: apps/notepad.vbs"), QStringLiteral("changed: keys.vbs")}));
+  // Same size, other content.
+  QFile f(scripts() + QStringLiteral("default.vbs"));
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  f.write("X");
+  f.close();
+  EXPECT_TRUE(jex::scriptChanges(scripts()).contains(QStringLiteral("changed: default.vbs")));
+}
+
+TEST_F(ScriptCheckTest, NoReferenceListAndNothingAtAll) {
+  QFile::remove(scripts() + jex::kScriptList);
+  EXPECT_EQ(jex::scriptChanges(scripts()), QStringList{QStringLiteral("no RefDat !")});
+  QDir(scripts()).removeRecursively();
+  EXPECT_EQ(jex::scriptChanges(scripts()), QStringList{QStringLiteral("no RefDat ! nothing !")});
+  EXPECT_EQ(jex::scriptChanges(QString()), QStringList{QStringLiteral("no RefDat ! nothing !")});
+}
+
+TEST_F(ReportTest, ScriptChangesAreListedOneALine) {
+  QFile::remove(appPath() + QStringLiteral("scripts/keys.vbs"));
+  const QString report = jex::GetSysInfo(sources);
+  EXPECT_TRUE(report.endsWith(QStringLiteral("Script Changes: \r\n  missing: keys.vbs\r\n"))) << report.toStdString();
+  QDir(appPath() + QStringLiteral("scripts")).removeRecursively();
+  EXPECT_TRUE(jex::GetSysInfo(sources).endsWith(QStringLiteral("Script Changes: no RefDat ! nothing !\r\n")));
+}
+
+TEST_F(ReportTest, SoundsFollowTheSwitchAndTheProfileDirectory) {
+  using namespace jex::platform;
+  const int before = waveRequestCount();
+  jex::PlaySound(QStringLiteral("MenuOn"));
+  EXPECT_EQ(lastWaveRequest(), userDir() + QStringLiteral("sounds/MenuOn.wav"));
+  EXPECT_TRUE(QFile::exists(lastWaveRequest()));
+  jex::PlaySound(QStringLiteral("NoSuchSound"));  // requested, silent
+  EXPECT_EQ(lastWaveRequest(), userDir() + QStringLiteral("sounds/NoSuchSound.wav"));
+  jex::PlaySound(QString());  // ends the playing sound
+  EXPECT_EQ(lastWaveRequest(), u"");
+  EXPECT_EQ(waveRequestCount(), before + 3);
+  EXPECT_EQ(playWave(userDir() + QStringLiteral("sounds/NoSuchSound.wav")), SoundResult::Silent);
+  EXPECT_EQ(playWave(QString()), SoundResult::Silent);
+
+  jex::gGlobal().UserProfile->setUseSounds(0);
+  const int off = waveRequestCount();
+  jex::PlaySound(QStringLiteral("MenuOff"));
+  EXPECT_EQ(waveRequestCount(), off);
+  jex::gGlobal().UserProfile.reset();
+  jex::PlaySound(QStringLiteral("MenuOff"));  // no profile yet: nothing
+  EXPECT_EQ(waveRequestCount(), off);
+}
+
+TEST(Sound, AnExistingFileWithoutADeviceIsQuiet) {
+  const QString wav = QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT/sounds/MenuOn.wav");
+  const auto r = jex::platform::playWave(wav);
+  EXPECT_NE(r, jex::platform::SoundResult::Silent);
+  jex::platform::playWave(QString());
+}
+
+}  // namespace

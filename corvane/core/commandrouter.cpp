@@ -25,6 +25,11 @@ void CommandRouter::queue(const QString& command) {
 void CommandRouter::drainOne() {
   scheduled_ = false;
   if (busy_ || queue_.isEmpty()) return;  // a running command reschedules when it ends
+  if (hub_.busy()) {  // an event is being delivered: the command waits for it
+    scheduled_ = true;
+    QTimer::singleShot(10, this, &CommandRouter::drainOne);
+    return;
+  }
   route(queue_.dequeue());
   if (!queue_.isEmpty() && !scheduled_) {
     scheduled_ = true;

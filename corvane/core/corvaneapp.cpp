@@ -83,10 +83,10 @@ int CorvaneApp::start() {
     connect(router_, &CommandRouter::routed, this, &CorvaneApp::report);
     connect(monitor_.get(), &MonitorWindow::commandEntered, this, &CorvaneApp::handleConsoleLine);
     connect(speech_, &SpeechEngine::audioStarted, this, [this](const QString& text) {
-      hub_->audioStart(Obj(std::make_shared<Utterance>(text, lastSource_)));
+      hub_->audioStart(text);
     });
     connect(speech_, &SpeechEngine::audioStopped, this, [this](const QString& text) {
-      hub_->audioStop(Obj(std::make_shared<Utterance>(text, lastSource_)));
+      hub_->audioStop(text);
     });
 
     root_ = std::make_shared<Root>(*this);
@@ -155,7 +155,7 @@ void CorvaneApp::speak(const QString& text, int source) {
     report(QStringLiteral("MUTED: ") + text);
     return;
   }
-  hub_->aboutToSpeak(Obj(std::make_shared<Utterance>(text, source)));
+  hub_->aboutToSpeak(text);
   report(QStringLiteral("SPEAK: ") + text);
   speech_->speak(text);
 }
@@ -245,13 +245,13 @@ void CorvaneApp::beginExit() {
   };
   connect(poll, &QTimer::timeout, this, check);
   poll->start();
-  QTimer::singleShot(0, this, check);
 }
 
 void CorvaneApp::finishExit() {
   report(QStringLiteral("EXIT"));
   speech_->stop();
-  QCoreApplication::exit(0);
+  // Replies to calls just answered are still on their way out to the bus.
+  QTimer::singleShot(100, qApp, [] { QCoreApplication::exit(0); });
 }
 
 }  // namespace corvane

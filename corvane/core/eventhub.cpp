@@ -5,7 +5,25 @@
 
 namespace corvane {
 
-using jex::automation::fromObj;
+void EventHub::deliver(std::function<void()> fn) {
+  if (depth_ > 0) {
+    deferred_.append(std::move(fn));
+    return;
+  }
+  ++depth_;
+  jex::trap("EventHub.deliver", fn);
+  --depth_;
+  drainDeferred();
+}
+
+void EventHub::drainDeferred() {
+  while (depth_ == 0 && !deferred_.isEmpty()) {
+    const std::function<void()> next = deferred_.takeFirst();
+    ++depth_;
+    jex::trap("EventHub.deliver", next);
+    --depth_;
+  }
+}
 
 void EventHub::setSink(const Obj& sink) {
   sink_ = sink;
@@ -74,39 +92,51 @@ void EventHub::callNotifiers(const QString& member) {
   }
 }
 
-void EventHub::audioStart(const Obj& utterance) {
-  callNotifiers(QStringLiteral("AudioStart"));
-  QVariantList a{fromObj(utterance)};
-  callSink(QStringLiteral("AudioStart"), a);
+void EventHub::audioStart(const QVariant& utterance) {
+  deliver([this, utterance] {
+    callNotifiers(QStringLiteral("AudioStart"));
+    QVariantList a{utterance};
+    callSink(QStringLiteral("AudioStart"), a);
+  });
 }
 
-void EventHub::audioStop(const Obj& utterance) {
-  callNotifiers(QStringLiteral("AudioStop"));
-  QVariantList a{fromObj(utterance)};
-  callSink(QStringLiteral("AudioStop"), a);
+void EventHub::audioStop(const QVariant& utterance) {
+  deliver([this, utterance] {
+    callNotifiers(QStringLiteral("AudioStop"));
+    QVariantList a{utterance};
+    callSink(QStringLiteral("AudioStop"), a);
+  });
 }
 
-void EventHub::aboutToSpeak(const Obj& utterance) {
-  QVariantList a{fromObj(utterance)};
-  callSink(QStringLiteral("AboutToSpeak"), a);
+void EventHub::aboutToSpeak(const QVariant& utterance) {
+  deliver([this, utterance] {
+    QVariantList a{utterance};
+    callSink(QStringLiteral("AboutToSpeak"), a);
+  });
 }
 
-void EventHub::voiceSelect(const Obj& voice) {
-  QVariantList a{fromObj(voice)};
-  callSink(QStringLiteral("VoiceSelect"), a);
+void EventHub::voiceSelect(const QVariant& voice) {
+  deliver([this, voice] {
+    QVariantList a{voice};
+    callSink(QStringLiteral("VoiceSelect"), a);
+  });
 }
 
 void EventHub::processSwitch(const QString& oldTask, const QString& newTask) {
   const QString o = oldTask.toUpper(), n = newTask.toUpper();
-  emit raised(QStringLiteral("SWITCH: ") + o + u'/' + n);
-  QVariantList a{o, n};
-  callSink(QStringLiteral("ProcessSwitch"), a);
-  if (n == u"JEXUI") callNotifiers(QStringLiteral("UIGotFocus"));
-  if (o == u"JEXUI") callNotifiers(QStringLiteral("UILostFocus"));
-  callNotifiers(QStringLiteral("TaskSwitch"));
+  deliver([this, o, n] {
+    emit raised(QStringLiteral("SWITCH: ") + o + u'/' + n);
+    QVariantList a{o, n};
+    callSink(QStringLiteral("ProcessSwitch"), a);
+    if (n == u"JEXUI") callNotifiers(QStringLiteral("UIGotFocus"));
+    if (o == u"JEXUI") callNotifiers(QStringLiteral("UILostFocus"));
+    callNotifiers(QStringLiteral("TaskSwitch"));
+  });
 }
 
 QString EventHub::offerCommand(const QString& command) {
+  // The answer is needed now, so a command is never deferred; events raised meanwhile wait.
+  ++depth_;
   QString s = command;
   const auto receivers = notifiers_;
   for (auto it = receivers.begin(); it != receivers.end() && !s.isEmpty(); ++it) {
@@ -122,6 +152,8 @@ QString EventHub::offerCommand(const QString& command) {
     callSink(QStringLiteral("HandleCmd"), a);
     s = jex::trapped("EventHub.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
   }
+  --depth_;
+  drainDeferred();
   return s;
 }
 

@@ -14,11 +14,16 @@
 //    that replaces it tells the core to act on the replacement instead.
 //
 // A receiver or sink whose process has gone is dropped at the first failing call.
+//
+// Calls to the other side block while serving incoming calls and events, so an event can come
+// up while another is still being delivered. Such events wait and are delivered, in order,
+// after the one in progress: the other side never gets one event inside another.
 #pragma once
 
 #include <QMap>
 #include <QObject>
 #include <QSet>
+#include <functional>
 
 #include "core/automation/automation.h"
 
@@ -42,16 +47,19 @@ class EventHub : public QObject {
   bool removeNotifier(qint32 windowHandle);
   int notifierCount() const { return int(notifiers_.size()); }
 
-  // Raising. utterance is the object passed as O (may be Nothing).
-  void audioStart(const Obj& utterance);
-  void audioStop(const Obj& utterance);
-  void aboutToSpeak(const Obj& utterance);
-  void voiceSelect(const Obj& voice);
+  // Raising. o is what travels as O: the spoken text. (An object passed by reference would come
+  // back in the by-reference answer after the other side may already have released it.)
+  void audioStart(const QVariant& o);
+  void audioStop(const QVariant& o);
+  void aboutToSpeak(const QVariant& o);
+  void voiceSelect(const QVariant& voice);
   // Task names are upper-cased; "JEXUI" is JexUI's.
   void processSwitch(const QString& oldTask, const QString& newTask);
   // Offers a command to JexUI: the notifier receivers first, then the sink; stops as soon as
   // the string is emptied. Returns the string as it came back.
   QString offerCommand(const QString& command);
+  // True while an event or command is being delivered.
+  bool busy() const { return depth_ > 0; }
 
  signals:
   // One line per event raised, for the monitor ("EVENT: ...").
@@ -63,6 +71,11 @@ class EventHub : public QObject {
   void callNotifiers(const QString& member);
   bool callOne(const Obj& target, const QString& member, QVariantList& args, const char* where);
 
+  void deliver(std::function<void()> fn);
+  void drainDeferred();
+
+  int depth_ = 0;
+  QList<std::function<void()>> deferred_;
   Obj sink_;
   QSet<QString> enabled_;  // lower-case event names
   QMap<qint32, Obj> notifiers_;

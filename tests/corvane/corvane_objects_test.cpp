@@ -36,6 +36,7 @@ class Recorder : public Dispatchable {
           parts << (a.at(i).userType() == qMetaTypeId<Obj>() ? jex::automation::toObj(a.at(i)).toString()
                                                                : a.at(i).toString());
         journal_->append(tag_ + u'.' + name + (parts.isEmpty() ? QString() : u'(' + parts.join(u',') + u')'));
+        if (onCall) onCall(name);
         return QVariant();
       });
     }
@@ -45,6 +46,7 @@ class Recorder : public Dispatchable {
       return QVariant();
     });
   }
+  std::function<void(const QString&)> onCall;
 
  private:
   QStringList* journal_;
@@ -94,7 +96,7 @@ TEST_F(ChannelTest, AConsumedCommandIsNotOfferedFurtherAndDisabledSinksHearNothi
   hub.setSink(recorder(&journal, QStringLiteral("s")));
   EXPECT_EQ(hub.offerCommand(QStringLiteral("QUIT")), QString());
   EXPECT_EQ(hub.offerCommand(QStringLiteral("X")), QStringLiteral("X"));
-  hub.audioStart(Obj());
+  hub.audioStart(QVariant());
   EXPECT_EQ(journal, (QStringList{QStringLiteral("n.HandleCmd(QUIT)"), QStringLiteral("n.HandleCmd(X)"),
                                   QStringLiteral("n.AudioStart")}))
       << "the sink gets only enabled events; the notifier gets all";
@@ -115,6 +117,17 @@ TEST_F(ChannelTest, TaskSwitchRaisesFocusEventsAroundJexUi) {
                          QStringLiteral("s.ProcessSwitch(JEXUI,JEXUI)"), QStringLiteral("n.UIGotFocus"), QStringLiteral("n.UILostFocus"),
                          QStringLiteral("n.TaskSwitch"),
                          QStringLiteral("s.ProcessSwitch(JEXUI,EXPLORER)"), QStringLiteral("n.UILostFocus"), QStringLiteral("n.TaskSwitch")}));
+}
+
+TEST_F(ChannelTest, AnEventRaisedDuringAnotherWaitsUntilThatOneIsDelivered) {
+  auto receiver = std::make_shared<Recorder>(&journal, QStringLiteral("n"));
+  receiver->onCall = [this](const QString& name) {
+    if (name == u"UIGotFocus") hub.audioStart(QVariant());  // as if speech began while the call waited
+  };
+  hub.installNotifier(Obj(receiver), 1);
+  hub.processSwitch(QStringLiteral("WINWORD"), QStringLiteral("JEXUI"));
+  EXPECT_EQ(journal, (QStringList{QStringLiteral("n.UIGotFocus"), QStringLiteral("n.TaskSwitch"), QStringLiteral("n.AudioStart")}));
+  EXPECT_FALSE(hub.busy());
 }
 
 TEST_F(ChannelTest, VanishedReceiversAreDroppedAndTheCommandStillRuns) {

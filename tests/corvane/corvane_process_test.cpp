@@ -107,6 +107,7 @@ class CoreProcessTest : public ::testing::Test {
     procs_ << p;
     p->setProcessEnvironment(env());
     p->setProgram(bin_ + u'/' + program);
+    p->setProcessChannelMode(QProcess::MergedChannels);
     p->setArguments(args);
     QObject::connect(p, &QProcess::readyReadStandardOutput, [this, p] { out_[p] += QString::fromUtf8(p->readAllStandardOutput()); });
     p->start();
@@ -126,6 +127,11 @@ class CoreProcessTest : public ::testing::Test {
   bool hasLine(QProcess* p, const QString& start) const {
     const QStringList lines = out_.value(p).split(u'\n');
     return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
+  }
+
+  QString logText() const {
+    QFile f(appDir_ + QStringLiteral("/corvane.log"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
   }
 
   QString bin_, address_, connName_, appDir_;
@@ -175,8 +181,11 @@ TEST_F(CoreProcessTest, CommandsAreOfferedToJexUiWhichConsumesOrReplacesThem) {
 
   EXPECT_TRUE(root.call(QStringLiteral("JexNotifier_Install"), {jex::automation::fromObj(Obj(notifier)), 77}).toBool());
   core->write(":switch winword jexui\n");
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("SWITCH: WINWORD/JEXUI")));
   root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Hallo"), 1});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return sink->heard.contains(QStringLiteral("sink.AudioStop")); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sink->heard.contains(QStringLiteral("sink.AudioStop")); }, 5000))
+      << out_.value(core).toStdString() << sink->heard.join(u' ').toStdString() << " | hook: "
+      << notifier->heard.join(u' ').toStdString() << " | log: " << logText().toStdString();
   EXPECT_TRUE(hasLine(core, QStringLiteral("SPEAK: Hallo")));
   EXPECT_EQ(notifier->heard, (QStringList{QStringLiteral("hook.UIGotFocus"), QStringLiteral("hook.TaskSwitch"),
                                           QStringLiteral("hook.AudioStart"), QStringLiteral("hook.AudioStop")}));

@@ -1,9 +1,18 @@
 // JexUI program entry.
 #include <QApplication>
-#include <cstdio>
+
+#include "core/startup.h"
 
 int main(int argc, char** argv) {
+  // Without any display the program still runs, its window simply not seen.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  std::puts("JexUI: the program itself arrives with the start-up work.");
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("jexui"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  jex::openLog();
+  const int rc = jex::Main();
+  if (rc >= 0) return rc;
+  return QApplication::exec();
 }

@@ -1,0 +1,266 @@
+#include "core/frmmdi.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "core/global/cglobal.h"
+#include "core/startuploaders.h"
+#include "core/systemsettings.h"
+#include "core/twips.h"
+
+namespace jex {
+namespace {
+frmMDI* g_instance = nullptr;
+
+constexpr int kDetail = 5;
+constexpr int kTraffic = 3;
+constexpr int kBrailleButton = 1;
+constexpr int kMeridanButton = 4;
+constexpr int kObjWizFeatureLevel = 4;
+// Close reason of a request from the window system (control menu, Alt+F4); the program itself
+// closes the window only through Unload.
+constexpr int kCloseFromControlMenu = 0;
+
+const char* const kButtonCaptions[frmMDI::kMenuButtons] = {
+    "Datei", "Braille", "Sprachausgabe", "Tasten", "Meridan", "Extras", "Hilfe", "schließen"};
+
+void notYet(const char* what) { WriteLog(QString::fromUtf8(what) + QStringLiteral(" - not available yet"), kDetail); }
+
+QString sec(const char* s) { return QString::fromLatin1(s); }
+
+cIniFil& jexuiIni() {
+  if (!gGlobal().Ini) throw Error(err::ObjectRequired, QStringLiteral("JEXUI.INI is not open"));
+  return *gGlobal().Ini;
+}
+}  // namespace
+
+frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
+  g_instance = this;
+  setObjectName(QStringLiteral("frmMDI"));
+  setWindowTitle(QStringLiteral("Halda - Hauptmenü"));
+  buildControls();
+  buildMenus();
+  tmrStartUp_ = new QTimer(this);
+  tmrStartUp_->setObjectName(QStringLiteral("tmrStartUp"));
+  tmrStartUp_->setInterval(kStartUpInterval);
+  connect(tmrStartUp_, &QTimer::timeout, this, &frmMDI::startUpTick);
+}
+
+frmMDI::~frmMDI() {
+  if (g_instance == this) g_instance = nullptr;
+  WriteLog(QStringLiteral("MDI_Terminate"), kDetail);
+}
+
+frmMDI* frmMDI::instance() { return g_instance; }
+
+QPushButton* frmMDI::cmdMenu(int index) const {
+  return index >= 0 && index < kMenuButtons ? cmdMenu_[size_t(index)] : nullptr;
+}
+
+void frmMDI::buildControls() {
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  auto* picMenu = new QWidget(central);
+  picMenu->setObjectName(QStringLiteral("picMenu"));
+  auto* row = new QHBoxLayout(picMenu);
+  for (int i = 0; i < kMenuButtons; ++i) {
+    auto* b = new QPushButton(QString::fromUtf8(kButtonCaptions[i]), picMenu);
+    b->setObjectName(QStringLiteral("cmdMenu(%1)").arg(i));
+    row->addWidget(b);
+    cmdMenu_[size_t(i)] = b;
+  }
+  lblAppTitle_ = new QLabel(QStringLiteral("Halda"), central);
+  lblAppTitle_->setObjectName(QStringLiteral("lblAppTitle"));
+  lblAsk2Quit_ = new QLabel(QStringLiteral("wollen Sie Halda wirklich beenden ?"), central);
+  lblAsk2Quit_->setObjectName(QStringLiteral("lblAsk2Quit"));
+  lblAsk2Quit_->setVisible(false);
+  client_ = new QMdiArea(central);
+  client_->setObjectName(QStringLiteral("MDIClient"));
+  column->addWidget(picMenu);
+  column->addWidget(lblAppTitle_);
+  column->addWidget(lblAsk2Quit_);
+  column->addWidget(client_, 1);
+  setCentralWidget(central);
+
+  QStatusBar* status = statusBar();
+  status->setObjectName(QStringLiteral("Status"));
+  for (const char* panel : {"profile", "tip"}) {
+    auto* l = new QLabel(status);
+    l->setObjectName(QString::fromLatin1(panel));
+    status->addWidget(l, panel[0] == 't' ? 1 : 0);
+  }
+  resize(twipsToPixelsX(9840), twipsToPixelsY(6000));
+}
+
+void frmMDI::buildMenus() {
+  auto menu = [this](const char* name, const char* caption) {
+    auto* m = new QMenu(QString::fromUtf8(caption), this);
+    m->setObjectName(QString::fromLatin1(name));
+    m->menuAction()->setObjectName(QString::fromLatin1(name));
+    return m;
+  };
+  mnuFile_ = menu("mnuFile", "&Datei");
+  mnuBraille_ = menu("mnuBraille", "&Braille");
+  mnuSpeech_ = menu("mnuSpeech", "&Sprachausgabe");
+  mnuKeys_ = menu("mnuKeys", "&Tastenbelegung");
+  mnuExtras_ = menu("mnuExtras", "E&xtras");
+  mnuHelp_ = menu("mnuHelp", "&Hilfe");
+  mnuExtras_->addAction(QStringLiteral("&Optionen..."))->setObjectName(QStringLiteral("mnuExtrasOptions"));
+  mnuExtras_->addAction(QStringLiteral("&Programm Wizard"))->setObjectName(QStringLiteral("mnuExtrasTaskWiz"));
+  mnuExtrasSep_ = mnuExtras_->addSeparator();
+  mnuExtrasSep_->setObjectName(QStringLiteral("mnuExtrasSep"));
+  mnuExtrasObjWiz_ = mnuExtras_->addAction(QStringLiteral("ObjektWizard"));
+  mnuExtrasObjWiz_->setObjectName(QStringLiteral("mnuExtrasObjWiz"));
+  mnuExtras_->addAction(QStringLiteral("Zeichentabellen"))->setObjectName(QStringLiteral("mnuExtrasTables"));
+}
+
+// ---------------------------------------------------------------- load
+
+void frmMDI::Load() {
+  if (gGlobal().Quitting) return;
+  trap("frmMDI.MDIForm_Load", [this] {
+    WriteLog(QStringLiteral("MDI_load"), kDetail);
+    placeWindow();
+    applyFeatures();
+    buildHelpLinks();
+    initUserProfile();
+    applyCoreState();
+    localise();
+    storeAppTitle();
+    WriteLog(QStringLiteral("Init_Notification_Sink, READY for CMDs !"), kDetail);
+    initNotificationSink();
+    installNotifier();
+    checkUpdate();
+    systemsettings::Apply(jexuiIni(), gGlobal().AppPath);
+    exposeFuncs();
+    startBackgroundLoading();
+  });
+}
+
+void frmMDI::placeWindow() {
+  cIniFil& ini = jexuiIni();
+  const qint32 x = std::max<qint32>(0, ini.GetLong(sec("WinPos"), QStringLiteral("Main_X"), 100));
+  const qint32 y = std::max<qint32>(0, ini.GetLong(sec("WinPos"), QStringLiteral("Main_Y"), 500));
+  move(twipsToPixelsX(x), twipsToPixelsY(y));
+}
+
+void frmMDI::applyFeatures() {
+  if (gGlobal().Features >= kObjWizFeatureLevel) return;
+  mnuExtrasSep_->setVisible(false);
+  mnuExtrasObjWiz_->setVisible(false);
+}
+
+void frmMDI::applyCoreState() {
+  if (!Jex().boolean(QStringLiteral("proc.MeridanLoaded"))) cmdMenu_[kMeridanButton]->setEnabled(false);
+  if (Jex().str(QStringLiteral("BrailleInterface.ActiveBraillePort")).toUpper() == QLatin1String("COM0")) {
+    cmdMenu_[kBrailleButton]->setEnabled(false);
+    mnuBraille_->setEnabled(false);
+    mnuBraille_->menuAction()->setEnabled(false);
+  }
+}
+
+void frmMDI::storeAppTitle() {
+  gGlobal().AppTitle =
+      lblAppTitle_->text() + u' ' + QString::number(JEX_VERSION_MAJOR) + u'.' + QString::number(JEX_VERSION_MINOR);
+}
+
+void frmMDI::checkUpdate() {
+  cIniFil& ini = jexuiIni();
+  if (ini.GetStr(sec("General"), QStringLiteral("Update"), QString()).trimmed() != QLatin1String("4")) return;
+  activateProfile();
+  ini.SettingSave(sec("General"), QStringLiteral("Update"), QStringLiteral("0"));
+}
+
+void frmMDI::startBackgroundLoading() {
+  WriteLog(QStringLiteral("start bg-loading ..."), kDetail);
+  startUpStep_ = 0;
+  tmrStartUp_->start();
+}
+
+void frmMDI::startUpTick() {
+  trap("frmMDI.tmrStartUp_Timer", [this] {
+    const int step = startUpStep_++;
+    if (startUpStep_ >= startuploaders::kSteps) tmrStartUp_->stop();
+    WriteLog(QStringLiteral("StartUp: ") + QString::number(step), kDetail);
+    startuploaders::run(step);
+  });
+}
+
+// ---------------------------------------------------------------- unload
+
+void frmMDI::Unload() {
+  if (unloading_) return;
+  unloading_ = true;
+  tmrStartUp_->stop();
+  trap("frmMDI.MDIForm_Unload", [this] {
+    WriteLog(QStringLiteral("MDI_Unload"), kDetail);
+    saveWindowPosition();
+    gGlobal().Ini.reset();
+    releaseFuncs();
+    clearCoreSink();
+    removeNotifier();
+    Jex() = Obj();
+    gGlobal().UserProfile.reset();
+  });
+  unloaded_ = true;
+  close();
+}
+
+void frmMDI::saveWindowPosition() {
+  trap("frmMDI.SaveWindowPosition", [this] {
+    if (!gGlobal().Ini) return;
+    const double left = pixelsToTwipsX(pos().x());
+    const double top = pixelsToTwipsY(pos().y());
+    const auto save = [](const char* key, double twips) {
+      if (twips < 0) return;
+      const qint64 whole = std::llround(twips);
+      if (whole > 0) gGlobal().Ini->SettingSave(sec("WinPos"), QString::fromLatin1(key), QString::number(whole));
+    };
+    save("Main_X", left);
+    save("Main_Y", top);
+  });
+}
+
+void frmMDI::clearCoreSink() {
+  trap("frmMDI.Clear_JEX_UI_Notification_Sink", [] {
+    if (!Jex().isNothing()) Jex().call(QStringLiteral("Clear_JEX_UI_Notification_Sink"));
+  });
+}
+
+void frmMDI::closeEvent(QCloseEvent* event) {
+  if (unloading_) {
+    event->accept();
+    return;
+  }
+  WriteLog(objectName() + QStringLiteral("_QueryUnload, Mode: ") + QString::number(kCloseFromControlMenu), kDetail);
+  event->ignore();
+  hideAsToggMen();
+}
+
+// ---------------------------------------------------------------- seams
+
+void frmMDI::buildHelpLinks() { notYet("MDI_load: help menu links"); }
+void frmMDI::initUserProfile() { notYet("MDI_load: user profile"); }
+void frmMDI::localise() { notYet("MDI_load: localisation"); }
+void frmMDI::initNotificationSink() { notYet("MDI_load: notification sink"); }
+void frmMDI::installNotifier() { notYet("MDI_load: hook notifier"); }
+void frmMDI::removeNotifier() { notYet("MDI_Unload: hook notifier"); }
+void frmMDI::activateProfile() {
+  WriteLog(QStringLiteral("Update => activate User "), kTraffic);
+  notYet("MDI_load: profile activation");
+}
+void frmMDI::exposeFuncs() { notYet("MDI_load: Funcs for the core's scripts"); }
+void frmMDI::releaseFuncs() { notYet("MDI_Unload: Funcs"); }
+void frmMDI::hideAsToggMen() { hide(); }
+
+}  // namespace jex

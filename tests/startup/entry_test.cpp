@@ -1,0 +1,172 @@
+// The program's entry paths and its end, with the real jexui program on a private session bus.
+#include <QDBusConnection>
+#include <QFile>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+#include "core/automation/dbustransport.h"
+#include "core/twips.h"
+#include "ini/cinifil.h"
+#include "startup_support.h"
+
+namespace jex::testing {
+namespace {
+namespace bus = automation::dbus;
+const QString kCore = QStringLiteral("corvane.application");
+const QString kUi = QStringLiteral("JexUI.UI_Application");
+constexpr int kStartMs = 15000;
+
+class EntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!sessionBus.ok()) GTEST_SKIP() << "no private session bus: " << sessionBus.error().toStdString();
+    if (!QFile::exists(binDir() + QStringLiteral("/jexui"))) GTEST_SKIP() << "jexui is not built";
+  }
+  void TearDown() override {
+    for (auto* p : {first.get(), second.get()}) {
+      if (p && p->state() != QProcess::NotRunning) {
+        p->kill();
+        p->waitForFinished(3000);
+      }
+    }
+    if (core) {
+      QDBusConnection c = sessionBus.connection();
+      bus::unpublish(kCore, c);
+    }
+  }
+  void serveCore() {
+    core = std::make_shared<FakeCore>(world.appPath());
+    ASSERT_TRUE(bus::publish(kCore, core, sessionBus.connection()));
+  }
+  // Starts the first copy and waits until the background loading ran.
+  void startFirst() {
+    first = startJexUi(world.environment(sessionBus));
+    ASSERT_TRUE(waitForLine(world, QStringLiteral("StartUp: 12"), kStartMs)) << world.logLines().join(u'\n').toStdString();
+  }
+
+  SessionBus sessionBus;
+  World world;
+  std::shared_ptr<FakeCore> core;
+  std::unique_ptr<QProcess> first, second;
+};
+
+TEST_F(EntryTest, NormalStartLogsTheLoadStepsInOrderAndServesUiApplication) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
+  serveCore();
+  startFirst();
+  const QStringList lines = world.logLines();
+  EXPECT_TRUE(inOrder(lines, {QStringLiteral("MDI_load"), QStringLiteral("Init_Notification_Sink, READY for CMDs !"),
+                              QStringLiteral("start bg-loading ..."), QStringLiteral("frmMDI shown"),
+                              QStringLiteral("StartUp: 0"), QStringLiteral("StartUp: 12")}))
+      << lines.join(u'\n').toStdString();
+  // Everything logged before the log was started afresh is gone.
+  EXPECT_FALSE(lines.contains(QStringLiteral("Start Main")));
+  EXPECT_FALSE(lines.contains(QStringLiteral("JEX OK > proceed")));
+  EXPECT_FALSE(lines.contains(QStringLiteral("StartUp: 13")));
+
+  Obj ui = bus::connect(kUi, sessionBus.connection());
+  EXPECT_EQ(ui.str(QStringLiteral("VersionString")),
+            QStringLiteral("%1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
+  EXPECT_EQ(ui.str(QStringLiteral("ExeLocation")), binDir());
+}
+
+TEST_F(EntryTest, SecondCopySendsToggMenThroughTheCoreAndEndsWithoutTrace) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
+  serveCore();
+  startFirst();
+  const qint64 firstPid = sessionBus.ownerPid(kUi);
+  const QStringList before = world.logLines();
+
+  second = startJexUi(world.environment(sessionBus));
+  ASSERT_TRUE(waitEnded(*second, kStartMs));
+  EXPECT_EQ(second->exitCode(), 0);
+  EXPECT_EQ(core->commands, QStringList{QStringLiteral("TOGGMEN")});
+  EXPECT_EQ(sessionBus.ownerPid(kUi), firstPid);
+  EXPECT_EQ(first->state(), QProcess::Running);
+  // Only lines of the first copy's own work may have been added, none of the second's entry.
+  for (const QString& l : world.logLines().mid(before.size())) {
+    EXPECT_FALSE(l.contains(QLatin1String("PrevInstance"))) << l.toStdString();
+    EXPECT_FALSE(l.startsWith(QLatin1String("!!! ERROR"))) << l.toStdString();
+  }
+}
+
+TEST_F(EntryTest, CoreObjectThatDoesNotAnswerEndsTheProcess) {
+  // The name is owned, but nobody serves the object.
+  QDBusConnection c = sessionBus.connection();
+  ASSERT_TRUE(c.registerService(kCore));
+  first = startJexUi(world.environment(sessionBus));
+  ASSERT_TRUE(waitEnded(*first, kStartMs));
+  EXPECT_EQ(first->exitCode(), 1);
+  EXPECT_FALSE(sessionBus.waitForName(kUi, true, 200));
+  EXPECT_TRUE(world.logLines().isEmpty()) << world.logLines().join(u'\n').toStdString();
+  c.unregisterService(kCore);
+}
+
+TEST_F(EntryTest, WithoutCoreTheLauncherStartsItAndJexUiEnds) {
+  if (!QFile::exists(binDir() + QStringLiteral("/qmtwcd")) || !QFile::exists(binDir() + QStringLiteral("/corvane")))
+    GTEST_SKIP() << "qmtwcd or corvane is not built";
+  first = startJexUi(world.environment(sessionBus));
+  ASSERT_TRUE(waitEnded(*first, kStartMs));
+  EXPECT_EQ(first->exitCode(), 0);
+  // qmtwcd started the core, and the core in turn a new JexUI.
+  EXPECT_TRUE(sessionBus.waitForName(kCore, true, kStartMs));
+  const bool uiStarted = sessionBus.waitForName(kUi, true, kStartMs);
+  // Clean up: end exactly the processes that own the two names.
+  const qint64 uiPid = sessionBus.ownerPid(kUi);
+  const qint64 corePid = sessionBus.ownerPid(kCore);
+  if (uiPid > 0) ::kill(pid_t(uiPid), SIGTERM);
+  if (corePid > 0) ::kill(pid_t(corePid), SIGTERM);
+  EXPECT_TRUE(uiStarted);
+  EXPECT_TRUE(sessionBus.waitForName(kUi, false, kStartMs));
+  EXPECT_TRUE(sessionBus.waitForName(kCore, false, kStartMs));
+}
+
+TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n[WinPos]\r\nMain_X=1510\r\nMain_Y=0\r\n");
+  serveCore();
+  startFirst();
+  ::kill(pid_t(first->processId()), SIGTERM);
+  ASSERT_TRUE(waitEnded(*first, kStartMs));
+  EXPECT_EQ(first->exitCode(), 0);
+  EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Terminate")}))
+      << world.logLines().join(u'\n').toStdString();
+  EXPECT_EQ(core->calls, QStringList{QStringLiteral("Clear_JEX_UI_Notification_Sink")});
+  cIniFil ini;
+  ini.Init(world.iniFile(), false);
+  const qint64 expectedX = std::llround(pixelsToTwipsX(twipsToPixelsX(1510)));
+  EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_X")), expectedX);
+  EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_Y")), 0);  // 0 is not written
+  EXPECT_FALSE(sessionBus.waitForName(kUi, true, 100));
+}
+
+// Run by CoreLeavingTheBusEndsJexUiInOrder as a separate core process, which it then kills.
+TEST(CoreProcess, Serve) {
+  const QString appPath = qEnvironmentVariable("JEX_STARTUP_CORE_APPPATH");
+  if (appPath.isEmpty()) GTEST_SKIP() << "runs only as the core process of another test";
+  auto served = std::make_shared<FakeCore>(appPath);
+  ASSERT_TRUE(bus::publish(kCore, served));
+  QTest::qWait(60000);
+}
+
+TEST_F(EntryTest, CoreLeavingTheBusEndsJexUiInOrder) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
+  QProcess coreProcess;
+  QProcessEnvironment env = world.environment(sessionBus);
+  env.insert(QStringLiteral("JEX_STARTUP_CORE_APPPATH"), world.appPath());
+  coreProcess.setProcessEnvironment(env);
+  coreProcess.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=CoreProcess.Serve")});
+  ASSERT_TRUE(sessionBus.waitForName(kCore, true, kStartMs));
+  startFirst();
+  coreProcess.kill();  // the core's process ends without a word
+  coreProcess.waitForFinished(5000);
+  ASSERT_TRUE(waitEnded(*first, kStartMs));
+  EXPECT_EQ(first->exitCode(), 0);
+  EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("JEX vanished > END"), QStringLiteral("MDI_Unload"),
+                                         QStringLiteral("MDI_Terminate")}))
+      << world.logLines().join(u'\n').toStdString();
+  for (const QString& l : world.logLines()) EXPECT_FALSE(l.startsWith(QLatin1String("!!! ERROR"))) << l.toStdString();
+}
+
+}  // namespace
+}  // namespace jex::testing

@@ -1,0 +1,285 @@
+// Start-up inside the test process: JEXUI.INI, the log threshold, the main window's load and
+// unload, the user's first run and every later start, registry and system-parameter entries.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "core/base/log.h"
+#include "core/frmmdi.h"
+#include "core/global/cglobal.h"
+#include "core/startup.h"
+#include "core/startuploaders.h"
+#include "core/systemsettings.h"
+#include "core/twips.h"
+#include "platform/registry.h"
+#include "platform/sysparams.h"
+#include "platform/system.h"
+#include "startup_support.h"
+
+namespace jex::testing {
+namespace {
+using platform::SysParams;
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    logfile::setPath(world.logFile());
+    logfile::setThreshold(0);
+    core = std::make_shared<FakeCore>(world.appPath());
+    automation::registerClass(QStringLiteral("corvane.application"), [c = core] { return c; });
+    systemsettings::setRegistryFile(world.dir.path() + QStringLiteral("/registry.json"));
+    SysParams::instance().clear();
+  }
+  void TearDown() override {
+    stop();
+    automation::unregisterClass(QStringLiteral("corvane.application"));
+    systemsettings::setRegistryFile({});
+    logfile::setPath({});
+    logfile::setThreshold(0);
+  }
+  // One program run up to the loaded main window.
+  void start() {
+    Jex() = CreateCoreObject();
+    ASSERT_TRUE(Initialise());
+    ASSERT_NE(frmMDI::instance(), nullptr);
+  }
+  void stop() {
+    if (frmMDI* f = frmMDI::instance()) {
+      f->Unload();
+      delete f;
+    }
+    resetGlobals();
+  }
+  QString ini(const char* section, const char* key) {
+    cIniFil f;
+    f.Init(world.iniFile(), false);
+    return f.GetStr(QString::fromLatin1(section), QString::fromLatin1(key));
+  }
+  QString userName() { return systemsettings::winUserName(platform::loginName()); }
+
+  World world;
+  std::shared_ptr<FakeCore> core;
+};
+
+TEST_F(StartupTest, MissingIniGivesDefaultsAndWritesThemBack) {
+  start();
+  const cGlobal& g = gGlobal();
+  EXPECT_EQ(g.AppPath, world.appPath());
+  EXPECT_EQ(g.WriteLogFile(), 0);
+  EXPECT_EQ(g.SpeedMin, 100);
+  EXPECT_EQ(g.SpeedMax, 500);
+  EXPECT_EQ(g.VolMax, 50000);
+  EXPECT_EQ(g.Features, 0);
+  EXPECT_EQ(g.ParkMouse, 1);
+  EXPECT_EQ(g.TipDelay, 3);
+  EXPECT_EQ(g.ClipTimeOut, 300);
+  EXPECT_EQ(g.ReadTimeOut, 1000);
+  EXPECT_EQ(g.UseForceForeGround, 1);
+  EXPECT_EQ(ini("SERVICE", "WriteLogFile"), "0");
+  EXPECT_EQ(ini("Voices", "VolMax"), "50000");
+  EXPECT_EQ(ini("WinPos", "Main_X"), "100");
+  EXPECT_EQ(ini("WinPos", "Main_Y"), "500");
+  EXPECT_EQ(ini("General", "UseForceForeGround"), "1");
+  EXPECT_EQ(ini("WinUsers", qPrintable(userName())), "1");
+}
+
+TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=-9898\r\nFeatures=4\r\n[Voices]\r\nSpeedMin=80\r\n"
+                 "[WinPos]\r\nParkMouse=70000\r\n[General]\r\nTipDelay=9\r\n");
+  core->appPath = QStringLiteral("  ") + world.appPath().chopped(1) + QStringLiteral("  ");
+  start();
+  EXPECT_EQ(gGlobal().AppPath, world.appPath());  // trimmed, one trailing separator
+  EXPECT_EQ(gGlobal().WriteLogFile(), 0);
+  EXPECT_EQ(gGlobal().Features, 4);
+  EXPECT_EQ(gGlobal().SpeedMin, 80);
+  EXPECT_EQ(gGlobal().ParkMouse, qint16(70000));  // narrowed to 16 bits
+  EXPECT_EQ(gGlobal().TipDelay, 9);
+}
+
+TEST_F(StartupTest, BrokenIniFilesStillStartWithDefaults) {
+  const QByteArray junk("\x00\x01\xff\xfe[SERVICE\x00\x80 WriteLogFile=\xff\r\n\x1b[[[\r\n=\r\n", 40);
+  for (const QByteArray& content : {QByteArray(), junk}) {
+    world.writeIni(content);
+    start();
+    EXPECT_EQ(gGlobal().SpeedMax, 500);
+    EXPECT_EQ(gGlobal().UseForceForeGround, 1);
+    EXPECT_TRUE(frmMDI::instance()->isVisible());
+    stop();
+  }
+  world.writeIni("[SERVICE]\r\nFeatures=4\r\n");
+  QFile::setPermissions(world.iniFile(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+  start();
+  EXPECT_EQ(gGlobal().Features, 4);
+  EXPECT_EQ(gGlobal().VolMax, 50000);
+}
+
+TEST_F(StartupTest, LogThresholdDecidesWhichLinesAreWritten) {
+  const QString firstRun = QStringLiteral("WinUser ") + userName() + QStringLiteral(" 1st RUN !");
+  struct Case { int level; bool firstRunLine, detail; };
+  for (const Case c : {Case{0, false, false}, Case{1, true, false}, Case{5, true, true}}) {
+    world.writeIni(QStringLiteral("[SERVICE]\r\nWriteLogFile=%1\r\n[SPI_FirstRun]\r\nbad=1,2\r\n").arg(c.level).toUtf8());
+    start();
+    const QStringList lines = world.logLines();
+    EXPECT_EQ(lines.contains(firstRun), c.firstRunLine) << c.level;
+    EXPECT_EQ(lines.contains(QStringLiteral("MDI_load")), c.detail) << c.level;
+    // Error lines are written at every level.
+    EXPECT_TRUE(lines.contains(QStringLiteral("!!! ERROR SPI bad = 1,2: not action,uiParam,pvParam - skipped")))
+        << lines.join(u'\n').toStdString();
+    stop();
+    QFile::remove(world.iniFile());  // the next case is a first run again
+  }
+}
+
+TEST_F(StartupTest, FirstRunImportsTheRegistryFileThenLaterStartsApplyTheAlwaysEntries) {
+  const QString regFile = systemsettings::firstRunRegFile(world.appPath());
+  QFile f(regFile);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Halda]\r\n\"Voice\"=\"Anna\"\r\n");
+  f.close();
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n"
+                 "[SPI_FirstRun]\r\nkeys=75,1,S_NULL\r\n"
+                 "[SPI_Always]\r\nmouse=4101,0,1\r\nbroken=x,y,z\r\nbeep=2,1,0\r\n"
+                 "[REG_Always]\r\nHKEY_CURRENT_USER\\Software\\Halda\\Rate=dword:42\r\n"
+                 "HKEY_LOCAL_MACHINE\\Software\\Halda\\Name=Test\r\nHKEY_NOWHERE\\X\\Y=1\r\n");
+  start();
+  QStringList lines = world.logLines();
+  EXPECT_TRUE(lines.contains(QStringLiteral("WinUser ") + userName() + QStringLiteral(" 1st RUN !")));
+  EXPECT_TRUE(lines.contains(regFile + QStringLiteral(" returned 0")));
+  EXPECT_TRUE(lines.contains(QStringLiteral("SPI keys = 75,1,S_NULL returns: 1")));
+  ASSERT_EQ(SysParams::instance().recorded().size(), 1);
+  const auto first = SysParams::instance().recorded().first();
+  EXPECT_EQ(first.action, 75u);
+  EXPECT_EQ(first.uiParam, 1u);
+  EXPECT_FALSE(first.pvParam.has_value());
+  EXPECT_EQ(first.flags, 3u);
+  platform::Registry reg(systemsettings::registryFile());
+  EXPECT_EQ(reg.value(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Halda"), QStringLiteral("Voice")).toString(), "Anna");
+  // The always-entries wait for the next start.
+  EXPECT_FALSE(reg.value(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Halda"), QStringLiteral("Rate")).isValid());
+  stop();
+
+  SysParams::instance().clear();
+  start();
+  lines = world.logLines();
+  EXPECT_TRUE(lines.contains(QStringLiteral("WinUser ") + userName() + QStringLiteral(" already done.")));
+  EXPECT_FALSE(lines.contains(regFile + QStringLiteral(" returned 0")));
+  const auto calls = SysParams::instance().recorded();
+  ASSERT_EQ(calls.size(), 2);  // the broken entry is skipped, the one after it still runs
+  EXPECT_EQ(calls[0].action, 4101u);
+  EXPECT_EQ(calls[0].pvParam, 1);
+  EXPECT_EQ(calls[1].action, 2u);
+  EXPECT_TRUE(lines.contains(QStringLiteral("!!! ERROR SPI broken = x,y,z: not action,uiParam,pvParam - skipped")));
+  EXPECT_TRUE(lines.contains(QStringLiteral("open key: 0 HKEY_CURRENT_USER\\Software\\Halda\\Rate = dword:42")));
+  EXPECT_TRUE(lines.contains(QStringLiteral("open key: 2 HKEY_NOWHERE\\X\\Y = 1")));
+  platform::Registry after(systemsettings::registryFile());
+  EXPECT_EQ(after.value(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Halda"), QStringLiteral("Rate")), QVariant(quint32(42)));
+  EXPECT_EQ(after.value(QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("Software\\Halda"), QStringLiteral("Name")).toString(), "Test");
+}
+
+TEST_F(StartupTest, MissingOrMalformedRegistryFileIsLoggedAndTheRestGoesOn) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=1\r\n[SPI_FirstRun]\r\nk=1,2,3\r\n");
+  start();
+  const QString regFile = systemsettings::firstRunRegFile(world.appPath());
+  EXPECT_TRUE(world.logLines().contains(regFile + QStringLiteral(" not found")));
+  stop();
+
+  QFile f(regFile);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("\xff\x00garbage\r\n[HKEY_CURRENT_USER\\A]\r\n\"x\"=hex:01\r\n", 36);
+  f.close();
+  QFile::remove(world.iniFile());
+  world.writeIni("[SERVICE]\r\nWriteLogFile=1\r\n[SPI_FirstRun]\r\nk=1,2,3\r\n");
+  SysParams::instance().clear();
+  start();
+  EXPECT_TRUE(world.logLines().contains(regFile + QStringLiteral(" returned 1"))) << world.logLines().join(u'\n').toStdString();
+  EXPECT_EQ(SysParams::instance().recorded().size(), 1);
+}
+
+TEST_F(StartupTest, UserNamesOfFifteenOrMoreCharactersShareTheEmptyKey) {
+  EXPECT_EQ(systemsettings::winUserName(QStringLiteral("abcdefghijklmn")), QStringLiteral("abcdefghijklmn"));
+  EXPECT_EQ(systemsettings::winUserName(QStringLiteral("abcdefghijklmno")), QString());
+}
+
+TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
+  world.writeIni("[SERVICE]\r\nFeatures=3\r\n[WinPos]\r\nMain_X=-50\r\nMain_Y=1440\r\n");
+  core->meridanLoaded = false;
+  core->braillePort = QStringLiteral("com0");
+  start();
+  frmMDI* f = frmMDI::instance();
+  EXPECT_FALSE(f->mnuExtrasSep()->isVisible());
+  EXPECT_FALSE(f->mnuExtrasObjWiz()->isVisible());
+  EXPECT_FALSE(f->cmdMenu(1)->isEnabled());
+  EXPECT_FALSE(f->mnuBraille()->isEnabled());
+  EXPECT_FALSE(f->cmdMenu(4)->isEnabled());
+  EXPECT_TRUE(f->cmdMenu(0)->isEnabled());
+  EXPECT_EQ(gGlobal().AppTitle, QStringLiteral("Halda %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR));
+  EXPECT_EQ(f->lblAppTitle()->text(), QStringLiteral("Halda"));
+  EXPECT_EQ(f->pos(), QPoint(0, twipsToPixelsY(1440)));
+  stop();
+
+  world.writeIni("[SERVICE]\r\nFeatures=4\r\n");
+  core->meridanLoaded = true;
+  core->braillePort = QStringLiteral("USB1");
+  start();
+  f = frmMDI::instance();
+  EXPECT_TRUE(f->mnuExtrasObjWiz()->isVisible());
+  EXPECT_TRUE(f->mnuExtrasSep()->isVisible());
+  EXPECT_TRUE(f->cmdMenu(1)->isEnabled());
+  EXPECT_TRUE(f->cmdMenu(4)->isEnabled());
+}
+
+TEST_F(StartupTest, UpdateMarkerIsResetAfterTheProfileIsActivated) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=3\r\n[General]\r\nUpdate= 4 \r\n");
+  start();
+  EXPECT_EQ(ini("General", "Update"), "0");
+  EXPECT_TRUE(world.logLines().first().startsWith(QLatin1String("Update => activate User")));
+}
+
+TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsWithTheirLoaders) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
+  QList<int> ran;
+  startuploaders::setLoader(3, [&] { ran << 3; });
+  startuploaders::setLoader(11, [&] { ran << 11; throw std::runtime_error("dialog broke"); });
+  start();
+  frmMDI* f = frmMDI::instance();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f->tmrStartUp()->isActive(); }, 5000));
+  startuploaders::setLoader(3, {});
+  startuploaders::setLoader(11, {});
+  EXPECT_EQ(f->startUpStep(), 13);
+  EXPECT_EQ(ran, (QList<int>{3, 11}));
+  const QStringList lines = world.logLines();
+  EXPECT_TRUE(inOrder(lines, {QStringLiteral("start bg-loading ..."), QStringLiteral("StartUp: 0"),
+                              QStringLiteral("StartUp: 11"), QStringLiteral("StartUp: 12")}));
+  EXPECT_FALSE(lines.contains(QStringLiteral("StartUp: 13")));
+  EXPECT_TRUE(lines.contains(QStringLiteral("!!! ERROR frmMDI.tmrStartUp: 5 dialog broke"))) << lines.join(u'\n').toStdString();
+}
+
+TEST_F(StartupTest, ClosingTheWindowOnlyHidesItAndUnloadRunsInOrder) {
+  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
+  start();
+  frmMDI* f = frmMDI::instance();
+  EXPECT_FALSE(f->close());
+  EXPECT_FALSE(f->isVisible());
+  EXPECT_EQ(frmMDI::instance(), f);
+  EXPECT_TRUE(world.logLines().contains(QStringLiteral("frmMDI_QueryUnload, Mode: 0")));
+
+  f->show();
+  f->move(twipsToPixelsX(3000), 0);
+  const qint64 savedX = std::llround(pixelsToTwipsX(f->pos().x()));
+  stop();
+  const QStringList lines = world.logLines();
+  EXPECT_TRUE(inOrder(lines, {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Unload: hook notifier - not available yet"),
+                              QStringLiteral("MDI_Terminate")}));
+  EXPECT_EQ(core->calls, QStringList{QStringLiteral("Clear_JEX_UI_Notification_Sink")});
+  EXPECT_EQ(ini("WinPos", "Main_X"), QString::number(savedX));
+  EXPECT_EQ(ini("WinPos", "Main_Y"), "500");  // left at 0: not written, the default stays
+  EXPECT_TRUE(Jex().isNothing());
+  EXPECT_EQ(frmMDI::instance(), nullptr);
+}
+
+}  // namespace
+}  // namespace jex::testing

@@ -1,0 +1,224 @@
+// The boxes the core's scripts open: driven by keyboard, answered through the core's CallBack.
+#include "boxes_support.h"
+#include "dialogs/frmscrinput.h"
+#include "dialogs/frmscrmsgbox.h"
+#include "tests/support/accessibility.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace boxes_test {
+namespace {
+
+using jex::automation::toObj;
+
+class ScriptBoxes : public BoxTest {
+ protected:
+  // The one callback so far: application, Result and Cookie read through the box object.
+  struct Answer {
+    QString application, result, cookie, event;
+    int last = -1;
+  };
+  Answer onlyAnswer() {
+    Answer a;
+    EXPECT_EQ(proc().calls.size(), 1);
+    if (proc().calls.size() != 1) return a;
+    const QVariantList& args = proc().calls.first();
+    EXPECT_EQ(args.size(), 4);
+    a.application = args.value(0).toString();
+    Obj box = toObj(args.value(1));
+    a.result = box.str(QStringLiteral("Result"));
+    a.cookie = box.str(QStringLiteral("Cookie"));
+    a.event = args.value(2).toString();
+    a.last = args.value(3).toInt();
+    return a;
+  }
+};
+
+TEST_F(ScriptBoxes, ButtonsTextChoosesYesNoOrOkWhateverItsCase) {
+  for (const QString& buttons : {QStringLiteral("YESNO"), QStringLiteral("yesno"), QStringLiteral("YesNo")}) {
+    QPointer<jex::frmSCRMsgBox> box = jex::ScriptMsgBox(QStringLiteral("Weiter?"), buttons, QString(), QString());
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->button(0)->isVisible()) << buttons.toStdString();
+    EXPECT_TRUE(box->button(1)->isVisible());
+    EXPECT_FALSE(box->button(2)->isVisible());
+    EXPECT_EQ(box->focusWidget(), box->button(0));
+    EXPECT_EQ(box->button(0)->text(), "&Yes");  // from the standard captions
+    EXPECT_EQ(box->button(1)->text(), "&No");
+    delete box;
+  }
+  for (const QString& buttons : {QStringLiteral("OK"), QString(), QStringLiteral("yes no")}) {
+    QPointer<jex::frmSCRMsgBox> box = jex::ScriptMsgBox(QStringLiteral("Fertig."), buttons, QString(), QString());
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(box->button(0)->isVisible()) << buttons.toStdString();
+    EXPECT_FALSE(box->button(1)->isVisible());
+    EXPECT_TRUE(box->button(2)->isVisible());
+    EXPECT_EQ(box->focusWidget(), box->button(2));
+    delete box;
+  }
+}
+
+TEST_F(ScriptBoxes, MessageBoxAnswersThroughTheCallBackAndUnloads) {
+  struct Case {
+    const char* buttons;
+    Qt::Key key;
+    const char* result;
+  };
+  for (const Case& c : {Case{"YESNO", Qt::Key_Return, "yes"}, Case{"YESNO", Qt::Key_Escape, "no"},
+                        Case{"OK", Qt::Key_Enter, "ok"}}) {
+    proc().calls.clear();
+    QPointer<jex::frmSCRMsgBox> box =
+        jex::ScriptMsgBox(QStringLiteral("Datei speichern?"), QLatin1String(c.buttons), QString(), QStringLiteral("c-17"));
+    ASSERT_TRUE(box);
+    type(box, c.key);
+    const Answer a = onlyAnswer();
+    EXPECT_EQ(a.result, c.result) << c.buttons << " " << c.key;
+    EXPECT_EQ(a.event, "OnMsgBoxClick");
+    EXPECT_EQ(a.application, "WINWORD");
+    EXPECT_EQ(a.cookie, "c-17");
+    EXPECT_EQ(a.last, 0);
+    processDeletions();
+    EXPECT_FALSE(box) << "the box did not unload";
+  }
+}
+
+TEST_F(ScriptBoxes, NoButtonByTabAndSpaceHandsNoAndTheApplicationComesBackByReference) {
+  QPointer<jex::frmSCRMsgBox> box = jex::ScriptMsgBox(QStringLiteral("Löschen?"), QStringLiteral("YesNo"),
+                                                      QStringLiteral("Frage"), QString());
+  ASSERT_TRUE(box);
+  type(box, Qt::Key_Tab);
+  EXPECT_EQ(box->focusWidget(), box->button(1));
+  type(box, Qt::Key_Space);
+  EXPECT_EQ(onlyAnswer().result, "no");
+  EXPECT_EQ(box->fields().application, "changed by the script");
+}
+
+TEST_F(ScriptBoxes, CloseBoxSendsNoCallBackAndAVanishedCoreStillUnloads) {
+  QPointer<jex::frmSCRMsgBox> closed = jex::ScriptMsgBox(QStringLiteral("x"), QStringLiteral("OK"), {}, {});
+  closed->close();
+  processDeletions();
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(proc().calls.isEmpty());
+
+  proc().failing = true;
+  QPointer<jex::frmSCRMsgBox> box = jex::ScriptMsgBox(QStringLiteral("x"), QStringLiteral("OK"), {}, {});
+  type(box, Qt::Key_Return);
+  processDeletions();
+  EXPECT_FALSE(box);
+  EXPECT_EQ(proc().calls.size(), 1);
+}
+
+TEST_F(ScriptBoxes, TitlesFallBackToTheProgramTitleAndLoseLineBreaks) {
+  QPointer<jex::frmSCRMsgBox> box = jex::ScriptMsgBox(QStringLiteral("x"), QStringLiteral("OK"), {}, {});
+  EXPECT_EQ(box->windowTitle(), "Halda 4.10");
+  delete box;
+  box = jex::ScriptMsgBox(QStringLiteral("x"), QStringLiteral("OK"), QStringLiteral("Zeile 1\r\nZeile 2\nZeile 3"), {});
+  EXPECT_EQ(box->windowTitle(), "Zeile 1 Zeile 2 Zeile 3");
+  delete box;
+
+  QPointer<jex::frmSCRInput> input = jex::ScriptInputBox(QStringLiteral("Name?"), {}, {}, {});
+  EXPECT_EQ(input->windowTitle(), "Halda");
+  delete input;
+  input = jex::ScriptInputBox(QStringLiteral("Name?"), QStringLiteral("Neuer\nName"), {}, {});
+  EXPECT_EQ(input->windowTitle(), "Neuer Name");
+}
+
+TEST_F(ScriptBoxes, InputBoxHandsTheTextOnOkAndNothingOnCancel) {
+  QPointer<jex::frmSCRInput> box =
+      jex::ScriptInputBox(QStringLiteral("Name des Satzes:"), {}, QStringLiteral("Satz 1"), QStringLiteral("k9"));
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->focusWidget(), box->txtInput());
+  EXPECT_EQ(box->txtInput()->selectedText(), "Satz 1");  // typing replaces the default
+  EXPECT_EQ(box->button(0)->text(), "OK");
+  EXPECT_EQ(box->button(1)->text(), "Cancel");
+  QTest::keyClicks(box->txtInput(), QStringLiteral("Abend"));
+  type(box, Qt::Key_Return);
+  Answer a = onlyAnswer();
+  EXPECT_EQ(a.result, "Abend");
+  EXPECT_EQ(a.event, "OnInputBox");
+  EXPECT_EQ(a.cookie, "k9");
+  EXPECT_EQ(a.application, "WINWORD");
+  EXPECT_EQ(a.last, 0);
+  processDeletions();
+  EXPECT_FALSE(box);
+
+  // Cancel hands an empty Result although the field holds text: by Escape, and by Tab to it.
+  for (bool byEscape : {true, false}) {
+    proc().calls.clear();
+    box = jex::ScriptInputBox(QStringLiteral("Name:"), {}, QStringLiteral("bleibt nicht"), {});
+    if (byEscape) {
+      type(box, Qt::Key_Escape);
+    } else {
+      type(box, Qt::Key_Tab);
+      type(box, Qt::Key_Tab);
+      EXPECT_EQ(box->focusWidget(), box->button(1));
+      type(box, Qt::Key_Space);
+    }
+    EXPECT_EQ(onlyAnswer().result, "");
+  }
+}
+
+TEST_F(ScriptBoxes, LongPromptWidensTheInputBoxUpToTheScreen) {
+  const int design = jex::frmSCRInput::kDesignLabelWidth;
+  QPointer<jex::frmSCRInput> shortBox = jex::ScriptInputBox(QStringLiteral("Name:"), {}, {}, {});
+  EXPECT_EQ(shortBox->nl_Msg()->width(), design);
+  EXPECT_EQ(shortBox->width(), design + jex::frmSCRInput::kSideSpace);
+
+  const QString longPrompt = QStringLiteral("Bitte geben Sie den Namen des neuen Benutzerprofils ein, "
+                                            "das aus dem Standardprofil kopiert wird:");
+  QPointer<jex::frmSCRInput> wide = jex::ScriptInputBox(longPrompt, {}, {}, {});
+  EXPECT_GT(wide->nl_Msg()->width(), design);
+  EXPECT_EQ(wide->txtInput()->width(), wide->nl_Msg()->width());
+  EXPECT_EQ(wide->width(), wide->nl_Msg()->width() + jex::frmSCRInput::kSideSpace);
+
+  const int screen = wide->screen()->availableGeometry().width();
+  for (const QString& absurd : {QString(100000, QLatin1Char('x')), QStringLiteral("Wort ").repeated(20000)}) {
+    proc().calls.clear();
+    QPointer<jex::frmSCRInput> huge = jex::ScriptInputBox(absurd, {}, {}, {});
+    ASSERT_TRUE(huge);
+    EXPECT_TRUE(huge->isVisible());
+    EXPECT_LE(huge->width(), screen);
+    QTest::keyClicks(huge->txtInput(), QStringLiteral("ja"));
+    type(huge, Qt::Key_Return);
+    EXPECT_EQ(onlyAnswer().result, "ja");
+  }
+}
+
+TEST_F(ScriptBoxes, EmptyPromptAndHugeMessageStillAnswer) {
+  QPointer<jex::frmSCRInput> input = jex::ScriptInputBox(QString(), {}, {}, {});
+  type(input, Qt::Key_Return);
+  EXPECT_EQ(onlyAnswer().result, "");
+  proc().calls.clear();
+  QPointer<jex::frmSCRMsgBox> box =
+      jex::ScriptMsgBox(QStringLiteral("<b>kein HTML</b> ").repeated(6000), QStringLiteral("YESNO"), {}, {});
+  EXPECT_LE(box->width(), box->screen()->availableGeometry().width());
+  EXPECT_TRUE(box->lblMsg()->text().startsWith(QLatin1String("<b>kein HTML</b>")));
+  EXPECT_EQ(box->lblMsg()->textFormat(), Qt::PlainText);
+  type(box, Qt::Key_Return);
+  EXPECT_EQ(onlyAnswer().result, "yes");
+}
+
+TEST_F(ScriptBoxes, ReadWellWithAScreenReader) {
+  QPointer<jex::frmSCRMsgBox> box =
+      jex::ScriptMsgBox(QStringLiteral("Profil löschen?"), QStringLiteral("YESNO"), QStringLiteral("Frage"), {});
+  EXPECT_EQ(box->accessibleDescription(), "Profil löschen?");
+  EXPECT_EQ(box->lblMsg()->buddy(), box->button(0));
+  QAccessibleInterface* yes = QAccessible::queryAccessibleInterface(box->button(0));
+  EXPECT_EQ(yes->text(QAccessible::Name), "Yes");  // the caption without "&"
+  bool labelled = false;
+  for (const auto& [other, relation] : yes->relations(QAccessible::Label))
+    labelled = labelled || other->object() == box->lblMsg();
+  EXPECT_TRUE(labelled) << "the focused button is not labelled by the message";
+  EXPECT_ACCESSIBLE(box.data());
+
+  QPointer<jex::frmSCRInput> input = jex::ScriptInputBox(QStringLiteral("Name:"), {}, {}, {});
+  EXPECT_EQ(input->accessibleDescription(), "Name:");
+  EXPECT_EQ(input->nl_Msg()->buddy(), input->txtInput());
+  EXPECT_ACCESSIBLE(input.data());
+}
+
+}  // namespace
+}  // namespace boxes_test

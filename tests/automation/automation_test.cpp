@@ -175,6 +175,17 @@ TEST_P(AutomationTest, SinkHandedToTheServerIsCalledBackWithByReferenceText) {
   core_.call(QStringLiteral("Clear_Sink"));
 }
 
+TEST_P(AutomationTest, ObjectPassedByReferenceComesBackAfterTheServerDroppedIt) {
+  // The server keeps no reference: its proxy dies as the call ends, while the reply still
+  // hands the object back through the by-reference argument.
+  auto sink = std::make_shared<TestSink>();
+  for (int i = 0; i < 20; ++i) {
+    QVariantList a{fromObj(Obj(sink))};
+    core_.call(QStringLiteral("Echo"), a);
+    ASSERT_EQ(toObj(a[0]).target().get(), sink.get()) << "round " << i;
+  }
+}
+
 TEST_P(AutomationTest, FailingCallsRaiseNumberedErrorsThatTheTrapLogs) {
   EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("NoSuchMember")); }), jex::err::UnknownMember);
   EXPECT_EQ(errorOf([&] { core_.call(QStringLiteral("Twice"), {1, 2}); }), jex::err::WrongArguments);

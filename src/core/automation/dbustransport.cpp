@@ -142,6 +142,12 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   void answerDescribe(const QDBusMessage& msg, const TargetPtr& target);
 
   QHash<QString, Export> exports_;                 // path -> export
+  // Objects whose last remote reference was released. A reply may still name one (the peer
+  // hands back an object we passed it and releases its proxy before our reply is decoded);
+  // while the object lives on our side (the caller's arguments hold it) it is found here.
+  // Paths are never reused, so an entry cannot name another object.
+  QHash<QString, std::weak_ptr<Target>> released_;
+  void retire(const QString& path, const TargetPtr& target);
   QHash<const Target*, QString> paths_;            // exported target -> path
   QHash<QString, std::weak_ptr<Proxy>> proxies_;   // service + path -> live proxy
   QMultiHash<QString, QString> connectedNames_;    // owner unique name -> name given to connect()
@@ -305,8 +311,9 @@ Obj Endpoint::importObject(const ObjRef& ref, const QString& peer) {
   if (ref.bus.isEmpty()) return Obj();
   if (ref.bus == self) {
     auto it = exports_.constFind(path);
-    if (it == exports_.constEnd()) vanished(QStringLiteral("object %1 is no longer served").arg(path));
-    return Obj(it->target);
+    if (it != exports_.constEnd()) return Obj(it->target);
+    if (TargetPtr alive = released_.value(path).lock()) return Obj(alive);
+    vanished(QStringLiteral("object %1 is no longer served").arg(path));
   }
   const QString key = proxyKey(ref.bus, path);
   std::shared_ptr<Proxy> p = proxies_.value(key).lock();
@@ -341,8 +348,16 @@ void Endpoint::changeRefs(const QString& path, const QString& peer, int delta) {
   else watch(peer);
   if (it->refs.isEmpty() && !it->pinned) {
     paths_.remove(it->target.get());
+    retire(it.key(), it->target);
     exports_.erase(it);  // the last reference of the other side is gone
   }
+}
+
+void Endpoint::retire(const QString& path, const TargetPtr& target) {
+  if (released_.size() >= 64) {
+    for (auto r = released_.begin(); r != released_.end();) r = r->expired() ? released_.erase(r) : std::next(r);
+  }
+  released_.insert(path, target);
 }
 
 void Endpoint::watch(const QString& peer) {
@@ -359,6 +374,7 @@ void Endpoint::peerGone(const QString& peer) {
     it->refs.remove(peer);
     if (it->refs.isEmpty() && !it->pinned) {
       paths_.remove(it->target.get());
+      retire(it.key(), it->target);
       it = exports_.erase(it);
     } else {
       ++it;
@@ -461,11 +477,15 @@ void Endpoint::answerInvoke(const QDBusMessage& msg, const TargetPtr& target) {
   const QString peer = msg.service();
   const QList<QVariant> in = msg.arguments();
   QDBusMessage reply;
+  // The decoded arguments and the result live until the reply is sent: dropping a proxy sends
+  // its Release, which must not overtake the reply that may still name the object.
+  QVariantList args;
+  QVariant result;
   try {
     if (in.size() != 3) throw Error(err::InvalidCall, QStringLiteral("Invoke takes member, kind and arguments"));
     const auto kind = CallKind(in[1].toInt());
-    QVariantList args = decodeList(in[2], peer);
-    QVariant result = target->invoke(in[0].toString(), kind, args);
+    args = decodeList(in[2], peer);
+    result = target->invoke(in[0].toString(), kind, args);
     QVariantList out = kind == CallKind::Method ? encodeList(args, peer) : QVariantList();
     reply = msg.createReply(QList<QVariant>{QVariant::fromValue(QDBusVariant(encode(result, peer))), QVariant(out)});
   } catch (const Error& e) {

@@ -1,0 +1,104 @@
+#include "corvane/core/states.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "corvane/core/coremodel.h"
+#include "corvane/core/settingsstore.h"
+
+namespace corvane {
+
+using jex::automation::Collection;
+using jex::automation::Dispatchable;
+using jex::automation::fromObj;
+using jex::automation::Obj;
+using jex::automation::toBool;
+using jex::automation::toI32;
+using jex::automation::toStr;
+
+namespace {
+
+const QString kGeneral = QStringLiteral("General");
+const QString kBraille = QStringLiteral("Braille");
+const QString kProfile = QStringLiteral("Profile");
+
+void store(SettingsStore& s, const QString& section, const QString& key, const QString& value) {
+  if (!s.setValue(section, key, value)) throw jex::Error(jex::err::FileError, QStringLiteral("cannot store ") + key);
+}
+
+// A number in corvane.ini; accept decides which values may be set.
+void numberSwitch(const AddProperty& add, CoreModel& model, const QString& section, const QString& key, int fallback,
+                  std::function<bool(int)> accept) {
+  add(key, [&model, section, key, fallback] {
+    bool ok = false;
+    const int v = model.settings().value(section, key).trimmed().toInt(&ok);
+    return QVariant(ok ? v : fallback);
+  }, [&model, section, key, accept](const QVariant& v) {
+    const int n = toI32(v);
+    if (!accept(n)) throw jex::Error(jex::err::InvalidCall, QStringLiteral("%1: %2 is not allowed").arg(key).arg(n));
+    store(model.settings(), section, key, QString::number(n));
+  });
+}
+
+// A boolean in corvane.ini ("1" / "0").
+void boolSwitch(const AddProperty& add, CoreModel& model, const QString& section, const QString& key, bool fallback) {
+  add(key, [&model, section, key, fallback] {
+    const QString v = model.settings().value(section, key).trimmed();
+    if (v.isEmpty()) return QVariant(fallback);
+    return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0 || v == u"-1");
+  }, [&model, section, key](const QVariant& v) {
+    store(model.settings(), section, key, toBool(v) ? QStringLiteral("1") : QStringLiteral("0"));
+  });
+}
+
+class SpeechProfile : public Dispatchable {
+ public:
+  SpeechProfile(CoreModel& model, int nr) : Dispatchable(QStringLiteral("SpeechProfile")), model_(model), nr_(nr) {
+    property(QStringLiteral("nr"), [this] { return QVariant(nr_); }, {}, QStringLiteral("number of the set, 1 to 9"));
+    text(QStringLiteral("Name"), QStringLiteral("the name the user gave the set"));
+    text(QStringLiteral("Info"), QStringLiteral("description; empty when the set is unused"));
+    defaultMember(QStringLiteral("Name"));
+  }
+
+ private:
+  void text(const QString& key, const QString& help) {
+    property(key, [this, key] { return QVariant(openSettings(file())->value(kProfile, key)); },
+             [this, key](const QVariant& v) {
+               const QString value = toStr(v);
+               if (value.contains(u'\n') || value.contains(u'\r'))
+                 throw jex::Error(jex::err::InvalidCall, key + QStringLiteral(": one line only"));
+               if (!QDir().mkpath(QFileInfo(file()).path()))
+                 throw jex::Error(jex::err::FileError, QStringLiteral("cannot create ") + QFileInfo(file()).path());
+               store(*openSettings(file()), kProfile, key, value);
+             },
+             help);
+  }
+  QString file() const { return speechProfileFile(model_.appPath(), nr_); }
+  CoreModel& model_;
+  int nr_;
+};
+
+}  // namespace
+
+QString speechProfileFile(const QString& appPath, int nr) {
+  return appPath + QStringLiteral("speechsets/SPSET%1.INI").arg(nr);
+}
+
+void addProcStateMembers(const AddProperty& add, CoreModel& model) {
+  boolSwitch(add, model, kGeneral, QStringLiteral("TooltipsStatus"), true);
+  numberSwitch(add, model, kBraille, QStringLiteral("BrlKeyStat"), 0, [](int n) { return n == 0 || n == 1; });
+}
+
+void addBrailleStateMembers(const AddProperty& add, CoreModel& model) {
+  boolSwitch(add, model, kBraille, QStringLiteral("CurBlinkStat"), true);
+  numberSwitch(add, model, kBraille, QStringLiteral("BrailleStyle"), 8, [](int n) { return n == 6 || n == 8; });
+  numberSwitch(add, model, kBraille, QStringLiteral("AttributeState"), 0, [](int n) { return n >= 0; });
+}
+
+void addRootStateMembers(const AddProperty& add, CoreModel& model) {
+  auto profiles = std::make_shared<Collection>();
+  for (int nr = 1; nr <= kSpeechProfileCount; ++nr) profiles->add(fromObj(Obj(std::make_shared<SpeechProfile>(model, nr))));
+  add(QStringLiteral("SpeechProfiles"), [profiles] { return fromObj(Obj(profiles)); }, {});
+}
+
+}  // namespace corvane

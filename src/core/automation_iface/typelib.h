@@ -1,0 +1,30 @@
+// JexUI's type library as seen over the bus: the library name and the member listing of any
+// living automation object.
+//
+// The library name is part of each class name JexUI serves ("JexUI.Funcs"); the bus
+// introspection of an object carries that class name and one annotation per member with its
+// help text, and Describe() answers the same member table.
+#pragma once
+
+#include <QString>
+
+#include "core/automation/automation.h"
+
+namespace jex {
+
+inline constexpr char kTypeLibrary[] = "JexUI";
+
+// "JexUI." + className.
+QString typeLibClass(const QString& className);
+
+// A text listing the members of object, one per line, with their kind, argument counts and
+// help text:
+//   Class JexUI.Funcs
+//   Function FindClassEx(3) ' ...
+//   Function SetFocusToClass(1 to 3) ' Sets Focus ...
+//   Property Get VersionString
+//   Property Let AllVoiceSpeed
+// Empty for Nothing. Line breaks inside help texts are kept as they are.
+QString describeMembers(const Obj& object);
+
+}  // namespace jex

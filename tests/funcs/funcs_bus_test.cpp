@@ -1,0 +1,388 @@
+// Funcs, cGlobal.UiActive and cJexStates as the core's scripts and menus reach them: JexUI and
+// a stand-in core on two connections of a private bus; the core calls the Funcs object it was
+// handed, as a script would.
+#include <gtest/gtest.h>
+
+#include <QDBusMessage>
+#include <QDBusPendingReply>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "../automation/privatebus.h"
+#include "core/automation/dbustransport.h"
+#include "core/automation_iface/cjexstates.h"
+#include "core/automation_iface/funcs.h"
+#include "core/automation_iface/typelib.h"
+#include "core/global/cglobal.h"
+#include "corvane/core/coremodel.h"
+#include "corvane/core/eventhub.h"
+#include "corvane/core/objects.h"
+#include "corvane/core/scriptconsole.h"
+#include "corvane/core/settingsstore.h"
+#include "corvane/core/states.h"
+
+namespace jex {
+namespace {
+
+using automation::Args;
+using automation::Dispatchable;
+using automation::fromObj;
+using automation::missing;
+using automation::toObj;
+namespace bus = automation::dbus;
+
+class FakeModel : public corvane::CoreModel {
+ public:
+  explicit FakeModel(QString dir) : dir_(std::move(dir)), ini_(dir_ + QStringLiteral("corvane.ini")) {}
+  QString appPath() const override { return dir_; }
+  corvane::SettingsStore& settings() override { return ini_; }
+  corvane::EventHub& events() override { return hub_; }
+  QString foregroundApp() const override { return foreground; }
+  void queueCommand(const QString&) override {}
+  void speak(const QString&, int) override {}
+  void stopSpeech() override {}
+  bool monitorVisible() const override { return monitor; }
+  void setMonitorVisible(bool v) override { monitor = v; }
+  bool useSpeech() const override { return speech; }
+  void setUseSpeech(bool on) override { speech = on; }
+  void setLanguage(const QString&) override {}
+  void report(const QString& line) override { lines << line; }
+
+  QString foreground = QStringLiteral("NOTEPAD");
+  bool monitor = false;
+  bool speech = true;
+  QStringList lines;
+
+ private:
+  QString dir_;
+  corvane::IniFileStore ini_;
+  corvane::EventHub hub_;
+};
+
+// A core with what JexUI's automation interface reads: proc (script engine, foreground
+// application, CallBack, switches), BrailleInterface and SpeechProfiles.
+class FakeCore : public Dispatchable {
+ public:
+  explicit FakeCore(FakeModel& m) : Dispatchable(QStringLiteral("corvane.application")), model(m) {
+    auto proc = std::make_shared<Part>(QStringLiteral("proc"));
+    auto brl = std::make_shared<Part>(QStringLiteral("BrailleInterface"));
+    script = std::make_shared<corvane::ScriptHost>(model);
+    proc->add(QStringLiteral("iScript"), [this] { return fromObj(Obj(script)); }, {});
+    proc->add(QStringLiteral("ForeGroundApp"), [this] { return QVariant(model.foreground); }, {});
+    proc->add(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model.monitor); }, {});
+    proc->add(QStringLiteral("UseSpeech"), [this] { return QVariant(model.speech ? 1 : 0); }, {});
+    proc->callBack = [this](Args& a) {
+      model.report(corvane::describeScriptBoxCallBack(a).value_or(QStringLiteral("CALLBACK: other")));
+    };
+    corvane::addProcStateMembers(proc->adder(), model);
+    brl->add(QStringLiteral("Grade2Stat"), [this] { return QVariant(grade2); }, {});
+    corvane::addBrailleStateMembers(brl->adder(), model);
+    property(QStringLiteral("proc"), [proc] { return fromObj(Obj(proc)); });
+    property(QStringLiteral("BrailleInterface"), [brl] { return fromObj(Obj(brl)); });
+    corvane::addRootStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
+                                 model);
+  }
+
+  struct Part : Dispatchable {
+    explicit Part(const QString& name) : Dispatchable(name) {
+      method(QStringLiteral("CallBack"), 0, 8, [this](Args& a) {
+        if (callBack) callBack(a);
+        return QVariant();
+      });
+    }
+    void add(const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); }
+    corvane::AddProperty adder() {
+      return [this](const QString& n, Getter g, Putter p) { add(n, std::move(g), std::move(p)); };
+    }
+    std::function<void(Args&)> callBack;
+  };
+
+  FakeModel& model;
+  std::shared_ptr<corvane::ScriptHost> script;
+  int grade2 = 0;
+};
+
+// The box object a script receives with OnMsgBoxClick / OnInputBox.
+class Box : public Dispatchable {
+ public:
+  Box(QString result, QString cookie) : Dispatchable(QStringLiteral("frmSCRMsgBox")) {
+    property(QStringLiteral("Result"), [result] { return QVariant(result); });
+    property(QStringLiteral("Cookie"), [cookie] { return QVariant(cookie); });
+  }
+};
+
+struct Shown {
+  QString form;
+  QStringList args;
+};
+
+class FuncsOverBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& pb = testing::PrivateBus::instance();
+    if (!pb.ok()) GTEST_SKIP() << "no private bus: " << pb.error().toStdString();
+    ASSERT_TRUE(dir.isValid());
+    model = std::make_unique<FakeModel>(dir.path() + u'/');
+    core = std::make_shared<FakeCore>(*model);
+    jexConn = pb.connect(QStringLiteral("jexui"));
+    coreConn = pb.connect(QStringLiteral("core"));
+    ASSERT_TRUE(bus::publish(QStringLiteral("corvane.application"), core, coreConn));
+    Jex() = bus::connect(QStringLiteral("corvane.application"), jexConn);
+    recordForms();
+    ASSERT_TRUE(ExposeFuncs());
+    ASSERT_EQ(model->lines, QStringList{QStringLiteral("EXPOSED: Funcs")});
+    model->lines.clear();
+  }
+  void TearDown() override {
+    ReleaseFuncs();
+    funcsHooks() = {};
+    resetGlobals();
+    if (core) bus::unpublish(QStringLiteral("corvane.application"), coreConn);
+    if (jexConn.isConnected()) testing::PrivateBus::disconnect(jexConn);
+    if (coreConn.isConnected()) testing::PrivateBus::disconnect(coreConn);
+  }
+
+  void recordForms() {
+    FuncsHooks& h = funcsHooks();
+    h.msgBox = [this](const QString& p, const QString& b, const QString& t, const QString& c) {
+      shown.push_back({QStringLiteral("MsgBox"), {p, b, t, c}});
+    };
+    h.inputBox = [this](const QString& p, const QString& t, const QString& d, const QString& c) {
+      shown.push_back({QStringLiteral("InputBox"), {p, t, d, c}});
+    };
+    h.showReadMe = [this](const QString& f) { shown.push_back({QStringLiteral("ReadMe"), {f}}); };
+    h.showText = [this](const QString& t, bool r, bool c) {
+      shown.push_back({QStringLiteral("Text"), {t, r ? QStringLiteral("read") : QString(), c ? QStringLiteral("close") : QString()}});
+    };
+    h.allVoiceSpeed = [this](qint32 v) { shown.push_back({QStringLiteral("Speed"), {QString::number(v)}}); };
+    h.allVoiceVolume = [this](qint32 v) { shown.push_back({QStringLiteral("Volume"), {QString::number(v)}}); };
+  }
+
+  // Funcs as the core's script engine holds it: a proxy across the bus.
+  Obj funcs() const { return core->script->exposed(QStringLiteral("Funcs")); }
+  QVariant call(const QString& member, QVariantList args) { return funcs().call(member, args); }
+  QString console(const QString& line) { return corvane::runScriptCall(*core->script, line); }
+  void setIni(const QString& section, const QString& key, const QString& value) {
+    ASSERT_TRUE(model->settings().setValue(section, key, value));
+  }
+
+  QTemporaryDir dir;
+  std::unique_ptr<FakeModel> model;
+  std::shared_ptr<FakeCore> core;
+  QDBusConnection jexConn{QString()}, coreConn{QString()};
+  std::vector<Shown> shown;
+};
+
+TEST_F(FuncsOverBus, IsExposedAsTheJexUITypeLibraryWithTheHelpTexts) {
+  ASSERT_FALSE(funcs().isNothing());
+  EXPECT_EQ(core->script->names(), QStringList{QStringLiteral("Funcs")});
+  EXPECT_EQ(funcs().target()->className(), QStringLiteral("JexUI.Funcs"));
+  QStringList names;
+  QHash<QString, automation::MemberInfo> byName;
+  for (const auto& m : funcs().target()->members()) {
+    names << m.name;
+    byName.insert(m.name, m);
+  }
+  EXPECT_EQ(names, (QStringList{"FindClassEx", "SetFocusToClass", "MsgBox", "InputBox", "GetTypeLibInfoFromO",
+                                "ShowReadMe", "ShowText", "AllVoiceSpeed", "AllVoiceVolume"}));
+  EXPECT_EQ(byName["MsgBox"].help,
+            QStringLiteral("shows a MsgBox; Buttons can be \"OK\", \"YESNO\"\r\nReturnValue comes in OnMsgBox (E) - "
+                           "E.Result, E.Cookie\r\n"));
+  EXPECT_TRUE(byName["ShowReadMe"].help.startsWith(QStringLiteral("Shows the ReadMe-File for the current App from \\HELP\\LngID.\r\n")));
+  EXPECT_TRUE(byName["SetFocusToClass"].help.endsWith(QStringLiteral("Parent defaults to current ForgroundWindow.")));
+  EXPECT_EQ(byName["AllVoiceSpeed"].kind, automation::CallKind::Put);
+  EXPECT_FALSE(byName["AllVoiceVolume"].readable);
+  EXPECT_EQ(byName["MsgBox"].minArgs, 1);
+  EXPECT_EQ(byName["MsgBox"].maxArgs, 4);
+
+  // The bus introspection names the class and documents the members.
+  // (Asked without blocking: JexUI answers on this same thread.)
+  QString xml;
+  for (int n = 0; n < 20 && xml.isEmpty(); ++n) {
+    QDBusPendingCall pending = coreConn.asyncCall(QDBusMessage::createMethodCall(
+        jexConn.baseService(), QStringLiteral("/obj/%1").arg(n), QStringLiteral("org.freedesktop.DBus.Introspectable"),
+        QStringLiteral("Introspect")));
+    QTRY_VERIFY(pending.isFinished());
+    const QDBusPendingReply<QString> reply(pending);
+    if (reply.isValid() && reply.value().contains(QStringLiteral("\"JexUI.Funcs\""))) xml = reply.value();
+  }
+  ASSERT_FALSE(xml.isEmpty()) << "Funcs is not exported below /obj";
+  EXPECT_TRUE(xml.contains(QStringLiteral("Member.InputBox\" value=\"shows an InputBox and returns the value")));
+}
+
+TEST_F(FuncsOverBus, MessageAndInputBoxesReturnAtOnceAndAnswerThroughCallBack) {
+  funcsHooks().msgBox = [this](const QString& p, const QString& b, const QString& t, const QString& c) {
+    shown.push_back({QStringLiteral("MsgBox"), {p, b, t, c}});
+    // The user presses Yes later: the box calls the core back.
+    QTimer::singleShot(10, [c] {
+      QVariantList a{QStringLiteral("NOTEPAD"), fromObj(Obj(std::make_shared<Box>(QStringLiteral("yes"), c))),
+                     QStringLiteral("OnMsgBoxClick"), 0};
+      Jex().call(QStringLiteral("proc.CallBack"), a);
+    });
+  };
+  EXPECT_EQ(console(QStringLiteral("MsgBox \"Hallo\" YESNO \"Titel\" cookie1")), QStringLiteral("FUNCS: MsgBox -> <empty>"));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].args, (QStringList{"Hallo", "YESNO", "Titel", "cookie1"}));
+  EXPECT_TRUE(model->lines.isEmpty()) << "the answer must not come with the call";
+  QTRY_COMPARE(model->lines.value(0),
+               QStringLiteral("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=yes Cookie=cookie1"));
+
+  // Optional arguments omitted at the end and in the middle arrive as empty texts.
+  recordForms();
+  call(QStringLiteral("InputBox"), {QStringLiteral("Name?")});
+  call(QStringLiteral("InputBox"), {QStringLiteral("Name?"), missing(), QStringLiteral("Otto"), 7});
+  call(QStringLiteral("MsgBox"), {QStringLiteral("Nur OK")});
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[1].args, (QStringList{"Name?", "", "", ""}));
+  EXPECT_EQ(shown[2].args, (QStringList{"Name?", "", "Otto", "7"}));
+  EXPECT_EQ(shown[3].args, (QStringList{"Nur OK", "", "", ""}));
+}
+
+TEST_F(FuncsOverBus, ShowReadMeTakesTheForegroundApplicationForAnEmptyName) {
+  gGlobal().NewTask = QStringLiteral("WINWORD");
+  call(QStringLiteral("ShowReadMe"), {});
+  call(QStringLiteral("ShowReadMe"), {QString()});
+  call(QStringLiteral("ShowReadMe"), {QStringLiteral("tastatur.txt")});
+  call(QStringLiteral("ShowReadMe"), {QStringLiteral("../../etc/passwd")});
+  call(QStringLiteral("ShowReadMe"), {QStringLiteral("sub\\x.txt")});
+  gGlobal().NewTask.clear();
+  call(QStringLiteral("ShowReadMe"), {});
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].args, QStringList{"WINWORD.txt"});
+  EXPECT_EQ(shown[1].args, QStringList{"WINWORD.txt"});
+  EXPECT_EQ(shown[2].args, QStringList{"tastatur.txt"});
+}
+
+TEST_F(FuncsOverBus, ShowTextAndTheVoicePropertiesReachTheirForms) {
+  call(QStringLiteral("ShowText"), {QStringLiteral("Zeile 1\r\nZeile 2"), true});
+  call(QStringLiteral("ShowText"), {QStringLiteral("x"), false, -1});
+  EXPECT_EQ(console(QStringLiteral("AllVoiceSpeed = 250")), QStringLiteral("FUNCS: AllVoiceSpeed = 250"));
+  funcs().set(QStringLiteral("AllVoiceVolume"), QStringLiteral("40"));
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].args, (QStringList{"Zeile 1\r\nZeile 2", "read", ""}));
+  EXPECT_EQ(shown[1].args, (QStringList{"x", "", "close"}));
+  EXPECT_EQ(shown[2].form, QStringLiteral("Speed"));
+  EXPECT_EQ(shown[2].args, QStringList{"250"});
+  EXPECT_EQ(shown[3].args, QStringList{"40"});
+}
+
+TEST_F(FuncsOverBus, GetTypeLibInfoFromOListsTheMembersOfAnyObject) {
+  // The core hands one of its own objects across; JexUI reads its member table.
+  const QString info = automation::toStr(call(QStringLiteral("GetTypeLibInfoFromO"), {fromObj(Obj(core))}));
+  EXPECT_TRUE(info.startsWith(QStringLiteral("Class corvane.application\r\n"))) << info.toStdString();
+  EXPECT_TRUE(info.contains(QStringLiteral("Property Get SpeechProfiles")));
+  const QString own = automation::toStr(call(QStringLiteral("GetTypeLibInfoFromO"), {fromObj(funcs())}));
+  EXPECT_TRUE(own.contains(QStringLiteral("Function SetFocusToClass(1 to 3) ' Sets Focus to the Window")));
+  EXPECT_TRUE(own.contains(QStringLiteral("Property Let AllVoiceSpeed")));
+  EXPECT_EQ(call(QStringLiteral("GetTypeLibInfoFromO"), {QStringLiteral("no object")}).toString(), QString());
+  EXPECT_EQ(call(QStringLiteral("GetTypeLibInfoFromO"), {QVariant()}).toString(), QString());
+}
+
+TEST_F(FuncsOverBus, BadInputGivesEmptyResultsAndNeverAnError) {
+  const QString huge(2 * 1024 * 1024, u'A');
+  EXPECT_NO_THROW({
+    EXPECT_EQ(call(QStringLiteral("FindClassEx"), {fromObj(Obj(core)), huge, QStringLiteral("x")}).toInt(), 0);
+    EXPECT_EQ(call(QStringLiteral("FindClassEx"), {QStringList{"a"}, 1, true}).toInt(), 0);
+    EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {huge, -5, 0x7fffffff}).toInt(), 0);
+    EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {fromObj(Obj(core))}).toInt(), 0);
+    call(QStringLiteral("MsgBox"), {huge, QVariantList{1, 2}, huge, fromObj(Obj(core))});
+    call(QStringLiteral("ShowText"), {QStringLiteral("t"), QStringLiteral("kein Wahrheitswert")});
+    call(QStringLiteral("ShowReadMe"), {QString(300, u'x')});
+    funcs().set(QStringLiteral("AllVoiceSpeed"), QStringLiteral("schnell"));
+    funcs().set(QStringLiteral("AllVoiceVolume"), 1e20);
+  });
+  // Only MsgBox got through, with its texts cut and the unusable arguments as empty texts.
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].args[0].size(), Funcs::kMaxText);
+  EXPECT_EQ(shown[0].args[2].size(), Funcs::kMaxText);
+  EXPECT_EQ(shown[0].args[1], QString());
+  EXPECT_EQ(console(QStringLiteral("Nonsense 1")).left(32), QStringLiteral("FUNCS: Nonsense failed: 438 Obje"));
+}
+
+TEST_F(FuncsOverBus, FuncsIsReleasedAtShutdownAndAVanishedCoreIsLogged) {
+  const std::weak_ptr<Funcs> weak = funcsInstance();
+  ReleaseFuncs();
+  EXPECT_EQ(funcsInstance(), nullptr);
+  EXPECT_FALSE(weak.expired()) << "the core's script engine still holds it";
+  core->script.reset();  // the script engine ends
+  QTRY_VERIFY(weak.expired());
+  testing::PrivateBus::disconnect(coreConn);
+  EXPECT_FALSE(ExposeFuncs());
+}
+
+TEST_F(FuncsOverBus, UiActiveOnlyWhileTheCoreNamesJexUI) {
+  for (const char* name : {"JEXUI", "jexui", "JexUI"}) {
+    model->foreground = QString::fromLatin1(name);
+    EXPECT_TRUE(gGlobal().UiActive()) << name;
+  }
+  for (const char* name : {"", "NOTEPAD", "JEXUI2", " JEXUI", "JEX"}) {
+    model->foreground = QString::fromLatin1(name);
+    EXPECT_FALSE(gGlobal().UiActive()) << name;
+  }
+  model->foreground = QStringLiteral("JEXUI");
+  testing::PrivateBus::disconnect(coreConn);
+  EXPECT_FALSE(gGlobal().UiActive());
+}
+
+TEST_F(FuncsOverBus, JexStatesReadTheCoreAtEachCall) {
+  cJexStates states;
+  EXPECT_FALSE(states.Get_MONWINTOGGLE());
+  model->monitor = true;
+  EXPECT_TRUE(states.Get_MONWINTOGGLE());
+  EXPECT_TRUE(states.Get_SETSPTOGGLE());
+  model->speech = false;
+  EXPECT_FALSE(states.Get_SETSPTOGGLE());
+  EXPECT_TRUE(states.Get_TOOLTIPSTOGGLE());  // the core's default
+  setIni(QStringLiteral("General"), QStringLiteral("TooltipsStatus"), QStringLiteral("0"));
+  EXPECT_FALSE(states.Get_TOOLTIPSTOGGLE());
+  EXPECT_TRUE(states.Get_CHGCURBLKTOGGLE());
+  EXPECT_TRUE(states.Get_CHGBRL68());
+  setIni(QStringLiteral("Braille"), QStringLiteral("BrailleStyle"), QStringLiteral("6"));
+  EXPECT_FALSE(states.Get_CHGBRL68());
+  EXPECT_FALSE(states.Get_CHGBRLATRBTOGGLE());
+  setIni(QStringLiteral("Braille"), QStringLiteral("AttributeState"), QStringLiteral("3"));
+  EXPECT_TRUE(states.Get_CHGBRLATRBTOGGLE());
+  core->grade2 = 2;
+  EXPECT_FALSE(states.Get_GRADE2TOGGLE());
+  core->grade2 = 1;
+  EXPECT_TRUE(states.Get_GRADE2TOGGLE());
+  EXPECT_FALSE(states.Get_BRLKEYTOGGLE());
+  setIni(QStringLiteral("Braille"), QStringLiteral("BrlKeyStat"), QStringLiteral("1"));
+  EXPECT_TRUE(states.Get_BRLKEYTOGGLE());
+
+  // Menus ask by name: "Get_" + command, any case; commands without state answer nothing.
+  EXPECT_EQ(states.get(QStringLiteral("Get_BRLKEYTOGGLE")), std::optional<bool>(true));
+  EXPECT_EQ(states.get(QStringLiteral("get_chgbrl68")), std::optional<bool>(false));
+  EXPECT_EQ(states.stateOf(QStringLiteral("GRADE2TOGGLE")), std::optional<bool>(true));
+  EXPECT_EQ(states.stateOf(QStringLiteral("QUIT")), std::nullopt);
+  EXPECT_EQ(states.get(QStringLiteral("Get_SpeechSets")), std::nullopt);
+
+  testing::PrivateBus::disconnect(coreConn);
+  EXPECT_EQ(states.get(QStringLiteral("Get_BRLKEYTOGGLE")), std::optional<bool>(false));
+  EXPECT_TRUE(states.Get_SpeechSets().isEmpty());
+}
+
+TEST_F(FuncsOverBus, SpeechSetsListTheProfilesThatHaveAnInfo) {
+  cJexStates states;
+  EXPECT_TRUE(states.Get_SpeechSets().isEmpty());
+  ASSERT_FALSE(states.SpeechProfiles.isNothing());
+  EXPECT_EQ(states.SpeechProfiles.count(), 9);
+  const Obj profiles = Jex().obj(QStringLiteral("SpeechProfiles"));
+  for (int nr : {5, 2}) {
+    const Obj p = toObj(profiles.call(QStringLiteral("ItemByIndex"), {nr}));
+    p.set(QStringLiteral("Name"), QStringLiteral("Satz %1").arg(nr));
+    p.set(QStringLiteral("Info"), QStringLiteral("schnell"));
+  }
+  toObj(profiles.call(QStringLiteral("ItemByIndex"), {7})).set(QStringLiteral("Name"), QStringLiteral("ohne Info"));
+  EXPECT_EQ(states.Get_SpeechSets(), (QStringList{"USESPSET2=Satz 2", "USESPSET5=Satz 5"}));
+  EXPECT_TRUE(QFile::exists(corvane::speechProfileFile(model->appPath(), 5)));
+  // A profile name with a line break is refused by the core.
+  EXPECT_THROW(toObj(profiles.call(QStringLiteral("ItemByIndex"), {1})).set(QStringLiteral("Info"), QStringLiteral("a\nb")),
+               Error);
+}
+
+}  // namespace
+}  // namespace jex

@@ -33,6 +33,9 @@ ConsoleLine parseConsoleLine(const QString& raw) {
     r.kind = ConsoleLine::Quit;
   } else if (verb == u"help") {
     r.kind = ConsoleLine::Help;
+  } else if (verb == u"funcs") {
+    r.kind = ConsoleLine::Funcs;
+    r.args << rest;
   } else if (verb == u"objects") {
     r.kind = ConsoleLine::Objects;
   } else {
@@ -47,6 +50,8 @@ QString consoleHelp() {
       ":switch OLD NEW   simulate a switch of the foreground application\n"
       ":say TEXT         speak a text\n"
       ":objects          list the objects exposed to the scripts\n"
+      ":funcs M [ARG..]  call member M of the exposed Funcs as a script would (\"text\", numbers, ~ = omitted;\n"
+      "                  :funcs M = VALUE assigns); CallBack answers print as CALLBACK: lines\n"
       ":quit             end the core at once\n"
       ":help             this list\n"
       "COMMAND           anything else is a command, as if its key was pressed (for example DLGSPEECH)");

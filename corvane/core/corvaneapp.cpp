@@ -18,6 +18,7 @@
 #include "corvane/core/eventhub.h"
 #include "corvane/core/foregroundwatcher.h"
 #include "corvane/core/monitorwindow.h"
+#include "corvane/core/scriptconsole.h"
 #include "corvane/core/objects.h"
 #include "corvane/core/settingsstore.h"
 #include "corvane/core/speechengine.h"
@@ -200,6 +201,7 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
       case ConsoleLine::Say: speak(line.args[0], 1); break;
       case ConsoleLine::Quit: finishExit(); break;
       case ConsoleLine::Help: report(consoleHelp()); break;
+      case ConsoleLine::Funcs: report(runScriptCall(root_->proc().scriptHost(), line.args[0])); break;
       case ConsoleLine::Objects: report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' ')); break;
       case ConsoleLine::Invalid: report(line.args.value(0)); break;
     }

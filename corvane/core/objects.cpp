@@ -6,7 +6,9 @@
 #include "core/base/log.h"
 #include "corvane/core/coremodel.h"
 #include "corvane/core/eventhub.h"
+#include "corvane/core/scriptconsole.h"
 #include "corvane/core/settingsstore.h"
+#include "corvane/core/states.h"
 #include "corvane/core/statusobjects.h"
 #include "corvane/core/users.h"
 
@@ -113,9 +115,14 @@ Proc::Proc(CoreModel& model)
   const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
   addUserMembers(add, model_);
   addProcStatusMembers(add, model_);
+  addProcStateMembers(add, model_);
 }
 
 QVariant Proc::callBack(Args& a) {
+  if (const auto box = describeScriptBoxCallBack(a)) {
+    model_.report(*box);
+    return QVariant();
+  }
   QStringList parts;
   for (int i = 0; i < a.size(); ++i) parts << describe(a.at(i));
   model_.report(QStringLiteral("CALLBACK: ") + parts.join(QStringLiteral(", ")));
@@ -159,6 +166,8 @@ BrailleInterface::BrailleInterface(CoreModel& model) : Dispatchable(QStringLiter
   }, {}, QStringLiteral("the Braille translation table files"));
   addBrailleStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
                           model_);
+  addBrailleStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
+                         model_);
 }
 
 Root::Root(CoreModel& model)
@@ -186,6 +195,8 @@ Root::Root(CoreModel& model)
   method(QStringLiteral("JexNotifier_Remove"), 1, 1, [&hub](Args& a) { return QVariant(hub.removeNotifier(a.i32(0))); });
   addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
                        model_);
+  addRootStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
+                      model_);
 }
 
 }  // namespace corvane

@@ -5,7 +5,9 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingReply>
+#include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +19,8 @@
 #include "core/automation_iface/funcs.h"
 #include "core/automation_iface/typelib.h"
 #include "core/global/cglobal.h"
+#include "dialogs/frmscrinput.h"
+#include "dialogs/frmscrmsgbox.h"
 #include "corvane/core/coremodel.h"
 #include "corvane/core/eventhub.h"
 #include "corvane/core/objects.h"
@@ -239,6 +243,33 @@ TEST_F(FuncsOverBus, MessageAndInputBoxesReturnAtOnceAndAnswerThroughCallBack) {
   EXPECT_EQ(shown[1].args, (QStringList{"Name?", "", "", ""}));
   EXPECT_EQ(shown[2].args, (QStringList{"Name?", "", "Otto", "7"}));
   EXPECT_EQ(shown[3].args, (QStringList{"Nur OK", "", "", ""}));
+}
+
+template <class Form>
+Form* openForm() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* f = dynamic_cast<Form*>(w); f && f->isVisible()) return f;
+  return nullptr;
+}
+
+TEST_F(FuncsOverBus, TheScriptBoxesAnswerTheScriptThroughTheCoresCallBack) {
+  funcsHooks().msgBox = nullptr;
+  funcsHooks().inputBox = nullptr;
+  EXPECT_EQ(console(QStringLiteral("MsgBox \"Hallo\" YESNO \"Titel\" cookie1")), QStringLiteral("FUNCS: MsgBox -> <empty>"));
+  QPointer<frmSCRMsgBox> box = openForm<frmSCRMsgBox>();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("Titel"));
+  EXPECT_TRUE(model->lines.isEmpty());
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box.data(), Qt::Key_Escape);
+  QTRY_COMPARE(model->lines.value(0), QStringLiteral("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=no Cookie=cookie1"));
+
+  console(QStringLiteral("InputBox \"Name?\" ~ \"Otto\" c2"));
+  QPointer<frmSCRInput> input = openForm<frmSCRInput>();
+  ASSERT_NE(input, nullptr);
+  EXPECT_EQ(input->txtInput()->text(), QStringLiteral("Otto"));
+  QTest::keyClicks(input->txtInput(), QStringLiteral("Maria"));
+  QTest::keyClick(input->txtInput(), Qt::Key_Return);
+  QTRY_COMPARE(model->lines.value(1), QStringLiteral("CALLBACK: OnInputBox application=NOTEPAD Result=Maria Cookie=c2"));
 }
 
 TEST_F(FuncsOverBus, ShowReadMeTakesTheForegroundApplicationForAnEmptyName) {

@@ -3,6 +3,8 @@
 #include "core/automation_iface/typelib.h"
 #include "core/base/log.h"
 #include "core/global/cglobal.h"
+#include "dialogs/frmscrinput.h"
+#include "dialogs/frmscrmsgbox.h"
 #include "platform/windows.h"
 
 namespace jex {
@@ -116,7 +118,7 @@ void Funcs::MsgBox(const QVariant& prompt, const QVariant& buttons, const QVaria
     const QString p = formText(prompt, "MsgBox prompt");
     const QString b = text(buttons).left(16), t = formText(title, "MsgBox title"), c = text(cookie);
     if (auto& hook = funcsHooks().msgBox) return hook(p, b, t, c);
-    notYet(QStringLiteral("MsgBox ") + p.left(200));
+    ScriptMsgBox(p, b, t, c);
   });
 }
 
@@ -125,7 +127,7 @@ void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVaria
     const QString p = formText(prompt, "InputBox prompt"), t = formText(title, "InputBox title");
     const QString d = formText(defaultText, "InputBox default"), c = text(cookie);
     if (auto& hook = funcsHooks().inputBox) return hook(p, t, d, c);
-    notYet(QStringLiteral("InputBox ") + p.left(200));
+    ScriptInputBox(p, t, d, c);
   });
 }
 

@@ -40,8 +40,8 @@ struct FuncsHooks {
   std::function<QString(const Obj& object)> typeLibInfo;
 };
 
-// The hooks in use; members left empty fall back to the built-in behaviour (a log line, or
-// describeMembers() for typeLibInfo).
+// The hooks in use; members left empty fall back to the built-in behaviour: the script boxes
+// frmSCRMsgBox and frmSCRInput, describeMembers() for typeLibInfo, a log line for the others.
 FuncsHooks& funcsHooks();
 
 class Funcs : public automation::Dispatchable {

@@ -1,15 +1,89 @@
 #include "core/cmdqueue.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/frmmdi.h"
 #include "core/global/cglobal.h"
+#include "core/global/cnotifysink.h"
 
 namespace jex {
+namespace {
+constexpr int kTraffic = 3;
+constexpr int kTickMs = 1;
+}  // namespace
 
 void iAdd2JexCmdQ(const QString& command) {
   trap("iAdd2JexCmdQ", [&] {
-    WriteLog(QStringLiteral("iAdd2JexCmdQ: ") + command, 3);
+    WriteLog(QStringLiteral("iAdd2JexCmdQ: ") + command, kTraffic);
     Jex().call(QStringLiteral("proc.AddToCMDQueue"), {command});
+  });
+}
+
+void iAdd2MyCmdQ(const QString& command) {
+  trap("iAdd2MyCmdQ", [&] {
+    WriteLog(QStringLiteral("iAdd2MyCmdQ: ") + command, kTraffic);
+    frmMDI* mdi = frmMDI::instance();
+    if (!mdi) throw Error(err::ObjectRequired, QStringLiteral("no main window"));
+    mdi->commandQueue().add(command);
+  });
+}
+
+void iNotify(const QString& command) {
+  trap("iNotify", [&] {
+    WriteLog(QStringLiteral("iNotify: ") + command, kTraffic);
+    frmMDI* mdi = frmMDI::instance();
+    if (!mdi || !mdi->Notifier()) throw Error(err::ObjectRequired, QStringLiteral("no notification sink"));
+    QString s = command;
+    mdi->Notifier()->HandleCmd(s);
+  });
+}
+
+void SpeechStopReadCursor() {
+  trap("SpeechStopReadCursor", [] {
+    Jex().call(QStringLiteral("proc.SpeechStop"));
+    QCoreApplication::processEvents();
+    iAdd2JexCmdQ(QStringLiteral("READEDITCUR"));
+  });
+}
+
+void DoEventsGuarded() {
+  trap("DoEventsGuarded", [] {
+    cGlobal& g = gGlobal();
+    const bool before = g.InDoEvents;
+    g.InDoEvents = true;
+    QCoreApplication::processEvents();
+    g.InDoEvents = before;
+  });
+}
+
+CommandQueue::CommandQueue(Runner run, QObject* parent)
+    : QObject(parent), run_(std::move(run)), timer_(new QTimer(this)) {
+  timer_->setObjectName(QStringLiteral("tmrCMD"));
+  timer_->setInterval(kTickMs);
+  connect(timer_, &QTimer::timeout, this, &CommandQueue::tick);
+}
+
+void CommandQueue::add(const QString& command) {
+  queue_.enqueue(command);
+  timer_->start();
+}
+
+void CommandQueue::kick() {
+  if (!queue_.isEmpty() && !timer_->isActive()) timer_->start();
+}
+
+void CommandQueue::tick() {
+  trap("frmMDI.tmrCMD_Timer", [this] {
+    const cGlobal& g = gGlobal();
+    if (g.Quitting || g.InDoEvents) return;
+    timer_->stop();
+    if (queue_.isEmpty()) return;
+    const QString command = queue_.dequeue();
+    run_(command);
+    if (!gGlobal().Quitting && !queue_.isEmpty()) timer_->start();
   });
 }
 

@@ -1,12 +1,49 @@
-// Commands from JexUI to the core.
+// Command queues: commands from JexUI to the core (iAdd2JexCmdQ) and JexUI's own queue, run one
+// command per tick of the main window's timer tmrCMD (CommandQueue).
 #pragma once
 
+#include <QObject>
+#include <QQueue>
 #include <QString>
+#include <functional>
+
+class QTimer;
 
 namespace jex {
 
 // Logs "iAdd2JexCmdQ: " + command (level 3) and hands the command to the core's
 // proc.AddToCMDQueue; the core owns it from then on. Errors are trapped and logged.
 void iAdd2JexCmdQ(const QString& command);
+// Logs "iAdd2MyCmdQ: " + command (level 3) and appends it to the main window's queue.
+void iAdd2MyCmdQ(const QString& command);
+// Logs "iNotify: " + command (level 3) and raises HandleCmd with it in every listening dialog.
+void iNotify(const QString& command);
+// Stops the core's speech, yields once, then asks the core to read the current edit field.
+void SpeechStopReadCursor();
+// Yields to the message loop once with cGlobal.InDoEvents set, so no queued command runs.
+void DoEventsGuarded();
+
+// JexUI's queue (first in, first out; duplicates allowed) and its 1 ms timer "tmrCMD". Each tick
+// runs one command through run, with the timer off meanwhile; nothing runs while
+// cGlobal.Quitting or cGlobal.InDoEvents is set.
+class CommandQueue : public QObject {
+  Q_OBJECT
+ public:
+  using Runner = std::function<void(const QString&)>;
+  explicit CommandQueue(Runner run, QObject* parent = nullptr);
+
+  void add(const QString& command);  // appends and enables the timer
+  void kick();                       // enables the timer when commands wait
+  int size() const { return int(queue_.size()); }
+  bool isEmpty() const { return queue_.isEmpty(); }
+  QTimer* tmrCMD() const { return timer_; }
+
+ private:
+  void tick();
+
+  Runner run_;
+  QQueue<QString> queue_;
+  QTimer* timer_;
+};
 
 }  // namespace jex

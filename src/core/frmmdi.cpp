@@ -252,9 +252,9 @@ void frmMDI::closeEvent(QCloseEvent* event) {
 void frmMDI::buildHelpLinks() { notYet("MDI_load: help menu links"); }
 void frmMDI::initUserProfile() { notYet("MDI_load: user profile"); }
 void frmMDI::localise() { notYet("MDI_load: localisation"); }
-void frmMDI::initNotificationSink() { notYet("MDI_load: notification sink"); }
-void frmMDI::installNotifier() { notYet("MDI_load: hook notifier"); }
-void frmMDI::removeNotifier() { notYet("MDI_Unload: hook notifier"); }
+void frmMDI::initNotificationSink() { registerSink(); }
+void frmMDI::installNotifier() { installHook(); }
+void frmMDI::removeNotifier() { removeHook(); }
 void frmMDI::activateProfile() {
   WriteLog(QStringLiteral("Update => activate User "), kTraffic);
   notYet("MDI_load: profile activation");

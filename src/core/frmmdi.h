@@ -18,7 +18,10 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
+#include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -28,6 +31,12 @@ class QPushButton;
 class QTimer;
 
 namespace jex {
+
+class CommandQueue;
+class cNotifySink;
+namespace platform {
+class JexNotifier;
+}
 
 class frmMDI : public QMainWindow {
   Q_OBJECT
@@ -86,6 +95,47 @@ class frmMDI : public QMainWindow {
   void exposeFuncs();
   void releaseFuncs();
   void hideAsToggMen();
+
+ public:
+  // ---- commands and notifications (frmmdi_commands.cpp)
+  // Executes one command (the main window's operations by name, the voices dialog's commands,
+  // "UI_HELP:" and "UI_OPEN:" files). An unknown operation ends in the error trap.
+  void HandleCmd(const QString& command);
+  // The notification sink the dialogs listen to; nullptr outside load..unload.
+  cNotifySink* Notifier() const { return sink_.get(); }
+  platform::JexNotifier* jexNotifier() const { return notifier_; }
+  // JexUI's own command queue with its timer tmrCMD.
+  CommandQueue& commandQueue();
+  // Forms that commands open or drive, by name ("frmVoices", "frmBraille", ...), registered by
+  // the forms' own code: action is "Show" or the form operation to run ("SPEEDUP",
+  // "GetValues", "ShowKeys", ...). An unregistered form is logged as not available.
+  using FormAction = std::function<void(const QString& action, const QStringList& args)>;
+  static void registerForm(const QString& name, FormAction action);
+  static void unregisterForm(const QString& name);
+  // How files are opened and how the process ends (replaceable; defaults: the shell's open verb
+  // and leaving the application's event loop).
+  static void setShellOpener(std::function<bool(const QString& file)> open);
+  static void setQuitter(std::function<void()> quit);
+  // The load and unload steps for the two channels: the sink created and handed to the core
+  // with its events enabled; the notifier installed for this window; both released.
+  void registerSink();
+  void installHook();
+  void removeHook();
+
+ private:
+  struct Operations;
+  friend struct Operations;
+  void notifierCmd(QString& s);
+  void gotFocus();
+  void lostFocus();
+  void audioStart();
+  void audioStop();
+  void taskSwitch();
+  bool askChildToHide();     // the child switch
+  void toggleMainWindow();   // TOGGMEN
+  std::shared_ptr<cNotifySink> sink_;
+  platform::JexNotifier* notifier_ = nullptr;  // child object of the window
+  CommandQueue* commandQueue_ = nullptr;
 
   std::array<QPushButton*, kMenuButtons> cmdMenu_{};
   QLabel* lblAppTitle_ = nullptr;

@@ -1,0 +1,281 @@
+// frmMDI: the command path (the filter's queue, HandleCmd and the operations table) and the two
+// notification channels (the sink handed to the core and the hook library's notifier).
+#include <QApplication>
+#include <QHash>
+#include <QLabel>
+#include <QTimer>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "core/cmdqueue.h"
+#include "core/commandfilter.h"
+#include "core/frmmdi.h"
+#include "core/global/cglobal.h"
+#include "core/global/cnotifysink.h"
+#include "core/report/sounds.h"
+#include "dialogs/frmmsgex.h"
+#include "localisation/frmlocalizer.h"
+#include "platform/jexnotifier.h"
+#include "platform/system.h"
+
+namespace jex {
+namespace {
+constexpr int kDetail = 5;
+constexpr int kTraffic = 3;
+constexpr int kYesNoQuestion = 2;
+
+QHash<QString, frmMDI::FormAction>& forms() {
+  static QHash<QString, frmMDI::FormAction> table;
+  return table;
+}
+
+std::function<bool(const QString&)>& shellOpener() {
+  static std::function<bool(const QString&)> open = [](const QString& file) { return platform::shellOpen(file); };
+  return open;
+}
+
+std::function<void()>& quitter() {
+  static std::function<void()> quit = [] { QCoreApplication::quit(); };
+  return quit;
+}
+
+// Runs action on the form called name; a form that is not there is logged.
+void onForm(const QString& name, const QString& action, const QStringList& args = {}) {
+  const auto it = forms().constFind(name);
+  if (it == forms().constEnd()) {
+    WriteLog(name + QStringLiteral(" not available yet: ") + action, kDetail);
+    return;
+  }
+  (*it)(action, args);
+}
+
+void setSinkEvents(const QStringList& names, bool on) {
+  for (const QString& name : names)
+    trap("frmMDI.JEX_UI_Notification_Sink_Event_Enable",
+         [&] { Jex().set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {name}, on); });
+}
+
+QString foregroundApp() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
+
+// The text after the first colon of command; empty when there is none.
+bool afterColon(const QString& command, QString& rest) {
+  const qsizetype colon = command.indexOf(u':');
+  if (colon < 0) return false;
+  rest = command.mid(colon + 1);
+  return true;
+}
+}  // namespace
+
+// The main window's operations, called by name from HandleCmd.
+struct frmMDI::Operations {
+  using Op = void (*)(frmMDI&);
+
+  static const QHash<QString, Op>& table() {
+    static const QHash<QString, Op> ops{
+        {QStringLiteral("TOGGMEN"), [](frmMDI& w) { w.toggleMainWindow(); }},
+        {QStringLiteral("EXITHALDA"), &exitHalda},
+        {QStringLiteral("QUIT"), &quit},
+        {QStringLiteral("DLGRESWIZ"), &resourceWizard},
+        {QStringLiteral("DLGSPEECH"), [](frmMDI& w) { showChild(w, QStringLiteral("frmVoices")); }},
+        {QStringLiteral("DLGKEYECHO"), [](frmMDI& w) { showChild(w, QStringLiteral("frmKeyecho")); }},
+        {QStringLiteral("DLGBRAILLEOPT"), [](frmMDI& w) { showChild(w, QStringLiteral("frmBraille")); }},
+        {QStringLiteral("VCOMPRESSIONDLG"), [](frmMDI& w) { compression(w, QStringLiteral("lstVSpace")); }},
+        {QStringLiteral("HCOMPRESSIONDLG"), [](frmMDI& w) { compression(w, QStringLiteral("lstHSpace")); }},
+        {QStringLiteral("DLGNUMKEY"), [](frmMDI& w) { keys(w, QStringLiteral("NUM")); }},
+        {QStringLiteral("DLGBRAILLEKEY"), [](frmMDI& w) { keys(w, QStringLiteral("BRL")); }},
+        {QStringLiteral("QUICKMEN"), [](frmMDI&) { quickMenu(QStringLiteral("0")); }},
+        {QStringLiteral("DLGTYPELIB"), [](frmMDI&) { quickMenu(QStringLiteral("2")); }},
+        {QStringLiteral("SHOWTYPEDOC"), [](frmMDI& w) { showChild(w, QStringLiteral("frmObjWiz")); }},
+        {QStringLiteral("SHOWTASKLIST"), &taskList},
+        {QStringLiteral("SELCUTEDIT"), [](frmMDI&) { onForm(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
+        {QStringLiteral("EDITCLIPBOARD"), [](frmMDI&) { onForm(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
+        {QStringLiteral("UI_SHOWREADME"), &readMe},
+        {QStringLiteral("SETSPON"), [](frmMDI& w) { speechState(w, 1); }},
+        {QStringLiteral("SETSPOFF"), [](frmMDI& w) { speechState(w, 2); }},
+        {QStringLiteral("SETSPTOGGLE"), [](frmMDI& w) { speechState(w, 2); }},
+        {QStringLiteral("SHOWSPEECHSTATE"), [](frmMDI&) {}},
+    };
+    return ops;
+  }
+
+  static void showChild(frmMDI& w, const QString& form, const QString& action = QStringLiteral("Show"),
+                        const QStringList& args = {}) {
+    if (!w.askChildToHide()) return;
+    onForm(form, action, args);
+  }
+
+  static void exitHalda(frmMDI& w) {
+    if (MsgBoxEx(w.lblAsk2Quit_->text(), kYesNoQuestion) != msgbox::Yes) return;
+    if (!w.askChildToHide()) return;
+    iAdd2JexCmdQ(QStringLiteral("EXITHALDANOW"));
+  }
+
+  static void quit(frmMDI& w) {
+    gGlobal().Quitting = true;
+    PlaySound(QString());
+    WriteLog(QStringLiteral("QUIT"), kDetail);
+    static const QStringList modal{QStringLiteral("frmHelp"), QStringLiteral("frmAbout"), QStringLiteral("frmMsgEx")};
+    if (QWidget* active = QApplication::activeModalWidget(); active && modal.contains(active->objectName())) {
+      WriteLog(QStringLiteral("Quit with Modal Form open !"), kDetail);
+      active->close();
+    }
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top != &w && top->isVisible()) top->close();
+    w.Unload();
+    quitter()();
+  }
+
+  static void resourceWizard(frmMDI&) {
+    const auto& ini = gGlobal().Ini;
+    const qint32 enabled = ini ? ini->GetLong(QStringLiteral("SERVICE"), QStringLiteral("LocalizerEnabled"), 0) : 0;
+    if (enabled < 1 || !gGlobal().UiActive()) return;
+    WriteLog(QStringLiteral("DLGRESWIZ - gLocEnabled"), kDetail);
+    if (QWidget* form = QApplication::activeWindow()) frmLocalizer().EditControls(form);
+  }
+
+  static void compression(frmMDI& w, const QString& list) {
+    if (!w.askChildToHide()) return;
+    w.raise();
+    w.activateWindow();
+    onForm(QStringLiteral("frmBraille"), QStringLiteral("Show"), {list});
+  }
+
+  static void keys(frmMDI& w, const QString& kind) { showChild(w, QStringLiteral("frmKeys"), QStringLiteral("ShowKeys"), {kind}); }
+
+  static void quickMenu(const QString& mode) {
+    onForm(QStringLiteral("frmQMenu"), QStringLiteral("ShowQuickMenu"), {foregroundApp(), mode});
+  }
+
+  static void taskList(frmMDI&) {
+    gGlobal().LastForeApp = foregroundApp();
+    onForm(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
+  }
+
+  static void readMe(frmMDI& w) { showChild(w, QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask}); }
+
+  static void speechState(frmMDI& w, int times) {
+    for (int i = 0; i < times; ++i) w.commandQueue().add(QStringLiteral("SHOWSPEECHSTATE"));
+  }
+
+  static void openFile(const QString& file) {
+    if (!shellOpener()(file)) WriteLog(QStringLiteral("could not open: ") + file, kDetail);
+  }
+};
+
+// ---------------------------------------------------------------- commands
+
+CommandQueue& frmMDI::commandQueue() {
+  if (!commandQueue_) commandQueue_ = new CommandQueue([this](const QString& c) { HandleCmd(c); }, this);
+  return *commandQueue_;
+}
+
+void frmMDI::HandleCmd(const QString& command) {
+  trap("frmMDI.HandleCMD", [&] {
+    WriteLog(QStringLiteral("MDI.HandleCMD: ") + command, kDetail);
+    if (commands::groupA().contains(command) || Operations::table().contains(command)) {
+      const auto op = Operations::table().value(command);
+      if (!op) throw Error(err::UnknownMember, QStringLiteral("frmMDI has no operation ") + command);
+      op(*this);
+      return;
+    }
+    for (const QString& b : commands::groupB()) {
+      if (b.compare(command, Qt::CaseInsensitive) == 0) {
+        onForm(QStringLiteral("frmVoices"), b);
+        return;
+      }
+    }
+    QString file;
+    if (command.contains(QLatin1String("UI_HELP:")) && afterColon(command, file)) {
+      const QString path = gGlobal().AppPath + QStringLiteral("Help/") + frmLocalizer().LNG() + u'/' + file;
+      WriteLog(QStringLiteral("Call HelpFile: ") + path, kDetail);
+      Operations::openFile(path);
+    } else if (command.contains(QLatin1String("UI_OPEN:")) && afterColon(command, file)) {
+      WriteLog(QStringLiteral("UI_Open: ") + file, kDetail);
+      Operations::openFile(file);
+    } else if (command.contains(QLatin1String("USESPSET"))) {
+      onForm(QStringLiteral("frmVoices"), QStringLiteral("GetValues"));
+    }
+  });
+}
+
+void frmMDI::registerForm(const QString& name, FormAction action) { forms().insert(name, std::move(action)); }
+void frmMDI::unregisterForm(const QString& name) { forms().remove(name); }
+void frmMDI::setShellOpener(std::function<bool(const QString&)> open) { shellOpener() = std::move(open); }
+void frmMDI::setQuitter(std::function<void()> quit) { quitter() = std::move(quit); }
+
+// ---------------------------------------------------------------- notification channels
+
+void frmMDI::registerSink() {
+  sink_ = cNotifySink::create();
+  Jex().call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {automation::fromObj(Obj(sink_))});
+  setSinkEvents({QStringLiteral("HandleCmd"), QStringLiteral("AudioStart"), QStringLiteral("AudioStop"),
+                 QStringLiteral("ProcessSwitch")},
+                true);
+}
+
+void frmMDI::installHook() {
+  notifier_ = new platform::JexNotifier(Jex(), this);
+  connect(notifier_, &platform::JexNotifier::HandleCmdEvent, this, &frmMDI::notifierCmd, Qt::DirectConnection);
+  connect(notifier_, &platform::JexNotifier::UIGotFocusEvent, this, &frmMDI::gotFocus);
+  connect(notifier_, &platform::JexNotifier::UILostFocusEvent, this, &frmMDI::lostFocus);
+  connect(notifier_, &platform::JexNotifier::AudioStartEvent, this, &frmMDI::audioStart);
+  connect(notifier_, &platform::JexNotifier::AudioStopEvent, this, &frmMDI::audioStop);
+  connect(notifier_, &platform::JexNotifier::TaskSwitchEvent, this, &frmMDI::taskSwitch);
+  const bool result = notifier_->InstallHook(qint64(winId()), true);
+  WriteLog(QStringLiteral("Hook installed: ") + (result ? QStringLiteral("True") : QStringLiteral("False")), kDetail);
+}
+
+void frmMDI::removeHook() {
+  if (notifier_) {
+    const bool result = notifier_->InstallHook(qint64(winId()), false);
+    WriteLog(QStringLiteral("Unhook: ") + (result ? QStringLiteral("True") : QStringLiteral("False")), kDetail);
+    delete notifier_;
+    notifier_ = nullptr;
+  }
+  sink_.reset();
+}
+
+void frmMDI::notifierCmd(QString& s) { FilterCommand(s, commandQueue(), this); }
+
+void frmMDI::gotFocus() {
+  trap("frmMDI.JexNotifier_UIGotFocus", [] {
+    WriteLog(QStringLiteral("UI_GotFocus"), kTraffic);
+    setSinkEvents({QStringLiteral("AudioStart"), QStringLiteral("AudioStop"), QStringLiteral("AboutToSpeak"),
+                   QStringLiteral("VoiceSelect")},
+                  true);
+  });
+}
+
+void frmMDI::lostFocus() {
+  trap("frmMDI.JexNotifier_UILostFocus", [] {
+    WriteLog(QStringLiteral("UI_LostFocus"), kDetail);
+    gGlobal().Speaking = false;
+    setSinkEvents({QStringLiteral("AboutToSpeak"), QStringLiteral("VoiceSelect"), QStringLiteral("AudioStart"),
+                   QStringLiteral("AudioStop")},
+                  false);
+  });
+}
+
+void frmMDI::audioStart() { gGlobal().Speaking = true; }
+void frmMDI::audioStop() { gGlobal().Speaking = false; }
+
+void frmMDI::taskSwitch() {
+  trap("frmMDI.JexNotifier_TaskSwitch", [] {
+    QVariantList args{0, QStringLiteral("OnInitAppSettings"), QVariant(), gGlobal().NewTask};
+    Jex().call(QStringLiteral("proc.CallBack"), args);
+  });
+}
+
+// ---------------------------------------------------------------- seams
+
+// The child switch: asks the active dialog to hide (none can refuse until dialogs exist).
+bool frmMDI::askChildToHide() { return true; }
+
+void frmMDI::toggleMainWindow() {
+  if (isVisible())
+    hideAsToggMen();
+  else
+    show();
+}
+
+}  // namespace jex

@@ -1,9 +1,9 @@
 #include "core/frmmdi.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
@@ -13,6 +13,12 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "dialogs/common/accessibility.h"
+#include "core/forms/frmmain.h"
+#include "core/report/sounds.h"
+#include "localisation/formregistry.h"
+#include "localisation/frmlocalizer.h"
+#include "users/cuser.h"
 #include "core/global/cglobal.h"
 #include "core/startuploaders.h"
 #include "core/systemsettings.h"
@@ -27,6 +33,16 @@ constexpr int kTraffic = 3;
 constexpr int kBrailleButton = 1;
 constexpr int kMeridanButton = 4;
 constexpr int kObjWizFeatureLevel = 4;
+constexpr int kReaderInterval = 30;  // ms
+constexpr int kTipInterval = 100;    // ms
+constexpr int kClientWidth = 9840;   // twips
+constexpr int kClientHeight = 6000;  // twips
+
+const char* const kButtonTips[4] = {
+    "Benutzerverwaltung, Ausführlichkeit und Halda beenden",
+    "Einstellungen der Braillezeille und der Brailledarstellung",
+    "Stimmeinstellungen, Satzzeichen, Tastenecho und Wörterbücher",
+    "Belegung der Computer und Braillezeilentasten"};
 // Close reason of a request from the window system (control menu, Alt+F4); the program itself
 // closes the window only through Unload.
 constexpr int kCloseFromControlMenu = 0;
@@ -48,8 +64,21 @@ frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
   g_instance = this;
   setObjectName(QStringLiteral("frmMDI"));
   setWindowTitle(QStringLiteral("Halda - Hauptmenü"));
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
   buildControls();
   buildMenus();
+  connectMenuButtons();
+  ChildDialog::setHost(this);
+  home_ = new frmMain(client_);
+  client_->layout()->addWidget(home_);
+  tmrReader_ = new QTimer(this);
+  tmrReader_->setObjectName(QStringLiteral("tmrReader"));
+  tmrReader_->setInterval(kReaderInterval);
+  connect(tmrReader_, &QTimer::timeout, this, &frmMDI::readerTick);
+  tmrTip_ = new QTimer(this);
+  tmrTip_->setObjectName(QStringLiteral("tmrTip"));
+  tmrTip_->setInterval(kTipInterval);
+  connect(tmrTip_, &QTimer::timeout, this, &frmMDI::tipTick);
   tmrStartUp_ = new QTimer(this);
   tmrStartUp_->setObjectName(QStringLiteral("tmrStartUp"));
   tmrStartUp_->setInterval(kStartUpInterval);
@@ -58,6 +87,7 @@ frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
 
 frmMDI::~frmMDI() {
   if (g_instance == this) g_instance = nullptr;
+  if (ChildDialog::host() == this) ChildDialog::setHost(nullptr);
   WriteLog(QStringLiteral("MDI_Terminate"), kDetail);
 }
 
@@ -76,6 +106,8 @@ void frmMDI::buildControls() {
   for (int i = 0; i < kMenuButtons; ++i) {
     auto* b = new QPushButton(QString::fromUtf8(kButtonCaptions[i]), picMenu);
     b->setObjectName(QStringLiteral("cmdMenu(%1)").arg(i));
+    if (i < 4) ui::setTip(b, QString::fromUtf8(kButtonTips[i]));
+    b->installEventFilter(this);
     row->addWidget(b);
     cmdMenu_[size_t(i)] = b;
   }
@@ -84,8 +116,10 @@ void frmMDI::buildControls() {
   lblAsk2Quit_ = new QLabel(QStringLiteral("wollen Sie Halda wirklich beenden ?"), central);
   lblAsk2Quit_->setObjectName(QStringLiteral("lblAsk2Quit"));
   lblAsk2Quit_->setVisible(false);
-  client_ = new QMdiArea(central);
+  client_ = new QWidget(central);
   client_->setObjectName(QStringLiteral("MDIClient"));
+  new QVBoxLayout(client_);
+  client_->layout()->setContentsMargins(0, 0, 0, 0);
   column->addWidget(picMenu);
   column->addWidget(lblAppTitle_);
   column->addWidget(lblAsk2Quit_);
@@ -99,30 +133,11 @@ void frmMDI::buildControls() {
     l->setObjectName(QString::fromLatin1(panel));
     status->addWidget(l, panel[0] == 't' ? 1 : 0);
   }
-  resize(twipsToPixelsX(9840), twipsToPixelsY(6000));
+  central->setFixedHeight(twipsToPixelsY(kClientHeight));
+  setFixedWidth(twipsToPixelsX(kClientWidth));
 }
 
-void frmMDI::buildMenus() {
-  auto menu = [this](const char* name, const char* caption) {
-    auto* m = new QMenu(QString::fromUtf8(caption), this);
-    m->setObjectName(QString::fromLatin1(name));
-    m->menuAction()->setObjectName(QString::fromLatin1(name));
-    return m;
-  };
-  mnuFile_ = menu("mnuFile", "&Datei");
-  mnuBraille_ = menu("mnuBraille", "&Braille");
-  mnuSpeech_ = menu("mnuSpeech", "&Sprachausgabe");
-  mnuKeys_ = menu("mnuKeys", "&Tastenbelegung");
-  mnuExtras_ = menu("mnuExtras", "E&xtras");
-  mnuHelp_ = menu("mnuHelp", "&Hilfe");
-  mnuExtras_->addAction(QStringLiteral("&Optionen..."))->setObjectName(QStringLiteral("mnuExtrasOptions"));
-  mnuExtras_->addAction(QStringLiteral("&Programm Wizard"))->setObjectName(QStringLiteral("mnuExtrasTaskWiz"));
-  mnuExtrasSep_ = mnuExtras_->addSeparator();
-  mnuExtrasSep_->setObjectName(QStringLiteral("mnuExtrasSep"));
-  mnuExtrasObjWiz_ = mnuExtras_->addAction(QStringLiteral("ObjektWizard"));
-  mnuExtrasObjWiz_->setObjectName(QStringLiteral("mnuExtrasObjWiz"));
-  mnuExtras_->addAction(QStringLiteral("Zeichentabellen"))->setObjectName(QStringLiteral("mnuExtrasTables"));
-}
+QLabel* frmMDI::statusPanel(const QString& key) const { return statusBar()->findChild<QLabel*>(key); }
 
 // ---------------------------------------------------------------- load
 
@@ -247,11 +262,25 @@ void frmMDI::closeEvent(QCloseEvent* event) {
   hideAsToggMen();
 }
 
+void frmMDI::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  trap("frmMDI.MDIForm_Activate", [this] {
+    WriteLog(QStringLiteral("MDIForm_Activate"), kDetail);
+    if (!activeChild()) showHome();
+    tmrReader_->start();
+  });
+}
+
 // ---------------------------------------------------------------- seams
 
-void frmMDI::buildHelpLinks() { notYet("MDI_load: help menu links"); }
-void frmMDI::initUserProfile() { notYet("MDI_load: user profile"); }
-void frmMDI::localise() { notYet("MDI_load: localisation"); }
+void frmMDI::initUserProfile() {
+  gGlobal().UserProfile = CreateCurrUser();
+  statusPanel(QStringLiteral("profile"))->setText(gGlobal().UserProfile ? gGlobal().UserProfile->Name() : QString());
+}
+void frmMDI::localise() {
+  frmLocalizer().Localize(this);
+  home_->ChildLoad();
+}
 void frmMDI::initNotificationSink() { registerSink(); }
 void frmMDI::installNotifier() { installHook(); }
 void frmMDI::removeNotifier() { removeHook(); }
@@ -261,6 +290,21 @@ void frmMDI::activateProfile() {
 }
 void frmMDI::exposeFuncs() { notYet("MDI_load: Funcs for the core's scripts"); }
 void frmMDI::releaseFuncs() { notYet("MDI_Unload: Funcs"); }
-void frmMDI::hideAsToggMen() { hide(); }
+void frmMDI::hideAsToggMen() {
+  PlaySound(QStringLiteral("MenuOff"));
+  lastCtl_ = QApplication::focusWidget();
+  hide();
+}
+
+JEX_REGISTER_FORM(frmMDI, [] {
+  // The registry builds a second window for checks: keep the program's own one current.
+  frmMDI* current = g_instance;
+  auto form = std::make_unique<frmMDI>();
+  if (current) {
+    g_instance = current;
+    ChildDialog::setHost(current);
+  }
+  return form;
+})
 
 }  // namespace jex

@@ -14,18 +14,24 @@
 // The background preloading runs the loaders of core/startuploaders.h.
 //
 // Control arrays: element i of cmdMenu carries the object name "cmdMenu(i)".
+//
+// The window is also the frame of the dialogs (ChildHost): exactly one child is visible at a
+// time, the home child frmMain when no other is open. The menus and their actions are built in
+// frmmdi_menus.cpp, the child switch and TOGGMEN in frmmdi_children.cpp.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
 
+#include "core/forms/childdialog.h"
+
 class QAction;
 class QLabel;
-class QMdiArea;
 class QMenu;
 class QPushButton;
 class QTimer;
@@ -38,7 +44,9 @@ namespace platform {
 class JexNotifier;
 }
 
-class frmMDI : public QMainWindow {
+class frmMain;
+
+class frmMDI : public QMainWindow, public ChildHost {
   Q_OBJECT
  public:
   static constexpr int kMenuButtons = 8;
@@ -61,18 +69,66 @@ class frmMDI : public QMainWindow {
   QLabel* lblAppTitle() const { return lblAppTitle_; }
   QMenu* mnuBraille() const { return mnuBraille_; }
   QMenu* mnuExtras() const { return mnuExtras_; }
+  QMenu* mnuHelpWWW() const { return mnuHelpWWW_; }
   QAction* mnuExtrasSep() const { return mnuExtrasSep_; }
   QAction* mnuExtrasObjWiz() const { return mnuExtrasObjWiz_; }
+  QMenu* menu(const QString& name) const;
+  QAction* menuEntry(const QString& name) const;
   QTimer* tmrStartUp() const { return tmrStartUp_; }
-  QMdiArea* client() const { return client_; }
+  QTimer* tmrReader() const { return tmrReader_; }
+  QTimer* tmrTip() const { return tmrTip_; }
+  QWidget* client() const { return client_; }
+  QLabel* statusPanel(const QString& key) const;  // "profile" or "tip"
+  jex::frmMain* homeChild() const { return home_; }
+
+  // --- menu buttons and the status bar
+  // Where button index's popup opens, in screen coordinates.
+  QPoint popupPosition(int index) const;
+  void ColorButtons(int index);
+  int markedButton() const { return marked_; }
+  void LastMenuBtn();
+  void StatusTip(const QString& text);
+
+  // --- the child switch
+  void TOGGMEN();
+  void StoreLastForeApp();
+  void SetMainCaption(const QString& text);
+  // Runs before a dialog is shown: true when newForm may be shown.
+  bool QueryHideChild(ChildDialog& newForm);
+  // The child switch followed by showing the dialog; false when the active one stayed.
+  bool showChild(ChildDialog& form);
+  void Child_Activates(ChildDialog& form);
+  void Child_Closed(ChildDialog& form);
+  // The visible dialog other than the home child; null when only frmMain (or nothing) shows.
+  ChildDialog* activeChild() const override;
+  QWidget* lastControl() const { return lastCtl_; }
+  // Opens the loaded dialog called name through the child switch (logged when not loaded).
+  void openDialog(const QString& name);
   int startUpStep() const { return startUpStep_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // ChildHost
+  void childActivates(ChildDialog& child) override { Child_Activates(child); }
+  void childClosed(ChildDialog& child) override { Child_Closed(child); }
+  QWidget* childFrame() override { return client_; }
 
  private:
   void buildControls();
   void buildMenus();
+  void connectMenuButtons();
+  void callOnActiveChild(const char* operation, int index = -1);
+  void toggleSpeech();
+  void toggleNumPad();
+  void showHome();
+  void readerTick();
+  void tipTick();
+  bool buttonRowKey(int key);
+  void closeForeignModal();
+  bool quickMenuOpen() const;
+  void closeQuickMenu();
   // load steps
   void placeWindow();
   void applyFeatures();
@@ -140,13 +196,25 @@ class frmMDI : public QMainWindow {
   std::array<QPushButton*, kMenuButtons> cmdMenu_{};
   QLabel* lblAppTitle_ = nullptr;
   QLabel* lblAsk2Quit_ = nullptr;
-  QMdiArea* client_ = nullptr;
+  QWidget* client_ = nullptr;
+  jex::frmMain* home_ = nullptr;
+  QPointer<QWidget> lastCtl_;
+  int marked_ = -1;
+  int tipTicks_ = 0;
+  qint64 tipRequested_ = 0;
+  bool switching_ = false;
+  QTimer* tmrReader_ = nullptr;
+  QTimer* tmrTip_ = nullptr;
   QMenu* mnuFile_ = nullptr;
   QMenu* mnuBraille_ = nullptr;
   QMenu* mnuSpeech_ = nullptr;
   QMenu* mnuKeys_ = nullptr;
   QMenu* mnuExtras_ = nullptr;
   QMenu* mnuHelp_ = nullptr;
+  QMenu* mnuHelpWWW_ = nullptr;
+  QAction* mnuHelpEmail_ = nullptr;
+  QList<QAction*> mnuHelpLink_;
+  std::array<QMenu*, kMenuButtons> popups_{};  // the popup of each button (null: no popup)
   QAction* mnuExtrasSep_ = nullptr;
   QAction* mnuExtrasObjWiz_ = nullptr;
   QTimer* tmrStartUp_ = nullptr;

@@ -1,0 +1,165 @@
+#include "core/forms/childdialog.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "dialogs/frmmsgex.h"
+#include "localisation/frmlocalizer.h"
+
+namespace jex {
+namespace {
+constexpr int kDetail = 5;
+constexpr int kSaveQuestionKind = 1;
+
+ChildHost*& hostSlot() {
+  static ChildHost* h = nullptr;
+  return h;
+}
+QList<ChildDialog*>& dialogs() {
+  static QList<ChildDialog*> list;
+  return list;
+}
+}  // namespace
+
+ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* parent) : QWidget(parent) {
+  setObjectName(name);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  lblTitle_ = new QLabel(title, this);
+  lblTitle_->setObjectName(QStringLiteral("lblTitle"));
+  column->addWidget(lblTitle_);
+  content_ = new QVBoxLayout;
+  column->addLayout(content_, 1);
+  setVisible(false);
+  dialogs().append(this);
+}
+
+ChildDialog::~ChildDialog() { dialogs().removeAll(this); }
+
+void ChildDialog::setHost(ChildHost* host) { hostSlot() = host; }
+ChildHost* ChildDialog::host() { return hostSlot(); }
+QList<ChildDialog*> ChildDialog::loaded() { return dialogs(); }
+
+void ChildDialog::notifyAll(const QString& command) {
+  // A dialog may hide or go away while the command travels: walk a copy, skip the dead.
+  QList<QPointer<ChildDialog>> targets;
+  for (ChildDialog* d : dialogs()) targets.append(d);
+  for (const auto& d : targets)
+    if (d) d->handleCmd(command);
+}
+
+void ChildDialog::ChildLoad() {
+  trap("ChildDialog.ChildLoad", [this] {
+    WriteLog(objectName() + QStringLiteral("_load"), kDetail);
+    if (ChildHost* h = host()) {
+      if (QWidget* frame = h->childFrame(); frame && parentWidget() != frame) {
+        setParent(frame);
+        if (frame->layout()) frame->layout()->addWidget(this);
+      }
+      move(0, 0);
+    }
+    setVisible(false);
+    frmLocalizer().Localize(this);
+    rememberLoadedValues();
+  });
+}
+
+void ChildDialog::track(QWidget* control) {
+  if (control) loadedValues_.insert(control, valueOf(control));
+}
+
+void ChildDialog::rememberLoadedValues() {
+  for (auto it = loadedValues_.begin(); it != loadedValues_.end(); ++it) it.value() = valueOf(it.key());
+}
+
+bool ChildDialog::changed() const {
+  for (auto it = loadedValues_.cbegin(); it != loadedValues_.cend(); ++it)
+    if (valueOf(it.key()) != it.value()) return true;
+  return false;
+}
+
+void ChildDialog::revert() {
+  for (auto it = loadedValues_.cbegin(); it != loadedValues_.cend(); ++it) setValue(it.key(), it.value());
+}
+
+QString ChildDialog::saveQuestion() const {
+  return QStringLiteral("Die Einstellungen wurden geändert. Sollen die Änderungen gespeichert werden?");
+}
+
+bool ChildDialog::handleCmd(const QString& command) {
+  return trapped(qPrintable(objectName() + QStringLiteral(".HandleCmd")), false, [&] {
+    if (command == QLatin1String("UI_QUERYHIDECHILD")) {
+      ChildHost* h = host();
+      if (h && h->activeChild() == this) queryHide();
+      return true;
+    }
+    if (command == QLatin1String("UI_LNGCHANGE")) {
+      frmLocalizer().Localize(this);
+      return true;
+    }
+    return false;
+  });
+}
+
+bool ChildDialog::queryHide() {
+  if (changed()) {
+    switch (MsgBoxEx(saveQuestion(), kSaveQuestionKind)) {
+      case msgbox::Yes:
+        store();
+        rememberLoadedValues();
+        break;
+      case msgbox::No:
+        revert();
+        break;
+      default:
+        return false;
+    }
+  }
+  hideChild();
+  return true;
+}
+
+void ChildDialog::hideChild() {
+  const bool wasVisible = isVisible();
+  hide();
+  if (wasVisible)
+    if (ChildHost* h = host()) h->childClosed(*this);
+}
+
+void ChildDialog::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (ChildHost* h = host()) h->childActivates(*this);
+}
+
+void ChildDialog::closeEvent(QCloseEvent* event) {
+  event->ignore();  // hidden, not unloaded
+  queryHide();
+}
+
+QVariant ChildDialog::valueOf(const QWidget* control) {
+  if (auto* b = qobject_cast<const QAbstractButton*>(control)) return b->isChecked();
+  if (auto* e = qobject_cast<const QLineEdit*>(control)) return e->text();
+  if (auto* c = qobject_cast<const QComboBox*>(control)) return c->currentIndex();
+  if (auto* s = qobject_cast<const QSpinBox*>(control)) return s->value();
+  if (auto* s = qobject_cast<const QDoubleSpinBox*>(control)) return s->value();
+  if (auto* s = qobject_cast<const QAbstractSlider*>(control)) return s->value();
+  return {};
+}
+
+void ChildDialog::setValue(QWidget* control, const QVariant& value) {
+  if (auto* b = qobject_cast<QAbstractButton*>(control)) b->setChecked(value.toBool());
+  else if (auto* e = qobject_cast<QLineEdit*>(control)) e->setText(value.toString());
+  else if (auto* c = qobject_cast<QComboBox*>(control)) c->setCurrentIndex(value.toInt());
+  else if (auto* s = qobject_cast<QSpinBox*>(control)) s->setValue(value.toInt());
+  else if (auto* s = qobject_cast<QDoubleSpinBox*>(control)) s->setValue(value.toDouble());
+  else if (auto* s = qobject_cast<QAbstractSlider*>(control)) s->setValue(value.toInt());
+}
+
+}  // namespace jex

@@ -1,0 +1,87 @@
+// ChildDialog: what every dialog shown inside the main window shares.
+//
+//   - ChildLoad(), called first by the dialog's load: logs name + "_load", localises the dialog
+//     and remembers the loaded value of every tracked setting control;
+//   - the main window is told when the dialog becomes the visible child (Child_Activates) and
+//     when it closes (Child_Closed); closing hides the dialog, it is never unloaded in use;
+//   - commands from the core: "UI_QUERYHIDECHILD" is answered only by the active child (the
+//     save question when a setting changed: Yes stores, No reverts, Cancel keeps the dialog),
+//     "UI_LNGCHANGE" localises the dialog again.
+//
+// A dialog derives from it, adds its controls to content(), calls track() for each setting
+// control and overrides store() (and revert() when more than the controls must go back).
+#pragma once
+
+#include <QHash>
+#include <QLabel>
+#include <QPointer>
+#include <QVariant>
+#include <QWidget>
+
+class QVBoxLayout;
+
+namespace jex {
+
+class ChildDialog;
+
+// The frame that hosts the dialogs (the main window), reached through this interface so that
+// the dialogs need not know it.
+class ChildHost {
+ public:
+  virtual ~ChildHost() = default;
+  virtual void childActivates(ChildDialog& child) = 0;
+  virtual void childClosed(ChildDialog& child) = 0;
+  virtual ChildDialog* activeChild() const = 0;
+  // Where the dialogs are placed (top 0, left 0); null when there is no frame.
+  virtual QWidget* childFrame() = 0;
+};
+
+class ChildDialog : public QWidget {
+  Q_OBJECT
+ public:
+  explicit ChildDialog(const QString& name, const QString& title, QWidget* parent = nullptr);
+  ~ChildDialog() override;
+
+  static void setHost(ChildHost* host);
+  static ChildHost* host();
+  // Every dialog now loaded.
+  static QList<ChildDialog*> loaded();
+  // Hands a command to every loaded dialog, as the notification sink does.
+  static void notifyAll(const QString& command);
+
+  void ChildLoad();
+  QLabel* lblTitle() const { return lblTitle_; }
+
+  // Remembers control's value as loaded now; changed() compares against it.
+  void track(QWidget* control);
+  void rememberLoadedValues();
+  bool changed() const;
+
+  // A command from the core; true when it was one for every dialog.
+  virtual bool handleCmd(const QString& command);
+  // The close path: the save question when needed, then hidden. False when the user stays.
+  bool queryHide();
+  // Hides the dialog and tells the frame.
+  void hideChild();
+
+ protected:
+  QVBoxLayout* content() const { return content_; }
+  // Writes the settings; the default has nothing to store.
+  virtual void store() {}
+  // Puts the controls back to their loaded values.
+  virtual void revert();
+  virtual QString saveQuestion() const;
+
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  static QVariant valueOf(const QWidget* control);
+  static void setValue(QWidget* control, const QVariant& value);
+
+  QLabel* lblTitle_;
+  QVBoxLayout* content_;
+  QHash<QWidget*, QVariant> loadedValues_;
+};
+
+}  // namespace jex

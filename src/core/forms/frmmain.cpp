@@ -1,0 +1,30 @@
+#include "core/forms/frmmain.h"
+
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "core/base/log.h"
+#include "dialogs/common/accessibility.h"
+#include "dialogs/common/rtfreader.h"
+#include "localisation/formregistry.h"
+
+namespace jex {
+
+frmMain::frmMain(QWidget* parent) : ChildDialog(QStringLiteral("frmMain"), QStringLiteral("Hauptmenü"), parent) {
+  txtInfo_ = new QTextBrowser(this);
+  txtInfo_->setObjectName(QStringLiteral("txtInfo"));
+  txtInfo_->setOpenExternalLinks(false);
+  content()->addWidget(txtInfo_);
+  ui::setBuddy(lblTitle(), txtInfo_);
+}
+
+bool frmMain::loadInfo(const QString& path) {
+  if (rtf::readFile(path, *txtInfo_->document())) return true;
+  txtInfo_->clear();
+  WriteLog(QStringLiteral("frmMain: cannot read ") + path, 3);
+  return false;
+}
+
+JEX_REGISTER_FORM(frmMain, [] { return std::make_unique<frmMain>(); })
+
+}  // namespace jex

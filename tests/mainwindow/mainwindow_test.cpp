@@ -1,0 +1,353 @@
+// The main window driven as a blind user drives it: TOGGMEN, the button row, the child switch
+// with dialogs that hide, refuse or come from another application, the status tip.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "core/automation/dispatchable.h"
+#include "core/base/log.h"
+#include "core/forms/frmmain.h"
+#include "core/frmmdi.h"
+#include "core/global/cglobal.h"
+#include "dialogs/frmmsgex.h"
+#include "localisation/frmlocalizer.h"
+#include "tests/support/accessibility.h"
+
+namespace jex {
+namespace {
+using automation::Args;
+using automation::Dispatchable;
+
+struct FakeProc : Dispatchable {
+  QString foreground = QStringLiteral("WINWORD");
+  QStringList queued;      // AddToCMDQueue
+  QVariantList spoken;     // SpeechOutVoice arguments
+  FakeProc() : Dispatchable(QStringLiteral("proc")) {
+    property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(foreground); });
+    method(QStringLiteral("AddToCMDQueue"), 1, 1, [this](Args& a) { queued << a.str(0); return QVariant(); });
+    method(QStringLiteral("SpeechOutVoice"), 2, 2, [this](Args& a) { spoken << a.str(0) << a.i32(1); return QVariant(); });
+  }
+};
+struct FakeSystem : Dispatchable {
+  FakeSystem() : Dispatchable(QStringLiteral("System")) {
+    property(QStringLiteral("GetRealForegroundWindow"), [] { return QVariant(qint64(4711)); });
+  }
+};
+struct FakeCore : Dispatchable {
+  std::shared_ptr<FakeProc> proc = std::make_shared<FakeProc>();
+  std::shared_ptr<FakeSystem> system = std::make_shared<FakeSystem>();
+  FakeCore() : Dispatchable(QStringLiteral("corvane")) {
+    property(QStringLiteral("proc"), [this] { return automation::fromObj(Obj(proc)); });
+    property(QStringLiteral("System"), [this] { return automation::fromObj(Obj(system)); });
+  }
+};
+
+// A settings dialog with one switch.
+class TestDialog : public ChildDialog {
+ public:
+  TestDialog(const char* name, const char* title) : ChildDialog(QString::fromLatin1(name), QString::fromLatin1(title)) {
+    chkSetting = new QCheckBox(QStringLiteral("Setting"), this);
+    chkSetting->setObjectName(QStringLiteral("chkSetting"));
+    content()->addWidget(chkSetting);
+    track(chkSetting);
+  }
+  QCheckBox* chkSetting;
+  int stored = 0;
+
+ protected:
+  void store() override { ++stored; }
+};
+
+// Answers the next modal box with key when it shows; counts the boxes.
+class AnswerBox {
+ public:
+  explicit AnswerBox(Qt::Key key) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->isVisible()) return;
+      ++asked;
+      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
+    });
+    timer_.start();
+  }
+  int asked = 0;
+
+ private:
+  QTimer timer_;
+};
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    gGlobal().AppPath = dir.path() + u'/';
+    gGlobal().AppTitle = QStringLiteral("Halda 4.10");
+    gGlobal().ParkMouse = 0;
+    Jex() = Obj(core);
+    QDir().mkpath(dir.filePath(QStringLiteral("LNG/1031")));
+    QFile f(dir.filePath(QStringLiteral("LNG/1031/JEXINFO.RTF")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\\rtf1 Willkommen bei Halda}");
+    f.close();
+    frmLocalizer().setLNG(QStringLiteral("1031"));
+    logfile::setPath(dir.filePath(QStringLiteral("jexui.log")));
+    logfile::setThreshold(5);
+    mdi = std::make_unique<frmMDI>();
+    options = std::make_unique<TestDialog>("frmOptions", "Optionen");
+    keyecho = std::make_unique<TestDialog>("frmKeyecho", "Tastenecho");
+    options->ChildLoad();
+    keyecho->ChildLoad();
+  }
+  void TearDown() override {
+    options.reset();
+    keyecho.reset();
+    mdi.reset();
+    logfile::setPath({});
+    logfile::setThreshold(0);
+    resetLocalizer();
+    resetGlobals();
+  }
+  QStringList log() const {
+    QFile f(dir.filePath(QStringLiteral("jexui.log")));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n') : QStringList();
+  }
+  bool logged(const QString& text) const {
+    for (const QString& l : log())
+      if (l.contains(text)) return true;
+    return false;
+  }
+  // The window shown by the screen-reader key while the user works in another program.
+  void showByKey() {
+    core->proc->foreground = QStringLiteral("WINWORD");
+    mdi->TOGGMEN();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
+    mdi->activateWindow();
+    core->proc->foreground = QStringLiteral("JEXUI");
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : mdi.get();
+    QTest::keyClick(target, k, m);
+  }
+  QLabel* tip() const { return mdi->statusPanel(QStringLiteral("tip")); }
+
+  QTemporaryDir dir;
+  std::shared_ptr<FakeCore> core = std::make_shared<FakeCore>();
+  std::unique_ptr<frmMDI> mdi;
+  std::unique_ptr<TestDialog> options, keyecho;
+};
+
+TEST_F(MainWindow, ButtonRowAndMenusCarryTheirNamesCaptionsAndTips) {
+  const char* captions[] = {"Datei", "Braille", "Sprachausgabe", "Tasten", "Meridan", "Extras", "Hilfe", "schließen"};
+  for (int i = 0; i < frmMDI::kMenuButtons; ++i) {
+    ASSERT_NE(mdi->cmdMenu(i), nullptr);
+    EXPECT_EQ(mdi->cmdMenu(i)->objectName(), QStringLiteral("cmdMenu(%1)").arg(i));
+    EXPECT_EQ(mdi->cmdMenu(i)->text(), QString::fromUtf8(captions[i]));
+    EXPECT_EQ(mdi->cmdMenu(i)->toolTip().isEmpty(), i >= 4) << i;
+  }
+  for (const char* name : {"mnuFileUserSettings", "mnuFileClose", "mnuFileEnd", "mnuBrailleDevice", "mnuSpeechActive",
+                           "mnuVoiceNew", "mnuKeysFavorites", "mnuNumActive", "mnuExtrasTables", "mnuHelpInfo",
+                           "mnuUserImport", "mnuVerbositySpeech", "mnuHelpEmail"})
+    EXPECT_NE(mdi->menuEntry(QString::fromLatin1(name)), nullptr) << name;
+  EXPECT_EQ(mdi->statusPanel(QStringLiteral("profile"))->objectName(), "profile");
+  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Halda - Hauptmenü"));
+}
+
+TEST_F(MainWindow, MenuEntriesOfMissingDialogsOnlyLogAndCommandsGoToTheCore) {
+  mdi->menuEntry(QStringLiteral("mnuFileUserSettings"))->trigger();
+  EXPECT_TRUE(logged(QStringLiteral("frmUser - not available yet")));
+  mdi->menuEntry(QStringLiteral("mnuFileEnd"))->trigger();
+  mdi->menuEntry(QStringLiteral("mnuVerbosityBraille"))->trigger();
+  EXPECT_EQ(core->proc->queued, (QStringList{QStringLiteral("EXITHALDA"), QStringLiteral("DLGBRLOUTDEF")}));
+}
+
+TEST_F(MainWindow, ToggMenShowsOnTheButtonRowAndHidesAgainRememberingTheFocus) {
+  showByKey();
+  EXPECT_TRUE(mdi->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(0));
+  EXPECT_TRUE(mdi->homeChild()->isVisible());
+  EXPECT_TRUE(mdi->homeChild()->txtInfo()->toPlainText().contains(QStringLiteral("Willkommen")));
+  EXPECT_EQ(gGlobal().LastForeApp, QStringLiteral("WINWORD"));
+  EXPECT_EQ(gGlobal().LastForeWnd, 4711);
+
+  // A dialog with the focus on its switch: hiding remembers it, showing gives it back.
+  ASSERT_TRUE(mdi->showChild(*options));
+  options->chkSetting->setFocus();
+  mdi->TOGGMEN();
+  EXPECT_FALSE(mdi->isVisible());
+  EXPECT_EQ(mdi->lastControl(), options->chkSetting);
+  core->proc->foreground = QStringLiteral("WINWORD");
+  mdi->TOGGMEN();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
+  mdi->activateWindow();
+  // The window's focus control, which has the focus as soon as the window is active.
+  EXPECT_EQ(mdi->focusWidget(), options->chkSetting);
+  EXPECT_TRUE(logged(QStringLiteral("m_LastCtl.Visible: True")));
+}
+
+TEST_F(MainWindow, ParkMouseMovesThePointerOnlyWhenSet) {
+  QCursor::setPos(QPoint(1, 1));
+  showByKey();
+  EXPECT_EQ(QCursor::pos(), QPoint(1, 1));
+  mdi->TOGGMEN();
+  gGlobal().ParkMouse = 1;
+  core->proc->foreground = QStringLiteral("WINWORD");
+  mdi->TOGGMEN();
+  EXPECT_EQ(QCursor::pos(), mdi->frameGeometry().topLeft() + QPoint(4, 4));
+}
+
+TEST_F(MainWindow, ButtonRowLettersSelectButtonsAndTellTheCore) {
+  showByKey();
+  key(Qt::Key_H);
+  EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(6));
+  EXPECT_EQ(mdi->markedButton(), 6);
+  // "Sprachausgabe" and "schließen" share the letter: the first button wins.
+  key(Qt::Key_S);
+  EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(2));
+  // A disabled button is not focused, but the core still hears the key.
+  mdi->cmdMenu(4)->setEnabled(false);
+  core->proc->queued.clear();
+  key(Qt::Key_M);
+  EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(2));
+  EXPECT_EQ(core->proc->queued, QStringList{QStringLiteral("GOFOCUS")});
+  // With a modifier the letter is no button key.
+  key(Qt::Key_D, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(2));
+}
+
+TEST_F(MainWindow, SpaceOnAButtonOpensItsPopupBesideIt) {
+  showByKey();
+  key(Qt::Key_E);
+  key(Qt::Key_Space);
+  QMenu* extras = mdi->mnuExtras();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return extras->isVisible(); }, 1000));
+  EXPECT_EQ(extras->pos(), mdi->popupPosition(5));
+  EXPECT_GT(mdi->popupPosition(5).x(), mdi->cmdMenu(5)->mapToGlobal(QPoint(mdi->cmdMenu(5)->width(), 0)).x());
+  extras->close();
+}
+
+TEST_F(MainWindow, ChildSwitchShowsOneDialogAtATime) {
+  showByKey();
+  mdi->openDialog(QStringLiteral("frmOptions"));
+  EXPECT_TRUE(options->isVisible());
+  EXPECT_FALSE(mdi->homeChild()->isVisible());
+  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Optionen - Halda 4.10"));
+  EXPECT_EQ(mdi->markedButton(), 5);
+  EXPECT_EQ(mdi->activeChild(), options.get());
+
+  mdi->openDialog(QStringLiteral("frmKeyecho"));
+  EXPECT_FALSE(options->isVisible());
+  EXPECT_TRUE(keyecho->isVisible());
+  EXPECT_FALSE(mdi->homeChild()->isVisible());
+  EXPECT_EQ(mdi->markedButton(), 2);
+  EXPECT_TRUE(logged(QStringLiteral("try hiding: frmOptions")));
+  EXPECT_TRUE(logged(QStringLiteral("hiding successfull !")));
+
+  // The same dialog again only sets the caption.
+  const int tries = log().filter(QStringLiteral("try hiding")).size();
+  mdi->openDialog(QStringLiteral("frmKeyecho"));
+  EXPECT_TRUE(keyecho->isVisible());
+  EXPECT_EQ(log().filter(QStringLiteral("try hiding")).size(), tries);
+}
+
+TEST_F(MainWindow, ChangedDialogAsksAndCancelKeepsIt) {
+  showByKey();
+  ASSERT_TRUE(mdi->showChild(*keyecho));
+  keyecho->chkSetting->setFocus();
+  key(Qt::Key_Space);
+  ASSERT_TRUE(keyecho->changed());
+  {
+    AnswerBox cancel(Qt::Key_Escape);
+    EXPECT_FALSE(mdi->showChild(*options));
+    EXPECT_EQ(cancel.asked, 1);
+  }
+  EXPECT_TRUE(keyecho->isVisible());
+  EXPECT_FALSE(options->isVisible());
+  EXPECT_TRUE(keyecho->chkSetting->isChecked());
+  EXPECT_TRUE(logged(QStringLiteral("stays active: frmKeyecho")));
+  {
+    AnswerBox no(Qt::Key_N);
+    EXPECT_TRUE(mdi->showChild(*options));
+  }
+  EXPECT_FALSE(keyecho->chkSetting->isChecked());  // reverted
+  EXPECT_EQ(keyecho->stored, 0);
+  EXPECT_TRUE(options->isVisible());
+}
+
+TEST_F(MainWindow, ChangedDialogStoredWithYes) {
+  showByKey();
+  ASSERT_TRUE(mdi->showChild(*keyecho));
+  keyecho->chkSetting->setFocus();
+  key(Qt::Key_Space);
+  AnswerBox yes(Qt::Key_J);
+  EXPECT_TRUE(mdi->showChild(*options));
+  EXPECT_EQ(keyecho->stored, 1);
+  EXPECT_TRUE(keyecho->chkSetting->isChecked());
+  EXPECT_FALSE(keyecho->changed());
+}
+
+TEST_F(MainWindow, ClosingADialogOpenedFromAnotherProgramHidesTheWindow) {
+  core->proc->foreground = QStringLiteral("WINWORD");
+  ASSERT_TRUE(mdi->showChild(*options));
+  ASSERT_TRUE(mdi->isVisible());
+  options->close();
+  EXPECT_FALSE(options->isVisible());
+  EXPECT_FALSE(mdi->isVisible());
+  EXPECT_TRUE(mdi->homeChild()->isVisibleTo(mdi->client()));
+  EXPECT_TRUE(logged(QStringLiteral("Child_Closed, LastForeApp: WINWORD")));
+
+  // Opened from JexUI itself: the window stays with the button row focused.
+  showByKey();
+  ASSERT_TRUE(mdi->showChild(*options));
+  options->close();
+  EXPECT_TRUE(mdi->isVisible());
+  EXPECT_EQ(mdi->focusWidget(), mdi->cmdMenu(5)) << (mdi->focusWidget() ? mdi->focusWidget()->objectName().toStdString() : "none");
+  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Hauptmenü - Halda 4.10"));
+}
+
+TEST_F(MainWindow, QueryHideReachesOnlyTheActiveDialog) {
+  showByKey();
+  ASSERT_TRUE(mdi->showChild(*keyecho));
+  options->chkSetting->setChecked(true);  // hidden and changed: must not be asked
+  AnswerBox none(Qt::Key_Escape);
+  ChildDialog::notifyAll(QStringLiteral("UI_QUERYHIDECHILD"));
+  EXPECT_EQ(none.asked, 0);
+  EXPECT_FALSE(keyecho->isVisible());
+}
+
+TEST_F(MainWindow, StatusTipIsSpokenAfterTheDelay) {
+  gGlobal().TipDelay = 2;
+  mdi->StatusTip(QStringLiteral("Benutzer wählen"));
+  EXPECT_EQ(tip()->text(), QStringLiteral("Benutzer wählen"));
+  EXPECT_TRUE(mdi->tmrTip()->isActive());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !core->proc->spoken.isEmpty(); }, 2000));
+  EXPECT_EQ(core->proc->spoken, (QVariantList{QStringLiteral("Benutzer wählen"), 7}));
+  EXPECT_FALSE(mdi->tmrTip()->isActive());
+  mdi->StatusTip(QString());
+  EXPECT_FALSE(mdi->tmrTip()->isActive());
+}
+
+TEST_F(MainWindow, ReaderFollowsTheFocusedButtonsTip) {
+  showByKey();
+  key(Qt::Key_T);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tip()->text() == mdi->cmdMenu(3)->toolTip(); }, 1000));
+}
+
+TEST_F(MainWindow, IsAccessible) {
+  showByKey();
+  EXPECT_ACCESSIBLE(mdi.get());
+}
+
+}  // namespace
+}  // namespace jex

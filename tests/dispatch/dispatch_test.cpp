@@ -3,6 +3,7 @@
 // the operations.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -380,6 +381,31 @@ TEST_F(DispatchTest, CutEditEndsInTheTrapAndTheNextCommandStillRuns) {
   for (const QString& l : logLines(dir.filePath(S("jexui.log"))))
     trapped = trapped || (l.startsWith(S("!!! ERROR ")) && l.contains(S("438")));
   EXPECT_TRUE(trapped);
+}
+
+// Answers the next modal box with key once it shows.
+void answerNextBox(Qt::Key key) {
+  auto* t = new QTimer;
+  t->setInterval(10);
+  QObject::connect(t, &QTimer::timeout, [t, key] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || !box->isVisible()) return;
+    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
+    t->stop();
+    t->deleteLater();
+  });
+  t->start();
+}
+
+TEST_F(DispatchTest, ExitAsksAndEndsTheCoreOnlyOnYes) {
+  answerNextBox(Qt::Key_Escape);
+  press("EXITHALDA");
+  ASSERT_TRUE(idle(5000));
+  EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW")));
+  answerNextBox(Qt::Key_Return);
+  press("EXITHALDA");
+  ASSERT_TRUE(idle(5000));
+  EXPECT_EQ(core.queued, QStringList{S("EXITHALDANOW")});
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ Kind kindByClass(const QObject* obj) {
 
 void collect(const QObject* parent, QList<Control>& out) {
   for (QObject* child : parent->children()) {
+    if (child->property(kFormProperty).toBool()) continue;  // a nested form localises itself
     const bool control = child->isWidgetType() || qobject_cast<QAction*>(child);
     if (control && !isInnerPart(child->objectName())) {
       const QVariant index = child->property(kIndexProperty);

@@ -53,6 +53,9 @@ const QStringList& kindNames();
 
 inline constexpr const char* kIndexProperty = "jexIndex";
 inline constexpr const char* kKindProperty = "jexKind";
+// A form shown inside another form (a dialog in the main window's frame) carries this dynamic
+// property set to true: the outer form's walk leaves it and its controls out.
+inline constexpr const char* kFormProperty = "jexForm";
 
 // Marks obj as element `index` of the control array named by its objectName.
 void setArrayIndex(QObject* obj, int index);

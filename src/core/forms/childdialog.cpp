@@ -12,6 +12,7 @@
 #include "core/base/log.h"
 #include "dialogs/frmmsgex.h"
 #include "localisation/frmlocalizer.h"
+#include "localisation/localizable.h"
 
 namespace jex {
 namespace {
@@ -30,6 +31,7 @@ QList<ChildDialog*>& dialogs() {
 
 ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* parent) : QWidget(parent) {
   setObjectName(name);
+  setProperty(loc::kFormProperty, true);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   lblTitle_ = new QLabel(title, this);

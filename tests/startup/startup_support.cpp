@@ -76,6 +76,16 @@ FakeCore::FakeCore(QString path) : Dispatchable(QStringLiteral("corvane.applicat
     commands << a.str(0);
     return QVariant();
   });
+  proc->method(QStringLiteral("SpeechOutVoice"), 2, 2, [](Args&) { return QVariant(); });
+  // The current user "DEFAULT", which the main window shows in its status bar.
+  auto user = std::make_shared<Members>(QStringLiteral("User"));
+  std::weak_ptr<Members> self = user;
+  user->property(QStringLiteral("Path"), [this] { return QVariant(appPath + QStringLiteral("user/DEFAULT/")); });
+  user->property(QStringLiteral("Name"), [] { return QVariant(QStringLiteral("DEFAULT")); });
+  user->property(QStringLiteral("CurrUser"), [self] { return automation::fromObj(Obj(self.lock())); });
+  user->method(QStringLiteral("Init"), 0, 2, [](Args&) { return QVariant(); });
+  proc->property(QStringLiteral("User"), [user] { return automation::fromObj(Obj(user)); });
+  proc->property(QStringLiteral("GetUsers"), [user] { return automation::fromObj(Obj(user)); });
   auto braille = std::make_shared<Members>(QStringLiteral("BrailleInterface"));
   braille->property(QStringLiteral("ActiveBraillePort"), [this] { return QVariant(braillePort); });
   proc_ = proc;

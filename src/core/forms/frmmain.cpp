@@ -1,5 +1,6 @@
 #include "core/forms/frmmain.h"
 
+#include <QFile>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -19,7 +20,7 @@ frmMain::frmMain(QWidget* parent) : ChildDialog(QStringLiteral("frmMain"), QStri
 }
 
 bool frmMain::loadInfo(const QString& path) {
-  if (rtf::readFile(path, *txtInfo_->document())) return true;
+  if (QFile::exists(path) && rtf::readFile(path, *txtInfo_->document())) return true;
   txtInfo_->clear();
   WriteLog(QStringLiteral("frmMain: cannot read ") + path, 3);
   return false;

@@ -10,10 +10,16 @@ namespace corvane {
 
 CommandRouter::CommandRouter(EventHub& hub, QObject* parent) : QObject(parent), hub_(hub) {}
 
+QString normaliseCommand(const QString& command) {
+  const QString c = command.trimmed();
+  const qsizetype colon = c.indexOf(u':');
+  return colon < 0 ? c.toUpper() : c.left(colon + 1).toUpper() + c.mid(colon + 1);
+}
+
 void CommandRouter::addCommand(const QString& name, Action action) { actions_.insert(name.toUpper(), std::move(action)); }
 
 void CommandRouter::queue(const QString& command) {
-  const QString c = command.trimmed().toUpper();
+  const QString c = normaliseCommand(command);
   if (c.isEmpty()) return;
   queue_.enqueue(c);
   if (!scheduled_) {
@@ -38,12 +44,12 @@ void CommandRouter::drainOne() {
 }
 
 QString CommandRouter::route(const QString& command) {
-  const QString cmd = command.trimmed().toUpper();
+  const QString cmd = normaliseCommand(command);
   if (cmd.isEmpty()) return {};
   busy_ = true;
   QString line = QStringLiteral("CMD: ") + cmd + QStringLiteral(" -> ");
   const bool ok = jex::trap("CommandRouter.route", [&] {
-    const QString after = hub_.offerCommand(cmd).trimmed().toUpper();
+    const QString after = normaliseCommand(hub_.offerCommand(cmd));
     if (after.isEmpty()) {
       line += QStringLiteral("consumed by JexUI");
       return;

@@ -15,6 +15,10 @@ namespace corvane {
 
 class EventHub;
 
+// A command as the core passes it on: the command word in upper case. Text after the first
+// colon ("UI_OPEN:" + file) is an argument and keeps its case, since it may be a file name.
+QString normaliseCommand(const QString& command);
+
 class CommandRouter : public QObject {
   Q_OBJECT
  public:

@@ -1,5 +1,7 @@
 #include "corvane/core/console.h"
 
+#include "corvane/core/commandrouter.h"
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <unistd.h>
@@ -12,7 +14,7 @@ ConsoleLine parseConsoleLine(const QString& raw) {
   if (line.isEmpty()) return r;
   if (!line.startsWith(u':')) {
     r.kind = ConsoleLine::Key;
-    r.args << line.toUpper();
+    r.args << normaliseCommand(line);
     return r;
   }
   const QString verb = line.section(u' ', 0, 0, QString::SectionSkipEmpty).mid(1).toLower();

@@ -128,6 +128,9 @@ TEST(ConsoleLineTest, SplitsConsoleCommandsFromKeyCommands) {
   ConsoleLine key = parseConsoleLine(QStringLiteral("  dlgSpeech \r"));
   EXPECT_EQ(key.kind, ConsoleLine::Key);
   EXPECT_EQ(key.args, QStringList{QStringLiteral("DLGSPEECH")});
+  // The text after the first colon is an argument (a file name) and keeps its case.
+  ConsoleLine open = parseConsoleLine(QStringLiteral("ui_open:/tmp/Read Me.txt"));
+  EXPECT_EQ(open.args, QStringList{QStringLiteral("UI_OPEN:/tmp/Read Me.txt")});
 
   ConsoleLine sw = parseConsoleLine(QStringLiteral(":switch winword  jexui"));
   EXPECT_EQ(sw.kind, ConsoleLine::Switch);

@@ -13,6 +13,7 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/automation_iface/funcs.h"
 #include "dialogs/common/accessibility.h"
 #include "core/forms/frmmain.h"
 #include "core/report/sounds.h"
@@ -288,8 +289,8 @@ void frmMDI::activateProfile() {
   WriteLog(QStringLiteral("Update => activate User "), kTraffic);
   notYet("MDI_load: profile activation");
 }
-void frmMDI::exposeFuncs() { notYet("MDI_load: Funcs for the core's scripts"); }
-void frmMDI::releaseFuncs() { notYet("MDI_Unload: Funcs"); }
+void frmMDI::exposeFuncs() { ExposeFuncs(); }
+void frmMDI::releaseFuncs() { ReleaseFuncs(); }
 void frmMDI::hideAsToggMen() {
   PlaySound(QStringLiteral("MenuOff"));
   lastCtl_ = QApplication::focusWidget();

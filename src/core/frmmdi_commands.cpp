@@ -271,11 +271,6 @@ void frmMDI::taskSwitch() {
 // The child switch: asks the active dialog to hide (none can refuse until dialogs exist).
 bool frmMDI::askChildToHide() { return true; }
 
-void frmMDI::toggleMainWindow() {
-  if (isVisible())
-    hideAsToggMen();
-  else
-    show();
-}
+void frmMDI::toggleMainWindow() { TOGGMEN(); }
 
 }  // namespace jex

@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 
+#include "core/automation_iface/typelib.h"
+
 namespace jex {
 
-UI_Application::UI_Application() : Dispatchable(QStringLiteral("UI_Application")) {
+UI_Application::UI_Application() : Dispatchable(typeLibClass(QStringLiteral("UI_Application"))) {
   property(QStringLiteral("VersionString"), [] { return QVariant(VersionString()); }, {},
            QStringLiteral("major.minor.revision of the running JexUI"));
   property(QStringLiteral("ExeLocation"), [] { return QVariant(ExeLocation()); }, {},

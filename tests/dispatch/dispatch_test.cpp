@@ -289,7 +289,11 @@ TEST_F(DispatchTest, TogglingTwiceHidesAndShowsTheWindow) {
   } watch;
   watch.seen = &seen;
   w->installEventFilter(&watch);
+  // TOGGMEN hides the window while JexUI is in front and shows it from another application.
+  core.foreground = S("JEXUI");
   press("TOGGMEN");
+  ASSERT_TRUE(idle());
+  core.foreground = S("WINWORD");
   press("TOGGMEN");
   ASSERT_TRUE(idle());
   EXPECT_EQ(seen, (QStringList{S("hide"), S("show")}));

@@ -77,6 +77,9 @@ FakeCore::FakeCore(QString path) : Dispatchable(QStringLiteral("corvane.applicat
     return QVariant();
   });
   proc->method(QStringLiteral("SpeechOutVoice"), 2, 2, [](Args&) { return QVariant(); });
+  auto script = std::make_shared<Members>(QStringLiteral("iScript"));
+  script->method(QStringLiteral("ExposeObject"), 2, 2, [](Args&) { return QVariant(); });
+  proc->property(QStringLiteral("iScript"), [script] { return automation::fromObj(Obj(script)); });
   // The current user "DEFAULT", which the main window shows in its status bar.
   auto user = std::make_shared<Members>(QStringLiteral("User"));
   std::weak_ptr<Members> self = user;
@@ -100,6 +103,14 @@ FakeCore::FakeCore(QString path) : Dispatchable(QStringLiteral("corvane.applicat
     calls << QStringLiteral("Clear_JEX_UI_Notification_Sink");
     return QVariant();
   });
+  indexed(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), 1,
+          [this](Args& index) { return QVariant(enabledEvents.contains(index.str(0))); },
+          [this](Args& index, const QVariant& on) {
+            if (automation::toBool(on)) enabledEvents.insert(index.str(0));
+            else enabledEvents.remove(index.str(0));
+          });
+  method(QStringLiteral("JexNotifier_Install"), 2, 2, [](Args&) { return QVariant(true); });
+  method(QStringLiteral("JexNotifier_Remove"), 1, 1, [](Args&) { return QVariant(true); });
 }
 
 World::World() {

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -44,6 +45,7 @@ class FakeCore : public automation::Dispatchable {
   QString braillePort = QStringLiteral("USB1");
   QStringList commands;  // AddToCMDQueue
   QStringList calls;     // Init/Clear of the sink, in order
+  QSet<QString> enabledEvents;  // sink events switched on
 
  private:
   std::shared_ptr<automation::Dispatchable> proc_, braille_;

@@ -8,9 +8,8 @@ cmake --preset fuzz >/dev/null
 targets=()
 for src in fuzz/*.cpp; do targets+=("fuzz_$(basename "$src" .cpp)"); done
 cmake --build --preset fuzz --target "${targets[@]}"
-for f in build/fuzz/fuzz/fuzz_*; do
-  [ -x "$f" ] || continue
-  name=$(basename "$f")
+for name in "${targets[@]}"; do
+  f="build/fuzz/fuzz/$name"
   corpus="build/fuzz/corpus/$name"
   mkdir -p "$corpus"
   seeds="fuzz/seeds/${name#fuzz_}"

@@ -1,5 +1,7 @@
 #include "dialogs/boxform.h"
 
+#include <QHBoxLayout>
+
 #include "core/base/error.h"
 #include "core/global/cglobal.h"
 #include "dialogs/common/accessibility.h"
@@ -119,6 +121,16 @@ void BoxForm::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QDialog::keyPressEvent(event);
+}
+
+QHBoxLayout* BoxForm::okCancelRow() {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(addButton(0, QStringLiteral("OK")));
+  row->addWidget(addButton(1, QStringLiteral("Abbrechen")));
+  setDefaultButton(0);
+  setCancelButton(1);
+  return row;
 }
 
 }  // namespace jex

@@ -10,6 +10,8 @@
 class QLabel;
 class QPushButton;
 
+class QHBoxLayout;
+
 namespace jex {
 
 class BoxForm : public QDialog {
@@ -33,6 +35,8 @@ class BoxForm : public QDialog {
   QPushButton* addButton(int index, const QString& caption);
   void setDefaultButton(int index);
   void setCancelButton(int index);
+  // The right-aligned row of the input boxes: cmdBtn(0) "OK" (default), cmdBtn(1) "Abbrechen" (cancel).
+  QHBoxLayout* okCancelRow();
 
   // A message label: plain text, word-wrapped, never wider than the screen allows.
   QLabel* addMessageLabel(const QString& name);

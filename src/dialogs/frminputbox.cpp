@@ -22,12 +22,7 @@ frmInputBox::frmInputBox() : BoxForm(QStringLiteral("frmInputBox")) {
   ui::setBuddy(nl_Msg_, nl_Input_);
   setFocusOnShow(nl_Input_);
 
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(addButton(0, QStringLiteral("OK")));
-  row->addWidget(addButton(1, QStringLiteral("Abbrechen")));
-  setDefaultButton(0);
-  setCancelButton(1);
+  QHBoxLayout* row = okCancelRow();
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(15, 10, 15, 10);
   top->addWidget(nl_Msg_);

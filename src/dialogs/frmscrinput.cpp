@@ -26,12 +26,7 @@ frmSCRInput::frmSCRInput()
   txtInput_->setFixedWidth(kDesignLabelWidth);
   ui::setBuddy(nl_Msg_, txtInput_);
 
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(addButton(0, QStringLiteral("OK")));
-  row->addWidget(addButton(1, QStringLiteral("Abbrechen")));
-  setDefaultButton(0);
-  setCancelButton(1);
+  QHBoxLayout* row = okCancelRow();
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(kSideSpace / 2, 10, kSideSpace / 2, 10);
   top->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,5 +1,5 @@
 // Precompiled header shared by the libraries, tests and benchmarks of the project.
-// Each Qt module is included only where the target links it.
+// Every target links the same Qt modules (see the top CMakeLists.txt).
 #pragma once
 #ifdef __cplusplus
 #include <QtCore>

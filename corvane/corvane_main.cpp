@@ -1,6 +1,7 @@
 // corvane: the screen-reader core as far as JexUI sees it. Owns the bus name
 // "corvane.application" for its whole run and serves its automation object at "/".
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "corvane/core/corvaneapp.h"
@@ -11,6 +12,9 @@
 #endif
 
 int main(int argc, char** argv) {
+  // The console we print to may go away before we do (a launcher or terminal that ended):
+  // a closed pipe must not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
   // Without a display the core still runs: its window simply stays hidden.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

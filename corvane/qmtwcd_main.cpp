@@ -6,12 +6,16 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <csignal>
 #include <cstdio>
 
 #include "core/automation/dbustransport.h"
 #include "corvane/core/corvaneapp.h"
 
 int main(int argc, char** argv) {
+  // The console we print to may go away before we do (a launcher or terminal that ended):
+  // a closed pipe must not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
   QCoreApplication app(argc, argv);
   const QString name = QString::fromLatin1(corvane::kBusName);
   const QDBusConnection conn = QDBusConnection::sessionBus();

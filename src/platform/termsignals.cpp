@@ -35,6 +35,9 @@ TermSignals::TermSignals() {
   sa.sa_flags = SA_RESTART;
   ::sigaction(SIGTERM, &sa, nullptr);
   ::sigaction(SIGINT, &sa, nullptr);
+  // Output to a terminal or pipe that has gone away is not a reason to end: write calls fail
+  // with EPIPE instead.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 void TermSignals::readPipe() {

@@ -1,4 +1,4 @@
-// The termination signals of the process (SIGTERM, SIGINT) as a Qt signal.
+// The termination signals of the process (SIGTERM, SIGINT) as a Qt signal; SIGPIPE is ignored.
 //
 // The operating system's handler only writes the signal number into a pipe; the notice is
 // delivered on the user-interface thread through the event loop, so whatever runs in answer

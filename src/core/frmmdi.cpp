@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/automation_iface/funcs.h"
+#include "core/cmdqueue.h"
 #include "dialogs/common/accessibility.h"
 #include "core/forms/frmmain.h"
 #include "core/report/sounds.h"
@@ -134,8 +136,34 @@ void frmMDI::buildControls() {
     l->setObjectName(QString::fromLatin1(panel));
     status->addWidget(l, panel[0] == 't' ? 1 : 0);
   }
+  status->installEventFilter(this);
+  // A fixed size: the client area is kClientWidth x kClientHeight twips (see changeEvent).
   central->setFixedHeight(twipsToPixelsY(kClientHeight));
   setFixedWidth(twipsToPixelsX(kClientWidth));
+}
+
+// Mouse gestures on the status bar: the right button released with Ctrl runs DLGRESWIZ, with
+// Ctrl+Shift QUIT, both through JexUI's command queue.
+void frmMDI::statusGesture(QMouseEvent* event) {
+  if (event->button() != Qt::RightButton) return;
+  const Qt::KeyboardModifiers held = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  if (held == Qt::ControlModifier) commandQueue().add(QStringLiteral("DLGRESWIZ"));
+  else if (held == (Qt::ControlModifier | Qt::ShiftModifier)) commandQueue().add(QStringLiteral("QUIT"));
+}
+
+// In the normal state every resize gives back the fixed size: the width is fixed, the height is
+// the client area's plus the button row's and the status bar's.
+void frmMDI::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+  if (const int height = minimumSizeHint().height(); this->height() != height) resize(width(), height);
+}
+
+// A maximised window goes back to the normal state; a minimised one is left alone.
+void frmMDI::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+    setWindowState(windowState() & ~Qt::WindowMaximized);
 }
 
 QLabel* frmMDI::statusPanel(const QString& key) const { return statusBar()->findChild<QLabel*>(key); }

@@ -33,6 +33,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMouseEvent;
 class QPushButton;
 class QTimer;
 
@@ -87,14 +88,22 @@ class frmMDI : public QMainWindow, public ChildHost {
   void ColorButtons(int index);
   int markedButton() const { return marked_; }
   void LastMenuBtn();
+  // Writes text into the panel "tip"; a text that is not empty becomes the pending tip, spoken
+  // by tmrTip after cGlobal.TipDelay ticks.
   void StatusTip(const QString& text);
+  bool tipPending() const { return tipPending_; }
+  // The clock of the tool tips in milliseconds (replaceable; default: the system's).
+  void setClock(std::function<qint64()> now) { clock_ = std::move(now); }
+  // A tip is spoken again after speech only this long after it was requested.
+  static constexpr qint64 kTipAfterSpeechMs = 501;
 
   // --- the child switch
   void TOGGMEN();
   void StoreLastForeApp();
   void SetMainCaption(const QString& text);
-  // Runs before a dialog is shown: true when newForm may be shown.
-  bool QueryHideChild(ChildDialog& newForm);
+  // Runs before a dialog is shown: asks the active child to hide through the notification sink.
+  // True when newForm may be shown; null newForm: a form that is not a loaded dialog.
+  bool QueryHideChild(ChildDialog* newForm);
   // The child switch followed by showing the dialog; false when the active one stayed.
   bool showChild(ChildDialog& form);
   void Child_Activates(ChildDialog& form);
@@ -102,18 +111,28 @@ class frmMDI : public QMainWindow, public ChildHost {
   // The visible dialog other than the home child; null when only frmMain (or nothing) shows.
   ChildDialog* activeChild() const override;
   QWidget* lastControl() const { return lastCtl_; }
-  // Opens the loaded dialog called name through the child switch (logged when not loaded).
-  void openDialog(const QString& name);
+
+  // --- forms by name (frmmdi_forms.cpp)
+  // The child switch, then the form called name is shown and action run on it: a loaded dialog
+  // is shown here ("Show" with a control's name focuses that control), another form by its
+  // registered action. False when the active child stayed or the form is not available.
+  bool openForm(const QString& name, const QString& action = QStringLiteral("Show"), const QStringList& args = {});
+  // Runs an operation of the form without showing it: the loaded dialog's invokable method of
+  // that name (one argument as a QVariant), else the form's registered action; else logged.
+  void formAction(const QString& name, const QString& action, const QStringList& args = {});
   int startUpStep() const { return startUpStep_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // ChildHost
   void childActivates(ChildDialog& child) override { Child_Activates(child); }
   void childClosed(ChildDialog& child) override { Child_Closed(child); }
   QWidget* childFrame() override { return client_; }
+  std::shared_ptr<cNotifySink> notificationSink() const override;
 
  private:
   void buildControls();
@@ -125,6 +144,11 @@ class frmMDI : public QMainWindow, public ChildHost {
   void showHome();
   void readerTick();
   void tipTick();
+  void clearTip();
+  qint64 now() const;
+  void watchMenu(QMenu* menu);
+  void menuHovered(QAction* entry);
+  void statusGesture(QMouseEvent* event);
   bool buttonRowKey(int key);
   void closeForeignModal();
   bool quickMenuOpen() const;
@@ -162,9 +186,9 @@ class frmMDI : public QMainWindow, public ChildHost {
   platform::JexNotifier* jexNotifier() const { return notifier_; }
   // JexUI's own command queue with its timer tmrCMD.
   CommandQueue& commandQueue();
-  // Forms that commands open or drive, by name ("frmVoices", "frmBraille", ...), registered by
-  // the forms' own code: action is "Show" or the form operation to run ("SPEEDUP",
-  // "GetValues", "ShowKeys", ...). An unregistered form is logged as not available.
+  // The operations of a form that is not (only) a loaded dialog, by the form's name, registered
+  // by the form's own code: action is "Show" or the operation to run ("SPEEDUP", "GetValues",
+  // "ShowKeys", ...). See openForm and formAction.
   using FormAction = std::function<void(const QString& action, const QStringList& args)>;
   static void registerForm(const QString& name, FormAction action);
   static void unregisterForm(const QString& name);
@@ -187,7 +211,6 @@ class frmMDI : public QMainWindow, public ChildHost {
   void audioStart();
   void audioStop();
   void taskSwitch();
-  bool askChildToHide();     // the child switch
   void toggleMainWindow();   // TOGGMEN
   std::shared_ptr<cNotifySink> sink_;
   platform::JexNotifier* notifier_ = nullptr;  // child object of the window
@@ -202,6 +225,8 @@ class frmMDI : public QMainWindow, public ChildHost {
   int marked_ = -1;
   int tipTicks_ = 0;
   qint64 tipRequested_ = 0;
+  bool tipPending_ = false;
+  std::function<qint64()> clock_;
   bool switching_ = false;
   QTimer* tmrReader_ = nullptr;
   QTimer* tmrTip_ = nullptr;

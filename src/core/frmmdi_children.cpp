@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "core/base/error.h"
@@ -38,31 +40,6 @@ int buttonOf(const QString& form) {
 QString plainCaption(const QPushButton* b) { return b->text().remove(u'&'); }
 }  // namespace
 
-ChildDialog* frmMDI::activeChild() const {
-  for (ChildDialog* d : client_->findChildren<ChildDialog*>(Qt::FindDirectChildrenOnly))
-    if (d != home_ && d->isVisibleTo(client_)) return d;
-  return nullptr;
-}
-
-void frmMDI::openDialog(const QString& name) {
-  for (ChildDialog* d : ChildDialog::loaded()) {
-    if (d->objectName().compare(name, Qt::CaseInsensitive) == 0) {
-      showChild(*d);
-      return;
-    }
-  }
-  WriteLog(name + QStringLiteral(" - not available yet"), kDetail);
-}
-
-bool frmMDI::showChild(ChildDialog& form) {
-  if (!QueryHideChild(form)) return false;
-  if (home_ && &form != home_) home_->hide();
-  if (form.parentWidget() != client_) form.ChildLoad();
-  form.show();
-  if (QWidget* first = form.nextInFocusChain(); first && form.isAncestorOf(first)) first->setFocus();
-  return true;
-}
-
 void frmMDI::StoreLastForeApp() {
   trap("frmMDI.StoreLastForeApp", [] {
     cGlobal& g = gGlobal();
@@ -94,15 +71,16 @@ void frmMDI::closeForeignModal() {
   }
 }
 
-bool frmMDI::QueryHideChild(ChildDialog& newForm) {
+bool frmMDI::QueryHideChild(ChildDialog* newForm) {
   return trapped("frmMDI.QueryHideChild", false, [&] {
     StoreLastForeApp();
     show();
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
     closeForeignModal();
     const auto caption = [&] {
-      if (newForm.objectName() == QLatin1String("frmReadMe")) SetMainCaption(QString());
-      SetMainCaption(newForm.lblTitle()->text());
+      if (!newForm) return;
+      if (newForm->objectName() == QLatin1String("frmReadMe")) SetMainCaption(QString());
+      SetMainCaption(newForm->lblTitle()->text());
     };
     ChildDialog* active = activeChild();
     if (!active) {
@@ -110,17 +88,18 @@ bool frmMDI::QueryHideChild(ChildDialog& newForm) {
       caption();
       return true;
     }
-    if (active == &newForm) {
+    if (active == newForm) {
       caption();
       return true;
     }
     const QString name = active->objectName();
     WriteLog(QStringLiteral("try hiding: ") + name, kDetail);
     switching_ = true;
-    ChildDialog::notifyAll(QStringLiteral("UI_QUERYHIDECHILD"));  // the sink's iNotify fan-out
+    iNotify(QStringLiteral("UI_QUERYHIDECHILD"));
     switching_ = false;
     if (activeChild() != active) {
       WriteLog(QStringLiteral("hiding successfull !"), kDetail);
+      if (!newForm) showHome();  // the form that follows is not shown in the frame
       caption();
       return true;
     }
@@ -238,9 +217,19 @@ void frmMDI::closeQuickMenu() {
 void frmMDI::StatusTip(const QString& text) {
   statusPanel(QStringLiteral("tip"))->setText(text);
   if (text.isEmpty()) return;
-  tipRequested_ = QDateTime::currentMSecsSinceEpoch();
+  tipRequested_ = now();
   tipTicks_ = 0;
+  tipPending_ = true;
   tmrTip_->start();
+}
+
+qint64 frmMDI::now() const { return clock_ ? clock_() : QDateTime::currentMSecsSinceEpoch(); }
+
+void frmMDI::clearTip() {
+  tipPending_ = false;
+  tipTicks_ = 0;
+  tmrTip_->stop();
+  statusPanel(QStringLiteral("tip"))->clear();
 }
 
 void frmMDI::readerTick() {
@@ -249,7 +238,7 @@ void frmMDI::readerTick() {
     QWidget* window = QApplication::activeWindow();
     if (!window) {
       WriteLog(QStringLiteral("no active Form"), kDetail);
-      statusPanel(QStringLiteral("tip"))->clear();
+      clearTip();
       return;
     }
     QWidget* focus = QApplication::focusWidget();
@@ -262,6 +251,7 @@ void frmMDI::tipTick() {
   trap("frmMDI.tmrTip_Timer", [this] {
     if (++tipTicks_ <= gGlobal().TipDelay) return;
     tmrTip_->stop();
+    tipPending_ = false;
     const QString text = statusPanel(QStringLiteral("tip"))->text();
     if (!text.isEmpty() && !Jex().isNothing()) Jex().call(QStringLiteral("proc.SpeechOutVoice"), {text, kTipVoice});
   });
@@ -282,6 +272,8 @@ bool frmMDI::buttonRowKey(int key) {
 }
 
 bool frmMDI::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == statusBar() && event->type() == QEvent::MouseButtonRelease)
+    trap("frmMDI.Status_MouseUp", [&] { statusGesture(static_cast<QMouseEvent*>(event)); });
   auto* button = qobject_cast<QPushButton*>(watched);
   if (button && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);

@@ -17,17 +17,13 @@
 #include "localisation/frmlocalizer.h"
 #include "platform/jexnotifier.h"
 #include "platform/system.h"
+#include "users/cuser.h"
 
 namespace jex {
 namespace {
 constexpr int kDetail = 5;
 constexpr int kTraffic = 3;
 constexpr int kYesNoQuestion = 2;
-
-QHash<QString, frmMDI::FormAction>& forms() {
-  static QHash<QString, frmMDI::FormAction> table;
-  return table;
-}
 
 std::function<bool(const QString&)>& shellOpener() {
   static std::function<bool(const QString&)> open = [](const QString& file) { return platform::shellOpen(file); };
@@ -37,16 +33,6 @@ std::function<bool(const QString&)>& shellOpener() {
 std::function<void()>& quitter() {
   static std::function<void()> quit = [] { QCoreApplication::quit(); };
   return quit;
-}
-
-// Runs action on the form called name; a form that is not there is logged.
-void onForm(const QString& name, const QString& action, const QStringList& args = {}) {
-  const auto it = forms().constFind(name);
-  if (it == forms().constEnd()) {
-    WriteLog(name + QStringLiteral(" not available yet: ") + action, kDetail);
-    return;
-  }
-  (*it)(action, args);
 }
 
 void setSinkEvents(const QStringList& names, bool on) {
@@ -76,19 +62,19 @@ struct frmMDI::Operations {
         {QStringLiteral("EXITHALDA"), &exitHalda},
         {QStringLiteral("QUIT"), &quit},
         {QStringLiteral("DLGRESWIZ"), &resourceWizard},
-        {QStringLiteral("DLGSPEECH"), [](frmMDI& w) { showChild(w, QStringLiteral("frmVoices")); }},
-        {QStringLiteral("DLGKEYECHO"), [](frmMDI& w) { showChild(w, QStringLiteral("frmKeyecho")); }},
-        {QStringLiteral("DLGBRAILLEOPT"), [](frmMDI& w) { showChild(w, QStringLiteral("frmBraille")); }},
+        {QStringLiteral("DLGSPEECH"), [](frmMDI& w) { w.openForm(QStringLiteral("frmVoices")); }},
+        {QStringLiteral("DLGKEYECHO"), [](frmMDI& w) { w.openForm(QStringLiteral("frmKeyecho")); }},
+        {QStringLiteral("DLGBRAILLEOPT"), [](frmMDI& w) { w.openForm(QStringLiteral("frmBraille")); }},
         {QStringLiteral("VCOMPRESSIONDLG"), [](frmMDI& w) { compression(w, QStringLiteral("lstVSpace")); }},
         {QStringLiteral("HCOMPRESSIONDLG"), [](frmMDI& w) { compression(w, QStringLiteral("lstHSpace")); }},
         {QStringLiteral("DLGNUMKEY"), [](frmMDI& w) { keys(w, QStringLiteral("NUM")); }},
         {QStringLiteral("DLGBRAILLEKEY"), [](frmMDI& w) { keys(w, QStringLiteral("BRL")); }},
-        {QStringLiteral("QUICKMEN"), [](frmMDI&) { quickMenu(QStringLiteral("0")); }},
-        {QStringLiteral("DLGTYPELIB"), [](frmMDI&) { quickMenu(QStringLiteral("2")); }},
-        {QStringLiteral("SHOWTYPEDOC"), [](frmMDI& w) { showChild(w, QStringLiteral("frmObjWiz")); }},
+        {QStringLiteral("QUICKMEN"), [](frmMDI& w) { quickMenu(w, QStringLiteral("0")); }},
+        {QStringLiteral("DLGTYPELIB"), [](frmMDI& w) { quickMenu(w, QStringLiteral("2")); }},
+        {QStringLiteral("SHOWTYPEDOC"), [](frmMDI& w) { w.openForm(QStringLiteral("frmObjWiz")); }},
         {QStringLiteral("SHOWTASKLIST"), &taskList},
-        {QStringLiteral("SELCUTEDIT"), [](frmMDI&) { onForm(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
-        {QStringLiteral("EDITCLIPBOARD"), [](frmMDI&) { onForm(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
+        {QStringLiteral("SELCUTEDIT"), [](frmMDI& w) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
+        {QStringLiteral("EDITCLIPBOARD"), [](frmMDI& w) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
         {QStringLiteral("UI_SHOWREADME"), &readMe},
         {QStringLiteral("SETSPON"), [](frmMDI& w) { speechState(w, 1); }},
         {QStringLiteral("SETSPOFF"), [](frmMDI& w) { speechState(w, 2); }},
@@ -98,15 +84,9 @@ struct frmMDI::Operations {
     return ops;
   }
 
-  static void showChild(frmMDI& w, const QString& form, const QString& action = QStringLiteral("Show"),
-                        const QStringList& args = {}) {
-    if (!w.askChildToHide()) return;
-    onForm(form, action, args);
-  }
-
   static void exitHalda(frmMDI& w) {
     if (MsgBoxEx(w.lblAsk2Quit_->text(), kYesNoQuestion) != msgbox::Yes) return;
-    if (!w.askChildToHide()) return;
+    if (!w.QueryHideChild(nullptr)) return;
     iAdd2JexCmdQ(QStringLiteral("EXITHALDANOW"));
   }
 
@@ -119,6 +99,7 @@ struct frmMDI::Operations {
       WriteLog(QStringLiteral("Quit with Modal Form open !"), kDetail);
       active->close();
     }
+    for (ChildDialog* d : ChildDialog::loaded()) d->ChildUnload();
     for (QWidget* top : QApplication::topLevelWidgets())
       if (top != &w && top->isVisible()) top->close();
     w.Unload();
@@ -133,25 +114,21 @@ struct frmMDI::Operations {
     if (QWidget* form = QApplication::activeWindow()) frmLocalizer().EditControls(form);
   }
 
-  static void compression(frmMDI& w, const QString& list) {
-    if (!w.askChildToHide()) return;
-    w.raise();
-    w.activateWindow();
-    onForm(QStringLiteral("frmBraille"), QStringLiteral("Show"), {list});
+  // The child switch brings the main window to the front; the list then gets the focus.
+  static void compression(frmMDI& w, const QString& list) { w.openForm(QStringLiteral("frmBraille"), QStringLiteral("Show"), {list}); }
+
+  static void keys(frmMDI& w, const QString& kind) { w.openForm(QStringLiteral("frmKeys"), QStringLiteral("ShowKeys"), {kind}); }
+
+  static void quickMenu(frmMDI& w, const QString& mode) {
+    w.formAction(QStringLiteral("frmQMenu"), QStringLiteral("ShowQuickMenu"), {foregroundApp(), mode});
   }
 
-  static void keys(frmMDI& w, const QString& kind) { showChild(w, QStringLiteral("frmKeys"), QStringLiteral("ShowKeys"), {kind}); }
-
-  static void quickMenu(const QString& mode) {
-    onForm(QStringLiteral("frmQMenu"), QStringLiteral("ShowQuickMenu"), {foregroundApp(), mode});
+  static void taskList(frmMDI& w) {
+    w.StoreLastForeApp();
+    w.formAction(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
   }
 
-  static void taskList(frmMDI&) {
-    gGlobal().LastForeApp = foregroundApp();
-    onForm(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
-  }
-
-  static void readMe(frmMDI& w) { showChild(w, QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask}); }
+  static void readMe(frmMDI& w) { w.openForm(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask}); }
 
   static void speechState(frmMDI& w, int times) {
     for (int i = 0; i < times; ++i) w.commandQueue().add(QStringLiteral("SHOWSPEECHSTATE"));
@@ -180,7 +157,7 @@ void frmMDI::HandleCmd(const QString& command) {
     }
     for (const QString& b : commands::groupB()) {
       if (b.compare(command, Qt::CaseInsensitive) == 0) {
-        onForm(QStringLiteral("frmVoices"), b);
+        formAction(QStringLiteral("frmVoices"), b);
         return;
       }
     }
@@ -193,13 +170,11 @@ void frmMDI::HandleCmd(const QString& command) {
       WriteLog(QStringLiteral("UI_Open: ") + file, kDetail);
       Operations::openFile(file);
     } else if (command.contains(QLatin1String("USESPSET"))) {
-      onForm(QStringLiteral("frmVoices"), QStringLiteral("GetValues"));
+      formAction(QStringLiteral("frmVoices"), QStringLiteral("GetValues"));
     }
   });
 }
 
-void frmMDI::registerForm(const QString& name, FormAction action) { forms().insert(name, std::move(action)); }
-void frmMDI::unregisterForm(const QString& name) { forms().remove(name); }
 void frmMDI::setShellOpener(std::function<bool(const QString&)> open) { shellOpener() = std::move(open); }
 void frmMDI::setQuitter(std::function<void()> quit) { quitter() = std::move(quit); }
 
@@ -207,6 +182,9 @@ void frmMDI::setQuitter(std::function<void()> quit) { quitter() = std::move(quit
 
 void frmMDI::registerSink() {
   sink_ = cNotifySink::create();
+  // Dialogs loaded before the sink existed (the home child) listen from now on.
+  for (ChildDialog* d : ChildDialog::loaded())
+    if (d->parentWidget() == client_) d->listen(sink_);
   Jex().call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {automation::fromObj(Obj(sink_))});
   setSinkEvents({QStringLiteral("HandleCmd"), QStringLiteral("AudioStart"), QStringLiteral("AudioStop"),
                  QStringLiteral("ProcessSwitch")},
@@ -238,8 +216,10 @@ void frmMDI::removeHook() {
 void frmMDI::notifierCmd(QString& s) { FilterCommand(s, commandQueue(), this); }
 
 void frmMDI::gotFocus() {
-  trap("frmMDI.JexNotifier_UIGotFocus", [] {
+  trap("frmMDI.JexNotifier_UIGotFocus", [this] {
     WriteLog(QStringLiteral("UI_GotFocus"), kTraffic);
+    clearTip();
+    tmrReader_->start();
     setSinkEvents({QStringLiteral("AudioStart"), QStringLiteral("AudioStop"), QStringLiteral("AboutToSpeak"),
                    QStringLiteral("VoiceSelect")},
                   true);
@@ -247,8 +227,10 @@ void frmMDI::gotFocus() {
 }
 
 void frmMDI::lostFocus() {
-  trap("frmMDI.JexNotifier_UILostFocus", [] {
+  trap("frmMDI.JexNotifier_UILostFocus", [this] {
     WriteLog(QStringLiteral("UI_LostFocus"), kDetail);
+    tmrReader_->stop();
+    tmrTip_->stop();
     gGlobal().Speaking = false;
     setSinkEvents({QStringLiteral("AboutToSpeak"), QStringLiteral("VoiceSelect"), QStringLiteral("AudioStart"),
                    QStringLiteral("AudioStop")},
@@ -256,8 +238,24 @@ void frmMDI::lostFocus() {
   });
 }
 
-void frmMDI::audioStart() { gGlobal().Speaking = true; }
-void frmMDI::audioStop() { gGlobal().Speaking = false; }
+// Tips never interrupt speech: tmrTip is held off from AudioStart to AudioStop.
+void frmMDI::audioStart() {
+  gGlobal().Speaking = true;
+  tmrTip_->stop();
+}
+
+void frmMDI::audioStop() {
+  trap("frmMDI.JexNotifier_AudioStop", [this] {
+    gGlobal().Speaking = false;
+    if (!tipPending_) {
+      tmrTip_->stop();
+      return;
+    }
+    const cUser* user = gGlobal().UserProfile.get();
+    if (user && user->SpeakTips() == 0) return;
+    if (now() - tipRequested_ >= kTipAfterSpeechMs) tmrTip_->start();  // else the next stop
+  });
+}
 
 void frmMDI::taskSwitch() {
   trap("frmMDI.JexNotifier_TaskSwitch", [] {
@@ -267,9 +265,6 @@ void frmMDI::taskSwitch() {
 }
 
 // ---------------------------------------------------------------- seams
-
-// The child switch: asks the active dialog to hide (none can refuse until dialogs exist).
-bool frmMDI::askChildToHide() { return true; }
 
 void frmMDI::toggleMainWindow() { TOGGMEN(); }
 

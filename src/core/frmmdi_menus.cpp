@@ -39,26 +39,15 @@ QMenu* submenu(QWidget* parent, const char* name, const char* caption) {
   return m;
 }
 
-void callOn(const QString& form, const char* operation, const QVariant& arg = {}) {
-  for (ChildDialog* d : ChildDialog::loaded()) {
-    if (d->objectName().compare(form, Qt::CaseInsensitive) != 0) continue;
-    const bool ok = arg.isValid() ? QMetaObject::invokeMethod(d, operation, Q_ARG(QVariant, arg))
-                                  : QMetaObject::invokeMethod(d, operation);
-    if (!ok) WriteLog(form + u'.' + QString::fromLatin1(operation) + QStringLiteral(" - not available yet"), kDetail);
-    return;
-  }
-  WriteLog(form + QStringLiteral(" - not available yet"), kDetail);
-}
 }  // namespace
 
 void frmMDI::buildMenus() {
-  const auto dialog = [this](const char* form) { return [this, form] { openDialog(QString::fromLatin1(form)); }; };
+  const auto dialog = [this](const char* form) { return [this, form] { openForm(QString::fromLatin1(form)); }; };
   const auto command = [](const char* cmd) { return [cmd] { iAdd2JexCmdQ(QString::fromLatin1(cmd)); }; };
   const auto onChild = [this](const char* op) { return [this, op] { callOnActiveChild(op); }; };
   const auto switchTo = [this](const char* form, const char* op, QString arg = {}) {
     return [this, form, op, arg] {
-      openDialog(QString::fromLatin1(form));
-      callOn(QString::fromLatin1(form), op, arg.isNull() ? QVariant() : QVariant(arg));
+      openForm(QString::fromLatin1(form), QString::fromLatin1(op), arg.isNull() ? QStringList() : QStringList{arg});
     };
   };
 
@@ -130,6 +119,23 @@ void frmMDI::buildMenus() {
   entry(verbosity, "mnuVerbositySpeech", "Sprachausgabe", command("DLGSPCOUTDEF"));
 
   popups_ = {mnuFile_, mnuBraille_, mnuSpeech_, mnuKeys_, nullptr, mnuExtras_, mnuHelp_, nullptr};
+  for (QMenu* m : findChildren<QMenu*>()) watchMenu(m);
+}
+
+// Menu tips: while an entry of an open menu is selected, its tip from the language file shows
+// in the status bar (and is spoken), and the reader timer leaves the tip alone.
+void frmMDI::watchMenu(QMenu* menu) {
+  connect(menu, &QMenu::hovered, this, &frmMDI::menuHovered);
+  connect(menu, &QMenu::aboutToHide, this, [] { gGlobal().InMenu = false; });
+}
+
+void frmMDI::menuHovered(QAction* entry) {
+  trap("frmMDI.MenuSelect", [&] {
+    gGlobal().InMenu = true;
+    if (!entry || entry->isSeparator() || entry->text().isEmpty()) return;
+    CiCollection<QString>& tips = frmLocalizer().MenuTips();
+    if (tips.contains(entry->text())) StatusTip(tips.item(entry->text()));
+  });
 }
 
 void frmMDI::connectMenuButtons() {
@@ -163,15 +169,6 @@ QAction* frmMDI::menuEntry(const QString& name) const {
   for (QAction* a : findChildren<QAction*>())
     if (a->objectName() == name) return a;
   return nullptr;
-}
-
-void frmMDI::callOnActiveChild(const char* operation, int index) {
-  ChildDialog* child = activeChild();
-  if (!child) {
-    WriteLog(QString::fromLatin1(operation) + QStringLiteral(": no active dialog"), kDetail);
-    return;
-  }
-  callOn(child->objectName(), operation, index >= 0 ? QVariant(index) : QVariant());
 }
 
 void frmMDI::toggleSpeech() {

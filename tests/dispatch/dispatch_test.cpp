@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +25,7 @@
 #include "corvane/core/objects.h"
 #include "corvane/core/settingsstore.h"
 #include "platform/jexnotifier.h"
+#include "users/cuser.h"
 
 namespace {
 using jex::Obj;
@@ -410,6 +413,102 @@ TEST_F(DispatchTest, ExitAsksAndEndsTheCoreOnlyOnYes) {
   press("EXITHALDA");
   ASSERT_TRUE(idle(5000));
   EXPECT_EQ(core.queued, QStringList{S("EXITHALDANOW")});
+}
+
+TEST_F(DispatchTest, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrder) {
+  // The box runs its own message loop: the key for QUIT comes while it waits for an answer.
+  QPointer<QWidget> box;
+  bool asked = false;
+  QTimer whileAsking;
+  whileAsking.setInterval(10);
+  QObject::connect(&whileAsking, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible() || asked) return;
+    asked = true;
+    box = modal;
+    EXPECT_EQ(modal->objectName(), S("frmMsgEx"));
+    press("QUIT");
+  });
+  whileAsking.start();
+  press("EXITHALDA");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000));
+  ASSERT_TRUE(idle());
+  ASSERT_TRUE(asked);
+  EXPECT_TRUE(!box || !box->isVisible()) << "the box is closed";
+  EXPECT_EQ(handled(), (QStringList{S("EXITHALDA"), S("QUIT")}));
+  EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW"))) << "closing the box is no Yes";
+  EXPECT_TRUE(w->isUnloaded());
+  const QStringList lines = logLines(dir.filePath(S("jexui.log")));
+  const auto at = [&](const char* start) {
+    for (qsizetype i = 0; i < lines.size(); ++i)
+      if (lines[i].startsWith(S(start))) return i;
+    return qsizetype(-1);
+  };
+  ASSERT_GE(at("QUIT"), 0);
+  EXPECT_LT(at("QUIT"), at("Quit with Modal Form open !"));
+  EXPECT_LT(at("Quit with Modal Form open !"), at("MDI_Unload"));
+  EXPECT_LT(at("MDI_Unload"), at("Unhook: "));
+}
+
+// Spoken tool tips and the core's speech: a tip never interrupts speech, and after speech it is
+// spoken only when it was asked for at least 501 ms before.
+class TipTest : public DispatchTest {
+ protected:
+  void SetUp() override {
+    DispatchTest::SetUp();
+    gGlobal().TipDelay = 1000;  // the tip timer runs, but never speaks during the test
+    w->setClock([this] { return now; });
+    core.hub.processSwitch(S("WINWORD"), S("JEXUI"));  // JexUI has the focus
+  }
+  qint64 now = 100000;
+};
+
+TEST_F(TipTest, FocusSwitchesTheReaderAndDropsThePendingTip) {
+  EXPECT_TRUE(w->tmrReader()->isActive());
+  w->StatusTip(S("Benutzer wählen"));
+  core.hub.processSwitch(S("JEXUI"), S("WINWORD"));
+  EXPECT_FALSE(w->tmrReader()->isActive());
+  EXPECT_FALSE(w->tmrTip()->isActive());
+  core.hub.processSwitch(S("WINWORD"), S("JEXUI"));
+  EXPECT_TRUE(w->tmrReader()->isActive());
+  EXPECT_FALSE(w->tipPending()) << "the tip of before is not spoken on coming back";
+  EXPECT_TRUE(w->statusPanel(S("tip"))->text().isEmpty());
+}
+
+TEST_F(TipTest, SpeechHoldsTheTipOffAndTheStopReleasesItAfter501Ms) {
+  w->StatusTip(S("Stimme wählen"));
+  ASSERT_TRUE(w->tmrTip()->isActive());
+  core.hub.audioStart(S("Hallo"));
+  EXPECT_TRUE(gGlobal().Speaking);
+  EXPECT_FALSE(w->tmrTip()->isActive());
+  now += 500;
+  core.hub.audioStop(S("Hallo"));
+  EXPECT_FALSE(gGlobal().Speaking);
+  EXPECT_FALSE(w->tmrTip()->isActive()) << "500 ms after the request: left for the next stop";
+  EXPECT_TRUE(w->tipPending());
+  core.hub.audioStart(S("Welt"));
+  now += 1;
+  core.hub.audioStop(S("Welt"));
+  EXPECT_TRUE(w->tmrTip()->isActive()) << "501 ms: the tip may come";
+}
+
+TEST_F(TipTest, StopWithoutAPendingTipOrWithTipsOffLeavesTheTimerOff) {
+  // No tip pending: the stop turns the timer off even if something started it.
+  w->tmrTip()->start();
+  core.hub.audioStop(S("x"));
+  EXPECT_FALSE(w->tmrTip()->isActive());
+  // The profile does not speak tips.
+  gGlobal().UserProfile = std::make_shared<jex::cUser>();
+  gGlobal().UserProfile->setSpeakTips(0);
+  w->StatusTip(S("Tastenecho"));
+  core.hub.audioStart(S("x"));
+  now += 2000;
+  core.hub.audioStop(S("x"));
+  EXPECT_FALSE(w->tmrTip()->isActive());
+  gGlobal().UserProfile->setSpeakTips(1);
+  core.hub.audioStart(S("x"));
+  core.hub.audioStop(S("x"));
+  EXPECT_TRUE(w->tmrTip()->isActive());
 }
 
 }  // namespace

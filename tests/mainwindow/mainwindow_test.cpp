@@ -1,152 +1,17 @@
 // The main window driven as a blind user drives it: TOGGMEN, the button row, the child switch
 // with dialogs that hide, refuse or come from another application, the status tip.
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QCursor>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
-#include <gtest/gtest.h>
 
-#include "core/automation/dispatchable.h"
-#include "core/base/log.h"
 #include "core/forms/frmmain.h"
-#include "core/frmmdi.h"
-#include "core/global/cglobal.h"
-#include "dialogs/frmmsgex.h"
-#include "localisation/frmlocalizer.h"
+#include "tests/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
 
-namespace jex {
+namespace jex::test {
 namespace {
-using automation::Args;
-using automation::Dispatchable;
-
-struct FakeProc : Dispatchable {
-  QString foreground = QStringLiteral("WINWORD");
-  QStringList queued;      // AddToCMDQueue
-  QVariantList spoken;     // SpeechOutVoice arguments
-  FakeProc() : Dispatchable(QStringLiteral("proc")) {
-    property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(foreground); });
-    method(QStringLiteral("AddToCMDQueue"), 1, 1, [this](Args& a) { queued << a.str(0); return QVariant(); });
-    method(QStringLiteral("SpeechOutVoice"), 2, 2, [this](Args& a) { spoken << a.str(0) << a.i32(1); return QVariant(); });
-  }
-};
-struct FakeSystem : Dispatchable {
-  FakeSystem() : Dispatchable(QStringLiteral("System")) {
-    property(QStringLiteral("GetRealForegroundWindow"), [] { return QVariant(qint64(4711)); });
-  }
-};
-struct FakeCore : Dispatchable {
-  std::shared_ptr<FakeProc> proc = std::make_shared<FakeProc>();
-  std::shared_ptr<FakeSystem> system = std::make_shared<FakeSystem>();
-  FakeCore() : Dispatchable(QStringLiteral("corvane")) {
-    property(QStringLiteral("proc"), [this] { return automation::fromObj(Obj(proc)); });
-    property(QStringLiteral("System"), [this] { return automation::fromObj(Obj(system)); });
-  }
-};
-
-// A settings dialog with one switch.
-class TestDialog : public ChildDialog {
- public:
-  TestDialog(const char* name, const char* title) : ChildDialog(QString::fromLatin1(name), QString::fromLatin1(title)) {
-    chkSetting = new QCheckBox(QStringLiteral("Setting"), this);
-    chkSetting->setObjectName(QStringLiteral("chkSetting"));
-    content()->addWidget(chkSetting);
-    track(chkSetting);
-  }
-  QCheckBox* chkSetting;
-  int stored = 0;
-
- protected:
-  void store() override { ++stored; }
-};
-
-// Answers the next modal box with key when it shows; counts the boxes.
-class AnswerBox {
- public:
-  explicit AnswerBox(Qt::Key key) {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this, key] {
-      QWidget* box = QApplication::activeModalWidget();
-      if (!box || !box->isVisible()) return;
-      ++asked;
-      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
-    });
-    timer_.start();
-  }
-  int asked = 0;
-
- private:
-  QTimer timer_;
-};
-
-class MainWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    gGlobal().AppPath = dir.path() + u'/';
-    gGlobal().AppTitle = QStringLiteral("Halda 4.10");
-    gGlobal().ParkMouse = 0;
-    Jex() = Obj(core);
-    QDir().mkpath(dir.filePath(QStringLiteral("LNG/1031")));
-    QFile f(dir.filePath(QStringLiteral("LNG/1031/JEXINFO.RTF")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{\\rtf1 Willkommen bei Halda}");
-    f.close();
-    frmLocalizer().setLNG(QStringLiteral("1031"));
-    logfile::setPath(dir.filePath(QStringLiteral("jexui.log")));
-    logfile::setThreshold(5);
-    mdi = std::make_unique<frmMDI>();
-    options = std::make_unique<TestDialog>("frmOptions", "Optionen");
-    keyecho = std::make_unique<TestDialog>("frmKeyecho", "Tastenecho");
-    options->ChildLoad();
-    keyecho->ChildLoad();
-  }
-  void TearDown() override {
-    options.reset();
-    keyecho.reset();
-    mdi.reset();
-    logfile::setPath({});
-    logfile::setThreshold(0);
-    resetLocalizer();
-    resetGlobals();
-  }
-  QStringList log() const {
-    QFile f(dir.filePath(QStringLiteral("jexui.log")));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n') : QStringList();
-  }
-  bool logged(const QString& text) const {
-    for (const QString& l : log())
-      if (l.contains(text)) return true;
-    return false;
-  }
-  // The window shown by the screen-reader key while the user works in another program.
-  void showByKey() {
-    core->proc->foreground = QStringLiteral("WINWORD");
-    mdi->TOGGMEN();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
-    mdi->activateWindow();
-    core->proc->foreground = QStringLiteral("JEXUI");
-  }
-  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : mdi.get();
-    QTest::keyClick(target, k, m);
-  }
-  QLabel* tip() const { return mdi->statusPanel(QStringLiteral("tip")); }
-
-  QTemporaryDir dir;
-  std::shared_ptr<FakeCore> core = std::make_shared<FakeCore>();
-  std::unique_ptr<frmMDI> mdi;
-  std::unique_ptr<TestDialog> options, keyecho;
-};
 
 TEST_F(MainWindow, ButtonRowAndMenusCarryTheirNamesCaptionsAndTips) {
   const char* captions[] = {"Datei", "Braille", "Sprachausgabe", "Tasten", "Meridan", "Extras", "Hilfe", "schließen"};
@@ -166,7 +31,8 @@ TEST_F(MainWindow, ButtonRowAndMenusCarryTheirNamesCaptionsAndTips) {
 
 TEST_F(MainWindow, MenuEntriesOfMissingDialogsOnlyLogAndCommandsGoToTheCore) {
   mdi->menuEntry(QStringLiteral("mnuFileUserSettings"))->trigger();
-  EXPECT_TRUE(logged(QStringLiteral("frmUser - not available yet")));
+  EXPECT_TRUE(logged(QStringLiteral("frmUser - not available")));
+  EXPECT_FALSE(logged(QStringLiteral("try hiding"))) << "no child switch for a form that is not there";
   mdi->menuEntry(QStringLiteral("mnuFileEnd"))->trigger();
   mdi->menuEntry(QStringLiteral("mnuVerbosityBraille"))->trigger();
   EXPECT_EQ(core->proc->queued, (QStringList{QStringLiteral("EXITHALDA"), QStringLiteral("DLGBRLOUTDEF")}));
@@ -239,14 +105,14 @@ TEST_F(MainWindow, SpaceOnAButtonOpensItsPopupBesideIt) {
 
 TEST_F(MainWindow, ChildSwitchShowsOneDialogAtATime) {
   showByKey();
-  mdi->openDialog(QStringLiteral("frmOptions"));
+  mdi->openForm(QStringLiteral("frmOptions"));
   EXPECT_TRUE(options->isVisible());
   EXPECT_FALSE(mdi->homeChild()->isVisible());
   EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Optionen - Halda 4.10"));
   EXPECT_EQ(mdi->markedButton(), 5);
   EXPECT_EQ(mdi->activeChild(), options.get());
 
-  mdi->openDialog(QStringLiteral("frmKeyecho"));
+  mdi->openForm(QStringLiteral("frmKeyecho"));
   EXPECT_FALSE(options->isVisible());
   EXPECT_TRUE(keyecho->isVisible());
   EXPECT_FALSE(mdi->homeChild()->isVisible());
@@ -256,7 +122,7 @@ TEST_F(MainWindow, ChildSwitchShowsOneDialogAtATime) {
 
   // The same dialog again only sets the caption.
   const int tries = log().filter(QStringLiteral("try hiding")).size();
-  mdi->openDialog(QStringLiteral("frmKeyecho"));
+  mdi->openForm(QStringLiteral("frmKeyecho"));
   EXPECT_TRUE(keyecho->isVisible());
   EXPECT_EQ(log().filter(QStringLiteral("try hiding")).size(), tries);
 }
@@ -321,7 +187,7 @@ TEST_F(MainWindow, QueryHideReachesOnlyTheActiveDialog) {
   ASSERT_TRUE(mdi->showChild(*keyecho));
   options->chkSetting->setChecked(true);  // hidden and changed: must not be asked
   AnswerBox none(Qt::Key_Escape);
-  ChildDialog::notifyAll(QStringLiteral("UI_QUERYHIDECHILD"));
+  iNotify(QStringLiteral("UI_QUERYHIDECHILD"));
   EXPECT_EQ(none.asked, 0);
   EXPECT_FALSE(keyecho->isVisible());
 }
@@ -350,4 +216,4 @@ TEST_F(MainWindow, IsAccessible) {
 }
 
 }  // namespace
-}  // namespace jex
+}  // namespace jex::test

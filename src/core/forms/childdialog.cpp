@@ -10,6 +10,7 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/global/cnotifysink.h"
 #include "dialogs/frmmsgex.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
@@ -43,18 +44,19 @@ ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* par
   dialogs().append(this);
 }
 
-ChildDialog::~ChildDialog() { dialogs().removeAll(this); }
+ChildDialog::~ChildDialog() {
+  ChildUnload();
+  dialogs().removeAll(this);
+}
 
 void ChildDialog::setHost(ChildHost* host) { hostSlot() = host; }
 ChildHost* ChildDialog::host() { return hostSlot(); }
 QList<ChildDialog*> ChildDialog::loaded() { return dialogs(); }
 
-void ChildDialog::notifyAll(const QString& command) {
-  // A dialog may hide or go away while the command travels: walk a copy, skip the dead.
-  QList<QPointer<ChildDialog>> targets;
-  for (ChildDialog* d : dialogs()) targets.append(d);
-  for (const auto& d : targets)
-    if (d) d->handleCmd(command);
+ChildDialog* ChildDialog::find(const QString& name) {
+  for (ChildDialog* d : dialogs())
+    if (d->objectName().compare(name, Qt::CaseInsensitive) == 0) return d;
+  return nullptr;
 }
 
 void ChildDialog::ChildLoad() {
@@ -70,7 +72,23 @@ void ChildDialog::ChildLoad() {
     setVisible(false);
     frmLocalizer().Localize(this);
     rememberLoadedValues();
+    if (ChildHost* h = host()) listen(h->notificationSink());
   });
+}
+
+void ChildDialog::ChildUnload() { listen(nullptr); }
+
+void ChildDialog::listen(std::shared_ptr<cNotifySink> sink) {
+  if (sink == m_Notifier) return;
+  QObject::disconnect(notifierConnection_);
+  m_Notifier = std::move(sink);
+  if (m_Notifier)
+    notifierConnection_ =
+        connect(m_Notifier.get(), &cNotifySink::HandleCmdEvent, this, &ChildDialog::sinkCmd, Qt::DirectConnection);
+}
+
+void ChildDialog::sinkCmd(QString& command) {
+  trap(qPrintable(objectName() + QStringLiteral(".MyNotifier_HandleCmd")), [&] { handleCmd(command.toUpper()); });
 }
 
 void ChildDialog::track(QWidget* control) {

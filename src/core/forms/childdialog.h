@@ -4,9 +4,10 @@
 //     and remembers the loaded value of every tracked setting control;
 //   - the main window is told when the dialog becomes the visible child (Child_Activates) and
 //     when it closes (Child_Closed); closing hides the dialog, it is never unloaded in use;
-//   - commands from the core: "UI_QUERYHIDECHILD" is answered only by the active child (the
-//     save question when a setting changed: Yes stores, No reverts, Cancel keeps the dialog),
-//     "UI_LNGCHANGE" localises the dialog again.
+//   - from its load to its unload the dialog holds the frame's notification sink and hears
+//     its HandleCmd event: "UI_QUERYHIDECHILD" is answered only by the active child (the save
+//     question when a setting changed: Yes stores, No reverts, Cancel keeps the dialog),
+//     "UI_LNGCHANGE" localises the dialog again; other commands go to handleCmd of the dialog.
 //
 // A dialog derives from it, adds its controls to content(), calls track() for each setting
 // control and overrides store() (and revert() when more than the controls must go back).
@@ -17,12 +18,14 @@
 #include <QPointer>
 #include <QVariant>
 #include <QWidget>
+#include <memory>
 
 class QVBoxLayout;
 
 namespace jex {
 
 class ChildDialog;
+class cNotifySink;
 
 // The frame that hosts the dialogs (the main window), reached through this interface so that
 // the dialogs need not know it.
@@ -34,6 +37,8 @@ class ChildHost {
   virtual ChildDialog* activeChild() const = 0;
   // Where the dialogs are placed (top 0, left 0); null when there is no frame.
   virtual QWidget* childFrame() = 0;
+  // The notification sink the dialogs listen to; null while the frame has none.
+  virtual std::shared_ptr<cNotifySink> notificationSink() const = 0;
 };
 
 class ChildDialog : public QWidget {
@@ -46,10 +51,16 @@ class ChildDialog : public QWidget {
   static ChildHost* host();
   // Every dialog now loaded.
   static QList<ChildDialog*> loaded();
-  // Hands a command to every loaded dialog, as the notification sink does.
-  static void notifyAll(const QString& command);
+  // The loaded dialog called name (without regard to case); null when there is none.
+  static ChildDialog* find(const QString& name);
 
+  // The common set-up of the dialog's load; the dialog then listens to the frame's sink.
   void ChildLoad();
+  // The dialog's unload: it stops listening and lets go of the sink (also done on destruction).
+  void ChildUnload();
+  // Holds sink and hears its HandleCmd event until ChildUnload (a null sink only lets go).
+  void listen(std::shared_ptr<cNotifySink> sink);
+  cNotifySink* notifier() const { return m_Notifier.get(); }
   QLabel* lblTitle() const { return lblTitle_; }
 
   // Remembers control's value as loaded now; changed() compares against it.
@@ -57,7 +68,8 @@ class ChildDialog : public QWidget {
   void rememberLoadedValues();
   bool changed() const;
 
-  // A command from the core; true when it was one for every dialog.
+  // A command from the sink, upper-cased; true when it was one for every dialog. A dialog
+  // overriding it calls this first for the two commands every dialog answers.
   virtual bool handleCmd(const QString& command);
   // The close path: the save question when needed, then hidden. False when the user stays.
   bool queryHide();
@@ -76,12 +88,15 @@ class ChildDialog : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void sinkCmd(QString& command);
   static QVariant valueOf(const QWidget* control);
   static void setValue(QWidget* control, const QVariant& value);
 
   QLabel* lblTitle_;
   QVBoxLayout* content_;
   QHash<QWidget*, QVariant> loadedValues_;
+  std::shared_ptr<cNotifySink> m_Notifier;
+  QMetaObject::Connection notifierConnection_;
 };
 
 }  // namespace jex

@@ -1,0 +1,151 @@
+// Commands and menu entries that reach dialogs: one path through the child switch, the sink
+// every loaded dialog listens to, operations by name, forms that are not there.
+#include <QAction>
+#include <QListWidget>
+
+#include "core/forms/frmmain.h"
+#include "core/global/cnotifysink.h"
+#include "tests/mainwindow/mainwindow_fixture.h"
+#include "tests/mainwindow/operationsdialog.h"
+
+namespace jex::test {
+namespace {
+
+class Commands : public MainWindow {
+ protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    voices = std::make_unique<OperationsDialog>("frmVoices", "Stimmen");
+    voices->ChildLoad();
+  }
+  void TearDown() override {
+    voices.reset();
+    MainWindow::TearDown();
+  }
+  std::unique_ptr<OperationsDialog> voices;
+};
+
+TEST_F(Commands, EveryLoadedDialogHoldsTheSinkUntilItsUnload) {
+  EXPECT_EQ(voices->notifier(), mdi->Notifier());
+  EXPECT_EQ(mdi->homeChild()->notifier(), mdi->Notifier()) << "loaded before the sink existed";
+  languageFile("[frmVoices]\nchkSetting=Sprechen\n");
+  iNotify(QStringLiteral("UI_LNGCHANGE"));
+  EXPECT_EQ(voices->chkSetting->text(), QStringLiteral("Sprechen"));
+
+  voices->ChildUnload();
+  EXPECT_EQ(voices->notifier(), nullptr);
+  languageFile("[frmVoices]\nchkSetting=Stumm\n");
+  iNotify(QStringLiteral("UI_LNGCHANGE"));
+  EXPECT_EQ(voices->chkSetting->text(), QStringLiteral("Sprechen")) << "an unloaded dialog hears nothing";
+
+  // A dialog going away while others listen: the next command reaches the rest safely.
+  keyecho.reset();
+  options->ChildLoad();
+  languageFile("[frmOptions]\nchkSetting=Immer\n");
+  iNotify(QStringLiteral("ui_lngchange"));
+  EXPECT_EQ(options->chkSetting->text(), QStringLiteral("Immer")) << "dialogs compare the upper-cased command";
+}
+
+TEST_F(Commands, ChildThatRefusesToHideKeepsTheScreenWhenACommandAsks) {
+  showByKey();
+  command("DLGKEYECHO");
+  ASSERT_TRUE(keyecho->isVisible());
+  keyecho->chkSetting->setFocus();
+  key(Qt::Key_Space);
+  {
+    AnswerBox cancel(Qt::Key_Escape);
+    command("DLGSPEECH");
+    EXPECT_EQ(cancel.asked, 1);
+  }
+  EXPECT_TRUE(keyecho->isVisible());
+  EXPECT_FALSE(voices->isVisible());
+  EXPECT_TRUE(keyecho->chkSetting->isChecked());
+  EXPECT_EQ(mdi->activeChild(), keyecho.get());
+  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Tastenecho - Halda 4.10"));
+  EXPECT_TRUE(logged(QStringLiteral("iNotify: UI_QUERYHIDECHILD")));
+  EXPECT_TRUE(logged(QStringLiteral("stays active: frmKeyecho")));
+
+  // Answered No this time: the change is dropped and the voices dialog comes.
+  AnswerBox no(Qt::Key_N);
+  command("DLGSPEECH");
+  EXPECT_TRUE(voices->isVisible());
+  EXPECT_FALSE(keyecho->isVisible());
+  EXPECT_FALSE(keyecho->chkSetting->isChecked());
+}
+
+TEST_F(Commands, SameDialogRequestedTwiceOnlySetsTheCaptionAgain) {
+  showByKey();
+  command("DLGSPEECH");
+  ASSERT_TRUE(voices->isVisible());
+  mdi->SetMainCaption(QStringLiteral("anders"));
+  command("DLGSPEECH");
+  EXPECT_TRUE(voices->isVisible());
+  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Stimmen - Halda 4.10"));
+  EXPECT_EQ(count(QStringLiteral("Child_Activates: frmVoices")), 1);
+  EXPECT_FALSE(logged(QStringLiteral("try hiding")));
+}
+
+TEST_F(Commands, OperationsReachTheDialogByNameVisibleOrNot) {
+  showByKey();
+  command("SPEEDUP");
+  command("USESPSET3");
+  EXPECT_EQ(voices->calls, (QStringList{QStringLiteral("SPEEDUP"), QStringLiteral("GetValues")}));
+  EXPECT_FALSE(voices->isVisible()) << "the voices dialog need not be shown for its keys";
+
+  auto keys = std::make_unique<OperationsDialog>("frmKeys", "Tasten");
+  keys->ChildLoad();
+  command("DLGNUMKEY");
+  EXPECT_TRUE(keys->isVisible());
+  EXPECT_EQ(keys->calls, QStringList{QStringLiteral("ShowKeys NUM")});
+  EXPECT_EQ(mdi->markedButton(), 3);
+  // A menu entry naming an operation the dialog lacks: switched to, the operation logged.
+  mdi->menuEntry(QStringLiteral("mnuKeysFavorites"))->trigger();
+  EXPECT_TRUE(keys->isVisible());
+  EXPECT_TRUE(logged(QStringLiteral("frmKeys.ShowFav - not available")));
+  // The active child's operations with the entry's index.
+  command("DLGSPEECH");
+  mdi->menuEntry(QStringLiteral("mnuVoiceDel(0)"))->trigger();
+  EXPECT_EQ(voices->calls.last(), QStringLiteral("VoiceDel 0"));
+}
+
+TEST_F(Commands, CompressionCommandsFocusTheirList) {
+  auto braille = std::make_unique<OperationsDialog>("frmBraille", "Braille");
+  braille->ChildLoad();
+  showByKey();
+  command("HCOMPRESSIONDLG");
+  ASSERT_TRUE(braille->isVisible());
+  EXPECT_EQ(mdi->focusWidget(), braille->findChild<QListWidget*>(QStringLiteral("lstHSpace")));
+  command("VCOMPRESSIONDLG");
+  EXPECT_EQ(mdi->focusWidget(), braille->findChild<QListWidget*>(QStringLiteral("lstVSpace")));
+}
+
+TEST_F(Commands, FormThatIsNotThereIsLoggedAndTheOpenDialogStays) {
+  showByKey();
+  command("DLGKEYECHO");
+  command("DLGBRAILLEOPT");
+  command("SHOWTYPEDOC");
+  EXPECT_TRUE(keyecho->isVisible());
+  EXPECT_TRUE(logged(QStringLiteral("frmBraille - not available")));
+  EXPECT_TRUE(logged(QStringLiteral("frmObjWiz - not available")));
+  EXPECT_FALSE(logged(QStringLiteral("try hiding"))) << "nothing is asked to hide for a form that cannot come";
+}
+
+// A form that only registered its actions (shown by its own code) still comes after the switch.
+TEST_F(Commands, RegisteredFormComesAfterTheActiveDialogHid) {
+  QStringList ran;
+  frmMDI::registerForm(QStringLiteral("frmReadMe"), [&](const QString& action, const QStringList& args) {
+    ran << action + u' ' + args.join(u',');
+  });
+  showByKey();
+  command("DLGKEYECHO");
+  gGlobal().OldTask = QStringLiteral("WINWORD");
+  command("UI_SHOWREADME");
+  frmMDI::unregisterForm(QStringLiteral("frmReadMe"));
+  EXPECT_EQ(ran, QStringList{QStringLiteral("Read WINWORD")});
+  EXPECT_FALSE(keyecho->isVisible());
+  EXPECT_TRUE(mdi->isVisible()) << "a form follows: the window stays";
+  EXPECT_TRUE(logged(QStringLiteral("hiding successfull !")));
+}
+
+}  // namespace
+}  // namespace jex::test

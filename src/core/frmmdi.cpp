@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
@@ -56,6 +58,23 @@ const char* const kButtonCaptions[frmMDI::kMenuButtons] = {
 void notYet(const char* what) { WriteLog(QString::fromUtf8(what) + QStringLiteral(" - not available yet"), kDetail); }
 
 QString sec(const char* s) { return QString::fromLatin1(s); }
+
+// A button of the row: it may shrink to its caption (the style's minimum width would push the
+// eight buttons past the window's fixed width and clip the long captions).
+class MenuButton : public QPushButton {
+ public:
+  MenuButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+    setSizePolicy(QSizePolicy::Preferred, sizePolicy().verticalPolicy());
+  }
+  QSize minimumSizeHint() const override {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const int frame = style()->pixelMetric(QStyle::PM_ButtonMargin, &option, this) +
+                      2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+    const int width = fontMetrics().size(Qt::TextShowMnemonic, text()).width() + frame;
+    return QSize(std::min(width, sizeHint().width()), sizeHint().height());
+  }
+};
 
 cIniFil& jexuiIni() {
   if (!gGlobal().Ini) throw Error(err::ObjectRequired, QStringLiteral("JEXUI.INI is not open"));
@@ -106,8 +125,9 @@ void frmMDI::buildControls() {
   auto* picMenu = new QWidget(central);
   picMenu->setObjectName(QStringLiteral("picMenu"));
   auto* row = new QHBoxLayout(picMenu);
+  row->setContentsMargins(0, 0, 0, 0);
   for (int i = 0; i < kMenuButtons; ++i) {
-    auto* b = new QPushButton(QString::fromUtf8(kButtonCaptions[i]), picMenu);
+    auto* b = new MenuButton(QString::fromUtf8(kButtonCaptions[i]), picMenu);
     b->setObjectName(QStringLiteral("cmdMenu(%1)").arg(i));
     if (i < 4) ui::setTip(b, QString::fromUtf8(kButtonTips[i]));
     b->installEventFilter(this);
@@ -116,6 +136,7 @@ void frmMDI::buildControls() {
   }
   lblAppTitle_ = new QLabel(QStringLiteral("Halda"), central);
   lblAppTitle_->setObjectName(QStringLiteral("lblAppTitle"));
+  lblAppTitle_->setVisible(false);  // carries the program title, shown in the caption
   lblAsk2Quit_ = new QLabel(QStringLiteral("wollen Sie Halda wirklich beenden ?"), central);
   lblAsk2Quit_->setObjectName(QStringLiteral("lblAsk2Quit"));
   lblAsk2Quit_->setVisible(false);

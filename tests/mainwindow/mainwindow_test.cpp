@@ -210,6 +210,15 @@ TEST_F(MainWindow, ReaderFollowsTheFocusedButtonsTip) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return tip()->text() == mdi->cmdMenu(3)->toolTip(); }, 1000));
 }
 
+TEST_F(MainWindow, EveryButtonCaptionFitsInTheFixedWidth) {
+  showByKey();
+  for (int i = 0; i < frmMDI::kMenuButtons; ++i) {
+    QPushButton* b = mdi->cmdMenu(i);
+    EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text())) << b->text().toStdString();
+    EXPECT_LE(b->mapTo(mdi.get(), QPoint(b->width(), 0)).x(), mdi->width());
+  }
+}
+
 TEST_F(MainWindow, IsAccessible) {
   showByKey();
   EXPECT_ACCESSIBLE(mdi.get());

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Takes a picture of JexUI's main window: builds what is missing, starts a virtual display
+# (Xvfb) on a free display number and a private session bus, starts the core (which starts
+# JexUI) with a fresh core directory, shows the main window (TOGGMEN on the core's console when
+# it is hidden) and writes the window's picture to build/screenshots/main.png. Every process it
+# started is ended again.
+#
+#   scripts/screenshot-main.sh [BUILD_DIR]      (default: build/default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD=${1:-$ROOT/build/default}
+OUT_DIR=$ROOT/build/screenshots
+OUT=$OUT_DIR/main.png
+TITLE="Hauptmen"  # the main window with its home child: "Hauptmenü - Halda ..."
+
+for tool in Xvfb dbus-daemon xwininfo import; do
+  command -v "$tool" >/dev/null || { echo "screenshot: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
+done
+
+if [ ! -x "$BUILD/bin/corvane" ] || [ ! -x "$BUILD/bin/jexui" ]; then
+  [ -f "$BUILD/CMakeCache.txt" ] || cmake --preset default -B "$BUILD" >/dev/null
+  cmake --build "$BUILD" --target jexui corvane qmtwcd
+fi
+BIN=$BUILD/bin
+
+WORK=$(mktemp -d)
+XVFB_PID=""
+DBUS_PID=""
+CORE_PID=""
+cleanup() {
+  trap - EXIT INT TERM
+  exec 4>&- 2>/dev/null || true  # the core's console closes
+  if [ -n "$CORE_PID" ]; then
+    for _ in $(seq 30); do kill -0 "$CORE_PID" 2>/dev/null || break; sleep 0.1; done
+    kill "$CORE_PID" 2>/dev/null || true
+  fi
+  # JexUI leaves by itself once the core has left the bus.
+  if [ -n "${UI_PID:-}" ]; then
+    for _ in $(seq 50); do kill -0 "$UI_PID" 2>/dev/null || break; sleep 0.1; done
+    kill "$UI_PID" 2>/dev/null || true
+  fi
+  [ -n "$DBUS_PID" ] && kill "$DBUS_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT INT TERM
+
+n=99
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+export DISPLAY=":$n"
+unset QT_QPA_PLATFORM
+
+dbus-daemon --session --nofork --print-address=3 3>"$WORK/bus" &
+DBUS_PID=$!
+for _ in $(seq 50); do [ -s "$WORK/bus" ] && break; sleep 0.1; done
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus")
+export DBUS_SESSION_BUS_ADDRESS
+
+# The core reads its console from a pipe that stays open until the end.
+mkfifo "$WORK/console"
+"$BIN/corvane" --appdir "$WORK/core" --no-monitor --no-audio <"$WORK/console" >"$WORK/corvane.out" 2>&1 &
+CORE_PID=$!
+exec 4>"$WORK/console"
+
+# The main window's id (JexUI's window titled with the home child's title), once JexUI is up.
+window_id() { xwininfo -root -tree 2>/dev/null | awk -v t="$TITLE" 'index($0, "(\"jexui\"") && index($0, t) { print $1; exit }'; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
+
+WIN=""
+for _ in $(seq 150); do
+  WIN=$(window_id)
+  [ -n "$WIN" ] && break
+  sleep 0.1
+done
+if [ -z "$WIN" ]; then
+  echo "screenshot: JexUI's main window did not come up; the core said:" >&2
+  cat "$WORK/corvane.out" >&2
+  exit 1
+fi
+# JexUI's process, by the window (the core starts it detached).
+UI_PID=$(xprop -id "$WIN" _NET_WM_PID 2>/dev/null | awk '{ print $NF }' | grep -E '^[0-9]+$' || true)
+
+viewable "$WIN" || echo TOGGMEN >&4
+for _ in $(seq 50); do viewable "$WIN" && break; sleep 0.1; done
+viewable "$WIN" || { echo "screenshot: the main window stays hidden" >&2; exit 1; }
+sleep 1  # the information text and the tip are drawn
+
+mkdir -p "$OUT_DIR"
+import -window "$WIN" "$OUT"
+echo "screenshot: $OUT ($(xwininfo -id "$WIN" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'))"
+echo EXITHALDANOW >&4

@@ -139,6 +139,14 @@ void CorvaneApp::registerOwnCommands() {
     speak(foreground_.isEmpty() ? QStringLiteral("Eingabefeld") : foreground_ + QStringLiteral(" Eingabefeld"), 1);
     return QString();
   });
+  // The core's own help for the key pressed in the foreground application.
+  router_->addCommand(QStringLiteral("HELP"), [this] {
+    speak(QStringLiteral("Hilfe für ") + (foreground_.isEmpty() ? applicationName() : foreground_), 1);
+    return QString();
+  });
+  // Holds back the next processing step; this core has no step in progress, so it only
+  // acknowledges the command.
+  router_->addCommand(QStringLiteral("DELAYPROCESSING"), [] { return QString(); });
   router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));

@@ -204,6 +204,24 @@ TEST_F(CoreProcessTest, CommandsAreOfferedToJexUiWhichConsumesOrReplacesThem) {
   EXPECT_FALSE(bus::isNameOwned(kCore, *conn_));
 }
 
+TEST_F(CoreProcessTest, KeysNobodyTakesOverRunInTheCoreItself) {
+  QProcess* core = startCore();
+  ASSERT_NE(core, nullptr);
+  Obj root = bus::connect(kCore, *conn_);
+  core->write(":switch explorer winword\nhelp\n");
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("CMD: HELP -> HELP done"))) << out_.value(core).toStdString();
+  EXPECT_TRUE(hasLine(core, QStringLiteral("SPEAK: Hilfe für WINWORD")));
+  core->write("SETSPTOGGLE\n");
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("CMD: SETSPTOGGLE -> UseSpeech=0"))) << out_.value(core).toStdString();
+  EXPECT_EQ(root.i32(QStringLiteral("proc.UseSpeech")), 0);
+  core->write("help\n");
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("MUTED: Hilfe für WINWORD"))) << "speech off: the help is not spoken";
+  core->write("SETSPON\n");
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("CMD: SETSPON -> UseSpeech=1")));
+  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("DELAYPROCESSING")});
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("CMD: DELAYPROCESSING -> DELAYPROCESSING done"))) << out_.value(core).toStdString();
+}
+
 TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
   QProcess* first = launch(QStringLiteral("qmtwcd"), coreArgs());
   ASSERT_TRUE(first->waitForFinished(8000));

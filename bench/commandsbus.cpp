@@ -1,0 +1,182 @@
+// The command path from the core to the main window with the built core as a process of its own
+// on a private session bus; the keys are typed on the core's console, as a user presses them.
+//   BM_BusDialogCommand: "DLGSPEECH" typed until the (stand-in) voices dialog is visible.
+//     Counter median_ms.
+//   BM_BusBurst: 1,000 "SPEEDUP" typed at once; time until the last one ran in JexUI. Counters
+//     ms_per_command and max_stall_ms (the longest event-loop turn of JexUI: the longest time
+//     its user interface could not react).
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "core/automation/dbustransport.h"
+#include "core/frmmdi.h"
+#include "core/global/cglobal.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+namespace bus = jex::automation::dbus;
+
+QString S(const char* s) { return QString::fromUtf8(s); }
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Runs the event loop until done() or the time is up; returns the longest single turn (ms),
+// or -1 on time-out.
+template <class Done>
+double spin(Done done, int timeoutMs = 20000) {
+  double longest = 0;
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (Clock::now() > end) return -1;
+    const auto turn = Clock::now();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    longest = std::max(longest, ms(Clock::now() - turn));
+  }
+  return longest;
+}
+
+// A private bus, the core on it and the main window registered with the core.
+struct Rig {
+  QProcess daemon, core;
+  QTemporaryDir home, data;
+  QString error;
+  QString coreOut;
+  std::unique_ptr<QDBusConnection> conn;
+  QWidget voices;
+  int speedUps = 0;
+  jex::frmMDI* w = nullptr;
+
+  Rig() {
+    daemon.start(S("dbus-daemon"), {S("--session"), S("--print-address"), S("--nofork")});
+    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
+      error = S("no private session bus (dbus-daemon)");
+      return;
+    }
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDir(data.path()).mkpath(S("LNG/1031"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(S("DBUS_SESSION_BUS_ADDRESS"), address);
+    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+    core.setProcessEnvironment(env);
+    QObject::connect(&core, &QProcess::readyReadStandardOutput, [this] { coreOut += QString::fromUtf8(core.readAllStandardOutput()); });
+    const QString exe = S(JEX_BIN_DIR) + S("/corvane");
+    if (!QFileInfo(exe).isExecutable()) {
+      error = S("corvane is not built");
+      return;
+    }
+    core.start(exe, {S("--appdir"), home.path() + S("/app"), S("--datadir"), data.path(), S("--no-jexui"),
+                     S("--no-monitor"), S("--no-audio"), S("--no-foreground")});
+    if (spin([this] { return coreOut.contains(S("READY: ")); }, 10000) < 0) {
+      error = S("the core did not get ready");
+      return;
+    }
+    conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, S("bench-jexui")));
+    jex::Jex() = bus::connect(S("corvane.application"), *conn);
+    voices.setObjectName(S("frmVoices"));
+    jex::frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {
+      if (action == S("Show")) voices.show();
+      else ++speedUps;
+    });
+    w = new jex::frmMDI;
+    w->registerSink();
+    w->installHook();
+  }
+  ~Rig() {
+    if (w) {
+      w->removeHook();
+      delete w;
+    }
+    jex::frmMDI::unregisterForm(S("frmVoices"));
+    jex::resetGlobals();
+    for (QProcess* p : {&core, &daemon}) {
+      if (p->state() == QProcess::NotRunning) continue;
+      p->kill();
+      p->waitForFinished(3000);
+    }
+    if (conn) {
+      bus::detach(*conn);
+      conn.reset();
+      QDBusConnection::disconnectFromBus(S("bench-jexui"));
+    }
+  }
+  void type(const QByteArray& lines) {
+    core.write(lines);
+    core.waitForBytesWritten(1000);
+  }
+};
+
+void BM_BusDialogCommand(benchmark::State& state) {
+  Rig rig;
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    rig.type("DLGSPEECH\n");
+    if (spin([&] { return rig.voices.isVisible(); }, 5000) < 0) {
+      state.SkipWithError("the voices dialog did not show");
+      return;
+    }
+    const auto t = Clock::now() - t0;
+    state.SetIterationTime(std::chrono::duration<double>(t).count());
+    times.push_back(ms(t));
+    rig.voices.hide();
+    QCoreApplication::processEvents();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
+}
+BENCHMARK(BM_BusDialogCommand)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
+
+void BM_BusBurst(benchmark::State& state) {
+  constexpr int kBurst = 1000;
+  Rig rig;
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  QByteArray burst;
+  for (int i = 0; i < kBurst; ++i) burst += "SPEEDUP\n";
+  double maxStall = 0, total = 0;
+  for (auto _ : state) {
+    rig.speedUps = 0;
+    const auto t0 = Clock::now();
+    rig.type(burst);
+    const double stall = spin([&] { return rig.speedUps >= kBurst; });
+    if (stall < 0) {
+      state.SkipWithError("the burst did not finish");
+      return;
+    }
+    maxStall = std::max(maxStall, stall);
+    const auto t = Clock::now() - t0;
+    total += ms(t);
+    state.SetIterationTime(std::chrono::duration<double>(t).count());
+  }
+  state.counters["ms_per_command"] = total / double(state.iterations()) / kBurst;
+  state.counters["max_stall_ms"] = maxStall;
+}
+BENCHMARK(BM_BusBurst)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -11,6 +11,7 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/uiapplication.h"
+#include "localisation/frmlocalizer.h"
 #include "platform/system.h"
 #include "platform/termsignals.h"
 
@@ -38,10 +39,8 @@ void unpublishUiApplication() {
   g_uiApplication.reset();
 }
 
-// The language set at start-up; the localiser takes it over when it is there.
-void SetInterfaceLanguage(const QString& lng) {
-  WriteLog(QStringLiteral("LNG ") + lng + QStringLiteral(": localiser - not available yet"), kDetail);
-}
+// The language set at start-up: the localiser loads its language file.
+void SetInterfaceLanguage(const QString& lng) { frmLocalizer().setLNG(lng); }
 
 int secondCopy() {
   WriteLog(QStringLiteral("PrevInstance found"), kDetail);

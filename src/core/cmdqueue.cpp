@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "core/automation/dbustransport.h"
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/frmmdi.h"
@@ -79,6 +80,10 @@ void CommandQueue::tick() {
   trap("frmMDI.tmrCMD_Timer", [this] {
     const cGlobal& g = gGlobal();
     if (g.Quitting || g.InDoEvents) return;
+    // A command that waits on the core serves incoming calls meanwhile, so a key can arrive
+    // in the middle of it: its command waits (the timer keeps running) until the call is
+    // back. A modal box's own loop is no call, so QUIT still runs while a question is open.
+    if (automation::dbus::callsWaiting() > 0) return;
     timer_->stop();
     if (queue_.isEmpty()) return;
     const QString command = queue_.dequeue();

@@ -25,7 +25,8 @@ void DoEventsGuarded();
 
 // JexUI's queue (first in, first out; duplicates allowed) and its 1 ms timer "tmrCMD". Each tick
 // runs one command through run, with the timer off meanwhile; nothing runs while
-// cGlobal.Quitting or cGlobal.InDoEvents is set.
+// cGlobal.Quitting or cGlobal.InDoEvents is set, nor while a call to the core waits for its
+// reply (a command never runs inside another one's core call).
 class CommandQueue : public QObject {
   Q_OBJECT
  public:

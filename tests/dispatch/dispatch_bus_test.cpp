@@ -189,11 +189,9 @@ TEST_F(DispatchOverBus, ABurstOfKeysRunsInOrderOnSuccessiveTicks) {
   for (int i = 1; i < formTicks.size(); ++i) EXPECT_LT(formTicks[i - 1], formTicks[i]) << "two commands in one tick";
 }
 
-// Open fault: a key that reaches JexUI while a running command waits on a call to the core
-// enables tmrCMD again, and the call's own event loop fires it, so that key's command runs
-// inside the waiting one and finishes before it. Stopping this must keep QUIT working while
-// the exit question's box is open; enable the case once that is settled.
-TEST_F(DispatchOverBus, DISABLED_AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
+// A key that reaches JexUI while a running command waits on a call to the core enables tmrCMD
+// again inside that call's event loop; its command must still wait for the running one.
+TEST_F(DispatchOverBus, AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
   // The voices dialog reads the core's objects while it comes up; meanwhile the user presses
   // the next key, which reaches JexUI inside one of those calls.
   frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {

@@ -85,6 +85,7 @@ const QString kAddRef = QStringLiteral("AddRef");
 const QString kRelease = QStringLiteral("Release");
 
 int g_timeout = 3000;
+thread_local int g_waiting = 0;
 
 void registerTypes() {
   static std::once_flag once;
@@ -541,7 +542,9 @@ QDBusMessage Proxy::callRemote(const QString& method, const QVariantList& args) 
   QDBusMessage m = QDBusMessage::createMethodCall(service_, path_, QLatin1String(kInterface), method);
   m.setArguments(args);
   m.setAutoStartService(false);
+  ++g_waiting;
   QDBusMessage reply = ep_->conn.call(m, QDBus::BlockWithGui, g_timeout);
+  --g_waiting;
   if (reply.type() != QDBusMessage::ErrorMessage) return reply;
 
   if (reply.errorName() == QLatin1String(kErrorName)) {
@@ -656,6 +659,7 @@ Obj connect(const QString& busName, QDBusConnection conn) {
 
 void setCallTimeout(int ms) { g_timeout = ms > 0 ? ms : 3000; }
 int callTimeout() { return g_timeout; }
+int callsWaiting() { return g_waiting; }
 
 Bridge& Bridge::instance() {
   static auto* b = new Bridge;  // left alive until the process ends, like the endpoints

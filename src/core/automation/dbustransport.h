@@ -55,6 +55,11 @@ void detach(QDBusConnection conn);
 void setCallTimeout(int ms);
 int callTimeout();
 
+// How many calls of this thread wait for their reply right now. While one waits, incoming
+// calls are served in its event loop; code that must not start new work in the middle of a
+// call (the command queue) asks this first.
+int callsWaiting();
+
 // Process-wide notices of the transport.
 class Bridge : public QObject {
   Q_OBJECT

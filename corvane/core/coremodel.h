@@ -16,6 +16,8 @@ class CoreModel {
   virtual SettingsStore& settings() = 0;
   virtual EventHub& events() = 0;
   virtual QString foregroundApp() const = 0;
+  // The window system's handle of the active window; 0 where it cannot be told.
+  virtual qint64 foregroundWindow() const { return 0; }
   virtual void queueCommand(const QString& command) = 0;
   virtual void speak(const QString& text, int source) = 0;
   virtual void stopSpeech() = 0;

@@ -191,6 +191,11 @@ void CorvaneApp::report(const QString& line) {
   printLine(line);
 }
 
+qint64 CorvaneApp::foregroundWindow() const {
+  return jex::trapped("CorvaneApp.foregroundWindow", qint64(0),
+                      [&] { return watcher_ ? qint64(watcher_->activeWindow()) : qint64(0); });
+}
+
 void CorvaneApp::switchTask(const QString& oldTask, const QString& newTask) {
   jex::trap("CorvaneApp.switchTask", [&] {
     foreground_ = newTask.toUpper();

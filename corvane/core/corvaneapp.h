@@ -36,6 +36,7 @@ class CorvaneApp : public QObject, public CoreModel {
   SettingsStore& settings() override { return *settings_; }
   EventHub& events() override { return *hub_; }
   QString foregroundApp() const override { return foreground_; }
+  qint64 foregroundWindow() const override;
   void queueCommand(const QString& command) override;
   void speak(const QString& text, int source) override;
   void stopSpeech() override;

@@ -53,17 +53,23 @@ bool ForegroundWatcher::start(int intervalMs) {
   });
 }
 
+quint32 ForegroundWatcher::cardinal(unsigned window, unsigned atom, unsigned type) {
+  xcb_get_property_reply_t* r =
+      xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, atom, type, 0, 1), nullptr);
+  quint32 v = 0;
+  if (r && xcb_get_property_value_length(r) >= 4) std::memcpy(&v, xcb_get_property_value(r), 4);
+  std::free(r);
+  return v;
+}
+
+quint32 ForegroundWatcher::activeWindow() {
+  if (!conn_ || !activeAtom_) return 0;
+  return cardinal(root_, activeAtom_, XCB_ATOM_WINDOW);
+}
+
 QString ForegroundWatcher::query() {
   if (!conn_ || !activeAtom_ || !pidAtom_) return {};
-  auto cardinal = [this](xcb_window_t w, unsigned atom, xcb_atom_t type) -> quint32 {
-    xcb_get_property_reply_t* r =
-        xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, w, atom, type, 0, 1), nullptr);
-    quint32 v = 0;
-    if (r && xcb_get_property_value_length(r) >= 4) std::memcpy(&v, xcb_get_property_value(r), 4);
-    std::free(r);
-    return v;
-  };
-  const quint32 window = cardinal(root_, activeAtom_, XCB_ATOM_WINDOW);
+  const quint32 window = activeWindow();
   if (!window) return {};
   return taskNameOfPid(cardinal(window, pidAtom_, XCB_ATOM_CARDINAL));
 }

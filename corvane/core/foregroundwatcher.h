@@ -21,6 +21,8 @@ class ForegroundWatcher : public QObject {
   bool start(int intervalMs = 250);
   // The task name of the active window now, or "" when it cannot be told.
   QString query();
+  // The active window (_NET_ACTIVE_WINDOW) now, or 0.
+  quint32 activeWindow();
 
   static QString taskNameOfPid(qint64 pid);
 
@@ -30,6 +32,7 @@ class ForegroundWatcher : public QObject {
  private:
   void poll();
   unsigned internAtom(const char* name);
+  quint32 cardinal(unsigned window, unsigned atom, unsigned type);
 
   xcb_connection_t* conn_ = nullptr;
   unsigned root_ = 0;

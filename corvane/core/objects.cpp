@@ -33,6 +33,21 @@ QString describe(const QVariant& v) {
   if (v.userType() == QMetaType::QStringList) return v.toStringList().join(u',');
   return v.toString();
 }
+
+// The Braille side of the application in front: which application it serves and the table
+// its text is translated with, as they were when it was asked for.
+class BrlAI : public jex::automation::Dispatchable {
+ public:
+  BrlAI(QString app, QString table) : Dispatchable(QStringLiteral("BrlAI")), app_(std::move(app)), table_(std::move(table)) {
+    property(QStringLiteral("AppName"), [this] { return QVariant(app_); }, {}, QStringLiteral("task name of the application"));
+    property(QStringLiteral("Table"), [this] { return QVariant(table_); }, {}, QStringLiteral("Braille translation table"));
+    defaultMember(QStringLiteral("AppName"));
+  }
+
+ private:
+  QString app_;
+  QString table_;
+};
 }  // namespace
 
 Utterance::Utterance(QString text, int source)
@@ -93,6 +108,10 @@ Proc::Proc(CoreModel& model)
   });
   property(QStringLiteral("APPName"), [] { return QVariant(applicationName()); });
   property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(model_.foregroundApp().toUpper()); });
+  property(QStringLiteral("CurrentBRLAI"), [this, &ini] {
+    const QString table = ini.value(ini::Braille, QStringLiteral("BrailleTranslationTable"), QStringLiteral("de-g1.ctb"));
+    return fromObj(Obj(std::make_shared<BrlAI>(model_.foregroundApp().toUpper(), table.trimmed())));
+  }, {}, QStringLiteral("the Braille interface of the foreground application"));
   property(QStringLiteral("iScript"), [this] { return fromObj(Obj(script_)); });
   property(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
            [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });

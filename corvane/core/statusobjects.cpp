@@ -46,6 +46,16 @@ class Component : public Dispatchable {
   QString versions_;
 };
 
+// The core's system services: the version line and the window in front.
+class SystemObject : public Component {
+ public:
+  SystemObject(CoreModel& model, QString versions) : Component(QStringLiteral("System"), std::move(versions)) {
+    method(QStringLiteral("GetRealForegroundWindow"), 0, 0, [&model](jex::automation::Args&) {
+      return QVariant(int(model.foregroundWindow()));  // window ids fit 32 bits
+    }, QStringLiteral("the handle of the active top-level window, 0 when there is none"));
+  }
+};
+
 // A value of corvane.ini as a settable property.
 void iniProperty(const AddProperty& add, CoreModel& model, const QString& name, const QString& section,
                  const QString& fallback, bool numeric) {
@@ -77,8 +87,8 @@ void addRootStatusMembers(const AddProperty& add, CoreModel& model) {
   const auto app = std::make_shared<AppObject>();
   const auto sed = std::make_shared<Component>(QStringLiteral("SEDObject"), QStringLiteral("SED ") + v + QStringLiteral(" espeak-ng"));
   const auto mom = std::make_shared<Component>(QStringLiteral("MOMObject"), QStringLiteral("MOM ") + v);
-  const auto sys = std::make_shared<Component>(QStringLiteral("System"),
-                                               QStringLiteral("System ") + v + QStringLiteral(" Qt ") + QString::fromLatin1(qVersion()));
+  const auto sys = std::make_shared<SystemObject>(model, QStringLiteral("System ") + v + QStringLiteral(" Qt ") +
+                                                             QString::fromLatin1(qVersion()));
   const auto brl = std::make_shared<Component>(QStringLiteral("BrailleObject"), QStringLiteral("Braille ") + v +
                                                QStringLiteral(" liblouis ") + QString::fromLatin1(lou_version()));
   const auto echo = std::make_shared<KeyEchoObject>(model);

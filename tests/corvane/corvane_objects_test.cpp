@@ -162,6 +162,7 @@ class FakeCore : public CoreModel {
   SettingsStore& settings() override { return store; }
   EventHub& events() override { return hub; }
   QString foregroundApp() const override { return QStringLiteral("winword"); }
+  qint64 foregroundWindow() const override { return 0x2a00007; }
   void queueCommand(const QString& c) override { log << QStringLiteral("queue ") + c; }
   void speak(const QString& t, int s) override { log << QStringLiteral("speak %1 ").arg(s) + t; }
   void stopSpeech() override { log << QStringLiteral("stop"); }
@@ -192,6 +193,10 @@ TEST_F(RootObjectTest, AnswersTheStartUpMembersWithTheirDefaults) {
   EXPECT_FALSE(root.boolean(QStringLiteral("proc.MeridanLoaded")));
   EXPECT_TRUE(root.str(QStringLiteral("proc.APPName")).startsWith(QStringLiteral("Corvane ")));
   EXPECT_EQ(root.str(QStringLiteral("proc.ForeGroundApp")), QStringLiteral("WINWORD"));
+  EXPECT_EQ(root.get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(), 0x2a00007);
+  Obj brl = root.obj(QStringLiteral("proc.CurrentBRLAI"));
+  EXPECT_EQ(brl.toString(), QStringLiteral("WINWORD")) << "an application's Braille interface names it";
+  EXPECT_EQ(brl.str(QStringLiteral("Table")), QStringLiteral("de-g1.ctb"));
   EXPECT_EQ(root.str(QStringLiteral("BrailleInterface.ActiveBraillePort")), QStringLiteral("USB1"));
   EXPECT_EQ(root.i32(QStringLiteral("proc.UseSpeech")), 1);
 }

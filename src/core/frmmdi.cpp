@@ -317,7 +317,7 @@ void frmMDI::showEvent(QShowEvent* event) {
   trap("frmMDI.MDIForm_Activate", [this] {
     WriteLog(QStringLiteral("MDIForm_Activate"), kDetail);
     if (!activeChild()) showHome();
-    tmrReader_->start();
+    // tmrReader runs while JexUI has the focus: the core's UIGotFocus starts it, not showing.
   });
 }
 

@@ -226,6 +226,7 @@ class frmMDI : public QMainWindow, public ChildHost {
   int tipTicks_ = 0;
   qint64 tipRequested_ = 0;
   bool tipPending_ = false;
+  bool noActiveForm_ = false;  // "no active Form" is logged once per stretch, not every tick
   std::function<qint64()> clock_;
   bool switching_ = false;
   QTimer* tmrReader_ = nullptr;

@@ -237,10 +237,12 @@ void frmMDI::readerTick() {
     if (gGlobal().InMenu) return;
     QWidget* window = QApplication::activeWindow();
     if (!window) {
-      WriteLog(QStringLiteral("no active Form"), kDetail);
+      if (!noActiveForm_) WriteLog(QStringLiteral("no active Form"), kDetail);
+      noActiveForm_ = true;
       clearTip();
       return;
     }
+    noActiveForm_ = false;
     QWidget* focus = QApplication::focusWidget();
     const QString tip = focus ? focus->toolTip() : QString();
     if (!tip.isEmpty() && tip != statusPanel(QStringLiteral("tip"))->text()) StatusTip(tip);

@@ -17,6 +17,7 @@
 #include "core/base/log.h"
 #include "core/cmdqueue.h"
 #include "core/frmmdi.h"
+#include "platform/jexnotifier.h"
 #include "core/global/cglobal.h"
 #include "localisation/frmlocalizer.h"
 
@@ -54,6 +55,8 @@ struct FakeCore : automation::Dispatchable {
       sink = automation::toObj(a.at(0));
       return QVariant();
     });
+    method(QStringLiteral("JexNotifier_Install"), 2, 2, [](Args&) { return QVariant(true); });
+    method(QStringLiteral("JexNotifier_Remove"), 1, 1, [](Args&) { return QVariant(true); });
     method(QStringLiteral("Clear_JEX_UI_Notification_Sink"), 0, 0, [this](Args&) {
       sink = Obj();
       return QVariant();
@@ -125,6 +128,7 @@ class MainWindow : public ::testing::Test {
     options->ChildLoad();
     keyecho->ChildLoad();
     mdi->registerSink();
+    mdi->installHook();
   }
   void TearDown() override {
     options.reset();
@@ -149,6 +153,8 @@ class MainWindow : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
     mdi->activateWindow();
     core->proc->foreground = QStringLiteral("JEXUI");
+    // The core tells JexUI that it has the focus now, as it does on the task switch.
+    if (platform::JexNotifier* n = mdi->jexNotifier()) emit n->UIGotFocusEvent();
   }
   void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : mdi.get();

@@ -38,15 +38,18 @@ trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
   n=99
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # In a session of its own: Ctrl+C in this terminal must not take the display away from
+  # JexUI while it shuts down.
+  setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   export DISPLAY=":$n"
   echo "run: no display found; started a virtual display $DISPLAY (Xvfb)"
 fi
 
-# A private session bus for the core and JexUI.
-dbus-daemon --session --nofork --print-address=3 3>"$ADDR_FILE" &
+# A private session bus for the core and JexUI, out of reach of Ctrl+C like the display; its
+# own messages (an unprivileged user cannot raise the file limit) go to a log.
+setsid dbus-daemon --session --nofork --print-address=3 3>"$ADDR_FILE" 2>"$BIN/dbus-daemon.log" &
 DBUS_PID=$!
 for _ in $(seq 50); do [ -s "$ADDR_FILE" ] && break; sleep 0.1; done
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$ADDR_FILE")

@@ -3,6 +3,9 @@
 // as the serving process ("--serve <address>"), so every call really crosses processes.
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QProcess>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -39,6 +42,40 @@ void BM_PropertyRead_DBus(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(g_remote.str(QStringLiteral("AppPath")));
 }
 
+// The floor under the late-bound read: bare round trips to the serving process through the bus
+// daemon. "Ping" is answered inside Qt D-Bus's own thread; "Empty" by an object in the serving
+// process's main thread that replies at once without looking at the call, which is where the
+// access layer answers. The caller waits as the access layer waits (serving incoming calls)
+// and, for comparison, blocks plainly.
+QDBusConnection* g_conn = nullptr;
+QString g_server;
+
+class EmptyReply : public QDBusVirtualObject {
+ public:
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    return connection.send(message.createReply());
+  }
+  QString introspect(const QString&) const override { return {}; }
+};
+
+void roundTrip(benchmark::State& state, const QDBusMessage& m, QDBus::CallMode mode) {
+  for (auto _ : state) {
+    const QDBusMessage reply = g_conn->call(m, mode, 3000);
+    if (reply.type() == QDBusMessage::ErrorMessage) state.SkipWithError("the call failed");
+  }
+}
+QDBusMessage ping() {
+  return QDBusMessage::createMethodCall(g_server, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Peer"),
+                                        QStringLiteral("Ping"));
+}
+QDBusMessage empty() {
+  return QDBusMessage::createMethodCall(g_server, QStringLiteral("/bench/empty"), QStringLiteral("bench.Empty"),
+                                        QStringLiteral("Call"));
+}
+void BM_Ping_BlockWithGui(benchmark::State& state) { roundTrip(state, ping(), QDBus::BlockWithGui); }
+void BM_Ping_Block(benchmark::State& state) { roundTrip(state, ping(), QDBus::Block); }
+void BM_Empty_BlockWithGui(benchmark::State& state) { roundTrip(state, empty(), QDBus::BlockWithGui); }
+void BM_Empty_Block(benchmark::State& state) { roundTrip(state, empty(), QDBus::Block); }
 void BM_StringList2000_InProcess(benchmark::State& state) {
   Obj names = g_local.obj(QStringLiteral("Names"));
   for (auto _ : state) benchmark::DoNotOptimize(names.strings());
@@ -52,6 +89,8 @@ void BM_StringList2000_DBus(benchmark::State& state) {
 int serve(const QString& address) {
   QDBusConnection conn = QDBusConnection::connectToBus(address, QStringLiteral("bench-server"));
   if (!dbus::publish(kName, std::make_shared<BenchCore>(), conn)) return 2;
+  EmptyReply empty;
+  conn.registerVirtualObject(QStringLiteral("/bench/empty"), &empty);
   return QCoreApplication::exec();
 }
 
@@ -84,6 +123,12 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 500 && !dbus::isNameOwned(kName, conn); ++i) QThread::msleep(10);
     try {
       g_remote = dbus::connect(kName, conn);
+      g_conn = &conn;
+      g_server = conn.interface()->serviceOwner(kName).value();
+      benchmark::RegisterBenchmark("RoundTrip/DBus/Ping/BlockWithGui", BM_Ping_BlockWithGui);
+      benchmark::RegisterBenchmark("RoundTrip/DBus/Ping/Block", BM_Ping_Block);
+      benchmark::RegisterBenchmark("RoundTrip/DBus/Empty/BlockWithGui", BM_Empty_BlockWithGui);
+      benchmark::RegisterBenchmark("RoundTrip/DBus/Empty/Block", BM_Empty_Block);
       benchmark::RegisterBenchmark("PropertyRead/DBus", BM_PropertyRead_DBus);
       benchmark::RegisterBenchmark("StringList2000/DBus", BM_StringList2000_DBus);
     } catch (const jex::Error& e) {

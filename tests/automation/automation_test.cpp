@@ -156,6 +156,14 @@ TEST_P(AutomationTest, ValuesKeepTheirTypes) {
   EXPECT_EQ(list[5].toStringList(), mixed[5].toStringList());
   EXPECT_EQ(list[6].toList(), mixed[6].toList());
   EXPECT_TRUE(core_.call(QStringLiteral("Echo"), {fromObj(Obj())}).value<Obj>().isNothing());
+
+  // Lists of strings keep empty entries, their order and text beyond Latin-1.
+  for (const QStringList& strings : {QStringList{}, QStringList{QString()}, QStringList{QString(), QString()},
+                                     QStringList{QStringLiteral("Größe"), QString(), QStringLiteral("€ ✓ 日本")}}) {
+    QVariant echoed = core_.call(QStringLiteral("Echo"), {QVariant(strings)});
+    EXPECT_EQ(echoed.metaType().id(), QMetaType::QStringList);
+    EXPECT_EQ(echoed.toStringList(), strings);
+  }
 }
 
 TEST_P(AutomationTest, SinkHandedToTheServerIsCalledBackWithByReferenceText) {

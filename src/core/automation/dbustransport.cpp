@@ -9,6 +9,7 @@
 #include <QDBusVirtualObject>
 #include <QHash>
 #include <QSet>
+#include <cstring>
 #include <limits>
 #include <mutex>
 
@@ -23,6 +24,13 @@ struct ObjRef {
 struct Marker {
   uchar kind = 0;
 };
+// A list of strings as one block of UTF-8, each string ended by a NUL byte. A byte array
+// travels as one piece: the bus daemon neither validates nor copies it string by string, which
+// makes long lists (binding sets, names) several times cheaper than an array of strings.
+// Lists whose strings themselves hold NUL characters go as an array of strings.
+struct StringBlock {
+  QByteArray bytes;
+};
 
 QDBusArgument& operator<<(QDBusArgument& a, const ObjRef& r) {
   a.beginStructure();
@@ -33,6 +41,18 @@ QDBusArgument& operator<<(QDBusArgument& a, const ObjRef& r) {
 const QDBusArgument& operator>>(const QDBusArgument& a, ObjRef& r) {
   a.beginStructure();
   a >> r.bus >> r.path;
+  a.endStructure();
+  return a;
+}
+QDBusArgument& operator<<(QDBusArgument& a, const StringBlock& b) {
+  a.beginStructure();
+  a << b.bytes;
+  a.endStructure();
+  return a;
+}
+const QDBusArgument& operator>>(const QDBusArgument& a, StringBlock& b) {
+  a.beginStructure();
+  a >> b.bytes;
   a.endStructure();
   return a;
 }
@@ -70,6 +90,7 @@ const QDBusArgument& operator>>(const QDBusArgument& a, MemberInfo& m) {
 
 Q_DECLARE_METATYPE(jex::automation::dbus::wire::ObjRef)
 Q_DECLARE_METATYPE(jex::automation::dbus::wire::Marker)
+Q_DECLARE_METATYPE(jex::automation::dbus::wire::StringBlock)
 Q_DECLARE_METATYPE(jex::automation::MemberInfo)
 
 namespace jex::automation::dbus {
@@ -78,6 +99,7 @@ namespace {
 
 using wire::Marker;
 using wire::ObjRef;
+using wire::StringBlock;
 
 const QString kRootPath = QStringLiteral("/");
 const QString kObjPath = QStringLiteral("/obj");
@@ -92,6 +114,7 @@ void registerTypes() {
   std::call_once(once, [] {
     qDBusRegisterMetaType<ObjRef>();
     qDBusRegisterMetaType<Marker>();
+    qDBusRegisterMetaType<StringBlock>();
     qDBusRegisterMetaType<MemberInfo>();
     qDBusRegisterMetaType<QList<MemberInfo>>();
   });
@@ -117,6 +140,8 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
 
   QVariant encode(const QVariant& v, const QString& peer);
   QVariantList encodeList(const QVariantList& list, const QString& peer);
+  static QVariant packStrings(const QStringList& list);
+  static QVariant unpackStrings(const QByteArray& bytes);
   QVariant decode(const QVariant& v, const QString& peer);
   QVariantList decodeList(const QVariant& v, const QString& peer);
 
@@ -204,8 +229,9 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
   if (isMissing(v)) return QVariant::fromValue(Marker{1});
   switch (v.metaType().id()) {
     case QMetaType::QString: case QMetaType::Int: case QMetaType::Bool: case QMetaType::Double:
-    case QMetaType::QStringList:
       return v;
+    case QMetaType::QStringList:
+      return packStrings(v.toStringList());
     case QMetaType::Float:
       return v.toDouble();
     case QMetaType::QVariantList:
@@ -232,6 +258,32 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
                                      .arg(QString::fromUtf8(v.typeName())));
 }
 
+QVariant Endpoint::packStrings(const QStringList& list) {
+  QByteArray bytes;
+  qsizetype size = 0;
+  for (const QString& s : list) size += s.size() + 1;
+  bytes.reserve(size + size / 4);
+  for (const QString& s : list) {
+    if (s.contains(QChar(0))) return list;
+    bytes += s.toUtf8();
+    bytes += '\0';
+  }
+  return QVariant::fromValue(StringBlock{bytes});
+}
+
+QVariant Endpoint::unpackStrings(const QByteArray& bytes) {
+  QStringList out;
+  const char* p = bytes.constData();
+  const char* end = p + bytes.size();
+  while (p < end) {
+    const char* nul = static_cast<const char*>(std::memchr(p, 0, size_t(end - p)));
+    if (!nul) nul = end;  // a block without its last NUL: take the rest as the last string
+    out.append(QString::fromUtf8(p, nul - p));
+    p = nul + 1;
+  }
+  return out;
+}
+
 QVariantList Endpoint::encodeList(const QVariantList& list, const QString& peer) {
   QVariantList out;
   out.reserve(list.size());
@@ -249,6 +301,11 @@ QVariant Endpoint::decode(const QVariant& v, const QString& peer) {
       arg >> r;
       return fromObj(importObject(r, peer));
     }
+    if (sig == QLatin1String("(ay)")) {
+      StringBlock b;
+      arg >> b;
+      return unpackStrings(b.bytes);
+    }
     if (sig == QLatin1String("(y)")) {
       Marker m;
       arg >> m;
@@ -259,6 +316,7 @@ QVariant Endpoint::decode(const QVariant& v, const QString& peer) {
   }
   if (v.metaType() == QMetaType::fromType<ObjRef>()) return fromObj(importObject(v.value<ObjRef>(), peer));
   if (v.metaType() == QMetaType::fromType<Marker>()) return v.value<Marker>().kind == 1 ? missing() : QVariant();
+  if (v.metaType() == QMetaType::fromType<StringBlock>()) return unpackStrings(v.value<StringBlock>().bytes);
   if (v.metaType().id() == QMetaType::QVariantList) return QVariant(decodeList(v, peer));
   switch (v.metaType().id()) {
     case QMetaType::UChar: case QMetaType::Short: case QMetaType::UShort:

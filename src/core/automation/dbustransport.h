@@ -9,7 +9,8 @@
 //   Describe() -> (s className, a(sibbiis) members)               the member table with help
 //   Release(i count), AddRef(i count)                             no reply; reference counts
 //
-// Values travel as variants: s, i, b, d, as (a whole string list in one call), av (lists),
+// Values travel as variants: s, i, b, d, av (lists), (ay) for a whole string list in one call
+// (UTF-8, each string ended by NUL; a list whose strings hold NUL characters goes as as),
 // (so) for an object (bus unique name, path; "" for Nothing) and (y) for Empty (0) and Missing
 // (1). An Obj passed as an argument or returned is exported by the sending side at "/obj/<n>"
 // (the same object keeps its path) and arrives as a proxy; a proxy that comes home arrives as

@@ -52,14 +52,14 @@ class Display {
     if (!c) return XCB_ATOM_NONE;
     Reply<xcb_intern_atom_reply_t> r(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return r ? r->atom : XCB_ATOM_NONE;
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
   }
 
  private:
   static xcb_window_t rootOf(xcb_connection_t* c, int screenNumber) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; it.rem && i < screenNumber; ++i) xcb_screen_next(&it);
-    return it.rem ? it.data->root : XCB_WINDOW_NONE;
+    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
   }
   void close() {
     if (conn_) xcb_disconnect(conn_);

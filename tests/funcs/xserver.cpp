@@ -70,7 +70,7 @@ void XServer::destroy(xcb_window_t w) {
 xcb_atom_t XServer::atom(const char* name) {
   xcb_intern_atom_reply_t* r =
       xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, uint16_t(std::strlen(name)), name), nullptr);
-  const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+  const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
   std::free(r);
   return a;
 }
@@ -79,7 +79,7 @@ void XServer::sync() { std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_
 
 xcb_window_t XServer::inputFocus() {
   xcb_get_input_focus_reply_t* r = xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr);
-  const xcb_window_t w = r ? r->focus : XCB_WINDOW_NONE;
+  const xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
   std::free(r);
   return w;
 }

@@ -56,14 +56,39 @@ QByteArray codePageName(int codePage) {
   }
 }
 
-bool isAscii(const QByteArray& bytes) {
+bool isAscii(QByteArrayView bytes) {
   for (char c : bytes)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   return true;
 }
 
+// Whole files pass through buffers that each thread keeps from one read or write to the next:
+// fresh buffers of a file's size would cost a page fault per page on every save. Buffers grown
+// by an unusually large file are given back after its use (release()).
+struct FileBuffers {
+  QByteArray bytes;  // the file as read or as about to be written
+  QString text;      // the file as text
+  void release() {
+    constexpr qsizetype kKeep = 4 << 20;
+    if (bytes.capacity() > kKeep) bytes = QByteArray();
+    if (text.capacity() > kKeep) text = QString();
+  }
+};
+FileBuffers& buffers() {
+  thread_local FileBuffers b;
+  return b;
+}
+
+// Decodes in into out, reusing out's memory; false when the input is not valid for d.
+bool decodeInto(QStringDecoder& d, QByteArrayView in, QString& out) {
+  out.resize(d.requiredSpace(in.size()));
+  QChar* end = d.appendToBuffer(out.data(), in);
+  out.resize(end - out.constData());
+  return !d.hasError();
+}
+
 // Opening a code-page converter is costly: one decoder per code page and thread is kept.
-QString decodeCodePage(const QByteArray& bytes, int codePage) {
+void decodeCodePage(QByteArrayView bytes, int codePage, QString& text) {
   thread_local std::map<int, QStringDecoder> decoders;
   auto it = decoders.find(codePage);
   if (it == decoders.end()) {
@@ -75,53 +100,70 @@ QString decodeCodePage(const QByteArray& bytes, int codePage) {
     it = decoders.emplace(codePage, std::move(decoder)).first;
   }
   it->second.resetState();
-  return it->second.decode(bytes);
+  decodeInto(it->second, bytes, text);
 }
 
-// Decodes the file's bytes and tells how the file is written.
-QString decodeFile(const QByteArray& bytes, int codePage, FileFormat& format) {
+// Decodes the file's bytes into text and tells how the file is written.
+void decodeFile(QByteArrayView bytes, int codePage, FileFormat& format, QString& text) {
   format = FileFormat{};
   format.crlf = bytes.contains("\r\n") || !bytes.contains('\n');
   if (bytes.startsWith("\xEF\xBB\xBF")) {
     format.bom = true;
-    return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    decodeInto(utf8, bytes.sliced(3), text);
+    return;
   }
   if (bytes.startsWith("\xFF\xFE")) {
     format.encoding = Encoding::Utf16Le;
     format.bom = true;
-    QStringDecoder decoder(QStringConverter::Utf16LE);
-    return decoder.decode(QByteArrayView(bytes).sliced(2));
+    QStringDecoder utf16(QStringConverter::Utf16LE);
+    decodeInto(utf16, bytes.sliced(2), text);
+    return;
   }
   if (codePage != 0 && isAscii(bytes)) {
     format.encoding = Encoding::CodePage;
     format.codePage = codePage;
-    return QString::fromLatin1(bytes);
+    QStringDecoder latin1(QStringConverter::Latin1);
+    decodeInto(latin1, bytes, text);
+    return;
   }
   QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-  QString text = utf8.decode(bytes);
-  if (!utf8.hasError()) return text;
+  if (decodeInto(utf8, bytes, text)) return;
   format.encoding = Encoding::CodePage;
   format.codePage = codePage != 0 ? codePage : kDefaultCodePage;
-  return decodeCodePage(bytes, format.codePage);
+  decodeCodePage(bytes, format.codePage, text);
 }
 
-QByteArray encodeFile(const QString& text, const FileFormat& format, const QString& fileName) {
+// Encodes text as the file is written into bytes, reusing bytes' memory.
+void encodeFile(const QString& text, const FileFormat& format, const QString& fileName, QByteArray& bytes) {
+  bytes.resize(0);
+  auto encode = [&](QStringEncoder& e) {
+    const qsizetype start = bytes.size();
+    bytes.resize(start + e.requiredSpace(text.size()));
+    char* end = e.appendToBuffer(bytes.data() + start, text);
+    bytes.resize(end - bytes.constData());
+  };
   switch (format.encoding) {
-    case Encoding::Utf8:
-      return (format.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
+    case Encoding::Utf8: {
+      if (format.bom) bytes.append("\xEF\xBB\xBF");
+      QStringEncoder utf8(QStringConverter::Utf8);
+      encode(utf8);
+      return;
+    }
     case Encoding::Utf16Le: {
-      QStringEncoder encoder(QStringConverter::Utf16LE);
-      return QByteArray("\xFF\xFE") + QByteArray(encoder.encode(text));
+      bytes.append("\xFF\xFE");
+      QStringEncoder utf16(QStringConverter::Utf16LE);
+      encode(utf16);
+      return;
     }
     case Encoding::CodePage: break;
   }
   QStringEncoder encoder(codePageName(format.codePage).constData());
   if (!encoder.isValid()) encoder = QStringEncoder(codePageName(kDefaultCodePage).constData());
-  QByteArray bytes = encoder.encode(text);
+  encode(encoder);
   if (encoder.hasError())
     WriteLog(QStringLiteral("INI: characters not in code page %1 written as substitutes to %2")
                  .arg(format.codePage).arg(fileName), 1);
-  return bytes;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -130,9 +172,10 @@ QByteArray encodeFile(const QString& text, const FileFormat& format, const QStri
 QString fold(const QString& name) { return name.trimmed().toCaseFolded(); }
 
 struct Entry {
-  QString text;   // the trimmed line, as section reads return it
-  QString key;    // trimmed key name (the whole line when it has no "=")
-  QString value;  // trimmed value
+  // Views into the document's own lines, which stay unchanged as long as the document lives.
+  QStringView text;   // the trimmed line, as section reads return it
+  QStringView key;    // trimmed key name (the whole line when it has no "=")
+  QStringView value;  // trimmed value
   int line = 0;
   bool comment = false;
 };
@@ -165,11 +208,11 @@ struct IniDoc {
 
 using DocPtr = std::shared_ptr<const IniDoc>;
 
-std::shared_ptr<IniDoc> parse(QString text, const FileFormat& format) {
+std::shared_ptr<IniDoc> parse(const QString& text, const FileFormat& format) {
   auto doc = std::make_shared<IniDoc>();
   doc->format = format;
-  text.remove(QChar(0));
-  doc->lines = text.split(QLatin1Char('\n'));
+  doc->lines = text.contains(QChar(0)) ? QString(text).remove(QChar(0)).split(QLatin1Char('\n'))
+                                       : text.split(QLatin1Char('\n'));
   if (!doc->lines.isEmpty() && doc->lines.last().isEmpty()) doc->lines.removeLast();
   for (QString& line : doc->lines)
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
@@ -182,13 +225,13 @@ std::shared_ptr<IniDoc> parse(QString text, const FileFormat& format) {
     doc->sections.push_back(std::move(current));
   };
   for (int i = 0; i < doc->lines.size(); ++i) {
-    const QString trimmed = doc->lines[i].trimmed();
+    const QStringView trimmed = QStringView(doc->lines[i]).trimmed();
     if (trimmed.isEmpty()) continue;
     if (trimmed.startsWith(QLatin1Char('['))) {
       close(i);
       current = Section{};
       qsizetype end = trimmed.indexOf(QLatin1Char(']'));
-      current.name = (end < 0 ? trimmed.mid(1) : trimmed.mid(1, end - 1)).trimmed();
+      current.name = (end < 0 ? trimmed.mid(1) : trimmed.mid(1, end - 1)).trimmed().toString();
       current.headerLine = i;
       current.lastContentLine = i;
       continue;
@@ -200,8 +243,8 @@ std::shared_ptr<IniDoc> parse(QString text, const FileFormat& format) {
     if (!entry.comment) {
       qsizetype eq = trimmed.indexOf(QLatin1Char('='));
       entry.key = eq < 0 ? trimmed : trimmed.left(eq).trimmed();
-      entry.value = eq < 0 ? QString() : trimmed.mid(eq + 1).trimmed();
-      QString folded = entry.key.toCaseFolded();
+      entry.value = eq < 0 ? QStringView() : trimmed.mid(eq + 1).trimmed();
+      QString folded = entry.key.toString().toCaseFolded();
       if (!current.keys.contains(folded)) current.keys.insert(folded, static_cast<int>(current.entries.size()));
     }
     current.lastContentLine = i;
@@ -296,10 +339,20 @@ DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nul
   }
   struct stat st {};
   if (fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  FileBuffers& b = buffers();
+  b.bytes.resize(qsizetype(st.st_size));
+  const qint64 got = file.read(b.bytes.data(), b.bytes.size());
+  if (got < 0) {
+    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), 5);
+    return nullptr;
+  }
+  b.bytes.resize(got);
   FileFormat format;
-  QString text = decodeFile(file.readAll(), codePage, format);
+  decodeFile(b.bytes, codePage, format, b.text);
   if (stampOut) *stampOut = FileStamp::of(st);
-  return parse(std::move(text), format);
+  DocPtr doc = parse(b.text, format);
+  b.release();
+  return doc;
 }
 
 DocPtr loadDoc(const QString& fileName, int codePage) {
@@ -487,16 +540,22 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
       return false;
     }
     const QString eol = doc->format.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    QString text = lines.join(eol);
-    if (!lines.isEmpty()) text += eol;
+    FileBuffers& b = buffers();
+    b.text.resize(0);
+    for (const QString& line : lines) {
+      b.text += line;
+      b.text += eol;
+    }
 
     QSaveFile out(fileName);
     if (!out.open(QIODevice::WriteOnly)) {
       writeFailed(fileName, out.errorString());
       return false;
     }
-    const QByteArray bytes = encodeFile(text, doc->format, fileName);
-    if (out.write(bytes) != bytes.size() || !out.commit()) {
+    encodeFile(b.text, doc->format, fileName, b.bytes);
+    const bool written = out.write(b.bytes) == b.bytes.size() && out.commit();
+    b.release();
+    if (!written) {
       writeFailed(fileName, out.errorString());
       return false;
     }
@@ -536,11 +595,11 @@ quint32 GetPrivateProfileString(const QString& appName, const QString& keyName, 
       QStringList keys;
       if (section)
         for (const Entry& e : section->entries)
-          if (!e.comment) keys.append(e.key);
+          if (!e.comment) keys.append(e.key.toString());
       return copyList(keys, returnedString, size);
     }
     const Entry* entry = section ? section->find(keyName) : nullptr;
-    return copyValue(entry ? unquote(entry->value) : stripTrailingBlanks(defaultValue), returnedString, size);
+    return copyValue(entry ? unquote(entry->value.toString()) : stripTrailingBlanks(defaultValue), returnedString, size);
   });
 }
 
@@ -551,7 +610,7 @@ qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint
     DocPtr doc = loadDoc(fileName, codePage);
     const Section* section = doc ? doc->find(appName) : nullptr;
     const Entry* entry = section ? section->find(keyName) : nullptr;
-    const QString value = entry ? unquote(entry->value) : QString();
+    const QString value = entry ? unquote(entry->value.toString()) : QString();
     if (value.isEmpty()) return defaultValue;
     qsizetype i = 0;
     bool negative = false;
@@ -573,7 +632,7 @@ quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString
     const Section* section = doc && !appName.isNull() ? doc->find(appName) : nullptr;
     QStringList lines;
     if (section)
-      for (const Entry& e : section->entries) lines.append(e.text);
+      for (const Entry& e : section->entries) lines.append(e.text.toString());
     return copyList(lines, returnedString, size);
   });
 }
@@ -609,7 +668,7 @@ bool WritePrivateProfileString(const QString& appName, const QString& keyName, c
       return true;
     }
     if (e)
-      lines[e->line] = e->key + QLatin1Char('=') + value;
+      lines[e->line] = e->key.toString() + QLatin1Char('=') + value;
     else if (s)
       lines.insert(insertionLine(*s), key + QLatin1Char('=') + value);
     else

@@ -157,7 +157,7 @@ void BM_BusBurst(benchmark::State& state) {
     rig.type(burst);
     const double stall = spin([&] { return rig.speedUps >= kBurst; });
     if (stall < 0) {
-      state.SkipWithError("the burst did not finish");
+      state.SkipWithError(("the burst did not finish: " + std::to_string(rig.speedUps) + " of 1000 ran").c_str());
       return;
     }
     maxStall = std::max(maxStall, stall);

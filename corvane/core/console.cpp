@@ -72,16 +72,22 @@ void StdinReader::readAvailable() {
     // End of input: stop listening; the core goes on running.
     notifier_->setEnabled(false);
     atEnd_ = true;
-    if (!buffer_.isEmpty()) emit lineRead(QString::fromUtf8(std::exchange(buffer_, {})));
-    return;
+  } else {
+    buffer_.append(buf, n);
   }
-  buffer_.append(buf, n);
+  // A line being handled may wait in a call to JexUI, which serves events meanwhile and so
+  // brings us back here: the new input then only joins the buffer, and the loop further up
+  // the stack takes it after the line before it, so commands keep the order they were typed in.
+  if (emitting_) return;
+  emitting_ = true;
   qsizetype nl;
   while ((nl = buffer_.indexOf('\n')) >= 0) {
     const QByteArray line = buffer_.left(nl);
     buffer_.remove(0, nl + 1);
     emit lineRead(QString::fromUtf8(line).remove(u'\r'));
   }
+  if (atEnd_ && !buffer_.isEmpty()) emit lineRead(QString::fromUtf8(std::exchange(buffer_, {})).remove(u'\r'));
+  emitting_ = false;
 }
 
 }  // namespace corvane

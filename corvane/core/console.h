@@ -33,6 +33,7 @@ class StdinReader : public QObject {
   QSocketNotifier* notifier_ = nullptr;
   QByteArray buffer_;
   bool atEnd_ = false;
+  bool emitting_ = false;  // lines are being handed on further up the stack
 };
 
 }  // namespace corvane

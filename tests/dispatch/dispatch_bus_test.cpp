@@ -224,7 +224,8 @@ struct WindowSystem : QObject {
     const QString line = S("SWITCH: ") + from + u'/' + to;
     const int before = int(core->output().count(line));
     core->type(S(":switch ") + from + u' ' + to);
-    QTest::qWaitFor([&] { return core->output().count(line) > before; }, 5000);
+    if (!QTest::qWaitFor([&] { return core->output().count(line) > before; }, 5000))
+      ADD_FAILURE() << "the core did not report " << line.toStdString();
   }
 };
 

@@ -21,6 +21,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/automation/dbustransport.h"
+#include "core/cmdqueue.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 
@@ -157,7 +158,12 @@ void BM_BusBurst(benchmark::State& state) {
     rig.type(burst);
     const double stall = spin([&] { return rig.speedUps >= kBurst; });
     if (stall < 0) {
-      state.SkipWithError(("the burst did not finish: " + std::to_string(rig.speedUps) + " of 1000 ran").c_str());
+      const auto& queue = rig.w->commandQueue();
+      const std::string why = "the burst did not finish: " + std::to_string(rig.speedUps) + " of 1000 ran, " +
+                              std::to_string(queue.size()) + " wait in JexUI's queue (timer " +
+                              (queue.tmrCMD()->isActive() ? "on" : "off") + "), " +
+                              std::to_string(bus::callsWaiting()) + " calls wait for their reply";
+      state.SkipWithError(why.c_str());
       return;
     }
     maxStall = std::max(maxStall, stall);

@@ -45,8 +45,8 @@ void BM_PropertyRead_DBus(benchmark::State& state) {
 // The floor under the late-bound read: bare round trips to the serving process through the bus
 // daemon. "Ping" is answered inside Qt D-Bus's own thread; "Empty" by an object in the serving
 // process's main thread that replies at once without looking at the call, which is where the
-// access layer answers. The caller waits as the access layer waits (serving incoming calls)
-// and, for comparison, blocks plainly.
+// access layer answers. The caller waits serving incoming calls (Qt's BlockWithGui, the kind
+// of wait the access layer does) and, for comparison, blocks plainly.
 QDBusConnection* g_conn = nullptr;
 QString g_server;
 

@@ -77,6 +77,28 @@ void BM_SectionLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_SectionLoad);
 
+// One section of 80,000 lines (about 1.7 MB), far beyond the first section buffer.
+void BM_SectionLoadLarge(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("LARGE.INI");
+  {
+    QByteArray text = "[Big]\r\n";
+    for (int k = 1; k <= 80000; ++k) text += "key" + QByteArray::number(k) + "=value number " + QByteArray::number(k) + "\r\n";
+    QFile out(path);
+    out.open(QIODevice::WriteOnly);
+    out.write(text);
+  }
+  jex::cIniFil ini;
+  ini.Init(path, false);
+  for (auto _ : state) {
+    jex::Array2<QString> entries;
+    ini.SectionLoad(entries, QStringLiteral("Big"));
+    if (entries.ubound(2) != 80000) state.SkipWithError("wrong entry count");
+    benchmark::DoNotOptimize(entries);
+  }
+}
+BENCHMARK(BM_SectionLoadLarge)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 // Each save rewrites the whole 100 KB file atomically under its lock.
 void BM_SettingSave(benchmark::State& state) {
   jex::cIniFil ini;

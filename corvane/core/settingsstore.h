@@ -1,5 +1,5 @@
 // The core's own settings file corvane.ini behind a small interface, so that the storage can be
-// swapped for the project's INI layer without touching its users.
+// swapped without touching its users.
 #pragma once
 
 #include <QString>
@@ -16,8 +16,10 @@ class SettingsStore {
   virtual bool setValue(const QString& section, const QString& key, const QString& value) = 0;
 };
 
-// INI text file: "[Section]" lines and "key=value" lines; names compared without regard to case.
-// Unknown lines (comments, broken lines) are kept as they are when the file is written back.
+// An INI file read and written through the program's private-profile layer: nothing is kept in
+// memory, so every read sees the file as it is now, and every write changes only its own key
+// under the layer's file lock, keeping what other processes (JexUI, jexui-ini) wrote meanwhile.
+// Names are compared without regard to case; other lines stay as they are.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(QString path);
@@ -26,14 +28,7 @@ class IniFileStore : public SettingsStore {
   const QString& path() const { return path_; }
 
  private:
-  // Index of the key line in section, or -1; sectionEnd receives the line after the section's
-  // last line (or -1 when the section does not exist).
-  int find(const QString& section, const QString& key, int* sectionEnd) const;
-  void load();
-  bool save() const;
-
   QString path_;
-  QStringList lines_;
 };
 
 std::unique_ptr<SettingsStore> openSettings(const QString& path);

@@ -5,6 +5,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <climits>
+
 namespace jex {
 
 namespace pp = jex::platform;
@@ -33,7 +36,12 @@ QString cIniFil::readList(ListKind kind, const QString& Section) {
   };
   quint32 count = read();
   while (count == static_cast<quint32>(bufferSize_ - 2)) {  // the system's sign of a cut list
-    bufferSize_ += kBufferStep;
+    // Grow by as many steps as the list needs now, so that a large section costs one more read
+    // instead of one per step; a list grown meanwhile goes round again.
+    const qint64 needed = pp::GetPrivateProfileSectionSize(
+        kind == ListKind::SectionNames ? QString() : Section, fileName_, codePage_);
+    const qint64 steps = std::max<qint64>(1, (needed - bufferSize_ + kBufferStep - 1) / kBufferStep);
+    bufferSize_ = static_cast<int>(std::min<qint64>(bufferSize_ + steps * kBufferStep, INT_MAX - kBufferStep));
     buffer_.fill(QChar(0), bufferSize_);
     count = read();
   }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QDeadlineTimer>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -24,6 +25,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -178,6 +181,7 @@ struct Entry {
   QStringView value;  // trimmed value
   int line = 0;
   bool comment = false;
+  bool hasValue = false;  // false for a line without "=": a key that reads as missing
 };
 
 struct Section {
@@ -227,11 +231,12 @@ std::shared_ptr<IniDoc> parse(const QString& text, const FileFormat& format) {
   for (int i = 0; i < doc->lines.size(); ++i) {
     const QStringView trimmed = QStringView(doc->lines[i]).trimmed();
     if (trimmed.isEmpty()) continue;
-    if (trimmed.startsWith(QLatin1Char('['))) {
+    // A header needs its "]": a line "[Name" opens no section and stays a line of the current one.
+    const qsizetype end = trimmed.startsWith(QLatin1Char('[')) ? trimmed.indexOf(QLatin1Char(']')) : -1;
+    if (end > 0) {
       close(i);
       current = Section{};
-      qsizetype end = trimmed.indexOf(QLatin1Char(']'));
-      current.name = (end < 0 ? trimmed.mid(1) : trimmed.mid(1, end - 1)).trimmed().toString();
+      current.name = trimmed.mid(1, end - 1).trimmed().toString();
       current.headerLine = i;
       current.lastContentLine = i;
       continue;
@@ -244,6 +249,7 @@ std::shared_ptr<IniDoc> parse(const QString& text, const FileFormat& format) {
       qsizetype eq = trimmed.indexOf(QLatin1Char('='));
       entry.key = eq < 0 ? trimmed : trimmed.left(eq).trimmed();
       entry.value = eq < 0 ? QStringView() : trimmed.mid(eq + 1).trimmed();
+      entry.hasValue = eq >= 0;
       QString folded = entry.key.toString().toCaseFolded();
       if (!current.keys.contains(folded)) current.keys.insert(folded, static_cast<int>(current.entries.size()));
     }
@@ -330,15 +336,39 @@ DocCache& cache() {
   return instance;
 }
 
-// Reads and parses the file; null when it does not exist or cannot be read.
+// A FIFO, a device or a socket in place of an INI file would block a read for ever or have side
+// effects: such a file is never opened for reading nor replaced. Reported once per name.
+void refuseSpecialFile(const QString& fileName) {
+  static std::mutex mutex;
+  static QSet<QString> reported;
+  std::lock_guard lock(mutex);
+  if (!reported.contains(fileName)) {
+    reported.insert(fileName);
+    WriteErrorLog(QStringLiteral("INI %1: %2 not a regular file, neither read nor written").arg(fileName).arg(err::FileError));
+  }
+}
+
+// Reads and parses the file; null when it does not exist, is no regular file or cannot be read.
 DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nullptr) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) {
-    if (file.exists()) WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), 5);
+  // Non-blocking, so that a FIFO put there after an earlier check cannot hold up open().
+  const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT && errno != ENOTDIR)
+      WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, QString::fromLocal8Bit(strerror(errno))), 5);
     return nullptr;
   }
   struct stat st {};
-  if (fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    refuseSpecialFile(fileName);
+    return nullptr;
+  }
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), 5);
+    return nullptr;
+  }
   FileBuffers& b = buffers();
   b.bytes.resize(qsizetype(st.st_size));
   const qint64 got = file.read(b.bytes.data(), b.bytes.size());
@@ -359,6 +389,10 @@ DocPtr loadDoc(const QString& fileName, int codePage) {
   if (fileName.isEmpty()) return nullptr;
   struct stat st {};
   if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return nullptr;
+  if (!S_ISREG(st.st_mode)) {
+    refuseSpecialFile(fileName);
+    return nullptr;
+  }
   FileStamp stamp = FileStamp::of(st);
   if (!stamp.recent())
     if (DocPtr doc = cache().find(fileName, codePage, stamp)) return doc;
@@ -371,7 +405,7 @@ DocPtr loadDoc(const QString& fileName, int codePage) {
 // ---------------------------------------------------------------------------------------------
 // Buffers
 
-quint32 copyValue(const QString& value, QString& buffer, quint32 size) {
+quint32 copyValue(QStringView value, QString& buffer, quint32 size) {
   if (size == 0) return 0;
   if (static_cast<quint32>(buffer.size()) < size) buffer.resize(size);
   QChar* out = buffer.data();
@@ -381,45 +415,95 @@ quint32 copyValue(const QString& value, QString& buffer, quint32 size) {
   return n;
 }
 
-// Each item followed by a NUL, the list by a second NUL; cut lists end with two NULs.
-quint32 copyList(const QStringList& items, QString& buffer, quint32 size) {
-  if (size == 0) return 0;
-  if (static_cast<quint32>(buffer.size()) < size) buffer.resize(size);
-  QChar* out = buffer.data();
-  if (size < 2) {
-    out[0] = QChar(0);
-    return 0;
+// Writes a list into a caller's buffer as it is produced: each item followed by a NUL, the list
+// by a second NUL; a list that does not fit is cut and ends with two NULs (count size - 2).
+class ListWriter {
+ public:
+  ListWriter(QString& buffer, quint32 size) : size_(size) {
+    if (size == 0) return;
+    if (static_cast<quint32>(buffer.size()) < size) buffer.resize(size);
+    out_ = buffer.data();
+    out_[0] = QChar(0);
   }
-  quint32 pos = 0;
-  for (const QString& item : items) {
-    const quint32 len = static_cast<quint32>(item.size());
-    if (pos + len + 1 > size - 1) {  // item, its NUL and the final NUL must fit
-      const quint32 room = pos < size - 2 ? size - 2 - pos : 0;  // the list may be full already
-      std::copy_n(item.constData(), std::min(room, len), out + pos);
-      out[size - 2] = QChar(0);
-      out[size - 1] = QChar(0);
-      return size - 2;
-    }
-    std::copy_n(item.constData(), len, out + pos);
-    pos += len;
-    out[pos++] = QChar(0);
-  }
-  out[pos] = QChar(0);
-  if (pos == 0 && size > 1) out[1] = QChar(0);
-  return pos;
-}
 
-QStringList sectionNames(const IniDoc* doc) {
-  QStringList names;
+  // Appends one item made of the given parts; false once the list is full.
+  bool add(std::initializer_list<QStringView> parts) {
+    if (size_ < 2 || cut_) return false;
+    quint32 len = 0;
+    for (QStringView p : parts) len += static_cast<quint32>(p.size());
+    if (pos_ + len + 1 > size_ - 1) {  // item, its NUL and the final NUL must fit
+      quint32 room = pos_ < size_ - 2 ? size_ - 2 - pos_ : 0;  // the list may be full already
+      for (QStringView p : parts) {
+        const quint32 n = std::min(room, static_cast<quint32>(p.size()));
+        std::copy_n(p.data(), n, out_ + pos_);
+        pos_ += n;
+        room -= n;
+      }
+      out_[size_ - 2] = QChar(0);
+      out_[size_ - 1] = QChar(0);
+      cut_ = true;
+      return false;
+    }
+    for (QStringView p : parts) {
+      std::copy_n(p.data(), p.size(), out_ + pos_);
+      pos_ += static_cast<quint32>(p.size());
+    }
+    out_[pos_++] = QChar(0);
+    return true;
+  }
+
+  quint32 finish() {
+    if (size_ < 2) return 0;
+    if (cut_) return size_ - 2;
+    out_[pos_] = QChar(0);
+    if (pos_ == 0) out_[1] = QChar(0);
+    return pos_;
+  }
+
+ private:
+  quint32 size_;
+  QChar* out_ = nullptr;
+  quint32 pos_ = 0;
+  bool cut_ = false;
+};
+
+// Counts what a list needs without writing it: each item and its NUL, and the final NUL.
+class ListMeasure {
+ public:
+  bool add(std::initializer_list<QStringView> parts) {
+    for (QStringView p : parts) size_ += static_cast<quint64>(p.size());
+    ++size_;
+    return true;
+  }
+  quint64 finish() const { return std::max<quint64>(size_ + 1, 2); }
+
+ private:
+  quint64 size_ = 0;
+};
+
+template <class Out>
+void sectionNames(const IniDoc* doc, Out& out) {
   if (doc)
     for (const Section& s : doc->sections)
-      if (s.headerLine >= 0) names.append(s.name);
-  return names;
+      if (s.headerLine >= 0 && !out.add({s.name})) return;
 }
 
-QString unquote(const QString& value) {
-  if (value.size() > 1 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
-    return value.mid(1, value.size() - 2);
+// The section's lines as a whole-section read gives them: "key=value" without the blanks around
+// "=", a key without "=" alone, comments as they stand.
+template <class Out>
+void sectionLines(const Section* section, Out& out) {
+  if (!section) return;
+  const QStringView eq(u"=");
+  for (const Entry& e : section->entries) {
+    const bool more = e.hasValue ? out.add({e.key, eq, e.value}) : out.add({e.comment ? e.text : e.key});
+    if (!more) return;
+  }
+}
+
+// A value in double or single quotes is read without them ("" and '' are empty values).
+QStringView unquote(QStringView value) {
+  if (value.size() > 1 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+    return value.sliced(1, value.size() - 2);
   return value;
 }
 
@@ -433,7 +517,9 @@ QString stripTrailingBlanks(QString s) {
 // ---------------------------------------------------------------------------------------------
 // Writing
 
-constexpr int kLockWaitMs = 10000;
+// A writer waits this long for the lock of another, then gives up: all writes happen on the
+// interface thread, which must not hang on a stuck process.
+constexpr int kLockWaitMs = 1000;
 
 // An exclusive lock on a lock file beside the INI file. The system releases it when the
 // holder ends in any way, so a crashed writer never leaves a stale lock; the (empty) lock
@@ -448,12 +534,18 @@ class FileLock {
   }
 
   bool acquire(const QString& lockName, int waitMs, QString& problem) {
-    fd_ = ::open(QFile::encodeName(lockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = ::open(QFile::encodeName(lockName).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd_ < 0) {
       problem = QStringLiteral("cannot create the lock file %1: %2").arg(lockName, QString::fromLocal8Bit(strerror(errno)));
       return false;
     }
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      problem = QStringLiteral("the lock file %1 is not a regular file").arg(lockName);
+      return false;
+    }
     QDeadlineTimer deadline(waitMs);
+    unsigned long pauseUs = 200;  // short at first, for a writer that is about to finish
     while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       if (errno != EWOULDBLOCK && errno != EINTR) {
         problem = QStringLiteral("cannot lock %1: %2").arg(lockName, QString::fromLocal8Bit(strerror(errno)));
@@ -463,7 +555,8 @@ class FileLock {
         problem = QStringLiteral("the file stayed locked by another process for %1 ms").arg(waitMs);
         return false;
       }
-      QThread::usleep(500);
+      QThread::usleep(std::min<unsigned long>(pauseUs, static_cast<unsigned long>(deadline.remainingTime()) * 1000 + 1));
+      pauseUs = std::min<unsigned long>(pauseUs * 2, 20000);
     }
     return true;
   }
@@ -511,7 +604,11 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
       return false;
     }
     const QFileInfo info(fileName);
-    if (info.exists() && (!info.isFile() || isReadOnly(info))) {
+    if (info.exists() && !info.isFile()) {
+      writeFailed(fileName, QStringLiteral("not a regular file"));
+      return false;
+    }
+    if (info.exists() && isReadOnly(info)) {
       writeFailed(fileName, QStringLiteral("the file is read-only or not a file"));
       return false;
     }
@@ -589,17 +686,22 @@ quint32 GetPrivateProfileString(const QString& appName, const QString& keyName, 
                                 QString& returnedString, quint32 size, const QString& fileName, int codePage) {
   return trapped("GetPrivateProfileString", quint32{0}, [&]() -> quint32 {
     DocPtr doc = loadDoc(fileName, codePage);
-    if (appName.isNull()) return copyList(sectionNames(doc.get()), returnedString, size);
+    if (appName.isNull()) {
+      ListWriter out(returnedString, size);
+      sectionNames(doc.get(), out);
+      return out.finish();
+    }
     const Section* section = doc ? doc->find(appName) : nullptr;
     if (keyName.isNull()) {
-      QStringList keys;
+      ListWriter out(returnedString, size);
       if (section)
         for (const Entry& e : section->entries)
-          if (!e.comment) keys.append(e.key.toString());
-      return copyList(keys, returnedString, size);
+          if (!e.comment && !out.add({e.key})) break;
+      return out.finish();
     }
     const Entry* entry = section ? section->find(keyName) : nullptr;
-    return copyValue(entry ? unquote(entry->value.toString()) : stripTrailingBlanks(defaultValue), returnedString, size);
+    if (entry && entry->hasValue) return copyValue(unquote(entry->value), returnedString, size);
+    return copyValue(stripTrailingBlanks(defaultValue), returnedString, size);
   });
 }
 
@@ -610,7 +712,7 @@ qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint
     DocPtr doc = loadDoc(fileName, codePage);
     const Section* section = doc ? doc->find(appName) : nullptr;
     const Entry* entry = section ? section->find(keyName) : nullptr;
-    const QString value = entry ? unquote(entry->value.toString()) : QString();
+    const QStringView value = entry && entry->hasValue ? unquote(entry->value) : QStringView();
     if (value.isEmpty()) return defaultValue;
     qsizetype i = 0;
     bool negative = false;
@@ -630,17 +732,30 @@ quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString
   return trapped("GetPrivateProfileSection", quint32{0}, [&]() -> quint32 {
     DocPtr doc = loadDoc(fileName, codePage);
     const Section* section = doc && !appName.isNull() ? doc->find(appName) : nullptr;
-    QStringList lines;
-    if (section)
-      for (const Entry& e : section->entries) lines.append(e.text.toString());
-    return copyList(lines, returnedString, size);
+    ListWriter out(returnedString, size);
+    sectionLines(section, out);
+    return out.finish();
+  });
+}
+
+quint32 GetPrivateProfileSectionSize(const QString& appName, const QString& fileName, int codePage) {
+  return trapped("GetPrivateProfileSectionSize", quint32{2}, [&]() -> quint32 {
+    DocPtr doc = loadDoc(fileName, codePage);
+    ListMeasure out;
+    if (appName.isNull())
+      sectionNames(doc.get(), out);
+    else
+      sectionLines(doc ? doc->find(appName) : nullptr, out);
+    return static_cast<quint32>(std::min<quint64>(out.finish(), std::numeric_limits<quint32>::max()));
   });
 }
 
 quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, const QString& fileName, int codePage) {
   return trapped("GetPrivateProfileSectionNames", quint32{0}, [&]() -> quint32 {
     DocPtr doc = loadDoc(fileName, codePage);
-    return copyList(sectionNames(doc.get()), returnedString, size);
+    ListWriter out(returnedString, size);
+    sectionNames(doc.get(), out);
+    return out.finish();
   });
 }
 
@@ -701,8 +816,13 @@ bool WritePrivateProfileSection(const QString& appName, const QString& block, co
       appendSection(lines, section, body);
       return true;
     }
-    lines.erase(lines.begin() + s->headerLine + 1, lines.begin() + s->lastContentLine + 1);
-    for (qsizetype i = 0; i < body.size(); ++i) lines.insert(s->headerLine + 1 + i, body[i]);
+    // Rebuilt in one pass: inserting line by line would cost the rest of the file per line.
+    QStringList rebuilt;
+    rebuilt.reserve(lines.size() - (s->lastContentLine - s->headerLine) + body.size());
+    rebuilt.append(lines.mid(0, s->headerLine + 1));
+    rebuilt.append(body);
+    rebuilt.append(lines.mid(s->lastContentLine + 1));
+    lines = std::move(rebuilt);
     return true;
   });
 }

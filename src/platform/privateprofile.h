@@ -1,10 +1,14 @@
 // The Windows private-profile functions (INI files) on this platform.
 //
 // They behave as the Windows functions of the same names: section and key names are compared
-// without regard to case, blanks around keys and values are trimmed, a value in double quotes
-// is read without them, lines whose first character is ";" are comments, and list results are
-// NUL-separated strings in a caller-sized buffer with the documented return values when the
-// buffer is too small.
+// without regard to case, blanks around keys and values are trimmed, a value in double or in
+// single quotes is read without them, lines whose first character is ";" are comments, a line
+// "[Name" without "]" opens no section, a key line without "=" has no value (it reads as
+// missing), and list results are NUL-separated strings in a caller-sized buffer with the
+// documented return values when the buffer is too small.
+//
+// Only regular files are INI files: a FIFO, device or socket under the name is neither opened
+// nor replaced (reads give their defaults, writes fail, with a log line).
 //
 // Arguments: a null QString (QString()) stands for a NULL pointer, an empty one ("") for an
 // empty string. Buffers are QStrings of at least `size` characters (a shorter one is enlarged
@@ -19,7 +23,8 @@
 // Every write is atomic (temporary file, flush to disk, rename) and runs its read-modify-write
 // under an exclusive lock on a lock file beside the INI file (FILE + ".lock", which stays), so
 // that concurrent writers in several processes keep each other's keys and a crash leaves the
-// old or the new file. The system drops the lock of a writer that dies: no lock goes stale. Reads go through
+// old or the new file. The system drops the lock of a writer that dies: no lock goes stale. A
+// writer waits about a second for a lock held by another, then fails with a log line. Reads go through
 // a small cache of parsed files that is checked against the file's identity, size and
 // modification time on every call and never trusted for a file changed in the last two seconds.
 #pragma once
@@ -42,11 +47,18 @@ quint32 GetPrivateProfileString(const QString& appName, const QString& keyName, 
 qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint32 defaultValue,
                             const QString& fileName, int codePage = 0);
 
-// All lines of a section (comments included, blank lines left out), each followed by a NUL,
-// the list ended by a second NUL. Returns the count of characters without the final NUL, or
-// size - 2 when the buffer was too small.
+// All entries of a section as "key=value" without the blanks around "=" (a key without "=" as
+// the key alone, comments as they stand, blank lines left out), each followed by a NUL, the list
+// ended by a second NUL. Returns the count of characters without the final NUL, or size - 2
+// when the buffer was too small.
 quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size,
                                  const QString& fileName, int codePage = 0);
+
+// Not a Windows function: the buffer size (in characters, both final NULs included) that
+// GetPrivateProfileSection needs for the section, or GetPrivateProfileSectionNames with a null
+// appName, as the file is now. Lets a caller size its buffer once instead of growing it by
+// steps and reading the whole list again at every step.
+quint32 GetPrivateProfileSectionSize(const QString& appName, const QString& fileName, int codePage = 0);
 
 // All section names in file order, as a list like GetPrivateProfileSection's.
 quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, const QString& fileName,

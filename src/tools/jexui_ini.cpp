@@ -42,14 +42,14 @@ void printLine(const QString& text) {
   std::fputc('\n', stdout);
 }
 
-// A NUL-separated list read with a buffer that grows while the result is cut.
+// A NUL-separated list read with a buffer that grows to the list's size while the result is cut.
 template <class Read>
-void printList(Read read) {
+void printList(const QString& section, const QString& file, Read read) {
   quint32 size = kListStep;
   QString buffer(static_cast<qsizetype>(size), QChar(0));
   quint32 count = read(buffer, size);
   while (count == size - 2) {
-    size += kListStep;
+    size = std::max(size + kListStep, pp::GetPrivateProfileSectionSize(section, file));
     buffer.fill(QChar(0), size);
     count = read(buffer, size);
   }
@@ -92,14 +92,15 @@ int main(int argc, char** argv) {
   }
   if (command == QLatin1String("section")) {
     if (count != 2) return usage("section needs FILE SECTION");
-    printList([&](QString& buffer, quint32 size) {
+    printList(args[1], args[0], [&](QString& buffer, quint32 size) {
       return pp::GetPrivateProfileSection(args[1], buffer, size, args[0]);
     });
     return 0;
   }
   if (command == QLatin1String("sections")) {
     if (count != 1) return usage("sections needs FILE");
-    printList([&](QString& buffer, quint32 size) { return pp::GetPrivateProfileSectionNames(buffer, size, args[0]); });
+    printList(QString(), args[0],
+              [&](QString& buffer, quint32 size) { return pp::GetPrivateProfileSectionNames(buffer, size, args[0]); });
     return 0;
   }
   if (command == QLatin1String("set")) {

@@ -8,6 +8,7 @@
 #include "corvane/core/console.h"
 #include "corvane/core/options.h"
 #include "corvane/core/settingsstore.h"
+#include "platform/privateprofile.h"
 
 using namespace corvane;
 
@@ -48,12 +49,28 @@ TEST_F(IniStoreTest, WritingKeepsOtherLinesAndPutsNewKeysIntoTheirSection) {
   ASSERT_TRUE(ini.setValue(QStringLiteral("general"), QStringLiteral("DEFAULTLNG"), QStringLiteral("1033")));
   ASSERT_TRUE(ini.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("USB1")));
   EXPECT_EQ(readAll(path()),
-            QByteArray("; keep me\r\n[General]\r\nDEFAULTLNG=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
+            QByteArray("; keep me\r\n[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
                        "[Braille]\r\nActiveBraillePort=USB1\r\n"));
   IniFileStore again(path());
   EXPECT_EQ(again.value(QStringLiteral("General"), QStringLiteral("UseSpeech")), QStringLiteral("0"));
-  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("corvane.ini")})
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files),
+            (QStringList{QStringLiteral("corvane.ini"), QStringLiteral("corvane.ini.lock")}))
       << "the atomic write must leave no temporary file behind";
+}
+
+TEST_F(IniStoreTest, KeysWrittenMeanwhileByAnotherWriterAreSeenAndKept) {
+  writeFile(path(), "[General]\r\nDefaultLng=1031\r\n");
+  IniFileStore ini(path());
+  EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031"));
+  // What JexUI or jexui-ini writes goes through the same layer, under its file lock.
+  ASSERT_TRUE(jex::platform::WritePrivateProfileString(QStringLiteral("MIXED"), QStringLiteral("chkSayWelcome"),
+                                                       QStringLiteral("0"), path()));
+  ASSERT_TRUE(jex::platform::WritePrivateProfileString(QStringLiteral("General"), QStringLiteral("DefaultLng"),
+                                                       QStringLiteral("1033"), path()));
+  EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1033"));
+  ASSERT_TRUE(ini.setValue(QStringLiteral("General"), QStringLiteral("UseSpeech"), QStringLiteral("0")));
+  EXPECT_EQ(readAll(path()),
+            QByteArray("[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[MIXED]\r\nchkSayWelcome=0\r\n"));
 }
 
 TEST_F(IniStoreTest, BrokenInputNeitherCrashesNorGetsWritten) {

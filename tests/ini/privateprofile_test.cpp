@@ -5,6 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <chrono>
+#include <future>
+#include <tuple>
 
 namespace pp = jex::platform;
 using jex::test::IniFolder;
@@ -76,7 +82,7 @@ TEST(PrivateProfileRead, SectionsKeepCommentsAndDropBlankLines) {
   const QString file = dir.write("a.ini", kSample);
   const QStringList lines = section("GENERAL", file);
   ASSERT_EQ(lines.size(), 9);
-  EXPECT_EQ(lines[0], "Name  =  \"Hello World\"");
+  EXPECT_EQ(lines[0], "Name=\"Hello World\"");
   EXPECT_EQ(lines[1], "; Hidden=1");
   EXPECT_EQ(section("Other", file), QStringList{"x=1"});
   EXPECT_TRUE(section("Missing", file).isEmpty());
@@ -161,7 +167,7 @@ TEST(PrivateProfileWrite, KeysSectionsAndDeletionsKeepTheRest) {
   ASSERT_TRUE(pp::WritePrivateProfileSection("A", QString("k=v") + QChar(0) + "bare" + QChar(0) + QChar(0), file));
   EXPECT_EQ(IniFolder::read(file), QByteArray("; top\r\n[A]\r\nk=v\r\nbare\r\n\r\n[B]\r\n\r\n"));
   EXPECT_EQ(section("A", file), (QStringList{"k=v", "bare"}));
-  EXPECT_EQ(str("A", "bare", file, "d"), "") << "a line without = is a key without a value";
+  EXPECT_EQ(str("A", "bare", file, "d"), "d") << "a line without = is a key without a value";
 }
 
 TEST(PrivateProfileWrite, UnusableNamesAndReadOnlyFilesFailWithALogLine) {
@@ -232,4 +238,87 @@ TEST(PrivateProfileCache, ChangesAreSeenWithinTheSameSecondAndLater) {
   EXPECT_EQ(str("S", "k", file), "dddd");
   QFile::remove(file);
   EXPECT_EQ(str("S", "k", file, "gone"), "gone");
+}
+
+// How single lines read, as the Windows functions document them: the value through
+// GetPrivateProfileString (default "dflt") and GetPrivateProfileInt (default 99), and the
+// section as GetPrivateProfileSection gives it.
+struct LineCase {
+  const char* name;
+  QByteArray file;
+  const char* key;
+  QString value;
+  int number;
+  QStringList section;
+};
+
+class PrivateProfileLines : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(PrivateProfileLines, ReadAsDocumented) {
+  const LineCase& c = GetParam();
+  IniFolder dir;
+  const QString file = dir.write("a.ini", c.file);
+  EXPECT_EQ(str("S", c.key, file, "dflt"), c.value);
+  EXPECT_EQ(pp::GetPrivateProfileInt("S", c.key, 99, file), c.number);
+  EXPECT_EQ(section("S", file), c.section);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PrivateProfileLines,
+    ::testing::Values(
+        LineCase{"DoubleQuotes", "[S]\r\nk=\"7 a\"\r\n", "k", "7 a", 7, {"k=\"7 a\""}},
+        LineCase{"SingleQuotes", "[S]\r\nk = '7 a' \r\n", "k", "7 a", 7, {"k='7 a'"}},
+        LineCase{"EmptyDoubleQuotes", "[S]\r\nk=\"\"\r\n", "k", "", 99, {"k=\"\""}},
+        LineCase{"EmptySingleQuotes", "[S]\r\nk=''\r\n", "k", "", 99, {"k=''"}},
+        LineCase{"UnmatchedQuotes", "[S]\r\nk='a\"\r\n", "k", "'a\"", 0, {"k='a\""}},
+        LineCase{"LoneQuote", "[S]\r\nk='\r\n", "k", "'", 0, {"k='"}},
+        LineCase{"BlanksAroundEquals", "[S]\r\n\t key  =  v w \r\n", "KEY", "v w", 0, {"key=v w"}},
+        LineCase{"EmptyValueIsPresent", "[S]\r\nk=\r\n", "k", "", 99, {"k="}},
+        LineCase{"KeyWithoutEquals", "[S]\r\nk\r\nk=late\r\n", "k", "dflt", 99, {"k", "k=late"}},
+        LineCase{"HeaderWithoutBracket", "[S]\r\n[T\r\nk=5\r\n", "k", "5", 5, {"[T", "k=5"}},
+        LineCase{"KeyUnderBrokenHeaderStaysInItsSection", "[T\r\nk=5\r\n[S]\r\n", "k", "dflt", 99, {}}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST(PrivateProfileFiles, AFifoIsNeitherReadNorReplaced) {
+  IniFolder dir;
+  jex::logfile::setPath(dir.path("jexui.log"));
+  const QString fifo = dir.path("fifo.ini");
+  ASSERT_EQ(QProcess::execute("mkfifo", {fifo}), 0);
+  auto reads = std::async(std::launch::async, [&] {
+    QString buffer;
+    return std::make_tuple(str("S", "k", fifo, "d"), pp::GetPrivateProfileInt("S", "k", 3, fifo),
+                           pp::GetPrivateProfileSection("S", buffer, 100, fifo),
+                           pp::WritePrivateProfileString("S", "k", "v", fifo));
+  });
+  if (reads.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    QFile writer(fifo);  // releases a reader stuck in open()
+    writer.open(QIODevice::WriteOnly);
+    writer.close();
+    reads.wait();
+    FAIL() << "a read of a FIFO blocked";
+  }
+  EXPECT_EQ(reads.get(), std::make_tuple(QString("d"), 3, 0u, false));
+  EXPECT_FALSE(QFileInfo(fifo).isFile()) << "the FIFO must not be replaced by a file";
+  EXPECT_TRUE(IniFolder::read(dir.path("jexui.log")).contains("not a regular file"));
+  jex::logfile::setPath(QString());
+}
+
+TEST(PrivateProfileFiles, AWriteGivesUpOnALockHeldElsewhere) {
+  IniFolder dir;
+  jex::logfile::setPath(dir.path("jexui.log"));
+  const QString file = dir.write("a.ini", "[S]\r\nk=v\r\n");
+  QProcess holder;  // another process holds the writers' lock until its input ends
+  holder.start("flock", {"--close", file + ".lock", "-c", "echo locked; exec cat"});
+  ASSERT_TRUE(holder.waitForReadyRead(10000));
+  auto write = std::async(std::launch::async, [&] { return pp::WritePrivateProfileString("S", "k", "w", file); });
+  // Generous against the wait of about a second, but well short of a hang on the lock.
+  const bool returned = write.wait_for(std::chrono::seconds(6)) == std::future_status::ready;
+  holder.closeWriteChannel();
+  ASSERT_TRUE(holder.waitForFinished(10000));
+  EXPECT_TRUE(returned) << "the write kept waiting for the lock";
+  EXPECT_FALSE(write.get());
+  EXPECT_EQ(str("S", "k", file), "v");
+  EXPECT_TRUE(IniFolder::read(dir.path("jexui.log")).contains("!!! ERROR INI write")) << "no log line";
+  ASSERT_TRUE(pp::WritePrivateProfileString("S", "k", "w", file)) << "the lock is free again";
+  jex::logfile::setPath(QString());
 }

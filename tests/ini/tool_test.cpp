@@ -34,7 +34,7 @@ TEST(IniTool, ReadsWhatTheProfileLayerReads) {
   EXPECT_EQ(tool({"get", file, "S", "none", "dflt"}).out, "dflt\n");
   EXPECT_EQ(tool({"getint", file, "S", "N"}).out, "-12\n");
   EXPECT_EQ(tool({"getint", file, "S", "none", "7"}).out, "7\n");
-  EXPECT_EQ(tool({"section", file, "S"}).out, "Name = \"Gr\xc3\xbc\xc3\x9f" "e\"\n;c\nN=-12x\n");
+  EXPECT_EQ(tool({"section", file, "S"}).out, "Name=\"Gr\xc3\xbc\xc3\x9f" "e\"\n;c\nN=-12x\n");
   EXPECT_EQ(tool({"sections", file}).out, "S\nT\n");
   EXPECT_EQ(tool({"sections", dir.path("missing.ini")}).out, "");
   EXPECT_EQ(tool({"get", file, "S", "N"}).exitCode, 0);

@@ -1,236 +1,167 @@
-// The command path between the stand-in core (its real root object, event hub and command
-// router, in-process) and the main window: the sink, the notifier, the filter, the queue and
-// the operations.
+// The command path between the core and the main window: the sink, the notifier, the filter,
+// JexUI's queue and the operations. The scenarios run twice: against the stand-in core's objects
+// in-process, and against the built core as a process of its own on a private session bus, where
+// the test types key commands on the core's console and reads its report lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include "core/automation/dispatchable.h"
-#include "core/base/log.h"
+#include "../automation/privatebus.h"
+#include "core/automation/dbustransport.h"
 #include "core/cmdqueue.h"
 #include "core/commandfilter.h"
 #include "core/frmmdi.h"
-#include "core/global/cglobal.h"
 #include "core/global/cnotifysink.h"
-#include "corvane/core/commandrouter.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/eventhub.h"
-#include "corvane/core/objects.h"
-#include "corvane/core/settingsstore.h"
+#include "localisation/frmlocalizer.h"
 #include "platform/jexnotifier.h"
+#include "platform/opener.h"
+#include "tests/support/fakecore.h"
 #include "users/cuser.h"
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 using jex::Obj;
 using jex::frmMDI;
 using jex::gGlobal;
+namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
+const QString kCore = S("corvane.application");
+const char* const kForms[] = {"frmVoices", "frmKeyecho", "frmBraille", "frmKeys"};
 
-// The stand-in core without speech, window or bus; what it runs itself is journalled.
-class Core : public corvane::CoreModel {
+QStringList fileLines(const QString& file) {
+  return fake::CoreFixture::readFile(file).remove(u'\r').split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The core as the user and the tests meet it: lines typed on its console (key commands, or
+// ":switch OLD NEW" and ":say TEXT") and the report lines it writes.
+class CoreSide {
  public:
-  explicit Core(const QString& dir) : store(dir + S("/corvane.ini")), path(dir + u'/') {
-    for (const char* c : {"SETSPON", "HELP", "SAYTIME", "DELAYPROCESSING"})
-      router.addCommand(S(c), [this, c] { ran << S(c); return QString(); });
+  virtual ~CoreSide() = default;
+  virtual void type(const QString& lines) = 0;
+  virtual QStringList reports() const = 0;
+  bool has(const QString& start) const {
+    const QStringList l = reports();
+    return std::any_of(l.begin(), l.end(), [&](const QString& x) { return x.startsWith(start); });
   }
-  QString appPath() const override { return path; }
-  corvane::SettingsStore& settings() override { return store; }
-  corvane::EventHub& events() override { return hub; }
-  QString foregroundApp() const override { return foreground; }
-  void queueCommand(const QString& c) override { queued << c; }
-  void speak(const QString&, int) override {}
-  void stopSpeech() override {}
-  bool monitorVisible() const override { return false; }
-  void setMonitorVisible(bool) override {}
-  bool useSpeech() const override { return true; }
-  void setUseSpeech(bool) override {}
-  void setLanguage(const QString&) override {}
-  void report(const QString& l) override { reports << l; }
-
-  corvane::IniFileStore store;
-  QString path;
-  QString foreground = S("WINWORD");
-  corvane::EventHub hub;
-  corvane::CommandRouter router{hub};
-  QStringList queued, ran, reports;
+  bool waitFor(const QString& start, int ms = 5000) const { return QTest::qWaitFor([&] { return has(start); }, ms); }
+  QStringList commands() const { return reports().filter(QRegularExpression(S("^CMD: "))); }
+  std::string out() const { return reports().join(u'\n').toStdString(); }
 };
 
-QStringList logLines(const QString& file) {
-  QFile f(file);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QString::fromUtf8(f.readAll()).split(S("\r\n"), Qt::SkipEmptyParts);
-}
-
-// ---------------------------------------------------------------- sink and notifier alone
-
-class SinkTest : public ::testing::Test {
- protected:
-  void TearDown() override { jex::resetGlobals(); }
-};
-
-TEST_F(SinkTest, ProcessSwitchRecordsTasksAndRaisesFocusEventsInOrder) {
-  auto sink = jex::cNotifySink::create();
-  QStringList order;
-  QObject::connect(sink.get(), &jex::cNotifySink::UIGotFocusEvent, [&] { order << S("got"); });
-  QObject::connect(sink.get(), &jex::cNotifySink::UILostFocusEvent, [&] { order << S("lost"); });
-  QObject::connect(sink.get(), &jex::cNotifySink::TaskSwitchEvent, [&] { order << S("switch"); });
-  Obj o(sink);
-  o.call(S("ProcessSwitch"), {S("winword"), S("jexui")});
-  o.call(S("ProcessSwitch"), {S("JEXUI"), S("JexUI")});
-  EXPECT_EQ(order, (QStringList{S("got"), S("switch"), S("got"), S("lost"), S("switch")}));
-  EXPECT_EQ(gGlobal().PrevOldTask, S("WINWORD"));
-  EXPECT_EQ(gGlobal().OldTask, S("JEXUI"));
-  EXPECT_EQ(gGlobal().NewTask, S("JEXUI"));
-  order.clear();
-  o.call(S("ProcessSwitch"), {S("JEXUI"), S("explorer")});
-  EXPECT_EQ(order, (QStringList{S("lost"), S("switch")}));
-}
-
-TEST_F(SinkTest, HandleCmdHandsTheChangedStringBackAndOtherMethodsRaiseTheirEvents) {
-  auto sink = jex::cNotifySink::create();
-  QObject::connect(sink.get(), &jex::cNotifySink::HandleCmdEvent, [](QString& s) {
-    if (s == S("HELP")) s.clear();
-  });
-  QSignalSpy voice(sink.get(), &jex::cNotifySink::VoiceSelectEvent);
-  QSignalSpy speak(sink.get(), &jex::cNotifySink::AboutToSpeakEvent);
-  QSignalSpy start(sink.get(), &jex::cNotifySink::AudioStartEvent);
-  QSignalSpy stop(sink.get(), &jex::cNotifySink::AudioStopEvent);
-  Obj o(sink);
-  QVariantList a{S("HELP")};
-  o.call(S("HandleCmd"), a);
-  EXPECT_EQ(a.value(0).toString(), QString());
-  QVariantList b{S("SPEEDUP")};
-  o.call(S("handlecmd"), b);
-  EXPECT_EQ(b.value(0).toString(), S("SPEEDUP"));
-  o.call(S("VoiceSelect"), {S("Anna")});
-  o.call(S("AboutToSpeak"), {S("Hallo")});
-  o.call(S("AudioStart"), {S("Hallo")});
-  o.call(S("AudioStop"), {S("Hallo")});
-  ASSERT_EQ(voice.size(), 1);
-  EXPECT_EQ(voice.at(0).at(0).toString(), S("Anna"));
-  ASSERT_EQ(speak.size(), 1);
-  EXPECT_EQ(speak.at(0).at(0).toString(), S("Hallo"));
-  EXPECT_EQ(start.size(), 1);
-  EXPECT_EQ(stop.size(), 1);
-  EXPECT_THROW(o.call(S("ProcessSwitch"), {S("only one")}), jex::Error);
-}
-
-TEST_F(SinkTest, NotifierRegistersWithTheCoreAndStopsRaisingOnceGone) {
-  QTemporaryDir dir;
-  Core core(dir.path());
-  Obj root(std::make_shared<corvane::Root>(core));
-  auto notifier = std::make_unique<jex::platform::JexNotifier>(root);
-  QObject::connect(notifier.get(), &jex::platform::JexNotifier::HandleCmdEvent, [](QString& s) { s = s.toLower(); });
-  QSignalSpy got(notifier.get(), &jex::platform::JexNotifier::UIGotFocusEvent);
-  EXPECT_TRUE(notifier->InstallHook(7, true));
-  EXPECT_EQ(core.hub.notifierCount(), 1);
-  EXPECT_EQ(core.hub.offerCommand(S("ABC")), S("abc"));
-  core.hub.processSwitch(S("x"), S("jexui"));
-  EXPECT_EQ(got.size(), 1);
-  Obj receiver = notifier->receiver();
-  EXPECT_TRUE(notifier->InstallHook(7, false));
-  EXPECT_FALSE(notifier->InstallHook(7, false));
-  notifier.reset();
-  QVariantList a{S("ABC")};
-  receiver.call(S("HandleCmd"), a);  // the window is gone: nothing raised, string unchanged
-  EXPECT_EQ(a.value(0).toString(), S("ABC"));
-  EXPECT_FALSE(jex::platform::JexNotifier(Obj()).InstallHook(7, true)) << "no core: false, not a crash";
-}
-
-// ---------------------------------------------------------------- the filter
-
-class FilterTest : public ::testing::Test {
- protected:
-  void SetUp() override { jex::Jex() = root; }
-  void TearDown() override { jex::resetGlobals(); }
-  QString filter(const char* command) {
-    QString s = S(command);
-    jex::FilterCommand(s, queue, nullptr);
-    return s;
+class InProcessCore : public CoreSide {
+ public:
+  explicit InProcessCore(const QString& dir) : core(dir) { core.routeQueued = true; }
+  void type(const QString& lines) override {
+    for (const QString& l : lines.split(u'\n')) {
+      if (l.startsWith(S(":switch "))) core.switchTask(l.section(u' ', 1, 1), l.section(u' ', 2, 2));
+      else if (l.startsWith(S(":say "))) core.speak(l.mid(5), 1);
+      else core.router.queue(l);
+    }
   }
-  QTemporaryDir dir;
-  Core core{dir.path()};
+  QStringList reports() const override { return core.reports; }
+  fake::Core core;
   Obj root{std::make_shared<corvane::Root>(core)};
-  QStringList ran;
-  jex::CommandQueue queue{[this](const QString& c) { ran << c; }};
 };
 
-TEST_F(FilterTest, GroupsAreConsumedOrLeftForTheCoreAsWell) {
-  for (const QString& c : jex::commands::groupA() + jex::commands::groupB()) {
-    QString s = c;
-    jex::FilterCommand(s, queue, nullptr);
-    EXPECT_EQ(s, QString()) << c.toStdString();
+// The built core, started on the private bus with a fresh directory.
+class CoreProcess : public CoreSide {
+ public:
+  bool start(const QString& busAddress, QString& why) {
+    const QString exe = S(JEX_BIN_DIR) + S("/corvane");
+    if (!QFileInfo(exe).isExecutable()) {
+      why = S("corvane is not built at ") + exe;
+      return false;
+    }
+    QDir(data_.path()).mkpath(S("LNG/1031"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(S("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+    env.remove(S("DISPLAY"));
+    proc.setProcessEnvironment(env);
+    QObject::connect(&proc, &QProcess::readyReadStandardOutput, [this] {
+      buffer_ += QString::fromUtf8(proc.readAllStandardOutput());
+      for (qsizetype nl; (nl = buffer_.indexOf(u'\n')) >= 0; buffer_.remove(0, nl + 1)) lines_ << buffer_.left(nl);
+    });
+    proc.start(exe, {S("--appdir"), home_.path() + S("/app"), S("--datadir"), data_.path(), S("--no-jexui"),
+                     S("--no-monitor"), S("--no-audio"), S("--no-foreground")});
+    if (!waitFor(S("READY: "), 8000)) {
+      why = S("the core did not get ready: ") + QString::fromUtf8(proc.readAllStandardError());
+      return false;
+    }
+    return true;
   }
-  for (const char* c : {"SETSPON", "SETSPOFF", "SETSPTOGGLE", "USESPSET1", "USESPSET9"}) EXPECT_EQ(filter(c), S(c));
-  EXPECT_EQ(queue.size(), 28 + 5);
-  for (const char* c : {"USESPSET0", "USESPSET10", "toggmen", "SAYTIME", "UI_OPEN", "UI_LNGCHANGE"}) EXPECT_EQ(filter(c), S(c));
-  EXPECT_EQ(queue.size(), 33) << "unknown and near-miss commands are not queued";
-}
+  ~CoreProcess() override {
+    if (proc.state() == QProcess::NotRunning) return;
+    proc.kill();
+    proc.waitForFinished(3000);
+  }
+  void type(const QString& lines) override { proc.write((lines + u'\n').toUtf8()); }
+  QStringList reports() const override { return lines_; }
+  QProcess proc;
 
-TEST_F(FilterTest, HelpIsTakenOnlyWhileJexUiIsInFront) {
-  EXPECT_EQ(filter("HELP"), S("HELP"));
-  EXPECT_TRUE(queue.isEmpty());
-  core.foreground = S("jexui");
-  EXPECT_EQ(filter("HELP"), QString());
-  EXPECT_EQ(queue.size(), 1);
-}
+ private:
+  QTemporaryDir home_, data_;
+  QString buffer_;
+  QStringList lines_;
+};
 
-TEST_F(FilterTest, NewForegroundWindowRunsTheStoredCommandOnce) {
-  EXPECT_EQ(filter("NEWFGWIN!"), S("NEWFGWIN!"));
-  gGlobal().NextFGWinCmd = S("SAYTIME");
-  EXPECT_EQ(filter("NEWFGWIN!"), S("SAYTIME"));
-  EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
-  EXPECT_EQ(filter("NEWFGWIN!"), S("NEWFGWIN!"));
-  gGlobal().NextFGWinCmd = S(".Sub.Menu");
-  EXPECT_EQ(filter("NEWFGWIN!"), S("DELAYPROCESSING"));
-  EXPECT_EQ(core.queued, (QStringList{S("DELAYPROCESSING"), S("DELAYPROCESSING"), S("DELAYPROCESSING"), S(".Sub.Menu")}));
-  EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
-  EXPECT_TRUE(queue.isEmpty());
-}
+enum class Transport { InProcess, DBus };
 
-TEST_F(FilterTest, FileCommandsAreFoundAnywhereAndNavigationIsLeftWithoutSounds) {
-  EXPECT_EQ(filter("xUI_OPEN:/tmp/a:b"), QString());
-  EXPECT_EQ(filter("UI_HELP:index.html"), QString());
-  EXPECT_EQ(filter("ui_open:x"), S("ui_open:x"));
-  EXPECT_EQ(filter("NAV:Top"), S("NAV:Top")) << "no profile: no sounds, the core keeps the command";
-  EXPECT_EQ(queue.size(), 2);
-}
+// Sees what would be handed to the desktop.
+struct Opener : jex::platform::DesktopOpener {
+  QStringList opened;
+  bool open(const QUrl& url) override {
+    opened << url.toLocalFile();
+    return true;
+  }
+};
 
-TEST_F(FilterTest, QueueRunsOneCommandPerTickAndNothingWhileHeldBack) {
-  gGlobal().InDoEvents = true;
-  filter("DLGSPEECH");
-  filter("QUIT");
-  QTest::qWait(30);
-  EXPECT_TRUE(ran.isEmpty()) << "nothing runs while InDoEvents is set";
-  gGlobal().InDoEvents = false;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ran.size() == 2; }, 2000));
-  EXPECT_EQ(ran, (QStringList{S("DLGSPEECH"), S("QUIT")}));
-  EXPECT_FALSE(queue.tmrCMD()->isActive()) << "idle timer is off";
-  EXPECT_EQ(queue.tmrCMD()->interval(), 1);
-}
-
-// ---------------------------------------------------------------- main window and core
-
-class DispatchTest : public ::testing::Test {
+class Dispatch : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void start(Transport t) {
+    if (t == Transport::InProcess) {
+      auto c = std::make_unique<InProcessCore>(dir.path() + S("/core"));
+      jex::Jex() = c->root;
+      local = c.get();
+      core = std::move(c);
+    } else {
+      auto& pb = jex::testing::PrivateBus::instance();
+      if (!pb.ok()) GTEST_SKIP() << "no private session bus: " << pb.error().toStdString();
+      conn = pb.connect(S("jexui"));
+      ASSERT_TRUE(conn.isConnected());
+      ASSERT_TRUE(conn.registerService(S("JexUI.UI_Application"))) << "the core takes sink and notifier only from JexUI";
+      // The core of the previous test may still be leaving the bus.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !bus::isNameOwned(kCore, conn); }, 5000));
+      auto c = std::make_unique<CoreProcess>();
+      QString why;
+      ASSERT_TRUE(c->start(pb.address(), why)) << why.toStdString();
+      remote = c.get();
+      core = std::move(c);
+      jex::Jex() = bus::connect(kCore, conn);
+    }
     jex::logfile::setPath(dir.filePath(S("jexui.log")));
     jex::logfile::setThreshold(5);
-    jex::Jex() = root;
-    frmMDI::setShellOpener([this](const QString& f) { opened << f; return true; });
+    gGlobal().AppPath = jex::Jex().str(S("proc.AppPath"));
+    jex::platform::setDesktopOpener(&opener);
     frmMDI::setQuitter([this] { ++quits; });
-    for (const char* form : {"frmVoices", "frmKeyecho", "frmBraille", "frmKeys"}) {
+    for (const char* form : kForms) {
       frmMDI::registerForm(S(form), [this, form](const QString& action, const QStringList& args) {
         EXPECT_EQ(depth++, 0) << "a command ran inside another";
         forms << S(form) + u'.' + action + (args.isEmpty() ? QString() : u' ' + args.join(u','));
+        formTicks << ticks;
         --depth;
       });
     }
@@ -238,156 +169,315 @@ class DispatchTest : public ::testing::Test {
     w->show();
     w->registerSink();
     w->installHook();
+    QObject::connect(w->commandQueue().tmrCMD(), &QTimer::timeout, [this] { ++ticks; });
   }
   void TearDown() override {
-    if (!w->isUnloaded()) w->removeHook();
+    if (w && !w->isUnloaded()) w->removeHook();
     delete w;
-    for (const char* form : {"frmVoices", "frmKeyecho", "frmBraille", "frmKeys"}) frmMDI::unregisterForm(S(form));
-    frmMDI::setShellOpener({});
+    for (const char* form : kForms) frmMDI::unregisterForm(S(form));
+    jex::platform::setDesktopOpener(nullptr);
+    jex::resetLocalizer();
     frmMDI::setQuitter([] {});
     jex::resetGlobals();
     jex::logfile::setPath({});
+    core.reset();
+    if (conn.isConnected()) jex::testing::PrivateBus::disconnect(conn);
   }
-  // A key the user pressed: the core routes the command through both channels and acts on
-  // what comes back.
-  QString press(const char* command) { return core.router.route(S(command)); }
+
+  // Waits until the core has reported n commands and JexUI's queue has run dry.
+  bool settled(int n, int ms = 5000) {
+    return QTest::qWaitFor([&] { return core->commands().size() >= n && idle(0); }, ms);
+  }
   bool idle(int ms = 2000) {
     return QTest::qWaitFor([&] { return w->commandQueue().isEmpty() && !w->commandQueue().tmrCMD()->isActive(); }, ms);
   }
+  QStringList log() const { return fileLines(dir.filePath(S("jexui.log"))); }
   QStringList handled() const {
     QStringList out;
-    for (const QString& l : logLines(dir.filePath(S("jexui.log"))))
+    for (const QString& l : log())
       if (l.startsWith(S("MDI.HandleCMD: "))) out << l.mid(15);
     return out;
   }
+  QStringList errors() const { return log().filter(QRegularExpression(S("^!!! ERROR "))); }
+  std::string out() const { return core->out(); }
 
   QTemporaryDir dir;
-  Core core{dir.path()};
-  Obj root{std::make_shared<corvane::Root>(core)};
+  std::unique_ptr<CoreSide> core;
+  InProcessCore* local = nullptr;
+  CoreProcess* remote = nullptr;
+  QDBusConnection conn{QString()};
   frmMDI* w = nullptr;
-  QStringList forms, opened;
-  int depth = 0, quits = 0;
+  Opener opener;
+  QStringList forms;
+  QList<int> formTicks;
+  int depth = 0, quits = 0, ticks = 0;
 };
 
-TEST_F(DispatchTest, ABurstRunsInOrderOnSuccessiveTicks) {
-  EXPECT_EQ(press("DLGSPEECH"), S("CMD: DLGSPEECH -> consumed by JexUI"));
-  press("DLGNUMKEY");
-  press("SPEEDUP");
-  press("VCOMPRESSIONDLG");
-  EXPECT_TRUE(forms.isEmpty()) << "the filter only queues; nothing opens inside the core's call";
-  ASSERT_TRUE(idle());
+class DispatchBoth : public Dispatch, public ::testing::WithParamInterface<Transport> {
+ protected:
+  void SetUp() override { start(GetParam()); }
+};
+
+TEST_P(DispatchBoth, ABurstOfKeysRunsInOrderOnSuccessiveTicks) {
+  // The whole burst is in JexUI's queue before the first command runs: the filter only queues.
+  gGlobal().InDoEvents = true;
+  core->type(S("DLGSPEECH\nDLGNUMKEY\nspeedup\nVCOMPRESSIONDLG"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return core->commands().size() == 4; }, 5000)) << out();
+  EXPECT_EQ(w->commandQueue().size(), 4);
+  QTest::qWait(20);
+  EXPECT_TRUE(forms.isEmpty()) << "nothing runs while InDoEvents is set";
+  gGlobal().InDoEvents = false;
+  ASSERT_TRUE(settled(4)) << out();
+  for (const QString& c : core->commands()) EXPECT_TRUE(c.endsWith(S(" -> consumed by JexUI"))) << c.toStdString();
   EXPECT_EQ(forms, (QStringList{S("frmVoices.Show"), S("frmKeys.ShowKeys NUM"), S("frmVoices.SPEEDUP"),
                                 S("frmBraille.Show lstVSpace")}));
+  for (int i = 1; i < formTicks.size(); ++i) EXPECT_LT(formTicks[i - 1], formTicks[i]) << "two commands in one tick";
+  EXPECT_FALSE(w->commandQueue().tmrCMD()->isActive()) << "the idle timer is off";
 }
 
-TEST_F(DispatchTest, TogglingTwiceHidesAndShowsTheWindow) {
+// A key that reaches JexUI while a running command waits on a call to the core enables tmrCMD
+// again inside that call's event loop; its command must still wait for the running one.
+TEST_P(DispatchBoth, AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
+  frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {
+    EXPECT_EQ(depth++, 0) << "a command ran inside another";
+    core->type(S("DLGKEYECHO"));
+    for (int i = 0; i < 200 && !core->has(S("CMD: DLGKEYECHO")); ++i) jex::Jex().str(S("proc.ForeGroundApp"));
+    for (int i = 0; i < 20; ++i) jex::Jex().str(S("proc.ForeGroundApp"));
+    forms << S("frmVoices.") + action;
+    --depth;
+  });
+  core->type(S("DLGSPEECH"));
+  ASSERT_TRUE(settled(2)) << out();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 2; }, 2000));
+  EXPECT_EQ(forms, (QStringList{S("frmVoices.Show"), S("frmKeyecho.Show")}));
+}
+
+// The window system as far as the core sees it: JexUI's window coming up makes JexUI the
+// foreground application, going away gives the foreground back to the word processor. The
+// core learns it before the next command runs.
+struct WindowSystem : QObject {
+  CoreSide* core = nullptr;
   QStringList seen;
-  struct Watch : QObject {
-    QStringList* seen;
-    bool eventFilter(QObject*, QEvent* e) override {
-      if (e->type() == QEvent::Hide) *seen << S("hide");
-      if (e->type() == QEvent::Show) *seen << S("show");
-      return false;
-    }
-  } watch;
-  watch.seen = &seen;
-  w->installEventFilter(&watch);
-  // TOGGMEN hides the window while JexUI is in front and shows it from another application.
-  core.foreground = S("JEXUI");
-  press("TOGGMEN");
-  ASSERT_TRUE(idle());
-  core.foreground = S("WINWORD");
-  press("TOGGMEN");
-  ASSERT_TRUE(idle());
-  EXPECT_EQ(seen, (QStringList{S("hide"), S("show")}));
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Hide) tell(S("hide"), S("JEXUI"), S("WINWORD"));
+    if (e->type() == QEvent::Show) tell(S("show"), S("WINWORD"), S("JEXUI"));
+    return false;
+  }
+  void tell(const QString& what, const QString& from, const QString& to) {
+    seen << what;
+    const QString line = S("SWITCH: ") + from + u'/' + to;
+    const auto before = core->reports().count(line);
+    core->type(S(":switch ") + from + u' ' + to);
+    if (!QTest::qWaitFor([&] { return core->reports().count(line) > before; }, 5000))
+      ADD_FAILURE() << "the core did not report " << line.toStdString();
+  }
+};
+
+TEST_P(DispatchBoth, TwoTogglesInOneBurstHideAndShowTheWindow) {
+  core->type(S(":switch WINWORD JEXUI"));
+  ASSERT_TRUE(core->waitFor(S("SWITCH: WINWORD/JEXUI"))) << out();
+  WindowSystem ws;
+  ws.core = core.get();
+  w->installEventFilter(&ws);
+  core->type(S("TOGGMEN\nTOGGMEN"));
+  ASSERT_TRUE(settled(2)) << out();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ws.seen.size() == 2; }, 3000)) << ws.seen.join(u' ').toStdString();
+  EXPECT_EQ(ws.seen, (QStringList{S("hide"), S("show")}));
   EXPECT_TRUE(w->isVisible());
+  w->removeEventFilter(&ws);
 }
 
-TEST_F(DispatchTest, HelpIsConsumedOnlyWhileJexUiIsInFront) {
-  EXPECT_EQ(press("HELP"), S("CMD: HELP -> HELP done"));
-  EXPECT_EQ(core.ran, QStringList{S("HELP")});
-  core.foreground = S("JEXUI");
-  EXPECT_EQ(press("HELP"), S("CMD: HELP -> consumed by JexUI"));
-  EXPECT_EQ(core.ran, QStringList{S("HELP")});
-  ASSERT_TRUE(idle());
+TEST_P(DispatchBoth, HelpIsJexUisOnlyWhileJexUiIsInFront) {
+  core->type(S("HELP"));
+  ASSERT_TRUE(core->waitFor(S("CMD: HELP -> HELP done"))) << out();
+  EXPECT_TRUE(core->has(S("SPEAK: Hilfe"))) << "the core's own help speaks";
+  core->type(S(":switch WINWORD JEXUI\nHELP"));
+  ASSERT_TRUE(settled(2)) << out();
+  EXPECT_EQ(core->commands().value(1), S("CMD: HELP -> consumed by JexUI"));
+  core->type(S(":switch jexui notepad\nHELP"));
+  ASSERT_TRUE(settled(3)) << out();
+  EXPECT_EQ(core->commands().value(2), S("CMD: HELP -> HELP done"));
   EXPECT_EQ(handled(), QStringList{S("HELP")});
 }
 
-TEST_F(DispatchTest, SpeechSwitchReachesBothSidesAndQueuesTheStateReport) {
-  press("SETSPON");
-  EXPECT_EQ(core.ran, QStringList{S("SETSPON")});
-  ASSERT_TRUE(idle());
-  press("SETSPOFF");
-  ASSERT_TRUE(idle());
-  EXPECT_EQ(handled(), (QStringList{S("SETSPON"), S("SHOWSPEECHSTATE"), S("SETSPOFF"), S("SHOWSPEECHSTATE"),
-                                    S("SHOWSPEECHSTATE")}));
+TEST_P(DispatchBoth, SpeechSwitchesActInTheCoreAndQueueTheStateReport) {
+  core->type(S("SETSPOFF"));
+  ASSERT_TRUE(settled(1)) << out();
+  EXPECT_EQ(jex::Jex().i32(S("proc.UseSpeech")), 0);
+  // Console lines run as they are read, key commands on a later turn of the core: one at a time.
+  core->type(S(":say eins"));
+  ASSERT_TRUE(core->waitFor(S("MUTED: eins"))) << out();
+  core->type(S("SETSPON"));
+  ASSERT_TRUE(settled(2)) << out();
+  core->type(S(":say zwei"));
+  ASSERT_TRUE(core->waitFor(S("SPEAK: zwei"))) << out();
+  core->type(S("SETSPTOGGLE"));
+  ASSERT_TRUE(settled(3)) << out();
+  EXPECT_EQ(core->commands(), (QStringList{S("CMD: SETSPOFF -> UseSpeech=0"), S("CMD: SETSPON -> UseSpeech=1"),
+                                           S("CMD: SETSPTOGGLE -> UseSpeech=0")}));
+  EXPECT_EQ(handled(), (QStringList{S("SETSPOFF"), S("SHOWSPEECHSTATE"), S("SHOWSPEECHSTATE"), S("SETSPON"),
+                                    S("SHOWSPEECHSTATE"), S("SETSPTOGGLE"), S("SHOWSPEECHSTATE"), S("SHOWSPEECHSTATE")}));
+  EXPECT_TRUE(fileLines(gGlobal().AppPath + S("corvane.ini")).contains(S("UseSpeech=0"))) << "the core keeps the switch";
 }
 
-TEST_F(DispatchTest, NewForegroundWindowIsReplacedByTheStoredCommand) {
-  gGlobal().NextFGWinCmd = S("SAYTIME");
-  EXPECT_EQ(press("NEWFGWIN!"), S("CMD: NEWFGWIN! -> replaced by JexUI with SAYTIME -> SAYTIME done"));
-  EXPECT_EQ(core.ran, QStringList{S("SAYTIME")});
+TEST_P(DispatchBoth, NewForegroundWindowRunsTheStoredCommandInTheCoreOnce) {
+  gGlobal().NextFGWinCmd = S("READEDITCUR");
+  core->type(S(":switch notepad winword\nNEWFGWIN!"));
+  ASSERT_TRUE(settled(1)) << out();
+  EXPECT_EQ(core->commands().value(0), S("CMD: NEWFGWIN! -> replaced by JexUI with READEDITCUR -> READEDITCUR done"));
+  EXPECT_TRUE(core->has(S("SPEAK: WINWORD Eingabefeld")));
   EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
-  EXPECT_TRUE(press("NEWFGWIN!").contains(S("unhandled")));
-  EXPECT_EQ(core.ran, QStringList{S("SAYTIME")});
+  core->type(S("NEWFGWIN!"));
+  ASSERT_TRUE(settled(2)) << out();
+  EXPECT_EQ(core->commands().value(1), S("CMD: NEWFGWIN! -> unhandled: NEWFGWIN!"));
+  // A stored sub-menu call: the core holds back three steps, then gets the call itself.
+  gGlobal().NextFGWinCmd = S(".Sub.Menu");
+  core->type(S("NEWFGWIN!"));
+  ASSERT_TRUE(settled(7)) << out();
+  EXPECT_EQ(core->commands().mid(2),
+            (QStringList{S("CMD: NEWFGWIN! -> replaced by JexUI with DELAYPROCESSING -> DELAYPROCESSING done"),
+                         S("CMD: DELAYPROCESSING -> DELAYPROCESSING done"), S("CMD: DELAYPROCESSING -> DELAYPROCESSING done"),
+                         S("CMD: DELAYPROCESSING -> DELAYPROCESSING done"), S("CMD: .SUB.MENU -> unhandled: .SUB.MENU")}));
+  EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
+  EXPECT_TRUE(handled().isEmpty()) << "nothing of this is JexUI's to run";
 }
 
-TEST_F(DispatchTest, FilesOpenWithTheTextAfterTheFirstColon) {
-  gGlobal().AppPath = S("/opt/core/");
-  // Offered on the channels directly: the core's key routing upper-cases what it routes.
-  EXPECT_EQ(core.hub.offerCommand(S("UI_OPEN:/home/u/a:b.txt")), QString());
-  EXPECT_EQ(core.hub.offerCommand(S("xyUI_HELP:intro.htm")), QString());
-  ASSERT_TRUE(idle());
-  ASSERT_EQ(opened.size(), 2);
-  EXPECT_EQ(opened[0], S("/home/u/a:b.txt"));
-  EXPECT_TRUE(opened[1].startsWith(S("/opt/core/Help/"))) << opened[1].toStdString();
-  EXPECT_TRUE(opened[1].endsWith(S("/intro.htm")));
-  w->HandleCmd(S("UI_OPEN"));
-  EXPECT_EQ(opened.size(), 2) << "no colon: nothing opened";
+TEST_P(DispatchBoth, FileCommandsOpenTheTextAfterTheFirstColonAndNearMissesStayTheCores) {
+  const QString doc = dir.filePath(S("Mein Brief:2.TXT"));
+  const QString help = gGlobal().AppPath + S("Help/1031/Intro.htm");
+  QDir().mkpath(gGlobal().AppPath + S("Help/1031"));
+  fake::CoreFixture::writeFile(doc, "Brief");
+  fake::CoreFixture::writeFile(help, "Hilfe");
+  jex::frmLocalizer().setLNG(S("1031"));
+  core->type(S("UI_OPEN:") + doc + S("\nxyUI_HELP:Intro.htm\nUI_OPEN\nUSESPSET0\nUSESPSET10\nNAV:Top"));
+  ASSERT_TRUE(settled(6)) << out();
+  EXPECT_EQ(core->commands(), (QStringList{S("CMD: UI_OPEN:") + doc + S(" -> consumed by JexUI"),
+                                           S("CMD: XYUI_HELP:Intro.htm -> consumed by JexUI"),
+                                           S("CMD: UI_OPEN -> unhandled: UI_OPEN"), S("CMD: USESPSET0 -> unhandled: USESPSET0"),
+                                           S("CMD: USESPSET10 -> unhandled: USESPSET10"),
+                                           S("CMD: NAV:Top -> unhandled: NAV:Top")}));
+  EXPECT_EQ(opener.opened, (QStringList{doc, help}));
 }
 
-TEST_F(DispatchTest, TaskSwitchToJexUiOrdersFocusEventsAndSwitchesSinkEvents) {
-  QStringList order;
-  QObject::connect(w->Notifier(), &jex::cNotifySink::UIGotFocusEvent, [&] { order << S("got"); });
-  QObject::connect(w->Notifier(), &jex::cNotifySink::UILostFocusEvent, [&] { order << S("lost"); });
-  QObject::connect(w->Notifier(), &jex::cNotifySink::TaskSwitchEvent, [&] { order << S("switch"); });
-  EXPECT_TRUE(core.hub.isEnabled(S("ProcessSwitch")));
-  EXPECT_FALSE(core.hub.isEnabled(S("AboutToSpeak")));
-  core.hub.processSwitch(S("JEXUI"), S("JEXUI"));
-  EXPECT_EQ(order, (QStringList{S("got"), S("lost"), S("switch")}));
-  EXPECT_FALSE(core.hub.isEnabled(S("VoiceSelect"))) << "lost focus came last";
-  core.hub.processSwitch(S("WINWORD"), S("JEXUI"));
-  for (const char* e : {"AudioStart", "AudioStop", "AboutToSpeak", "VoiceSelect"}) EXPECT_TRUE(core.hub.isEnabled(S(e))) << e;
-  EXPECT_TRUE(core.reports.contains(S("CALLBACK: 0, OnInitAppSettings, <empty>, JEXUI")));
-  core.hub.audioStart(S("x"));
-  EXPECT_TRUE(gGlobal().Speaking);
-  core.hub.processSwitch(S("JEXUI"), S("WINWORD"));
-  EXPECT_FALSE(gGlobal().Speaking);
-  EXPECT_FALSE(core.hub.isEnabled(S("AudioStart")));
-}
-
-TEST_F(DispatchTest, QuitDropsWhatIsStillQueuedAndUnhooks) {
-  press("QUIT");
-  press("DLGSPEECH");
-  press("DLGKEYECHO");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 2000));
-  QTest::qWait(30);
+TEST_P(DispatchBoth, QuitDropsTheCommandsStillQueuedAndLetsGoOfTheCore) {
+  gGlobal().InDoEvents = true;  // held back until all three wait in JexUI's queue
+  core->type(S("QUIT\nDLGSPEECH\nDLGKEYECHO"));
+  ASSERT_TRUE(core->waitFor(S("CMD: DLGKEYECHO"))) << out();
+  EXPECT_EQ(w->commandQueue().size(), 3);
+  gGlobal().InDoEvents = false;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000)) << out();
+  QTest::qWait(50);
   EXPECT_TRUE(forms.isEmpty());
-  EXPECT_TRUE(w->isUnloaded());
-  EXPECT_EQ(core.hub.notifierCount(), 0);
-  EXPECT_FALSE(core.hub.hasSink());
   EXPECT_EQ(handled(), QStringList{S("QUIT")});
+  EXPECT_TRUE(w->isUnloaded());
+  // Sink and notifier are gone from the core: the next key is the core's again.
+  core->type(S("DLGSPEECH"));
+  ASSERT_TRUE(core->waitFor(S("CMD: DLGSPEECH -> unhandled: DLGSPEECH"))) << out();
+  EXPECT_TRUE(errors().isEmpty()) << errors().join(u'\n').toStdString();
 }
 
-TEST_F(DispatchTest, CutEditEndsInTheTrapAndTheNextCommandStillRuns) {
-  press("CUTEDIT");
-  press("DLGKEYECHO");
-  ASSERT_TRUE(idle());
+INSTANTIATE_TEST_SUITE_P(Transports, DispatchBoth, ::testing::Values(Transport::InProcess, Transport::DBus),
+                         [](const ::testing::TestParamInfo<Transport>& info) {
+                           return info.param == Transport::InProcess ? "InProcess" : "DBus";
+                         });
+
+class DispatchOverBus : public Dispatch {
+ protected:
+  void SetUp() override { start(Transport::DBus); }
+};
+
+TEST_F(DispatchOverBus, ACoreThatVanishesIsLoggedAndJexUiGoesOn) {
+  QSignalSpy vanished(&bus::Bridge::instance(), &bus::Bridge::peerVanished);
+  remote->proc.kill();
+  ASSERT_TRUE(remote->proc.waitForFinished(3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return vanished.size() > 0; }, 5000));
+  EXPECT_EQ(vanished.at(0).at(0).toString(), kCore);
+  QElapsedTimer clock;
+  clock.start();
+  jex::iAdd2JexCmdQ(S("READEDITCUR"));
+  w->HandleCmd(S("TOGGMEN"));
+  w->HandleCmd(S("QUICKMEN"));
+  EXPECT_LT(clock.elapsed(), bus::callTimeout()) << "a gone peer fails at once";
+  ASSERT_GE(errors().size(), 2);
+  for (const QString& e : errors()) EXPECT_TRUE(e.contains(S(" 462 "))) << e.toStdString();
+  // JexUI's own queue still runs.
+  w->commandQueue().add(S("DLGKEYECHO"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 1; }, 2000));
   EXPECT_EQ(forms, QStringList{S("frmKeyecho.Show")});
-  bool trapped = false;
-  for (const QString& l : logLines(dir.filePath(S("jexui.log"))))
-    trapped = trapped || (l.startsWith(S("!!! ERROR ")) && l.contains(S("438")));
-  EXPECT_TRUE(trapped);
+}
+
+// JexUI's side alone, with the core's objects in-process.
+class DispatchInProcess : public Dispatch {
+ protected:
+  void SetUp() override { start(Transport::InProcess); }
+  fake::Core& fc() { return local->core; }
+};
+
+TEST_F(DispatchInProcess, TaskSwitchesOrderTheFocusEventsAndSwitchTheSinkEvents) {
+  QStringList order;
+  jex::cNotifySink* sink = w->Notifier();
+  QObject::connect(sink, &jex::cNotifySink::UIGotFocusEvent, [&] { order << S("got"); });
+  QObject::connect(sink, &jex::cNotifySink::UILostFocusEvent, [&] { order << S("lost"); });
+  QObject::connect(sink, &jex::cNotifySink::TaskSwitchEvent, [&] { order << S("switch"); });
+  EXPECT_TRUE(fc().hub.isEnabled(S("ProcessSwitch")));
+  EXPECT_FALSE(fc().hub.isEnabled(S("AboutToSpeak")));
+  fc().switchTask(S("winword"), S("jexui"));
+  for (const char* e : {"AudioStart", "AudioStop", "AboutToSpeak", "VoiceSelect"}) EXPECT_TRUE(fc().hub.isEnabled(S(e))) << e;
+  EXPECT_TRUE(fc().reports.contains(S("CALLBACK: 0, OnInitAppSettings, <empty>, JEXUI")));
+  fc().hub.audioStart(S("x"));
+  EXPECT_TRUE(gGlobal().Speaking);
+  fc().switchTask(S("JEXUI"), S("JEXUI"));
+  EXPECT_EQ(order, (QStringList{S("got"), S("switch"), S("got"), S("lost"), S("switch")}));
+  EXPECT_EQ(gGlobal().PrevOldTask, S("WINWORD"));
+  EXPECT_FALSE(gGlobal().Speaking) << "lost focus came last";
+  EXPECT_FALSE(fc().hub.isEnabled(S("VoiceSelect")));
+}
+
+TEST_F(DispatchInProcess, SinkComparesUpperCasedTasksAndHandsTheChangedCommandBack) {
+  auto sink = jex::cNotifySink::create();
+  QStringList order;
+  QObject::connect(sink.get(), &jex::cNotifySink::UILostFocusEvent, [&] { order << S("lost"); });
+  QObject::connect(sink.get(), &jex::cNotifySink::TaskSwitchEvent, [&] { order << S("switch"); });
+  QObject::connect(sink.get(), &jex::cNotifySink::HandleCmdEvent, [](QString& s) {
+    if (s == S("HELP")) s.clear();
+  });
+  QSignalSpy voice(sink.get(), &jex::cNotifySink::VoiceSelectEvent);
+  Obj o(sink);
+  o.call(S("ProcessSwitch"), {S("jexui"), S("explorer")});
+  EXPECT_EQ(order, (QStringList{S("lost"), S("switch")}));
+  EXPECT_EQ(gGlobal().OldTask, S("JEXUI"));
+  EXPECT_EQ(gGlobal().NewTask, S("EXPLORER"));
+  QVariantList a{S("HELP")}, b{S("SPEEDUP")};
+  o.call(S("HandleCmd"), a);
+  o.call(S("handlecmd"), b);
+  EXPECT_EQ(a.value(0).toString(), QString());
+  EXPECT_EQ(b.value(0).toString(), S("SPEEDUP"));
+  o.call(S("VoiceSelect"), {S("Anna")});
+  ASSERT_EQ(voice.size(), 1);
+  EXPECT_EQ(voice.at(0).at(0).toString(), S("Anna"));
+  EXPECT_THROW(o.call(S("ProcessSwitch"), {S("only one")}), jex::Error);
+}
+
+TEST_F(DispatchInProcess, NotifierStopsRaisingOnceGone) {
+  auto notifier = std::make_unique<jex::platform::JexNotifier>(local->root);
+  QObject::connect(notifier.get(), &jex::platform::JexNotifier::HandleCmdEvent, [](QString& s) { s = s.toLower(); });
+  EXPECT_TRUE(notifier->InstallHook(7, true));
+  EXPECT_EQ(fc().hub.notifierCount(), 2);
+  Obj receiver = notifier->receiver();
+  EXPECT_TRUE(notifier->InstallHook(7, false));
+  EXPECT_FALSE(notifier->InstallHook(7, false));
+  notifier.reset();
+  QVariantList c{S("ABC")};
+  receiver.call(S("HandleCmd"), c);  // the window is gone: nothing raised, string unchanged
+  EXPECT_EQ(c.value(0).toString(), S("ABC"));
+  EXPECT_FALSE(jex::platform::JexNotifier(Obj()).InstallHook(7, true)) << "no core: false, not a crash";
+}
+
+TEST_F(DispatchInProcess, CutEditEndsInTheTrapAndTheNextCommandStillRuns) {
+  core->type(S("CUTEDIT\nDLGKEYECHO"));
+  ASSERT_TRUE(settled(2)) << out();
+  EXPECT_EQ(forms, QStringList{S("frmKeyecho.Show")});
+  EXPECT_FALSE(errors().filter(S(" 438 ")).isEmpty()) << errors().join(u'\n').toStdString();
 }
 
 // Answers the next modal box with key once it shows.
@@ -404,18 +494,18 @@ void answerNextBox(Qt::Key key) {
   t->start();
 }
 
-TEST_F(DispatchTest, ExitAsksAndEndsTheCoreOnlyOnYes) {
+TEST_F(DispatchInProcess, ExitAsksAndEndsTheCoreOnlyOnYes) {
   answerNextBox(Qt::Key_Escape);
-  press("EXITHALDA");
-  ASSERT_TRUE(idle(5000));
-  EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW")));
+  core->type(S("EXITHALDA"));
+  ASSERT_TRUE(settled(1, 5000));
+  EXPECT_FALSE(fc().queued.contains(S("EXITHALDANOW")));
   answerNextBox(Qt::Key_Return);
-  press("EXITHALDA");
-  ASSERT_TRUE(idle(5000));
-  EXPECT_EQ(core.queued, QStringList{S("EXITHALDANOW")});
+  core->type(S("EXITHALDA"));
+  ASSERT_TRUE(settled(2, 5000));
+  EXPECT_EQ(fc().queued, QStringList{S("EXITHALDANOW")});
 }
 
-TEST_F(DispatchTest, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrder) {
+TEST_F(DispatchInProcess, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrder) {
   // The box runs its own message loop: the key for QUIT comes while it waits for an answer.
   QPointer<QWidget> box;
   bool asked = false;
@@ -427,18 +517,18 @@ TEST_F(DispatchTest, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrd
     asked = true;
     box = modal;
     EXPECT_EQ(modal->objectName(), S("frmMsgEx"));
-    press("QUIT");
+    core->type(S("QUIT"));
   });
   whileAsking.start();
-  press("EXITHALDA");
+  core->type(S("EXITHALDA"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000));
   ASSERT_TRUE(idle());
   ASSERT_TRUE(asked);
   EXPECT_TRUE(!box || !box->isVisible()) << "the box is closed";
   EXPECT_EQ(handled(), (QStringList{S("EXITHALDA"), S("QUIT")}));
-  EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW"))) << "closing the box is no Yes";
+  EXPECT_FALSE(fc().queued.contains(S("EXITHALDANOW"))) << "closing the box is no Yes";
   EXPECT_TRUE(w->isUnloaded());
-  const QStringList lines = logLines(dir.filePath(S("jexui.log")));
+  const QStringList lines = log();
   const auto at = [&](const char* start) {
     for (qsizetype i = 0; i < lines.size(); ++i)
       if (lines[i].startsWith(S(start))) return i;
@@ -452,13 +542,13 @@ TEST_F(DispatchTest, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrd
 
 // Spoken tool tips and the core's speech: a tip never interrupts speech, and after speech it is
 // spoken only when it was asked for at least 501 ms before.
-class TipTest : public DispatchTest {
+class TipTest : public DispatchInProcess {
  protected:
   void SetUp() override {
-    DispatchTest::SetUp();
+    DispatchInProcess::SetUp();
     gGlobal().TipDelay = 1000;  // the tip timer runs, but never speaks during the test
     w->setClock([this] { return now; });
-    core.hub.processSwitch(S("WINWORD"), S("JEXUI"));  // JexUI has the focus
+    fc().switchTask(S("WINWORD"), S("JEXUI"));  // JexUI has the focus
   }
   qint64 now = 100000;
 };
@@ -466,10 +556,10 @@ class TipTest : public DispatchTest {
 TEST_F(TipTest, FocusSwitchesTheReaderAndDropsThePendingTip) {
   EXPECT_TRUE(w->tmrReader()->isActive());
   w->StatusTip(S("Benutzer wählen"));
-  core.hub.processSwitch(S("JEXUI"), S("WINWORD"));
+  fc().switchTask(S("JEXUI"), S("WINWORD"));
   EXPECT_FALSE(w->tmrReader()->isActive());
   EXPECT_FALSE(w->tmrTip()->isActive());
-  core.hub.processSwitch(S("WINWORD"), S("JEXUI"));
+  fc().switchTask(S("WINWORD"), S("JEXUI"));
   EXPECT_TRUE(w->tmrReader()->isActive());
   EXPECT_FALSE(w->tipPending()) << "the tip of before is not spoken on coming back";
   EXPECT_TRUE(w->statusPanel(S("tip"))->text().isEmpty());
@@ -478,36 +568,33 @@ TEST_F(TipTest, FocusSwitchesTheReaderAndDropsThePendingTip) {
 TEST_F(TipTest, SpeechHoldsTheTipOffAndTheStopReleasesItAfter501Ms) {
   w->StatusTip(S("Stimme wählen"));
   ASSERT_TRUE(w->tmrTip()->isActive());
-  core.hub.audioStart(S("Hallo"));
-  EXPECT_TRUE(gGlobal().Speaking);
+  fc().hub.audioStart(S("Hallo"));
   EXPECT_FALSE(w->tmrTip()->isActive());
   now += 500;
-  core.hub.audioStop(S("Hallo"));
+  fc().hub.audioStop(S("Hallo"));
   EXPECT_FALSE(gGlobal().Speaking);
   EXPECT_FALSE(w->tmrTip()->isActive()) << "500 ms after the request: left for the next stop";
   EXPECT_TRUE(w->tipPending());
-  core.hub.audioStart(S("Welt"));
+  fc().hub.audioStart(S("Welt"));
   now += 1;
-  core.hub.audioStop(S("Welt"));
+  fc().hub.audioStop(S("Welt"));
   EXPECT_TRUE(w->tmrTip()->isActive()) << "501 ms: the tip may come";
 }
 
 TEST_F(TipTest, StopWithoutAPendingTipOrWithTipsOffLeavesTheTimerOff) {
-  // No tip pending: the stop turns the timer off even if something started it.
   w->tmrTip()->start();
-  core.hub.audioStop(S("x"));
-  EXPECT_FALSE(w->tmrTip()->isActive());
-  // The profile does not speak tips.
+  fc().hub.audioStop(S("x"));
+  EXPECT_FALSE(w->tmrTip()->isActive()) << "no tip pending";
   gGlobal().UserProfile = std::make_shared<jex::cUser>();
   gGlobal().UserProfile->setSpeakTips(0);
   w->StatusTip(S("Tastenecho"));
-  core.hub.audioStart(S("x"));
+  fc().hub.audioStart(S("x"));
   now += 2000;
-  core.hub.audioStop(S("x"));
+  fc().hub.audioStop(S("x"));
   EXPECT_FALSE(w->tmrTip()->isActive());
   gGlobal().UserProfile->setSpeakTips(1);
-  core.hub.audioStart(S("x"));
-  core.hub.audioStop(S("x"));
+  fc().hub.audioStart(S("x"));
+  fc().hub.audioStop(S("x"));
   EXPECT_TRUE(w->tmrTip()->isActive());
 }
 

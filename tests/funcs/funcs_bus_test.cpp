@@ -1,5 +1,5 @@
 // Funcs, cGlobal.UiActive and cJexStates as the core's scripts and menus reach them: JexUI and
-// a stand-in core on two connections of a private bus; the core calls the Funcs object it was
+// the stand-in core's objects on two connections of a private bus; the core calls the Funcs object it was
 // handed, as a script would.
 #include <gtest/gtest.h>
 
@@ -21,12 +21,9 @@
 #include "core/global/cglobal.h"
 #include "dialogs/frmscrinput.h"
 #include "dialogs/frmscrmsgbox.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/eventhub.h"
-#include "corvane/core/objects.h"
 #include "corvane/core/scriptconsole.h"
-#include "corvane/core/settingsstore.h"
 #include "corvane/core/states.h"
+#include "tests/support/fakecore.h"
 
 namespace jex {
 namespace {
@@ -37,77 +34,6 @@ using automation::fromObj;
 using automation::missing;
 using automation::toObj;
 namespace bus = automation::dbus;
-
-class FakeModel : public corvane::CoreModel {
- public:
-  explicit FakeModel(QString dir) : dir_(std::move(dir)), ini_(dir_ + QStringLiteral("corvane.ini")) {}
-  QString appPath() const override { return dir_; }
-  corvane::SettingsStore& settings() override { return ini_; }
-  corvane::EventHub& events() override { return hub_; }
-  QString foregroundApp() const override { return foreground; }
-  void queueCommand(const QString&) override {}
-  void speak(const QString&, int) override {}
-  void stopSpeech() override {}
-  bool monitorVisible() const override { return monitor; }
-  void setMonitorVisible(bool v) override { monitor = v; }
-  bool useSpeech() const override { return speech; }
-  void setUseSpeech(bool on) override { speech = on; }
-  void setLanguage(const QString&) override {}
-  void report(const QString& line) override { lines << line; }
-
-  QString foreground = QStringLiteral("NOTEPAD");
-  bool monitor = false;
-  bool speech = true;
-  QStringList lines;
-
- private:
-  QString dir_;
-  corvane::IniFileStore ini_;
-  corvane::EventHub hub_;
-};
-
-// A core with what JexUI's automation interface reads: proc (script engine, foreground
-// application, CallBack, switches), BrailleInterface and SpeechProfiles.
-class FakeCore : public Dispatchable {
- public:
-  explicit FakeCore(FakeModel& m) : Dispatchable(QStringLiteral("corvane.application")), model(m) {
-    auto proc = std::make_shared<Part>(QStringLiteral("proc"));
-    auto brl = std::make_shared<Part>(QStringLiteral("BrailleInterface"));
-    script = std::make_shared<corvane::ScriptHost>(model);
-    proc->add(QStringLiteral("iScript"), [this] { return fromObj(Obj(script)); }, {});
-    proc->add(QStringLiteral("ForeGroundApp"), [this] { return QVariant(model.foreground); }, {});
-    proc->add(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model.monitor); }, {});
-    proc->add(QStringLiteral("UseSpeech"), [this] { return QVariant(model.speech ? 1 : 0); }, {});
-    proc->callBack = [this](Args& a) {
-      model.report(corvane::describeScriptBoxCallBack(a).value_or(QStringLiteral("CALLBACK: other")));
-    };
-    corvane::addProcStateMembers(proc->adder(), model);
-    brl->add(QStringLiteral("Grade2Stat"), [this] { return QVariant(grade2); }, {});
-    corvane::addBrailleStateMembers(brl->adder(), model);
-    property(QStringLiteral("proc"), [proc] { return fromObj(Obj(proc)); });
-    property(QStringLiteral("BrailleInterface"), [brl] { return fromObj(Obj(brl)); });
-    corvane::addRootStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
-                                 model);
-  }
-
-  struct Part : Dispatchable {
-    explicit Part(const QString& name) : Dispatchable(name) {
-      method(QStringLiteral("CallBack"), 0, 8, [this](Args& a) {
-        if (callBack) callBack(a);
-        return QVariant();
-      });
-    }
-    void add(const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); }
-    corvane::AddProperty adder() {
-      return [this](const QString& n, Getter g, Putter p) { add(n, std::move(g), std::move(p)); };
-    }
-    std::function<void(Args&)> callBack;
-  };
-
-  FakeModel& model;
-  std::shared_ptr<corvane::ScriptHost> script;
-  int grade2 = 0;
-};
 
 // The box object a script receives with OnMsgBoxClick / OnInputBox.
 class Box : public Dispatchable {
@@ -123,28 +49,26 @@ struct Shown {
   QStringList args;
 };
 
-class FuncsOverBus : public ::testing::Test {
+class FuncsOverBus : public ::testing::Test, public fake::CoreFixture {
  protected:
   void SetUp() override {
     auto& pb = testing::PrivateBus::instance();
     if (!pb.ok()) GTEST_SKIP() << "no private bus: " << pb.error().toStdString();
-    ASSERT_TRUE(dir.isValid());
-    model = std::make_unique<FakeModel>(dir.path() + u'/');
-    core = std::make_shared<FakeCore>(*model);
+    core.foreground = QStringLiteral("NOTEPAD");
     jexConn = pb.connect(QStringLiteral("jexui"));
     coreConn = pb.connect(QStringLiteral("core"));
-    ASSERT_TRUE(bus::publish(QStringLiteral("corvane.application"), core, coreConn));
+    ASSERT_TRUE(bus::publish(QStringLiteral("corvane.application"), published, coreConn));
     Jex() = bus::connect(QStringLiteral("corvane.application"), jexConn);
     recordForms();
     ASSERT_TRUE(ExposeFuncs());
-    ASSERT_EQ(model->lines, QStringList{QStringLiteral("EXPOSED: Funcs")});
-    model->lines.clear();
+    ASSERT_EQ(core.reports, QStringList{QStringLiteral("EXPOSED: Funcs")});
+    core.reports.clear();
   }
   void TearDown() override {
     ReleaseFuncs();
     funcsHooks() = {};
     resetGlobals();
-    if (core) bus::unpublish(QStringLiteral("corvane.application"), coreConn);
+    if (published) bus::unpublish(QStringLiteral("corvane.application"), coreConn);
     if (jexConn.isConnected()) testing::PrivateBus::disconnect(jexConn);
     if (coreConn.isConnected()) testing::PrivateBus::disconnect(coreConn);
   }
@@ -165,43 +89,24 @@ class FuncsOverBus : public ::testing::Test {
     h.allVoiceVolume = [this](qint32 v) { shown.push_back({QStringLiteral("Volume"), {QString::number(v)}}); };
   }
 
+  corvane::ScriptHost& script() { return published->proc().scriptHost(); }
   // Funcs as the core's script engine holds it: a proxy across the bus.
-  Obj funcs() const { return core->script->exposed(QStringLiteral("Funcs")); }
+  Obj funcs() { return script().exposed(QStringLiteral("Funcs")); }
   QVariant call(const QString& member, QVariantList args) { return funcs().call(member, args); }
-  QString console(const QString& line) { return corvane::runScriptCall(*core->script, line); }
+  QString console(const QString& line) { return corvane::runScriptCall(script(), line); }
   void setIni(const QString& section, const QString& key, const QString& value) {
-    ASSERT_TRUE(model->settings().setValue(section, key, value));
+    ASSERT_TRUE(core.store.setValue(section, key, value));
   }
 
-  QTemporaryDir dir;
-  std::unique_ptr<FakeModel> model;
-  std::shared_ptr<FakeCore> core;
+  std::shared_ptr<corvane::Root> published = std::make_shared<corvane::Root>(core);
   QDBusConnection jexConn{QString()}, coreConn{QString()};
   std::vector<Shown> shown;
 };
 
-TEST_F(FuncsOverBus, IsExposedAsTheJexUITypeLibraryWithTheHelpTexts) {
+TEST_F(FuncsOverBus, IsExportedOnTheBusAsTheJexUITypeLibrary) {
   ASSERT_FALSE(funcs().isNothing());
-  EXPECT_EQ(core->script->names(), QStringList{QStringLiteral("Funcs")});
+  EXPECT_EQ(script().names(), QStringList{QStringLiteral("Funcs")});
   EXPECT_EQ(funcs().target()->className(), QStringLiteral("JexUI.Funcs"));
-  QStringList names;
-  QHash<QString, automation::MemberInfo> byName;
-  for (const auto& m : funcs().target()->members()) {
-    names << m.name;
-    byName.insert(m.name, m);
-  }
-  EXPECT_EQ(names, (QStringList{"FindClassEx", "SetFocusToClass", "MsgBox", "InputBox", "GetTypeLibInfoFromO",
-                                "ShowReadMe", "ShowText", "AllVoiceSpeed", "AllVoiceVolume"}));
-  EXPECT_EQ(byName["MsgBox"].help,
-            QStringLiteral("shows a MsgBox; Buttons can be \"OK\", \"YESNO\"\r\nReturnValue comes in OnMsgBox (E) - "
-                           "E.Result, E.Cookie\r\n"));
-  EXPECT_TRUE(byName["ShowReadMe"].help.startsWith(QStringLiteral("Shows the ReadMe-File for the current App from \\HELP\\LngID.\r\n")));
-  EXPECT_TRUE(byName["SetFocusToClass"].help.endsWith(QStringLiteral("Parent defaults to current ForgroundWindow.")));
-  EXPECT_EQ(byName["AllVoiceSpeed"].kind, automation::CallKind::Put);
-  EXPECT_FALSE(byName["AllVoiceVolume"].readable);
-  EXPECT_EQ(byName["MsgBox"].minArgs, 1);
-  EXPECT_EQ(byName["MsgBox"].maxArgs, 4);
-
   // The bus introspection names the class and documents the members.
   // (Asked without blocking: JexUI answers on this same thread.)
   QString xml;
@@ -230,8 +135,8 @@ TEST_F(FuncsOverBus, MessageAndInputBoxesReturnAtOnceAndAnswerThroughCallBack) {
   EXPECT_EQ(console(QStringLiteral("MsgBox \"Hallo\" YESNO \"Titel\" cookie1")), QStringLiteral("FUNCS: MsgBox -> <empty>"));
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].args, (QStringList{"Hallo", "YESNO", "Titel", "cookie1"}));
-  EXPECT_TRUE(model->lines.isEmpty()) << "the answer must not come with the call";
-  QTRY_COMPARE(model->lines.value(0),
+  EXPECT_TRUE(core.reports.isEmpty()) << "the answer must not come with the call";
+  QTRY_COMPARE(core.reports.value(0),
                QStringLiteral("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=yes Cookie=cookie1"));
 
   // Optional arguments omitted at the end and in the middle arrive as empty texts.
@@ -259,9 +164,9 @@ TEST_F(FuncsOverBus, TheScriptBoxesAnswerTheScriptThroughTheCoresCallBack) {
   QPointer<frmSCRMsgBox> box = openForm<frmSCRMsgBox>();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->windowTitle(), QStringLiteral("Titel"));
-  EXPECT_TRUE(model->lines.isEmpty());
+  EXPECT_TRUE(core.reports.isEmpty());
   QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box.data(), Qt::Key_Escape);
-  QTRY_COMPARE(model->lines.value(0), QStringLiteral("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=no Cookie=cookie1"));
+  QTRY_COMPARE(core.reports.value(0), QStringLiteral("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=no Cookie=cookie1"));
 
   console(QStringLiteral("InputBox \"Name?\" ~ \"Otto\" c2"));
   QPointer<frmSCRInput> input = openForm<frmSCRInput>();
@@ -269,7 +174,7 @@ TEST_F(FuncsOverBus, TheScriptBoxesAnswerTheScriptThroughTheCoresCallBack) {
   EXPECT_EQ(input->txtInput()->text(), QStringLiteral("Otto"));
   QTest::keyClicks(input->txtInput(), QStringLiteral("Maria"));
   QTest::keyClick(input->txtInput(), Qt::Key_Return);
-  QTRY_COMPARE(model->lines.value(1), QStringLiteral("CALLBACK: OnInputBox application=NOTEPAD Result=Maria Cookie=c2"));
+  QTRY_COMPARE(core.reports.value(1), QStringLiteral("CALLBACK: OnInputBox application=NOTEPAD Result=Maria Cookie=c2"));
 }
 
 TEST_F(FuncsOverBus, ShowReadMeTakesTheForegroundApplicationForAnEmptyName) {
@@ -302,7 +207,7 @@ TEST_F(FuncsOverBus, ShowTextAndTheVoicePropertiesReachTheirForms) {
 
 TEST_F(FuncsOverBus, GetTypeLibInfoFromOListsTheMembersOfAnyObject) {
   // The core hands one of its own objects across; JexUI reads its member table.
-  const QString info = automation::toStr(call(QStringLiteral("GetTypeLibInfoFromO"), {fromObj(Obj(core))}));
+  const QString info = automation::toStr(call(QStringLiteral("GetTypeLibInfoFromO"), {fromObj(Obj(published))}));
   EXPECT_TRUE(info.startsWith(QStringLiteral("Class corvane.application\r\n"))) << info.toStdString();
   EXPECT_TRUE(info.contains(QStringLiteral("Property Get SpeechProfiles")));
   const QString own = automation::toStr(call(QStringLiteral("GetTypeLibInfoFromO"), {fromObj(funcs())}));
@@ -315,11 +220,11 @@ TEST_F(FuncsOverBus, GetTypeLibInfoFromOListsTheMembersOfAnyObject) {
 TEST_F(FuncsOverBus, BadInputGivesEmptyResultsAndNeverAnError) {
   const QString huge(2 * 1024 * 1024, u'A');
   EXPECT_NO_THROW({
-    EXPECT_EQ(call(QStringLiteral("FindClassEx"), {fromObj(Obj(core)), huge, QStringLiteral("x")}).toInt(), 0);
+    EXPECT_EQ(call(QStringLiteral("FindClassEx"), {fromObj(Obj(published)), huge, QStringLiteral("x")}).toInt(), 0);
     EXPECT_EQ(call(QStringLiteral("FindClassEx"), {QStringList{"a"}, 1, true}).toInt(), 0);
     EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {huge, -5, 0x7fffffff}).toInt(), 0);
-    EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {fromObj(Obj(core))}).toInt(), 0);
-    call(QStringLiteral("MsgBox"), {huge, QVariantList{1, 2}, huge, fromObj(Obj(core))});
+    EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {fromObj(Obj(published))}).toInt(), 0);
+    call(QStringLiteral("MsgBox"), {huge, QVariantList{1, 2}, huge, fromObj(Obj(published))});
     call(QStringLiteral("ShowText"), {QStringLiteral("t"), QStringLiteral("kein Wahrheitswert")});
     call(QStringLiteral("ShowReadMe"), {QString(300, u'x')});
     funcs().set(QStringLiteral("AllVoiceSpeed"), QStringLiteral("schnell"));
@@ -338,7 +243,8 @@ TEST_F(FuncsOverBus, FuncsIsReleasedAtShutdownAndAVanishedCoreIsLogged) {
   ReleaseFuncs();
   EXPECT_EQ(funcsInstance(), nullptr);
   EXPECT_FALSE(weak.expired()) << "the core's script engine still holds it";
-  core->script.reset();  // the script engine ends
+  bus::unpublish(QStringLiteral("corvane.application"), coreConn);
+  published.reset();  // the core and its script engine end
   QTRY_VERIFY(weak.expired());
   testing::PrivateBus::disconnect(coreConn);
   EXPECT_FALSE(ExposeFuncs());
@@ -346,14 +252,14 @@ TEST_F(FuncsOverBus, FuncsIsReleasedAtShutdownAndAVanishedCoreIsLogged) {
 
 TEST_F(FuncsOverBus, UiActiveOnlyWhileTheCoreNamesJexUI) {
   for (const char* name : {"JEXUI", "jexui", "JexUI"}) {
-    model->foreground = QString::fromLatin1(name);
+    core.foreground = QString::fromLatin1(name);
     EXPECT_TRUE(gGlobal().UiActive()) << name;
   }
   for (const char* name : {"", "NOTEPAD", "JEXUI2", " JEXUI", "JEX"}) {
-    model->foreground = QString::fromLatin1(name);
+    core.foreground = QString::fromLatin1(name);
     EXPECT_FALSE(gGlobal().UiActive()) << name;
   }
-  model->foreground = QStringLiteral("JEXUI");
+  core.foreground = QStringLiteral("JEXUI");
   testing::PrivateBus::disconnect(coreConn);
   EXPECT_FALSE(gGlobal().UiActive());
 }
@@ -361,10 +267,10 @@ TEST_F(FuncsOverBus, UiActiveOnlyWhileTheCoreNamesJexUI) {
 TEST_F(FuncsOverBus, JexStatesReadTheCoreAtEachCall) {
   cJexStates states;
   EXPECT_FALSE(states.Get_MONWINTOGGLE());
-  model->monitor = true;
+  core.visible = true;
   EXPECT_TRUE(states.Get_MONWINTOGGLE());
   EXPECT_TRUE(states.Get_SETSPTOGGLE());
-  model->speech = false;
+  core.setUseSpeech(false);
   EXPECT_FALSE(states.Get_SETSPTOGGLE());
   EXPECT_TRUE(states.Get_TOOLTIPSTOGGLE());  // the core's default
   setIni(QStringLiteral("General"), QStringLiteral("TooltipsStatus"), QStringLiteral("0"));
@@ -376,9 +282,9 @@ TEST_F(FuncsOverBus, JexStatesReadTheCoreAtEachCall) {
   EXPECT_FALSE(states.Get_CHGBRLATRBTOGGLE());
   setIni(QStringLiteral("Braille"), QStringLiteral("AttributeState"), QStringLiteral("3"));
   EXPECT_TRUE(states.Get_CHGBRLATRBTOGGLE());
-  core->grade2 = 2;
+  setIni(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("2"));
   EXPECT_FALSE(states.Get_GRADE2TOGGLE());
-  core->grade2 = 1;
+  setIni(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("1"));
   EXPECT_TRUE(states.Get_GRADE2TOGGLE());
   EXPECT_FALSE(states.Get_BRLKEYTOGGLE());
   setIni(QStringLiteral("Braille"), QStringLiteral("BrlKeyStat"), QStringLiteral("1"));
@@ -409,7 +315,7 @@ TEST_F(FuncsOverBus, SpeechSetsListTheProfilesThatHaveAnInfo) {
   }
   toObj(profiles.call(QStringLiteral("ItemByIndex"), {7})).set(QStringLiteral("Name"), QStringLiteral("ohne Info"));
   EXPECT_EQ(states.Get_SpeechSets(), (QStringList{"USESPSET2=Satz 2", "USESPSET5=Satz 5"}));
-  EXPECT_TRUE(QFile::exists(corvane::speechProfileFile(model->appPath(), 5)));
+  EXPECT_TRUE(QFile::exists(corvane::speechProfileFile(core.appPath(), 5)));
   // A profile name with a line break is refused by the core.
   EXPECT_THROW(toObj(profiles.call(QStringLiteral("ItemByIndex"), {1})).set(QStringLiteral("Info"), QStringLiteral("a\nb")),
                Error);

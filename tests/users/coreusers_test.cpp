@@ -6,11 +6,11 @@
 #include "core/automation/dispatchable.h"
 #include "core/global/cglobal.h"
 #include "corvane/core/objects.h"
-#include "tests/users/fakecore.h"
+#include "tests/support/fakecore.h"
 #include "users/cuser.h"
 
 using jex::Obj;
-using usertest::CoreFixture;
+using fake::CoreFixture;
 
 namespace {
 
@@ -35,7 +35,7 @@ TEST_F(CoreUsersTest, InitCreatesFromTheTemplateKeepsExistingAndPersists) {
   EXPECT_EQ(list.item(1).toString(), u"Ben");
   // A new core over the same corvane.ini starts with Ben.
   {
-    usertest::FakeCore again(dir.path());
+    fake::Core again(dir.path());
     const Obj root(std::make_shared<corvane::Root>(again));
     EXPECT_EQ(root.str(QStringLiteral("proc.GetUsers.CurrUser.Name")), u"Ben");
   }

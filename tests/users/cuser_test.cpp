@@ -6,11 +6,11 @@
 
 #include "core/global/cglobal.h"
 #include "ini/cinifil.h"
-#include "tests/users/fakecore.h"
+#include "tests/support/fakecore.h"
 #include "users/cuser.h"
 
 using jex::cUser;
-using usertest::CoreFixture;
+using fake::CoreFixture;
 
 namespace {
 

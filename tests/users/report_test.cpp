@@ -13,10 +13,10 @@
 #include "platform/registry.h"
 #include "platform/sound.h"
 #include "platform/sysinfo.h"
-#include "tests/users/fakecore.h"
+#include "tests/support/fakecore.h"
 #include "users/cuser.h"
 
-using usertest::CoreFixture;
+using fake::CoreFixture;
 
 namespace {
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, running and testing JexUI needs.
-# Idempotent: packages already present are left alone. Must run as root.
+# Idempotent: packages already present are left alone. Root is needed only when a package is
+# missing (run it as root then; it never calls sudo itself).
 set -euo pipefail
 
 PACKAGES=(
@@ -15,6 +16,8 @@ PACKAGES=(
   espeak-ng libespeak-ng-dev liblouis-dev liblouis-data
   # X11 window work and the virtual display
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xtest0-dev xvfb xauth x11-utils
+  # a small window manager for the virtual display: it sets the active window the core follows
+  openbox
   # session bus for the processes and their tests
   dbus dbus-daemon
   # fonts for a readable screen, tools for sounds and screenshots

@@ -4,7 +4,8 @@
 # The core (corvane) runs in the foreground of this terminal: its standard input is its
 # console, so commands typed here go into its command queue ("TOGGMEN" shows or hides JexUI's
 # main window, ":help" lists the console commands, "EXITHALDANOW" ends everything). The core
-# starts JexUI itself. Without $DISPLAY a virtual display (Xvfb) is started. Ctrl+C ends the
+# starts JexUI itself. Without $DISPLAY a virtual display (Xvfb) with a window manager (openbox)
+# is started. Root is needed only when packages are missing (install-deps.sh). Ctrl+C ends the
 # core; JexUI notices that the core has left the bus and shuts down in order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ cmake --build --preset default --target jexui corvane qmtwcd jexui-ini
 BIN=$ROOT/build/default/bin
 
 XVFB_PID=""
+WM_PID=""
 DBUS_PID=""
 ADDR_FILE=$(mktemp)
 
@@ -29,6 +31,7 @@ cleanup() {
   # JexUI ends by itself once the core is gone; give it a moment for its orderly shutdown.
   for _ in $(seq 50); do ui_runs || break; sleep 0.1; done
   [ -n "$DBUS_PID" ] && kill "$DBUS_PID" 2>/dev/null || true
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
   rm -f "$ADDR_FILE"
   echo "run: ended. JexUI's log: $BIN/jexui.log"
@@ -44,7 +47,11 @@ if [ -z "${DISPLAY:-}" ]; then
   XVFB_PID=$!
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   export DISPLAY=":$n"
-  echo "run: no display found; started a virtual display $DISPLAY (Xvfb)"
+  # A window manager makes windows active (and says which one is); without it nothing would
+  # hand the focus back and forth between JexUI and the other windows.
+  setsid openbox --sm-disable >/dev/null 2>&1 &
+  WM_PID=$!
+  echo "run: no display found; started a virtual display $DISPLAY (Xvfb) with openbox"
 fi
 
 # A private session bus for the core and JexUI, out of reach of Ctrl+C like the display; its

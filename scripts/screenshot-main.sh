@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Takes a picture of JexUI's main window: builds what is missing, starts a virtual display
-# (Xvfb) on a free display number and a private session bus, starts the core (which starts
-# JexUI) with a fresh core directory, shows the main window (TOGGMEN on the core's console when
-# it is hidden) and writes the window's picture to build/screenshots/main.png. Every process it
-# started is ended again.
+# (Xvfb) on a free display number with openbox when it is installed, and a private session bus,
+# starts the core (which starts JexUI) with a fresh core directory, shows the main window
+# (TOGGMEN on the core's console when it is hidden) and writes the window's picture to
+# build/screenshots/main.png. Every process it started is ended again.
 #
 #   scripts/screenshot-main.sh [BUILD_DIR]      (default: build/default)
 set -euo pipefail
@@ -26,6 +26,7 @@ BIN=$BUILD/bin
 
 WORK=$(mktemp -d)
 XVFB_PID=""
+WM_PID=""
 DBUS_PID=""
 CORE_PID=""
 cleanup() {
@@ -41,6 +42,7 @@ cleanup() {
     kill "$UI_PID" 2>/dev/null || true
   fi
   [ -n "$DBUS_PID" ] && kill "$DBUS_PID" 2>/dev/null || true
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$WORK"
 }
@@ -53,6 +55,12 @@ XVFB_PID=$!
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 export DISPLAY=":$n"
 unset QT_QPA_PLATFORM
+# The window manager of scripts/run.sh, so that the picture shows the window as a user sees it
+# (the window's own contents are taken, without the frame).
+if command -v openbox >/dev/null; then
+  openbox --sm-disable >/dev/null 2>&1 &
+  WM_PID=$!
+fi
 
 dbus-daemon --session --nofork --print-address=3 3>"$WORK/bus" &
 DBUS_PID=$!

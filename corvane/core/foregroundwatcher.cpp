@@ -2,19 +2,29 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <xcb/xcb.h>
 
 #include "core/base/error.h"
 
 namespace corvane {
+namespace {
+constexpr int kMaxDepth = 64;          // window nesting followed up to the root
+constexpr uint32_t kMaxSupported = 4096;  // atoms read from _NET_SUPPORTED
 
-ForegroundWatcher::ForegroundWatcher(QObject* parent) : QObject(parent) {
-  connect(&timer_, &QTimer::timeout, this, &ForegroundWatcher::poll);
-}
+template <class T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <class T>
+Reply<T> reply(T* r) { return Reply<T>(r, &std::free); }
+}  // namespace
+
+ForegroundWatcher::ForegroundWatcher(QObject* parent) : QObject(parent) {}
 
 ForegroundWatcher::~ForegroundWatcher() {
+  delete notifier_;
   if (conn_) xcb_disconnect(conn_);
 }
 
@@ -26,18 +36,18 @@ QString ForegroundWatcher::taskNameOfPid(qint64 pid) {
 }
 
 unsigned ForegroundWatcher::internAtom(const char* name) {
-  xcb_intern_atom_reply_t* r =
-      xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, uint16_t(std::strlen(name)), name), nullptr);
-  const unsigned atom = r ? r->atom : 0;
-  std::free(r);
-  return atom;
+  auto r = reply(xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, uint16_t(std::strlen(name)), name), nullptr));
+  return r ? r->atom : 0;
 }
 
-bool ForegroundWatcher::start(int intervalMs) {
+bool ForegroundWatcher::start(const QByteArray& display) {
   return jex::trapped("ForegroundWatcher.start", false, [&] {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() == u"offscreen") return false;
+    if (conn_) return true;
+    if (display.isEmpty() &&
+        (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() == u"offscreen"))
+      return false;
     int screenNo = 0;
-    conn_ = xcb_connect(nullptr, &screenNo);
+    conn_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNo);
     if (xcb_connection_has_error(conn_)) {
       xcb_disconnect(conn_);
       conn_ = nullptr;
@@ -48,38 +58,175 @@ bool ForegroundWatcher::start(int intervalMs) {
     root_ = it.data->root;
     activeAtom_ = internAtom("_NET_ACTIVE_WINDOW");
     pidAtom_ = internAtom("_NET_WM_PID");
-    timer_.start(intervalMs);
+    checkAtom_ = internAtom("_NET_SUPPORTING_WM_CHECK");
+    supportedAtom_ = internAtom("_NET_SUPPORTED");
+
+    const uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &rootMask);
+    if (auto tree = reply(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, root_), nullptr))) {
+      const xcb_window_t* children = xcb_query_tree_children(tree.get());
+      for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) watchTopLevel(children[i]);
+    }
+    checkWindowManager();
+    xcb_flush(conn_);
+
+    notifier_ = new QSocketNotifier(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
+    connect(notifier_, &QSocketNotifier::activated, this, &ForegroundWatcher::readEvents);
+    last_ = taskNow();
+    // Events that arrived during the replies above wait in the connection's queue.
+    QMetaObject::invokeMethod(this, &ForegroundWatcher::readEvents, Qt::QueuedConnection);
     return true;
   });
 }
 
-quint32 ForegroundWatcher::cardinal(unsigned window, unsigned atom, unsigned type) {
-  xcb_get_property_reply_t* r =
-      xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, atom, type, 0, 1), nullptr);
+quint32 ForegroundWatcher::cardinal(quint32 window, unsigned atom, unsigned type) {
+  auto r = reply(xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, atom, type, 0, 1), nullptr));
   quint32 v = 0;
-  if (r && xcb_get_property_value_length(r) >= 4) std::memcpy(&v, xcb_get_property_value(r), 4);
-  std::free(r);
+  if (r && xcb_get_property_value_length(r.get()) >= 4) std::memcpy(&v, xcb_get_property_value(r.get()), 4);
   return v;
 }
 
+void ForegroundWatcher::checkWindowManager() {
+  wmCheck_ = 0;
+  ewmh_ = false;
+  const quint32 wm = cardinal(root_, checkAtom_, XCB_ATOM_WINDOW);
+  // The check window names itself while its window manager lives.
+  if (!wm || cardinal(wm, checkAtom_, XCB_ATOM_WINDOW) != wm) return;
+  wmCheck_ = wm;
+  auto r = reply(xcb_get_property_reply(
+      conn_, xcb_get_property(conn_, 0, root_, supportedAtom_, XCB_ATOM_ATOM, 0, kMaxSupported), nullptr));
+  if (!r) return;
+  const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r.get()));
+  const int n = xcb_get_property_value_length(r.get()) / int(sizeof(xcb_atom_t));
+  for (int i = 0; i < n; ++i)
+    if (atoms[i] == activeAtom_) ewmh_ = true;
+}
+
+void ForegroundWatcher::watchTopLevel(quint32 window) {
+  // Replaces only this connection's own selection on that window; a vanished window gives an
+  // error event, which is ignored.
+  const uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
+  xcb_change_window_attributes(conn_, window, XCB_CW_EVENT_MASK, &mask);
+}
+
+quint32 ForegroundWatcher::parentOf(quint32 window) {
+  auto tree = reply(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, window), nullptr));
+  return tree ? tree->parent : 0;
+}
+
+quint32 ForegroundWatcher::focusWindow() {
+  auto r = reply(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
+  const quint32 focus = r ? r->focus : 0;
+  if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == root_) return 0;
+  return focus;
+}
+
+quint32 ForegroundWatcher::topLevelOf(quint32 window) {
+  for (int depth = 0; window && depth < kMaxDepth; ++depth) {
+    const quint32 parent = parentOf(window);
+    if (!parent) return 0;  // vanished
+    if (parent == root_) return window;
+    window = parent;
+  }
+  return 0;
+}
+
 quint32 ForegroundWatcher::activeWindow() {
-  if (!conn_ || !activeAtom_) return 0;
-  return cardinal(root_, activeAtom_, XCB_ATOM_WINDOW);
+  return jex::trapped("ForegroundWatcher.activeWindow", quint32(0), [&]() -> quint32 {
+    if (!conn_) return 0;
+    const quint32 w = ewmh_ ? cardinal(root_, activeAtom_, XCB_ATOM_WINDOW) : topLevelOf(focusWindow());
+    QMetaObject::invokeMethod(this, &ForegroundWatcher::readEvents, Qt::QueuedConnection);
+    return w;
+  });
+}
+
+QString ForegroundWatcher::taskNow() {
+  if (!conn_ || !pidAtom_) return {};
+  // The window itself, else the nearest of its parents, names its process.
+  quint32 window = ewmh_ ? cardinal(root_, activeAtom_, XCB_ATOM_WINDOW) : focusWindow();
+  for (int depth = 0; window && window != root_ && depth < kMaxDepth; ++depth) {
+    const QString task = taskNameOfPid(cardinal(window, pidAtom_, XCB_ATOM_CARDINAL));
+    if (!task.isEmpty()) return task;
+    window = parentOf(window);
+  }
+  return {};
 }
 
 QString ForegroundWatcher::query() {
-  if (!conn_ || !activeAtom_ || !pidAtom_) return {};
-  const quint32 window = activeWindow();
-  if (!window) return {};
-  return taskNameOfPid(cardinal(window, pidAtom_, XCB_ATOM_CARDINAL));
+  return jex::trapped("ForegroundWatcher.query", QString(), [&] {
+    const QString task = taskNow();
+    QMetaObject::invokeMethod(this, &ForegroundWatcher::readEvents, Qt::QueuedConnection);
+    return task;
+  });
 }
 
-void ForegroundWatcher::poll() {
-  jex::trap("ForegroundWatcher.poll", [&] {
-    const QString now = query();
-    if (now.isEmpty() || now == last_) return;
-    last_ = now;
-    emit foregroundChanged(now);
+bool ForegroundWatcher::handle(const void* xcbEvent) {
+  const auto* event = static_cast<const xcb_generic_event_t*>(xcbEvent);
+  switch (event->response_type & ~0x80) {
+    case XCB_PROPERTY_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+      if (e->window != root_) return false;
+      if (e->atom == checkAtom_ || e->atom == supportedAtom_) {
+        checkWindowManager();
+        return true;
+      }
+      return ewmh_ && e->atom == activeAtom_;
+    }
+    case XCB_DESTROY_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+      if (!wmCheck_ || e->window != wmCheck_) return false;
+      checkWindowManager();  // the window manager left
+      return true;
+    }
+    case XCB_CREATE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(event);
+      if (e->parent == root_) watchTopLevel(e->window);
+      return !ewmh_;
+    }
+    case XCB_REPARENT_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+      if (e->parent == root_) watchTopLevel(e->window);
+      return !ewmh_;
+    }
+    case XCB_MAP_NOTIFY:
+    case XCB_FOCUS_IN:
+    case XCB_FOCUS_OUT:
+      return !ewmh_;
+    default:
+      return false;  // errors for windows that vanished meanwhile, and everything else
+  }
+}
+
+void ForegroundWatcher::evaluate() {
+  const QString now = taskNow();
+  if (now.isEmpty() || now == last_) return;
+  last_ = now;
+  emit foregroundChanged(now);
+}
+
+void ForegroundWatcher::readEvents() {
+  jex::trap("ForegroundWatcher.readEvents", [&] {
+    if (!conn_) return;
+    if (xcb_connection_has_error(conn_)) {
+      notifier_->setEnabled(false);  // the display went away
+      return;
+    }
+    bool changed = false;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
+      changed |= handle(e);
+      std::free(e);
+    }
+    // Reading the state answers replies; events that came with them are in the queue now.
+    for (int round = 0; changed && round < kMaxDepth; ++round) {
+      xcb_flush(conn_);
+      evaluate();
+      changed = false;
+      while (xcb_generic_event_t* e = xcb_poll_for_queued_event(conn_)) {
+        changed |= handle(e);
+        std::free(e);
+      }
+    }
+    xcb_flush(conn_);
   });
 }
 

@@ -1,13 +1,28 @@
-// Follows the foreground application of the window system: the active window
-// (_NET_ACTIVE_WINDOW), its process (_NET_WM_PID) and that process's name, polled.
-// Task names are upper case, as the screen reader knows applications ("JEXUI" for JexUI).
+// Follows the foreground application of the window system. Task names are upper case, as the
+// screen reader knows applications: the name of the process in the window's _NET_WM_PID
+// ("JEXUI" for JexUI).
+//
+// It listens, it does not poll: the X connection's socket is watched by the event loop
+// (QSocketNotifier) and every change arrives as an event.
+//   - With a window manager that publishes the active window (_NET_SUPPORTING_WM_CHECK names a
+//     living window and _NET_SUPPORTED lists _NET_ACTIVE_WINDOW) the foreground is the window in
+//     _NET_ACTIVE_WINDOW, followed by PropertyNotify on the root window.
+//   - Without one nothing sets that property, so the watcher follows the X input focus: every
+//     top-level window (child of the root) is asked for its FocusIn/FocusOut events, new ones as
+//     they are created or reparented to the root (SubstructureNotify on the root); on each focus
+//     event or mapped window the focus is read (GetInputFocus) and traced up to its top-level
+//     window. Focus events are sent only to the windows the focus leaves and enters, never to
+//     the root for a move between two top-level windows, hence the selection on each of them.
+//   A window manager that starts or ends later is noticed (its check property changes or its
+//     check window is destroyed) and the watcher switches between the two ways.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 struct xcb_connection_t;
+class QSocketNotifier;
 
 namespace corvane {
 
@@ -17,12 +32,15 @@ class ForegroundWatcher : public QObject {
   explicit ForegroundWatcher(QObject* parent = nullptr);
   ~ForegroundWatcher() override;
 
-  // Connects to the X display when one exists; false (and no polling) otherwise.
-  bool start(int intervalMs = 250);
-  // The task name of the active window now, or "" when it cannot be told.
+  // Connects to display (empty: $DISPLAY, and nothing while Qt itself runs without a display).
+  // False when there is no display to watch.
+  bool start(const QByteArray& display = {});
+  // The task name of the foreground window now, or "" when it cannot be told.
   QString query();
-  // The active window (_NET_ACTIVE_WINDOW) now, or 0.
+  // The foreground top-level window now (the active window, or the one holding the focus), or 0.
   quint32 activeWindow();
+  // True while a window manager publishes _NET_ACTIVE_WINDOW; false: the input focus is followed.
+  bool followsActiveWindowProperty() const { return ewmh_; }
 
   static QString taskNameOfPid(qint64 pid);
 
@@ -30,16 +48,28 @@ class ForegroundWatcher : public QObject {
   void foregroundChanged(const QString& taskName);
 
  private:
-  void poll();
+  void readEvents();
+  bool handle(const void* xcbEvent);  // true when the foreground may have changed
+  void evaluate();
+  QString taskNow();
+  void checkWindowManager();
+  void watchTopLevel(quint32 window);
+  quint32 focusWindow();
+  quint32 topLevelOf(quint32 window);
+  quint32 parentOf(quint32 window);
   unsigned internAtom(const char* name);
-  quint32 cardinal(unsigned window, unsigned atom, unsigned type);
+  quint32 cardinal(quint32 window, unsigned atom, unsigned type);
 
   xcb_connection_t* conn_ = nullptr;
-  unsigned root_ = 0;
+  QSocketNotifier* notifier_ = nullptr;
+  quint32 root_ = 0;
+  quint32 wmCheck_ = 0;  // the window manager's check window while ewmh_
   unsigned activeAtom_ = 0;
   unsigned pidAtom_ = 0;
+  unsigned checkAtom_ = 0;
+  unsigned supportedAtom_ = 0;
+  bool ewmh_ = false;
   QString last_;
-  QTimer timer_;
 };
 
 }  // namespace corvane

@@ -101,6 +101,14 @@ void addRootStatusMembers(const AddProperty& add, CoreModel& model) {
 }
 
 void addProcStatusMembers(const AddProperty& add, CoreModel& model) {
+  // The speech switch as the core keeps it ([General] UseSpeech); setting it announces the new
+  // state (while speech is off the announcement only reaches the log as muted).
+  add(QStringLiteral("UseSpeechAndSayStat"), [&model] { return QVariant(model.useSpeech()); },
+      [&model](const QVariant& v) {
+        const bool on = toBool(v);
+        model.setUseSpeech(on);
+        model.speak(on ? QStringLiteral("Sprache an") : QStringLiteral("Sprache aus"), 1);
+      });
   add(QStringLiteral("HotkeyState"), [&model] {
     const QString v = model.settings().value(kGeneral, QStringLiteral("HotkeyState"), QStringLiteral("1")).trimmed();
     return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0);

@@ -2,7 +2,8 @@
 //
 //   root:  AppObject (Major, Minor, Revision, Name), SEDObject, MOMObject, System, BrailleObject
 //          (each: ComponentVersions, a printable text), KeyEcho (KeyEcho, CharEcho; settable)
-//   proc:  HotkeyState (boolean, settable)
+//   proc:  HotkeyState (boolean, settable), UseSpeechAndSayStat (boolean, settable: speech on or
+//          off, the new state announced)
 //   BrailleInterface: ActiveBrailleDevice, BrailleSWMode, BrailleOSMode, BrailleTranslationTable,
 //          Grade2Stat, BrailleLineMode (settable; kept in corvane.ini)
 #pragma once

@@ -192,9 +192,8 @@ class frmMDI : public QMainWindow, public ChildHost {
   using FormAction = std::function<void(const QString& action, const QStringList& args)>;
   static void registerForm(const QString& name, FormAction action);
   static void unregisterForm(const QString& name);
-  // How files are opened and how the process ends (replaceable; defaults: the shell's open verb
-  // and leaving the application's event loop).
-  static void setShellOpener(std::function<bool(const QString& file)> open);
+  // How the process ends (replaceable; default: leaving the application's event loop). Files
+  // and links open through the desktop's opener (platform/opener.h).
   static void setQuitter(std::function<void()> quit);
   // The load and unload steps for the two channels: the sink created and handed to the core
   // with its events enabled; the notifier installed for this window; both released.

@@ -12,11 +12,11 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/global/cnotifysink.h"
+#include "core/helpfiles.h"
 #include "core/report/sounds.h"
 #include "dialogs/frmmsgex.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/jexnotifier.h"
-#include "platform/system.h"
 #include "users/cuser.h"
 
 namespace jex {
@@ -24,11 +24,6 @@ namespace {
 constexpr int kDetail = 5;
 constexpr int kTraffic = 3;
 constexpr int kYesNoQuestion = 2;
-
-std::function<bool(const QString&)>& shellOpener() {
-  static std::function<bool(const QString&)> open = [](const QString& file) { return platform::shellOpen(file); };
-  return open;
-}
 
 std::function<void()>& quitter() {
   static std::function<void()> quit = [] { QCoreApplication::quit(); };
@@ -133,10 +128,6 @@ struct frmMDI::Operations {
   static void speechState(frmMDI& w, int times) {
     for (int i = 0; i < times; ++i) w.commandQueue().add(QStringLiteral("SHOWSPEECHSTATE"));
   }
-
-  static void openFile(const QString& file) {
-    if (!shellOpener()(file)) WriteLog(QStringLiteral("could not open: ") + file, kDetail);
-  }
 };
 
 // ---------------------------------------------------------------- commands
@@ -163,19 +154,16 @@ void frmMDI::HandleCmd(const QString& command) {
     }
     QString file;
     if (command.contains(QLatin1String("UI_HELP:")) && afterColon(command, file)) {
-      const QString path = gGlobal().AppPath + QStringLiteral("Help/") + frmLocalizer().LNG() + u'/' + file;
-      WriteLog(QStringLiteral("Call HelpFile: ") + path, kDetail);
-      Operations::openFile(path);
+      OpenHelpFile(file, "frmMDI.HandleCMD UI_HELP");
     } else if (command.contains(QLatin1String("UI_OPEN:")) && afterColon(command, file)) {
       WriteLog(QStringLiteral("UI_Open: ") + file, kDetail);
-      Operations::openFile(file);
+      OpenDocument(file, "frmMDI.HandleCMD UI_OPEN");
     } else if (command.contains(QLatin1String("USESPSET"))) {
       formAction(QStringLiteral("frmVoices"), QStringLiteral("GetValues"));
     }
   });
 }
 
-void frmMDI::setShellOpener(std::function<bool(const QString&)> open) { shellOpener() = std::move(open); }
 void frmMDI::setQuitter(std::function<void()> quit) { quitter() = std::move(quit); }
 
 // ---------------------------------------------------------------- notification channels

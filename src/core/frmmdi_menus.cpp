@@ -5,12 +5,14 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/automation_iface/cjexstates.h"
 #include "core/cmdqueue.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
+#include "core/helpfiles.h"
 #include "core/twips.h"
+#include "dialogs/common/buttonkeys.h"
 #include "localisation/frmlocalizer.h"
-#include "platform/system.h"
 
 namespace jex {
 namespace {
@@ -74,6 +76,10 @@ void frmMDI::buildMenus() {
   entry(mnuSpeech_, "mnuSpeechsetLoad", "Sprachset &laden", onChild("SpeechsetLoad"));
   entry(mnuSpeech_, "mnuSpeechsetSave", "Sprachset &speichern", onChild("SpeechsetSave"));
   entry(mnuSpeech_, "mnuSpeechActive", "Sprache aktiv", [this] { toggleSpeech(); })->setCheckable(true);
+  // The check mark shows the core's state whenever the menu opens: a click sets the opposite.
+  connect(mnuSpeech_, &QMenu::aboutToShow, this, [this] {
+    if (QAction* a = menuEntry(QStringLiteral("mnuSpeechActive"))) a->setChecked(JexStates().Get_SETSPTOGGLE());
+  });
 
   mnuKeys_ = submenu(this, "mnuKeys", "&Tastenbelegung");
   entry(mnuKeys_, "mnuKeysKeys", "Tastenübersicht", switchTo("frmKeys", "ShowKeys"));
@@ -93,8 +99,7 @@ void frmMDI::buildMenus() {
   entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe", [] { WriteLog(QStringLiteral("frmHelp - not available yet"), kDetail); });
   entry(mnuHelp_, "mnuHelpBook", "&Handbuch", [] {
     const QString file = frmLocalizer().DlgIni().GetStr(QStringLiteral("Global"), QStringLiteral("HelpFile"), QStringLiteral("h44.chm"));
-    const QString lng = frmLocalizer().LngDir().section(u'/', -2, -2);
-    platform::shellOpen(gGlobal().AppPath + QStringLiteral("HELP/") + lng + u'/' + file);
+    OpenHelpFile(file, "frmMDI.mnuHelpBook_Click");
   });
   entry(mnuHelp_, "mnuHelpKeys", "&Kurztasten", switchTo("frmReadMe", "Read", QStringLiteral("h4keys.rtf")));
   entry(mnuHelp_, "mnuReadme", "&Liesmich", switchTo("frmReadMe", "Read", QStringLiteral("readme.rtf")));
@@ -139,6 +144,7 @@ void frmMDI::menuHovered(QAction* entry) {
 }
 
 void frmMDI::connectMenuButtons() {
+  ui::pressFocusedButtonOnEnter();  // Enter opens a button's menu as Space does
   for (int i = 0; i < kMenuButtons; ++i) {
     connect(cmdMenu_[size_t(i)], &QPushButton::clicked, this, [this, i] {
       trap("frmMDI.cmdMenu_Click", [this, i] {
@@ -173,10 +179,10 @@ QAction* frmMDI::menuEntry(const QString& name) const {
 
 void frmMDI::toggleSpeech() {
   QAction* a = menuEntry(QStringLiteral("mnuSpeechActive"));
-  // The entry's check mark already flipped on the click: that is the new value.
-  Jex().set(QStringLiteral("proc.UseSpeechAndSayStat"), a->isChecked());
-  const bool on = Jex().boolean(QStringLiteral("cJexStates.Get_SETSPTOGGLE"));
-  a->setChecked(on);
+  // The entry's check mark already flipped on the click: that is the new value. Whatever the
+  // core made of it, the mark then shows the state JexUI's own cJexStates reads from the core.
+  trap("frmMDI.mnuSpeechActive_Click", [a] { Jex().set(QStringLiteral("proc.UseSpeechAndSayStat"), a->isChecked()); });
+  a->setChecked(JexStates().Get_SETSPTOGGLE());
 }
 
 void frmMDI::toggleNumPad() {
@@ -199,7 +205,7 @@ void frmMDI::buildHelpLinks() {
       a->setObjectName(QStringLiteral("mnuHelpLink(%1)").arg(i));
       a->setData(tag);
       connect(a, &QAction::triggered, this, [a] {
-        if (!a->data().toString().isEmpty()) platform::shellOpen(a->data().toString());
+        if (!a->data().toString().isEmpty()) OpenDocument(a->data().toString(), "frmMDI.mnuHelpLink_Click");
       });
       mnuHelpLink_.append(a);
     };

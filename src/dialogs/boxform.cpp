@@ -5,6 +5,7 @@
 #include "core/base/error.h"
 #include "core/global/cglobal.h"
 #include "dialogs/common/accessibility.h"
+#include "dialogs/common/buttonkeys.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
@@ -20,6 +21,7 @@ namespace jex {
 BoxForm::BoxForm(const QString& name, QWidget* parent) : QDialog(parent) {
   setObjectName(name);
   setSizeGripEnabled(false);
+  ui::pressFocusedButtonOnEnter();
 }
 
 QPushButton* BoxForm::button(int index) const {

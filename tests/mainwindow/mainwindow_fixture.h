@@ -32,7 +32,11 @@ struct FakeProc : automation::Dispatchable {
     property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(foreground); });
     method(QStringLiteral("AddToCMDQueue"), 1, 1, [this](Args& a) { queued << a.str(0); return QVariant(); });
     method(QStringLiteral("SpeechOutVoice"), 2, 2, [this](Args& a) { spoken << a.str(0) << a.i32(1); return QVariant(); });
+    property(QStringLiteral("UseSpeech"), [this] { return QVariant(useSpeech); });
+    property(QStringLiteral("UseSpeechAndSayStat"), [this] { return QVariant(useSpeech == 1); },
+             [this](const QVariant& on) { useSpeech = automation::toBool(on) ? 1 : 0; });
   }
+  int useSpeech = 1;
 };
 
 struct FakeSystem : automation::Dispatchable {

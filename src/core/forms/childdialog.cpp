@@ -11,6 +11,7 @@
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/global/cnotifysink.h"
+#include "dialogs/common/buttonkeys.h"
 #include "dialogs/frmmsgex.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
@@ -47,6 +48,7 @@ ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* par
 ChildDialog::~ChildDialog() {
   ChildUnload();
   dialogs().removeAll(this);
+  ui::pressFocusedButtonOnEnter();
 }
 
 void ChildDialog::setHost(ChildHost* host) { hostSlot() = host; }

@@ -1,0 +1,132 @@
+// Enter on buttons, the speech menu's switch, and help files, documents and links, which open
+// through the desktop's opener and only from inside the help folder.
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QUrl>
+
+#include "dialogs/frmmsgex.h"
+#include "platform/opener.h"
+#include "tests/mainwindow/mainwindow_fixture.h"
+
+namespace jex::test {
+namespace {
+
+class EnterKey : public MainWindow, public ::testing::WithParamInterface<Qt::Key> {};
+
+TEST_P(EnterKey, OpensTheFocusedMenuButtonsMenu) {
+  showByKey();
+  key(Qt::Key_E);
+  key(GetParam());
+  QMenu* extras = mdi->mnuExtras();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return extras->isVisible(); }, 1000));
+  extras->close();
+}
+
+TEST_P(EnterKey, PressesTheFocusedButtonOfADialogAndOfABox) {
+  showByKey();
+  auto* apply = new QPushButton(QStringLiteral("Anwenden"), options.get());
+  int pressed = 0;
+  QObject::connect(apply, &QPushButton::clicked, [&] { ++pressed; });
+  ASSERT_TRUE(mdi->showChild(*options));
+  apply->setFocus();
+  key(GetParam());
+  EXPECT_EQ(pressed, 1);
+  // In a box the focused button wins over the default one.
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = dynamic_cast<frmMsgEx*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    answer.stop();
+    box->button(1)->setFocus();
+    QTest::keyClick(box->button(1), GetParam());
+  });
+  answer.start(5);
+  EXPECT_EQ(MsgBoxEx(QStringLiteral("Weiter?"), 2), msgbox::No);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReturnAndKeypad, EnterKey, ::testing::Values(Qt::Key_Return, Qt::Key_Enter));
+
+TEST_F(MainWindow, SpeechEntryShowsAndSwitchesTheCoresSpeech) {
+  QAction* active = mdi->menuEntry(QStringLiteral("mnuSpeechActive"));
+  QMenu* speech = mdi->menu(QStringLiteral("mnuSpeech"));
+  emit speech->aboutToShow();
+  EXPECT_TRUE(active->isChecked());
+  active->trigger();
+  EXPECT_EQ(core->proc->useSpeech, 0);
+  EXPECT_FALSE(active->isChecked());
+  core->proc->useSpeech = 1;  // switched on with a key meanwhile
+  emit speech->aboutToShow();
+  EXPECT_TRUE(active->isChecked());
+  active->trigger();
+  EXPECT_EQ(core->proc->useSpeech, 0);
+  EXPECT_FALSE(active->isChecked());
+  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 0);
+}
+
+class Opened : public platform::DesktopOpener {
+ public:
+  bool open(const QUrl& url) override {
+    urls << url;
+    return true;
+  }
+  QList<QUrl> urls;
+};
+
+class OpeningFiles : public MainWindow {
+ protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    platform::setDesktopOpener(&opened);
+    intro = file(QStringLiteral("HELP/1031/Intro.htm"));
+    tool = file(QStringLiteral("bin/tool"));
+    QFile::setPermissions(tool, QFile::permissions(tool) | QFile::ExeOwner);
+  }
+  void TearDown() override {
+    platform::setDesktopOpener(nullptr);
+    MainWindow::TearDown();
+  }
+  QString file(const QString& relative) {
+    const QString path = dir.filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\ntouch ran\n");
+    return path;
+  }
+  Opened opened;
+  QString intro, tool;
+};
+
+TEST_F(OpeningFiles, HelpNamesAndTheManualResolveInTheHelpFolderWithoutRegardToCase) {
+  mdi->HandleCmd(QStringLiteral("xUI_HELP:intro.HTM"));
+  const QString manual = file(QStringLiteral("HELP/1031/handbuch.html"));
+  languageFile("[Global]\r\nHelpFile=Handbuch.html\r\n");
+  mdi->menuEntry(QStringLiteral("mnuHelpBook"))->trigger();
+  EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(intro), QUrl::fromLocalFile(manual)}));
+  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 0);
+}
+
+class RefusedHelpName : public OpeningFiles, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedHelpName, OpensNothingAndLogsWhy) {
+  file(QStringLiteral("secret.txt"));
+  mdi->HandleCmd(QStringLiteral("UI_HELP:") + QString::fromUtf8(GetParam()));
+  EXPECT_TRUE(opened.urls.isEmpty());
+  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(OutsideOrEmpty, RefusedHelpName,
+                         ::testing::Values("../../secret.txt", "..\\..\\secret.txt", "..", "/etc/passwd",
+                                           "1031/Intro.htm", "C:Intro.htm", "", "missing.htm"));
+
+TEST_F(OpeningFiles, DocumentsAndLinksGoToTheDesktopAndNothingIsRun) {
+  for (const QString& name : {tool, QStringLiteral("https://example.org/a?b=1"), QStringLiteral("tool"), QString(),
+                              QStringLiteral("javascript:alert(1)")})
+    mdi->HandleCmd(QStringLiteral("UI_OPEN:") + name);
+  EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(tool), QUrl(QStringLiteral("https://example.org/a?b=1"))}));
+  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 3) << "a relative name, an empty one and a script link";
+}
+
+}  // namespace
+}  // namespace jex::test

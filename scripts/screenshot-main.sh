@@ -75,7 +75,8 @@ CORE_PID=$!
 exec 4>"$WORK/console"
 
 # The main window's id (JexUI's window titled with the home child's title), once JexUI is up.
-window_id() { xwininfo -root -tree 2>/dev/null | awk -v t="$TITLE" 'index($0, "(\"jexui\"") && index($0, t) { print $1; exit }'; }
+# awk reads to the end: leaving early would end xwininfo by SIGPIPE, which pipefail reports.
+window_id() { xwininfo -root -tree 2>/dev/null | awk -v t="$TITLE" '!id && index($0, "(\"jexui\"") && index($0, t) { id = $1 } END { print id }'; }
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
 
 WIN=""

@@ -15,7 +15,10 @@ function(jex_library name dir)
   endif()
 endfunction()
 
-# jex_test(NAME [LIBS ...]): one GoogleTest executable from tests/NAME/*.cpp, registered with CTest.
+# jex_test(NAME [LIBS ...]): one GoogleTest executable from tests/NAME/*.cpp. Every test is a
+# CTest entry of its own ("NAME.Suite.Test", labelled NAME), so that a skipped test shows as
+# skipped. The tests are listed when ctest runs (PRE_TEST), not while building.
+include(GoogleTest)
 function(jex_test name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.h)
@@ -25,8 +28,14 @@ function(jex_test name)
   add_executable(test_${name} ${_src})
   target_link_libraries(test_${name} PRIVATE jex_testsupport ${ARG_LIBS})
   target_precompile_headers(test_${name} REUSE_FROM jex_testsupport)
-  add_test(NAME ${name} COMMAND test_${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;JEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};JEX_BINARY_DIR=${CMAKE_BINARY_DIR}"
-    TIMEOUT 300)
+  gtest_discover_tests(test_${name} TEST_PREFIX "${name}." TEST_LIST test_${name}_TESTS
+    DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300 LABELS ${name})
+  # The environment is a list, which the discovery cannot pass on as one property value: it is
+  # set by a script that runs after the discovered tests are added.
+  set(_env "QT_QPA_PLATFORM=offscreen;JEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};JEX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  set(_script "${CMAKE_CURRENT_BINARY_DIR}/test_${name}_environment.cmake")
+  file(WRITE "${_script}"
+       "if(test_${name}_TESTS)\n  set_tests_properties(\${test_${name}_TESTS} PROPERTIES ENVIRONMENT [==[${_env}]==])\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_script}")
 endfunction()

@@ -36,8 +36,8 @@ class EntryTest : public ::testing::Test {
     }
   }
   void serveCore() {
-    core = std::make_shared<FakeCore>(world.appPath());
-    ASSERT_TRUE(bus::publish(kCore, core, sessionBus.connection()));
+    core = std::make_unique<StandInCore>(world.appPath());
+    ASSERT_TRUE(bus::publish(kCore, core->root, sessionBus.connection()));
   }
   // Starts the first copy and waits until the background loading ran.
   void startFirst() {
@@ -47,7 +47,7 @@ class EntryTest : public ::testing::Test {
 
   SessionBus sessionBus;
   World world;
-  std::shared_ptr<FakeCore> core;
+  std::unique_ptr<StandInCore> core;
   std::unique_ptr<QProcess> first, second;
 };
 
@@ -81,7 +81,7 @@ TEST_F(EntryTest, SecondCopySendsToggMenThroughTheCoreAndEndsWithoutTrace) {
   second = startJexUi(world.environment(sessionBus));
   ASSERT_TRUE(waitEnded(*second, kStartMs));
   EXPECT_EQ(second->exitCode(), 0);
-  EXPECT_EQ(core->commands, QStringList{QStringLiteral("TOGGMEN")});
+  EXPECT_EQ(core->model.queued, QStringList{QStringLiteral("TOGGMEN")});
   EXPECT_EQ(sessionBus.ownerPid(kUi), firstPid);
   EXPECT_EQ(first->state(), QProcess::Running);
   // Only lines of the first copy's own work may have been added, none of the second's entry.
@@ -126,12 +126,13 @@ TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
   world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n[WinPos]\r\nMain_X=1510\r\nMain_Y=0\r\n");
   serveCore();
   startFirst();
+  EXPECT_TRUE(core->model.hub.hasSink());
   ::kill(pid_t(first->processId()), SIGTERM);
   ASSERT_TRUE(waitEnded(*first, kStartMs));
   EXPECT_EQ(first->exitCode(), 0);
   EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Terminate")}))
       << world.logLines().join(u'\n').toStdString();
-  EXPECT_EQ(core->calls, (QStringList{QStringLiteral("Init_JEX_UI_Notification_Sink"), QStringLiteral("Clear_JEX_UI_Notification_Sink")}));
+  EXPECT_FALSE(core->model.hub.hasSink()) << "the sink was taken back";
   cIniFil ini;
   ini.Init(world.iniFile(), false);
   const qint64 expectedX = std::llround(pixelsToTwipsX(twipsToPixelsX(1510)));
@@ -144,8 +145,8 @@ TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
 TEST(CoreProcess, Serve) {
   const QString appPath = qEnvironmentVariable("JEX_STARTUP_CORE_APPPATH");
   if (appPath.isEmpty()) GTEST_SKIP() << "runs only as the core process of another test";
-  auto served = std::make_shared<FakeCore>(appPath);
-  ASSERT_TRUE(bus::publish(kCore, served));
+  StandInCore served(appPath);
+  ASSERT_TRUE(bus::publish(kCore, served.root));
   QTest::qWait(60000);
 }
 

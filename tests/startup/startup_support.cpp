@@ -55,64 +55,6 @@ qint64 SessionBus::ownerPid(const QString& name) {
   return pid.isValid() ? qint64(pid.value()) : 0;
 }
 
-namespace {
-using automation::Args;
-using automation::Dispatchable;
-
-class Members : public Dispatchable {
- public:
-  explicit Members(const QString& name) : Dispatchable(name) {}
-  using Dispatchable::method;
-  using Dispatchable::property;
-};
-}  // namespace
-
-FakeCore::FakeCore(QString path) : Dispatchable(QStringLiteral("corvane.application")), appPath(std::move(path)) {
-  auto proc = std::make_shared<Members>(QStringLiteral("proc"));
-  proc->property(QStringLiteral("AppPath"), [this] { return QVariant(appPath); });
-  proc->property(QStringLiteral("DefaultLng"), [this] { return QVariant(defaultLng); });
-  proc->property(QStringLiteral("MeridanLoaded"), [this] { return QVariant(meridanLoaded); });
-  proc->method(QStringLiteral("AddToCMDQueue"), 1, 1, [this](Args& a) {
-    commands << a.str(0);
-    return QVariant();
-  });
-  proc->method(QStringLiteral("SpeechOutVoice"), 2, 2, [](Args&) { return QVariant(); });
-  auto script = std::make_shared<Members>(QStringLiteral("iScript"));
-  script->method(QStringLiteral("ExposeObject"), 2, 2, [](Args&) { return QVariant(); });
-  proc->property(QStringLiteral("iScript"), [script] { return automation::fromObj(Obj(script)); });
-  // The current user "DEFAULT", which the main window shows in its status bar.
-  auto user = std::make_shared<Members>(QStringLiteral("User"));
-  std::weak_ptr<Members> self = user;
-  user->property(QStringLiteral("Path"), [this] { return QVariant(appPath + QStringLiteral("user/DEFAULT/")); });
-  user->property(QStringLiteral("Name"), [] { return QVariant(QStringLiteral("DEFAULT")); });
-  user->property(QStringLiteral("CurrUser"), [self] { return automation::fromObj(Obj(self.lock())); });
-  user->method(QStringLiteral("Init"), 0, 2, [](Args&) { return QVariant(); });
-  proc->property(QStringLiteral("User"), [user] { return automation::fromObj(Obj(user)); });
-  proc->property(QStringLiteral("GetUsers"), [user] { return automation::fromObj(Obj(user)); });
-  auto braille = std::make_shared<Members>(QStringLiteral("BrailleInterface"));
-  braille->property(QStringLiteral("ActiveBraillePort"), [this] { return QVariant(braillePort); });
-  proc_ = proc;
-  braille_ = braille;
-  property(QStringLiteral("proc"), [this] { return automation::fromObj(Obj(proc_)); });
-  property(QStringLiteral("BrailleInterface"), [this] { return automation::fromObj(Obj(braille_)); });
-  method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [this](Args&) {
-    calls << QStringLiteral("Init_JEX_UI_Notification_Sink");
-    return QVariant();
-  });
-  method(QStringLiteral("Clear_JEX_UI_Notification_Sink"), 0, 0, [this](Args&) {
-    calls << QStringLiteral("Clear_JEX_UI_Notification_Sink");
-    return QVariant();
-  });
-  indexed(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), 1,
-          [this](Args& index) { return QVariant(enabledEvents.contains(index.str(0))); },
-          [this](Args& index, const QVariant& on) {
-            if (automation::toBool(on)) enabledEvents.insert(index.str(0));
-            else enabledEvents.remove(index.str(0));
-          });
-  method(QStringLiteral("JexNotifier_Install"), 2, 2, [](Args&) { return QVariant(true); });
-  method(QStringLiteral("JexNotifier_Remove"), 1, 1, [](Args&) { return QVariant(true); });
-}
-
 World::World() {
   QDir().mkpath(appPath());
   QDir().mkpath(logDir());

@@ -1,5 +1,5 @@
-// Shared pieces of the start-up tests: a private session bus per test, a core stand-in the
-// test serves itself (in-process or on the bus), the jexui program as a child process, and
+// Shared pieces of the start-up tests: a private session bus per test, the stand-in core's
+// objects served by the test itself (in-process or on the bus), the jexui program as a child process, and
 // reading jexui.log.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/automation/dispatchable.h"
+#include "tests/support/fakecore.h"
 
 namespace jex::testing {
 
@@ -35,20 +36,12 @@ class SessionBus {
   QString address_, error_, connName_;
 };
 
-// What the core tells JexUI and what it heard from it.
-class FakeCore : public automation::Dispatchable {
- public:
-  explicit FakeCore(QString appPath);
-  QString appPath;
-  QString defaultLng = QStringLiteral("1031");
-  bool meridanLoaded = true;
-  QString braillePort = QStringLiteral("USB1");
-  QStringList commands;  // AddToCMDQueue
-  QStringList calls;     // Init/Clear of the sink, in order
-  QSet<QString> enabledEvents;  // sink events switched on
-
- private:
-  std::shared_ptr<automation::Dispatchable> proc_, braille_;
+// The stand-in core's objects over fake::Core for an AppPath (ending with "/") that gets the
+// default user profile.
+struct StandInCore {
+  explicit StandInCore(const QString& appPath) : model(appPath.chopped(1)) { fake::copyDefaultUser(appPath); }
+  fake::Core model;
+  std::shared_ptr<corvane::Root> root = std::make_shared<corvane::Root>(model);
 };
 
 // A temporary program world: AppPath (the core's directory) and the log directory.

@@ -216,6 +216,15 @@ TEST_P(AutomationTest, FailingCallsRaiseNumberedErrorsThatTheTrapLogs) {
                        "!!! ERROR frmVoices.cmdOK_Click: 75 disk gone\r\n"));
 }
 
+TEST_P(AutomationTest, DefaultMembersThatGiveObjectsWithoutEndRaiseAnError) {
+  Obj mirror = core_.obj(QStringLiteral("Mirror"));
+  EXPECT_EQ(errorOf([&] { mirror.toString(); }), jex::err::OutOfStack);
+  EXPECT_EQ(errorOf([&] { toI32(fromObj(mirror)); }), jex::err::OutOfStack);
+  EXPECT_EQ(errorOf([&] { toBool(fromObj(mirror)); }), jex::err::OutOfStack);
+  // Arguments after the property go to its default member, which gives the object again.
+  EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("Mirror"), {1}); }), jex::err::OutOfStack);
+}
+
 TEST_P(AutomationTest, MemberTableDescribesTheObject) {
   Obj proc = core_.obj(QStringLiteral("proc"));
   EXPECT_EQ(proc.target()->className(), QStringLiteral("Proc"));

@@ -23,6 +23,15 @@ class TestDevice : public Dispatchable {
   QString name_;
 };
 
+// An object whose default member gives the object itself.
+class Mirror : public Dispatchable {
+ public:
+  Mirror() : Dispatchable(QStringLiteral("Mirror")) {
+    property(QStringLiteral("Self"), [this] { return fromObj(Obj(shared_from_this())); });
+    defaultMember(QStringLiteral("Self"));
+  }
+};
+
 class TestProc : public Dispatchable {
  public:
   TestProc() : Dispatchable(QStringLiteral("Proc")) {
@@ -56,6 +65,7 @@ class TestCore : public Dispatchable {
     devices->add(fromObj(Obj(std::make_shared<TestDevice>(QStringLiteral("Alva")))), QStringLiteral("ALVA"));
     devices->add(fromObj(Obj(std::make_shared<TestDevice>(QStringLiteral("Papenmeier")))), QStringLiteral("PM"));
     property(QStringLiteral("Devices"), [devices] { return fromObj(Obj(devices)); });
+    property(QStringLiteral("Mirror"), [] { return fromObj(Obj(std::make_shared<Mirror>())); });
     names_ = std::make_shared<Collection>();
     property(QStringLiteral("Names"), [this] { return fromObj(Obj(names_)); });
     indexed(QStringLiteral("Event_Enable"), 1,

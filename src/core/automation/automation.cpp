@@ -17,12 +17,21 @@ namespace {
 
 bool isObj(const QVariant& v) { return v.metaType() == QMetaType::fromType<Obj>(); }
 
-// The value of an object used as a plain value: its default member.
+// The value of an object used as a plain value: its default member, followed while it gives
+// another object, but only so far: an object whose default member gives itself (or a ring of
+// such objects) raises an error instead of running out of stack.
 QVariant defaultValue(const QVariant& v) {
-  Obj o = v.value<Obj>();
-  if (o.isNothing()) throw Error(err::ObjectRequired, QStringLiteral("Object required"));
-  QVariantList none;
-  return o.target()->invoke(QString(), CallKind::Get, none);
+  QVariant value = v;
+  for (int depth = 0; isObj(value); ++depth) {
+    Obj o = value.value<Obj>();
+    if (o.isNothing()) throw Error(err::ObjectRequired, QStringLiteral("Object required"));
+    if (depth == kMaxDefaultDepth)
+      throw Error(err::OutOfStack, QStringLiteral("Out of stack space: the default member of %1 gives objects more than %2 deep")
+                                       .arg(o.target()->className()).arg(kMaxDefaultDepth));
+    QVariantList none;
+    value = o.target()->invoke(QString(), CallKind::Get, none);
+  }
+  return value;
 }
 
 bool isIntegral(QMetaType t) {

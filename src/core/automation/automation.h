@@ -38,11 +38,17 @@
 
 namespace jex::err {
 constexpr int CannotCreateObject = 429;  // nobody serves the identifier
+constexpr int OutOfStack = 28;           // default members that lead to objects without end
+constexpr int PermissionDenied = 70;     // the caller may not use this member
 }  // namespace jex::err
 
 namespace jex::automation {
 
 enum class CallKind { Get = 1, Method = 2, Put = 4 };
+
+// How many objects deep the default member of an object is followed: its value when it is used
+// as text or number, or the target of arguments given to an object-valued property.
+inline constexpr int kMaxDefaultDepth = 8;
 
 // Documentation of one member, used for introspection ("type library").
 struct MemberInfo {

@@ -133,7 +133,18 @@ QVariant Dispatchable::invoke(const QString& member, CallKind kind, QVariantList
     // ("Devices(1)" is "Devices.Item(1)").
     if (v.metaType() == QMetaType::fromType<Obj>()) {
       Obj o = v.value<Obj>();
-      if (o) return o.target()->invoke(QString(), kind, args);
+      if (o) {
+        // A default member that is such a property again leads on, but not without end.
+        thread_local int forwarded = 0;
+        if (forwarded >= kMaxDefaultDepth)
+          throw Error(err::OutOfStack, QStringLiteral("Out of stack space: the default member of %1 gives objects more than %2 deep")
+                                           .arg(className_).arg(kMaxDefaultDepth));
+        ++forwarded;
+        struct Leave {
+          ~Leave() { --forwarded; }
+        } leave;
+        return o.target()->invoke(QString(), kind, args);
+      }
     }
   }
   wrongArguments(name);

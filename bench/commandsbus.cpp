@@ -24,6 +24,7 @@
 #include "core/cmdqueue.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
+#include "core/uiapplication.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -84,6 +85,8 @@ struct Rig {
     }
     conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, S("bench-jexui")));
     jex::Jex() = bus::connect(S("corvane.application"), *conn);
+    // The core takes the sink only from the owner of JexUI's name.
+    bus::publish(S("JexUI.UI_Application"), std::make_shared<jex::UI_Application>(), *conn);
     voices.setObjectName(S("frmVoices"));
     jex::frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {
       if (action == S("Show")) voices.show();

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <liblouis/liblouis.h>
 
+#include "core/automation/dbustransport.h"
 #include "core/base/log.h"
+#include "corvane/core/corvaneapp.h"
 #include "corvane/core/coremodel.h"
 #include "corvane/core/eventhub.h"
 #include "corvane/core/scriptconsole.h"
@@ -32,6 +34,15 @@ QString describe(const QVariant& v) {
   if (!v.isValid()) return QStringLiteral("<empty>");
   if (v.userType() == QMetaType::QStringList) return v.toStringList().join(u',');
   return v.toString();
+}
+
+// The sink and the notifier receivers are JexUI's: over the bus only the process that owns
+// JexUI's name may set, change or remove them (in-process callers are the core itself).
+void requireJexUi(const char* member) {
+  if (jex::automation::dbus::callerOwns(QString::fromLatin1(kJexUiBusName))) return;
+  throw jex::Error(jex::err::PermissionDenied, QStringLiteral("Permission denied: %1 is only for %2, not for %3")
+                                                   .arg(QString::fromLatin1(member), QString::fromLatin1(kJexUiBusName),
+                                                        jex::automation::dbus::currentCaller()));
 }
 
 // The Braille side of the application in front: which application it serves and the table
@@ -198,20 +209,29 @@ Root::Root(CoreModel& model)
   property(QStringLiteral("proc"), [this] { return fromObj(Obj(proc_)); });
   property(QStringLiteral("BrailleInterface"), [this] { return fromObj(Obj(braille_)); });
   method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [&hub](Args& a) {
+    requireJexUi("Init_JEX_UI_Notification_Sink");
     hub.setSink(a.obj(0));
     return QVariant();
   });
   indexed(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), 1,
           [&hub](Args& i) { return QVariant(hub.isEnabled(i.str(0))); },
-          [&hub](Args& i, const QVariant& v) { hub.enableEvent(i.str(0), toBool(v)); });
+          [&hub](Args& i, const QVariant& v) {
+            requireJexUi("JEX_UI_Notification_Sink_Event_Enable");
+            hub.enableEvent(i.str(0), toBool(v));
+          });
   method(QStringLiteral("Clear_JEX_UI_Notification_Sink"), 0, 0, [&hub](Args&) {
+    requireJexUi("Clear_JEX_UI_Notification_Sink");
     hub.clearSink();
     return QVariant();
   });
   method(QStringLiteral("JexNotifier_Install"), 2, 2, [&hub](Args& a) {
+    requireJexUi("JexNotifier_Install");
     return QVariant(hub.installNotifier(a.obj(0), a.i32(1)));
   }, QStringLiteral("receiver gets TaskSwitch, UIGotFocus, UILostFocus, AudioStart, AudioStop, HandleCmd(S)"));
-  method(QStringLiteral("JexNotifier_Remove"), 1, 1, [&hub](Args& a) { return QVariant(hub.removeNotifier(a.i32(0))); });
+  method(QStringLiteral("JexNotifier_Remove"), 1, 1, [&hub](Args& a) {
+    requireJexUi("JexNotifier_Remove");
+    return QVariant(hub.removeNotifier(a.i32(0)));
+  });
   addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
                        model_);
   addRootStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },

@@ -2,10 +2,12 @@
 // references held by the other side, and introspection.
 #include <QDBusInterface>
 #include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include "core/automation/dbustransport.h"
+#include "malformed.h"
 #include "privatebus.h"
 #include "testobjects.h"
 
@@ -127,3 +129,64 @@ TEST_F(DBusTransportTest, ObjectsAreServedAndIntrospectedUnderTheirPaths) {
 }
 
 }  // namespace
+
+// A peer that answers every Invoke with the same body, whatever it is.
+class Liar : public QDBusVirtualObject {
+ public:
+  explicit Liar(QVariantList body) : body_(std::move(body)) {}
+  bool handleMessage(const QDBusMessage& m, const QDBusConnection& c) override {
+    return c.send(m.createReply(body_));
+  }
+  QString introspect(const QString&) const override { return {}; }
+
+ private:
+  QVariantList body_;
+};
+
+class MalformedMessages : public DBusTransportTest, public ::testing::WithParamInterface<int> {
+ protected:
+  jex::testing::MalformedBody body() const { return jex::testing::malformedCalls(QStringLiteral("proc"))[GetParam()]; }
+};
+
+TEST_P(MalformedMessages, AreAnsweredWithAnErrorAndTheReceiverLivesOn) {
+  const jex::testing::MalformedBody b = body();
+  QDBusMessage call = QDBusMessage::createMethodCall(serverConn_.baseService(), QStringLiteral("/"),
+                                                     QLatin1String(dbus::kInterface), QStringLiteral("Invoke"));
+  call.setArguments(b.args);
+  const QDBusMessage reply = clientConn_.call(call, QDBus::BlockWithGui, 3000);
+  EXPECT_EQ(reply.errorName().toStdString(), dbus::kErrorName) << b.name << ": " << reply.errorMessage().toStdString();
+  EXPECT_EQ(dbus::connect(kName, clientConn_).str(QStringLiteral("proc.AppPath")), QStringLiteral("C:\\Corvane\\"));
+}
+
+// The caller of a peer that replies with what no endpoint sends gets an error, and lives.
+TEST_F(DBusTransportTest, MalformedRepliesFailTheCall) {
+  for (const jex::testing::MalformedBody& b : jex::testing::malformedCalls(QStringLiteral("proc"))) {
+    if (b.args.size() < 3 || b.args[2].toList().isEmpty()) continue;  // nothing to reply with
+    Liar liar({jex::testing::inVariant(b.args[2]), b.args[2]});
+    QDBusConnection liarConn = PrivateBus::instance().connect(QStringLiteral("liar"));
+    ASSERT_TRUE(liarConn.registerVirtualObject(QStringLiteral("/"), &liar, QDBusConnection::SubPath));
+    ASSERT_TRUE(liarConn.registerService(QStringLiteral("test.liar")));
+    Obj remote = dbus::connect(QStringLiteral("test.liar"), clientConn_);
+    QVariantList args{1};
+    EXPECT_NE(errorOf([&] { remote.call(QStringLiteral("Anything"), args); }), 0) << b.name;
+    EXPECT_NE(errorOf([&] { remote.str(QStringLiteral("Anything")); }), 0) << b.name;
+    remote = Obj();
+    PrivateBus::disconnect(liarConn);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, MalformedMessages,
+                         ::testing::Range(0, int(jex::testing::malformedCalls(QString()).size())));
+
+// An object handed to one peer does not answer another that guesses its path.
+TEST_F(DBusTransportTest, ObjectsAnswerOnlyThePeersTheyWereHandedTo) {
+  Obj proc = dbus::connect(kName, clientConn_).obj(QStringLiteral("proc"));
+  QDBusConnection other = PrivateBus::instance().connect(QStringLiteral("other"));
+  QDBusMessage guess = QDBusMessage::createMethodCall(serverConn_.baseService(), QStringLiteral("/obj/1"),
+                                                      QLatin1String(dbus::kInterface), QStringLiteral("Invoke"));
+  guess << QStringLiteral("AppPath") << 1 << QVariant(QVariantList());
+  EXPECT_EQ(other.call(guess, QDBus::BlockWithGui, 2000).errorName().toStdString(), "org.freedesktop.DBus.Error.UnknownObject");
+  EXPECT_EQ(clientConn_.call(guess, QDBus::BlockWithGui, 2000).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(proc.str(QStringLiteral("AppPath")), QStringLiteral("C:\\Corvane\\"));
+  PrivateBus::disconnect(other);
+}

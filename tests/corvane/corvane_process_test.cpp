@@ -11,6 +11,7 @@
 #include "core/base/error.h"
 #include "core/automation/dbustransport.h"
 #include "core/automation/dispatchable.h"
+#include "../automation/malformed.h"
 
 using jex::automation::Args;
 using jex::automation::Dispatchable;
@@ -130,6 +131,11 @@ class CoreProcessTest : public ::testing::Test {
     return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
   }
 
+  // Takes JexUI's bus name on conn_, as JexUI does before it hands the core its sink.
+  void actAsJexUi() {
+    ASSERT_TRUE(bus::publish(QStringLiteral("JexUI.UI_Application"), std::make_shared<JexUiSide>(QStringLiteral("ui")), *conn_));
+  }
+
   QString logText() const {
     QFile f(appDir_ + QStringLiteral("/corvane.log"));
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -167,6 +173,7 @@ TEST_F(CoreProcessTest, CommandsAreOfferedToJexUiWhichConsumesOrReplacesThem) {
   QProcess* core = startCore();
   ASSERT_NE(core, nullptr);
   Obj root = bus::connect(kCore, *conn_);
+  actAsJexUi();
   auto sink = std::make_shared<JexUiSide>(QStringLiteral("sink"));
   auto notifier = std::make_shared<JexUiSide>(QStringLiteral("hook"));
   root.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))});
@@ -242,6 +249,65 @@ TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
     bus::connect(kCore, *conn_).call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("EXITHALDANOW")});
   });
   EXPECT_TRUE(QTest::qWaitFor([&] { return !bus::isNameOwned(kCore, *conn_); }, 5000));
+}
+
+}  // namespace
+
+namespace {
+
+int errorOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const jex::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+// What another process on the bus cannot do: end the core with a malformed call, call an object
+// that was handed to JexUI, or take JexUI's sink and notifier over.
+TEST_F(CoreProcessTest, StrangersGetErrorsAndTheCoreLivesOn) {
+  QProcess* core = startCore();
+  ASSERT_NE(core, nullptr);
+  Obj root = bus::connect(kCore, *conn_);
+  actAsJexUi();
+  Obj proc = root.obj(QStringLiteral("proc"));  // the first object handed out: /obj/1
+  const QString coreName = conn_->interface()->serviceOwner(kCore).value();
+  auto invoke = [&](const QString& path) {
+    return QDBusMessage::createMethodCall(coreName, path, QLatin1String(bus::kInterface), QStringLiteral("Invoke"));
+  };
+  for (const jex::testing::MalformedBody& b : jex::testing::malformedCalls(QStringLiteral("proc"))) {
+    QDBusMessage m = invoke(QStringLiteral("/"));
+    m.setArguments(b.args);
+    const QDBusMessage reply = conn_->call(m, QDBus::BlockWithGui, 3000);
+    EXPECT_EQ(reply.errorName().toStdString(), bus::kErrorName) << b.name << ": " << reply.errorMessage().toStdString();
+    ASSERT_EQ(core->state(), QProcess::Running) << b.name << ": " << out_.value(core).toStdString();
+  }
+  EXPECT_EQ(proc.str(QStringLiteral("AppPath")), appDir_ + u'/');
+
+  QDBusConnection stranger = QDBusConnection::connectToBus(address_, connName_ + QStringLiteral("-stranger"));
+  QDBusMessage guess = invoke(QStringLiteral("/obj/1"));
+  guess << QStringLiteral("AppPath") << 1 << QVariant(QVariantList());
+  EXPECT_EQ(stranger.call(guess, QDBus::Block, 3000).errorName().toStdString(), "org.freedesktop.DBus.Error.UnknownObject");
+  {
+    Obj theirs = bus::connect(kCore, stranger);
+    auto sink = std::make_shared<JexUiSide>(QStringLiteral("stranger"));
+    EXPECT_EQ(errorOf([&] { theirs.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))}); }),
+              jex::err::PermissionDenied);
+    EXPECT_EQ(errorOf([&] { theirs.call(QStringLiteral("JexNotifier_Install"), {jex::automation::fromObj(Obj(sink)), 1}); }),
+              jex::err::PermissionDenied);
+    EXPECT_EQ(errorOf([&] { theirs.call(QStringLiteral("Clear_JEX_UI_Notification_Sink")); }), jex::err::PermissionDenied);
+  }
+  bus::detach(stranger);
+  QDBusConnection::disconnectFromBus(connName_ + QStringLiteral("-stranger"));
+
+  // JexUI itself registers as before, and its sink hears the commands.
+  auto sink = std::make_shared<JexUiSide>(QStringLiteral("sink"));
+  root.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))});
+  root.set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QStringLiteral("HandleCmd")}, true);
+  core->write("dlgspeech\n");
+  ASSERT_TRUE(waitForLine(core, QStringLiteral("CMD: DLGSPEECH -> consumed by JexUI"))) << out_.value(core).toStdString();
+  EXPECT_EQ(sink->heard, QStringList{QStringLiteral("sink.HandleCmd(DLGSPEECH)")});
 }
 
 }  // namespace

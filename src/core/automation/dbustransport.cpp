@@ -1,5 +1,8 @@
 #include "core/automation/dbustransport.h"
 
+#include "core/automation/dbuswire.h"
+#include "core/base/log.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -16,86 +19,6 @@
 #include <limits>
 #include <mutex>
 
-namespace jex::automation::dbus::wire {
-
-// An object on the wire: the unique bus name of its owner and its path ("" for Nothing).
-struct ObjRef {
-  QString bus;
-  QDBusObjectPath path;
-};
-// Empty (0) and Missing (1), which a D-Bus variant cannot hold otherwise.
-struct Marker {
-  uchar kind = 0;
-};
-// A list of strings as one block of UTF-8, each string ended by a NUL byte. A byte array
-// travels as one piece: the bus daemon neither validates nor copies it string by string, which
-// makes long lists (binding sets, names) several times cheaper than an array of strings.
-// Lists whose strings themselves hold NUL characters go as an array of strings.
-struct StringBlock {
-  QByteArray bytes;
-};
-
-QDBusArgument& operator<<(QDBusArgument& a, const ObjRef& r) {
-  a.beginStructure();
-  a << r.bus << r.path;
-  a.endStructure();
-  return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, ObjRef& r) {
-  a.beginStructure();
-  a >> r.bus >> r.path;
-  a.endStructure();
-  return a;
-}
-QDBusArgument& operator<<(QDBusArgument& a, const StringBlock& b) {
-  a.beginStructure();
-  a << b.bytes;
-  a.endStructure();
-  return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, StringBlock& b) {
-  a.beginStructure();
-  a >> b.bytes;
-  a.endStructure();
-  return a;
-}
-QDBusArgument& operator<<(QDBusArgument& a, const Marker& m) {
-  a.beginStructure();
-  a << m.kind;
-  a.endStructure();
-  return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, Marker& m) {
-  a.beginStructure();
-  a >> m.kind;
-  a.endStructure();
-  return a;
-}
-
-}  // namespace jex::automation::dbus::wire
-
-namespace jex::automation {
-QDBusArgument& operator<<(QDBusArgument& a, const MemberInfo& m) {
-  a.beginStructure();
-  a << m.name << int(m.kind) << m.readable << m.writable << m.minArgs << m.maxArgs << m.help;
-  a.endStructure();
-  return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, MemberInfo& m) {
-  int kind = 0;
-  a.beginStructure();
-  a >> m.name >> kind >> m.readable >> m.writable >> m.minArgs >> m.maxArgs >> m.help;
-  a.endStructure();
-  m.kind = CallKind(kind);
-  return a;
-}
-}  // namespace jex::automation
-
-Q_DECLARE_METATYPE(jex::automation::dbus::wire::ObjRef)
-Q_DECLARE_METATYPE(jex::automation::dbus::wire::Marker)
-Q_DECLARE_METATYPE(jex::automation::dbus::wire::StringBlock)
-Q_DECLARE_METATYPE(jex::automation::MemberInfo)
-
 namespace jex::automation::dbus {
 
 namespace {
@@ -108,20 +31,30 @@ const QString kRootPath = QStringLiteral("/");
 const QString kObjPath = QStringLiteral("/obj");
 const QString kAddRef = QStringLiteral("AddRef");
 const QString kRelease = QStringLiteral("Release");
+const QString kShare = QStringLiteral("Share");
 
 int g_timeout = 3000;
 thread_local int g_waiting = 0;
 
-void registerTypes() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    qDBusRegisterMetaType<ObjRef>();
-    qDBusRegisterMetaType<Marker>();
-    qDBusRegisterMetaType<StringBlock>();
-    qDBusRegisterMetaType<MemberInfo>();
-    qDBusRegisterMetaType<QList<MemberInfo>>();
-  });
-}
+class Endpoint;
+// The call this thread is answering right now (see callerOwns()).
+struct Caller {
+  const Endpoint* ep = nullptr;
+  const QString* peer = nullptr;
+};
+thread_local Caller g_caller;
+
+// Sets the current caller for one scope and restores the previous one.
+class CallerScope {
+ public:
+  CallerScope(const Endpoint* ep, const QString* peer) : saved_(g_caller) { g_caller = Caller{ep, peer}; }
+  ~CallerScope() { g_caller = saved_; }
+  CallerScope(const CallerScope&) = delete;
+  CallerScope& operator=(const CallerScope&) = delete;
+
+ private:
+  Caller saved_;
+};
 
 [[noreturn]] void vanished(const QString& detail) {
   throw Error(err::ServerUnavailable, QStringLiteral("The remote server is not available (%1)").arg(detail));
@@ -143,10 +76,10 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
 
   QVariant encode(const QVariant& v, const QString& peer);
   QVariantList encodeList(const QVariantList& list, const QString& peer);
-  static QVariant packStrings(const QStringList& list);
-  static QVariant unpackStrings(const QByteArray& bytes);
-  QVariant decode(const QVariant& v, const QString& peer);
-  QVariantList decodeList(const QVariant& v, const QString& peer);
+  // Decodes what peer sends; object references become proxies or our own objects.
+  wire::Decoder decoder(const QString& peer) {
+    return wire::Decoder([this, peer](const ObjRef& ref) { return importObject(ref, peer); });
+  }
 
   bool publishRoot(const QString& busName, const TargetPtr& root);
   void unpublishRoot(const QString& busName);
@@ -175,8 +108,16 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   // hands back an object we passed it and releases its proxy before our reply is decoded);
   // while the object lives on our side (the caller's arguments hold it) it is found here.
   // Paths are never reused, so an entry cannot name another object.
-  QHash<QString, std::weak_ptr<Target>> released_;
-  void retire(const QString& path, const TargetPtr& target);
+  // Only the peer whose release retired the object may still name it.
+  struct Retired {
+    std::weak_ptr<Target> target;
+    QString peer;
+  };
+  QHash<QString, Retired> released_;
+  void retire(const QString& path, const TargetPtr& target, const QString& peer);
+  // True when peer may call or name the object at path: the root is public, every other
+  // object answers only the peers it has been handed to.
+  bool holds(const Export& e, const QString& peer) const { return e.pinned || e.refs.contains(peer); }
   QHash<const Target*, QString> paths_;            // exported target -> path
   QHash<QString, std::weak_ptr<Proxy>> proxies_;   // service + path -> live proxy
   QMultiHash<QString, QString> connectedNames_;    // owner unique name -> name given to connect()
@@ -220,7 +161,7 @@ QString proxyKey(const QString& service, const QString& path) { return service +
 // --- Endpoint --------------------------------------------------------------------------------
 
 Endpoint::Endpoint(const QDBusConnection& c) : conn(c), self(c.baseService()) {
-  registerTypes();
+  wire::registerTypes();
   conn.registerVirtualObject(kObjPath, this, QDBusConnection::SubPath);
   watcher_ = new QDBusServiceWatcher(QString(), conn, QDBusServiceWatcher::WatchForUnregistration, this);
   QObject::connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -234,7 +175,7 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
     case QMetaType::QString: case QMetaType::Int: case QMetaType::Bool: case QMetaType::Double:
       return v;
     case QMetaType::QStringList:
-      return packStrings(v.toStringList());
+      return wire::packStrings(v.toStringList());
     case QMetaType::Float:
       return v.toDouble();
     case QMetaType::QVariantList:
@@ -253,107 +194,27 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
   if (v.metaType() == QMetaType::fromType<Obj>()) {
     Obj o = v.value<Obj>();
     if (o.isNothing()) return QVariant::fromValue(ObjRef{QString(), QDBusObjectPath(kRootPath)});
-    if (auto* p = dynamic_cast<Proxy*>(o.target().get()); p && p->endpoint() == this)
+    if (auto* p = dynamic_cast<Proxy*>(o.target().get()); p && p->endpoint() == this) {
+      if (p->service() != peer && p->path() != kRootPath) {
+        // Passed on to a third party: the owner serves it to that peer once we share it. The
+        // share leaves before the message that carries the object, so it arrives first.
+        QDBusMessage m = QDBusMessage::createMethodCall(p->service(), p->path(), QLatin1String(kInterface), kShare);
+        m << peer << 1;
+        m.setAutoStartService(false);
+        conn.send(m);
+      }
       return QVariant::fromValue(ObjRef{p->service(), QDBusObjectPath(p->path())});
+    }
     return QVariant::fromValue(ObjRef{self, QDBusObjectPath(exportObject(o.target(), peer))});
   }
   throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: a value of type %1 cannot be passed")
                                      .arg(QString::fromUtf8(v.typeName())));
 }
 
-QVariant Endpoint::packStrings(const QStringList& list) {
-  QByteArray bytes;
-  qsizetype size = 0;
-  for (const QString& s : list) size += s.size() + 1;
-  bytes.reserve(size + size / 4);
-  for (const QString& s : list) {
-    if (s.contains(QChar(0))) return list;
-    bytes += s.toUtf8();
-    bytes += '\0';
-  }
-  return QVariant::fromValue(StringBlock{bytes});
-}
-
-QVariant Endpoint::unpackStrings(const QByteArray& bytes) {
-  QStringList out;
-  const char* p = bytes.constData();
-  const char* end = p + bytes.size();
-  while (p < end) {
-    const char* nul = static_cast<const char*>(std::memchr(p, 0, size_t(end - p)));
-    if (!nul) nul = end;  // a block without its last NUL: take the rest as the last string
-    out.append(QString::fromUtf8(p, nul - p));
-    p = nul + 1;
-  }
-  return out;
-}
-
 QVariantList Endpoint::encodeList(const QVariantList& list, const QString& peer) {
   QVariantList out;
   out.reserve(list.size());
   for (const QVariant& v : list) out.append(encode(v, peer));
-  return out;
-}
-
-QVariant Endpoint::decode(const QVariant& v, const QString& peer) {
-  if (v.metaType() == QMetaType::fromType<QDBusVariant>()) return decode(v.value<QDBusVariant>().variant(), peer);
-  if (v.metaType() == QMetaType::fromType<QDBusArgument>()) {
-    const QDBusArgument arg = v.value<QDBusArgument>();
-    const QString sig = arg.currentSignature();
-    if (sig == QLatin1String("(so)")) {
-      ObjRef r;
-      arg >> r;
-      return fromObj(importObject(r, peer));
-    }
-    if (sig == QLatin1String("(ay)")) {
-      StringBlock b;
-      arg >> b;
-      return unpackStrings(b.bytes);
-    }
-    if (sig == QLatin1String("(y)")) {
-      Marker m;
-      arg >> m;
-      return m.kind == 1 ? missing() : QVariant();
-    }
-    if (sig.startsWith(QLatin1String("a"))) return QVariant(decodeList(v, peer));
-    throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: unexpected value of signature ") + sig);
-  }
-  if (v.metaType() == QMetaType::fromType<ObjRef>()) return fromObj(importObject(v.value<ObjRef>(), peer));
-  if (v.metaType() == QMetaType::fromType<Marker>()) return v.value<Marker>().kind == 1 ? missing() : QVariant();
-  if (v.metaType() == QMetaType::fromType<StringBlock>()) return unpackStrings(v.value<StringBlock>().bytes);
-  if (v.metaType().id() == QMetaType::QVariantList) return QVariant(decodeList(v, peer));
-  switch (v.metaType().id()) {
-    case QMetaType::UChar: case QMetaType::Short: case QMetaType::UShort:
-      return v.toInt();
-    case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong: {
-      qlonglong l = v.toLongLong();
-      if (l >= std::numeric_limits<qint32>::min() && l <= std::numeric_limits<qint32>::max()) return int(l);
-      return v.toDouble();
-    }
-    default:
-      return v;
-  }
-}
-
-QVariantList Endpoint::decodeList(const QVariant& v, const QString& peer) {
-  QVariantList out;
-  if (v.metaType().id() == QMetaType::QVariantList) {  // delivered without marshalling
-    for (const QVariant& e : v.toList()) out.append(decode(e, peer));
-    return out;
-  }
-  if (v.metaType().id() == QMetaType::QStringList) {
-    for (const QString& s : v.toStringList()) out.append(s);
-    return out;
-  }
-  if (v.metaType() != QMetaType::fromType<QDBusArgument>())
-    throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: a list was expected"));
-  const QDBusArgument arg = v.value<QDBusArgument>();
-  arg.beginArray();
-  while (!arg.atEnd()) {
-    QDBusVariant element;
-    arg >> element;
-    out.append(decode(element.variant(), peer));
-  }
-  arg.endArray();
   return out;
 }
 
@@ -373,8 +234,10 @@ Obj Endpoint::importObject(const ObjRef& ref, const QString& peer) {
   if (ref.bus.isEmpty()) return Obj();
   if (ref.bus == self) {
     auto it = exports_.constFind(path);
-    if (it != exports_.constEnd()) return Obj(it->target);
-    if (TargetPtr alive = released_.value(path).lock()) return Obj(alive);
+    // A peer names only objects it has been handed; any other path is not served to it.
+    if (it != exports_.constEnd() && holds(*it, peer)) return Obj(it->target);
+    if (auto r = released_.constFind(path); r != released_.constEnd() && r->peer == peer)
+      if (TargetPtr alive = r->target.lock()) return Obj(alive);
     vanished(QStringLiteral("object %1 is no longer served").arg(path));
   }
   const QString key = proxyKey(ref.bus, path);
@@ -384,15 +247,8 @@ Obj Endpoint::importObject(const ObjRef& ref, const QString& peer) {
     proxies_.insert(key, p);
     watch(ref.bus);
   }
-  if (path != kRootPath) {
-    p->addHeld(1);
-    if (ref.bus != peer) {  // passed on by a third party: the owner has not counted us yet
-      QDBusMessage m = QDBusMessage::createMethodCall(ref.bus, path, QLatin1String(kInterface), kAddRef);
-      m << 1;
-      m.setAutoStartService(false);
-      conn.send(m);
-    }
-  }
+  // An object passed on by a third party has been shared with us by it (see encode()).
+  if (path != kRootPath) p->addHeld(1);
   return Obj(p);
 }
 
@@ -410,16 +266,16 @@ void Endpoint::changeRefs(const QString& path, const QString& peer, int delta) {
   else watch(peer);
   if (it->refs.isEmpty() && !it->pinned) {
     paths_.remove(it->target.get());
-    retire(it.key(), it->target);
+    retire(it.key(), it->target, peer);
     exports_.erase(it);  // the last reference of the other side is gone
   }
 }
 
-void Endpoint::retire(const QString& path, const TargetPtr& target) {
+void Endpoint::retire(const QString& path, const TargetPtr& target, const QString& peer) {
   if (released_.size() >= 64) {
-    for (auto r = released_.begin(); r != released_.end();) r = r->expired() ? released_.erase(r) : std::next(r);
+    for (auto r = released_.begin(); r != released_.end();) r = r->target.expired() ? released_.erase(r) : std::next(r);
   }
-  released_.insert(path, target);
+  released_.insert(path, Retired{target, peer});
 }
 
 void Endpoint::watch(const QString& peer) {
@@ -436,7 +292,7 @@ void Endpoint::peerGone(const QString& peer) {
     it->refs.remove(peer);
     if (it->refs.isEmpty() && !it->pinned) {
       paths_.remove(it->target.get());
-      retire(it.key(), it->target);
+      retire(it.key(), it->target, peer);
       it = exports_.erase(it);
     } else {
       ++it;
@@ -515,9 +371,11 @@ bool Endpoint::handleMessage(const QDBusMessage& msg, const QDBusConnection&) {
   if (msg.type() != QDBusMessage::MethodCallMessage) return false;
   if (!msg.interface().isEmpty() && msg.interface() != QLatin1String(kInterface)) return false;
   const QString& member = msg.member();
+  const QString peer = msg.service();
   auto it = exports_.constFind(msg.path());
-  if (it == exports_.constEnd()) {
-    if (member == kRelease || member == kAddRef) return true;  // already gone
+  // An object that was never handed to this peer answers it as if it did not exist.
+  if (it == exports_.constEnd() || !holds(*it, peer)) {
+    if (member == kRelease || member == kAddRef || member == kShare) return true;  // already gone
     conn.send(msg.createErrorReply(QDBusError::UnknownObject, QStringLiteral("No object at ") + msg.path()));
     return true;
   }
@@ -527,8 +385,14 @@ bool Endpoint::handleMessage(const QDBusMessage& msg, const QDBusConnection&) {
   } else if (member == QLatin1String("Describe")) {
     answerDescribe(msg, target);
   } else if (member == kRelease || member == kAddRef) {
-    const int n = msg.arguments().value(0).toInt();
-    if (msg.path() != kRootPath && n > 0) changeRefs(msg.path(), msg.service(), member == kRelease ? -n : n);
+    const int n = wire::decodeCount(msg);
+    if (msg.path() != kRootPath && n > 0) changeRefs(msg.path(), peer, member == kRelease ? -n : n);
+  } else if (member == kShare) {
+    const QList<QVariant> in = msg.arguments();
+    const QString to = in.value(0).toString();
+    if (msg.signature() == QLatin1String("si") && msg.path() != kRootPath && to.startsWith(QLatin1Char(':')) &&
+        in.value(1).toInt() == 1)
+      changeRefs(msg.path(), to, 1);
   } else {
     return false;
   }
@@ -537,18 +401,25 @@ bool Endpoint::handleMessage(const QDBusMessage& msg, const QDBusConnection&) {
 
 void Endpoint::answerInvoke(const QDBusMessage& msg, const TargetPtr& target) {
   const QString peer = msg.service();
-  const QList<QVariant> in = msg.arguments();
   QDBusMessage reply;
   // The decoded arguments and the result live until the reply is sent: dropping a proxy sends
   // its Release, which must not overtake the reply that may still name the object.
-  QVariantList args;
+  wire::Call call;
   QVariant result;
   try {
-    if (in.size() != 3) throw Error(err::InvalidCall, QStringLiteral("Invoke takes member, kind and arguments"));
-    const auto kind = CallKind(in[1].toInt());
-    args = decodeList(in[2], peer);
-    result = target->invoke(in[0].toString(), kind, args);
-    QVariantList out = kind == CallKind::Method ? encodeList(args, peer) : QVariantList();
+    try {
+      call = wire::decodeCall(msg, decoder(peer));
+    } catch (const Error& e) {
+      // A peer that sends what no endpoint sends: it gets the error, the log names it.
+      WriteErrorLog(QStringLiteral("automation.Invoke: ") + QString::number(e.number()) + QStringLiteral(" malformed call of ") +
+                    msg.path() + QStringLiteral(" from ") + peer + QStringLiteral(": ") + e.description());
+      throw;
+    }
+    {
+      CallerScope caller(this, &peer);
+      result = target->invoke(call.member, call.kind, call.args);
+    }
+    QVariantList out = call.kind == CallKind::Method ? encodeList(call.args, peer) : QVariantList();
     reply = msg.createReply(QList<QVariant>{QVariant::fromValue(QDBusVariant(encode(result, peer))), QVariant(out)});
   } catch (const Error& e) {
     reply = msg.createErrorReply(QLatin1String(kErrorName), QString::number(e.number()) + QLatin1Char('\n') + e.description());
@@ -576,6 +447,9 @@ QString Endpoint::introspect(const QString& path) const {
       "    <method name=\"Release\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
       "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
       "    <method name=\"AddRef\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
+      "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
+      "    <method name=\"Share\"><arg name=\"peer\" type=\"s\" direction=\"in\"/>"
+      "<arg name=\"count\" type=\"i\" direction=\"in\"/>"
       "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n")
                     .arg(QLatin1String(kInterface));
   xml += QStringLiteral("    <annotation name=\"%1.Class\" value=\"%2\"/>\n")
@@ -622,9 +496,13 @@ QDBusMessage Proxy::callRemote(const QString& method, const QVariantList& args) 
   QDBusMessage m = QDBusMessage::createMethodCall(service_, path_, QLatin1String(kInterface), method);
   m.setArguments(args);
   m.setAutoStartService(false);
-  ++g_waiting;
-  QDBusMessage reply = callServing(ep_->conn, m, g_timeout);
-  --g_waiting;
+  QDBusMessage reply;
+  {
+    CallerScope none(nullptr, nullptr);  // calls served meanwhile have callers of their own
+    ++g_waiting;
+    reply = callServing(ep_->conn, m, g_timeout);
+    --g_waiting;
+  }
   if (reply.type() != QDBusMessage::ErrorMessage) return reply;
 
   if (reply.errorName() == QLatin1String(kErrorName)) {
@@ -654,24 +532,17 @@ QVariant Proxy::invoke(const QString& member, CallKind kind, QVariantList& args)
   std::shared_ptr<Endpoint> ep = ep_;  // keeps the state alive across nested calls
   QDBusMessage reply = callRemote(QStringLiteral("Invoke"),
                                   {member, int(kind), QVariant(ep->encodeList(args, service_))});
-  const QList<QVariant> out = reply.arguments();
-  if (out.size() != 2) throw Error(err::InvalidCall, QStringLiteral("Malformed reply to ") + member);
-  QVariant result = ep->decode(out[0], service_);
-  if (kind == CallKind::Method) {
-    QVariantList changed = ep->decodeList(out[1], service_);
-    for (qsizetype i = 0; i < args.size() && i < changed.size(); ++i) args[i] = changed[i];
-  }
-  return result;
+  wire::Reply r = wire::decodeReply(reply, ep->decoder(service_), kind == CallKind::Method);
+  for (qsizetype i = 0; i < args.size() && i < r.args.size(); ++i) args[i] = r.args[i];
+  return r.result;
 }
 
 void Proxy::describe() const {
   if (described_) return;
   trap("automation.Describe", [&] {
-    QDBusMessage reply = callRemote(QStringLiteral("Describe"), {});
-    const QList<QVariant> out = reply.arguments();
-    if (out.size() != 2) return;
-    className_ = out[0].toString();
-    members_ = qdbus_cast<QList<MemberInfo>>(out[1]);
+    auto [name, members] = wire::decodeDescription(callRemote(QStringLiteral("Describe"), {}));
+    className_ = name;
+    members_ = members;
     described_ = true;
   });
 }
@@ -740,6 +611,16 @@ Obj connect(const QString& busName, QDBusConnection conn) {
 void setCallTimeout(int ms) { g_timeout = ms > 0 ? ms : 3000; }
 int callTimeout() { return g_timeout; }
 int callsWaiting() { return g_waiting; }
+
+QString currentCaller() { return g_caller.peer ? *g_caller.peer : QString(); }
+
+bool callerOwns(const QString& busName) {
+  if (!g_caller.peer) return true;  // not answering a call over the bus: this process itself
+  const QDBusConnection& conn = g_caller.ep->conn;
+  if (!conn.isConnected() || !conn.interface()) return false;
+  const QDBusReply<QString> owner = conn.interface()->serviceOwner(busName);
+  return owner.isValid() && owner.value() == *g_caller.peer;
+}
 
 Bridge& Bridge::instance() {
   static auto* b = new Bridge;  // left alive until the process ends, like the endpoints

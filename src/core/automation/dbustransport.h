@@ -8,6 +8,8 @@
 //                                       carries the by-reference values back (method calls)
 //   Describe() -> (s className, a(sibbiis) members)               the member table with help
 //   Release(i count), AddRef(i count)                             no reply; reference counts
+//   Share(s peer, i count)                                        no reply; a holder passes the
+//                                       object on to a third peer, which then holds count references
 //
 // Values travel as variants: s, i, b, d, av (lists), (ay) for a whole string list in one call
 // (UTF-8, each string ended by NUL; a list whose strings hold NUL characters goes as as),
@@ -16,7 +18,12 @@
 // (the same object keeps its path) and arrives as a proxy; a proxy that comes home arrives as
 // the original local object. The exporting side keeps a strong reference while a peer holds
 // a proxy; proxies send Release when they die, and a peer that leaves the bus loses its
-// references.
+// references. The root object answers everybody; an object at "/obj/<n>" answers only the peers
+// it has been handed to (directly or shared by a holder), any other peer gets UnknownObject, as
+// for a path that was never served, and cannot name it in a call either.
+//
+// Everything a peer sends is checked before it is read (dbuswire.h): a malformed call gets
+// "org.jexui.Automation.Error" back and a line in the log, a malformed reply fails the call.
 //
 // Errors of the remote object travel as the D-Bus error "org.jexui.Automation.Error" with the
 // message "<number>\n<description>" and are rethrown as jex::Error with the same number. A
@@ -60,6 +67,13 @@ int callTimeout();
 // calls are served in its event loop; code that must not start new work in the middle of a
 // call (the command queue) asks this first.
 int callsWaiting();
+
+// The unique bus name of the peer whose call this thread is answering right now; empty when the
+// running code does not answer a call over the bus (in-process calls, timers, the console).
+QString currentCaller();
+// True when the call being answered comes from the owner of busName, or comes from this process
+// itself (no current caller). Asks the bus daemon; meant for the rare calls that need it.
+bool callerOwns(const QString& busName);
 
 // Process-wide notices of the transport.
 class Bridge : public QObject {

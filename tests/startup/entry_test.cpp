@@ -141,8 +141,9 @@ TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
   EXPECT_FALSE(sessionBus.waitForName(kUi, true, 100));
 }
 
-// Run by CoreLeavingTheBusEndsJexUiInOrder as a separate core process, which it then kills.
-TEST(CoreProcess, Serve) {
+// Run by CoreLeavingTheBusEndsJexUiInOrder as a separate core process, which it then kills
+// (disabled: not a test of its own).
+TEST(CoreProcess, DISABLED_Serve) {
   const QString appPath = qEnvironmentVariable("JEX_STARTUP_CORE_APPPATH");
   if (appPath.isEmpty()) GTEST_SKIP() << "runs only as the core process of another test";
   StandInCore served(appPath);
@@ -156,7 +157,7 @@ TEST_F(EntryTest, CoreLeavingTheBusEndsJexUiInOrder) {
   QProcessEnvironment env = world.environment(sessionBus);
   env.insert(QStringLiteral("JEX_STARTUP_CORE_APPPATH"), world.appPath());
   coreProcess.setProcessEnvironment(env);
-  coreProcess.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=CoreProcess.Serve")});
+  coreProcess.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=CoreProcess.DISABLED_Serve"), QStringLiteral("--gtest_also_run_disabled_tests")});
   ASSERT_TRUE(sessionBus.waitForName(kCore, true, kStartMs));
   startFirst();
   coreProcess.kill();  // the core's process ends without a word

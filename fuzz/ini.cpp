@@ -36,6 +36,11 @@ void readLists(const QString& file, int codePage, quint32 size) {
   for (const QString& section : sections) {
     const quint32 n = pp::GetPrivateProfileSection(section, lines, size, file, codePage);
     check(size == 0 || n < size);
+    // The size the layer names for the list holds it whole.
+    const quint32 needed = pp::GetPrivateProfileSectionSize(section, file, codePage);
+    const quint32 whole = pp::GetPrivateProfileSection(section, lines, needed, file, codePage);
+    check(whole + 1 == needed || (needed == 2 && whole == 0));
+    check(size == 0 || n == size - 2 || n == whole);
     const quint32 k = pp::GetPrivateProfileString(section, QString(), QStringLiteral(""), keys, size, file, codePage);
     check(size == 0 || k < size);
     for (const QString& key : keys.left(k).split(QChar(0), Qt::SkipEmptyParts).mid(0, 16)) {

@@ -190,3 +190,16 @@ TEST_F(DBusTransportTest, ObjectsAnswerOnlyThePeersTheyWereHandedTo) {
   EXPECT_EQ(proc.str(QStringLiteral("AppPath")), QStringLiteral("C:\\Corvane\\"));
   PrivateBus::disconnect(other);
 }
+
+// Passed on by its holder, an object answers the third peer too.
+TEST_F(DBusTransportTest, AnObjectPassedOnToAThirdPeerAnswersIt) {
+  auto third = std::make_shared<TestCore>();
+  QDBusConnection thirdConn = PrivateBus::instance().connect(QStringLiteral("third"));
+  ASSERT_TRUE(dbus::publish(QStringLiteral("test.third"), third, thirdConn));
+  Obj proc = dbus::connect(kName, clientConn_).obj(QStringLiteral("proc"));
+  dbus::connect(QStringLiteral("test.third"), clientConn_).call(QStringLiteral("Init_Sink"), {fromObj(proc)});
+  EXPECT_EQ(third->sink_.str(QStringLiteral("AppPath")), QStringLiteral("C:\\Corvane\\"));
+  third->sink_ = Obj();
+  dbus::unpublish(QStringLiteral("test.third"), thirdConn);
+  PrivateBus::disconnect(thirdConn);
+}

@@ -58,29 +58,34 @@ bool EventHub::removeNotifier(qint32 windowHandle) {
   return had;
 }
 
-bool EventHub::callOne(const Obj& target, const QString& member, QVariantList& args, const char* where) {
+EventHub::Delivery EventHub::callOne(const Obj& target, const QString& member, QVariantList& args, const char* where) {
   try {
     target.call(member, args);
-    return true;
+    return Delivery::Done;
   } catch (const jex::Error& e) {
     jex::logCurrentException(where);
-    // A member the receiver does not have is its own choice; a vanished peer is dropped.
-    return e.number() == jex::err::UnknownMember;
+    // A member the receiver does not have is its own choice.
+    if (e.number() == jex::err::UnknownMember) return Delivery::Done;
+    if (e.number() == jex::err::ServerUnavailable) return Delivery::Gone;
+    emit raised(QStringLiteral("EVENT: ") + member + QStringLiteral(" not delivered (%1), dropped").arg(e.number()));
+    return Delivery::Failed;
   } catch (...) {
     jex::logCurrentException(where);
-    return false;
+    return Delivery::Failed;
   }
 }
 
-void EventHub::callSink(const QString& eventName, QVariantList& args) {
-  if (sink_.isNothing() || !isEnabled(eventName)) return;
+EventHub::Delivery EventHub::callSink(const QString& eventName, QVariantList& args) {
+  if (sink_.isNothing() || !isEnabled(eventName)) return Delivery::Done;
   emit raised(QStringLiteral("EVENT: sink.") + eventName);
   const Obj sink = sink_;  // the call may clear or replace the sink meanwhile
-  if (!callOne(sink, eventName, args, "EventHub.sink") && sink_ == sink) {
+  const Delivery d = callOne(sink, eventName, args, "EventHub.sink");
+  if (d == Delivery::Gone && sink_ == sink) {
     sink_ = Obj();
     enabled_.clear();
-    emit raised(QStringLiteral("SINK: dropped after a failing call"));
+    emit raised(QStringLiteral("SINK: dropped, its process has left the bus"));
   }
+  return d;
 }
 
 void EventHub::callNotifiers(const QString& member) {
@@ -88,8 +93,13 @@ void EventHub::callNotifiers(const QString& member) {
   for (auto it = receivers.begin(); it != receivers.end(); ++it) {
     emit raised(QStringLiteral("EVENT: notifier.") + member);
     QVariantList none;
-    if (!callOne(it.value(), member, none, "EventHub.notifier")) notifiers_.remove(it.key());
+    if (callOne(it.value(), member, none, "EventHub.notifier") == Delivery::Gone) dropNotifier(it.key(), it.value());
   }
+}
+
+void EventHub::dropNotifier(qint32 windowHandle, const Obj& receiver) {
+  if (notifiers_.value(windowHandle) == receiver && notifiers_.remove(windowHandle) > 0)
+    emit raised(QStringLiteral("NOTIFIER: dropped for window %1, its process has left the bus").arg(windowHandle));
 }
 
 void EventHub::audioStart(const QVariant& utterance) {
@@ -139,18 +149,22 @@ QString EventHub::offerCommand(const QString& command) {
   ++depth_;
   QString s = command;
   const auto receivers = notifiers_;
-  for (auto it = receivers.begin(); it != receivers.end() && !s.isEmpty(); ++it) {
+  // A receiver that does not answer in time has the command dropped: it is not offered to
+  // the sink of the same slow JexUI as well, and the core goes on with it unhandled.
+  bool dropped = false;
+  for (auto it = receivers.begin(); it != receivers.end() && !s.isEmpty() && !dropped; ++it) {
     QVariantList a{s};
-    if (!callOne(it.value(), QStringLiteral("HandleCmd"), a, "EventHub.notifier.HandleCmd")) {
-      notifiers_.remove(it.key());
-      continue;
+    switch (callOne(it.value(), QStringLiteral("HandleCmd"), a, "EventHub.notifier.HandleCmd")) {
+      case Delivery::Gone: dropNotifier(it.key(), it.value()); continue;
+      case Delivery::Failed: dropped = true; continue;
+      case Delivery::Done: break;
     }
     s = jex::trapped("EventHub.notifier.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
   }
-  if (!s.isEmpty() && hasSink() && isEnabled(QStringLiteral("HandleCmd"))) {
+  if (!dropped && !s.isEmpty() && hasSink() && isEnabled(QStringLiteral("HandleCmd"))) {
     QVariantList a{s};
-    callSink(QStringLiteral("HandleCmd"), a);
-    s = jex::trapped("EventHub.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
+    if (callSink(QStringLiteral("HandleCmd"), a) == Delivery::Done)
+      s = jex::trapped("EventHub.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
   }
   --depth_;
   drainDeferred();

@@ -13,7 +13,9 @@
 //    where S is passed by reference: a receiver that empties it has consumed the command, one
 //    that replaces it tells the core to act on the replacement instead.
 //
-// A receiver or sink whose process has gone is dropped at the first failing call.
+// A receiver or sink whose process has left the bus is dropped at the first call that finds it
+// gone. A slow one is not a gone one: a call that times out (or fails otherwise) is logged and
+// that event is dropped, and the receiver or sink stays registered for the next one.
 //
 // Calls to the other side block while serving incoming calls and events, so an event can come
 // up while another is still being delivered. Such events wait and are delivered, in order,
@@ -66,10 +68,13 @@ class EventHub : public QObject {
   void raised(const QString& line);
 
  private:
-  // Calls member on the sink when eventName is enabled; false when the sink failed (dropped).
-  void callSink(const QString& eventName, QVariantList& args);
+  enum class Delivery { Done, Failed, Gone };
+  // Calls member on the sink when eventName is enabled; a gone sink is dropped.
+  Delivery callSink(const QString& eventName, QVariantList& args);
   void callNotifiers(const QString& member);
-  bool callOne(const Obj& target, const QString& member, QVariantList& args, const char* where);
+  void dropNotifier(qint32 windowHandle, const Obj& receiver);
+  // Failed: an error or a time-out, logged; Gone: the target's process has left the bus.
+  Delivery callOne(const Obj& target, const QString& member, QVariantList& args, const char* where);
 
   void deliver(std::function<void()> fn);
   void drainDeferred();

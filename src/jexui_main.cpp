@@ -14,5 +14,7 @@ int main(int argc, char** argv) {
   jex::openLog();
   const int rc = jex::Main();
   if (rc >= 0) return rc;
-  return QApplication::exec();
+  const int exitCode = QApplication::exec();
+  jex::ReleaseMainWindow();  // every loop has returned now
+  return exitCode;
 }

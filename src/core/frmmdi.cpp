@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDBusConnection>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +19,7 @@
 #include "core/base/log.h"
 #include "core/automation_iface/funcs.h"
 #include "core/cmdqueue.h"
+#include "core/corewatch.h"
 #include "dialogs/common/accessibility.h"
 #include "core/forms/frmmain.h"
 #include "core/report/sounds.h"
@@ -191,25 +193,34 @@ QLabel* frmMDI::statusPanel(const QString& key) const { return statusBar()->find
 
 // ---------------------------------------------------------------- load
 
+// Each step is a procedure of its own with its own error trap: a step that fails (a core member
+// missing, a call that times out) is logged and the next step runs, so that the sink, the
+// notifier and Funcs are registered whatever went wrong before them.
 void frmMDI::Load() {
   if (gGlobal().Quitting) return;
-  trap("frmMDI.MDIForm_Load", [this] {
-    WriteLog(QStringLiteral("MDI_load"), kDetail);
-    placeWindow();
-    applyFeatures();
-    buildHelpLinks();
-    initUserProfile();
-    applyCoreState();
-    localise();
-    storeAppTitle();
-    WriteLog(QStringLiteral("Init_Notification_Sink, READY for CMDs !"), kDetail);
-    initNotificationSink();
-    installNotifier();
-    checkUpdate();
-    systemsettings::Apply(jexuiIni(), gGlobal().AppPath);
-    exposeFuncs();
-    startBackgroundLoading();
-  });
+  using Step = void (frmMDI::*)();
+  static constexpr std::pair<const char*, Step> kSteps[] = {
+      {"frmMDI.PlaceWindow", &frmMDI::placeWindow},
+      {"frmMDI.ApplyFeatures", &frmMDI::applyFeatures},
+      {"frmMDI.BuildHelpLinks", &frmMDI::buildHelpLinks},
+      {"frmMDI.InitUser", &frmMDI::initUserProfile},
+      {"frmMDI.CheckMeridan", &frmMDI::applyCoreState},
+      {"frmMDI.CheckBraillePort", &frmMDI::applyBrailleState},
+      {"frmMDI.Localize", &frmMDI::localise},
+      {"frmMDI.SetAppTitle", &frmMDI::storeAppTitle},
+      {"frmMDI.Init_Notification_Sink", &frmMDI::initSinkStep},
+      {"frmMDI.InstallHook", &frmMDI::installNotifier},
+      {"frmMDI.CheckUpdate", &frmMDI::checkUpdate},
+      {"frmMDI.WinUsers", &frmMDI::applySystemSettings},
+      {"frmMDI.ExposeFuncs", &frmMDI::exposeFuncs},
+      {"frmMDI.WatchCore", &frmMDI::watchSessionCore},
+      {"frmMDI.StartBgLoading", &frmMDI::startBackgroundLoading},
+  };
+  WriteLog(QStringLiteral("MDI_load"), kDetail);
+  for (const auto& [location, step] : kSteps) {
+    if (gGlobal().Quitting) return;  // the core left or QUIT came during a step
+    trap(location, [this, step = step] { (this->*step)(); });
+  }
 }
 
 void frmMDI::placeWindow() {
@@ -227,11 +238,30 @@ void frmMDI::applyFeatures() {
 
 void frmMDI::applyCoreState() {
   if (!Jex().boolean(QStringLiteral("proc.MeridanLoaded"))) cmdMenu_[kMeridanButton]->setEnabled(false);
+}
+
+void frmMDI::applyBrailleState() {
   if (Jex().str(QStringLiteral("BrailleInterface.ActiveBraillePort")).toUpper() == QLatin1String("COM0")) {
     cmdMenu_[kBrailleButton]->setEnabled(false);
     mnuBraille_->setEnabled(false);
     mnuBraille_->menuAction()->setEnabled(false);
   }
+}
+
+void frmMDI::initSinkStep() {
+  WriteLog(QStringLiteral("Init_Notification_Sink, READY for CMDs !"), kDetail);
+  initNotificationSink();
+}
+
+void frmMDI::applySystemSettings() { systemsettings::Apply(jexuiIni(), gGlobal().AppPath); }
+
+void frmMDI::watchSessionCore() { watchCore(QDBusConnection::sessionBus()); }
+
+void frmMDI::watchCore(const QDBusConnection& conn) {
+  trap("frmMDI.WatchCore", [&] {
+    delete coreWatch_;
+    coreWatch_ = new CoreWatch(conn, [this] { registerAgain(); }, this);
+  });
 }
 
 void frmMDI::storeAppTitle() {
@@ -267,6 +297,7 @@ void frmMDI::Unload() {
   if (unloading_) return;
   unloading_ = true;
   tmrStartUp_->stop();
+  if (coreWatch_) coreWatch_->timer()->stop();
   trap("frmMDI.MDIForm_Unload", [this] {
     WriteLog(QStringLiteral("MDI_Unload"), kDetail);
     saveWindowPosition();

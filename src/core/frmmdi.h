@@ -31,6 +31,7 @@
 #include "core/forms/childdialog.h"
 
 class QAction;
+class QDBusConnection;
 class QLabel;
 class QMenu;
 class QMouseEvent;
@@ -40,6 +41,7 @@ class QTimer;
 namespace jex {
 
 class CommandQueue;
+class CoreWatch;
 class cNotifySink;
 namespace platform {
 class JexNotifier;
@@ -59,7 +61,8 @@ class frmMDI : public QMainWindow, public ChildHost {
   // The main window of this process; nullptr before start-up and after shutdown.
   static frmMDI* instance();
 
-  // The load handler: skipped when cGlobal.Quitting is set. Ends at the first error (logged).
+  // The load handler: skipped when cGlobal.Quitting is set. Each of its steps traps its own
+  // errors, so one failing step (logged) does not keep the later ones from running.
   void Load();
   // The orderly shutdown: position saved, INI file released, the core told to drop the sink,
   // notifier, core object and user profile released. Runs once; the window is closed after it.
@@ -161,6 +164,10 @@ class frmMDI : public QMainWindow, public ChildHost {
   void checkUpdate();
   void startBackgroundLoading();
   void startUpTick();
+  void applyBrailleState();
+  void initSinkStep();
+  void applySystemSettings();
+  void watchSessionCore();
   // unload steps
   void saveWindowPosition();
   void clearCoreSink();
@@ -200,6 +207,13 @@ class frmMDI : public QMainWindow, public ChildHost {
   void registerSink();
   void installHook();
   void removeHook();
+  // Watches that the core keeps hearing JexUI (CoreWatch on conn); when it no longer holds the
+  // sink, or a new core took the bus name over, sink and notifier are registered again.
+  void watchCore(const QDBusConnection& conn);
+  CoreWatch* coreWatch() const { return coreWatch_; }
+  void registerAgain();
+  // Ends the event loops, as the command QUIT does after the unload (see setQuitter).
+  static void quitApplication();
 
  private:
   struct Operations;
@@ -214,6 +228,8 @@ class frmMDI : public QMainWindow, public ChildHost {
   std::shared_ptr<cNotifySink> sink_;
   platform::JexNotifier* notifier_ = nullptr;  // child object of the window
   CommandQueue* commandQueue_ = nullptr;
+  CoreWatch* coreWatch_ = nullptr;
+  bool exitQuestionOpen_ = false;  // EXITHALDA's question is on the screen
 
   std::array<QPushButton*, kMenuButtons> cmdMenu_{};
   QLabel* lblAppTitle_ = nullptr;

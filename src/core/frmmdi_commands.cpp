@@ -26,7 +26,13 @@ constexpr int kTraffic = 3;
 constexpr int kYesNoQuestion = 2;
 
 std::function<void()>& quitter() {
-  static std::function<void()> quit = [] { QCoreApplication::quit(); };
+  // Every event loop returns, inner ones (a modal box, a call waiting) first; the main window
+  // is released after the outermost one (ReleaseMainWindow). The posted repeat ends a loop
+  // that had not started yet.
+  static std::function<void()> quit = [] {
+    QCoreApplication::exit(0);
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  };
   return quit;
 }
 
@@ -79,8 +85,17 @@ struct frmMDI::Operations {
     return ops;
   }
 
+  // A second EXITHALDA while the question is open (its command runs inside the box's loop)
+  // does not ask again.
   static void exitHalda(frmMDI& w) {
-    if (MsgBoxEx(w.lblAsk2Quit_->text(), kYesNoQuestion) != msgbox::Yes) return;
+    if (w.exitQuestionOpen_) {
+      WriteLog(QStringLiteral("EXITHALDA: the question is open already"), kDetail);
+      return;
+    }
+    w.exitQuestionOpen_ = true;
+    const qint16 answer = MsgBoxEx(w.lblAsk2Quit_->text(), kYesNoQuestion);
+    w.exitQuestionOpen_ = false;
+    if (answer != msgbox::Yes || gGlobal().Quitting) return;
     if (!w.QueryHideChild(nullptr)) return;
     iAdd2JexCmdQ(QStringLiteral("EXITHALDANOW"));
   }
@@ -165,6 +180,7 @@ void frmMDI::HandleCmd(const QString& command) {
 }
 
 void frmMDI::setQuitter(std::function<void()> quit) { quitter() = std::move(quit); }
+void frmMDI::quitApplication() { quitter()(); }
 
 // ---------------------------------------------------------------- notification channels
 
@@ -177,6 +193,30 @@ void frmMDI::registerSink() {
   setSinkEvents({QStringLiteral("HandleCmd"), QStringLiteral("AudioStart"), QStringLiteral("AudioStop"),
                  QStringLiteral("ProcessSwitch")},
                 true);
+}
+
+// The core lost sink and notifier (see CoreWatch): the same sink is handed to the core again
+// with its events, and a new notifier receiver is installed for the core as Jex() reaches it.
+void frmMDI::registerAgain() {
+  trap("frmMDI.RegisterAgain", [this] {
+    if (unloading_ || gGlobal().Quitting) return;
+    if (!sink_) {
+      registerSink();
+    } else {
+      Jex().call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {automation::fromObj(Obj(sink_))});
+      setSinkEvents({QStringLiteral("HandleCmd"), QStringLiteral("AudioStart"), QStringLiteral("AudioStop"),
+                     QStringLiteral("ProcessSwitch")},
+                    true);
+      if (tmrReader_->isActive())  // JexUI has the focus
+        setSinkEvents({QStringLiteral("AboutToSpeak"), QStringLiteral("VoiceSelect")}, true);
+    }
+    if (notifier_) {
+      disconnect(notifier_, nullptr, this, nullptr);
+      notifier_->deleteLater();
+      notifier_ = nullptr;
+    }
+    installHook();
+  });
 }
 
 void frmMDI::installHook() {

@@ -151,13 +151,32 @@ void ReadStartupSettings() {
 void Shutdown() {
   if (g_shuttingDown) return;
   g_shuttingDown = true;
-  if (frmMDI* form = frmMDI::instance()) form->Unload();
-  // The window is released after the handler that asked for the end has returned.
-  QTimer::singleShot(0, qApp, [] {
-    delete frmMDI::instance();
-    unpublishUiApplication();
-    QCoreApplication::quit();
+  trap("Shutdown", [] {
+    gGlobal().Quitting = true;
+    // An open box (the exit question, a save question) is answered with its default; its loop
+    // returns once this handler has.
+    for (int i = 0; i < 8; ++i) {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->isVisible()) break;
+      WriteLog(QStringLiteral("Quit with Modal Form open !"), kDetail);
+      box->close();
+    }
+    if (frmMDI* form = frmMDI::instance()) form->Unload();
   });
+  // This may run inside a modal box's loop or a call waiting for the core: the window is
+  // released only after every loop has returned (ReleaseMainWindow).
+  frmMDI::quitApplication();
+}
+
+void ReleaseMainWindow() {
+  trap("ReleaseMainWindow", [] {
+    if (frmMDI* form = frmMDI::instance()) {
+      form->Unload();
+      delete form;
+    }
+    unpublishUiApplication();
+  });
+  g_shuttingDown = false;
 }
 
 void ConnectShutdownTriggers() {

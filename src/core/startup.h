@@ -47,9 +47,14 @@ bool Initialise();
 // after WriteLogFile. gGlobal().Ini must be open.
 void ReadStartupSettings();
 
-// The end of the program: the main window's unload, then the event loop ends. Runs once; the
-// core vanishing from the bus and SIGTERM/SIGINT call it too (see ConnectShutdownTriggers).
+// The end of the program: Quitting is set, an open modal box closed, the main window unloaded,
+// then every event loop is asked to return (frmMDI::quitApplication). Runs once; the core
+// vanishing from the bus and SIGTERM/SIGINT call it (see ConnectShutdownTriggers). It may run
+// inside a modal box's loop or a call that waits for the core, so it frees nothing.
 void Shutdown();
+// After the outermost event loop has returned: unloads the main window if that has not
+// happened yet, deletes it and gives the bus name up.
+void ReleaseMainWindow();
 void ConnectShutdownTriggers();
 
 }  // namespace jex

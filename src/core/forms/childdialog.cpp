@@ -20,6 +20,8 @@ namespace jex {
 namespace {
 constexpr int kDetail = 5;
 constexpr int kSaveQuestionKind = 1;
+const char* const kAsk2Save = "Die Einstellungen wurden geändert. Sollen die Änderungen gespeichert werden?";
+const QString kSharedSection = QStringLiteral("frmMain");  // the shared message texts
 
 ChildHost*& hostSlot() {
   static ChildHost* h = nullptr;
@@ -39,16 +41,19 @@ ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* par
   lblTitle_ = new QLabel(title, this);
   lblTitle_->setObjectName(QStringLiteral("lblTitle"));
   column->addWidget(lblTitle_);
+  lblAsk2Save_ = new QLabel(QString::fromUtf8(kAsk2Save), this);
+  lblAsk2Save_->setObjectName(QStringLiteral("lblAsk2Save"));
+  lblAsk2Save_->setVisible(false);
   content_ = new QVBoxLayout;
   column->addLayout(content_, 1);
   setVisible(false);
   dialogs().append(this);
+  ui::pressFocusedButtonOnEnter();
 }
 
 ChildDialog::~ChildDialog() {
   ChildUnload();
   dialogs().removeAll(this);
-  ui::pressFocusedButtonOnEnter();
 }
 
 void ChildDialog::setHost(ChildHost* host) { hostSlot() = host; }
@@ -72,13 +77,22 @@ void ChildDialog::ChildLoad() {
       move(0, 0);
     }
     setVisible(false);
-    frmLocalizer().Localize(this);
+    localise();
     rememberLoadedValues();
     if (ChildHost* h = host()) listen(h->notificationSink());
   });
 }
 
 void ChildDialog::ChildUnload() { listen(nullptr); }
+
+// The shared save question first, then the dialog's own texts over it.
+void ChildDialog::localise() {
+  trap(qPrintable(objectName() + QStringLiteral(".Localize")), [this] {
+    const QString shared = frmLocalizer().DlgIni().GetLeftSide(kSharedSection, lblAsk2Save_->objectName());
+    lblAsk2Save_->setText(shared.isEmpty() ? QString::fromUtf8(kAsk2Save) : shared);
+  });
+  frmLocalizer().Localize(this);
+}
 
 void ChildDialog::listen(std::shared_ptr<cNotifySink> sink) {
   if (sink == m_Notifier) return;
@@ -111,9 +125,7 @@ void ChildDialog::revert() {
   for (auto it = loadedValues_.cbegin(); it != loadedValues_.cend(); ++it) setValue(it.key(), it.value());
 }
 
-QString ChildDialog::saveQuestion() const {
-  return QStringLiteral("Die Einstellungen wurden geändert. Sollen die Änderungen gespeichert werden?");
-}
+QString ChildDialog::saveQuestion() const { return lblAsk2Save_->text(); }
 
 bool ChildDialog::handleCmd(const QString& command) {
   return trapped(qPrintable(objectName() + QStringLiteral(".HandleCmd")), false, [&] {
@@ -123,7 +135,7 @@ bool ChildDialog::handleCmd(const QString& command) {
       return true;
     }
     if (command == QLatin1String("UI_LNGCHANGE")) {
-      frmLocalizer().Localize(this);
+      localise();
       return true;
     }
     return false;
@@ -131,8 +143,15 @@ bool ChildDialog::handleCmd(const QString& command) {
 }
 
 bool ChildDialog::queryHide() {
+  if (asking_) {
+    WriteLog(objectName() + QStringLiteral(": the save question is open already"), kDetail);
+    return false;
+  }
   if (changed()) {
-    switch (MsgBoxEx(saveQuestion(), kSaveQuestionKind)) {
+    asking_ = true;
+    const qint16 answer = MsgBoxEx(saveQuestion(), kSaveQuestionKind);
+    asking_ = false;
+    switch (answer) {
       case msgbox::Yes:
         store();
         rememberLoadedValues();

@@ -8,6 +8,10 @@
 //     its HandleCmd event: "UI_QUERYHIDECHILD" is answered only by the active child (the save
 //     question when a setting changed: Yes stores, No reverts, Cancel keeps the dialog),
 //     "UI_LNGCHANGE" localises the dialog again; other commands go to handleCmd of the dialog.
+//   - the save question is the caption of the invisible label lblAsk2Save: the dialogs share
+//     the text of the language file's [frmMain] lblAsk2Save, and a dialog's own section may
+//     word it differently. While the question is open it is not asked a second time (a command
+//     that asks the dialog to hide meanwhile finds it staying).
 //
 // A dialog derives from it, adds its controls to content(), calls track() for each setting
 // control and overrides store() (and revert() when more than the controls must go back).
@@ -62,6 +66,7 @@ class ChildDialog : public QWidget {
   void listen(std::shared_ptr<cNotifySink> sink);
   cNotifySink* notifier() const { return m_Notifier.get(); }
   QLabel* lblTitle() const { return lblTitle_; }
+  QLabel* lblAsk2Save() const { return lblAsk2Save_; }
 
   // Remembers control's value as loaded now; changed() compares against it.
   void track(QWidget* control);
@@ -89,10 +94,13 @@ class ChildDialog : public QWidget {
 
  private:
   void sinkCmd(QString& command);
+  void localise();
   static QVariant valueOf(const QWidget* control);
   static void setValue(QWidget* control, const QVariant& value);
 
   QLabel* lblTitle_;
+  QLabel* lblAsk2Save_;
+  bool asking_ = false;  // the save question is open
   QVBoxLayout* content_;
   QHash<QWidget*, QVariant> loadedValues_;
   std::shared_ptr<cNotifySink> m_Notifier;

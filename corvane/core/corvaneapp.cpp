@@ -198,9 +198,10 @@ qint64 CorvaneApp::foregroundWindow() const {
 
 void CorvaneApp::switchTask(const QString& oldTask, const QString& newTask) {
   jex::trap("CorvaneApp.switchTask", [&] {
+    const QString old = oldTask;  // may be foreground_ itself (the window system's switches)
     foreground_ = newTask.toUpper();
-    hub_->processSwitch(oldTask, newTask);
-    report(QStringLiteral("SWITCH: ") + oldTask.toUpper() + u'/' + foreground_);
+    hub_->processSwitch(old, newTask);
+    report(QStringLiteral("SWITCH: ") + old.toUpper() + u'/' + foreground_);
   });
 }
 

@@ -198,8 +198,10 @@ bool ForegroundWatcher::handle(const void* xcbEvent) {
 }
 
 void ForegroundWatcher::evaluate() {
+  // "" is a change as well: no window has the focus (JexUI hid itself without a window
+  // manager to pass the focus on), so JexUI is no longer in front.
   const QString now = taskNow();
-  if (now.isEmpty() || now == last_) return;
+  if (now == last_) return;
   last_ = now;
   emit foregroundChanged(now);
 }

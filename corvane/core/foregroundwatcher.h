@@ -35,7 +35,8 @@ class ForegroundWatcher : public QObject {
   // Connects to display (empty: $DISPLAY, and nothing while Qt itself runs without a display).
   // False when there is no display to watch.
   bool start(const QByteArray& display = {});
-  // The task name of the foreground window now, or "" when it cannot be told.
+  // The task name of the foreground window now, or "" when no window is in front or its
+  // process cannot be told. foregroundChanged reports every change, to "" as well.
   QString query();
   // The foreground top-level window now (the active window, or the one holding the focus), or 0.
   quint32 activeWindow();

@@ -25,7 +25,24 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
   return atom;
 }
 
-// Sends _NET_ACTIVE_WINDOW for the window to the root window of its screen.
+// Whether a window manager announces _NET_ACTIVE_WINDOW in the root window's _NET_SUPPORTED.
+bool activeWindowSupported(xcb_connection_t* c, xcb_window_t root, xcb_atom_t atom) {
+  const xcb_atom_t supported = internAtom(c, "_NET_SUPPORTED");
+  if (supported == XCB_ATOM_NONE) return false;
+  xcb_get_property_reply_t* r =
+      xcb_get_property_reply(c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
+  bool found = false;
+  if (r) {
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
+    const int n = xcb_get_property_value_length(r) / int(sizeof(xcb_atom_t));
+    for (int i = 0; i < n && !found; ++i) found = atoms[i] == atom;
+    std::free(r);
+  }
+  return found;
+}
+
+// Sends _NET_ACTIVE_WINDOW for the window to the root window of its screen, when a window
+// manager is there to answer it.
 bool sendActiveWindowMessage(QWidget* window) {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) return false;
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -34,6 +51,8 @@ bool sendActiveWindowMessage(QWidget* window) {
   const xcb_atom_t atom = internAtom(c, "_NET_ACTIVE_WINDOW");
   const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
   if (atom == XCB_ATOM_NONE || !screen) return false;
+  // Without a window manager nobody would answer: Qt's own request then sets the input focus.
+  if (!activeWindowSupported(c, screen->root, atom)) return false;
 
   xcb_client_message_event_t ev;
   std::memset(&ev, 0, sizeof ev);

@@ -5,8 +5,9 @@
 //   0  show it (restored when minimised), raise it and ask for activation;
 //   1  nothing when it is already the active window; otherwise raise it and ask the window
 //      manager to activate it with the EWMH _NET_ACTIVE_WINDOW client message, sent as a pager
-//      (source indication 2) so that focus-stealing prevention lets it through; on platforms
-//      other than X11 Qt's own activation request is used;
+//      (source indication 2) so that focus-stealing prevention lets it through; without a
+//      window manager that announces _NET_ACTIVE_WINDOW, and on platforms other than X11, Qt's
+//      own activation request is used (on X11 it sets the input focus);
 //   2  restore it first when minimised, then as 1.
 // Any other value does nothing.
 #pragma once

@@ -105,6 +105,8 @@ TEST_F(ForegroundFollowing, FollowsTheInputFocusWithoutAWindowManager) {
   EXPECT_EQ(watcher.activeWindow(), theirs);
   focus(mine);
   ASSERT_TRUE(follows(self));
+  focus(XCB_INPUT_FOCUS_POINTER_ROOT);
+  ASSERT_TRUE(follows(QString())) << "no window in front is a change as well";
   // A window that came after the start, and a window inside it.
   const xcb_window_t late = window(other.processId());
   const xcb_window_t inner = x().create(late, QStringLiteral("Edit"));

@@ -15,9 +15,11 @@ QString loginName();
 // version digits, cut to three characters: kernel 6.1 gives "L61", 5.10 gives "L51".
 QString systemCode();
 
-// The shell's "open" verb: an executable file is started detached with dir as its working
-// directory (no window of its own is opened for it); any other file or URL is opened with the
-// desktop's default application. Returns whether the start was reported as successful.
+// The shell's "open" verb, used to start the core's launcher. Documents and links named by the
+// core or the language files never come here: they go to the desktop's opener (opener.h).
+// An executable file is started detached with dir as its working directory (no window of its
+// own is opened for it); any other file or URL is opened with the desktop's default
+// application. Returns whether the start was reported as successful.
 bool shellOpen(const QString& file, const QString& dir = {}, const QStringList& args = {});
 
 }  // namespace jex::platform

@@ -50,17 +50,14 @@ INSTANTIATE_TEST_SUITE_P(ReturnAndKeypad, EnterKey, ::testing::Values(Qt::Key_Re
 TEST_F(MainWindow, SpeechEntryShowsAndSwitchesTheCoresSpeech) {
   QAction* active = mdi->menuEntry(QStringLiteral("mnuSpeechActive"));
   QMenu* speech = mdi->menu(QStringLiteral("mnuSpeech"));
+  core.setUseSpeech(false);  // switched off with a key meanwhile
   emit speech->aboutToShow();
+  EXPECT_FALSE(active->isChecked());
+  active->trigger();
+  EXPECT_TRUE(core.useSpeech());
   EXPECT_TRUE(active->isChecked());
   active->trigger();
-  EXPECT_EQ(core->proc->useSpeech, 0);
-  EXPECT_FALSE(active->isChecked());
-  core->proc->useSpeech = 1;  // switched on with a key meanwhile
-  emit speech->aboutToShow();
-  EXPECT_TRUE(active->isChecked());
-  active->trigger();
-  EXPECT_EQ(core->proc->useSpeech, 0);
-  EXPECT_FALSE(active->isChecked());
+  EXPECT_FALSE(core.useSpeech());
   EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 0);
 }
 
@@ -89,9 +86,7 @@ class OpeningFiles : public MainWindow {
   QString file(const QString& relative) {
     const QString path = dir.filePath(relative);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\ntouch ran\n");
+    writeFile(path, "#!/bin/sh\ntouch ran\n");
     return path;
   }
   Opened opened;

@@ -12,24 +12,6 @@
 namespace jex::test {
 namespace {
 
-// proc with the script host: what Funcs is exposed to is recorded.
-struct ScriptProc : FakeProc {
-  QStringList exposed;
-  std::shared_ptr<automation::Dispatchable> script;
-  ScriptProc() {
-    struct Host : automation::Dispatchable {
-      explicit Host(QStringList* exposed) : Dispatchable(QStringLiteral("iScript")) {
-        method(QStringLiteral("ExposeObject"), 2, 2, [exposed](automation::Args& a) {
-          *exposed << a.str(0);
-          return QVariant();
-        });
-      }
-    };
-    script = std::make_shared<Host>(&exposed);
-    property(QStringLiteral("iScript"), [this] { return automation::fromObj(Obj(script)); });
-  }
-};
-
 int boxesAlive() {
   int n = 0;
   for (QWidget* w : QApplication::allWidgets()) n += w->objectName() == QLatin1String("frmMsgEx");
@@ -41,49 +23,39 @@ void answer(Qt::Key key) {
   if (box && box->isVisible()) QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
 }
 
-class Lifecycle : public MainWindow {
- protected:
-  bool drained(frmMDI& w) {
-    return QTest::qWaitFor([&] { return w.commandQueue().isEmpty() && !w.commandQueue().tmrCMD()->isActive(); }, 5000);
-  }
-};
+using Lifecycle = MainWindow;
 
-// The core lacks proc.MeridanLoaded, the Braille interface and the user object: those steps
-// fail, and the core still gets the sink, the notifier and Funcs.
+// The core's Braille interface fails: that step is logged, and the core still gets the sink,
+// the notifier and Funcs.
 TEST_F(Lifecycle, LoadStepsAfterAFailingOneStillRegisterWithTheCore) {
-  auto proc = std::make_shared<ScriptProc>();
-  core->proc = proc;
+  auto failing = std::make_shared<fake::Front>(root);
+  failing->property(QStringLiteral("BrailleInterface"), []() -> QVariant {
+    throw Error(err::ServerUnavailable, QStringLiteral("gone"));
+  });
+  Jex() = Obj(failing);
   options.reset();  // a fresh main window, without the dialogs of the fixture's
   keyecho.reset();
   mdi.reset();
-  core->sink = Obj();
-  core->enabledEvents.clear();
+  core.hub.clearSink();
   gGlobal().Ini = std::make_shared<cIniFil>();
   gGlobal().Ini->Init(dir.filePath(QStringLiteral("JEXUI.INI")), true);
   mdi = std::make_unique<frmMDI>();
   mdi->Load();
   mdi->tmrStartUp()->stop();
-  EXPECT_FALSE(core->sink.isNothing());
-  EXPECT_TRUE(core->enabledEvents.contains(QStringLiteral("HandleCmd")));
+  EXPECT_TRUE(core.hub.hasSink());
+  EXPECT_TRUE(core.hub.isEnabled(QStringLiteral("HandleCmd")));
   EXPECT_NE(mdi->jexNotifier(), nullptr);
-  EXPECT_EQ(proc->exposed, QStringList{QStringLiteral("Funcs")});
-  EXPECT_TRUE(logged(QStringLiteral("!!! ERROR frmMDI.CheckMeridan")));
+  EXPECT_TRUE(core.reports.contains(QStringLiteral("EXPOSED: Funcs")));
+  EXPECT_TRUE(logged(QStringLiteral("!!! ERROR frmMDI.CheckBraillePort")));
 }
 
 TEST_F(Lifecycle, ACoreThatNoLongerHoldsTheSinkGetsItAgain) {
   mdi->watchCore(QDBusConnection(QStringLiteral("no bus")));
-  const Obj sink = core->sink;
+  core.hub.clearSink();  // the core dropped it
+  core.hub.enableEvent(QStringLiteral("HandleCmd"), false);
   mdi->coreWatch()->check();
-  EXPECT_EQ(core->sink, sink) << "held: nothing to do";
-  core->sink = Obj();  // the core dropped it
-  core->enabledEvents.clear();
-  mdi->coreWatch()->check();
-  EXPECT_FALSE(core->sink.isNothing());
-  EXPECT_TRUE(core->enabledEvents.contains(QStringLiteral("HandleCmd")));
-  languageFile("[frmOptions]\nchkSetting=Immer\n");
-  QVariantList args{QStringLiteral("UI_LNGCHANGE")};  // the dialogs hear the sink they heard before
-  core->sink.call(QStringLiteral("HandleCmd"), args);
-  EXPECT_EQ(options->chkSetting->text(), QStringLiteral("Immer"));
+  EXPECT_TRUE(core.hub.hasSink());
+  EXPECT_TRUE(core.hub.isEnabled(QStringLiteral("HandleCmd")));
 }
 
 // SIGTERM (or the core leaving) while the exit question is open: the box returns first, and
@@ -95,7 +67,6 @@ TEST_F(Lifecycle, ShutdownDuringTheExitQuestionFreesTheWindowAfterTheBoxReturned
   bool requested = false, freedInsideALoop = false;
   int fallback = 200;
   QTimer watch;
-  watch.setInterval(5);
   QObject::connect(&watch, &QTimer::timeout, [&] {
     if (QThread::currentThread()->loopLevel() > 0 && !frmMDI::instance()) freedInsideALoop = true;
     if (!requested && QApplication::activeModalWidget()) {
@@ -105,14 +76,14 @@ TEST_F(Lifecycle, ShutdownDuringTheExitQuestionFreesTheWindowAfterTheBoxReturned
       answer(Qt::Key_N);  // a box that stayed open
     }
   });
-  watch.start();
+  watch.start(5);
   w->commandQueue().add(QStringLiteral("EXITHALDA"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return requested && boxesAlive() == 0; }, 5000));
   EXPECT_FALSE(freedInsideALoop);
   ASSERT_EQ(frmMDI::instance(), w);
   EXPECT_TRUE(w->isUnloaded());
   EXPECT_EQ(quits, 1);
-  EXPECT_FALSE(core->proc->queued.contains(QStringLiteral("EXITHALDANOW")));
+  EXPECT_FALSE(core.queued.contains(QStringLiteral("EXITHALDANOW")));
   ReleaseMainWindow();
   EXPECT_EQ(frmMDI::instance(), nullptr);
 }
@@ -122,17 +93,15 @@ TEST_F(Lifecycle, TheSaveQuestionComesFromTheLanguageFile) {
   iNotify(QStringLiteral("UI_LNGCHANGE"));
   QStringList asked;
   QTimer read;
-  read.setInterval(5);
   QObject::connect(&read, &QTimer::timeout, [&] {
     if (auto* box = dynamic_cast<frmMsgEx*>(QApplication::activeModalWidget()); box && box->isVisible()) {
       asked << box->nl_Msg()->text();
       answer(Qt::Key_Escape);
     }
   });
-  read.start();
+  read.start(5);
   for (TestDialog* d : {keyecho.get(), options.get()}) {
-    d->chkSetting->setFocus();
-    QTest::keyClick(d->chkSetting, Qt::Key_Space);
+    change(*d);
     EXPECT_FALSE(d->queryHide());
   }
   EXPECT_EQ(asked, (QStringList{QStringLiteral("Save the changes?"), QStringLiteral("Keep the options?")}));
@@ -153,14 +122,12 @@ TEST_P(QuestionAskedOnce, WhileItIsOpen) {
   if (r.changedDialog) {
     showByKey();
     ASSERT_TRUE(mdi->showChild(*options));
-    options->chkSetting->setFocus();
-    key(Qt::Key_Space);
+    change(*options);
   }
   const QString command = QString::fromLatin1(r.command);
   int most = 0;
   bool again = false;
   QTimer watch;
-  watch.setInterval(5);
   QObject::connect(&watch, &QTimer::timeout, [&] {
     const int alive = boxesAlive();
     most = std::max(most, alive);
@@ -171,11 +138,11 @@ TEST_P(QuestionAskedOnce, WhileItIsOpen) {
       answer(r.answer);
     }
   });
-  watch.start();
+  watch.start(5);
   mdi->commandQueue().add(command);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return again && boxesAlive() == 0 && drained(*mdi); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return again && boxesAlive() == 0 && drained(); }, 5000));
   EXPECT_EQ(most, 1);
-  EXPECT_FALSE(core->proc->queued.contains(QStringLiteral("EXITHALDANOW")));
+  EXPECT_FALSE(core.queued.contains(QStringLiteral("EXITHALDANOW")));
   if (r.changedDialog) EXPECT_TRUE(options->isVisible());
 }
 

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "core/automation/automation.h"
+#include "core/automation/dispatchable.h"
 #include "core/base/log.h"
 #include "core/global/cglobal.h"
 #include "corvane/core/appdir.h"
@@ -91,6 +92,23 @@ class Core : public corvane::CoreModel {
     speak(text, 1);
     return QString();
   }
+};
+
+// An object of the stand-in core with members of a test's own in front of it (a member that
+// fails, records or answers by reference); every other member goes to the object behind.
+class Front : public jex::automation::Dispatchable {
+ public:
+  explicit Front(jex::Obj behind) : Dispatchable(behind.target()->className()), behind_(std::move(behind)) {}
+  using Dispatchable::method;
+  using Dispatchable::property;
+  QVariant invoke(const QString& member, jex::automation::CallKind kind, QVariantList& args) override {
+    for (const auto& m : members())
+      if (m.name.compare(member, Qt::CaseInsensitive) == 0) return Dispatchable::invoke(member, kind, args);
+    return behind_.target()->invoke(member, kind, args);
+  }
+
+ private:
+  jex::Obj behind_;
 };
 
 // The shipped default user profile as user/DEFAULT below appPath (which ends with "/").

@@ -4,21 +4,15 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <xcb/xcb.h>
 
 #include "core/base/error.h"
+#include "platform/xcbutil.h"
 
 namespace corvane {
 namespace {
-constexpr int kMaxDepth = 64;          // window nesting followed up to the root
-constexpr uint32_t kMaxSupported = 4096;  // atoms read from _NET_SUPPORTED
+constexpr int kMaxDepth = 64;  // window nesting followed up to the root
 
-template <class T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-template <class T>
-Reply<T> reply(T* r) { return Reply<T>(r, &std::free); }
+using jex::platform::xcb::reply;
 }  // namespace
 
 ForegroundWatcher::ForegroundWatcher(QObject* parent) : QObject(parent) {}
@@ -35,10 +29,7 @@ QString ForegroundWatcher::taskNameOfPid(qint64 pid) {
   return QString::fromUtf8(f.readAll()).trimmed().toUpper();
 }
 
-unsigned ForegroundWatcher::internAtom(const char* name) {
-  auto r = reply(xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, uint16_t(std::strlen(name)), name), nullptr));
-  return r ? r->atom : 0;
-}
+unsigned ForegroundWatcher::internAtom(const char* name) { return jex::platform::xcb::internAtom(conn_, name); }
 
 bool ForegroundWatcher::start(const QByteArray& display) {
   return jex::trapped("ForegroundWatcher.start", false, [&] {
@@ -53,9 +44,7 @@ bool ForegroundWatcher::start(const QByteArray& display) {
       conn_ = nullptr;
       return false;
     }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
-    for (int i = 0; i < screenNo && it.rem; ++i) xcb_screen_next(&it);
-    root_ = it.data->root;
+    root_ = jex::platform::xcb::rootOf(conn_, screenNo);
     activeAtom_ = internAtom("_NET_ACTIVE_WINDOW");
     pidAtom_ = internAtom("_NET_WM_PID");
     checkAtom_ = internAtom("_NET_SUPPORTING_WM_CHECK");
@@ -80,10 +69,7 @@ bool ForegroundWatcher::start(const QByteArray& display) {
 }
 
 quint32 ForegroundWatcher::cardinal(quint32 window, unsigned atom, unsigned type) {
-  auto r = reply(xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, atom, type, 0, 1), nullptr));
-  quint32 v = 0;
-  if (r && xcb_get_property_value_length(r.get()) >= 4) std::memcpy(&v, xcb_get_property_value(r.get()), 4);
-  return v;
+  return jex::platform::xcb::property32(conn_, window, atom, type);
 }
 
 void ForegroundWatcher::checkWindowManager() {
@@ -93,13 +79,7 @@ void ForegroundWatcher::checkWindowManager() {
   // The check window names itself while its window manager lives.
   if (!wm || cardinal(wm, checkAtom_, XCB_ATOM_WINDOW) != wm) return;
   wmCheck_ = wm;
-  auto r = reply(xcb_get_property_reply(
-      conn_, xcb_get_property(conn_, 0, root_, supportedAtom_, XCB_ATOM_ATOM, 0, kMaxSupported), nullptr));
-  if (!r) return;
-  const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r.get()));
-  const int n = xcb_get_property_value_length(r.get()) / int(sizeof(xcb_atom_t));
-  for (int i = 0; i < n; ++i)
-    if (atoms[i] == activeAtom_) ewmh_ = true;
+  ewmh_ = jex::platform::xcb::managerSupports(conn_, root_, supportedAtom_, activeAtom_);
 }
 
 void ForegroundWatcher::watchTopLevel(quint32 window) {

@@ -1,15 +1,12 @@
 #include "platform/windows.h"
 
-#include <xcb/xcb.h>
-
 #include <QByteArray>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "platform/xcbutil.h"
 
 namespace jex::platform {
 
@@ -18,11 +15,7 @@ namespace {
 // Deepest nesting the walk follows; real trees are a few levels deep.
 constexpr int kMaxDepth = 64;
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+using xcb::Reply;
 
 // The one connection, reopened when DISPLAY changes or the connection broke.
 class Display {
@@ -41,7 +34,7 @@ class Display {
       }
       conn_ = c;
       name_ = name;
-      root_ = rootOf(c, screenNumber);
+      root_ = xcb::rootOf(c, screenNumber);
     }
     return conn_;
   }
@@ -49,18 +42,10 @@ class Display {
 
   xcb_atom_t atom(const char* name) {
     xcb_connection_t* c = get();
-    if (!c) return XCB_ATOM_NONE;
-    Reply<xcb_intern_atom_reply_t> r(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    return c ? xcb::internAtom(c, name) : xcb_atom_t(XCB_ATOM_NONE);
   }
 
  private:
-  static xcb_window_t rootOf(xcb_connection_t* c, int screenNumber) {
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; it.rem && i < screenNumber; ++i) xcb_screen_next(&it);
-    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
-  }
   void close() {
     if (conn_) xcb_disconnect(conn_);
     conn_ = nullptr;
@@ -140,30 +125,13 @@ bool hasProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t prop) {
 
 bool managerSupportsActivation(xcb_connection_t* c, xcb_window_t root) {
   Display& d = display();
-  const xcb_atom_t supported = d.atom("_NET_SUPPORTED");
-  const xcb_atom_t active = d.atom("_NET_ACTIVE_WINDOW");
-  if (supported == XCB_ATOM_NONE || active == XCB_ATOM_NONE) return false;
-  Reply<xcb_get_property_reply_t> r(
-      xcb_get_property_reply(c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 1024), nullptr));
-  if (!r || r->format != 32) return false;
-  const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r.get()));
-  const int n = xcb_get_property_value_length(r.get()) / 4;
-  for (int i = 0; i < n; ++i)
-    if (atoms[i] == active) return true;
-  return false;
+  return xcb::managerSupports(c, root, d.atom("_NET_SUPPORTED"), d.atom("_NET_ACTIVE_WINDOW"));
 }
 
 bool activateThroughManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t w) {
-  xcb_client_message_event_t ev{};
-  ev.response_type = XCB_CLIENT_MESSAGE;
-  ev.format = 32;
-  ev.window = w;
-  ev.type = display().atom("_NET_ACTIVE_WINDOW");
-  ev.data.data32[0] = 2;  // source indication: a pager, so focus-stealing prevention lets it pass
-  ev.data.data32[1] = XCB_CURRENT_TIME;
-  xcb_void_cookie_t ck = xcb_send_event_checked(
-      c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-      reinterpret_cast<const char*>(&ev));
+  const xcb_client_message_event_t ev = xcb::activeWindowRequest(w, display().atom("_NET_ACTIVE_WINDOW"));
+  xcb_void_cookie_t ck =
+      xcb_send_event_checked(c, 0, root, xcb::kToWindowManager, reinterpret_cast<const char*>(&ev));
   Reply<xcb_generic_error_t> e(xcb_request_check(c, ck));
   return !e;
 }
@@ -188,12 +156,8 @@ WindowHandle foregroundWindow() {
   return trapped("platform.foregroundWindow", WindowHandle(0), [] {
     xcb_connection_t* c = display().get();
     if (!c) return WindowHandle(0);
-    const xcb_atom_t active = display().atom("_NET_ACTIVE_WINDOW");
-    if (active == XCB_ATOM_NONE) return WindowHandle(0);
-    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, display().root(), active, XCB_ATOM_WINDOW, 0, 1), nullptr));
-    if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4) return WindowHandle(0);
-    return WindowHandle(*static_cast<const xcb_window_t*>(xcb_get_property_value(r.get())));
+    return WindowHandle(
+        xcb::property32(c, display().root(), display().atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW));
   });
 }
 

@@ -1,0 +1,44 @@
+// The X protocol pieces that JexUI's window functions and the stand-in core's foreground
+// watcher share: replies that free themselves, atoms by name, the root window of a screen,
+// 32-bit properties, the window manager's _NET_SUPPORTED list and the EWMH activation request.
+// Every function takes a live connection and answers "none" (0, false) when the server does not.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QtGlobal>
+#include <cstdlib>
+#include <memory>
+
+namespace jex::platform::xcb {
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+// A reply or error of libxcb, freed with free() as libxcb requires.
+template <class T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+template <class T>
+Reply<T> reply(T* r) {
+  return Reply<T>(r);
+}
+
+// The atom of name; XCB_ATOM_NONE when there is no answer.
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name);
+// The root window of screen screenNumber; XCB_WINDOW_NONE when the display has no such screen.
+xcb_window_t rootOf(xcb_connection_t* c, int screenNumber);
+// The first 32-bit value of the property of window when it has the type (a window id, a
+// cardinal); 0 when the window has no such property.
+quint32 property32(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
+// True when the root window's _NET_SUPPORTED (supportedAtom) lists atom: a window manager
+// runs that answers it.
+bool managerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t supportedAtom, xcb_atom_t atom);
+
+// The event mask of client messages addressed to the window manager through the root window.
+inline constexpr uint32_t kToWindowManager =
+    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+// The EWMH request to activate window, sent to the root window with kToWindowManager. It comes
+// as from a pager (source indication 2), which focus-stealing prevention lets through.
+xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t activeWindowAtom);
+
+}  // namespace jex::platform::xcb

@@ -1,0 +1,383 @@
+#include "corvane/reader/atspilistener.h"
+
+#include <QStringList>
+#include <condition_variable>
+#include <mutex>
+
+#pragma push_macro("signals")
+#undef signals
+#include <atspi/atspi.h>
+#pragma pop_macro("signals")
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+
+namespace corvane::reader {
+
+namespace {
+constexpr int kCallTimeoutMs = 800;     // one call to the application
+constexpr int kStartupTimeoutMs = 2000;  // the first calls, while the registry starts
+
+const char* const kEvents[] = {
+    "object:state-changed:focused", "object:state-changed:checked", "object:property-change:accessible-name",
+    "object:property-change:accessible-value", "object:text-caret-moved", "window:activate"};
+
+QString take(gchar* s) {
+  const QString r = QString::fromUtf8(s ? s : "");
+  g_free(s);
+  return r;
+}
+
+// Logs and clears a failed call's error; true when there was one.
+bool failed(GError*& err, const char* what) {
+  if (!err) return false;
+  jex::WriteLog(QStringLiteral("reader: %1: %2").arg(QString::fromLatin1(what), QString::fromUtf8(err->message)), 5);
+  g_clear_error(&err);
+  return true;
+}
+
+Kind kindOf(AtspiRole role) {
+  switch (role) {
+    case ATSPI_ROLE_PUSH_BUTTON: return Kind::Button;
+    case ATSPI_ROLE_TOGGLE_BUTTON: return Kind::ToggleButton;
+    case ATSPI_ROLE_CHECK_BOX: return Kind::CheckBox;
+    case ATSPI_ROLE_RADIO_BUTTON: return Kind::RadioButton;
+    case ATSPI_ROLE_COMBO_BOX: return Kind::ComboBox;
+    case ATSPI_ROLE_TEXT:
+    case ATSPI_ROLE_ENTRY: return Kind::Edit;
+    case ATSPI_ROLE_PASSWORD_TEXT: return Kind::PasswordEdit;
+    case ATSPI_ROLE_SPIN_BUTTON: return Kind::SpinBox;
+    case ATSPI_ROLE_SLIDER: return Kind::Slider;
+    case ATSPI_ROLE_LIST:
+    case ATSPI_ROLE_LIST_BOX: return Kind::List;
+    case ATSPI_ROLE_LIST_ITEM: return Kind::ListItem;
+    case ATSPI_ROLE_TABLE: return Kind::Table;
+    case ATSPI_ROLE_TABLE_CELL: return Kind::TableCell;
+    case ATSPI_ROLE_TREE:
+    case ATSPI_ROLE_TREE_TABLE: return Kind::Tree;
+    case ATSPI_ROLE_TREE_ITEM: return Kind::TreeItem;
+    case ATSPI_ROLE_PAGE_TAB: return Kind::PageTab;
+    case ATSPI_ROLE_PAGE_TAB_LIST: return Kind::PageTabList;
+    case ATSPI_ROLE_MENU: return Kind::Menu;
+    case ATSPI_ROLE_MENU_ITEM:
+    case ATSPI_ROLE_CHECK_MENU_ITEM:
+    case ATSPI_ROLE_RADIO_MENU_ITEM: return Kind::MenuItem;
+    case ATSPI_ROLE_MENU_BAR: return Kind::MenuBar;
+    case ATSPI_ROLE_LABEL:
+    case ATSPI_ROLE_STATIC: return Kind::Label;
+    case ATSPI_ROLE_STATUS_BAR: return Kind::StatusBar;
+    case ATSPI_ROLE_PROGRESS_BAR: return Kind::ProgressBar;
+    case ATSPI_ROLE_SCROLL_BAR: return Kind::ScrollBar;
+    case ATSPI_ROLE_TOOL_BAR: return Kind::ToolBar;
+    case ATSPI_ROLE_DOCUMENT_FRAME:
+    case ATSPI_ROLE_DOCUMENT_TEXT: return Kind::Document;
+    case ATSPI_ROLE_DIALOG:
+    case ATSPI_ROLE_ALERT: return Kind::Dialog;
+    case ATSPI_ROLE_FRAME:
+    case ATSPI_ROLE_WINDOW: return Kind::Window;
+    case ATSPI_ROLE_LINK: return Kind::Link;
+    case ATSPI_ROLE_GROUPING: return Kind::Group;
+    default: return Kind::Other;
+  }
+}
+
+QString textOf(AtspiAccessible* a, int from, int to) {
+  AtspiText* t = atspi_accessible_get_text_iface(a);
+  if (!t) return {};
+  GError* err = nullptr;
+  QString s = take(atspi_text_get_text(t, from, to, &err));
+  failed(err, "text");
+  g_object_unref(t);
+  return s;
+}
+
+QString labelledBy(AtspiAccessible* a) {
+  GError* err = nullptr;
+  GArray* rels = atspi_accessible_get_relation_set(a, &err);
+  if (failed(err, "relations") || !rels) return {};
+  QString label;
+  for (guint i = 0; i < rels->len && label.isEmpty(); ++i) {
+    AtspiRelation* r = g_array_index(rels, AtspiRelation*, i);
+    if (atspi_relation_get_relation_type(r) != ATSPI_RELATION_LABELLED_BY || atspi_relation_get_n_targets(r) < 1) continue;
+    if (AtspiAccessible* target = atspi_relation_get_target(r, 0)) {
+      label = take(atspi_accessible_get_name(target, &err));
+      failed(err, "label name");
+      g_object_unref(target);
+    }
+  }
+  for (guint i = 0; i < rels->len; ++i) g_object_unref(g_array_index(rels, AtspiRelation*, i));
+  g_array_free(rels, TRUE);
+  return label;
+}
+
+// The selected item of a drop-down list: the selection of its list child.
+QString selectedItem(AtspiAccessible* combo) {
+  GError* err = nullptr;
+  const int n = atspi_accessible_get_child_count(combo, &err);
+  if (failed(err, "children")) return {};
+  QString item;
+  for (int i = 0; i < n && item.isEmpty(); ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(combo, i, &err);
+    if (failed(err, "child") || !child) continue;
+    if (AtspiSelection* sel = atspi_accessible_get_selection_iface(child)) {
+      if (AtspiAccessible* chosen = atspi_selection_get_selected_child(sel, 0, &err)) {
+        item = take(atspi_accessible_get_name(chosen, &err));
+        g_object_unref(chosen);
+      }
+      failed(err, "selection");
+      g_object_unref(sel);
+    }
+    g_object_unref(child);
+  }
+  return item;
+}
+
+QString numberOf(AtspiAccessible* a) {
+  AtspiValue* v = atspi_accessible_get_value_iface(a);
+  if (!v) return {};
+  GError* err = nullptr;
+  const double d = atspi_value_get_current_value(v, &err);
+  g_object_unref(v);
+  return failed(err, "value") ? QString() : QString::number(d, 'g', 10);
+}
+
+AccessibleInfo readInfo(AtspiAccessible* a) {
+  AccessibleInfo info;
+  GError* err = nullptr;
+  info.kind = kindOf(atspi_accessible_get_role(a, &err));
+  if (failed(err, "role")) return info;
+  info.name = take(atspi_accessible_get_name(a, &err));
+  failed(err, "name");
+  info.description = take(atspi_accessible_get_description(a, &err));
+  failed(err, "description");
+  info.labelledBy = labelledBy(a);
+  if (AtspiStateSet* states = atspi_accessible_get_state_set(a)) {
+    info.checkable = info.kind == Kind::CheckBox || info.kind == Kind::RadioButton || info.kind == Kind::ToggleButton ||
+                     atspi_state_set_contains(states, ATSPI_STATE_CHECKABLE);
+    info.checked = atspi_state_set_contains(states, ATSPI_STATE_CHECKED);
+    g_object_unref(states);
+  }
+  switch (info.kind) {
+    case Kind::ComboBox: {
+      const QString item = selectedItem(a);
+      info.value = item.isEmpty() ? info.name : item;
+      break;
+    }
+    case Kind::Edit:
+    case Kind::Document: info.value = textOf(a, 0, kMaxPart + 1); break;
+    case Kind::SpinBox: {
+      const QString text = textOf(a, 0, kMaxPart + 1);
+      info.value = text.isEmpty() ? numberOf(a) : text;
+      break;
+    }
+    case Kind::Slider:
+    case Kind::ProgressBar:
+    case Kind::ScrollBar: info.value = numberOf(a); break;
+    default: break;
+  }
+  return info;
+}
+}  // namespace
+
+struct AtspiListener::State {
+  GMainContext* context = nullptr;
+  GMainLoop* loop = nullptr;
+  AtspiEventListener* listener = nullptr;
+  // Read when idle: the latest event of each kind since the last read.
+  AtspiAccessible* focused = nullptr;  // the object that has the focus (kept)
+  AtspiAccessible* pendingWindow = nullptr;
+  AtspiAccessible* pending = nullptr;
+  ReaderEvent::Type pendingType = ReaderEvent::Focus;
+  int caretFrom = -1, caretTo = 0, lastCaret = -1;
+  GSource* idle = nullptr;
+  AtspiListener* owner = nullptr;
+};
+
+namespace {
+void replace(AtspiAccessible*& slot, AtspiAccessible* a) {
+  if (a) g_object_ref(a);
+  if (slot) g_object_unref(slot);
+  slot = a;
+}
+
+gboolean readPending(gpointer data);
+
+void schedule(AtspiListener::State& s) {
+  if (s.idle) return;
+  s.idle = g_idle_source_new();
+  g_source_set_priority(s.idle, G_PRIORITY_LOW);  // after every message already waiting
+  g_source_set_callback(s.idle, readPending, &s, nullptr);
+  g_source_attach(s.idle, s.context);
+}
+}  // namespace
+
+AtspiListener::AtspiListener(Sink sink) : sink_(std::move(sink)), state_(std::make_unique<State>()) {
+  state_->owner = this;
+}
+
+AtspiListener::~AtspiListener() { stop(); }
+
+namespace {
+// The listener's event callback, on its thread: note the event, read it when idle.
+void onEvent(AtspiEvent* event, void* data) {
+  auto& s = *static_cast<AtspiListener::State*>(data);
+  jex::trap("AtspiListener.onEvent", [&] {
+    if (!event || !event->source || !event->type) return;
+    const QByteArray type(event->type);
+    const bool focus = type.startsWith("object:state-changed:focused");
+    if (focus && event->detail1 == 0) return;  // focus leaving: the next one gaining it counts
+    const bool window = type.startsWith("window:activate");
+    // Changes count only for the focused object.
+    if (!focus && !window && event->source != s.focused) return;
+    if (focus) {
+      replace(s.focused, event->source);
+      s.lastCaret = -1;
+    }
+    if (window) {
+      replace(s.pendingWindow, event->source);
+    } else {
+      ReaderEvent::Type t = ReaderEvent::Changed;
+      if (focus) t = ReaderEvent::Focus;
+      else if (type.startsWith("object:text-caret-moved")) t = ReaderEvent::Caret;
+      // A focus waiting to be read is not overtaken by a change of the same object.
+      if (!(s.pending && s.pendingType == ReaderEvent::Focus && t != ReaderEvent::Focus)) {
+        s.pendingType = t;
+        replace(s.pending, event->source);
+      }
+      if (t == ReaderEvent::Caret) {
+        s.caretFrom = s.lastCaret;
+        s.caretTo = event->detail1;
+        s.lastCaret = event->detail1;
+      }
+    }
+    schedule(s);
+  });
+}
+
+gboolean readPending(gpointer data) {
+  auto& s = *static_cast<AtspiListener::State*>(data);
+  g_source_unref(s.idle);
+  s.idle = nullptr;
+  AtspiAccessible* window = s.pendingWindow;
+  AtspiAccessible* object = s.pending;
+  const ReaderEvent::Type type = s.pendingType;
+  s.pendingWindow = s.pending = nullptr;
+  jex::trap("AtspiListener.read", [&] {
+    const qint64 pid = s.owner->followedPid();
+    auto ours = [pid](AtspiAccessible* a) {
+      if (!a || pid <= 0) return false;
+      GError* err = nullptr;
+      const guint p = atspi_accessible_get_process_id(a, &err);
+      return !failed(err, "process") && qint64(p) == pid;
+    };
+    ReaderEvent e;
+    if (ours(window)) {
+      GError* err = nullptr;
+      e.type = ReaderEvent::Window;
+      e.windowTitle = take(atspi_accessible_get_name(window, &err));
+      failed(err, "window title");
+    }
+    if (ours(object)) {
+      const QString title = e.windowTitle;
+      if (!title.isEmpty() && type != ReaderEvent::Focus) s.owner->deliver(e);  // the title first, on its own
+      e = ReaderEvent();
+      e.type = type;
+      if (type == ReaderEvent::Focus) e.windowTitle = title;
+      if (type == ReaderEvent::Caret) {
+        e.caret.from = s.caretFrom;
+        e.caret.to = s.caretTo;
+        e.caret.character = textOf(object, s.caretTo, s.caretTo + 1);
+        if (AtspiText* t = atspi_accessible_get_text_iface(object)) {
+          GError* err = nullptr;
+          if (AtspiTextRange* r = atspi_text_get_string_at_offset(t, s.caretTo, ATSPI_TEXT_GRANULARITY_LINE, &err)) {
+            e.caret.line = QString::fromUtf8(r->content ? r->content : "");
+            g_free(r->content);
+            g_free(r);
+          }
+          failed(err, "line");
+          g_object_unref(t);
+        }
+      } else {
+        e.info = readInfo(object);
+      }
+    }
+    if (!e.windowTitle.isEmpty() || ours(object)) s.owner->deliver(std::move(e));
+  });
+  if (window) g_object_unref(window);
+  if (object) g_object_unref(object);
+  return G_SOURCE_REMOVE;
+}
+}  // namespace
+
+bool AtspiListener::start(QString* error) {
+  if (thread_.joinable()) return true;
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  QString failure;
+  thread_ = std::thread([&, this] {
+    State& s = *state_;
+    s.context = g_main_context_new();
+    g_main_context_push_thread_default(s.context);
+    const int init = atspi_init();
+    if (init > 1) failure = QStringLiteral("atspi_init failed (%1)").arg(init);
+    if (failure.isEmpty()) {
+      atspi_set_main_context(s.context);
+      atspi_set_timeout(kCallTimeoutMs, kStartupTimeoutMs);
+      s.listener = atspi_event_listener_new(onEvent, &s, nullptr);
+      QStringList refused;
+      for (const char* type : kEvents) {
+        GError* err = nullptr;
+        if (!atspi_event_listener_register(s.listener, type, &err)) refused << QString::fromLatin1(type);
+        g_clear_error(&err);
+      }
+      if (refused.size() == int(std::size(kEvents))) failure = QStringLiteral("no accessibility events can be registered");
+      else if (!refused.isEmpty()) jex::WriteErrorLog(QStringLiteral("reader: events not registered: ") + refused.join(u' '));
+      s.loop = g_main_loop_new(s.context, FALSE);
+    }
+    {
+      std::lock_guard lock(m);
+      done = true;
+    }
+    cv.notify_all();
+    if (failure.isEmpty()) g_main_loop_run(s.loop);
+    // Ends here: everything the thread made is undone on the thread.
+    if (s.idle) {
+      g_source_destroy(s.idle);
+      g_source_unref(s.idle);
+      s.idle = nullptr;
+    }
+    replace(s.focused, nullptr);
+    replace(s.pending, nullptr);
+    replace(s.pendingWindow, nullptr);
+    if (s.listener) {
+      for (const char* type : kEvents) atspi_event_listener_deregister(s.listener, type, nullptr);
+      g_object_unref(s.listener);
+      s.listener = nullptr;
+    }
+    if (init <= 1) atspi_exit();
+    g_main_context_pop_thread_default(s.context);
+    if (s.loop) g_main_loop_unref(s.loop);
+    g_main_context_unref(s.context);
+    s.loop = nullptr;
+    s.context = nullptr;
+  });
+  {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return done; });
+  }
+  if (!failure.isEmpty()) {
+    thread_.join();
+    if (error) *error = failure;
+    return false;
+  }
+  return true;
+}
+
+void AtspiListener::stop() {
+  if (!thread_.joinable()) return;
+  if (state_->loop) g_main_loop_quit(state_->loop);
+  thread_.join();
+}
+
+}  // namespace corvane::reader

@@ -1,0 +1,44 @@
+// The accessibility-bus listener: one thread that owns every libatspi call, with a GLib main
+// context of its own and a short call time-out, so that a slow application never stalls the
+// core. It reports, for the process it is told to follow only: focus changes, name, value and
+// check-state changes and caret moves of the focused object, and window activations.
+//
+// Events are read when the thread is idle: a burst (50 Tab presses) is read once, for its
+// latest event, and an object that is gone by then is simply skipped.
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "corvane/reader/readerevent.h"
+
+namespace corvane::reader {
+
+class AtspiListener {
+ public:
+  using Sink = std::function<void(ReaderEvent)>;  // called on the listener's thread
+  explicit AtspiListener(Sink sink);
+  ~AtspiListener();
+
+  // Starts the thread and waits until it listens. False with *error when it cannot.
+  bool start(QString* error);
+  void stop();
+  // Events of other processes are ignored; 0: none is followed.
+  void follow(qint64 pid) { pid_ = pid; }
+  qint64 followedPid() const { return pid_; }
+  // Hands one event to the sink (the thread's own use).
+  void deliver(ReaderEvent e) { sink_(std::move(e)); }
+
+  struct State;  // the thread's own (GLib and libatspi) state
+
+ private:
+  Sink sink_;
+  std::atomic<qint64> pid_{0};
+  std::thread thread_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace corvane::reader

@@ -1,0 +1,145 @@
+#include "corvane/reader/screenreader.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "corvane/core/corvaneapp.h"
+#include "corvane/core/coremodel.h"
+#include "corvane/core/settingsstore.h"
+#include "corvane/reader/atspilistener.h"
+
+namespace corvane::reader {
+
+namespace {
+const QString kA11yService = QStringLiteral("org.a11y.Bus");
+const QString kA11yPath = QStringLiteral("/org/a11y/bus");
+
+bool isTextKind(Kind k) { return k == Kind::Edit || k == Kind::PasswordEdit || k == Kind::Document; }
+}  // namespace
+
+QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed) {
+  if (unnamed) *unnamed = false;
+  const QString title = e.windowTitle.simplified().left(kMaxPart);
+  switch (e.type) {
+    case ReaderEvent::Window: return title;
+    case ReaderEvent::Focus: {
+      const Composed c = compose(e.info, s.german, s.tooltips);
+      if (unnamed) *unnamed = c.unnamed;
+      lastValue = value(e.info, s.german);
+      return title.isEmpty() ? c.text : title + QStringLiteral(", ") + c.text;
+    }
+    case ReaderEvent::Changed: {
+      // A text field's changes are heard by the key echo and the caret, not as a new value.
+      if (isTextKind(e.info.kind)) return {};
+      QString v = value(e.info, s.german);
+      if (v.isEmpty()) v = label(e.info);
+      if (v == lastValue) return {};
+      lastValue = v;
+      return v;
+    }
+    case ReaderEvent::Caret: return caretText(e.caret, s.charEcho, s.german);
+  }
+  return {};
+}
+
+ScreenReader::ScreenReader(CoreModel& model, QObject* parent) : QObject(parent), model_(model) {}
+
+ScreenReader::~ScreenReader() { stop(); }
+
+bool ScreenReader::start() {
+  return jex::trapped("ScreenReader.start", false, [&] {
+    if (listening_) return true;
+    QDBusConnection session = QDBusConnection::sessionBus();
+    QDBusMessage call = QDBusMessage::createMethodCall(kA11yService, kA11yPath, kA11yService, QStringLiteral("GetAddress"));
+    const QDBusMessage reply = session.call(call, QDBus::Block, 3000);
+    const QString address = reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+    if (address.isEmpty()) {
+      const QString why = reply.errorMessage().isEmpty() ? QStringLiteral("no address") : reply.errorMessage();
+      jex::WriteErrorLog(QStringLiteral("reader: no accessibility bus (") + why + u')');
+      model_.report(QStringLiteral("READER: off, no accessibility bus"));
+      return false;
+    }
+    // libatspi takes the bus from here before it asks the session bus.
+    qputenv("AT_SPI_BUS_ADDRESS", address.toUtf8());
+    listener_ = std::make_unique<AtspiListener>([this](ReaderEvent e) {
+      if (mailbox_.put(std::move(e))) QMetaObject::invokeMethod(this, &ScreenReader::drain, Qt::QueuedConnection);
+    });
+    QString error;
+    if (!listener_->start(&error)) {
+      listener_.reset();
+      jex::WriteErrorLog(QStringLiteral("reader: cannot listen: ") + error);
+      model_.report(QStringLiteral("READER: off, ") + error);
+      return false;
+    }
+    listening_ = true;
+    followJexUi();
+    setScreenReaderEnabled(true);
+    model_.report(QStringLiteral("READER: listening"));
+    return true;
+  });
+}
+
+void ScreenReader::stop() {
+  jex::trap("ScreenReader.stop", [&] {
+    if (!listening_) return;
+    listening_ = false;
+    setScreenReaderEnabled(false);
+    listener_.reset();
+  });
+}
+
+void ScreenReader::followJexUi() {
+  const QString name = QString::fromLatin1(kJexUiBusName);
+  QDBusConnection session = QDBusConnection::sessionBus();
+  auto update = [this, name] {
+    jex::trap("ScreenReader.followJexUi", [&] {
+      QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+      const QDBusReply<uint> pid = bus ? bus->servicePid(name) : QDBusReply<uint>();
+      pid_ = pid.isValid() ? qint64(pid.value()) : 0;
+      if (listener_) listener_->follow(pid_);
+      jex::WriteLog(QStringLiteral("reader: following JexUI pid %1").arg(pid_), 3);
+    });
+  };
+  auto* watcher = new QDBusServiceWatcher(name, session, QDBusServiceWatcher::WatchForOwnerChange, this);
+  connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, update);
+  update();
+}
+
+void ScreenReader::setScreenReaderEnabled(bool on) {
+  QDBusMessage set = QDBusMessage::createMethodCall(kA11yService, kA11yPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                    QStringLiteral("Set"));
+  set << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled") << QVariant::fromValue(QDBusVariant(on));
+  const QDBusMessage reply = QDBusConnection::sessionBus().call(set, QDBus::Block, 2000);
+  if (reply.type() == QDBusMessage::ErrorMessage)
+    jex::WriteErrorLog(QStringLiteral("reader: ScreenReaderEnabled not set: ") + reply.errorMessage());
+}
+
+ReaderSettings ScreenReader::settings() const {
+  ReaderSettings s;
+  SettingsStore& ini = model_.settings();
+  s.german = isGermanLocale(ini.value(ini::General, ini::DefaultLng, QStringLiteral("1031")));
+  const QString tips = ini.value(ini::General, QStringLiteral("TooltipsStatus")).trimmed();
+  s.tooltips = tips.isEmpty() || tips == u"1" || tips == u"-1" || tips.compare(u"true", Qt::CaseInsensitive) == 0;
+  s.charEcho = ini.value(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho"), QStringLiteral("1")).trimmed().toInt();
+  return s;
+}
+
+void ScreenReader::drain() {
+  jex::trap("ScreenReader.drain", [&] {
+    const std::optional<ReaderEvent> e = mailbox_.take();
+    if (!e) return;
+    bool unnamed = false;
+    const QString text = Speaking::textFor(*e, settings(), lastValue_, &unnamed);
+    if (unnamed)
+      jex::WriteLog(QStringLiteral("reader: unnamed %1 in JexUI (no label): %2")
+                        .arg(roleWord(e->info.kind, false), text), 1);
+    if (!text.isEmpty()) model_.speak(text, 1);
+  });
+}
+
+}  // namespace corvane::reader

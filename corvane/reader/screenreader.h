@@ -1,0 +1,63 @@
+// The core's screen reader: it hears JexUI's windows over the accessibility bus and speaks them
+// with the focus voice (speech source 1), as a blind user's screen reader does.
+//
+// The listener (atspilistener.h) runs on a thread of its own; what it reports comes here, to
+// the core's thread, through a one-place mailbox, and is spoken through the core's usual speech
+// path. Only JexUI's process is heard: the owner of its bus name, followed as it comes and goes.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "corvane/reader/readerevent.h"
+
+namespace corvane {
+class CoreModel;
+}
+
+namespace corvane::reader {
+
+class AtspiListener;
+
+// What the reader says for one event with the settings it has now; empty: nothing.
+struct ReaderSettings {
+  bool german = true;
+  bool tooltips = true;  // proc.TooltipsStatus: descriptions are spoken
+  int charEcho = 1;      // KeyEcho.CharEcho
+};
+
+class Speaking {
+ public:
+  // lastValue: what was last said as the focused object's value; kept up to date here, so
+  // that a change event that repeats it (one change often comes as two events) stays silent.
+  static QString textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed = nullptr);
+};
+
+class ScreenReader : public QObject {
+  Q_OBJECT
+ public:
+  explicit ScreenReader(CoreModel& model, QObject* parent = nullptr);
+  ~ScreenReader() override;
+
+  // Connects to the accessibility bus and starts listening. False (logged and reported once)
+  // when there is no accessibility bus or the listener cannot start; the core runs on as before.
+  bool start();
+  void stop();
+  bool listening() const { return listening_; }
+  qint64 jexUiPid() const { return pid_; }
+
+ private:
+  void followJexUi();
+  void drain();
+  void setScreenReaderEnabled(bool on);
+  ReaderSettings settings() const;
+
+  CoreModel& model_;
+  std::unique_ptr<AtspiListener> listener_;
+  LatestEvent mailbox_;
+  QString lastValue_;
+  qint64 pid_ = 0;
+  bool listening_ = false;
+};
+
+}  // namespace corvane::reader

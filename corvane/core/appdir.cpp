@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "core/base/log.h"
+#include "core/base/paths.h"
 
 namespace corvane {
 
@@ -50,7 +51,7 @@ int copyTreeKeepExisting(const QString& from, const QString& to) {
 AppDirResult prepareAppDir(const QString& appPath, const QString& dataDir) {
   AppDirResult r;
   QString path = QDir::cleanPath(QDir(appPath).absolutePath());
-  r.appPath = path.endsWith(u'/') ? path : path + u'/';
+  r.appPath = jex::withTrailingSlash(path);
   if (QFileInfo(path).exists() && !QFileInfo(path).isDir()) {
     r.error = QStringLiteral("AppPath is a file, not a directory: ") + path;
     return r;

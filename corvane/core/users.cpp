@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "core/base/log.h"
+#include "core/base/paths.h"
 #include "corvane/core/appdir.h"
 #include "corvane/core/coremodel.h"
 #include "corvane/core/settingsstore.h"
@@ -22,11 +23,6 @@ const QString kUsers = QStringLiteral("Users");
 const QString kCurrent = QStringLiteral("Current");
 const QString kTemplate = QStringLiteral("DEFAULT");
 
-QString withSlash(QString dir) {
-  dir = dir.trimmed();
-  if (dir.endsWith(u'\\')) dir.chop(1);
-  return dir.endsWith(u'/') ? dir : dir + u'/';
-}
 
 class CurrUser : public Dispatchable {
  public:
@@ -94,7 +90,7 @@ void UserDirectory::init(const QString& rawName, const QString& base) {
   const QString name = rawName.trimmed();
   if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name == u"." || name == u"..")
     throw jex::Error(jex::err::InvalidCall, QStringLiteral("not a user name: ") + rawName);
-  const QString dir = base.trimmed().isEmpty() ? baseDir() : withSlash(base);
+  const QString dir = base.trimmed().isEmpty() ? baseDir() : jex::withTrailingSlash(base.trimmed());
   const QString userDir = dir + name;
   if (!QFileInfo(userDir).isDir()) {
     if (!QDir().mkpath(userDir))

@@ -7,6 +7,7 @@
 #include "core/automation/dbustransport.h"
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/base/paths.h"
 #include "core/cmdqueue.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
@@ -113,9 +114,7 @@ int Main() {
 bool Initialise() {
   return trap("Initialise", [] {
     cGlobal& g = gGlobal();
-    QString path = Jex().str(QStringLiteral("proc.AppPath")).trimmed();
-    if (!path.endsWith(u'/')) path += u'/';
-    g.AppPath = path.trimmed();
+    g.AppPath = withTrailingSlash(Jex().str(QStringLiteral("proc.AppPath")).trimmed()).trimmed();
     g.Ini = std::make_shared<cIniFil>();
     g.Ini->Init(g.AppPath + QStringLiteral("JEXUI.INI"), true);
     ReadStartupSettings();

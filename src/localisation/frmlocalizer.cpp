@@ -2,6 +2,7 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/base/paths.h"
 #include "core/global/cglobal.h"
 #include "dialogs/common/accessibility.h"
 
@@ -93,8 +94,7 @@ QString frmLocalizer::coreDir() {
   return trapped("frmLocalizer.coreDir", QString(), [] {
     QString dir = gGlobal().AppPath;
     if (dir.isEmpty() && !Jex().isNothing()) dir = Jex().str(QStringLiteral("proc.AppPath")).trimmed();
-    if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
-    return dir;
+    return dir.isEmpty() ? dir : withTrailingSlash(dir);
   });
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "core/base/paths.h"
 #include "core/global/cglobal.h"
 
 namespace jex {
@@ -19,10 +20,7 @@ const QString kVerbosity = QStringLiteral("Verbosity");
 // Trimmed, with exactly the platform separator at the end; empty stays empty.
 QString withSeparator(QString path) {
   path = path.trimmed();
-  if (path.isEmpty()) return path;
-  if (path.endsWith(u'\\')) path.chop(1);
-  if (!path.endsWith(u'/')) path += u'/';
-  return path;
+  return path.isEmpty() ? path : withTrailingSlash(path);
 }
 
 // Copies a whole file over another one; the target is replaced atomically.

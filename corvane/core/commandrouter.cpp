@@ -65,7 +65,7 @@ QString CommandRouter::route(const QString& command) {
   });
   if (!ok) line += QStringLiteral(" failed");
   busy_ = false;
-  jex::WriteLog(line, 3);
+  jex::WriteLog(line, jex::kTraffic);
   emit routed(line);
   if (!queue_.isEmpty() && !scheduled_) {
     scheduled_ = true;

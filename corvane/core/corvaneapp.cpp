@@ -106,7 +106,7 @@ int CorvaneApp::start() {
     }
     if (!options_.noMonitor && displayPresent()) monitor_->show();
 
-    jex::WriteLog(QStringLiteral("corvane ready, AppPath ") + appPath_, 3);
+    jex::WriteLog(QStringLiteral("corvane ready, AppPath ") + appPath_, jex::kTraffic);
     report(QStringLiteral("READY: ") + applicationName() + QStringLiteral(" AppPath=") + appPath_ +
            QStringLiteral(" copied=%1 audio=%2").arg(dir.copiedFiles).arg(speech_->playsAudio() ? 1 : 0));
     if (!options_.noJexUi) startJexUi();
@@ -225,7 +225,7 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
 void CorvaneApp::startJexUi() {
   jex::trap("CorvaneApp.startJexUi", [&] {
     if (bus::isNameOwned(QString::fromLatin1(kJexUiBusName), QDBusConnection::sessionBus())) {
-      jex::WriteLog(QStringLiteral("JexUI runs already"), 3);
+      jex::WriteLog(QStringLiteral("JexUI runs already"), jex::kTraffic);
       return;
     }
     const QString dir = QCoreApplication::applicationDirPath();

@@ -28,7 +28,7 @@ void EventHub::drainDeferred() {
 void EventHub::setSink(const Obj& sink) {
   sink_ = sink;
   enabled_.clear();
-  jex::WriteLog(QStringLiteral("sink registered"), 3);
+  jex::WriteLog(QStringLiteral("sink registered"), jex::kTraffic);
   emit raised(QStringLiteral("SINK: registered"));
 }
 

@@ -96,7 +96,7 @@ void UserDirectory::init(const QString& rawName, const QString& base) {
     if (!QDir().mkpath(userDir))
       throw jex::Error(jex::err::FileError, QStringLiteral("cannot create the user directory ") + userDir);
     const int copied = copyTreeKeepExisting(dir + kTemplate, userDir);
-    jex::WriteLog(QStringLiteral("new user %1: %2 files from %3").arg(name).arg(copied).arg(kTemplate), 3);
+    jex::WriteLog(QStringLiteral("new user %1: %2 files from %3").arg(name).arg(copied).arg(kTemplate), jex::kTraffic);
   }
   if (!model_.settings().setValue(kUsers, kCurrent, name))
     throw jex::Error(jex::err::FileError, QStringLiteral("cannot store the current user"));

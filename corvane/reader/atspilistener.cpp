@@ -31,7 +31,7 @@ QString take(gchar* s) {
 // Logs and clears a failed call's error; true when there was one.
 bool failed(GError*& err, const char* what) {
   if (!err) return false;
-  jex::WriteLog(QStringLiteral("reader: %1: %2").arg(QString::fromLatin1(what), QString::fromUtf8(err->message)), 5);
+  jex::WriteLog(QStringLiteral("reader: %1: %2").arg(QString::fromLatin1(what), QString::fromUtf8(err->message)), jex::kDetail);
   g_clear_error(&err);
   return true;
 }

@@ -102,7 +102,7 @@ void ScreenReader::followJexUi() {
       const QDBusReply<uint> pid = bus ? bus->servicePid(name) : QDBusReply<uint>();
       pid_ = pid.isValid() ? qint64(pid.value()) : 0;
       if (listener_) listener_->follow(pid_);
-      jex::WriteLog(QStringLiteral("reader: following JexUI pid %1").arg(pid_), 3);
+      jex::WriteLog(QStringLiteral("reader: following JexUI pid %1").arg(pid_), jex::kTraffic);
     });
   };
   auto* watcher = new QDBusServiceWatcher(name, session, QDBusServiceWatcher::WatchForOwnerChange, this);
@@ -137,7 +137,7 @@ void ScreenReader::drain() {
     const QString text = Speaking::textFor(*e, settings(), lastValue_, &unnamed);
     if (unnamed)
       jex::WriteLog(QStringLiteral("reader: unnamed %1 in JexUI (no label): %2")
-                        .arg(roleWord(e->info.kind, false), text), 1);
+                        .arg(roleWord(e->info.kind, false), text), jex::kFirstRun);
     if (!text.isEmpty()) model_.speak(text, 1);
   });
 }

@@ -12,7 +12,6 @@
 
 namespace jex {
 namespace {
-constexpr int kTraffic = 3;
 constexpr int kTickMs = 1;
 }  // namespace
 

@@ -41,7 +41,6 @@ bool isGroupC(const QString& command) {
 }  // namespace commands
 
 namespace {
-constexpr int kDetail = 5;
 const QString kSubPrefix = QStringLiteral(".Sub.");
 const QString kDelay = QStringLiteral("DELAYPROCESSING");
 constexpr int kDelayRepeats = 3;

@@ -12,7 +12,6 @@
 namespace jex {
 namespace {
 namespace bus = automation::dbus;
-constexpr int kTraffic = 3;
 
 bool mayCallCore() {
   const cGlobal& g = gGlobal();

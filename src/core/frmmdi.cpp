@@ -35,8 +35,6 @@ namespace jex {
 namespace {
 frmMDI* g_instance = nullptr;
 
-constexpr int kDetail = 5;
-constexpr int kTraffic = 3;
 constexpr int kBrailleButton = 1;
 constexpr int kMeridanButton = 4;
 constexpr int kObjWizFeatureLevel = 4;

@@ -23,7 +23,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
 constexpr int kParkOffset = 4;  // pixels inside the window's edge
 constexpr int kTipVoice = 7;
 

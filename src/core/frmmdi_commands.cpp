@@ -21,8 +21,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
-constexpr int kTraffic = 3;
 constexpr int kYesNoQuestion = 2;
 
 std::function<void()>& quitter() {

@@ -21,7 +21,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
 const QString kShow = QStringLiteral("Show");
 
 QHash<QString, frmMDI::FormAction>& registered() {

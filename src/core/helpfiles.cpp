@@ -11,7 +11,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
 
 void refuse(const QString& what, const QString& name, const QString& why) {
   throw Error(err::InvalidCall, what + QStringLiteral(" \"") + name + QStringLiteral("\" refused: ") + why);

@@ -20,8 +20,6 @@ namespace jex {
 namespace {
 namespace bus = automation::dbus;
 
-constexpr int kDetail = 5;
-constexpr int kTraffic = 3;
 
 std::shared_ptr<UI_Application> g_uiApplication;
 bool g_shuttingDown = false;

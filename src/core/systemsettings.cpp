@@ -12,8 +12,6 @@ namespace jex::systemsettings {
 namespace {
 QString g_registryFile;
 
-constexpr int kFirstRunLevel = 1;
-constexpr int kDetailLevel = 5;
 constexpr quint32 kSpiUpdateFlags = 3;  // write to the user profile and broadcast the change
 constexpr int kMaxUserName = 15;        // the name buffer: 14 characters and the terminator
 
@@ -34,7 +32,7 @@ std::optional<qint64> strictNumber(const QString& text) {
   return v;
 }
 
-void applySection(cIniFil& ini, const QString& section, int level) {
+void applySection(cIniFil& ini, const QString& section, LogLevel level) {
   if (!ini.SectionExists(section)) return;
   Array2<QString> entries;
   ini.SectionLoad(entries, section);
@@ -55,11 +53,11 @@ void Apply(cIniFil& ini, const QString& appPath) {
   trap("frmMDI.WinUsers", [&] {
     const QString name = winUserName(platform::loginName());
     if (ini.GetStr(QStringLiteral("WinUsers"), name, QString()).trimmed() != QLatin1String("1")) {
-      WriteLog(QStringLiteral("WinUser ") + name + QStringLiteral(" 1st RUN !"), kFirstRunLevel);
+      WriteLog(QStringLiteral("WinUser ") + name + QStringLiteral(" 1st RUN !"), kFirstRun);
       FirstRun(ini, appPath);
       ini.SettingSave(QStringLiteral("WinUsers"), name, QStringLiteral("1"));
     } else {
-      WriteLog(QStringLiteral("WinUser ") + name + QStringLiteral(" already done."), kDetailLevel);
+      WriteLog(QStringLiteral("WinUser ") + name + QStringLiteral(" already done."), kDetail);
       EveryStart(ini);
     }
   });
@@ -72,9 +70,9 @@ void FirstRun(cIniFil& ini, const QString& appPath) {
       platform::Registry reg(registryFile());
       const platform::Registry::ImportResult r = reg.importRegFile(file);
       for (const QString& problem : r.problems) WriteErrorLog(QStringLiteral("FirstRun: ") + file + QStringLiteral(": ") + problem);
-      WriteLog(file + QStringLiteral(" returned ") + QString::number(r.ok ? 0 : 1), kFirstRunLevel);
+      WriteLog(file + QStringLiteral(" returned ") + QString::number(r.ok ? 0 : 1), kFirstRun);
     } else {
-      WriteLog(file + QStringLiteral(" not found"), kFirstRunLevel);
+      WriteLog(file + QStringLiteral(" not found"), kFirstRun);
     }
     applySection(ini, QStringLiteral("SPI_FirstRun"), kFirstRunLevel);
   });
@@ -110,7 +108,7 @@ std::optional<platform::SysParamCall> parseSpi(const QString& value) {
   return c;
 }
 
-bool ApplySpiEntry(const QString& key, const QString& value, int level) {
+bool ApplySpiEntry(const QString& key, const QString& value, LogLevel level) {
   return trapped("ApplySpiEntry", false, [&] {
     const auto call = parseSpi(value);
     if (!call) {
@@ -136,7 +134,7 @@ bool WriteRegEntry(const QString& key, const QString& value) {
     const bool opened = split && reg.openKey(root, keyPath);
     constexpr int kOk = 0, kNotFound = 2;  // the system's codes for "done" and "no such key"
     WriteLog(QStringLiteral("open key: ") + QString::number(opened ? kOk : kNotFound) + u' ' + entry +
-                 QStringLiteral(" = ") + value, kDetailLevel);
+                 QStringLiteral(" = ") + value, kDetail);
     if (!opened) return false;
     if (value.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive))
       return reg.setDword(root, keyPath, name, quint32(leadingNumber(value.mid(6))));

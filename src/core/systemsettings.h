@@ -10,6 +10,7 @@
 #include <QString>
 #include <optional>
 
+#include "core/base/log.h"
 #include "platform/sysparams.h"
 
 namespace jex {
@@ -38,7 +39,7 @@ void EveryStart(cIniFil& ini);
 // Parses "action,uiParam,pvParam"; empty when malformed.
 std::optional<platform::SysParamCall> parseSpi(const QString& value);
 // Applies one entry (logged with key, value and result); false when malformed or refused.
-bool ApplySpiEntry(const QString& key, const QString& value, int level);
+bool ApplySpiEntry(const QString& key, const QString& value, LogLevel level);
 // Writes one [REG_Always] entry; false when malformed or not written.
 bool WriteRegEntry(const QString& key, const QString& value);
 

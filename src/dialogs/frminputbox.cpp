@@ -14,7 +14,7 @@
 namespace jex {
 
 frmInputBox::frmInputBox() : BoxForm(QStringLiteral("frmInputBox")) {
-  WriteLog(QStringLiteral("frmInputEx_Load"), 5);
+  WriteLog(QStringLiteral("frmInputEx_Load"), kDetail);
   nl_Msg_ = addMessageLabel(QStringLiteral("nl_Msg"));
   nl_Msg_->setMinimumWidth(231);
   nl_Input_ = new QLineEdit(this);

@@ -23,7 +23,7 @@ constexpr qint16 kResults[] = {msgbox::Yes, msgbox::No, msgbox::Cancel, msgbox::
 }
 
 frmMsgEx::frmMsgEx() : BoxForm(QStringLiteral("frmMsgEx")) {
-  WriteLog(QStringLiteral("frmMsgEx_Load"), 5);
+  WriteLog(QStringLiteral("frmMsgEx_Load"), kDetail);
   imgExclamation_ = new QLabel(this);
   imgExclamation_->setObjectName(QStringLiteral("imgExclamation"));
   imgExclamation_->setProperty(loc::kKindProperty, QStringLiteral("picture"));
@@ -61,8 +61,8 @@ frmMsgEx::frmMsgEx() : BoxForm(QStringLiteral("frmMsgEx")) {
 }
 
 frmMsgEx::~frmMsgEx() {
-  WriteLog(QStringLiteral("frmMsgEx_UnLoad"), 5);
-  WriteLog(QStringLiteral("frmMsgEx_Terminate"), 5);
+  WriteLog(QStringLiteral("frmMsgEx_UnLoad"), kDetail);
+  WriteLog(QStringLiteral("frmMsgEx_Terminate"), kDetail);
 }
 
 void frmMsgEx::prepare(const QString& message, int kind) {

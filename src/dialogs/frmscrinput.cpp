@@ -16,7 +16,7 @@ namespace jex {
 frmSCRInput::frmSCRInput()
     : BoxForm(QStringLiteral("frmSCRInput")),
       fields_(std::make_shared<ScriptBoxObject>(QStringLiteral("frmSCRInput"))) {
-  WriteLog(QStringLiteral("frmInput2_Load"), 5);
+  WriteLog(QStringLiteral("frmInput2_Load"), kDetail);
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Halda"));
   nl_Msg_ = addMessageLabel(QStringLiteral("nl_Msg"));

@@ -20,7 +20,7 @@ ScriptBoxObject::ScriptBoxObject(const QString& formName) : Dispatchable(formNam
 
 void ScriptBoxObject::CallBack(const QString& event) {
   trap("ScriptBox.CallBack", [&] {
-    WriteLog(className() + QStringLiteral(" ") + event + QStringLiteral(": ") + Result, 5);
+    WriteLog(className() + QStringLiteral(" ") + event + QStringLiteral(": ") + Result, kDetail);
     QVariantList args{application, automation::fromObj(Obj(shared_from_this())), event, 0};
     Jex().call(QStringLiteral("proc.CallBack"), args);
     application = toStr(args.value(0));

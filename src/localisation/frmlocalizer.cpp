@@ -112,7 +112,7 @@ void frmLocalizer::setLNG(const QString& lng) {
     auto ini = std::make_unique<cIniFil>();
     const QString file = languageFile(lngDir_);
     ini->Init(file, false);  // Western first: [Global] is plain ASCII in every code page
-    WriteLog(QStringLiteral("DLGINI: ") + file, 5);
+    WriteLog(QStringLiteral("DLGINI: ") + file, kDetail);
     charset_ = ini->GetLong(kGlobal, QStringLiteral("Charset"), 0);
     const int codePage = codePageOfCharset(charset_);
     if (codePage != 1252) ini->SetCodePage(codePage);
@@ -136,7 +136,7 @@ QString frmLocalizer::GetCapString(const QString& term) const {
 void frmLocalizer::EditControls(QWidget* form) {
   WriteLog(QStringLiteral("EditControls: ") + (form ? form->objectName() : QString()) +
                QStringLiteral(" (the translation editor is not available)"),
-           5);
+           kDetail);
 }
 
 void frmLocalizer::setDirection(QWidget* w) const {
@@ -146,7 +146,7 @@ void frmLocalizer::setDirection(QWidget* w) const {
 void frmLocalizer::Localize(QWidget* form) {
   if (!form) return;
   const QString section = form->objectName();
-  WriteLog(QStringLiteral("localizing ") + section + QStringLiteral(" from ") + DlgIniPath(), 5);
+  WriteLog(QStringLiteral("localizing ") + section + QStringLiteral(" from ") + DlgIniPath(), kDetail);
   if (section == QLatin1String("frmMDI")) menuTips_.clear();
   trap("frmLocalizer.Localize", [&] { setDirection(form); });
   const QList<loc::Control> controls = loc::controlsOf(form);
@@ -166,7 +166,7 @@ void frmLocalizer::localizeControl(const QString& section, const loc::Control& c
   const QByteArray where = (QStringLiteral("Loc_Ctl in frmLocalizer.Localize; ") + key).toUtf8();
   trap(where.constData(), [&] {
     const QString d = DefaultText(c);
-    WriteLog(QStringLiteral("Loc_Ctl: ") + key + QStringLiteral(", ") + d, 1);
+    WriteLog(QStringLiteral("Loc_Ctl: ") + key + QStringLiteral(", ") + d, kFirstRun);
     if (d == kNone) return;
     if (d.startsWith(QLatin1String("--- Tip:"))) {
       const QString tip = dlgIni_->GetRightSide(section, key);
@@ -215,7 +215,7 @@ void frmLocalizer::ChangeLanguage(const QString& lng) {
     cIniFil probe;
     probe.Init(languageFile(coreDir() + QStringLiteral("LNG/") + lng + QLatin1Char('/')), false);
     const bool newRtl = probe.GetLong(kGlobal, QStringLiteral("RightToLeft"), 0) == 1;
-    WriteLog(QStringLiteral("language change: ") + lng_ + QStringLiteral(" -> ") + lng, 3);
+    WriteLog(QStringLiteral("language change: ") + lng_ + QStringLiteral(" -> ") + lng, kTraffic);
     Jex().call(QStringLiteral("proc.ChangeJEXLanguage"), {lng});
     if (newRtl == rtl_) {
       setLNG(Jex().str(QStringLiteral("proc.DefaultLng")).trimmed());

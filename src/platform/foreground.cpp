@@ -56,7 +56,7 @@ void ForceForeground(QWidget* window, int method) {
     window = window->window();
     WriteLog(QStringLiteral("ForceForeground ") + window->objectName() + QStringLiteral(", method ") +
                  QString::number(method),
-             5);
+             kDetail);
     switch (method) {
       case 0:
         restore(window);

@@ -97,7 +97,7 @@ void decodeCodePage(QByteArrayView bytes, int codePage, QString& text) {
   if (it == decoders.end()) {
     QStringDecoder decoder(codePageName(codePage).constData());
     if (!decoder.isValid()) {
-      WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(kDefaultCodePage), 5);
+      WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(kDefaultCodePage), kDetail);
       decoder = QStringDecoder(codePageName(kDefaultCodePage).constData());
     }
     it = decoders.emplace(codePage, std::move(decoder)).first;
@@ -166,7 +166,7 @@ void encodeFile(const QString& text, const FileFormat& format, const QString& fi
   encode(encoder);
   if (encoder.hasError())
     WriteLog(QStringLiteral("INI: characters not in code page %1 written as substitutes to %2")
-                 .arg(format.codePage).arg(fileName), 1);
+                 .arg(format.codePage).arg(fileName), kFirstRun);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -354,7 +354,7 @@ DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nul
   const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno != ENOENT && errno != ENOTDIR)
-      WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, QString::fromLocal8Bit(strerror(errno))), 5);
+      WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, QString::fromLocal8Bit(strerror(errno))), kDetail);
     return nullptr;
   }
   struct stat st {};
@@ -366,14 +366,14 @@ DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nul
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), 5);
+    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), kDetail);
     return nullptr;
   }
   FileBuffers& b = buffers();
   b.bytes.resize(qsizetype(st.st_size));
   const qint64 got = file.read(b.bytes.data(), b.bytes.size());
   if (got < 0) {
-    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), 5);
+    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), kDetail);
     return nullptr;
   }
   b.bytes.resize(got);

@@ -186,7 +186,7 @@ WindowHandle findClassEx(WindowHandle parent, const QString& className, int numb
     if (!c || className.isEmpty()) return WindowHandle(0);
     const xcb_window_t start = parent ? parent : display().root();
     if (parent && !windowExists(parent)) {
-      WriteLog(QStringLiteral("findClassEx: no window 0x%1").arg(parent, 0, 16), 5);
+      WriteLog(QStringLiteral("findClassEx: no window 0x%1").arg(parent, 0, 16), kDetail);
       return WindowHandle(0);
     }
     int remaining = number < 1 ? 1 : number;

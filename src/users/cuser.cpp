@@ -43,7 +43,7 @@ void cUser::InitCurrUser() {
     path_ = withSeparator(Jex().str(QStringLiteral("proc.User.Path")));
     settings_ = std::make_unique<cIniFil>();
     settings_->Init(path_ + kUserSet, false);
-    WriteLog(QStringLiteral("UserUi.INI=") + settings_->FileName(), 5);
+    WriteLog(QStringLiteral("UserUi.INI=") + settings_->FileName(), kDetail);
     name_ = Jex().str(QStringLiteral("proc.GetUsers.CurrUser.Name"));
     useSounds_ = qint16(settings_->GetLong(kUserInterface, QStringLiteral("UseSounds"), 1));
     autoRead_ = qint16(settings_->GetLong(kUserInterface, QStringLiteral("AutoRead"), 1));

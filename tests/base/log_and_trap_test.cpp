@@ -24,12 +24,12 @@ class LogTest : public ::testing::Test {
 };
 
 TEST_F(LogTest, ThresholdDecidesWhichLevelsAreWrittenButErrorsAlwaysAre) {
-  jex::WriteLog(QStringLiteral("detail"), 5);
+  jex::WriteLog(QStringLiteral("detail"), jex::kDetail);
   jex::WriteErrorLog(QStringLiteral("step failed"));
   jex::logfile::setThreshold(3);
-  jex::WriteLog(QStringLiteral("first run"), 1);
-  jex::WriteLog(QStringLiteral("command"), 3);
-  jex::WriteLog(QStringLiteral("hidden detail"), 5);
+  jex::WriteLog(QStringLiteral("first run"), jex::kFirstRun);
+  jex::WriteLog(QStringLiteral("command"), jex::kTraffic);
+  jex::WriteLog(QStringLiteral("hidden detail"), jex::kDetail);
   EXPECT_EQ(readAll(path()), QByteArray("!!! ERROR step failed\r\nfirst run\r\ncommand\r\n"));
 }
 

@@ -30,7 +30,7 @@ QString text(const QVariant& v) {
 QString formText(const QVariant& v, const char* what) {
   QString s = text(v);
   if (s.size() > Funcs::kMaxText) {
-    WriteLog(QStringLiteral("Funcs: %1 cut from %2 characters").arg(QLatin1String(what)).arg(s.size()), 3);
+    WriteLog(QStringLiteral("Funcs: %1 cut from %2 characters").arg(QLatin1String(what)).arg(s.size()), kTraffic);
     s.truncate(Funcs::kMaxText);
   }
   return s;
@@ -47,7 +47,7 @@ int number(const QVariant& v) { return isMissing(v) ? 1 : toI32(v); }
 
 QVariant arg(Args& a, int i) { return i < a.size() ? a.at(i) : automation::missing(); }
 
-void notYet(const QString& what) { WriteLog(QStringLiteral("Funcs: ") + what + QStringLiteral(" (not available yet)"), 3); }
+void notYet(const QString& what) { WriteLog(QStringLiteral("Funcs: ") + what + QStringLiteral(" (not available yet)"), kTraffic); }
 
 }  // namespace
 
@@ -94,7 +94,7 @@ qint32 Funcs::FindClassEx(const QVariant& parentHwnd, const QVariant& className,
   return trapped("Funcs.FindClassEx", qint32(0), [&] {
     const QString cls = text(className);
     const platform::WindowHandle found = platform::findClassEx(handle(parentHwnd), cls, number(num));
-    WriteLog(QStringLiteral("FindClassEx %1 -> 0x%2").arg(cls.left(200)).arg(found, 0, 16), 5);
+    WriteLog(QStringLiteral("FindClassEx %1 -> 0x%2").arg(cls.left(200)).arg(found, 0, 16), kDetail);
     return qint32(found);
   });
 }
@@ -108,7 +108,7 @@ qint32 Funcs::SetFocusToClass(const QVariant& className, const QVariant& num, co
     const platform::WindowHandle found = platform::findClassEx(parent, cls, number(num));
     const bool focused = found != 0 && platform::setFocusToWindow(found);
     WriteLog(QStringLiteral("SetFocusToClass %1 -> 0x%2 %3").arg(cls.left(200)).arg(found, 0, 16)
-                 .arg(focused ? QStringLiteral("focused") : QStringLiteral("not focused")), 3);
+                 .arg(focused ? QStringLiteral("focused") : QStringLiteral("not focused")), kTraffic);
     return focused ? qint32(found) : qint32(0);
   });
 }
@@ -155,7 +155,7 @@ void Funcs::ShowReadMe(const QVariant& fileName) {
   trap("Funcs.ShowReadMe", [&] {
     const QString file = readMeFile(text(fileName));
     if (file.isEmpty()) {
-      WriteLog(QStringLiteral("ShowReadMe: no file for \"") + text(fileName).left(200) + QStringLiteral("\""), 3);
+      WriteLog(QStringLiteral("ShowReadMe: no file for \"") + text(fileName).left(200) + QStringLiteral("\""), kTraffic);
       return;
     }
     if (auto& hook = funcsHooks().showReadMe) return hook(file);
@@ -196,14 +196,14 @@ bool ExposeFuncs(Obj core) {
     if (!g_funcs) g_funcs = std::make_shared<Funcs>();
     QVariantList args{QStringLiteral("Funcs"), automation::fromObj(Obj(g_funcs))};
     core.call(QStringLiteral("proc.iScript.ExposeObject"), args);
-    WriteLog(QStringLiteral("Funcs exposed to the core's scripts"), 5);
+    WriteLog(QStringLiteral("Funcs exposed to the core's scripts"), kDetail);
   });
 }
 
 void ReleaseFuncs() {
   trap("ReleaseFuncs", [] {
     g_funcs.reset();
-    WriteLog(QStringLiteral("Funcs released"), 5);
+    WriteLog(QStringLiteral("Funcs released"), kDetail);
   });
 }
 

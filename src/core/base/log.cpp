@@ -17,7 +17,7 @@ void appendLine(const QString& text) {
 }
 }  // namespace
 
-void WriteLog(const QString& message, int level) {
+void WriteLog(const QString& message, LogLevel level) {
   if (g_threshold >= level) appendLine(message);
 }
 

@@ -18,7 +18,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
 constexpr int kSaveQuestionKind = 1;
 const char* const kAsk2Save = "Die Einstellungen wurden geändert. Sollen die Änderungen gespeichert werden?";
 const QString kSharedSection = QStringLiteral("frmMain");  // the shared message texts

@@ -22,7 +22,7 @@ frmMain::frmMain(QWidget* parent) : ChildDialog(QStringLiteral("frmMain"), QStri
 bool frmMain::loadInfo(const QString& path) {
   if (QFile::exists(path) && rtf::readFile(path, *txtInfo_->document())) return true;
   txtInfo_->clear();
-  WriteLog(QStringLiteral("frmMain: cannot read ") + path, 3);
+  WriteLog(QStringLiteral("frmMain: cannot read ") + path, kTraffic);
   return false;
 }
 

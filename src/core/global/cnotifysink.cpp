@@ -5,7 +5,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
 const QString kJexUi = QStringLiteral("JEXUI");
 }  // namespace
 

@@ -529,7 +529,7 @@ bool readFile(const QString& path, QTextDocument& doc) {
       throw Error(err::FileError, QStringLiteral("file too large: ") + path);
     }
     const QByteArray data = file.readAll();
-    WriteLog(QStringLiteral("rtf::readFile: ") + path, 5);
+    WriteLog(QStringLiteral("rtf::readFile: ") + path, kDetail);
     if (!read(data, doc)) doc.setPlainText(plainText(data));
     return true;
   });

@@ -1,6 +1,5 @@
 // The program's own modal boxes, MsgBoxEx and InputBoxEx, driven by keyboard while they run.
 #include "boxes_support.h"
-#include "core/base/log.h"
 #include "dialogs/frminputbox.h"
 #include "dialogs/frmmsgex.h"
 #include "dialogs/frmscrinput.h"
@@ -22,33 +21,58 @@ namespace msgbox = jex::msgbox;
 
 class OwnBoxes : public BoxTest {
  protected:
-  // MsgBoxEx(message, kind) with keys typed while it shows (each key on the focused control;
-  // a key without Qt::KeyboardModifier pairs is typed plainly).
-  qint16 ask(int kind, std::initializer_list<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys,
-             const QString& message = QStringLiteral("Änderungen speichern?")) {
+  // MsgBoxEx(message, kind) with keys typed on the focused control while it shows.
+  qint16 ask(int kind, std::initializer_list<Qt::Key> keys, const QString& message = QStringLiteral("Speichern?")) {
     WhenModal drive([&](jex::BoxForm* box) {
-      for (const auto& [key, mods] : keys) {
-        if (!box->isVisible()) break;
-        type(box, key, mods);
-      }
+      for (Qt::Key key : keys)
+        if (box->isVisible()) type(box, key);
     });
     const qint16 r = MsgBoxEx(message, kind);
     EXPECT_TRUE(drive.ran()) << "the box was not shown";
     return r;
   }
-  static std::pair<Qt::Key, Qt::KeyboardModifiers> k(Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    return {key, m};
-  }
 };
 
-TEST_F(OwnBoxes, EnterEscapeAndOkOfEachKind) {
-  EXPECT_EQ(ask(1, {k(Qt::Key_Return)}), msgbox::Yes);
-  EXPECT_EQ(ask(1, {k(Qt::Key_Escape)}), msgbox::Cancel);
-  EXPECT_EQ(ask(2, {k(Qt::Key_Return)}), msgbox::Yes);
-  EXPECT_EQ(ask(2, {k(Qt::Key_Escape)}), msgbox::No);
-  EXPECT_EQ(ask(3, {k(Qt::Key_Return)}), msgbox::OK);
-  EXPECT_EQ(ask(3, {k(Qt::Key_Escape)}), msgbox::OK);
-  EXPECT_EQ(ask(1, {k(Qt::Key_Tab), k(Qt::Key_Tab), k(Qt::Key_Space)}), msgbox::Cancel);
+// Keys typed in a box of each kind, and the answer. German: the shipped captions "Ja", "Nein",
+// "abbrechen", "OK"; else the fixture's "Yes", "&No", "cancel", "OK".
+struct Typed {
+  bool german;
+  int kind;
+  std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+  qint16 answer;
+};
+
+TEST_F(OwnBoxes, KeysAnswerEachKind) {
+  const auto k = [](Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) { return std::pair{key, m}; };
+  const Typed cases[] = {
+      {false, 1, {k(Qt::Key_Return)}, msgbox::Yes},
+      {false, 1, {k(Qt::Key_Escape)}, msgbox::Cancel},
+      {false, 2, {k(Qt::Key_Return)}, msgbox::Yes},
+      {false, 2, {k(Qt::Key_Escape)}, msgbox::No},
+      {false, 3, {k(Qt::Key_Return)}, msgbox::OK},
+      {false, 3, {k(Qt::Key_Escape)}, msgbox::OK},
+      {false, 1, {k(Qt::Key_Tab), k(Qt::Key_Tab), k(Qt::Key_Space)}, msgbox::Cancel},
+      // Access letters: after an ampersand, else the caption's first letter when it is a capital.
+      {false, 2, {k(Qt::Key_N)}, msgbox::No},
+      {false, 1, {k(Qt::Key_C), k(Qt::Key_Y)}, msgbox::Yes},
+      {true, 2, {k(Qt::Key_J)}, msgbox::Yes},
+      {true, 2, {k(Qt::Key_N)}, msgbox::No},
+      // Held Shift, and a caption beginning in lower case ("abbrechen"), do not react.
+      {true, 1, {k(Qt::Key_J, Qt::ShiftModifier), k(Qt::Key_A), k(Qt::Key_N)}, msgbox::No},
+      // A hidden button's letter does nothing: O of OK in a yes/no box.
+      {true, 2, {k(Qt::Key_O), k(Qt::Key_Escape)}, msgbox::No},
+      {true, 3, {k(Qt::Key_O)}, msgbox::OK},
+  };
+  for (const Typed& c : cases) {
+    if (c.german) writeLanguage({});
+    WhenModal drive([&](jex::BoxForm* box) {
+      for (const auto& [key, mods] : c.keys)
+        if (box->isVisible()) type(box, key, mods);
+    });
+    EXPECT_EQ(MsgBoxEx(QStringLiteral("Änderungen speichern?"), c.kind), c.answer)
+        << "kind " << c.kind << ", first key " << c.keys.front().first << (c.german ? " (German)" : "");
+    EXPECT_TRUE(drive.ran());
+  }
 }
 
 TEST_F(OwnBoxes, KindsShowTheirButtonsAndFocusTheFirst) {
@@ -70,42 +94,19 @@ TEST_F(OwnBoxes, KindsShowTheirButtonsAndFocusTheFirst) {
   }
 }
 
-// The shipped German captions: "Ja", "Nein", "abbrechen", "OK".
-TEST_F(OwnBoxes, AccessLettersPressTheButtonWhoseCaptionStartsWithThem) {
-  writeLanguage(QString());
-  EXPECT_EQ(ask(2, {k(Qt::Key_J)}), msgbox::Yes);
-  EXPECT_EQ(ask(2, {k(Qt::Key_N)}), msgbox::No);
-  // Held Shift, and a caption beginning in lower case ("abbrechen"), do not react.
-  EXPECT_EQ(ask(1, {k(Qt::Key_J, Qt::ShiftModifier), k(Qt::Key_A), k(Qt::Key_N)}), msgbox::No);
-  // A hidden button's letter does nothing: O of OK in a yes/no box.
-  EXPECT_EQ(ask(2, {k(Qt::Key_O), k(Qt::Key_Escape)}), msgbox::No);
-  EXPECT_EQ(ask(3, {k(Qt::Key_O)}), msgbox::OK);
-}
-
-TEST_F(OwnBoxes, AccessLetterAfterAnAmpersand) {
-  // The language file of the fixture: "Yes", "&No", "cancel", "OK".
-  EXPECT_EQ(ask(2, {k(Qt::Key_N)}), msgbox::No);
-  EXPECT_EQ(ask(1, {k(Qt::Key_C), k(Qt::Key_Y)}), msgbox::Yes);
-}
-
 TEST_F(OwnBoxes, DoNotAskAgainIsStoredAndThenAnswersNoUnseen) {
-  proc().user->path = dir_.path() + QLatin1Char('/');
   auto user = std::make_shared<jex::cUser>();
   user->InitCurrUser();
   jex::gGlobal().UserProfile = user;
   ASSERT_EQ(user->Ask2Save(), 1);
 
   // Kinds 2 and 3 have no box to tick; kind 1 answered without ticking keeps asking.
-  EXPECT_EQ(ask(1, {k(Qt::Key_N)}), msgbox::No);
+  EXPECT_EQ(ask(1, {Qt::Key_N}), msgbox::No);
   EXPECT_EQ(user->Ask2Save(), 1);
   // From "Ja" the chain runs on to "Nein", "abbrechen" and round to the box.
-  EXPECT_EQ(ask(1, {k(Qt::Key_Tab), k(Qt::Key_Tab), k(Qt::Key_Tab), k(Qt::Key_Space), k(Qt::Key_Tab),
-                    k(Qt::Key_Return)}),
-            msgbox::Yes);
+  EXPECT_EQ(ask(1, {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Space, Qt::Key_Tab, Qt::Key_Return}), msgbox::Yes);
   EXPECT_EQ(user->Ask2Save(), 0);
-  QFile set(dir_.filePath(QStringLiteral("USERSET.INI")));
-  ASSERT_TRUE(set.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(set.readAll().contains("Ask2Save=0"));
+  EXPECT_TRUE(readFile(userDir() + QStringLiteral("USERSET.INI")).contains(QStringLiteral("Ask2Save=0")));
 
   {
     WhenModal never([](jex::BoxForm* box) {
@@ -114,10 +115,8 @@ TEST_F(OwnBoxes, DoNotAskAgainIsStoredAndThenAnswersNoUnseen) {
     });
     EXPECT_EQ(MsgBoxEx(QStringLiteral("Speichern?"), 1), msgbox::No);
     QTest::qWait(30);
-    EXPECT_FALSE(never.ran());
   }
-  // The other kinds still ask.
-  EXPECT_EQ(ask(2, {k(Qt::Key_Return)}), msgbox::Yes);
+  EXPECT_EQ(ask(2, {Qt::Key_Return}), msgbox::Yes) << "the other kinds still ask";
 }
 
 TEST_F(OwnBoxes, QuittingReturnsTheAnswerButStoresNothing) {
@@ -175,34 +174,23 @@ TEST_F(OwnBoxes, AbsurdPromptsStayWithinTheScreenAndAnswer) {
   });
   EXPECT_EQ(jex::InputBoxEx(QStringLiteral("lange Zeile ").repeated(9000)), "a");
   EXPECT_LE(width, screen);
-  EXPECT_EQ(ask(3, {k(Qt::Key_Return)}, QString()), msgbox::OK);
+  EXPECT_EQ(ask(3, {Qt::Key_Return}, QString()), msgbox::OK);
 }
 
 TEST_F(OwnBoxes, LoadAndUnloadAreLogged) {
-  QTemporaryDir logDir;
-  const QString log = logDir.filePath(QStringLiteral("jexui.log"));
-  jex::logfile::setPath(log);
-  jex::logfile::setThreshold(5);
-  ask(3, {k(Qt::Key_Return)});
+  ask(3, {Qt::Key_Return});
   WhenModal drive([](jex::BoxForm* box) { type(box, Qt::Key_Escape); });
   jex::InputBoxEx(QStringLiteral("x"));
   delete jex::ScriptInputBox(QStringLiteral("y"), {}, {}, {});
-  jex::logfile::setThreshold(0);
-  jex::logfile::setPath(QString());
-
-  QFile f(log);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  QStringList lines = QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
   const QStringList expected{"frmMsgEx_Load", "frmMsgEx_UnLoad", "frmMsgEx_Terminate", "frmInputEx_Load",
                              "frmInput2_Load"};
-  QStringList seen;
-  for (const QString& l : lines)
-    if (expected.contains(l)) seen << l;
+  QStringList seen = logLines();
+  seen.removeIf([&](const QString& l) { return !expected.contains(l); });
   EXPECT_EQ(seen, expected);
 }
 
 TEST_F(OwnBoxes, ReadWellWithAScreenReader) {
-  writeLanguage(QString());
+  writeLanguage({});
   jex::frmMsgEx form;
   form.prepare(QStringLiteral("Profil wirklich zurücksetzen?"), 1);
   EXPECT_EQ(form.accessibleDescription(), "Profil wirklich zurücksetzen?");
@@ -220,9 +208,7 @@ TEST_F(OwnBoxes, ReadWellWithAScreenReader) {
 TEST_F(OwnBoxes, StandardCaptionsFollowTheLanguage) {
   EXPECT_EQ(jex::StandardCaption(jex::StdCaption::Yes), "&Yes");
   EXPECT_EQ(jex::StandardCaption(jex::StdCaption::Cancel), "Cancel");
-  EXPECT_EQ(jex::standardCaptionsForm()->objectName(), "frmMain");
-  EXPECT_FALSE(jex::standardCaptionsForm()->isVisible());
-  writeLanguage(QStringLiteral("[frmMain]\r\nlblNo=Non\r\n"));
+  writeLanguage("[frmMain]\r\nlblNo=Non\r\n");
   EXPECT_EQ(jex::StandardCaption(jex::StdCaption::No), "Non");
   EXPECT_EQ(jex::StandardCaption(jex::StdCaption::Yes), "Ja");  // untranslated: the German caption
   EXPECT_EQ(jex::StandardCaption(jex::StdCaption::OK), "OK");

@@ -2,6 +2,8 @@
 // texts for every registered form.
 #include "core/global/cglobal.h"
 #include "ini/cinifil.h"
+#include "core/formlist.h"
+#include "dialogs/common/formservice.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
 
@@ -78,8 +80,9 @@ TEST_F(ShippedLanguages, LanguageNamesCoverEveryShippedLanguageInEveryLanguage) 
 TEST_F(ShippedLanguages, EnglishCoversEveryRegisteredForm) {
   jex::cIniFil en;
   en.Init(kData + QStringLiteral("LNG/1033/JEXUIDLG.INI"), false);
-  for (const QString& name : jex::loc::registeredForms()) {
-    std::unique_ptr<QWidget> form = jex::loc::createForm(name);
+  jex::registerForms();
+  for (const QString& name : jex::forms::names()) {
+    std::unique_ptr<QWidget> form = jex::forms::create(name);
     ASSERT_TRUE(form) << name.toStdString();
     for (const QString& gap : jex::loc::missingEntries(form.get(), en)) ADD_FAILURE() << gap.toStdString();
   }
@@ -94,7 +97,7 @@ TEST(FormRegistry, MissingEntriesNamesEachGapOfAForm) {
   jex::cIniFil ini;
   ini.Init(f.fileName(), false);
 
-  jex::loc::registerForm(QStringLiteral("frmProbe"), [] {
+  jex::forms::add({QStringLiteral("frmProbe"), [] {
     auto form = std::make_unique<QWidget>();
     form->setObjectName(QStringLiteral("frmProbe"));
     auto add = [&](QWidget* w, const char* name) { w->setObjectName(QLatin1String(name)); return w; };
@@ -106,13 +109,13 @@ TEST(FormRegistry, MissingEntriesNamesEachGapOfAForm) {
     add(new QLabel(QString(), form.get()), "lblEmpty");
     add(new QLabel(QStringLiteral("bleibt"), form.get()), "nl_Data");
     return form;
-  });
-  auto form = jex::loc::createForm(QStringLiteral("frmProbe"));
-  jex::loc::unregisterForm(QStringLiteral("frmProbe"));
+  }});
+  auto form = jex::forms::create(QStringLiteral("frmProbe"));
+  jex::forms::remove(QStringLiteral("frmProbe"));
   ASSERT_TRUE(form);
   EXPECT_EQ(jex::loc::missingEntries(form.get(), ini),
             (QStringList{"[frmProbe] cmdHelp (tool tip)", "[frmProbe] cboMode_Item 1 (item)"}));
-  EXPECT_FALSE(jex::loc::registeredForms().contains(QStringLiteral("frmProbe")));
+  EXPECT_FALSE(jex::forms::names().contains(QStringLiteral("frmProbe")));
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The caption localiser against real widgets and language files written by the tests.
-#include "core/automation/dispatchable.h"
-#include "core/base/log.h"
 #include "core/global/cglobal.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
+#include "tests/support/fakecore.h"
 
 #include <QtWidgets>
 
@@ -20,45 +19,15 @@ W* add(QWidget* form, const char* name, const QString& text = {}) {
   return w;
 }
 
-// A core object as the localiser meets it: proc.AppPath, proc.DefaultLng, proc.ChangeJEXLanguage.
-class FakeCore : public jex::automation::Dispatchable {
- public:
-  explicit FakeCore(QString appPath) : Dispatchable("application"), appPath_(std::move(appPath)) {
-    property("proc", [this] { return jex::automation::fromObj(jex::Obj(shared_from_this())); });
-    property("AppPath", [this] { return QVariant(appPath_); });
-    property("DefaultLng", [this] { return QVariant(lng + QStringLiteral(" ")); });
-    method("ChangeJEXLanguage", 1, 1, [this](jex::automation::Args& a) {
-      lng = a.str(0);
-      return QVariant();
-    });
-  }
-  QString lng = QStringLiteral("1031");
-
- private:
-  QString appPath_;
-};
-
-class Localiser : public ::testing::Test {
+// In the stand-in core's directory, which is AppPath too.
+class Localiser : public ::testing::Test, public fake::CoreFixture {
  protected:
-  void SetUp() override {
-    jex::gGlobal().AppPath = dir_.path() + QLatin1Char('/');
-    jex::logfile::setPath(dir_.filePath(QStringLiteral("jexui.log")));
-  }
-  void TearDown() override {
-    jex::logfile::setPath(QString());
-    jex::resetGlobals();
-  }
   // Writes LNG/<lng>/JEXUIDLG.INI in the given encoding with CR LF line ends.
   void language(const QString& lng, const QString& text, const char* encoding = "windows-1252") {
-    QDir(dir_.path()).mkpath(QStringLiteral("LNG/") + lng);
-    QFile f(dir_.filePath(QStringLiteral("LNG/%1/JEXUIDLG.INI").arg(lng)));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QDir(dir.path()).mkpath(QStringLiteral("LNG/") + lng);
     QStringEncoder enc(encoding);
-    f.write(enc.encode(QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
-  }
-  QString log() const {
-    QFile f(dir_.filePath(QStringLiteral("jexui.log")));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    writeFile(dir.filePath(QStringLiteral("LNG/%1/JEXUIDLG.INI").arg(lng)),
+              enc.encode(QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
   }
   std::unique_ptr<QWidget> form(const char* name) {
     auto f = std::make_unique<QWidget>();
@@ -67,7 +36,6 @@ class Localiser : public ::testing::Test {
     return f;
   }
 
-  QTemporaryDir dir_;
   class jex::frmLocalizer loc_;
 };
 
@@ -100,7 +68,7 @@ TEST_F(Localiser, CaptionAndTipFollowTheFirstBarAndEmptyPartsKeepTheBuiltInText)
   EXPECT_EQ(txt->text(), "typed");
   EXPECT_EQ(lbl->text(), "Name");
   EXPECT_TRUE(lbl->toolTip().isEmpty());
-  EXPECT_THAT(log().toStdString(), ::testing::Not(::testing::HasSubstr("ERROR")));
+  EXPECT_THAT(logText().toStdString(), ::testing::Not(::testing::HasSubstr("ERROR")));
 }
 
 TEST_F(Localiser, ItemsCountFromZeroTabsFromOneAndOnlyTheKeyWithTheBlankIsRead) {
@@ -179,7 +147,7 @@ TEST_F(Localiser, MenuTipsGoToTheMainWindowsCollectionUnderTheLocalisedCaptionFi
   auto& tips = loc_.MenuTips();
   ASSERT_EQ(tips.count(), 1);
   EXPECT_EQ(tips.item(QStringLiteral("same")), "first tip");
-  EXPECT_THAT(log().toStdString(), ::testing::HasSubstr(" in frmLocalizer.Localize; mnuB"));
+  EXPECT_THAT(logText().toStdString(), ::testing::HasSubstr(" in frmLocalizer.Localize; mnuB"));
 
   auto user = form("frmUser");
   (new QMenu(user.get()))->addAction(QStringLiteral("neu"))->setObjectName(QStringLiteral("mnuUserNew"));
@@ -190,9 +158,9 @@ TEST_F(Localiser, MenuTipsGoToTheMainWindowsCollectionUnderTheLocalisedCaptionFi
 }
 
 TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
-  QDir(dir_.path()).mkpath(QStringLiteral("LNG/1037"));
+  QDir(dir.path()).mkpath(QStringLiteral("LNG/1037"));
   ASSERT_TRUE(QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI",
-                          dir_.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI"))));
+                          dir.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI"))));
   loc_.setLNG(QStringLiteral("1037"));
   EXPECT_TRUE(loc_.RTL());
   EXPECT_EQ(loc_.Charset(), 177);
@@ -223,7 +191,7 @@ TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
 
 TEST_F(Localiser, MissingLanguageLeavesEverythingBuiltIn) {
   loc_.setLNG(QStringLiteral("4711"));
-  EXPECT_EQ(loc_.LngDir(), dir_.path() + QStringLiteral("/LNG/4711/"));
+  EXPECT_EQ(loc_.LngDir(), dir.path() + QStringLiteral("/LNG/4711/"));
   EXPECT_FALSE(loc_.RTL());
   EXPECT_EQ(loc_.Charset(), 0);
   EXPECT_EQ(loc_.GetCapString(QStringLiteral("NUMPLUS")), "NUMPLUS");
@@ -242,11 +210,9 @@ class LanguageChange : public Localiser {
     Localiser::SetUp();
     language("1031", "[Global]\nRightToLeft=0\n[frmTest]\ncmdOK=Übernehmen\n");
     language("1033", "[frmTest]\ncmdOK=Apply\n");
-    QDir(dir_.path()).mkpath(QStringLiteral("LNG/1037"));
+    QDir(dir.path()).mkpath(QStringLiteral("LNG/1037"));
     QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI",
-                dir_.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI")));
-    core_ = std::make_shared<FakeCore>(dir_.path());
-    jex::Jex() = jex::Obj(core_);
+                dir.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI")));
     jex::gGlobal().AppPath.clear();  // the core's AppPath is used then
     auto& h = loc_.hooks();
     h.notify = [this](const QString& cmd) { notified_ << cmd; };
@@ -254,16 +220,16 @@ class LanguageChange : public Localiser {
     h.quit = [this] { ++quits_; };
     loc_.setLNG(QStringLiteral("1031"));
   }
-  std::shared_ptr<FakeCore> core_;
+  QString coreLanguage() const { return core.store.value(corvane::ini::General, corvane::ini::DefaultLng, {}); }
   QStringList notified_, sent_;
   int quits_ = 0;
 };
 
 TEST_F(LanguageChange, SameDirectionReloadsInPlaceAndNotifiesTheDialogs) {
   loc_.ChangeLanguage(QStringLiteral("1033"));
-  EXPECT_EQ(core_->lng, "1033") << log().toStdString();
+  EXPECT_EQ(coreLanguage(), "1033") << logText().toStdString();
   EXPECT_EQ(loc_.LNG(), "1033");
-  EXPECT_EQ(loc_.LngDir(), dir_.path() + QStringLiteral("/LNG/1033/"));
+  EXPECT_EQ(loc_.LngDir(), dir.path() + QStringLiteral("/LNG/1033/"));
   EXPECT_EQ(notified_, QStringList{"UI_LNGCHANGE"});
   EXPECT_TRUE(sent_.isEmpty());
   EXPECT_EQ(quits_, 0);
@@ -271,7 +237,7 @@ TEST_F(LanguageChange, SameDirectionReloadsInPlaceAndNotifiesTheDialogs) {
 
 TEST_F(LanguageChange, OtherDirectionAsksTheCoreToReloadAndQuits) {
   loc_.ChangeLanguage(QStringLiteral("1037"));
-  EXPECT_EQ(core_->lng, "1037");
+  EXPECT_EQ(coreLanguage(), "1037");
   EXPECT_EQ(loc_.LNG(), "1031");
   QStringList expected(10, QStringLiteral("DELAYPROCESSING"));
   expected << QStringLiteral("UI_RELOAD");

@@ -16,7 +16,6 @@
 
 namespace jex {
 namespace {
-constexpr int kDetail = 5;
 constexpr int kPopupOffsetX = 45;  // twips right of the button
 constexpr int kPopupOffsetY = 30;  // twips below the button's top
 constexpr int kMaxHelpLinks = 9;

@@ -54,7 +54,7 @@ class AutomationTest : public ::testing::TestWithParam<Transport> {
       PrivateBus::disconnect(serverConn_);
       PrivateBus::disconnect(clientConn_);
     }
-    dbus::setCallTimeout(3000);
+    dbus::setCallTimeout(dbus::kDefaultCallTimeoutMs);
   }
 
   bool viaBus() const { return GetParam() == Transport::DBus; }

@@ -48,7 +48,7 @@ class DBusTransportTest : public ::testing::Test {
     dbus::unpublish(kName, serverConn_);
     PrivateBus::disconnect(serverConn_);
     PrivateBus::disconnect(clientConn_);
-    dbus::setCallTimeout(3000);
+    dbus::setCallTimeout(dbus::kDefaultCallTimeoutMs);
   }
 
   std::shared_ptr<TestCore> server_;
@@ -84,7 +84,7 @@ TEST_F(DBusTransportTest, SlowCallTimesOutWithoutBlockingForever) {
   Obj core = dbus::connect(kName, clientConn_);
   dbus::setCallTimeout(100);
   EXPECT_EQ(errorOf([&] { core.call(QStringLiteral("Slow"), {400}); }), jex::err::Timeout);
-  dbus::setCallTimeout(3000);
+  dbus::setCallTimeout(dbus::kDefaultCallTimeoutMs);
   EXPECT_TRUE(toBool(core.call(QStringLiteral("Slow"), {1})));
 }
 

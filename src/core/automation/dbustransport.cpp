@@ -33,7 +33,7 @@ const QString kAddRef = QStringLiteral("AddRef");
 const QString kRelease = QStringLiteral("Release");
 const QString kShare = QStringLiteral("Share");
 
-int g_timeout = 3000;
+int g_timeout = kDefaultCallTimeoutMs;
 thread_local int g_waiting = 0;
 
 class Endpoint;
@@ -608,7 +608,7 @@ Obj connect(const QString& busName, QDBusConnection conn) {
   return endpointFor(conn)->connectTo(busName, owner.value());
 }
 
-void setCallTimeout(int ms) { g_timeout = ms > 0 ? ms : 3000; }
+void setCallTimeout(int ms) { g_timeout = ms > 0 ? ms : kDefaultCallTimeoutMs; }
 int callTimeout() { return g_timeout; }
 int callsWaiting() { return g_waiting; }
 

@@ -29,8 +29,8 @@
 // message "<number>\n<description>" and are rethrown as jex::Error with the same number. A
 // vanished peer gives Error 462, a call that does not return in time err::Timeout.
 //
-// Calls block the calling (user-interface) thread for at most callTimeout() ms (3000 by
-// default) and keep serving incoming calls meanwhile, but no user input: the other side may
+// Calls block the calling (user-interface) thread for at most callTimeout() ms
+// (kDefaultCallTimeoutMs unless set) and keep serving incoming calls meanwhile, but no user input: the other side may
 // call back during the wait (the core raises the sink's HandleCmd while JexUI calls the core)
 // without deadlock, like a single-threaded apartment.
 #pragma once
@@ -59,7 +59,8 @@ Obj connect(const QString& busName, QDBusConnection conn = QDBusConnection::sess
 // then on. Call it before QDBusConnection::disconnectFromBus() so the connection really closes.
 void detach(QDBusConnection conn);
 
-// Time-out of every call in milliseconds (3000 by default).
+// Time-out of every call in milliseconds: kDefaultCallTimeoutMs until set; 0 or less sets it back.
+inline constexpr int kDefaultCallTimeoutMs = 3000;
 void setCallTimeout(int ms);
 int callTimeout();
 

@@ -19,6 +19,7 @@
 #include "core/automation_iface/funcs.h"
 #include "core/automation_iface/typelib.h"
 #include "core/global/cglobal.h"
+#include "dialogs/common/formservice.h"
 #include "dialogs/frmscrinput.h"
 #include "dialogs/frmscrmsgbox.h"
 #include "corvane/core/scriptconsole.h"
@@ -66,7 +67,8 @@ class FuncsOverBus : public ::testing::Test, public fake::CoreFixture {
   }
   void TearDown() override {
     ReleaseFuncs();
-    funcsHooks() = {};
+    for (const char* form : {"frmSCRMsgBox", "frmSCRInput", "frmReadMe", "frmTextWiz", "frmVoices"})
+      forms::remove(QLatin1String(form));
     resetGlobals();
     if (published) bus::unpublish(QStringLiteral("corvane.application"), coreConn);
     if (jexConn.isConnected()) testing::PrivateBus::disconnect(jexConn);
@@ -74,19 +76,22 @@ class FuncsOverBus : public ::testing::Test, public fake::CoreFixture {
   }
 
   void recordForms() {
-    FuncsHooks& h = funcsHooks();
-    h.msgBox = [this](const QString& p, const QString& b, const QString& t, const QString& c) {
-      shown.push_back({QStringLiteral("MsgBox"), {p, b, t, c}});
+    // The forms Funcs reaches by name, recording each call as the member that made it.
+    const auto record = [this](const char* form, std::function<QString(const QString& action)> member) {
+      forms::add({.name = QLatin1String(form), .action = [this, member](const QString& action, const QStringList& a) {
+                    shown.push_back({member(action), a});
+                  }});
     };
-    h.inputBox = [this](const QString& p, const QString& t, const QString& d, const QString& c) {
-      shown.push_back({QStringLiteral("InputBox"), {p, t, d, c}});
-    };
-    h.showReadMe = [this](const QString& f) { shown.push_back({QStringLiteral("ReadMe"), {f}}); };
-    h.showText = [this](const QString& t, bool r, bool c) {
-      shown.push_back({QStringLiteral("Text"), {t, r ? QStringLiteral("read") : QString(), c ? QStringLiteral("close") : QString()}});
-    };
-    h.allVoiceSpeed = [this](qint32 v) { shown.push_back({QStringLiteral("Speed"), {QString::number(v)}}); };
-    h.allVoiceVolume = [this](qint32 v) { shown.push_back({QStringLiteral("Volume"), {QString::number(v)}}); };
+    record("frmSCRMsgBox", [](const QString&) { return QStringLiteral("MsgBox"); });
+    record("frmSCRInput", [](const QString&) { return QStringLiteral("InputBox"); });
+    record("frmReadMe", [](const QString&) { return QStringLiteral("ReadMe"); });
+    record("frmVoices", [](const QString& action) {
+      return action == QLatin1String("AllSpeeds") ? QStringLiteral("Speed") : QStringLiteral("Volume");
+    });
+    forms::add({.name = QStringLiteral("frmTextWiz"), .action = [this](const QString&, const QStringList& a) {
+                  const auto on = [&](int i, const char* word) { return a.value(i) == u'1' ? QLatin1String(word) : QString(); };
+                  shown.push_back({QStringLiteral("Text"), {a.value(0), on(1, "read"), on(2, "close")}});
+                }});
   }
 
   corvane::ScriptHost& script() { return published->proc().scriptHost(); }
@@ -122,32 +127,15 @@ TEST_F(FuncsOverBus, IsExportedOnTheBusAsTheJexUITypeLibrary) {
   EXPECT_TRUE(xml.contains(QStringLiteral("Member.InputBox\" value=\"shows an InputBox and returns the value")));
 }
 
-TEST_F(FuncsOverBus, MessageAndInputBoxesReturnAtOnceAndAnswerThroughCallBack) {
-  funcsHooks().msgBox = [this](const QString& p, const QString& b, const QString& t, const QString& c) {
-    shown.push_back({QStringLiteral("MsgBox"), {p, b, t, c}});
-    // The user presses Yes later: the box calls the core back.
-    QTimer::singleShot(10, [c] {
-      QVariantList a{QStringLiteral("NOTEPAD"), fromObj(Obj(std::make_shared<Box>(QStringLiteral("yes"), c))),
-                     QStringLiteral("OnMsgBoxClick"), 0};
-      Jex().call(QStringLiteral("proc.CallBack"), a);
-    });
-  };
-  EXPECT_EQ(console(QStringLiteral("MsgBox \"Hallo\" YESNO \"Titel\" cookie1")), QStringLiteral("FUNCS: MsgBox -> <empty>"));
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].args, (QStringList{"Hallo", "YESNO", "Titel", "cookie1"}));
-  EXPECT_TRUE(core.reports.isEmpty()) << "the answer must not come with the call";
-  QTRY_COMPARE(core.reports.value(0),
-               QStringLiteral("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=yes Cookie=cookie1"));
-
-  // Optional arguments omitted at the end and in the middle arrive as empty texts.
-  recordForms();
+// Optional arguments omitted at the end and in the middle arrive as empty texts.
+TEST_F(FuncsOverBus, OmittedBoxArgumentsArriveAsEmptyTexts) {
   call(QStringLiteral("InputBox"), {QStringLiteral("Name?")});
   call(QStringLiteral("InputBox"), {QStringLiteral("Name?"), missing(), QStringLiteral("Otto"), 7});
   call(QStringLiteral("MsgBox"), {QStringLiteral("Nur OK")});
-  ASSERT_EQ(shown.size(), 4u);
-  EXPECT_EQ(shown[1].args, (QStringList{"Name?", "", "", ""}));
-  EXPECT_EQ(shown[2].args, (QStringList{"Name?", "", "Otto", "7"}));
-  EXPECT_EQ(shown[3].args, (QStringList{"Nur OK", "", "", ""}));
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].args, (QStringList{"Name?", "", "", ""}));
+  EXPECT_EQ(shown[1].args, (QStringList{"Name?", "", "Otto", "7"}));
+  EXPECT_EQ(shown[2].args, (QStringList{"Nur OK", "", "", ""}));
 }
 
 template <class Form>
@@ -158,8 +146,8 @@ Form* openForm() {
 }
 
 TEST_F(FuncsOverBus, TheScriptBoxesAnswerTheScriptThroughTheCoresCallBack) {
-  funcsHooks().msgBox = nullptr;
-  funcsHooks().inputBox = nullptr;
+  forms::add(frmSCRMsgBoxForm());
+  forms::add(frmSCRInputForm());
   EXPECT_EQ(console(QStringLiteral("MsgBox \"Hallo\" YESNO \"Titel\" cookie1")), QStringLiteral("FUNCS: MsgBox -> <empty>"));
   QPointer<frmSCRMsgBox> box = openForm<frmSCRMsgBox>();
   ASSERT_NE(box, nullptr);
@@ -266,29 +254,25 @@ TEST_F(FuncsOverBus, UiActiveOnlyWhileTheCoreNamesJexUI) {
 
 TEST_F(FuncsOverBus, JexStatesReadTheCoreAtEachCall) {
   cJexStates states;
-  EXPECT_FALSE(states.Get_MONWINTOGGLE());
   core.visible = true;
   EXPECT_TRUE(states.Get_MONWINTOGGLE());
-  EXPECT_TRUE(states.Get_SETSPTOGGLE());
   core.setUseSpeech(false);
   EXPECT_FALSE(states.Get_SETSPTOGGLE());
-  EXPECT_TRUE(states.Get_TOOLTIPSTOGGLE());  // the core's default
-  setIni(QStringLiteral("General"), QStringLiteral("TooltipsStatus"), QStringLiteral("0"));
-  EXPECT_FALSE(states.Get_TOOLTIPSTOGGLE());
   EXPECT_TRUE(states.Get_CHGCURBLKTOGGLE());
-  EXPECT_TRUE(states.Get_CHGBRL68());
-  setIni(QStringLiteral("Braille"), QStringLiteral("BrailleStyle"), QStringLiteral("6"));
-  EXPECT_FALSE(states.Get_CHGBRL68());
-  EXPECT_FALSE(states.Get_CHGBRLATRBTOGGLE());
-  setIni(QStringLiteral("Braille"), QStringLiteral("AttributeState"), QStringLiteral("3"));
-  EXPECT_TRUE(states.Get_CHGBRLATRBTOGGLE());
+  // Each state before and after its corvane.ini value changes.
+  struct Case { const char* section; const char* key; const char* value; bool (cJexStates::*get)(); bool before; };
+  for (const Case& c : {Case{"General", "TooltipsStatus", "0", &cJexStates::Get_TOOLTIPSTOGGLE, true},
+                        Case{"Braille", "BrailleStyle", "6", &cJexStates::Get_CHGBRL68, true},
+                        Case{"Braille", "AttributeState", "3", &cJexStates::Get_CHGBRLATRBTOGGLE, false},
+                        Case{"Braille", "BrlKeyStat", "1", &cJexStates::Get_BRLKEYTOGGLE, false}}) {
+    EXPECT_EQ((states.*c.get)(), c.before) << c.key;
+    setIni(QLatin1String(c.section), QLatin1String(c.key), QLatin1String(c.value));
+    EXPECT_EQ((states.*c.get)(), !c.before) << c.key;
+  }
   setIni(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("2"));
   EXPECT_FALSE(states.Get_GRADE2TOGGLE());
   setIni(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("1"));
   EXPECT_TRUE(states.Get_GRADE2TOGGLE());
-  EXPECT_FALSE(states.Get_BRLKEYTOGGLE());
-  setIni(QStringLiteral("Braille"), QStringLiteral("BrlKeyStat"), QStringLiteral("1"));
-  EXPECT_TRUE(states.Get_BRLKEYTOGGLE());
 
   // Menus ask by name: "Get_" + command, any case; commands without state answer nothing.
   EXPECT_EQ(states.get(QStringLiteral("Get_BRLKEYTOGGLE")), std::optional<bool>(true));

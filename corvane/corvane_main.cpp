@@ -6,6 +6,7 @@
 
 #include "corvane/core/corvaneapp.h"
 #include "corvane/core/options.h"
+#include "corvane/reader/screenreader.h"
 
 #ifndef JEX_DATA_DIR
 #define JEX_DATA_DIR ""
@@ -35,5 +36,8 @@ int main(int argc, char** argv) {
   corvane::CorvaneApp core(options, QStringLiteral(JEX_DATA_DIR));
   const int rc = core.start();
   if (rc >= 0) return rc;
+  // Hears JexUI's windows; without an accessibility bus the core runs on without it.
+  corvane::reader::ScreenReader reader(core);
+  reader.start();
   return QApplication::exec();
 }

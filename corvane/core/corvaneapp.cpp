@@ -22,10 +22,12 @@
 #include "corvane/core/objects.h"
 #include "corvane/core/settingsstore.h"
 #include "corvane/core/speechengine.h"
+#include "corvane/core/speechlog.h"
 
 namespace corvane {
 
 namespace bus = jex::automation::dbus;
+using jex::automation::fromObj;
 using jex::automation::Obj;
 
 void printLine(const QString& line) {
@@ -69,6 +71,7 @@ int CorvaneApp::start() {
     appPath_ = dir.appPath;
     jex::logfile::setPath(appPath_ + QStringLiteral("corvane.log"));
     jex::logfile::remove();
+    speechLog_ = std::make_unique<SpeechLog>(appPath_ + QStringLiteral("speech.log"));
     settings_ = openSettings(appPath_ + QStringLiteral("corvane.ini"));
     jex::logfile::setThreshold(settings_->value(QStringLiteral("SERVICE"), QStringLiteral("WriteLogFile"),
                                                 QStringLiteral("3")).toInt());
@@ -83,12 +86,11 @@ int CorvaneApp::start() {
     connect(hub_, &EventHub::raised, this, [this](const QString& l) { monitor_->appendLine(l); });
     connect(router_, &CommandRouter::routed, this, &CorvaneApp::report);
     connect(monitor_.get(), &MonitorWindow::commandEntered, this, &CorvaneApp::handleConsoleLine);
-    connect(speech_, &SpeechEngine::audioStarted, this, [this](const QString& text) {
-      hub_->audioStart(text);
+    connect(speech_, &SpeechEngine::started, this, [this](const Spoken& s) {
+      const auto o = live_.value(s.id);
+      hub_->audioStart(o ? fromObj(Obj(o)) : QVariant(s.text));
     });
-    connect(speech_, &SpeechEngine::audioStopped, this, [this](const QString& text) {
-      hub_->audioStop(text);
-    });
+    connect(speech_, &SpeechEngine::finished, this, &CorvaneApp::spoken);
 
     root_ = std::make_shared<Root>(*this);
     if (!bus::publish(QString::fromLatin1(kBusName), root_, conn)) {
@@ -159,14 +161,40 @@ void CorvaneApp::queueCommand(const QString& command) {
 }
 
 void CorvaneApp::speak(const QString& text, int source) {
-  lastSource_ = source;
-  if (!useSpeech()) {
-    report(QStringLiteral("MUTED: ") + text);
-    return;
-  }
-  hub_->aboutToSpeak(text);
-  report(QStringLiteral("SPEAK: ") + text);
-  speech_->speak(text);
+  jex::trap("CorvaneApp.speak", [&] {
+    lastSource_ = source;
+    // O: JexUI may pick the voice (VoiceSelect) and change the text (AboutToSpeak); what they
+    // leave in it is what is spoken.
+    const auto o = std::make_shared<Utterance>(text, source, speech_->languageVoice());
+    if (!useSpeech()) {
+      Spoken muted;
+      muted.text = text;
+      muted.source = source;
+      muted.voice = o->voice();
+      muted.startMs = muted.endMs = monotonicMs();
+      speechLog_->write(muted, QStringLiteral("muted"));
+      monitor_->appendUtterance(QStringLiteral("(muted) ") + text);
+      report(QStringLiteral("MUTED: ") + text);
+      return;
+    }
+    const QVariant ov = fromObj(Obj(o));
+    hub_->voiceSelect(ov);
+    hub_->aboutToSpeak(ov);
+    if (o->text().isEmpty()) return;
+    report(QStringLiteral("SPEAK: ") + o->text());
+    live_.insert(speech_->speak(o->text(), source, o->voice()), o);
+  });
+}
+
+void CorvaneApp::spoken(const Spoken& s) {
+  jex::trap("CorvaneApp.spoken", [&] {
+    const std::shared_ptr<Utterance> o = live_.take(s.id);
+    // Utterances replaced before they began are gone without a sound.
+    for (auto it = live_.begin(); it != live_.end();) it = it.key() < s.id ? live_.erase(it) : std::next(it);
+    speechLog_->write(s, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
+    monitor_->appendUtterance(s.text);
+    hub_->audioStop(o ? fromObj(Obj(o)) : QVariant(s.text));
+  });
 }
 
 void CorvaneApp::stopSpeech() { speech_->stop(); }
@@ -235,7 +263,14 @@ void CorvaneApp::startJexUi() {
       report(QStringLiteral("JEXUI: not found at ") + exe);
       return;
     }
-    const bool ok = QProcess::startDetached(exe, {}, dir);
+    // JexUI's windows are heard over the accessibility bus, whatever the desktop's setting.
+    QProcess jexui;
+    jexui.setProgram(exe);
+    jexui.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    jexui.setProcessEnvironment(env);
+    const bool ok = jexui.startDetached();
     report(QStringLiteral("JEXUI: started ") + (ok ? QStringLiteral("ok") : QStringLiteral("failed")));
   });
 }

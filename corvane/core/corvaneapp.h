@@ -2,6 +2,7 @@
 // the event channels to JexUI, the command queue, the console and the monitor window.
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <memory>
 
@@ -16,7 +17,10 @@ class ForegroundWatcher;
 class MonitorWindow;
 class Root;
 class SpeechEngine;
+class SpeechLog;
 class StdinReader;
+class Utterance;
+struct Spoken;
 
 inline constexpr const char* kBusName = "corvane.application";
 inline constexpr const char* kJexUiBusName = "JexUI.UI_Application";
@@ -55,6 +59,7 @@ class CorvaneApp : public QObject, public CoreModel {
 
  private:
   void registerOwnCommands();
+  void spoken(const Spoken& s);
   void startJexUi();
   void finishExit();
 
@@ -71,6 +76,8 @@ class CorvaneApp : public QObject, public CoreModel {
   StdinReader* stdin_ = nullptr;
   ForegroundWatcher* watcher_ = nullptr;
   std::unique_ptr<MonitorWindow> monitor_;
+  std::unique_ptr<SpeechLog> speechLog_;
+  QHash<int, std::shared_ptr<Utterance>> live_;  // O of each utterance until it has ended
   std::shared_ptr<Root> root_;
 };
 

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -22,6 +23,12 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
   log_->setAccessibleName(tr("Spoken text and events"));
   logLabel->setBuddy(log_);
 
+  auto* spokenLabel = new QLabel(tr("Last &utterances:"), this);
+  spoken_ = new QListWidget(this);
+  spoken_->setObjectName(QStringLiteral("lstUtterances"));
+  spoken_->setAccessibleName(tr("Last utterances"));
+  spokenLabel->setBuddy(spoken_);
+
   auto* cmdLabel = new QLabel(tr("&Command:"), this);
   command_ = new QLineEdit(this);
   command_->setObjectName(QStringLiteral("txtCommand"));
@@ -36,19 +43,34 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
   row->addWidget(cmdLabel);
   row->addWidget(command_, 1);
   row->addWidget(send);
+  auto* logColumn = new QVBoxLayout;
+  logColumn->addWidget(logLabel);
+  logColumn->addWidget(log_, 1);
+  auto* spokenColumn = new QVBoxLayout;
+  spokenColumn->addWidget(spokenLabel);
+  spokenColumn->addWidget(spoken_, 1);
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(logColumn, 3);
+  columns->addLayout(spokenColumn, 2);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(logLabel);
-  layout->addWidget(log_, 1);
+  layout->addLayout(columns, 1);
   layout->addLayout(row);
 
   connect(command_, &QLineEdit::returnPressed, this, &MonitorWindow::send);
   connect(send, &QPushButton::clicked, this, &MonitorWindow::send);
   setTabOrder(command_, send);
   setTabOrder(send, log_);
-  resize(560, 360);
+  setTabOrder(log_, spoken_);
+  resize(760, 360);
 }
 
 void MonitorWindow::appendLine(const QString& line) { log_->appendPlainText(line); }
+
+void MonitorWindow::appendUtterance(const QString& text) {
+  spoken_->addItem(text.left(300));
+  while (spoken_->count() > kUtterancesShown) delete spoken_->takeItem(0);
+  spoken_->scrollToBottom();
+}
 
 void MonitorWindow::send() {
   const QString text = command_->text().trimmed();

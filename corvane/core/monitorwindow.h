@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 
 namespace corvane {
@@ -14,6 +15,10 @@ class MonitorWindow : public QWidget {
  public:
   explicit MonitorWindow(QWidget* parent = nullptr);
   void appendLine(const QString& line);
+  // The last utterances, newest last.
+  void appendUtterance(const QString& text);
+  QListWidget* utterances() const { return spoken_; }
+  static constexpr int kUtterancesShown = 20;
   QLineEdit* commandEdit() const { return command_; }
   QPlainTextEdit* log() const { return log_; }
 
@@ -29,6 +34,7 @@ class MonitorWindow : public QWidget {
  private:
   void send();
   QPlainTextEdit* log_;
+  QListWidget* spoken_;
   QLineEdit* command_;
 };
 

@@ -61,12 +61,22 @@ class BrlAI : public jex::automation::Dispatchable {
 };
 }  // namespace
 
-Utterance::Utterance(QString text, int source)
-    : Dispatchable(QStringLiteral("Utterance")), text_(std::move(text)), source_(source) {
-  property(QStringLiteral("Text"), [this] { return QVariant(text_); }, {}, QStringLiteral("the spoken text"));
+Utterance::Utterance(QString text, int source, QString voice)
+    : Dispatchable(QStringLiteral("Utterance")), text_(std::move(text)), source_(source), voice_(std::move(voice)) {
+  const auto get = [this] { return QVariant(text_); };
+  const auto put = [this](const QVariant& v) { text_ = toStr(v); };
+  property(QStringLiteral("SPC_Str"), get, put, QStringLiteral("the text to be spoken; may be changed before it is"));
+  property(QStringLiteral("Text"), get, put, QStringLiteral("the same as SPC_Str"));
+  property(QStringLiteral("Voice"), [this] { return QVariant(voice_); },
+           [this](const QVariant& v) {
+             const QString name = toStr(v).trimmed();
+             if (name.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("Voice: empty voice name"));
+             voice_ = name;
+           },
+           QStringLiteral("name of the voice it is spoken with; may be changed before it is"));
   property(QStringLiteral("Source"), [this] { return QVariant(source_); }, {},
            QStringLiteral("speech source number 1 to 8"));
-  defaultMember(QStringLiteral("Text"));
+  defaultMember(QStringLiteral("SPC_Str"));
 }
 
 ScriptHost::ScriptHost(CoreModel& model) : Dispatchable(QStringLiteral("iScript")), model_(model) {

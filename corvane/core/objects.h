@@ -10,15 +10,21 @@ namespace corvane {
 
 class CoreModel;
 
-// One spoken text, passed as O with AudioStart, AudioStop and AboutToSpeak.
+// One spoken text, passed as O with VoiceSelect, AboutToSpeak, AudioStart and AudioStop.
+// Members: SPC_Str (the text; what an AboutToSpeak handler leaves in it is spoken), Voice (the
+// voice's name; what a VoiceSelect handler leaves in it is the voice used), Source (speech
+// source 1 to 8), Text (the same as SPC_Str).
 class Utterance : public jex::automation::Dispatchable {
  public:
-  Utterance(QString text, int source);
+  Utterance(QString text, int source, QString voice = {});
   const QString& text() const { return text_; }
+  const QString& voice() const { return voice_; }
+  int source() const { return source_; }
 
  private:
   QString text_;
   int source_;
+  QString voice_;
 };
 
 // Objects handed to the core's script engine by name (proc.iScript.ExposeObject).

@@ -1,6 +1,7 @@
 #include "corvane/core/speechengine.h"
 
 #include <QDir>
+#include <chrono>
 #include <QFileInfo>
 #include <espeak-ng/speak_lib.h>
 
@@ -19,8 +20,13 @@ int onSamples(short*, int, espeak_EVENT*) {
 }
 }  // namespace
 
+qint64 monotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 SpeechEngine::SpeechEngine(bool playAudio, QObject* parent)
-    : QObject(parent), playAudio_(playAudio && audioDevicePresent()) {
+    : QObject(parent), playAudio_(playAudio && audioDevicePresent()), voice_(voiceForLanguage({})) {
+  qRegisterMetaType<corvane::Spoken>();
   worker_ = std::thread([this] { run(); });
 }
 
@@ -57,14 +63,26 @@ QString SpeechEngine::voiceForLanguage(const QString& language) {
   return byLocale.value(t, QStringLiteral("de"));
 }
 
-void SpeechEngine::speak(const QString& text) {
+int SpeechEngine::speak(const QString& text, int source, const QString& voice) {
+  int id = 0;
   {
     std::lock_guard lock(mutex_);
     pending_.clear();
-    pending_.push_back(text);
+    Spoken s;
+    s.id = id = ++nextId_;
+    s.text = text;
+    s.source = source;
+    s.voice = voice.isEmpty() ? voice_ : voice;
+    pending_.push_back(std::move(s));
     cancel_ = true;  // interrupts the utterance in progress; reset by the worker
   }
   wake_.notify_all();
+  return id;
+}
+
+QString SpeechEngine::languageVoice() const {
+  std::lock_guard lock(mutex_);
+  return voice_;
 }
 
 void SpeechEngine::stop() {
@@ -76,7 +94,6 @@ void SpeechEngine::stop() {
 void SpeechEngine::setLanguage(const QString& language) {
   std::lock_guard lock(mutex_);
   voice_ = voiceForLanguage(language);
-  voiceChanged_ = true;
 }
 
 void SpeechEngine::run() {
@@ -86,31 +103,35 @@ void SpeechEngine::run() {
   if (!ready) jex::WriteErrorLog(QStringLiteral("SpeechEngine: espeak-ng could not be initialised"));
   else espeak_SetSynthCallback(&onSamples);
 
+  QString current;  // the voice espeak has now
   for (;;) {
-    QString text;
-    QString voice;
+    Spoken s;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return quit_ || !pending_.empty(); });
       if (quit_) break;
-      text = pending_.front();
+      s = pending_.front();
       pending_.pop_front();
       cancel_ = false;
-      if (voiceChanged_) {
-        voice = voice_;
-        voiceChanged_ = false;
-      }
     }
     ++count_;
-    emit audioStarted(text);
+    s.startMs = monotonicMs();
+    emit audioStarted(s.text);
+    emit started(s);
     if (ready) {
-      if (!voice.isEmpty() && espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK)
-        jex::WriteErrorLog(QStringLiteral("SpeechEngine: no espeak voice ") + voice);
-      const QByteArray utf8 = text.toUtf8();
-      espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
-                   nullptr);
+      if (s.voice != current) {
+        if (espeak_SetVoiceByName(s.voice.toUtf8().constData()) == EE_OK) current = s.voice;
+        else jex::WriteErrorLog(QStringLiteral("SpeechEngine: no espeak voice ") + s.voice);
+      }
+      const QByteArray utf8 = s.text.toUtf8();
+      const espeak_ERROR rc = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
+                                           espeakCHARS_UTF8, nullptr, nullptr);
+      if (rc != EE_OK) jex::WriteErrorLog(QStringLiteral("SpeechEngine: espeak_Synth failed (%1)").arg(int(rc)));
     }
-    emit audioStopped(text);
+    s.endMs = monotonicMs();
+    s.cut = cancel_.load();
+    emit audioStopped(s.text);
+    emit finished(s);
   }
   if (ready) espeak_Terminate();
 }

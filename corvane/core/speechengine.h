@@ -17,6 +17,19 @@
 
 namespace corvane {
 
+// One utterance as the engine spoke it. Times are monotonic milliseconds (steady clock).
+struct Spoken {
+  int id = 0;
+  QString text;
+  int source = 1;
+  QString voice;  // the espeak voice it was spoken with
+  qint64 startMs = 0;
+  qint64 endMs = 0;
+  bool cut = false;  // interrupted by the next utterance or stopped
+};
+
+qint64 monotonicMs();
+
 class SpeechEngine : public QObject {
   Q_OBJECT
  public:
@@ -24,8 +37,11 @@ class SpeechEngine : public QObject {
   explicit SpeechEngine(bool playAudio, QObject* parent = nullptr);
   ~SpeechEngine() override;
 
-  // Interrupts what is being spoken and speaks text.
-  void speak(const QString& text);
+  // Interrupts what is being spoken and speaks text; voice empty: the language's voice.
+  // Returns the utterance's id (as in started() and finished()).
+  int speak(const QString& text, int source = 1, const QString& voice = {});
+  // The voice speak() uses when none is given.
+  QString languageVoice() const;
   void stop();
   // Language as a Windows locale number ("1031") or an espeak voice name ("de").
   void setLanguage(const QString& language);
@@ -39,19 +55,24 @@ class SpeechEngine : public QObject {
  signals:
   void audioStarted(const QString& text);
   void audioStopped(const QString& text);
+  // The same, with the utterance's id, source, voice and times.
+  void started(const corvane::Spoken& s);
+  void finished(const corvane::Spoken& s);
 
  private:
   void run();
 
   bool playAudio_;
   std::thread worker_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<QString> pending_;
-  QString voice_;
-  bool voiceChanged_ = false;
+  std::deque<Spoken> pending_;
+  QString voice_;  // the language's voice
+  int nextId_ = 0;
   bool quit_ = false;
   std::atomic<int> count_{0};
 };
 
 }  // namespace corvane
+
+Q_DECLARE_METATYPE(corvane::Spoken)

@@ -19,6 +19,7 @@ BIN=$ROOT/build/default/bin
 XVFB_PID=""
 WM_PID=""
 DBUS_PID=""
+A11Y_PID=""
 ADDR_FILE=$(mktemp)
 
 ui_runs() {
@@ -30,6 +31,7 @@ cleanup() {
   trap - EXIT INT TERM
   # JexUI ends by itself once the core is gone; give it a moment for its orderly shutdown.
   for _ in $(seq 50); do ui_runs || break; sleep 0.1; done
+  [ -n "$A11Y_PID" ] && kill "$A11Y_PID" 2>/dev/null || true
   [ -n "$DBUS_PID" ] && kill "$DBUS_PID" 2>/dev/null || true
   [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
@@ -61,6 +63,11 @@ DBUS_PID=$!
 for _ in $(seq 50); do [ -s "$ADDR_FILE" ] && break; sleep 0.1; done
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$ADDR_FILE")
 export DBUS_SESSION_BUS_ADDRESS
+# The accessibility bus on this session bus: the core hears JexUI's windows on it.
+if [ -x /usr/libexec/at-spi-bus-launcher ]; then
+  setsid /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  A11Y_PID=$!
+fi
 
 cat <<INFO
 run: the core runs in this terminal; type a command and Enter to send it to the core:

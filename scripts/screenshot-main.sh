@@ -28,6 +28,7 @@ WORK=$(mktemp -d)
 XVFB_PID=""
 WM_PID=""
 DBUS_PID=""
+A11Y_PID=""
 CORE_PID=""
 cleanup() {
   trap - EXIT INT TERM
@@ -41,6 +42,7 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$UI_PID" 2>/dev/null || break; sleep 0.1; done
     kill "$UI_PID" 2>/dev/null || true
   fi
+  [ -n "$A11Y_PID" ] && kill "$A11Y_PID" 2>/dev/null || true
   [ -n "$DBUS_PID" ] && kill "$DBUS_PID" 2>/dev/null || true
   [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
@@ -67,6 +69,11 @@ DBUS_PID=$!
 for _ in $(seq 50); do [ -s "$WORK/bus" ] && break; sleep 0.1; done
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus")
 export DBUS_SESSION_BUS_ADDRESS
+# The accessibility bus on this session bus: the core hears JexUI's windows on it.
+if [ -x /usr/libexec/at-spi-bus-launcher ]; then
+  setsid /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  A11Y_PID=$!
+fi
 
 # The core reads its console from a pipe that stays open until the end.
 mkfifo "$WORK/console"

@@ -15,6 +15,7 @@
 
 #include "core/automation/dispatchable.h"
 #include "core/cmdqueue.h"
+#include "dialogs/common/formservice.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "platform/jexnotifier.h"
@@ -66,10 +67,10 @@ struct Rig {
   Rig() {
     jex::Jex() = Obj(core);
     voices.setObjectName(S("frmVoices"));
-    jex::frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {
-      if (action == S("Show")) voices.show();
-      else ++speedUps;
-    });
+    jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
+                       if (action == S("Show")) voices.show();
+                       else ++speedUps;
+                     }});
     w = new jex::frmMDI;
     w->registerSink();
     w->installHook();
@@ -77,7 +78,7 @@ struct Rig {
   ~Rig() {
     w->removeHook();
     delete w;
-    jex::frmMDI::unregisterForm(S("frmVoices"));
+    jex::forms::remove(S("frmVoices"));
     jex::resetGlobals();
   }
 };

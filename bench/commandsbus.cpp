@@ -22,6 +22,7 @@
 
 #include "core/automation/dbustransport.h"
 #include "core/cmdqueue.h"
+#include "dialogs/common/formservice.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/uiapplication.h"
@@ -88,10 +89,10 @@ struct Rig {
     // The core takes the sink only from the owner of JexUI's name.
     bus::publish(S("JexUI.UI_Application"), std::make_shared<jex::UI_Application>(), *conn);
     voices.setObjectName(S("frmVoices"));
-    jex::frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {
-      if (action == S("Show")) voices.show();
-      else ++speedUps;
-    });
+    jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
+                       if (action == S("Show")) voices.show();
+                       else ++speedUps;
+                     }});
     w = new jex::frmMDI;
     w->registerSink();
     w->installHook();
@@ -101,7 +102,7 @@ struct Rig {
       w->removeHook();
       delete w;
     }
-    jex::frmMDI::unregisterForm(S("frmVoices"));
+    jex::forms::remove(S("frmVoices"));
     jex::resetGlobals();
     for (QProcess* p : {&core, &daemon}) {
       if (p->state() == QProcess::NotRunning) continue;

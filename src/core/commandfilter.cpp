@@ -1,5 +1,7 @@
 #include "core/commandfilter.h"
 
+#include <QHash>
+
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/cmdqueue.h"
@@ -11,31 +13,13 @@
 namespace jex {
 namespace commands {
 
-const QStringList& groupA() {
-  static const QStringList list{
-      QStringLiteral("TOGGMEN"),       QStringLiteral("EXITHALDA"),       QStringLiteral("QUIT"),
-      QStringLiteral("DLGRESWIZ"),     QStringLiteral("DLGSPEECH"),       QStringLiteral("DLGBRAILLEOPT"),
-      QStringLiteral("EDITCLIPBOARD"), QStringLiteral("DLGKEYECHO"),      QStringLiteral("DLGNUMKEY"),
-      QStringLiteral("DLGBRAILLEKEY"), QStringLiteral("VCOMPRESSIONDLG"), QStringLiteral("HCOMPRESSIONDLG"),
-      QStringLiteral("QUICKMEN"),      QStringLiteral("DLGTYPELIB"),      QStringLiteral("SHOWTYPEDOC"),
-      QStringLiteral("SHOWTASKLIST"),  QStringLiteral("SELCUTEDIT"),      QStringLiteral("CUTEDIT")};
-  return list;
-}
-
-const QStringList& groupB() {
-  static const QStringList list{
-      QStringLiteral("SPEEDUP"),    QStringLiteral("SPEEDDN"),    QStringLiteral("SPEEDMAX"), QStringLiteral("SPEEDMIN"),
-      QStringLiteral("SPEEDUPNOW"), QStringLiteral("SPEEDDNNOW"), QStringLiteral("VOLUMEUP"), QStringLiteral("VOLUMEDN"),
-      QStringLiteral("VOLUMEMAX"),  QStringLiteral("VOLUMEMIN")};
-  return list;
-}
-
-bool isGroupC(const QString& command) {
-  static const QStringList fixed{QStringLiteral("SETSPTOGGLE"), QStringLiteral("SETSPON"), QStringLiteral("SETSPOFF")};
-  if (fixed.contains(command)) return true;
-  static const QString set = QStringLiteral("USESPSET");
-  return command.size() == set.size() + 1 && command.startsWith(set) && command.back() >= u'1' &&
-         command.back() <= u'9';
+const Command* find(const QString& name) {
+  static const QHash<QString, const Command*> rows = [] {
+    QHash<QString, const Command*> h;
+    for (const Command& c : table()) h.insert(c.name, &c);
+    return h;
+  }();
+  return rows.value(name);
 }
 
 }  // namespace commands
@@ -76,13 +60,16 @@ void FilterCommand(QString& s, CommandQueue& queue, QWidget* mainWindow) {
       queue.add(s);
       s.clear();
     };
-    if (commands::groupA().contains(s) || commands::groupB().contains(s)) {
+    using commands::Group;
+    const commands::Command* known = commands::find(s);
+    const Group group = known ? known->group : Group::Own;
+    if (group == Group::Consumed || group == Group::Voices) {
       consume();
-    } else if (commands::isGroupC(s)) {
+    } else if (group == Group::QueuedToo) {
       queue.add(s);
     } else if (s == QLatin1String("UI_LNGCHANGE")) {
       if (mainWindow) frmLocalizer().Localize(mainWindow);
-    } else if (s == QLatin1String("HELP")) {
+    } else if (group == Group::WhileInFront) {
       if (gGlobal().UiActive()) consume();
     } else if (s == QLatin1String("NEWFGWIN!")) {
       newForegroundWindow(s);

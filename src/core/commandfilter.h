@@ -1,24 +1,42 @@
-// The filter for commands from the core (the notifier's HandleCmd, S by reference): takes a
-// command into JexUI's queue and empties S (consumed), queues it and leaves S for the core as
-// well, acts at once, or leaves S alone.
+// The command table and the filter for commands from the core.
+//
+// Every command JexUI knows by name is one row of commands::table(): its group says what the
+// filter (the notifier's HandleCmd, S by reference) does with it, its handler what the main
+// window's HandleCmd runs. Commands known by a part of their text ("UI_OPEN:", "UI_HELP:",
+// "NAV:") are no rows: the filter and HandleCmd look for those texts.
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
 namespace jex {
 
 class CommandQueue;
+class frmMDI;
 
 namespace commands {
-// Taken over and consumed.
-const QStringList& groupA();
-// The voices dialog's commands, taken over and consumed.
-const QStringList& groupB();
-// Queued and left for the core too (SETSP..., USESPSET1 to USESPSET9).
-bool isGroupC(const QString& command);
+
+enum class Group {
+  Consumed,       // taken into JexUI's queue, S emptied
+  Voices,         // as Consumed; the voices dialog's operation of that name (any case in HandleCmd)
+  QueuedToo,      // queued, S left for the core as well
+  WhileInFront,   // consumed only while JexUI is the foreground application (HELP)
+  Own,            // JexUI's own: the filter leaves it to the core, HandleCmd runs it
+};
+
+struct Command {
+  QString name;
+  Group group;
+  void (*run)(frmMDI& mainWindow, const QString& name);  // null: nothing to do in the main window
+};
+
+// The table, defined beside the main window's operations (frmmdi_commands.cpp).
+const QList<Command>& table();
+// The row of name (exact); null when JexUI does not know it.
+const Command* find(const QString& name);
+
 }  // namespace commands
 
 // mainWindow is localised again on "UI_LNGCHANGE".

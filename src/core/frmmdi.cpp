@@ -20,14 +20,13 @@
 #include "core/automation_iface/funcs.h"
 #include "core/cmdqueue.h"
 #include "core/corewatch.h"
+#include "core/formlist.h"
 #include "dialogs/common/accessibility.h"
 #include "core/forms/frmmain.h"
 #include "core/report/sounds.h"
-#include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
 #include "core/global/cglobal.h"
-#include "core/startuploaders.h"
 #include "core/systemsettings.h"
 #include "core/twips.h"
 
@@ -84,6 +83,8 @@ cIniFil& jexuiIni() {
 
 frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
   g_instance = this;
+  registerForms();
+  forms::setFrame(this);
   setObjectName(QStringLiteral("frmMDI"));
   setWindowTitle(QStringLiteral("Halda - Hauptmenü"));
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
@@ -110,6 +111,7 @@ frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
 frmMDI::~frmMDI() {
   if (g_instance == this) g_instance = nullptr;
   if (ChildDialog::host() == this) ChildDialog::setHost(nullptr);
+  if (forms::frame() == this) forms::setFrame(nullptr);
   WriteLog(QStringLiteral("MDI_Terminate"), kDetail);
 }
 
@@ -283,9 +285,9 @@ void frmMDI::startBackgroundLoading() {
 void frmMDI::startUpTick() {
   trap("frmMDI.tmrStartUp_Timer", [this] {
     const int step = startUpStep_++;
-    if (startUpStep_ >= startuploaders::kSteps) tmrStartUp_->stop();
+    if (startUpStep_ >= kStartUpSteps) tmrStartUp_->stop();
     WriteLog(QStringLiteral("StartUp: ") + QString::number(step), kDetail);
-    startuploaders::run(step);
+    for (const QString& name : forms::preloadedAt(step)) forms::load(name, "frmMDI.tmrStartUp");
   });
 }
 
@@ -375,15 +377,16 @@ void frmMDI::hideAsToggMen() {
   hide();
 }
 
-JEX_REGISTER_FORM(frmMDI, [] {
-  // The registry builds a second window for checks: keep the program's own one current.
+JEX_FORM_REGISTRATION(frmMDI, {.create = [] {
+  // The language-file check builds a second window: keep the program's own one current.
   frmMDI* current = g_instance;
   auto form = std::make_unique<frmMDI>();
   if (current) {
     g_instance = current;
     ChildDialog::setHost(current);
+    forms::setFrame(current);
   }
-  return form;
-})
+  return std::unique_ptr<QWidget>(std::move(form));
+}})
 
 }  // namespace jex

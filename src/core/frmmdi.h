@@ -11,7 +11,8 @@
 //   activateProfile       the update step's profile activation
 //   exposeFuncs           the Funcs object handed to the core's scripts (and releaseFuncs)
 //   hideAsToggMen         hiding the window as the command TOGGMEN does
-// The background preloading runs the loaders of core/startuploaders.h.
+// The background preloading creates, one step per tick, the forms registered with that step
+// (dialogs/common/formservice.h).
 //
 // Control arrays: element i of cmdMenu carries the object name "cmdMenu(i)".
 //
@@ -29,6 +30,7 @@
 #include <memory>
 
 #include "core/forms/childdialog.h"
+#include "dialogs/common/formservice.h"
 
 class QAction;
 class QDBusConnection;
@@ -49,11 +51,12 @@ class JexNotifier;
 
 class frmMain;
 
-class frmMDI : public QMainWindow, public ChildHost {
+class frmMDI : public QMainWindow, public ChildHost, public forms::Frame {
   Q_OBJECT
  public:
   static constexpr int kMenuButtons = 8;
   static constexpr int kStartUpInterval = 50;  // ms per preloading step
+  static constexpr int kStartUpSteps = 13;     // preloading steps 0 .. 12
 
   explicit frmMDI(QWidget* parent = nullptr);
   ~frmMDI() override;  // the final release: logs "MDI_Terminate"
@@ -115,14 +118,16 @@ class frmMDI : public QMainWindow, public ChildHost {
   ChildDialog* activeChild() const override;
   QWidget* lastControl() const { return lastCtl_; }
 
-  // --- forms by name (frmmdi_forms.cpp)
-  // The child switch, then the form called name is shown and action run on it: a loaded dialog
-  // is shown here ("Show" with a control's name focuses that control), another form by its
-  // registered action. False when the active child stayed or the form is not available.
-  bool openForm(const QString& name, const QString& action = QStringLiteral("Show"), const QStringList& args = {});
-  // Runs an operation of the form without showing it: the loaded dialog's invokable method of
-  // that name (one argument as a QVariant), else the form's registered action; else logged.
+  // --- forms by name through the form service (frmmdi_forms.cpp)
+  // The child switch, then the form called name is shown and action run on it: a dialog (loaded,
+  // or created now from its registration) is shown here ("Show" with a control's name focuses
+  // that control), another form by its registered action. False when the active child stayed
+  // or the form is not available.
+  bool openForm(const QString& name, const QString& action = QStringLiteral("Show"), const QStringList& args = {}) override;
+  // Runs an operation of the form without showing it (forms::run).
   void formAction(const QString& name, const QString& action, const QStringList& args = {});
+  // A form the service created: a dialog runs its load (ChildLoad) and joins the frame hidden.
+  void adopt(QWidget& form) override;
   int startUpStep() const { return startUpStep_; }
 
  protected:
@@ -193,12 +198,6 @@ class frmMDI : public QMainWindow, public ChildHost {
   platform::JexNotifier* jexNotifier() const { return notifier_; }
   // JexUI's own command queue with its timer tmrCMD.
   CommandQueue& commandQueue();
-  // The operations of a form that is not (only) a loaded dialog, by the form's name, registered
-  // by the form's own code: action is "Show" or the operation to run ("SPEEDUP", "GetValues",
-  // "ShowKeys", ...). See openForm and formAction.
-  using FormAction = std::function<void(const QString& action, const QStringList& args)>;
-  static void registerForm(const QString& name, FormAction action);
-  static void unregisterForm(const QString& name);
   // How the process ends (replaceable; default: leaving the application's event loop). Files
   // and links open through the desktop's opener (platform/opener.h).
   static void setQuitter(std::function<void()> quit);
@@ -214,9 +213,10 @@ class frmMDI : public QMainWindow, public ChildHost {
   void registerAgain();
   // Ends the event loops, as the command QUIT does after the unload (see setQuitter).
   static void quitApplication();
+  // The main window's operations: the handlers of the command table (commandfilter.h).
+  struct Operations;
 
  private:
-  struct Operations;
   friend struct Operations;
   void notifierCmd(QString& s);
   void gotFocus();

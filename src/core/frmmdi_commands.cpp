@@ -51,37 +51,68 @@ bool afterColon(const QString& command, QString& rest) {
 }
 }  // namespace
 
-// The main window's operations, called by name from HandleCmd.
+// The main window's operations and the command table's handlers.
 struct frmMDI::Operations {
-  using Op = void (*)(frmMDI&);
+  using Group = commands::Group;
+  using W = frmMDI&;
+  using N = const QString&;
 
-  static const QHash<QString, Op>& table() {
-    static const QHash<QString, Op> ops{
-        {QStringLiteral("TOGGMEN"), [](frmMDI& w) { w.toggleMainWindow(); }},
-        {QStringLiteral("EXITHALDA"), &exitHalda},
-        {QStringLiteral("QUIT"), &quit},
-        {QStringLiteral("DLGRESWIZ"), &resourceWizard},
-        {QStringLiteral("DLGSPEECH"), [](frmMDI& w) { w.openForm(QStringLiteral("frmVoices")); }},
-        {QStringLiteral("DLGKEYECHO"), [](frmMDI& w) { w.openForm(QStringLiteral("frmKeyecho")); }},
-        {QStringLiteral("DLGBRAILLEOPT"), [](frmMDI& w) { w.openForm(QStringLiteral("frmBraille")); }},
-        {QStringLiteral("VCOMPRESSIONDLG"), [](frmMDI& w) { compression(w, QStringLiteral("lstVSpace")); }},
-        {QStringLiteral("HCOMPRESSIONDLG"), [](frmMDI& w) { compression(w, QStringLiteral("lstHSpace")); }},
-        {QStringLiteral("DLGNUMKEY"), [](frmMDI& w) { keys(w, QStringLiteral("NUM")); }},
-        {QStringLiteral("DLGBRAILLEKEY"), [](frmMDI& w) { keys(w, QStringLiteral("BRL")); }},
-        {QStringLiteral("QUICKMEN"), [](frmMDI& w) { quickMenu(w, QStringLiteral("0")); }},
-        {QStringLiteral("DLGTYPELIB"), [](frmMDI& w) { quickMenu(w, QStringLiteral("2")); }},
-        {QStringLiteral("SHOWTYPEDOC"), [](frmMDI& w) { w.openForm(QStringLiteral("frmObjWiz")); }},
-        {QStringLiteral("SHOWTASKLIST"), &taskList},
-        {QStringLiteral("SELCUTEDIT"), [](frmMDI& w) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
-        {QStringLiteral("EDITCLIPBOARD"), [](frmMDI& w) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
-        {QStringLiteral("UI_SHOWREADME"), &readMe},
-        {QStringLiteral("SETSPON"), [](frmMDI& w) { speechState(w, 1); }},
-        {QStringLiteral("SETSPOFF"), [](frmMDI& w) { speechState(w, 2); }},
-        {QStringLiteral("SETSPTOGGLE"), [](frmMDI& w) { speechState(w, 2); }},
-        {QStringLiteral("SHOWSPEECHSTATE"), [](frmMDI&) {}},
+  static const QList<commands::Command>& rows() {
+    static const QList<commands::Command> table{
+        {QStringLiteral("TOGGMEN"), Group::Consumed, [](W w, N) { w.toggleMainWindow(); }},
+        {QStringLiteral("EXITHALDA"), Group::Consumed, [](W w, N) { exitHalda(w); }},
+        {QStringLiteral("QUIT"), Group::Consumed, [](W w, N) { quit(w); }},
+        {QStringLiteral("DLGRESWIZ"), Group::Consumed, [](W w, N) { resourceWizard(w); }},
+        {QStringLiteral("DLGSPEECH"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmVoices")); }},
+        {QStringLiteral("DLGBRAILLEOPT"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmBraille")); }},
+        {QStringLiteral("EDITCLIPBOARD"), Group::Consumed, [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
+        {QStringLiteral("DLGKEYECHO"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmKeyecho")); }},
+        {QStringLiteral("DLGNUMKEY"), Group::Consumed, [](W w, N) { keys(w, QStringLiteral("NUM")); }},
+        {QStringLiteral("DLGBRAILLEKEY"), Group::Consumed, [](W w, N) { keys(w, QStringLiteral("BRL")); }},
+        {QStringLiteral("VCOMPRESSIONDLG"), Group::Consumed, [](W w, N) { compression(w, QStringLiteral("lstVSpace")); }},
+        {QStringLiteral("HCOMPRESSIONDLG"), Group::Consumed, [](W w, N) { compression(w, QStringLiteral("lstHSpace")); }},
+        {QStringLiteral("QUICKMEN"), Group::Consumed, [](W w, N) { quickMenu(w, QStringLiteral("0")); }},
+        {QStringLiteral("DLGTYPELIB"), Group::Consumed, [](W w, N) { quickMenu(w, QStringLiteral("2")); }},
+        {QStringLiteral("SHOWTYPEDOC"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmObjWiz")); }},
+        {QStringLiteral("SHOWTASKLIST"), Group::Consumed, [](W w, N) { taskList(w); }},
+        {QStringLiteral("SELCUTEDIT"), Group::Consumed, [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
+        // Taken over like SELCUTEDIT, but the main window has no operation of that name.
+        {QStringLiteral("CUTEDIT"), Group::Consumed, [](W, N name) {
+           throw Error(err::UnknownMember, QStringLiteral("frmMDI has no operation ") + name);
+         }},
+        {QStringLiteral("SPEEDUP"), Group::Voices, &voices},
+        {QStringLiteral("SPEEDDN"), Group::Voices, &voices},
+        {QStringLiteral("SPEEDMAX"), Group::Voices, &voices},
+        {QStringLiteral("SPEEDMIN"), Group::Voices, &voices},
+        {QStringLiteral("SPEEDUPNOW"), Group::Voices, &voices},
+        {QStringLiteral("SPEEDDNNOW"), Group::Voices, &voices},
+        {QStringLiteral("VOLUMEUP"), Group::Voices, &voices},
+        {QStringLiteral("VOLUMEDN"), Group::Voices, &voices},
+        {QStringLiteral("VOLUMEMAX"), Group::Voices, &voices},
+        {QStringLiteral("VOLUMEMIN"), Group::Voices, &voices},
+        {QStringLiteral("SETSPTOGGLE"), Group::QueuedToo, [](W w, N) { speechState(w, 2); }},
+        {QStringLiteral("SETSPON"), Group::QueuedToo, [](W w, N) { speechState(w, 1); }},
+        {QStringLiteral("SETSPOFF"), Group::QueuedToo, [](W w, N) { speechState(w, 2); }},
+        {QStringLiteral("USESPSET1"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET2"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET3"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET4"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET5"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET6"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET7"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET8"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("USESPSET9"), Group::QueuedToo, &speechSet},
+        {QStringLiteral("HELP"), Group::WhileInFront, nullptr},
+        {QStringLiteral("UI_SHOWREADME"), Group::Own, [](W w, N) { readMe(w); }},
+        {QStringLiteral("SHOWSPEECHSTATE"), Group::Own, nullptr},
     };
-    return ops;
+    return table;
   }
+
+  // The voices dialog's operation of the same name; it need not be visible.
+  static void voices(frmMDI& w, const QString& name) { w.formAction(QStringLiteral("frmVoices"), name); }
+  // The voices dialog reads the core's state again.
+  static void speechSet(frmMDI& w, const QString&) { w.formAction(QStringLiteral("frmVoices"), QStringLiteral("GetValues")); }
 
   // A second EXITHALDA while the question is open (its command runs inside the box's loop)
   // does not ask again.
@@ -145,6 +176,8 @@ struct frmMDI::Operations {
 
 // ---------------------------------------------------------------- commands
 
+const QList<commands::Command>& commands::table() { return frmMDI::Operations::rows(); }
+
 CommandQueue& frmMDI::commandQueue() {
   if (!commandQueue_) commandQueue_ = new CommandQueue([this](const QString& c) { HandleCmd(c); }, this);
   return *commandQueue_;
@@ -153,17 +186,15 @@ CommandQueue& frmMDI::commandQueue() {
 void frmMDI::HandleCmd(const QString& command) {
   trap("frmMDI.HandleCMD", [&] {
     WriteLog(QStringLiteral("MDI.HandleCMD: ") + command, kDetail);
-    if (commands::groupA().contains(command) || Operations::table().contains(command)) {
-      const auto op = Operations::table().value(command);
-      if (!op) throw Error(err::UnknownMember, QStringLiteral("frmMDI has no operation ") + command);
-      op(*this);
-      return;
+    const commands::Command* row = commands::find(command);
+    if (!row) {
+      // The voices dialog's commands are compared without regard to case.
+      for (const commands::Command& c : commands::table())
+        if (c.group == commands::Group::Voices && c.name.compare(command, Qt::CaseInsensitive) == 0) row = &c;
     }
-    for (const QString& b : commands::groupB()) {
-      if (b.compare(command, Qt::CaseInsensitive) == 0) {
-        formAction(QStringLiteral("frmVoices"), b);
-        return;
-      }
+    if (row) {
+      if (row->run) row->run(*this, row->name);
+      return;
     }
     QString file;
     if (command.contains(QLatin1String("UI_HELP:")) && afterColon(command, file)) {

@@ -1,18 +1,13 @@
-// frmMDI: the forms that commands and menu entries reach by name, through one path.
+// frmMDI: the forms that commands and menu entries reach by name, through the form service
+// (dialogs/common/formservice.h); the main window is the service's frame.
 //
-//   openForm(name, action, args)  the child switch, then the form is shown: a loaded dialog
-//                                 (ChildDialog) by the main window itself, any other form by the
-//                                 action it registered; an action other than "Show" then runs
-//   formAction(name, action, args) runs an operation of the form without the child switch: the
-//                                 loaded dialog's invokable method of that name, or else the
-//                                 form's registered action
+//   openForm(name, action, args)  the child switch, then the form is shown: a dialog (loaded, or
+//                                 created now from its registration) by the main window itself,
+//                                 any other registered form by its action; an action other than
+//                                 "Show" then runs
+//   formAction(name, action, args) runs an operation of the form without the child switch
 //
-// A form that is neither loaded nor registered is logged as not available; nothing stands in
-// for it.
-#include <QHash>
-#include <QMetaMethod>
-#include <QMetaObject>
-
+// A form that is neither loaded nor registered gives one log line; nothing stands in for it.
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/forms/frmmain.h"
@@ -22,39 +17,13 @@
 namespace jex {
 namespace {
 const QString kShow = QStringLiteral("Show");
-
-QHash<QString, frmMDI::FormAction>& registered() {
-  static QHash<QString, frmMDI::FormAction> table;
-  return table;
-}
-
-void notAvailable(const QString& what) { WriteLog(what + QStringLiteral(" - not available"), kDetail); }
-
-bool hasMethod(const QObject& object, const QByteArray& name) {
-  const QMetaObject* meta = object.metaObject();
-  for (int i = 0; i < meta->methodCount(); ++i)
-    if (meta->method(i).name() == name) return true;
-  return false;
-}
-
-// Calls the dialog's invokable method action with the arguments (none, one, or all as a list).
-bool invoke(ChildDialog& dialog, const QString& action, const QStringList& args) {
-  const QByteArray method = action.toLatin1();
-  if (!hasMethod(dialog, method)) return false;
-  if (args.isEmpty()) return QMetaObject::invokeMethod(&dialog, method.constData(), Qt::DirectConnection);
-  const QVariant arg = args.size() == 1 ? QVariant(args.first()) : QVariant(args);
-  return QMetaObject::invokeMethod(&dialog, method.constData(), Qt::DirectConnection, Q_ARG(QVariant, arg));
-}
 }  // namespace
-
-void frmMDI::registerForm(const QString& name, FormAction action) { registered().insert(name, std::move(action)); }
-void frmMDI::unregisterForm(const QString& name) { registered().remove(name); }
 
 bool frmMDI::openForm(const QString& name, const QString& action, const QStringList& args) {
   return trapped("frmMDI.OpenForm", false, [&] {
-    ChildDialog* dialog = ChildDialog::find(name);
-    if (!dialog && !registered().contains(name)) {
-      notAvailable(name);
+    auto* dialog = qobject_cast<ChildDialog*>(forms::load(name));
+    if (!dialog && !forms::contains(name)) {
+      forms::notAvailable(name);
       return false;
     }
     if (dialog ? !showChild(*dialog) : !QueryHideChild(nullptr)) return false;
@@ -69,16 +38,11 @@ bool frmMDI::openForm(const QString& name, const QString& action, const QStringL
 }
 
 void frmMDI::formAction(const QString& name, const QString& action, const QStringList& args) {
-  trap("frmMDI.FormAction", [&] {
-    ChildDialog* dialog = ChildDialog::find(name);
-    if (dialog && invoke(*dialog, action, args)) return;
-    const auto it = registered().constFind(name);
-    if (it != registered().constEnd()) {
-      (*it)(action, args);
-      return;
-    }
-    notAvailable(dialog ? name + u'.' + action : name);
-  });
+  trap("frmMDI.FormAction", [&] { forms::run(name, action, args); });
+}
+
+void frmMDI::adopt(QWidget& form) {
+  if (auto* dialog = qobject_cast<ChildDialog*>(&form)) dialog->ChildLoad();
 }
 
 ChildDialog* frmMDI::activeChild() const {

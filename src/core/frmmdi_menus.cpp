@@ -95,7 +95,7 @@ void frmMDI::buildMenus() {
   entry(mnuExtras_, "mnuExtrasTables", "Zeichentabellen", {});
 
   mnuHelp_ = submenu(this, "mnuHelp", "&Hilfe");
-  entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe", [] { WriteLog(QStringLiteral("frmHelp - not available yet"), kDetail); });
+  entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe", [this] { formAction(QStringLiteral("frmHelp"), QStringLiteral("DirectHelp")); });
   entry(mnuHelp_, "mnuHelpBook", "&Handbuch", [] {
     const QString file = frmLocalizer().DlgIni().GetStr(QStringLiteral("Global"), QStringLiteral("HelpFile"), QStringLiteral("h44.chm"));
     OpenHelpFile(file, "frmMDI.mnuHelpBook_Click");
@@ -107,10 +107,10 @@ void frmMDI::buildMenus() {
   });
   mnuHelpWWW_ = submenu(mnuHelp_, "mnuHelpWWW", "Halda im Internet");
   mnuHelp_->addMenu(mnuHelpWWW_);
-  mnuHelpEmail_ = entry(mnuHelpWWW_, "mnuHelpEmail", "e-mail Support", [] {
-    WriteLog(QStringLiteral("frmAbout.SupportMail - not available yet"), kDetail);
+  mnuHelpEmail_ = entry(mnuHelpWWW_, "mnuHelpEmail", "e-mail Support", [this] {
+    formAction(QStringLiteral("frmAbout"), QStringLiteral("SupportMail"));
   });
-  entry(mnuHelp_, "mnuHelpInfo", "&Info", [] { WriteLog(QStringLiteral("frmAbout - not available yet"), kDetail); });
+  entry(mnuHelp_, "mnuHelpInfo", "&Info", [this] { formAction(QStringLiteral("frmAbout"), QStringLiteral("ShowModal")); });
 
   QMenu* user = submenu(this, "mnuUser", "User");
   for (const auto& [name, caption] : {std::pair{"mnuUserNew", "&neuer Benutzer"}, std::pair{"mnuUserCopy", "Benutzer &kopieren"},

@@ -3,7 +3,7 @@
 #include "core/base/log.h"
 #include "core/global/cglobal.h"
 #include "dialogs/common/accessibility.h"
-#include "localisation/formregistry.h"
+#include "dialogs/common/formservice.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -50,6 +50,6 @@ QString InputBoxEx(const QString& prompt) {
   });
 }
 
-JEX_REGISTER_FORM(frmInputBox, [] { return std::make_unique<frmInputBox>(); })
+JEX_FORM_REGISTRATION(frmInputBox, {.create = [] { return std::make_unique<frmInputBox>(); }})
 
 }  // namespace jex

@@ -3,7 +3,7 @@
 #include "core/base/log.h"
 #include "core/global/cglobal.h"
 #include "dialogs/common/accessibility.h"
-#include "localisation/formregistry.h"
+#include "dialogs/common/formservice.h"
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
 
@@ -144,6 +144,6 @@ qint16 MsgBoxEx(const QString& message, int kind) {
   });
 }
 
-JEX_REGISTER_FORM(frmMsgEx, [] { return std::make_unique<frmMsgEx>(); })
+JEX_FORM_REGISTRATION(frmMsgEx, {.create = [] { return std::make_unique<frmMsgEx>(); }})
 
 }  // namespace jex

@@ -3,7 +3,7 @@
 #include "core/base/log.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/standardcaptions.h"
-#include "localisation/formregistry.h"
+#include "dialogs/common/formservice.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -80,6 +80,11 @@ frmSCRInput* ScriptInputBox(const QString& prompt, const QString& title, const Q
   });
 }
 
-JEX_REGISTER_FORM(frmSCRInput, [] { return std::make_unique<frmSCRInput>(); })
+// "ShowInputBox" with prompt, title, default text and cookie: a box of its own for each call.
+JEX_FORM_REGISTRATION(frmSCRInput, {.create = [] { return std::make_unique<frmSCRInput>(); },
+                                    .action = [](const QString& action, const QStringList& a) {
+                                      if (action != QLatin1String("ShowInputBox")) return forms::notAvailable(QStringLiteral("frmSCRInput.") + action);
+                                      ScriptInputBox(a.value(0), a.value(1), a.value(2), a.value(3));
+                                    }})
 
 }  // namespace jex

@@ -3,6 +3,7 @@
 // unloads itself. A prompt wider than the design width widens the box (up to the screen).
 #pragma once
 
+#include "dialogs/common/formservice.h"
 #include "dialogs/boxform.h"
 #include "dialogs/scriptboxobject.h"
 
@@ -45,5 +46,8 @@ class frmSCRInput : public BoxForm {
 // The scripts' InputBox: a new box for the core's foreground application; returns at once.
 frmSCRInput* ScriptInputBox(const QString& prompt, const QString& title, const QString& defaultText,
                             const QString& cookie);
+
+// The form's registration with the form service (listed in core/formlist.cpp).
+forms::Form frmSCRInputForm();
 
 }  // namespace jex

@@ -3,7 +3,7 @@
 #include "core/global/cglobal.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/standardcaptions.h"
-#include "localisation/formregistry.h"
+#include "dialogs/common/formservice.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -78,6 +78,11 @@ frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const 
   });
 }
 
-JEX_REGISTER_FORM(frmSCRMsgBox, [] { return std::make_unique<frmSCRMsgBox>(); })
+// "ShowMsgBox" with prompt, buttons, title and cookie: a box of its own for each call.
+JEX_FORM_REGISTRATION(frmSCRMsgBox, {.create = [] { return std::make_unique<frmSCRMsgBox>(); },
+                                     .action = [](const QString& action, const QStringList& a) {
+                                       if (action != QLatin1String("ShowMsgBox")) return forms::notAvailable(QStringLiteral("frmSCRMsgBox.") + action);
+                                       ScriptMsgBox(a.value(0), a.value(1), a.value(2), a.value(3));
+                                     }})
 
 }  // namespace jex

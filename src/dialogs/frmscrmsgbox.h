@@ -2,6 +2,7 @@
 // through the core's CallBack with "OnMsgBoxClick"; the box then unloads itself.
 #pragma once
 
+#include "dialogs/common/formservice.h"
 #include "dialogs/boxform.h"
 #include "dialogs/scriptboxobject.h"
 
@@ -35,5 +36,8 @@ class frmSCRMsgBox : public BoxForm {
 // The scripts' MsgBox: a new box for the core's foreground application; returns at once.
 frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title,
                            const QString& cookie);
+
+// The form's registration with the form service (listed in core/formlist.cpp).
+forms::Form frmSCRMsgBoxForm();
 
 }  // namespace jex

@@ -1,32 +1,9 @@
 #include "localisation/formregistry.h"
 
-#include "core/base/error.h"
 #include "ini/cinifil.h"
 #include "localisation/frmlocalizer.h"
 
-#include <QMap>
-
 namespace jex::loc {
-
-namespace {
-QMap<QString, FormFactory>& registry() {
-  static QMap<QString, FormFactory> forms;
-  return forms;
-}
-}  // namespace
-
-void registerForm(const QString& name, FormFactory factory) { registry().insert(name, std::move(factory)); }
-
-void unregisterForm(const QString& name) { registry().remove(name); }
-
-QStringList registeredForms() { return registry().keys(); }
-
-std::unique_ptr<QWidget> createForm(const QString& name) {
-  return trapped("FormRegistry.createForm", std::unique_ptr<QWidget>(), [&] {
-    const auto it = registry().constFind(name);
-    return it == registry().constEnd() ? std::unique_ptr<QWidget>() : (*it)();
-  });
-}
 
 QStringList missingEntries(QWidget* form, cIniFil& ini) {
   QStringList missing;

@@ -22,6 +22,7 @@
 #include "core/cmdqueue.h"
 #include "core/commandfilter.h"
 #include "core/frmmdi.h"
+#include "dialogs/common/formservice.h"
 #include "core/global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/jexnotifier.h"
@@ -158,12 +159,12 @@ class Dispatch : public ::testing::Test {
     jex::platform::setDesktopOpener(&opener);
     frmMDI::setQuitter([this] { ++quits; });
     for (const char* form : kForms) {
-      frmMDI::registerForm(S(form), [this, form](const QString& action, const QStringList& args) {
-        EXPECT_EQ(depth++, 0) << "a command ran inside another";
-        forms << S(form) + u'.' + action + (args.isEmpty() ? QString() : u' ' + args.join(u','));
-        formTicks << ticks;
-        --depth;
-      });
+      jex::forms::add({.name = S(form), .action = [this, form](const QString& action, const QStringList& args) {
+                         EXPECT_EQ(depth++, 0) << "a command ran inside another";
+                         forms << S(form) + u'.' + action + (args.isEmpty() ? QString() : u' ' + args.join(u','));
+                         formTicks << ticks;
+                         --depth;
+                       }});
     }
     w = new frmMDI;
     w->show();
@@ -174,7 +175,7 @@ class Dispatch : public ::testing::Test {
   void TearDown() override {
     if (w && !w->isUnloaded()) w->removeHook();
     delete w;
-    for (const char* form : kForms) frmMDI::unregisterForm(S(form));
+    for (const char* form : kForms) jex::forms::remove(S(form));
     jex::platform::setDesktopOpener(nullptr);
     jex::resetLocalizer();
     frmMDI::setQuitter([] {});
@@ -238,14 +239,14 @@ TEST_P(DispatchBoth, ABurstOfKeysRunsInOrderOnSuccessiveTicks) {
 // A key that reaches JexUI while a running command waits on a call to the core enables tmrCMD
 // again inside that call's event loop; its command must still wait for the running one.
 TEST_P(DispatchBoth, AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
-  frmMDI::registerForm(S("frmVoices"), [this](const QString& action, const QStringList&) {
+  jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
     EXPECT_EQ(depth++, 0) << "a command ran inside another";
     core->type(S("DLGKEYECHO"));
     for (int i = 0; i < 200 && !core->has(S("CMD: DLGKEYECHO")); ++i) jex::Jex().str(S("proc.ForeGroundApp"));
     for (int i = 0; i < 20; ++i) jex::Jex().str(S("proc.ForeGroundApp"));
     forms << S("frmVoices.") + action;
     --depth;
-  });
+  }});
   core->type(S("DLGSPEECH"));
   ASSERT_TRUE(settled(2)) << out();
   ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 2; }, 2000));

@@ -125,12 +125,12 @@ TEST_F(Commands, FormThatIsNotThereLeavesTheOpenDialogAndARegisteredOneComes) {
 
   // A form that only registered its actions (shown by its own code) comes after the switch.
   QStringList ran;
-  frmMDI::registerForm(QStringLiteral("frmReadMe"), [&](const QString& action, const QStringList& args) {
-    ran << action + u' ' + args.join(u',');
-  });
+  forms::add({.name = QStringLiteral("frmReadMe"), .action = [&](const QString& action, const QStringList& args) {
+                 ran << action + u' ' + args.join(u',');
+               }});
   gGlobal().OldTask = QStringLiteral("WINWORD");
   command("UI_SHOWREADME");
-  frmMDI::unregisterForm(QStringLiteral("frmReadMe"));
+  forms::remove(QStringLiteral("frmReadMe"));
   EXPECT_EQ(ran, QStringList{QStringLiteral("Read WINWORD")});
   EXPECT_FALSE(keyecho->isVisible());
   EXPECT_TRUE(mdi->isVisible()) << "a form follows: the window stays";

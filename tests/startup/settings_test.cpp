@@ -13,7 +13,7 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/startup.h"
-#include "core/startuploaders.h"
+#include "dialogs/common/formservice.h"
 #include "core/systemsettings.h"
 #include "core/twips.h"
 #include "platform/registry.h"
@@ -234,16 +234,19 @@ TEST_F(StartupTest, UpdateMarkerIsResetAfterTheProfileIsActivated) {
       << lines.join(u'\n').toStdString();
 }
 
-TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsWithTheirLoaders) {
+TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsCreatingTheirForms) {
   world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
   QList<int> ran;
-  startuploaders::setLoader(3, [&] { ran << 3; });
-  startuploaders::setLoader(11, [&] { ran << 11; throw std::runtime_error("dialog broke"); });
+  forms::add({QStringLiteral("frmStep3"), [&] { ran << 3; return std::unique_ptr<QWidget>(); }, 3});
+  forms::add({QStringLiteral("frmStep11"), [&]() -> std::unique_ptr<QWidget> {
+                ran << 11;
+                throw std::runtime_error("dialog broke");
+              }, 11});
   start();
   frmMDI* f = frmMDI::instance();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !f->tmrStartUp()->isActive(); }, 5000));
-  startuploaders::setLoader(3, {});
-  startuploaders::setLoader(11, {});
+  forms::remove(QStringLiteral("frmStep3"));
+  forms::remove(QStringLiteral("frmStep11"));
   EXPECT_EQ(f->startUpStep(), 13);
   EXPECT_EQ(ran, (QList<int>{3, 11}));
   const QStringList lines = world.logLines();

@@ -3,8 +3,7 @@
 #include "core/automation_iface/typelib.h"
 #include "core/base/log.h"
 #include "core/global/cglobal.h"
-#include "dialogs/frmscrinput.h"
-#include "dialogs/frmscrmsgbox.h"
+#include "dialogs/common/formservice.h"
 #include "platform/windows.h"
 
 namespace jex {
@@ -47,14 +46,9 @@ int number(const QVariant& v) { return isMissing(v) ? 1 : toI32(v); }
 
 QVariant arg(Args& a, int i) { return i < a.size() ? a.at(i) : automation::missing(); }
 
-void notYet(const QString& what) { WriteLog(QStringLiteral("Funcs: ") + what + QStringLiteral(" (not available yet)"), kTraffic); }
+QString yesNo(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
 }  // namespace
-
-FuncsHooks& funcsHooks() {
-  static FuncsHooks hooks;
-  return hooks;
-}
 
 Funcs::Funcs() : Dispatchable(typeLibClass(QStringLiteral("Funcs"))) {
   method(QStringLiteral("FindClassEx"), 0, 3, [this](Args& a) {
@@ -117,8 +111,7 @@ void Funcs::MsgBox(const QVariant& prompt, const QVariant& buttons, const QVaria
   trap("Funcs.MsgBox", [&] {
     const QString p = formText(prompt, "MsgBox prompt");
     const QString b = text(buttons).left(16), t = formText(title, "MsgBox title"), c = text(cookie);
-    if (auto& hook = funcsHooks().msgBox) return hook(p, b, t, c);
-    ScriptMsgBox(p, b, t, c);
+    forms::run(QStringLiteral("frmSCRMsgBox"), QStringLiteral("ShowMsgBox"), {p, b, t, c});
   });
 }
 
@@ -126,16 +119,13 @@ void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVaria
   trap("Funcs.InputBox", [&] {
     const QString p = formText(prompt, "InputBox prompt"), t = formText(title, "InputBox title");
     const QString d = formText(defaultText, "InputBox default"), c = text(cookie);
-    if (auto& hook = funcsHooks().inputBox) return hook(p, t, d, c);
-    ScriptInputBox(p, t, d, c);
+    forms::run(QStringLiteral("frmSCRInput"), QStringLiteral("ShowInputBox"), {p, t, d, c});
   });
 }
 
 QString Funcs::GetTypeLibInfoFromO(const QVariant& object) {
   return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] {
-    const Obj o = toObj(object);
-    if (auto& hook = funcsHooks().typeLibInfo) return hook(o);
-    return describeMembers(o);
+    return describeMembers(toObj(object));
   });
 }
 
@@ -158,8 +148,7 @@ void Funcs::ShowReadMe(const QVariant& fileName) {
       WriteLog(QStringLiteral("ShowReadMe: no file for \"") + text(fileName).left(200) + QStringLiteral("\""), kTraffic);
       return;
     }
-    if (auto& hook = funcsHooks().showReadMe) return hook(file);
-    notYet(QStringLiteral("ShowReadMe ") + file);
+    forms::open(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {file});
   });
 }
 
@@ -167,24 +156,21 @@ void Funcs::ShowText(const QVariant& txt, const QVariant& autoRead, const QVaria
   trap("Funcs.ShowText", [&] {
     const QString t = formText(txt, "ShowText text");
     const bool read = flag(autoRead), close = flag(autoClose);
-    if (auto& hook = funcsHooks().showText) return hook(t, read, close);
-    notYet(QStringLiteral("ShowText %1 characters").arg(t.size()));
+    forms::run(QStringLiteral("frmTextWiz"), QStringLiteral("ShowText"), {t, yesNo(read), yesNo(close)});
   });
 }
 
 void Funcs::setAllVoiceSpeed(const QVariant& value) {
   trap("Funcs.AllVoiceSpeed", [&] {
     const qint32 v = toI32(value);
-    if (auto& hook = funcsHooks().allVoiceSpeed) return hook(v);
-    notYet(QStringLiteral("AllVoiceSpeed %1").arg(v));
+    forms::run(QStringLiteral("frmVoices"), QStringLiteral("AllSpeeds"), {QString::number(v)});
   });
 }
 
 void Funcs::setAllVoiceVolume(const QVariant& value) {
   trap("Funcs.AllVoiceVolume", [&] {
     const qint32 v = toI32(value);
-    if (auto& hook = funcsHooks().allVoiceVolume) return hook(v);
-    notYet(QStringLiteral("AllVoiceVolume %1").arg(v));
+    forms::run(QStringLiteral("frmVoices"), QStringLiteral("AllVolumes"), {QString::number(v)});
   });
 }
 

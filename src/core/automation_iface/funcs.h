@@ -11,38 +11,18 @@
 // with ParentHwnd 0 or omitted searches below the foreground window (the desktop when the
 // window manager names none).
 //
-// The members that open forms reach them through FuncsHooks, which the forms' owners fill in;
-// until a form exists its hook writes a log line instead.
+// The members that show things reach their forms by name through the form service
+// (dialogs/common/formservice.h): "frmSCRMsgBox" ShowMsgBox, "frmSCRInput" ShowInputBox,
+// "frmReadMe" Read (through the main window's child switch), "frmTextWiz" ShowText (text,
+// AutoRead and AutoClose as "1" or "0") and "frmVoices" AllSpeeds and AllVolumes.
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <memory>
 
 #include "core/automation/dispatchable.h"
 
 namespace jex {
-
-// How the members reach the forms that show things.
-struct FuncsHooks {
-  // frmSCRMsgBox: returns at once; the answer comes back through the core's CallBack.
-  std::function<void(const QString& prompt, const QString& buttons, const QString& title, const QString& cookie)> msgBox;
-  // frmSCRInput: returns at once; the answer comes back through the core's CallBack.
-  std::function<void(const QString& prompt, const QString& title, const QString& defaultText, const QString& cookie)> inputBox;
-  // The child switch, then frmReadMe.Read(fileName): a file of the current language's help directory.
-  std::function<void(const QString& fileName)> showReadMe;
-  // frmTextWiz.ShowText.
-  std::function<void(const QString& text, bool autoRead, bool autoClose)> showText;
-  // The voices dialog's AllSpeeds and AllVolumes.
-  std::function<void(qint32 value)> allVoiceSpeed;
-  std::function<void(qint32 value)> allVoiceVolume;
-  // The object wizard's member listing (GetTypeLibInfoFromO); describeMembers() by default.
-  std::function<QString(const Obj& object)> typeLibInfo;
-};
-
-// The hooks in use; members left empty fall back to the built-in behaviour: the script boxes
-// frmSCRMsgBox and frmSCRInput, describeMembers() for typeLibInfo, a log line for the others.
-FuncsHooks& funcsHooks();
 
 class Funcs : public automation::Dispatchable {
  public:

@@ -12,6 +12,7 @@
 #include "core/base/log.h"
 #include "core/global/cnotifysink.h"
 #include "dialogs/common/buttonkeys.h"
+#include "dialogs/common/formservice.h"
 #include "dialogs/frmmsgex.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
@@ -47,6 +48,7 @@ ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* par
   column->addLayout(content_, 1);
   setVisible(false);
   dialogs().append(this);
+  forms::live(this);
   ui::pressFocusedButtonOnEnter();
 }
 

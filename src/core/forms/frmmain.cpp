@@ -7,7 +7,7 @@
 #include "core/base/log.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/common/rtfreader.h"
-#include "localisation/formregistry.h"
+#include "dialogs/common/formservice.h"
 
 namespace jex {
 
@@ -26,6 +26,6 @@ bool frmMain::loadInfo(const QString& path) {
   return false;
 }
 
-JEX_REGISTER_FORM(frmMain, [] { return std::make_unique<frmMain>(); })
+JEX_FORM_REGISTRATION(frmMain, {.create = [] { return std::make_unique<frmMain>(); }})
 
 }  // namespace jex

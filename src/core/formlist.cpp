@@ -1,0 +1,33 @@
+// The program's forms: one line per form. The registration itself (factory, preloading step,
+// operations) is written beside the form with JEX_FORM_REGISTRATION. Listing them here, rather
+// than registering from static objects, keeps every form in the program: the linker would drop
+// a form's object file from its static library when nothing refers to it by symbol.
+#include "core/formlist.h"
+
+#include "dialogs/common/formservice.h"
+
+#define JEX_FORMS(X) \
+  X(frmMDI)          \
+  X(frmMain)         \
+  X(frmMsgEx)        \
+  X(frmInputBox)     \
+  X(frmSCRMsgBox)    \
+  X(frmSCRInput)
+
+namespace jex {
+
+#define JEX_DECLARE_FORM(name) forms::Form name##Form();
+JEX_FORMS(JEX_DECLARE_FORM)
+#undef JEX_DECLARE_FORM
+
+void registerForms() {
+  static const bool once = [] {
+#define JEX_ADD_FORM(name) forms::addDefault(name##Form());
+    JEX_FORMS(JEX_ADD_FORM)
+#undef JEX_ADD_FORM
+    return true;
+  }();
+  (void)once;
+}
+
+}  // namespace jex

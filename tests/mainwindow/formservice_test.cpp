@@ -1,0 +1,62 @@
+// The form service: a registered dialog is created on first use and reached by its name from a
+// command, a menu entry and Funcs; a name with no form behind it gives one log line.
+#include <QAction>
+
+#include "core/automation_iface/funcs.h"
+#include "dialogs/common/formservice.h"
+#include "tests/mainwindow/mainwindow_fixture.h"
+
+namespace jex::test {
+namespace {
+
+class ReadMeProbe : public ChildDialog {
+  Q_OBJECT
+ public:
+  ReadMeProbe() : ChildDialog(QStringLiteral("frmReadMe"), QStringLiteral("Liesmich")) {}
+  Q_INVOKABLE void Read(const QVariant& file) { read << file.toString(); }
+  QStringList read;
+};
+
+class FormService : public MainWindow {
+ protected:
+  void TearDown() override {
+    forms::remove(QStringLiteral("frmReadMe"));
+    MainWindow::TearDown();
+  }
+  ReadMeProbe* probe() const { return qobject_cast<ReadMeProbe*>(forms::instance(QStringLiteral("frmReadMe"))); }
+};
+
+TEST_F(FormService, RegisteredDialogOpensByCommandMenuAndFuncs) {
+  int created = 0;
+  forms::add({.name = QStringLiteral("frmReadMe"), .create = [&] {
+                ++created;
+                return std::unique_ptr<QWidget>(new ReadMeProbe);
+              }});
+  showByKey();
+  command("DLGKEYECHO");
+  gGlobal().OldTask = QStringLiteral("WINWORD");
+  command("UI_SHOWREADME");
+  ASSERT_NE(probe(), nullptr);
+  EXPECT_TRUE(probe()->isVisible());
+  EXPECT_FALSE(keyecho->isVisible()) << "through the child switch";
+  EXPECT_EQ(probe()->parentWidget(), mdi->client()) << "the dialog joined the frame";
+
+  mdi->menuEntry(QStringLiteral("mnuHelpKeys"))->trigger();
+  Funcs().ShowReadMe(QStringLiteral("tastatur.txt"));
+  EXPECT_EQ(probe()->read, (QStringList{"WINWORD", "h4keys.rtf", "tastatur.txt"}));
+  EXPECT_EQ(created, 1) << "created once, then reached by its name";
+}
+
+TEST_F(FormService, NameWithNoFormGivesOneLogLine) {
+  command("SHOWTYPEDOC");
+  mdi->menuEntry(QStringLiteral("mnuHelpInfo"))->trigger();
+  Funcs().setAllVoiceSpeed(50);
+  EXPECT_FALSE(forms::run(QStringLiteral("frmNowhere"), QStringLiteral("Show")));
+  for (const char* form : {"frmObjWiz", "frmAbout", "frmVoices", "frmNowhere"})
+    EXPECT_EQ(count(QString::fromLatin1(form) + QStringLiteral(" - not available")), 1) << form;
+}
+
+}  // namespace
+}  // namespace jex::test
+
+#include "formservice_test.moc"

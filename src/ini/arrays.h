@@ -10,10 +10,6 @@
 
 namespace jex {
 
-namespace err {
-constexpr int SubscriptOutOfRange = 9;
-}
-
 [[noreturn]] inline void throwSubscriptOutOfRange() {
   throw Error(err::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
 }

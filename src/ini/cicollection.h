@@ -13,10 +13,6 @@
 
 namespace jex {
 
-namespace err {
-constexpr int DuplicateKey = 457;
-}
-
 template <class T = QString>
 class CiCollection {
  public:

@@ -26,7 +26,7 @@ QString withSeparator(QString path) {
 // Copies a whole file over another one; the target is replaced atomically.
 void copyOver(const QString& from, const QString& to) {
   QFile in(from);
-  if (!in.open(QIODevice::ReadOnly)) throw Error(53, QStringLiteral("File not found: ") + from);
+  if (!in.open(QIODevice::ReadOnly)) throw Error(err::FileNotFound, QStringLiteral("File not found: ") + from);
   const QByteArray data = in.readAll();
   QSaveFile out(to);
   if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit())

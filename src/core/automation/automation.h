@@ -36,12 +36,6 @@
 
 #include "core/base/error.h"
 
-namespace jex::err {
-constexpr int CannotCreateObject = 429;  // nobody serves the identifier
-constexpr int OutOfStack = 28;           // default members that lead to objects without end
-constexpr int PermissionDenied = 70;     // the caller may not use this member
-}  // namespace jex::err
-
 namespace jex::automation {
 
 enum class CallKind { Get = 1, Method = 2, Put = 4 };

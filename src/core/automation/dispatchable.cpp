@@ -13,8 +13,6 @@ namespace {
               QStringLiteral("Wrong number of arguments or invalid property assignment: ") + name);
 }
 
-constexpr int DuplicateKey = 457;
-
 }  // namespace
 
 // --- Args ------------------------------------------------------------------------------------
@@ -170,7 +168,7 @@ Collection::Collection() : Dispatchable(QStringLiteral("Collection")) {
 
 void Collection::add(const QVariant& item, const QString& key) {
   if (!key.isEmpty() && keys_.contains(key.toLower()))
-    throw Error(DuplicateKey, QStringLiteral("This key is already associated with an element of this collection: ") + key);
+    throw Error(err::DuplicateKey, QStringLiteral("This key is already associated with an element of this collection: ") + key);
   items_.append(item);
   keys_.append(key.toLower());
 }

@@ -12,16 +12,23 @@
 
 namespace jex {
 
-// Error numbers follow the automation conventions scripts know.
+// Error numbers follow the automation conventions scripts know; every number the program
+// raises is named here.
 namespace err {
+constexpr int InvalidCall = 5;            // invalid procedure call or argument
+constexpr int SubscriptOutOfRange = 9;
 constexpr int TypeMismatch = 13;
+constexpr int OutOfStack = 28;            // default members that lead to objects without end
+constexpr int FileNotFound = 53;
+constexpr int PermissionDenied = 70;      // the caller may not use this member
+constexpr int FileError = 75;             // path/file access error
 constexpr int ObjectRequired = 424;
-constexpr int UnknownMember = 438;      // object doesn't support this property or method
-constexpr int WrongArguments = 450;     // wrong number of arguments or invalid property assignment
-constexpr int ServerUnavailable = 462;  // the other side vanished
-constexpr int Timeout = -2147417848;    // RPC_E_DISCONNECTED-like: the call did not return in time
-constexpr int InvalidCall = 5;          // invalid procedure call or argument
-constexpr int FileError = 75;           // path/file access error
+constexpr int CannotCreateObject = 429;   // nobody serves the identifier
+constexpr int UnknownMember = 438;        // object doesn't support this property or method
+constexpr int WrongArguments = 450;       // wrong number of arguments or invalid property assignment
+constexpr int DuplicateKey = 457;         // the key is already in the collection
+constexpr int ServerUnavailable = 462;    // the other side vanished
+constexpr int Timeout = -2147417848;      // RPC_E_DISCONNECTED-like: the call did not return in time
 }  // namespace err
 
 class Error : public std::exception {

@@ -21,7 +21,6 @@
 
 namespace jex {
 namespace {
-constexpr int kYesNoQuestion = 2;
 
 std::function<void()>& quitter() {
   // Every event loop returns, inner ones (a modal box, a call waiting) first; the main window
@@ -122,7 +121,7 @@ struct frmMDI::Operations {
       return;
     }
     w.exitQuestionOpen_ = true;
-    const qint16 answer = MsgBoxEx(w.lblAsk2Quit_->text(), kYesNoQuestion);
+    const qint16 answer = MsgBoxEx(w.lblAsk2Quit_->text(), msgbox::kYesNo);
     w.exitQuestionOpen_ = false;
     if (answer != msgbox::Yes || gGlobal().Quitting) return;
     if (!w.QueryHideChild(nullptr)) return;

@@ -70,19 +70,19 @@ void frmMsgEx::prepare(const QString& message, int kind) {
     setTitle(gGlobal().AppTitle);
     QList<int> shown;
     switch (kind) {
-      case 1:
+      case msgbox::kSaveQuestion:
         chkBox_->show();
         shown = {0, 1, 2};
         setCancelButton(2);
         break;
-      case 2:
+      case msgbox::kYesNo:
         shown = {0, 1};
         setCancelButton(1);
         break;
-      case 3: shown = {3}; break;
+      case msgbox::kOkOnly: shown = {3}; break;
       default: break;
     }
-    imgExclamation_->setVisible(kind >= 1 && kind <= 3);
+    imgExclamation_->setVisible(kind >= msgbox::kSaveQuestion && kind <= msgbox::kOkOnly);
     for (int i = 0; i < 4; ++i) button(i)->setVisible(shown.contains(i));
     firstFocus_ = shown.isEmpty() ? nullptr : button(shown.first());
     setMessage(nl_Msg_, message);
@@ -135,11 +135,11 @@ qint16 MsgBoxEx(const QString& message, int kind) {
   return trapped("MsgBoxEx", msgbox::Cancel, [&]() -> qint16 {
     const std::shared_ptr<cUser> user = gGlobal().UserProfile;
     frmMsgEx form;
-    if (kind == 1 && user && user->Ask2Save() == 0) return msgbox::No;
+    if (kind == msgbox::kSaveQuestion && user && user->Ask2Save() == 0) return msgbox::No;
     form.prepare(message, kind);
     form.showModal();
     if (gGlobal().Quitting) return form.result();
-    if (kind == 1 && form.chkBox()->isChecked() && user) user->setAsk2Save(0);
+    if (kind == msgbox::kSaveQuestion && form.chkBox()->isChecked() && user) user->setAsk2Save(0);
     return form.result();
   });
 }

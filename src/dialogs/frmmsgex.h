@@ -18,6 +18,13 @@ constexpr qint16 OK = 1;
 constexpr qint16 Cancel = 2;
 constexpr qint16 Yes = 6;
 constexpr qint16 No = 7;
+
+// The kinds of question MsgBoxEx asks.
+enum Kind : int {
+  kSaveQuestion = 1,  // yes/no/cancel with "do not ask again"
+  kYesNo = 2,
+  kOkOnly = 3,
+};
 }  // namespace msgbox
 
 class frmMsgEx : public BoxForm {
@@ -28,7 +35,7 @@ class frmMsgEx : public BoxForm {
   // 2 until a button was pressed.
   qint16 result() const { return result_; }
 
-  // Shows the controls of a question kind (1, 2 or 3) and the message.
+  // Shows the controls of a question kind (msgbox::Kind) and the message.
   void prepare(const QString& message, int kind);
 
   QCheckBox* chkBox() const { return chkBox_; }
@@ -53,7 +60,7 @@ class frmMsgEx : public BoxForm {
   QWidget* firstFocus_ = nullptr;
 };
 
-// Asks message as a question of kind 1, 2 or 3 and returns the answer.
+// Asks message as a question of a msgbox::Kind and returns the answer.
 qint16 MsgBoxEx(const QString& message, int kind);
 
 }  // namespace jex

@@ -58,15 +58,15 @@ void ForceForeground(QWidget* window, int method) {
                  QString::number(method),
              kDetail);
     switch (method) {
-      case 0:
+      case kShowRaiseActivate:
         restore(window);
         window->raise();
         window->activateWindow();
         break;
-      case 2:
+      case kRestoreThenActivate:
         restore(window);
         [[fallthrough]];
-      case 1:
+      case kActivateUnlessActive:
         if (!window->isActiveWindow()) requestActivation(window);
         break;
       default: break;

@@ -16,6 +16,13 @@ class QWidget;
 
 namespace jex::platform {
 
+// The methods above, as UseForceForeGround numbers them.
+enum ForegroundMethod : int {
+  kShowRaiseActivate = 0,
+  kActivateUnlessActive = 1,
+  kRestoreThenActivate = 2,
+};
+
 void ForceForeground(QWidget* window, int method);
 
 // The activation request of methods 1 and 2 alone: true when the EWMH message was sent.

@@ -19,7 +19,6 @@
 
 namespace jex {
 namespace {
-constexpr int kSaveQuestionKind = 1;
 const char* const kAsk2Save = "Die Einstellungen wurden geändert. Sollen die Änderungen gespeichert werden?";
 const QString kSharedSection = QStringLiteral("frmMain");  // the shared message texts
 
@@ -150,7 +149,7 @@ bool ChildDialog::queryHide() {
   }
   if (changed()) {
     asking_ = true;
-    const qint16 answer = MsgBoxEx(saveQuestion(), kSaveQuestionKind);
+    const qint16 answer = MsgBoxEx(saveQuestion(), msgbox::kSaveQuestion);
     asking_ = false;
     switch (answer) {
       case msgbox::Yes:

@@ -2,7 +2,8 @@
 // "Halda - Hauptmenü". This file holds the window's controls, its load handler (the last part
 // of the start-up), its unload (the orderly shutdown) and the close request that only hides it.
 //
-// Later pieces plug in at the named seams below (each now logs that it is not available yet):
+// The load runs these steps, each under its own error trap (the profile activation only logs
+// that it is not available):
 //   buildHelpLinks        help menu link entries from the language file
 //   initUserProfile       the current user profile object and the status bar panel "profile"
 //   localise              the window's captions through the localiser

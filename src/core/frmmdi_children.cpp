@@ -195,7 +195,7 @@ void frmMDI::TOGGMEN() {
   });
 }
 
-// The quick menu is a dialog of its own piece; until it exists it is never open.
+// True while a visible top-level window named frmQMenu (the quick menu) exists.
 bool frmMDI::quickMenuOpen() const {
   QWidget* q = nullptr;
   for (QWidget* w : QApplication::topLevelWidgets())

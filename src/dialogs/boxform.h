@@ -21,8 +21,6 @@ class BoxForm : public QDialog {
 
   // Element index of the button array cmdBtn; null for an index that was not created.
   QPushButton* button(int index) const;
-  int defaultButton() const { return defaultButton_; }
-  int cancelButton() const { return cancelButton_; }
 
   // The widest a box may be: the available width of its screen.
   int maximumBoxWidth() const;

@@ -169,14 +169,6 @@ QVariant Registry::value(const QString& root, const QString& keyPath, const QStr
   return v == k->values.cend() ? QVariant() : v->second;
 }
 
-bool Registry::deleteValue(const QString& root, const QString& keyPath, const QString& name) {
-  const QString r = canonicalRoot(root);
-  if (r.isEmpty()) return false;
-  auto k = keys_.find(keyId(r, keyPath));
-  if (k == keys_.end() || !k->values.remove(name.toLower())) return false;
-  return save();
-}
-
 bool Registry::deleteKey(const QString& root, const QString& keyPath) {
   const QString r = canonicalRoot(root);
   if (r.isEmpty()) return false;

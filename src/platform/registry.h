@@ -35,7 +35,6 @@ class Registry {
   bool setDword(const QString& root, const QString& keyPath, const QString& name, quint32 value);
   // QString for strings, quint32 for dwords, invalid when absent. Names without regard to case.
   QVariant value(const QString& root, const QString& keyPath, const QString& name) const;
-  bool deleteValue(const QString& root, const QString& keyPath, const QString& name);
   bool deleteKey(const QString& root, const QString& keyPath);  // with its sub-keys
 
   struct ImportResult {

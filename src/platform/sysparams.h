@@ -3,8 +3,7 @@
 // Linux has no single equivalent: desktop settings live in each desktop's own store. JexUI's
 // first-run and every-start settings name their actions by Windows' numbers, so this layer
 // records each call (action, uiParam, pvParam or its text, flags) in a list that the program
-// logs and tests read, and reports success. An action that a Linux desktop has a real
-// counterpart for can be mapped here later without touching the callers.
+// logs and tests read, and reports success. Callers see only this interface.
 #pragma once
 
 #include <QList>

@@ -1,6 +1,4 @@
 // The program's entry paths and its end, with the real jexui program on a private session bus.
-#include <QDBusConnection>
-#include <QFile>
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -21,71 +19,55 @@ class EntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!sessionBus.ok()) GTEST_SKIP() << "no private session bus: " << sessionBus.error().toStdString();
-    if (!QFile::exists(binDir() + QStringLiteral("/jexui"))) GTEST_SKIP() << "jexui is not built";
-  }
-  void TearDown() override {
-    for (auto* p : {first.get(), second.get()}) {
-      if (p && p->state() != QProcess::NotRunning) {
-        p->kill();
-        p->waitForFinished(3000);
-      }
-    }
-    if (core) {
-      QDBusConnection c = sessionBus.connection();
-      bus::unpublish(kCore, c);
-    }
+    if (builtProgram(QStringLiteral("jexui")).isEmpty()) GTEST_SKIP() << "jexui is not built";
+    world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n[WinPos]\r\nMain_X=1510\r\nMain_Y=0\r\n");
   }
   void serveCore() {
     core = std::make_unique<StandInCore>(world.appPath());
     ASSERT_TRUE(bus::publish(kCore, core->root, sessionBus.connection()));
   }
+  std::unique_ptr<Child> startJexUi() {
+    auto p = std::make_unique<Child>(world.environment(sessionBus));
+    p->start(QStringLiteral("jexui"), {});
+    return p;
+  }
   // Starts the first copy and waits until the background loading ran.
   void startFirst() {
-    first = startJexUi(world.environment(sessionBus));
-    ASSERT_TRUE(waitForLine(world, QStringLiteral("StartUp: 12"), kStartMs)) << world.logLines().join(u'\n').toStdString();
+    first = startJexUi();
+    ASSERT_TRUE(world.waitForLine(QStringLiteral("StartUp: 12"), kStartMs)) << log();
   }
+  std::string log() const { return world.logLines().join(u'\n').toStdString(); }
 
   SessionBus sessionBus;
   World world;
   std::unique_ptr<StandInCore> core;
-  std::unique_ptr<QProcess> first, second;
+  std::unique_ptr<Child> first, second;
 };
 
-TEST_F(EntryTest, NormalStartLogsTheLoadStepsInOrderAndServesUiApplication) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
+TEST_F(EntryTest, NormalStartServesUiApplicationAndASecondCopyOnlySendsToggMen) {
   serveCore();
   startFirst();
-  const QStringList lines = world.logLines();
+  QStringList lines = world.logLines();
   EXPECT_TRUE(inOrder(lines, {QStringLiteral("MDI_load"), QStringLiteral("Init_Notification_Sink, READY for CMDs !"),
                               QStringLiteral("start bg-loading ..."), QStringLiteral("frmMDI shown"),
                               QStringLiteral("StartUp: 0"), QStringLiteral("StartUp: 12")}))
-      << lines.join(u'\n').toStdString();
+      << log();
   // Everything logged before the log was started afresh is gone.
-  EXPECT_FALSE(lines.contains(QStringLiteral("Start Main")));
-  EXPECT_FALSE(lines.contains(QStringLiteral("JEX OK > proceed")));
-  EXPECT_FALSE(lines.contains(QStringLiteral("StartUp: 13")));
-
+  for (const char* gone : {"Start Main", "JEX OK > proceed", "StartUp: 13"}) EXPECT_FALSE(lines.contains(QLatin1String(gone)));
   Obj ui = bus::connect(kUi, sessionBus.connection());
   EXPECT_EQ(ui.str(QStringLiteral("VersionString")),
             QStringLiteral("%1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
   EXPECT_EQ(ui.str(QStringLiteral("ExeLocation")), binDir());
-}
 
-TEST_F(EntryTest, SecondCopySendsToggMenThroughTheCoreAndEndsWithoutTrace) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
-  serveCore();
-  startFirst();
   const qint64 firstPid = sessionBus.ownerPid(kUi);
-  const QStringList before = world.logLines();
-
-  second = startJexUi(world.environment(sessionBus));
-  ASSERT_TRUE(waitEnded(*second, kStartMs));
-  EXPECT_EQ(second->exitCode(), 0);
+  second = startJexUi();
+  ASSERT_TRUE(second->waitEnded(kStartMs));
+  EXPECT_EQ(second->proc.exitCode(), 0);
   EXPECT_EQ(core->model.queued, QStringList{QStringLiteral("TOGGMEN")});
   EXPECT_EQ(sessionBus.ownerPid(kUi), firstPid);
-  EXPECT_EQ(first->state(), QProcess::Running);
+  EXPECT_EQ(first->proc.state(), QProcess::Running);
   // Only lines of the first copy's own work may have been added, none of the second's entry.
-  for (const QString& l : world.logLines().mid(before.size())) {
+  for (const QString& l : world.logLines().mid(lines.size())) {
     EXPECT_FALSE(l.contains(QLatin1String("PrevInstance"))) << l.toStdString();
     EXPECT_FALSE(l.startsWith(QLatin1String("!!! ERROR"))) << l.toStdString();
   }
@@ -95,48 +77,43 @@ TEST_F(EntryTest, CoreObjectThatDoesNotAnswerEndsTheProcess) {
   // The name is owned, but nobody serves the object.
   QDBusConnection c = sessionBus.connection();
   ASSERT_TRUE(c.registerService(kCore));
-  first = startJexUi(world.environment(sessionBus));
-  ASSERT_TRUE(waitEnded(*first, kStartMs));
-  EXPECT_EQ(first->exitCode(), 1);
+  first = startJexUi();
+  ASSERT_TRUE(first->waitEnded(kStartMs));
+  EXPECT_EQ(first->proc.exitCode(), 1);
   EXPECT_FALSE(sessionBus.waitForName(kUi, true, 200));
-  EXPECT_TRUE(world.logLines().isEmpty()) << world.logLines().join(u'\n').toStdString();
-  c.unregisterService(kCore);
+  EXPECT_TRUE(world.logLines().isEmpty()) << log();
 }
 
 TEST_F(EntryTest, WithoutCoreTheLauncherStartsItAndJexUiEnds) {
-  if (!QFile::exists(binDir() + QStringLiteral("/qmtwcd")) || !QFile::exists(binDir() + QStringLiteral("/corvane")))
+  if (builtProgram(QStringLiteral("qmtwcd")).isEmpty() || builtProgram(QStringLiteral("corvane")).isEmpty())
     GTEST_SKIP() << "qmtwcd or corvane is not built";
-  first = startJexUi(world.environment(sessionBus));
-  ASSERT_TRUE(waitEnded(*first, kStartMs));
-  EXPECT_EQ(first->exitCode(), 0);
+  first = startJexUi();
+  ASSERT_TRUE(first->waitEnded(kStartMs));
+  EXPECT_EQ(first->proc.exitCode(), 0);
   // qmtwcd started the core (which may in turn start a new JexUI: that is the core's part).
   // The core inherits the ended JexUI's output pipe, now closed: it must live on regardless.
   ASSERT_TRUE(sessionBus.waitForName(kCore, true, kStartMs));
   sessionBus.waitForName(kUi, true, 3000);
   // Clean up: end exactly the processes that own the two names.
-  const qint64 uiPid = sessionBus.ownerPid(kUi);
-  const qint64 corePid = sessionBus.ownerPid(kCore);
-  if (uiPid > 0) ::kill(pid_t(uiPid), SIGTERM);
-  if (corePid > 0) ::kill(pid_t(corePid), SIGTERM);
+  for (const QString& name : {kUi, kCore})
+    if (const qint64 pid = sessionBus.ownerPid(name); pid > 0) ::kill(pid_t(pid), SIGTERM);
   EXPECT_TRUE(sessionBus.waitForName(kUi, false, kStartMs));
   EXPECT_TRUE(sessionBus.waitForName(kCore, false, kStartMs));
 }
 
 TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n[WinPos]\r\nMain_X=1510\r\nMain_Y=0\r\n");
   serveCore();
   startFirst();
   EXPECT_TRUE(core->model.hub.hasSink());
-  ::kill(pid_t(first->processId()), SIGTERM);
-  ASSERT_TRUE(waitEnded(*first, kStartMs));
-  EXPECT_EQ(first->exitCode(), 0);
-  EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Terminate")}))
-      << world.logLines().join(u'\n').toStdString();
+  ::kill(pid_t(first->proc.processId()), SIGTERM);
+  ASSERT_TRUE(first->waitEnded(kStartMs));
+  EXPECT_EQ(first->proc.exitCode(), 0);
+  EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Terminate")})) << log();
   EXPECT_FALSE(core->model.hub.hasSink()) << "the sink was taken back";
   cIniFil ini;
   ini.Init(world.iniFile(), false);
-  const qint64 expectedX = std::llround(pixelsToTwipsX(twipsToPixelsX(1510)));
-  EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_X")), expectedX);
+  EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_X")),
+            std::llround(pixelsToTwipsX(twipsToPixelsX(1510))));
   EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_Y")), 0);  // 0 is not written
   EXPECT_FALSE(sessionBus.waitForName(kUi, true, 100));
 }
@@ -152,21 +129,20 @@ TEST(CoreProcess, DISABLED_Serve) {
 }
 
 TEST_F(EntryTest, CoreLeavingTheBusEndsJexUiInOrder) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
-  QProcess coreProcess;
   QProcessEnvironment env = world.environment(sessionBus);
   env.insert(QStringLiteral("JEX_STARTUP_CORE_APPPATH"), world.appPath());
-  coreProcess.setProcessEnvironment(env);
-  coreProcess.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=CoreProcess.DISABLED_Serve"), QStringLiteral("--gtest_also_run_disabled_tests")});
+  Child coreProcess(env);
+  coreProcess.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=CoreProcess.DISABLED_Serve"), QStringLiteral("--gtest_also_run_disabled_tests")});
   ASSERT_TRUE(sessionBus.waitForName(kCore, true, kStartMs));
   startFirst();
-  coreProcess.kill();  // the core's process ends without a word
-  coreProcess.waitForFinished(5000);
-  ASSERT_TRUE(waitEnded(*first, kStartMs));
-  EXPECT_EQ(first->exitCode(), 0);
+  coreProcess.proc.kill();  // the core's process ends without a word
+  coreProcess.proc.waitForFinished(5000);
+  ASSERT_TRUE(first->waitEnded(kStartMs));
+  EXPECT_EQ(first->proc.exitCode(), 0);
   EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("JEX vanished > END"), QStringLiteral("MDI_Unload"),
                                          QStringLiteral("MDI_Terminate")}))
-      << world.logLines().join(u'\n').toStdString();
+      << log();
   // Calls into the vanished core fail (462) and are logged; nothing else may go wrong.
   for (const QString& l : world.logLines())
     EXPECT_FALSE(l.startsWith(QLatin1String("!!! ERROR")) && !l.contains(QLatin1String(": 462 "))) << l.toStdString();

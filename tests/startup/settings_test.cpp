@@ -1,6 +1,5 @@
 // Start-up inside the test process: JEXUI.INI, the log threshold, the main window's load and
 // unload, the user's first run and every later start, registry and system-parameter entries.
-#include <algorithm>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
@@ -66,23 +65,33 @@ class StartupTest : public ::testing::Test {
   std::unique_ptr<StandInCore> core;
 };
 
-TEST_F(StartupTest, MissingIniGivesDefaultsAndWritesThemBack) {
+TEST_F(StartupTest, MissingEmptyOrBrokenIniStartsWithDefaultsAndWritesThemBack) {
+  const QByteArray junk("\x00\x01\xff\xfe[SERVICE\x00\x80 WriteLogFile=\xff\r\n\x1b[[[\r\n=\r\n", 40);
+  for (const QByteArray& content : {QByteArray("missing"), QByteArray(), junk}) {
+    if (content != "missing") world.writeIni(content);
+    start();
+    EXPECT_EQ(gGlobal().AppPath, world.appPath());
+    EXPECT_EQ(gGlobal().SpeedMax, 500);
+    EXPECT_EQ(gGlobal().UseForceForeGround, 1);
+    EXPECT_TRUE(frmMDI::instance()->isVisible());
+    for (const auto& [section, key, value] : {std::tuple{"SERVICE", "WriteLogFile", "0"}, {"Voices", "VolMax", "50000"},
+                                              {"WinPos", "Main_X", "100"}, {"WinPos", "Main_Y", "500"},
+                                              {"General", "UseForceForeGround", "1"}})
+      EXPECT_EQ(ini(section, key), value) << section << '.' << key;
+    EXPECT_EQ(ini("WinUsers", qPrintable(userName())), "1");
+    stop();
+  }
+  // A read-only file is still read.
+  world.writeIni("[SERVICE]\r\nFeatures=4\r\n");
+  QFile::setPermissions(world.iniFile(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
   start();
-  const cGlobal& g = gGlobal();
-  EXPECT_EQ(g.AppPath, world.appPath());
-  EXPECT_EQ(g.SpeedMax, 500);
-  EXPECT_EQ(g.UseForceForeGround, 1);
-  EXPECT_EQ(ini("SERVICE", "WriteLogFile"), "0");
-  EXPECT_EQ(ini("Voices", "VolMax"), "50000");
-  EXPECT_EQ(ini("WinPos", "Main_X"), "100");
-  EXPECT_EQ(ini("WinPos", "Main_Y"), "500");
-  EXPECT_EQ(ini("General", "UseForceForeGround"), "1");
-  EXPECT_EQ(ini("WinUsers", qPrintable(userName())), "1");
+  EXPECT_EQ(gGlobal().Features, 4);
+  EXPECT_EQ(gGlobal().VolMax, 50000);
 }
 
 TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
   world.writeIni("[SERVICE]\r\nWriteLogFile=-9898\r\nFeatures=4\r\n[Voices]\r\nSpeedMin=80\r\n"
-                 "[WinPos]\r\nParkMouse=70000\r\n[General]\r\nTipDelay=9\r\n");
+                 "[WinPos]\r\nParkMouse=70000\r\n[General]\r\nTipDelay=9\r\nUpdate= 4 \r\n");
   core->model.path = QStringLiteral("  ") + world.appPath().chopped(1) + QStringLiteral("  ");
   start();
   EXPECT_EQ(gGlobal().AppPath, world.appPath());  // trimmed, one trailing separator
@@ -91,23 +100,7 @@ TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
   EXPECT_EQ(gGlobal().SpeedMin, 80);
   EXPECT_EQ(gGlobal().ParkMouse, qint16(70000));  // narrowed to 16 bits
   EXPECT_EQ(gGlobal().TipDelay, 9);
-}
-
-TEST_F(StartupTest, BrokenIniFilesStillStartWithDefaults) {
-  const QByteArray junk("\x00\x01\xff\xfe[SERVICE\x00\x80 WriteLogFile=\xff\r\n\x1b[[[\r\n=\r\n", 40);
-  for (const QByteArray& content : {QByteArray(), junk}) {
-    world.writeIni(content);
-    start();
-    EXPECT_EQ(gGlobal().SpeedMax, 500);
-    EXPECT_EQ(gGlobal().UseForceForeGround, 1);
-    EXPECT_TRUE(frmMDI::instance()->isVisible());
-    stop();
-  }
-  world.writeIni("[SERVICE]\r\nFeatures=4\r\n");
-  QFile::setPermissions(world.iniFile(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-  start();
-  EXPECT_EQ(gGlobal().Features, 4);
-  EXPECT_EQ(gGlobal().VolMax, 50000);
+  EXPECT_EQ(ini("General", "Update"), "0") << "the update marker is reset once the profile is activated";
 }
 
 TEST_F(StartupTest, LogThresholdDecidesWhichLinesAreWritten) {
@@ -222,16 +215,6 @@ TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
   EXPECT_TRUE(f->mnuExtrasSep()->isVisible());
   EXPECT_TRUE(f->cmdMenu(1)->isEnabled());
   EXPECT_TRUE(f->cmdMenu(4)->isEnabled());
-}
-
-TEST_F(StartupTest, UpdateMarkerIsResetAfterTheProfileIsActivated) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=3\r\n[General]\r\nUpdate= 4 \r\n");
-  start();
-  EXPECT_EQ(ini("General", "Update"), "0");
-  const QStringList lines = world.logLines();
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                          [](const QString& l) { return l.startsWith(QLatin1String("Update => activate User")); }))
-      << lines.join(u'\n').toStdString();
 }
 
 TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsCreatingTheirForms) {

@@ -1,0 +1,85 @@
+// Processes the tests start: a private session bus (dbus-daemon), the built programs with an
+// environment on that bus, and children whose output is read line by line.
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace jex::testing {
+
+// dbus-daemon --session --nofork --print-address, ended with the object.
+class SessionBus {
+ public:
+  SessionBus();
+  ~SessionBus();
+  // One bus for the whole test executable, started on first use, ended after the last test.
+  static SessionBus& shared();
+  bool ok() const { return !address_.isEmpty(); }
+  const QString& address() const { return address_; }
+  const QString& error() const { return error_; }
+  // A new connection under a fresh name.
+  QDBusConnection connect(const QString& role);
+  // Lets the transport drop the connection and closes it, as if its process had ended.
+  static void disconnect(QDBusConnection& conn);
+  // The test's own connection (opened on first use, closed by the destructor).
+  QDBusConnection connection();
+  bool waitForName(const QString& name, bool owned, int ms);
+  // Process id of the owner of a bus name; 0 when nobody owns it.
+  qint64 ownerPid(const QString& name);
+  void stop();
+
+ private:
+  QProcess daemon_;
+  QString address_, error_;
+  QDBusConnection own_{QString()};
+};
+
+QString binDir();
+// The built program's path, or empty when it is not built.
+QString builtProgram(const QString& name);
+// This environment with the bus as the session bus and the offscreen platform, without display.
+QProcessEnvironment busEnvironment(const QString& busAddress);
+
+// A child process whose merged output is kept line by line; killed by the destructor.
+class Child {
+ public:
+  explicit Child(const QProcessEnvironment& env);
+  ~Child();
+  void start(const QString& program, const QStringList& args);
+  void type(const QString& text) { proc.write((text + u'\n').toUtf8()); }
+  bool has(const QString& start) const;
+  bool waitFor(const QString& start, int ms = 5000) const;
+  bool waitEnded(int ms);
+  std::string out() const { return lines.join(u'\n').toStdString(); }
+  QProcess proc;
+  QStringList lines;
+
+ private:
+  QString buffer_;
+};
+
+// The built core in a fresh directory (app/ below home(), shipped data from an almost empty
+// data folder), started with the switches of the tests; ready() waits for its READY line.
+class BuiltCore : public Child {
+ public:
+  explicit BuiltCore(const QString& busAddress) : Child(busEnvironment(busAddress)) {}
+  static bool built() { return !builtProgram(QStringLiteral("corvane")).isEmpty(); }
+  QString appDir() const { return home_.filePath(QStringLiteral("app")); }
+  QString dataDir() const { return home_.filePath(QStringLiteral("data")); }
+  QString home() const { return home_.path(); }
+  QStringList args(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"}) const;
+  bool startAndWait(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"});
+
+ private:
+  QTemporaryDir home_;
+};
+
+// True when needles occur in lines in this order (not necessarily adjacent).
+bool inOrder(const QStringList& lines, const QStringList& needles);
+// The file's text split at line ends (CR LF or LF), without empty lines.
+QStringList fileLines(const QString& file);
+
+}  // namespace jex::testing

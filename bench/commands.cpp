@@ -18,7 +18,7 @@
 #include "dialogs/common/formservice.h"
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
-#include "platform/jexnotifier.h"
+#include "core/global/jexnotifier.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -46,9 +46,7 @@ namespace jex {
 class CommandQueue;
 class CoreWatch;
 class cNotifySink;
-namespace platform {
 class JexNotifier;
-}
 
 class frmMain;
 
@@ -196,7 +194,7 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame {
   void HandleCmd(const QString& command);
   // The notification sink the dialogs listen to; nullptr outside load..unload.
   cNotifySink* Notifier() const { return sink_.get(); }
-  platform::JexNotifier* jexNotifier() const { return notifier_; }
+  JexNotifier* jexNotifier() const { return notifier_; }
   // JexUI's own command queue with its timer tmrCMD.
   CommandQueue& commandQueue();
   // How the process ends (replaceable; default: leaving the application's event loop). Files
@@ -227,7 +225,7 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame {
   void taskSwitch();
   void toggleMainWindow();   // TOGGMEN
   std::shared_ptr<cNotifySink> sink_;
-  platform::JexNotifier* notifier_ = nullptr;  // child object of the window
+  JexNotifier* notifier_ = nullptr;  // child object of the window
   CommandQueue* commandQueue_ = nullptr;
   CoreWatch* coreWatch_ = nullptr;
   bool exitQuestionOpen_ = false;  // EXITHALDA's question is on the screen

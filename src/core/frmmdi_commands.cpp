@@ -16,7 +16,7 @@
 #include "core/report/sounds.h"
 #include "dialogs/frmmsgex.h"
 #include "localisation/frmlocalizer.h"
-#include "platform/jexnotifier.h"
+#include "core/global/jexnotifier.h"
 #include "users/cuser.h"
 
 namespace jex {
@@ -248,13 +248,13 @@ void frmMDI::registerAgain() {
 }
 
 void frmMDI::installHook() {
-  notifier_ = new platform::JexNotifier(Jex(), this);
-  connect(notifier_, &platform::JexNotifier::HandleCmdEvent, this, &frmMDI::notifierCmd, Qt::DirectConnection);
-  connect(notifier_, &platform::JexNotifier::UIGotFocusEvent, this, &frmMDI::gotFocus);
-  connect(notifier_, &platform::JexNotifier::UILostFocusEvent, this, &frmMDI::lostFocus);
-  connect(notifier_, &platform::JexNotifier::AudioStartEvent, this, &frmMDI::audioStart);
-  connect(notifier_, &platform::JexNotifier::AudioStopEvent, this, &frmMDI::audioStop);
-  connect(notifier_, &platform::JexNotifier::TaskSwitchEvent, this, &frmMDI::taskSwitch);
+  notifier_ = new JexNotifier(Jex(), this);
+  connect(notifier_, &JexNotifier::HandleCmdEvent, this, &frmMDI::notifierCmd, Qt::DirectConnection);
+  connect(notifier_, &JexNotifier::UIGotFocusEvent, this, &frmMDI::gotFocus);
+  connect(notifier_, &JexNotifier::UILostFocusEvent, this, &frmMDI::lostFocus);
+  connect(notifier_, &JexNotifier::AudioStartEvent, this, &frmMDI::audioStart);
+  connect(notifier_, &JexNotifier::AudioStopEvent, this, &frmMDI::audioStop);
+  connect(notifier_, &JexNotifier::TaskSwitchEvent, this, &frmMDI::taskSwitch);
   const bool result = notifier_->InstallHook(qint64(winId()), true);
   WriteLog(QStringLiteral("Hook installed: ") + (result ? QStringLiteral("True") : QStringLiteral("False")), kDetail);
 }

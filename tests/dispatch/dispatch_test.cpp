@@ -25,7 +25,7 @@
 #include "dialogs/common/formservice.h"
 #include "core/global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
-#include "platform/jexnotifier.h"
+#include "core/global/jexnotifier.h"
 #include "platform/opener.h"
 #include "tests/support/fakecore.h"
 #include "users/cuser.h"
@@ -460,8 +460,8 @@ TEST_F(DispatchInProcess, SinkComparesUpperCasedTasksAndHandsTheChangedCommandBa
 }
 
 TEST_F(DispatchInProcess, NotifierStopsRaisingOnceGone) {
-  auto notifier = std::make_unique<jex::platform::JexNotifier>(local->root);
-  QObject::connect(notifier.get(), &jex::platform::JexNotifier::HandleCmdEvent, [](QString& s) { s = s.toLower(); });
+  auto notifier = std::make_unique<jex::JexNotifier>(local->root);
+  QObject::connect(notifier.get(), &jex::JexNotifier::HandleCmdEvent, [](QString& s) { s = s.toLower(); });
   EXPECT_TRUE(notifier->InstallHook(7, true));
   EXPECT_EQ(fc().hub.notifierCount(), 2);
   Obj receiver = notifier->receiver();
@@ -471,7 +471,7 @@ TEST_F(DispatchInProcess, NotifierStopsRaisingOnceGone) {
   QVariantList c{S("ABC")};
   receiver.call(S("HandleCmd"), c);  // the window is gone: nothing raised, string unchanged
   EXPECT_EQ(c.value(0).toString(), S("ABC"));
-  EXPECT_FALSE(jex::platform::JexNotifier(Obj()).InstallHook(7, true)) << "no core: false, not a crash";
+  EXPECT_FALSE(jex::JexNotifier(Obj()).InstallHook(7, true)) << "no core: false, not a crash";
 }
 
 TEST_F(DispatchInProcess, CutEditEndsInTheTrapAndTheNextCommandStillRuns) {

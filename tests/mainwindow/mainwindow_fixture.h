@@ -14,7 +14,7 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "localisation/frmlocalizer.h"
-#include "platform/jexnotifier.h"
+#include "core/global/jexnotifier.h"
 #include "tests/support/fakecore.h"
 
 namespace jex::test {
@@ -106,7 +106,7 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
     mdi->activateWindow();
     core.foreground = QStringLiteral("JEXUI");
     // The core tells JexUI that it has the focus now, as it does on the task switch.
-    if (platform::JexNotifier* n = mdi->jexNotifier()) emit n->UIGotFocusEvent();
+    if (JexNotifier* n = mdi->jexNotifier()) emit n->UIGotFocusEvent();
   }
   void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : mdi.get(), k, m);

@@ -1,11 +1,11 @@
-#include "platform/jexnotifier.h"
+#include "core/global/jexnotifier.h"
 
 #include <QPointer>
 
 #include "core/automation/dispatchable.h"
 #include "core/base/error.h"
 
-namespace jex::platform {
+namespace jex {
 namespace {
 
 // The object the core calls; it forwards to the notifier while that exists.
@@ -54,4 +54,4 @@ bool JexNotifier::InstallHook(qint64 windowHandle, bool install) {
   });
 }
 
-}  // namespace jex::platform
+}  // namespace jex

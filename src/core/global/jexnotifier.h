@@ -14,7 +14,7 @@
 
 #include "core/automation/automation.h"
 
-namespace jex::platform {
+namespace jex {
 
 class JexNotifier : public QObject {
   Q_OBJECT
@@ -42,4 +42,4 @@ class JexNotifier : public QObject {
   automation::Obj receiver_;
 };
 
-}  // namespace jex::platform
+}  // namespace jex

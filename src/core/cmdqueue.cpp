@@ -6,14 +6,17 @@
 #include "core/automation/dbustransport.h"
 #include "core/base/error.h"
 #include "core/base/log.h"
-#include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/global/cnotifysink.h"
 
 namespace jex {
 namespace {
 constexpr int kTickMs = 1;
+CommandHost* g_host = nullptr;
 }  // namespace
+
+void setCommandHost(CommandHost* host) { g_host = host; }
+CommandHost* commandHost() { return g_host; }
 
 void iAdd2JexCmdQ(const QString& command) {
   trap("iAdd2JexCmdQ", [&] {
@@ -25,19 +28,19 @@ void iAdd2JexCmdQ(const QString& command) {
 void iAdd2MyCmdQ(const QString& command) {
   trap("iAdd2MyCmdQ", [&] {
     WriteLog(QStringLiteral("iAdd2MyCmdQ: ") + command, kTraffic);
-    frmMDI* mdi = frmMDI::instance();
-    if (!mdi) throw Error(err::ObjectRequired, QStringLiteral("no main window"));
-    mdi->commandQueue().add(command);
+    CommandHost* host = g_host;
+    if (!host) throw Error(err::ObjectRequired, QStringLiteral("no main window"));
+    host->commandQueue().add(command);
   });
 }
 
 void iNotify(const QString& command) {
   trap("iNotify", [&] {
     WriteLog(QStringLiteral("iNotify: ") + command, kTraffic);
-    frmMDI* mdi = frmMDI::instance();
-    if (!mdi || !mdi->Notifier()) throw Error(err::ObjectRequired, QStringLiteral("no notification sink"));
+    CommandHost* host = g_host;
+    if (!host || !host->Notifier()) throw Error(err::ObjectRequired, QStringLiteral("no notification sink"));
     QString s = command;
-    mdi->Notifier()->HandleCmd(s);
+    host->Notifier()->HandleCmd(s);
   });
 }
 

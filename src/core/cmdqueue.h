@@ -11,6 +11,20 @@ class QTimer;
 
 namespace jex {
 
+class CommandQueue;
+class cNotifySink;
+
+// What iAdd2MyCmdQ and iNotify reach: the queue of the main window and its notification sink.
+// The main window registers itself while it exists, so that the queue needs no main window.
+class CommandHost {
+ public:
+  virtual ~CommandHost() = default;
+  virtual CommandQueue& commandQueue() = 0;
+  virtual cNotifySink* Notifier() const = 0;  // null while there is no sink
+};
+void setCommandHost(CommandHost* host);
+CommandHost* commandHost();  // null before the main window exists and after it is gone
+
 // Logs "iAdd2JexCmdQ: " + command (level 3) and hands the command to the core's
 // proc.AddToCMDQueue; the core owns it from then on. Errors are trapped and logged.
 void iAdd2JexCmdQ(const QString& command);

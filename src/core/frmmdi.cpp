@@ -83,6 +83,7 @@ cIniFil& jexuiIni() {
 
 frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
   g_instance = this;
+  setCommandHost(this);
   registerForms();
   forms::setFrame(this);
   setObjectName(QStringLiteral("frmMDI"));
@@ -110,6 +111,7 @@ frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
 
 frmMDI::~frmMDI() {
   if (g_instance == this) g_instance = nullptr;
+  if (commandHost() == this) setCommandHost(nullptr);
   if (ChildDialog::host() == this) ChildDialog::setHost(nullptr);
   if (forms::frame() == this) forms::setFrame(nullptr);
   WriteLog(QStringLiteral("MDI_Terminate"), kDetail);
@@ -383,6 +385,7 @@ JEX_FORM_REGISTRATION(frmMDI, {.create = [] {
   auto form = std::make_unique<frmMDI>();
   if (current) {
     g_instance = current;
+    setCommandHost(current);
     ChildDialog::setHost(current);
     forms::setFrame(current);
   }

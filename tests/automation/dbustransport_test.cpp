@@ -9,24 +9,17 @@
 #include "core/automation/dbustransport.h"
 #include "malformed.h"
 #include "privatebus.h"
+#include "tests/support/errorof.h"
 #include "testobjects.h"
 
 namespace {
 
 using namespace jex::automation;
 using jex::testing::PrivateBus;
+using jex::testing::errorOf;
 using jex::testing::TestCore;
 
 const QString kName = QStringLiteral("test.corvane");
-
-int errorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const jex::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 // Waits (serving events) until cond holds or a second has passed.
 bool waitFor(const std::function<bool()>& cond) {
@@ -36,7 +29,7 @@ bool waitFor(const std::function<bool()>& cond) {
 class DBusTransportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    PrivateBus& bus = PrivateBus::instance();
+    auto& bus = PrivateBus::instance();
     if (!bus.ok()) GTEST_SKIP() << "no private session bus: " << bus.error().toStdString();
     server_ = std::make_shared<TestCore>();
     serverConn_ = bus.connect(QStringLiteral("server"));

@@ -32,30 +32,22 @@ class IniStoreTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-TEST_F(IniStoreTest, ReadsSectionsAndKeysWithoutRegardToCase) {
-  writeFile(path(), "; comment\r\n[General]\r\nDefaultLng = 1033\r\n\r\n[Braille]\r\nActiveBraillePort=COM0\r\n");
+// The store is the profile layer's (tested with the INI files); here only what the core relies on.
+TEST_F(IniStoreTest, ReadsWithoutRegardToCaseAndWritesIntoTheSectionOrRefuses) {
+  writeFile(path(), "; keep me\r\n[General]\r\nDefaultLng = 1031\r\n\r\n[Other]\r\nA=1\r\n");
   IniFileStore ini(path());
-  EXPECT_EQ(ini.value(QStringLiteral("general"), QStringLiteral("defaultlng")), QStringLiteral("1033"));
-  EXPECT_EQ(ini.value(QStringLiteral("BRAILLE"), QStringLiteral("ActiveBraillePort")), QStringLiteral("COM0"));
-  EXPECT_EQ(ini.value(QStringLiteral("Braille"), QStringLiteral("DefaultLng"), QStringLiteral("x")), QStringLiteral("x"))
+  EXPECT_EQ(ini.value(QStringLiteral("general"), QStringLiteral("defaultlng")), QStringLiteral("1031"));
+  EXPECT_EQ(ini.value(QStringLiteral("Other"), QStringLiteral("DefaultLng"), QStringLiteral("x")), QStringLiteral("x"))
       << "a key of another section must not be found";
-  EXPECT_EQ(ini.value(QStringLiteral("Missing"), QStringLiteral("Key"), QStringLiteral("dflt")), QStringLiteral("dflt"));
-}
-
-TEST_F(IniStoreTest, WritingKeepsOtherLinesAndPutsNewKeysIntoTheirSection) {
-  writeFile(path(), "; keep me\r\n[General]\r\nDefaultLng=1031\r\n\r\n[Other]\r\nA=1\r\n");
-  IniFileStore ini(path());
   ASSERT_TRUE(ini.setValue(QStringLiteral("General"), QStringLiteral("UseSpeech"), QStringLiteral("0")));
   ASSERT_TRUE(ini.setValue(QStringLiteral("general"), QStringLiteral("DEFAULTLNG"), QStringLiteral("1033")));
   ASSERT_TRUE(ini.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("USB1")));
   EXPECT_EQ(readAll(path()),
             QByteArray("; keep me\r\n[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
                        "[Braille]\r\nActiveBraillePort=USB1\r\n"));
-  IniFileStore again(path());
-  EXPECT_EQ(again.value(QStringLiteral("General"), QStringLiteral("UseSpeech")), QStringLiteral("0"));
-  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files),
-            (QStringList{QStringLiteral("corvane.ini"), QStringLiteral("corvane.ini.lock")}))
-      << "the atomic write must leave no temporary file behind";
+  EXPECT_FALSE(ini.setValue(QStringLiteral("General"), QStringLiteral("Key"), QStringLiteral("two\nlines")));
+  EXPECT_FALSE(IniFileStore(dir_.filePath(QStringLiteral("no/such/dir/corvane.ini")))
+                   .setValue(QStringLiteral("General"), QStringLiteral("K"), QStringLiteral("1")));
 }
 
 TEST_F(IniStoreTest, KeysWrittenMeanwhileByAnotherWriterAreSeenAndKept) {
@@ -71,18 +63,6 @@ TEST_F(IniStoreTest, KeysWrittenMeanwhileByAnotherWriterAreSeenAndKept) {
   ASSERT_TRUE(ini.setValue(QStringLiteral("General"), QStringLiteral("UseSpeech"), QStringLiteral("0")));
   EXPECT_EQ(readAll(path()),
             QByteArray("[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[MIXED]\r\nchkSayWelcome=0\r\n"));
-}
-
-TEST_F(IniStoreTest, BrokenInputNeitherCrashesNorGetsWritten) {
-  writeFile(path(), QByteArray("[General\r\n=novalue\r\n\x01\x02garbage\r\n[General]\r\nDefaultLng=1031"));
-  IniFileStore ini(path());
-  EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031"));
-  EXPECT_FALSE(ini.setValue(QStringLiteral("General"), QStringLiteral("a=b"), QStringLiteral("1")));
-  EXPECT_FALSE(ini.setValue(QStringLiteral("General"), QStringLiteral("Key"), QStringLiteral("two\nlines")));
-  EXPECT_FALSE(ini.setValue(QStringLiteral("Gen]eral"), QStringLiteral("Key"), QStringLiteral("1")));
-  EXPECT_FALSE(ini.setValue(QStringLiteral("General"), QStringLiteral(" "), QStringLiteral("1")));
-  IniFileStore unwritable(dir_.filePath(QStringLiteral("no/such/dir/corvane.ini")));
-  EXPECT_FALSE(unwritable.setValue(QStringLiteral("General"), QStringLiteral("K"), QStringLiteral("1")));
 }
 
 class AppDirTest : public ::testing::Test {

@@ -43,19 +43,14 @@ TEST(RtfReader, CharacterFormattingIsScopedByGroups) {
   ASSERT_TRUE(jex::rtf::read("{\\rtf1 N1 {\\b B1 {\\i BI \\ul BIU\\ulnone  BI2} B2} N2 \\b B3\\b0  N3 "
                              "\\i\\ul\\fs40 big\\plain  P1 \\strike S\\strike0  N4}",
                              doc));
-  auto bold = [&](const char* s) { return formatOf(doc, s).fontWeight() == QFont::Bold; };
-  EXPECT_FALSE(bold("N1"));
-  EXPECT_TRUE(bold("B1"));
-  EXPECT_TRUE(bold("BI"));
-  EXPECT_TRUE(formatOf(doc, "BI ").fontItalic());
-  EXPECT_TRUE(formatOf(doc, "BIU").fontUnderline());
-  EXPECT_FALSE(formatOf(doc, "BI2").fontUnderline());
-  EXPECT_TRUE(formatOf(doc, "BI2").fontItalic());
-  EXPECT_TRUE(bold("B2"));
-  EXPECT_FALSE(formatOf(doc, "B2").fontItalic());  // the inner group ended
-  EXPECT_FALSE(bold("N2"));
-  EXPECT_TRUE(bold("B3"));
-  EXPECT_FALSE(bold("N3"));
+  struct Expect { const char* at; bool bold, italic, underline; };
+  for (const Expect e : {Expect{"N1", 0, 0, 0}, {"B1", 1, 0, 0}, {"BI ", 1, 1, 0}, {"BIU", 1, 1, 1}, {"BI2", 1, 1, 0},
+                         {"B2", 1, 0, 0}, {"N2", 0, 0, 0}, {"B3", 1, 0, 0}, {"N3", 0, 0, 0}}) {
+    const QTextCharFormat f = formatOf(doc, QLatin1String(e.at));
+    EXPECT_EQ(f.fontWeight() == QFont::Bold, e.bold) << e.at;
+    EXPECT_EQ(f.fontItalic(), e.italic) << e.at;
+    EXPECT_EQ(f.fontUnderline(), e.underline) << e.at;
+  }
   EXPECT_DOUBLE_EQ(formatOf(doc, "big").fontPointSize(), 20.0);  // half points
   EXPECT_TRUE(formatOf(doc, "big").fontUnderline());
   const QTextCharFormat plain = formatOf(doc, "P1");
@@ -160,17 +155,9 @@ TEST(RtfReader, FilesAndPlainTextFallback) {
 }
 
 TEST(RtfReader, ShippedInformationTextsReadWell) {
-  struct Expect {
-    const char* lng;
-    QString heading;
-    QString words;
-  };
-  const Expect texts[] = {{"1031", QStringLiteral("Willkommen"), QStringLiteral("Hauptmenü")},
-                          {"1033", QStringLiteral("Welcome"), QStringLiteral("main menu")}};
-  for (const Expect& e : texts) {
-    SCOPED_TRACE(e.lng);
-    const QString path = QStringLiteral(JEX_SOURCE_DIR "/data/LNG/") + QLatin1String(e.lng) +
-                         QStringLiteral("/JEXINFO.RTF");
+  for (const auto& [lng, heading, words] : {std::tuple{"1031", "Willkommen", "Hauptmenü"}, {"1033", "Welcome", "main menu"}}) {
+    SCOPED_TRACE(lng);
+    const QString path = QStringLiteral(JEX_SOURCE_DIR "/data/LNG/") + QLatin1String(lng) + QStringLiteral("/JEXINFO.RTF");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray raw = file.readAll();
@@ -180,13 +167,13 @@ TEST(RtfReader, ShippedInformationTextsReadWell) {
     QTextDocument doc;
     ASSERT_TRUE(jex::rtf::readFile(path, doc));
     const QString text = doc.toPlainText();
-    EXPECT_TRUE(text.contains(e.words)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromUtf8(words))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("TOGGMEN")));
     EXPECT_TRUE(text.contains(QStringLiteral("F1")));
     EXPECT_FALSE(text.contains(u'\\') || text.contains(u'{') || text.contains(QChar::ReplacementCharacter));
     EXPECT_GE(doc.blockCount(), 4);
     // The first paragraph is the title, in bold.
-    EXPECT_TRUE(doc.firstBlock().text().contains(e.heading));
-    EXPECT_EQ(formatOf(doc, e.heading).fontWeight(), QFont::Bold);
+    EXPECT_TRUE(doc.firstBlock().text().contains(QLatin1String(heading)));
+    EXPECT_EQ(formatOf(doc, QLatin1String(heading)).fontWeight(), QFont::Bold);
   }
 }

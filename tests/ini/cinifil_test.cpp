@@ -51,7 +51,7 @@ TEST_F(IniFixture, GetLongTreatsTheSentinelAsMissing) {
   EXPECT_EQ(ini.GetStr("General", "Other", QString("none")), "none") << "no default, nothing written";
 }
 
-TEST_F(IniFixture, GetStrTreatsEmptyAsMissingAndCutsAt511) {
+TEST_F(IniFixture, GetStrTreatsEmptyAsMissingCutsAt511AndSplitsAtTheFirstBar) {
   EXPECT_EQ(ini.GetStr("General", "Empty", QString("d")), "d");
   EXPECT_EQ(ini.GetStr("General", "Missing"), "");
   EXPECT_EQ(ini.GetStr("General", "Spaced"), "value with blanks");
@@ -60,9 +60,7 @@ TEST_F(IniFixture, GetStrTreatsEmptyAsMissingAndCutsAt511) {
   EXPECT_EQ(IniFolder::read(file).count("Empty=d\r\n"), 1);
   ini.SettingSave("General", "Long", QString(600, QLatin1Char('x')));
   EXPECT_EQ(ini.GetStr("General", "Long").size(), 511);
-}
-
-TEST_F(IniFixture, LeftAndRightSideSplitAtTheFirstBar) {
+  // Captions and tips split at the first bar.
   EXPECT_EQ(ini.GetLeftSide("General", "Caption"), "Text");
   EXPECT_EQ(ini.GetRightSide("General", "Caption"), "Tip|More");
   EXPECT_EQ(ini.GetLeftSide("General", "Plain"), "NoBar");

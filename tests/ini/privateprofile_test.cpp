@@ -52,7 +52,7 @@ QStringList section(const QString& name, const QString& file, int cp = 0) {
 
 }  // namespace
 
-TEST(PrivateProfileRead, StringsAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
+TEST(PrivateProfileRead, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
   IniFolder dir;
   const QString file = dir.write("a.ini", kSample);
   EXPECT_EQ(str("general", "NAME", file), "Hello World");
@@ -63,11 +63,7 @@ TEST(PrivateProfileRead, StringsAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
   EXPECT_EQ(str("Nowhere", "Name", file, "d"), "d");
   EXPECT_EQ(str("General", "; Hidden", file, "d"), "d") << "comment lines are no keys";
   EXPECT_EQ(str("General", "Name", dir.path("missing.ini"), "d"), "d");
-}
-
-TEST(PrivateProfileRead, IntegersTakeLeadingDigitsWithSign) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", kSample);
+  // Integers take the leading digits with their sign.
   EXPECT_EQ(pp::GetPrivateProfileInt("General", "Number", 9, file), -42);
   EXPECT_EQ(pp::GetPrivateProfileInt("General", "Plus", 9, file), 7);
   EXPECT_EQ(pp::GetPrivateProfileInt("General", "Garbage", 9, file), 0);

@@ -37,14 +37,11 @@ using jex::Obj;
 using jex::frmMDI;
 using jex::gGlobal;
 namespace bus = jex::automation::dbus;
+using jex::testing::fileLines;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 const QString kCore = S("corvane.application");
 const char* const kForms[] = {"frmVoices", "frmKeyecho", "frmBraille", "frmKeys"};
-
-QStringList fileLines(const QString& file) {
-  return fake::CoreFixture::readFile(file).remove(u'\r').split(u'\n', Qt::SkipEmptyParts);
-}
 
 // The core as the user and the tests meet it: lines typed on its console (key commands, or
 // ":switch OLD NEW" and ":say TEXT") and the report lines it writes.
@@ -80,43 +77,10 @@ class InProcessCore : public CoreSide {
 // The built core, started on the private bus with a fresh directory.
 class CoreProcess : public CoreSide {
  public:
-  bool start(const QString& busAddress, QString& why) {
-    const QString exe = S(JEX_BIN_DIR) + S("/corvane");
-    if (!QFileInfo(exe).isExecutable()) {
-      why = S("corvane is not built at ") + exe;
-      return false;
-    }
-    QDir(data_.path()).mkpath(S("LNG/1031"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
-    env.remove(S("DISPLAY"));
-    proc.setProcessEnvironment(env);
-    QObject::connect(&proc, &QProcess::readyReadStandardOutput, [this] {
-      buffer_ += QString::fromUtf8(proc.readAllStandardOutput());
-      for (qsizetype nl; (nl = buffer_.indexOf(u'\n')) >= 0; buffer_.remove(0, nl + 1)) lines_ << buffer_.left(nl);
-    });
-    proc.start(exe, {S("--appdir"), home_.path() + S("/app"), S("--datadir"), data_.path(), S("--no-jexui"),
-                     S("--no-monitor"), S("--no-audio"), S("--no-foreground")});
-    if (!waitFor(S("READY: "), 8000)) {
-      why = S("the core did not get ready: ") + QString::fromUtf8(proc.readAllStandardError());
-      return false;
-    }
-    return true;
-  }
-  ~CoreProcess() override {
-    if (proc.state() == QProcess::NotRunning) return;
-    proc.kill();
-    proc.waitForFinished(3000);
-  }
-  void type(const QString& lines) override { proc.write((lines + u'\n').toUtf8()); }
-  QStringList reports() const override { return lines_; }
-  QProcess proc;
-
- private:
-  QTemporaryDir home_, data_;
-  QString buffer_;
-  QStringList lines_;
+  explicit CoreProcess(const QString& busAddress) : child(busAddress) {}
+  void type(const QString& lines) override { child.type(lines); }
+  QStringList reports() const override { return child.lines; }
+  jex::testing::BuiltCore child;
 };
 
 enum class Transport { InProcess, DBus };
@@ -146,9 +110,10 @@ class Dispatch : public ::testing::Test {
       ASSERT_TRUE(conn.registerService(S("JexUI.UI_Application"))) << "the core takes sink and notifier only from JexUI";
       // The core of the previous test may still be leaving the bus.
       ASSERT_TRUE(QTest::qWaitFor([&] { return !bus::isNameOwned(kCore, conn); }, 5000));
-      auto c = std::make_unique<CoreProcess>();
-      QString why;
-      ASSERT_TRUE(c->start(pb.address(), why)) << why.toStdString();
+      if (!jex::testing::BuiltCore::built()) GTEST_SKIP() << "corvane is not built";
+      auto c = std::make_unique<CoreProcess>(pb.address());
+      ASSERT_TRUE(c->child.startAndWait({S("--no-jexui"), S("--no-monitor"), S("--no-audio"), S("--no-foreground")}))
+          << c->out();
       remote = c.get();
       core = std::move(c);
       jex::Jex() = bus::connect(kCore, conn);
@@ -389,8 +354,8 @@ class DispatchOverBus : public Dispatch {
 
 TEST_F(DispatchOverBus, ACoreThatVanishesIsLoggedAndJexUiGoesOn) {
   QSignalSpy vanished(&bus::Bridge::instance(), &bus::Bridge::peerVanished);
-  remote->proc.kill();
-  ASSERT_TRUE(remote->proc.waitForFinished(3000));
+  remote->child.proc.kill();
+  ASSERT_TRUE(remote->child.proc.waitForFinished(3000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return vanished.size() > 0; }, 5000));
   EXPECT_EQ(vanished.at(0).at(0).toString(), kCore);
   QElapsedTimer clock;

@@ -1,7 +1,7 @@
 // Arbitrary bytes as an INI file: every read of the private-profile layer and of cIniFil must
 // cope without crashing, and list results must keep their documented shape.
 #include "ini/cinifil.h"
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@
 
 namespace {
 
-namespace pp = jex::platform;
+namespace pp = jex::ini;
 
 const QString& iniPath() {
   static QTemporaryDir dir;

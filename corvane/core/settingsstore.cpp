@@ -3,11 +3,11 @@
 #include <QFileInfo>
 
 #include "core/base/log.h"
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 namespace corvane {
 
-namespace pp = jex::platform;
+namespace pp = jex::ini;
 
 IniFileStore::IniFileStore(QString path) : path_(std::move(path)) {
   const QFileInfo info(path_);

@@ -1,7 +1,7 @@
 #include "ini/cinifil.h"
 
 #include "core/base/error.h"
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 #include <QFileInfo>
 
@@ -10,7 +10,7 @@
 
 namespace jex {
 
-namespace pp = jex::platform;
+namespace pp = jex::ini;
 
 cIniFil::cIniFil() : buffer_(kBufferStep, QChar(0)) {}
 

@@ -8,7 +8,7 @@
 //   jexui-ini delete-section FILE SECTION         removes the section
 //
 // Output is UTF-8. Exit status: 0 done, 1 a write failed, 2 bad arguments.
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,7 +18,7 @@
 
 namespace {
 
-namespace pp = jex::platform;
+namespace pp = jex::ini;
 
 constexpr quint32 kValueBuffer = 65536;
 constexpr quint32 kListStep = 5096;

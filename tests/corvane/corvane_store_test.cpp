@@ -8,7 +8,7 @@
 #include "corvane/core/console.h"
 #include "corvane/core/options.h"
 #include "corvane/core/settingsstore.h"
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 using namespace corvane;
 
@@ -55,9 +55,9 @@ TEST_F(IniStoreTest, KeysWrittenMeanwhileByAnotherWriterAreSeenAndKept) {
   IniFileStore ini(path());
   EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031"));
   // What JexUI or jexui-ini writes goes through the same layer, under its file lock.
-  ASSERT_TRUE(jex::platform::WritePrivateProfileString(QStringLiteral("MIXED"), QStringLiteral("chkSayWelcome"),
+  ASSERT_TRUE(jex::ini::WritePrivateProfileString(QStringLiteral("MIXED"), QStringLiteral("chkSayWelcome"),
                                                        QStringLiteral("0"), path()));
-  ASSERT_TRUE(jex::platform::WritePrivateProfileString(QStringLiteral("General"), QStringLiteral("DefaultLng"),
+  ASSERT_TRUE(jex::ini::WritePrivateProfileString(QStringLiteral("General"), QStringLiteral("DefaultLng"),
                                                        QStringLiteral("1033"), path()));
   EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1033"));
   ASSERT_TRUE(ini.setValue(QStringLiteral("General"), QStringLiteral("UseSpeech"), QStringLiteral("0")));

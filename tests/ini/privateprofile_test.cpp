@@ -1,4 +1,4 @@
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 #include "core/base/log.h"
 #include "ini_test_util.h"
@@ -12,7 +12,7 @@
 #include <future>
 #include <tuple>
 
-namespace pp = jex::platform;
+namespace pp = jex::ini;
 using jex::test::IniFolder;
 
 namespace {

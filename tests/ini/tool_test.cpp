@@ -1,7 +1,7 @@
 // The jexui-ini tool: outputs, exit codes, and two processes writing one file at once.
 #include "ini_test_util.h"
 
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 #include <QProcess>
 
@@ -79,12 +79,12 @@ TEST(IniTool, TwoProcessesWritingOneFileLoseNoKey) {
   EXPECT_EQ(b->exitCode(), 0) << b->readAllStandardError().constData();
 
   QString buffer;
-  const quint32 n = jex::platform::GetPrivateProfileSection("Shared", buffer, 100000, file);
+  const quint32 n = jex::ini::GetPrivateProfileSection("Shared", buffer, 100000, file);
   const QStringList lines = buffer.left(n).split(QChar(0), Qt::SkipEmptyParts);
   EXPECT_EQ(lines.size(), 200);
   for (int i = 1; i <= 100; ++i) {
     EXPECT_TRUE(lines.contains(QString("a%1=%1").arg(i))) << i;
     EXPECT_TRUE(lines.contains(QString("b%1=%1").arg(i))) << i;
   }
-  EXPECT_EQ(jex::platform::GetPrivateProfileInt("Keep", "old", 0, file), 1);
+  EXPECT_EQ(jex::ini::GetPrivateProfileInt("Keep", "old", 0, file), 1);
 }

@@ -1,4 +1,5 @@
-// The Windows private-profile functions (INI files) on this platform.
+// The Windows private-profile functions (INI files). The file locking, the non-blocking read
+// and the atomic replacement they rely on are the platform's (platform/filestore.h).
 //
 // They behave as the Windows functions of the same names: section and key names are compared
 // without regard to case, blanks around keys and values are trimmed, a value in double or in
@@ -32,7 +33,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace jex::platform {
+namespace jex::ini {
 
 // The value of key `keyName` in section `appName`, or `defaultValue` (trailing blanks removed)
 // when it is missing. With a null appName: all section names; with a null keyName: all key
@@ -78,4 +79,4 @@ bool WritePrivateProfileSection(const QString& appName, const QString& block, co
 // Drops every parsed file from the read cache.
 void FlushPrivateProfileCache();
 
-}  // namespace jex::platform
+}  // namespace jex::ini

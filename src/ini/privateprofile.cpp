@@ -1,27 +1,16 @@
-#include "platform/privateprofile.h"
+#include "ini/privateprofile.h"
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "platform/filestore.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QDeadlineTimer>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
-#include <QThread>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <time.h>
 
 #include <algorithm>
 #include <functional>
@@ -32,8 +21,10 @@
 #include <mutex>
 #include <vector>
 
-namespace jex::platform {
+namespace jex::ini {
 namespace {
+
+using platform::FileStamp;
 
 // ---------------------------------------------------------------------------------------------
 // Encoding
@@ -263,25 +254,6 @@ std::shared_ptr<IniDoc> parse(const QString& text, const FileFormat& format) {
 // ---------------------------------------------------------------------------------------------
 // Reading files, with the cache of parsed files
 
-struct FileStamp {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  timespec mtime{};
-
-  bool operator==(const FileStamp& o) const {
-    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-           mtime.tv_nsec == o.mtime.tv_nsec;
-  }
-  static FileStamp of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
-  // A file changed in the last two seconds may change again unseen within the same time stamp.
-  bool recent() const {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return now.tv_sec - mtime.tv_sec < 2 + (now.tv_nsec < mtime.tv_nsec ? 1 : 0);
-  }
-};
-
 struct CacheEntry {
   QString fileName;
   int codePage = 0;
@@ -350,36 +322,22 @@ void refuseSpecialFile(const QString& fileName) {
 
 // Reads and parses the file; null when it does not exist, is no regular file or cannot be read.
 DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nullptr) {
-  // Non-blocking, so that a FIFO put there after an earlier check cannot hold up open().
-  const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR)
-      WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, QString::fromLocal8Bit(strerror(errno))), kDetail);
-    return nullptr;
-  }
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    refuseSpecialFile(fileName);
-    return nullptr;
-  }
-  QFile file;
-  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), kDetail);
-    return nullptr;
-  }
   FileBuffers& b = buffers();
-  b.bytes.resize(qsizetype(st.st_size));
-  const qint64 got = file.read(b.bytes.data(), b.bytes.size());
-  if (got < 0) {
-    WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, file.errorString()), kDetail);
-    return nullptr;
+  FileStamp stamp;
+  QString problem;
+  switch (platform::readRegularFile(fileName, b.bytes, &stamp, problem)) {
+    case platform::ReadResult::Read: break;
+    case platform::ReadResult::Missing: return nullptr;
+    case platform::ReadResult::Special:
+      refuseSpecialFile(fileName);
+      return nullptr;
+    case platform::ReadResult::Failed:
+      WriteLog(QStringLiteral("INI: cannot read %1: %2").arg(fileName, problem), kDetail);
+      return nullptr;
   }
-  b.bytes.resize(got);
   FileFormat format;
   decodeFile(b.bytes, codePage, format, b.text);
-  if (stampOut) *stampOut = FileStamp::of(st);
+  if (stampOut) *stampOut = stamp;
   DocPtr doc = parse(b.text, format);
   b.release();
   return doc;
@@ -387,13 +345,14 @@ DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nul
 
 DocPtr loadDoc(const QString& fileName, int codePage) {
   if (fileName.isEmpty()) return nullptr;
-  struct stat st {};
-  if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return nullptr;
-  if (!S_ISREG(st.st_mode)) {
-    refuseSpecialFile(fileName);
-    return nullptr;
+  FileStamp stamp;
+  switch (platform::fileKind(fileName, &stamp)) {
+    case platform::FileKind::Missing: return nullptr;
+    case platform::FileKind::Special:
+      refuseSpecialFile(fileName);
+      return nullptr;
+    case platform::FileKind::Regular: break;
   }
-  FileStamp stamp = FileStamp::of(st);
   if (!stamp.recent())
     if (DocPtr doc = cache().find(fileName, codePage, stamp)) return doc;
   FileStamp readStamp;
@@ -521,50 +480,6 @@ QString stripTrailingBlanks(QString s) {
 // interface thread, which must not hang on a stuck process.
 constexpr int kLockWaitMs = 1000;
 
-// An exclusive lock on a lock file beside the INI file. The system releases it when the
-// holder ends in any way, so a crashed writer never leaves a stale lock; the (empty) lock
-// file itself stays, since removing it would race with the next writer.
-class FileLock {
- public:
-  FileLock() = default;
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);  // releases the lock
-  }
-
-  bool acquire(const QString& lockName, int waitMs, QString& problem) {
-    fd_ = ::open(QFile::encodeName(lockName).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-      problem = QStringLiteral("cannot create the lock file %1: %2").arg(lockName, QString::fromLocal8Bit(strerror(errno)));
-      return false;
-    }
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-      problem = QStringLiteral("the lock file %1 is not a regular file").arg(lockName);
-      return false;
-    }
-    QDeadlineTimer deadline(waitMs);
-    unsigned long pauseUs = 200;  // short at first, for a writer that is about to finish
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      if (errno != EWOULDBLOCK && errno != EINTR) {
-        problem = QStringLiteral("cannot lock %1: %2").arg(lockName, QString::fromLocal8Bit(strerror(errno)));
-        return false;
-      }
-      if (deadline.hasExpired()) {
-        problem = QStringLiteral("the file stayed locked by another process for %1 ms").arg(waitMs);
-        return false;
-      }
-      QThread::usleep(std::min<unsigned long>(pauseUs, static_cast<unsigned long>(deadline.remainingTime()) * 1000 + 1));
-      pauseUs = std::min<unsigned long>(pauseUs * 2, 20000);
-    }
-    return true;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 bool hasLineBreak(const QString& s) {
   return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')) || s.contains(QChar(0));
 }
@@ -616,7 +531,7 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
       writeFailed(fileName, QStringLiteral("the folder is missing or read-only"));
       return false;
     }
-    FileLock lock;
+    platform::FileLock lock;  // on a lock file beside the INI file
     QString lockProblem;
     if (!lock.acquire(fileName + QStringLiteral(".lock"), kLockWaitMs, lockProblem)) {
       writeFailed(fileName, lockProblem);
@@ -644,16 +559,17 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
       b.text += eol;
     }
 
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly)) {
-      writeFailed(fileName, out.errorString());
+    platform::FileReplacement out(fileName);
+    QString problem;
+    if (!out.open(problem)) {
+      writeFailed(fileName, problem);
       return false;
     }
     encodeFile(b.text, doc->format, fileName, b.bytes);
-    const bool written = out.write(b.bytes) == b.bytes.size() && out.commit();
+    const bool written = out.commit(b.bytes, problem);
     b.release();
     if (!written) {
-      writeFailed(fileName, out.errorString());
+      writeFailed(fileName, problem);
       return false;
     }
     cache().drop(fileName);
@@ -829,4 +745,4 @@ bool WritePrivateProfileSection(const QString& appName, const QString& block, co
 
 void FlushPrivateProfileCache() { cache().clear(); }
 
-}  // namespace jex::platform
+}  // namespace jex::ini

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 
 #include "core/base/error.h"
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/common/buttonkeys.h"
 #include "localisation/formregistry.h"
@@ -87,7 +87,7 @@ void BoxForm::localize() {
 
 void BoxForm::bringToFront() {
   trap("BoxForm.bringToFront", [&] {
-    platform::ForceForeground(this, gGlobal().UseForceForeGround);
+    platform::ForceForeground(this, appContext().foregroundMethod());
     if (focusOnShow_ && focusOnShow_->isVisibleTo(this)) focusOnShow_->setFocus(Qt::ActiveWindowFocusReason);
   });
 }

@@ -1,7 +1,7 @@
 #include "dialogs/frminputbox.h"
 
 #include "core/base/log.h"
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/common/formservice.h"
 
@@ -43,10 +43,10 @@ void frmInputBox::buttonPressed(int index) {
 QString InputBoxEx(const QString& prompt) {
   return trapped("InputBoxEx", QString(), [&] {
     frmInputBox form;
-    form.setTitle(gGlobal().AppTitle);
+    form.setTitle(appContext().appTitle());
     form.setPrompt(prompt);
     form.showModal();
-    return gGlobal().Quitting ? QString() : form.result();
+    return appContext().quitting() ? QString() : form.result();
   });
 }
 

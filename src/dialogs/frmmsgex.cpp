@@ -1,7 +1,7 @@
 #include "dialogs/frmmsgex.h"
 
 #include "core/base/log.h"
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/common/formservice.h"
 #include "localisation/frmlocalizer.h"
@@ -67,7 +67,7 @@ frmMsgEx::~frmMsgEx() {
 
 void frmMsgEx::prepare(const QString& message, int kind) {
   trap("frmMsgEx.prepare", [&] {
-    setTitle(gGlobal().AppTitle);
+    setTitle(appContext().appTitle());
     QList<int> shown;
     switch (kind) {
       case msgbox::kSaveQuestion:
@@ -133,12 +133,12 @@ void frmMsgEx::mousePressEvent(QMouseEvent* event) {
 
 qint16 MsgBoxEx(const QString& message, int kind) {
   return trapped("MsgBoxEx", msgbox::Cancel, [&]() -> qint16 {
-    const std::shared_ptr<cUser> user = gGlobal().UserProfile;
+    const std::shared_ptr<cUser> user = appContext().currentUser();
     frmMsgEx form;
     if (kind == msgbox::kSaveQuestion && user && user->Ask2Save() == 0) return msgbox::No;
     form.prepare(message, kind);
     form.showModal();
-    if (gGlobal().Quitting) return form.result();
+    if (appContext().quitting()) return form.result();
     if (kind == msgbox::kSaveQuestion && form.chkBox()->isChecked() && user) user->setAsk2Save(0);
     return form.result();
   });

@@ -1,6 +1,6 @@
 #include "dialogs/frmscrmsgbox.h"
 
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 #include "dialogs/common/accessibility.h"
 #include "dialogs/standardcaptions.h"
 #include "dialogs/common/formservice.h"
@@ -42,7 +42,7 @@ frmSCRMsgBox::frmSCRMsgBox()
 void frmSCRMsgBox::ShowMsgBox(const QString& message, const QString& title) {
   trap("frmSCRMsgBox.ShowMsgBox", [&] {
     setMessage(lblMsg_, message);
-    setTitle(title, gGlobal().AppTitle);
+    setTitle(title, appContext().appTitle());
     const bool yesNo = fields_->Buttons.toLower() == QLatin1String("yesno");
     if (yesNo) {
       button(0)->setText(StandardCaption(StdCaption::Yes));

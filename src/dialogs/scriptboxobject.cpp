@@ -1,7 +1,7 @@
 #include "dialogs/scriptboxobject.h"
 
 #include "core/base/log.h"
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 
 namespace jex {
 
@@ -22,14 +22,17 @@ void ScriptBoxObject::CallBack(const QString& event) {
   trap("ScriptBox.CallBack", [&] {
     WriteLog(className() + QStringLiteral(" ") + event + QStringLiteral(": ") + Result, kDetail);
     QVariantList args{application, automation::fromObj(Obj(shared_from_this())), event, 0};
-    Jex().call(QStringLiteral("proc.CallBack"), args);
+    appContext().core().call(QStringLiteral("proc.CallBack"), args);
     application = toStr(args.value(0));
   });
 }
 
 QString coreForeGroundApp() {
   return trapped("ScriptBox.ForeGroundApp", QString(),
-                 [] { return Jex().isNothing() ? QString() : Jex().str(QStringLiteral("proc.ForeGroundApp")); });
+                 [] {
+                   Obj& core = appContext().core();
+                   return core.isNothing() ? QString() : core.str(QStringLiteral("proc.ForeGroundApp"));
+                 });
 }
 
 }  // namespace jex

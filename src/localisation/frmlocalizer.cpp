@@ -3,7 +3,7 @@
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/base/paths.h"
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 #include "dialogs/common/accessibility.h"
 
 #include <QApplication>
@@ -85,15 +85,16 @@ frmLocalizer::frmLocalizer() : dlgIni_(std::make_unique<cIniFil>()) {
       if (w->isVisible() && !w->objectName().isEmpty()) Localize(w);
   };
   hooks_.sendToCore = [](const QString& cmd) {
-    trap("frmLocalizer.sendToCore", [&] { Jex().call(QStringLiteral("proc.AddToCMDQueue"), {cmd}); });
+    trap("frmLocalizer.sendToCore", [&] { appContext().core().call(QStringLiteral("proc.AddToCMDQueue"), {cmd}); });
   };
   hooks_.quit = [] { QCoreApplication::quit(); };
 }
 
 QString frmLocalizer::coreDir() {
   return trapped("frmLocalizer.coreDir", QString(), [] {
-    QString dir = gGlobal().AppPath;
-    if (dir.isEmpty() && !Jex().isNothing()) dir = Jex().str(QStringLiteral("proc.AppPath")).trimmed();
+    QString dir = appContext().appPath();
+    Obj& core = appContext().core();
+    if (dir.isEmpty() && !core.isNothing()) dir = core.str(QStringLiteral("proc.AppPath")).trimmed();
     return dir.isEmpty() ? dir : withTrailingSlash(dir);
   });
 }
@@ -216,9 +217,9 @@ void frmLocalizer::ChangeLanguage(const QString& lng) {
     probe.Init(languageFile(coreDir() + QStringLiteral("LNG/") + lng + QLatin1Char('/')), false);
     const bool newRtl = probe.GetLong(kGlobal, QStringLiteral("RightToLeft"), 0) == 1;
     WriteLog(QStringLiteral("language change: ") + lng_ + QStringLiteral(" -> ") + lng, kTraffic);
-    Jex().call(QStringLiteral("proc.ChangeJEXLanguage"), {lng});
+    appContext().core().call(QStringLiteral("proc.ChangeJEXLanguage"), {lng});
     if (newRtl == rtl_) {
-      setLNG(Jex().str(QStringLiteral("proc.DefaultLng")).trimmed());
+      setLNG(appContext().core().str(QStringLiteral("proc.DefaultLng")).trimmed());
       if (hooks_.notify) hooks_.notify(QStringLiteral("UI_LNGCHANGE"));
       return;
     }

@@ -7,7 +7,7 @@
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "core/base/paths.h"
-#include "core/global/cglobal.h"
+#include "context/appcontext.h"
 
 namespace jex {
 
@@ -40,11 +40,11 @@ cUser::~cUser() = default;
 
 void cUser::InitCurrUser() {
   trap("cUser.InitCurrUser", [this] {
-    path_ = withSeparator(Jex().str(QStringLiteral("proc.User.Path")));
+    path_ = withSeparator(appContext().core().str(QStringLiteral("proc.User.Path")));
     settings_ = std::make_unique<cIniFil>();
     settings_->Init(path_ + kUserSet, false);
     WriteLog(QStringLiteral("UserUi.INI=") + settings_->FileName(), kDetail);
-    name_ = Jex().str(QStringLiteral("proc.GetUsers.CurrUser.Name"));
+    name_ = appContext().core().str(QStringLiteral("proc.GetUsers.CurrUser.Name"));
     useSounds_ = qint16(settings_->GetLong(kUserInterface, QStringLiteral("UseSounds"), 1));
     autoRead_ = qint16(settings_->GetLong(kUserInterface, QStringLiteral("AutoRead"), 1));
     ask2Save_ = qint16(settings_->GetLong(kUserInterface, QStringLiteral("Ask2Save"), 1));
@@ -65,7 +65,7 @@ QString cUser::BaseDir() const {
 
 void cUser::ReloadCoreUser() {
   trap("cUser.ReloadCoreUser", [this] {
-    Jex().obj(QStringLiteral("proc.User")).call(QStringLiteral("Init"), {name_, BaseDir()});
+    appContext().core().obj(QStringLiteral("proc.User")).call(QStringLiteral("Init"), {name_, BaseDir()});
   });
 }
 
@@ -112,7 +112,7 @@ std::shared_ptr<cUser> CreateCurrUser() {
   auto user = std::make_shared<cUser>();
   user->InitCurrUser();
   user->ReloadCoreUser();
-  gGlobal().UserProfile = user;
+  appContext().setCurrentUser(user);
   return user;
 }
 

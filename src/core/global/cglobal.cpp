@@ -6,7 +6,11 @@ namespace jex {
 namespace {
 std::unique_ptr<cGlobal> g_global;
 Obj g_core;
+// The layers below the application read the program's state through this object.
+[[maybe_unused]] const bool g_isContext = (setAppContextSource([]() -> AppContext& { return gGlobal(); }), true);
 }  // namespace
+
+Obj& cGlobal::core() { return g_core; }
 
 qint32 cGlobal::WriteLogFile() const { return writeLogFile_; }
 

@@ -1,5 +1,5 @@
 // cGlobal: the program's one global settings and state object, and the other process-wide
-// objects (the core object). Created on first use; released in the main window's unload.
+// objects (the core object). It is the program's AppContext. Created on first use; released in the main window's unload.
 //
 // Paths: AppPath is the core's directory with one trailing separator. The separator is the
 // platform's ("/" here), so AppPath + "LNG/" + language + "/" is the language directory.
@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 
+#include "context/appcontext.h"
 #include "core/automation/automation.h"
 #include "ini/cinifil.h"
 
@@ -15,7 +16,7 @@ namespace jex {
 
 class cUser;
 
-class cGlobal {
+class cGlobal final : public AppContext {
  public:
   // --- filled by start-up ---
   QString AppPath;                  // the core's directory, with a trailing separator
@@ -47,6 +48,15 @@ class cGlobal {
 
   // True when the core names JexUI as the foreground application.
   bool UiActive() const;
+
+  // AppContext, for the layers below the application.
+  QString appPath() const override { return AppPath; }
+  QString appTitle() const override { return AppTitle; }
+  bool quitting() const override { return Quitting; }
+  qint32 foregroundMethod() const override { return UseForceForeGround; }
+  std::shared_ptr<cUser> currentUser() const override { return UserProfile; }
+  void setCurrentUser(std::shared_ptr<cUser> user) override { UserProfile = std::move(user); }
+  Obj& core() override;
 
  private:
   qint32 writeLogFile_ = 0;

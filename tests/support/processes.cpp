@@ -26,8 +26,6 @@ SessionBus::SessionBus() {
   if (address_.isEmpty()) error_ = QStringLiteral("dbus-daemon printed no address");
 }
 
-SessionBus::~SessionBus() { stop(); }
-
 SessionBus& SessionBus::shared() {
   struct Stop : ::testing::Environment {
     void TearDown() override { SessionBus::shared().stop(); }
@@ -56,11 +54,6 @@ void SessionBus::disconnect(QDBusConnection& conn) {
   automation::dbus::detach(conn);
   conn = QDBusConnection(QString());
   QDBusConnection::disconnectFromBus(name);
-}
-
-QDBusConnection SessionBus::connection() {
-  if (own_.name().isEmpty()) own_ = connect(QStringLiteral("own"));
-  return own_;
 }
 
 bool SessionBus::waitForName(const QString& name, bool owned, int ms) {
@@ -113,22 +106,9 @@ void Child::start(const QString& program, const QStringList& args) {
   proc.waitForStarted(5000);
 }
 
-bool Child::has(const QString& start) const {
-  return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
-}
-
-bool Child::waitFor(const QString& start, int ms) const { return QTest::qWaitFor([&] { return has(start); }, ms); }
-
-bool Child::waitEnded(int ms) { return QTest::qWaitFor([&] { return proc.state() == QProcess::NotRunning; }, ms); }
-
 QStringList BuiltCore::args(const QStringList& extra) const {
   QDir().mkpath(dataDir() + QStringLiteral("/LNG/1031"));
   return QStringList{QStringLiteral("--appdir"), appDir(), QStringLiteral("--datadir"), dataDir()} + extra;
-}
-
-bool BuiltCore::startAndWait(const QStringList& extra) {
-  start(QStringLiteral("corvane"), args(extra));
-  return waitFor(QStringLiteral("READY: "), 8000);
 }
 
 bool inOrder(const QStringList& lines, const QStringList& needles) {

@@ -7,6 +7,8 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
 
 namespace jex::testing {
 
@@ -14,7 +16,7 @@ namespace jex::testing {
 class SessionBus {
  public:
   SessionBus();
-  ~SessionBus();
+  ~SessionBus() { stop(); }
   // One bus for the whole test executable, started on first use, ended after the last test.
   static SessionBus& shared();
   bool ok() const { return !address_.isEmpty(); }
@@ -25,7 +27,7 @@ class SessionBus {
   // Lets the transport drop the connection and closes it, as if its process had ended.
   static void disconnect(QDBusConnection& conn);
   // The test's own connection (opened on first use, closed by the destructor).
-  QDBusConnection connection();
+  QDBusConnection connection() { return own_.name().isEmpty() ? (own_ = connect(QStringLiteral("own"))) : own_; }
   bool waitForName(const QString& name, bool owned, int ms);
   // Process id of the owner of a bus name; 0 when nobody owns it.
   qint64 ownerPid(const QString& name);
@@ -50,9 +52,11 @@ class Child {
   ~Child();
   void start(const QString& program, const QStringList& args);
   void type(const QString& text) { proc.write((text + u'\n').toUtf8()); }
-  bool has(const QString& start) const;
-  bool waitFor(const QString& start, int ms = 5000) const;
-  bool waitEnded(int ms);
+  bool has(const QString& start) const {
+    return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
+  }
+  bool waitFor(const QString& start, int ms = 5000) const { return QTest::qWaitFor([&] { return has(start); }, ms); }
+  bool waitEnded(int ms) { return QTest::qWaitFor([&] { return proc.state() == QProcess::NotRunning; }, ms); }
   std::string out() const { return lines.join(u'\n').toStdString(); }
   QProcess proc;
   QStringList lines;
@@ -71,7 +75,10 @@ class BuiltCore : public Child {
   QString dataDir() const { return home_.filePath(QStringLiteral("data")); }
   QString home() const { return home_.path(); }
   QStringList args(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"}) const;
-  bool startAndWait(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"});
+  bool startAndWait(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"}) {
+    start(QStringLiteral("corvane"), args(extra));
+    return waitFor(QStringLiteral("READY: "), 8000);
+  }
 
  private:
   QTemporaryDir home_;

@@ -1,17 +1,22 @@
-# jex_library(NAME DIR [LIBS ...]): one static library from every source file of a folder
-# (not its sub-folders). New files in the folder are picked up without editing CMake.
+# jex_library(NAME DIR [LIBS ...] [PRIVATE_LIBS ...]): one static library from every source file
+# of a folder (not its sub-folders). New files in the folder are picked up without editing CMake.
+# LIBS are what the folder's headers expose to its users; PRIVATE_LIBS only its sources use
+# (a static library still passes them on to the final link, but not their headers or flags).
 # A folder without sources yet gives an interface library, so that users can link it already.
 function(jex_library name dir)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;PRIVATE_LIBS" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${dir}/*.cpp)
   file(GLOB _hdr CONFIGURE_DEPENDS ${dir}/*.h)
   if(_src)
     add_library(${name} STATIC ${_src} ${_hdr})
     target_link_libraries(${name} PUBLIC jex_settings ${ARG_LIBS})
+    if(ARG_PRIVATE_LIBS)
+      target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_LIBS})
+    endif()
     target_precompile_headers(${name} REUSE_FROM jex_pch)
   else()
     add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE jex_settings ${ARG_LIBS})
+    target_link_libraries(${name} INTERFACE jex_settings ${ARG_LIBS} ${ARG_PRIVATE_LIBS})
   endif()
 endfunction()
 

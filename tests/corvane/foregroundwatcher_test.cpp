@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "corvane/core/foregroundwatcher.h"
-#include "xserver.h"
+#include "tests/support/xserver.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "core/automation_iface/funcs.h"
 #include "platform/windows.h"
-#include "xserver.h"
+#include "tests/support/xserver.h"
 
 namespace jex {
 namespace {

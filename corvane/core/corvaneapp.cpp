@@ -78,7 +78,7 @@ int CorvaneApp::start() {
 
     hub_ = new EventHub(this);
     router_ = new CommandRouter(*hub_, this);
-    speech_ = new SpeechEngine(!options_.noAudio, this);
+    speech_ = new SpeechEngine(!options_.noAudio, this, options_.paced);
     setLanguage(settings_->value(ini::General, ini::DefaultLng, QStringLiteral("1031")));
     monitor_ = std::make_unique<MonitorWindow>();
     registerOwnCommands();

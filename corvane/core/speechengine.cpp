@@ -13,9 +13,14 @@ namespace corvane {
 namespace {
 // espeak-ng has one synthesiser per process, so the interruption flag is process-wide too.
 std::atomic<bool> cancel_{false};
+std::atomic<int> pacedRate_{0};  // samples per second when unplayed speech takes its time, else 0
 
-int onSamples(short*, int, espeak_EVENT*) {
+int onSamples(short*, int samples, espeak_EVENT*) {
   // Samples are dropped (or were already played by espeak); a non-zero result aborts synthesis.
+  if (const int rate = pacedRate_.load(); rate > 0 && samples > 0) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(qint64(samples) * 1000000 / rate);
+    while (!cancel_.load() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   return cancel_.load() ? 1 : 0;
 }
 }  // namespace
@@ -24,8 +29,8 @@ qint64 monotonicMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-SpeechEngine::SpeechEngine(bool playAudio, QObject* parent)
-    : QObject(parent), playAudio_(playAudio && audioDevicePresent()), voice_(voiceForLanguage({})) {
+SpeechEngine::SpeechEngine(bool playAudio, QObject* parent, bool paced)
+    : QObject(parent), playAudio_(playAudio && audioDevicePresent()), paced_(paced), voice_(voiceForLanguage({})) {
   qRegisterMetaType<corvane::Spoken>();
   worker_ = std::thread([this] { run(); });
 }
@@ -102,6 +107,7 @@ void SpeechEngine::run() {
   const bool ready = rate > 0;
   if (!ready) jex::WriteErrorLog(QStringLiteral("SpeechEngine: espeak-ng could not be initialised"));
   else espeak_SetSynthCallback(&onSamples);
+  pacedRate_ = ready && paced_ && !playAudio_ ? rate : 0;
 
   QString current;  // the voice espeak has now
   for (;;) {

@@ -34,7 +34,9 @@ class SpeechEngine : public QObject {
   Q_OBJECT
  public:
   // playAudio false: synthesise to nowhere. The real device is used only when one seems present.
-  explicit SpeechEngine(bool playAudio, QObject* parent = nullptr);
+  // paced: speech that is not played still takes its playing time (interruptible), as a user
+  // would hear it.
+  explicit SpeechEngine(bool playAudio, QObject* parent = nullptr, bool paced = false);
   ~SpeechEngine() override;
 
   // Interrupts what is being spoken and speaks text; voice empty: the language's voice.
@@ -63,6 +65,7 @@ class SpeechEngine : public QObject {
   void run();
 
   bool playAudio_;
+  bool paced_;
   std::thread worker_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;

@@ -17,6 +17,8 @@ namespace corvane::reader {
 namespace {
 constexpr int kCallTimeoutMs = 800;     // one call to the application
 constexpr int kStartupTimeoutMs = 2000;  // the first calls, while the registry starts
+// Enough of a text to have kMaxPart characters left once its blanks are folded.
+constexpr int kReadChars = 4 * kMaxPart;
 
 const char* const kEvents[] = {
     "object:state-changed:focused", "object:state-changed:checked", "object:property-change:accessible-name",
@@ -85,7 +87,8 @@ QString textOf(AtspiAccessible* a, int from, int to) {
   AtspiText* t = atspi_accessible_get_text_iface(a);
   if (!t) return {};
   GError* err = nullptr;
-  QString s = take(atspi_text_get_text(t, from, to, &err));
+  const int count = atspi_text_get_character_count(t, &err);
+  QString s = failed(err, "text length") ? QString() : take(atspi_text_get_text(t, from, qMin(to, count), &err));
   failed(err, "text");
   g_object_unref(t);
   return s;
@@ -164,9 +167,10 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
       break;
     }
     case Kind::Edit:
-    case Kind::Document: info.value = textOf(a, 0, kMaxPart + 1); break;
+    case Kind::Document:
+    case Kind::Label: info.value = textOf(a, 0, kReadChars); break;
     case Kind::SpinBox: {
-      const QString text = textOf(a, 0, kMaxPart + 1);
+      const QString text = textOf(a, 0, kReadChars);
       info.value = text.isEmpty() ? numberOf(a) : text;
       break;
     }

@@ -3,7 +3,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+// An area may prepare the process before the application exists (its own display and buses,
+// the platform it needs) by defining this function.
+__attribute__((weak)) void jexTestBeforeApplication(int argc, char** argv);
+
 int main(int argc, char** argv) {
+  if (jexTestBeforeApplication) jexTestBeforeApplication(argc, argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

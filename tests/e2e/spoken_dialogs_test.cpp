@@ -1,0 +1,300 @@
+// What a blind user hears of JexUI: the core (the built corvane, its screen reader listening on
+// the accessibility bus) and JexUI (in this process, on the virtual display) as they run
+// together. Every dialog is opened by its core command and tabbed through until the focus is
+// back on its first control; the core's speech log must hold, for every tab stop, the control's
+// label, role and value as the form itself reports them.
+#include <QAccessible>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "core/frmmdi.h"
+#include "core/startup.h"
+#include "corvane/core/speechlog.h"
+#include "corvane/reader/utterance.h"
+#include "tests/e2e/desktop.h"
+#include "tests/support/accessibility.h"
+
+namespace jex::test {
+namespace {
+
+using corvane::SpeechLog;
+using corvane::reader::AccessibleInfo;
+using corvane::reader::Kind;
+
+QString S(const char* s) { return QString::fromUtf8(s); }
+
+// The role as the reader's table names it, from the role Qt gives the control.
+Kind kindOf(QAccessibleInterface* i) {
+  switch (i->role()) {
+    case QAccessible::PushButton: return Kind::Button;
+    case QAccessible::CheckBox: return Kind::CheckBox;
+    case QAccessible::RadioButton: return Kind::RadioButton;
+    case QAccessible::ComboBox: return Kind::ComboBox;
+    case QAccessible::EditableText: return i->state().passwordEdit ? Kind::PasswordEdit : Kind::Edit;
+    case QAccessible::SpinBox: return Kind::SpinBox;
+    case QAccessible::Slider: return Kind::Slider;
+    case QAccessible::List: return Kind::List;
+    case QAccessible::ListItem: return Kind::ListItem;
+    case QAccessible::Tree: return Kind::Tree;
+    case QAccessible::TreeItem: return Kind::TreeItem;
+    case QAccessible::Table: return Kind::Table;
+    case QAccessible::PageTab: return Kind::PageTab;
+    case QAccessible::StaticText: return Kind::Label;
+    default: return Kind::Other;
+  }
+}
+
+// What the form says about its focused control, put as the reader puts it.
+AccessibleInfo reported(QWidget* w) {
+  AccessibleInfo info;
+  QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+  if (!i) return info;
+  info.kind = kindOf(i);
+  info.name = i->text(QAccessible::Name);
+  for (const auto& r : i->relations(QAccessible::Label))
+    if (r.first && info.labelledBy.isEmpty()) info.labelledBy = r.first->text(QAccessible::Name);
+  info.value = i->text(QAccessible::Value);
+  info.checkable = i->state().checkable;
+  info.checked = i->state().checked;
+  return info;
+}
+
+class SpokenDialogs : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!jex::testing::desktopError().isEmpty()) return;
+    home = new QTemporaryDir;
+    home->setAutoRemove(qEnvironmentVariableIsEmpty("JEX_E2E_KEEP"));  // kept for a look at the logs
+    core = new QProcess;
+    core->setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(core, &QProcess::readyRead, [] { out += QString::fromUtf8(core->readAll()); });
+    core->start(S(JEX_BIN_DIR "/corvane"), {S("--appdir"), home->filePath(S("app")), S("--no-monitor"), S("--no-audio"),
+                                            S("--paced"), S("--no-foreground"), S("--no-jexui")});
+    if (!QTest::qWaitFor([] { return out.contains(S("READER: ")); }, 15000) || !out.contains(S("READER: listening"))) {
+      skipWhy = S("the core's screen reader does not listen: ") + out.right(400);
+      return;
+    }
+    qputenv("JEXUI_LOGDIR", home->path().toUtf8());
+    jex::openLog();
+    frmMDI::setQuitter([] {});
+    if (jex::Main() != -1 || !frmMDI::instance()) {
+      skipWhy = S("JexUI did not start in the test process");
+      return;
+    }
+    QTest::qWaitFor([] { return out.contains(S("EXPOSED: Funcs")); }, 10000);
+    // JexUI shows its main window at the start (TOGGMEN then only brings it forward).
+    QTest::qWaitFor([] { return QApplication::activeWindow() == frmMDI::instance(); }, 5000);
+  }
+  static void TearDownTestSuite() {
+    if (core) {
+      core->write(":quit\n");
+      if (!core->waitForFinished(5000)) core->kill();
+    }
+    QTest::qWait(300);  // JexUI notices the core has gone
+  }
+  void SetUp() override {
+    if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << desktopError().toStdString();
+    if (!QFileInfo(S(JEX_BIN_DIR "/corvane")).isExecutable()) GTEST_SKIP() << "corvane is not built";
+    if (!skipWhy.isEmpty()) GTEST_SKIP() << skipWhy.toStdString();
+  }
+  static const QString& desktopError() { return jex::testing::desktopError(); }
+
+  static void console(const QString& line) {
+    core->write((line + u'\n').toUtf8());
+    QTest::qWait(50);
+  }
+  static QList<SpeechLog::Entry> spoken() {
+    QList<SpeechLog::Entry> all;
+    QFile f(home->filePath(S("app/speech.log")));
+    if (!f.open(QIODevice::ReadOnly)) return all;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+      SpeechLog::Entry e;
+      if (SpeechLog::parse(line, &e)) all << e;
+    }
+    return all;
+  }
+  // The first utterance that began at or after since and contains text.
+  static std::optional<SpeechLog::Entry> heard(const QString& text, qint64 since, int ms = 5000, int source = 0) {
+    std::optional<SpeechLog::Entry> found;
+    qsizetype seen = 0;
+    QTest::qWaitFor([&] {
+      const auto all = spoken();
+      seen = all.size();
+      for (const SpeechLog::Entry& e : all)
+        if (e.startMs >= since && e.text.contains(text) && (source == 0 || e.source == source)) {
+          found = e;
+          return true;
+        }
+      return false;
+    }, ms);
+    if (!found && qEnvironmentVariableIsSet("JEX_E2E_KEEP"))
+      qWarning() << "heard: not found" << text << since << "entries seen" << seen << "now" << corvane::monotonicMs();
+    return found;
+  }
+  // The last utterances, for messages.
+  static std::string recent() {
+    std::string r;
+    const auto all = spoken();
+    for (qsizetype i = qMax<qsizetype>(0, all.size() - 6); i < all.size(); ++i)
+      r += "\n  " + QString::number(all[i].startMs).toStdString() + " [" + all[i].outcome.toStdString() + "] " +
+           all[i].text.left(120).toStdString();
+    return r;
+  }
+  // Opens a window by its core command with JexUI in front.
+  QWidget* open(const QString& command, const char* formName) {
+    console(S(":switch JEXUI WINWORD"));
+    QWidget* active = QApplication::activeWindow();
+    const bool wasActive = active && active->objectName() == QLatin1String(formName);
+    mark = corvane::monotonicMs();
+    outMark = out.size();
+    console(command);
+    QWidget* form = nullptr;
+    QTest::qWaitFor([&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(formName) && w->isVisible()) form = w;
+      return form != nullptr;
+    }, 8000);
+    if (form && form->isActiveWindow() && wasActive) mark = 0;  // its focus was heard when it came up
+    // The window manager may keep a new window behind the one in front (focus stealing
+    // prevention); the user then brings it forward, as done here.
+    if (form && !QTest::qWaitFor([&] { return form->isActiveWindow(); }, 1000)) {
+      form->activateWindow();
+      QTest::qWaitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
+    }
+    if (form) QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
+    if (form && !form->isActiveWindow()) form = nullptr;
+    if (!form)
+      ADD_FAILURE() << formName << " not in front; active: "
+                    << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
+                    << "; the core said: " << out.right(600).toStdString();
+    console(S(":switch WINWORD JEXUI"));
+    return form;
+  }
+
+  // Presses key (Tab or Backtab) on the focused control; the focus it moves to, once it has.
+  static QWidget* press(Qt::Key key) {
+    QWidget* from = QApplication::focusWidget();
+    QTest::keyClick(from, key);
+    QTest::qWaitFor([&] { return QApplication::focusWidget() != from; }, 2000);
+    return QApplication::focusWidget();
+  }
+  // Waits until the core has decided to say text (its "SPEAK: " line), after position from of
+  // its output.
+  static bool issued(const QString& text, qsizetype from) {
+    return QTest::qWaitFor([&] {
+      for (qsizetype at = out.indexOf(S("SPEAK: "), from); at >= 0; at = out.indexOf(S("SPEAK: "), at + 1)) {
+        const qsizetype end = out.indexOf(u'\n', at);
+        if (end > at && out.mid(at, end - at).contains(text)) return true;
+      }
+      return false;
+    }, 5000);
+  }
+
+  // Tabs through the window with the focus from its first control back to it. Each tab stop
+  // is said before the next Tab; every utterance is in the speech log when it has ended or
+  // the next one has cut it.
+  void tabThrough(QWidget* form) {
+    ASSERT_NE(form, nullptr) << "the window did not open in front";
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_NE(first, nullptr);
+    struct Stop {
+      QString expected;
+      qint64 since;
+    };
+    QList<Stop> stops;
+    QWidget* current = first;
+    do {
+      const AccessibleInfo info = reported(current);
+      const corvane::reader::Composed said = corvane::reader::compose(info, true, true);
+      EXPECT_FALSE(said.unnamed) << describe(current).toStdString() << " has no label";
+      EXPECT_NE(info.kind, Kind::Other) << describe(current).toStdString() << ": no role word for it";
+      // The label, role and value; a description may follow.
+      const QString expected = corvane::reader::compose(info, true, false).text;
+      EXPECT_TRUE(issued(expected, mark == 0 ? 0 : outMark))
+          << describe(current).toStdString() << ": \"" << expected.toStdString() << "\" was not said" << recent();
+      stops << Stop{expected, mark};
+      mark = corvane::monotonicMs();
+      outMark = out.size();
+      current = press(Qt::Key_Tab);
+      ASSERT_NE(current, nullptr);
+      ASSERT_LT(stops.size(), 60) << "Tab does not come back to the first control";
+    } while (current != first);
+    // The first control, reached again by Tab, is said again (a window with one tab stop keeps
+    // its focus: nothing new to say).
+    if (stops.size() > 1)
+      EXPECT_TRUE(issued(stops.first().expected, outMark)) << "\"" << stops.first().expected.toStdString() << "\" was not said again";
+    for (qsizetype i = 0; i + 1 < stops.size() || (i == 0 && stops.size() == 1); ++i)
+      EXPECT_TRUE(heard(stops[i].expected, stops[i].since).has_value())
+          << "\"" << stops[i].expected.toStdString() << "\" is not in the speech log" << recent();
+  }
+
+  static inline QTemporaryDir* home = nullptr;
+  static inline QProcess* core = nullptr;
+  static inline QString out;
+  static inline QString skipWhy;
+  qint64 mark = 0;
+  qsizetype outMark = 0;
+};
+
+TEST_F(SpokenDialogs, MainWindowIsHeardAtEveryTabStop) {
+  QWidget* w = open(S("TOGGMEN"), "frmMDI");
+  tabThrough(w);
+  console(S("TOGGMEN"));
+}
+
+TEST_F(SpokenDialogs, ScriptMessageBoxIsHeardAtEveryTabStop) {
+  QWidget* w = open(S(":funcs MsgBox \"Datei speichern?\" 4 \"Frage\" 7"), "frmSCRMsgBox");
+  tabThrough(w);
+  if (w) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+TEST_F(SpokenDialogs, ScriptInputBoxIsHeardAtEveryTabStop) {
+  QWidget* w = open(S(":funcs InputBox \"Ihr Name:\" \"Eingabe\" \"Anna\" 8"), "frmSCRInput");
+  tabThrough(w);
+  if (w) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+TEST_F(SpokenDialogs, AToolTipIsSpokenOnlyAfterTheFocusUtteranceHasEnded) {
+  QWidget* w = open(S("TOGGMEN"), "frmMDI");
+  ASSERT_NE(w, nullptr);
+  QWidget* withTip = nullptr;
+  for (int i = 0; i < 20 && !withTip; ++i) {
+    QWidget* f = QApplication::focusWidget();
+    if (f && !f->toolTip().isEmpty()) withTip = f;
+    else press(Qt::Key_Tab);
+  }
+  ASSERT_NE(withTip, nullptr) << "no control with a tool tip in the main window";
+  // Away and back, so that the focus utterance and its tip are new.
+  qint64 since = corvane::monotonicMs();
+  press(Qt::Key_Tab);
+  ASSERT_TRUE(heard(corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text, since))
+      << describe(QApplication::focusWidget()).toStdString() << " since " << since << " expected "
+      << corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text.toStdString() << recent();
+  QTest::qWait(100);  // JexUI follows the tip of the focused control every 30 ms
+  since = corvane::monotonicMs();
+  ASSERT_EQ(press(Qt::Key_Backtab), withTip);
+  const auto tip = heard(withTip->toolTip(), since, 15000, 7);
+  ASSERT_TRUE(tip.has_value()) << "the tip was not spoken" << recent();
+  std::optional<SpeechLog::Entry> focus;
+  for (const SpeechLog::Entry& e : spoken())
+    if (e.startMs >= since && e.source == 1 && e.text.startsWith(reported(withTip).name)) focus = e;
+  ASSERT_TRUE(focus.has_value());
+  bool tipSeen = false;
+  for (const SpeechLog::Entry& e : spoken())
+    if (e.startMs >= since && e.source == 7 && e.text == withTip->toolTip()) {
+      tipSeen = true;
+      EXPECT_GE(e.startMs, focus->startMs + focus->durationMs) << "the tip began while the focus was spoken";
+    }
+  EXPECT_TRUE(tipSeen) << "the tip was not spoken with the program-message voice";
+  EXPECT_EQ(focus->outcome, S("done")) << "the focus utterance was cut";
+  console(S("TOGGMEN"));
+}
+
+}  // namespace
+}  // namespace jex::test

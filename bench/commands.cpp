@@ -19,6 +19,7 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/global/jexnotifier.h"
+#include "bench/benchmain.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -129,11 +130,4 @@ BENCHMARK(BM_Burst)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecon
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return jex::bench::run<QApplication>(argc, argv); }

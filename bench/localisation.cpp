@@ -6,6 +6,7 @@
 #include <QtWidgets>
 
 #include <benchmark/benchmark.h>
+#include "bench/benchmain.h"
 
 namespace {
 
@@ -66,11 +67,4 @@ BENCHMARK(BM_LocalizeForm)->Unit(benchmark::kMicrosecond)->Repetitions(10)->Repo
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return jex::bench::run<QApplication>(argc, argv); }

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "dialogs/common/rtfreader.h"
+#include "bench/benchmain.h"
 
 namespace {
 
@@ -46,11 +47,4 @@ BENCHMARK(BM_ManyParagraphs)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecon
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return jex::bench::run<QGuiApplication>(argc, argv); }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include "bench/benchmain.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -106,10 +107,4 @@ BENCHMARK(BM_ColdStartToReady)->UseManualTime()->Iterations(25)->Unit(benchmark:
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return jex::bench::run<QCoreApplication>(argc, argv); }

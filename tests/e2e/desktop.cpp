@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -109,9 +111,99 @@ QString start() {
   return {};
 }
 
+struct CoreState {
+  CoreRun run;
+  QStringList args;
+  bool wanted = false;
+  pid_t pid = 0;
+  int in = -1, out = -1;
+  QString output;
+};
+CoreState& coreState() {
+  static CoreState c;
+  return c;
+}
+
+void removeCoreHome() {
+  const QString home = coreState().run.home;
+  if (!home.isEmpty() && qEnvironmentVariableIsEmpty("JEX_E2E_KEEP")) QDir(home).removeRecursively();
+}
+
+QString startCore() {
+  CoreState& c = coreState();
+  char tmpl[] = "/tmp/test_e2e-XXXXXX";
+  if (!::mkdtemp(tmpl)) return QStringLiteral("no temporary folder");
+  c.run.home = QString::fromLocal8Bit(tmpl);
+  std::atexit(removeCoreHome);
+  QDir().mkpath(c.run.home + QStringLiteral("/app"));
+  if (!qEnvironmentVariableIsEmpty("JEX_E2E_KEEP")) {  // a detailed log to look at afterwards
+    QFile ini(c.run.home + QStringLiteral("/app/corvane.ini"));
+    if (ini.open(QIODevice::WriteOnly)) ini.write("[SERVICE]\r\nWriteLogFile=5\r\n");
+  }
+  int in[2], out[2];
+  if (::pipe(in) != 0 || ::pipe(out) != 0) return QStringLiteral("no pipe");
+  std::vector<std::string> args{JEX_BIN_DIR "/corvane", "--appdir", (c.run.home + QStringLiteral("/app")).toStdString(),
+                                "--no-jexui", "--no-foreground", "--no-monitor", "--no-audio"};
+  for (const QString& a : c.args) args.push_back(a.toStdString());
+  c.pid = ::fork();
+  if (c.pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::dup2(out[1], 2);
+    for (int fd = 3; fd < 256; ++fd) ::close(fd);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  if (c.pid < 0) return QStringLiteral("fork failed");
+  children().push_back(c.pid);
+  c.in = in[1];
+  c.out = out[0];
+  ::fcntl(c.out, F_SETFL, ::fcntl(c.out, F_GETFL) | O_NONBLOCK);
+  for (int waited = 0; waited < 15000 && !coreOutput().contains(QStringLiteral("READER: ")); waited += 50)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (!c.output.contains(QStringLiteral("READER: listening")))
+    return QStringLiteral("the core's screen reader does not listen: ") + c.output.right(400);
+  return {};
+}
+
 }  // namespace
 
 const QString& desktopError() { return error(); }
+
+void useCore(const QStringList& extraArguments) {
+  coreState().wanted = true;
+  coreState().args = extraArguments;
+}
+
+const CoreRun& core() { return coreState().run; }
+
+const QString& coreOutput() {
+  CoreState& c = coreState();
+  char buf[4096];
+  ssize_t n;
+  while (c.out >= 0 && (n = ::read(c.out, buf, sizeof buf)) > 0) c.output += QString::fromUtf8(buf, int(n));
+  return c.output;
+}
+
+void coreWrite(const QString& line) {
+  const QByteArray b = (line + u'\n').toUtf8();
+  if (coreState().in >= 0 && ::write(coreState().in, b.constData(), size_t(b.size())) < 0) coreState().run.error = QStringLiteral("the core's console is closed");
+}
+
+void coreQuit() {
+  CoreState& c = coreState();
+  if (c.pid <= 0) return;
+  coreWrite(QStringLiteral(":quit"));
+  for (int i = 0; i < 100 && ::waitpid(c.pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ::kill(c.pid, SIGKILL);
+  ::waitpid(c.pid, nullptr, WNOHANG);
+  c.pid = 0;
+}
 
 }  // namespace jex::testing
 
@@ -127,5 +219,10 @@ void jexTestBeforeApplication(int argc, char** argv) {
   }
   // The ctest environment says offscreen for every area; these tests need the real display.
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+  if (jex::testing::coreState().wanted) {
+    jex::testing::CoreRun& run = jex::testing::coreState().run;
+    run.error = jex::testing::startCore();
+  }
+  // This process is JexUI: its windows are heard over the accessibility bus.
   ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
 }

@@ -29,6 +29,10 @@ using corvane::reader::Kind;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 
+// The core runs before the application exists, as a screen reader runs before the programs it
+// reads; its unplayed speech takes its time, so that tips wait for it as they would for a user.
+const bool kCoreWanted = (jex::testing::useCore({QStringLiteral("--paced")}), true);
+
 // The role as the reader's table names it, from the role Qt gives the control.
 Kind kindOf(QAccessibleInterface* i) {
   switch (i->role()) {
@@ -68,50 +72,38 @@ AccessibleInfo reported(QWidget* w) {
 class SpokenDialogs : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!jex::testing::desktopError().isEmpty()) return;
-    home = new QTemporaryDir;
-    home->setAutoRemove(qEnvironmentVariableIsEmpty("JEX_E2E_KEEP"));  // kept for a look at the logs
-    core = new QProcess;
-    core->setProcessChannelMode(QProcess::MergedChannels);
-    QObject::connect(core, &QProcess::readyRead, [] { out += QString::fromUtf8(core->readAll()); });
-    core->start(S(JEX_BIN_DIR "/corvane"), {S("--appdir"), home->filePath(S("app")), S("--no-monitor"), S("--no-audio"),
-                                            S("--paced"), S("--no-foreground"), S("--no-jexui")});
-    if (!QTest::qWaitFor([] { return out.contains(S("READER: ")); }, 15000) || !out.contains(S("READER: listening"))) {
-      skipWhy = S("the core's screen reader does not listen: ") + out.right(400);
-      return;
-    }
-    qputenv("JEXUI_LOGDIR", home->path().toUtf8());
+    if (!jex::testing::desktopError().isEmpty() || !jex::testing::core().error.isEmpty()) return;
+    qputenv("JEXUI_LOGDIR", jex::testing::core().home.toUtf8());
     jex::openLog();
     frmMDI::setQuitter([] {});
     if (jex::Main() != -1 || !frmMDI::instance()) {
       skipWhy = S("JexUI did not start in the test process");
       return;
     }
-    QTest::qWaitFor([] { return out.contains(S("EXPOSED: Funcs")); }, 10000);
+    (void)QTest::qWaitFor([] { return jex::testing::coreOutput().contains(S("EXPOSED: Funcs")); }, 10000);
     // JexUI shows its main window at the start (TOGGMEN then only brings it forward).
-    QTest::qWaitFor([] { return QApplication::activeWindow() == frmMDI::instance(); }, 5000);
+    (void)QTest::qWaitFor([] { return QApplication::activeWindow() == frmMDI::instance(); }, 5000);
   }
   static void TearDownTestSuite() {
-    if (core) {
-      core->write(":quit\n");
-      if (!core->waitForFinished(5000)) core->kill();
-    }
+    jex::testing::coreQuit();
     QTest::qWait(300);  // JexUI notices the core has gone
   }
   void SetUp() override {
     if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << desktopError().toStdString();
     if (!QFileInfo(S(JEX_BIN_DIR "/corvane")).isExecutable()) GTEST_SKIP() << "corvane is not built";
+    if (!jex::testing::core().error.isEmpty()) GTEST_SKIP() << jex::testing::core().error.toStdString();
     if (!skipWhy.isEmpty()) GTEST_SKIP() << skipWhy.toStdString();
   }
   static const QString& desktopError() { return jex::testing::desktopError(); }
 
   static void console(const QString& line) {
-    core->write((line + u'\n').toUtf8());
+    jex::testing::coreWrite(line);
     QTest::qWait(50);
   }
+  static const QString& out() { return jex::testing::coreOutput(); }
   static QList<SpeechLog::Entry> spoken() {
     QList<SpeechLog::Entry> all;
-    QFile f(home->filePath(S("app/speech.log")));
+    QFile f(jex::testing::core().home + S("/app/speech.log"));
     if (!f.open(QIODevice::ReadOnly)) return all;
     for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
       SpeechLog::Entry e;
@@ -123,7 +115,7 @@ class SpokenDialogs : public ::testing::Test {
   static std::optional<SpeechLog::Entry> heard(const QString& text, qint64 since, int ms = 5000, int source = 0) {
     std::optional<SpeechLog::Entry> found;
     qsizetype seen = 0;
-    QTest::qWaitFor([&] {
+    (void)QTest::qWaitFor([&] {
       const auto all = spoken();
       seen = all.size();
       for (const SpeechLog::Entry& e : all)
@@ -152,10 +144,10 @@ class SpokenDialogs : public ::testing::Test {
     QWidget* active = QApplication::activeWindow();
     const bool wasActive = active && active->objectName() == QLatin1String(formName);
     mark = corvane::monotonicMs();
-    outMark = out.size();
+    outMark = out().size();
     console(command);
     QWidget* form = nullptr;
-    QTest::qWaitFor([&] {
+    (void)QTest::qWaitFor([&] {
       for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == QLatin1String(formName) && w->isVisible()) form = w;
       return form != nullptr;
@@ -165,14 +157,14 @@ class SpokenDialogs : public ::testing::Test {
     // prevention); the user then brings it forward, as done here.
     if (form && !QTest::qWaitFor([&] { return form->isActiveWindow(); }, 1000)) {
       form->activateWindow();
-      QTest::qWaitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
+      (void)QTest::qWaitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
     }
-    if (form) QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
+    if (form) (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
     if (form && !form->isActiveWindow()) form = nullptr;
     if (!form)
       ADD_FAILURE() << formName << " not in front; active: "
                     << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
-                    << "; the core said: " << out.right(600).toStdString();
+                    << "; the core said: " << out().right(600).toStdString();
     console(S(":switch WINWORD JEXUI"));
     return form;
   }
@@ -181,16 +173,17 @@ class SpokenDialogs : public ::testing::Test {
   static QWidget* press(Qt::Key key) {
     QWidget* from = QApplication::focusWidget();
     QTest::keyClick(from, key);
-    QTest::qWaitFor([&] { return QApplication::focusWidget() != from; }, 2000);
+    (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != from; }, 2000);
     return QApplication::focusWidget();
   }
   // Waits until the core has decided to say text (its "SPEAK: " line), after position from of
   // its output.
   static bool issued(const QString& text, qsizetype from) {
     return QTest::qWaitFor([&] {
-      for (qsizetype at = out.indexOf(S("SPEAK: "), from); at >= 0; at = out.indexOf(S("SPEAK: "), at + 1)) {
-        const qsizetype end = out.indexOf(u'\n', at);
-        if (end > at && out.mid(at, end - at).contains(text)) return true;
+      const QString& o = out();
+      for (qsizetype at = o.indexOf(S("SPEAK: "), from); at >= 0; at = o.indexOf(S("SPEAK: "), at + 1)) {
+        const qsizetype end = o.indexOf(u'\n', at);
+        if (end > at && o.mid(at, end - at).contains(text)) return true;
       }
       return false;
     }, 5000);
@@ -220,23 +213,22 @@ class SpokenDialogs : public ::testing::Test {
           << describe(current).toStdString() << ": \"" << expected.toStdString() << "\" was not said" << recent();
       stops << Stop{expected, mark};
       mark = corvane::monotonicMs();
-      outMark = out.size();
+      outMark = out().size();
       current = press(Qt::Key_Tab);
       ASSERT_NE(current, nullptr);
       ASSERT_LT(stops.size(), 60) << "Tab does not come back to the first control";
     } while (current != first);
     // The first control, reached again by Tab, is said again (a window with one tab stop keeps
     // its focus: nothing new to say).
-    if (stops.size() > 1)
-      EXPECT_TRUE(issued(stops.first().expected, outMark)) << "\"" << stops.first().expected.toStdString() << "\" was not said again";
+    if (stops.size() > 1) {
+      EXPECT_TRUE(issued(stops.first().expected, outMark))
+          << "\"" << stops.first().expected.toStdString() << "\" was not said again";
+    }
     for (qsizetype i = 0; i + 1 < stops.size() || (i == 0 && stops.size() == 1); ++i)
       EXPECT_TRUE(heard(stops[i].expected, stops[i].since).has_value())
           << "\"" << stops[i].expected.toStdString() << "\" is not in the speech log" << recent();
   }
 
-  static inline QTemporaryDir* home = nullptr;
-  static inline QProcess* core = nullptr;
-  static inline QString out;
   static inline QString skipWhy;
   qint64 mark = 0;
   qsizetype outMark = 0;

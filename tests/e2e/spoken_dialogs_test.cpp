@@ -8,7 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -250,6 +251,51 @@ TEST_F(SpokenDialogs, ScriptInputBoxIsHeardAtEveryTabStop) {
   QWidget* w = open(S(":funcs InputBox \"Ihr Name:\" \"Eingabe\" \"Anna\" 8"), "frmSCRInput");
   tabThrough(w);
   if (w) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+TEST_F(SpokenDialogs, ExitQuestionBoxIsHeardAtEveryTabStop) {
+  // JexUI's own modal box: the command runs the box's loop, so the walk runs inside it.
+  bool walked = false;
+  int waited = 0;
+  QTimer inside;
+  inside.setInterval(20);
+  QObject::connect(&inside, &QTimer::timeout, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || box->objectName() != S("frmMsgEx") || !box->isVisible()) return;
+    if (!box->isActiveWindow() || !QApplication::focusWidget()) {
+      if (++waited == 50) box->activateWindow();  // kept behind by the window manager
+      return;
+    }
+    inside.stop();
+    tabThrough(box);
+    for (QPushButton* b : box->findChildren<QPushButton*>())
+      if (b->text().remove(u'&') == S("Nein")) QTest::keyClick(b, Qt::Key_Space);  // JexUI goes on
+    walked = true;
+  });
+  console(S(":switch JEXUI WINWORD"));
+  mark = corvane::monotonicMs();
+  outMark = out().size();
+  inside.start();
+  console(S("EXITHALDA"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return walked; }, 20000)) << "the exit question did not come up";
+  EXPECT_FALSE(QApplication::activeModalWidget()) << "the exit question is still open";
+}
+
+TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
+  QWidget* w = open(S("TOGGMEN"), "frmMDI");
+  ASSERT_NE(w, nullptr);
+  const qsizetype from = out().size();
+  for (int i = 0; i < 50; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QTest::qWait(50);  // the focus has settled
+  const QString last = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+  ASSERT_TRUE(issued(last, from)) << "the last focus was not said: " << last.toStdString() << "\n"
+                                  << out().mid(from).toStdString();
+  QTest::qWait(300);
+  const QString said = out().mid(from);
+  const qsizetype count = said.count(S("SPEAK: "));
+  EXPECT_LT(count, 50 / 2) << "the burst was spoken press by press:\n" << said.toStdString();
+  const qsizetype lastSpeak = said.lastIndexOf(S("SPEAK: "));
+  EXPECT_TRUE(said.mid(lastSpeak).contains(last)) << said.toStdString();
 }
 
 TEST_F(SpokenDialogs, AToolTipIsSpokenOnlyAfterTheFocusUtteranceHasEnded) {

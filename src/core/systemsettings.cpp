@@ -74,13 +74,13 @@ void FirstRun(cIniFil& ini, const QString& appPath) {
     } else {
       WriteLog(file + QStringLiteral(" not found"), kFirstRun);
     }
-    applySection(ini, QStringLiteral("SPI_FirstRun"), kFirstRunLevel);
+    applySection(ini, QStringLiteral("SPI_FirstRun"), kFirstRun);
   });
 }
 
 void EveryStart(cIniFil& ini) {
   trap("EveryStart", [&] {
-    applySection(ini, QStringLiteral("SPI_Always"), kDetailLevel);
+    applySection(ini, QStringLiteral("SPI_Always"), kDetail);
     const QString section = QStringLiteral("REG_Always");
     if (!ini.SectionExists(section)) return;
     Array2<QString> entries;

@@ -228,6 +228,7 @@ void onEvent(AtspiEvent* event, void* data) {
   jex::trap("AtspiListener.onEvent", [&] {
     if (!event || !event->source || !event->type) return;
     const QByteArray type(event->type);
+    jex::WriteLog(QStringLiteral("reader: ") + QString::fromLatin1(type), jex::kDetail);
     const bool focus = type.startsWith("object:state-changed:focused");
     if (focus && event->detail1 == 0) return;  // focus leaving: the next one gaining it counts
     const bool window = type.startsWith("window:activate");
@@ -272,7 +273,9 @@ gboolean readPending(gpointer data) {
       if (!a || pid <= 0) return false;
       GError* err = nullptr;
       const guint p = atspi_accessible_get_process_id(a, &err);
-      return !failed(err, "process") && qint64(p) == pid;
+      if (failed(err, "process")) return false;
+      if (qint64(p) != pid) jex::WriteLog(QStringLiteral("reader: an event of process %1 passed over").arg(p), jex::kDetail);
+      return qint64(p) == pid;
     };
     ReaderEvent e;
     if (ours(window)) {
@@ -339,12 +342,14 @@ bool AtspiListener::start(QString* error) {
       else if (!refused.isEmpty()) jex::WriteErrorLog(QStringLiteral("reader: events not registered: ") + refused.join(u' '));
       s.loop = g_main_loop_new(s.context, FALSE);
     }
+    // start() returns once told; its locals are gone then, so nothing of them is used after.
+    const bool listening = failure.isEmpty();
     {
       std::lock_guard lock(m);
       done = true;
+      cv.notify_all();
     }
-    cv.notify_all();
-    if (failure.isEmpty()) g_main_loop_run(s.loop);
+    if (listening) g_main_loop_run(s.loop);
     // Ends here: everything the thread made is undone on the thread.
     if (s.idle) {
       g_source_destroy(s.idle);

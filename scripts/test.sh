@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs every test, then each fuzzer briefly.
-# Exits non-zero when anything fails.
+# Installs what is needed, builds everything and runs every test, then the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer (preset asan; JEX_ASAN=0 leaves it out), then
+# each fuzzer briefly. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+mkdir -p build && rm -f build/ctest-summary.log build/ctest-asan-summary.log
 cmake --preset default
 cmake --build --preset default
 ctest --preset default --output-on-failure -j2 2>&1 | tee build/ctest-summary.log
+
+if [ "${JEX_ASAN:-1}" != 0 ]; then
+  cmake --preset asan
+  cmake --build --preset asan
+  ctest --preset asan --output-on-failure -j2 2>&1 | tee build/ctest-asan-summary.log
+fi
 
 # Each fuzzer runs for a short time on every test run; longer runs: scripts/fuzz.sh SECONDS
 if ls fuzz/*.cpp >/dev/null 2>&1; then
   bash scripts/fuzz.sh "${JEX_FUZZ_SECONDS:-20}"
 fi
 
-# The test run's closing line, after the fuzzers' output.
-grep -E "tests passed|tests failed" build/ctest-summary.log | tail -n 1
+# The test runs' closing lines, after the fuzzers' output.
+for log in build/ctest-asan-summary.log build/ctest-summary.log; do
+  [ -f "$log" ] && grep -E "tests passed|tests failed" "$log" | tail -n 1
+done

@@ -23,9 +23,11 @@ QString& error() {
   return e;
 }
 
+// Never destroyed: the exit handler that ends the children runs after static destructors
+// registered later than it.
 std::vector<pid_t>& children() {
-  static std::vector<pid_t> c;
-  return c;
+  static auto* c = new std::vector<pid_t>;
+  return *c;
 }
 
 void endChildren() {

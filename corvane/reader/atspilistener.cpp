@@ -228,15 +228,15 @@ void onEvent(AtspiEvent* event, void* data) {
   jex::trap("AtspiListener.onEvent", [&] {
     if (!event || !event->source || !event->type) return;
     const QByteArray type(event->type);
-    jex::WriteLog(QStringLiteral("reader: ") + QString::fromLatin1(type), jex::kDetail);
     const bool focus = type.startsWith("object:state-changed:focused");
     if (focus && event->detail1 == 0) return;  // focus leaving: the next one gaining it counts
     const bool window = type.startsWith("window:activate");
     // Changes count only for the focused object.
     if (!focus && !window && event->source != s.focused) return;
+    jex::WriteLog(QStringLiteral("reader: %1 %2").arg(QString::fromLatin1(type)).arg(event->detail1), jex::kDetail);
     if (focus) {
+      if (event->source != s.focused) s.lastCaret = -1;  // the same field again keeps its caret
       replace(s.focused, event->source);
-      s.lastCaret = -1;
     }
     if (window) {
       replace(s.pendingWindow, event->source);
@@ -293,19 +293,24 @@ gboolean readPending(gpointer data) {
       if (type == ReaderEvent::Caret) {
         e.caret.from = s.caretFrom;
         e.caret.to = s.caretTo;
-        e.caret.character = textOf(object, s.caretTo, s.caretTo + 1);
-        if (AtspiText* t = atspi_accessible_get_text_iface(object)) {
-          GError* err = nullptr;
-          if (AtspiTextRange* r = atspi_text_get_string_at_offset(t, s.caretTo, ATSPI_TEXT_GRANULARITY_LINE, &err)) {
-            e.caret.line = QString::fromUtf8(r->content ? r->content : "");
-            g_free(r->content);
-            g_free(r);
-          }
-          failed(err, "line");
-          g_object_unref(t);
-        }
+        // The line is cut from the text around the caret (not every toolkit answers for lines).
+        const int from = qMax(0, s.caretTo - kReadChars);
+        const QString around = textOf(object, from, s.caretTo + kReadChars);
+        const int at = s.caretTo - from;
+        e.caret.character = around.mid(at, 1);
+        const int start = int(around.lastIndexOf(u'\n', at - 1)) + 1;
+        const qsizetype end = around.indexOf(u'\n', at);
+        e.caret.line = around.mid(start, end < 0 ? -1 : end - start);
       } else {
         e.info = readInfo(object);
+        // The caret where the focus found it, so that the first move is told by its length.
+        if (type == ReaderEvent::Focus && s.lastCaret < 0 && object == s.focused)
+          if (AtspiText* t = atspi_accessible_get_text_iface(object)) {
+            GError* err = nullptr;
+            const int caret = atspi_text_get_caret_offset(t, &err);
+            if (!failed(err, "caret")) s.lastCaret = caret;
+            g_object_unref(t);
+          }
       }
     }
     if (!e.windowTitle.isEmpty() || ours(object)) s.owner->deliver(std::move(e));

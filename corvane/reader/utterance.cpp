@@ -109,6 +109,7 @@ QString characterName(const QString& c, bool german) {
 }
 
 QString caretText(const CaretMove& move, int charEcho, bool german) {
+  if (move.from == move.to) return {};  // reported again, not moved
   const bool byOne = move.from >= 0 && qAbs(move.to - move.from) == 1;
   if (byOne) return charEcho != 0 ? characterName(move.character, german) : QString();
   const QString line = cut(move.line);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frmmdi.h"
+#include "core/global/cglobal.h"
 #include "core/startup.h"
 #include "corvane/core/speechlog.h"
 #include "corvane/reader/utterance.h"
@@ -251,6 +253,30 @@ TEST_F(SpokenDialogs, ScriptInputBoxIsHeardAtEveryTabStop) {
   QWidget* w = open(S(":funcs InputBox \"Ihr Name:\" \"Eingabe\" \"Anna\" 8"), "frmSCRInput");
   tabThrough(w);
   if (w) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {
+  QWidget* w = open(S(":funcs InputBox \"Ihr Name:\" \"Eingabe\" \"Anna Maria\" 9"), "frmSCRInput");
+  ASSERT_NE(w, nullptr);
+  auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(edit, nullptr);
+  auto saidLine = [](const QString& text, qsizetype from) {
+    return QTest::qWaitFor([&] { return out().mid(from).split(u'\n').contains(S("SPEAK: ") + text); }, 3000);
+  };
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::qWait(200);
+  qsizetype from = out().size();
+  QTest::keyClick(edit, Qt::Key_Left);  // by one character: the character now at the caret
+  EXPECT_TRUE(saidLine(S("a"), from)) << out().mid(from).toStdString();
+  Jex().set(S("KeyEcho.CharEcho"), 0);  // as the help windows do
+  from = out().size();
+  QTest::keyClick(edit, Qt::Key_Left);  // silent now
+  QTest::qWait(200);
+  QTest::keyClick(edit, Qt::Key_Home);  // a longer move reads the line
+  EXPECT_TRUE(saidLine(S("Anna Maria"), from)) << out().mid(from).toStdString();
+  EXPECT_FALSE(out().mid(from).split(u'\n').contains(S("SPEAK: i"))) << "a move by one was echoed with the echo off";
+  Jex().set(S("KeyEcho.CharEcho"), 1);
+  QTest::keyClick(edit, Qt::Key_Escape);
 }
 
 TEST_F(SpokenDialogs, ExitQuestionBoxIsHeardAtEveryTabStop) {

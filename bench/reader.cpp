@@ -15,7 +15,7 @@
 
 #include "core/frmmdi.h"
 #include "core/startup.h"
-#include "corvane/core/speechlog.h"
+#include "corvane/engine/speechlog.h"
 #include "tests/e2e/desktop.h"
 
 void jexTestBeforeApplication(int argc, char** argv);

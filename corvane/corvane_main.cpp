@@ -1,21 +1,19 @@
 // corvane: the screen-reader core as far as JexUI sees it. Owns the bus name
 // "corvane.application" for its whole run and serves its automation object at "/".
 #include <QApplication>
-#include <csignal>
 #include <cstdio>
 
-#include "corvane/core/corvaneapp.h"
-#include "corvane/core/options.h"
+#include "corvane/engine/corvaneapp.h"
+#include "corvane/engine/options.h"
 #include "corvane/reader/screenreader.h"
+#include "corvane/engine/hostplatform.h"
 
 #ifndef JEX_DATA_DIR
 #define JEX_DATA_DIR ""
 #endif
 
 int main(int argc, char** argv) {
-  // The console we print to may go away before we do (a launcher or terminal that ended):
-  // a closed pipe must not end the process.
-  std::signal(SIGPIPE, SIG_IGN);
+  corvane::ignoreBrokenPipes();
   // Without a display the core still runs: its window simply stays hidden.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

@@ -6,16 +6,14 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-#include <csignal>
 #include <cstdio>
 
 #include "core/automation/dbustransport.h"
-#include "corvane/core/corvaneapp.h"
+#include "corvane/engine/corvaneapp.h"
+#include "corvane/engine/hostplatform.h"
 
 int main(int argc, char** argv) {
-  // The console we print to may go away before we do (a launcher or terminal that ended):
-  // a closed pipe must not end the process.
-  std::signal(SIGPIPE, SIG_IGN);
+  corvane::ignoreBrokenPipes();
   QCoreApplication app(argc, argv);
   const QString name = QString::fromLatin1(corvane::kBusName);
   const QDBusConnection conn = QDBusConnection::sessionBus();

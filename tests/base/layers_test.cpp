@@ -47,7 +47,7 @@ const std::vector<Layer>& layers() {
       {"dialogs", {"src/dialogs", "src/core/forms", "src/core/report"}, global},
       {"application", {"src", "src/core", "src/core/automation_iface", "src/tools"},
        dialogs},
-      {"corvane", {"corvane", "corvane/core", "corvane/reader"}, ini},
+      {"corvane", {"corvane", "corvane/engine", "corvane/reader"}, ini},
   };
   return all;
 }

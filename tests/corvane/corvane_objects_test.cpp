@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 
 #include "core/automation/dispatchable.h"
-#include "corvane/core/commandrouter.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/eventhub.h"
-#include "corvane/core/monitorwindow.h"
-#include "corvane/core/objects.h"
-#include "corvane/core/settingsstore.h"
-#include "corvane/core/speechengine.h"
+#include "corvane/engine/commandrouter.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/eventhub.h"
+#include "corvane/engine/monitorwindow.h"
+#include "corvane/engine/objects.h"
+#include "corvane/engine/settingsstore.h"
+#include "corvane/engine/speechengine.h"
 #include "tests/support/fakecore.h"
 
 using namespace corvane;

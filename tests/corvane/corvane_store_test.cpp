@@ -4,10 +4,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "corvane/core/appdir.h"
-#include "corvane/core/console.h"
-#include "corvane/core/options.h"
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/appdir.h"
+#include "corvane/engine/console.h"
+#include "corvane/engine/options.h"
+#include "corvane/engine/settingsstore.h"
 #include "ini/privateprofile.h"
 
 using namespace corvane;

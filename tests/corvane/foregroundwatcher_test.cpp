@@ -8,7 +8,7 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "corvane/core/foregroundwatcher.h"
+#include "corvane/engine/hostplatform.h"
 #include "tests/support/xserver.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/automation/automation.h"
-#include "corvane/core/scriptconsole.h"
+#include "corvane/engine/scriptconsole.h"
 
 namespace corvane {
 namespace {

@@ -18,7 +18,7 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/startup.h"
-#include "corvane/core/speechlog.h"
+#include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"

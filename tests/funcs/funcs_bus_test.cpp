@@ -22,8 +22,8 @@
 #include "dialogs/common/formservice.h"
 #include "dialogs/frmscrinput.h"
 #include "dialogs/frmscrmsgbox.h"
-#include "corvane/core/scriptconsole.h"
-#include "corvane/core/states.h"
+#include "corvane/engine/scriptconsole.h"
+#include "corvane/engine/states.h"
 #include "tests/support/fakecore.h"
 
 namespace jex {

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "core/base/log.h"
-#include "corvane/core/monitorwindow.h"
-#include "corvane/core/speechlog.h"
+#include "corvane/engine/monitorwindow.h"
+#include "corvane/engine/speechlog.h"
 #include "tests/support/accessibility.h"
 
 namespace corvane {

@@ -1,7 +1,7 @@
 // The one stand-in core of the tests: the stand-in core's own automation objects (corvane::Root
 // with proc, BrailleInterface, users and the notification members) over a model without speech,
 // window or bus, in a temporary application directory. What the core is asked to do is recorded.
-// Header-only: an area that includes it links corvane_core.
+// Header-only: an area that includes it links corvane_engine.
 #pragma once
 
 #include <QDir>
@@ -12,12 +12,12 @@
 #include "core/automation/dispatchable.h"
 #include "core/base/log.h"
 #include "core/global/cglobal.h"
-#include "corvane/core/appdir.h"
-#include "corvane/core/commandrouter.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/eventhub.h"
-#include "corvane/core/objects.h"
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/appdir.h"
+#include "corvane/engine/commandrouter.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/eventhub.h"
+#include "corvane/engine/objects.h"
+#include "corvane/engine/settingsstore.h"
 
 namespace fake {
 

@@ -5,7 +5,7 @@
 
 #include "core/automation/dispatchable.h"
 #include "core/global/cglobal.h"
-#include "corvane/core/objects.h"
+#include "corvane/engine/objects.h"
 #include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
 #include "users/cuser.h"

@@ -9,7 +9,7 @@
 #include "core/report/scriptcheck.h"
 #include "core/report/sounds.h"
 #include "core/report/sysinforeport.h"
-#include "corvane/core/appdir.h"
+#include "corvane/engine/appdir.h"
 #include "platform/registry.h"
 #include "platform/sound.h"
 #include "platform/sysinfo.h"

@@ -1,10 +1,10 @@
-#include "corvane/core/states.h"
+#include "corvane/engine/states.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "corvane/core/coremodel.h"
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/settingsstore.h"
 
 namespace corvane {
 

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "corvane/core/speechengine.h"
+#include "corvane/engine/speechengine.h"
 
 namespace corvane {
 

@@ -1,9 +1,12 @@
-#include "corvane/core/foregroundwatcher.h"
+#include "corvane/engine/hostplatform.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 #include "core/base/error.h"
 #include "platform/xcbutil.h"
@@ -14,6 +17,16 @@ constexpr int kMaxDepth = 64;  // window nesting followed up to the root
 
 using jex::platform::xcb::reply;
 }  // namespace
+
+void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+int consoleInputHandle() { return STDIN_FILENO; }
+
+qint64 readConsoleInput(char* buffer, qint64 size) {
+  const ssize_t n = ::read(STDIN_FILENO, buffer, size_t(size));
+  if (n < 0) return (errno == EINTR || errno == EAGAIN) ? -1 : 0;
+  return n;
+}
 
 ForegroundWatcher::ForegroundWatcher(QObject* parent) : QObject(parent) {}
 

@@ -1,4 +1,4 @@
-#include "corvane/core/options.h"
+#include "corvane/engine/options.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "corvane/core/corvaneapp.h"
+#include "corvane/engine/corvaneapp.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -12,17 +12,17 @@
 #include "core/automation/dbustransport.h"
 #include "core/base/error.h"
 #include "core/base/log.h"
-#include "corvane/core/appdir.h"
-#include "corvane/core/commandrouter.h"
-#include "corvane/core/console.h"
-#include "corvane/core/eventhub.h"
-#include "corvane/core/foregroundwatcher.h"
-#include "corvane/core/monitorwindow.h"
-#include "corvane/core/scriptconsole.h"
-#include "corvane/core/objects.h"
-#include "corvane/core/settingsstore.h"
-#include "corvane/core/speechengine.h"
-#include "corvane/core/speechlog.h"
+#include "corvane/engine/appdir.h"
+#include "corvane/engine/commandrouter.h"
+#include "corvane/engine/console.h"
+#include "corvane/engine/eventhub.h"
+#include "corvane/engine/hostplatform.h"
+#include "corvane/engine/monitorwindow.h"
+#include "corvane/engine/scriptconsole.h"
+#include "corvane/engine/objects.h"
+#include "corvane/engine/settingsstore.h"
+#include "corvane/engine/speechengine.h"
+#include "corvane/engine/speechlog.h"
 
 namespace corvane {
 

@@ -1,6 +1,6 @@
-#include "corvane/core/scriptconsole.h"
+#include "corvane/engine/scriptconsole.h"
 
-#include "corvane/core/objects.h"
+#include "corvane/engine/objects.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "corvane/core/eventhub.h"
+#include "corvane/engine/eventhub.h"
 
 #include "core/base/error.h"
 #include "core/base/log.h"

@@ -1,4 +1,4 @@
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/settingsstore.h"
 
 #include <QFileInfo>
 

@@ -1,18 +1,18 @@
-#include "corvane/core/objects.h"
+#include "corvane/engine/objects.h"
 
 #include <QDir>
 #include <liblouis/liblouis.h>
 
 #include "core/automation/dbustransport.h"
 #include "core/base/log.h"
-#include "corvane/core/corvaneapp.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/eventhub.h"
-#include "corvane/core/scriptconsole.h"
-#include "corvane/core/settingsstore.h"
-#include "corvane/core/states.h"
-#include "corvane/core/statusobjects.h"
-#include "corvane/core/users.h"
+#include "corvane/engine/corvaneapp.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/eventhub.h"
+#include "corvane/engine/scriptconsole.h"
+#include "corvane/engine/settingsstore.h"
+#include "corvane/engine/states.h"
+#include "corvane/engine/statusobjects.h"
+#include "corvane/engine/users.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "corvane/core/monitorwindow.h"
+#include "corvane/engine/monitorwindow.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,3 +1,7 @@
+// Everything of the stand-in core that touches the X window system, /proc or POSIX: the
+// foreground watcher, reading the console, and the signals the processes ignore. A port to
+// another system replaces this file and its .cpp.
+//
 // Follows the foreground application of the window system. Task names are upper case, as the
 // screen reader knows applications: the name of the process in the window's _NET_WM_PID
 // ("JEXUI" for JexUI).
@@ -25,6 +29,15 @@ struct xcb_connection_t;
 class QSocketNotifier;
 
 namespace corvane {
+
+// Ignores SIGPIPE: the console or pipe the process prints to may go away before it does (a
+// launcher or terminal that ended), and a closed pipe must not end the process.
+void ignoreBrokenPipes();
+
+// The standard input as a file descriptor for a socket notifier, and one read of what is
+// waiting there: the bytes read, 0 at the end of the input, -1 for a read to try again later.
+int consoleInputHandle();
+qint64 readConsoleInput(char* buffer, qint64 size);
 
 class ForegroundWatcher : public QObject {
   Q_OBJECT

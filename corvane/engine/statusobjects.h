@@ -8,7 +8,7 @@
 //          Grade2Stat, BrailleLineMode (settable; kept in corvane.ini)
 #pragma once
 
-#include "corvane/core/users.h"
+#include "corvane/engine/users.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "corvane/core/appdir.h"
+#include "corvane/engine/appdir.h"
 
 #include <QDir>
 #include <QDirIterator>

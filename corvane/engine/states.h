@@ -10,7 +10,7 @@
 // Info is empty is unused.
 #pragma once
 
-#include "corvane/core/users.h"
+#include "corvane/engine/users.h"
 
 namespace corvane {
 

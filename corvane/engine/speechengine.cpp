@@ -1,4 +1,4 @@
-#include "corvane/core/speechengine.h"
+#include "corvane/engine/speechengine.h"
 
 #include <QDir>
 #include <chrono>

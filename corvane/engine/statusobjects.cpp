@@ -1,9 +1,9 @@
-#include "corvane/core/statusobjects.h"
+#include "corvane/engine/statusobjects.h"
 
 #include <liblouis/liblouis.h>
 
-#include "corvane/core/coremodel.h"
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/settingsstore.h"
 
 namespace corvane {
 

@@ -1,13 +1,13 @@
-#include "corvane/core/users.h"
+#include "corvane/engine/users.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include "core/base/log.h"
 #include "core/base/paths.h"
-#include "corvane/core/appdir.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/appdir.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/settingsstore.h"
 
 namespace corvane {
 

@@ -1,10 +1,10 @@
-#include "corvane/core/console.h"
+#include "corvane/engine/console.h"
 
-#include "corvane/core/commandrouter.h"
+#include "corvane/engine/commandrouter.h"
 
 #include <QSocketNotifier>
-#include <cerrno>
-#include <unistd.h>
+
+#include "corvane/engine/hostplatform.h"
 
 namespace corvane {
 
@@ -60,15 +60,15 @@ QString consoleHelp() {
 }
 
 StdinReader::StdinReader(QObject* parent) : QObject(parent) {
-  notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+  notifier_ = new QSocketNotifier(consoleInputHandle(), QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &StdinReader::readAvailable);
 }
 
 void StdinReader::readAvailable() {
   char buf[4096];
-  const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
-  if (n <= 0) {
+  const qint64 n = readConsoleInput(buf, sizeof buf);
+  if (n < 0) return;
+  if (n == 0) {
     // End of input: stop listening; the core goes on running.
     notifier_->setEnabled(false);
     atEnd_ = true;

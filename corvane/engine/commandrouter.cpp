@@ -1,10 +1,10 @@
-#include "corvane/core/commandrouter.h"
+#include "corvane/engine/commandrouter.h"
 
 #include <QTimer>
 
 #include "core/base/error.h"
 #include "core/base/log.h"
-#include "corvane/core/eventhub.h"
+#include "corvane/engine/eventhub.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "corvane/core/speechlog.h"
+#include "corvane/engine/speechlog.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include <QObject>
 #include <memory>
 
-#include "corvane/core/coremodel.h"
-#include "corvane/core/options.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/options.h"
 
 namespace corvane {
 

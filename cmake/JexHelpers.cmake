@@ -24,8 +24,10 @@ endfunction()
 # CTest entry of its own ("NAME.Suite.Test", labelled NAME), so that a skipped test shows as
 # skipped. The tests are listed when ctest runs (PRE_TEST), not while building.
 include(GoogleTest)
+# SERIAL: the area's tests run alone, none beside them (a whole desktop with its own speech
+# would otherwise take the time that other tests' 3 s calls between processes need).
 function(jex_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.h)
   if(NOT _src)
     return()
@@ -39,8 +41,12 @@ function(jex_test name)
   # The environment is a list, which the discovery cannot pass on as one property value: it is
   # set by a script that runs after the discovered tests are added.
   set(_env "QT_QPA_PLATFORM=offscreen;JEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};JEX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  set(_serial "")
+  if(ARG_SERIAL)
+    set(_serial " RUN_SERIAL TRUE")
+  endif()
   set(_script "${CMAKE_CURRENT_BINARY_DIR}/test_${name}_environment.cmake")
   file(WRITE "${_script}"
-       "if(test_${name}_TESTS)\n  set_tests_properties(\${test_${name}_TESTS} PROPERTIES ENVIRONMENT [==[${_env}]==])\nendif()\n")
+       "if(test_${name}_TESTS)\n  set_tests_properties(\${test_${name}_TESTS} PROPERTIES ENVIRONMENT [==[${_env}]==]${_serial})\nendif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_script}")
 endfunction()

@@ -3,14 +3,15 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 
 #include "core/base/error.h"
 #include "core/base/log.h"
-#include "corvane/core/corvaneapp.h"
-#include "corvane/core/coremodel.h"
-#include "corvane/core/settingsstore.h"
+#include "corvane/engine/corvaneapp.h"
+#include "corvane/engine/coremodel.h"
+#include "corvane/engine/settingsstore.h"
 #include "corvane/reader/atspilistener.h"
 
 namespace corvane::reader {
@@ -18,6 +19,8 @@ namespace corvane::reader {
 namespace {
 const QString kA11yService = QStringLiteral("org.a11y.Bus");
 const QString kA11yPath = QStringLiteral("/org/a11y/bus");
+// How long the accessibility bus may take to answer (starting it included).
+constexpr int kA11yBusTimeoutMs = 5000;
 
 bool isTextKind(Kind k) { return k == Kind::Edit || k == Kind::PasswordEdit || k == Kind::Document; }
 }  // namespace
@@ -51,36 +54,47 @@ ScreenReader::ScreenReader(CoreModel& model, QObject* parent) : QObject(parent),
 
 ScreenReader::~ScreenReader() { stop(); }
 
-bool ScreenReader::start() {
-  return jex::trapped("ScreenReader.start", false, [&] {
-    if (listening_) return true;
+void ScreenReader::start() {
+  jex::trap("ScreenReader.start", [&] {
+    if (listening_ || starting_) return;
+    starting_ = true;
     QDBusConnection session = QDBusConnection::sessionBus();
     QDBusMessage call = QDBusMessage::createMethodCall(kA11yService, kA11yPath, kA11yService, QStringLiteral("GetAddress"));
-    const QDBusMessage reply = session.call(call, QDBus::Block, 3000);
-    const QString address = reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+    auto* watcher = new QDBusPendingCallWatcher(session.asyncCall(call, kA11yBusTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+      w->deleteLater();
+      const QDBusMessage reply = w->reply();
+      const QString address = reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+      listen(address, reply.errorMessage());
+    });
+  });
+}
+
+void ScreenReader::listen(const QString& address, const QString& error) {
+  jex::trap("ScreenReader.listen", [&] {
+    starting_ = false;
     if (address.isEmpty()) {
-      const QString why = reply.errorMessage().isEmpty() ? QStringLiteral("no address") : reply.errorMessage();
+      const QString why = error.isEmpty() ? QStringLiteral("no address") : error;
       jex::WriteErrorLog(QStringLiteral("reader: no accessibility bus (") + why + u')');
       model_.report(QStringLiteral("READER: off, no accessibility bus"));
-      return false;
+      return;
     }
     // libatspi takes the bus from here before it asks the session bus.
     qputenv("AT_SPI_BUS_ADDRESS", address.toUtf8());
     listener_ = std::make_unique<AtspiListener>([this](ReaderEvent e) {
       if (mailbox_.put(std::move(e))) QMetaObject::invokeMethod(this, &ScreenReader::drain, Qt::QueuedConnection);
     });
-    QString error;
-    if (!listener_->start(&error)) {
+    QString why;
+    if (!listener_->start(&why)) {
       listener_.reset();
-      jex::WriteErrorLog(QStringLiteral("reader: cannot listen: ") + error);
-      model_.report(QStringLiteral("READER: off, ") + error);
-      return false;
+      jex::WriteErrorLog(QStringLiteral("reader: cannot listen: ") + why);
+      model_.report(QStringLiteral("READER: off, ") + why);
+      return;
     }
     listening_ = true;
     followJexUi();
     setScreenReaderEnabled(true);
     model_.report(QStringLiteral("READER: listening"));
-    return true;
   });
 }
 
@@ -114,9 +128,12 @@ void ScreenReader::setScreenReaderEnabled(bool on) {
   QDBusMessage set = QDBusMessage::createMethodCall(kA11yService, kA11yPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                     QStringLiteral("Set"));
   set << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled") << QVariant::fromValue(QDBusVariant(on));
-  const QDBusMessage reply = QDBusConnection::sessionBus().call(set, QDBus::Block, 2000);
-  if (reply.type() == QDBusMessage::ErrorMessage)
-    jex::WriteErrorLog(QStringLiteral("reader: ScreenReaderEnabled not set: ") + reply.errorMessage());
+  // Not waited for: the answer only tells whether it took.
+  auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(set, kA11yBusTimeoutMs), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* w) {
+    w->deleteLater();
+    if (w->isError()) jex::WriteErrorLog(QStringLiteral("reader: ScreenReaderEnabled not set: ") + w->error().message());
+  });
 }
 
 ReaderSettings ScreenReader::settings() const {

@@ -39,9 +39,11 @@ class ScreenReader : public QObject {
   explicit ScreenReader(CoreModel& model, QObject* parent = nullptr);
   ~ScreenReader() override;
 
-  // Connects to the accessibility bus and starts listening. False (logged and reported once)
-  // when there is no accessibility bus or the listener cannot start; the core runs on as before.
-  bool start();
+  // Asks the session bus for the accessibility bus and starts listening once the answer is
+  // there; the question does not wait, so the core answers its callers meanwhile (asking may
+  // start the accessibility bus first). Without an accessibility bus, or when the listener
+  // cannot start, one log line and one monitor line; the core runs on as before.
+  void start();
   void stop();
   bool listening() const { return listening_; }
   qint64 jexUiPid() const { return pid_; }
@@ -58,6 +60,8 @@ class ScreenReader : public QObject {
   QString lastValue_;
   qint64 pid_ = 0;
   bool listening_ = false;
+  bool starting_ = false;
+  void listen(const QString& address, const QString& why);
 };
 
 }  // namespace corvane::reader

@@ -47,7 +47,9 @@ TEST_F(ScriptBoxes, ButtonsTextChoosesYesNoOrOkWhateverItsCase) {
     EXPECT_EQ(box->button(1)->isVisible(), yesNo);
     EXPECT_EQ(box->button(2)->isVisible(), !yesNo);
     EXPECT_EQ(box->focusWidget(), box->button(yesNo ? 0 : 2));
-    if (yesNo) EXPECT_EQ(box->button(1)->text(), "&No");  // from the standard captions
+    if (yesNo) {
+      EXPECT_EQ(box->button(1)->text(), "&No");  // from the standard captions
+    }
   }
 }
 

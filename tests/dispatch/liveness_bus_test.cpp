@@ -60,7 +60,7 @@ class SlowJexUi : public ::testing::Test {
     core->type(command);
     const QString start = S("CMD: ") + command + S(" -> ");
     QString line;
-    QTest::qWaitFor([&] {
+    (void)QTest::qWaitFor([&] {
       for (qsizetype i = from; i < core->lines.size() && line.isEmpty(); ++i)
         if (core->lines[i].startsWith(start)) line = core->lines[i];
       return !line.isEmpty();

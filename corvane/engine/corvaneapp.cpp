@@ -26,6 +26,9 @@
 
 namespace corvane {
 
+// How long the core waits, after QUIT, for JexUI to leave the bus before it ends anyway.
+constexpr int kExitWaitMs = 3000;
+
 namespace bus = jex::automation::dbus;
 using jex::automation::fromObj;
 using jex::automation::Obj;
@@ -290,7 +293,7 @@ void CorvaneApp::beginExit() {
     const bool jexUiRuns = jex::trapped("CorvaneApp.exitWait", false, [] {
       return bus::isNameOwned(QString::fromLatin1(kJexUiBusName), QDBusConnection::sessionBus());
     });
-    if (jexUiRuns && clock->elapsed() < 3000) return;
+    if (jexUiRuns && clock->elapsed() < kExitWaitMs) return;
     poll->stop();
     finishExit();
   };

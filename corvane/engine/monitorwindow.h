@@ -19,7 +19,6 @@ class MonitorWindow : public QWidget {
   void appendUtterance(const QString& text);
   QListWidget* utterances() const { return spoken_; }
   static constexpr int kUtterancesShown = 20;
-  QLineEdit* commandEdit() const { return command_; }
   QPlainTextEdit* log() const { return log_; }
 
  signals:

@@ -1,5 +1,6 @@
 #include "corvane/engine/speechengine.h"
 
+#include <atomic>
 #include <QDir>
 #include <chrono>
 #include <QFileInfo>
@@ -120,7 +121,6 @@ void SpeechEngine::run() {
       pending_.pop_front();
       cancel_ = false;
     }
-    ++count_;
     s.startMs = monotonicMs();
     emit audioStarted(s.text);
     emit started(s);

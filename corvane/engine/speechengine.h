@@ -9,7 +9,6 @@
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -49,7 +48,6 @@ class SpeechEngine : public QObject {
   void setLanguage(const QString& language);
   bool playsAudio() const { return playAudio_; }
   // Utterances started so far (for the monitor and tests).
-  int utteranceCount() const { return count_.load(); }
 
   static bool audioDevicePresent();
   static QString voiceForLanguage(const QString& language);
@@ -73,7 +71,6 @@ class SpeechEngine : public QObject {
   QString voice_;  // the language's voice
   int nextId_ = 0;
   bool quit_ = false;
-  std::atomic<int> count_{0};
 };
 
 }  // namespace corvane

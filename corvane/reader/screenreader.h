@@ -46,7 +46,6 @@ class ScreenReader : public QObject {
   void start();
   void stop();
   bool listening() const { return listening_; }
-  qint64 jexUiPid() const { return pid_; }
 
  private:
   void followJexUi();

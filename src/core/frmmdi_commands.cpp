@@ -89,9 +89,9 @@ struct frmMDI::Operations {
         {QStringLiteral("VOLUMEDN"), Group::Voices, &voices},
         {QStringLiteral("VOLUMEMAX"), Group::Voices, &voices},
         {QStringLiteral("VOLUMEMIN"), Group::Voices, &voices},
-        {QStringLiteral("SETSPTOGGLE"), Group::QueuedToo, [](W w, N) { speechState(w, 2); }},
-        {QStringLiteral("SETSPON"), Group::QueuedToo, [](W w, N) { speechState(w, 1); }},
-        {QStringLiteral("SETSPOFF"), Group::QueuedToo, [](W w, N) { speechState(w, 2); }},
+        {QStringLiteral("SETSPTOGGLE"), Group::QueuedToo, [](W w, N) { speechState(w, kStateAfterSwitch); }},
+        {QStringLiteral("SETSPON"), Group::QueuedToo, [](W w, N) { speechState(w, kStateAfterOn); }},
+        {QStringLiteral("SETSPOFF"), Group::QueuedToo, [](W w, N) { speechState(w, kStateAfterSwitch); }},
         {QStringLiteral("USESPSET1"), Group::QueuedToo, &speechSet},
         {QStringLiteral("USESPSET2"), Group::QueuedToo, &speechSet},
         {QStringLiteral("USESPSET3"), Group::QueuedToo, &speechSet},
@@ -168,6 +168,10 @@ struct frmMDI::Operations {
 
   static void readMe(frmMDI& w) { w.openForm(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask}); }
 
+  // How often the speech state is shown after a speech switch: once after "on", twice after
+  // "off" and "toggle" (the core says the state once it has changed).
+  static constexpr int kStateAfterOn = 1;
+  static constexpr int kStateAfterSwitch = 2;
   static void speechState(frmMDI& w, int times) {
     for (int i = 0; i < times; ++i) w.commandQueue().add(QStringLiteral("SHOWSPEECHSTATE"));
   }

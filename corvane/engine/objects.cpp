@@ -13,16 +13,9 @@
 #include "corvane/engine/states.h"
 #include "corvane/engine/statusobjects.h"
 #include "corvane/engine/users.h"
+#include "corvane/engine/automationnames.h"
 
 namespace corvane {
-
-using jex::automation::Args;
-using jex::automation::Collection;
-using jex::automation::fromObj;
-using jex::automation::Obj;
-using jex::automation::toBool;
-using jex::automation::toI32;
-using jex::automation::toStr;
 
 QString applicationName() {
   return QStringLiteral("Corvane %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR);

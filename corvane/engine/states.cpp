@@ -5,21 +5,12 @@
 
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/settingsstore.h"
+#include "corvane/engine/automationnames.h"
 
 namespace corvane {
 
-using jex::automation::Collection;
-using jex::automation::Dispatchable;
-using jex::automation::fromObj;
-using jex::automation::Obj;
-using jex::automation::toBool;
-using jex::automation::toI32;
-using jex::automation::toStr;
-
 namespace {
 
-const QString kGeneral = QStringLiteral("General");
-const QString kBraille = QStringLiteral("Braille");
 const QString kProfile = QStringLiteral("Profile");
 
 void store(SettingsStore& s, const QString& section, const QString& key, const QString& value) {
@@ -85,14 +76,14 @@ QString speechProfileFile(const QString& appPath, int nr) {
 }
 
 void addProcStateMembers(const AddProperty& add, CoreModel& model) {
-  boolSwitch(add, model, kGeneral, QStringLiteral("TooltipsStatus"), true);
-  numberSwitch(add, model, kBraille, QStringLiteral("BrlKeyStat"), 0, [](int n) { return n == 0 || n == 1; });
+  boolSwitch(add, model, ini::General, QStringLiteral("TooltipsStatus"), true);
+  numberSwitch(add, model, ini::Braille, QStringLiteral("BrlKeyStat"), 0, [](int n) { return n == 0 || n == 1; });
 }
 
 void addBrailleStateMembers(const AddProperty& add, CoreModel& model) {
-  boolSwitch(add, model, kBraille, QStringLiteral("CurBlinkStat"), true);
-  numberSwitch(add, model, kBraille, QStringLiteral("BrailleStyle"), 8, [](int n) { return n == 6 || n == 8; });
-  numberSwitch(add, model, kBraille, QStringLiteral("AttributeState"), 0, [](int n) { return n >= 0; });
+  boolSwitch(add, model, ini::Braille, QStringLiteral("CurBlinkStat"), true);
+  numberSwitch(add, model, ini::Braille, QStringLiteral("BrailleStyle"), 8, [](int n) { return n == 6 || n == 8; });
+  numberSwitch(add, model, ini::Braille, QStringLiteral("AttributeState"), 0, [](int n) { return n >= 0; });
 }
 
 void addRootStateMembers(const AddProperty& add, CoreModel& model) {

@@ -4,20 +4,12 @@
 
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/settingsstore.h"
+#include "corvane/engine/automationnames.h"
 
 namespace corvane {
 
-using jex::automation::Dispatchable;
-using jex::automation::fromObj;
-using jex::automation::Obj;
-using jex::automation::toBool;
-using jex::automation::toI32;
-using jex::automation::toStr;
-
 namespace {
 
-const QString kGeneral = QStringLiteral("General");
-const QString kBraille = QStringLiteral("Braille");
 const QString kKeyEcho = QStringLiteral("KeyEcho");
 
 QString version() {
@@ -110,20 +102,20 @@ void addProcStatusMembers(const AddProperty& add, CoreModel& model) {
         model.speak(on ? QStringLiteral("Sprache an") : QStringLiteral("Sprache aus"), 1);
       });
   add(QStringLiteral("HotkeyState"), [&model] {
-    const QString v = model.settings().value(kGeneral, QStringLiteral("HotkeyState"), QStringLiteral("1")).trimmed();
+    const QString v = model.settings().value(ini::General, QStringLiteral("HotkeyState"), QStringLiteral("1")).trimmed();
     return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0);
   }, [&model](const QVariant& v) {
-    model.settings().setValue(kGeneral, QStringLiteral("HotkeyState"), toBool(v) ? QStringLiteral("1") : QStringLiteral("0"));
+    model.settings().setValue(ini::General, QStringLiteral("HotkeyState"), toBool(v) ? QStringLiteral("1") : QStringLiteral("0"));
   });
 }
 
 void addBrailleStatusMembers(const AddProperty& add, CoreModel& model) {
-  iniProperty(add, model, QStringLiteral("ActiveBrailleDevice"), kBraille, QStringLiteral("Virtual"), false);
-  iniProperty(add, model, QStringLiteral("BrailleSWMode"), kBraille, QStringLiteral("0"), true);
-  iniProperty(add, model, QStringLiteral("BrailleOSMode"), kBraille, QStringLiteral("0"), true);
-  iniProperty(add, model, QStringLiteral("BrailleTranslationTable"), kBraille, QStringLiteral("de-g1.ctb"), false);
-  iniProperty(add, model, QStringLiteral("Grade2Stat"), kBraille, QStringLiteral("0"), true);
-  iniProperty(add, model, QStringLiteral("BrailleLineMode"), kBraille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("ActiveBrailleDevice"), ini::Braille, QStringLiteral("Virtual"), false);
+  iniProperty(add, model, QStringLiteral("BrailleSWMode"), ini::Braille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("BrailleOSMode"), ini::Braille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("BrailleTranslationTable"), ini::Braille, QStringLiteral("de-g1.ctb"), false);
+  iniProperty(add, model, QStringLiteral("Grade2Stat"), ini::Braille, QStringLiteral("0"), true);
+  iniProperty(add, model, QStringLiteral("BrailleLineMode"), ini::Braille, QStringLiteral("0"), true);
 }
 
 }  // namespace corvane

@@ -8,14 +8,9 @@
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/settingsstore.h"
+#include "corvane/engine/automationnames.h"
 
 namespace corvane {
-
-using jex::automation::Args;
-using jex::automation::Collection;
-using jex::automation::Dispatchable;
-using jex::automation::fromObj;
-using jex::automation::Obj;
 
 namespace {
 

@@ -1,0 +1,18 @@
+// The names of the access layer that the core's automation objects are written in.
+#pragma once
+
+#include "core/automation/automation.h"
+#include "core/automation/dispatchable.h"
+
+namespace corvane {
+
+using jex::automation::Args;
+using jex::automation::Collection;
+using jex::automation::Dispatchable;
+using jex::automation::fromObj;
+using jex::automation::Obj;
+using jex::automation::toBool;
+using jex::automation::toI32;
+using jex::automation::toStr;
+
+}  // namespace corvane

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Takes a picture of JexUI's main window: builds what is missing, starts a virtual display
-# (Xvfb) on a free display number with openbox when it is installed, and a private session bus,
-# starts the core (which starts JexUI) with a fresh core directory, shows the main window
-# (TOGGMEN on the core's console when it is hidden) and writes the window's picture to
-# build/screenshots/main.png. Every process it started is ended again.
+# Takes a picture of JexUI's main window, or of a dialog in it: builds what is missing, starts a
+# virtual display (Xvfb) on a free display number with openbox when it is installed, and a
+# private session bus, starts the core (which starts JexUI) with a fresh core directory, shows
+# the main window (TOGGMEN on the core's console when it is hidden), sends COMMAND to the core's
+# console when one is given (the core passes it on to JexUI as a user's key would, e.g.
+# DLGSPEECH opens the voices dialog in the main window) and writes the window's picture to
+# build/screenshots/NAME.png. Every process it started is ended again.
 #
-#   scripts/screenshot-main.sh [BUILD_DIR]      (default: build/default)
+#   scripts/screenshot.sh [COMMAND NAME]      (default: the main window, main.png)
+#   BUILD_DIR=build/asan scripts/screenshot.sh ...   (default: build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
-BUILD=${1:-$ROOT/build/default}
+COMMAND=${1:-}
+NAME=${2:-main}
+BUILD=${BUILD_DIR:-$ROOT/build/default}
+case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
+case $NAME in */* | "") echo "screenshot: NAME must be a plain file name" >&2; exit 2 ;; esac
 OUT_DIR=$ROOT/build/screenshots
-OUT=$OUT_DIR/main.png
+OUT=$OUT_DIR/$NAME.png
 TITLE="Hauptmen"  # the main window with its home child: "Hauptmenü - Halda ..."
 
 for tool in Xvfb dbus-daemon xwininfo import; do
@@ -104,6 +111,10 @@ viewable "$WIN" || echo TOGGMEN >&4
 for _ in $(seq 50); do viewable "$WIN" && break; sleep 0.1; done
 viewable "$WIN" || { echo "screenshot: the main window stays hidden" >&2; exit 1; }
 sleep 1  # the information text and the tip are drawn
+if [ -n "$COMMAND" ]; then
+  echo "$COMMAND" >&4
+  sleep 1.5  # the dialog is loaded, localised and drawn
+fi
 
 mkdir -p "$OUT_DIR"
 import -window "$WIN" "$OUT"

@@ -21,6 +21,10 @@ class CoreModel {
   virtual void queueCommand(const QString& command) = 0;
   virtual void speak(const QString& text, int source) = 0;
   virtual void stopSpeech() = 0;
+  // A voice's short sample after one of its values changed, cutting off the sample before.
+  virtual void speakSample(const QString& text, const QString& voice) {
+    report(QStringLiteral("SAMPLE: ") + voice + QStringLiteral(": ") + text);
+  }
   virtual bool monitorVisible() const = 0;
   virtual void setMonitorVisible(bool visible) = 0;
   virtual bool useSpeech() const = 0;

@@ -23,6 +23,7 @@
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechengine.h"
 #include "corvane/engine/speechlog.h"
+#include "corvane/engine/speechsettings.h"
 
 namespace corvane {
 
@@ -79,6 +80,7 @@ int CorvaneApp::start() {
     jex::logfile::setThreshold(settings_->value(QStringLiteral("SERVICE"), QStringLiteral("WriteLogFile"),
                                                 QStringLiteral("3")).toInt());
 
+    SpeechSettings::listModes();  // espeak's voice list, before the engine's thread uses espeak
     hub_ = new EventHub(this);
     router_ = new CommandRouter(*hub_, this);
     speech_ = new SpeechEngine(!options_.noAudio, this, options_.paced);
@@ -152,6 +154,12 @@ void CorvaneApp::registerOwnCommands() {
   // Holds back the next processing step; this core has no step in progress, so it only
   // acknowledges the command.
   router_->addCommand(QStringLiteral("DELAYPROCESSING"), [] { return QString(); });
+  // JexUI has changed the navigation voice's speed itself (SPEEDUPNOW, SPEEDDNNOW): the new
+  // value is already in the voice.
+  router_->addCommand(QStringLiteral("SPEEDSETDONE"), [this] {
+    const VoiceData* v = root_ ? root_->speech().voice(root_->speech().profile().sources[1].voice) : nullptr;
+    return v ? QStringLiteral("navigation speed %1").arg(v->speed) : QStringLiteral("navigation has no voice");
+  });
   router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
@@ -168,7 +176,8 @@ void CorvaneApp::speak(const QString& text, int source) {
     lastSource_ = source;
     // O: JexUI may pick the voice (VoiceSelect) and change the text (AboutToSpeak); what they
     // leave in it is what is spoken.
-    const auto o = std::make_shared<Utterance>(text, source, speech_->languageVoice());
+    SpeechSettings& voices = root_->speech();
+    const auto o = std::make_shared<Utterance>(text, source, voices.choiceFor(source).name);
     if (!useSpeech()) {
       Spoken muted;
       muted.text = text;
@@ -184,10 +193,33 @@ void CorvaneApp::speak(const QString& text, int source) {
     hub_->voiceSelect(ov);
     hub_->aboutToSpeak(ov);
     if (o->text().isEmpty()) return;
-    report(QStringLiteral("SPEAK: ") + o->text());
-    live_.insert(speech_->speak(o->text(), source, o->voice()), o);
+    const VoiceChoice voice = voices.choiceFor(source, o->voice());
+    if (voice.espeakVoice.isEmpty()) {
+      // A source without a voice ("--") is silent; the log tells what it did not say.
+      Spoken silent;
+      silent.text = o->text();
+      silent.source = source;
+      silent.voice = voice.name;
+      silent.startMs = silent.endMs = monotonicMs();
+      speechLog_->write(silent, QStringLiteral("silent"));
+      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + o->text(), jex::kTraffic);
+      report(QStringLiteral("SILENT: ") + o->text());
+      return;
+    }
+    report(QStringLiteral("SPEAK: ") + o->text() + QStringLiteral("  [") + voice.label() + u']');
+    live_.insert(speech_->speak(o->text(), source, voice), o);
   });
 }
+
+void CorvaneApp::speakSample(const QString& text, const QString& voiceName) {
+  jex::trap("CorvaneApp.speakSample", [&] {
+    const VoiceChoice voice = root_->speech().choiceFor(lastSource_, voiceName);
+    if (voice.espeakVoice.isEmpty() || !useSpeech()) return;
+    report(QStringLiteral("SAMPLE: ") + text + QStringLiteral("  [") + voice.label() + u']');
+    speech_->speak(text, lastSource_, voice);  // cuts off what is being said, the last sample too
+  });
+}
+
 
 void CorvaneApp::spoken(const Spoken& s) {
   jex::trap("CorvaneApp.spoken", [&] {
@@ -195,7 +227,7 @@ void CorvaneApp::spoken(const Spoken& s) {
     // Utterances replaced before they began are gone without a sound.
     for (auto it = live_.begin(); it != live_.end();) it = it.key() < s.id ? live_.erase(it) : std::next(it);
     speechLog_->write(s, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
-    monitor_->appendUtterance(s.text);
+    monitor_->appendUtterance(s.voice + QStringLiteral(": ") + s.text);
     hub_->audioStop(o ? fromObj(Obj(o)) : QVariant(s.text));
   });
 }

@@ -44,6 +44,7 @@ class CorvaneApp : public QObject, public CoreModel {
   void queueCommand(const QString& command) override;
   void speak(const QString& text, int source) override;
   void stopSpeech() override;
+  void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
   void setMonitorVisible(bool visible) override;
   bool useSpeech() const override;

@@ -10,12 +10,16 @@
 #include "corvane/engine/eventhub.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
+#include "corvane/engine/speechobjects.h"
+#include "corvane/engine/speechsettings.h"
 #include "corvane/engine/states.h"
 #include "corvane/engine/statusobjects.h"
 #include "corvane/engine/users.h"
 #include "corvane/engine/automationnames.h"
 
 namespace corvane {
+
+Root::~Root() = default;
 
 QString applicationName() {
   return QStringLiteral("Corvane %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR);
@@ -207,10 +211,22 @@ Root::Root(CoreModel& model)
     : Dispatchable(QStringLiteral("corvane.application")),
       model_(model),
       proc_(std::make_shared<Proc>(model)),
-      braille_(std::make_shared<BrailleInterface>(model)) {
+      braille_(std::make_shared<BrailleInterface>(model)),
+      speech_(std::make_unique<SpeechSettings>(model.appPath(), [&model] {
+        return model.settings().value(ini::General, ini::DefaultLng, QStringLiteral("1031"));
+      })) {
   EventHub& hub = model_.events();
   property(QStringLiteral("proc"), [this] { return fromObj(Obj(proc_)); });
   property(QStringLiteral("BrailleInterface"), [this] { return fromObj(Obj(braille_)); });
+  speech_->setSampler([this](const QString& text, const QString& voice) { model_.speakSample(text, voice); });
+  const Obj modes = makeSpeechModes(*speech_), voices = makeSpeechVoices(*speech_);
+  const Obj profile = makeActiveSpeechProfile(*speech_), tables = makeSpeechCharTables(*speech_);
+  property(QStringLiteral("SpeechModes"), [modes] { return fromObj(modes); }, {}, QStringLiteral("the installed synthesizer modes"));
+  property(QStringLiteral("SpeechVoices"), [voices] { return fromObj(voices); }, {}, QStringLiteral("the defined voices"));
+  property(QStringLiteral("SpeechProfile"), [profile] { return fromObj(profile); }, {},
+           QStringLiteral("the voice and character table of each speech source"));
+  property(QStringLiteral("SpeechCharTables"), [tables] { return fromObj(tables); }, {},
+           QStringLiteral("the character tables: which characters a source speaks by name"));
   method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [&hub](Args& a) {
     requireJexUi("Init_JEX_UI_Notification_Sink");
     hub.setSink(a.obj(0));

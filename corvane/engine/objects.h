@@ -9,6 +9,7 @@
 namespace corvane {
 
 class CoreModel;
+class SpeechSettings;
 
 // One spoken text, passed as O with VoiceSelect, AboutToSpeak, AudioStart and AudioStop.
 // Members: SPC_Str (the text; what an AboutToSpeak handler leaves in it is spoken), Voice (the
@@ -65,12 +66,16 @@ class BrailleInterface : public jex::automation::Dispatchable {
 class Root : public jex::automation::Dispatchable {
  public:
   explicit Root(CoreModel& model);
+  ~Root() override;
   Proc& proc() { return *proc_; }
+  // Voices, modes, the speech profile and the character tables (SpeechVoices ...).
+  SpeechSettings& speech() { return *speech_; }
 
  private:
   CoreModel& model_;
   std::shared_ptr<Proc> proc_;
   std::shared_ptr<BrailleInterface> braille_;
+  std::unique_ptr<SpeechSettings> speech_;
 };
 
 QString applicationName();  // "Corvane " + version

@@ -8,6 +8,7 @@
 
 #include "core/base/error.h"
 #include "core/base/log.h"
+#include "corvane/engine/speechsettings.h"
 
 namespace corvane {
 
@@ -70,15 +71,34 @@ QString SpeechEngine::voiceForLanguage(const QString& language) {
 }
 
 int SpeechEngine::speak(const QString& text, int source, const QString& voice) {
+  Spoken s;
+  s.text = text;
+  s.source = source;
+  s.espeakVoice = voice;  // the language's voice when empty (filled under the lock)
+  return enqueue(std::move(s));
+}
+
+int SpeechEngine::speak(const QString& text, int source, const VoiceChoice& voice) {
+  Spoken s;
+  s.text = text;
+  s.source = source;
+  s.voice = voice.label();
+  s.espeakVoice = voice.espeakVoice;
+  s.rate = voice.rate;
+  s.pitch = voice.pitch;
+  s.volume = voice.volume;
+  s.punctuation = voice.punctuation;
+  return enqueue(std::move(s));
+}
+
+int SpeechEngine::enqueue(Spoken s) {
   int id = 0;
   {
     std::lock_guard lock(mutex_);
     pending_.clear();
-    Spoken s;
     s.id = id = ++nextId_;
-    s.text = text;
-    s.source = source;
-    s.voice = voice.isEmpty() ? voice_ : voice;
+    if (s.espeakVoice.isEmpty()) s.espeakVoice = voice_;
+    if (s.voice.isEmpty()) s.voice = s.espeakVoice;
     pending_.push_back(std::move(s));
     cancel_ = true;  // interrupts the utterance in progress; reset by the worker
   }
@@ -125,10 +145,16 @@ void SpeechEngine::run() {
     emit audioStarted(s.text);
     emit started(s);
     if (ready) {
-      if (s.voice != current) {
-        if (espeak_SetVoiceByName(s.voice.toUtf8().constData()) == EE_OK) current = s.voice;
-        else jex::WriteErrorLog(QStringLiteral("SpeechEngine: no espeak voice ") + s.voice);
+      if (s.espeakVoice != current) {
+        if (espeak_SetVoiceByName(s.espeakVoice.toUtf8().constData()) == EE_OK) current = s.espeakVoice;
+        else jex::WriteErrorLog(QStringLiteral("SpeechEngine: no espeak voice ") + s.espeakVoice);
       }
+      espeak_SetParameter(espeakRATE, s.rate, 0);
+      espeak_SetParameter(espeakPITCH, s.pitch, 0);
+      espeak_SetParameter(espeakVOLUME, s.volume, 0);
+      const std::wstring punctuation = s.punctuation.toStdWString();
+      espeak_SetPunctuationList(punctuation.c_str());
+      espeak_SetParameter(espeakPUNCTUATION, punctuation.empty() ? espeakPUNCT_NONE : espeakPUNCT_SOME, 0);
       const QByteArray utf8 = s.text.toUtf8();
       const espeak_ERROR rc = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
                                            espeakCHARS_UTF8, nullptr, nullptr);

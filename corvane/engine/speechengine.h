@@ -16,12 +16,19 @@
 
 namespace corvane {
 
+struct VoiceChoice;
+
 // One utterance as the engine spoke it. Times are monotonic milliseconds (steady clock).
 struct Spoken {
   int id = 0;
   QString text;
   int source = 1;
-  QString voice;  // the espeak voice it was spoken with
+  QString voice;  // the voice it was spoken with, as the monitor and the speech log show it
+  QString espeakVoice;  // what espeak selected ("gmw/de+f2")
+  int rate = 175;       // words per minute
+  int pitch = 50;       // 0..100
+  int volume = 100;     // 0..200
+  QString punctuation;  // characters spoken by name
   qint64 startMs = 0;
   qint64 endMs = 0;
   bool cut = false;  // interrupted by the next utterance or stopped
@@ -41,6 +48,9 @@ class SpeechEngine : public QObject {
   // Interrupts what is being spoken and speaks text; voice empty: the language's voice.
   // Returns the utterance's id (as in started() and finished()).
   int speak(const QString& text, int source = 1, const QString& voice = {});
+  // The same with a voice of the speech settings: espeak voice, rate, pitch, volume and the
+  // characters spoken by name.
+  int speak(const QString& text, int source, const VoiceChoice& voice);
   // The voice speak() uses when none is given.
   QString languageVoice() const;
   void stop();
@@ -61,6 +71,7 @@ class SpeechEngine : public QObject {
 
  private:
   void run();
+  int enqueue(Spoken s);
 
   bool playAudio_;
   bool paced_;

@@ -26,6 +26,8 @@ class Core : public corvane::CoreModel {
   // dir: the application directory (created when missing).
   explicit Core(const QString& dir) : store(dir + QStringLiteral("/corvane.ini")), path(dir + u'/') {
     QDir().mkpath(dir);
+    // The shipped speech defaults and character tables, as the running core has them.
+    corvane::copyTreeKeepExisting(QStringLiteral(JEX_SOURCE_DIR "/data/speech"), path + QStringLiteral("speech"));
     QObject::connect(&router, &corvane::CommandRouter::routed, [this](const QString& l) { reports << l; });
     // A few of the core's own commands, with the outcomes the stand-in core reports.
     const auto speech = [this](int on) {

@@ -19,7 +19,7 @@ const char* const kDefaultIni =
     "UseSpeech=1\r\n"
     "\r\n"
     "[Braille]\r\n"
-    "ActiveBraillePort=USB1\r\n";
+    "ActiveBraillePort=COM1\r\n";
 
 QString defaultAppPath() {
   QString base = qEnvironmentVariable("XDG_DATA_HOME");

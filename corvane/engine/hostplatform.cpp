@@ -5,6 +5,8 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -21,6 +23,16 @@ using jex::platform::xcb::reply;
 void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 int consoleInputHandle() { return STDIN_FILENO; }
+
+int openDeviceNode(const QString& path, QString* error) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && error) *error = QString::fromLocal8Bit(std::strerror(errno));
+  return fd;
+}
+
+void closeDeviceNode(int handle) {
+  if (handle >= 0) ::close(handle);
+}
 
 qint64 readConsoleInput(char* buffer, qint64 size) {
   const ssize_t n = ::read(STDIN_FILENO, buffer, size_t(size));

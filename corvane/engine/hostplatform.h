@@ -39,6 +39,11 @@ void ignoreBrokenPipes();
 int consoleInputHandle();
 qint64 readConsoleInput(char* buffer, qint64 size);
 
+// Opens a Braille display's device node (a serial, USB-serial or rfcomm node) for reading and
+// writing without waiting for a carrier; the handle, or -1 with the reason in *error.
+int openDeviceNode(const QString& path, QString* error);
+void closeDeviceNode(int handle);
+
 class ForegroundWatcher : public QObject {
   Q_OBJECT
  public:

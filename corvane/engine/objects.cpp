@@ -1,7 +1,6 @@
 #include "corvane/engine/objects.h"
 
-#include <QDir>
-#include <liblouis/liblouis.h>
+#include <QFileInfo>
 
 #include "core/automation/dbustransport.h"
 #include "core/base/log.h"
@@ -101,8 +100,11 @@ QStringList ScriptHost::names() const {
   return n;
 }
 
-Proc::Proc(CoreModel& model)
-    : Dispatchable(QStringLiteral("proc")), model_(model), script_(std::make_shared<ScriptHost>(model)) {
+Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
+    : Dispatchable(QStringLiteral("proc")),
+      model_(model),
+      script_(std::make_shared<ScriptHost>(model)),
+      braille_(std::move(braille)) {
   SettingsStore& ini = model_.settings();
   property(QStringLiteral("AppPath"), [this] { return QVariant(model_.appPath()); });
   property(QStringLiteral("DefaultLng"),
@@ -126,10 +128,14 @@ Proc::Proc(CoreModel& model)
   });
   property(QStringLiteral("APPName"), [] { return QVariant(applicationName()); });
   property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(model_.foregroundApp().toUpper()); });
-  property(QStringLiteral("CurrentBRLAI"), [this, &ini] {
-    const QString table = ini.value(ini::Braille, QStringLiteral("BrailleTranslationTable"), QStringLiteral("de-g1.ctb"));
-    return fromObj(Obj(std::make_shared<BrlAI>(model_.foregroundApp().toUpper(), table.trimmed())));
+  property(QStringLiteral("CurrentBRLAI"), [this] {
+    const QString table = QFileInfo(braille_->tablePath()).fileName();
+    return fromObj(Obj(std::make_shared<BrlAI>(model_.foregroundApp().toUpper(), table)));
   }, {}, QStringLiteral("the Braille interface of the foreground application"));
+  method(QStringLiteral("BrailleOut"), 1, 1, [this](Args& a) {
+    braille_->show(a.str(0), -1);
+    return QVariant();
+  }, QStringLiteral("shows a text on the Braille display"));
   property(QStringLiteral("iScript"), [this] { return fromObj(Obj(script_)); });
   property(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
            [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });
@@ -166,52 +172,12 @@ QVariant Proc::callBack(Args& a) {
   return QVariant();
 }
 
-QString BrailleInterface::tableDirectory() {
-  const QString env = qEnvironmentVariable("LOUIS_TABLEPATH").section(u',', 0, 0);
-  if (!env.isEmpty() && QDir(env).exists()) return env;
-  if (const char* data = lou_getDataPath()) {
-    const QString d = QString::fromLocal8Bit(data) + QStringLiteral("/liblouis/tables");
-    if (QDir(d).exists()) return d;
-  }
-  return QStringLiteral("/usr/share/liblouis/tables");
-}
-
-QStringList BrailleInterface::tableFiles(const QString& directory) {
-  return QDir(directory).entryList({QStringLiteral("*.ctb"), QStringLiteral("*.utb"), QStringLiteral("*.tbl")},
-                                   QDir::Files, QDir::Name | QDir::IgnoreCase);
-}
-
-BrailleInterface::BrailleInterface(CoreModel& model) : Dispatchable(QStringLiteral("BrailleInterface")), model_(model) {
-  property(QStringLiteral("ActiveBraillePort"),
-           [this] {
-             return QVariant(model_.settings().value(ini::Braille, ini::ActiveBraillePort, QStringLiteral("USB1")));
-           },
-           [this](const QVariant& v) {
-             const QString port = toStr(v).trimmed().toUpper();
-             if (port.isEmpty() || port.contains(u'/') || port.contains(u'\\') || port.contains(u'='))
-               throw jex::Error(jex::err::InvalidCall, QStringLiteral("not a port name: ") + toStr(v));
-             model_.settings().setValue(ini::Braille, ini::ActiveBraillePort, port);
-           },
-           QStringLiteral("\"COM0\" means no Braille display; \"USB1\" the virtual display"));
-  property(QStringLiteral("TablePath"), [] { return QVariant(tableDirectory()); });
-  property(QStringLiteral("Tables"), [this] {
-    if (!tables_) {
-      tables_ = std::make_shared<Collection>();
-      for (const QString& t : tableFiles(tableDirectory())) tables_->add(t, t);
-    }
-    return fromObj(Obj(tables_));
-  }, {}, QStringLiteral("the Braille translation table files"));
-  addBrailleStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
-                          model_);
-  addBrailleStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
-                         model_);
-}
-
 Root::Root(CoreModel& model)
     : Dispatchable(QStringLiteral("corvane.application")),
       model_(model),
-      proc_(std::make_shared<Proc>(model)),
-      braille_(std::make_shared<BrailleInterface>(model)),
+      brailleState_(std::make_shared<BrailleState>(model)),
+      proc_(std::make_shared<Proc>(model, brailleState_)),
+      braille_(std::make_shared<BrailleInterface>(model, brailleState_)),
       speech_(std::make_unique<SpeechSettings>(model.appPath(), [&model] {
         return model.settings().value(ini::General, ini::DefaultLng, QStringLiteral("1031"));
       })) {

@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include "core/automation/dispatchable.h"
+#include "corvane/engine/brailleinterface.h"
 
 namespace corvane {
 
@@ -42,25 +43,14 @@ class ScriptHost : public jex::automation::Dispatchable {
 
 class Proc : public jex::automation::Dispatchable {
  public:
-  explicit Proc(CoreModel& model);
+  Proc(CoreModel& model, std::shared_ptr<BrailleState> braille);
   ScriptHost& scriptHost() { return *script_; }
 
  private:
   QVariant callBack(jex::automation::Args& a);
   CoreModel& model_;
   std::shared_ptr<ScriptHost> script_;
-};
-
-class BrailleInterface : public jex::automation::Dispatchable {
- public:
-  explicit BrailleInterface(CoreModel& model);
-  // The directory liblouis takes its tables from, and the table files found there.
-  static QString tableDirectory();
-  static QStringList tableFiles(const QString& directory);
-
- private:
-  CoreModel& model_;
-  std::shared_ptr<jex::automation::Collection> tables_;
+  std::shared_ptr<BrailleState> braille_;
 };
 
 class Root : public jex::automation::Dispatchable {
@@ -68,11 +58,13 @@ class Root : public jex::automation::Dispatchable {
   explicit Root(CoreModel& model);
   ~Root() override;
   Proc& proc() { return *proc_; }
+  BrailleState& braille() { return *brailleState_; }
   // Voices, modes, the speech profile and the character tables (SpeechVoices ...).
   SpeechSettings& speech() { return *speech_; }
 
  private:
   CoreModel& model_;
+  std::shared_ptr<BrailleState> brailleState_;
   std::shared_ptr<Proc> proc_;
   std::shared_ptr<BrailleInterface> braille_;
   std::unique_ptr<SpeechSettings> speech_;

@@ -80,12 +80,6 @@ void addProcStateMembers(const AddProperty& add, CoreModel& model) {
   numberSwitch(add, model, ini::Braille, QStringLiteral("BrlKeyStat"), 0, [](int n) { return n == 0 || n == 1; });
 }
 
-void addBrailleStateMembers(const AddProperty& add, CoreModel& model) {
-  boolSwitch(add, model, ini::Braille, QStringLiteral("CurBlinkStat"), true);
-  numberSwitch(add, model, ini::Braille, QStringLiteral("BrailleStyle"), 8, [](int n) { return n == 6 || n == 8; });
-  numberSwitch(add, model, ini::Braille, QStringLiteral("AttributeState"), 0, [](int n) { return n >= 0; });
-}
-
 void addRootStateMembers(const AddProperty& add, CoreModel& model) {
   auto profiles = std::make_shared<Collection>();
   for (int nr = 1; nr <= kSpeechProfileCount; ++nr) profiles->add(fromObj(Obj(std::make_shared<SpeechProfile>(model, nr))));

@@ -1,7 +1,7 @@
 // The core's switches that JexUI's menus show as check marks, and its speech profiles.
 //
 //   proc:             TooltipsStatus (boolean), BrlKeyStat (0 or 1)
-//   BrailleInterface: CurBlinkStat (boolean), BrailleStyle (6 or 8), AttributeState (number)
+//   (the Braille switches are live values of BrailleInterface, brailleinterface.h)
 //   root:             SpeechProfiles, a collection of nine profiles (Count, ItemByIndex(i),
 //                     Item(i)), each with nr (1 to 9), Name and Info (settable)
 //
@@ -20,7 +20,6 @@ inline constexpr int kSpeechProfileCount = 9;
 QString speechProfileFile(const QString& appPath, int nr);
 
 void addProcStateMembers(const AddProperty& add, CoreModel& model);
-void addBrailleStateMembers(const AddProperty& add, CoreModel& model);
 void addRootStateMembers(const AddProperty& add, CoreModel& model);
 
 }  // namespace corvane

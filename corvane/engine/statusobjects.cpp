@@ -109,13 +109,4 @@ void addProcStatusMembers(const AddProperty& add, CoreModel& model) {
   });
 }
 
-void addBrailleStatusMembers(const AddProperty& add, CoreModel& model) {
-  iniProperty(add, model, QStringLiteral("ActiveBrailleDevice"), ini::Braille, QStringLiteral("Virtual"), false);
-  iniProperty(add, model, QStringLiteral("BrailleSWMode"), ini::Braille, QStringLiteral("0"), true);
-  iniProperty(add, model, QStringLiteral("BrailleOSMode"), ini::Braille, QStringLiteral("0"), true);
-  iniProperty(add, model, QStringLiteral("BrailleTranslationTable"), ini::Braille, QStringLiteral("de-g1.ctb"), false);
-  iniProperty(add, model, QStringLiteral("Grade2Stat"), ini::Braille, QStringLiteral("0"), true);
-  iniProperty(add, model, QStringLiteral("BrailleLineMode"), ini::Braille, QStringLiteral("0"), true);
-}
-
 }  // namespace corvane

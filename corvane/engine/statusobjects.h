@@ -4,8 +4,7 @@
 //          (each: ComponentVersions, a printable text), KeyEcho (KeyEcho, CharEcho; settable)
 //   proc:  HotkeyState (boolean, settable), UseSpeechAndSayStat (boolean, settable: speech on or
 //          off, the new state announced)
-//   BrailleInterface: ActiveBrailleDevice, BrailleSWMode, BrailleOSMode, BrailleTranslationTable,
-//          Grade2Stat, BrailleLineMode (settable; kept in corvane.ini)
+// The Braille values the report reads are live values of BrailleInterface (brailleinterface.h).
 #pragma once
 
 #include "corvane/engine/users.h"
@@ -14,6 +13,5 @@ namespace corvane {
 
 void addRootStatusMembers(const AddProperty& add, CoreModel& model);
 void addProcStatusMembers(const AddProperty& add, CoreModel& model);
-void addBrailleStatusMembers(const AddProperty& add, CoreModel& model);
 
 }  // namespace corvane

@@ -82,7 +82,7 @@ TEST_F(AppDirTest, FirstStartCopiesTheShippedDataAndWritesDefaults) {
   EXPECT_TRUE(QFile::exists(app + QStringLiteral("/user/DEFAULT/USERSET.INI")));
   IniFileStore ini(app + QStringLiteral("/corvane.ini"));
   EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031"));
-  EXPECT_EQ(ini.value(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort")), QStringLiteral("USB1"));
+  EXPECT_EQ(ini.value(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort")), QStringLiteral("COM1"));
 }
 
 TEST_F(AppDirTest, LaterStartsNeverOverwriteWhatIsThere) {

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTimer>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "core/base/error.h"
 #include "core/base/log.h"
 #include "corvane/engine/appdir.h"
+#include "corvane/engine/braillepane.h"
 #include "corvane/engine/commandrouter.h"
 #include "corvane/engine/console.h"
 #include "corvane/engine/eventhub.h"
@@ -98,6 +100,14 @@ int CorvaneApp::start() {
     connect(speech_, &SpeechEngine::finished, this, &CorvaneApp::spoken);
 
     root_ = std::make_shared<Root>(*this);
+    // The Braille display shows the monitor's command line with its caret, or a :brl text.
+    BrailleState& braille = root_->braille();
+    monitor_->braillePane()->attach(&braille);
+    const auto showCommandLine = [this, &braille] {
+      braille.show(monitor_->commandLine()->text(), monitor_->commandLine()->cursorPosition());
+    };
+    connect(monitor_->commandLine(), &QLineEdit::textChanged, this, showCommandLine);
+    connect(monitor_->commandLine(), &QLineEdit::cursorPositionChanged, this, showCommandLine);
     if (!bus::publish(QString::fromLatin1(kBusName), root_, conn)) {
       std::fprintf(stderr, "corvane: the name %s is taken; another core runs\n", kBusName);
       return 1;
@@ -276,6 +286,7 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
       case ConsoleLine::Key: queueCommand(line.args[0]); break;
       case ConsoleLine::Switch: switchTask(line.args[0], line.args[1]); break;
       case ConsoleLine::Say: speak(line.args[0], 1); break;
+      case ConsoleLine::Braille: root_->braille().show(QString(line.args[0]).replace(QStringLiteral("\\n"), QStringLiteral("\n")), -1); break;
       case ConsoleLine::Quit: finishExit(); break;
       case ConsoleLine::Help: report(consoleHelp()); break;
       case ConsoleLine::Funcs: report(runScriptCall(root_->proc().scriptHost(), line.args[0])); break;

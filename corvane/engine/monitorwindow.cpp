@@ -1,5 +1,7 @@
 #include "corvane/engine/monitorwindow.h"
 
+#include "corvane/engine/braillepane.h"
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +31,8 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
   spoken_->setAccessibleName(tr("Last utterances"));
   spokenLabel->setBuddy(spoken_);
 
+  braille_ = new BraillePane(this);
+
   auto* cmdLabel = new QLabel(tr("&Command:"), this);
   command_ = new QLineEdit(this);
   command_->setObjectName(QStringLiteral("txtCommand"));
@@ -54,6 +58,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
   columns->addLayout(spokenColumn, 2);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns, 1);
+  layout->addWidget(braille_);
   layout->addLayout(row);
 
   connect(command_, &QLineEdit::returnPressed, this, &MonitorWindow::send);
@@ -61,6 +66,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
   setTabOrder(command_, send);
   setTabOrder(send, log_);
   setTabOrder(log_, spoken_);
+  setTabOrder(spoken_, braille_->cells());
   resize(760, 360);
 }
 

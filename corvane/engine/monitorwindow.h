@@ -10,6 +10,8 @@ class QPlainTextEdit;
 
 namespace corvane {
 
+class BraillePane;
+
 class MonitorWindow : public QWidget {
   Q_OBJECT
  public:
@@ -20,6 +22,9 @@ class MonitorWindow : public QWidget {
   QListWidget* utterances() const { return spoken_; }
   static constexpr int kUtterancesShown = 20;
   QPlainTextEdit* log() const { return log_; }
+  QLineEdit* commandLine() const { return command_; }
+  // What the Braille display shows (braillepane.h).
+  BraillePane* braillePane() const { return braille_; }
 
  signals:
   void commandEntered(const QString& text);
@@ -35,6 +40,7 @@ class MonitorWindow : public QWidget {
   QPlainTextEdit* log_;
   QListWidget* spoken_;
   QLineEdit* command_;
+  BraillePane* braille_;
 };
 
 }  // namespace corvane

@@ -10,6 +10,11 @@ QString typeLibClass(const QString& className) {
 
 namespace {
 
+QStringList& creatable() {
+  static QStringList names;
+  return names;
+}
+
 QString argumentCount(const automation::MemberInfo& m) {
   if (m.maxArgs < 0) return QStringLiteral("(%1 or more)").arg(m.minArgs);
   if (m.minArgs == m.maxArgs) return QStringLiteral("(%1)").arg(m.minArgs);
@@ -30,6 +35,17 @@ QString memberLine(const automation::MemberInfo& m) {
 }
 
 }  // namespace
+
+void registerTypeLibClass(const QString& className, automation::Factory factory) {
+  const QString progId = typeLibClass(className);
+  automation::registerClass(progId, std::move(factory));
+  if (!creatable().contains(progId, Qt::CaseInsensitive)) {
+    creatable().append(progId);
+    creatable().sort(Qt::CaseInsensitive);
+  }
+}
+
+QStringList typeLibClasses() { return creatable(); }
 
 QString describeMembers(const Obj& object) {
   if (object.isNothing()) return {};

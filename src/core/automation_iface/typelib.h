@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "core/automation/automation.h"
 
@@ -16,6 +17,12 @@ inline constexpr char kTypeLibrary[] = "JexUI";
 
 // "JexUI." + className.
 QString typeLibClass(const QString& className);
+
+// A class outside programs may create by name ("JexUI." + className, automation::createObject)
+// joins the type library's list of creatable classes.
+void registerTypeLibClass(const QString& className, automation::Factory factory);
+// The creatable classes, with their library name ("JexUI.clsMixer"), sorted.
+QStringList typeLibClasses();
 
 // A text listing the members of object, one per line, with their kind, argument counts and
 // help text:

@@ -26,15 +26,9 @@ int itemIndex(Args& a, int count, const QString& collection) {
   return i;
 }
 
-// The voice a system voice or a reserved entry is made of (none for "--").
+// The mode a voice speaks with (none for "--").
 const SpeechMode* modeOfVoice(SpeechSettings& s, const VoiceData& v) {
-  if (v.internalName == QLatin1String(kSystemVoice)) {
-    const SpeechMode* best = nullptr;
-    for (const SpeechMode& m : SpeechSettings::modes())
-      if (m.lcid == s.language() && m.gender == 0 && (!best || m.language.size() < best->language.size())) best = &m;
-    return best;
-  }
-  return SpeechSettings::mode(v.mode);
+  return v.internalName == QLatin1String(kSystemVoice) ? s.systemMode() : SpeechSettings::mode(v.mode);
 }
 
 class ModeObject : public Dispatchable {

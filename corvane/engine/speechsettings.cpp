@@ -255,10 +255,7 @@ bool SpeechSettings::removeVoice(int index) {
 QList<VoiceData> SpeechSettings::defaultVoices() const {
   // Two voices of the core's language: its plain voice and the female variant.
   QList<VoiceData> out;
-  const SpeechMode* plain = nullptr;
-  for (const SpeechMode& m : modes())
-    if (m.lcid == language() && m.gender == 0 && (!plain || m.language.size() < plain->language.size())) plain = &m;
-  if (!plain && !modes().isEmpty()) plain = mode(QStringLiteral("eSpeak:German"));
+  const SpeechMode* plain = systemMode();
   if (!plain && !modes().isEmpty()) plain = &modes().front();
   if (!plain) return out;
   const QString file = defaultsFile();
@@ -459,28 +456,42 @@ QString SpeechSettings::tableCharacters(const QString& lcid, const QString& tabl
 // ---------------------------------------------------------------- speaking
 
 VoiceChoice SpeechSettings::choiceFor(int source, const QString& voiceName) {
-  VoiceChoice c;
   const SourceAssignment* s = source >= 1 && source <= kSpeechSources ? &profile_.sources[size_t(source - 1)] : nullptr;
-  QString name = voiceName.trimmed();
-  if (name.isEmpty()) name = s ? s->voice : QString::fromLatin1(kSystemVoice);
+  const QString own = s ? s->voice : QString::fromLatin1(kSystemVoice);
+  const QString name = voiceName.trimmed().isEmpty() ? own : voiceName.trimmed();
+  VoiceChoice c = resolve(name, s);
+  if (c.espeakVoice.isEmpty() && name != QLatin1String(kNoVoice) && name.compare(own, Qt::CaseInsensitive) != 0) {
+    jex::WriteLog(QStringLiteral("speech: there is no voice %1; source %2 speaks with its own, %3").arg(name).arg(source).arg(own),
+                  jex::kTraffic);
+    c = resolve(own, s);
+  }
+  return c;
+}
+
+VoiceChoice SpeechSettings::resolve(const QString& name, const SourceAssignment* source) {
+  VoiceChoice c;
   c.name = name;
   const SpeechMode* m = nullptr;
   if (name.size() > 1 && name.startsWith(u'm', Qt::CaseInsensitive) && name.mid(1).toInt() > 0) {
     m = mode(name.mid(1).toInt());  // a mode heard as it is, while JexUI browses them
-  } else if (name == QLatin1String(kSystemVoice)) {
-    for (const SpeechMode& x : modes())
-      if (x.lcid == language() && x.gender == 0 && (!m || x.language.size() < m->language.size())) m = &x;
-    if (const VoiceData* v = voice(name)) c.rate = v->speed, c.pitch = v->pitch, c.volume = espeakVolume(v->volume);
-  } else if (const VoiceData* v = voice(name); v && !v->mode.isEmpty()) {
-    m = mode(v->mode);
+  } else if (const VoiceData* v = voice(name); v && name != QLatin1String(kNoVoice)) {
+    m = name == QLatin1String(kSystemVoice) ? systemMode() : mode(v->mode);
     c.rate = v->speed;
     c.pitch = v->pitch;
     c.volume = espeakVolume(v->volume);
   }
   if (!m) return c;  // "--", or a voice that is gone: silent
   c.espeakVoice = m->espeakVoice;
-  if (s) c.punctuation = tableCharacters(m->lcid, s->table);
+  if (source) c.punctuation = tableCharacters(m->lcid, source->table);
   return c;
+}
+
+const SpeechMode* SpeechSettings::systemMode() const {
+  // The plain voice of the core's language with the shortest tag ("en-us" before "en-us-nyc").
+  const SpeechMode* best = nullptr;
+  for (const SpeechMode& m : modes())
+    if (m.lcid == language() && m.gender == 0 && (!best || m.language.size() < best->language.size())) best = &m;
+  return best ? best : mode(QStringLiteral("eSpeak:German"));
 }
 
 void SpeechSettings::valueChanged(const QString& internalName, const QString& sample) {

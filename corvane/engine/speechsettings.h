@@ -141,8 +141,11 @@ class SpeechSettings {
   QString defaultsFile() const { return appPath_ + QStringLiteral("speech/defaults.ini"); }
   QString tableDirectory() const { return appPath_ + QStringLiteral("speech/tables/"); }
   QString language() const;
+  // The plain mode of the core's language: what "v0" speaks with.
+  const SpeechMode* systemMode() const;
 
  private:
+  VoiceChoice resolve(const QString& name, const SourceAssignment* source);
   void resetVoices();
   QList<VoiceData> defaultVoices() const;
   ProfileData defaultProfile() const;

@@ -1,0 +1,145 @@
+// The core's speech objects as the voices dialog reaches them: the built core as a process of
+// its own on a private session bus.
+//   BM_SliderStep: one slider step, the put of a voice's speed, until the core holds the value
+//     (the put returns when the core has taken it). Counters median_ms, roundtrip_ms (the median
+//     of a plain read of the same object: one round trip) and beyond_roundtrip_ms (the
+//     difference, the core's own share).
+//   BM_AllModes: what filling the new-voice panel's tree asks of the core: every mode's Mode,
+//     LanguageID, ProductName and Gender. Counters modes and ms.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "core/automation/dbustransport.h"
+#include "bench/benchmain.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+namespace bus = jex::automation::dbus;
+
+QString S(const char* s) { return QString::fromUtf8(s); }
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// A private bus with the core on it.
+struct Rig {
+  QProcess daemon, core;
+  QTemporaryDir home;
+  QString error, coreOut;
+  std::unique_ptr<QDBusConnection> conn;
+  jex::Obj root;
+
+  Rig() {
+    daemon.start(S("dbus-daemon"), {S("--session"), S("--print-address"), S("--nofork")});
+    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
+      error = S("no private session bus (dbus-daemon)");
+      return;
+    }
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(S("DBUS_SESSION_BUS_ADDRESS"), address);
+    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+    core.setProcessEnvironment(env);
+    const QString exe = S(JEX_BIN_DIR) + S("/corvane");
+    if (!QFileInfo(exe).isExecutable()) {
+      error = S("corvane is not built");
+      return;
+    }
+    core.start(exe, {S("--appdir"), home.path() + S("/app"), S("--datadir"), S(JEX_SOURCE_DIR "/data"), S("--no-jexui"),
+                     S("--no-monitor"), S("--no-audio"), S("--no-foreground")});
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (!coreOut.contains(S("READY: ")) && Clock::now() < end) {
+      core.waitForReadyRead(100);
+      coreOut += QString::fromUtf8(core.readAllStandardOutput());
+    }
+    if (!coreOut.contains(S("READY: "))) {
+      error = S("the core did not get ready");
+      return;
+    }
+    conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, S("bench-speech")));
+    root = bus::connect(S("corvane.application"), *conn);
+  }
+  ~Rig() {
+    root = jex::Obj();
+    for (QProcess* p : {&core, &daemon}) {
+      if (p->state() == QProcess::NotRunning) continue;
+      p->kill();
+      p->waitForFinished(3000);
+    }
+    if (conn) {
+      bus::detach(*conn);
+      conn.reset();
+      QDBusConnection::disconnectFromBus(S("bench-speech"));
+    }
+  }
+};
+
+void BM_SliderStep(benchmark::State& state) {
+  Rig rig;
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  QVariantList three{3};
+  const jex::Obj voice = jex::automation::toObj(rig.root.call(S("SpeechVoices.ItemByIndex"), three));
+  std::vector<double> puts, reads;
+  int speed = 100;
+  for (auto _ : state) {
+    speed = speed >= 500 ? 100 : speed + 4;
+    const auto t0 = Clock::now();
+    voice.set(S("speed"), speed);
+    const auto t = Clock::now() - t0;
+    state.SetIterationTime(std::chrono::duration<double>(t).count());
+    puts.push_back(ms(t));
+    const auto r0 = Clock::now();
+    const int held = voice.i32(S("speed"));
+    reads.push_back(ms(Clock::now() - r0));
+    if (held != speed) {
+      state.SkipWithError("the core does not hold the value put");
+      return;
+    }
+  }
+  state.counters["median_ms"] = median(puts);
+  state.counters["roundtrip_ms"] = median(reads);
+  state.counters["beyond_roundtrip_ms"] = median(puts) - median(reads);
+}
+BENCHMARK(BM_SliderStep)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
+
+void BM_AllModes(benchmark::State& state) {
+  Rig rig;
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  int count = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    const jex::Obj modes = rig.root.obj(S("SpeechModes"));
+    count = modes.count();
+    for (int i = 1; i <= count; ++i) {
+      QVariantList index{i};
+      const jex::Obj m = jex::automation::toObj(modes.call(S("ItemByIndex"), index));
+      benchmark::DoNotOptimize(m.str(S("Mode")) + m.str(S("LanguageID")) + m.str(S("ProductName")));
+      benchmark::DoNotOptimize(m.i32(S("Gender")));
+    }
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+  }
+  state.counters["modes"] = count;
+}
+BENCHMARK(BM_AllModes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) { return jex::bench::run<QCoreApplication>(argc, argv); }

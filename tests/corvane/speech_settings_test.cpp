@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/automation/dbustransport.h"
+#include "corvane/engine/speechlog.h"
 #include "corvane/engine/speechsettings.h"
 #include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
@@ -241,7 +242,17 @@ TEST(SpeechProcessTest, APutReachesTheCoreWhichSaysTheNewValue) {
   root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Hallo"), 1});
   EXPECT_TRUE(core.waitFor(QStringLiteral("SILENT: Hallo"))) << core.out();
   root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Taste"), 6});
-  EXPECT_TRUE(core.waitFor(QStringLiteral("SPEAK: Taste  [v2 gmw/de+f2]"))) << core.out();
+  // The speech log tells each utterance's voice.
+  QStringList voices;
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    voices.clear();
+    for (const QString& line : jex::testing::fileLines(core.appDir() + QStringLiteral("/speech.log"))) {
+      SpeechLog::Entry e;
+      if (SpeechLog::parse(line, &e)) voices << e.voice + u'/' + e.outcome + u'/' + e.text;
+    }
+    return voices.contains(QStringLiteral("v2 gmw/de+f2/done/Taste"));
+  }, 5000)) << voices.join(u'\n').toStdString();
+  EXPECT_TRUE(voices.contains(QStringLiteral("--/silent/Hallo")));
 }
 
 }  // namespace

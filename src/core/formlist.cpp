@@ -12,7 +12,9 @@
   X(frmMsgEx)        \
   X(frmInputBox)     \
   X(frmSCRMsgBox)    \
-  X(frmSCRInput)
+  X(frmSCRInput)      \
+  X(frmBraille)       \
+  X(frmDevice)
 
 namespace jex {
 

@@ -20,9 +20,11 @@ const QString kTip = QStringLiteral("--- Tip: ");
 const QString kItems = QStringLiteral("--- Items: ");
 const QString kNone = QStringLiteral("---");
 
-// Combo and list boxes whose items are data (devices, voices, users ...): only their tip is translated.
+// Combo and list boxes whose items are data (devices, voices, users ...) or the captions of other
+// controls (the Braille blank lists show chkHSpace(j), chkVSpace(j)): only their tip is translated.
 bool isDataList(const QString& name) {
   static const QStringList names{QStringLiteral("cboDevice"), QStringLiteral("cboPort"),  QStringLiteral("cboBrailleTable"),
+                                 QStringLiteral("lstHSpace"), QStringLiteral("lstVSpace"),
                                  QStringLiteral("cboOSMode"), QStringLiteral("cboVoice"), QStringLiteral("cboTable"),
                                  QStringLiteral("cboUser"),   QStringLiteral("cboSpeechSet"), QStringLiteral("cboLanguage")};
   return names.contains(name, Qt::CaseInsensitive);

@@ -1,0 +1,74 @@
+#include "braille/brailledialog.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "core/base/error.h"
+#include "core/base/log.h"
+#include "core/global/cglobal.h"
+#include "dialogs/common/formservice.h"
+
+namespace jex {
+
+BrailleDialog::BrailleDialog(const QString& name, const QString& title, QWidget* parent) : ChildDialog(name, title, parent) {}
+
+Obj BrailleDialog::braille(const char* where) {
+  return trapped(where, Obj(), [this] {
+    if (braille_.isNothing() || !(core_ == Jex())) {
+      braille_ = Obj();
+      core_ = Jex();
+      if (!core_.isNothing()) braille_ = core_.obj(QStringLiteral("BrailleInterface"));
+    }
+    return braille_;
+  });
+}
+
+void BrailleDialog::addButtons() {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  const auto button = [&](QPushButton*& b, const char* name, const QString& caption) {
+    b = new QPushButton(caption, this);
+    b->setObjectName(QString::fromLatin1(name));
+    row->addWidget(b);
+  };
+  button(cmdOK_, "cmdOK", QStringLiteral("OK"));
+  button(cmdCancel_, "cmdCancel", QStringLiteral("Abbrechen"));
+  button(cmdHelp_, "cmdHelp", QStringLiteral("Hilfe"));
+  cmdOK_->setDefault(true);
+  content()->addStretch(1);
+  content()->addLayout(row);
+  connect(cmdOK_, &QPushButton::clicked, this, [this] { trap(qPrintable(objectName() + QStringLiteral(".cmdOK_Click")), [this] { okClicked(); }); });
+  connect(cmdCancel_, &QPushButton::clicked, this, &BrailleDialog::cancelClicked);
+  connect(cmdHelp_, &QPushButton::clicked, this, [this] {
+    trap(qPrintable(objectName() + QStringLiteral(".cmdHelp_Click")),
+         [this] { forms::run(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {objectName()}); });
+  });
+  auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+  connect(esc, &QShortcut::activated, cmdCancel_, &QPushButton::click);
+}
+
+void BrailleDialog::cancelClicked() {
+  trap(qPrintable(objectName() + QStringLiteral(".cmdCancel_Click")), [this] { queryHide(); });
+}
+
+void BrailleDialog::closeTo(QWidget* first) {
+  if (first) first->setFocus(Qt::OtherFocusReason);
+  hideChild();
+}
+
+void BrailleDialog::revert() {
+  trap(qPrintable(objectName() + QStringLiteral(".LoadValues")), [this] {
+    WriteLog(objectName() + QStringLiteral("_loadValues"), kDetail);
+    if (Obj b = braille("BrailleDialog.revert")) b.call(QStringLiteral("LoadValues"));
+  });
+  showValues();
+}
+
+void BrailleDialog::showEvent(QShowEvent* event) {
+  ChildDialog::showEvent(event);
+  showValues();
+}
+
+}  // namespace jex

@@ -107,7 +107,7 @@ const BrailleValues& BrailleState::values() {
 void BrailleState::load() {
   SettingsStore& s = model_.settings();
   BrailleValues v;
-  v.device = s.value(ini::Braille, kDevice, v.device).trimmed().toUpper();
+  v.device = s.value(ini::Braille, kDevice, v.device).trimmed();
   v.port = s.value(ini::Braille, kPort, v.port).trimmed().toUpper();
   v.table = s.value(ini::Braille, kTable, v.table).trimmed();
   for (const NumberMember& m : numberMembers()) {
@@ -181,7 +181,7 @@ const QList<BrailleDevice>& BrailleState::devices() {
 const BrailleDevice& BrailleState::activeDevice() {
   const QString id = values().device;
   for (const BrailleDevice& d : devices())
-    if (d.id == id) return d;
+    if (d.id.compare(id, Qt::CaseInsensitive) == 0) return d;
   return devices().front();  // NONE
 }
 

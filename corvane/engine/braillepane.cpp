@@ -44,6 +44,16 @@ void BraillePane::attach(BrailleState* state) {
   });
 }
 
+void BraillePane::follow(QLineEdit* line) {
+  const auto show = [this, line] {
+    jex::trap("BraillePane.follow", [&] {
+      if (state_) state_->show(line->text(), line->cursorPosition());
+    });
+  };
+  connect(line, &QLineEdit::textChanged, this, show);
+  connect(line, &QLineEdit::cursorPositionChanged, this, show);
+}
+
 void BraillePane::redraw(bool cursorOn) {
   jex::trap("BraillePane.redraw", [&] {
     if (!state_) return;

@@ -20,6 +20,8 @@ class BraillePane : public QWidget {
   explicit BraillePane(QWidget* parent = nullptr);
   // Follows the display from now on (once).
   void attach(BrailleState* state);
+  // The display shows what is typed in line, with its caret.
+  void follow(QLineEdit* line);
   QLineEdit* cells() const { return cells_; }
 
  private:

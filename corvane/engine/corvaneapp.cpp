@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QProcess>
 #include <QTimer>
 #include <cstdio>
@@ -101,13 +100,8 @@ int CorvaneApp::start() {
 
     root_ = std::make_shared<Root>(*this);
     // The Braille display shows the monitor's command line with its caret, or a :brl text.
-    BrailleState& braille = root_->braille();
-    monitor_->braillePane()->attach(&braille);
-    const auto showCommandLine = [this, &braille] {
-      braille.show(monitor_->commandLine()->text(), monitor_->commandLine()->cursorPosition());
-    };
-    connect(monitor_->commandLine(), &QLineEdit::textChanged, this, showCommandLine);
-    connect(monitor_->commandLine(), &QLineEdit::cursorPositionChanged, this, showCommandLine);
+    monitor_->braillePane()->attach(&root_->braille());
+    monitor_->braillePane()->follow(monitor_->commandLine());
     if (!bus::publish(QString::fromLatin1(kBusName), root_, conn)) {
       std::fprintf(stderr, "corvane: the name %s is taken; another core runs\n", kBusName);
       return 1;
@@ -216,8 +210,7 @@ void CorvaneApp::speak(const QString& text, int source) {
       report(QStringLiteral("SILENT: ") + o->text());
       return;
     }
-    // The voice is in the speech log and the monitor's list of utterances.
-    report(QStringLiteral("SPEAK: ") + o->text());
+    report(QStringLiteral("SPEAK: ") + o->text() + QStringLiteral("  [") + voice.label() + u']');
     live_.insert(speech_->speak(o->text(), source, voice), o);
   });
 }

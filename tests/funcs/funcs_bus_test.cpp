@@ -101,6 +101,7 @@ class FuncsOverBus : public ::testing::Test, public fake::CoreFixture {
   QString console(const QString& line) { return corvane::runScriptCall(script(), line); }
   void setIni(const QString& section, const QString& key, const QString& value) {
     ASSERT_TRUE(core.store.setValue(section, key, value));
+    published->braille().load();  // the display's values are live: they take the file's again
   }
 
   std::shared_ptr<corvane::Root> published = std::make_shared<corvane::Root>(core);

@@ -208,7 +208,8 @@ TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
 
   world.writeIni("[SERVICE]\r\nFeatures=4\r\n");
   core->model.store.setValue(QStringLiteral("General"), QStringLiteral("MeridanLoaded"), QStringLiteral("1"));
-  core->model.store.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("USB1"));
+  core->model.store.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("COM1"));
+  core->root->braille().load();  // the core's live values take the stored port again
   start();
   f = frmMDI::instance();
   EXPECT_TRUE(f->mnuExtrasObjWiz()->isVisible());

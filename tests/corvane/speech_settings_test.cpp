@@ -75,6 +75,13 @@ TEST_F(SpeechSettingsTest, ANewCoreHasTwoVoicesOfItsLanguageForEverySource) {
   EXPECT_EQ(voice(4).str(QStringLiteral("Speaker")), QStringLiteral("f2 F"));
   for (int s = 1; s <= kSpeechSources; ++s) EXPECT_NE(entry(s).str(QStringLiteral("VoiceName")), QStringLiteral("--")) << s;
   EXPECT_EQ(entry(5).str(QStringLiteral("TableName")), QStringLiteral("2alle.tab"));
+
+  core.store.setValue(ini::General, ini::DefaultLng, QStringLiteral("1033"));
+  const jex::Obj english = restarted();
+  EXPECT_EQ(english.obj(QStringLiteral("SpeechVoices")).itemObj(4).str(QStringLiteral("SapiMode")),
+            QStringLiteral("eSpeak:English (America) female"));
+  QVariantList five{5};
+  EXPECT_EQ(call(english, QStringLiteral("SpeechProfile.ItemByIndex"), five).str(QStringLiteral("TableName")), QStringLiteral("2all.tab"));
 }
 
 struct LanguageCase {

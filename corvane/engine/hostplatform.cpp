@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/base/error.h"
+#include "platform/tasks.h"
 #include "platform/xcbutil.h"
 
 namespace corvane {
@@ -234,6 +235,12 @@ void ForegroundWatcher::readEvents() {
       }
     }
     xcb_flush(conn_);
+  });
+}
+
+QString processNameOfWindow(quint32 window) {
+  return jex::trapped("processNameOfWindow", QString(), [&] {
+    return jex::platform::tasks::processName(jex::platform::tasks::processId(window));
   });
 }
 

@@ -36,6 +36,10 @@ void ignoreBrokenPipes();
 
 // The standard input as a file descriptor for a socket notifier, and one read of what is
 // waiting there: the bytes read, 0 at the end of the input, -1 for a read to try again later.
+// The executable's file name of the process that owns a top-level window (_NET_WM_PID, read in
+// /proc); "" when the window names no process, or one of another host (WM_CLIENT_MACHINE).
+QString processNameOfWindow(quint32 window);
+
 int consoleInputHandle();
 qint64 readConsoleInput(char* buffer, qint64 size);
 

@@ -7,6 +7,7 @@
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/eventhub.h"
+#include "corvane/engine/sysobject.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechobjects.h"
@@ -137,6 +138,7 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
     return QVariant();
   }, QStringLiteral("shows a text on the Braille display"));
   property(QStringLiteral("iScript"), [this] { return fromObj(Obj(script_)); });
+  property(QStringLiteral("iSys"), [] { return fromObj(makeSysObject()); }, {}, QStringLiteral("the core's system services"));
   property(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
            [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });
   property(QStringLiteral("UseSpeech"), [this] { return QVariant(model_.useSpeech() ? 1 : 0); },

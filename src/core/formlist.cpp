@@ -14,7 +14,8 @@
   X(frmSCRMsgBox)    \
   X(frmSCRInput)      \
   X(frmBraille)       \
-  X(frmDevice)
+  X(frmDevice)        \
+  X(frmTasks)
 
 namespace jex {
 

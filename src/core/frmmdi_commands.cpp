@@ -163,7 +163,7 @@ struct frmMDI::Operations {
 
   static void taskList(frmMDI& w) {
     w.StoreLastForeApp();
-    w.formAction(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
+    w.openForm(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
   }
 
   static void readMe(frmMDI& w) { w.openForm(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask}); }

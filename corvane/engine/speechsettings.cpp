@@ -345,27 +345,16 @@ std::optional<ProfileData> SpeechSettings::readProfile(const QString& file, cons
 }
 
 bool SpeechSettings::writeProfile(const ProfileData& p, const QString& file, const QString& section) {
-  // The other sections of the file stay as they are.
-  QStringList lines;
-  if (QFileInfo::exists(file)) {
-    for (const QString& other : sectionNames(file)) {
-      if (other.compare(section, Qt::CaseInsensitive) == 0) continue;
-      lines << u'[' + other + u']';
-      QString buffer;
-      const quint32 n = jex::ini::GetPrivateProfileSection(other, buffer, jex::ini::GetPrivateProfileSectionSize(other, file), file);
-      for (const QString& line : buffer.left(n).split(QChar(0), Qt::SkipEmptyParts)) {
-        const int eq = line.indexOf(u'=');
-        lines << (eq < 0 ? line : line.left(eq) + u'=' + quoted(line.mid(eq + 1)));
-      }
-      lines << QString();
-    }
-  }
-  lines << u'[' + section + u']' << QStringLiteral("Name=") + quoted(p.name);
+  // One section replaced at once (atomically, under the file's lock); the others stay.
+  QStringList lines{QStringLiteral("Name=") + quoted(p.name)};
   for (int i = 1; i <= kSpeechSources; ++i) {
     const SourceAssignment& s = p.sources[size_t(i - 1)];
     lines << sourceInternalName(i) + u'=' + s.voice << sourceInternalName(i) + QStringLiteral("Table=") + quoted(s.table);
   }
-  return writeWholeFile(file, lines);
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  if (jex::ini::WritePrivateProfileSection(section, lines.join(QChar(0)) + QChar(0) + QChar(0), file)) return true;
+  jex::WriteErrorLog(QStringLiteral("speech settings: cannot write [") + section + QStringLiteral("] of ") + file);
+  return false;
 }
 
 ProfileData SpeechSettings::defaultProfile() const {

@@ -229,6 +229,19 @@ TEST_F(SpeechSettingsTest, ActivateAndLoadVoicesTakeBackWhatWasNotSaved) {
             QStringLiteral("Focus=v1; Navigation=v1; TaskSwitch=v1; Menu=v1; CursorChar=v1; KeyEcho=v2; Messages=v2; Scripts=v1"));
 }
 
+TEST_F(SpeechSettingsTest, SavingTheProfileLeavesOtherAssignmentsInItsFileAsTheyAre) {
+  ProfileData set;
+  set.name = QStringLiteral(" Lesen \"laut\" ");
+  set.sources[5].voice = QStringLiteral("v2");
+  ASSERT_TRUE(SpeechSettings::writeProfile(set, speech().profileFile(), QStringLiteral("Set1")));
+  for (int i = 0; i < 2; ++i) voices().call(QStringLiteral("SaveVoices"));
+  const auto back = SpeechSettings::readProfile(speech().profileFile(), QStringLiteral("Set1"));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->name, set.name);
+  EXPECT_EQ(back->info(), set.info());
+  EXPECT_TRUE(SpeechSettings::readProfile(speech().profileFile(), QStringLiteral("Profile")).has_value());
+}
+
 // The built core on a private bus, reached as JexUI reaches it.
 TEST(SpeechProcessTest, APutReachesTheCoreWhichSaysTheNewValue) {
   if (!jex::testing::BuiltCore::built()) GTEST_SKIP() << "corvane is not built";

@@ -210,7 +210,8 @@ void CorvaneApp::speak(const QString& text, int source) {
       report(QStringLiteral("SILENT: ") + o->text());
       return;
     }
-    report(QStringLiteral("SPEAK: ") + o->text() + QStringLiteral("  [") + voice.label() + u']');
+    // The voice is in the speech log and the monitor's list of utterances.
+    report(QStringLiteral("SPEAK: ") + o->text());
     live_.insert(speech_->speak(o->text(), source, voice), o);
   });
 }

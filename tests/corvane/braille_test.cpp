@@ -1,10 +1,13 @@
 // The core's Braille display: cells compared with liblouis' own translation, the live values
 // and their storage, devices, ports and tables, bad input, and the monitor's Braille pane.
+#include <QDBusConnection>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <liblouis/liblouis.h>
+#include <thread>
 
 #include "corvane/engine/braillepane.h"
 #include "corvane/engine/console.h"
@@ -12,6 +15,7 @@
 #include "tests/support/accessibility.h"
 #include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
+#include "core/automation/dbustransport.h"
 #include "tests/support/processes.h"
 
 using jex::automation::Obj;
@@ -270,6 +274,39 @@ TEST(BrailleProcess, BrlPrintsTheCellsOfTheText) {
   EXPECT_TRUE(core.has(QStringLiteral("BRAILLE: ") + pad(louis("de-g1.ctb", "Hallo"), 40))) << core.out();
   core.type(QStringLiteral(":quit"));
   EXPECT_TRUE(core.waitEnded(5000));
+}
+
+TEST(BrailleProcess, KilledWhileSavingLeavesTheSettingsWhole) {
+  jex::testing::SessionBus& bus = jex::testing::SessionBus::shared();
+  if (!jex::testing::BuiltCore::built() || !bus.ok()) GTEST_SKIP() << "no built core or no bus";
+  for (const int afterMs : {40, 90, 160}) {
+    jex::testing::BuiltCore core(bus.address());
+    ASSERT_TRUE(core.startAndWait()) << core.out();
+    QDBusConnection conn = bus.connect(QStringLiteral("saver"));
+    Obj brl = jex::automation::dbus::connect(QStringLiteral("corvane.application"), conn).obj(QStringLiteral("BrailleInterface"));
+    const qint64 pid = core.proc.processId();
+    std::thread killer([pid, afterMs] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+      ::kill(pid_t(pid), SIGKILL);
+    });
+    // Two consistent states, saved in turn until the core is gone.
+    for (int i = 0; i < 2000 && errorOf([&] {
+                                  brl.set(QStringLiteral("CursorMode"), i % 2 ? 0 : 255);
+                                  brl.set(QStringLiteral("BrailleStyle"), i % 2 ? 8 : 6);
+                                  brl.call(QStringLiteral("SaveValues"));
+                                }) == 0;
+         ++i) {
+    }
+    killer.join();
+    ASSERT_TRUE(core.waitEnded(5000));
+    jex::testing::SessionBus::disconnect(conn);
+    corvane::IniFileStore ini(core.appDir() + QStringLiteral("/corvane.ini"));
+    EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031")) << afterMs;
+    const QString cursor = ini.value(QStringLiteral("Braille"), QStringLiteral("CursorMode"));
+    const QString style = ini.value(QStringLiteral("Braille"), QStringLiteral("BrailleStyle"));
+    EXPECT_TRUE((cursor == u"255" && style == u"6") || (cursor == u"0" && style == u"8") || cursor.isEmpty())
+        << afterMs << " ms: " << cursor.toStdString() << "/" << style.toStdString();
+  }
 }
 
 }  // namespace

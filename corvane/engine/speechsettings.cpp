@@ -390,7 +390,9 @@ void SpeechSettings::activateProfile() {
   jex::trap("SpeechSettings.activateProfile", [&] {
     std::optional<ProfileData> stored = readProfile(profileFile(), kProfileSection);
     if (!stored) {
-      jex::WriteErrorLog(QStringLiteral("SpeechProfile: no usable profile in ") + profileFile() + QStringLiteral(", the default one"));
+      const QString why = QStringLiteral("SpeechProfile: no usable profile in ") + profileFile() + QStringLiteral(", the default one");
+      if (QFileInfo::exists(profileFile())) jex::WriteErrorLog(why);
+      else jex::WriteLog(why, jex::kTraffic);  // a new core has none yet
       stored = defaultProfile();
       for (int i = 0; i < kSpeechSources; ++i) {
         SourceAssignment& s = stored->sources[size_t(i)];

@@ -9,10 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "core/frmmdi.h"
@@ -253,6 +255,26 @@ TEST_F(SpokenDialogs, ScriptInputBoxIsHeardAtEveryTabStop) {
   QWidget* w = open(S(":funcs InputBox \"Ihr Name:\" \"Eingabe\" \"Anna\" 8"), "frmSCRInput");
   tabThrough(w);
   if (w) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+TEST_F(SpokenDialogs, TaskListIsHeardAtEveryTabStop) {
+  // One program beside JexUI, so that the list has a row and the program buttons are enabled.
+  QProcess program;
+  program.start(S(JEX_BIN_DIR "/jex_taskclient"), {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  program.write("open calc Sample normal - ok Rechner\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return program.readAll().contains("window calc"); }, 5000));
+  QWidget* w = open(S("SHOWTASKLIST"), "frmMDI");
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    auto* list = w->findChild<QTreeWidget*>(S("lvwTasks"));
+    return list && !list->findItems(S("Rechner"), Qt::MatchExactly).isEmpty();
+  }, 5000));
+  tabThrough(w);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  console(S("TOGGMEN"));
+  program.kill();
+  program.waitForFinished(3000);
 }
 
 TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {

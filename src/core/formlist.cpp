@@ -5,6 +5,7 @@
 #include "core/formlist.h"
 
 #include "dialogs/common/formservice.h"
+#include "speech/clsmixer.h"
 
 #define JEX_FORMS(X) \
   X(frmMDI)          \
@@ -15,7 +16,8 @@
   X(frmSCRInput)      \
   X(frmBraille)       \
   X(frmDevice)        \
-  X(frmTasks)
+  X(frmTasks) \
+  X(frmVoices)
 
 namespace jex {
 
@@ -28,6 +30,8 @@ void registerForms() {
 #define JEX_ADD_FORM(name) forms::addDefault(name##Form());
     JEX_FORMS(JEX_ADD_FORM)
 #undef JEX_ADD_FORM
+    // The classes outside programs create by name ("JexUI.clsMixer").
+    clsMixer::registerClass();
     return true;
   }();
   (void)once;

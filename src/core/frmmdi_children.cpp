@@ -254,7 +254,13 @@ void frmMDI::tipTick() {
     tmrTip_->stop();
     tipPending_ = false;
     const QString text = statusPanel(QStringLiteral("tip"))->text();
-    if (!text.isEmpty() && !Jex().isNothing()) Jex().call(QStringLiteral("proc.SpeechOutVoice"), {text, kTipVoice});
+    if (text.isEmpty() || Jex().isNothing()) return;
+    // The core asks for the voice while the call runs; the tip keeps its own.
+    gGlobal().NoVoiceSelect = true;
+    const struct Reset {
+      ~Reset() { gGlobal().NoVoiceSelect = false; }
+    } reset;
+    Jex().call(QStringLiteral("proc.SpeechOutVoice"), {text, kTipVoice});
   });
 }
 

@@ -121,7 +121,8 @@ void cMySlider::keyUp(int key, Qt::KeyboardModifiers mods) {
     if (tb_->text().size() >= 2) selectText();
     n = tb_->text().toLongLong();
     sli_->setValue(int(n));
-  } else if (key != Qt::Key_Tab && key != Qt::Key_Backtab && key != Qt::Key_Alt) {
+  } else if (key != Qt::Key_Tab && key != Qt::Key_Backtab && key != Qt::Key_Alt && tb_->hasFocus()) {
+    // (a key released after the focus moved on, the Shift of Shift+Tab, leaves it there)
     selectText();
   }
   if (!Jex().isNothing()) Jex().set(QStringLiteral("proc.Lst_Key"), QStringLiteral("+Down"));

@@ -71,7 +71,9 @@ class ChildDialog : public QWidget {
   // Remembers control's value as loaded now; changed() compares against it.
   void track(QWidget* control);
   void rememberLoadedValues();
-  bool changed() const;
+  // True when a tracked control differs from its loaded value; a dialog that keeps its own
+  // changed flags answers from them.
+  virtual bool changed() const;
 
   // A command from the sink, upper-cased; true when it was one for every dialog. A dialog
   // overriding it calls this first for the two commands every dialog answers.

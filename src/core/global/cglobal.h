@@ -40,6 +40,9 @@ class cGlobal final : public AppContext {
   bool InDoEvents = false;
   bool Speaking = false;
   bool InMenu = false;
+  // Set while the main window speaks a tool tip: the voices dialog then leaves the core's choice
+  // of voice alone, so that tips keep the program messages' voice.
+  bool NoVoiceSelect = false;
   QString OldTask, NewTask, PrevOldTask;  // upper case task names of the last switch
   QString NextFGWinCmd;
   QString LastForeApp;                    // upper case

@@ -25,16 +25,22 @@ State& state() {
 
 QString key(const QString& name) { return name.toUpper(); }
 
-bool hasMethod(const QObject& object, const QByteArray& name) {
+// The form's method called name: the exact spelling first, else the one that differs only in
+// case ("SPEEDMAX" finds SpeedMax). Empty when there is none.
+QByteArray methodNamed(const QObject& object, const QByteArray& name) {
   const QMetaObject* meta = object.metaObject();
-  for (int i = 0; i < meta->methodCount(); ++i)
-    if (meta->method(i).name() == name) return true;
-  return false;
+  QByteArray found;
+  for (int i = 0; i < meta->methodCount(); ++i) {
+    const QByteArray m = meta->method(i).name();
+    if (m == name) return m;
+    if (found.isEmpty() && m.compare(name, Qt::CaseInsensitive) == 0) found = m;
+  }
+  return found;
 }
 
 bool invoke(QWidget& form, const QString& action, const QStringList& args) {
-  const QByteArray method = action.toLatin1();
-  if (!hasMethod(form, method)) return false;
+  const QByteArray method = methodNamed(form, action.toLatin1());
+  if (method.isEmpty()) return false;
   if (args.isEmpty()) return QMetaObject::invokeMethod(&form, method.constData(), Qt::DirectConnection);
   const QVariant arg = args.size() == 1 ? QVariant(args.first()) : QVariant(args);
   return QMetaObject::invokeMethod(&form, method.constData(), Qt::DirectConnection, Q_ARG(QVariant, arg));

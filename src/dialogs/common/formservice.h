@@ -78,7 +78,8 @@ QWidget* load(const QString& name, const char* where = "FormService.Load");
 
 // Through the frame's child switch; without a frame as run(). False when it did not come.
 bool open(const QString& name, const QString& action = QStringLiteral("Show"), const QStringList& args = {});
-// Runs an operation without showing the form: the instance's invokable method of that name
+// Runs an operation without showing the form: the instance's invokable method of that name (compared
+// without regard to case when no method has the exact spelling)
 // (no argument, one argument as a QVariant, several as one QStringList), else the registered
 // action; else one log line. False when nothing ran.
 bool run(const QString& name, const QString& action, const QStringList& args = {});

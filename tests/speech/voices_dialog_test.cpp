@@ -1,0 +1,231 @@
+// The voices dialog over the stand-in core's own speech objects (in process), opened by its
+// command in the main window and worked with the keyboard as a blind user does.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include "core/automation_iface/funcs.h"
+#include "core/formlist.h"
+#include "corvane/engine/objects.h"
+#include "speech/cmyslider.h"
+#include "speech/frmvoices.h"
+#include "speech/voicevalues.h"
+#include "tests/mainwindow/mainwindow_fixture.h"
+#include "tests/support/accessibility.h"
+
+namespace jex::test {
+namespace {
+
+QString S(const char* s) { return QString::fromUtf8(s); }
+
+class VoicesDialog : public MainWindow {
+ protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/lngnames.ini"), dir.filePath(S("LNG/lngnames.ini")));
+    registerForms();
+    showByKey();
+    command("DLGSPEECH");
+    dlg = qobject_cast<frmVoices*>(forms::instance(S("frmVoices")));
+    ASSERT_TRUE(dlg && dlg->isVisible());
+  }
+  Obj voices() const { return root.obj(S("SpeechVoices")); }
+  Obj entry(int source) const { return automation::toObj(root.obj(S("SpeechProfile")).call(S("ItemByIndex"), {source})); }
+  QString voiceOf(int source) const { return entry(source).str(S("VoiceName")); }
+  Obj voice(const QString& name) const { return automation::toObj(voices().call(S("ItemByName"), {name})); }
+  // The source chosen in the list with the arrow keys.
+  void chooseSource(int source) {
+    dlg->cboSource()->setFocus();
+    while (dlg->cboSource()->currentIndex() < source) QTest::keyClick(dlg->cboSource(), Qt::Key_Down);
+    while (dlg->cboSource()->currentIndex() > source) QTest::keyClick(dlg->cboSource(), Qt::Key_Up);
+  }
+  void voiceKey(Qt::Key k) {
+    dlg->cboVoice()->setFocus();
+    QTest::keyClick(dlg->cboVoice(), k);
+  }
+  int percent(const QString& v, const char* member, double low, double high) const {
+    return ValueToPercent(voice(v).i32(QLatin1String(member)) & 0xFFFF, low, high);
+  }
+  frmVoices* dlg = nullptr;
+};
+
+TEST_F(VoicesDialog, OpensWithAllSourcesAndTheDifferentVoicesOfTheDefaults) {
+  EXPECT_EQ(dlg->cboSource()->currentText(), S("alle Sprachquellen"));
+  EXPECT_EQ(dlg->cboVoice()->itemData(0).toInt(), frmVoices::kDiffVoices);  // Focus v1, KeyEcho v2
+  EXPECT_EQ(dlg->cboVoice()->currentText(), S("unterschiedliche"));
+  EXPECT_FALSE(dlg->cboTable()->isEnabled());
+  EXPECT_FALSE(dlg->ctlPitch()->Enabled());
+  EXPECT_FALSE(dlg->changed());
+  // The two voices are listed, and offered for deletion in the main window's menu.
+  ASSERT_TRUE(dlg->voiceDelEntry(3) && dlg->voiceDelEntry(4));
+  EXPECT_TRUE(dlg->voiceDelEntry(3)->isVisible());
+  EXPECT_FALSE(dlg->voiceDelEntry(5)->isVisible());
+  EXPECT_EQ(dlg->voiceDelEntry(3)->parent(), mdi->menu(S("mnuVoiceDelete")));
+}
+
+TEST_F(VoicesDialog, ArrowKeysAssignVoicesButMovingThroughSourcesAssignsNothing) {
+  const QString info = root.str(S("SpeechProfile.Info"));
+  chooseSource(8);
+  chooseSource(1);
+  EXPECT_EQ(root.str(S("SpeechProfile.Info")), info);
+  EXPECT_FALSE(dlg->assignmentChanged());
+  EXPECT_EQ(dlg->cboVoice()->currentData().toInt(), 3);  // v1
+  voiceKey(Qt::Key_Down);
+  EXPECT_EQ(voiceOf(1), S("v2"));
+  EXPECT_TRUE(dlg->assignmentChanged());
+  EXPECT_EQ(dlg->cboVoice()->count(), 2);  // the focus voice has no "keine" while voices exist
+  // "keine" for the key echo stores the no-voice entry.
+  chooseSource(6);
+  voiceKey(Qt::Key_End);
+  EXPECT_EQ(dlg->cboVoice()->currentText(), S("keine"));
+  EXPECT_EQ(voiceOf(6), S("--"));
+  EXPECT_FALSE(dlg->ctlSpeed()->Enabled());
+}
+
+TEST_F(VoicesDialog, NoToTheChangeAllQuestionKeepsTheDifferentVoices) {
+  const QString info = root.str(S("SpeechProfile.Info"));
+  {
+    AnswerBox no(Qt::Key_N);
+    voiceKey(Qt::Key_Down);
+    EXPECT_EQ(no.asked, 1);
+  }
+  EXPECT_EQ(dlg->cboVoice()->currentText(), S("unterschiedliche"));
+  EXPECT_EQ(root.str(S("SpeechProfile.Info")), info);
+  {
+    AnswerBox yes(Qt::Key_J);
+    voiceKey(Qt::Key_Down);
+  }
+  for (int s = 1; s <= frmVoices::kSources; ++s) EXPECT_EQ(voiceOf(s), S("v1")) << s;
+  EXPECT_NE(dlg->cboVoice()->itemData(0).toInt(), frmVoices::kDiffVoices);
+}
+
+TEST_F(VoicesDialog, ASliderStepReachesTheCoreAtOnceNoRevertsAndOkSaves) {
+  chooseSource(1);
+  const qint32 before = voice(S("v1")).i32(S("speed"));
+  dlg->ctlSpeed()->TB()->setFocus();
+  QTest::keyClick(dlg->ctlSpeed()->TB(), Qt::Key_PageUp);
+  const qint32 after = voice(S("v1")).i32(S("speed"));
+  EXPECT_EQ(after, PercentToValue(ValueToPercent(before, 100, 500) + 10, 100, 500));
+  EXPECT_TRUE(core.reports.filter(S("SAMPLE: v1")).size() >= 1);
+  EXPECT_TRUE(dlg->ctlSpeed()->TB()->accessibleDescription().endsWith(S("Wörter pro Minute")));
+  {
+    AnswerBox no(Qt::Key_N);
+    QTest::keyClick(dlg->ctlSpeed()->TB(), Qt::Key_Escape);
+    EXPECT_EQ(no.asked, 1);
+  }
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(voice(S("v1")).i32(S("speed")), before);
+
+  command("DLGSPEECH");
+  chooseSource(1);
+  dlg->ctlVolume()->TB()->setFocus();
+  dlg->ctlVolume()->TB()->selectAll();  // as Tab leaves it
+  QTest::keyClicks(dlg->ctlVolume()->TB(), S("20"));
+  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_TRUE(readFile(appPath() + S("speech/voices.ini")).contains(S("Volume=10000")));
+}
+
+TEST_F(VoicesDialog, BrowsingTheModesSpeaksEachInItsOwnVoiceButTipsKeepTheirs) {
+  dlg->VoiceNew();
+  ASSERT_TRUE(dlg->picNew()->isVisible());
+  EXPECT_FALSE(dlg->picSettings()->isVisible());
+  EXPECT_FALSE(dlg->cmdOK()->isVisible());
+  QTreeWidget* tree = dlg->treModes();
+  ASSERT_GT(tree->topLevelItemCount(), 10);
+  EXPECT_EQ(tree->currentItem()->text(0), S("Deutsch"));  // the interface language, named by lngnames.ini
+  tree->setFocus();
+  QTest::keyClick(tree, Qt::Key_Down);  // the product
+  QTest::keyClick(tree, Qt::Key_Right);
+  QTest::keyClick(tree, Qt::Key_Down);  // the first mode
+  const QString key = tree->currentItem()->data(0, Qt::UserRole).toString();
+  ASSERT_TRUE(key.startsWith(S("eSpeak:"))) << key.toStdString();
+  EXPECT_EQ(dlg->txtName()->text(), tree->currentItem()->text(0));
+  const int index = root.obj(S("SpeechModes")).call(S("ItemByName"), {key}).value<Obj>().i32(S("Index"));
+
+  const auto spoken = [this] {
+    auto u = std::make_shared<corvane::Utterance>(S("Test"), 7, S("v2"));
+    core.hub.voiceSelect(automation::fromObj(Obj(u)));
+    return u->voice();
+  };
+  EXPECT_EQ(spoken(), S("m%1").arg(index));
+  gGlobal().NoVoiceSelect = true;
+  EXPECT_EQ(spoken(), S("v2"));
+  gGlobal().NoVoiceSelect = false;
+
+  // Enter goes to the name, Enter there adds the voice.
+  QTest::keyClick(tree, Qt::Key_Return);
+  ASSERT_EQ(QApplication::focusWidget(), dlg->txtName());
+  QTest::keyClicks(dlg->txtName(), S("Anna"));
+  QTest::keyClick(dlg->txtName(), Qt::Key_Return);
+  EXPECT_FALSE(dlg->picNew()->isVisible());
+  EXPECT_EQ(voices().count(), 5);
+  EXPECT_EQ(voice(S("v3")).str(S("FriendlyName")), S("Anna"));
+  EXPECT_EQ(voice(S("v3")).str(S("SapiMode")), key);
+  EXPECT_GE(dlg->cboVoice()->findText(S("Anna")), 0);
+}
+
+TEST_F(VoicesDialog, IsAccessibleWithTheNewVoicePanelShownAndHidden) {
+  EXPECT_ACCESSIBLE(dlg);
+  dlg->VoiceNew();
+  EXPECT_ACCESSIBLE(dlg);
+}
+
+TEST_F(VoicesDialog, RefusesATenthVoiceAndDeletingTheFocusVoice) {
+  for (int i = 0; i < 7; ++i) voices().call(S("CreateVoice"), {S("eSpeak:German")});
+  ASSERT_EQ(voices().count(), 11);
+  {
+    AnswerBox ok(Qt::Key_Return);
+    dlg->VoiceNew();
+    EXPECT_EQ(ok.asked, 1);
+  }
+  EXPECT_FALSE(dlg->picNew()->isVisible());
+  {
+    AnswerBox ok(Qt::Key_Return);
+    dlg->VoiceDel(3);  // v1 speaks the focus
+    EXPECT_EQ(ok.asked, 1);
+  }
+  EXPECT_EQ(voices().count(), 11);
+  dlg->VoiceDel(11);  // unused: removed without a question
+  EXPECT_EQ(voices().count(), 10);
+  EXPECT_FALSE(dlg->voiceDelEntry(11)->isVisible());
+}
+
+TEST_F(VoicesDialog, SpeedAndVolumeCommandsChangeOnlyTheUsedVoices) {
+  const QString unused = voices().call(S("CreateVoice"), {S("eSpeak:German")}).toString();
+  const qint32 unusedSpeed = voice(unused).i32(S("speed"));
+  voice(S("v1")).set(S("speed"), PercentToValue(98, 100, 500));
+  voice(S("v2")).set(S("speed"), PercentToValue(3, 100, 500));
+  command("SPEEDUP");
+  EXPECT_EQ(percent(S("v1"), "speed", 100, 500), 100);
+  EXPECT_EQ(percent(S("v2"), "speed", 100, 500), 8);
+  voice(S("v2")).set(S("speed"), PercentToValue(3, 100, 500));
+  command("SPEEDDN");
+  EXPECT_EQ(percent(S("v2"), "speed", 100, 500), 0);
+  command("SPEEDMAX");  // the method is SpeedMax
+  EXPECT_EQ(voice(S("v1")).i32(S("speed")), 500);
+  voice(S("v1")).set(S("volume"), PercentToValue(3, 0, 50000));
+  command("VOLUMEDN");
+  EXPECT_EQ(percent(S("v1"), "volume", 0, 50000), 1);
+  command("VOLUMEMIN");
+  EXPECT_EQ(voice(S("v1")).i32(S("volume")), 0);
+  dlg->AllSpeeds(S("abc"));
+  EXPECT_EQ(voice(S("v1")).i32(S("speed")), 500);
+  dlg->AllSpeeds(150);
+  EXPECT_EQ(voice(S("v2")).i32(S("speed")), 500);
+  Funcs().setAllVoiceVolume(50);  // as the scripts set it
+  EXPECT_EQ(voice(S("v2")).i32(S("volume")), 25000);
+  EXPECT_EQ(voice(unused).i32(S("speed")), unusedSpeed);
+  EXPECT_TRUE(core.spoken.contains(S("Hugo und Erna sörfen im Internet.")));
+  command("SPEEDUPNOW");
+  EXPECT_TRUE(core.queued.contains(S("SPEEDSETDONE")));
+  gGlobal().SpeedMin = gGlobal().SpeedMax = 300;
+  command("DLGSPEECH");
+  chooseSource(1);
+  EXPECT_EQ(dlg->ctlSpeed()->Value(), 0);
+}
+
+}  // namespace
+}  // namespace jex::test

@@ -50,11 +50,14 @@ bool percentOf(const QVariant& v, const char* where, qint32& out) {
   return true;
 }
 
+// The tree's images, shipped as AppPath + "icons/" + name + ".png": "female", "male", "Speaker",
+// "LNG_" + locale number, and "LNG" for a language without an image of its own.
 QIcon modeIcon(const QString& name) {
+  static QHash<QString, QIcon> cache;
   const QString file = gGlobal().AppPath + QStringLiteral("icons/") + name + QStringLiteral(".png");
-  if (QFileInfo::exists(file)) return QIcon(file);
-  const QString shipped = QStringLiteral(":/icons/") + name + QStringLiteral(".png");
-  return QFileInfo::exists(shipped) ? QIcon(shipped) : QIcon();
+  auto it = cache.find(file);
+  if (it == cache.end()) it = cache.insert(file, QFileInfo::exists(file) ? QIcon(file) : QIcon());
+  return *it;
 }
 }  // namespace
 

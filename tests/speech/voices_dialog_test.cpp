@@ -8,6 +8,7 @@
 
 #include "core/automation_iface/funcs.h"
 #include "core/formlist.h"
+#include "corvane/engine/appdir.h"
 #include "corvane/engine/objects.h"
 #include "speech/cmyslider.h"
 #include "speech/frmvoices.h"
@@ -25,6 +26,7 @@ class VoicesDialog : public MainWindow {
   void SetUp() override {
     MainWindow::SetUp();
     QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/lngnames.ini"), dir.filePath(S("LNG/lngnames.ini")));
+    corvane::copyTreeKeepExisting(S(JEX_SOURCE_DIR "/data/icons"), dir.filePath(S("icons")));
     registerForms();
     showByKey();
     command("DLGSPEECH");
@@ -136,6 +138,14 @@ TEST_F(VoicesDialog, BrowsingTheModesSpeaksEachInItsOwnVoiceButTipsKeepTheirs) {
   QTreeWidget* tree = dlg->treModes();
   ASSERT_GT(tree->topLevelItemCount(), 10);
   EXPECT_EQ(tree->currentItem()->text(0), S("Deutsch"));  // the interface language, named by lngnames.ini
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* language = tree->topLevelItem(i);
+    bool number = false;
+    language->text(0).toInt(&number);
+    EXPECT_FALSE(number) << "no name for locale " << language->text(0).toStdString();
+    EXPECT_FALSE(language->icon(0).isNull());
+    EXPECT_FALSE(language->child(0)->child(0)->icon(0).isNull());
+  }
   tree->setFocus();
   QTest::keyClick(tree, Qt::Key_Down);  // the product
   QTest::keyClick(tree, Qt::Key_Right);

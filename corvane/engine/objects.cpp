@@ -147,6 +147,9 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
     model_.queueCommand(a.str(0));
     return QVariant();
   }, QStringLiteral("queues a command; it is routed asynchronously"));
+  // The last key as JexUI's value text boxes report it ("+Down" after each key release).
+  property(QStringLiteral("Lst_Key"), [this] { return QVariant(lastKey_); },
+           [this](const QVariant& v) { lastKey_ = jex::automation::toStr(v); });
   method(QStringLiteral("SpeechStop"), 0, 0, [this](Args&) {
     model_.stopSpeech();
     return QVariant();

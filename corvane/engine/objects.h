@@ -49,6 +49,7 @@ class Proc : public jex::automation::Dispatchable {
  private:
   QVariant callBack(jex::automation::Args& a);
   CoreModel& model_;
+  QString lastKey_;
   std::shared_ptr<ScriptHost> script_;
   std::shared_ptr<BrailleState> braille_;
 };

@@ -188,7 +188,8 @@ void frmTasks::tick() {
 bool frmTasks::ownWindow(const cTask& task) const {
   if (task.Caption.contains(QLatin1String("jexui"), Qt::CaseInsensitive)) return true;
   if (task.Caption == u"Sim" || task.Caption == u"Corvane") return true;
-  if (task.hWnd == TaskWindow(window()->winId()) || task.hWnd == TaskWindow(winId())) return true;
+  // internalWinId: asking a child widget for winId() would make it a native window of its own.
+  if (task.hWnd == TaskWindow(window()->internalWinId())) return true;
   return platform::tasks::processId(task.hWnd) == qint64(::getpid());
 }
 

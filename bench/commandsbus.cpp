@@ -2,10 +2,14 @@
 // on a private session bus; the keys are typed on the core's console, as a user presses them.
 //   BM_BusDialogCommand: "DLGSPEECH" typed until the (stand-in) voices dialog is visible.
 //     Counter median_ms.
+//   BM_BusDeviceDialog: the menu entry of the Braille display dialog until it shows the core's
+//     tables and values, first and later opening. Counters median_ms and tables.
 //   BM_BusBurst: 1,000 "SPEEDUP" typed at once; time until the last one ran in JexUI. Counters
 //     ms_per_command and max_stall_ms (the longest event-loop turn of JexUI: the longest time
 //     its user interface could not react).
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +25,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/automation/dbustransport.h"
+#include "core/forms/childdialog.h"
 #include "core/cmdqueue.h"
 #include "dialogs/common/formservice.h"
 #include "core/frmmdi.h"
@@ -146,6 +151,45 @@ void BM_BusDialogCommand(benchmark::State& state) {
   state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
 }
 BENCHMARK(BM_BusDialogCommand)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
+
+// The Braille menu's "Braillezeile..." until frmDevice shows the core's tables and values:
+// range(0) 1 is the first opening (the dialog is created and reads devices and tables), 0 a
+// later one (the values again). Counters median_ms and tables.
+void BM_BusDeviceDialog(benchmark::State& state) {
+  const bool first = state.range(0) == 1;
+  Rig rig;
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  QAction* entry = rig.w->menuEntry(S("mnuBrailleDevice"));
+  const auto dialog = [] { return qobject_cast<jex::ChildDialog*>(jex::ChildDialog::find(S("frmDevice"))); };
+  const auto tables = [&] {
+    auto* list = dialog() ? dialog()->findChild<QComboBox*>(S("cboBrailleTable")) : nullptr;
+    return list && list->currentIndex() >= 0 ? list->count() : 0;
+  };
+  std::vector<double> times;
+  int listed = 0;
+  for (auto _ : state) {
+    if (first) delete dialog();
+    const auto t0 = Clock::now();
+    entry->trigger();
+    if (spin([&] { return dialog() && dialog()->isVisible() && tables() > 0; }, 5000) < 0) {
+      state.SkipWithError("frmDevice did not show the tables");
+      return;
+    }
+    const auto t = Clock::now() - t0;
+    state.SetIterationTime(std::chrono::duration<double>(t).count());
+    times.push_back(ms(t));
+    listed = tables();
+    dialog()->hideChild();
+    QCoreApplication::processEvents();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
+  state.counters["tables"] = listed;
+}
+BENCHMARK(BM_BusDeviceDialog)->Arg(1)->Arg(0)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 
 void BM_BusBurst(benchmark::State& state) {
   constexpr int kBurst = 1000;

@@ -87,6 +87,10 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
   // The preview: a sample sentence (translated with the form) as the display would show it.
   lblSample_ = label("lblSample", QStringLiteral("Übung macht den Meister: 12 Wörter in 3 Zeilen."));
   lblSample_->setVisible(false);
+  lblOn_ = label("lblOn", QStringLiteral("angezeigt"));
+  lblOn_->setVisible(false);
+  lblOff_ = label("lblOff", QStringLiteral("ausgeblendet"));
+  lblOff_->setVisible(false);
   nl_Preview_ = new QLineEdit(this);
   nl_Preview_->setObjectName(QStringLiteral("nl_Preview"));
   nl_Preview_->setReadOnly(true);
@@ -156,11 +160,13 @@ QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array
       it->setCheckState(on ? Qt::Checked : Qt::Unchecked);
     });
   }
-  connect(list, &QListWidget::itemChanged, this, [list, boxes](QListWidgetItem* it) {
+  connect(list, &QListWidget::currentRowChanged, this, [this, list] { nameList(list); });
+  connect(list, &QListWidget::itemChanged, this, [this, list, boxes](QListWidgetItem* it) {
     const int j = list->row(it);
     if (j < 0 || j >= 3) return;
     const bool on = it->checkState() == Qt::Checked;
     boxes[size_t(j)]->setChecked(on);
+    nameList(list);
     // The new state is heard at once, as a check box's would be.
     QAccessible::State state;
     state.checked = true;
@@ -192,16 +198,28 @@ void frmBraille::lineBit(int bit, bool on) {
 
 void frmBraille::syncLists() {
   for (auto [list, boxes] : {std::pair{lstHSpace_, &chkHSpace_}, std::pair{lstVSpace_, &chkVSpace_}}) {
-    // A list is announced by its name, which its label gives.
-    if (auto* l = findChild<QLabel*>(list == lstHSpace_ ? QStringLiteral("lblHSpace") : QStringLiteral("lblVSpace")))
-      list->setAccessibleName(ui::plainCaption(l->text()));
-    const QSignalBlocker quiet(list);
-    for (int j = 0; j < 3; ++j)
-      if (QListWidgetItem* it = list->item(j)) {
-        it->setText((*boxes)[size_t(j)]->text());
-        it->setCheckState((*boxes)[size_t(j)]->isChecked() ? Qt::Checked : Qt::Unchecked);
-      }
+    {
+      const QSignalBlocker quiet(list);
+      for (int j = 0; j < 3; ++j)
+        if (QListWidgetItem* it = list->item(j)) {
+          it->setText((*boxes)[size_t(j)]->text());
+          it->setCheckState((*boxes)[size_t(j)]->isChecked() ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    nameList(list);
   }
+}
+
+// A list is announced by its label, its current entry and that entry's state, so that the
+// state is heard on entering the list and again when Space changes it.
+void frmBraille::nameList(QListWidget* list) {
+  trap("frmBraille.nameList", [&] {
+    auto* l = findChild<QLabel*>(list == lstHSpace_ ? QStringLiteral("lblHSpace") : QStringLiteral("lblVSpace"));
+    QString name = l ? ui::plainCaption(l->text()) : QString();
+    if (const QListWidgetItem* it = list->currentItem(); it && lblOn_ && lblOff_)
+      name += u' ' + it->text() + QStringLiteral(", ") + (it->checkState() == Qt::Checked ? lblOn_ : lblOff_)->text();
+    if (list->accessibleName() != name) list->setAccessibleName(name);
+  });
 }
 
 void frmBraille::showValues() {

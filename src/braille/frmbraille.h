@@ -60,6 +60,7 @@ class frmBraille : public BrailleDialog {
   void lineBit(int bit, bool on);
   // The list entries take the check boxes' captions and states.
   void syncLists();
+  void nameList(QListWidget* list);
   void renderPreview();
 
   QComboBox* cboDots_;
@@ -74,6 +75,8 @@ class frmBraille : public BrailleDialog {
   std::array<QCheckBox*, 3> chkHSpace_{};
   std::array<QCheckBox*, 3> chkVSpace_{};
   QLabel* lblSample_;
+  QLabel* lblOn_ = nullptr;  // the words for an entry's state, translated with the form
+  QLabel* lblOff_ = nullptr;
   QLineEdit* nl_Preview_;
   bool loading_ = false;
 };

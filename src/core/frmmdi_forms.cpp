@@ -13,6 +13,7 @@
 #include "core/forms/frmmain.h"
 #include "core/frmmdi.h"
 #include "core/global/cnotifysink.h"
+#include "dialogs/common/accessibility.h"
 
 namespace jex {
 namespace {
@@ -56,7 +57,10 @@ bool frmMDI::showChild(ChildDialog& form) {
   if (home_ && &form != home_) home_->hide();
   if (form.parentWidget() != client_) form.ChildLoad();
   form.show();
-  if (QWidget* first = form.nextInFocusChain(); first && form.isAncestorOf(first)) first->setFocus();
+  // The first control Tab reaches (the dialog's title and other labels come before it).
+  QWidget* first = form.nextInFocusChain();
+  while (first && first != &form && form.isAncestorOf(first) && !ui::isTabStop(first)) first = first->nextInFocusChain();
+  if (first && form.isAncestorOf(first)) first->setFocus();
   return true;
 }
 

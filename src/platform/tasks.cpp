@@ -323,8 +323,17 @@ QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutM
     d.drain();
     auto& outstanding = d.outstanding();
     if (outstanding.size() > kMaxOutstanding) outstanding.clear();
+    // Only windows that take the ping are asked (and can owe an answer).
+    QList<xcb_get_property_cookie_t> protocols;
+    for (WindowHandle w : windows) protocols << ask(c, w, d.atom(WmProtocols), XCB_ATOM_ATOM, kMaxAtoms);
+    QList<WindowHandle> pingable;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+      auto r = reply(xcb_get_property_reply(c, protocols[i], nullptr));
+      if (values<xcb_atom_t>(r.get(), 32).contains(d.atom(NetWmPing))) pingable << windows[i];
+      else outstanding.remove(windows[i]);
+    }
     QList<WindowHandle> asked;
-    for (WindowHandle w : windows) {
+    for (WindowHandle w : pingable) {
       // A window still owing an answer is asked again (a lost ping must not mark it hung for
       // good) but not waited for.
       const bool hung = outstanding.contains(w);
@@ -343,7 +352,7 @@ QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutM
     }
     xcb_flush(c);
     if (!asked.isEmpty()) d.waitForPongs(asked, QDeadlineTimer(qMax(0, timeoutMs)));
-    for (WindowHandle w : windows)
+    for (WindowHandle w : pingable)
       if (outstanding.contains(w)) out.insert(w);
     return out;
   });

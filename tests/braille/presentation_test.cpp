@@ -109,10 +109,13 @@ TEST_F(PresentationDialog, ThePreviewFollowsEveryChange) {
 }
 
 TEST_F(PresentationDialog, IsAccessible) {
+  brl.set(S("BrailleLineMode"), 0x100);
   auto f = alone<frmBraille>("frmBraille");
   ASSERT_NE(f, nullptr);
   EXPECT_ACCESSIBLE(f.get());
-  EXPECT_EQ(f->lstHSpace()->accessibleName(), S("Leerzeichen anzeigen:"));
+  // The list says its label, its current entry and the entry's state.
+  f->lstHSpace()->setCurrentRow(1);
+  EXPECT_EQ(f->lstHSpace()->accessibleName(), S("Leerzeichen anzeigen: Leerzeichen in der Zeilenmitte, ausgeblendet"));
 }
 
 }  // namespace

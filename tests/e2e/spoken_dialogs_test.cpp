@@ -4,6 +4,7 @@
 // back on its first control; the core's speech log must hold, for every tab stop, the control's
 // label, role and value as the form itself reports them.
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -286,6 +287,45 @@ TEST_F(SpokenDialogs, TaskListIsHeardAtEveryTabStop) {
   console(S("TOGGMEN"));
   program.kill();
   program.waitForFinished(3000);
+}
+
+TEST_F(SpokenDialogs, BraillePresentationIsHeardAtEveryTabStop) {
+  QWidget* w = open(S("DLGBRAILLEOPT"), "frmMDI");
+  tabThrough(w);
+  ASSERT_NE(w, nullptr);
+  // Space in a blank list changes the current entry's state, and the new state is said.
+  auto* list = w->findChild<QWidget*>(S("lstHSpace"));
+  ASSERT_NE(list, nullptr);
+  while (QApplication::focusWidget() != list) press(Qt::Key_Tab);
+  for (int i = 0; i < 2; ++i) {
+    const qsizetype from = out().size();
+    const QString before = list->accessibleName();
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->accessibleName() != before; }, 3000)) << "Space changed nothing";
+    EXPECT_TRUE(issued(list->accessibleName(), from)) << "not said: " << list->accessibleName().toStdString() << recent();
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  console(S("TOGGMEN"));
+}
+
+TEST_F(SpokenDialogs, BrailleDeviceIsHeardAtEveryTabStop) {
+  // Reached by the main window's Braille menu only.
+  QWidget* w = open(S("TOGGMEN"), "frmMDI");
+  ASSERT_NE(w, nullptr);
+  QAction* entry = frmMDI::instance()->menuEntry(S("mnuBrailleDevice"));
+  ASSERT_NE(entry, nullptr);
+  mark = corvane::monotonicMs();
+  outMark = out().size();
+  entry->trigger();
+  QWidget* dialog = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    dialog = w->findChild<QWidget*>(S("frmDevice"));
+    return dialog && dialog->isVisible();
+  }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isAncestorOf(QApplication::focusWidget()); }, 3000));
+  tabThrough(w);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  console(S("TOGGMEN"));
 }
 
 TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {

@@ -119,6 +119,26 @@ TEST_F(TaskDialog, AProgramThatStopsAnsweringIsShownAndSaidOnce) {
   EXPECT_EQ(core.spoken.count(QStringLiteral("Editor reagiert nicht")), 1);
 }
 
+TEST_F(TaskDialog, MinimiseMaximiseAndRestoreByKeys) {
+  TaskClient client;
+  const TaskWindow w = client.open(QStringLiteral("w"), QStringLiteral("Kalender"));
+  dlg->ShowTasks();
+  ASSERT_TRUE(shows(QStringLiteral("Kalender")));
+  dlg->lvwTasks()->setCurrentItem(row(QStringLiteral("Kalender")));
+  const auto press = [&](const char* button, const char* state) {
+    dlg->button(button)->setFocus();
+    key(Qt::Key_Return);
+    EXPECT_TRUE(shows(QStringLiteral("Kalender"), QString::fromUtf8(state))) << button;
+  };
+  press("cmdMinimize", "läuft minimiert");
+  EXPECT_FALSE(dlg->button("cmdMinimize")->isEnabled());
+  press("cmdRestore", "läuft normal");
+  press("cmdMaximize", "läuft maximiert");
+  EXPECT_TRUE(dlg->button("cmdRestore")->isEnabled());
+  press("cmdRestore", "läuft normal");
+  EXPECT_EQ(cTask(w).GetCaption(), QStringLiteral("Kalender"));
+}
+
 TEST_F(TaskDialog, EndingATaskAsksFirst) {
   TaskClient client;
   client.open(QStringLiteral("w"), QStringLiteral("Rechner"));

@@ -1,0 +1,49 @@
+// The task list's window seam on a display without a window manager: the root's children from
+// the top down, visibility by mapping, the input focus for activation.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+
+#include "platform/tasks.h"
+#include "tests/support/xserver.h"
+
+namespace jex {
+namespace {
+
+using testing::XServer;
+namespace tasks = platform::tasks;
+
+XServer& x() { return XServer::instance(); }
+
+TEST(TasksWithoutWindowManager, TopLevelWindowsStateAndFocus) {
+  if (!x().ok()) GTEST_SKIP() << "no virtual display: " << x().error().toStdString();
+  ASSERT_FALSE(tasks::hasWindowManager());
+  const xcb_window_t lower = x().create(x().root(), QStringLiteral("Lower"));
+  const xcb_window_t upper = x().create(x().root(), QStringLiteral("Upper"));
+  const QByteArray title = "Oben";
+  xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, upper, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                      uint32_t(title.size()), title.constData());
+  const xcb_window_t hidden = x().create(x().root(), QStringLiteral("Hidden"));
+  xcb_unmap_window(x().conn(), hidden);
+  x().sync();
+
+  const QList<tasks::WindowHandle> all = tasks::topLevelWindows();
+  ASSERT_TRUE(all.contains(lower) && all.contains(upper));
+  EXPECT_LT(all.indexOf(hidden), all.indexOf(lower)) << "from the top down";
+  const QList<tasks::WindowState> states = tasks::readWindows({upper, hidden, 0x7ffffff0});
+  EXPECT_TRUE(states[0].exists && states[0].visible && !states[0].toolWindow);
+  EXPECT_EQ(states[0].title, QStringLiteral("Oben"));
+  EXPECT_EQ(states[0].className, QStringLiteral("Upper"));
+  EXPECT_FALSE(states[1].visible);
+  EXPECT_FALSE(states[2].exists);  // no such window: the others are read all the same
+  EXPECT_TRUE(tasks::notAnswering({upper, lower}, 50).isEmpty()) << "without _NET_WM_PING they count as answering";
+  EXPECT_EQ(tasks::processId(upper), 0) << "no _NET_WM_PID";
+  EXPECT_FALSE(tasks::terminateProcessOf(upper, {}));
+
+  EXPECT_TRUE(tasks::activate(lower, 1000));
+  EXPECT_EQ(x().inputFocus(), lower);
+  for (xcb_window_t w : {lower, upper, hidden}) x().destroy(w);
+}
+
+}  // namespace
+}  // namespace jex

@@ -118,7 +118,6 @@ TEST_F(Commands, CompressionCommandsFocusTheirList) {
 TEST_F(Commands, FormThatIsNotThereLeavesTheOpenDialogAndARegisteredOneComes) {
   showByKey();
   command("DLGKEYECHO");
-  command("DLGBRAILLEOPT");
   command("SHOWTYPEDOC");
   EXPECT_TRUE(keyecho->isVisible());
   EXPECT_FALSE(logged(QStringLiteral("try hiding"))) << "nothing is asked to hide for a form that cannot come";

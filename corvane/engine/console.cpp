@@ -31,6 +31,9 @@ ConsoleLine parseConsoleLine(const QString& raw) {
   } else if (verb == u"say") {
     r.kind = ConsoleLine::Say;
     r.args << rest;
+  } else if (verb == u"type") {
+    r.kind = ConsoleLine::Type;
+    r.args << rest;
   } else if (verb == u"brl") {
     r.kind = ConsoleLine::Braille;
     r.args << rest;
@@ -54,6 +57,7 @@ QString consoleHelp() {
   return QStringLiteral(
       ":switch OLD NEW   simulate a switch of the foreground application\n"
       ":say TEXT         speak a text\n"
+      ":type KEYS        type keys for the key echo: text, {Space}, {Backspace}, {Enter}, {F5}, {Ctrl+C}, {NumLock}\n"
       ":brl TEXT         show a text on the Braille display (\\n starts a new line)\n"
       ":objects          list the objects exposed to the scripts\n"
       ":funcs M [ARG..]  call member M of the exposed Funcs as a script would (\"text\", numbers, ~ = omitted;\n"

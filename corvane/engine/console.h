@@ -10,9 +10,9 @@ class QSocketNotifier;
 namespace corvane {
 
 struct ConsoleLine {
-  enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Invalid };
+  enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Type, Invalid };
   Kind kind = Empty;
-  QStringList args;  // Key: the upper-cased command; Switch: old, new; Say: text; Braille: text; Funcs: the call; Invalid: the message
+  QStringList args;  // Key: the upper-cased command; Switch: old, new; Say, Type, Braille: text; Funcs: the call; Invalid: the message
 };
 
 ConsoleLine parseConsoleLine(const QString& line);

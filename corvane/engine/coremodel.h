@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 namespace corvane {
 
 class EventHub;
+class KeyEcho;
 class SettingsStore;
 
 class CoreModel {
@@ -20,6 +22,9 @@ class CoreModel {
   virtual qint64 foregroundWindow() const { return 0; }
   virtual void queueCommand(const QString& command) = 0;
   virtual void speak(const QString& text, int source) = 0;
+  // Speaks text after what is being said now instead of interrupting it (a model without a
+  // queue speaks it at once).
+  virtual void speakAppended(const QString& text, int source) { speak(text, source); }
   virtual void stopSpeech() = 0;
   // A voice's short sample after one of its values changed, cutting off the sample before.
   virtual void speakSample(const QString& text, const QString& voice) {
@@ -32,6 +37,11 @@ class CoreModel {
   virtual void setLanguage(const QString& lcid) = 0;
   // A line for the monitor window and standard output.
   virtual void report(const QString& line) = 0;
+  // The key echo's settings and its handler of typed keys (keyecho.h), made on first use.
+  KeyEcho& keyEcho();
+
+ private:
+  std::shared_ptr<KeyEcho> keyEcho_;
 };
 
 // corvane.ini sections and keys.

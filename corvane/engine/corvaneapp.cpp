@@ -18,6 +18,7 @@
 #include "corvane/engine/console.h"
 #include "corvane/engine/eventhub.h"
 #include "corvane/engine/hostplatform.h"
+#include "corvane/engine/keyecho.h"
 #include "corvane/engine/monitorwindow.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/objects.h"
@@ -92,6 +93,8 @@ int CorvaneApp::start() {
     connect(hub_, &EventHub::raised, this, [this](const QString& l) { monitor_->appendLine(l); });
     connect(router_, &CommandRouter::routed, this, &CorvaneApp::report);
     connect(monitor_.get(), &MonitorWindow::commandEntered, this, &CorvaneApp::handleConsoleLine);
+    connect(monitor_.get(), &MonitorWindow::commandKey, this,
+            [this](const TypedKey& k, const QString& before, int caret) { keyEcho().echo(k, before, caret); });
     connect(speech_, &SpeechEngine::started, this, [this](const Spoken& s) {
       const auto o = live_.value(s.id);
       hub_->audioStart(o ? fromObj(Obj(o)) : QVariant(s.text));
@@ -175,7 +178,11 @@ void CorvaneApp::queueCommand(const QString& command) {
   router_->queue(command);
 }
 
-void CorvaneApp::speak(const QString& text, int source) {
+void CorvaneApp::speak(const QString& text, int source) { say(text, source, false); }
+
+void CorvaneApp::speakAppended(const QString& text, int source) { say(text, source, true); }
+
+void CorvaneApp::say(const QString& text, int source, bool append) {
   jex::trap("CorvaneApp.speak", [&] {
     lastSource_ = source;
     // O: JexUI may pick the voice (VoiceSelect) and change the text (AboutToSpeak); what they
@@ -212,7 +219,7 @@ void CorvaneApp::speak(const QString& text, int source) {
     }
     // The voice is in the speech log and the monitor's list of utterances.
     report(QStringLiteral("SPEAK: ") + o->text());
-    live_.insert(speech_->speak(o->text(), source, voice), o);
+    live_.insert(speech_->speak(o->text(), source, voice, append), o);
   });
 }
 
@@ -224,7 +231,6 @@ void CorvaneApp::speakSample(const QString& text, const QString& voiceName) {
     speech_->speak(text, lastSource_, voice);  // cuts off what is being said, the last sample too
   });
 }
-
 
 void CorvaneApp::spoken(const Spoken& s) {
   jex::trap("CorvaneApp.spoken", [&] {
@@ -282,6 +288,7 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
       case ConsoleLine::Switch: switchTask(line.args[0], line.args[1]); break;
       case ConsoleLine::Say: speak(line.args[0], 1); break;
       case ConsoleLine::Braille: root_->braille().show(QString(line.args[0]).replace(QStringLiteral("\\n"), QStringLiteral("\n")), -1); break;
+      case ConsoleLine::Type: keyEcho().type(line.args[0]); break;
       case ConsoleLine::Quit: finishExit(); break;
       case ConsoleLine::Help: report(consoleHelp()); break;
       case ConsoleLine::Funcs: report(runScriptCall(root_->proc().scriptHost(), line.args[0])); break;

@@ -43,6 +43,7 @@ class CorvaneApp : public QObject, public CoreModel {
   qint64 foregroundWindow() const override;
   void queueCommand(const QString& command) override;
   void speak(const QString& text, int source) override;
+  void speakAppended(const QString& text, int source) override;
   void stopSpeech() override;
   void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
@@ -61,6 +62,7 @@ class CorvaneApp : public QObject, public CoreModel {
  private:
   void registerOwnCommands();
   void spoken(const Spoken& s);
+  void say(const QString& text, int source, bool append);
   void startJexUi();
   void finishExit();
 

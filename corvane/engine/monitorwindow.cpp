@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,6 +62,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent) {
   layout->addWidget(braille_);
   layout->addLayout(row);
 
+  command_->installEventFilter(this);
   connect(command_, &QLineEdit::returnPressed, this, &MonitorWindow::send);
   connect(send, &QPushButton::clicked, this, &MonitorWindow::send);
   setTabOrder(command_, send);
@@ -83,6 +85,15 @@ void MonitorWindow::send() {
   if (text.isEmpty()) return;
   command_->clear();
   emit commandEntered(text);
+}
+
+bool MonitorWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == command_ && e->type() == QEvent::KeyPress) {
+    const auto* k = static_cast<QKeyEvent*>(e);
+    emit commandKey({k->key(), k->text(), int(k->modifiers()) & ~int(Qt::KeypadModifier)}, command_->text(),
+                    command_->cursorPosition());
+  }
+  return QWidget::eventFilter(watched, e);
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* e) {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "corvane/engine/keyecho.h"
+
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -28,12 +30,15 @@ class MonitorWindow : public QWidget {
 
  signals:
   void commandEntered(const QString& text);
+  // A key pressed in the command line, with the line's text and caret before the key acts.
+  void commandKey(const corvane::TypedKey& key, const QString& before, int caret);
   void visibilityChanged(bool visible);
 
  protected:
   void closeEvent(QCloseEvent* e) override;  // closing only hides the window
   void showEvent(QShowEvent* e) override;
   void hideEvent(QHideEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   void send();

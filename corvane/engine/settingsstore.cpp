@@ -38,6 +38,34 @@ bool IniFileStore::setValue(const QString& section, const QString& key, const QS
   return false;
 }
 
+bool SettingsStore::setValues(const QString& section, const QList<std::pair<QString, QString>>& entries) {
+  bool ok = true;
+  for (const auto& [key, value] : entries) ok = setValue(section, key, value) && ok;
+  return ok;
+}
+
+// The section as it is, with these keys replaced or added, written back as one replacement.
+bool IniFileStore::setValues(const QString& section, const QList<std::pair<QString, QString>>& entries) {
+  for (const auto& [key, value] : entries)
+    if (key.trimmed().isEmpty() || key.contains(u'=') || key.contains(u'\n') || value.contains(u'\n') ||
+        value.contains(u'\r') || section.contains(u']') || section.contains(u'\n')) {
+      jex::WriteErrorLog(QStringLiteral("corvane.ini: refused bad entry [") + section + u']' + key);
+      return false;
+    }
+  QString buffer;
+  const quint32 size = pp::GetPrivateProfileSectionSize(section, path_);
+  const quint32 count = size > 2 ? pp::GetPrivateProfileSection(section, buffer, size, path_) : 0;
+  QStringList lines = buffer.left(count).split(QChar(0), Qt::SkipEmptyParts);
+  for (const auto& [key, value] : entries) {
+    const auto same = [&key](const QString& l) { return l.section(u'=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0; };
+    lines.removeIf(same);
+    lines << key + u'=' + value;
+  }
+  if (pp::WritePrivateProfileSection(section, lines.join(QChar(0)) + QChar(0) + QChar(0), path_)) return true;
+  jex::WriteErrorLog(QStringLiteral("corvane.ini: cannot write ") + path_);
+  return false;
+}
+
 std::unique_ptr<SettingsStore> openSettings(const QString& path) { return std::make_unique<IniFileStore>(path); }
 
 }  // namespace corvane

@@ -14,6 +14,9 @@ class SettingsStore {
   virtual QString value(const QString& section, const QString& key, const QString& fallback = {}) const = 0;
   // Writes the value and stores the file at once (atomically). False when it could not be stored.
   virtual bool setValue(const QString& section, const QString& key, const QString& value) = 0;
+  // Writes several keys of one section in one store of the file (the store's default: one by
+  // one). Other keys of the section stay.
+  virtual bool setValues(const QString& section, const QList<std::pair<QString, QString>>& entries);
 };
 
 // An INI file read and written through the program's private-profile layer: nothing is kept in
@@ -25,6 +28,7 @@ class IniFileStore : public SettingsStore {
   explicit IniFileStore(QString path);
   QString value(const QString& section, const QString& key, const QString& fallback = {}) const override;
   bool setValue(const QString& section, const QString& key, const QString& value) override;
+  bool setValues(const QString& section, const QList<std::pair<QString, QString>>& entries) override;
   const QString& path() const { return path_; }
 
  private:

@@ -70,15 +70,15 @@ QString SpeechEngine::voiceForLanguage(const QString& language) {
   return byLocale.value(t, QStringLiteral("de"));
 }
 
-int SpeechEngine::speak(const QString& text, int source, const QString& voice) {
+int SpeechEngine::speak(const QString& text, int source, const QString& voice, bool append) {
   Spoken s;
   s.text = text;
   s.source = source;
   s.espeakVoice = voice;  // the language's voice when empty (filled under the lock)
-  return enqueue(std::move(s));
+  return enqueue(std::move(s), append);
 }
 
-int SpeechEngine::speak(const QString& text, int source, const VoiceChoice& voice) {
+int SpeechEngine::speak(const QString& text, int source, const VoiceChoice& voice, bool append) {
   Spoken s;
   s.text = text;
   s.source = source;
@@ -88,19 +88,19 @@ int SpeechEngine::speak(const QString& text, int source, const VoiceChoice& voic
   s.pitch = voice.pitch;
   s.volume = voice.volume;
   s.punctuation = voice.punctuation;
-  return enqueue(std::move(s));
+  return enqueue(std::move(s), append);
 }
 
-int SpeechEngine::enqueue(Spoken s) {
+int SpeechEngine::enqueue(Spoken s, bool append) {
   int id = 0;
   {
     std::lock_guard lock(mutex_);
-    pending_.clear();
+    if (!append) pending_.clear();
     s.id = id = ++nextId_;
     if (s.espeakVoice.isEmpty()) s.espeakVoice = voice_;
     if (s.voice.isEmpty()) s.voice = s.espeakVoice;
     pending_.push_back(std::move(s));
-    cancel_ = true;  // interrupts the utterance in progress; reset by the worker
+    if (!append) cancel_ = true;  // interrupts the utterance in progress; reset by the worker
   }
   wake_.notify_all();
   return id;

@@ -4,7 +4,7 @@
 // samples are played by espeak itself (synchronous playback), without one they go to a
 // callback that drops them. Either way every utterance is framed by audioStarted() and
 // audioStopped(), delivered on the thread that owns the engine (the UI thread). A new
-// utterance or stop() interrupts the one being spoken.
+// utterance or stop() interrupts the one being spoken, unless it is appended to the queue.
 #pragma once
 
 #include <QObject>
@@ -46,11 +46,12 @@ class SpeechEngine : public QObject {
   ~SpeechEngine() override;
 
   // Interrupts what is being spoken and speaks text; voice empty: the language's voice.
+  // append: text waits in the queue behind what is being spoken and what waits already.
   // Returns the utterance's id (as in started() and finished()).
-  int speak(const QString& text, int source = 1, const QString& voice = {});
+  int speak(const QString& text, int source = 1, const QString& voice = {}, bool append = false);
   // The same with a voice of the speech settings: espeak voice, rate, pitch, volume and the
   // characters spoken by name.
-  int speak(const QString& text, int source, const VoiceChoice& voice);
+  int speak(const QString& text, int source, const VoiceChoice& voice, bool append = false);
   // The voice speak() uses when none is given.
   QString languageVoice() const;
   void stop();
@@ -71,7 +72,7 @@ class SpeechEngine : public QObject {
 
  private:
   void run();
-  int enqueue(Spoken s);
+  int enqueue(Spoken s, bool append);
 
   bool playAudio_;
   bool paced_;

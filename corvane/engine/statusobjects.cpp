@@ -3,6 +3,7 @@
 #include <liblouis/liblouis.h>
 
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/keyecho.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/automationnames.h"
 
@@ -48,27 +49,32 @@ class SystemObject : public Component {
   }
 };
 
-// A value of corvane.ini as a settable property.
-void iniProperty(const AddProperty& add, CoreModel& model, const QString& name, const QString& section,
-                 const QString& fallback, bool numeric) {
-  add(name, [&model, section, name, fallback, numeric] {
-    const QString v = model.settings().value(section, name, fallback).trimmed();
-    return numeric ? QVariant(v.toInt()) : QVariant(v);
-  }, [&model, section, name, numeric](const QVariant& v) {
-    const QString text = numeric ? QString::number(toI32(v)) : toStr(v).trimmed();
-    if (text.contains(u'\n') || text.contains(u'\r'))
-      throw jex::Error(jex::err::InvalidCall, name + QStringLiteral(": one line only"));
-    if (!model.settings().setValue(section, name, text))
-      throw jex::Error(jex::err::FileError, QStringLiteral("cannot store ") + name);
-  });
-}
-
+// The key echo's nine settings, live: a put changes what is echoed now; SaveValues stores
+// them in corvane.ini, LoadValues takes the stored ones back. TryKey echoes one key with the
+// live settings, as if typed into a field with that text and caret.
 class KeyEchoObject : public Dispatchable {
  public:
-  explicit KeyEchoObject(CoreModel& model) : Dispatchable(QStringLiteral("KeyEcho")) {
-    const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
-    iniProperty(add, model, QStringLiteral("KeyEcho"), kKeyEcho, QStringLiteral("1"), true);
-    iniProperty(add, model, QStringLiteral("CharEcho"), kKeyEcho, QStringLiteral("1"), true);
+  explicit KeyEchoObject(CoreModel& model) : Dispatchable(kKeyEcho) {
+    for (int i = 0; i < KeyEcho::kMemberCount; ++i)
+      property(QLatin1String(KeyEcho::members()[size_t(i)].name), [&model, i] { return QVariant(model.keyEcho().value(i)); },
+               [&model, i](const QVariant& v) { model.keyEcho().setValue(i, toI32(v)); });
+    method(QStringLiteral("SaveValues"), 0, 0, [&model](Args&) {
+      if (!model.keyEcho().save()) throw jex::Error(jex::err::FileError, QStringLiteral("KeyEcho: cannot store the values"));
+      return QVariant();
+    }, QStringLiteral("stores the key echo's settings"));
+    method(QStringLiteral("LoadValues"), 0, 0, [&model](Args&) {
+      model.keyEcho().load();
+      return QVariant();
+    }, QStringLiteral("takes the stored key echo's settings back"));
+    method(QStringLiteral("TryKey"), 2, 5, [&model](Args& a) {
+      TypedKey k;
+      k.key = a.i32(0);
+      k.text = a.str(1);
+      k.modifiers = a.i32(2, 0);
+      const QString text = a.str(3);
+      return QVariant(model.keyEcho().echo(k, text, a.i32(4, int(text.size()))));
+    }, QStringLiteral("TryKey(key, text [, modifiers, field text, caret]): echoes a key (Qt's codes) with the live settings; "
+                      "returns what was said"));
   }
 };
 

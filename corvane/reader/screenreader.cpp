@@ -11,6 +11,7 @@
 #include "core/base/log.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/keyecho.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/reader/atspilistener.h"
 
@@ -142,7 +143,8 @@ ReaderSettings ScreenReader::settings() const {
   s.german = isGermanLocale(ini.value(ini::General, ini::DefaultLng, QStringLiteral("1031")));
   const QString tips = ini.value(ini::General, QStringLiteral("TooltipsStatus")).trimmed();
   s.tooltips = tips.isEmpty() || tips == u"1" || tips == u"-1" || tips.compare(u"true", Qt::CaseInsensitive) == 0;
-  s.charEcho = ini.value(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho"), QStringLiteral("1")).trimmed().toInt();
+  const KeyEcho& echo = model_.keyEcho();  // the live settings, stored or not
+  s.charEcho = echo.value(KeyEcho::KeyEchoOn) ? echo.value(KeyEcho::CharEcho) : 0;
   return s;
 }
 

@@ -35,7 +35,7 @@ class ReportTest : public ::testing::Test, public CoreFixture {
     s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleTranslationTable"), QStringLiteral("en-us-g2.ctb"));
     s.setValue(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("1"));
     s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleLineMode"), QString::number(0x100 | 0x400 | 0x2000));
-    s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("KeyEcho"), QStringLiteral("2"));
+    s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("KeyEcho"), QStringLiteral("0"));
     s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho"), QStringLiteral("0"));
     core.visible = true;
     corvane::copyTreeKeepExisting(kShippedScripts, appPath() + QStringLiteral("scripts"));
@@ -64,7 +64,7 @@ TEST_F(ReportTest, CoreLinesInOrderWithTheCoresValues) {
   EXPECT_EQ(l[5], QStringLiteral("JexUI: %1.%2.%3 User: DEFAULT").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
   EXPECT_EQ(l.mid(6, 8), (QStringList{QStringLiteral("App: Corvane %1.%2, Lng: 1033").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR),
                                       "Braille: Focus40 COM2 SW:3 OS: 1", "table: en-us-g2.ctb", "HotKeys: Off, Grade2: 1",
-                                      "hSpace: 101, vSpace: 010", "Echo: 2 CharEcho: 0", "PageCast: not registered",
+                                      "hSpace: 101, vSpace: 010", "Echo: 0 CharEcho: 0", "PageCast: not registered",
                                       "SSRD Off, MonWin: 1"}));
   EXPECT_EQ(l[22], u"Script Changes: ");  // the shipped scripts match their list
 }

@@ -1,0 +1,142 @@
+// The core's key echo: what each setting makes it say for typed keys, and its nine values as
+// the KeyEcho object serves, checks, stores and reloads them.
+#include <gtest/gtest.h>
+
+#include "corvane/engine/console.h"
+#include "corvane/engine/keyecho.h"
+#include "tests/support/errorof.h"
+#include "tests/support/fakecore.h"
+
+namespace {
+
+using corvane::KeyEcho;
+
+struct EchoCase {
+  const char* name;
+  QList<std::pair<int, int>> settings;  // member, value
+  const char* keys;                     // as ":type" takes them
+  QStringList said;                     // the ECHO lines' texts
+  const char* language = "1031";
+};
+
+class KeyEchoTest : public ::testing::Test {
+ protected:
+  KeyEchoTest() {
+    jex::logfile::setPath(dir.filePath(QStringLiteral("corvane.log")));
+    jex::logfile::setThreshold(3);
+  }
+  ~KeyEchoTest() override {
+    jex::logfile::setPath({});
+    jex::logfile::setThreshold(0);
+  }
+  QString logText() const { return fake::CoreFixture::readFile(dir.filePath(QStringLiteral("corvane.log"))); }
+  KeyEcho& echo() { return core.keyEcho(); }
+  QStringList echoes() const {
+    QStringList out;
+    for (const QString& l : core.reports)
+      if (l.startsWith(u"ECHO: ")) out << l.mid(6);
+    return out;
+  }
+  void ini(const char* key, const char* value) {
+    core.store.setValue(QStringLiteral("KeyEcho"), QLatin1String(key), QLatin1String(value));
+  }
+  jex::Obj object() { return root.obj(QStringLiteral("KeyEcho")); }
+
+  QTemporaryDir dir;
+  fake::Core core{dir.path()};
+  jex::Obj root{std::make_shared<corvane::Root>(core)};
+};
+
+class EchoTable : public KeyEchoTest, public ::testing::WithParamInterface<EchoCase> {};
+
+TEST_P(EchoTable, SaysWhatTheSettingsAskFor) {
+  const EchoCase& c = GetParam();
+  core.store.setValue(corvane::ini::General, corvane::ini::DefaultLng, QLatin1String(c.language));
+  for (const auto& [member, value] : c.settings) echo().setValue(member, value);
+  echo().type(QString::fromUtf8(c.keys));
+  EXPECT_EQ(echoes(), c.said);
+  for (int i = 1; i < core.spoken.size(); i += 2) EXPECT_EQ(core.spoken[i].toInt(), corvane::kEchoSource);
+}
+
+const QStringList none{};
+INSTANTIATE_TEST_SUITE_P(
+    Settings, EchoTable,
+    ::testing::Values(
+        EchoCase{"characters", {{KeyEcho::CharEcho, 3}}, "ab c", {"a", "b", "Leer", "c"}},
+        EchoCase{"words", {{KeyEcho::CharEcho, 2}}, "Hallo Welt.", {"Hallo", "Welt"}},
+        EchoCase{"both", {{KeyEcho::CharEcho, 1}}, "ab.", {"a", "b", "ab Punkt"}},
+        EchoCase{"noCharacters", {{KeyEcho::CharEcho, 0}}, "ab {F5}", {"F5"}},
+        EchoCase{"backspaceDeleted", {{KeyEcho::CharEcho, 0}}, "abc{Backspace}{Backspace}", {"c", "b"}},
+        EchoCase{"backspaceLeftOfCaret", {{KeyEcho::CharEcho, 0}, {KeyEcho::BackSpaceEcho, 1}},
+                 "abc{Backspace}{Backspace}{Backspace}", {"b", "a"}},
+        EchoCase{"backspaceAfterMove", {{KeyEcho::CharEcho, 0}, {KeyEcho::CursorEcho, 0}}, "abc{Left}{Backspace}", {"b"}},
+        EchoCase{"groupsOn", {{KeyEcho::CharEcho, 0}},
+                 "{F12}{Left}{PageDown}{Enter}{Esc}{Delete}{Ctrl+C}{Alt+F4}{CapsLock}{CapsLock}{ScrollLock}",
+                 {"F12", "Links", "Bild ab", "Eingabe", "Escape", "Entfernen", "Strg+C", "Alt+F4", "Feststelltaste an",
+                  "Feststelltaste aus", "Rollen an"}},
+        EchoCase{"groupsOff",
+                 {{KeyEcho::CharEcho, 0}, {KeyEcho::FunctionEcho, 0}, {KeyEcho::CursorEcho, 0}, {KeyEcho::CommandEcho, 0},
+                  {KeyEcho::ToggleEcho, 0}, {KeyEcho::LayMessage, 0}},
+                 "{F12}{Left}{Enter}{Ctrl+C}{CapsLock}{NumLock}", none},
+        EchoCase{"numLockLayer", {{KeyEcho::ToggleEcho, 0}}, "{NumLock}{NumLock}", {"Ziffernblock Cursor", "Ziffernblock Zahlen"}},
+        EchoCase{"numLockBoth", {}, "{NumLock}", {"Num aus Ziffernblock Cursor"}},
+        EchoCase{"echoOff", {{KeyEcho::KeyEchoOn, 0}}, "ab {F5}{Backspace}{CapsLock}", none},
+        EchoCase{"english", {{KeyEcho::CharEcho, 1}}, "a {Home}{Ctrl+Shift+S}{CapsLock}", {"a", "a", "Home", "Ctrl+Shift+S", "Caps lock on"},
+                 "1033"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(KeyEchoTest, BadStoredValuesGiveTheirDefaultsWithALogLine) {
+  ini("CharEcho", "7");
+  ini("EchoMode", "x");
+  ini("CursorEcho", "0");
+  echo().load();
+  EXPECT_EQ(echo().value(KeyEcho::CharEcho), 1);
+  EXPECT_EQ(echo().value(KeyEcho::EchoMode), 0);
+  EXPECT_EQ(echo().value(KeyEcho::CursorEcho), 0);
+  EXPECT_TRUE(logText().contains(QStringLiteral("[KeyEcho] CharEcho=7 is not 0 to 3; 1 taken")));
+  EXPECT_TRUE(logText().contains(QStringLiteral("[KeyEcho] EchoMode=x is not 0 to 1; 0 taken")));
+}
+
+TEST_F(KeyEchoTest, PutsAreLiveCheckedAndStoredOnlyBySaveValues) {
+  ini("Other", "kept");
+  jex::Obj o = object();
+  o.set(QStringLiteral("CharEcho"), 2);
+  o.set(QStringLiteral("layMessage"), 0);
+  EXPECT_EQ(o.i32(QStringLiteral("CharEcho")), 2);
+  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho")), QString());
+  for (const auto& [member, value] : {std::pair{"CharEcho", 4}, {"EchoMode", -1}, {"KeyEcho", 2}})
+    EXPECT_EQ(jex::testing::errorOf([&] { o.set(QLatin1String(member), value); }), jex::err::InvalidCall) << member;
+  EXPECT_EQ(o.i32(QStringLiteral("CharEcho")), 2);
+
+  o.call(QStringLiteral("SaveValues"));
+  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho")), QStringLiteral("2"));
+  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("LayMessage")), QStringLiteral("0"));
+  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("Other")), QStringLiteral("kept"));
+
+  o.set(QStringLiteral("CharEcho"), 3);
+  o.call(QStringLiteral("LoadValues"));
+  EXPECT_EQ(o.i32(QStringLiteral("CharEcho")), 2);
+}
+
+TEST_F(KeyEchoTest, TryKeyEchoesOneKeyInTheGivenFieldWithTheLiveValues) {
+  jex::Obj o = object();
+  o.set(QStringLiteral("CharEcho"), 2);
+  EXPECT_EQ(o.call(QStringLiteral("TryKey"), {int(Qt::Key_Space), QStringLiteral(" "), 0, QStringLiteral("gut"), 3}).toString(),
+            QStringLiteral("gut"));
+  EXPECT_EQ(o.call(QStringLiteral("TryKey"), {int(Qt::Key_Backspace), QString(), 0, QStringLiteral("gut"), 2}).toString(),
+            QStringLiteral("u"));
+  EXPECT_EQ(echoes(), (QStringList{QStringLiteral("gut"), QStringLiteral("u")}));
+}
+
+TEST(KeyEchoConsole, TypeTakesTheRestOfTheLineAndUnknownBracesAsText) {
+  const corvane::ConsoleLine line = corvane::parseConsoleLine(QStringLiteral(":type a b{F5}"));
+  EXPECT_EQ(line.kind, corvane::ConsoleLine::Type);
+  EXPECT_EQ(line.args, QStringList{QStringLiteral("a b{F5}")});
+  const QList<corvane::TypedKey> keys = KeyEcho::parseKeys(QStringLiteral("{x{Nonsense}{Ctrl+c}"));
+  ASSERT_EQ(keys.size(), 13);
+  EXPECT_EQ(keys[0].text, QStringLiteral("{"));
+  EXPECT_EQ(keys[12].key, int(Qt::Key_C));
+  EXPECT_EQ(keys[12].modifiers, int(Qt::ControlModifier));
+}
+
+}  // namespace

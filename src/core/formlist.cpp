@@ -17,6 +17,7 @@
   X(frmBraille)       \
   X(frmDevice)        \
   X(frmTasks) \
+  X(frmKeyecho) \
   X(frmVoices)
 
 namespace jex {

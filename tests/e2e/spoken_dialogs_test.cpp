@@ -441,5 +441,20 @@ TEST_F(SpokenDialogs, KeyEchoIsHeardAtEveryTabStop) {
   console(S("TOGGMEN"));
 }
 
+TEST_F(SpokenDialogs, VoicesDialogIsHeardAtEveryTabStop) {
+  QWidget* w = open(S("DLGSPEECH"), "frmMDI");
+  tabThrough(w);
+  ASSERT_NE(w, nullptr);
+  // The new-voice panel in the place of the parameters: the tree of modes and the name.
+  mark = corvane::monotonicMs();
+  outMark = out().size();
+  QMetaObject::invokeMethod(w->findChild<QWidget*>(S("frmVoices")), "VoiceNew");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("treModes"); }, 3000));
+  tabThrough(w);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the panel closes
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the dialog closes
+  console(S("TOGGMEN"));
+}
+
 }  // namespace
 }  // namespace jex::test

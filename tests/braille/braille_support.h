@@ -12,6 +12,18 @@
 
 namespace jex::test {
 
+// Moves a closed list to text with the arrow keys, as the user does.
+inline void choose(QComboBox* c, const QString& text) {
+  c->setFocus();
+  QTest::keyClick(c, Qt::Key_Home);
+  for (int i = 0; i < c->count() && c->currentText() != text; ++i) QTest::keyClick(c, Qt::Key_Down);
+  EXPECT_EQ(c->currentText(), text);
+}
+inline void press(QWidget* w, Qt::Key k = Qt::Key_Space) {
+  w->setFocus();
+  QTest::keyClick(w, k);
+}
+
 class BrailleDialogs : public MainWindow {
  protected:
   void SetUp() override {
@@ -46,13 +58,6 @@ class BrailleDialogs : public MainWindow {
     EXPECT_TRUE(f && f->isVisible()) << name << " did not open";
     return f;
   }
-  // Moves a closed list to text with the arrow keys, as the user does.
-  static void choose(QComboBox* c, const QString& text) {
-    c->setFocus();
-    QTest::keyClick(c, Qt::Key_Home);
-    for (int i = 0; i < c->count() && c->currentText() != text; ++i) QTest::keyClick(c, Qt::Key_Down);
-    EXPECT_EQ(c->currentText(), text);
-  }
   // The dialog on its own, as the accessibility check walks it (in the main window Tab goes
   // on to the window's buttons).
   template <class Form>
@@ -61,10 +66,6 @@ class BrailleDialogs : public MainWindow {
     auto* f = qobject_cast<Form*>(w.get());
     if (f) w.release();
     return std::unique_ptr<Form>(f);
-  }
-  static void press(QWidget* w, Qt::Key k = Qt::Key_Space) {
-    w->setFocus();
-    QTest::keyClick(w, k);
   }
   // The [DEVICES] value of the current language file.
   QString devicesEntry(const QString& key) const {

@@ -1,0 +1,122 @@
+// The Braille dialogs in the main window with the built core as its own process on a private
+// session bus: a new user's first set-up (a 40-cell display, German contracted Braille, then a
+// text on the display), and a table named by the core taken back with No.
+#include <QAction>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "core/automation/dbustransport.h"
+#include "core/uiapplication.h"
+#include "tests/automation/privatebus.h"
+#include "tests/braille/braille_support.h"
+
+namespace jex::test {
+namespace {
+
+QString S(const char* s) { return QString::fromUtf8(s); }
+
+class BrailleOverBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& pb = testing::PrivateBus::instance();
+    if (!pb.ok()) GTEST_SKIP() << "no private bus: " << pb.error().toStdString();
+    if (!testing::BuiltCore::built()) GTEST_SKIP() << "the core is not built";
+    core = std::make_unique<testing::BuiltCore>(pb.address());
+    ASSERT_TRUE(core->startAndWait()) << core->out();
+    QDir().mkpath(core->appDir() + S("/LNG/1031"));
+    QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/1031/JEXUIDLG.INI"), core->appDir() + S("/LNG/1031/JEXUIDLG.INI"));
+    conn = pb.connect(S("jexui"));
+    Jex() = automation::dbus::connect(S("corvane.application"), conn);
+    automation::dbus::publish(S("JexUI.UI_Application"), std::make_shared<UI_Application>(), conn);
+    gGlobal().AppPath = core->appDir() + u'/';
+    gGlobal().ParkMouse = 0;
+    logfile::setPath(core->home() + S("/jexui.log"));
+    logfile::setThreshold(5);
+    frmLocalizer().setLNG(S("1031"));
+    frmMDI::setQuitter([] {});
+    mdi = std::make_unique<frmMDI>();
+    mdi->registerSink();
+    mdi->installHook();
+    mdi->show();
+    mdi->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mdi.get()));
+  }
+  void TearDown() override {
+    if (mdi) mdi->removeHook();
+    mdi.reset();
+    resetLocalizer();
+    logfile::setPath({});
+    resetGlobals();
+    if (conn.isConnected()) {
+      automation::dbus::detach(conn);
+      testing::PrivateBus::disconnect(conn);
+    }
+    if (core && core->proc.state() == QProcess::Running) {
+      core->type(S(":quit"));
+      core->waitEnded(5000);
+    }
+  }
+  template <class Form>
+  Form* shown(const char* name) {
+    Form* f = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      f = qobject_cast<Form*>(ChildDialog::find(QString::fromLatin1(name)));
+      return f && f->isVisible();
+    }, 5000)) << name << " did not open; the core said: " << core->out();
+    return f;
+  }
+  // The last "BRAILLE: " line of the core after line from.
+  QString brailleLine(qsizetype from) const {
+    for (qsizetype i = core->lines.size() - 1; i >= from; --i)
+      if (core->lines[i].startsWith(S("BRAILLE: "))) return core->lines[i].mid(9);
+    return {};
+  }
+  QString stored() const { return fake::CoreFixture::readFile(core->appDir() + S("/corvane.ini")); }
+
+  std::unique_ptr<testing::BuiltCore> core;
+  QDBusConnection conn{QString()};
+  std::unique_ptr<frmMDI> mdi;
+};
+
+TEST_F(BrailleOverBus, ANewUserSetsUpA40CellDisplayWithGermanContractedBraille) {
+  mdi->menuEntry(S("mnuBrailleDevice"))->trigger();
+  auto* device = shown<frmDevice>("frmDevice");
+  ASSERT_NE(device, nullptr);
+  choose(device->cboDevice(), S("Active Braille"));
+  EXPECT_TRUE(device->cboOSMode()->isEnabled());
+  choose(device->cboBrailleTable(), S("de-g2"));
+  press(device->cmdOK());
+  EXPECT_EQ(Jex().str(S("BrailleInterface.ActiveBrailleDevice")), S("ACTIVEBRAILLE"));
+  EXPECT_TRUE(stored().contains(S("ActiveBrailleDevice=ACTIVEBRAILLE"))) << stored().toStdString();
+
+  core->type(S("DLGBRAILLEOPT"));
+  auto* presentation = shown<frmBraille>("frmBraille");
+  ASSERT_NE(presentation, nullptr);
+  choose(presentation->cboGrade2(), S("Kurzschrift"));
+  EXPECT_EQ(Jex().i32(S("BrailleInterface.Grade2Stat")), 1);
+  press(presentation->cmdOK());
+  EXPECT_TRUE(stored().contains(S("Grade2Stat=1"))) << stored().toStdString();
+
+  const qsizetype from = core->lines.size();
+  core->type(S(":brl Die Wissenschaft und das Leben"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !brailleLine(from).isEmpty(); }, 5000)) << core->out();
+  EXPECT_EQ(brailleLine(from).size(), 40) << "the display's 40 cells";
+}
+
+TEST_F(BrailleOverBus, ATableTheCoreNamesIsTakenBackWithNo) {
+  mdi->menuEntry(S("mnuBrailleDevice"))->trigger();
+  auto* device = shown<frmDevice>("frmDevice");
+  ASSERT_NE(device, nullptr);
+  const QString before = Jex().str(S("BrailleInterface.BrailleTranslationTable"));
+  core->type(S("UI_USEBRLTABLE:de-g2"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return device->cboBrailleTable()->currentText() == S("de-g2"); }, 5000)) << core->out();
+  EXPECT_TRUE(Jex().str(S("BrailleInterface.BrailleTranslationTable")).endsWith(S("/de-g2.ctb")));
+  AnswerBox no(Qt::Key_N);
+  press(device->cmdCancel());
+  EXPECT_EQ(no.asked, 1);
+  EXPECT_FALSE(device->isVisible());
+  EXPECT_EQ(Jex().str(S("BrailleInterface.BrailleTranslationTable")), before);
+}
+
+}  // namespace
+}  // namespace jex::test

@@ -16,8 +16,14 @@ namespace {
 // espeak-ng has one synthesiser per process, so the interruption flag is process-wide too.
 std::atomic<bool> cancel_{false};
 std::atomic<int> pacedRate_{0};  // samples per second when unplayed speech takes its time, else 0
+std::atomic<qint64> firstSamplesUs_{0};  // when the utterance's first samples came, 0 before
+
+qint64 monotonicUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 int onSamples(short*, int samples, espeak_EVENT*) {
+  if (samples > 0 && firstSamplesUs_.load() == 0) firstSamplesUs_ = monotonicUs();
   // Samples are dropped (or were already played by espeak); a non-zero result aborts synthesis.
   if (const int rate = pacedRate_.load(); rate > 0 && samples > 0) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(qint64(samples) * 1000000 / rate);
@@ -140,6 +146,7 @@ void SpeechEngine::run() {
       s = pending_.front();
       pending_.pop_front();
       cancel_ = false;
+      firstSamplesUs_ = 0;
     }
     s.startMs = monotonicMs();
     emit audioStarted(s.text);
@@ -161,6 +168,7 @@ void SpeechEngine::run() {
       if (rc != EE_OK) jex::WriteErrorLog(QStringLiteral("SpeechEngine: espeak_Synth failed (%1)").arg(int(rc)));
     }
     s.endMs = monotonicMs();
+    s.firstSamplesUs = firstSamplesUs_.load();
     s.cut = cancel_.load();
     emit audioStopped(s.text);
     emit finished(s);

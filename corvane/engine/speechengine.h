@@ -32,6 +32,9 @@ struct Spoken {
   qint64 startMs = 0;
   qint64 endMs = 0;
   bool cut = false;  // interrupted by the next utterance or stopped
+  // Steady-clock microseconds when espeak handed over the first samples (0: none came, or
+  // espeak played them itself).
+  qint64 firstSamplesUs = 0;
 };
 
 qint64 monotonicMs();

@@ -185,12 +185,17 @@ void frmTasks::tick() {
   });
 }
 
-bool frmTasks::ownWindow(const cTask& task) const {
+// The screen reader's own windows by their captions (which may change), and this process's
+// windows (asked once per window).
+bool frmTasks::ownWindow(const cTask& task) {
   if (task.Caption.contains(QLatin1String("jexui"), Qt::CaseInsensitive)) return true;
   if (task.Caption == u"Sim" || task.Caption == u"Corvane") return true;
   // internalWinId: asking a child widget for winId() would make it a native window of its own.
   if (task.hWnd == TaskWindow(window()->internalWinId())) return true;
-  return platform::tasks::processId(task.hWnd) == qint64(::getpid());
+  auto own = windowOfOwnProcess_.constFind(task.hWnd);
+  if (own == windowOfOwnProcess_.cend())
+    own = windowOfOwnProcess_.insert(task.hWnd, platform::tasks::processId(task.hWnd) == qint64(::getpid()));
+  return *own;
 }
 
 QTreeWidgetItem* frmTasks::rowByKey(const QString& key) const {
@@ -202,9 +207,7 @@ QTreeWidgetItem* frmTasks::rowByKey(const QString& key) const {
 void frmTasks::showTask(cTask* task) {
   trap("frmTasks.TaskList_TaskUpdated", [&] {
     if (!task) return;
-    auto own = windowOfOwnProcess_.find(task->hWnd);
-    if (own == windowOfOwnProcess_.end()) own = windowOfOwnProcess_.insert(task->hWnd, ownWindow(*task));
-    if (*own || ownWindow(*task)) return;
+    if (ownWindow(*task)) return;
     const QString key = keyOf(task->hWnd);
     QTreeWidgetItem* item = rowByKey(key);
     const bool isNew = !item;

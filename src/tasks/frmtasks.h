@@ -61,7 +61,7 @@ class frmTasks : public ChildDialog {
   void endTask();
   void closeDialog();
   void applyHeaders();
-  bool ownWindow(const cTask& task) const;
+  bool ownWindow(const cTask& task);
   QString label(const char* name) const;
   void say(const QString& text);
 

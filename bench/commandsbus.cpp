@@ -1,7 +1,14 @@
 // The command path from the core to the main window with the built core as a process of its own
 // on a private session bus; the keys are typed on the core's console, as a user presses them.
-//   BM_BusDialogCommand: "DLGSPEECH" typed until the (stand-in) voices dialog is visible.
-//     Counter median_ms.
+//   BM_BusDialogCommand: "DLGSPEECH" typed until a stand-in voices dialog is visible (the
+//     command path alone). Counter median_ms.
+//   BM_BusVoicesDialog: "DLGSPEECH" typed until frmVoices is visible with the core's values read
+//     (GetValues). Counter median_ms.
+//   BM_BusVoiceStep: one Up key pressed in frmVoices' speed box until the core holds the new
+//     speed (the put has returned), and one read of it from the core (a round trip). Counters
+//     step_ms and round_trip_ms (medians).
+//   BM_BusNewVoicePanel: the new-voice panel opened until its tree lists the core's modes, first
+//     opening (the tree is filled) and later ones. Counters median_ms and modes.
 //   BM_BusDeviceDialog: the menu entry of the Braille display dialog until it shows the core's
 //     tables and values, first and later opening. Counters median_ms and tables.
 //   BM_BusBurst: 1,000 "SPEEDUP" typed at once; time until the last one ran in JexUI. Counters
@@ -24,6 +31,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
 #include "core/automation/dbustransport.h"
 #include "core/forms/childdialog.h"
 #include "core/cmdqueue.h"
@@ -31,7 +42,13 @@
 #include "core/frmmdi.h"
 #include "core/global/cglobal.h"
 #include "core/uiapplication.h"
+#include "speech/cmyslider.h"
+#include "speech/frmvoices.h"
 #include "bench/benchmain.h"
+
+namespace jex {
+forms::Form frmVoicesForm();  // core/formlist.cpp lists it
+}
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -66,7 +83,8 @@ struct Rig {
   int speedUps = 0;
   jex::frmMDI* w = nullptr;
 
-  Rig() {
+  // standIn: DLGSPEECH shows a plain window that counts the speed commands, instead of frmVoices.
+  explicit Rig(bool standIn = true) {
     daemon.start(S("dbus-daemon"), {S("--session"), S("--print-address"), S("--nofork")});
     if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
       error = S("no private session bus (dbus-daemon)");
@@ -95,10 +113,13 @@ struct Rig {
     // The core takes the sink only from the owner of JexUI's name.
     bus::publish(S("JexUI.UI_Application"), std::make_shared<jex::UI_Application>(), *conn);
     voices.setObjectName(S("frmVoices"));
-    jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
-                       if (action == S("Show")) voices.show();
-                       else ++speedUps;
-                     }});
+    if (standIn)
+      jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
+                         if (action == S("Show")) voices.show();
+                         else ++speedUps;
+                       }});
+    else
+      jex::forms::add(jex::frmVoicesForm());  // the program's own (an earlier rig dropped it)
     w = new jex::frmMDI;
     w->registerSink();
     w->installHook();
@@ -190,6 +211,121 @@ void BM_BusDeviceDialog(benchmark::State& state) {
   state.counters["tables"] = listed;
 }
 BENCHMARK(BM_BusDeviceDialog)->Arg(1)->Arg(0)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+
+jex::frmVoices* voicesDialog() { return qobject_cast<jex::frmVoices*>(jex::forms::instance(S("frmVoices"))); }
+
+void BM_BusVoicesDialog(benchmark::State& state) {
+  Rig rig(false);
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    rig.type("DLGSPEECH\n");
+    // GetValues runs inside the show, before the event loop turns again.
+    if (spin([&] { return voicesDialog() && voicesDialog()->isVisible(); }, 5000) < 0) {
+      state.SkipWithError("frmVoices did not show");
+      return;
+    }
+    const auto t = Clock::now() - t0;
+    state.SetIterationTime(std::chrono::duration<double>(t).count());
+    times.push_back(ms(t));
+    voicesDialog()->hideChild();
+    QCoreApplication::processEvents();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
+}
+BENCHMARK(BM_BusVoicesDialog)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+
+void BM_BusVoiceStep(benchmark::State& state) {
+  Rig rig(false);
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  rig.type("DLGSPEECH\n");
+  if (spin([&] { return voicesDialog() && voicesDialog()->isVisible(); }, 5000) < 0) {
+    state.SkipWithError("frmVoices did not show");
+    return;
+  }
+  jex::frmVoices* d = voicesDialog();
+  d->cboSource()->setCurrentIndex(1);  // the focus voice: one voice
+  QLineEdit* box = d->ctlSpeed()->TB();
+  const jex::Obj voice = jex::automation::toObj(jex::Jex().obj(S("SpeechProfile")).call(S("ItemByIndex"), {1})).obj(S("Voice"));
+  std::vector<double> steps, trips, puts;
+  int key = 0;
+  for (auto _ : state) {
+    const int before = voice.i32(S("speed"));
+    const Qt::Key k = (key++ / 20) % 2 ? Qt::Key_Down : Qt::Key_Up;
+    // The key's press writes the value; its release only selects the text and reports the key.
+    const auto t0 = Clock::now();
+    QTest::keyPress(box, k);
+    const auto t1 = Clock::now();
+    const int after = voice.i32(S("speed"));
+    const auto t2 = Clock::now();
+    QTest::keyRelease(box, k);
+    const auto t3 = Clock::now();
+    voice.set(S("speed"), after);  // the same put alone, as JexUI makes it
+    puts.push_back(ms(Clock::now() - t3));
+    if (after == before) {
+      state.SkipWithError("the step did not reach the core");
+      return;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    steps.push_back(ms(t1 - t0));
+    trips.push_back(ms(t2 - t1));
+  }
+  std::sort(steps.begin(), steps.end());
+  std::sort(trips.begin(), trips.end());
+  state.counters["step_ms"] = steps.empty() ? 0 : steps[steps.size() / 2];
+  state.counters["round_trip_ms"] = trips.empty() ? 0 : trips[trips.size() / 2];
+  std::sort(puts.begin(), puts.end());
+  state.counters["put_ms"] = puts.empty() ? 0 : puts[puts.size() / 2];
+  d->hideChild();
+}
+BENCHMARK(BM_BusVoiceStep)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
+
+// range(0) 1: the first opening (the tree is filled from the core's modes), 0: a later one.
+void BM_BusNewVoicePanel(benchmark::State& state) {
+  const bool first = state.range(0) == 1;
+  Rig rig(false);
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  rig.type("DLGSPEECH\n");
+  if (spin([&] { return voicesDialog() && voicesDialog()->isVisible(); }, 5000) < 0) {
+    state.SkipWithError("frmVoices did not show");
+    return;
+  }
+  jex::frmVoices* d = voicesDialog();
+  std::vector<double> times;
+  int modes = 0;
+  for (auto _ : state) {
+    if (first) d->treModes()->clear();
+    const auto t0 = Clock::now();
+    d->VoiceNew();
+    const auto t = Clock::now() - t0;
+    if (!d->picNew()->isVisible() || d->treModes()->topLevelItemCount() == 0) {
+      state.SkipWithError("the new-voice panel did not list the modes");
+      return;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(t).count());
+    times.push_back(ms(t));
+    modes = 0;
+    for (int i = 0; i < d->treModes()->topLevelItemCount(); ++i)
+      for (int p = 0; p < d->treModes()->topLevelItem(i)->childCount(); ++p) modes += d->treModes()->topLevelItem(i)->child(p)->childCount();
+    QTest::keyClick(d->treModes(), Qt::Key_Escape);  // the panel closes
+    QCoreApplication::processEvents();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
+  state.counters["modes"] = modes;
+}
+BENCHMARK(BM_BusNewVoicePanel)->Arg(1)->Arg(0)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_BusBurst(benchmark::State& state) {
   constexpr int kBurst = 1000;

@@ -39,11 +39,11 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
     l->setObjectName(QString::fromLatin1(name));
     return l;
   };
-  const auto heading = [&](const char* name, const QString& caption) { grid->addWidget(label(name, caption), row++, 0, 1, 2); };
+  const auto heading = [&](const char* name, const QString& caption) { grid->addWidget(label(name, caption), row++, 0, 1, 3); };
   const auto labelled = [&](QLabel* l, QWidget* control) {
     ui::setBuddy(l, control);
     grid->addWidget(l, row, 0);
-    grid->addWidget(control, row++, 1);
+    grid->addWidget(control, row++, 1, 1, qobject_cast<QComboBox*>(control) ? 1 : 2);
   };
   const auto combo = [&](const char* lbl, const QString& caption, const char* name, const QStringList& items,
                          QLabel** labelOut = nullptr) {
@@ -58,7 +58,7 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
   const auto check = [&](const char* name, const QString& caption) {
     auto* c = new QCheckBox(caption, this);
     c->setObjectName(QString::fromLatin1(name));
-    grid->addWidget(c, row++, 1);
+    grid->addWidget(c, row - 1, 2);
     return c;
   };
 
@@ -175,7 +175,7 @@ QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array
     QAccessible::updateAccessibility(&event);
   });
   list->setCurrentRow(0);
-  list->setMaximumHeight(list->sizeHintForRow(0) * 3 + 2 * list->frameWidth() + 4);
+  list->setFixedHeight(list->sizeHintForRow(0) * 3 + 2 * list->frameWidth() + 2);
   return list;
 }
 

@@ -122,6 +122,11 @@ void BrailleState::load() {
                   jex::kTraffic);
   const bool deviceChanged = !values_ || values_->device != v.device || values_->port != v.port;
   values_ = v;
+  if (std::none_of(devices().begin(), devices().end(),
+                   [&](const BrailleDevice& d) { return d.id.compare(v.device, Qt::CaseInsensitive) == 0; }))
+    jex::WriteLog(QStringLiteral("corvane.ini [Braille] ActiveBrailleDevice=") + v.device +
+                      QStringLiteral(" is no known device; the display is shown at the size of ") + kDefaultBrailleDevice,
+                  jex::kTraffic);
   if (deviceChanged) openDevice();
   changed();
 }
@@ -182,7 +187,9 @@ const BrailleDevice& BrailleState::activeDevice() {
   const QString id = values().device;
   for (const BrailleDevice& d : devices())
     if (d.id.compare(id, Qt::CaseInsensitive) == 0) return d;
-  return devices().front();  // NONE
+  for (const BrailleDevice& d : devices())
+    if (d.id == kDefaultBrailleDevice) return d;
+  return devices().front();
 }
 
 const BrailleTables& BrailleState::tables() {

@@ -28,6 +28,9 @@
 //                                 would show text with the live values (cursor on cell of caret,
 //                                 0 when not given, -1 for none); changes nothing
 //   TablePath                     directory of the current table
+// AttributeState and AttributeStyle are kept and stored; the text the display shows here is
+// plain and has no attributes to mark. The routing-key, sensor and status modes are kept too;
+// of them only status mode 0 shows something (the cursor's column in the status cells).
 // A value put out of its range raises an error and changes nothing. Values read from
 // corvane.ini are kept as they are (a log line says when one is out of range).
 #pragma once
@@ -78,7 +81,8 @@ class BrailleState {
   int number(const QString& member);
 
   const QList<BrailleDevice>& devices();
-  const BrailleDevice& activeDevice();  // an unknown identifier reads as NONE's size
+  // The device in use; an unknown identifier is shown at the default device's size.
+  const BrailleDevice& activeDevice();
   const BrailleTables& tables();
   void setTables(BrailleTables tables);  // another table list (tests: none at all)
   QString tablePath();                   // the current table's full path, else as stored
@@ -102,6 +106,8 @@ class BrailleState {
   const QString& shownText() const { return text_; }
   int shownCaret() const { return caret_; }
   const QString& line() const { return line_; }
+  // Renders again after a change outside the values (the language).
+  void refresh() { changed(); }
   // Called after every change of the values or of the text shown.
   void onChange(std::function<void()> listener) { listeners_.push_back(std::move(listener)); }
 

@@ -117,6 +117,7 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
              if (!numeric) throw jex::Error(jex::err::InvalidCall, QStringLiteral("DefaultLng must be a locale number"));
              ini.setValue(ini::General, ini::DefaultLng, lng);
              model_.setLanguage(lng);
+             braille_->refresh();  // contracted Braille follows the language
            });
   method(QStringLiteral("ChangeJEXLanguage"), 1, 1, [this](Args& a) {
     QVariantList value{a.str(0)};  // stored as DefaultLng in corvane.ini, checked like it

@@ -158,6 +158,15 @@ TEST_F(BrailleValues, StoredValuesOutOfRangeAreShownAsStored) {
   EXPECT_EQ(lastLine().size(), 40) << "the display still shows its cells";
 }
 
+TEST_F(BrailleValues, ContractedBrailleFollowsTheLanguageAtOnce) {
+  if (lou_checkTable("de-g2.ctb") == 0) GTEST_SKIP() << "no liblouis tables";
+  brl.set(QStringLiteral("Grade2Stat"), 1);
+  state().show(QStringLiteral("Der Text ist schön"), -1);
+  EXPECT_EQ(lastLine(), pad(louis("de-g2.ctb", "Der Text ist schön"), 40));
+  rootObj.set(QStringLiteral("proc.DefaultLng"), QStringLiteral("1033"));
+  EXPECT_EQ(lastLine(), pad(louis("de-g1.ctb", "Der Text ist schön"), 40)) << "the stored table, uncontracted";
+}
+
 TEST_F(BrailleValues, SaveStoresTheSectionKeepingOtherKeysAndLoadUndoes) {
   core.store.setValue(QStringLiteral("Braille"), QStringLiteral("BrlKeyStat"), QStringLiteral("1"));
   brl.set(QStringLiteral("CursorMode"), 255);

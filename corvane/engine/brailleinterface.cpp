@@ -335,9 +335,11 @@ BrailleInterface::BrailleInterface(CoreModel& model, std::shared_ptr<BrailleStat
     return fromObj(Obj(deviceList_));
   }, {}, QStringLiteral("the Braille displays the core knows"));
   property(QStringLiteral("BrailleTranslationTables"), [this] {
-    if (!tableList_) {
+    const QStringList& paths = state_->tables().paths();
+    if (!tableList_ || !tablePaths_.isSharedWith(paths)) {  // made again for another table list
       tableList_ = std::make_shared<Collection>();
-      for (const QString& p : state_->tables().paths()) tableList_->add(p);
+      for (const QString& p : paths) tableList_->add(p);
+      tablePaths_ = paths;
     }
     return fromObj(Obj(tableList_));
   }, {}, QStringLiteral("full paths of the translation tables"));

@@ -138,6 +138,7 @@ class BrailleInterface : public jex::automation::Dispatchable {
   std::shared_ptr<BrailleState> state_;
   std::shared_ptr<jex::automation::Collection> deviceList_;
   std::shared_ptr<jex::automation::Collection> tableList_;
+  QStringList tablePaths_;  // what tableList_ was made of
 };
 
 }  // namespace corvane

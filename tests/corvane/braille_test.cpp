@@ -210,6 +210,7 @@ TEST_F(BrailleValues, WithoutTablesOrWithABrokenOneNothingChanges) {
   for (const QStringList& files : {QStringList{}, QStringList{broken}}) {
     state().setTables(corvane::BrailleTables::fromPaths(files));
     EXPECT_EQ(brl.call(QStringLiteral("GetBrailleTableList")).toStringList(), files);
+    EXPECT_EQ(brl.obj(QStringLiteral("BrailleTranslationTables")).count(), files.size());
     EXPECT_NE(errorOf([&] { brl.set(QStringLiteral("BrailleTranslationTable"), QStringLiteral("broken.u2b")); }), 0);
     EXPECT_EQ(current(), before);
   }

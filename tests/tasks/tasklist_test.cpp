@@ -171,8 +171,12 @@ TEST_F(TaskList, KillEndsTheClientAndTheCoreNamesItsProcess) {
   const TaskWindow w = client.open(QStringLiteral("w"), QStringLiteral("Opfer"));
   ASSERT_TRUE(listed(w));
   EXPECT_EQ(task(w)->ProcessName(), QStringLiteral("jex_taskclient"));
+  // A program that ignores the request to end is killed two seconds later, without waiting.
+  ASSERT_TRUE(client.command(QStringLiteral("ignoreterm")));
   EXPECT_TRUE(task(w)->Kill());
-  EXPECT_TRUE(client.process().waitForFinished(3000));
+  const auto ended = [&] { return client.process().state() == QProcess::NotRunning; };
+  EXPECT_FALSE(QTest::qWaitFor(ended, 1000));
+  EXPECT_TRUE(QTest::qWaitFor(ended, 4000));
   EXPECT_TRUE(refreshUntil(list, [&] { return !task(w); }));
   EXPECT_EQ(cTask(w).ProcessName(), QString());
 }

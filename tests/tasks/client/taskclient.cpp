@@ -7,9 +7,10 @@
 //        icon: - | ok (16 and 32 pixels) | short (says 64 x 64, holds far less)
 //   title <name> <title ...>     rawtitle <name> <hex bytes>     bigtitle <name> <bytes>
 //   hide <name>   show <name>   close <name>   pid <name> <number>   machine <name> <host>
-//   hang          answer        quit
+//   hang          answer        ignoreterm (SIGTERM does not end it)        quit
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,6 +104,11 @@ bool command(const std::string& line) {
     return true;
   }
   if (verb == "quit") return false;
+  if (verb == "ignoreterm") {
+    std::signal(SIGTERM, SIG_IGN);
+    answer("ok");
+    return true;
+  }
   if (verb == "hang" || verb == "answer") {
     hung = verb == "hang";
     answer("ok");

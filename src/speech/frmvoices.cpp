@@ -203,7 +203,6 @@ void frmVoices::build() {
   buttons->addWidget(cmdOK_);
   buttons->addWidget(cmdCancel_);
   buttons->addWidget(cmdHelp_);
-  column->addStretch(1);
   column->addLayout(buttons);
 
   for (const HiddenLabel& h : kHidden) label(this, h.name, h.text)->setVisible(false);
@@ -594,7 +593,8 @@ void frmVoices::hideEvent(QHideEvent* event) {
   trap("frmVoices.CloseDialog", [this] {
     if (!Jex().isNothing())
       Jex().set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QStringLiteral("VoiceSelect")}, false);
-    cboSource_->setFocus(Qt::OtherFocusReason);
+    // The focus is not put into the hidden dialog (the reader would say a control that is gone);
+    // showing it again focuses its first control, cboSource.
     setMenuEnabled("mnuVoices", false);
   });
 }

@@ -1,6 +1,7 @@
 // frmVoices: the speed and volume commands, AllSpeeds / AllVolumes, the voice management
 // (delete, rename, information) and the new-voice panel with its tree of the core's modes.
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QFileInfo>
@@ -260,6 +261,11 @@ void frmVoices::VoiceNew() {
 void frmVoices::ShowNewVoicePanel(bool show) {
   trap("frmVoices.ShowNewVoicePanel", [&] {
     if (picNew_->isVisibleTo(this) == show) return;
+    // Closing: the focus leaves the panel before it hides, so that it does not wander on.
+    if (!show && picNew_->isAncestorOf(QApplication::focusWidget())) {
+      cmdVoiceMenu_->setEnabled(true);
+      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+    }
     for (QWidget* w : {static_cast<QWidget*>(picNew_), static_cast<QWidget*>(cmdAddVoice_), static_cast<QWidget*>(txtName_),
                        static_cast<QWidget*>(lblName_)})
       w->setVisible(show);

@@ -118,6 +118,7 @@ TEST_F(VoicesDialog, ASliderStepReachesTheCoreAtOnceNoRevertsAndOkSaves) {
     EXPECT_EQ(no.asked, 1);
   }
   EXPECT_FALSE(dlg->isVisible());
+  EXPECT_FALSE(dlg->isAncestorOf(QApplication::focusWidget())) << "the focus stays out of the hidden dialog";
   EXPECT_EQ(voice(S("v1")).i32(S("speed")), before);
 
   command("DLGSPEECH");
@@ -171,6 +172,7 @@ TEST_F(VoicesDialog, BrowsingTheModesSpeaksEachInItsOwnVoiceButTipsKeepTheirs) {
   QTest::keyClicks(dlg->txtName(), S("Anna"));
   QTest::keyClick(dlg->txtName(), Qt::Key_Return);
   EXPECT_FALSE(dlg->picNew()->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), dlg->cmdVoiceMenu());
   EXPECT_EQ(voices().count(), 5);
   EXPECT_EQ(voice(S("v3")).str(S("FriendlyName")), S("Anna"));
   EXPECT_EQ(voice(S("v3")).str(S("SapiMode")), key);

@@ -25,6 +25,7 @@
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechengine.h"
 #include "corvane/engine/speechlog.h"
+#include "corvane/engine/speechsets.h"
 #include "corvane/engine/speechsettings.h"
 
 namespace corvane {
@@ -167,6 +168,13 @@ void CorvaneApp::registerOwnCommands() {
     const VoiceData* v = root_ ? root_->speech().voice(root_->speech().profile().sources[1].voice) : nullptr;
     return v ? QStringLiteral("navigation speed %1").arg(v->speed) : QStringLiteral("navigation has no voice");
   });
+  // A stored speech set made the active profile; its name is said.
+  for (int nr = 1; nr <= kSpeechSetCount; ++nr)
+    router_->addCommand(QStringLiteral("USESPSET%1").arg(nr), [this, nr] {
+      if (!root_->speechSets().activate(nr)) return QStringLiteral("speech set %1 not activated").arg(nr);
+      speak(root_->speechSets().name(nr), 1);
+      return QStringLiteral("speech set %1 active").arg(nr);
+    });
   router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));

@@ -11,6 +11,7 @@
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechobjects.h"
+#include "corvane/engine/speechsets.h"
 #include "corvane/engine/speechsettings.h"
 #include "corvane/engine/states.h"
 #include "corvane/engine/statusobjects.h"
@@ -199,6 +200,9 @@ Root::Root(CoreModel& model)
            QStringLiteral("the voice and character table of each speech source"));
   property(QStringLiteral("SpeechCharTables"), [tables] { return fromObj(tables); }, {},
            QStringLiteral("the character tables: which characters a source speaks by name"));
+  sets_ = std::make_unique<SpeechSets>(model.appPath(), *speech_);
+  property(QStringLiteral("SpeechProfiles"), [this] { return fromObj(sets_->collection()); }, {},
+           QStringLiteral("the nine stored speech sets (Count, ItemByIndex(nr))"));
   method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [&hub](Args& a) {
     requireJexUi("Init_JEX_UI_Notification_Sink");
     hub.setSink(a.obj(0));
@@ -225,8 +229,6 @@ Root::Root(CoreModel& model)
   });
   addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
                        model_);
-  addRootStateMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
-                      model_);
 }
 
 }  // namespace corvane

@@ -11,6 +11,7 @@ namespace corvane {
 
 class CoreModel;
 class SpeechSettings;
+class SpeechSets;
 
 // One spoken text, passed as O with VoiceSelect, AboutToSpeak, AudioStart and AudioStop.
 // Members: SPC_Str (the text; what an AboutToSpeak handler leaves in it is spoken), Voice (the
@@ -62,6 +63,8 @@ class Root : public jex::automation::Dispatchable {
   BrailleState& braille() { return *brailleState_; }
   // Voices, modes, the speech profile and the character tables (SpeechVoices ...).
   SpeechSettings& speech() { return *speech_; }
+  // The nine stored speech sets (SpeechProfiles).
+  SpeechSets& speechSets() { return *sets_; }
 
  private:
   CoreModel& model_;
@@ -69,6 +72,7 @@ class Root : public jex::automation::Dispatchable {
   std::shared_ptr<Proc> proc_;
   std::shared_ptr<BrailleInterface> braille_;
   std::unique_ptr<SpeechSettings> speech_;
+  std::unique_ptr<SpeechSets> sets_;
 };
 
 QString applicationName();  // "Corvane " + version

@@ -42,48 +42,11 @@ void boolSwitch(const AddProperty& add, CoreModel& model, const QString& section
   });
 }
 
-class SpeechProfile : public Dispatchable {
- public:
-  SpeechProfile(CoreModel& model, int nr) : Dispatchable(QStringLiteral("SpeechProfile")), model_(model), nr_(nr) {
-    property(QStringLiteral("nr"), [this] { return QVariant(nr_); }, {}, QStringLiteral("number of the set, 1 to 9"));
-    text(QStringLiteral("Name"), QStringLiteral("the name the user gave the set"));
-    text(QStringLiteral("Info"), QStringLiteral("description; empty when the set is unused"));
-    defaultMember(QStringLiteral("Name"));
-  }
-
- private:
-  void text(const QString& key, const QString& help) {
-    property(key, [this, key] { return QVariant(openSettings(file())->value(kProfile, key)); },
-             [this, key](const QVariant& v) {
-               const QString value = toStr(v);
-               if (value.contains(u'\n') || value.contains(u'\r'))
-                 throw jex::Error(jex::err::InvalidCall, key + QStringLiteral(": one line only"));
-               if (!QDir().mkpath(QFileInfo(file()).path()))
-                 throw jex::Error(jex::err::FileError, QStringLiteral("cannot create ") + QFileInfo(file()).path());
-               store(*openSettings(file()), kProfile, key, value);
-             },
-             help);
-  }
-  QString file() const { return speechProfileFile(model_.appPath(), nr_); }
-  CoreModel& model_;
-  int nr_;
-};
-
 }  // namespace
-
-QString speechProfileFile(const QString& appPath, int nr) {
-  return appPath + QStringLiteral("speechsets/SPSET%1.INI").arg(nr);
-}
 
 void addProcStateMembers(const AddProperty& add, CoreModel& model) {
   boolSwitch(add, model, ini::General, QStringLiteral("TooltipsStatus"), true);
   numberSwitch(add, model, ini::Braille, QStringLiteral("BrlKeyStat"), 0, [](int n) { return n == 0 || n == 1; });
-}
-
-void addRootStateMembers(const AddProperty& add, CoreModel& model) {
-  auto profiles = std::make_shared<Collection>();
-  for (int nr = 1; nr <= kSpeechProfileCount; ++nr) profiles->add(fromObj(Obj(std::make_shared<SpeechProfile>(model, nr))));
-  add(QStringLiteral("SpeechProfiles"), [profiles] { return fromObj(Obj(profiles)); }, {});
 }
 
 }  // namespace corvane

@@ -295,14 +295,15 @@ TEST_F(FuncsOverBus, SpeechSetsListTheProfilesThatHaveAnInfo) {
   const Obj profiles = Jex().obj(QStringLiteral("SpeechProfiles"));
   for (int nr : {5, 2}) {
     const Obj p = toObj(profiles.call(QStringLiteral("ItemByIndex"), {nr}));
+    p.call(QStringLiteral("GetActValues"));
     p.set(QStringLiteral("Name"), QStringLiteral("Satz %1").arg(nr));
-    p.set(QStringLiteral("Info"), QStringLiteral("schnell"));
+    p.call(QStringLiteral("Save"));
   }
   toObj(profiles.call(QStringLiteral("ItemByIndex"), {7})).set(QStringLiteral("Name"), QStringLiteral("ohne Info"));
   EXPECT_EQ(states.Get_SpeechSets(), (QStringList{"USESPSET2=Satz 2", "USESPSET5=Satz 5"}));
-  EXPECT_TRUE(QFile::exists(corvane::speechProfileFile(core.appPath(), 5)));
+  EXPECT_TRUE(QFile::exists(core.appPath() + QStringLiteral("speechsets/SPSET5.INI")));
   // A profile name with a line break is refused by the core.
-  EXPECT_THROW(toObj(profiles.call(QStringLiteral("ItemByIndex"), {1})).set(QStringLiteral("Info"), QStringLiteral("a\nb")),
+  EXPECT_THROW(toObj(profiles.call(QStringLiteral("ItemByIndex"), {1})).set(QStringLiteral("Name"), QStringLiteral("a\nb")),
                Error);
 }
 

@@ -12,8 +12,8 @@ PACKAGES=(
   qt6-qpa-plugins libqt6svg6
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  # the system mixer (ALSA simple mixer)
-  libasound2-dev
+  # the system mixer (ALSA simple mixer); its test starts a sound server with a null sink
+  libasound2-dev pulseaudio libasound2-plugins
   # stand-in core: speech and Braille tables
   espeak-ng libespeak-ng-dev liblouis-dev liblouis-data
   # stand-in core: the accessibility bus it hears JexUI's windows on

@@ -1,10 +1,15 @@
 // The value slider driven by keys in its text box, the percentage mapping, and the mixer on a
 // device in memory, by name as scripts create it, and on the system's mixer where there is one.
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include "core/automation_iface/typelib.h"
 #include "speech/clsmixer.h"
@@ -193,15 +198,65 @@ TEST_F(MixerTest, WithoutADeviceEverythingReadsZero) {
   EXPECT_TRUE(logText().contains(QStringLiteral("not written")));
 }
 
-// The system's mixer: ALSA's default device (the sound server's when one runs).
-TEST(SystemMixer, SetsAndReadsTheMainLevelWhereTheMachineHasAMixer) {
+// A sound server of the test's own: pulseaudio with a null sink on a private socket. ALSA's
+// default device is then the server's (the ALSA pulse plug-in), so the real backend has a main
+// volume to set even on a machine without a sound card. Ended by the destructor.
+class NullSinkServer {
+ public:
+  NullSinkServer() {
+    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty()) {
+      why = "pulseaudio is not installed";
+      return;
+    }
+    const QString socket = dir.filePath(QStringLiteral("native"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* var : {"HOME", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR"}) env.insert(QLatin1String(var), dir.path());
+    proc.setProcessEnvironment(env);
+    proc.setProcessChannelMode(QProcess::MergedChannels);
+    proc.start(QStringLiteral("pulseaudio"),
+               {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                QStringLiteral("--use-pid-file=no"), QStringLiteral("-L"), QStringLiteral("module-null-sink"), QStringLiteral("-L"),
+                QStringLiteral("module-native-protocol-unix socket=") + socket + QStringLiteral(" auth-anonymous=1")});
+    if (!QTest::qWaitFor([&] { return QFileInfo::exists(socket) || proc.state() == QProcess::NotRunning; }, 5000) ||
+        !QFileInfo::exists(socket)) {
+      why = "pulseaudio did not start: " + proc.readAll().right(300).toStdString();
+      return;
+    }
+    qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
+  }
+  ~NullSinkServer() {
+    qunsetenv("PULSE_SERVER");
+    proc.kill();
+    proc.waitForFinished(3000);
+  }
+  std::string why;
+
+ private:
+  QTemporaryDir dir;
+  QProcess proc;
+};
+
+// The system's mixer: ALSA's default device, on a sound server of the test's own when none is
+// named already.
+TEST(SystemMixer, SetsAndReadsTheMainLevel) {
+  std::optional<NullSinkServer> server;
+  if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) server.emplace();
   std::unique_ptr<platform::Mixer> device = platform::openSystemMixer();
   if (!device || !device->hasVolume(platform::MixerLine::Main))
-    GTEST_SKIP() << "no ALSA mixer with a main volume on this machine (no sound card and no sound server)";
+    GTEST_SKIP() << "no ALSA mixer with a main volume (no sound card, and no sound server: "
+                 << (server ? server->why : std::string("PULSE_SERVER names one")) << ")";
   clsMixer mixer(std::move(device));
+  EXPECT_TRUE(mixer.volumeMask() & 1);
   const qint32 before = mixer.volume(clsMixer::Main);
-  mixer.setVolume(clsMixer::Main, before == 200 ? 100 : 200);
-  EXPECT_NEAR(mixer.volume(clsMixer::Main), before == 200 ? 100 : 200, 2);
+  const qint32 wanted = before == 200 ? 100 : 200;
+  mixer.setVolume(clsMixer::Main, wanted);
+  EXPECT_NEAR(mixer.volume(clsMixer::Main), wanted, 2);
+  if (mixer.HasCtrl(0)) {
+    const bool muted = mixer.mute(clsMixer::Main);
+    mixer.muteToggle(clsMixer::Main);
+    EXPECT_NE(mixer.mute(clsMixer::Main), muted);
+    mixer.setMute(clsMixer::Main, muted);
+  }
   mixer.setVolume(clsMixer::Main, before);
 }
 

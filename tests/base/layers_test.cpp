@@ -44,7 +44,7 @@ const std::vector<Layer>& layers() {
       {"localisation", {"src/localisation"}, with(ctx, {"widgets"})},
       {"users", {"src/users"}, loc},
       {"global", {"src/core/global"}, users},
-      {"dialogs", {"src/dialogs", "src/core/forms", "src/core/report", "src/braille"}, global},
+      {"dialogs", {"src/dialogs", "src/core/forms", "src/core/report", "src/braille", "src/tasks"}, global},
       {"application", {"src", "src/core", "src/core/automation_iface", "src/tools"},
        dialogs},
       {"corvane", {"corvane", "corvane/engine", "corvane/reader"}, ini},

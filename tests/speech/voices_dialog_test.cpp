@@ -27,6 +27,7 @@ class VoicesDialog : public MainWindow {
     MainWindow::SetUp();
     QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/lngnames.ini"), dir.filePath(S("LNG/lngnames.ini")));
     corvane::copyTreeKeepExisting(S(JEX_SOURCE_DIR "/data/icons"), dir.filePath(S("icons")));
+    writeFile(appPath() + S("speech/tables/1031/liste.tab"), ".,;\n");  // not numbered: not offered
     registerForms();
     showByKey();
     command("DLGSPEECH");
@@ -84,6 +85,22 @@ TEST_F(VoicesDialog, ArrowKeysAssignVoicesButMovingThroughSourcesAssignsNothing)
   EXPECT_EQ(dlg->cboVoice()->currentText(), S("keine"));
   EXPECT_EQ(voiceOf(6), S("--"));
   EXPECT_FALSE(dlg->ctlSpeed()->Enabled());
+}
+
+TEST_F(VoicesDialog, TheTableListOffersTheNumberedTablesOfTheVoicesLanguage) {
+  chooseSource(5);  // characters at the cursor: "2alle.tab"
+  QComboBox* tables = dlg->cboTable();
+  ASSERT_TRUE(tables->isEnabled());
+  QStringList offered;
+  for (int i = 0; i < tables->count(); ++i) offered << tables->itemText(i);
+  EXPECT_EQ(offered, (QStringList{S("keine"), S("einige"), S("alle")}));
+  EXPECT_EQ(tables->currentText(), S("alle"));
+  tables->setFocus();
+  QTest::keyClick(tables, Qt::Key_Up);
+  EXPECT_EQ(entry(5).str(S("TableName")), S("1einige.tab"));
+  chooseSource(6);  // switching the source changes no table
+  EXPECT_EQ(entry(5).str(S("TableName")), S("1einige.tab"));
+  EXPECT_EQ(entry(6).str(S("TableName")), S("2alle.tab"));
 }
 
 TEST_F(VoicesDialog, NoToTheChangeAllQuestionKeepsTheDifferentVoices) {

@@ -228,6 +228,9 @@ void frmTasks::showTask(cTask* task) {
       if (!isNew && isVisible() && wasRunning != task->Responding)
         say(task->Caption + u' ' + label(task->Responding ? "lblRunning" : "lblNotResponding"));
     }
+    // A row is announced with its state: the Info column is not read with the focused cell.
+    const QString spoken = item->text(kTaskColumn) + u' ' + state;
+    if (item->data(kTaskColumn, Qt::AccessibleTextRole).toString() != spoken) item->setData(kTaskColumn, Qt::AccessibleTextRole, spoken);
     if (item == lvwTasks_->currentItem()) updateButtons();
   });
 }

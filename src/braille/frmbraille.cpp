@@ -142,6 +142,7 @@ QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array
                                    const QStringList& captions) {
   auto* list = new QListWidget(this);
   list->setObjectName(QString::fromLatin1(name));
+  list->setSelectionMode(QAbstractItemView::NoSelection);  // entries are checked, not selected
   for (int j = 0; j < 3; ++j) {
     auto* c = new QCheckBox(captions[j], this);
     c->setObjectName(QString::fromLatin1(box));
@@ -160,6 +161,12 @@ QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array
       it->setCheckState(on ? Qt::Checked : Qt::Unchecked);
     });
   }
+  {
+    // Space works on the current entry, the first until the user moves. Set quietly: the view
+    // would announce a new current entry even while the dialog is hidden.
+    const QSignalBlocker quiet(list->selectionModel());
+    list->selectionModel()->setCurrentIndex(list->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+  }
   connect(list, &QListWidget::currentRowChanged, this, [this, list] { nameList(list); });
   connect(list, &QListWidget::itemChanged, this, [this, list, boxes](QListWidgetItem* it) {
     const int j = list->row(it);
@@ -174,7 +181,6 @@ QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array
     event.setChild(j);
     QAccessible::updateAccessibility(&event);
   });
-  list->setCurrentRow(0);
   list->setFixedHeight(list->sizeHintForRow(0) * 3 + 2 * list->frameWidth() + 2);
   return list;
 }

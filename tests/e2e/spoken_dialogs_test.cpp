@@ -322,7 +322,10 @@ TEST_F(SpokenDialogs, BrailleDeviceIsHeardAtEveryTabStop) {
     dialog = w->findChild<QWidget*>(S("frmDevice"));
     return dialog && dialog->isVisible();
   }, 5000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isAncestorOf(QApplication::focusWidget()); }, 3000));
+  if (!QTest::qWaitFor([&] { return w->isActiveWindow(); }, 1000)) w->activateWindow();  // kept behind by the window manager
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isAncestorOf(QApplication::focusWidget()); }, 3000))
+      << "the focus is on " << describe(QApplication::focusWidget()).toStdString() << " active "
+      << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none");
   tabThrough(w);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   console(S("TOGGMEN"));

@@ -29,6 +29,7 @@
 #include "localisation/localizable.h"
 #include "speech/clsmixer.h"
 #include "speech/cmyslider.h"
+#include "speech/speechsetframe.h"
 #include "speech/voicevalues.h"
 
 namespace jex {
@@ -83,6 +84,7 @@ W* named(QWidget* parent, const char* name) {
 frmVoices::frmVoices(QWidget* parent) : ChildDialog(QStringLiteral("frmVoices"), u8("Sprachausgabe"), parent) {
   trap("frmVoices.Form_Load", [this] {
     build();
+    speechset_ = new SpeechsetFrame(*this);
     ChildLoad();
     WriteLog(QStringLiteral("frmVoices_Init"), kDetail);
     LoadVoiceList();
@@ -230,6 +232,9 @@ void frmVoices::build() {
   ui::refreshAccessibility(this);
   treModes_->setAccessibleName(ui::plainCaption(lblNewVoice->text()));
 }
+
+void frmVoices::SpeechsetSave() { speechset_->SpeechsetSave(); }
+void frmVoices::SpeechsetLoad() { speechset_->SpeechsetLoad(); }
 
 QString frmVoices::caption(const char* name) const {
   const auto* l = findChild<QLabel*>(QString::fromLatin1(name));

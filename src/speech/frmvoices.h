@@ -37,6 +37,7 @@ class QVBoxLayout;
 namespace jex {
 
 class cMySlider;
+class SpeechsetFrame;
 
 class frmVoices : public ChildDialog {
   Q_OBJECT
@@ -68,6 +69,10 @@ class frmVoices : public ChildDialog {
   Q_INVOKABLE void VOLUMEMIN();
   Q_INVOKABLE void AllSpeeds(const QVariant& percent);
   Q_INVOKABLE void AllVolumes(const QVariant& percent);
+  // The speech-set frame (speechsetframe.h), opened to save the voices as a set or to load one.
+  Q_INVOKABLE void SpeechsetSave();
+  Q_INVOKABLE void SpeechsetLoad();
+  SpeechsetFrame* speechsetFrame() const { return speechset_; }
 
   bool changed() const override { return assignChanged_ || voicesChanged_; }
   bool assignmentChanged() const { return assignChanged_; }
@@ -160,6 +165,7 @@ class frmVoices : public ChildDialog {
   QPushButton* cmdCancel_ = nullptr;
   QPushButton* cmdHelp_ = nullptr;
   QVBoxLayout* speechSetPlace_ = nullptr;
+  SpeechsetFrame* speechset_ = nullptr;
   cMySlider* ctlSpeed_ = nullptr;
   cMySlider* ctlPitch_ = nullptr;
   cMySlider* ctlVolume_ = nullptr;

@@ -72,6 +72,14 @@ QStringList walk(const QList<QWidget*>& order, bool forward) {
   for (qsizetype i = 0; i < n; ++i) {
     QWidget* from = order.at(i);
     QWidget* expected = order.at(forward ? (i + 1) % n : (i + n - 1) % n);
+    // The last stop of a container that keeps Tab inside it leads back to its first stop.
+    for (QWidget* c = from->parentWidget(); forward && c; c = c->parentWidget())
+      if (c->property(ui::kTabWrapProperty).toBool()) {
+        const auto inside = [c](QWidget* w) { return c->isAncestorOf(w); };
+        const auto last = std::find_if(order.rbegin(), order.rend(), inside);
+        if (*last == from) expected = *std::find_if(order.begin(), order.end(), inside);
+        break;
+      }
     from->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     if (focused() != from) {
       problems << describe(from) + QStringLiteral(" cannot take the focus");

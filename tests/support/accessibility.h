@@ -6,7 +6,8 @@
 // - every tool tip is also the widget's accessible description;
 // - Tab, pressed on the focused control, visits every tab stop in reading order (top to bottom,
 //   then along the row in the form's writing direction) and comes back round to the first;
-//   Shift+Tab walks the same chain backwards.
+//   Shift+Tab walks the same chain backwards. In a container that keeps Tab inside it
+//   (ui::kTabWrapProperty) Tab on its last stop goes back to its first.
 //
 // Each function returns readable messages, empty when the form passes. The form is shown (and
 // hidden again afterwards when it was hidden); the checks drive it with QTest key events.

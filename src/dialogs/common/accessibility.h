@@ -56,4 +56,8 @@ void setTabOrder(const QList<QWidget*>& widgets);
 // Sets the tab order of form's tab stops to their reading order.
 void setTabOrderByReading(QWidget* form);
 
+// A container with this dynamic property set to true keeps Tab inside it: Tab on its last tab
+// stop goes back to its first (Shift+Tab still leaves it).
+inline constexpr const char* kTabWrapProperty = "jexTabWrap";
+
 }  // namespace jex::ui

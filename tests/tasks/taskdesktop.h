@@ -27,7 +27,7 @@ inline QString desktopError() {
       }
     };
     static WindowManager openbox;
-    openbox.setStandardErrorFile(QStringLiteral("/tmp/i20_openbox.log"));
+    openbox.setStandardErrorFile(QProcess::nullDevice());
     openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     if (!openbox.waitForStarted(5000)) return QStringLiteral("openbox could not be started: ") + openbox.errorString();
     if (!QTest::qWaitFor([] { return platform::tasks::hasWindowManager(); }, 10000))

@@ -1,6 +1,7 @@
 #include "braille/brailledialog.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -54,8 +55,9 @@ void BrailleDialog::cancelClicked() {
 }
 
 void BrailleDialog::closeTo(QWidget* first) {
-  if (first) first->setFocus(Qt::OtherFocusReason);
   hideChild();
+  // Hidden first, so that the control is not announced as the dialog goes.
+  if (first) first->setFocus(Qt::OtherFocusReason);
 }
 
 void BrailleDialog::revert() {
@@ -69,6 +71,16 @@ void BrailleDialog::revert() {
 void BrailleDialog::showEvent(QShowEvent* event) {
   ChildDialog::showEvent(event);
   showValues();
+}
+
+void BrailleDialog::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && cmdOK_ && cmdOK_->isEnabled()) {
+    event->accept();
+    cmdOK_->click();
+    return;
+  }
+  ChildDialog::keyPressEvent(event);
 }
 
 }  // namespace jex

@@ -1,7 +1,7 @@
 // BrailleDialog: what the two Braille dialogs share. Both edit the core's BrailleInterface live
 // (every choice acts on the display at once), make the core store the values on OK and reload
 // them when the user answers No to the save question. The button row (OK, Abbrechen, Hilfe) is
-// the last row of the form; Esc is Abbrechen.
+// the last row of the form; Enter is OK, Esc is Abbrechen.
 #pragma once
 
 #include "core/automation/automation.h"
@@ -36,6 +36,8 @@ class BrailleDialog : public ChildDialog {
   // The core's values put into the controls again.
   virtual void showValues() = 0;
   void showEvent(QShowEvent* event) override;
+  // Enter that no control takes (lists, check boxes, the preview) is OK, as in a dialog box.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QPushButton* cmdOK_ = nullptr;

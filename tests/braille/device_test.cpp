@@ -62,7 +62,7 @@ TEST_F(DeviceDialog, AModeActsAtOnceAndOkStoresItWithoutSwitching) {
   const int chosen = f->cboSWMode()->currentIndex();
   EXPECT_EQ(brl.i32(S("BrailleSWMode")), chosen);
   EXPECT_EQ(f->GetChangeLevel(), 1);
-  press(f->cmdOK());
+  press(f->cboSWMode(), Qt::Key_Return);  // Enter in a list is OK
   EXPECT_EQ(calls, QStringList{S("SaveValues")});
   EXPECT_TRUE(core.store.value(S("Braille"), S("BrailleSWMode"), QString()) == QString::number(chosen));
 }

@@ -32,6 +32,20 @@ TEST_F(DeviceDialog, ADeviceListedTwiceComesBackUnderTheNameConfirmed) {
   EXPECT_EQ(f->cboDevice()->currentText(), first);
 }
 
+TEST_F(DeviceDialog, EmptyNamesAreLeftOutAndATakenNameStaysWithItsFirstDevice) {
+  frmLocalizer().DlgIni().SettingSave(S("DEVICES"), S("NONE"), S("||ohne Zeile"));
+  frmLocalizer().DlgIni().SettingSave(S("DEVICES"), S("VIRTUAL80"), S("Virtuelle Braillezeile 40"));
+  frmDevice* f = open<frmDevice>("frmDevice");
+  ASSERT_NE(f, nullptr);
+  QStringList names;
+  for (int i = 0; i < f->cboDevice()->count(); ++i) names << f->cboDevice()->itemText(i);
+  EXPECT_FALSE(names.contains(QString()));
+  EXPECT_EQ(names.count(S("ohne Zeile")), 1);
+  EXPECT_EQ(names.count(S("Virtuelle Braillezeile 40")), 1);
+  EXPECT_EQ(f->deviceOf(S("Virtuelle Braillezeile 40")), S("VIRTUAL40"));
+  EXPECT_TRUE(logged(S("Virtuelle Braillezeile 40 of VIRTUAL80 is taken by VIRTUAL40")));
+}
+
 struct Capabilities {
   const char* device;
   bool routingKeys, sensors, statusCells;

@@ -36,20 +36,6 @@ TEST_F(PresentationDialog, EnglishNeverWritesContractedBraille) {
   EXPECT_TRUE(calls.contains(S("SaveValues")));
 }
 
-TEST_F(PresentationDialog, GermanContractedBrailleIsChosenAndWritten) {
-  brl.set(S("Grade2Stat"), 0);
-  frmBraille* f = open<frmBraille>("frmBraille");
-  ASSERT_NE(f, nullptr);
-  EXPECT_FALSE(f->chkGrade2Lower()->isEnabled());
-  choose(f->cboGrade2(), S("Kurzschrift"));
-  EXPECT_TRUE(f->chkGrade2Lower()->isEnabled());
-  EXPECT_EQ(brl.i32(S("Grade2Stat")), 1);
-  EXPECT_EQ(brl.i32(S("Grade2Mode")), 3);
-  const bool lower = f->chkGrade2Lower()->isChecked();
-  press(f->chkGrade2Lower());
-  EXPECT_EQ(brl.i32(S("Grade2Lower")), lower ? 1 : 0);
-}
-
 TEST_F(PresentationDialog, AnUnknownCursorShowsAsUnderlineAndChoosingItWrites192) {
   core.store.setValue(S("Braille"), S("CursorMode"), S("17"));
   brl.call(S("LoadValues"));

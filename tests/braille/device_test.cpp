@@ -94,6 +94,17 @@ TEST_F(DeviceDialog, APortChangeSwitchesDeviceAndPortOnOk) {
   EXPECT_EQ(brl.str(S("ActiveBraillePort")), S("COM2"));
 }
 
+TEST_F(DeviceDialog, APortTheListLacksShowsNoneAndOkStoresNothing) {
+  core.store.setValue(S("Braille"), S("ActiveBraillePort"), S("COM12"));
+  brl.call(S("LoadValues"));
+  calls.clear();
+  frmDevice* f = open<frmDevice>("frmDevice");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->cboPort()->currentIndex(), -1);
+  press(f->cmdOK());
+  EXPECT_TRUE(calls.isEmpty()) << calls.join(u'|').toStdString();
+}
+
 TEST_F(DeviceDialog, NoToTheSaveQuestionRestoresTheStoredTable) {
   frmDevice* f = open<frmDevice>("frmDevice");
   ASSERT_NE(f, nullptr);

@@ -36,16 +36,22 @@ TEST_F(PresentationDialog, EnglishNeverWritesContractedBraille) {
   EXPECT_TRUE(calls.contains(S("SaveValues")));
 }
 
-TEST_F(PresentationDialog, AnUnknownCursorShowsAsUnderlineAndChoosingItWrites192) {
+TEST_F(PresentationDialog, ValuesOfAnotherVersionShowByTheRulesAndChoosingTheUnderlineWrites192) {
   core.store.setValue(S("Braille"), S("CursorMode"), S("17"));
+  core.store.setValue(S("Braille"), S("BrailleStyle"), S("7"));
+  core.store.setValue(S("Braille"), S("BrailleLineMode"), S("-1"));
   brl.call(S("LoadValues"));
   frmBraille* f = open<frmBraille>("frmBraille");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->cboCursor()->currentText(), S("Unterstrich"));
+  EXPECT_EQ(f->cboDots()->currentIndex(), 0) << "7 dots leave the list as it was";
+  for (int j = 0; j < 3; ++j) EXPECT_TRUE(f->chkHSpace(j)->isChecked() && f->chkVSpace(j)->isChecked());
   press(f->cboCursor(), Qt::Key_Up);
   EXPECT_EQ(brl.i32(S("CursorMode")), 255);
   press(f->cboCursor(), Qt::Key_Down);
   EXPECT_EQ(brl.i32(S("CursorMode")), 192);
+  press(f->lstVSpace(), Qt::Key_Space);
+  EXPECT_EQ(brl.i32(S("BrailleLineMode")), ~0x1000);
 }
 
 TEST_F(PresentationDialog, ABlankBoxCheckedAndClearedLeavesNoChangeAndForeignBitsStay) {

@@ -104,10 +104,11 @@ void frmDevice::init() {
     deviceIndex_.clear();
     cboDevice_->clear();
     cIniFil& lng = frmLocalizer().DlgIni();
-    const Obj devices = b.obj(QStringLiteral("BrailleDevices"));
-    const int count = devices.count();
+    // Every device's identifier (its default value) in one call.
+    const QStringList ids = b.obj(QStringLiteral("BrailleDevices")).strings();
+    const int count = int(ids.size());
     for (int i = 1; i <= count; ++i) {
-      const QString id = devices.itemObj(i).toString();
+      const QString& id = ids[i - 1];
       deviceIndex_.insert(id.toUpper(), i);
       for (const QString& name : lng.GetStr(kDevices, id, id).split(u'|')) {
         if (name.trimmed().isEmpty()) continue;

@@ -15,6 +15,8 @@ namespace jex {
 
 BrailleDialog::BrailleDialog(const QString& name, const QString& title, QWidget* parent) : ChildDialog(name, title, parent) {}
 
+BrailleDialog::~BrailleDialog() { WriteLog(objectName() + QStringLiteral("_Unload"), kDetail); }
+
 Obj BrailleDialog::braille(const char* where) {
   return trapped(where, Obj(), [this] {
     if (braille_.isNothing() || !(core_ == Jex())) {

@@ -15,6 +15,7 @@ class BrailleDialog : public ChildDialog {
   Q_OBJECT
  public:
   BrailleDialog(const QString& name, const QString& title, QWidget* parent = nullptr);
+  ~BrailleDialog() override;
 
   QPushButton* cmdOK() const { return cmdOK_; }
   QPushButton* cmdCancel() const { return cmdCancel_; }

@@ -56,10 +56,10 @@ void BrailleDialog::cancelClicked() {
   trap(qPrintable(objectName() + QStringLiteral(".cmdCancel_Click")), [this] { queryHide(); });
 }
 
-void BrailleDialog::closeTo(QWidget* first) {
+void BrailleDialog::closeDialog() {
+  // The focus is not moved into the dialog as it goes (the reader would say a control that is
+  // gone); the main window puts it on the first control at the next opening.
   hideChild();
-  // Hidden first, so that the control is not announced as the dialog goes.
-  if (first) first->setFocus(Qt::OtherFocusReason);
 }
 
 void BrailleDialog::revert() {

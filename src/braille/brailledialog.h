@@ -31,8 +31,8 @@ class BrailleDialog : public ChildDialog {
   virtual void okClicked() = 0;
   // Abbrechen: the save question, then close.
   void cancelClicked();
-  // Focus for the next opening, then hidden (the main window hears the dialog closed).
-  void closeTo(QWidget* first);
+  // Hidden; the main window hears the dialog closed.
+  void closeDialog();
   void revert() override;
   // The core's values put into the controls again.
   virtual void showValues() = 0;

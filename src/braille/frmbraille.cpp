@@ -280,7 +280,7 @@ void frmBraille::store() {
 void frmBraille::okClicked() {
   store();
   rememberLoadedValues();
-  closeTo(cboDots_);
+  closeDialog();
 }
 
 bool frmBraille::handleCmd(const QString& command) {

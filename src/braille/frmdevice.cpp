@@ -256,7 +256,7 @@ void frmDevice::store() {
 void frmDevice::okClicked() {
   store();
   rememberLoadedValues();
-  closeTo(cboDevice_);
+  closeDialog();
 }
 
 void frmDevice::useTable(const QString& name) {

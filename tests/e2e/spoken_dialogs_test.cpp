@@ -459,5 +459,19 @@ TEST_F(SpokenDialogs, VoicesDialogIsHeardAtEveryTabStop) {
   console(S("TOGGMEN"));
 }
 
+TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
+  QWidget* w = open(S("DLGSPEECH"), "frmMDI");
+  ASSERT_NE(w, nullptr);
+  // Sprachset speichern from the speech menu opens the frame with the focus in its list.
+  mark = corvane::monotonicMs();
+  outMark = out().size();
+  ASSERT_TRUE(QMetaObject::invokeMethod(w->findChild<QWidget*>(S("frmVoices")), "SpeechsetSave"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("cboSpeechSet"); }, 3000));
+  tabThrough(w);  // round the frame: Tab stays inside it
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the frame closes
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the dialog closes
+  console(S("TOGGMEN"));
+}
+
 }  // namespace
 }  // namespace jex::test

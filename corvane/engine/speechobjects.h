@@ -1,5 +1,8 @@
 // The speech settings as automation objects of the core's root:
 //   SpeechModes       Count, Item/ItemByIndex(i), ItemByName(mode)    -> mode
+//                     GetModeList()  every mode's fields in one call: a list of Count rows in
+//                     index order, each a text list {Mode, LanguageID, ProductName, Gender}
+//                     (Gender "1" female, "0" male), as the mode objects give them
 //     mode            Mode, ProductName, LanguageID, Gender, Index, Speaker, PrepareModeVoice
 //   SpeechVoices      Count, Item/ItemByIndex(i), ItemByName(name), CreateVoice(mode),
 //                     RemoveByIndex(i), SaveVoices, LoadVoices         -> voice

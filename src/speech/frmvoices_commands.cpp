@@ -60,6 +60,40 @@ QIcon modeIcon(const QString& name) {
   if (it == cache.end()) it = cache.insert(file, QFileInfo::exists(file) ? QIcon(file) : QIcon());
   return *it;
 }
+
+// The fields of one speech mode the tree of modes shows.
+struct ModeFields {
+  QString name;
+  QString lcid;
+  QString product;
+  bool female = false;
+};
+
+// Every mode of the core's SpeechModes in one call (GetModeList); a core that does not know
+// that method is read mode by mode.
+QList<ModeFields> readModes(const Obj& modes) {
+  QList<ModeFields> out;
+  try {
+    const QVariantList rows = modes.call(QStringLiteral("GetModeList")).toList();
+    out.reserve(rows.size());
+    for (const QVariant& row : rows) {
+      const QStringList f = row.toStringList();
+      if (f.size() < 4) throw Error(err::TypeMismatch, QStringLiteral("GetModeList: a row of %1 fields").arg(f.size()));
+      out.append({f[0], f[1], f[2], f[3].trimmed() == QLatin1String("1")});
+    }
+    return out;
+  } catch (const Error& e) {
+    if (e.number() != err::UnknownMember) throw;
+  }
+  WriteLog(QStringLiteral("frmVoices.FillModes: the core has no GetModeList, the modes are read one by one"), kDetail);
+  const int n = modes.count();
+  for (int i = 1; i <= n; ++i) {
+    const Obj mode = modes.itemObj(i);
+    out.append({mode.str(QStringLiteral("Mode")), mode.str(QStringLiteral("LanguageID")), mode.str(QStringLiteral("ProductName")),
+                mode.i32(QStringLiteral("Gender")) == 1});
+  }
+  return out;
+}
 }  // namespace
 
 // ---------------------------------------------------------------- speed and volume commands
@@ -303,13 +337,12 @@ void frmVoices::fillModes() {
     modes_ = Jex().obj(QStringLiteral("SpeechModes"));
     treModes_->clear();
     QHash<QString, QTreeWidgetItem*> nodes;
-    const int n = modes_.count();
-    for (int i = 1; i <= n; ++i) {
-      Obj mode = itemAt(modes_, i);
-      const QString lcid = mode.str(QStringLiteral("LanguageID"));
-      const QString product = mode.str(QStringLiteral("ProductName"));
-      const QString name = mode.str(QStringLiteral("Mode"));
-      const QString gender = mode.i32(QStringLiteral("Gender")) == 1 ? QStringLiteral("female") : QStringLiteral("male");
+    const QList<ModeFields> modes = readModes(modes_);
+    for (qsizetype i = 0; i < modes.size(); ++i) {
+      const QString& lcid = modes[i].lcid;
+      const QString& product = modes[i].product;
+      const QString& name = modes[i].name;
+      const QString gender = modes[i].female ? QStringLiteral("female") : QStringLiteral("male");
       const QString lngKey = QStringLiteral("LNG_") + lcid;
       const QString prdKey = lngKey + QStringLiteral("_PRD_") + product;
       QTreeWidgetItem* lngNode = nodes.value(lngKey);
@@ -330,7 +363,7 @@ void frmVoices::fillModes() {
       auto* modeNode = new QTreeWidgetItem(prdNode, {withoutPrefix(name)});
       modeNode->setData(0, Qt::UserRole, name);
       modeNode->setIcon(0, modeIcon(gender));
-      WriteLog(QStringLiteral("mode %1 %2 %3 %4").arg(name, gender, prdKey).arg(i), kDetail);
+      WriteLog(QStringLiteral("mode %1 %2 %3 %4").arg(name, gender, prdKey).arg(i + 1), kDetail);
     }
     treModes_->sortItems(0, Qt::AscendingOrder);
   });

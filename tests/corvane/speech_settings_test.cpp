@@ -66,6 +66,18 @@ TEST_F(SpeechSettingsTest, ModesAreEspeaksLanguageVoicesPlainAndFemale) {
   EXPECT_TRUE(jex::automation::toObj(modes.target()->invoke(QStringLiteral("ItemByName"), jex::automation::CallKind::Method, unknown)).isNothing());
 }
 
+TEST_F(SpeechSettingsTest, ModeListGivesEveryModesFieldsInIndexOrder) {
+  const jex::Obj modes = root.obj(QStringLiteral("SpeechModes"));
+  const QVariantList rows = modes.call(QStringLiteral("GetModeList")).toList();
+  ASSERT_EQ(rows.size(), modes.count());
+  for (int i = 1; i <= modes.count(); ++i) {
+    const jex::Obj mode = modes.itemObj(i);
+    const QStringList expected{mode.str(QStringLiteral("Mode")), mode.str(QStringLiteral("LanguageID")),
+                               mode.str(QStringLiteral("ProductName")), mode.str(QStringLiteral("Gender"))};
+    ASSERT_EQ(rows[i - 1].toStringList(), expected) << i;
+  }
+}
+
 TEST_F(SpeechSettingsTest, ANewCoreHasTwoVoicesOfItsLanguageForEverySource) {
   ASSERT_EQ(voices().count(), 4);
   EXPECT_EQ(voice(1).str(QStringLiteral("InternalName")), QStringLiteral("--"));

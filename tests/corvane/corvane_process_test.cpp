@@ -100,46 +100,6 @@ TEST_F(CoreProcessTest, FirstStartCreatesItsDirectoryAndAnswersTheStartUpMembers
   EXPECT_EQ(root.i32(QStringLiteral("proc.UseSpeech")), 0) << "the first core must be unharmed";
 }
 
-TEST_F(CoreProcessTest, CommandsAreOfferedToJexUiWhichConsumesOrReplacesThem) {
-  ASSERT_TRUE(core_->startAndWait()) << core_->out();
-  Obj root = bus::connect(kCore, conn_);
-  actAsJexUi();
-  auto sink = std::make_shared<JexUiSide>(QStringLiteral("sink"));
-  auto notifier = std::make_shared<JexUiSide>(QStringLiteral("hook"));
-  root.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))});
-  for (const char* e : {"HandleCmd", "AudioStart", "AudioStop", "ProcessSwitch"})
-    root.set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QString::fromLatin1(e)}, true);
-
-  // Typed keys and queued commands alike (the queue is the one the dispatch tests drive).
-  core_->type(QStringLiteral("dlgspeech"));
-  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("NEWFGWIN!")});
-  ASSERT_TRUE(core_->waitFor(QStringLiteral("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done")))
-      << core_->out();
-  EXPECT_EQ(sink->heard, (QStringList{QStringLiteral("sink.HandleCmd(DLGSPEECH)"), QStringLiteral("sink.HandleCmd(NEWFGWIN!)")}));
-
-  EXPECT_TRUE(root.call(QStringLiteral("JexNotifier_Install"), {jex::automation::fromObj(Obj(notifier)), 77}).toBool());
-  core_->type(QStringLiteral(":switch winword jexui"));
-  ASSERT_TRUE(core_->waitFor(QStringLiteral("SWITCH: WINWORD/JEXUI")));
-  root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Hallo"), 1});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return sink->heard.contains(QStringLiteral("sink.AudioStop")); }, 5000))
-      << core_->out() << sink->heard.join(u' ').toStdString() << " | hook: " << notifier->heard.join(u' ').toStdString();
-  EXPECT_TRUE(core_->has(QStringLiteral("SPEAK: Hallo")));
-  EXPECT_EQ(notifier->heard, (QStringList{QStringLiteral("hook.UIGotFocus"), QStringLiteral("hook.TaskSwitch"),
-                                          QStringLiteral("hook.AudioStart"), QStringLiteral("hook.AudioStop")}));
-  EXPECT_TRUE(sink->heard.contains(QStringLiteral("sink.ProcessSwitch")));
-  EXPECT_EQ(root.str(QStringLiteral("proc.ForeGroundApp")), QStringLiteral("JEXUI"));
-
-  // Ending the core: JexUI is told QUIT first, and the input closing never ends it by itself.
-  core_->proc.closeWriteChannel();
-  QTest::qWait(200);
-  ASSERT_EQ(core_->proc.state(), QProcess::Running) << "end of standard input must not quit the core";
-  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("EXITHALDANOW")});
-  ASSERT_TRUE(core_->waitEnded(5000));
-  EXPECT_EQ(core_->proc.exitCode(), 0);
-  EXPECT_TRUE(notifier->heard.contains(QStringLiteral("hook.HandleCmd(QUIT)")));
-  EXPECT_FALSE(bus::isNameOwned(kCore, conn_));
-}
-
 TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
   auto first = launch(QStringLiteral("qmtwcd"));
   ASSERT_TRUE(first->waitEnded(8000));
@@ -163,8 +123,9 @@ TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
 }
 
 // What another process on the bus cannot do: end the core with a malformed call, call an object
-// that was handed to JexUI, or take JexUI's sink and notifier over.
-TEST_F(CoreProcessTest, StrangersGetErrorsAndTheCoreLivesOn) {
+// that was handed to JexUI, or take JexUI's sink and notifier over. JexUI itself then hears the
+// commands, the task switch and the speech, and only EXITHALDANOW ends the core.
+TEST_F(CoreProcessTest, StrangersGetErrorsAndJexUiIsHeardUntilTheCoreEnds) {
   ASSERT_TRUE(core_->startAndWait()) << core_->out();
   Obj root = bus::connect(kCore, conn_);
   actAsJexUi();
@@ -195,13 +156,39 @@ TEST_F(CoreProcessTest, StrangersGetErrorsAndTheCoreLivesOn) {
   }
   SessionBus::disconnect(stranger);
 
-  // JexUI itself registers as before, and its sink hears the commands.
+  // JexUI itself registers as before: typed keys and queued commands alike reach its sink.
   auto sink = std::make_shared<JexUiSide>(QStringLiteral("sink"));
+  auto notifier = std::make_shared<JexUiSide>(QStringLiteral("hook"));
   root.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))});
-  root.set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QStringLiteral("HandleCmd")}, true);
+  for (const char* e : {"HandleCmd", "AudioStart", "AudioStop", "ProcessSwitch"})
+    root.set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QString::fromLatin1(e)}, true);
   core_->type(QStringLiteral("dlgspeech"));
-  ASSERT_TRUE(core_->waitFor(QStringLiteral("CMD: DLGSPEECH -> consumed by JexUI"))) << core_->out();
-  EXPECT_EQ(sink->heard, QStringList{QStringLiteral("sink.HandleCmd(DLGSPEECH)")});
+  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("NEWFGWIN!")});
+  ASSERT_TRUE(core_->waitFor(QStringLiteral("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done")))
+      << core_->out();
+  EXPECT_TRUE(core_->has(QStringLiteral("CMD: DLGSPEECH -> consumed by JexUI")));
+  EXPECT_EQ(sink->heard, (QStringList{QStringLiteral("sink.HandleCmd(DLGSPEECH)"), QStringLiteral("sink.HandleCmd(NEWFGWIN!)")}));
+
+  // The speech engine's start and stop reach the notifier over the bus.
+  EXPECT_TRUE(root.call(QStringLiteral("JexNotifier_Install"), {jex::automation::fromObj(Obj(notifier)), 77}).toBool());
+  core_->type(QStringLiteral(":switch winword jexui"));
+  ASSERT_TRUE(core_->waitFor(QStringLiteral("SWITCH: WINWORD/JEXUI")));
+  root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Hallo"), 1});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sink->heard.contains(QStringLiteral("sink.AudioStop")); }, 5000))
+      << core_->out() << sink->heard.join(u' ').toStdString() << " | hook: " << notifier->heard.join(u' ').toStdString();
+  EXPECT_EQ(notifier->heard, (QStringList{QStringLiteral("hook.UIGotFocus"), QStringLiteral("hook.TaskSwitch"),
+                                          QStringLiteral("hook.AudioStart"), QStringLiteral("hook.AudioStop")}));
+  EXPECT_TRUE(sink->heard.contains(QStringLiteral("sink.ProcessSwitch")));
+
+  // Ending the core: JexUI is told QUIT first, and the input closing never ends it by itself.
+  core_->proc.closeWriteChannel();
+  QTest::qWait(200);
+  ASSERT_EQ(core_->proc.state(), QProcess::Running) << "end of standard input must not quit the core";
+  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("EXITHALDANOW")});
+  ASSERT_TRUE(core_->waitEnded(5000));
+  EXPECT_EQ(core_->proc.exitCode(), 0);
+  EXPECT_TRUE(notifier->heard.contains(QStringLiteral("hook.HandleCmd(QUIT)")));
+  EXPECT_FALSE(bus::isNameOwned(kCore, conn_));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "core/formlist.h"
 #include "corvane/engine/objects.h"
+#include "corvane/engine/speechsets.h"
 #include "corvane/engine/speechsettings.h"
 #include "speech/frmvoices.h"
 #include "speech/speechsetframe.h"
@@ -143,6 +144,23 @@ TEST_F(SpeechsetFrameTest, TabGoesRoundInsideTheFrameAndLeavingItClosesIt) {
   EXPECT_EQ(QApplication::focusWidget(), dlg->cmdVoiceMenu());
   EXPECT_TRUE(QTest::qWaitFor([&] { return !frame->isOpen(); }, 2000));
   EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(SpeechsetFrameTest, USESPSETFromTheCoreShowsTheActivatedSetInTheOpenDialog) {
+  saveAs(3, S("Drei"));
+  for (auto& s : speech().profile().sources) s.voice = S("--");
+  const auto focusVoiceShown = [this] {
+    dlg->cboSource()->setFocus();
+    QTest::keyClick(dlg->cboSource(), Qt::Key_Home);
+    QTest::keyClick(dlg->cboSource(), Qt::Key_Down);
+    return dlg->cboVoice()->currentText();
+  };
+  dlg->GetValues();
+  const QString none = focusVoiceShown();
+  std::static_pointer_cast<corvane::Root>(root.target())->speechSets().activate(3);
+  command("USESPSET3");
+  EXPECT_EQ(dlg->cboSource()->currentIndex(), 0);  // the dialog took the profile again
+  EXPECT_NE(focusVoiceShown(), none);
 }
 
 TEST_F(SpeechsetFrameTest, TheDialogWithTheFrameOpenIsAccessible) {

@@ -82,7 +82,7 @@ TEST_F(Commands, SameDialogRequestedTwiceOnlySetsTheCaptionAgain) {
   EXPECT_FALSE(logged(QStringLiteral("try hiding")));
 }
 
-TEST_F(Commands, OperationsReachTheDialogByNameVisibleOrNot) {
+TEST_F(Commands, OperationsReachTheDialogByNameVisibleOrNotAndCommandsFocusTheirList) {
   showByKey();
   command("SPEEDUP");
   command("USESPSET3");
@@ -102,12 +102,9 @@ TEST_F(Commands, OperationsReachTheDialogByNameVisibleOrNot) {
   command("DLGSPEECH");
   mdi->menuEntry(QStringLiteral("mnuVoiceDel(0)"))->trigger();
   EXPECT_EQ(voices->calls.last(), QStringLiteral("VoiceDel 0"));
-}
-
-TEST_F(Commands, CompressionCommandsFocusTheirList) {
+  // The compression commands focus their list.
   OperationsDialog braille("frmBraille", "Braille");
   braille.ChildLoad();
-  showByKey();
   command("HCOMPRESSIONDLG");
   ASSERT_TRUE(braille.isVisible());
   EXPECT_EQ(mdi->focusWidget(), braille.findChild<QListWidget*>(QStringLiteral("lstHSpace")));

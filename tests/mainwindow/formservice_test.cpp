@@ -1,5 +1,5 @@
 // The form service: a registered dialog is created on first use and reached by its name from a
-// command, a menu entry and Funcs; a name with no form behind it gives one log line.
+// command, a menu entry and Funcs.
 #include <QAction>
 
 #include "core/automation_iface/funcs.h"
@@ -45,14 +45,6 @@ TEST_F(FormService, RegisteredDialogOpensByCommandMenuAndFuncs) {
   Funcs().ShowReadMe(QStringLiteral("tastatur.txt"));
   EXPECT_EQ(probe()->read, (QStringList{"WINWORD", "h4keys.rtf", "tastatur.txt"}));
   EXPECT_EQ(created, 1) << "created once, then reached by its name";
-}
-
-TEST_F(FormService, NameWithNoFormGivesOneLogLine) {
-  command("SHOWTYPEDOC");
-  mdi->menuEntry(QStringLiteral("mnuHelpInfo"))->trigger();
-  EXPECT_FALSE(forms::run(QStringLiteral("frmNowhere"), QStringLiteral("Show")));
-  for (const char* form : {"frmObjWiz", "frmAbout", "frmNowhere"})
-    EXPECT_EQ(count(QString::fromLatin1(form) + QStringLiteral(" - not available")), 1) << form;
 }
 
 }  // namespace

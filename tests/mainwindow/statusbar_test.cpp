@@ -38,6 +38,8 @@ TEST_F(StatusBar, MenuTipShowsWhileAnEntryIsSelectedAndInMenuEndsWithTheMenu) {
   key(Qt::Key_Space);
   QMenu* extras = mdi->mnuExtras();
   ASSERT_TRUE(QTest::qWaitFor([&] { return extras->isVisible(); }, 1000));
+  EXPECT_EQ(extras->pos(), mdi->popupPosition(5)) << "Space opens the button's popup beside it";
+  EXPECT_GT(mdi->popupPosition(5).x(), mdi->cmdMenu(5)->mapToGlobal(QPoint(mdi->cmdMenu(5)->width(), 0)).x());
   QTest::keyClick(extras, Qt::Key_Down);
   ASSERT_NE(extras->activeAction(), nullptr);
   ASSERT_EQ(extras->activeAction()->objectName(), QStringLiteral("mnuExtrasOptions"));

@@ -143,8 +143,11 @@ ReaderSettings ScreenReader::settings() const {
   s.german = isGermanLocale(ini.value(ini::General, ini::DefaultLng, QStringLiteral("1031")));
   const QString tips = ini.value(ini::General, QStringLiteral("TooltipsStatus")).trimmed();
   s.tooltips = tips.isEmpty() || tips == u"1" || tips == u"-1" || tips.compare(u"true", Qt::CaseInsensitive) == 0;
-  const KeyEcho& echo = model_.keyEcho();  // the live settings, stored or not
-  s.charEcho = echo.value(KeyEcho::KeyEchoOn) ? echo.value(KeyEcho::CharEcho) : 0;
+  // The live key echo, stored or not: a caret moved by one says its character only while the
+  // echo speaks characters (not with words only).
+  const KeyEcho& echo = model_.keyEcho();
+  const int chars = echo.value(KeyEcho::CharEcho);
+  s.charEcho = echo.value(KeyEcho::KeyEchoOn) && (chars == 1 || chars == 3) ? chars : 0;
   return s;
 }
 

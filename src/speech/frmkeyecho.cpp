@@ -185,10 +185,9 @@ void frmKeyecho::revert() {
   LoadValues();
 }
 
-void frmKeyecho::closeDialog() {
-  chkKeyEcho_->setFocus(Qt::OtherFocusReason);
-  hideChild();
-}
+// Hidden without moving the focus first (the reader would say a control that is about to go);
+// the next opening starts at the first control, chkKeyEcho.
+void frmKeyecho::closeDialog() { hideChild(); }
 
 void frmKeyecho::showEvent(QShowEvent* event) {
   ChildDialog::showEvent(event);

@@ -52,22 +52,21 @@ class WindowSearch : public ::testing::Test {
   xcb_window_t top1 = 0, pane = 0, edit1 = 0, edit2 = 0, top2 = 0, edit3 = 0;
 };
 
-TEST_F(WindowSearch, CountsMatchesFromOneInADepthFirstWalk) {
-  EXPECT_EQ(findClassEx(0, QStringLiteral("Edit"), 1), edit1);
-  EXPECT_EQ(findClassEx(0, QStringLiteral("Edit"), 2), edit2);
-  EXPECT_EQ(findClassEx(0, QStringLiteral("Edit"), 3), edit3);
-  EXPECT_EQ(findClassEx(0, QStringLiteral("Edit"), 4), 0u);
-  EXPECT_EQ(findClassEx(0, QStringLiteral("JexTop"), 2), top2);
-  // Number 0 and below take the first; the class is compared without regard to case.
-  EXPECT_EQ(findClassEx(0, QStringLiteral("edit"), 0), edit1);
-  EXPECT_EQ(findClassEx(0, QStringLiteral("EDIT"), -7), edit1);
-}
-
-TEST_F(WindowSearch, LooksOnlyBelowTheParentAndNotAtItself) {
-  EXPECT_EQ(findClassEx(top2, QStringLiteral("Edit"), 1), edit3);
-  EXPECT_EQ(findClassEx(top2, QStringLiteral("Edit"), 2), 0u);
-  EXPECT_EQ(findClassEx(top1, QStringLiteral("Edit"), 2), edit2);
-  EXPECT_EQ(findClassEx(pane, QStringLiteral("Pane"), 1), 0u);
+// Matches count from one in a depth-first walk below the parent (never the parent itself);
+// number 0 and below take the first; the class is compared without regard to case.
+TEST_F(WindowSearch, CountsMatchesFromOneInADepthFirstWalkBelowTheParent) {
+  const struct {
+    xcb_window_t parent;
+    const char* cls;
+    int n;
+    xcb_window_t found;
+  } cases[] = {{0, "Edit", 1, edit1},   {0, "Edit", 2, edit2},   {0, "Edit", 3, edit3},  {0, "Edit", 4, 0},
+               {0, "JexTop", 2, top2},  {0, "edit", 0, edit1},   {0, "EDIT", -7, edit1}, {top2, "Edit", 1, edit3},
+               {top2, "Edit", 2, 0},    {top1, "Edit", 2, edit2}, {pane, "Pane", 1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.parent << " " << c.cls << " " << c.n);
+    EXPECT_EQ(findClassEx(c.parent, QString::fromLatin1(c.cls), c.n), c.found);
+  }
   EXPECT_EQ(platform::windowClass(pane), QStringLiteral("Pane"));
 }
 
@@ -84,7 +83,7 @@ TEST_F(WindowSearch, VanishedWindowsAndUnknownClassesGiveNothing) {
   EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {QStringLiteral("Edit"), 1, qint32(gone)}), 0);
 }
 
-TEST_F(WindowSearch, SetFocusToClassTakesTheFirstWhenNumberIsOmitted) {
+TEST_F(WindowSearch, SetFocusToClassTakesTheFirstBelowTheForegroundWindowWhenOmitted) {
   // No window manager: the parent defaults to the desktop, the focus is set directly.
   EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {QStringLiteral("Edit")}), qint32(edit1));
   EXPECT_EQ(x().inputFocus(), edit1);
@@ -93,14 +92,12 @@ TEST_F(WindowSearch, SetFocusToClassTakesTheFirstWhenNumberIsOmitted) {
   EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {QStringLiteral("Edit"), 2, 0}), qint32(edit2));
   EXPECT_EQ(x().inputFocus(), edit2);
   EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {QStringLiteral("Nothing")}), 0);
-}
-
-TEST_F(WindowSearch, OmittedParentMeansTheForegroundWindow) {
+  // With a foreground window the omitted parent is that window; FindClassEx's parent 0 is
+  // still the whole desktop.
   setRootWindows("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {top2});
   EXPECT_EQ(platform::foregroundWindow(), top2);
   EXPECT_EQ(call(QStringLiteral("SetFocusToClass"), {QStringLiteral("Edit")}), qint32(edit3));
   EXPECT_EQ(x().inputFocus(), edit3);
-  // FindClassEx with parent 0 still searches the whole desktop.
   EXPECT_EQ(call(QStringLiteral("FindClassEx"), {0, QStringLiteral("Edit"), 1}), qint32(edit1));
 }
 

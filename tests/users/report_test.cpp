@@ -53,39 +53,31 @@ class ReportTest : public ::testing::Test, public CoreFixture {
   jex::SysInfoSources sources;
 };
 
-TEST_F(ReportTest, CoreLinesInOrderWithTheCoresValues) {
+TEST_F(ReportTest, CoreLinesWithTheCoresValuesAndSystemLinesWithTheirFormats) {
+  sources.systemDir = jex::platform::systemDirectory();
   const QStringList l = lines();
   ASSERT_EQ(l.size(), 23) << l.join(u'\n').toStdString();
   EXPECT_EQ(l[0], QStringLiteral("JEX: %1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
-  EXPECT_TRUE(l[1].startsWith(u"SED ")) << l[1].toStdString();
-  EXPECT_TRUE(l[2].startsWith(u"MOM "));
-  EXPECT_TRUE(l[3].startsWith(u"System "));
+  EXPECT_TRUE(l[1].startsWith(u"SED ") && l[2].startsWith(u"MOM ") && l[3].startsWith(u"System ")) << l[1].toStdString();
   EXPECT_TRUE(l[4].contains(u"liblouis"));
   EXPECT_EQ(l[5], QStringLiteral("JexUI: %1.%2.%3 User: DEFAULT").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
   EXPECT_EQ(l.mid(6, 8), (QStringList{QStringLiteral("App: Corvane %1.%2, Lng: 1033").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR),
                                       "Braille: Focus40 COM2 SW:3 OS: 1", "table: en-us-g2.ctb", "HotKeys: Off, Grade2: 1",
                                       "hSpace: 101, vSpace: 010", "Echo: 0 CharEcho: 0", "PageCast: not registered",
                                       "SSRD Off, MonWin: 1"}));
-  EXPECT_EQ(l[22], u"Script Changes: ");  // the shipped scripts match their list
-}
-
-TEST_F(ReportTest, SystemLinesHaveTheirFormats) {
-  sources.systemDir = jex::platform::systemDirectory();
-  const QStringList l = lines();
-  ASSERT_EQ(l.size(), 23);
-  const auto matches = [](const QString& pattern, const QString& s) {
-    return QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(s).hasMatch();
-  };
   const QString kb = QStringLiteral("\\d{1,3}(,\\d{3})* KB");
-  EXPECT_TRUE(matches(QStringLiteral("Path: ") + QRegularExpression::escape(appPath()) + QStringLiteral(", ") + kb + " free", l[14]))
-      << l[14].toStdString();
-  EXPECT_TRUE(matches(QStringLiteral("Linux \\d+\\.\\d+ Build:\\d+ .*"), l[15])) << l[15].toStdString();
-  EXPECT_TRUE(matches(QStringLiteral("System: /.*/, ") + kb + " free", l[16])) << l[16].toStdString();
-  EXPECT_TRUE(matches(QStringLiteral("Memory: ") + kb + " / " + kb + " / (" + kb + "| KB)", l[17])) << l[17].toStdString();
-  EXPECT_TRUE(matches(QStringLiteral("Screen: \\d+ x \\d+ x \\d+"), l[18])) << l[18].toStdString();
-  EXPECT_TRUE(matches(QStringLiteral("IE: (.* @/.*|/.* not found !)"), l[19])) << l[19].toStdString();
-  EXPECT_TRUE(l[20].startsWith(u"oleacc: ") && l[20].contains(u", oleaccrc: ")) << l[20].toStdString();
-  EXPECT_TRUE(l[21].startsWith(u"SDDP: "));
+  const std::pair<int, QString> formats[] = {
+      {14, QStringLiteral("Path: ") + QRegularExpression::escape(appPath()) + QStringLiteral(", ") + kb + " free"},
+      {15, QStringLiteral("Linux \\d+\\.\\d+ Build:\\d+ .*")},
+      {16, QStringLiteral("System: /.*/, ") + kb + " free"},
+      {17, QStringLiteral("Memory: ") + kb + " / " + kb + " / (" + kb + "| KB)"},
+      {18, QStringLiteral("Screen: \\d+ x \\d+ x \\d+")},
+      {19, QStringLiteral("IE: (.* @/.*|/.* not found !)")},
+      {20, QStringLiteral("oleacc: .*, oleaccrc: .*")},
+      {21, QStringLiteral("SDDP: .*")}};
+  for (const auto& [n, pattern] : formats)
+    EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(l[n]).hasMatch()) << l[n].toStdString();
+  EXPECT_EQ(l[22], u"Script Changes: ");  // the shipped scripts match their list
 }
 
 TEST_F(ReportTest, RegistryServicesAndTheSddpFile) {
@@ -140,50 +132,27 @@ TEST(ReportFormat, GroupedDigitsAndMemoryText) {
   EXPECT_FALSE(jex::platform::parseMemInfo("MemTotal: x kB\n").valid);
 }
 
-class ScriptCheckTest : public ::testing::Test {
- protected:
-  void SetUp() override { corvane::copyTreeKeepExisting(kShippedScripts, scripts()); }
-  QString scripts() const { return dir.path() + QStringLiteral("/scripts/"); }
-  QTemporaryDir dir;
-};
-
-TEST_F(ScriptCheckTest, TheShippedListDescribesTheShippedScripts) {
-  const auto listed = jex::readScriptList(kShippedScripts + QStringLiteral("/scripts.dat"));
-  ASSERT_TRUE(listed.has_value());
-  EXPECT_EQ(*listed, jex::listScripts(kShippedScripts));
-  EXPECT_GE(listed->size(), 3);
-  EXPECT_TRUE(jex::scriptChanges(scripts()).isEmpty());
-}
-
-TEST_F(ScriptCheckTest, ChangedMissingAndNewScripts) {
-  CoreFixture::writeFile(scripts() + QStringLiteral("keys.vbs"), "' changed\r\n");
-  QFile::remove(scripts() + QStringLiteral("apps/notepad.vbs"));
-  CoreFixture::writeFile(scripts() + QStringLiteral("apps/calc.vbc"), "compiled");
-  CoreFixture::writeFile(scripts() + QStringLiteral("readme.txt"), "not a script");
-  EXPECT_EQ(jex::scriptChanges(scripts()),
-            (QStringList{QStringLiteral("new: apps/calc.vbc"), QStringLiteral("missing: apps/notepad.vbs"), QStringLiteral("changed: keys.vbs")}));
+TEST_F(ReportTest, ScriptChangesAreListedOneALineOrTheMissingReference) {
+  const QString scripts = appPath() + QStringLiteral("scripts/");
+  writeFile(scripts + QStringLiteral("keys.vbs"), "' changed\r\n");
+  QFile::remove(scripts + QStringLiteral("apps/notepad.vbs"));
+  writeFile(scripts + QStringLiteral("apps/calc.vbc"), "compiled");
+  writeFile(scripts + QStringLiteral("readme.txt"), "not a script");
+  const QString report = jex::GetSysInfo(sources);
+  EXPECT_TRUE(report.endsWith(QStringLiteral("Script Changes: \r\n  new: apps/calc.vbc\r\n  missing: apps/notepad.vbs\r\n"
+                                             "  changed: keys.vbs\r\n")))
+      << report.toStdString();
   // Same size, other content.
-  QFile f(scripts() + QStringLiteral("default.vbs"));
+  QFile f(scripts + QStringLiteral("default.vbs"));
   ASSERT_TRUE(f.open(QIODevice::ReadWrite));
   f.write("X");
   f.close();
-  EXPECT_TRUE(jex::scriptChanges(scripts()).contains(QStringLiteral("changed: default.vbs")));
-}
-
-TEST_F(ScriptCheckTest, NoReferenceListAndNothingAtAll) {
-  QFile::remove(scripts() + jex::kScriptList);
-  EXPECT_EQ(jex::scriptChanges(scripts()), QStringList{QStringLiteral("no RefDat !")});
-  QDir(scripts()).removeRecursively();
-  EXPECT_EQ(jex::scriptChanges(scripts()), QStringList{QStringLiteral("no RefDat ! nothing !")});
-  EXPECT_EQ(jex::scriptChanges(QString()), QStringList{QStringLiteral("no RefDat ! nothing !")});
-}
-
-TEST_F(ReportTest, ScriptChangesAreListedOneALine) {
-  QFile::remove(appPath() + QStringLiteral("scripts/keys.vbs"));
-  const QString report = jex::GetSysInfo(sources);
-  EXPECT_TRUE(report.endsWith(QStringLiteral("Script Changes: \r\n  missing: keys.vbs\r\n"))) << report.toStdString();
-  QDir(appPath() + QStringLiteral("scripts")).removeRecursively();
+  EXPECT_TRUE(jex::scriptChanges(scripts).contains(QStringLiteral("changed: default.vbs")));
+  QFile::remove(scripts + jex::kScriptList);
+  EXPECT_EQ(jex::scriptChanges(scripts), QStringList{QStringLiteral("no RefDat !")});
+  QDir(scripts).removeRecursively();
   EXPECT_TRUE(jex::GetSysInfo(sources).endsWith(QStringLiteral("Script Changes: no RefDat ! nothing !\r\n")));
+  EXPECT_EQ(jex::scriptChanges(QString()), QStringList{QStringLiteral("no RefDat ! nothing !")});
 }
 
 TEST_F(ReportTest, SoundsFollowTheSwitchAndTheProfileDirectory) {

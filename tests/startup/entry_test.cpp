@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "core/automation/dbustransport.h"
-#include "core/twips.h"
-#include "ini/cinifil.h"
 #include "startup_support.h"
 
 namespace jex::testing {
@@ -20,7 +18,7 @@ class EntryTest : public ::testing::Test {
   void SetUp() override {
     if (!sessionBus.ok()) GTEST_SKIP() << "no private session bus: " << sessionBus.error().toStdString();
     if (builtProgram(QStringLiteral("jexui")).isEmpty()) GTEST_SKIP() << "jexui is not built";
-    world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n[WinPos]\r\nMain_X=1510\r\nMain_Y=0\r\n");
+    world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
   }
   void serveCore() {
     core = std::make_unique<StandInCore>(world.appPath());
@@ -101,7 +99,8 @@ TEST_F(EntryTest, WithoutCoreTheLauncherStartsItAndJexUiEnds) {
   EXPECT_TRUE(sessionBus.waitForName(kCore, false, kStartMs));
 }
 
-TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
+// What the unload saves is checked in-process (StartupTest); here: that SIGTERM runs it.
+TEST_F(EntryTest, SigTermRunsTheShutdownInOrder) {
   serveCore();
   startFirst();
   EXPECT_TRUE(core->model.hub.hasSink());
@@ -110,11 +109,6 @@ TEST_F(EntryTest, SigTermRunsTheShutdownInOrderAndSavesThePosition) {
   EXPECT_EQ(first->proc.exitCode(), 0);
   EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Terminate")})) << log();
   EXPECT_FALSE(core->model.hub.hasSink()) << "the sink was taken back";
-  cIniFil ini;
-  ini.Init(world.iniFile(), false);
-  EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_X")),
-            std::llround(pixelsToTwipsX(twipsToPixelsX(1510))));
-  EXPECT_EQ(ini.GetLong(QStringLiteral("WinPos"), QStringLiteral("Main_Y")), 0);  // 0 is not written
   EXPECT_FALSE(sessionBus.waitForName(kUi, true, 100));
 }
 

@@ -13,46 +13,16 @@
 #include "corvane/engine/objects.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechengine.h"
+#include "tests/corvane/recorder.h"
 #include "tests/support/fakecore.h"
 
 using namespace corvane;
 using jex::automation::Args;
 using jex::automation::Dispatchable;
 using jex::automation::Obj;
+using corvane::testing::Recorder;
 
 namespace {
-
-// Records every call; HandleCmd rewrites commands through a table (missing: left alone).
-class Recorder : public Dispatchable {
- public:
-  explicit Recorder(QStringList* journal, QString tag, QHash<QString, QString> rewrite = {})
-      : Dispatchable(QStringLiteral("Recorder")), journal_(journal), tag_(std::move(tag)), rewrite_(std::move(rewrite)) {
-    for (const char* m : {"AudioStart", "AudioStop", "ProcessSwitch", "VoiceSelect", "AboutToSpeak", "TaskSwitch",
-                          "UIGotFocus", "UILostFocus"}) {
-      const QString name = QString::fromLatin1(m);
-      method(name, 0, 2, [this, name](Args& a) {
-        QStringList parts;
-        for (int i = 0; i < a.size(); ++i)
-          parts << (a.at(i).userType() == qMetaTypeId<Obj>() ? jex::automation::toObj(a.at(i)).toString()
-                                                               : a.at(i).toString());
-        journal_->append(tag_ + u'.' + name + (parts.isEmpty() ? QString() : u'(' + parts.join(u',') + u')'));
-        if (onCall) onCall(name);
-        return QVariant();
-      });
-    }
-    method(QStringLiteral("HandleCmd"), 1, 1, [this](Args& a) {
-      journal_->append(tag_ + QStringLiteral(".HandleCmd(") + a.str(0) + u')');
-      if (rewrite_.contains(a.str(0))) a.set(0, rewrite_.value(a.str(0)));
-      return QVariant();
-    });
-  }
-  std::function<void(const QString&)> onCall;
-
- private:
-  QStringList* journal_;
-  QString tag_;
-  QHash<QString, QString> rewrite_;
-};
 
 // Always fails as if its process had gone.
 class Vanished : public Dispatchable {
@@ -64,7 +34,7 @@ class Vanished : public Dispatchable {
 };
 
 Obj recorder(QStringList* j, const QString& tag, QHash<QString, QString> rw = {}) {
-  return Obj(std::make_shared<Recorder>(j, tag, std::move(rw)));
+  return Obj(std::make_shared<Recorder>(tag, std::move(rw), j));
 }
 
 class ChannelTest : public ::testing::Test {
@@ -115,7 +85,7 @@ TEST_F(ChannelTest, TaskSwitchRaisesFocusEventsAroundJexUi) {
 }
 
 TEST_F(ChannelTest, AnEventRaisedDuringAnotherWaitsUntilThatOneIsDelivered) {
-  auto receiver = std::make_shared<Recorder>(&journal, QStringLiteral("n"));
+  auto receiver = std::make_shared<Recorder>(QStringLiteral("n"), QHash<QString, QString>{}, &journal);
   receiver->onCall = [this](const QString& name) {
     if (name == u"UIGotFocus") hub.audioStart(QVariant());  // as if speech began while the call waited
   };

@@ -14,17 +14,13 @@ namespace {
 
 class EnterKey : public MainWindow, public ::testing::WithParamInterface<Qt::Key> {};
 
-TEST_P(EnterKey, OpensTheFocusedMenuButtonsMenu) {
+TEST_P(EnterKey, OpensTheFocusedMenuButtonsMenuAndPressesTheFocusedButtonOfADialogAndOfABox) {
   showByKey();
   key(Qt::Key_E);
   key(GetParam());
   QMenu* extras = mdi->mnuExtras();
   ASSERT_TRUE(QTest::qWaitFor([&] { return extras->isVisible(); }, 1000));
   extras->close();
-}
-
-TEST_P(EnterKey, PressesTheFocusedButtonOfADialogAndOfABox) {
-  showByKey();
   auto* apply = new QPushButton(QStringLiteral("Anwenden"), options.get());
   int pressed = 0;
   QObject::connect(apply, &QPushButton::clicked, [&] { ++pressed; });

@@ -58,7 +58,7 @@ class AutomationTest : public ::testing::TestWithParam<Transport> {
   QDBusConnection clientConn_{QString()};
 };
 
-TEST_P(AutomationTest, PropertiesReadAndWriteAlongMemberPaths) {
+TEST_P(AutomationTest, PropertiesAndIndexedPropertiesReadAndWriteAlongMemberPaths) {
   EXPECT_EQ(core_.str(QStringLiteral("proc.AppPath")), QStringLiteral("C:\\Corvane\\"));
   EXPECT_EQ(core_.str(QStringLiteral("PROC.apppath")), QStringLiteral("C:\\Corvane\\"));
   core_.set(QStringLiteral("proc.UseSpeech"), true);  // True is -1 as a number
@@ -67,6 +67,13 @@ TEST_P(AutomationTest, PropertiesReadAndWriteAlongMemberPaths) {
   EXPECT_EQ(server_->proc_.lock()->useSpeech_, 3);
   EXPECT_TRUE(core_.boolean(QStringLiteral("proc.UseSpeech")));
   EXPECT_EQ(core_.str(QStringLiteral("proc.UseSpeech")), QStringLiteral("3"));
+  // An indexed property.
+  core_.set(QStringLiteral("Event_Enable"), {QStringLiteral("HandleCmd")}, true);
+  core_.set(QStringLiteral("Event_Enable"), {QStringLiteral("AudioStart")}, false);
+  EXPECT_TRUE(server_->events_.value(QStringLiteral("handlecmd")));
+  EXPECT_TRUE(toBool(core_.get(QStringLiteral("Event_Enable"), {QStringLiteral("HANDLECMD")})));
+  EXPECT_FALSE(toBool(core_.get(QStringLiteral("Event_Enable"), {QStringLiteral("AudioStart")})));
+  EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("Event_Enable")); }), jex::err::WrongArguments);
 }
 
 TEST_P(AutomationTest, ByReferenceArgumentsComeBackChangedAndMissingOnesAsOmitted) {
@@ -92,15 +99,6 @@ TEST_P(AutomationTest, ByReferenceArgumentsComeBackChangedAndMissingOnesAsOmitte
   EXPECT_TRUE(isMissing(pitch[2]));
 }
 
-TEST_P(AutomationTest, IndexedPropertyWriteAndRead) {
-  core_.set(QStringLiteral("Event_Enable"), {QStringLiteral("HandleCmd")}, true);
-  core_.set(QStringLiteral("Event_Enable"), {QStringLiteral("AudioStart")}, false);
-  EXPECT_TRUE(server_->events_.value(QStringLiteral("handlecmd")));
-  EXPECT_TRUE(toBool(core_.get(QStringLiteral("Event_Enable"), {QStringLiteral("HANDLECMD")})));
-  EXPECT_FALSE(toBool(core_.get(QStringLiteral("Event_Enable"), {QStringLiteral("AudioStart")})));
-  EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("Event_Enable")); }), jex::err::WrongArguments);
-}
-
 TEST_P(AutomationTest, CollectionsByPositionKeyAndAllAtOnce) {
   Obj devices = core_.obj(QStringLiteral("Devices"));
   EXPECT_EQ(devices.count(), 2);
@@ -121,7 +119,7 @@ TEST_P(AutomationTest, CollectionsByPositionKeyAndAllAtOnce) {
   EXPECT_EQ(all.last(), QStringLiteral("entry 499"));
 }
 
-TEST_P(AutomationTest, ObjectsKeepIdentityAndDefaultValues) {
+TEST_P(AutomationTest, ObjectsKeepIdentityAndDefaultValuesAndEndlessDefaultsRaiseAnError) {
   EXPECT_EQ(core_.obj(QStringLiteral("proc")), core_.obj(QStringLiteral("Proc")));
   EXPECT_FALSE(core_.obj(QStringLiteral("proc")) == core_.obj(QStringLiteral("Devices")));
   Obj alva = core_.obj(QStringLiteral("Devices")).itemObj(1);
@@ -131,6 +129,13 @@ TEST_P(AutomationTest, ObjectsKeepIdentityAndDefaultValues) {
   EXPECT_EQ(errorOf([&] { core_.obj(QStringLiteral("proc")).toString(); }), jex::err::UnknownMember);
   EXPECT_EQ(errorOf([&] { core_.obj(QStringLiteral("proc.AppPath")); }), jex::err::ObjectRequired);
   EXPECT_EQ(errorOf([&] { Obj().get(QStringLiteral("x")); }), jex::err::ObjectRequired);
+  // Default members that give objects without end.
+  Obj mirror = core_.obj(QStringLiteral("Mirror"));
+  EXPECT_EQ(errorOf([&] { mirror.toString(); }), jex::err::OutOfStack);
+  EXPECT_EQ(errorOf([&] { toI32(fromObj(mirror)); }), jex::err::OutOfStack);
+  EXPECT_EQ(errorOf([&] { toBool(fromObj(mirror)); }), jex::err::OutOfStack);
+  // Arguments after the property go to its default member, which gives the object again.
+  EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("Mirror"), {1}); }), jex::err::OutOfStack);
 }
 
 TEST_P(AutomationTest, ValuesKeepTheirTypes) {
@@ -202,15 +207,6 @@ TEST_P(AutomationTest, FailingCallsRaiseNumberedErrorsThatTheTrapLogs) {
   EXPECT_EQ(log.readAll(),
             QByteArray("!!! ERROR frmVoices.Form_Load: 438 Object doesn't support this property or method: Nope\r\n"
                        "!!! ERROR frmVoices.cmdOK_Click: 75 disk gone\r\n"));
-}
-
-TEST_P(AutomationTest, DefaultMembersThatGiveObjectsWithoutEndRaiseAnError) {
-  Obj mirror = core_.obj(QStringLiteral("Mirror"));
-  EXPECT_EQ(errorOf([&] { mirror.toString(); }), jex::err::OutOfStack);
-  EXPECT_EQ(errorOf([&] { toI32(fromObj(mirror)); }), jex::err::OutOfStack);
-  EXPECT_EQ(errorOf([&] { toBool(fromObj(mirror)); }), jex::err::OutOfStack);
-  // Arguments after the property go to its default member, which gives the object again.
-  EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("Mirror"), {1}); }), jex::err::OutOfStack);
 }
 
 TEST_P(AutomationTest, MemberTableDescribesTheObject) {

@@ -23,7 +23,7 @@ class LogTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-TEST_F(LogTest, ThresholdDecidesWhichLevelsAreWrittenButErrorsAlwaysAre) {
+TEST_F(LogTest, ThresholdDecidesWhichLevelsAreWrittenButErrorsAlwaysAreAndRemoveStartsAfresh) {
   jex::WriteLog(QStringLiteral("detail"), jex::kDetail);
   jex::WriteErrorLog(QStringLiteral("step failed"));
   jex::logfile::setThreshold(3);
@@ -31,10 +31,7 @@ TEST_F(LogTest, ThresholdDecidesWhichLevelsAreWrittenButErrorsAlwaysAre) {
   jex::WriteLog(QStringLiteral("command"), jex::kTraffic);
   jex::WriteLog(QStringLiteral("hidden detail"), jex::kDetail);
   EXPECT_EQ(readAll(path()), QByteArray("!!! ERROR step failed\r\nfirst run\r\ncommand\r\n"));
-}
-
-TEST_F(LogTest, RemoveStartsANewLog) {
-  jex::WriteErrorLog(QStringLiteral("old"));
+  // Removing starts a new log.
   jex::logfile::remove();
   jex::WriteErrorLog(QStringLiteral("new"));
   EXPECT_EQ(readAll(path()), QByteArray("!!! ERROR new\r\n"));

@@ -104,7 +104,7 @@ TEST_F(IniFixture, CollectionLoadStopsAtADuplicateKeyAndKeepsWhatCameBefore) {
   EXPECT_FALSE(ini.LoadSectionToCollection("Missing", general));
 }
 
-TEST_F(IniFixture, SectionNamesExistOnlyAsWholeNames) {
+TEST_F(IniFixture, SectionNamesExistOnlyAsWholeNamesWritesReplaceAndDeleteRemoves) {
   Array1<QString> names;
   ini.SectionEnum(names);
   ASSERT_EQ(names.ubound(), 3);
@@ -115,9 +115,6 @@ TEST_F(IniFixture, SectionNamesExistOnlyAsWholeNames) {
   EXPECT_TRUE(ini.SectionExists("dups"));
   EXPECT_FALSE(ini.SectionExists("eneral"));
   EXPECT_FALSE(ini.SectionExists("Dup"));
-}
-
-TEST_F(IniFixture, SectionWriteReplacesAndDeleteRemoves) {
   Array1<QString> lines(3);
   lines(1) = "A=1";
   lines(2) = "NoEquals";

@@ -142,9 +142,11 @@ TEST(PrivateProfileEncoding, WritingKeepsEncodingAndLineEnds) {
   EXPECT_EQ(IniFolder::read(fresh), QByteArray("[S]\r\nk=\xe2\x82\xac\r\n"));
 }
 
-TEST(PrivateProfileWrite, KeysSectionsAndDeletionsKeepTheRest) {
+TEST(PrivateProfileWrite, KeysSectionsAndDeletionsKeepTheRestAndThePermissions) {
   IniFolder dir;
   const QString file = dir.write("a.ini", "; top\r\n[A]\r\n  One = 1\r\n;c\r\n\r\n[B]\r\nx=1\r\n\r\n[C]\r\ny=2\r\n");
+  const auto kept = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+  QFile::setPermissions(file, kept);
   ASSERT_TRUE(pp::WritePrivateProfileString("a", "ONE", "first", file));
   ASSERT_TRUE(pp::WritePrivateProfileString("A", "Two", "2", file));
   ASSERT_TRUE(pp::WritePrivateProfileString("B", "x", QString(), file));
@@ -155,6 +157,8 @@ TEST(PrivateProfileWrite, KeysSectionsAndDeletionsKeepTheRest) {
   EXPECT_EQ(IniFolder::read(file), QByteArray("; top\r\n[A]\r\nk=v\r\nbare\r\n\r\n[B]\r\n\r\n"));
   EXPECT_EQ(section("A", file), (QStringList{"k=v", "bare"}));
   EXPECT_EQ(str("A", "bare", file, "d"), "d") << "a line without = is a key without a value";
+  EXPECT_EQ(QFile::permissions(file) & QFile::Permissions::fromInt(0x7077), kept);
+  EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files), (QStringList{"a.ini", "a.ini.lock"})) << "no temporary file left";
 }
 
 TEST(PrivateProfileWrite, UnusableNamesAndReadOnlyFilesFailWithALogLine) {
@@ -182,17 +186,6 @@ TEST(PrivateProfileWrite, UnusableNamesAndReadOnlyFilesFailWithALogLine) {
   EXPECT_EQ(log.count("!!! ERROR INI write"), 6) << log.constData();
   EXPECT_TRUE(log.contains("read-only")) << log.constData();
   jex::logfile::setPath(QString());
-}
-
-TEST(PrivateProfileWrite, PermissionsKeptAndNoLeftovers) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", "[S]\r\nk=v\r\n");
-  QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-  ASSERT_TRUE(pp::WritePrivateProfileString("S", "k", "w", file));
-  const auto ownerGroupOther = QFile::Permissions::fromInt(0x7077);
-  EXPECT_EQ(QFile::permissions(file) & ownerGroupOther, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-  EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files), (QStringList{"a.ini", "a.ini.lock"}))
-      << "no temporary file left";
 }
 
 TEST(PrivateProfileCache, ChangesAreSeenWithinTheSameSecondAndLater) {

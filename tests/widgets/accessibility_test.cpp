@@ -95,7 +95,7 @@ TEST(AccessibilityHelpers, CaptionsLoseTheirAccelerators) {
   EXPECT_EQ(jex::ui::plainCaption(QStringLiteral("Ende&")), QStringLiteral("Ende"));
 }
 
-TEST(AccessibilityHelpers, BuddyLabelsAnnounceTheirControlsAndFollowNewCaptions) {
+TEST(AccessibilityHelpers, BuddyLabelsAndGroupBoxTitlesAnnounceTheirControlsAndFollowNewCaptions) {
   SampleForm f;
   EXPECT_EQ(labelsOf(f.txtName), QStringList{QStringLiteral("Name:")});
   EXPECT_EQ(labelsOf(f.cboLanguage), QStringList{QStringLiteral("Sprache:")});
@@ -119,6 +119,15 @@ TEST(AccessibilityHelpers, BuddyLabelsAnnounceTheirControlsAndFollowNewCaptions)
   delete far;  // a vanished label leaves the last name, never a crash
   jex::ui::refreshNames(&f.form);
   EXPECT_EQ(cboColour->accessibleName(), QStringLiteral("Colour:"));
+  // Group boxes are announced with their titles, unless named on purpose.
+  EXPECT_EQ(accessibleText(f.fraSounds, QAccessible::Name), QStringLiteral("Klänge"));
+  f.fraSounds->setTitle(QStringLiteral("&Sounds"));
+  jex::ui::refreshNames(&f.form);
+  EXPECT_EQ(accessibleText(f.fraSounds, QAccessible::Name), QStringLiteral("Sounds"));
+  f.fraSounds->setAccessibleName(QStringLiteral("chosen"));
+  f.fraSounds->setProperty("jex_nameFromTitle", QVariant());
+  jex::ui::refreshNames(&f.form);
+  EXPECT_EQ(f.fraSounds->accessibleName(), QStringLiteral("chosen"));
 }
 
 TEST(AccessibilityHelpers, ToolTipsBecomeDescriptionsUnlessSetOnPurpose) {
@@ -142,18 +151,6 @@ TEST(AccessibilityHelpers, ToolTipsBecomeDescriptionsUnlessSetOnPurpose) {
   EXPECT_EQ(f.cmdCancel->accessibleDescription(), QStringLiteral("Discards the changes"));
   EXPECT_TRUE(f.cmdOK->accessibleDescription().isEmpty());
   EXPECT_EQ(f.chkSounds->accessibleDescription(), QStringLiteral("explicit"));
-}
-
-TEST(AccessibilityHelpers, GroupBoxesAreAnnouncedWithTheirTitles) {
-  SampleForm f;
-  EXPECT_EQ(accessibleText(f.fraSounds, QAccessible::Name), QStringLiteral("Klänge"));
-  f.fraSounds->setTitle(QStringLiteral("&Sounds"));
-  jex::ui::refreshNames(&f.form);
-  EXPECT_EQ(accessibleText(f.fraSounds, QAccessible::Name), QStringLiteral("Sounds"));
-  f.fraSounds->setAccessibleName(QStringLiteral("chosen"));
-  f.fraSounds->setProperty("jex_nameFromTitle", QVariant());
-  jex::ui::refreshNames(&f.form);
-  EXPECT_EQ(f.fraSounds->accessibleName(), QStringLiteral("chosen"));
 }
 
 TEST(AccessibilityHelpers, ReadingOrderFollowsRowsAndWritingDirection) {

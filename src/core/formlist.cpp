@@ -4,6 +4,7 @@
 // a form's object file from its static library when nothing refers to it by symbol.
 #include "core/formlist.h"
 
+#include "core/automation_iface/typelib.h"
 #include "dialogs/common/formservice.h"
 #include "speech/clsmixer.h"
 
@@ -32,7 +33,7 @@ void registerForms() {
     JEX_FORMS(JEX_ADD_FORM)
 #undef JEX_ADD_FORM
     // The classes outside programs create by name ("JexUI.clsMixer").
-    clsMixer::registerClass();
+    registerTypeLibClass(QStringLiteral("clsMixer"), [] { return std::make_shared<clsMixer>(); });
     return true;
   }();
   (void)once;

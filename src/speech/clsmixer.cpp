@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "core/automation_iface/typelib.h"
 #include "core/base/error.h"
 #include "core/base/log.h"
 
@@ -23,7 +22,7 @@ QString where(const char* what, int line) {
 clsMixer::clsMixer() : clsMixer(trapped("clsMixer.Initialize", std::unique_ptr<platform::Mixer>(), [] { return platform::openMixer(); })) {}
 
 clsMixer::clsMixer(std::unique_ptr<platform::Mixer> device)
-    : Dispatchable(typeLibClass(QStringLiteral("clsMixer"))), device_(std::move(device)) {
+    : Dispatchable(QStringLiteral("JexUI.clsMixer")), device_(std::move(device)) {
   trap("clsMixer.Initialize", [this] { build(); });
   members();
 }
@@ -117,8 +116,5 @@ void clsMixer::members() {
   }, QStringLiteral("True when the line has a mute control: 0 main, 1 microphone, 2 wave, 3 line, 4 CD, 5 MIDI"));
 }
 
-void clsMixer::registerClass() {
-  registerTypeLibClass(QStringLiteral("clsMixer"), [] { return std::make_shared<clsMixer>(); });
-}
 
 }  // namespace jex

@@ -41,9 +41,6 @@ class clsMixer : public automation::Dispatchable {
   qint32 volumeMask() const { return volumeMask_; }
   qint32 muteMask() const { return muteMask_; }
 
-  // Registers the class for creation by name ("JexUI.clsMixer") and lists it in the type library.
-  static void registerClass();
-
  private:
   struct Control {
     platform::MixerLine line{};

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "core/automation_iface/typelib.h"
+#include "core/formlist.h"
 #include "speech/clsmixer.h"
 #include "speech/cmyslider.h"
 #include "speech/voicevalues.h"
@@ -169,7 +170,7 @@ TEST_F(MixerTest, MasksFollowTheControlsFoundAndAuxStandsInForTheLineInput) {
 }
 
 TEST_F(MixerTest, ScriptsCreateItByNameAndToggleMutes) {
-  clsMixer::registerClass();
+  registerForms();  // the program registers its creatable classes with its forms
   EXPECT_TRUE(typeLibClasses().contains(QStringLiteral("JexUI.clsMixer")));
   platform::setMixerOpener([] {
     auto d = std::make_unique<FakeMixer>();

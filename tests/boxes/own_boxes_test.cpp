@@ -19,13 +19,20 @@ namespace {
 using jex::MsgBoxEx;
 namespace msgbox = jex::msgbox;
 
+// A key as typed, with the modifiers held.
+struct Press {
+  Press(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) : key(k), mods(m) {}
+  Qt::Key key;
+  Qt::KeyboardModifiers mods;
+};
+
 class OwnBoxes : public BoxTest {
  protected:
   // MsgBoxEx(message, kind) with keys typed on the focused control while it shows.
-  qint16 ask(int kind, std::initializer_list<Qt::Key> keys, const QString& message = QStringLiteral("Speichern?")) {
+  qint16 ask(int kind, const std::vector<Press>& keys, const QString& message = QStringLiteral("Speichern?")) {
     WhenModal drive([&](jex::BoxForm* box) {
-      for (Qt::Key key : keys)
-        if (box->isVisible()) type(box, key);
+      for (const Press& p : keys)
+        if (box->isVisible()) type(box, p.key, p.mods);
     });
     const qint16 r = MsgBoxEx(message, kind);
     EXPECT_TRUE(drive.ran()) << "the box was not shown";
@@ -35,43 +42,36 @@ class OwnBoxes : public BoxTest {
 
 // Keys typed in a box of each kind, and the answer. German: the shipped captions "Ja", "Nein",
 // "abbrechen", "OK"; else the fixture's "Yes", "&No", "cancel", "OK".
-struct Typed {
-  bool german;
-  int kind;
-  std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
-  qint16 answer;
-};
-
 TEST_F(OwnBoxes, KeysAnswerEachKind) {
-  const auto k = [](Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) { return std::pair{key, m}; };
+  struct Typed {
+    bool german;
+    int kind;
+    std::vector<Press> keys;
+    qint16 answer;
+  };
   const Typed cases[] = {
-      {false, 1, {k(Qt::Key_Return)}, msgbox::Yes},
-      {false, 1, {k(Qt::Key_Escape)}, msgbox::Cancel},
-      {false, 2, {k(Qt::Key_Return)}, msgbox::Yes},
-      {false, 2, {k(Qt::Key_Escape)}, msgbox::No},
-      {false, 3, {k(Qt::Key_Return)}, msgbox::OK},
-      {false, 3, {k(Qt::Key_Escape)}, msgbox::OK},
-      {false, 1, {k(Qt::Key_Tab), k(Qt::Key_Tab), k(Qt::Key_Space)}, msgbox::Cancel},
+      {false, 1, {Qt::Key_Return}, msgbox::Yes},
+      {false, 1, {Qt::Key_Escape}, msgbox::Cancel},
+      {false, 2, {Qt::Key_Return}, msgbox::Yes},
+      {false, 2, {Qt::Key_Escape}, msgbox::No},
+      {false, 3, {Qt::Key_Return}, msgbox::OK},
+      {false, 3, {Qt::Key_Escape}, msgbox::OK},
+      {false, 1, {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Space}, msgbox::Cancel},
       // Access letters: after an ampersand, else the caption's first letter when it is a capital.
-      {false, 2, {k(Qt::Key_N)}, msgbox::No},
-      {false, 1, {k(Qt::Key_C), k(Qt::Key_Y)}, msgbox::Yes},
-      {true, 2, {k(Qt::Key_J)}, msgbox::Yes},
-      {true, 2, {k(Qt::Key_N)}, msgbox::No},
+      {false, 2, {Qt::Key_N}, msgbox::No},
+      {false, 1, {Qt::Key_C, Qt::Key_Y}, msgbox::Yes},
+      {true, 2, {Qt::Key_J}, msgbox::Yes},
+      {true, 2, {Qt::Key_N}, msgbox::No},
       // Held Shift, and a caption beginning in lower case ("abbrechen"), do not react.
-      {true, 1, {k(Qt::Key_J, Qt::ShiftModifier), k(Qt::Key_A), k(Qt::Key_N)}, msgbox::No},
+      {true, 1, {{Qt::Key_J, Qt::ShiftModifier}, Qt::Key_A, Qt::Key_N}, msgbox::No},
       // A hidden button's letter does nothing: O of OK in a yes/no box.
-      {true, 2, {k(Qt::Key_O), k(Qt::Key_Escape)}, msgbox::No},
-      {true, 3, {k(Qt::Key_O)}, msgbox::OK},
+      {true, 2, {Qt::Key_O, Qt::Key_Escape}, msgbox::No},
+      {true, 3, {Qt::Key_O}, msgbox::OK},
   };
   for (const Typed& c : cases) {
     if (c.german) writeLanguage({});
-    WhenModal drive([&](jex::BoxForm* box) {
-      for (const auto& [key, mods] : c.keys)
-        if (box->isVisible()) type(box, key, mods);
-    });
-    EXPECT_EQ(MsgBoxEx(QStringLiteral("Änderungen speichern?"), c.kind), c.answer)
-        << "kind " << c.kind << ", first key " << c.keys.front().first << (c.german ? " (German)" : "");
-    EXPECT_TRUE(drive.ran());
+    EXPECT_EQ(ask(c.kind, c.keys, QStringLiteral("Änderungen speichern?")), c.answer)
+        << "kind " << c.kind << ", first key " << c.keys.front().key << (c.german ? " (German)" : "");
   }
 }
 

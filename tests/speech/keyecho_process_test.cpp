@@ -9,6 +9,7 @@
 #include "core/automation/dbustransport.h"
 #include "core/global/cglobal.h"
 #include "corvane/engine/speechlog.h"
+#include "core/formlist.h"
 #include "dialogs/common/formservice.h"
 #include "speech/frmkeyecho.h"
 #include "tests/support/fakecore.h"
@@ -47,6 +48,7 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
       return;
     conn_ = new QDBusConnection(pb.connect(S("keyecho")));
     Jex() = bus::connect(S("corvane.application"), *conn_);
+    registerForms();
     form_ = qobject_cast<frmKeyecho*>(forms::create(S("frmKeyecho")).release());
   }
   static void TearDownTestSuite() {
@@ -61,7 +63,7 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
     conn_ = nullptr;
   }
   void SetUp() override {
-    if (!form_) GTEST_SKIP() << "no private bus or the core is not built";
+    if (!form_) GTEST_SKIP() << "no private bus, the core is not built or did not start";
     // Every step starts from the defaults (echo on, words and characters, interrupting) on an
     // empty line.
     Jex().call(S("KeyEcho.LoadValues"));

@@ -36,7 +36,7 @@ function(jex_test name)
   target_link_libraries(test_${name} PRIVATE jex_testsupport ${ARG_LIBS})
   target_precompile_headers(test_${name} REUSE_FROM jex_testsupport)
   gtest_discover_tests(test_${name} TEST_PREFIX "${name}." TEST_LIST test_${name}_TESTS
-    DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     PROPERTIES TIMEOUT 300 LABELS ${name})
   # The environment is a list, which the discovery cannot pass on as one property value: it is
   # set by a script that runs after the discovered tests are added.

@@ -35,6 +35,7 @@ struct Step {
   QStringList echoes;   // ECHO lines, in order
   bool interrupts = true;  // each echo cuts the one before
 };
+void PrintTo(const Step& s, std::ostream* os) { *os << s.name; }
 
 // One core for the suite (started paced, so that an echo takes its speaking time), the dialog
 // shown alone and connected to it as JexUI is.

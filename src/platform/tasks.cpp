@@ -323,14 +323,22 @@ QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutM
     d.drain();
     auto& outstanding = d.outstanding();
     if (outstanding.size() > kMaxOutstanding) outstanding.clear();
-    // Only windows that take the ping are asked (and can owe an answer).
-    QList<xcb_get_property_cookie_t> protocols;
-    for (WindowHandle w : windows) protocols << ask(c, w, d.atom(WmProtocols), XCB_ATOM_ATOM, kMaxAtoms);
+    // Only windows that take the ping are asked (and can owe an answer), and not this
+    // process's own: their answer would come from this thread once it has stopped waiting.
+    QList<xcb_get_property_cookie_t> protocols, pids;
+    for (WindowHandle w : windows) {
+      protocols << ask(c, w, d.atom(WmProtocols), XCB_ATOM_ATOM, kMaxAtoms);
+      pids << ask(c, w, d.atom(NetWmPid), XCB_ATOM_CARDINAL, 1);
+    }
+    const quint32 self = quint32(::getpid());
     QList<WindowHandle> pingable;
     for (qsizetype i = 0; i < windows.size(); ++i) {
       auto r = reply(xcb_get_property_reply(c, protocols[i], nullptr));
-      if (values<xcb_atom_t>(r.get(), 32).contains(d.atom(NetWmPing))) pingable << windows[i];
-      else outstanding.remove(windows[i]);
+      auto pid = reply(xcb_get_property_reply(c, pids[i], nullptr));
+      if (values<xcb_atom_t>(r.get(), 32).contains(d.atom(NetWmPing)) && !values<quint32>(pid.get(), 32).contains(self))
+        pingable << windows[i];
+      else
+        outstanding.remove(windows[i]);
     }
     QList<WindowHandle> asked;
     for (WindowHandle w : pingable) {

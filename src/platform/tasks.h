@@ -65,7 +65,9 @@ WindowState readWindow(WindowHandle window);
 // [SendMessageTimeout with SMTO_ABORTIFHUNG] Asks every window that takes _NET_WM_PING at once
 // and waits at most timeoutMs in all for the answers; answers the windows that did not answer.
 // A window still owing the answer to an earlier ping is asked again but not waited for: it
-// counts as answering again as soon as an answer comes. Windows without the ping answer.
+// counts as answering again as soon as an answer comes. Windows without the ping answer, and
+// so do this process's own windows: they are answered by the thread that would be waiting here
+// (the wait would last the whole timeout and freeze the program meanwhile).
 QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutMs);
 
 // The window's icon nearest to size pixels from _NET_WM_ICON [WM_GETICON]; a null image when

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <unistd.h>
 
 #include "platform/tasks.h"
 #include "tests/support/xserver.h"
@@ -43,6 +44,23 @@ TEST(TasksWithoutWindowManager, TopLevelWindowsStateAndFocus) {
   EXPECT_TRUE(tasks::activate(lower, 1000));
   EXPECT_EQ(x().inputFocus(), lower);
   for (xcb_window_t w : {lower, upper, hidden}) x().destroy(w);
+}
+
+// Nobody answers the pings to these windows: a foreign window is not answering, this
+// process's own one is not asked (the thread asking would be the one to answer it).
+TEST(TasksWithoutWindowManager, OwnWindowsAreNotWaitedFor) {
+  if (!x().ok()) GTEST_SKIP() << "no virtual display: " << x().error().toStdString();
+  const xcb_atom_t ping = x().atom("_NET_WM_PING");
+  QList<xcb_window_t> windows;
+  for (const uint32_t pid : {uint32_t(::getpid()), uint32_t(1)}) {
+    const xcb_window_t w = x().create(x().root(), QStringLiteral("Pinged"));
+    xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, w, x().atom("WM_PROTOCOLS"), XCB_ATOM_ATOM, 32, 1, &ping);
+    xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, w, x().atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    windows << w;
+  }
+  x().sync();
+  EXPECT_EQ(tasks::notAnswering(windows, 100), QSet<tasks::WindowHandle>{windows[1]});
+  for (xcb_window_t w : windows) x().destroy(w);
 }
 
 }  // namespace

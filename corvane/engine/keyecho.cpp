@@ -150,6 +150,24 @@ QString KeyEcho::echo(const TypedKey& key, const QString& before, int caret) {
   });
 }
 
+QString KeyEcho::edited(const TextEdit& edit) {
+  return jex::trapped("KeyEcho.edited", QString(), [&] {
+    const int offset = qBound(0, edit.offset, int(edit.before.size()));
+    if (edit.removed.isEmpty() && edit.inserted.size() == 1) {
+      const QChar c = edit.inserted.at(0);
+      return echo({c == u' ' ? int(Qt::Key_Space) : int(c.toUpper().unicode()), edit.inserted, 0}, edit.before, offset);
+    }
+    if (edit.inserted.isEmpty() && edit.removed.size() == 1) {
+      if (edit.caretWasAfter) return echo({Qt::Key_Backspace, {}, 0}, edit.before, offset + 1);
+      return echo({Qt::Key_Delete, {}, 0}, edit.before, offset);
+    }
+    const QString text = (edit.inserted.isEmpty() ? edit.removed : edit.inserted).simplified();
+    if (text.isEmpty() || !values_[KeyEchoOn] || !values_[CharEcho]) return QString();
+    say(text);
+    return text;
+  });
+}
+
 QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret) {
   const bool de = german();
   const auto word = [de](const Name& n) { return QString::fromUtf8(de ? n.de : n.en); };

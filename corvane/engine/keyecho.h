@@ -32,6 +32,17 @@ struct TypedKey {
   int modifiers = 0;
 };
 
+// A change of a field's text as the screen reader sees it (it sees no keys): what was inserted
+// or removed at offset, in the text as it was before. A removal of the character left of the
+// caret is the Backspace key's; one at the caret is the Delete key's.
+struct TextEdit {
+  QString before;
+  int offset = 0;
+  QString inserted;
+  QString removed;
+  bool caretWasAfter = false;  // removed: the caret stood after the removed text (Backspace)
+};
+
 class KeyEcho {
  public:
   enum Member { KeyEchoOn, CharEcho, EchoMode, BackSpaceEcho, FunctionEcho, CursorEcho, CommandEcho, ToggleEcho,
@@ -58,6 +69,11 @@ class KeyEcho {
   // The echo of key typed into a field whose text and caret were before and caret; returns
   // what was said (empty: nothing).
   QString echo(const TypedKey& key, const QString& before, int caret);
+  // The echo of an edit seen in a field: one character inserted is echoed as that character's
+  // key, one removed as Backspace or Delete, each with the live settings; a longer change
+  // (pasted, a selection removed or replaced) is said as its text while characters or words
+  // are echoed. Returns what was said.
+  QString edited(const TextEdit& edit);
   // The console's typing: "Hallo{Space}{Backspace}{Ctrl+C}{F5}{NumLock}" on the echo's own line.
   // Returns the number of keys; a name in braces that is no key is typed as its characters.
   int type(const QString& keys);

@@ -22,7 +22,8 @@ constexpr int kReadChars = 4 * kMaxPart;
 
 const char* const kEvents[] = {
     "object:state-changed:focused", "object:state-changed:checked", "object:property-change:accessible-name",
-    "object:property-change:accessible-value", "object:text-caret-moved", "window:activate"};
+    "object:property-change:accessible-value", "object:text-caret-moved", "object:text-changed:insert",
+    "object:text-changed:delete", "window:activate"};
 
 QString take(gchar* s) {
   const QString r = QString::fromUtf8(s ? s : "");
@@ -192,7 +193,12 @@ struct AtspiListener::State {
   AtspiAccessible* pendingWindow = nullptr;
   AtspiAccessible* pending = nullptr;
   ReaderEvent::Type pendingType = ReaderEvent::Focus;
-  int caretFrom = -1, caretTo = 0, lastCaret = -1;
+  int caretFrom = -1, caretTo = 0;
+  FieldCaret field;  // the focused object's caret
+  // The latest edit of the focused object's text.
+  bool editInserted = false, editCaretWasAfter = false;
+  int editOffset = 0, editLength = 0;
+  QString editText;
   GSource* idle = nullptr;
   AtspiListener* owner = nullptr;
 };
@@ -235,24 +241,38 @@ void onEvent(AtspiEvent* event, void* data) {
     if (!focus && !window && event->source != s.focused) return;
     jex::WriteLog(QStringLiteral("reader: %1 %2").arg(QString::fromLatin1(type)).arg(event->detail1), jex::kDetail);
     if (focus) {
-      if (event->source != s.focused) s.lastCaret = -1;  // the same field again keeps its caret
+      if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
       replace(s.focused, event->source);
     }
     if (window) {
       replace(s.pendingWindow, event->source);
     } else {
       ReaderEvent::Type t = ReaderEvent::Changed;
-      if (focus) t = ReaderEvent::Focus;
-      else if (type.startsWith("object:text-caret-moved")) t = ReaderEvent::Caret;
-      // A focus waiting to be read is not overtaken by a change of the same object.
-      if (!(s.pending && s.pendingType == ReaderEvent::Focus && t != ReaderEvent::Focus)) {
+      if (focus) {
+        t = ReaderEvent::Focus;
+      } else if (type.startsWith("object:text-caret-moved")) {
+        int from = -1;
+        // The move an edit of the text causes is heard with the edit, through the key echo.
+        if (!s.field.moved(event->detail1, &from)) return;
+        t = ReaderEvent::Caret;
+        s.caretFrom = from;
+        s.caretTo = event->detail1;
+      } else if (type.startsWith("object:text-changed")) {
+        t = ReaderEvent::Edited;
+        s.editInserted = type.startsWith("object:text-changed:insert");
+        s.editOffset = event->detail1;
+        s.editLength = event->detail2;
+        s.editText = G_VALUE_HOLDS_STRING(&event->any_data) ? QString::fromUtf8(g_value_get_string(&event->any_data))
+                                                            : QString();
+        s.editCaretWasAfter = s.field.edited(s.editInserted, s.editOffset, s.editLength);
+      }
+      // A focus waiting to be read is not overtaken by a change of the same object, nor an edit
+      // by the change of value that comes with it.
+      const bool keep = s.pending && ((s.pendingType == ReaderEvent::Focus && t != ReaderEvent::Focus) ||
+                                      (s.pendingType == ReaderEvent::Edited && t == ReaderEvent::Changed));
+      if (!keep) {
         s.pendingType = t;
         replace(s.pending, event->source);
-      }
-      if (t == ReaderEvent::Caret) {
-        s.caretFrom = s.lastCaret;
-        s.caretTo = event->detail1;
-        s.lastCaret = event->detail1;
       }
     }
     schedule(s);
@@ -284,7 +304,8 @@ gboolean readPending(gpointer data) {
       e.windowTitle = take(atspi_accessible_get_name(window, &err));
       failed(err, "window title");
     }
-    if (ours(object)) {
+    bool heard = ours(object);
+    if (heard) {
       const QString title = e.windowTitle;
       if (!title.isEmpty() && type != ReaderEvent::Focus) s.owner->deliver(e);  // the title first, on its own
       e = ReaderEvent();
@@ -301,19 +322,35 @@ gboolean readPending(gpointer data) {
         const int start = int(around.lastIndexOf(u'\n', at - 1)) + 1;
         const qsizetype end = around.indexOf(u'\n', at);
         e.caret.line = around.mid(start, end < 0 ? -1 : end - start);
+      } else if (type == ReaderEvent::Edited) {
+        // Typing in a text field (a spin box says its new value instead); a password's
+        // characters are never told.
+        GError* err = nullptr;
+        const Kind kind = kindOf(atspi_accessible_get_role(object, &err));
+        const bool text = !failed(err, "role") && (kind == Kind::Edit || kind == Kind::PasswordEdit || kind == Kind::Document);
+        const int from = qMax(0, s.editOffset - kReadChars);
+        QString now = text ? textOf(object, from, s.editOffset + (s.editInserted ? s.editLength : 0) + 1) : QString();
+        QString changed = s.editText;
+        if (changed.isEmpty() && s.editInserted) changed = now.mid(s.editOffset - from, s.editLength);
+        if (kind == Kind::PasswordEdit) {
+          now.fill(u'*');
+          changed.fill(u'*');
+        }
+        heard = text && !changed.isEmpty();
+        e.edit = editOf(s.editInserted, s.editOffset, changed, now, from, s.editCaretWasAfter);
       } else {
         e.info = readInfo(object);
         // The caret where the focus found it, so that the first move is told by its length.
-        if (type == ReaderEvent::Focus && s.lastCaret < 0 && object == s.focused)
+        if (type == ReaderEvent::Focus && s.field.caret() < 0 && object == s.focused)
           if (AtspiText* t = atspi_accessible_get_text_iface(object)) {
             GError* err = nullptr;
             const int caret = atspi_text_get_caret_offset(t, &err);
-            if (!failed(err, "caret")) s.lastCaret = caret;
+            if (!failed(err, "caret")) s.field.reset(caret);
             g_object_unref(t);
           }
       }
     }
-    if (!e.windowTitle.isEmpty() || ours(object)) s.owner->deliver(std::move(e));
+    if (!e.windowTitle.isEmpty() || heard) s.owner->deliver(std::move(e));
   });
   if (window) g_object_unref(window);
   if (object) g_object_unref(object);

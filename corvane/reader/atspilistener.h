@@ -1,7 +1,8 @@
 // The accessibility-bus listener: one thread that owns every libatspi call, with a GLib main
 // context of its own and a short call time-out, so that a slow application never stalls the
 // core. It reports, for the process it is told to follow only: focus changes, name, value and
-// check-state changes and caret moves of the focused object, and window activations.
+// check-state changes, text typed or deleted and caret moves of the focused object, and window
+// activations. The caret move that typing causes is not reported: the edit is heard instead.
 //
 // Events are read when the thread is idle: a burst (50 Tab presses) is read once, for its
 // latest event, and an object that is gone by then is simply skipped.

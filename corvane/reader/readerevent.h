@@ -6,17 +6,72 @@
 #include <mutex>
 #include <optional>
 
+#include "corvane/engine/keyecho.h"
 #include "corvane/reader/utterance.h"
 
 namespace corvane::reader {
 
 struct ReaderEvent {
-  enum Type { Focus, Window, Changed, Caret };
+  enum Type { Focus, Window, Changed, Caret, Edited };
   Type type = Focus;
   AccessibleInfo info;  // Focus, Changed: the focused object
   QString windowTitle;  // Window; with Focus: the window that became active just before
   CaretMove caret;      // Caret
+  TextEdit edit;        // Edited: text typed or deleted in the focused field, for the key echo
 };
+
+// The focused field's caret between events, and the caret move that its last edit causes.
+// Text typed or deleted is heard once, through the key echo; the caret move that follows the
+// edit (to the end of an insertion, to the start of a removal) is the edit's own and is not
+// said again. Any other move (arrows, Home, a click) is a move of its own.
+class FieldCaret {
+ public:
+  // A field newly focused: its caret where it is, -1 while unknown.
+  void reset(int caret = -1) {
+    caret_ = caret;
+    expected_ = -1;
+  }
+  int caret() const { return caret_; }
+  // length characters inserted or removed at offset; true for a removal left of the caret
+  // (Backspace, as against Delete at the caret).
+  bool edited(bool inserted, int offset, int length) {
+    expected_ = inserted ? offset + length : offset;
+    return !inserted && caret_ >= 0 && caret_ == offset + length;
+  }
+  // The caret now at `to`: false when this is the last edit's own move (nothing to say), else
+  // true with where it came from.
+  bool moved(int to, int* from) {
+    *from = caret_;
+    caret_ = to;
+    const bool own = expected_ >= 0 && to == expected_;
+    expected_ = -1;
+    return !own;
+  }
+
+ private:
+  int caret_ = -1;
+  int expected_ = -1;
+};
+
+// The edit of a text-changed event: `changed` inserted or removed at offset, told by the text
+// as read after the change (textNow, which begins at offset textFrom of the field). A field
+// read after further typing has moved on: the echo then goes by what is left of the edit.
+inline TextEdit editOf(bool inserted, int offset, const QString& changed, const QString& textNow, int textFrom,
+                       bool caretWasAfter) {
+  TextEdit e;
+  e.offset = qBound(0, offset - textFrom, int(textNow.size()));
+  e.before = textNow;
+  e.caretWasAfter = caretWasAfter;
+  if (inserted) {
+    e.inserted = changed;
+    if (e.before.mid(e.offset, changed.size()) == changed) e.before.remove(e.offset, changed.size());
+    else e.before.truncate(e.offset);
+  } else {
+    e.removed = changed;
+    e.before.insert(e.offset, changed);
+  }
+  return e;
+}
 
 // The latest event not yet taken. A window activation that is overtaken by the focus in that
 // window is not lost: its title goes with the focus.

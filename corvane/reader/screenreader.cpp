@@ -47,6 +47,7 @@ QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString
       return v;
     }
     case ReaderEvent::Caret: return caretText(e.caret, s.charEcho, s.german);
+    case ReaderEvent::Edited: return {};  // the key echo's
   }
   return {};
 }
@@ -153,13 +154,21 @@ ReaderSettings ScreenReader::settings() const {
 
 void ScreenReader::drain() {
   jex::trap("ScreenReader.drain", [&] {
-    const std::optional<ReaderEvent> e = mailbox_.take();
-    if (!e) return;
+    if (const std::optional<ReaderEvent> e = mailbox_.take()) hear(*e);
+  });
+}
+
+void ScreenReader::hear(const ReaderEvent& e) {
+  jex::trap("ScreenReader.hear", [&] {
+    if (e.type == ReaderEvent::Edited) {
+      model_.keyEcho().edited(e.edit);
+      return;
+    }
     bool unnamed = false;
-    const QString text = Speaking::textFor(*e, settings(), lastValue_, &unnamed);
+    const QString text = Speaking::textFor(e, settings(), lastValue_, &unnamed);
     if (unnamed)
       jex::WriteLog(QStringLiteral("reader: unnamed %1 in JexUI (no label): %2")
-                        .arg(roleWord(e->info.kind, false), text), jex::kFirstRun);
+                        .arg(roleWord(e.info.kind, false), text), jex::kFirstRun);
     if (!text.isEmpty()) model_.speak(text, 1);
   });
 }

@@ -46,6 +46,10 @@ class ScreenReader : public QObject {
   void start();
   void stop();
   bool listening() const { return listening_; }
+  // Speaks one event as the reader hears it: text typed or deleted goes to the key echo (its
+  // characters, words and Backspace rules, interrupting or appending), everything else is said
+  // in the focus voice.
+  void hear(const ReaderEvent& e);
 
  private:
   void followJexUi();

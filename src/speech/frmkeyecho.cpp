@@ -205,15 +205,26 @@ void frmKeyecho::keyPressEvent(QKeyEvent* event) {
 }
 
 // A key typed into txtTry: the core echoes it with the settings as they are now.
+//
+// Text typed or deleted in a field is echoed by the core's screen reader, which hears the edit
+// in every field (and then keeps quiet about the caret move it causes); handing such a key to
+// TryKey as well would say it twice. So the key is handed over only when it has left the text
+// as it was: function, cursor, command and lock keys, Backspace at the start, shortcuts. The
+// field handles the key first, here, so that its outcome is known; a key it leaves unused goes
+// on to the dialog as before (Esc is Abbrechen).
 bool frmKeyecho::eventFilter(QObject* watched, QEvent* event) {
   if (watched == txtTry_ && event->type() == QEvent::KeyPress) {
     const auto* k = static_cast<QKeyEvent*>(event);
-    if (k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab)
+    if (k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab) {
+      QVariantList key{k->key(), k->text(), int(k->modifiers() & ~Qt::KeypadModifier), txtTry_->text(),
+                       txtTry_->cursorPosition()};
+      static_cast<QObject*>(txtTry_)->event(event);
       trap("frmKeyecho.txtTry_KeyDown", [&] {
-        if (Obj echo = keyEcho("frmKeyecho.txtTry_KeyDown"))
-          echo.call(QStringLiteral("TryKey"), {k->key(), k->text(), int(k->modifiers() & ~Qt::KeypadModifier),
-                                               txtTry_->text(), txtTry_->cursorPosition()});
+        if (txtTry_->text() != key.at(3).toString()) return;  // the reader hears the edit
+        if (Obj echo = keyEcho("frmKeyecho.txtTry_KeyDown")) echo.call(QStringLiteral("TryKey"), key);
       });
+      return true;  // handled; left unaccepted, it still goes on to the dialog
+    }
   }
   return ChildDialog::eventFilter(watched, event);
 }

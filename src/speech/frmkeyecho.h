@@ -5,7 +5,8 @@
 // kept while they are disabled.
 //
 // The field txtTry ("Ausprobieren") lets the user hear the settings before OK: every key typed
-// there is echoed by the core with its live, unsaved values (KeyEcho.TryKey).
+// there is echoed by the core with its live, unsaved values: text typed or deleted by the core's
+// screen reader as in any field, the keys that change no text by KeyEcho.TryKey.
 #pragma once
 
 #include "core/automation/automation.h"

@@ -128,6 +128,20 @@ TEST_F(KeyEchoTest, TryKeyEchoesOneKeyInTheGivenFieldWithTheLiveValues) {
   EXPECT_EQ(echoes(), (QStringList{QStringLiteral("gut"), QStringLiteral("u")}));
 }
 
+TEST_F(KeyEchoTest, EditsSeenInAFieldAreEchoedAsTheirKeysAndLongerOnesAsTheirText) {
+  const QString gut = QStringLiteral("gut");
+  const auto edit = [&](int offset, const char* inserted, const char* removed, bool caretWasAfter) {
+    return echo().edited({gut, offset, QString::fromUtf8(inserted), QString::fromUtf8(removed), caretWasAfter});
+  };
+  EXPECT_EQ(edit(3, " ", "", false), gut);                                  // a blank ends the word
+  EXPECT_EQ(edit(2, "", "t", true), QStringLiteral("t"));                   // Backspace
+  EXPECT_EQ(edit(2, "", "t", false), QStringLiteral("Entfernen"));          // Delete
+  EXPECT_EQ(edit(3, " und\nso ", "", false), QStringLiteral("und so"));     // pasted
+  echo().setValue(KeyEcho::CharEcho, 0);
+  EXPECT_EQ(edit(3, " und so", "", false), QString());
+  EXPECT_EQ(echoes(), (QStringList{gut, QStringLiteral("t"), QStringLiteral("Entfernen"), QStringLiteral("und so")}));
+}
+
 TEST(KeyEchoConsole, TypeTakesTheRestOfTheLineAndUnknownBracesAsText) {
   const corvane::ConsoleLine line = corvane::parseConsoleLine(QStringLiteral(":type a b{F5}"));
   EXPECT_EQ(line.kind, corvane::ConsoleLine::Type);

@@ -355,6 +355,28 @@ TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {
   QTest::keyClick(edit, Qt::Key_Escape);
 }
 
+TEST_F(SpokenDialogs, TypedTextIsHeardOnceAsTheKeyEchoSays) {
+  QWidget* w = open(S(":funcs InputBox \"Ihr Name:\" \"Eingabe\" \"Anna\" 9"), "frmSCRInput");
+  ASSERT_NE(w, nullptr);
+  auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(edit, nullptr);
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::qWait(200);
+  const qsizetype from = out().size();
+  for (Qt::Key k : {Qt::Key_X, Qt::Key_Y, Qt::Key_Space, Qt::Key_Backspace}) {
+    QTest::keyClick(edit, k);
+    QTest::qWait(150);  // as a user types
+  }
+  // Characters and words (the default), the blank ends the word, Backspace says what it deleted;
+  // none of the caret moves the typing causes is said again.
+  const QStringList heard{S("SPEAK: x"), S("SPEAK: y"), S("SPEAK: Annaxy"), S("SPEAK: Leer")};
+  const auto said = [&] { return out().mid(from).split(u'\n').filter(QRegularExpression(S("^SPEAK: "))); };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return said().size() >= heard.size(); }, 3000)) << out().mid(from).toStdString();
+  QTest::qWait(300);
+  EXPECT_EQ(said(), heard) << out().mid(from).toStdString();
+  QTest::keyClick(edit, Qt::Key_Escape);
+}
+
 TEST_F(SpokenDialogs, ExitQuestionBoxIsHeardAtEveryTabStop) {
   // JexUI's own modal box: the command runs the box's loop, so the walk runs inside it.
   bool walked = false;

@@ -15,6 +15,7 @@
 #include "dialogs/common/formservice.h"
 #include "dialogs/frmmsgex.h"
 #include "platform/foreground.h"
+#include "tasks/tasklistview.h"
 
 namespace jex {
 
@@ -44,7 +45,7 @@ constexpr Text kTexts[] = {
 }  // namespace
 
 frmTasks::frmTasks(QWidget* parent) : ChildDialog(QStringLiteral("frmTasks"), QStringLiteral("Programm Wizard"), parent) {
-  lvwTasks_ = new QTreeWidget(this);
+  lvwTasks_ = new TaskListView(this);  // heard as a list of programs, not as a tree
   lvwTasks_->setObjectName(QStringLiteral("lvwTasks"));
   lvwTasks_->setColumnCount(3);
   lvwTasks_->setHeaderLabels({QStringLiteral("Task"), QStringLiteral("Info"), QStringLiteral("hWnd")});
@@ -144,10 +145,21 @@ bool frmTasks::handleCmd(const QString& command) {
 void frmTasks::ShowTasks() {
   trap("frmTasks.ShowTasks", [this] {
     applyHeaders();
-    tick();
+    if (isVisible()) {
+      tick();
+      selectLastForeground();
+    } else {
+      show();  // showEvent fills the list
+    }
     timer_.start();
-    if (!isVisible()) show();
     platform::ForceForeground(window(), gGlobal().UseForceForeGround);
+    lvwTasks_->setFocus(Qt::OtherFocusReason);
+    updateButtons();
+  });
+}
+
+void frmTasks::selectLastForeground() {
+  trap("frmTasks.SelectLastForeground", [this] {
     const QString wanted = QStringLiteral("&h") + QString::number(quint32(gGlobal().LastForeWnd), 16).toUpper();
     for (int i = 0; i < lvwTasks_->topLevelItemCount(); ++i) {
       QTreeWidgetItem* item = lvwTasks_->topLevelItem(i);
@@ -156,8 +168,6 @@ void frmTasks::ShowTasks() {
       lvwTasks_->scrollToItem(item);
       break;
     }
-    lvwTasks_->setFocus(Qt::OtherFocusReason);
-    updateButtons();
   });
 }
 
@@ -299,7 +309,15 @@ void frmTasks::closeDialog() {
   });
 }
 
+// The rows and the selected one are there before the showing gives the list the focus: a row
+// made current while the list has the focus is announced in place of the list.
 void frmTasks::showEvent(QShowEvent* event) {
+  trap("frmTasks.Show", [this] {
+    const bool opened = lvwTasks_->topLevelItemCount() == 0;  // not shown again with the main window
+    applyHeaders();
+    tick();
+    if (opened) selectLastForeground();
+  });
   ChildDialog::showEvent(event);
   timer_.start();
 }

@@ -52,6 +52,8 @@ class frmTasks : public ChildDialog {
 
  private:
   void tick();
+  // Makes the row of the window that was in front before (cGlobal.LastForeWnd) the current one.
+  void selectLastForeground();
   void showTask(cTask* task);
   void removeTask(cTask* task);
   void updateButtons();

@@ -1,4 +1,5 @@
 // The task list dialog over the stand-in core, driven with the keyboard.
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -92,6 +93,33 @@ TEST_F(TaskDialog, PreselectsTheProgramInFrontAndEnterSwitchesToIt) {
   EXPECT_FALSE(dlg->isVisible());
   EXPECT_FALSE(dlg->Timer1()->isActive());
   EXPECT_TRUE(QTest::qWaitFor([&] { return platform::tasks::activeWindow() == letter; }, 3000));
+}
+
+TEST_F(TaskDialog, IsHeardAsAListOfProgramsWithTheirState) {
+  TaskClient client;
+  client.open(QStringLiteral("letter"), QStringLiteral("Brief"));
+  client.open(QStringLiteral("sheet"), QStringLiteral("Tabelle"));
+  dlg->ShowTasks();
+  ASSERT_TRUE(shows(QStringLiteral("Brief")) && shows(QStringLiteral("Tabelle")));
+  QTreeWidget* view = dlg->lvwTasks();
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
+  ASSERT_EQ(list->role(), QAccessible::List);
+  ASSERT_EQ(list->childCount(), view->topLevelItemCount());
+  for (int i = 0; i < list->childCount(); ++i) {
+    QAccessibleInterface* entry = list->child(i);
+    EXPECT_EQ(entry->role(), QAccessible::ListItem);
+    EXPECT_EQ(entry->text(QAccessible::Name), view->topLevelItem(i)->text(0) + u' ' + view->topLevelItem(i)->text(1));
+    EXPECT_EQ(list->indexOfChild(entry), i);
+  }
+  // The entry an arrow key moves to has the focus.
+  view->setCurrentItem(view->topLevelItem(0));
+  view->setFocus();
+  key(Qt::Key_Down);
+  QAccessibleInterface* focused = list->focusChild();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_EQ(list->indexOfChild(focused), 1);
+  EXPECT_TRUE(focused->state().focused);
+  EXPECT_FALSE(list->child(0)->state().focused);
 }
 
 TEST_F(TaskDialog, WithoutProgramsSaysNoTasksAndEnterCloses) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 #include "core/base/error.h"
@@ -300,6 +301,31 @@ void frmVoices::ShowNewVoicePanel(bool show) {
       cmdVoiceMenu_->setEnabled(true);
       cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
     }
+    // Opening: the tree is filled and its language chosen before the panel shows, since the focus
+    // may move into it as the controls beside it are disabled, and an entry made current while the
+    // tree has the focus is announced in place of the tree.
+    if (show) {
+      if (auto* l = findChild<QLabel*>(QStringLiteral("lblNewVoice"))) treModes_->setAccessibleName(ui::plainCaption(l->text()));
+      if (treModes_->topLevelItemCount() == 0) fillModes();
+      QTreeWidgetItem* language = nullptr;
+      const QString wanted = QStringLiteral("LNG_") + frmLocalizer().LNG();
+      for (int i = 0; i < treModes_->topLevelItemCount() && !language; ++i)
+        if (treModes_->topLevelItem(i)->data(0, Qt::UserRole).toString() == wanted) language = treModes_->topLevelItem(i);
+      if (!language && treModes_->topLevelItemCount() > 0) language = treModes_->topLevelItem(0);
+      if (language) {
+        language->setExpanded(true);
+        {
+          // The view would report its new current entry as the focus although it has none yet.
+          const QSignalBlocker quiet(treModes_->selectionModel());
+          treModes_->setCurrentItem(language);
+        }
+        modeClicked(language);
+        if (QTreeWidgetItem* product = language->child(0)) {
+          product->setExpanded(true);
+          if (QTreeWidgetItem* mode = product->child(0)) treModes_->scrollToItem(mode);
+        }
+      }
+    }
     for (QWidget* w : {static_cast<QWidget*>(picNew_), static_cast<QWidget*>(cmdAddVoice_), static_cast<QWidget*>(txtName_),
                        static_cast<QWidget*>(lblName_)})
       w->setVisible(show);
@@ -309,21 +335,6 @@ void frmVoices::ShowNewVoicePanel(bool show) {
                        static_cast<QWidget*>(lblTable_), static_cast<QWidget*>(cmdVoiceMenu_)})
       w->setEnabled(!show);
     if (!show) return;
-    if (auto* l = findChild<QLabel*>(QStringLiteral("lblNewVoice"))) treModes_->setAccessibleName(ui::plainCaption(l->text()));
-    if (treModes_->topLevelItemCount() == 0) fillModes();
-    QTreeWidgetItem* language = nullptr;
-    const QString wanted = QStringLiteral("LNG_") + frmLocalizer().LNG();
-    for (int i = 0; i < treModes_->topLevelItemCount() && !language; ++i)
-      if (treModes_->topLevelItem(i)->data(0, Qt::UserRole).toString() == wanted) language = treModes_->topLevelItem(i);
-    if (!language && treModes_->topLevelItemCount() > 0) language = treModes_->topLevelItem(0);
-    if (language) {
-      language->setExpanded(true);
-      treModes_->setCurrentItem(language);
-      if (QTreeWidgetItem* product = language->child(0)) {
-        product->setExpanded(true);
-        if (QTreeWidgetItem* mode = product->child(0)) treModes_->scrollToItem(mode);
-      }
-    }
     treModes_->setFocus(Qt::OtherFocusReason);
     queueForCore(QStringLiteral("GOFOCUS"));
   });

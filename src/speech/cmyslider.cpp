@@ -129,6 +129,9 @@ void cMySlider::keyUp(int key, Qt::KeyboardModifiers mods) {
 }
 
 bool cMySlider::eventFilter(QObject* watched, QEvent* event) {
+  // Only key events are looked at: the others include those of a text box being destroyed,
+  // which is no QLineEdit any more by then.
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
   if (watched != tb_ || !sli_) return false;
   if (event->type() == QEvent::KeyPress) {
     return trapped("cMySlider.TB_KeyDown", false, [&] {

@@ -358,14 +358,12 @@ gboolean readPending(gpointer data) {
 }
 }  // namespace
 
-bool AtspiListener::start(QString* error) {
-  if (thread_.joinable()) return true;
-  std::mutex m;
-  std::condition_variable cv;
-  bool done = false;
-  QString failure;
-  thread_ = std::thread([&, this] {
+void AtspiListener::start(Started started) {
+  if (thread_.joinable()) return;
+  stopping_ = false;
+  thread_ = std::thread([this, started = std::move(started)] {
     State& s = *state_;
+    QString failure;
     s.context = g_main_context_new();
     g_main_context_push_thread_default(s.context);
     const int init = atspi_init();
@@ -374,6 +372,8 @@ bool AtspiListener::start(QString* error) {
       atspi_set_main_context(s.context);
       atspi_set_timeout(kCallTimeoutMs, kStartupTimeoutMs);
       s.listener = atspi_event_listener_new(onEvent, &s, nullptr);
+      // Each registration is a call to the registry, which may be slow while it starts: the
+      // thread waits for it, the core does not.
       QStringList refused;
       for (const char* type : kEvents) {
         GError* err = nullptr;
@@ -382,15 +382,14 @@ bool AtspiListener::start(QString* error) {
       }
       if (refused.size() == int(std::size(kEvents))) failure = QStringLiteral("no accessibility events can be registered");
       else if (!refused.isEmpty()) jex::WriteErrorLog(QStringLiteral("reader: events not registered: ") + refused.join(u' '));
-      s.loop = g_main_loop_new(s.context, FALSE);
     }
-    // start() returns once told; its locals are gone then, so nothing of them is used after.
-    const bool listening = failure.isEmpty();
+    bool listening = false;
     {
-      std::lock_guard lock(m);
-      done = true;
-      cv.notify_all();
+      std::lock_guard lock(loopMutex_);
+      listening = failure.isEmpty() && !stopping_;
+      if (listening) s.loop = g_main_loop_new(s.context, FALSE);
     }
+    if (!stopping_) started(failure);
     if (listening) g_main_loop_run(s.loop);
     // Ends here: everything the thread made is undone on the thread.
     if (s.idle) {
@@ -408,26 +407,35 @@ bool AtspiListener::start(QString* error) {
     }
     if (init <= 1) atspi_exit();
     g_main_context_pop_thread_default(s.context);
-    if (s.loop) g_main_loop_unref(s.loop);
+    {
+      std::lock_guard lock(loopMutex_);
+      if (s.loop) g_main_loop_unref(s.loop);
+      s.loop = nullptr;
+    }
     g_main_context_unref(s.context);
-    s.loop = nullptr;
     s.context = nullptr;
   });
-  {
-    std::unique_lock lock(m);
-    cv.wait(lock, [&] { return done; });
-  }
-  if (!failure.isEmpty()) {
-    thread_.join();
-    if (error) *error = failure;
-    return false;
-  }
-  return true;
 }
 
 void AtspiListener::stop() {
   if (!thread_.joinable()) return;
-  if (state_->loop) g_main_loop_quit(state_->loop);
+  {
+    std::lock_guard lock(loopMutex_);
+    stopping_ = true;
+    // The loop is told to end from inside itself, so that a loop that has not started to run
+    // yet ends as soon as it does.
+    if (state_->loop) {
+      GSource* quit = g_idle_source_new();
+      g_source_set_callback(
+          quit, [](gpointer loop) -> gboolean {
+            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+            return G_SOURCE_REMOVE;
+          },
+          g_main_loop_ref(state_->loop), [](gpointer loop) { g_main_loop_unref(static_cast<GMainLoop*>(loop)); });
+      g_source_attach(quit, state_->context);
+      g_source_unref(quit);
+    }
+  }
   thread_.join();
 }
 

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "corvane/reader/readerevent.h"
@@ -24,8 +25,11 @@ class AtspiListener {
   explicit AtspiListener(Sink sink);
   ~AtspiListener();
 
-  // Starts the thread and waits until it listens. False with *error when it cannot.
-  bool start(QString* error);
+  // Starts the thread and returns at once. started is called on the listener's thread when it
+  // listens (empty text) or cannot (why); a failed thread has ended by then. Not called after stop().
+  using Started = std::function<void(const QString& failure)>;
+  void start(Started started);
+  // Ends the thread; waits while a registration with the registry is still under way.
   void stop();
   // Events of other processes are ignored; 0: none is followed.
   void follow(qint64 pid) { pid_ = pid; }
@@ -39,6 +43,8 @@ class AtspiListener {
   Sink sink_;
   std::atomic<qint64> pid_{0};
   std::thread thread_;
+  std::mutex loopMutex_;  // the thread's loop between its creation and stop()
+  std::atomic<bool> stopping_{false};
   std::unique_ptr<State> state_;
 };
 

@@ -86,11 +86,22 @@ void ScreenReader::listen(const QString& address, const QString& error) {
     listener_ = std::make_unique<AtspiListener>([this](ReaderEvent e) {
       if (mailbox_.put(std::move(e))) QMetaObject::invokeMethod(this, &ScreenReader::drain, Qt::QueuedConnection);
     });
-    QString why;
-    if (!listener_->start(&why)) {
+    // The registration with the accessibility registry may take seconds while the registry
+    // starts; the core goes on meanwhile and is told on its own thread.
+    starting_ = true;
+    listener_->start([this](const QString& failure) {
+      QMetaObject::invokeMethod(this, [this, failure] { started(failure); }, Qt::QueuedConnection);
+    });
+  });
+}
+
+void ScreenReader::started(const QString& failure) {
+  jex::trap("ScreenReader.started", [&] {
+    starting_ = false;
+    if (!failure.isEmpty()) {
       listener_.reset();
-      jex::WriteErrorLog(QStringLiteral("reader: cannot listen: ") + why);
-      model_.report(QStringLiteral("READER: off, ") + why);
+      jex::WriteErrorLog(QStringLiteral("reader: cannot listen: ") + failure);
+      model_.report(QStringLiteral("READER: off, ") + failure);
       return;
     }
     listening_ = true;

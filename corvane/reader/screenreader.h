@@ -65,6 +65,7 @@ class ScreenReader : public QObject {
   bool listening_ = false;
   bool starting_ = false;
   void listen(const QString& address, const QString& why);
+  void started(const QString& failure);  // the listener listens, or cannot (why)
 };
 
 }  // namespace corvane::reader

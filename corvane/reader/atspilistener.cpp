@@ -1,6 +1,7 @@
 #include "corvane/reader/atspilistener.h"
 
 #include <QStringList>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -201,6 +202,11 @@ struct AtspiListener::State {
   QString editText;
   GSource* idle = nullptr;
   AtspiListener* owner = nullptr;
+  // Between the thread and stop(): the loop from its creation on, and whether the thread is
+  // still registering with the registry (a call that can block for D-Bus's 25 s).
+  std::mutex mutex;
+  bool stopping = false;
+  std::atomic<bool> registering{false};
 };
 
 namespace {
@@ -359,10 +365,12 @@ gboolean readPending(gpointer data) {
 }  // namespace
 
 void AtspiListener::start(Started started) {
-  if (thread_.joinable()) return;
-  stopping_ = false;
-  thread_ = std::thread([this, started = std::move(started)] {
-    State& s = *state_;
+  if (thread_.joinable() || !state_) return;
+  state_->stopping = false;
+  state_->registering = true;
+  // The thread uses its state only: it may outlive this object (see stop()).
+  thread_ = std::thread([sp = state_.get(), started = std::move(started)] {
+    State& s = *sp;
     QString failure;
     s.context = g_main_context_new();
     g_main_context_push_thread_default(s.context);
@@ -385,11 +393,12 @@ void AtspiListener::start(Started started) {
     }
     bool listening = false;
     {
-      std::lock_guard lock(loopMutex_);
-      listening = failure.isEmpty() && !stopping_;
+      std::lock_guard lock(s.mutex);
+      s.registering = false;
+      listening = failure.isEmpty() && !s.stopping;
       if (listening) s.loop = g_main_loop_new(s.context, FALSE);
+      if (!s.stopping) started(failure);  // under the lock: never after stop() has begun
     }
-    if (!stopping_) started(failure);
     if (listening) g_main_loop_run(s.loop);
     // Ends here: everything the thread made is undone on the thread.
     if (s.idle) {
@@ -408,7 +417,7 @@ void AtspiListener::start(Started started) {
     if (init <= 1) atspi_exit();
     g_main_context_pop_thread_default(s.context);
     {
-      std::lock_guard lock(loopMutex_);
+      std::lock_guard lock(s.mutex);
       if (s.loop) g_main_loop_unref(s.loop);
       s.loop = nullptr;
     }
@@ -420,8 +429,8 @@ void AtspiListener::start(Started started) {
 void AtspiListener::stop() {
   if (!thread_.joinable()) return;
   {
-    std::lock_guard lock(loopMutex_);
-    stopping_ = true;
+    std::lock_guard lock(state_->mutex);
+    state_->stopping = true;
     // The loop is told to end from inside itself, so that a loop that has not started to run
     // yet ends as soon as it does.
     if (state_->loop) {
@@ -435,6 +444,15 @@ void AtspiListener::stop() {
       g_source_attach(quit, state_->context);
       g_source_unref(quit);
     }
+  }
+  // A registration still waiting for the registry is given a moment; after that the thread is
+  // left to end by itself with its state, so that the core never waits on the registry.
+  for (int i = 0; i < 100 && state_->registering; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (state_->registering) {
+    jex::WriteErrorLog(QStringLiteral("reader: the accessibility registry did not answer; its listener is left behind"));
+    thread_.detach();
+    (void)state_.release();
+    return;
   }
   thread_.join();
 }

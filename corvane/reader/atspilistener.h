@@ -12,7 +12,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "corvane/reader/readerevent.h"
@@ -29,7 +28,8 @@ class AtspiListener {
   // listens (empty text) or cannot (why); a failed thread has ended by then. Not called after stop().
   using Started = std::function<void(const QString& failure)>;
   void start(Started started);
-  // Ends the thread; waits while a registration with the registry is still under way.
+  // Ends the thread. A registration with the registry still under way is waited for a second
+  // at most; then the thread is left to end by itself.
   void stop();
   // Events of other processes are ignored; 0: none is followed.
   void follow(qint64 pid) { pid_ = pid; }
@@ -43,8 +43,6 @@ class AtspiListener {
   Sink sink_;
   std::atomic<qint64> pid_{0};
   std::thread thread_;
-  std::mutex loopMutex_;  // the thread's loop between its creation and stop()
-  std::atomic<bool> stopping_{false};
   std::unique_ptr<State> state_;
 };
 

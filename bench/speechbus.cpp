@@ -21,6 +21,7 @@
 
 #include "core/automation/dbustransport.h"
 #include "bench/benchmain.h"
+#include "bench/corerig.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -33,61 +34,8 @@ double median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// A private bus with the core on it.
-struct Rig {
-  QProcess daemon, core;
-  QTemporaryDir home;
-  QString error, coreOut;
-  std::unique_ptr<QDBusConnection> conn;
-  jex::Obj root;
-
-  Rig() {
-    daemon.start(S("dbus-daemon"), {S("--session"), S("--print-address"), S("--nofork")});
-    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
-      error = S("no private session bus (dbus-daemon)");
-      return;
-    }
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("DBUS_SESSION_BUS_ADDRESS"), address);
-    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
-    core.setProcessEnvironment(env);
-    const QString exe = S(JEX_BIN_DIR) + S("/corvane");
-    if (!QFileInfo(exe).isExecutable()) {
-      error = S("corvane is not built");
-      return;
-    }
-    core.start(exe, {S("--appdir"), home.path() + S("/app"), S("--datadir"), S(JEX_SOURCE_DIR "/data"), S("--no-jexui"),
-                     S("--no-monitor"), S("--no-audio"), S("--no-foreground")});
-    const auto end = Clock::now() + std::chrono::seconds(10);
-    while (!coreOut.contains(S("READY: ")) && Clock::now() < end) {
-      core.waitForReadyRead(100);
-      coreOut += QString::fromUtf8(core.readAllStandardOutput());
-    }
-    if (!coreOut.contains(S("READY: "))) {
-      error = S("the core did not get ready");
-      return;
-    }
-    conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, S("bench-speech")));
-    root = bus::connect(S("corvane.application"), *conn);
-  }
-  ~Rig() {
-    root = jex::Obj();
-    for (QProcess* p : {&core, &daemon}) {
-      if (p->state() == QProcess::NotRunning) continue;
-      p->kill();
-      p->waitForFinished(3000);
-    }
-    if (conn) {
-      bus::detach(*conn);
-      conn.reset();
-      QDBusConnection::disconnectFromBus(S("bench-speech"));
-    }
-  }
-};
-
 void BM_SliderStep(benchmark::State& state) {
-  Rig rig;
+  jex::bench::CoreRig rig(S("bench-speech"));
   if (!rig.error.isEmpty()) {
     state.SkipWithError(rig.error.toStdString().c_str());
     return;
@@ -118,7 +66,7 @@ void BM_SliderStep(benchmark::State& state) {
 BENCHMARK(BM_SliderStep)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 
 void BM_AllModes(benchmark::State& state) {
-  Rig rig;
+  jex::bench::CoreRig rig(S("bench-speech"));
   if (!rig.error.isEmpty()) {
     state.SkipWithError(rig.error.toStdString().c_str());
     return;

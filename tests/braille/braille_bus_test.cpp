@@ -7,6 +7,7 @@
 
 #include "core/automation/dbustransport.h"
 #include "core/uiapplication.h"
+#include "tests/support/corebus.h"
 #include "tests/automation/privatebus.h"
 #include "tests/braille/braille_support.h"
 
@@ -15,18 +16,13 @@ namespace {
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 
-class BrailleOverBus : public ::testing::Test {
+class BrailleOverBus : public testing::CoreOverBusTest {
  protected:
   void SetUp() override {
-    auto& pb = testing::PrivateBus::instance();
-    if (!pb.ok()) GTEST_SKIP() << "no private bus: " << pb.error().toStdString();
-    if (!testing::BuiltCore::built()) GTEST_SKIP() << "the core is not built";
-    core = std::make_unique<testing::BuiltCore>(pb.address());
-    ASSERT_TRUE(core->startAndWait()) << core->out();
+    startCore();
+    if (!started()) return;
     QDir().mkpath(core->appDir() + S("/LNG/1031"));
     QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/1031/JEXUIDLG.INI"), core->appDir() + S("/LNG/1031/JEXUIDLG.INI"));
-    conn = pb.connect(S("jexui"));
-    Jex() = automation::dbus::connect(S("corvane.application"), conn);
     automation::dbus::publish(S("JexUI.UI_Application"), std::make_shared<UI_Application>(), conn);
     gGlobal().AppPath = core->appDir() + u'/';
     gGlobal().ParkMouse = 0;
@@ -47,14 +43,7 @@ class BrailleOverBus : public ::testing::Test {
     resetLocalizer();
     logfile::setPath({});
     resetGlobals();
-    if (conn.isConnected()) {
-      automation::dbus::detach(conn);
-      testing::PrivateBus::disconnect(conn);
-    }
-    if (core && core->proc.state() == QProcess::Running) {
-      core->type(S(":quit"));
-      core->waitEnded(5000);
-    }
+    stopCore();
   }
   template <class Form>
   Form* shown(const char* name) {
@@ -73,8 +62,6 @@ class BrailleOverBus : public ::testing::Test {
   }
   QString stored() const { return fake::CoreFixture::readFile(core->appDir() + S("/corvane.ini")); }
 
-  std::unique_ptr<testing::BuiltCore> core;
-  QDBusConnection conn{QString()};
   std::unique_ptr<frmMDI> mdi;
 };
 

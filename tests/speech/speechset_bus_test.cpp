@@ -10,6 +10,7 @@
 #include "corvane/engine/speechlog.h"
 #include "speech/frmvoices.h"
 #include "speech/speechsetframe.h"
+#include "tests/support/corebus.h"
 #include "tests/automation/privatebus.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/processes.h"
@@ -19,16 +20,11 @@ namespace {
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 
-class SpeechSetsOverBus : public ::testing::Test {
+class SpeechSetsOverBus : public testing::CoreOverBusTest {
  protected:
   void SetUp() override {
-    auto& pb = testing::PrivateBus::instance();
-    if (!pb.ok()) GTEST_SKIP() << "no private bus: " << pb.error().toStdString();
-    if (!testing::BuiltCore::built()) GTEST_SKIP() << "the core is not built";
-    core = std::make_unique<testing::BuiltCore>(pb.address());
-    ASSERT_TRUE(core->startAndWait()) << core->out();
-    conn = pb.connect(S("jexui"));
-    Jex() = automation::dbus::connect(S("corvane.application"), conn);
+    startCore();
+    if (!started()) return;
     dlg = std::make_unique<frmVoices>();
     dlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
@@ -36,11 +32,7 @@ class SpeechSetsOverBus : public ::testing::Test {
   void TearDown() override {
     dlg.reset();
     resetGlobals();
-    if (conn.isConnected()) testing::PrivateBus::disconnect(conn);
-    if (core && core->proc.state() == QProcess::Running) {
-      core->type(S(":quit"));
-      core->waitEnded(5000);
-    }
+    stopCore();
   }
   QComboBox* list() const { return dlg->speechsetFrame()->cboSpeechSet(); }
   void type(const QString& text) {
@@ -64,8 +56,6 @@ class SpeechSetsOverBus : public ::testing::Test {
     return automation::toObj(Jex().obj(S("SpeechProfile")).call(S("ItemByIndex"), {1})).str(S("VoiceName"));
   }
 
-  std::unique_ptr<testing::BuiltCore> core;
-  QDBusConnection conn{QString()};
   std::unique_ptr<frmVoices> dlg;
 };
 

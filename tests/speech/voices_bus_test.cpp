@@ -17,6 +17,7 @@
 #include "localisation/frmlocalizer.h"
 #include "speech/cmyslider.h"
 #include "speech/frmvoices.h"
+#include "tests/support/corebus.h"
 #include "tests/automation/privatebus.h"
 #include "tests/support/fakecore.h"
 
@@ -25,16 +26,11 @@ namespace {
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 
-class VoicesOverBus : public ::testing::Test {
+class VoicesOverBus : public testing::CoreOverBusTest {
  protected:
   void SetUp() override {
-    auto& pb = testing::PrivateBus::instance();
-    if (!pb.ok()) GTEST_SKIP() << "no private bus: " << pb.error().toStdString();
-    if (!testing::BuiltCore::built()) GTEST_SKIP() << "the core is not built";
-    core = std::make_unique<testing::BuiltCore>(pb.address());
-    ASSERT_TRUE(core->startAndWait()) << core->out();
-    conn = pb.connect(S("jexui"));
-    Jex() = automation::dbus::connect(S("corvane.application"), conn);
+    startCore();
+    if (!started()) return;
     gGlobal().AppPath = core->appDir() + u'/';
     logfile::setPath(core->home() + S("/jexui.log"));
     logfile::setThreshold(5);
@@ -46,11 +42,7 @@ class VoicesOverBus : public ::testing::Test {
     dlg.reset();
     logfile::setPath({});
     resetGlobals();
-    if (conn.isConnected()) testing::PrivateBus::disconnect(conn);
-    if (core && core->proc.state() == QProcess::Running) {
-      core->type(S(":quit"));
-      core->waitEnded(5000);
-    }
+    stopCore();
   }
   Obj voice(const char* name) const {
     return automation::toObj(Jex().obj(S("SpeechVoices")).call(S("ItemByName"), {QString::fromLatin1(name)}));
@@ -61,8 +53,6 @@ class VoicesOverBus : public ::testing::Test {
   }
   QString log() const { return fake::CoreFixture::readFile(core->home() + S("/jexui.log")); }
 
-  std::unique_ptr<testing::BuiltCore> core;
-  QDBusConnection conn{QString()};
   std::unique_ptr<frmVoices> dlg;
 };
 

@@ -54,45 +54,13 @@ const char* const kAtomNames[AtomCount] = {
 
 // The connection of the task list: the root window selected for SubstructureNotify, so that
 // the answers to pings (sent to the root) arrive here.
-class Display {
+class Display : public xcb::DisplayConnection {
  public:
-  ~Display() { close(); }
-
-  xcb_connection_t* get() {
-    const QByteArray name = qgetenv("DISPLAY");
-    if (conn_ && (name != name_ || xcb_connection_has_error(conn_))) {
-      WriteLog(QStringLiteral("tasks: the display connection is gone, opening it again"), kDetail);
-      close();
-    }
-    if (!conn_ && !name.isEmpty()) {
-      int screenNumber = 0;
-      xcb_connection_t* c = xcb_connect(name.constData(), &screenNumber);
-      if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return nullptr;
-      }
-      conn_ = c;
-      name_ = name;
-      root_ = xcb::rootOf(c, screenNumber);
-      xcb_intern_atom_cookie_t cookies[AtomCount];
-      for (int i = 0; i < AtomCount; ++i)
-        cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(kAtomNames[i])), kAtomNames[i]);
-      for (int i = 0; i < AtomCount; ++i) {
-        auto r = reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
-        atoms_[i] = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-      }
-      const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-      xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
-      xcb_flush(c);
-    }
-    return conn_;
-  }
-  xcb_window_t root() const { return root_; }
   xcb_atom_t atom(Atom a) const { return atoms_[a]; }
 
   // Reads every waiting event; a pong clears its window's outstanding ping.
   void drain() {
-    while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) {
+    while (xcb_generic_event_t* e = xcb_poll_for_event(current())) {
       if ((e->response_type & ~0x80) == XCB_CLIENT_MESSAGE) {
         const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(e);
         if (m->type == atom(WmProtocols) && m->data.data32[0] == atom(NetWmPing)) outstanding_.remove(m->data.data32[2]);
@@ -102,13 +70,14 @@ class Display {
   }
   // Waits until no window of waitFor owes an answer, the deadline passes or the connection breaks.
   void waitForPongs(const QList<WindowHandle>& waitFor, QDeadlineTimer deadline) {
-    const int fd = xcb_get_file_descriptor(conn_);
+    xcb_connection_t* c = current();
+    const int fd = xcb_get_file_descriptor(c);
     const auto pending = [&] {
       for (WindowHandle w : waitFor)
         if (outstanding_.contains(w)) return true;
       return false;
     };
-    while (pending() && !deadline.hasExpired() && !xcb_connection_has_error(conn_)) {
+    while (pending() && !deadline.hasExpired() && !xcb_connection_has_error(c)) {
       pollfd p{fd, POLLIN, 0};
       const int left = int(qBound(qint64(0), deadline.remainingTime(), qint64(60000)));
       if (::poll(&p, 1, left) < 0 && errno != EINTR) break;
@@ -119,15 +88,20 @@ class Display {
   quint32 nextStamp() { return ++stamp_; }
 
  private:
-  void close() {
-    if (conn_) xcb_disconnect(conn_);
-    conn_ = nullptr;
-    root_ = XCB_WINDOW_NONE;
-    outstanding_.clear();
+  void opened(xcb_connection_t* c) override {
+    xcb_intern_atom_cookie_t cookies[AtomCount];
+    for (int i = 0; i < AtomCount; ++i)
+      cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(kAtomNames[i])), kAtomNames[i]);
+    for (int i = 0; i < AtomCount; ++i) {
+      auto r = reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
+      atoms_[i] = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(c, root(), XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
   }
-  xcb_connection_t* conn_ = nullptr;
-  QByteArray name_;
-  xcb_window_t root_ = XCB_WINDOW_NONE;
+  void closing() override { outstanding_.clear(); }
+
   xcb_atom_t atoms_[AtomCount]{};
   QHash<WindowHandle, quint32> outstanding_;  // window -> stamp of the unanswered ping
   quint32 stamp_ = 0;

@@ -18,42 +18,12 @@ constexpr int kMaxDepth = 64;
 using xcb::Reply;
 
 // The one connection, reopened when DISPLAY changes or the connection broke.
-class Display {
+class Display : public xcb::DisplayConnection {
  public:
-  ~Display() { close(); }
-
-  xcb_connection_t* get() {
-    const QByteArray name = qgetenv("DISPLAY");
-    if (conn_ && (name != name_ || xcb_connection_has_error(conn_))) close();
-    if (!conn_ && !name.isEmpty()) {
-      int screenNumber = 0;
-      xcb_connection_t* c = xcb_connect(name.constData(), &screenNumber);
-      if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return nullptr;
-      }
-      conn_ = c;
-      name_ = name;
-      root_ = xcb::rootOf(c, screenNumber);
-    }
-    return conn_;
-  }
-  xcb_window_t root() const { return root_; }
-
   xcb_atom_t atom(const char* name) {
     xcb_connection_t* c = get();
     return c ? xcb::internAtom(c, name) : xcb_atom_t(XCB_ATOM_NONE);
   }
-
- private:
-  void close() {
-    if (conn_) xcb_disconnect(conn_);
-    conn_ = nullptr;
-    root_ = XCB_WINDOW_NONE;
-  }
-  xcb_connection_t* conn_ = nullptr;
-  QByteArray name_;
-  xcb_window_t root_ = XCB_WINDOW_NONE;
 };
 
 Display& display() {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/base/log.h"
+
 namespace jex::platform::xcb {
 
 namespace {
@@ -51,6 +53,40 @@ xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t a
   ev.data.data32[1] = XCB_CURRENT_TIME;  // time stamp
   ev.data.data32[2] = XCB_WINDOW_NONE;   // the requester's active window
   return ev;
+}
+
+DisplayConnection::~DisplayConnection() {
+  // closing() of a derived class is gone by now; the connection alone is closed.
+  if (conn_) xcb_disconnect(conn_);
+}
+
+xcb_connection_t* DisplayConnection::get() {
+  const QByteArray name = qgetenv("DISPLAY");
+  if (conn_ && (name != name_ || xcb_connection_has_error(conn_))) {
+    WriteLog(QStringLiteral("xcb: the display connection is gone, opening it again"), kDetail);
+    close();
+  }
+  if (!conn_ && !name.isEmpty()) {
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(name.constData(), &screenNumber);
+    if (xcb_connection_has_error(c)) {
+      xcb_disconnect(c);
+      return nullptr;
+    }
+    conn_ = c;
+    name_ = name;
+    root_ = rootOf(c, screenNumber);
+    opened(c);
+  }
+  return conn_;
+}
+
+void DisplayConnection::close() {
+  if (!conn_) return;
+  closing();
+  xcb_disconnect(conn_);
+  conn_ = nullptr;
+  root_ = XCB_WINDOW_NONE;
 }
 
 }  // namespace jex::platform::xcb

@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <cstdlib>
 #include <memory>
@@ -40,5 +41,31 @@ inline constexpr uint32_t kToWindowManager =
 // The EWMH request to activate window, sent to the root window with kToWindowManager. It comes
 // as from a pager (source indication 2), which focus-stealing prevention lets through.
 xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t activeWindowAtom);
+
+// A connection to the display DISPLAY names, opened at the first get() and opened again when
+// DISPLAY changes or the connection broke. A user that keeps state of the connection (atoms,
+// selected events, requests under way) sets it up in opened() and forgets it in closing().
+class DisplayConnection {
+ public:
+  DisplayConnection() = default;
+  DisplayConnection(const DisplayConnection&) = delete;
+  DisplayConnection& operator=(const DisplayConnection&) = delete;
+  virtual ~DisplayConnection();
+
+  // The live connection; nullptr without a display.
+  xcb_connection_t* get();
+  xcb_window_t root() const { return root_; }
+
+ protected:
+  virtual void opened(xcb_connection_t*) {}
+  virtual void closing() {}
+  xcb_connection_t* current() const { return conn_; }  // as it is, not opened again
+
+ private:
+  void close();
+  xcb_connection_t* conn_ = nullptr;
+  QByteArray name_;
+  xcb_window_t root_ = XCB_WINDOW_NONE;
+};
 
 }  // namespace jex::platform::xcb

@@ -22,12 +22,12 @@
 #include "bench/benchmain.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using jex::bench::Clock;
 using jex::Obj;
 using jex::automation::Args;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using jex::bench::ms;
 
 class Proc : public jex::automation::Dispatchable {
  public:

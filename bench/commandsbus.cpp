@@ -51,11 +51,11 @@ forms::Form frmVoicesForm();  // core/formlist.cpp lists it
 }
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using jex::bench::Clock;
 namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using jex::bench::ms;
 
 // Runs the event loop until done() or the time is up; returns the longest single turn (ms),
 // or -1 on time-out.

@@ -34,11 +34,11 @@
 #include "speech/frmkeyecho.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using jex::bench::Clock;
 namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using jex::bench::ms;
 qint64 nowUs() { return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count(); }
 
 template <class Done>

@@ -24,15 +24,12 @@
 #include "bench/corerig.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using jex::bench::Clock;
 namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
+using jex::bench::ms;
+using jex::bench::median;
 
 void BM_SliderStep(benchmark::State& state) {
   jex::bench::CoreRig rig(S("bench-speech"));

@@ -17,7 +17,7 @@
 #include "bench/benchmain.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using jex::bench::Clock;
 const QByteArray kReady = "Init_Notification_Sink, READY for CMDs !\r\n";
 
 struct Rig {

@@ -85,11 +85,7 @@ Desktop& desktop() {
   return d;
 }
 
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using jex::bench::median;
 
 void Refresh(benchmark::State& state) {
   if (!desktop().error.isEmpty()) {

@@ -18,14 +18,7 @@ BrailleDialog::BrailleDialog(const QString& name, const QString& title, QWidget*
 BrailleDialog::~BrailleDialog() { WriteLog(objectName() + QStringLiteral("_Unload"), kDetail); }
 
 Obj BrailleDialog::braille(const char* where) {
-  return trapped(where, Obj(), [this] {
-    if (braille_.isNothing() || !(core_ == Jex())) {
-      braille_ = Obj();
-      core_ = Jex();
-      if (!core_.isNothing()) braille_ = core_.obj(QStringLiteral("BrailleInterface"));
-    }
-    return braille_;
-  });
+  return trapped(where, Obj(), [this] { return braille_.get(); });
 }
 
 void BrailleDialog::addButtons() {

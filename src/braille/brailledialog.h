@@ -6,6 +6,7 @@
 
 #include "core/automation/automation.h"
 #include "core/forms/childdialog.h"
+#include "core/global/cglobal.h"
 
 class QPushButton;
 
@@ -44,8 +45,7 @@ class BrailleDialog : public ChildDialog {
   QPushButton* cmdOK_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
   QPushButton* cmdHelp_ = nullptr;
-  Obj core_;
-  Obj braille_;
+  CoreMember braille_{QStringLiteral("BrailleInterface")};
 };
 
 }  // namespace jex

@@ -126,14 +126,7 @@ frmKeyecho::frmKeyecho(QWidget* parent) : ChildDialog(QStringLiteral("frmKeyecho
 frmKeyecho::~frmKeyecho() { WriteLog(QStringLiteral("frmKeyEcho_Unload"), kDetail); }
 
 Obj frmKeyecho::keyEcho(const char* where) {
-  return trapped(where, Obj(), [this] {
-    if (keyEcho_.isNothing() || !(core_ == Jex())) {
-      keyEcho_ = Obj();
-      core_ = Jex();
-      if (!core_.isNothing()) keyEcho_ = core_.obj(QStringLiteral("KeyEcho"));
-    }
-    return keyEcho_;
-  });
+  return trapped(where, Obj(), [this] { return keyEcho_.get(); });
 }
 
 void frmKeyecho::LoadValues() {

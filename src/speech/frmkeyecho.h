@@ -11,6 +11,7 @@
 
 #include "core/automation/automation.h"
 #include "core/forms/childdialog.h"
+#include "core/global/cglobal.h"
 
 class QCheckBox;
 class QComboBox;
@@ -60,7 +61,7 @@ class frmKeyecho : public ChildDialog {
   QPushButton* cmdHelp_ = nullptr;
   QList<Setting> settings_;  // the nine controls and their members, chkKeyEcho first
   bool loading_ = false;
-  Obj core_, keyEcho_;
+  CoreMember keyEcho_{QStringLiteral("KeyEcho")};
 };
 
 }  // namespace jex

@@ -32,6 +32,15 @@ cGlobal& gGlobal() {
 
 Obj& Jex() { return g_core; }
 
+Obj CoreMember::get() {
+  if (object_.isNothing() || !(core_ == Jex())) {
+    object_ = Obj();
+    core_ = Jex();
+    if (!core_.isNothing()) object_ = core_.obj(name_);
+  }
+  return object_;
+}
+
 void resetGlobals() {
   g_global.reset();
   g_core = Obj();

@@ -72,4 +72,17 @@ Obj& Jex();
 // Drops every process-wide object (used by shutdown and by tests).
 void resetGlobals();
 
+// One object of the core's tree by its member name ("KeyEcho", "BrailleInterface"), kept for
+// the dialog that uses it and looked up again when Jex() is another core object (the core came
+// back). Nothing without a core; a failing lookup throws like any call to the core.
+class CoreMember {
+ public:
+  explicit CoreMember(QString name) : name_(std::move(name)) {}
+  Obj get();
+
+ private:
+  QString name_;
+  Obj core_, object_;
+};
+
 }  // namespace jex

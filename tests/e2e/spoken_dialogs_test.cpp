@@ -418,14 +418,21 @@ TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
   for (int i = 0; i < 50; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   QTest::qWait(50);  // the focus has settled
   const QString last = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
-  ASSERT_TRUE(issued(last, from)) << "the last focus was not said: " << last.toStdString() << "\n"
-                                  << out().mid(from).toStdString();
-  QTest::qWait(300);
-  const QString said = out().mid(from);
-  const qsizetype count = said.count(S("SPEAK: "));
-  EXPECT_LT(count, 50 / 2) << "the burst was spoken press by press:\n" << said.toStdString();
-  const qsizetype lastSpeak = said.lastIndexOf(S("SPEAK: "));
-  EXPECT_TRUE(said.mid(lastSpeak).contains(last)) << said.toStdString();
+  const QString tip = QApplication::focusWidget()->toolTip();
+  // The focus utterances only: once the last one has ended, JexUI may speak the control's tip.
+  // The tabs go round the window more than once, so the last control may also be said on the way.
+  const auto focusSaid = [&] {
+    QStringList said;
+    for (const QString& line : out().mid(from).split(u'\n'))
+      if (line.startsWith(S("SPEAK: ")) && line.mid(7) != tip) said << line;
+    return said;
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return focusSaid().value(focusSaid().size() - 1).contains(last); }, 5000))
+      << "the last focus was not said last: " << last.toStdString() << "\n" << out().mid(from).toStdString();
+  QTest::qWait(300);  // nothing from the burst comes after it
+  const QStringList said = focusSaid();
+  EXPECT_LT(said.size(), 50 / 2) << "the burst was spoken press by press:\n" << said.join(u'\n').toStdString();
+  EXPECT_TRUE(said.last().contains(last)) << said.join(u'\n').toStdString();
 }
 
 TEST_F(SpokenDialogs, AToolTipIsSpokenOnlyAfterTheFocusUtteranceHasEnded) {

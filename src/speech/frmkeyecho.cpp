@@ -134,8 +134,12 @@ void frmKeyecho::LoadValues() {
   trap("frmKeyecho.LoadValues", [this] {
     const Obj echo = keyEcho("frmKeyecho.LoadValues");
     if (echo.isNothing()) return;
-    for (const Setting& s : settings_) {
-      const int v = echo.i32(QLatin1String(s.member));
+    QStringList members;
+    for (const Setting& s : settings_) members << QLatin1String(s.member);
+    const QVariantList values = echo.getEach(members);  // one wait for all nine
+    for (qsizetype i = 0; i < values.size(); ++i) {
+      const Setting& s = settings_.at(i);
+      const int v = automation::toI32(values[i]);
       if (auto* c = qobject_cast<QComboBox*>(s.control)) c->setCurrentIndex(qBound(0, v, c->count() - 1));
       else if (auto* b = qobject_cast<QCheckBox*>(s.control)) b->setChecked(v != 0);
     }

@@ -76,6 +76,19 @@ TEST_P(AutomationTest, PropertiesAndIndexedPropertiesReadAndWriteAlongMemberPath
   EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("Event_Enable")); }), jex::err::WrongArguments);
 }
 
+TEST_P(AutomationTest, SeveralPathsAreReadAtOnceInOrderAndTheFirstFailureIsRaised) {
+  core_.set(QStringLiteral("proc.UseSpeech"), 7);
+  const QVariantList v = core_.getEach({QStringLiteral("proc.UseSpeech"), QStringLiteral("proc.AppPath"), QStringLiteral("proc.UseSpeech")});
+  ASSERT_EQ(v.size(), 3);
+  EXPECT_EQ(toI32(v[0]), 7);
+  EXPECT_EQ(toStr(v[1]), QStringLiteral("C:\\Corvane\\"));
+  EXPECT_EQ(toI32(v[2]), 7);
+  EXPECT_EQ(errorOf([&] { core_.getEach({QStringLiteral("proc.AppPath"), QStringLiteral("proc.Nope")}); }), jex::err::UnknownMember);
+  // A path through a value that is no object fails on the side that walks it, with the same error.
+  EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("proc.AppPath.Length")); }), jex::err::ObjectRequired);
+  EXPECT_EQ(errorOf([&] { Obj().getEach({QStringLiteral("proc")}); }), jex::err::ObjectRequired);
+}
+
 TEST_P(AutomationTest, ByReferenceArgumentsComeBackChangedAndMissingOnesAsOmitted) {
   QVariantList ranges{0, 0};
   core_.call(QStringLiteral("proc.PitchRanges"), ranges);

@@ -141,11 +141,35 @@ std::pair<Obj, QString> Obj::walk(const QString& path) const {
   for (;;) {
     if (cur.isNothing()) throw Error(err::ObjectRequired, QStringLiteral("Object required: ") + path);
     qsizetype dot = path.indexOf(QLatin1Char('.'), start);
-    if (dot < 0) return {cur, path.mid(start)};
+    if (dot < 0 || cur.target_->takesPaths()) return {cur, path.mid(start)};
     QVariantList none;
     cur = toObj(cur.target_->invoke(path.mid(start, dot - start), CallKind::Get, none));
     start = dot + 1;
   }
+}
+
+QVariant invokePath(const TargetPtr& target, const QString& path, CallKind kind, QVariantList& args) {
+  auto [o, member] = Obj(target).walk(path);
+  return o.target()->invoke(member, kind, args);
+}
+
+QVariantList Target::getEach(const QStringList& members) {
+  QVariantList values;
+  values.reserve(members.size());
+  for (const QString& m : members) {
+    QVariantList none;
+    values.append(invoke(m, CallKind::Get, none));
+  }
+  return values;
+}
+
+QVariantList Obj::getEach(const QStringList& members) const {
+  if (isNothing()) throw Error(err::ObjectRequired, QStringLiteral("Object required: ") + members.join(u','));
+  if (target_->takesPaths()) return target_->getEach(members);
+  QVariantList values;
+  values.reserve(members.size());
+  for (const QString& m : members) values.append(get(m));
+  return values;
 }
 
 QVariant Obj::get(const QString& path, QVariantList index) const {

@@ -11,7 +11,9 @@
 //   QVariantList a{0, 0};  core.call("PitchRanges", a);   // a[0], a[1] now hold the ranges
 //   Obj dev = core.obj("BrailleInterface.Devices").item(1);  QString name = dev.toString();
 //
-// Dotted paths read every segment but the last as an object-valued property.
+// Dotted paths read every segment but the last as an object-valued property. An object of the
+// other side gets the rest of the path in one call and walks it on its own side, so that
+// "proc.ForeGroundApp" costs one round trip, not two (invokePath()).
 //
 // Values that travel: invalid QVariant (Empty), QString, int (32 bit), bool, double,
 // QStringList (a whole list of strings in one call), QVariantList of those, and Obj (an
@@ -65,6 +67,12 @@ class Target {
   virtual QVariant invoke(const QString& member, CallKind kind, QVariantList& args) = 0;
   virtual QString className() const { return {}; }
   virtual QList<MemberInfo> members() const { return {}; }
+  // True for an object of another process: invoke() then takes a dotted path as its member.
+  virtual bool takesPaths() const { return false; }
+  // The values of several properties (no index arguments; dotted paths where takesPaths()), in
+  // order; the first failing read throws. A remote object sends every read before it waits for
+  // the first answer.
+  virtual QVariantList getEach(const QStringList& members);
 };
 using TargetPtr = std::shared_ptr<Target>;
 
@@ -96,6 +104,9 @@ class Obj {
   // Method call with arguments by value.
   QVariant call(const QString& path, std::initializer_list<QVariant> args = {}) const;
 
+  // Several properties (or dotted paths) read at once, in order (Target::getEach()).
+  QVariantList getEach(const QStringList& members) const;
+
   // Typed reads with script-like conversions (throw Error 13 on a type mismatch).
   Obj obj(const QString& path) const;  // Error 424 when the value is no object
   QString str(const QString& path) const;
@@ -114,6 +125,7 @@ class Obj {
  private:
   // Resolves all but the last segment of path; returns the object and the last segment.
   std::pair<Obj, QString> walk(const QString& path) const;
+  friend QVariant invokePath(const TargetPtr&, const QString&, CallKind, QVariantList&);
   TargetPtr target_;
 };
 
@@ -128,6 +140,9 @@ QVariant fromObj(const Obj& o);
 // Classes registered in this process are created in-process; any other identifier is looked
 // up on the session bus (dbustransport.h: the bus name is the identifier). Throws Error 429.
 Obj createObject(const QString& progId);
+// Calls the last segment of a dotted path on the object the other segments lead to (Obj::get,
+// set and call; the D-Bus transport for a path it receives).
+QVariant invokePath(const TargetPtr& target, const QString& path, CallKind kind, QVariantList& args);
 using Factory = std::function<TargetPtr()>;
 void registerClass(const QString& progId, Factory factory);  // in-process class
 void unregisterClass(const QString& progId);

@@ -135,6 +135,8 @@ class Proxy : public Target {
   ~Proxy() override;
 
   QVariant invoke(const QString& member, CallKind kind, QVariantList& args) override;
+  bool takesPaths() const override { return true; }
+  QVariantList getEach(const QStringList& members) override;
   QString className() const override;
   QList<MemberInfo> members() const override;
 
@@ -145,6 +147,9 @@ class Proxy : public Target {
 
  private:
   QDBusMessage callRemote(const QString& method, const QVariantList& args) const;
+  QDBusMessage message(const QString& method, const QVariantList& args) const;
+  // The reply, or the error it carries thrown as jex::Error.
+  QDBusMessage checked(const QDBusMessage& reply, const QString& method) const;
   void describe() const;
 
   std::shared_ptr<Endpoint> ep_;
@@ -417,7 +422,7 @@ void Endpoint::answerInvoke(const QDBusMessage& msg, const TargetPtr& target) {
     }
     {
       CallerScope caller(this, &peer);
-      result = target->invoke(call.member, call.kind, call.args);
+      result = invokePath(target, call.member, call.kind, call.args);
     }
     QVariantList out = call.kind == CallKind::Method ? encodeList(call.args, peer) : QVariantList();
     reply = msg.createReply(QList<QVariant>{QVariant::fromValue(QDBusVariant(encode(result, peer))), QVariant(out)});
@@ -473,14 +478,13 @@ Proxy::~Proxy() {
   }
 }
 
-// Sends m and waits for its reply, serving incoming calls meanwhile but no user input.
+// Waits for the reply to m, serving incoming calls meanwhile but no user input.
 // Qt's own wait of this kind (QDBus::BlockWithGui) looks at the pending call before it hooks
 // onto its end, so a reply that comes in between is missed and the wait never ends (not even
 // at the time-out, which has then already been handled); a burst of commands met that about
 // once in 50,000 calls. A watcher that is created first cannot miss the end: it reports a call
 // that has already ended, and the time-out ends the call like a reply.
-QDBusMessage callServing(const QDBusConnection& conn, const QDBusMessage& m, int timeoutMs) {
-  QDBusPendingCall pending = conn.asyncCall(m, timeoutMs);
+QDBusMessage waitServing(QDBusPendingCall pending, const QDBusMessage& m, int timeoutMs) {
   if (!pending.isFinished()) {
     QDBusPendingCallWatcher watcher(pending);
     QEventLoop loop;
@@ -492,17 +496,26 @@ QDBusMessage callServing(const QDBusConnection& conn, const QDBusMessage& m, int
   return pending.reply();
 }
 
-QDBusMessage Proxy::callRemote(const QString& method, const QVariantList& args) const {
+QDBusMessage Proxy::message(const QString& method, const QVariantList& args) const {
   QDBusMessage m = QDBusMessage::createMethodCall(service_, path_, QLatin1String(kInterface), method);
   m.setArguments(args);
   m.setAutoStartService(false);
+  return m;
+}
+
+QDBusMessage Proxy::callRemote(const QString& method, const QVariantList& args) const {
+  const QDBusMessage m = message(method, args);
   QDBusMessage reply;
   {
     CallerScope none(nullptr, nullptr);  // calls served meanwhile have callers of their own
     ++g_waiting;
-    reply = callServing(ep_->conn, m, g_timeout);
+    reply = waitServing(ep_->conn.asyncCall(m, g_timeout), m, g_timeout);
     --g_waiting;
   }
+  return checked(reply, method);
+}
+
+QDBusMessage Proxy::checked(const QDBusMessage& reply, const QString& method) const {
   if (reply.type() != QDBusMessage::ErrorMessage) return reply;
 
   if (reply.errorName() == QLatin1String(kErrorName)) {
@@ -535,6 +548,31 @@ QVariant Proxy::invoke(const QString& member, CallKind kind, QVariantList& args)
   wire::Reply r = wire::decodeReply(reply, ep->decoder(service_), kind == CallKind::Method);
   for (qsizetype i = 0; i < args.size() && i < r.args.size(); ++i) args[i] = r.args[i];
   return r.result;
+}
+
+// Every read is on its way before the first answer is waited for: the other side answers them
+// one after the other, and the round trips overlap.
+QVariantList Proxy::getEach(const QStringList& members) {
+  std::shared_ptr<Endpoint> ep = ep_;  // keeps the state alive across nested calls
+  const QString method = QStringLiteral("Invoke");
+  const QVariant noArgs = QVariant(ep->encodeList({}, service_));
+  std::vector<std::pair<QDBusMessage, QDBusPendingCall>> sent;
+  sent.reserve(size_t(members.size()));
+  for (const QString& member : members) {
+    QDBusMessage m = message(method, {member, int(CallKind::Get), noArgs});
+    sent.emplace_back(m, ep->conn.asyncCall(m, g_timeout));
+  }
+  QList<QDBusMessage> replies;
+  {
+    CallerScope none(nullptr, nullptr);
+    ++g_waiting;
+    for (auto& [m, pending] : sent) replies.append(waitServing(pending, m, g_timeout));
+    --g_waiting;
+  }
+  QVariantList values;
+  for (const QDBusMessage& reply : replies)
+    values.append(wire::decodeReply(checked(reply, method), ep->decoder(service_), false).result);
+  return values;
 }
 
 void Proxy::describe() const {

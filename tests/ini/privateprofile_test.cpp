@@ -17,30 +17,15 @@ using jex::test::IniFolder;
 
 namespace {
 
-const QByteArray kSample =
-    "; leading comment\r\n"
-    "[General]\r\n"
-    "  Name  =  \"Hello World\"  \r\n"
-    "; Hidden=1\r\n"
-    "Number= -42abc\r\n"
-    "Plus=+7\r\n"
-    "Garbage=abc\r\n"
-    "Empty=\r\n"
-    "Quoted=\"5\"\r\n"
-    "Dup=first\r\n"
-    "DUP=second\r\n"
-    "\r\n"
-    "[Other]\r\n"
-    "x=1\r\n";
+const QChar kNul(0);
 
 QString str(const QString& section, const QString& key, const QString& file, const QString& def = "", int cp = 0) {
-  QString buffer(1024, QChar(0));
-  const quint32 n = pp::GetPrivateProfileString(section, key, def, buffer, 1024, file, cp);
-  return buffer.left(n);
+  QString buffer(1024, kNul);
+  return buffer.left(pp::GetPrivateProfileString(section, key, def, buffer, 1024, file, cp));
 }
 
 QStringList list(const QString& buffer, quint32 count) {
-  QStringList items = buffer.left(count).split(QChar(0));
+  QStringList items = buffer.left(count).split(kNul);
   if (!items.isEmpty() && items.last().isEmpty()) items.removeLast();
   return items;
 }
@@ -50,174 +35,158 @@ QStringList section(const QString& name, const QString& file, int cp = 0) {
   return list(buffer, pp::GetPrivateProfileSection(name, buffer, 65536, file, cp));
 }
 
+// A scratch folder whose log file catches the error lines of failed writes.
+struct Profile : ::testing::Test {
+  IniFolder dir;
+  void SetUp() override { jex::logfile::setPath(dir.path("jexui.log")); }
+  void TearDown() override { jex::logfile::setPath(QString()); }
+  QString file(const QByteArray& bytes) const { return dir.write("a.ini", bytes); }
+  QByteArray log() const { return IniFolder::read(dir.path("jexui.log")); }
+};
+
 }  // namespace
 
-// Single lines are in the table at the end.
-TEST(PrivateProfileRead, NamesIgnoreCaseAndDefaultsLoseTrailingBlanks) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", kSample);
-  EXPECT_EQ(str("general", "NAME", file), "Hello World");
-  EXPECT_EQ(str("General", "Missing", file, "dflt  "), "dflt") << "trailing blanks of the default go";
-  EXPECT_EQ(str("Nowhere", "Name", file, "d"), "d");
+// Single lines are in the table further down.
+TEST_F(Profile, NamesIgnoreCaseSectionsKeepCommentsAndDefaultsLoseTrailingBlanks) {
+  const QString f = file("; leading comment\r\n[General]\r\n  Name  =  \"Hello World\"  \r\n; Hidden=1\r\n\r\n[Other]\r\nx=1\r\n");
+  EXPECT_EQ(str("general", "NAME", f), "Hello World");
+  EXPECT_EQ(str("General", "Missing", f, "dflt  "), "dflt");
+  EXPECT_EQ(str("Nowhere", "Name", f, "d"), "d");
   EXPECT_EQ(str("General", "Name", dir.path("missing.ini"), "d"), "d");
-  EXPECT_EQ(pp::GetPrivateProfileInt("General", "Missing", -9898, file), -9898);
+  EXPECT_EQ(pp::GetPrivateProfileInt("General", "Missing", -9898, f), -9898);
   EXPECT_EQ(pp::GetPrivateProfileInt("Other", "X", 9, dir.path("none.ini")), 9);
-}
-
-TEST(PrivateProfileRead, SectionsKeepCommentsAndDropBlankLines) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", kSample);
-  const QStringList lines = section("GENERAL", file);
-  ASSERT_EQ(lines.size(), 9);
-  EXPECT_EQ(lines[0], "Name=\"Hello World\"");
-  EXPECT_EQ(lines[1], "; Hidden=1");
-  EXPECT_EQ(section("Other", file), QStringList{"x=1"});
-  EXPECT_TRUE(section("Missing", file).isEmpty());
-
+  EXPECT_EQ(section("GENERAL", f), (QStringList{"Name=\"Hello World\"", "; Hidden=1"}));
+  EXPECT_TRUE(section("Missing", f).isEmpty());
   QString buffer;
-  EXPECT_EQ(list(buffer, pp::GetPrivateProfileSectionNames(buffer, 100, file)), (QStringList{"General", "Other"}));
-  const quint32 n = pp::GetPrivateProfileString("Other", QString(), "", buffer, 100, file);
-  EXPECT_EQ(list(buffer, n), QStringList{"x"});
+  EXPECT_EQ(list(buffer, pp::GetPrivateProfileSectionNames(buffer, 100, f)), (QStringList{"General", "Other"}));
+  EXPECT_EQ(list(buffer, pp::GetPrivateProfileString("Other", QString(), "", buffer, 100, f)), QStringList{"x"});
 }
 
-TEST(PrivateProfileRead, BuffersTooSmallGiveTheDocumentedCounts) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", "[S]\r\nkey=abcdefgh\r\n[Second]\r\n");
-  QString buffer;
-  // A single value: cut, NUL-terminated, size - 1.
-  EXPECT_EQ(pp::GetPrivateProfileString("S", "key", "", buffer, 5, file), 4u);
-  EXPECT_EQ(buffer.left(5), QString("abcd") + QChar(0));
-  EXPECT_EQ(pp::GetPrivateProfileString("S", "key", "", buffer, 9, file), 8u) << "exact fit";
-  EXPECT_EQ(pp::GetPrivateProfileString("S", "key", "", buffer, 0, file), 0u);
-  // A section ("key=abcdefgh" is 12 characters): cut lists end in two NULs, size - 2.
-  EXPECT_EQ(pp::GetPrivateProfileSection("S", buffer, 10, file), 8u);
-  EXPECT_EQ(buffer.left(10), QString("key=abcd") + QChar(0) + QChar(0));
-  EXPECT_EQ(pp::GetPrivateProfileSection("S", buffer, 14, file), 13u) << "item, its NUL and the final NUL fit";
-  EXPECT_EQ(pp::GetPrivateProfileSection("S", buffer, 13, file), 11u);
-  // Section names "S\0Second\0" are 9 characters.
-  EXPECT_EQ(pp::GetPrivateProfileSectionNames(buffer, 6, file), 4u);
-  EXPECT_EQ(buffer.left(6), QString("S") + QChar(0) + "Se" + QChar(0) + QChar(0));
-  EXPECT_EQ(pp::GetPrivateProfileSectionNames(buffer, 10, file), 9u);
-  EXPECT_EQ(pp::GetPrivateProfileSectionNames(buffer, 1, file), 0u);
-  EXPECT_EQ(pp::GetPrivateProfileSectionNames(buffer, 3, file), 1u) << "full after the first name";
-  EXPECT_EQ(buffer.left(3), QString("S") + QChar(0) + QChar(0));
-  // An empty list is two NULs.
-  buffer.fill(QLatin1Char('x'), 4);
-  EXPECT_EQ(pp::GetPrivateProfileSection("None", buffer, 4, file), 0u);
-  EXPECT_EQ(buffer.left(2), QString(2, QChar(0)));
+// A value is cut and NUL-terminated (count size - 1); a list that does not fit ends in two NULs
+// (count size - 2); an empty list is two NULs.
+TEST_F(Profile, BuffersTooSmallGiveTheDocumentedCounts) {
+  const QString f = file("[S]\r\nkey=abcdefgh\r\n[Second]\r\n");
+  const struct {
+    char what;  // v: the value of S/key (8 characters), s: section S ("key=abcdefgh"), n: section names, e: no section
+    quint32 size, count;
+    QString head;
+  } cases[] = {{'v', 5, 4, QString("abcd") + kNul}, {'v', 9, 8, QString("abcdefgh") + kNul}, {'v', 0, 0, {}},
+               {'s', 10, 8, QString("key=abcd") + kNul + kNul}, {'s', 14, 13, QString("key=abcdefgh") + kNul + kNul},
+               {'s', 13, 11, QString("key=abcdefg") + kNul + kNul}, {'n', 6, 4, QString("S") + kNul + "Se" + kNul + kNul},
+               {'n', 10, 9, QString("S") + kNul + "Second" + kNul + kNul}, {'n', 1, 0, {}},
+               {'n', 3, 1, QString("S") + kNul + kNul}, {'e', 4, 0, QString(2, kNul)}};
+  for (const auto& c : cases) {
+    QString buffer(16, QLatin1Char('x'));
+    const quint32 n = c.what == 'v'   ? pp::GetPrivateProfileString("S", "key", "", buffer, c.size, f)
+                      : c.what == 'n' ? pp::GetPrivateProfileSectionNames(buffer, c.size, f)
+                                      : pp::GetPrivateProfileSection(c.what == 's' ? "S" : "None", buffer, c.size, f);
+    EXPECT_EQ(n, c.count) << c.what << c.size;
+    EXPECT_EQ(buffer.left(c.head.size()), c.head) << c.what << c.size;
+  }
 }
 
-TEST(PrivateProfileEncoding, Utf8Windows1252AndNamedCodePagesAreRead) {
-  IniFolder dir;
-  const QString utf8 = dir.write("u.ini", "[S]\nk=Gr\xc3\xbc\xc3\x9f" "e\n");
-  const QString ansi = dir.write("w.ini", "[S]\r\nk=Gr\xfc\xdf" "e\r\n");
-  const QString greek = dir.write("g.ini", "[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n");
-  const QString cyrillic = dir.write("c.ini", "[S]\r\nk=\xd0\xf3\xf1\xf1\xea\xe8\xe9\r\n");
-  const QString bom = dir.write("b.ini", "\xef\xbb\xbf[S]\r\nk=\xc3\xa9\r\n");
-  EXPECT_EQ(str("S", "k", utf8), QString::fromUtf8("Grüße"));
-  EXPECT_EQ(str("S", "k", ansi), QString::fromUtf8("Grüße"));
-  EXPECT_EQ(str("S", "k", greek, "", 1253), QString::fromUtf8("Ελληνικά"));
-  EXPECT_EQ(str("S", "k", cyrillic, "", 1251), QString::fromUtf8("Русский"));
-  EXPECT_EQ(str("S", "k", utf8, "", 1253), QString::fromUtf8("Grüße")) << "valid UTF-8 stays UTF-8";
-  EXPECT_EQ(str("S", "k", bom), QString::fromUtf8("é"));
-  EXPECT_NE(str("S", "k", greek), QString::fromUtf8("Ελληνικά")) << "without the code page: Western";
+TEST_F(Profile, Utf8Windows1252AndNamedCodePagesAreRead) {
+  const struct {
+    QByteArray bytes;
+    int cp;
+    const char* expected;
+    bool equal = true;
+  } cases[] = {{"[S]\nk=Gr\xc3\xbc\xc3\x9f" "e\n", 0, "Grüße"},
+               {"[S]\r\nk=Gr\xfc\xdf" "e\r\n", 0, "Grüße"},
+               {"[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n", 1253, "Ελληνικά"},
+               {"[S]\r\nk=\xd0\xf3\xf1\xf1\xea\xe8\xe9\r\n", 1251, "Русский"},
+               {"[S]\nk=Gr\xc3\xbc\xc3\x9f" "e\n", 1253, "Grüße"},  // valid UTF-8 stays UTF-8
+               {"\xef\xbb\xbf[S]\r\nk=\xc3\xa9\r\n", 0, "é"},
+               {"[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n", 0, "Ελληνικά", false}};  // without the code page: Western
+  for (const auto& c : cases)
+    EXPECT_EQ(str("S", "k", file(c.bytes), "", c.cp) == QString::fromUtf8(c.expected), c.equal) << c.bytes.constData();
 }
 
-TEST(PrivateProfileEncoding, WritingKeepsEncodingAndLineEnds) {
-  IniFolder dir;
-  const QString ansi = dir.write("w.ini", "[S]\r\nk=Gr\xfc\xdf" "e\r\n");
-  ASSERT_TRUE(pp::WritePrivateProfileString("S", "n", QString::fromUtf8("Öl"), ansi));
-  EXPECT_EQ(IniFolder::read(ansi), QByteArray("[S]\r\nk=Gr\xfc\xdf" "e\r\nn=\xd6l\r\n"));
-
-  const QString greek = dir.write("g.ini", "[S]\r\nk=\xc5\r\n");
-  ASSERT_TRUE(pp::WritePrivateProfileString("S", "n", QString::fromUtf8("λ"), greek, 1253));
-  EXPECT_EQ(IniFolder::read(greek), QByteArray("[S]\r\nk=\xc5\r\nn=\xeb\r\n"));
-
-  const QString utf8 = dir.write("u.ini", "\xef\xbb\xbf[S]\nk=\xc3\xbc\n");
-  ASSERT_TRUE(pp::WritePrivateProfileString("T", "n", QString::fromUtf8("ß"), utf8));
-  EXPECT_EQ(IniFolder::read(utf8), QByteArray("\xef\xbb\xbf[S]\nk=\xc3\xbc\n\n[T]\nn=\xc3\x9f\n"));
-
-  const QString fresh = dir.path("new.ini");
-  ASSERT_TRUE(pp::WritePrivateProfileString("S", "k", QString::fromUtf8("€"), fresh));
-  EXPECT_EQ(IniFolder::read(fresh), QByteArray("[S]\r\nk=\xe2\x82\xac\r\n"));
+TEST_F(Profile, WritingKeepsEncodingAndLineEnds) {
+  const struct {
+    QByteArray before;  // empty: no file yet
+    const char* section;
+    const char* value;
+    int cp;
+    QByteArray after;
+  } cases[] = {{"[S]\r\nk=Gr\xfc\xdf" "e\r\n", "S", "Öl", 0, "[S]\r\nk=Gr\xfc\xdf" "e\r\nn=\xd6l\r\n"},
+               {"[S]\r\nk=\xc5\r\n", "S", "λ", 1253, "[S]\r\nk=\xc5\r\nn=\xeb\r\n"},
+               {"\xef\xbb\xbf[S]\nk=\xc3\xbc\n", "T", "ß", 0, "\xef\xbb\xbf[S]\nk=\xc3\xbc\n\n[T]\nn=\xc3\x9f\n"},
+               {"", "S", "€", 0, "[S]\r\nn=\xe2\x82\xac\r\n"}};
+  for (const auto& c : cases) {
+    const QString f = dir.path("a.ini");
+    QFile::remove(f);
+    if (!c.before.isEmpty()) file(c.before);
+    ASSERT_TRUE(pp::WritePrivateProfileString(c.section, "n", QString::fromUtf8(c.value), f, c.cp));
+    EXPECT_EQ(IniFolder::read(f), c.after);
+  }
 }
 
-TEST(PrivateProfileWrite, KeysSectionsAndDeletionsKeepTheRestAndThePermissions) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", "; top\r\n[A]\r\n  One = 1\r\n;c\r\n\r\n[B]\r\nx=1\r\n\r\n[C]\r\ny=2\r\n");
+// Edits go through a temporary file that replaces the old one: the rest, the permissions and
+// nothing else stays behind.
+TEST_F(Profile, KeysSectionsAndDeletionsKeepTheRestAndThePermissions) {
+  const QString f = file("; top\r\n[A]\r\n  One = 1\r\n;c\r\n\r\n[B]\r\nx=1\r\n\r\n[C]\r\ny=2\r\n");
   const auto kept = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-  QFile::setPermissions(file, kept);
-  ASSERT_TRUE(pp::WritePrivateProfileString("a", "ONE", "first", file));
-  ASSERT_TRUE(pp::WritePrivateProfileString("A", "Two", "2", file));
-  ASSERT_TRUE(pp::WritePrivateProfileString("B", "x", QString(), file));
-  ASSERT_TRUE(pp::WritePrivateProfileString("c", QString(), QString(), file));
-  EXPECT_EQ(IniFolder::read(file), QByteArray("; top\r\n[A]\r\nOne=first\r\n;c\r\nTwo=2\r\n\r\n[B]\r\n\r\n"));
-
-  ASSERT_TRUE(pp::WritePrivateProfileSection("A", QString("k=v") + QChar(0) + "bare" + QChar(0) + QChar(0), file));
-  EXPECT_EQ(IniFolder::read(file), QByteArray("; top\r\n[A]\r\nk=v\r\nbare\r\n\r\n[B]\r\n\r\n"));
-  EXPECT_EQ(section("A", file), (QStringList{"k=v", "bare"}));
-  EXPECT_EQ(str("A", "bare", file, "d"), "d") << "a line without = is a key without a value";
-  EXPECT_EQ(QFile::permissions(file) & QFile::Permissions::fromInt(0x7077), kept);
-  EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files), (QStringList{"a.ini", "a.ini.lock"})) << "no temporary file left";
+  QFile::setPermissions(f, kept);
+  ASSERT_TRUE(pp::WritePrivateProfileString("a", "ONE", "first", f));
+  ASSERT_TRUE(pp::WritePrivateProfileString("A", "Two", "2", f));
+  ASSERT_TRUE(pp::WritePrivateProfileString("B", "x", QString(), f));
+  ASSERT_TRUE(pp::WritePrivateProfileString("c", QString(), QString(), f));
+  EXPECT_EQ(IniFolder::read(f), QByteArray("; top\r\n[A]\r\nOne=first\r\n;c\r\nTwo=2\r\n\r\n[B]\r\n\r\n"));
+  ASSERT_TRUE(pp::WritePrivateProfileSection("A", QString("k=v") + kNul + "bare" + kNul + kNul, f));
+  EXPECT_EQ(IniFolder::read(f), QByteArray("; top\r\n[A]\r\nk=v\r\nbare\r\n\r\n[B]\r\n\r\n"));
+  EXPECT_EQ(str("A", "bare", f, "d"), "d") << "a line without = is a key without a value";
+  EXPECT_EQ(QFile::permissions(f) & QFile::Permissions::fromInt(0x7077), kept);
+  EXPECT_EQ(QDir(dir.path("")).entryList({"a.ini*"}, QDir::Files), (QStringList{"a.ini", "a.ini.lock"}));
 }
 
-TEST(PrivateProfileWrite, UnusableNamesAndReadOnlyFilesFailWithALogLine) {
-  IniFolder dir;
-  jex::logfile::setPath(dir.path("jexui.log"));
+TEST_F(Profile, UnusableNamesAndReadOnlyFilesFailWithALogLine) {
   const QByteArray original = "[S]\r\nk=v\r\n";
-  const QString file = dir.write("a.ini", original);
-  EXPECT_FALSE(pp::WritePrivateProfileString("S]x", "k", "v", file));
-  EXPECT_FALSE(pp::WritePrivateProfileString("S", "a=b", "v", file));
-  EXPECT_FALSE(pp::WritePrivateProfileString("S", "k", "two\r\nlines", file));
-  EXPECT_FALSE(pp::WritePrivateProfileSection("S", QString("[T]") + QChar(0) + QChar(0), file));
-  EXPECT_EQ(IniFolder::read(file), original);
+  const QString f = file(original);
+  EXPECT_FALSE(pp::WritePrivateProfileString("S]x", "k", "v", f));
+  EXPECT_FALSE(pp::WritePrivateProfileString("S", "a=b", "v", f));
+  EXPECT_FALSE(pp::WritePrivateProfileString("S", "k", "two\r\nlines", f));
+  EXPECT_FALSE(pp::WritePrivateProfileSection("S", QString("[T]") + kNul + kNul, f));
+  EXPECT_EQ(IniFolder::read(f), original);
 
-  QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup);
-  EXPECT_FALSE(pp::WritePrivateProfileString("S", "k", "new", file));
-  EXPECT_EQ(str("S", "k", file), "v") << "reads still work";
+  QFile::setPermissions(f, QFile::ReadOwner | QFile::ReadGroup);
+  EXPECT_FALSE(pp::WritePrivateProfileString("S", "k", "new", f));
+  EXPECT_EQ(str("S", "k", f), "v") << "reads still work";
 
-  QDir().mkdir(dir.path("ro"));
-  QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
-  EXPECT_FALSE(pp::WritePrivateProfileString("S", "k", "v", dir.path("ro/new.ini")));
-  EXPECT_FALSE(QFile::exists(dir.path("ro/new.ini")));
-  QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-  const QByteArray log = IniFolder::read(dir.path("jexui.log"));
-  EXPECT_EQ(log.count("!!! ERROR INI write"), 6) << log.constData();
-  EXPECT_TRUE(log.contains("read-only")) << log.constData();
-  jex::logfile::setPath(QString());
+  const QString ro = dir.path("ro");
+  QDir().mkdir(ro);
+  QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
+  EXPECT_FALSE(pp::WritePrivateProfileString("S", "k", "v", ro + "/new.ini"));
+  EXPECT_FALSE(QFile::exists(ro + "/new.ini"));
+  QFile::setPermissions(ro, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(log().count("!!! ERROR INI write"), 6) << log().constData();
+  EXPECT_TRUE(log().contains("read-only")) << log().constData();
 }
 
-TEST(PrivateProfileCache, ChangesAreSeenWithinTheSameSecondAndLater) {
-  IniFolder dir;
-  const QString file = dir.write("a.ini", "[S]\r\nk=aaaa\r\n");
-  EXPECT_EQ(str("S", "k", file), "aaaa");
-  dir.write("a.ini", "[S]\r\nk=bbbb\r\n");  // in place, same size, same second
-  EXPECT_EQ(str("S", "k", file), "bbbb");
-
-  IniFolder::age(file);
-  EXPECT_EQ(str("S", "k", file), "bbbb");  // now cached
-  EXPECT_EQ(str("S", "k", file), "bbbb");
-  dir.write("a.ini", "[S]\r\nk=cccc\r\n");  // in place, same size, new time
-  EXPECT_EQ(str("S", "k", file), "cccc");
-
-  IniFolder::age(file, 120);  // another stamp than the first ageing, even within one millisecond
-  EXPECT_EQ(str("S", "k", file), "cccc");
-  // Replaced by another file of the same size and the same time stamp: the identity differs.
+// Files younger than a few seconds are read again each time; older ones are cached by time
+// stamp, size and identity.
+TEST_F(Profile, ChangesAreSeenWithinTheSameSecondAndLater) {
+  const QString f = file("[S]\r\nk=aaaa\r\n");
+  EXPECT_EQ(str("S", "k", f), "aaaa");
+  file("[S]\r\nk=bbbb\r\n");  // in place, same size, same second
+  EXPECT_EQ(str("S", "k", f), "bbbb");
+  IniFolder::age(f);
+  EXPECT_EQ(str("S", "k", f), "bbbb");  // now cached
+  file("[S]\r\nk=cccc\r\n");  // in place, same size, new time
+  EXPECT_EQ(str("S", "k", f), "cccc");
+  IniFolder::age(f, 120);  // another stamp than the first ageing
+  EXPECT_EQ(str("S", "k", f), "cccc");
+  // Replaced by another file of the same size and time stamp: the identity differs.
   const QString other = dir.write("b.ini", "[S]\r\nk=dddd\r\n");
-  QFile in(file);
-  in.open(QIODevice::ReadOnly);
-  const QDateTime stamp = in.fileTime(QFileDevice::FileModificationTime);
-  in.close();
   QFile o(other);
-  o.open(QIODevice::ReadWrite);
-  o.setFileTime(stamp, QFileDevice::FileModificationTime);
+  ASSERT_TRUE(o.open(QIODevice::ReadWrite));
+  o.setFileTime(QFileInfo(f).lastModified(), QFileDevice::FileModificationTime);
   o.close();
-  QFile::remove(file);
-  QFile::rename(other, file);
-  EXPECT_EQ(str("S", "k", file), "dddd");
-  QFile::remove(file);
-  EXPECT_EQ(str("S", "k", file, "gone"), "gone");
+  QFile::remove(f);
+  QFile::rename(other, f);
+  EXPECT_EQ(str("S", "k", f), "dddd");
+  QFile::remove(f);
+  EXPECT_EQ(str("S", "k", f, "gone"), "gone");
 }
 
 // How single lines read, as the Windows functions document them: the value through
@@ -264,9 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"KeyUnderBrokenHeaderStaysInItsSection", "[T\r\nk=5\r\n[S]\r\n", "k", "dflt", 99, {}}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
-TEST(PrivateProfileFiles, AFifoIsNeitherReadNorReplaced) {
-  IniFolder dir;
-  jex::logfile::setPath(dir.path("jexui.log"));
+TEST_F(Profile, AFifoIsNeitherReadNorReplaced) {
   const QString fifo = dir.path("fifo.ini");
   ASSERT_EQ(QProcess::execute("mkfifo", {fifo}), 0);
   auto reads = std::async(std::launch::async, [&] {
@@ -284,26 +251,22 @@ TEST(PrivateProfileFiles, AFifoIsNeitherReadNorReplaced) {
   }
   EXPECT_EQ(reads.get(), std::make_tuple(QString("d"), 3, 0u, false));
   EXPECT_FALSE(QFileInfo(fifo).isFile()) << "the FIFO must not be replaced by a file";
-  EXPECT_TRUE(IniFolder::read(dir.path("jexui.log")).contains("not a regular file"));
-  jex::logfile::setPath(QString());
+  EXPECT_TRUE(log().contains("not a regular file"));
 }
 
-TEST(PrivateProfileFiles, AWriteGivesUpOnALockHeldElsewhere) {
-  IniFolder dir;
-  jex::logfile::setPath(dir.path("jexui.log"));
-  const QString file = dir.write("a.ini", "[S]\r\nk=v\r\n");
+TEST_F(Profile, AWriteGivesUpOnALockHeldElsewhere) {
+  const QString f = file("[S]\r\nk=v\r\n");
   QProcess holder;  // another process holds the writers' lock until its input ends
-  holder.start("flock", {"--close", file + ".lock", "-c", "echo locked; exec cat"});
+  holder.start("flock", {"--close", f + ".lock", "-c", "echo locked; exec cat"});
   ASSERT_TRUE(holder.waitForReadyRead(10000));
-  auto write = std::async(std::launch::async, [&] { return pp::WritePrivateProfileString("S", "k", "w", file); });
+  auto write = std::async(std::launch::async, [&] { return pp::WritePrivateProfileString("S", "k", "w", f); });
   // Generous against the wait of about a second, but well short of a hang on the lock.
   const bool returned = write.wait_for(std::chrono::seconds(6)) == std::future_status::ready;
   holder.closeWriteChannel();
   ASSERT_TRUE(holder.waitForFinished(10000));
   EXPECT_TRUE(returned) << "the write kept waiting for the lock";
   EXPECT_FALSE(write.get());
-  EXPECT_EQ(str("S", "k", file), "v");
-  EXPECT_TRUE(IniFolder::read(dir.path("jexui.log")).contains("!!! ERROR INI write")) << "no log line";
-  ASSERT_TRUE(pp::WritePrivateProfileString("S", "k", "w", file)) << "the lock is free again";
-  jex::logfile::setPath(QString());
+  EXPECT_EQ(str("S", "k", f), "v");
+  EXPECT_TRUE(log().contains("!!! ERROR INI write")) << "no log line";
+  ASSERT_TRUE(pp::WritePrivateProfileString("S", "k", "w", f)) << "the lock is free again";
 }

@@ -17,24 +17,19 @@ using jex::automation::toObj;
 
 class ScriptBoxes : public BoxTest {
  protected:
-  // The one callback so far: application, Result and Cookie read through the box object.
+  // The one callback so far: the application, the box's Result and Cookie, the event, the last flag.
   struct Answer {
     QString application, result, cookie, event;
     int last = -1;
   };
   Answer onlyAnswer() {
-    Answer a;
     EXPECT_EQ(calls.size(), 1);
-    if (calls.size() != 1) return a;
+    if (calls.size() != 1) return {};
     const QVariantList& args = calls.first();
     EXPECT_EQ(args.size(), 4);
-    a.application = args.value(0).toString();
-    Obj box = toObj(args.value(1));
-    a.result = box.str(QStringLiteral("Result"));
-    a.cookie = box.str(QStringLiteral("Cookie"));
-    a.event = args.value(2).toString();
-    a.last = args.value(3).toInt();
-    return a;
+    const Obj box = toObj(args.value(1));
+    return {args.value(0).toString(), box.str(QStringLiteral("Result")), box.str(QStringLiteral("Cookie")),
+            args.value(2).toString(), args.value(3).toInt()};
   }
 };
 
@@ -104,37 +99,32 @@ TEST_F(ScriptBoxes, TitlesFallBackToTheProgramTitleAndLoseLineBreaks) {
 }
 
 TEST_F(ScriptBoxes, InputBoxHandsTheTextOnOkAndNothingOnCancel) {
-  QPointer<jex::frmSCRInput> box =
-      jex::ScriptInputBox(QStringLiteral("Name des Satzes:"), {}, QStringLiteral("Satz 1"), QStringLiteral("k9"));
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box->focusWidget(), box->txtInput());
-  EXPECT_EQ(box->txtInput()->selectedText(), "Satz 1");  // typing replaces the default
-  EXPECT_EQ(box->button(0)->text(), "OK");
-  EXPECT_EQ(box->button(1)->text(), "Cancel");
-  QTest::keyClicks(box->txtInput(), QStringLiteral("Abend"));
-  type(box, Qt::Key_Return);
-  Answer a = onlyAnswer();
-  EXPECT_EQ(a.result, "Abend");
-  EXPECT_EQ(a.event, "OnInputBox");
-  EXPECT_EQ(a.cookie, "k9");
-  EXPECT_EQ(a.application, "WINWORD");
-  EXPECT_EQ(a.last, 0);
-  processDeletions();
-  EXPECT_FALSE(box);
-
-  // Cancel hands an empty Result although the field holds text: by Escape, and by Tab to it.
-  for (bool byEscape : {true, false}) {
+  enum { Enter, Escape, TabToCancel };
+  for (int how : {Enter, Escape, TabToCancel}) {
+    SCOPED_TRACE(how);
     calls.clear();
-    box = jex::ScriptInputBox(QStringLiteral("Name:"), {}, QStringLiteral("bleibt nicht"), {});
-    if (byEscape) {
-      type(box, Qt::Key_Escape);
-    } else {
+    QPointer<jex::frmSCRInput> box =
+        jex::ScriptInputBox(QStringLiteral("Name des Satzes:"), {}, QStringLiteral("Satz 1"), QStringLiteral("k9"));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->focusWidget(), box->txtInput());
+    EXPECT_EQ(box->txtInput()->selectedText(), "Satz 1");  // typing replaces the default
+    EXPECT_EQ(box->button(0)->text(), "OK");
+    EXPECT_EQ(box->button(1)->text(), "Cancel");
+    QTest::keyClicks(box->txtInput(), QStringLiteral("Abend"));
+    if (how == TabToCancel) {
       type(box, Qt::Key_Tab);
       type(box, Qt::Key_Tab);
       EXPECT_EQ(box->focusWidget(), box->button(1));
-      type(box, Qt::Key_Space);
     }
-    EXPECT_EQ(onlyAnswer().result, "");
+    type(box, how == Enter ? Qt::Key_Return : how == Escape ? Qt::Key_Escape : Qt::Key_Space);
+    const Answer a = onlyAnswer();
+    EXPECT_EQ(a.result, how == Enter ? "Abend" : "");  // Cancel hands nothing although the field holds text
+    EXPECT_EQ(a.event, "OnInputBox");
+    EXPECT_EQ(a.cookie, "k9");
+    EXPECT_EQ(a.application, "WINWORD");
+    EXPECT_EQ(a.last, 0);
+    processDeletions();
+    EXPECT_FALSE(box);
   }
 }
 

@@ -1,6 +1,8 @@
-// The voices dialog over the stand-in core's own speech objects (in process), opened by its
-// command in the main window and worked with the keyboard as a blind user does.
+// The voices dialog and its speech-set frame over the stand-in core's own speech objects (in
+// process), opened by its command in the main window and worked with the keyboard as a blind
+// user does.
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -10,16 +12,25 @@
 #include "core/formlist.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/objects.h"
+#include "corvane/engine/speechsets.h"
+#include "corvane/engine/speechsettings.h"
 #include "speech/cmyslider.h"
 #include "speech/frmvoices.h"
+#include "speech/speechsetframe.h"
 #include "speech/voicevalues.h"
 #include "tests/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
+#include "users/cuser.h"
 
 namespace jex::test {
 namespace {
 
 QString S(const char* s) { return QString::fromUtf8(s); }
+QStringList items(const QComboBox* c) {
+  QStringList l;
+  for (int i = 0; i < c->count(); ++i) l << c->itemText(i);
+  return l;
+}
 
 class VoicesDialog : public MainWindow {
  protected:
@@ -29,10 +40,13 @@ class VoicesDialog : public MainWindow {
     corvane::copyTreeKeepExisting(S(JEX_SOURCE_DIR "/data/icons"), dir.filePath(S("icons")));
     writeFile(appPath() + S("speech/tables/1031/liste.tab"), ".,;\n");  // not numbered: not offered
     registerForms();
+    if (!gGlobal().UserProfile) gGlobal().UserProfile = CreateCurrUser();
     showByKey();
     command("DLGSPEECH");
     dlg = qobject_cast<frmVoices*>(forms::instance(S("frmVoices")));
     ASSERT_TRUE(dlg && dlg->isVisible());
+    frame = dlg->speechsetFrame();
+    ASSERT_NE(frame, nullptr);
   }
   Obj voices() const { return root.obj(S("SpeechVoices")); }
   Obj entry(int source) const { return automation::toObj(root.obj(S("SpeechProfile")).call(S("ItemByIndex"), {source})); }
@@ -51,7 +65,29 @@ class VoicesDialog : public MainWindow {
   int percent(const QString& v, const char* member, double low, double high) const {
     return ValueToPercent(voice(v).i32(QLatin1String(member)) & 0xFFFF, low, high);
   }
+  QComboBox* list() const { return frame->cboSpeechSet(); }
+  Obj set(int nr) const { return root.obj(S("SpeechProfiles")).itemObj(nr); }
+  corvane::SpeechSettings& speech() { return std::static_pointer_cast<corvane::Root>(root.target())->speech(); }
+  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(list(), k, m); }
+  // Typed into the list one character at a time (umlauts too, which QTest cannot spell).
+  void type(const QString& text) {
+    for (const QChar c : text) {
+      QKeyEvent press(QEvent::KeyPress, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+      QKeyEvent release(QEvent::KeyRelease, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+      QApplication::sendEvent(list(), &press);
+      QApplication::sendEvent(list(), &release);
+    }
+  }
+  // Saves the active voices as set nr through the frame, as the user does.
+  void saveAs(int nr, const QString& name) {
+    dlg->SpeechsetSave();
+    while (list()->currentIndex() < nr - 1) key(Qt::Key_Down);
+    type(name);
+    key(Qt::Key_Return);
+  }
+
   frmVoices* dlg = nullptr;
+  SpeechsetFrame* frame = nullptr;
 };
 
 TEST_F(VoicesDialog, OpensWithAllSourcesAndTheDifferentVoicesOfTheDefaults) {
@@ -91,9 +127,7 @@ TEST_F(VoicesDialog, TheTableListOffersTheNumberedTablesOfTheVoicesLanguage) {
   chooseSource(5);  // characters at the cursor: "2alle.tab"
   QComboBox* tables = dlg->cboTable();
   ASSERT_TRUE(tables->isEnabled());
-  QStringList offered;
-  for (int i = 0; i < tables->count(); ++i) offered << tables->itemText(i);
-  EXPECT_EQ(offered, (QStringList{S("keine"), S("einige"), S("alle")}));
+  EXPECT_EQ(items(tables), (QStringList{S("keine"), S("einige"), S("alle")}));
   EXPECT_EQ(tables->currentText(), S("alle"));
   tables->setFocus();
   QTest::keyClick(tables, Qt::Key_Up);
@@ -196,12 +230,6 @@ TEST_F(VoicesDialog, BrowsingTheModesSpeaksEachInItsOwnVoiceButTipsKeepTheirs) {
   EXPECT_GE(dlg->cboVoice()->findText(S("Anna")), 0);
 }
 
-TEST_F(VoicesDialog, IsAccessibleWithTheNewVoicePanelShownAndHidden) {
-  EXPECT_ACCESSIBLE(dlg);
-  dlg->VoiceNew();
-  EXPECT_ACCESSIBLE(dlg);
-}
-
 TEST_F(VoicesDialog, RefusesATenthVoiceAndDeletingTheFocusVoice) {
   for (int i = 0; i < 7; ++i) voices().call(S("CreateVoice"), {S("eSpeak:German")});
   ASSERT_EQ(voices().count(), 11);
@@ -254,6 +282,114 @@ TEST_F(VoicesDialog, SpeedAndVolumeCommandsChangeOnlyTheUsedVoices) {
   command("DLGSPEECH");
   chooseSource(1);
   EXPECT_EQ(dlg->ctlSpeed()->Value(), 0);
+}
+
+TEST_F(VoicesDialog, SavingIntoAnEmptySlotStoresTheTypedNameAndTheNextListShowsIt) {
+  dlg->SpeechsetSave();
+  EXPECT_TRUE(frame->fraSpeechset()->isVisible());
+  EXPECT_EQ(items(list()).size(), 9);
+  EXPECT_EQ(items(list()).at(3), S("4: <leer>"));
+  EXPECT_TRUE(frame->cmdSaveSet()->isDefault());
+  EXPECT_FALSE(dlg->cmdOK()->isDefault());
+  EXPECT_FALSE(frame->cmdLoadSet()->isVisible());
+  saveAs(4, S("Büro"));
+  EXPECT_EQ(set(4).str(S("Name")), S("Büro"));
+  EXPECT_FALSE(set(4).str(S("Info")).isEmpty());
+  EXPECT_EQ(QApplication::focusWidget(), dlg->cboSource());
+  EXPECT_EQ(gGlobal().UserProfile->ActiveSpeechSet(), S("4"));
+  EXPECT_TRUE(readFile(gGlobal().UserProfile->Path() + S("USERSET.INI")).contains(S("Active=4")));
+  dlg->SpeechsetSave();
+  EXPECT_EQ(items(list()).at(3), S("4: Büro"));
+}
+
+TEST_F(VoicesDialog, HomeLeftAndBackspaceNeverTouchThePrefix) {
+  dlg->SpeechsetSave();
+  QLineEdit* e = list()->lineEdit();
+  key(Qt::Key_Down);
+  type(S("ab"));
+  EXPECT_EQ(list()->currentText(), S("2: ab"));
+  for (int i = 0; i < 4; ++i) key(Qt::Key_Backspace);
+  EXPECT_EQ(list()->currentText(), S("2: "));
+  key(Qt::Key_Left);
+  EXPECT_EQ(e->cursorPosition(), 3);
+  type(S("xyz"));
+  key(Qt::Key_Home);
+  EXPECT_EQ(e->cursorPosition(), 3);
+  key(Qt::Key_Backspace);
+  key(Qt::Key_Left);
+  EXPECT_EQ(e->cursorPosition(), 3);
+  key(Qt::Key_End);
+  key(Qt::Key_Home, Qt::ShiftModifier);
+  EXPECT_EQ(e->selectedText(), S("xyz"));
+  key(Qt::Key_Backspace);
+  EXPECT_EQ(list()->currentText(), S("2: "));
+  key(Qt::Key_Return);  // an empty name keeps the frame open
+  EXPECT_TRUE(frame->isOpen());
+  EXPECT_TRUE(set(2).str(S("Info")).isEmpty());
+}
+
+TEST_F(VoicesDialog, TheLoadListSkipsEmptySlotsADigitSelectsAndLoadingBringsTheVoicesBack) {
+  saveAs(2, S("Büro"));
+  const QString office = speech().profile().sources[0].voice;
+  saveAs(5, S("Küche"));
+  // A voice changed afterwards.
+  speech().profile().sources[0].voice = S("--");
+  dlg->SpeechsetLoad();
+  EXPECT_EQ(items(list()), (QStringList{S("2: Büro"), S("5: Küche")}));
+  EXPECT_TRUE(frame->cmdLoadSet()->isDefault());
+  type(S("5"));
+  EXPECT_EQ(list()->currentText(), S("5: Küche"));
+  type(S("0x9"));  // no set 0 or 9, no typing
+  EXPECT_EQ(list()->currentText(), S("5: Küche"));
+  type(S("2"));
+  key(Qt::Key_Return);
+  EXPECT_EQ(speech().profile().sources[0].voice, office);
+  EXPECT_EQ(speech().profile().name, S("Büro"));
+  EXPECT_EQ(gGlobal().UserProfile->ActiveSpeechSet(), S("2"));
+  EXPECT_EQ(QApplication::focusWidget(), dlg->cboSource());
+}
+
+TEST_F(VoicesDialog, TabGoesRoundInsideTheFrameAndLeavingItClosesIt) {
+  dlg->SpeechsetSave();
+  for (int i = 0; i < 3; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), list());  // the list, Save, Cancel, and round
+  QTest::qWait(120);
+  EXPECT_TRUE(frame->isOpen());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !frame->isOpen(); }, 2000));
+  EXPECT_TRUE(dlg->cmdOK()->isDefault());
+  EXPECT_FALSE(frame->cmdSaveSet()->isDefault());
+  // Esc in the frame is its Abbrechen: the frame closes, the dialog stays.
+  dlg->SpeechsetLoad();
+  QTest::keyClick(list(), Qt::Key_Escape);
+  EXPECT_EQ(QApplication::focusWidget(), dlg->cmdVoiceMenu());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !frame->isOpen(); }, 2000));
+  EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(VoicesDialog, USESPSETFromTheCoreShowsTheActivatedSetInTheOpenDialog) {
+  saveAs(3, S("Drei"));
+  for (auto& s : speech().profile().sources) s.voice = S("--");
+  const auto focusVoiceShown = [this] {
+    chooseSource(1);
+    return dlg->cboVoice()->currentText();
+  };
+  dlg->GetValues();
+  const QString none = focusVoiceShown();
+  std::static_pointer_cast<corvane::Root>(root.target())->speechSets().activate(3);
+  command("USESPSET3");
+  EXPECT_EQ(dlg->cboSource()->currentIndex(), 0);  // the dialog took the profile again
+  EXPECT_NE(focusVoiceShown(), none);
+}
+
+TEST_F(VoicesDialog, IsAccessibleWithTheSpeechSetFrameOrTheNewVoicePanelShown) {
+  EXPECT_ACCESSIBLE(dlg);
+  dlg->SpeechsetSave();
+  EXPECT_ACCESSIBLE(dlg);
+  QTest::keyClick(list(), Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->isOpen(); }, 2000));
+  dlg->VoiceNew();
+  EXPECT_ACCESSIBLE(dlg);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The command path between the core and the main window: the sink, the notifier, the filter,
-// JexUI's queue and the operations. The scenarios run twice: against the stand-in core's objects
-// in-process, and against the built core as a process of its own on a private session bus, where
-// the test types key commands on the core's console and reads its report lines.
+// JexUI's queue and the operations. The scenarios run against the stand-in core's objects
+// in-process and against the built core on a private session bus, where the test types key
+// commands on the core's console and reads its report lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -40,6 +39,11 @@ namespace bus = jex::automation::dbus;
 using jex::testing::fileLines;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
+QStringList L(std::initializer_list<const char*> l) {
+  QStringList out;
+  for (const char* s : l) out << S(s);
+  return out;
+}
 const QString kCore = S("corvane.application");
 const char* const kForms[] = {"frmVoices", "frmKeyecho", "frmBraille", "frmKeys"};
 
@@ -88,11 +92,24 @@ enum class Transport { InProcess, DBus };
 // Sees what would be handed to the desktop.
 struct Opener : jex::platform::DesktopOpener {
   QStringList opened;
-  bool open(const QUrl& url) override {
-    opened << url.toLocalFile();
-    return true;
-  }
+  bool open(const QUrl& url) override { return opened << url.toLocalFile(), true; }
 };
+
+// Runs f on the next modal box once it shows.
+void onNextBox(std::function<void(QWidget*)> f) {
+  auto* t = new QTimer;
+  QObject::connect(t, &QTimer::timeout, [t, f] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || !box->isVisible()) return;
+    t->stop();
+    t->deleteLater();
+    f(box);
+  });
+  t->start(10);
+}
+void answerNextBox(Qt::Key key) {
+  onNextBox([key](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key); });
+}
 
 class Dispatch : public ::testing::Test {
  protected:
@@ -151,9 +168,7 @@ class Dispatch : public ::testing::Test {
   }
 
   // Waits until the core has reported n commands and JexUI's queue has run dry.
-  bool settled(int n, int ms = 5000) {
-    return QTest::qWaitFor([&] { return core->commands().size() >= n && idle(0); }, ms);
-  }
+  bool settled(int n) { return QTest::qWaitFor([&] { return core->commands().size() >= n && idle(0); }, 5000); }
   bool idle(int ms = 2000) {
     return QTest::qWaitFor([&] { return w->commandQueue().isEmpty() && !w->commandQueue().tmrCMD()->isActive(); }, ms);
   }
@@ -166,6 +181,7 @@ class Dispatch : public ::testing::Test {
   }
   QStringList errors() const { return log().filter(QRegularExpression(S("^!!! ERROR "))); }
   std::string out() const { return core->out(); }
+  fake::Core& fc() { return local->core; }
 
   QTemporaryDir dir;
   std::unique_ptr<CoreSide> core;
@@ -183,6 +199,13 @@ class DispatchBoth : public Dispatch, public ::testing::WithParamInterface<Trans
  protected:
   void SetUp() override { start(GetParam()); }
 };
+template <Transport T>
+class DispatchOn : public Dispatch {
+ protected:
+  void SetUp() override { start(T); }
+};
+using DispatchOverBus = DispatchOn<Transport::DBus>;
+using DispatchInProcess = DispatchOn<Transport::InProcess>;
 
 TEST_P(DispatchBoth, ABurstOfKeysRunsInOrderOnSuccessiveTicks) {
   // The whole burst is in JexUI's queue before the first command runs: the filter only queues.
@@ -195,8 +218,7 @@ TEST_P(DispatchBoth, ABurstOfKeysRunsInOrderOnSuccessiveTicks) {
   gGlobal().InDoEvents = false;
   ASSERT_TRUE(settled(4)) << out();
   for (const QString& c : core->commands()) EXPECT_TRUE(c.endsWith(S(" -> consumed by JexUI"))) << c.toStdString();
-  EXPECT_EQ(forms, (QStringList{S("frmVoices.Show"), S("frmKeys.ShowKeys NUM"), S("frmVoices.SPEEDUP"),
-                                S("frmBraille.Show lstVSpace")}));
+  EXPECT_EQ(forms, L({"frmVoices.Show", "frmKeys.ShowKeys NUM", "frmVoices.SPEEDUP", "frmBraille.Show lstVSpace"}));
   for (int i = 1; i < formTicks.size(); ++i) EXPECT_LT(formTicks[i - 1], formTicks[i]) << "two commands in one tick";
   EXPECT_FALSE(w->commandQueue().tmrCMD()->isActive()) << "the idle timer is off";
 }
@@ -215,12 +237,12 @@ TEST_P(DispatchBoth, AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
   core->type(S("DLGSPEECH"));
   ASSERT_TRUE(settled(2)) << out();
   ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 2; }, 2000));
-  EXPECT_EQ(forms, (QStringList{S("frmVoices.Show"), S("frmKeyecho.Show")}));
+  EXPECT_EQ(forms, L({"frmVoices.Show", "frmKeyecho.Show"}));
 }
 
-// The window system as far as the core sees it: JexUI's window coming up makes JexUI the
-// foreground application, going away gives the foreground back to the word processor. The
-// core learns it before the next command runs.
+// The window system as the core sees it: JexUI's window coming up makes JexUI the foreground
+// application, going away gives it back to the word processor; the core learns it before the
+// next command runs.
 struct WindowSystem : QObject {
   CoreSide* core = nullptr;
   QStringList seen;
@@ -248,9 +270,8 @@ TEST_P(DispatchBoth, TwoTogglesInOneBurstHideAndShowTheWindow) {
   core->type(S("TOGGMEN\nTOGGMEN"));
   ASSERT_TRUE(settled(2)) << out();
   ASSERT_TRUE(QTest::qWaitFor([&] { return ws.seen.size() == 2; }, 3000)) << ws.seen.join(u' ').toStdString();
-  EXPECT_EQ(ws.seen, (QStringList{S("hide"), S("show")}));
+  EXPECT_EQ(ws.seen, L({"hide", "show"}));
   EXPECT_TRUE(w->isVisible());
-  w->removeEventFilter(&ws);
 }
 
 TEST_P(DispatchBoth, HelpIsJexUisOnlyWhileJexUiIsInFront) {
@@ -263,7 +284,7 @@ TEST_P(DispatchBoth, HelpIsJexUisOnlyWhileJexUiIsInFront) {
   core->type(S(":switch jexui notepad\nHELP"));
   ASSERT_TRUE(settled(3)) << out();
   EXPECT_EQ(core->commands().value(2), S("CMD: HELP -> HELP done"));
-  EXPECT_EQ(handled(), QStringList{S("HELP")});
+  EXPECT_EQ(handled(), L({"HELP"}));
 }
 
 TEST_P(DispatchBoth, SpeechSwitchesActInTheCoreAndQueueTheStateReport) {
@@ -279,10 +300,10 @@ TEST_P(DispatchBoth, SpeechSwitchesActInTheCoreAndQueueTheStateReport) {
   ASSERT_TRUE(core->waitFor(S("SPEAK: zwei"))) << out();
   core->type(S("SETSPTOGGLE"));
   ASSERT_TRUE(settled(3)) << out();
-  EXPECT_EQ(core->commands(), (QStringList{S("CMD: SETSPOFF -> UseSpeech=0"), S("CMD: SETSPON -> UseSpeech=1"),
-                                           S("CMD: SETSPTOGGLE -> UseSpeech=0")}));
-  EXPECT_EQ(handled(), (QStringList{S("SETSPOFF"), S("SHOWSPEECHSTATE"), S("SHOWSPEECHSTATE"), S("SETSPON"),
-                                    S("SHOWSPEECHSTATE"), S("SETSPTOGGLE"), S("SHOWSPEECHSTATE"), S("SHOWSPEECHSTATE")}));
+  EXPECT_EQ(core->commands(),
+            L({"CMD: SETSPOFF -> UseSpeech=0", "CMD: SETSPON -> UseSpeech=1", "CMD: SETSPTOGGLE -> UseSpeech=0"}));
+  EXPECT_EQ(handled(), L({"SETSPOFF", "SHOWSPEECHSTATE", "SHOWSPEECHSTATE", "SETSPON", "SHOWSPEECHSTATE", "SETSPTOGGLE",
+                          "SHOWSPEECHSTATE", "SHOWSPEECHSTATE"}));
   EXPECT_TRUE(fileLines(gGlobal().AppPath + S("corvane.ini")).contains(S("UseSpeech=0"))) << "the core keeps the switch";
 }
 
@@ -301,9 +322,9 @@ TEST_P(DispatchBoth, NewForegroundWindowRunsTheStoredCommandInTheCoreOnce) {
   core->type(S("NEWFGWIN!"));
   ASSERT_TRUE(settled(7)) << out();
   EXPECT_EQ(core->commands().mid(2),
-            (QStringList{S("CMD: NEWFGWIN! -> replaced by JexUI with DELAYPROCESSING -> DELAYPROCESSING done"),
-                         S("CMD: DELAYPROCESSING -> DELAYPROCESSING done"), S("CMD: DELAYPROCESSING -> DELAYPROCESSING done"),
-                         S("CMD: DELAYPROCESSING -> DELAYPROCESSING done"), S("CMD: .SUB.MENU -> unhandled: .SUB.MENU")}));
+            L({"CMD: NEWFGWIN! -> replaced by JexUI with DELAYPROCESSING -> DELAYPROCESSING done",
+               "CMD: DELAYPROCESSING -> DELAYPROCESSING done", "CMD: DELAYPROCESSING -> DELAYPROCESSING done",
+               "CMD: DELAYPROCESSING -> DELAYPROCESSING done", "CMD: .SUB.MENU -> unhandled: .SUB.MENU"}));
   EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
   EXPECT_TRUE(handled().isEmpty()) << "nothing of this is JexUI's to run";
 }
@@ -317,11 +338,10 @@ TEST_P(DispatchBoth, FileCommandsOpenTheTextAfterTheFirstColonAndNearMissesStayT
   jex::frmLocalizer().setLNG(S("1031"));
   core->type(S("UI_OPEN:") + doc + S("\nxyUI_HELP:Intro.htm\nUI_OPEN\nUSESPSET0\nUSESPSET10\nNAV:Top"));
   ASSERT_TRUE(settled(6)) << out();
-  EXPECT_EQ(core->commands(), (QStringList{S("CMD: UI_OPEN:") + doc + S(" -> consumed by JexUI"),
-                                           S("CMD: XYUI_HELP:Intro.htm -> consumed by JexUI"),
-                                           S("CMD: UI_OPEN -> unhandled: UI_OPEN"), S("CMD: USESPSET0 -> unhandled: USESPSET0"),
-                                           S("CMD: USESPSET10 -> unhandled: USESPSET10"),
-                                           S("CMD: NAV:Top -> unhandled: NAV:Top")}));
+  EXPECT_EQ(core->commands(), QStringList{S("CMD: UI_OPEN:") + doc + S(" -> consumed by JexUI")} +
+                                  L({"CMD: XYUI_HELP:Intro.htm -> consumed by JexUI", "CMD: UI_OPEN -> unhandled: UI_OPEN",
+                                     "CMD: USESPSET0 -> unhandled: USESPSET0", "CMD: USESPSET10 -> unhandled: USESPSET10",
+                                     "CMD: NAV:Top -> unhandled: NAV:Top"}));
   EXPECT_EQ(opener.opened, (QStringList{doc, help}));
 }
 
@@ -334,7 +354,7 @@ TEST_P(DispatchBoth, QuitDropsTheCommandsStillQueuedAndLetsGoOfTheCore) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000)) << out();
   QTest::qWait(50);
   EXPECT_TRUE(forms.isEmpty());
-  EXPECT_EQ(handled(), QStringList{S("QUIT")});
+  EXPECT_EQ(handled(), L({"QUIT"}));
   EXPECT_TRUE(w->isUnloaded());
   // Sink and notifier are gone from the core: the next key is the core's again.
   core->type(S("DLGSPEECH"));
@@ -343,14 +363,7 @@ TEST_P(DispatchBoth, QuitDropsTheCommandsStillQueuedAndLetsGoOfTheCore) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, DispatchBoth, ::testing::Values(Transport::InProcess, Transport::DBus),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                           return info.param == Transport::InProcess ? "InProcess" : "DBus";
-                         });
-
-class DispatchOverBus : public Dispatch {
- protected:
-  void SetUp() override { start(Transport::DBus); }
-};
+                         [](const auto& info) { return info.param == Transport::InProcess ? "InProcess" : "DBus"; });
 
 TEST_F(DispatchOverBus, ACoreThatVanishesIsLoggedAndJexUiGoesOn) {
   QSignalSpy vanished(&bus::Bridge::instance(), &bus::Bridge::peerVanished);
@@ -366,19 +379,12 @@ TEST_F(DispatchOverBus, ACoreThatVanishesIsLoggedAndJexUiGoesOn) {
   EXPECT_LT(clock.elapsed(), bus::callTimeout()) << "a gone peer fails at once";
   ASSERT_GE(errors().size(), 2);
   for (const QString& e : errors()) EXPECT_TRUE(e.contains(S(" 462 "))) << e.toStdString();
-  // JexUI's own queue still runs.
-  w->commandQueue().add(S("DLGKEYECHO"));
+  w->commandQueue().add(S("DLGKEYECHO"));  // JexUI's own queue still runs
   ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 1; }, 2000));
-  EXPECT_EQ(forms, QStringList{S("frmKeyecho.Show")});
+  EXPECT_EQ(forms, L({"frmKeyecho.Show"}));
 }
 
 // JexUI's side alone, with the core's objects in-process.
-class DispatchInProcess : public Dispatch {
- protected:
-  void SetUp() override { start(Transport::InProcess); }
-  fake::Core& fc() { return local->core; }
-};
-
 TEST_F(DispatchInProcess, TaskSwitchesOrderTheFocusEventsAndSwitchTheSinkEvents) {
   QStringList order;
   jex::cNotifySink* sink = w->Notifier();
@@ -393,7 +399,7 @@ TEST_F(DispatchInProcess, TaskSwitchesOrderTheFocusEventsAndSwitchTheSinkEvents)
   fc().hub.audioStart(S("x"));
   EXPECT_TRUE(gGlobal().Speaking);
   fc().switchTask(S("JEXUI"), S("JEXUI"));
-  EXPECT_EQ(order, (QStringList{S("got"), S("switch"), S("got"), S("lost"), S("switch")}));
+  EXPECT_EQ(order, L({"got", "switch", "got", "lost", "switch"}));
   EXPECT_EQ(gGlobal().PrevOldTask, S("WINWORD"));
   EXPECT_FALSE(gGlobal().Speaking) << "lost focus came last";
   EXPECT_FALSE(fc().hub.isEnabled(S("VoiceSelect")));
@@ -409,7 +415,7 @@ TEST_F(DispatchInProcess, SinkComparesUpperCasedTasksAndRaisesTheVoiceSelection)
   QSignalSpy voice(sink.get(), &jex::cNotifySink::VoiceSelectEvent);
   Obj o(sink);
   o.call(S("ProcessSwitch"), {S("jexui"), S("explorer")});
-  EXPECT_EQ(order, (QStringList{S("lost"), S("switch")}));
+  EXPECT_EQ(order, L({"lost", "switch"}));
   EXPECT_EQ(gGlobal().OldTask, S("JEXUI"));
   EXPECT_EQ(gGlobal().NewTask, S("EXPLORER"));
   o.call(S("VoiceSelect"), {S("Anna")});
@@ -436,68 +442,42 @@ TEST_F(DispatchInProcess, NotifierStopsRaisingOnceGone) {
 TEST_F(DispatchInProcess, CutEditEndsInTheTrapAndTheNextCommandStillRuns) {
   core->type(S("CUTEDIT\nDLGKEYECHO"));
   ASSERT_TRUE(settled(2)) << out();
-  EXPECT_EQ(forms, QStringList{S("frmKeyecho.Show")});
+  EXPECT_EQ(forms, L({"frmKeyecho.Show"}));
   EXPECT_FALSE(errors().filter(S(" 438 ")).isEmpty()) << errors().join(u'\n').toStdString();
-}
-
-// Answers the next modal box with key once it shows.
-void answerNextBox(Qt::Key key) {
-  auto* t = new QTimer;
-  t->setInterval(10);
-  QObject::connect(t, &QTimer::timeout, [t, key] {
-    QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isVisible()) return;
-    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
-    t->stop();
-    t->deleteLater();
-  });
-  t->start();
 }
 
 TEST_F(DispatchInProcess, ExitAsksAndEndsTheCoreOnlyOnYes) {
   answerNextBox(Qt::Key_Escape);
   core->type(S("EXITHALDA"));
-  ASSERT_TRUE(settled(1, 5000));
+  ASSERT_TRUE(settled(1));
   EXPECT_FALSE(fc().queued.contains(S("EXITHALDANOW")));
   answerNextBox(Qt::Key_Return);
   core->type(S("EXITHALDA"));
-  ASSERT_TRUE(settled(2, 5000));
-  EXPECT_EQ(fc().queued, QStringList{S("EXITHALDANOW")});
+  ASSERT_TRUE(settled(2));
+  EXPECT_EQ(fc().queued, L({"EXITHALDANOW"}));
 }
 
 TEST_F(DispatchInProcess, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrder) {
   // The box runs its own message loop: the key for QUIT comes while it waits for an answer.
   QPointer<QWidget> box;
   bool asked = false;
-  QTimer whileAsking;
-  whileAsking.setInterval(10);
-  QObject::connect(&whileAsking, &QTimer::timeout, [&] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || asked) return;
+  onNextBox([&](QWidget* modal) {
     asked = true;
     box = modal;
     EXPECT_EQ(modal->objectName(), S("frmMsgEx"));
     core->type(S("QUIT"));
   });
-  whileAsking.start();
   core->type(S("EXITHALDA"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000));
   ASSERT_TRUE(idle());
   ASSERT_TRUE(asked);
-  EXPECT_TRUE(!box || !box->isVisible()) << "the box is closed";
-  EXPECT_EQ(handled(), (QStringList{S("EXITHALDA"), S("QUIT")}));
+  EXPECT_FALSE(box && box->isVisible()) << "the box is closed";
+  EXPECT_EQ(handled(), L({"EXITHALDA", "QUIT"}));
   EXPECT_FALSE(fc().queued.contains(S("EXITHALDANOW"))) << "closing the box is no Yes";
   EXPECT_TRUE(w->isUnloaded());
-  const QStringList lines = log();
-  const auto at = [&](const char* start) {
-    for (qsizetype i = 0; i < lines.size(); ++i)
-      if (lines[i].startsWith(S(start))) return i;
-    return qsizetype(-1);
-  };
-  ASSERT_GE(at("QUIT"), 0);
-  EXPECT_LT(at("QUIT"), at("Quit with Modal Form open !"));
-  EXPECT_LT(at("Quit with Modal Form open !"), at("MDI_Unload"));
-  EXPECT_LT(at("MDI_Unload"), at("Unhook: "));
+  EXPECT_TRUE(jex::testing::inOrder(log(), L({"MDI.HandleCMD: QUIT", "Quit with Modal Form open !", "MDI_Unload",
+                                              "Unhook: True"})))
+      << log().join(u'\n').toStdString();
 }
 
 // Spoken tool tips and the core's speech: a tip never interrupts speech, and after speech it is
@@ -525,7 +505,10 @@ TEST_F(TipTest, FocusSwitchesTheReaderAndDropsThePendingTip) {
   EXPECT_TRUE(w->statusPanel(S("tip"))->text().isEmpty());
 }
 
-TEST_F(TipTest, SpeechHoldsTheTipOffAndTheStopReleasesItAfter501Ms) {
+TEST_F(TipTest, SpeechHoldsTheTipOffAndTheStopReleasesItAfter501MsWhenTipsAreOn) {
+  w->tmrTip()->start();
+  fc().hub.audioStop(S("x"));
+  EXPECT_FALSE(w->tmrTip()->isActive()) << "no tip pending";
   w->StatusTip(S("Stimme wählen"));
   ASSERT_TRUE(w->tmrTip()->isActive());
   fc().hub.audioStart(S("Hallo"));
@@ -539,19 +522,14 @@ TEST_F(TipTest, SpeechHoldsTheTipOffAndTheStopReleasesItAfter501Ms) {
   now += 1;
   fc().hub.audioStop(S("Welt"));
   EXPECT_TRUE(w->tmrTip()->isActive()) << "501 ms: the tip may come";
-}
 
-TEST_F(TipTest, StopWithoutAPendingTipOrWithTipsOffLeavesTheTimerOff) {
-  w->tmrTip()->start();
-  fc().hub.audioStop(S("x"));
-  EXPECT_FALSE(w->tmrTip()->isActive()) << "no tip pending";
   gGlobal().UserProfile = std::make_shared<jex::cUser>();
   gGlobal().UserProfile->setSpeakTips(0);
   w->StatusTip(S("Tastenecho"));
   fc().hub.audioStart(S("x"));
   now += 2000;
   fc().hub.audioStop(S("x"));
-  EXPECT_FALSE(w->tmrTip()->isActive());
+  EXPECT_FALSE(w->tmrTip()->isActive()) << "tips are off";
   gGlobal().UserProfile->setSpeakTips(1);
   fc().hub.audioStart(S("x"));
   fc().hub.audioStop(S("x"));

@@ -1,15 +1,15 @@
 // cUser against the stand-in core's user management: loading, the switches written through,
-// the verbosity levels and the bad user directories.
-#include <QDir>
-#include <QFile>
-#include <gtest/gtest.h>
-
+// the verbosity levels, bad user names and directories, and paths as odd as a core may give.
+#include "core/automation/dispatchable.h"
 #include "core/global/cglobal.h"
+#include "corvane/engine/objects.h"
 #include "ini/cinifil.h"
+#include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
 #include "users/cuser.h"
 
 using jex::cUser;
+using jex::Obj;
 using fake::CoreFixture;
 
 namespace {
@@ -17,8 +17,8 @@ namespace {
 class UserTest : public ::testing::Test, public CoreFixture {
  protected:
   void SetUp() override { user.InitCurrUser(); }
-  QString file(const QString& name) const { return readFile(userDir() + name); }
-  QString defaultFile(const QString& name) const { return readFile(QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT/") + name); }
+  QString file(const char* name) const { return readFile(userDir() + QLatin1String(name)); }
+  QString defaultFile(const char* name) const { return readFile(QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT/") + QLatin1String(name)); }
   cUser user;
 };
 
@@ -62,47 +62,47 @@ TEST_F(UserTest, SwitchesAreWrittenThroughAtOnce) {
 }
 
 TEST_F(UserTest, SpeechVerbosityUpAndBackAgain) {
-  const QString level1 = file(QStringLiteral("OUTDEF.SPI"));
-  const QString level2 = file(QStringLiteral("OUTDEF.SP2"));
+  const QString level1 = file("OUTDEF.SPI");
+  const QString level2 = file("OUTDEF.SP2");
   ASSERT_NE(level1, level2);
   // The user edited the active definition; leaving level 1 keeps the edit in OUTDEF.SP1.
   writeFile(userDir() + QStringLiteral("OUTDEF.SPI"), "edited level 1");
   user.setVerbositySpeech(2);
   EXPECT_EQ(user.VerbositySpeech(), 2);
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.SP1")), u"edited level 1");
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.SPI")), level2);
+  EXPECT_EQ(file("OUTDEF.SP1"), u"edited level 1");
+  EXPECT_EQ(file("OUTDEF.SPI"), level2);
   jex::cIniFil fresh;
   fresh.Init(userDir() + QStringLiteral("USERSET.INI"), false);
   EXPECT_EQ(fresh.GetLong(QStringLiteral("Verbosity"), QStringLiteral("Speech")), 2);
 
   user.setVerbositySpeech(1);
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.SPI")), u"edited level 1");
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.SP2")), level2);
+  EXPECT_EQ(file("OUTDEF.SPI"), u"edited level 1");
+  EXPECT_EQ(file("OUTDEF.SP2"), level2);
   EXPECT_EQ(fresh.GetLong(QStringLiteral("Verbosity"), QStringLiteral("Speech")), 1);
   // Braille is untouched by the speech level.
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.BRI")), defaultFile(QStringLiteral("OUTDEF.BRI")));
+  EXPECT_EQ(file("OUTDEF.BRI"), defaultFile("OUTDEF.BRI"));
 }
 
 TEST_F(UserTest, BrailleVerbosityAndTheSameLevelAgain) {
-  const QString level3 = file(QStringLiteral("OUTDEF.BR3"));
+  const QString level3 = file("OUTDEF.BR3");
   user.setVerbosityBraille(3);
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.BRI")), level3);
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.BR1")), defaultFile(QStringLiteral("OUTDEF.BRI")));
+  EXPECT_EQ(file("OUTDEF.BRI"), level3);
+  EXPECT_EQ(file("OUTDEF.BR1"), defaultFile("OUTDEF.BRI"));
   writeFile(userDir() + QStringLiteral("OUTDEF.BRI"), "edited level 3");
   user.setVerbosityBraille(3);  // saves and reloads the same copy
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.BRI")), u"edited level 3");
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.BR3")), u"edited level 3");
+  EXPECT_EQ(file("OUTDEF.BRI"), u"edited level 3");
+  EXPECT_EQ(file("OUTDEF.BR3"), u"edited level 3");
   EXPECT_EQ(user.VerbosityBraille(), 3);
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.SPI")), defaultFile(QStringLiteral("OUTDEF.SPI")));
+  EXPECT_EQ(file("OUTDEF.SPI"), defaultFile("OUTDEF.SPI"));
 }
 
 TEST_F(UserTest, MissingDefinitionsStopTheChangeWhereItFails) {
   // No stored copy of level 3: the active one is saved and the level written, then it stops.
   QFile::remove(userDir() + QStringLiteral("OUTDEF.SP3"));
-  const QString active = file(QStringLiteral("OUTDEF.SPI"));
+  const QString active = file("OUTDEF.SPI");
   user.setVerbositySpeech(3);
   EXPECT_EQ(user.VerbositySpeech(), 3);
-  EXPECT_EQ(file(QStringLiteral("OUTDEF.SPI")), active);
+  EXPECT_EQ(file("OUTDEF.SPI"), active);
   EXPECT_TRUE(logText().contains(QStringLiteral("!!! ERROR cUser.VerbositySpeech: 53")));
   // No active definition: nothing at all changes.
   QFile::remove(userDir() + QStringLiteral("OUTDEF.BRI"));
@@ -135,14 +135,7 @@ TEST_F(UserTest, UnwritableTargetsAndReadOnlyDirectoriesAreLoggedNotFatal) {
   if (!enforced) GTEST_SKIP() << "running with rights that ignore read-only directories";
 }
 
-TEST_F(UserTest, AMissingUserDirectoryOrCoreLeavesEverythingQuiet) {
-  QDir(userDir()).removeRecursively();
-  user.InitCurrUser();
-  EXPECT_EQ(user.UseSounds(), 1);  // defaults
-  user.setVerbositySpeech(2);
-  EXPECT_EQ(user.VerbositySpeech(), 1);
-  EXPECT_TRUE(logText().contains(QStringLiteral("!!! ERROR cUser.VerbositySpeech")));
-
+TEST_F(UserTest, WithoutACoreEverythingStaysQuiet) {
   jex::Jex() = jex::Obj();
   cUser orphan;
   orphan.InitCurrUser();
@@ -167,6 +160,63 @@ TEST_F(UserTest, ReloadSwitchesTheCoreAndCreateMakesTheGlobalUser) {
   ASSERT_EQ(jex::gGlobal().UserProfile, current);
   EXPECT_EQ(current->Name(), u"Anna");
   EXPECT_EQ(current->Path(), userDir(QStringLiteral("Anna")));
+}
+
+TEST_F(UserTest, CoreInitCreatesFromTheTemplateKeepsExistingAndPersists) {
+  const Obj coreUser = jex::Jex().obj(QStringLiteral("proc.User"));
+  EXPECT_EQ(coreUser.str(QStringLiteral("Path")), appPath() + QStringLiteral("user/DEFAULT"));
+  coreUser.call(QStringLiteral("Init"), {QStringLiteral(" Ben "), appPath() + QStringLiteral("user/")});
+  EXPECT_EQ(jex::Jex().str(QStringLiteral("proc.GetUsers.CurrUser.Name")), u"Ben");
+  EXPECT_EQ(coreUser.str(QStringLiteral("Path")), appPath() + QStringLiteral("user/Ben"));
+  EXPECT_EQ(readFile(userDir(QStringLiteral("Ben")) + QStringLiteral("OUTDEF.SP2")), file("OUTDEF.SP2"));
+  EXPECT_TRUE(QFile::exists(userDir(QStringLiteral("Ben")) + QStringLiteral("sounds/MenuOn.wav")));
+  // An existing user keeps its own files.
+  writeFile(userDir(QStringLiteral("Ben")) + QStringLiteral("OUTDEF.SPI"), "Ben's");
+  coreUser.call(QStringLiteral("Init"), {QStringLiteral("DEFAULT"), QString()});
+  coreUser.call(QStringLiteral("Init"), {QStringLiteral("Ben"), QString()});
+  EXPECT_EQ(readFile(userDir(QStringLiteral("Ben")) + QStringLiteral("OUTDEF.SPI")), u"Ben's");
+  const Obj list = jex::Jex().obj(QStringLiteral("proc.GetUsers"));
+  EXPECT_EQ(list.count(), 2);
+  EXPECT_EQ(list.item(1).toString(), u"Ben");
+  // A new core over the same corvane.ini starts with Ben.
+  fake::Core again(dir.path());
+  EXPECT_EQ(Obj(std::make_shared<corvane::Root>(again)).str(QStringLiteral("proc.GetUsers.CurrUser.Name")), u"Ben");
+}
+
+TEST_F(UserTest, BadNamesAreRefusedByTheCoreAndChangeNothing) {
+  const Obj coreUser = jex::Jex().obj(QStringLiteral("proc.User"));
+  for (const char* bad : {"", "  ", "../evil", "a/b", "a\\b", ".."})
+    EXPECT_EQ(jex::testing::errorOf([&] { coreUser.call(QStringLiteral("Init"), {QString::fromLatin1(bad), QString()}); }),
+              jex::err::InvalidCall)
+        << bad;
+  EXPECT_EQ(jex::Jex().str(QStringLiteral("proc.GetUsers.CurrUser.Name")), u"DEFAULT");
+  EXPECT_EQ(QDir(appPath() + QStringLiteral("user")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("DEFAULT")});
+  // cUser's reload of a user the core refuses is logged, not thrown.
+  user.setName(QStringLiteral("a/b"));
+  user.ReloadCoreUser();
+  EXPECT_TRUE(logText().contains(QStringLiteral("!!! ERROR cUser.ReloadCoreUser: 5 not a user name: a/b")));
+}
+
+// A core whose every object is itself and whose user path has blanks or a backslash at the end.
+class OddCore : public jex::automation::Dispatchable {
+ public:
+  explicit OddCore(QString path) : Dispatchable(QStringLiteral("odd")) {
+    for (const char* self : {"proc", "User", "GetUsers", "CurrUser"})
+      property(QLatin1String(self), [this] { return jex::automation::fromObj(Obj(shared_from_this())); });
+    property(QStringLiteral("Path"), [path] { return QVariant(path); });
+    property(QStringLiteral("Name"), [] { return QVariant(QStringLiteral("Odd")); });
+  }
+};
+
+TEST_F(UserTest, ThePathAlwaysGetsOneTrailingSeparator) {
+  for (const QString& raw : {QStringLiteral("  /srv/users/Odd  "), QStringLiteral("/srv/users/Odd\\ "), QStringLiteral("/srv/users/Odd/")}) {
+    jex::Jex() = Obj(std::make_shared<OddCore>(raw));
+    user.InitCurrUser();
+    EXPECT_EQ(user.Path(), u"/srv/users/Odd/") << raw.toStdString();
+    EXPECT_EQ(user.BaseDir(), u"/srv/users/");
+    EXPECT_EQ(user.Name(), u"Odd");
+  }
 }
 
 }  // namespace

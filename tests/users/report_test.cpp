@@ -1,10 +1,5 @@
 // The support report against the stand-in core with known values, the script comparison and
 // the interface sounds.
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <gtest/gtest.h>
-
 #include "core/global/cglobal.h"
 #include "core/report/scriptcheck.h"
 #include "core/report/sounds.h"
@@ -25,18 +20,14 @@ const QString kShippedScripts = QStringLiteral(JEX_SOURCE_DIR "/data/scripts");
 class ReportTest : public ::testing::Test, public CoreFixture {
  protected:
   void SetUp() override {
-    auto& s = core.store;
-    s.setValue(QStringLiteral("General"), QStringLiteral("DefaultLng"), QStringLiteral("1033"));
-    s.setValue(QStringLiteral("General"), QStringLiteral("HotkeyState"), QStringLiteral("0"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBrailleDevice"), QStringLiteral("Focus40"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("COM2"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleSWMode"), QStringLiteral("3"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleOSMode"), QStringLiteral("1"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleTranslationTable"), QStringLiteral("en-us-g2.ctb"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("Grade2Stat"), QStringLiteral("1"));
-    s.setValue(QStringLiteral("Braille"), QStringLiteral("BrailleLineMode"), QString::number(0x100 | 0x400 | 0x2000));
-    s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("KeyEcho"), QStringLiteral("0"));
-    s.setValue(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho"), QStringLiteral("0"));
+    for (const auto& [section, key, value] :
+         {std::tuple{"General", "DefaultLng", "1033"}, {"General", "HotkeyState", "0"},
+          {"Braille", "ActiveBrailleDevice", "Focus40"}, {"Braille", "ActiveBraillePort", "COM2"},
+          {"Braille", "BrailleSWMode", "3"}, {"Braille", "BrailleOSMode", "1"},
+          {"Braille", "BrailleTranslationTable", "en-us-g2.ctb"}, {"Braille", "Grade2Stat", "1"},
+          {"Braille", "BrailleLineMode", "9472"},  // 0x100 | 0x400 | 0x2000
+          {"KeyEcho", "KeyEcho", "0"}, {"KeyEcho", "CharEcho", "0"}})
+      core.store.setValue(QLatin1String(section), QLatin1String(key), QLatin1String(value));
     core.visible = true;
     corvane::copyTreeKeepExisting(kShippedScripts, appPath() + QStringLiteral("scripts"));
     jex::CreateCurrUser();
@@ -107,22 +98,16 @@ TEST_F(ReportTest, WithoutTheCoreEveryCoreValueIsEmptyButTheReportIsWhole) {
   jex::Jex() = jex::Obj();
   const QStringList l = lines();
   ASSERT_EQ(l.size(), 23);
-  EXPECT_EQ(l[0], u"JEX: ..");
-  EXPECT_EQ(l[1], u"");
-  EXPECT_EQ(l[6], u"App: , Lng: ");
-  EXPECT_EQ(l[7], u"Braille:   SW: OS: ");
-  EXPECT_EQ(l[9], u"HotKeys: , Grade2: ");
-  EXPECT_EQ(l[10], u"hSpace: , vSpace: ");
-  EXPECT_EQ(l[13], u"SSRD Off, MonWin: ");
+  for (const auto& [n, text] : {std::pair{0, "JEX: .."}, {1, ""}, {6, "App: , Lng: "}, {7, "Braille:   SW: OS: "},
+                                {9, "HotKeys: , Grade2: "}, {10, "hSpace: , vSpace: "}, {13, "SSRD Off, MonWin: "}})
+    EXPECT_EQ(l[n], QLatin1String(text)) << n;
   EXPECT_TRUE(logText().contains(QStringLiteral("!!! ERROR mMain.GetSysInfo")));
 }
 
 TEST(ReportFormat, GroupedDigitsAndMemoryText) {
-  EXPECT_EQ(jex::formatGrouped(0), u"");
-  EXPECT_EQ(jex::formatGrouped(7), u"7");
-  EXPECT_EQ(jex::formatGrouped(999), u"999");
-  EXPECT_EQ(jex::formatGrouped(1000), u"1,000");
-  EXPECT_EQ(jex::formatGrouped(123456789012ULL), u"123,456,789,012");
+  for (const auto& [n, text] : {std::pair{0ULL, ""}, {7ULL, "7"}, {999ULL, "999"}, {1000ULL, "1,000"},
+                                {123456789012ULL, "123,456,789,012"}})
+    EXPECT_EQ(jex::formatGrouped(n), QLatin1String(text)) << n;
   const auto m = jex::platform::parseMemInfo("MemTotal:       16318480 kB\nMemFree: 1 kB\nMemAvailable:    9000000 kB\n"
                                              "SwapTotal:             0 kB\nbroken line\n");
   EXPECT_TRUE(m.valid);

@@ -8,30 +8,28 @@
 
 #include "core/base/error.h"
 #include "core/automation/dbustransport.h"
+#include "tests/corvane/corvanetest.h"
 #include "tests/corvane/recorder.h"
 #include "../automation/malformed.h"
-#include "tests/support/fakecore.h"
 #include "tests/support/processes.h"
 #include "tests/support/errorof.h"
 
 using corvane::testing::Recorder;
+using corvane::testing::S;
 using jex::automation::Obj;
 namespace bus = jex::automation::dbus;
 using jex::testing::BuiltCore;
-using jex::testing::Child;
 using jex::testing::SessionBus;
 using jex::testing::errorOf;
-using jex::testing::busEnvironment;
 
 namespace {
 
-const QString kCore = QStringLiteral("corvane.application");
+const QString kCore = S("corvane.application");
 
 // A receiver as JexUI's: it consumes DLGSPEECH and QUIT and replaces NEWFGWIN! by SPEECHSTOP.
 std::shared_ptr<Recorder> jexUi(const char* tag) {
-  return std::make_shared<Recorder>(QString::fromLatin1(tag), QHash<QString, QString>{{QStringLiteral("DLGSPEECH"), QString()},
-                                                                                    {QStringLiteral("QUIT"), QString()},
-                                                                                    {QStringLiteral("NEWFGWIN!"), QStringLiteral("SPEECHSTOP")}});
+  return std::make_shared<Recorder>(S(tag), QHash<QString, QString>{{S("DLGSPEECH"), QString()}, {S("QUIT"), QString()},
+                                                                    {S("NEWFGWIN!"), S("SPEECHSTOP")}});
 }
 
 class CoreProcessTest : public ::testing::Test {
@@ -42,22 +40,18 @@ class CoreProcessTest : public ::testing::Test {
     conn_ = bus_.connection();
     ASSERT_TRUE(conn_.isConnected());
     core_ = std::make_unique<BuiltCore>(bus_.address());
-    QDir().mkpath(core_->dataDir() + QStringLiteral("/LNG/1031"));
-    fake::CoreFixture::writeFile(core_->dataDir() + QStringLiteral("/LNG/1031/JEXUIDLG.INI"), "[frmMDI]\r\n");
+    QDir().mkpath(core_->dataDir() + S("/LNG/1031"));
+    fake::CoreFixture::writeFile(core_->dataDir() + S("/LNG/1031/JEXUIDLG.INI"), "[frmMDI]\r\n");
     appDir_ = core_->appDir();
   }
   void TearDown() override {
     // A core started detached by the launcher is no child of ours: end it through its pid.
     if (const qint64 pid = bus_.ok() ? bus_.ownerPid(kCore) : 0; pid > 0) ::kill(pid_t(pid), SIGTERM);
   }
-  std::unique_ptr<Child> launch(const QString& program) {
-    auto p = std::make_unique<Child>(busEnvironment(bus_.address()));
+  std::unique_ptr<jex::testing::Child> launch(const QString& program) {
+    auto p = std::make_unique<jex::testing::Child>(jex::testing::busEnvironment(bus_.address()));
     p->start(program, core_->args());
     return p;
-  }
-  // Takes JexUI's bus name on conn_, as JexUI does before it hands the core its sink.
-  void actAsJexUi() {
-    ASSERT_TRUE(bus::publish(QStringLiteral("JexUI.UI_Application"), jexUi("ui"), conn_));
   }
 
   SessionBus bus_;
@@ -66,21 +60,23 @@ class CoreProcessTest : public ::testing::Test {
   QString appDir_;
 };
 
-TEST_F(CoreProcessTest, FirstStartCreatesItsDirectoryAndAnswersTheStartUpMembers) {
+TEST_F(CoreProcessTest, FirstStartCreatesItsDirectoryAnswersAndEndsOnQuit) {
   ASSERT_TRUE(core_->startAndWait()) << core_->out();
-  EXPECT_TRUE(QFile::exists(appDir_ + QStringLiteral("/corvane.ini")));
-  EXPECT_TRUE(QFile::exists(appDir_ + QStringLiteral("/LNG/1031/JEXUIDLG.INI")));
+  EXPECT_TRUE(QFile::exists(appDir_ + S("/corvane.ini")));
+  EXPECT_TRUE(QFile::exists(appDir_ + S("/LNG/1031/JEXUIDLG.INI")));
   Obj root = bus::connect(kCore, conn_);
-  EXPECT_EQ(root.str(QStringLiteral("proc.AppPath")), appDir_ + u'/');
-  root.set(QStringLiteral("proc.UseSpeech"), 0);
-  auto second = launch(QStringLiteral("corvane"));
+  EXPECT_EQ(root.str(S("proc.AppPath")), appDir_ + u'/');
+  root.set(S("proc.UseSpeech"), 0);
+  auto second = launch(S("corvane"));
   ASSERT_TRUE(second->waitEnded(5000));
   EXPECT_EQ(second->proc.exitCode(), 1) << "a second core on the same bus must refuse to run";
-  EXPECT_EQ(root.i32(QStringLiteral("proc.UseSpeech")), 0) << "the first core must be unharmed";
+  EXPECT_EQ(root.i32(S("proc.UseSpeech")), 0) << "the first core must be unharmed";
+  core_->type(S(":quit"));
+  EXPECT_TRUE(core_->waitEnded(5000)) << core_->out();
 }
 
 TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
-  auto first = launch(QStringLiteral("qmtwcd"));
+  auto first = launch(S("qmtwcd"));
   ASSERT_TRUE(first->waitEnded(8000));
   EXPECT_EQ(first->proc.exitCode(), 0);
   ASSERT_TRUE(bus_.waitForName(kCore, true, 5000));
@@ -88,16 +84,14 @@ TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
 
   QElapsedTimer clock;
   clock.start();
-  auto again = launch(QStringLiteral("qmtwcd"));
+  auto again = launch(S("qmtwcd"));
   ASSERT_TRUE(again->waitEnded(5000));
   EXPECT_EQ(again->proc.exitCode(), 0);
   EXPECT_LT(clock.elapsed(), 2000) << "with the core running the launcher must return at once";
   EXPECT_EQ(bus_.ownerPid(kCore), pid) << "the running core must stay the owner";
 
   // The core may leave the bus before its answer to this very call arrives.
-  jex::trap("test.EXITHALDANOW", [&] {
-    bus::connect(kCore, conn_).call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("EXITHALDANOW")});
-  });
+  jex::trap("test.EXITHALDANOW", [&] { bus::connect(kCore, conn_).call(S("proc.AddToCMDQueue"), {S("EXITHALDANOW")}); });
   EXPECT_TRUE(bus_.waitForName(kCore, false, 5000));
 }
 
@@ -107,66 +101,66 @@ TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
 TEST_F(CoreProcessTest, StrangersGetErrorsAndJexUiIsHeardUntilTheCoreEnds) {
   ASSERT_TRUE(core_->startAndWait()) << core_->out();
   Obj root = bus::connect(kCore, conn_);
-  actAsJexUi();
-  Obj proc = root.obj(QStringLiteral("proc"));  // the first object handed out: /obj/1
+  // Takes JexUI's bus name, as JexUI does before it hands the core its sink.
+  ASSERT_TRUE(bus::publish(S("JexUI.UI_Application"), jexUi("ui"), conn_));
+  Obj proc = root.obj(S("proc"));  // the first object handed out: /obj/1
   const QString coreName = conn_.interface()->serviceOwner(kCore).value();
   auto invoke = [&](const QString& path) {
-    return QDBusMessage::createMethodCall(coreName, path, QLatin1String(bus::kInterface), QStringLiteral("Invoke"));
+    return QDBusMessage::createMethodCall(coreName, path, QLatin1String(bus::kInterface), S("Invoke"));
   };
-  for (const jex::testing::MalformedBody& b : jex::testing::malformedCalls(QStringLiteral("proc"))) {
-    QDBusMessage m = invoke(QStringLiteral("/"));
+  for (const jex::testing::MalformedBody& b : jex::testing::malformedCalls(S("proc"))) {
+    QDBusMessage m = invoke(S("/"));
     m.setArguments(b.args);
     const QDBusMessage reply = conn_.call(m, QDBus::BlockWithGui, 3000);
     EXPECT_EQ(reply.errorName().toStdString(), bus::kErrorName) << b.name << ": " << reply.errorMessage().toStdString();
     ASSERT_EQ(core_->proc.state(), QProcess::Running) << b.name << ": " << core_->out();
   }
-  EXPECT_EQ(proc.str(QStringLiteral("AppPath")), appDir_ + u'/');
+  EXPECT_EQ(proc.str(S("AppPath")), appDir_ + u'/');
 
-  QDBusConnection stranger = bus_.connect(QStringLiteral("stranger"));
-  QDBusMessage guess = invoke(QStringLiteral("/obj/1"));
-  guess << QStringLiteral("AppPath") << 1 << QVariant(QVariantList());
+  QDBusConnection stranger = bus_.connect(S("stranger"));
+  QDBusMessage guess = invoke(S("/obj/1"));
+  guess << S("AppPath") << 1 << QVariant(QVariantList());
   EXPECT_EQ(stranger.call(guess, QDBus::Block, 3000).errorName().toStdString(), "org.freedesktop.DBus.Error.UnknownObject");
   {
     Obj theirs = bus::connect(kCore, stranger);
     const QVariant sink = jex::automation::fromObj(Obj(jexUi("stranger")));
-    EXPECT_EQ(errorOf([&] { theirs.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {sink}); }), jex::err::PermissionDenied);
-    EXPECT_EQ(errorOf([&] { theirs.call(QStringLiteral("JexNotifier_Install"), {sink, 1}); }), jex::err::PermissionDenied);
-    EXPECT_EQ(errorOf([&] { theirs.call(QStringLiteral("Clear_JEX_UI_Notification_Sink")); }), jex::err::PermissionDenied);
+    EXPECT_EQ(errorOf([&] { theirs.call(S("Init_JEX_UI_Notification_Sink"), {sink}); }), jex::err::PermissionDenied);
+    EXPECT_EQ(errorOf([&] { theirs.call(S("JexNotifier_Install"), {sink, 1}); }), jex::err::PermissionDenied);
+    EXPECT_EQ(errorOf([&] { theirs.call(S("Clear_JEX_UI_Notification_Sink")); }), jex::err::PermissionDenied);
   }
   SessionBus::disconnect(stranger);
 
   // JexUI itself registers as before: typed keys and queued commands alike reach its sink.
   auto sink = jexUi("sink");
   auto notifier = jexUi("hook");
-  root.call(QStringLiteral("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))});
+  root.call(S("Init_JEX_UI_Notification_Sink"), {jex::automation::fromObj(Obj(sink))});
   for (const char* e : {"HandleCmd", "AudioStart", "AudioStop", "ProcessSwitch"})
-    root.set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {QString::fromLatin1(e)}, true);
-  core_->type(QStringLiteral("dlgspeech"));
-  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("NEWFGWIN!")});
-  ASSERT_TRUE(core_->waitFor(QStringLiteral("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done")))
-      << core_->out();
-  EXPECT_TRUE(core_->has(QStringLiteral("CMD: DLGSPEECH -> consumed by JexUI")));
-  EXPECT_EQ(sink->heard, (QStringList{QStringLiteral("sink.HandleCmd(DLGSPEECH)"), QStringLiteral("sink.HandleCmd(NEWFGWIN!)")}));
+    root.set(S("JEX_UI_Notification_Sink_Event_Enable"), {S(e)}, true);
+  core_->type(S("dlgspeech"));  // the typed line first: it comes on another way than the bus call
+  ASSERT_TRUE(core_->waitFor(S("CMD: DLGSPEECH -> consumed by JexUI"))) << core_->out();
+  root.call(S("proc.AddToCMDQueue"), {S("NEWFGWIN!")});
+  ASSERT_TRUE(core_->waitFor(S("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done"))) << core_->out();
+  EXPECT_EQ(sink->heard, (QStringList{S("sink.HandleCmd(DLGSPEECH)"), S("sink.HandleCmd(NEWFGWIN!)")}));
 
   // The speech engine's start and stop reach the notifier over the bus.
-  EXPECT_TRUE(root.call(QStringLiteral("JexNotifier_Install"), {jex::automation::fromObj(Obj(notifier)), 77}).toBool());
-  core_->type(QStringLiteral(":switch winword jexui"));
-  ASSERT_TRUE(core_->waitFor(QStringLiteral("SWITCH: WINWORD/JEXUI")));
-  root.call(QStringLiteral("proc.SpeechOutVoice"), {QStringLiteral("Hallo"), 1});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !sink->heard.filter(QStringLiteral("sink.AudioStop")).isEmpty(); }, 5000))
+  EXPECT_TRUE(root.call(S("JexNotifier_Install"), {jex::automation::fromObj(Obj(notifier)), 77}).toBool());
+  core_->type(S(":switch winword jexui"));
+  ASSERT_TRUE(core_->waitFor(S("SWITCH: WINWORD/JEXUI")));
+  root.call(S("proc.SpeechOutVoice"), {S("Hallo"), 1});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !sink->heard.filter(S("sink.AudioStop")).isEmpty(); }, 5000))
       << core_->out() << sink->heard.join(u' ').toStdString() << " | hook: " << notifier->heard.join(u' ').toStdString();
-  EXPECT_EQ(notifier->heard, (QStringList{QStringLiteral("hook.UIGotFocus"), QStringLiteral("hook.TaskSwitch"),
-                                          QStringLiteral("hook.AudioStart"), QStringLiteral("hook.AudioStop")}));
-  EXPECT_TRUE(sink->heard.contains(QStringLiteral("sink.ProcessSwitch(WINWORD,JEXUI)")));
+  EXPECT_EQ(notifier->heard,
+            (QStringList{S("hook.UIGotFocus"), S("hook.TaskSwitch"), S("hook.AudioStart"), S("hook.AudioStop")}));
+  EXPECT_TRUE(sink->heard.contains(S("sink.ProcessSwitch(WINWORD,JEXUI)")));
 
   // Ending the core: JexUI is told QUIT first, and the input closing never ends it by itself.
   core_->proc.closeWriteChannel();
   QTest::qWait(200);
   ASSERT_EQ(core_->proc.state(), QProcess::Running) << "end of standard input must not quit the core";
-  root.call(QStringLiteral("proc.AddToCMDQueue"), {QStringLiteral("EXITHALDANOW")});
+  root.call(S("proc.AddToCMDQueue"), {S("EXITHALDANOW")});
   ASSERT_TRUE(core_->waitEnded(5000));
   EXPECT_EQ(core_->proc.exitCode(), 0);
-  EXPECT_TRUE(notifier->heard.contains(QStringLiteral("hook.HandleCmd(QUIT)")));
+  EXPECT_TRUE(notifier->heard.contains(S("hook.HandleCmd(QUIT)")));
   EXPECT_FALSE(bus::isNameOwned(kCore, conn_));
 }
 

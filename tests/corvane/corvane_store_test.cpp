@@ -9,8 +9,10 @@
 #include "corvane/engine/options.h"
 #include "corvane/engine/settingsstore.h"
 #include "ini/privateprofile.h"
+#include "tests/corvane/corvanetest.h"
 
 using namespace corvane;
+using corvane::testing::S;
 
 namespace {
 
@@ -28,7 +30,7 @@ void writeFile(const QString& path, const QByteArray& data) {
 
 class IniStoreTest : public ::testing::Test {
  protected:
-  QString path() const { return dir_.filePath(QStringLiteral("corvane.ini")); }
+  QString path() const { return dir_.filePath(S("corvane.ini")); }
   QTemporaryDir dir_;
 };
 
@@ -36,33 +38,27 @@ class IniStoreTest : public ::testing::Test {
 TEST_F(IniStoreTest, ReadsWithoutRegardToCaseAndWritesIntoTheSectionOrRefuses) {
   writeFile(path(), "; keep me\r\n[General]\r\nDefaultLng = 1031\r\n\r\n[Other]\r\nA=1\r\n");
   IniFileStore ini(path());
-  EXPECT_EQ(ini.value(QStringLiteral("general"), QStringLiteral("defaultlng")), QStringLiteral("1031"));
-  EXPECT_EQ(ini.value(QStringLiteral("Other"), QStringLiteral("DefaultLng"), QStringLiteral("x")), QStringLiteral("x"))
-      << "a key of another section must not be found";
-  ASSERT_TRUE(ini.setValue(QStringLiteral("General"), QStringLiteral("UseSpeech"), QStringLiteral("0")));
-  ASSERT_TRUE(ini.setValue(QStringLiteral("general"), QStringLiteral("DEFAULTLNG"), QStringLiteral("1033")));
-  ASSERT_TRUE(ini.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("USB1")));
-  EXPECT_EQ(readAll(path()),
-            QByteArray("; keep me\r\n[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
-                       "[Braille]\r\nActiveBraillePort=USB1\r\n"));
-  EXPECT_FALSE(ini.setValue(QStringLiteral("General"), QStringLiteral("Key"), QStringLiteral("two\nlines")));
-  EXPECT_FALSE(IniFileStore(dir_.filePath(QStringLiteral("no/such/dir/corvane.ini")))
-                   .setValue(QStringLiteral("General"), QStringLiteral("K"), QStringLiteral("1")));
+  EXPECT_EQ(ini.value(S("general"), S("defaultlng")), S("1031"));
+  EXPECT_EQ(ini.value(S("Other"), S("DefaultLng"), S("x")), S("x")) << "a key of another section must not be found";
+  ASSERT_TRUE(ini.setValue(S("General"), S("UseSpeech"), S("0")));
+  ASSERT_TRUE(ini.setValue(S("general"), S("DEFAULTLNG"), S("1033")));
+  ASSERT_TRUE(ini.setValue(S("Braille"), S("ActiveBraillePort"), S("USB1")));
+  EXPECT_EQ(readAll(path()), QByteArray("; keep me\r\n[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
+                                        "[Braille]\r\nActiveBraillePort=USB1\r\n"));
+  EXPECT_FALSE(ini.setValue(S("General"), S("Key"), S("two\nlines")));
+  EXPECT_FALSE(IniFileStore(dir_.filePath(S("no/such/dir/corvane.ini"))).setValue(S("General"), S("K"), S("1")));
 }
 
 TEST_F(IniStoreTest, KeysWrittenMeanwhileByAnotherWriterAreSeenAndKept) {
   writeFile(path(), "[General]\r\nDefaultLng=1031\r\n");
   IniFileStore ini(path());
-  EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031"));
+  EXPECT_EQ(ini.value(S("General"), S("DefaultLng")), S("1031"));
   // What JexUI or jexui-ini writes goes through the same layer, under its file lock.
-  ASSERT_TRUE(jex::ini::WritePrivateProfileString(QStringLiteral("MIXED"), QStringLiteral("chkSayWelcome"),
-                                                       QStringLiteral("0"), path()));
-  ASSERT_TRUE(jex::ini::WritePrivateProfileString(QStringLiteral("General"), QStringLiteral("DefaultLng"),
-                                                       QStringLiteral("1033"), path()));
-  EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1033"));
-  ASSERT_TRUE(ini.setValue(QStringLiteral("General"), QStringLiteral("UseSpeech"), QStringLiteral("0")));
-  EXPECT_EQ(readAll(path()),
-            QByteArray("[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[MIXED]\r\nchkSayWelcome=0\r\n"));
+  ASSERT_TRUE(jex::ini::WritePrivateProfileString(S("MIXED"), S("chkSayWelcome"), S("0"), path()));
+  ASSERT_TRUE(jex::ini::WritePrivateProfileString(S("General"), S("DefaultLng"), S("1033"), path()));
+  EXPECT_EQ(ini.value(S("General"), S("DefaultLng")), S("1033"));
+  ASSERT_TRUE(ini.setValue(S("General"), S("UseSpeech"), S("0")));
+  EXPECT_EQ(readAll(path()), QByteArray("[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[MIXED]\r\nchkSayWelcome=0\r\n"));
 }
 
 class AppDirTest : public ::testing::Test {
@@ -71,77 +67,72 @@ class AppDirTest : public ::testing::Test {
 };
 
 TEST_F(AppDirTest, FirstStartCopiesTheShippedDataAndWritesDefaults) {
-  writeFile(data_.filePath(QStringLiteral("LNG/1031/JEXUIDLG.INI")), "[x]\r\n");
-  writeFile(data_.filePath(QStringLiteral("user/DEFAULT/USERSET.INI")), "[y]\r\n");
-  const QString app = home_.filePath(QStringLiteral("deep/corvane"));
+  writeFile(data_.filePath(S("LNG/1031/JEXUIDLG.INI")), "[x]\r\n");
+  writeFile(data_.filePath(S("user/DEFAULT/USERSET.INI")), "[y]\r\n");
+  const QString app = home_.filePath(S("deep/corvane"));
   const AppDirResult r = prepareAppDir(app, data_.path());
   ASSERT_TRUE(r.ok) << r.error.toStdString();
   EXPECT_EQ(r.appPath, QDir(app).absolutePath() + u'/');
   EXPECT_EQ(r.copiedFiles, 2);
-  EXPECT_TRUE(QFile::exists(app + QStringLiteral("/LNG/1031/JEXUIDLG.INI")));
-  EXPECT_TRUE(QFile::exists(app + QStringLiteral("/user/DEFAULT/USERSET.INI")));
-  IniFileStore ini(app + QStringLiteral("/corvane.ini"));
-  EXPECT_EQ(ini.value(QStringLiteral("General"), QStringLiteral("DefaultLng")), QStringLiteral("1031"));
-  EXPECT_EQ(ini.value(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort")), QStringLiteral("COM1"));
+  EXPECT_TRUE(QFile::exists(app + S("/LNG/1031/JEXUIDLG.INI")));
+  EXPECT_TRUE(QFile::exists(app + S("/user/DEFAULT/USERSET.INI")));
+  IniFileStore ini(app + S("/corvane.ini"));
+  EXPECT_EQ(ini.value(S("General"), S("DefaultLng")), S("1031"));
+  EXPECT_EQ(ini.value(S("Braille"), S("ActiveBraillePort")), S("COM1"));
 }
 
 TEST_F(AppDirTest, LaterStartsNeverOverwriteWhatIsThere) {
-  writeFile(data_.filePath(QStringLiteral("JEXUI.INI")), "shipped");
-  writeFile(data_.filePath(QStringLiteral("corvane.ini")), "shipped");
-  writeFile(data_.filePath(QStringLiteral("LNG/new.ini")), "new");
-  const QString app = home_.filePath(QStringLiteral("corvane"));
-  writeFile(app + QStringLiteral("/JEXUI.INI"), "changed by the user");
-  writeFile(app + QStringLiteral("/corvane.ini"), "[General]\r\nDefaultLng=1033\r\n");
+  writeFile(data_.filePath(S("JEXUI.INI")), "shipped");
+  writeFile(data_.filePath(S("corvane.ini")), "shipped");
+  writeFile(data_.filePath(S("LNG/new.ini")), "new");
+  const QString app = home_.filePath(S("corvane"));
+  writeFile(app + S("/JEXUI.INI"), "changed by the user");
+  writeFile(app + S("/corvane.ini"), "[General]\r\nDefaultLng=1033\r\n");
   const AppDirResult r = prepareAppDir(app, data_.path());
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.copiedFiles, 1);
-  EXPECT_EQ(readAll(app + QStringLiteral("/JEXUI.INI")), QByteArray("changed by the user"));
-  EXPECT_EQ(readAll(app + QStringLiteral("/corvane.ini")), QByteArray("[General]\r\nDefaultLng=1033\r\n"));
-  EXPECT_EQ(readAll(app + QStringLiteral("/LNG/new.ini")), QByteArray("new"));
+  EXPECT_EQ(readAll(app + S("/JEXUI.INI")), QByteArray("changed by the user"));
+  EXPECT_EQ(readAll(app + S("/corvane.ini")), QByteArray("[General]\r\nDefaultLng=1033\r\n"));
+  EXPECT_EQ(readAll(app + S("/LNG/new.ini")), QByteArray("new"));
 }
 
 TEST_F(AppDirTest, UnusablePathsGiveAReasonInsteadOfACrash) {
-  writeFile(home_.filePath(QStringLiteral("afile")), "x");
-  const AppDirResult r = prepareAppDir(home_.filePath(QStringLiteral("afile")), data_.path());
+  writeFile(home_.filePath(S("afile")), "x");
+  const AppDirResult r = prepareAppDir(home_.filePath(S("afile")), data_.path());
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.error.isEmpty());
-  const AppDirResult noData = prepareAppDir(home_.filePath(QStringLiteral("ok")), QStringLiteral("/no/such/data"));
-  EXPECT_TRUE(noData.ok) << "a missing data folder only means nothing to copy";
+  EXPECT_TRUE(prepareAppDir(home_.filePath(S("ok")), S("/no/such/data")).ok) << "a missing data folder only means nothing to copy";
 }
 
 TEST(OptionsTest, ParsesValuesSwitchesAndRejectsUnknownOnes) {
-  Options o = parseOptions({QStringLiteral("--appdir"), QStringLiteral("/tmp/a"), QStringLiteral("--datadir=/d"),
-                            QStringLiteral("--no-jexui"), QStringLiteral("--no-monitor")});
+  Options o = parseOptions({S("--appdir"), S("/tmp/a"), S("--datadir=/d"), S("--no-jexui"), S("--no-monitor")});
   EXPECT_TRUE(o.error.isEmpty());
-  EXPECT_EQ(o.appDir, QStringLiteral("/tmp/a"));
-  EXPECT_EQ(o.dataDir, QStringLiteral("/d"));
+  EXPECT_EQ(o.appDir, S("/tmp/a"));
+  EXPECT_EQ(o.dataDir, S("/d"));
   EXPECT_TRUE(o.noJexUi && o.noMonitor);
   EXPECT_FALSE(o.noAudio);
-  EXPECT_FALSE(parseOptions({QStringLiteral("--appdir")}).error.isEmpty());
-  EXPECT_FALSE(parseOptions({QStringLiteral("--frobnicate")}).error.isEmpty());
+  EXPECT_FALSE(parseOptions({S("--appdir")}).error.isEmpty());
+  EXPECT_FALSE(parseOptions({S("--frobnicate")}).error.isEmpty());
 }
 
+// A key command is upper-cased, but after its first colon comes an argument (a file name) that
+// keeps its case; a console command's text keeps its case.
 TEST(ConsoleLineTest, SplitsConsoleCommandsFromKeyCommands) {
-  ConsoleLine key = parseConsoleLine(QStringLiteral("  dlgSpeech \r"));
-  EXPECT_EQ(key.kind, ConsoleLine::Key);
-  EXPECT_EQ(key.args, QStringList{QStringLiteral("DLGSPEECH")});
-  // The text after the first colon is an argument (a file name) and keeps its case.
-  ConsoleLine open = parseConsoleLine(QStringLiteral("ui_open:/tmp/Read Me.txt"));
-  EXPECT_EQ(open.args, QStringList{QStringLiteral("UI_OPEN:/tmp/Read Me.txt")});
-
-  ConsoleLine sw = parseConsoleLine(QStringLiteral(":switch winword  jexui"));
-  EXPECT_EQ(sw.kind, ConsoleLine::Switch);
-  EXPECT_EQ(sw.args, (QStringList{QStringLiteral("WINWORD"), QStringLiteral("JEXUI")}));
-
-  ConsoleLine say = parseConsoleLine(QStringLiteral(":say Guten Tag, Welt"));
-  EXPECT_EQ(say.kind, ConsoleLine::Say);
-  EXPECT_EQ(say.args.value(0), QStringLiteral("Guten Tag, Welt")) << "the text keeps its case";
-
-  EXPECT_EQ(parseConsoleLine(QStringLiteral(":quit")).kind, ConsoleLine::Quit);
-  EXPECT_EQ(parseConsoleLine(QStringLiteral(":HELP")).kind, ConsoleLine::Help);
-  EXPECT_EQ(parseConsoleLine(QStringLiteral("   ")).kind, ConsoleLine::Empty);
-  EXPECT_EQ(parseConsoleLine(QStringLiteral(":switch onlyone")).kind, ConsoleLine::Invalid);
-  EXPECT_EQ(parseConsoleLine(QStringLiteral(":bogus")).kind, ConsoleLine::Invalid);
+  using K = ConsoleLine::Kind;
+  const struct {
+    const char* line;
+    K kind;
+    QStringList args;  // not compared when empty
+  } cases[] = {{"  dlgSpeech \r", K::Key, {"DLGSPEECH"}}, {"ui_open:/tmp/Read Me.txt", K::Key, {"UI_OPEN:/tmp/Read Me.txt"}},
+               {":switch winword  jexui", K::Switch, {"WINWORD", "JEXUI"}}, {":say Guten Tag, Welt", K::Say, {"Guten Tag, Welt"}},
+               {":type a b{F5}", K::Type, {"a b{F5}"}}, {":brl a b", K::Braille, {"a b"}},
+               {":quit", K::Quit, {}}, {":HELP", K::Help, {}}, {"   ", K::Empty, {}},
+               {":switch onlyone", K::Invalid, {}}, {":bogus", K::Invalid, {}}};
+  for (const auto& c : cases) {
+    const ConsoleLine got = parseConsoleLine(S(c.line));
+    EXPECT_EQ(got.kind, c.kind) << c.line;
+    if (!c.args.isEmpty()) EXPECT_EQ(got.args, c.args) << c.line;
+  }
 }
 
 }  // namespace

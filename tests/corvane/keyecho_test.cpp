@@ -142,10 +142,7 @@ TEST_F(KeyEchoTest, EditsSeenInAFieldAreEchoedAsTheirKeysAndLongerOnesAsTheirTex
   EXPECT_EQ(echoes(), (QStringList{gut, QStringLiteral("t"), QStringLiteral("Entfernen"), QStringLiteral("und so")}));
 }
 
-TEST(KeyEchoConsole, TypeTakesTheRestOfTheLineAndUnknownBracesAsText) {
-  const corvane::ConsoleLine line = corvane::parseConsoleLine(QStringLiteral(":type a b{F5}"));
-  EXPECT_EQ(line.kind, corvane::ConsoleLine::Type);
-  EXPECT_EQ(line.args, QStringList{QStringLiteral("a b{F5}")});
+TEST(KeyEchoConsole, UnknownBracesAreText) {
   const QList<corvane::TypedKey> keys = KeyEcho::parseKeys(QStringLiteral("{x{Nonsense}{Ctrl+c}"));
   ASSERT_EQ(keys.size(), 13);
   EXPECT_EQ(keys[0].text, QStringLiteral("{"));

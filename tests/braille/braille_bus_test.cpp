@@ -26,8 +26,6 @@ class BrailleOverBus : public testing::CoreOverBusTest {
     automation::dbus::publish(S("JexUI.UI_Application"), std::make_shared<UI_Application>(), conn);
     gGlobal().AppPath = core->appDir() + u'/';
     gGlobal().ParkMouse = 0;
-    logfile::setPath(core->home() + S("/jexui.log"));
-    logfile::setThreshold(5);
     frmLocalizer().setLNG(S("1031"));
     frmMDI::setQuitter([] {});
     mdi = std::make_unique<frmMDI>();
@@ -41,7 +39,6 @@ class BrailleOverBus : public testing::CoreOverBusTest {
     if (mdi) mdi->removeHook();
     mdi.reset();
     resetLocalizer();
-    logfile::setPath({});
     resetGlobals();
     stopCore();
   }

@@ -62,10 +62,7 @@ class BrailleDialogs : public MainWindow {
   // on to the window's buttons).
   template <class Form>
   std::unique_ptr<Form> alone(const char* name) {
-    std::unique_ptr<QWidget> w = forms::create(QString::fromLatin1(name));
-    auto* f = qobject_cast<Form*>(w.get());
-    if (f) w.release();
-    return std::unique_ptr<Form>(f);
+    return std::unique_ptr<Form>(qobject_cast<Form*>(forms::create(QString::fromLatin1(name)).release()));
   }
   // The [DEVICES] value of the current language file.
   QString devicesEntry(const QString& key) const {

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "core/cmdqueue.h"
@@ -19,12 +20,14 @@
 
 namespace jex::test {
 
+inline QString S(const char* s) { return QString::fromUtf8(s); }
+
 // A settings dialog with one switch.
 class TestDialog : public ChildDialog {
  public:
-  TestDialog(const char* name, const char* title) : ChildDialog(QString::fromLatin1(name), QString::fromLatin1(title)) {
-    chkSetting = new QCheckBox(QStringLiteral("Setting"), this);
-    chkSetting->setObjectName(QStringLiteral("chkSetting"));
+  TestDialog(const char* name, const char* title) : ChildDialog(S(name), S(title)) {
+    chkSetting = new QCheckBox(S("Setting"), this);
+    chkSetting->setObjectName(S("chkSetting"));
     content()->addWidget(chkSetting);
     track(chkSetting);
   }
@@ -42,30 +45,32 @@ class OperationsDialog : public TestDialog {
   OperationsDialog(const char* name, const char* title) : TestDialog(name, title) {
     for (const char* list : {"lstVSpace", "lstHSpace"}) {
       auto* l = new QListWidget(this);
-      l->setObjectName(QString::fromLatin1(list));
-      l->setAccessibleName(QString::fromLatin1(list));
+      l->setObjectName(S(list));
+      l->setAccessibleName(S(list));
       content()->addWidget(l);
     }
   }
-  Q_INVOKABLE void ShowKeys(const QVariant& kind) { calls << QStringLiteral("ShowKeys ") + kind.toString(); }
-  Q_INVOKABLE void SPEEDUP() { calls << QStringLiteral("SPEEDUP"); }
-  Q_INVOKABLE void GetValues() { calls << QStringLiteral("GetValues"); }
-  Q_INVOKABLE void VoiceDel(const QVariant& index) { calls << QStringLiteral("VoiceDel ") + index.toString(); }
+  Q_INVOKABLE void ShowKeys(const QVariant& kind) { calls << S("ShowKeys ") + kind.toString(); }
+  Q_INVOKABLE void SPEEDUP() { calls << S("SPEEDUP"); }
+  Q_INVOKABLE void GetValues() { calls << S("GetValues"); }
+  Q_INVOKABLE void VoiceDel(const QVariant& index) { calls << S("VoiceDel ") + index.toString(); }
   QStringList calls;
 };
 
-// Presses key on each modal box when it shows; counts the boxes.
+// Runs answer on each modal box while it shows (or presses key on it); counts the turns.
 class AnswerBox {
  public:
-  explicit AnswerBox(Qt::Key key) {
-    QObject::connect(&timer_, &QTimer::timeout, [this, key] {
+  explicit AnswerBox(std::function<void(QWidget*)> answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
       QWidget* box = QApplication::activeModalWidget();
       if (!box || !box->isVisible()) return;
       ++asked;
-      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
+      answer(box);
     });
     timer_.start(5);
   }
+  explicit AnswerBox(Qt::Key key)
+      : AnswerBox([key](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key); }) {}
   int asked = 0;
 
  private:
@@ -75,11 +80,11 @@ class AnswerBox {
 class MainWindow : public ::testing::Test, public fake::CoreFixture {
  protected:
   void SetUp() override {
-    gGlobal().AppTitle = QStringLiteral("Halda 4.10");
+    gGlobal().AppTitle = S("Halda 4.10");
     gGlobal().ParkMouse = 0;
-    QDir().mkpath(dir.filePath(QStringLiteral("LNG/1031")));
-    writeFile(dir.filePath(QStringLiteral("LNG/1031/JEXINFO.RTF")), "{\\rtf1 Willkommen bei Halda}");
-    frmLocalizer().setLNG(QStringLiteral("1031"));
+    QDir().mkpath(dir.filePath(S("LNG/1031")));
+    writeFile(dir.filePath(S("LNG/1031/JEXINFO.RTF")), "{\\rtf1 Willkommen bei Halda}");
+    frmLocalizer().setLNG(S("1031"));
     frmMDI::setQuitter([this] { ++quits; });
     mdi = std::make_unique<frmMDI>();
     options = std::make_unique<TestDialog>("frmOptions", "Optionen");
@@ -90,6 +95,7 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
     mdi->installHook();
   }
   void TearDown() override {
+    voices.reset();
     options.reset();
     keyecho.reset();
     mdi.reset();
@@ -100,11 +106,11 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
   int count(const QString& text) const { return int(logText().count(text)); }
   // The window shown by the screen-reader key while the user works in another program.
   void showByKey() {
-    core.foreground = QStringLiteral("WINWORD");
+    core.foreground = S("WINWORD");
     mdi->TOGGMEN();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
     mdi->activateWindow();
-    core.foreground = QStringLiteral("JEXUI");
+    core.foreground = S("JEXUI");
     // The core tells JexUI that it has the focus now, as it does on the task switch.
     if (JexNotifier* n = mdi->jexNotifier()) emit n->UIGotFocusEvent();
   }
@@ -121,18 +127,19 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
   }
   // A command from the core, run by JexUI's queue as the filter hands it over.
   void command(const char* name) {
-    mdi->commandQueue().add(QString::fromLatin1(name));
+    mdi->commandQueue().add(S(name));
     ASSERT_TRUE(drained());
   }
   // Writes the language file and loads it again.
   void languageFile(const QByteArray& text) {
-    writeFile(dir.filePath(QStringLiteral("LNG/1031/JEXUIDLG.INI")), text);
-    frmLocalizer().setLNG(QStringLiteral("1031"));
+    writeFile(dir.filePath(S("LNG/1031/JEXUIDLG.INI")), text);
+    frmLocalizer().setLNG(S("1031"));
   }
-  QLabel* tip() const { return mdi->statusPanel(QStringLiteral("tip")); }
+  QLabel* tip() const { return mdi->statusPanel(S("tip")); }
 
   std::unique_ptr<frmMDI> mdi;
   std::unique_ptr<TestDialog> options, keyecho;
+  std::unique_ptr<OperationsDialog> voices;  // loaded by the tests that need it
   int quits = 0;
 };
 

@@ -13,18 +13,22 @@ namespace jex::test {
 namespace {
 
 // A name with no form behind it, from a command, a menu entry or a call by name: one log line
-// each, and no child switch; menu entries that are core commands go to the core.
+// each, the open dialog stays and nothing is asked to hide; menu entries that are core commands
+// go to the core.
 TEST_F(MainWindow, MissingFormsOnlyLogOnceAndCoreCommandsGoToTheCore) {
+  showByKey();
+  command("DLGKEYECHO");
   command("SHOWTYPEDOC");
-  mdi->menuEntry(QStringLiteral("mnuHelpInfo"))->trigger();
-  mdi->menuEntry(QStringLiteral("mnuFileUserSettings"))->trigger();
-  EXPECT_FALSE(forms::run(QStringLiteral("frmNowhere"), QStringLiteral("Show")));
+  EXPECT_TRUE(keyecho->isVisible());
+  mdi->menuEntry(S("mnuHelpInfo"))->trigger();
+  mdi->menuEntry(S("mnuFileUserSettings"))->trigger();
+  EXPECT_FALSE(forms::run(S("frmNowhere"), S("Show")));
   for (const char* form : {"frmObjWiz", "frmAbout", "frmNowhere"})
-    EXPECT_EQ(count(QString::fromLatin1(form) + QStringLiteral(" - not available")), 1) << form;
-  EXPECT_FALSE(logged(QStringLiteral("try hiding"))) << "no child switch for a form that is not there";
-  mdi->menuEntry(QStringLiteral("mnuFileEnd"))->trigger();
-  mdi->menuEntry(QStringLiteral("mnuVerbosityBraille"))->trigger();
-  EXPECT_EQ(core.queued, (QStringList{QStringLiteral("EXITHALDA"), QStringLiteral("DLGBRLOUTDEF")}));
+    EXPECT_EQ(count(S(form) + S(" - not available")), 1) << form;
+  EXPECT_FALSE(logged(S("try hiding"))) << "no child switch for a form that is not there";
+  mdi->menuEntry(S("mnuFileEnd"))->trigger();
+  mdi->menuEntry(S("mnuVerbosityBraille"))->trigger();
+  EXPECT_EQ(core.queued, (QStringList{S("EXITHALDA"), S("DLGBRLOUTDEF")}));
 }
 
 TEST_F(MainWindow, ToggMenShowsOnTheButtonRowAndHidesAgainRememberingTheFocus) {
@@ -32,8 +36,8 @@ TEST_F(MainWindow, ToggMenShowsOnTheButtonRowAndHidesAgainRememberingTheFocus) {
   showByKey();
   EXPECT_EQ(QCursor::pos(), QPoint(1, 1)) << "ParkMouse is off";
   EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(0));
-  EXPECT_TRUE(mdi->homeChild()->txtInfo()->toPlainText().contains(QStringLiteral("Willkommen")));
-  EXPECT_EQ(gGlobal().LastForeApp, QStringLiteral("WINWORD"));
+  EXPECT_TRUE(mdi->homeChild()->txtInfo()->toPlainText().contains(S("Willkommen")));
+  EXPECT_EQ(gGlobal().LastForeApp, S("WINWORD"));
   EXPECT_EQ(gGlobal().LastForeWnd, 4711);
 
   // A dialog with the focus on its switch: hiding remembers it, showing gives it back.
@@ -42,7 +46,7 @@ TEST_F(MainWindow, ToggMenShowsOnTheButtonRowAndHidesAgainRememberingTheFocus) {
   mdi->TOGGMEN();
   EXPECT_FALSE(mdi->isVisible());
   EXPECT_EQ(mdi->lastControl(), options->chkSetting);
-  core.foreground = QStringLiteral("WINWORD");
+  core.foreground = S("WINWORD");
   gGlobal().ParkMouse = 1;
   mdi->TOGGMEN();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
@@ -64,7 +68,7 @@ TEST_F(MainWindow, ButtonRowLettersSelectButtonsAndTellTheCore) {
   core.queued.clear();
   key(Qt::Key_M);
   EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(2));
-  EXPECT_EQ(core.queued, QStringList{QStringLiteral("GOFOCUS")});
+  EXPECT_EQ(core.queued, QStringList{S("GOFOCUS")});
   // With a modifier the letter is no button key.
   key(Qt::Key_D, Qt::ControlModifier);
   EXPECT_EQ(QApplication::focusWidget(), mdi->cmdMenu(2));
@@ -72,13 +76,13 @@ TEST_F(MainWindow, ButtonRowLettersSelectButtonsAndTellTheCore) {
 
 TEST_F(MainWindow, ChildSwitchShowsOneDialogAtATime) {
   showByKey();
-  mdi->openForm(QStringLiteral("frmOptions"));
+  mdi->openForm(S("frmOptions"));
   EXPECT_TRUE(options->isVisible());
   EXPECT_FALSE(mdi->homeChild()->isVisible());
-  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Optionen - Halda 4.10"));
+  EXPECT_EQ(mdi->windowTitle(), S("Optionen - Halda 4.10"));
   EXPECT_EQ(mdi->markedButton(), 5);
   EXPECT_EQ(mdi->activeChild(), options.get());
-  mdi->openForm(QStringLiteral("frmKeyecho"));
+  mdi->openForm(S("frmKeyecho"));
   EXPECT_FALSE(options->isVisible());
   EXPECT_TRUE(keyecho->isVisible());
   EXPECT_EQ(mdi->markedButton(), 2);
@@ -90,14 +94,13 @@ TEST_F(MainWindow, ClosingADialogOpenedFromAnotherProgramHidesTheWindow) {
   options->close();
   EXPECT_FALSE(mdi->isVisible());
   EXPECT_TRUE(mdi->homeChild()->isVisibleTo(mdi->client()));
-
   // Opened from JexUI itself: the window stays with the button row focused.
   showByKey();
   ASSERT_TRUE(mdi->showChild(*options));
   options->close();
   EXPECT_TRUE(mdi->isVisible());
   EXPECT_EQ(mdi->focusWidget(), mdi->cmdMenu(5));
-  EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Hauptmenü - Halda 4.10"));
+  EXPECT_EQ(mdi->windowTitle(), S("Hauptmenü - Halda 4.10"));
 }
 
 TEST_F(MainWindow, QueryHideReachesOnlyTheActiveDialog) {
@@ -105,17 +108,17 @@ TEST_F(MainWindow, QueryHideReachesOnlyTheActiveDialog) {
   ASSERT_TRUE(mdi->showChild(*keyecho));
   options->chkSetting->setChecked(true);  // hidden and changed: must not be asked
   AnswerBox none(Qt::Key_Escape);
-  iNotify(QStringLiteral("UI_QUERYHIDECHILD"));
+  iNotify(S("UI_QUERYHIDECHILD"));
   EXPECT_EQ(none.asked, 0);
   EXPECT_FALSE(keyecho->isVisible());
 }
 
 TEST_F(MainWindow, StatusTipIsSpokenAfterTheDelay) {
   gGlobal().TipDelay = 2;
-  mdi->StatusTip(QStringLiteral("Benutzer wählen"));
-  EXPECT_EQ(tip()->text(), QStringLiteral("Benutzer wählen"));
+  mdi->StatusTip(S("Benutzer wählen"));
+  EXPECT_EQ(tip()->text(), S("Benutzer wählen"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !core.spoken.isEmpty(); }, 2000));
-  EXPECT_EQ(core.spoken, (QVariantList{QStringLiteral("Benutzer wählen"), 7}));
+  EXPECT_EQ(core.spoken, (QVariantList{S("Benutzer wählen"), 7}));
   EXPECT_FALSE(mdi->tmrTip()->isActive());
   mdi->StatusTip(QString());
   EXPECT_FALSE(mdi->tmrTip()->isActive());

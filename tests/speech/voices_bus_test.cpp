@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -17,6 +16,7 @@
 #include "speech/cmyslider.h"
 #include "speech/frmvoices.h"
 #include "speech/speechsetframe.h"
+#include "tests/mainwindow/mainwindow_fixture.h"
 #include "tests/support/corebus.h"
 #include "tests/support/fakecore.h"
 
@@ -89,9 +89,6 @@ TEST_F(VoicesOverBus, AStepIsHeardAtOnceAndOkStoresTheVoicesInTheCore) {
   EXPECT_GT(voice("v1").i32(S("speed")), before);
   EXPECT_TRUE(core->waitFor(S("SAMPLE: "))) << core->out();
   EXPECT_EQ(Jex().str(S("proc.Lst_Key")), S("+Down"));
-  chooseSource(6);  // "keine" for the key echo
-  voiceKey(Qt::Key_End);
-  EXPECT_EQ(voiceOf(6), S("--"));
   QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
   EXPECT_FALSE(dlg->isVisible());
   const QString stored = fake::CoreFixture::readFile(core->appDir() + S("/speech/voices.ini"));
@@ -135,12 +132,9 @@ TEST_F(VoicesOverBus, TheCoreGoneWithTheDialogOpenIsLoggedAndCancelStillCloses) 
   QTest::keyClick(dlg->ctlSpeed()->TB(), Qt::Key_PageUp);
   EXPECT_TRUE(log().contains(S("!!! ERROR frmVoices.")));
   // The step counts as a change, so the save question comes; No reverts as far as it can.
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_N);
-  });
-  answer.start(20);
+  AnswerBox no(Qt::Key_N);
   QTest::keyClick(dlg->ctlSpeed()->TB(), Qt::Key_Escape);
+  EXPECT_EQ(no.asked, 1);
   EXPECT_FALSE(dlg->isVisible());
 }
 

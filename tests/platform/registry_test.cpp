@@ -11,27 +11,24 @@ namespace {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-  QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+  QString path(const char* name) const { return dir_.filePath(name); }
   void write(const char* name, const QByteArray& bytes) {
     QFile f(path(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
   }
   QTemporaryDir dir_;
+  const QString jex_ = "Software\\Jex";
 };
 
 TEST_F(RegistryTest, ValuesPersistAcrossInstancesAndIgnoreCase) {
-  {
-    Registry r(path("reg.json"));
-    ASSERT_TRUE(r.setString(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Jex"), QStringLiteral("Name"), QStringLiteral("Wert")));
-    ASSERT_TRUE(r.setDword(QStringLiteral("HKLM"), QStringLiteral("Software/Jex"), QStringLiteral("Count"), 4000000000u));
-  }
+  ASSERT_TRUE(Registry(path("reg.json")).setString("HKEY_CURRENT_USER", jex_, "Name", "Wert"));
+  ASSERT_TRUE(Registry(path("reg.json")).setDword("HKLM", "Software/Jex", "Count", 4000000000u));
   Registry r(path("reg.json"));
-  EXPECT_EQ(r.value(QStringLiteral("hkey_current_user"), QStringLiteral("SOFTWARE\\jex"), QStringLiteral("name")).toString(), QStringLiteral("Wert"));
-  EXPECT_EQ(r.value(QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("Software\\Jex"), QStringLiteral("Count")).toUInt(), 4000000000u);
-  EXPECT_FALSE(r.value(QStringLiteral("HKEY_USERS"), QStringLiteral("x"), QStringLiteral("y")).isValid());
-  EXPECT_FALSE(r.setString(QStringLiteral("HKEY_USERS"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")));
+  EXPECT_EQ(r.value("hkey_current_user", "SOFTWARE\\jex", "name").toString(), "Wert");
+  EXPECT_EQ(r.value("HKEY_LOCAL_MACHINE", jex_, "Count").toUInt(), 4000000000u);
+  EXPECT_FALSE(r.value("HKEY_USERS", "x", "y").isValid());
+  EXPECT_FALSE(r.setString("HKEY_USERS", "x", "y", "z"));
 }
 
 TEST_F(RegistryTest, ImportsRegedit4WithStringsDwordsDefaultsAndDeletions) {
@@ -48,26 +45,21 @@ TEST_F(RegistryTest, ImportsRegedit4WithStringsDwordsDefaultsAndDeletions) {
         "[-HKEY_CURRENT_USER\\Software\\Jex\\Old]\r\n");
   Registry r(path("reg.json"));
   const auto res = r.importRegFile(path("jex.reg"));
-  EXPECT_TRUE(res.ok) << res.problems.join(QLatin1Char('\n')).toStdString();
-  ASSERT_EQ(res.problems.size(), 1);  // the hex value is reported and skipped
-  const QString key = QStringLiteral("Software\\Jex");
-  const QString hkcu = QStringLiteral("HKCU");
-  EXPECT_EQ(r.value(hkcu, key, QStringLiteral("Path")).toString(), QStringLiteral("C:\\Programme\\Corvane"));
-  EXPECT_EQ(r.value(hkcu, key, QStringLiteral("Quote")).toString(), QStringLiteral("say \"hi\""));
-  EXPECT_EQ(r.value(hkcu, key, QStringLiteral("Level")).toUInt(), 31u);
-  EXPECT_EQ(r.value(hkcu, key, QString()).toString(), QStringLiteral("standard"));
-  EXPECT_EQ(r.value(hkcu, key, QStringLiteral("Umlaut")).toString(), QString::fromUtf8("äöü"));
-  EXPECT_FALSE(r.value(hkcu, QStringLiteral("Software\\Jex\\Old"), QStringLiteral("X")).isValid());
+  EXPECT_TRUE(res.ok) << res.problems.join('\n').toStdString();
+  EXPECT_EQ(res.problems.size(), 1);  // the hex value is reported and skipped
+  EXPECT_EQ(QStringList({r.value("HKCU", jex_, "Path").toString(), r.value("HKCU", jex_, "Quote").toString(),
+                         r.value("HKCU", jex_, QString()).toString(), r.value("HKCU", jex_, "Umlaut").toString()}),
+            QStringList({"C:\\Programme\\Corvane", "say \"hi\"", "standard", "äöü"}));
+  EXPECT_EQ(r.value("HKCU", jex_, "Level").toUInt(), 31u);
+  EXPECT_FALSE(r.value("HKCU", "Software\\Jex\\Old", "X").isValid());
 }
 
 TEST_F(RegistryTest, ImportsVersion5Utf16AndRejectsBrokenFiles) {
-  const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Jex]\r\n\"Name\"=\"\u0391\u03b8\u03ae\u03bd\u03b1\"\r\n");
-  QByteArray utf16("\xFF\xFE");
-  utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-  write("v5.reg", utf16);
+  const QString text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Jex]\r\n\"Name\"=\"Αθήνα\"\r\n";
+  write("v5.reg", QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
   Registry r(path("reg.json"));
   EXPECT_TRUE(r.importRegFile(path("v5.reg")).ok);
-  EXPECT_EQ(r.value(QStringLiteral("HKLM"), QStringLiteral("Software\\Jex"), QStringLiteral("Name")).toString(), QString::fromUtf8("Αθήνα"));
+  EXPECT_EQ(r.value("HKLM", jex_, "Name").toString(), "Αθήνα");
 
   write("junk.reg", QByteArray("\x00\x01garbage\xff", 11));
   EXPECT_FALSE(r.importRegFile(path("junk.reg")).ok);
@@ -81,16 +73,14 @@ TEST_F(RegistryTest, ImportsVersion5Utf16AndRejectsBrokenFiles) {
 TEST_F(RegistryTest, BrokenRegistryFileStartsEmptyAndIsReplacedOnWrite) {
   write("reg.json", "{ not json");
   Registry r(path("reg.json"));
-  EXPECT_FALSE(r.value(QStringLiteral("HKCU"), QStringLiteral("A"), QStringLiteral("B")).isValid());
-  EXPECT_TRUE(r.setString(QStringLiteral("HKCU"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
-  EXPECT_EQ(Registry(path("reg.json")).value(QStringLiteral("HKCU"), QStringLiteral("A"), QStringLiteral("B")).toString(), QStringLiteral("C"));
+  EXPECT_FALSE(r.value("HKCU", "A", "B").isValid());
+  EXPECT_TRUE(r.setString("HKCU", "A", "B", "C"));
+  EXPECT_EQ(Registry(path("reg.json")).value("HKCU", "A", "B").toString(), "C");
 }
 
 TEST(SystemTest, SystemCodeIsThreeCharactersFromTheKernelVersion) {
   const QString code = jex::platform::systemCode();
-  EXPECT_TRUE(code.startsWith(QLatin1Char('L')));
-  EXPECT_GE(code.size(), 2);
-  EXPECT_LE(code.size(), 3);
+  EXPECT_TRUE(code.startsWith('L') && code.size() >= 2 && code.size() <= 3) << code.toStdString();
   EXPECT_FALSE(jex::platform::loginName().isEmpty());
 }
 

@@ -63,10 +63,10 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
     delete conn_;
     conn_ = nullptr;
   }
+  // Every step starts from the defaults (echo on, words and characters, interrupting) on an
+  // empty line.
   void SetUp() override {
     if (!form_) GTEST_SKIP() << "no private bus, the core is not built or did not start";
-    // Every step starts from the defaults (echo on, words and characters, interrupting) on an
-    // empty line.
     Jex().call(S("KeyEcho.LoadValues"));
     form_->show();
     form_->LoadValues();
@@ -83,13 +83,10 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
     for (QString& e : echoes) e.remove(0, 6);
     return echoes;
   }
-  static BuiltCore* core_;
-  static QDBusConnection* conn_;
-  static frmKeyecho* form_;
+  static inline BuiltCore* core_ = nullptr;
+  static inline QDBusConnection* conn_ = nullptr;
+  static inline frmKeyecho* form_ = nullptr;
 };
-BuiltCore* KeyEchoOverBus::core_ = nullptr;
-QDBusConnection* KeyEchoOverBus::conn_ = nullptr;
-frmKeyecho* KeyEchoOverBus::form_ = nullptr;
 
 TEST_P(KeyEchoOverBus, TheCoreEchoesTypedKeysAsTheDialogSetIt) {
   const Step& step = GetParam();

@@ -21,7 +21,7 @@ TEST_P(EnterKey, OpensTheFocusedMenuButtonsMenuAndPressesTheFocusedButtonOfADial
   QMenu* extras = mdi->mnuExtras();
   ASSERT_TRUE(QTest::qWaitFor([&] { return extras->isVisible(); }, 1000));
   extras->close();
-  auto* apply = new QPushButton(QStringLiteral("Anwenden"), options.get());
+  auto* apply = new QPushButton(S("Anwenden"), options.get());
   int pressed = 0;
   QObject::connect(apply, &QPushButton::clicked, [&] { ++pressed; });
   ASSERT_TRUE(mdi->showChild(*options));
@@ -29,23 +29,19 @@ TEST_P(EnterKey, OpensTheFocusedMenuButtonsMenuAndPressesTheFocusedButtonOfADial
   key(GetParam());
   EXPECT_EQ(pressed, 1);
   // In a box the focused button wins over the default one.
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    auto* box = dynamic_cast<frmMsgEx*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) return;
-    answer.stop();
-    box->button(1)->setFocus();
-    QTest::keyClick(box->button(1), GetParam());
+  AnswerBox answer([&](QWidget* box) {
+    QPushButton* no = dynamic_cast<frmMsgEx&>(*box).button(1);
+    no->setFocus();
+    QTest::keyClick(no, GetParam());
   });
-  answer.start(5);
-  EXPECT_EQ(MsgBoxEx(QStringLiteral("Weiter?"), 2), msgbox::No);
+  EXPECT_EQ(MsgBoxEx(S("Weiter?"), 2), msgbox::No);
 }
 
 INSTANTIATE_TEST_SUITE_P(ReturnAndKeypad, EnterKey, ::testing::Values(Qt::Key_Return, Qt::Key_Enter));
 
 TEST_F(MainWindow, SpeechEntryShowsAndSwitchesTheCoresSpeech) {
-  QAction* active = mdi->menuEntry(QStringLiteral("mnuSpeechActive"));
-  QMenu* speech = mdi->menu(QStringLiteral("mnuSpeech"));
+  QAction* active = mdi->menuEntry(S("mnuSpeechActive"));
+  QMenu* speech = mdi->menu(S("mnuSpeech"));
   core.setUseSpeech(false);  // switched off with a key meanwhile
   emit speech->aboutToShow();
   EXPECT_FALSE(active->isChecked());
@@ -54,15 +50,11 @@ TEST_F(MainWindow, SpeechEntryShowsAndSwitchesTheCoresSpeech) {
   EXPECT_TRUE(active->isChecked());
   active->trigger();
   EXPECT_FALSE(core.useSpeech());
-  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 0);
+  EXPECT_EQ(count(S("!!! ERROR")), 0);
 }
 
-class Opened : public platform::DesktopOpener {
- public:
-  bool open(const QUrl& url) override {
-    urls << url;
-    return true;
-  }
+struct Opened : platform::DesktopOpener {
+  bool open(const QUrl& url) override { return urls << url, true; }
   QList<QUrl> urls;
 };
 
@@ -71,8 +63,8 @@ class OpeningFiles : public MainWindow {
   void SetUp() override {
     MainWindow::SetUp();
     platform::setDesktopOpener(&opened);
-    intro = file(QStringLiteral("HELP/1031/Intro.htm"));
-    tool = file(QStringLiteral("bin/tool"));
+    intro = file(S("HELP/1031/Intro.htm"));
+    tool = file(S("bin/tool"));
     QFile::setPermissions(tool, QFile::permissions(tool) | QFile::ExeOwner);
   }
   void TearDown() override {
@@ -90,21 +82,21 @@ class OpeningFiles : public MainWindow {
 };
 
 TEST_F(OpeningFiles, HelpNamesAndTheManualResolveInTheHelpFolderWithoutRegardToCase) {
-  mdi->HandleCmd(QStringLiteral("xUI_HELP:intro.HTM"));
-  const QString manual = file(QStringLiteral("HELP/1031/handbuch.html"));
+  mdi->HandleCmd(S("xUI_HELP:intro.HTM"));
+  const QString manual = file(S("HELP/1031/handbuch.html"));
   languageFile("[Global]\r\nHelpFile=Handbuch.html\r\n");
-  mdi->menuEntry(QStringLiteral("mnuHelpBook"))->trigger();
+  mdi->menuEntry(S("mnuHelpBook"))->trigger();
   EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(intro), QUrl::fromLocalFile(manual)}));
-  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 0);
+  EXPECT_EQ(count(S("!!! ERROR")), 0);
 }
 
 class RefusedHelpName : public OpeningFiles, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(RefusedHelpName, OpensNothingAndLogsWhy) {
-  file(QStringLiteral("secret.txt"));
-  mdi->HandleCmd(QStringLiteral("UI_HELP:") + QString::fromUtf8(GetParam()));
+  file(S("secret.txt"));
+  mdi->HandleCmd(S("UI_HELP:") + QString::fromUtf8(GetParam()));
   EXPECT_TRUE(opened.urls.isEmpty());
-  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 1);
+  EXPECT_EQ(count(S("!!! ERROR")), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(OutsideOrEmpty, RefusedHelpName,
@@ -112,11 +104,10 @@ INSTANTIATE_TEST_SUITE_P(OutsideOrEmpty, RefusedHelpName,
                                            "1031/Intro.htm", "C:Intro.htm", "", "missing.htm"));
 
 TEST_F(OpeningFiles, DocumentsAndLinksGoToTheDesktopAndNothingIsRun) {
-  for (const QString& name : {tool, QStringLiteral("https://example.org/a?b=1"), QStringLiteral("tool"), QString(),
-                              QStringLiteral("javascript:alert(1)")})
-    mdi->HandleCmd(QStringLiteral("UI_OPEN:") + name);
-  EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(tool), QUrl(QStringLiteral("https://example.org/a?b=1"))}));
-  EXPECT_EQ(count(QStringLiteral("!!! ERROR")), 3) << "a relative name, an empty one and a script link";
+  for (const QString& name : {tool, S("https://example.org/a?b=1"), S("tool"), QString(), S("javascript:alert(1)")})
+    mdi->HandleCmd(S("UI_OPEN:") + name);
+  EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(tool), QUrl(S("https://example.org/a?b=1"))}));
+  EXPECT_EQ(count(S("!!! ERROR")), 3) << "a relative name, an empty one and a script link";
 }
 
 }  // namespace

@@ -29,33 +29,31 @@ using Lifecycle = MainWindow;
 // the notifier and Funcs.
 TEST_F(Lifecycle, LoadStepsAfterAFailingOneStillRegisterWithTheCore) {
   auto failing = std::make_shared<fake::Front>(root);
-  failing->property(QStringLiteral("BrailleInterface"), []() -> QVariant {
-    throw Error(err::ServerUnavailable, QStringLiteral("gone"));
-  });
+  failing->property(S("BrailleInterface"), []() -> QVariant { throw Error(err::ServerUnavailable, S("gone")); });
   Jex() = Obj(failing);
   options.reset();  // a fresh main window, without the dialogs of the fixture's
   keyecho.reset();
   mdi.reset();
   core.hub.clearSink();
   gGlobal().Ini = std::make_shared<cIniFil>();
-  gGlobal().Ini->Init(dir.filePath(QStringLiteral("JEXUI.INI")), true);
+  gGlobal().Ini->Init(dir.filePath(S("JEXUI.INI")), true);
   mdi = std::make_unique<frmMDI>();
   mdi->Load();
   mdi->tmrStartUp()->stop();
   EXPECT_TRUE(core.hub.hasSink());
-  EXPECT_TRUE(core.hub.isEnabled(QStringLiteral("HandleCmd")));
+  EXPECT_TRUE(core.hub.isEnabled(S("HandleCmd")));
   EXPECT_NE(mdi->jexNotifier(), nullptr);
-  EXPECT_TRUE(core.reports.contains(QStringLiteral("EXPOSED: Funcs")));
-  EXPECT_TRUE(logged(QStringLiteral("!!! ERROR frmMDI.CheckBraillePort")));
+  EXPECT_TRUE(core.reports.contains(S("EXPOSED: Funcs")));
+  EXPECT_TRUE(logged(S("!!! ERROR frmMDI.CheckBraillePort")));
 }
 
 TEST_F(Lifecycle, ACoreThatNoLongerHoldsTheSinkGetsItAgain) {
-  mdi->watchCore(QDBusConnection(QStringLiteral("no bus")));
+  mdi->watchCore(QDBusConnection(S("no bus")));
   core.hub.clearSink();  // the core dropped it
-  core.hub.enableEvent(QStringLiteral("HandleCmd"), false);
+  core.hub.enableEvent(S("HandleCmd"), false);
   mdi->coreWatch()->check();
   EXPECT_TRUE(core.hub.hasSink());
-  EXPECT_TRUE(core.hub.isEnabled(QStringLiteral("HandleCmd")));
+  EXPECT_TRUE(core.hub.isEnabled(S("HandleCmd")));
 }
 
 // SIGTERM (or the core leaving) while the exit question is open: the box returns first, and
@@ -77,34 +75,30 @@ TEST_F(Lifecycle, ShutdownDuringTheExitQuestionFreesTheWindowAfterTheBoxReturned
     }
   });
   watch.start(5);
-  w->commandQueue().add(QStringLiteral("EXITHALDA"));
+  w->commandQueue().add(S("EXITHALDA"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return requested && boxesAlive() == 0; }, 5000));
   EXPECT_FALSE(freedInsideALoop);
   ASSERT_EQ(frmMDI::instance(), w);
   EXPECT_TRUE(w->isUnloaded());
   EXPECT_EQ(quits, 1);
-  EXPECT_FALSE(core.queued.contains(QStringLiteral("EXITHALDANOW")));
+  EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW")));
   ReleaseMainWindow();
   EXPECT_EQ(frmMDI::instance(), nullptr);
 }
 
 TEST_F(Lifecycle, TheSaveQuestionComesFromTheLanguageFile) {
   languageFile("[frmMain]\nlblAsk2Save=Save the changes?\n[frmOptions]\nlblAsk2Save=Keep the options?\n");
-  iNotify(QStringLiteral("UI_LNGCHANGE"));
+  iNotify(S("UI_LNGCHANGE"));
   QStringList asked;
-  QTimer read;
-  QObject::connect(&read, &QTimer::timeout, [&] {
-    if (auto* box = dynamic_cast<frmMsgEx*>(QApplication::activeModalWidget()); box && box->isVisible()) {
-      asked << box->nl_Msg()->text();
-      answer(Qt::Key_Escape);
-    }
+  AnswerBox read([&](QWidget* box) {
+    if (auto* msg = dynamic_cast<frmMsgEx*>(box)) asked << msg->nl_Msg()->text();
+    answer(Qt::Key_Escape);
   });
-  read.start(5);
   for (TestDialog* d : {keyecho.get(), options.get()}) {
     change(*d);
     EXPECT_FALSE(d->queryHide());
   }
-  EXPECT_EQ(asked, (QStringList{QStringLiteral("Save the changes?"), QStringLiteral("Keep the options?")}));
+  EXPECT_EQ(asked, (QStringList{S("Save the changes?"), S("Keep the options?")}));
 }
 
 // The same question requested again while it is open (the second command runs inside the
@@ -142,10 +136,8 @@ TEST_P(QuestionAskedOnce, WhileItIsOpen) {
   mdi->commandQueue().add(command);
   ASSERT_TRUE(QTest::qWaitFor([&] { return again && boxesAlive() == 0 && drained(); }, 5000));
   EXPECT_EQ(most, 1);
-  EXPECT_FALSE(core.queued.contains(QStringLiteral("EXITHALDANOW")));
-  if (r.changedDialog) {
-    EXPECT_TRUE(options->isVisible());
-  }
+  EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW")));
+  if (r.changedDialog) EXPECT_TRUE(options->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Lifecycle, QuestionAskedOnce,

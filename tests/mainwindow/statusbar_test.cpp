@@ -14,12 +14,12 @@ class StatusBar : public MainWindow {
  protected:
   void SetUp() override {
     MainWindow::SetUp();
-    writeFile(dir.filePath(QStringLiteral("JEXUI.INI")), "[SERVICE]\r\nWriteLogFile=5\r\n");
+    writeFile(dir.filePath(S("JEXUI.INI")), "[SERVICE]\r\nWriteLogFile=5\r\n");
     gGlobal().Ini = std::make_shared<cIniFil>();
-    ASSERT_TRUE(gGlobal().Ini->Init(dir.filePath(QStringLiteral("JEXUI.INI")), false));
+    ASSERT_TRUE(gGlobal().Ini->Init(dir.filePath(S("JEXUI.INI")), false));
   }
   void localizerEnabled(int value) {
-    gGlobal().Ini->SettingSave(QStringLiteral("SERVICE"), QStringLiteral("LocalizerEnabled"), QString::number(value));
+    gGlobal().Ini->SettingSave(S("SERVICE"), S("LocalizerEnabled"), QString::number(value));
   }
   // A right-button release on the status bar's tip panel with the keys held.
   void gesture(Qt::KeyboardModifiers held, Qt::MouseButton button = Qt::RightButton) {
@@ -42,14 +42,14 @@ TEST_F(StatusBar, MenuTipShowsWhileAnEntryIsSelectedAndInMenuEndsWithTheMenu) {
   EXPECT_GT(mdi->popupPosition(5).x(), mdi->cmdMenu(5)->mapToGlobal(QPoint(mdi->cmdMenu(5)->width(), 0)).x());
   QTest::keyClick(extras, Qt::Key_Down);
   ASSERT_NE(extras->activeAction(), nullptr);
-  ASSERT_EQ(extras->activeAction()->objectName(), QStringLiteral("mnuExtrasOptions"));
+  ASSERT_EQ(extras->activeAction()->objectName(), S("mnuExtrasOptions"));
   EXPECT_TRUE(gGlobal().InMenu);
-  EXPECT_EQ(tip()->text(), QStringLiteral("Allgemeine Einstellungen von Halda"));
+  EXPECT_EQ(tip()->text(), S("Allgemeine Einstellungen von Halda"));
   EXPECT_TRUE(mdi->tmrTip()->isActive()) << "a menu tip is spoken like any tip";
   // An entry without a tip keeps the last one, and the reader timer leaves it alone.
   QTest::keyClick(extras, Qt::Key_Down);
   QTest::qWait(100);
-  EXPECT_EQ(tip()->text(), QStringLiteral("Allgemeine Einstellungen von Halda"));
+  EXPECT_EQ(tip()->text(), S("Allgemeine Einstellungen von Halda"));
 
   QTest::keyClick(extras, Qt::Key_Escape);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !extras->isVisible(); }, 1000));
@@ -67,15 +67,15 @@ TEST_F(StatusBar, RightButtonGesturesRunTheTranslationEditorAndQuit) {
   gesture(Qt::NoModifier);
   gesture(Qt::ControlModifier | Qt::AltModifier);
   gesture(Qt::ShiftModifier);
-  EXPECT_FALSE(logged(QStringLiteral("MDI.HandleCMD")));
+  EXPECT_FALSE(logged(S("MDI.HandleCMD")));
 
   gesture(Qt::ControlModifier);
-  EXPECT_TRUE(logged(QStringLiteral("MDI.HandleCMD: DLGRESWIZ")));
-  EXPECT_TRUE(logged(QStringLiteral("DLGRESWIZ - gLocEnabled")));
+  EXPECT_TRUE(logged(S("MDI.HandleCMD: DLGRESWIZ")));
+  EXPECT_TRUE(logged(S("DLGRESWIZ - gLocEnabled")));
   EXPECT_FALSE(gGlobal().Quitting);
 
   gesture(Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_TRUE(logged(QStringLiteral("MDI.HandleCMD: QUIT")));
+  EXPECT_TRUE(logged(S("MDI.HandleCMD: QUIT")));
   EXPECT_TRUE(gGlobal().Quitting);
   EXPECT_TRUE(mdi->isUnloaded());
   EXPECT_EQ(quits, 1);
@@ -87,13 +87,13 @@ TEST_F(StatusBar, TranslationEditorNeedsTheSwitchAndJexUiInFront) {
     if (value >= 0) localizerEnabled(value);  // else: not set, which means 0
     core.foreground = QString::fromLatin1(front);
     command("DLGRESWIZ");
-    return count(QStringLiteral("DLGRESWIZ - gLocEnabled"));
+    return count(S("DLGRESWIZ - gLocEnabled"));
   };
   EXPECT_EQ(opened(-1, "JEXUI"), 0);
   EXPECT_EQ(opened(0, "JEXUI"), 0);
   EXPECT_EQ(opened(1, "WINWORD"), 0) << "another program is in front";
   EXPECT_EQ(opened(1, "JEXUI"), 1);
-  EXPECT_TRUE(logged(QStringLiteral("EditControls: frmMDI")));
+  EXPECT_TRUE(logged(S("EditControls: frmMDI")));
 }
 
 TEST_F(StatusBar, WindowKeepsItsClientSizeAndLeavesTheMaximisedState) {

@@ -22,12 +22,20 @@ W* add(QWidget* form, const char* name, const QString& text = {}) {
 // In the stand-in core's directory, which is AppPath too.
 class Localiser : public ::testing::Test, public fake::CoreFixture {
  protected:
-  // Writes LNG/<lng>/JEXUIDLG.INI in the given encoding with CR LF line ends.
-  void language(const QString& lng, const QString& text, const char* encoding = "windows-1252") {
-    QDir(dir.path()).mkpath(QStringLiteral("LNG/") + lng);
-    QStringEncoder enc(encoding);
-    writeFile(dir.filePath(QStringLiteral("LNG/%1/JEXUIDLG.INI").arg(lng)),
-              enc.encode(QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
+  // Writes LNG/<lng>/JEXUIDLG.INI in Windows-1252 with CR LF line ends.
+  void language(const QString& lng, const QString& text) {
+    QDir(dir.path()).mkpath("LNG/" + lng);
+    QStringEncoder enc("windows-1252");
+    writeFile(dir.filePath("LNG/" + lng + "/JEXUIDLG.INI"), enc.encode(QString(text).replace('\n', "\r\n")));
+  }
+  void use(const QString& lng, const QString& text) {
+    language(lng, text);
+    loc_.setLNG(lng);
+  }
+  // The right-to-left language of the test data, in its own code page.
+  bool hebrew() {
+    QDir(dir.path()).mkpath("LNG/1037");
+    return QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI", dir.filePath("LNG/1037/JEXUIDLG.INI"));
   }
   std::unique_ptr<QWidget> form(const char* name) {
     auto f = std::make_unique<QWidget>();
@@ -40,13 +48,12 @@ class Localiser : public ::testing::Test, public fake::CoreFixture {
 };
 
 TEST_F(Localiser, CaptionAndTipFollowTheFirstBarAndEmptyPartsKeepTheBuiltInText) {
-  language("1033",
-           "[frmTest]\ncmdCap=Okay\ncmdBoth=Both|Both tip\ncmdTip=|Only tip\ncmdBars=A|B|C\ncmdEmpty=\n"
-           "txtName=typed\nlblName=Name|never shown\n");
-  loc_.setLNG(QStringLiteral("1033"));
+  use("1033",
+      "[frmTest]\ncmdCap=Okay\ncmdBoth=Both|Both tip\ncmdTip=|Only tip\ncmdBars=A|B|C\ncmdEmpty=\n"
+      "txtName=typed\nlblName=Name|never shown\n");
   auto f = form("frmTest");
   auto* cap = add<QPushButton>(f.get(), "cmdCap", "Ok-de");
-  cap->setToolTip(QStringLiteral("eingebaut"));
+  cap->setToolTip("eingebaut");
   auto* both = add<QCheckBox>(f.get(), "cmdBoth", "beide");
   auto* tip = add<QPushButton>(f.get(), "cmdTip", "nur");
   auto* bars = add<QPushButton>(f.get(), "cmdBars", "x");
@@ -67,26 +74,25 @@ TEST_F(Localiser, CaptionAndTipFollowTheFirstBarAndEmptyPartsKeepTheBuiltInText)
 // Items count from zero, tabs from one, and only the key with the blank is read; control arrays
 // by index; labels of data (nl_), key fields, trees and sliders keep their texts.
 TEST_F(Localiser, ItemsTabsArraysAndKindsDecideWhatIsLocalised) {
-  language("1033",
-           "[frmTest]\ncboMode=|list tip\ncboMode_Item 0=zero|cut\ncboMode_Item1=never\ncboMode_Item 2=two\n"
-           "tabPages_Item 1=First\ntabPages_Item 2=Second\ntabPages_Item 0=never\n"
-           "lstA_Item 0=a0\ncboVoice=|voice tip\ncboVoice_Item 0=never\n"
-           "cmdBtn=bare\ncmdBtn(0)=zero\ncmdBtn(2)=two|tip two\nnl_Info=never\n"
-           "txt_Keys=never|keys tip\ntreFolders=never|tree tip\nsldRate=never|never\n");
-  loc_.setLNG(QStringLiteral("1033"));
+  use("1033",
+      "[frmTest]\ncboMode=|list tip\ncboMode_Item 0=zero|cut\ncboMode_Item1=never\ncboMode_Item 2=two\n"
+      "tabPages_Item 1=First\ntabPages_Item 2=Second\ntabPages_Item 0=never\n"
+      "lstA_Item 0=a0\ncboVoice=|voice tip\ncboVoice_Item 0=never\n"
+      "cmdBtn=bare\ncmdBtn(0)=zero\ncmdBtn(2)=two|tip two\nnl_Info=never\n"
+      "txt_Keys=never|keys tip\ntreFolders=never|tree tip\nsldRate=never|never\n");
   auto f = form("frmTest");
   auto* cbo = add<QComboBox>(f.get(), "cboMode");
   cbo->addItems({"null", "eins", "zwei"});
   auto* tabs = add<QTabWidget>(f.get(), "tabPages");
-  tabs->addTab(new QWidget, QStringLiteral("eins"));
-  tabs->addTab(new QWidget, QStringLiteral("zwei"));
+  tabs->addTab(new QWidget, "eins");
+  tabs->addTab(new QWidget, "zwei");
   auto* lst = add<QListWidget>(f.get(), "lstA");
   lst->addItems({"a", "b"});
   auto* voice = add<QComboBox>(f.get(), "cboVoice");
-  voice->addItem(QStringLiteral("Anna"));
+  voice->addItem("Anna");
   QList<QPushButton*> btn;
   for (int i = 0; i < 3; ++i) {
-    btn.append(add<QPushButton>(f.get(), "cmdBtn", QStringLiteral("b%1").arg(i)));
+    btn.append(add<QPushButton>(f.get(), "cmdBtn", QString("b%1").arg(i)));
     setArrayIndex(btn.last(), i);
   }
   auto* nl = add<QLabel>(f.get(), "nl_Info", "bleibt");
@@ -99,39 +105,34 @@ TEST_F(Localiser, ItemsTabsArraysAndKindsDecideWhatIsLocalised) {
             QStringList({"zero", "eins", "two", "list tip"}));
   EXPECT_EQ(QStringList({tabs->tabText(0), tabs->tabText(1)}), QStringList({"First", "Second"}));
   EXPECT_EQ(QStringList({lst->item(0)->text(), lst->item(1)->text()}), QStringList({"a0", "b"}));
-  EXPECT_EQ(voice->itemText(0), "Anna");  // data lists: only the tip
-  EXPECT_EQ(voice->toolTip(), "voice tip");
   EXPECT_EQ(QStringList({btn[0]->text(), btn[1]->text(), btn[2]->text(), btn[2]->toolTip()}),
             QStringList({"zero", "b1", "two", "tip two"}));
-  EXPECT_EQ(nl->text(), "bleibt");
-  EXPECT_EQ(keys->text(), "CAP+F1");
-  EXPECT_EQ(keys->toolTip(), "keys tip");
-  EXPECT_EQ(tree->toolTip(), "tree tip");
-  EXPECT_TRUE(slider->toolTip().isEmpty());
+  // Data lists take only the tip.
+  EXPECT_EQ(QStringList({voice->itemText(0), voice->toolTip(), nl->text(), keys->text(), keys->toolTip(),
+                         tree->toolTip(), slider->toolTip()}),
+            QStringList({"Anna", "voice tip", "bleibt", "CAP+F1", "keys tip", "tree tip", ""}));
 }
 
 TEST_F(Localiser, MenuTipsGoToTheMainWindowsCollectionUnderTheLocalisedCaptionFirstOneKept) {
-  language("1033",
-           "[frmMDI]\nmnuFile=&File\nmnuA=Same|first tip\nmnuB=Same|second tip\nmnuC=Other|---\n"
-           "[frmUser]\nmnuUserNew=&New user|creates a user\n");
-  loc_.setLNG(QStringLiteral("1033"));
+  use("1033",
+      "[frmMDI]\nmnuFile=&File\nmnuA=Same|first tip\nmnuB=Same|second tip\nmnuC=Other|---\n"
+      "[frmUser]\nmnuUserNew=&New user|creates a user\n");
   auto mdi = form("frmMDI");
   auto* menu = new QMenu(mdi.get());
-  menu->setObjectName(QStringLiteral("mnuFile"));
-  menu->setTitle(QStringLiteral("&Datei"));
-  for (const char* name : {"mnuA", "mnuB", "mnuC"}) menu->addAction(QStringLiteral("x"))->setObjectName(name);
-  QAction* sep = menu->addSeparator();
-  sep->setObjectName(QStringLiteral("mnuSep"));
+  menu->setObjectName("mnuFile");
+  menu->setTitle("&Datei");
+  for (const char* name : {"mnuA", "mnuB", "mnuC"}) menu->addAction("x")->setObjectName(name);
+  menu->addSeparator()->setObjectName("mnuSep");
   loc_.Localize(mdi.get());
 
   EXPECT_EQ(menu->title(), "&File");
   auto& tips = loc_.MenuTips();
   ASSERT_EQ(tips.count(), 1);
-  EXPECT_EQ(tips.item(QStringLiteral("same")), "first tip");
+  EXPECT_EQ(tips.item("same"), "first tip");
   EXPECT_THAT(logText().toStdString(), ::testing::HasSubstr(" in frmLocalizer.Localize; mnuB"));
 
   auto user = form("frmUser");
-  (new QMenu(user.get()))->addAction(QStringLiteral("neu"))->setObjectName(QStringLiteral("mnuUserNew"));
+  (new QMenu(user.get()))->addAction("neu")->setObjectName("mnuUserNew");
   loc_.Localize(user.get());
   EXPECT_EQ(tips.count(), 2);
   loc_.Localize(mdi.get());  // the main window starts a new collection
@@ -139,13 +140,11 @@ TEST_F(Localiser, MenuTipsGoToTheMainWindowsCollectionUnderTheLocalisedCaptionFi
 }
 
 TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
-  QDir(dir.path()).mkpath(QStringLiteral("LNG/1037"));
-  ASSERT_TRUE(QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI",
-                          dir.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI"))));
-  loc_.setLNG(QStringLiteral("1037"));
+  ASSERT_TRUE(hebrew());
+  loc_.setLNG("1037");
   EXPECT_TRUE(loc_.RTL());
   EXPECT_EQ(loc_.Charset(), 177);
-  EXPECT_EQ(loc_.GetCapString(QStringLiteral("shift")), QString::fromUtf8("שיפט"));
+  EXPECT_EQ(loc_.GetCapString("shift"), "שיפט");
 
   auto f = form("frmTest");
   auto* ok = add<QPushButton>(f.get(), "cmdOK", "OK");
@@ -154,9 +153,7 @@ TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
   cbo->addItems({"normal", "schnell"});
   auto* lvw = add<QTableWidget>(f.get(), "lvwList");
   loc_.Localize(f.get());
-  EXPECT_EQ(ok->text(), QString::fromUtf8("אישור"));
-  EXPECT_EQ(ok->toolTip(), QString::fromUtf8("שומר את ההגדרות"));
-  EXPECT_EQ(cbo->itemText(1), QString::fromUtf8("מהיר"));
+  EXPECT_EQ(QStringList({ok->text(), ok->toolTip(), cbo->itemText(1)}), QStringList({"אישור", "שומר את ההגדרות", "מהיר"}));
   EXPECT_EQ(f->layoutDirection(), Qt::RightToLeft);
   EXPECT_TRUE(ok->testAttribute(Qt::WA_SetLayoutDirection));
   EXPECT_FALSE(lbl->testAttribute(Qt::WA_SetLayoutDirection));  // labels follow their form
@@ -166,16 +163,15 @@ TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
   auto other = form("frmNone");
   auto* keep = add<QPushButton>(other.get(), "cmdOK", "bleibt");
   loc_.Localize(other.get());
-  EXPECT_EQ(keep->text(), "bleibt");
-  EXPECT_EQ(keep->layoutDirection(), Qt::RightToLeft);
+  EXPECT_TRUE(keep->text() == "bleibt" && keep->layoutDirection() == Qt::RightToLeft);
 }
 
 TEST_F(Localiser, MissingLanguageLeavesEverythingBuiltIn) {
-  loc_.setLNG(QStringLiteral("4711"));
-  EXPECT_EQ(loc_.LngDir(), dir.path() + QStringLiteral("/LNG/4711/"));
+  loc_.setLNG("4711");
+  EXPECT_EQ(loc_.LngDir(), dir.path() + "/LNG/4711/");
   EXPECT_FALSE(loc_.RTL());
   EXPECT_EQ(loc_.Charset(), 0);
-  EXPECT_EQ(loc_.GetCapString(QStringLiteral("NUMPLUS")), "NUMPLUS");
+  EXPECT_EQ(loc_.GetCapString("NUMPLUS"), "NUMPLUS");
   auto f = form("frmTest");
   auto* b = add<QPushButton>(f.get(), "cmdOK", "OK-de");
   loc_.Localize(f.get());
@@ -191,15 +187,13 @@ class LanguageChange : public Localiser {
     Localiser::SetUp();
     language("1031", "[Global]\nRightToLeft=0\n[frmTest]\ncmdOK=Übernehmen\n");
     language("1033", "[frmTest]\ncmdOK=Apply\n");
-    QDir(dir.path()).mkpath(QStringLiteral("LNG/1037"));
-    QFile::copy(JEX_SOURCE_DIR "/tests/data/lng/LNG/1037/JEXUIDLG.INI",
-                dir.filePath(QStringLiteral("LNG/1037/JEXUIDLG.INI")));
+    ASSERT_TRUE(hebrew());
     jex::gGlobal().AppPath.clear();  // the core's AppPath is used then
     auto& h = loc_.hooks();
     h.notify = [this](const QString& cmd) { notified_ << cmd; };
     h.sendToCore = [this](const QString& cmd) { sent_ << cmd; };
     h.quit = [this] { ++quits_; };
-    loc_.setLNG(QStringLiteral("1031"));
+    loc_.setLNG("1031");
   }
   QString coreLanguage() const { return core.store.value(corvane::ini::General, corvane::ini::DefaultLng, {}); }
   QStringList notified_, sent_;
@@ -207,31 +201,29 @@ class LanguageChange : public Localiser {
 };
 
 TEST_F(LanguageChange, SameDirectionReloadsInPlaceAndTheOtherHasTheCoreRestartJexUi) {
-  loc_.ChangeLanguage(QStringLiteral("1033"));
+  loc_.ChangeLanguage("1033");
   EXPECT_EQ(coreLanguage(), "1033") << logText().toStdString();
   EXPECT_EQ(loc_.LNG(), "1033");
-  EXPECT_EQ(loc_.LngDir(), dir.path() + QStringLiteral("/LNG/1033/"));
+  EXPECT_EQ(loc_.LngDir(), dir.path() + "/LNG/1033/");
   EXPECT_EQ(notified_, QStringList{"UI_LNGCHANGE"});
   EXPECT_TRUE(sent_.isEmpty());
   EXPECT_EQ(quits_, 0);
 
-  loc_.ChangeLanguage(QStringLiteral("1037"));
+  loc_.ChangeLanguage("1037");
   EXPECT_EQ(coreLanguage(), "1037");
   EXPECT_EQ(loc_.LNG(), "1033") << "the next JexUI loads it";
-  QStringList expected(10, QStringLiteral("DELAYPROCESSING"));
-  expected << QStringLiteral("UI_RELOAD");
-  EXPECT_EQ(sent_, expected);
+  EXPECT_EQ(sent_, QStringList(10, "DELAYPROCESSING") << "UI_RELOAD");
   EXPECT_EQ(quits_, 1);
   EXPECT_EQ(notified_.size(), 1) << "no dialog is told of a language it will not show";
 }
 
 TEST_F(LanguageChange, TheDefaultNotificationRelocalisesOpenWindows) {
   class jex::frmLocalizer fresh;  // with the default hooks
-  fresh.setLNG(QStringLiteral("1031"));
+  fresh.setLNG("1031");
   auto f = form("frmTest");
   auto* b = add<QPushButton>(f.get(), "cmdOK", "x");
   f->show();
-  fresh.ChangeLanguage(QStringLiteral("1033"));
+  fresh.ChangeLanguage("1033");
   EXPECT_EQ(b->text(), "Apply");
 }
 

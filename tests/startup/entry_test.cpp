@@ -9,15 +9,15 @@
 namespace jex::testing {
 namespace {
 namespace bus = automation::dbus;
-const QString kCore = QStringLiteral("corvane.application");
-const QString kUi = QStringLiteral("JexUI.UI_Application");
+const QString kCore = S("corvane.application");
+const QString kUi = S("JexUI.UI_Application");
 constexpr int kStartMs = 15000;
 
 class EntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!sessionBus.ok()) GTEST_SKIP() << "no private session bus: " << sessionBus.error().toStdString();
-    if (builtProgram(QStringLiteral("jexui")).isEmpty()) GTEST_SKIP() << "jexui is not built";
+    if (builtProgram(S("jexui")).isEmpty()) GTEST_SKIP() << "jexui is not built";
     world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
   }
   void serveCore() {
@@ -26,13 +26,13 @@ class EntryTest : public ::testing::Test {
   }
   std::unique_ptr<Child> startJexUi() {
     auto p = std::make_unique<Child>(world.environment(sessionBus));
-    p->start(QStringLiteral("jexui"), {});
+    p->start(S("jexui"), {});
     return p;
   }
   // Starts the first copy and waits until the background loading ran.
   void startFirst() {
     first = startJexUi();
-    ASSERT_TRUE(world.waitForLine(QStringLiteral("StartUp: 12"), kStartMs)) << log();
+    ASSERT_TRUE(world.waitForLine(S("StartUp: 12"), kStartMs)) << log();
   }
   std::string log() const { return world.logLines().join(u'\n').toStdString(); }
 
@@ -46,35 +46,32 @@ TEST_F(EntryTest, NormalStartServesUiApplicationAndASecondCopyOnlySendsToggMen) 
   serveCore();
   startFirst();
   QStringList lines = world.logLines();
-  EXPECT_TRUE(inOrder(lines, {QStringLiteral("MDI_load"), QStringLiteral("Init_Notification_Sink, READY for CMDs !"),
-                              QStringLiteral("start bg-loading ..."), QStringLiteral("frmMDI shown"),
-                              QStringLiteral("StartUp: 0"), QStringLiteral("StartUp: 12")}))
+  EXPECT_TRUE(inOrder(lines, {S("MDI_load"), S("Init_Notification_Sink, READY for CMDs !"), S("start bg-loading ..."),
+                              S("frmMDI shown"), S("StartUp: 0"), S("StartUp: 12")}))
       << log();
   // Everything logged before the log was started afresh is gone.
-  for (const char* gone : {"Start Main", "JEX OK > proceed", "StartUp: 13"}) EXPECT_FALSE(lines.contains(QLatin1String(gone)));
+  for (const char* gone : {"Start Main", "JEX OK > proceed", "StartUp: 13"}) EXPECT_FALSE(lines.contains(S(gone)));
   Obj ui = bus::connect(kUi, sessionBus.connection());
-  EXPECT_EQ(ui.str(QStringLiteral("VersionString")),
-            QStringLiteral("%1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
-  EXPECT_EQ(ui.str(QStringLiteral("ExeLocation")), binDir());
+  EXPECT_EQ(ui.str(S("VersionString")),
+            S("%1.%2.%3").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR).arg(JEX_VERSION_REVISION));
+  EXPECT_EQ(ui.str(S("ExeLocation")), binDir());
 
   const qint64 firstPid = sessionBus.ownerPid(kUi);
   second = startJexUi();
   ASSERT_TRUE(second->waitEnded(kStartMs));
   EXPECT_EQ(second->proc.exitCode(), 0);
-  EXPECT_EQ(core->model.queued, QStringList{QStringLiteral("TOGGMEN")});
+  EXPECT_EQ(core->model.queued, QStringList{S("TOGGMEN")});
   EXPECT_EQ(sessionBus.ownerPid(kUi), firstPid);
   EXPECT_EQ(first->proc.state(), QProcess::Running);
   // Only lines of the first copy's own work may have been added, none of the second's entry.
   for (const QString& l : world.logLines().mid(lines.size())) {
-    EXPECT_FALSE(l.contains(QLatin1String("PrevInstance"))) << l.toStdString();
-    EXPECT_FALSE(l.startsWith(QLatin1String("!!! ERROR"))) << l.toStdString();
+    EXPECT_FALSE(l.contains(S("PrevInstance")) || l.startsWith(S("!!! ERROR"))) << l.toStdString();
   }
 }
 
 TEST_F(EntryTest, CoreObjectThatDoesNotAnswerEndsTheProcess) {
   // The name is owned, but nobody serves the object.
-  QDBusConnection c = sessionBus.connection();
-  ASSERT_TRUE(c.registerService(kCore));
+  ASSERT_TRUE(sessionBus.connection().registerService(kCore));
   first = startJexUi();
   ASSERT_TRUE(first->waitEnded(kStartMs));
   EXPECT_EQ(first->proc.exitCode(), 1);
@@ -83,7 +80,7 @@ TEST_F(EntryTest, CoreObjectThatDoesNotAnswerEndsTheProcess) {
 }
 
 TEST_F(EntryTest, WithoutCoreTheLauncherStartsItAndJexUiEnds) {
-  if (builtProgram(QStringLiteral("qmtwcd")).isEmpty() || builtProgram(QStringLiteral("corvane")).isEmpty())
+  if (builtProgram(S("qmtwcd")).isEmpty() || builtProgram(S("corvane")).isEmpty())
     GTEST_SKIP() << "qmtwcd or corvane is not built";
   first = startJexUi();
   ASSERT_TRUE(first->waitEnded(kStartMs));
@@ -107,7 +104,7 @@ TEST_F(EntryTest, SigTermRunsTheShutdownInOrder) {
   ::kill(pid_t(first->proc.processId()), SIGTERM);
   ASSERT_TRUE(first->waitEnded(kStartMs));
   EXPECT_EQ(first->proc.exitCode(), 0);
-  EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("MDI_Unload"), QStringLiteral("MDI_Terminate")})) << log();
+  EXPECT_TRUE(inOrder(world.logLines(), {S("MDI_Unload"), S("MDI_Terminate")})) << log();
   EXPECT_FALSE(core->model.hub.hasSink()) << "the sink was taken back";
   EXPECT_FALSE(sessionBus.waitForName(kUi, true, 100));
 }
@@ -124,22 +121,20 @@ TEST(CoreProcess, DISABLED_Serve) {
 
 TEST_F(EntryTest, CoreLeavingTheBusEndsJexUiInOrder) {
   QProcessEnvironment env = world.environment(sessionBus);
-  env.insert(QStringLiteral("JEX_STARTUP_CORE_APPPATH"), world.appPath());
+  env.insert(S("JEX_STARTUP_CORE_APPPATH"), world.appPath());
   Child coreProcess(env);
   coreProcess.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=CoreProcess.DISABLED_Serve"), QStringLiteral("--gtest_also_run_disabled_tests")});
+                    {S("--gtest_filter=CoreProcess.DISABLED_Serve"), S("--gtest_also_run_disabled_tests")});
   ASSERT_TRUE(sessionBus.waitForName(kCore, true, kStartMs));
   startFirst();
   coreProcess.proc.kill();  // the core's process ends without a word
   coreProcess.proc.waitForFinished(5000);
   ASSERT_TRUE(first->waitEnded(kStartMs));
   EXPECT_EQ(first->proc.exitCode(), 0);
-  EXPECT_TRUE(inOrder(world.logLines(), {QStringLiteral("JEX vanished > END"), QStringLiteral("MDI_Unload"),
-                                         QStringLiteral("MDI_Terminate")}))
-      << log();
+  EXPECT_TRUE(inOrder(world.logLines(), {S("JEX vanished > END"), S("MDI_Unload"), S("MDI_Terminate")})) << log();
   // Calls into the vanished core fail (462) and are logged; nothing else may go wrong.
   for (const QString& l : world.logLines())
-    EXPECT_FALSE(l.startsWith(QLatin1String("!!! ERROR")) && !l.contains(QLatin1String(": 462 "))) << l.toStdString();
+    EXPECT_FALSE(l.startsWith(S("!!! ERROR")) && !l.contains(S(": 462 "))) << l.toStdString();
 }
 
 }  // namespace

@@ -30,13 +30,13 @@ class StartupTest : public ::testing::Test {
     logfile::setPath(world.logFile());
     logfile::setThreshold(0);
     core = std::make_unique<StandInCore>(world.appPath());
-    automation::registerClass(QStringLiteral("corvane.application"), [c = core->root] { return c; });
-    systemsettings::setRegistryFile(world.dir.path() + QStringLiteral("/registry.json"));
+    automation::registerClass(S("corvane.application"), [c = core->root] { return c; });
+    systemsettings::setRegistryFile(world.dir.path() + S("/registry.json"));
     SysParams::instance().clear();
   }
   void TearDown() override {
     stop();
-    automation::unregisterClass(QStringLiteral("corvane.application"));
+    automation::unregisterClass(S("corvane.application"));
     systemsettings::setRegistryFile({});
     logfile::setPath({});
     logfile::setThreshold(0);
@@ -92,7 +92,7 @@ TEST_F(StartupTest, MissingEmptyOrBrokenIniStartsWithDefaultsAndWritesThemBack) 
 TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
   world.writeIni("[SERVICE]\r\nWriteLogFile=-9898\r\nFeatures=4\r\n[Voices]\r\nSpeedMin=80\r\n"
                  "[WinPos]\r\nParkMouse=70000\r\n[General]\r\nTipDelay=9\r\nUpdate= 4 \r\n");
-  core->model.path = QStringLiteral("  ") + world.appPath().chopped(1) + QStringLiteral("  ");
+  core->model.path = S("  ") + world.appPath().chopped(1) + S("  ");
   start();
   EXPECT_EQ(gGlobal().AppPath, world.appPath());  // trimmed, one trailing separator
   EXPECT_EQ(gGlobal().WriteLogFile(), 0);
@@ -104,18 +104,18 @@ TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
 }
 
 TEST_F(StartupTest, LogThresholdDecidesWhichLinesAreWritten) {
-  const QString firstRun = QStringLiteral("WinUser ") + userName() + QStringLiteral(" 1st RUN !");
+  const QString firstRun = S("WinUser ") + userName() + S(" 1st RUN !");
   struct Case { int level; bool firstRunLine, detail; };
   for (const Case c : {Case{0, false, false}, Case{1, true, false}, Case{5, true, true}}) {
-    world.writeIni(QStringLiteral("[SERVICE]\r\nWriteLogFile=%1\r\n[SPI_FirstRun]\r\nbad=1,2\r\n").arg(c.level).toUtf8());
+    world.writeIni(S("[SERVICE]\r\nWriteLogFile=%1\r\n[SPI_FirstRun]\r\nbad=1,2\r\n").arg(c.level).toUtf8());
     start();
     const QStringList lines = world.logLines();
     EXPECT_EQ(lines.contains(firstRun), c.firstRunLine) << c.level;
-    EXPECT_EQ(lines.contains(systemsettings::firstRunRegFile(world.appPath()) + QStringLiteral(" not found")), c.firstRunLine)
+    EXPECT_EQ(lines.contains(systemsettings::firstRunRegFile(world.appPath()) + S(" not found")), c.firstRunLine)
         << c.level;
-    EXPECT_EQ(lines.contains(QStringLiteral("MDI_load")), c.detail) << c.level;
+    EXPECT_EQ(lines.contains(S("MDI_load")), c.detail) << c.level;
     // Error lines are written at every level.
-    EXPECT_TRUE(lines.contains(QStringLiteral("!!! ERROR SPI bad = 1,2: not action,uiParam,pvParam - skipped")))
+    EXPECT_TRUE(lines.contains(S("!!! ERROR SPI bad = 1,2: not action,uiParam,pvParam - skipped")))
         << lines.join(u'\n').toStdString();
     stop();
     QFile::remove(world.iniFile());  // the next case is a first run again
@@ -124,10 +124,8 @@ TEST_F(StartupTest, LogThresholdDecidesWhichLinesAreWritten) {
 
 TEST_F(StartupTest, FirstRunImportsTheRegistryFileThenLaterStartsApplyTheAlwaysEntries) {
   const QString regFile = systemsettings::firstRunRegFile(world.appPath());
-  QFile f(regFile);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Halda]\r\n\"Voice\"=\"Anna\"\r\n");
-  f.close();
+  fake::CoreFixture::writeFile(regFile, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Halda]\r\n"
+                                        "\"Voice\"=\"Anna\"\r\n");
   world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n"
                  "[SPI_FirstRun]\r\nkeys=75,1,S_NULL\r\n"
                  "[SPI_Always]\r\nmouse=4101,0,1\r\nbroken=x,y,z\r\nbeep=2,1,0\r\n"
@@ -135,12 +133,12 @@ TEST_F(StartupTest, FirstRunImportsTheRegistryFileThenLaterStartsApplyTheAlwaysE
                  "HKEY_LOCAL_MACHINE\\Software\\Halda\\Name=Test\r\nHKEY_NOWHERE\\X\\Y=1\r\n");
   start();
   QStringList lines = world.logLines();
-  EXPECT_TRUE(lines.contains(QStringLiteral("WinUser ") + userName() + QStringLiteral(" 1st RUN !")));
+  EXPECT_TRUE(lines.contains(S("WinUser ") + userName() + S(" 1st RUN !")));
   // User names of fifteen or more characters share the empty key.
-  EXPECT_EQ(systemsettings::winUserName(QStringLiteral("abcdefghijklmn")), QStringLiteral("abcdefghijklmn"));
-  EXPECT_EQ(systemsettings::winUserName(QStringLiteral("abcdefghijklmno")), QString());
-  EXPECT_TRUE(lines.contains(regFile + QStringLiteral(" returned 0")));
-  EXPECT_TRUE(lines.contains(QStringLiteral("SPI keys = 75,1,S_NULL returns: 1")));
+  EXPECT_EQ(systemsettings::winUserName(S("abcdefghijklmn")), S("abcdefghijklmn"));
+  EXPECT_EQ(systemsettings::winUserName(S("abcdefghijklmno")), QString());
+  EXPECT_TRUE(lines.contains(regFile + S(" returned 0")));
+  EXPECT_TRUE(lines.contains(S("SPI keys = 75,1,S_NULL returns: 1")));
   ASSERT_EQ(SysParams::instance().recorded().size(), 1);
   const auto first = SysParams::instance().recorded().first();
   EXPECT_EQ(first.action, 75u);
@@ -148,27 +146,27 @@ TEST_F(StartupTest, FirstRunImportsTheRegistryFileThenLaterStartsApplyTheAlwaysE
   EXPECT_FALSE(first.pvParam.has_value());
   EXPECT_EQ(first.flags, 3u);
   platform::Registry reg(systemsettings::registryFile());
-  EXPECT_EQ(reg.value(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Halda"), QStringLiteral("Voice")).toString(), "Anna");
+  EXPECT_EQ(reg.value(S("HKEY_CURRENT_USER"), S("Software\\Halda"), S("Voice")).toString(), "Anna");
   // The always-entries wait for the next start.
-  EXPECT_FALSE(reg.value(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Halda"), QStringLiteral("Rate")).isValid());
+  EXPECT_FALSE(reg.value(S("HKEY_CURRENT_USER"), S("Software\\Halda"), S("Rate")).isValid());
   stop();
 
   SysParams::instance().clear();
   start();
   lines = world.logLines();
-  EXPECT_TRUE(lines.contains(QStringLiteral("WinUser ") + userName() + QStringLiteral(" already done.")));
-  EXPECT_FALSE(lines.contains(regFile + QStringLiteral(" returned 0")));
+  EXPECT_TRUE(lines.contains(S("WinUser ") + userName() + S(" already done.")));
+  EXPECT_FALSE(lines.contains(regFile + S(" returned 0")));
   const auto calls = SysParams::instance().recorded();
   ASSERT_EQ(calls.size(), 2);  // the broken entry is skipped, the one after it still runs
   EXPECT_EQ(calls[0].action, 4101u);
   EXPECT_EQ(calls[0].pvParam, 1);
   EXPECT_EQ(calls[1].action, 2u);
-  EXPECT_TRUE(lines.contains(QStringLiteral("!!! ERROR SPI broken = x,y,z: not action,uiParam,pvParam - skipped")));
-  EXPECT_TRUE(lines.contains(QStringLiteral("open key: 0 HKEY_CURRENT_USER\\Software\\Halda\\Rate = dword:42")));
-  EXPECT_TRUE(lines.contains(QStringLiteral("open key: 2 HKEY_NOWHERE\\X\\Y = 1")));
+  EXPECT_TRUE(lines.contains(S("!!! ERROR SPI broken = x,y,z: not action,uiParam,pvParam - skipped")));
+  EXPECT_TRUE(lines.contains(S("open key: 0 HKEY_CURRENT_USER\\Software\\Halda\\Rate = dword:42")));
+  EXPECT_TRUE(lines.contains(S("open key: 2 HKEY_NOWHERE\\X\\Y = 1")));
   platform::Registry after(systemsettings::registryFile());
-  EXPECT_EQ(after.value(QStringLiteral("HKEY_CURRENT_USER"), QStringLiteral("Software\\Halda"), QStringLiteral("Rate")), QVariant(quint32(42)));
-  EXPECT_EQ(after.value(QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("Software\\Halda"), QStringLiteral("Name")).toString(), "Test");
+  EXPECT_EQ(after.value(S("HKEY_CURRENT_USER"), S("Software\\Halda"), S("Rate")), QVariant(quint32(42)));
+  EXPECT_EQ(after.value(S("HKEY_LOCAL_MACHINE"), S("Software\\Halda"), S("Name")).toString(), "Test");
 }
 
 // A missing registry file is seen by the log threshold test.
@@ -177,13 +175,13 @@ TEST_F(StartupTest, MalformedRegistryFileIsLoggedAndTheRestGoesOn) {
   fake::CoreFixture::writeFile(regFile, QByteArray("\xff\x00garbage\r\n[HKEY_CURRENT_USER\\A]\r\n\"x\"=hex:01\r\n", 36));
   world.writeIni("[SERVICE]\r\nWriteLogFile=1\r\n[SPI_FirstRun]\r\nk=1,2,3\r\n");
   start();
-  EXPECT_TRUE(world.logLines().contains(regFile + QStringLiteral(" returned 1"))) << world.logLines().join(u'\n').toStdString();
+  EXPECT_TRUE(world.logLines().contains(regFile + S(" returned 1"))) << world.logLines().join(u'\n').toStdString();
   EXPECT_EQ(SysParams::instance().recorded().size(), 1);
 }
 
 TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
   world.writeIni("[SERVICE]\r\nFeatures=3\r\n[WinPos]\r\nMain_X=-50\r\nMain_Y=1440\r\n");
-  core->model.store.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("COM0"));
+  core->model.store.setValue(S("Braille"), S("ActiveBraillePort"), S("COM0"));
   start();
   frmMDI* f = frmMDI::instance();
   EXPECT_FALSE(f->mnuExtrasSep()->isVisible());
@@ -192,14 +190,14 @@ TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
   EXPECT_FALSE(f->mnuBraille()->isEnabled());
   EXPECT_FALSE(f->cmdMenu(4)->isEnabled());
   EXPECT_TRUE(f->cmdMenu(0)->isEnabled());
-  EXPECT_EQ(gGlobal().AppTitle, QStringLiteral("Halda %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR));
-  EXPECT_EQ(f->lblAppTitle()->text(), QStringLiteral("Halda"));
+  EXPECT_EQ(gGlobal().AppTitle, S("Halda %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR));
+  EXPECT_EQ(f->lblAppTitle()->text(), S("Halda"));
   EXPECT_EQ(f->pos(), QPoint(0, twipsToPixelsY(1440)));
   stop();
 
   world.writeIni("[SERVICE]\r\nFeatures=4\r\n");
-  core->model.store.setValue(QStringLiteral("General"), QStringLiteral("MeridanLoaded"), QStringLiteral("1"));
-  core->model.store.setValue(QStringLiteral("Braille"), QStringLiteral("ActiveBraillePort"), QStringLiteral("COM1"));
+  core->model.store.setValue(S("General"), S("MeridanLoaded"), S("1"));
+  core->model.store.setValue(S("Braille"), S("ActiveBraillePort"), S("COM1"));
   core->root->braille().load();  // the core's live values take the stored port again
   start();
   f = frmMDI::instance();
@@ -209,44 +207,37 @@ TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
   EXPECT_TRUE(f->cmdMenu(4)->isEnabled());
 }
 
-TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsCreatingTheirForms) {
+TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsThenClosingHidesAndUnloadRunsInOrder) {
   world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
   QList<int> ran;
-  forms::add({QStringLiteral("frmStep3"), [&] { ran << 3; return std::unique_ptr<QWidget>(); }, 3});
-  forms::add({QStringLiteral("frmStep11"), [&]() -> std::unique_ptr<QWidget> {
+  forms::add({S("frmStep3"), [&] { ran << 3; return std::unique_ptr<QWidget>(); }, 3});
+  forms::add({S("frmStep11"), [&]() -> std::unique_ptr<QWidget> {
                 ran << 11;
                 throw std::runtime_error("dialog broke");
               }, 11});
   start();
   frmMDI* f = frmMDI::instance();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !f->tmrStartUp()->isActive(); }, 5000));
-  forms::remove(QStringLiteral("frmStep3"));
-  forms::remove(QStringLiteral("frmStep11"));
+  forms::remove(S("frmStep3"));
+  forms::remove(S("frmStep11"));
   EXPECT_EQ(f->startUpStep(), 13);
   EXPECT_EQ(ran, (QList<int>{3, 11}));
   const QStringList lines = world.logLines();
-  EXPECT_TRUE(inOrder(lines, {QStringLiteral("start bg-loading ..."), QStringLiteral("StartUp: 0"),
-                              QStringLiteral("StartUp: 11"), QStringLiteral("StartUp: 12")}));
-  EXPECT_FALSE(lines.contains(QStringLiteral("StartUp: 13")));
-  EXPECT_TRUE(lines.contains(QStringLiteral("!!! ERROR frmMDI.tmrStartUp: 5 dialog broke"))) << lines.join(u'\n').toStdString();
-}
+  EXPECT_TRUE(inOrder(lines, {S("start bg-loading ..."), S("StartUp: 0"), S("StartUp: 11"), S("StartUp: 12")}));
+  EXPECT_FALSE(lines.contains(S("StartUp: 13")));
+  EXPECT_TRUE(lines.contains(S("!!! ERROR frmMDI.tmrStartUp: 5 dialog broke"))) << lines.join(u'\n').toStdString();
 
-TEST_F(StartupTest, ClosingTheWindowOnlyHidesItAndUnloadRunsInOrder) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
-  start();
-  frmMDI* f = frmMDI::instance();
+  // Closing the window only hides it; the unload runs in order and saves the position.
   EXPECT_FALSE(f->close());
   EXPECT_FALSE(f->isVisible());
   EXPECT_EQ(frmMDI::instance(), f);
-  EXPECT_TRUE(world.logLines().contains(QStringLiteral("frmMDI_QueryUnload, Mode: 0")));
+  EXPECT_TRUE(world.logLines().contains(S("frmMDI_QueryUnload, Mode: 0")));
 
   f->show();
   f->move(twipsToPixelsX(3000), 0);
   const qint64 savedX = std::llround(pixelsToTwipsX(f->pos().x()));
   stop();
-  const QStringList lines = world.logLines();
-  EXPECT_TRUE(inOrder(lines, {QStringLiteral("MDI_Unload"), QStringLiteral("Unhook: True"),
-                              QStringLiteral("MDI_Terminate")}));
+  EXPECT_TRUE(inOrder(world.logLines(), {S("MDI_Unload"), S("Unhook: True"), S("MDI_Terminate")}));
   EXPECT_FALSE(core->model.hub.hasSink()) << "the sink was taken back";
   EXPECT_EQ(ini("WinPos", "Main_X"), QString::number(savedX));
   EXPECT_EQ(ini("WinPos", "Main_Y"), "500");  // left at 0: not written, the default stays

@@ -7,14 +7,14 @@ namespace jex::testing {
 
 World::World() {
   QDir().mkpath(appPath());
-  QDir().mkpath(dir.path() + QStringLiteral("/log"));
+  QDir().mkpath(dir.path() + S("/log"));
 }
 
 QProcessEnvironment World::environment(const SessionBus& bus) const {
   QProcessEnvironment env = busEnvironment(bus.address());
-  env.insert(QStringLiteral("JEXUI_LOGDIR"), dir.path() + QStringLiteral("/log"));
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path() + QStringLiteral("/config"));
-  env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path() + QStringLiteral("/data"));
+  env.insert(S("JEXUI_LOGDIR"), dir.path() + S("/log"));
+  env.insert(S("XDG_CONFIG_HOME"), dir.path() + S("/config"));
+  env.insert(S("XDG_DATA_HOME"), dir.path() + S("/data"));
   return env;
 }
 

@@ -11,6 +11,8 @@
 
 namespace jex::testing {
 
+inline QString S(const char* s) { return QString::fromUtf8(s); }
+
 // The stand-in core's objects over fake::Core for an AppPath (ending with "/") that gets the
 // default user profile.
 struct StandInCore {
@@ -22,9 +24,9 @@ struct StandInCore {
 // A temporary program world: AppPath (the core's directory) and the log directory.
 struct World {
   QTemporaryDir dir;
-  QString appPath() const { return dir.path() + QStringLiteral("/app/"); }
-  QString logFile() const { return dir.path() + QStringLiteral("/log/jexui.log"); }
-  QString iniFile() const { return appPath() + QStringLiteral("JEXUI.INI"); }
+  QString appPath() const { return dir.path() + S("/app/"); }
+  QString logFile() const { return dir.path() + S("/log/jexui.log"); }
+  QString iniFile() const { return appPath() + S("JEXUI.INI"); }
   World();
   QStringList logLines() const { return fileLines(logFile()); }
   void writeIni(const QByteArray& text) const { fake::CoreFixture::writeFile(iniFile(), text); }

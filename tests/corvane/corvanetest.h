@@ -8,6 +8,8 @@
 namespace corvane::testing {
 
 inline QString S(const char* s) { return QString::fromUtf8(s); }
+// The words of a text, split at blanks.
+inline QStringList words(const char* s) { return S(s).split(u' ', Qt::SkipEmptyParts); }
 
 class RootFixture {
  protected:

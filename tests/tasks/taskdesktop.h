@@ -61,14 +61,12 @@ class TaskClient {
     process_.waitForFinished(3000);
   }
   bool ok() const { return ok_; }
-  qint64 pid() const { return process_.processId(); }
   QProcess& process() { return process_; }
 
   // Opens a window; its id, 0 when the client did not answer.
   TaskWindow open(const QString& name, const QString& title, const QString& kind = QStringLiteral("normal"),
-                  const QString& owner = QStringLiteral("-"), const QString& icon = QStringLiteral("ok"),
-                  const QString& cls = QStringLiteral("Sample")) {
-    const QByteArray answer = send(QStringList{QStringLiteral("open"), name, cls, kind, owner, icon, title}.join(u' '));
+                  const QString& owner = QStringLiteral("-"), const QString& icon = QStringLiteral("ok")) {
+    const QByteArray answer = send(QStringList{QStringLiteral("open"), name, QStringLiteral("Sample"), kind, owner, icon, title}.join(u' '));
     return TaskWindow(answer.split(' ').value(2).toULong());
   }
   // Any other command of the client; true when it answered "ok".

@@ -1,5 +1,5 @@
 // cTaskList and cTask against real windows: what counts as a task, the events of a refresh,
-// hung windows, the window operations and ending a program.
+// hung windows, activating and ending a program.
 #include <QSignalSpy>
 #include <unistd.h>
 
@@ -125,33 +125,28 @@ TEST_F(TaskList, HungWindowsAreMarkedBothWays) {
   ASSERT_TRUE(refreshUntil(fresh, [&] { return fresh.TaskByhWnd(w)->Caption == u"Editor"; }));
 }
 
-TEST_F(TaskList, OperationsShowInTheWindowManagersState) {
+// Minimise, maximise and restore are driven through the dialog (frmtasks_test.cpp).
+TEST_F(TaskList, ActivateRestoresAMinimisedWindowFirst) {
   const TaskWindow w = client.open(QStringLiteral("w"), QStringLiteral("Tabelle"));
   const TaskWindow other = client.open(QStringLiteral("other"), QStringLiteral("Brief"));
   ASSERT_TRUE(listed(w) && listed(other));
   cTask* t = task(w);
-  t->Minimize();
-  ASSERT_TRUE(refreshUntil(list, [&] { return t->Iconic; }));
-  EXPECT_NE(list.TaskByhWnd(w), nullptr);  // a minimised window stays a task
-  t->Restore();
-  ASSERT_TRUE(refreshUntil(list, [&] { return !t->Iconic; }));
-  t->Maximize();
-  ASSERT_TRUE(refreshUntil(list, [&] { return t->Zoomed; }));
-  t->Restore();
-  ASSERT_TRUE(refreshUntil(list, [&] { return !t->Zoomed; }));
   EXPECT_TRUE(task(other)->Activate());
   EXPECT_EQ(platform::tasks::activeWindow(), other);
   t->Minimize();
   ASSERT_TRUE(refreshUntil(list, [&] { return t->Iconic; }));
-  EXPECT_TRUE(t->Activate());  // restored first
+  EXPECT_NE(list.TaskByhWnd(w), nullptr);  // a minimised window stays a task
+  EXPECT_TRUE(t->Activate());
   EXPECT_EQ(platform::tasks::activeWindow(), w);
   cTask blank(w);
   EXPECT_FALSE(blank.Activate());  // no caption: nothing done
 }
 
-TEST_F(TaskList, KillRefusesEveryProcessButTheWindowsOwn) {
+TEST_F(TaskList, KillEndsTheWindowsOwnProcessOnlyAndTheCoreNamesIt) {
+  fake::CoreFixture core;
   const TaskWindow w = client.open(QStringLiteral("w"), QStringLiteral("Opfer"));
   ASSERT_TRUE(listed(w));
+  EXPECT_EQ(task(w)->ProcessName(), QStringLiteral("jex_taskclient"));
   QProcess ended;
   ended.start(QStringLiteral("true"));
   ended.waitForStarted();
@@ -164,19 +159,13 @@ TEST_F(TaskList, KillRefusesEveryProcessButTheWindowsOwn) {
     EXPECT_FALSE(task(w)->Kill()) << change.toStdString();
     EXPECT_FALSE(client.process().waitForFinished(100)) << change.toStdString();
   }
-}
-
-TEST_F(TaskList, KillEndsTheClientAndTheCoreNamesItsProcess) {
-  fake::CoreFixture core;
-  const TaskWindow w = client.open(QStringLiteral("w"), QStringLiteral("Opfer"));
-  ASSERT_TRUE(listed(w));
-  EXPECT_EQ(task(w)->ProcessName(), QStringLiteral("jex_taskclient"));
-  // A program that ignores the request to end is killed two seconds later, without waiting.
+  // Its own process again, one that ignores the request to end: killed two seconds later, without waiting.
+  ASSERT_TRUE(client.command(QStringLiteral("pid w %1").arg(client.process().processId())));
   ASSERT_TRUE(client.command(QStringLiteral("ignoreterm")));
   EXPECT_TRUE(task(w)->Kill());
-  const auto ended = [&] { return client.process().state() == QProcess::NotRunning; };
-  EXPECT_FALSE(QTest::qWaitFor(ended, 1000));
-  EXPECT_TRUE(QTest::qWaitFor(ended, 4000));
+  const auto isEnded = [&] { return client.process().state() == QProcess::NotRunning; };
+  EXPECT_FALSE(QTest::qWaitFor(isEnded, 1000));
+  EXPECT_TRUE(QTest::qWaitFor(isEnded, 4000));
   EXPECT_TRUE(refreshUntil(list, [&] { return !task(w); }));
   EXPECT_EQ(cTask(w).ProcessName(), QString());
 }

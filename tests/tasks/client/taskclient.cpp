@@ -97,28 +97,21 @@ void open(std::istringstream& in) {
 
 bool command(const std::string& line) {
   std::istringstream in(line);
-  std::string verb, name;
+  std::string verb, name, rest;
   in >> verb;
+  if (verb == "quit") return false;
   if (verb == "open") {
     open(in);
     return true;
   }
-  if (verb == "quit") return false;
+  in >> name;
+  std::getline(in >> std::ws, rest);
+  const xcb_window_t w = windows.count(name) ? windows[name] : 0;
   if (verb == "ignoreterm") {
     std::signal(SIGTERM, SIG_IGN);
-    answer("ok");
-    return true;
-  }
-  if (verb == "hang" || verb == "answer") {
+  } else if (verb == "hang" || verb == "answer") {
     hung = verb == "hang";
-    answer("ok");
-    return true;
-  }
-  in >> name;
-  const xcb_window_t w = windows.count(name) ? windows[name] : 0;
-  std::string rest;
-  std::getline(in >> std::ws, rest);
-  if (verb == "title") {
+  } else if (verb == "title") {
     setTitle(w, rest);
   } else if (verb == "rawtitle") {
     std::string bytes;

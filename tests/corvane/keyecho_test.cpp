@@ -2,14 +2,15 @@
 // the KeyEcho object serves, checks, stores and reloads them.
 #include <gtest/gtest.h>
 
-#include "corvane/engine/console.h"
 #include "corvane/engine/keyecho.h"
+#include "tests/corvane/corvanetest.h"
 #include "tests/support/errorof.h"
-#include "tests/support/fakecore.h"
 
 namespace {
 
 using corvane::KeyEcho;
+using corvane::testing::S;
+using corvane::testing::words;
 
 struct EchoCase {
   const char* name;
@@ -19,17 +20,8 @@ struct EchoCase {
   const char* language = "1031";
 };
 
-class KeyEchoTest : public ::testing::Test {
+class KeyEchoTest : public ::testing::Test, public corvane::testing::RootFixture {
  protected:
-  KeyEchoTest() {
-    jex::logfile::setPath(dir.filePath(QStringLiteral("corvane.log")));
-    jex::logfile::setThreshold(3);
-  }
-  ~KeyEchoTest() override {
-    jex::logfile::setPath({});
-    jex::logfile::setThreshold(0);
-  }
-  QString logText() const { return fake::CoreFixture::readFile(dir.filePath(QStringLiteral("corvane.log"))); }
   KeyEcho& echo() { return core.keyEcho(); }
   QStringList echoes() const {
     QStringList out;
@@ -37,28 +29,21 @@ class KeyEchoTest : public ::testing::Test {
       if (l.startsWith(u"ECHO: ")) out << l.mid(6);
     return out;
   }
-  void ini(const char* key, const char* value) {
-    core.store.setValue(QStringLiteral("KeyEcho"), QLatin1String(key), QLatin1String(value));
-  }
-  jex::Obj object() { return root.obj(QStringLiteral("KeyEcho")); }
-
-  QTemporaryDir dir;
-  fake::Core core{dir.path()};
-  jex::Obj root{std::make_shared<corvane::Root>(core)};
+  void ini(const char* key, const char* value) { core.store.setValue(S("KeyEcho"), S(key), S(value)); }
+  QString stored(const char* key) { return core.store.value(S("KeyEcho"), S(key)); }
 };
 
 class EchoTable : public KeyEchoTest, public ::testing::WithParamInterface<EchoCase> {};
 
 TEST_P(EchoTable, SaysWhatTheSettingsAskFor) {
   const EchoCase& c = GetParam();
-  core.store.setValue(corvane::ini::General, corvane::ini::DefaultLng, QLatin1String(c.language));
+  core.store.setValue(corvane::ini::General, corvane::ini::DefaultLng, S(c.language));
   for (const auto& [member, value] : c.settings) echo().setValue(member, value);
-  echo().type(QString::fromUtf8(c.keys));
+  echo().type(S(c.keys));
   EXPECT_EQ(echoes(), c.said);
   for (int i = 1; i < core.spoken.size(); i += 2) EXPECT_EQ(core.spoken[i].toInt(), corvane::kEchoSource);
 }
 
-const QStringList none{};
 INSTANTIATE_TEST_SUITE_P(
     Settings, EchoTable,
     ::testing::Values(
@@ -77,10 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
         EchoCase{"groupsOff",
                  {{KeyEcho::CharEcho, 0}, {KeyEcho::FunctionEcho, 0}, {KeyEcho::CursorEcho, 0}, {KeyEcho::CommandEcho, 0},
                   {KeyEcho::ToggleEcho, 0}, {KeyEcho::LayMessage, 0}},
-                 "{F12}{Left}{Enter}{Ctrl+C}{CapsLock}{NumLock}", none},
+                 "{F12}{Left}{Enter}{Ctrl+C}{CapsLock}{NumLock}", {}},
         EchoCase{"numLockLayer", {{KeyEcho::ToggleEcho, 0}}, "{NumLock}{NumLock}", {"Ziffernblock Cursor", "Ziffernblock Zahlen"}},
         EchoCase{"numLockBoth", {}, "{NumLock}", {"Num aus Ziffernblock Cursor"}},
-        EchoCase{"echoOff", {{KeyEcho::KeyEchoOn, 0}}, "ab {F5}{Backspace}{CapsLock}", none},
+        EchoCase{"echoOff", {{KeyEcho::KeyEchoOn, 0}}, "ab {F5}{Backspace}{CapsLock}", {}},
         EchoCase{"english", {{KeyEcho::CharEcho, 1}}, "a {Home}{Ctrl+Shift+S}{CapsLock}", {"a", "a", "Home", "Ctrl+Shift+S", "Caps lock on"},
                  "1033"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -93,59 +78,57 @@ TEST_F(KeyEchoTest, BadStoredValuesGiveTheirDefaultsWithALogLine) {
   EXPECT_EQ(echo().value(KeyEcho::CharEcho), 1);
   EXPECT_EQ(echo().value(KeyEcho::EchoMode), 0);
   EXPECT_EQ(echo().value(KeyEcho::CursorEcho), 0);
-  EXPECT_TRUE(logText().contains(QStringLiteral("[KeyEcho] CharEcho=7 is not 0 to 3; 1 taken")));
-  EXPECT_TRUE(logText().contains(QStringLiteral("[KeyEcho] EchoMode=x is not 0 to 1; 0 taken")));
+  EXPECT_TRUE(logged(S("[KeyEcho] CharEcho=7 is not 0 to 3; 1 taken")));
+  EXPECT_TRUE(logged(S("[KeyEcho] EchoMode=x is not 0 to 1; 0 taken")));
 }
 
 TEST_F(KeyEchoTest, PutsAreLiveCheckedAndStoredOnlyBySaveValues) {
   ini("Other", "kept");
-  jex::Obj o = object();
-  o.set(QStringLiteral("CharEcho"), 2);
-  o.set(QStringLiteral("layMessage"), 0);
-  EXPECT_EQ(o.i32(QStringLiteral("CharEcho")), 2);
-  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho")), QString());
+  jex::Obj o = root.obj(S("KeyEcho"));
+  o.set(S("CharEcho"), 2);
+  o.set(S("layMessage"), 0);
+  EXPECT_EQ(o.i32(S("CharEcho")), 2);
+  EXPECT_EQ(stored("CharEcho"), QString());
   for (const auto& [member, value] : {std::pair{"CharEcho", 4}, {"EchoMode", -1}, {"KeyEcho", 2}})
-    EXPECT_EQ(jex::testing::errorOf([&] { o.set(QLatin1String(member), value); }), jex::err::InvalidCall) << member;
-  EXPECT_EQ(o.i32(QStringLiteral("CharEcho")), 2);
+    EXPECT_EQ(jex::testing::errorOf([&] { o.set(S(member), value); }), jex::err::InvalidCall) << member;
+  EXPECT_EQ(o.i32(S("CharEcho")), 2);
 
-  o.call(QStringLiteral("SaveValues"));
-  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("CharEcho")), QStringLiteral("2"));
-  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("LayMessage")), QStringLiteral("0"));
-  EXPECT_EQ(core.store.value(QStringLiteral("KeyEcho"), QStringLiteral("Other")), QStringLiteral("kept"));
+  o.call(S("SaveValues"));
+  EXPECT_EQ(stored("CharEcho"), S("2"));
+  EXPECT_EQ(stored("LayMessage"), S("0"));
+  EXPECT_EQ(stored("Other"), S("kept"));
 
-  o.set(QStringLiteral("CharEcho"), 3);
-  o.call(QStringLiteral("LoadValues"));
-  EXPECT_EQ(o.i32(QStringLiteral("CharEcho")), 2);
+  o.set(S("CharEcho"), 3);
+  o.call(S("LoadValues"));
+  EXPECT_EQ(o.i32(S("CharEcho")), 2);
 }
 
 TEST_F(KeyEchoTest, TryKeyEchoesOneKeyInTheGivenFieldWithTheLiveValues) {
-  jex::Obj o = object();
-  o.set(QStringLiteral("CharEcho"), 2);
-  EXPECT_EQ(o.call(QStringLiteral("TryKey"), {int(Qt::Key_Space), QStringLiteral(" "), 0, QStringLiteral("gut"), 3}).toString(),
-            QStringLiteral("gut"));
-  EXPECT_EQ(o.call(QStringLiteral("TryKey"), {int(Qt::Key_Backspace), QString(), 0, QStringLiteral("gut"), 2}).toString(),
-            QStringLiteral("u"));
-  EXPECT_EQ(echoes(), (QStringList{QStringLiteral("gut"), QStringLiteral("u")}));
+  jex::Obj o = root.obj(S("KeyEcho"));
+  o.set(S("CharEcho"), 2);
+  EXPECT_EQ(o.call(S("TryKey"), {int(Qt::Key_Space), S(" "), 0, S("gut"), 3}).toString(), S("gut"));
+  EXPECT_EQ(o.call(S("TryKey"), {int(Qt::Key_Backspace), QString(), 0, S("gut"), 2}).toString(), S("u"));
+  EXPECT_EQ(echoes(), words("gut u"));
 }
 
 TEST_F(KeyEchoTest, EditsSeenInAFieldAreEchoedAsTheirKeysAndLongerOnesAsTheirText) {
-  const QString gut = QStringLiteral("gut");
+  const QString gut = S("gut");
   const auto edit = [&](int offset, const char* inserted, const char* removed, bool caretWasAfter) {
-    return echo().edited({gut, offset, QString::fromUtf8(inserted), QString::fromUtf8(removed), caretWasAfter});
+    return echo().edited({gut, offset, S(inserted), S(removed), caretWasAfter});
   };
-  EXPECT_EQ(edit(3, " ", "", false), gut);                                  // a blank ends the word
-  EXPECT_EQ(edit(2, "", "t", true), QStringLiteral("t"));                   // Backspace
-  EXPECT_EQ(edit(2, "", "t", false), QStringLiteral("Entfernen"));          // Delete
-  EXPECT_EQ(edit(3, " und\nso ", "", false), QStringLiteral("und so"));     // pasted
+  EXPECT_EQ(edit(3, " ", "", false), gut);                   // a blank ends the word
+  EXPECT_EQ(edit(2, "", "t", true), S("t"));                 // Backspace
+  EXPECT_EQ(edit(2, "", "t", false), S("Entfernen"));        // Delete
+  EXPECT_EQ(edit(3, " und\nso ", "", false), S("und so"));  // pasted
   echo().setValue(KeyEcho::CharEcho, 0);
   EXPECT_EQ(edit(3, " und so", "", false), QString());
-  EXPECT_EQ(echoes(), (QStringList{gut, QStringLiteral("t"), QStringLiteral("Entfernen"), QStringLiteral("und so")}));
+  EXPECT_EQ(echoes(), (QStringList{gut, S("t"), S("Entfernen"), S("und so")}));
 }
 
 TEST(KeyEchoConsole, UnknownBracesAreText) {
-  const QList<corvane::TypedKey> keys = KeyEcho::parseKeys(QStringLiteral("{x{Nonsense}{Ctrl+c}"));
+  const QList<corvane::TypedKey> keys = KeyEcho::parseKeys(S("{x{Nonsense}{Ctrl+c}"));
   ASSERT_EQ(keys.size(), 13);
-  EXPECT_EQ(keys[0].text, QStringLiteral("{"));
+  EXPECT_EQ(keys[0].text, S("{"));
   EXPECT_EQ(keys[12].key, int(Qt::Key_C));
   EXPECT_EQ(keys[12].modifiers, int(Qt::ControlModifier));
 }

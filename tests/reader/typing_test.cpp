@@ -24,37 +24,26 @@ class Typing : public ::testing::TestWithParam<TypingCase> {
   // What the field reports for one key (a field without a key hook: edits and moves only).
   void press(const TypedKey& k) {
     const int c = field.caret();
-    if (k.key == Qt::Key_Backspace) {
-      if (c > 0) edit(false, c - 1, text.mid(c - 1, 1));
-    } else if (k.key == Qt::Key_Delete) {
-      if (c < text.size()) edit(false, c, text.mid(c, 1));
-    } else if (k.key == Qt::Key_Left) {
-      moveTo(qMax(0, c - 1));
-    } else if (k.key == Qt::Key_Right) {
-      moveTo(qMin(int(text.size()), c + 1));
-    } else if (k.key == Qt::Key_Home) {
-      moveTo(0);
-    } else if (!k.text.isEmpty()) {
-      edit(true, c, k.text);
+    switch (k.key) {
+      case Qt::Key_Backspace: if (c > 0) edit(false, c - 1, text.mid(c - 1, 1)); break;
+      case Qt::Key_Delete: if (c < text.size()) edit(false, c, text.mid(c, 1)); break;
+      case Qt::Key_Left: moveTo(qMax(0, c - 1)); break;
+      case Qt::Key_Right: moveTo(qMin(int(text.size()), c + 1)); break;
+      case Qt::Key_Home: moveTo(0); break;
+      default: if (!k.text.isEmpty()) edit(true, c, k.text);
     }
   }
   void edit(bool inserted, int offset, const QString& changed) {
     const bool caretWasAfter = field.edited(inserted, offset, int(changed.size()));
     if (inserted) text.insert(offset, changed);
     else text.remove(offset, changed.size());
-    ReaderEvent e;
-    e.type = ReaderEvent::Edited;
-    e.edit = editOf(inserted, offset, changed, text, 0, caretWasAfter);
-    reader.hear(e);
+    reader.hear({ReaderEvent::Edited, {}, {}, {}, editOf(inserted, offset, changed, text, 0, caretWasAfter)});
     moveTo(inserted ? offset + int(changed.size()) : offset);
   }
   void moveTo(int to) {
     int from = -1;
     if (to == field.caret() || !field.moved(to, &from)) return;  // not moved: nothing reported
-    ReaderEvent e;
-    e.type = ReaderEvent::Caret;
-    e.caret = CaretMove{from, to, text.mid(to, 1), text};
-    reader.hear(e);
+    reader.hear({ReaderEvent::Caret, {}, {}, CaretMove{from, to, text.mid(to, 1), text}});
   }
   QStringList said() const {
     QStringList out;

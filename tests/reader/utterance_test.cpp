@@ -10,7 +10,7 @@ namespace {
 
 struct Case {
   const char* what;
-  AccessibleInfo info;
+  AccessibleInfo info;  // kind, name, labelled by, value, description, checkable, checked
   bool german;
   bool tips;
   QString expected;
@@ -26,45 +26,29 @@ TEST_P(ComposeTest, SaysLabelRoleValueDescriptionInThatOrder) {
   EXPECT_EQ(got.unnamed, c.unnamed) << c.what;
 }
 
-AccessibleInfo obj(Kind k, QString name, QString by = {}, QString value = {}, QString desc = {}) {
-  AccessibleInfo i;
-  i.kind = k;
-  i.name = std::move(name);
-  i.labelledBy = std::move(by);
-  i.value = std::move(value);
-  i.description = std::move(desc);
-  return i;
-}
-
-AccessibleInfo check(Kind k, QString name, bool on) {
-  AccessibleInfo i = obj(k, std::move(name));
-  i.checkable = true;
-  i.checked = on;
-  return i;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ComposeTest,
     ::testing::Values(
-        Case{"button, name is the label", obj(Kind::Button, "OK"), true, true, "OK, Schalter", false},
-        Case{"drop-down: the name is its item, the label comes by relation",
-             obj(Kind::ComboBox, "Deutsch", "Sprache:", "Deutsch"), true, true, "Sprache:, Auswahlliste, Deutsch", false},
-        Case{"text field labelled by its buddy", obj(Kind::Edit, "", "Name", "Anna"), false, true, "Name, edit, Anna", false},
-        Case{"drop-down without label relation: its name is only its value",
-             obj(Kind::ComboBox, "Deutsch", {}, "Deutsch"), false, true, "combo box, Deutsch", true},
-        Case{"control without name", obj(Kind::Button, ""), false, true, "button", true},
-        Case{"check box, checked", check(Kind::CheckBox, "Töne", true), true, true, "Töne, Kontrollfeld, aktiviert", false},
-        Case{"radio button, not checked", check(Kind::RadioButton, "Nein", false), false, true, "Nein, radio button, not checked", false},
-        Case{"spin box number", obj(Kind::SpinBox, "", "Tempo", "42"), true, true, "Tempo, Drehfeld, 42", false},
-        Case{"description with tool tips on", obj(Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"), true, true,
+        Case{"button, name is the label", {Kind::Button, "OK"}, true, true, "OK, Schalter", false},
+        Case{"drop-down: the name is its item, the label comes by relation", {Kind::ComboBox, "Deutsch", "Sprache:", "Deutsch"},
+             true, true, "Sprache:, Auswahlliste, Deutsch", false},
+        Case{"text field labelled by its buddy", {Kind::Edit, "", "Name", "Anna"}, false, true, "Name, edit, Anna", false},
+        Case{"drop-down without label relation: its name is only its value", {Kind::ComboBox, "Deutsch", {}, "Deutsch"}, false,
+             true, "combo box, Deutsch", true},
+        Case{"control without name", {Kind::Button, ""}, false, true, "button", true},
+        Case{"check box, checked", {Kind::CheckBox, "Töne", {}, {}, {}, true, true}, true, true, "Töne, Kontrollfeld, aktiviert", false},
+        Case{"radio button, not checked", {Kind::RadioButton, "Nein", {}, {}, {}, true, false}, false, true,
+             "Nein, radio button, not checked", false},
+        Case{"spin box number", {Kind::SpinBox, "", "Tempo", "42"}, true, true, "Tempo, Drehfeld, 42", false},
+        Case{"description with tool tips on", {Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"}, true, true,
              "Hilfe, Schalter, Öffnet die Hilfe", false},
-        Case{"description left out with tool tips off", obj(Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"), true,
-             false, "Hilfe, Schalter", false},
-        Case{"a password is never read", obj(Kind::PasswordEdit, "", "Kennwort", "geheim"), true, true,
-             "Kennwort, Kennwortfeld", false}));
+        Case{"description left out with tool tips off", {Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"}, true, false,
+             "Hilfe, Schalter", false},
+        Case{"a password is never read", {Kind::PasswordEdit, "", "Kennwort", "geheim"}, true, true, "Kennwort, Kennwortfeld",
+             false}));
 
 TEST(ComposeLimits, AHugeNameIsCutAndEveryRoleHasWordsInBothLanguages) {
-  const Composed c = compose(obj(Kind::Button, QString(100 * 1024, u'x')), true, true);
+  const Composed c = compose({Kind::Button, QString(100 * 1024, u'x')}, true, true);
   EXPECT_EQ(c.text, QString(kMaxPart, u'x') + QStringLiteral(", Schalter"));
   for (int k = int(Kind::Button); k <= int(Kind::Group); ++k) {
     EXPECT_FALSE(roleWord(Kind(k), true).isEmpty()) << k;
@@ -76,15 +60,8 @@ TEST(ComposeLimits, AHugeNameIsCutAndEveryRoleHasWordsInBothLanguages) {
 
 TEST(Coalescing, ABurstLeavesOnlyTheLatestAndAWindowTitleRidesWithTheFocus) {
   LatestEvent box;
-  ReaderEvent window;
-  window.type = ReaderEvent::Window;
-  window.windowTitle = QStringLiteral("Halda - Hauptmenü");
-  EXPECT_TRUE(box.put(window));  // the taker is woken once
-  for (int i = 1; i <= 50; ++i) {
-    ReaderEvent f;
-    f.info = obj(Kind::Button, QString::number(i));
-    EXPECT_FALSE(box.put(f));
-  }
+  EXPECT_TRUE(box.put({ReaderEvent::Window, {}, QStringLiteral("Halda - Hauptmenü")}));  // the taker is woken once
+  for (int i = 1; i <= 50; ++i) EXPECT_FALSE(box.put({ReaderEvent::Focus, {Kind::Button, QString::number(i)}}));
   const auto taken = box.take();
   ASSERT_TRUE(taken.has_value());
   EXPECT_EQ(taken->info.name, QStringLiteral("50"));
@@ -96,9 +73,7 @@ TEST(Coalescing, ABurstLeavesOnlyTheLatestAndAWindowTitleRidesWithTheFocus) {
 TEST(ReaderText, CaretMovesFollowCharEchoAndRepeatedValuesStaySilent) {
   ReaderSettings s;
   QString last;
-  ReaderEvent caret;
-  caret.type = ReaderEvent::Caret;
-  caret.caret = CaretMove{4, 5, QStringLiteral("b"), QStringLiteral("abcd b")};
+  ReaderEvent caret{ReaderEvent::Caret, {}, {}, CaretMove{4, 5, QStringLiteral("b"), QStringLiteral("abcd b")}};
   EXPECT_EQ(Speaking::textFor(caret, s, last), QStringLiteral("b"));
   s.charEcho = 0;  // switched off (the help windows do): a move by one is silent
   EXPECT_EQ(Speaking::textFor(caret, s, last), QString());
@@ -108,18 +83,14 @@ TEST(ReaderText, CaretMovesFollowCharEchoAndRepeatedValuesStaySilent) {
   caret.caret = CaretMove{2, 3, QStringLiteral(" "), QString()};
   EXPECT_EQ(Speaking::textFor(caret, s, last), QStringLiteral("Leerzeichen"));
 
-  ReaderEvent focus;
-  focus.info = check(Kind::CheckBox, QStringLiteral("Töne"), false);
-  focus.windowTitle = QStringLiteral("Optionen");
+  const ReaderEvent focus{ReaderEvent::Focus, {Kind::CheckBox, "Töne", {}, {}, {}, true, false}, QStringLiteral("Optionen")};
   bool unnamed = true;
   EXPECT_EQ(Speaking::textFor(focus, s, last, &unnamed), QStringLiteral("Optionen, Töne, Kontrollfeld, nicht aktiviert"));
   EXPECT_FALSE(unnamed);
-  ReaderEvent changed;
-  changed.type = ReaderEvent::Changed;
-  changed.info = check(Kind::CheckBox, QStringLiteral("Töne"), true);
+  ReaderEvent changed{ReaderEvent::Changed, {Kind::CheckBox, "Töne", {}, {}, {}, true, true}};
   EXPECT_EQ(Speaking::textFor(changed, s, last), QStringLiteral("aktiviert"));
   EXPECT_EQ(Speaking::textFor(changed, s, last), QString());  // the same change reported twice
-  changed.info = obj(Kind::Edit, QString(), QStringLiteral("Name"), QStringLiteral("Ann"));
+  changed.info = {Kind::Edit, {}, QStringLiteral("Name"), QStringLiteral("Ann")};
   EXPECT_EQ(Speaking::textFor(changed, s, last), QString());  // typing is heard by the echo
 }
 

@@ -6,20 +6,17 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class LogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
+  LogTest() {
     jex::logfile::setPath(dir_.filePath(QStringLiteral("jexui.log")));
     jex::logfile::setThreshold(0);
   }
-  void TearDown() override { jex::logfile::setPath({}); }
-  QString path() const { return dir_.filePath(QStringLiteral("jexui.log")); }
+  ~LogTest() override { jex::logfile::setPath({}); }
+  QByteArray written() const {
+    QFile f(dir_.filePath(QStringLiteral("jexui.log")));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
   QTemporaryDir dir_;
 };
 
@@ -30,20 +27,16 @@ TEST_F(LogTest, ThresholdDecidesWhichLevelsAreWrittenButErrorsAlwaysAreAndRemove
   jex::WriteLog(QStringLiteral("first run"), jex::kFirstRun);
   jex::WriteLog(QStringLiteral("command"), jex::kTraffic);
   jex::WriteLog(QStringLiteral("hidden detail"), jex::kDetail);
-  EXPECT_EQ(readAll(path()), QByteArray("!!! ERROR step failed\r\nfirst run\r\ncommand\r\n"));
-  // Removing starts a new log.
+  EXPECT_EQ(written(), QByteArray("!!! ERROR step failed\r\nfirst run\r\ncommand\r\n"));
   jex::logfile::remove();
   jex::WriteErrorLog(QStringLiteral("new"));
-  EXPECT_EQ(readAll(path()), QByteArray("!!! ERROR new\r\n"));
+  EXPECT_EQ(written(), QByteArray("!!! ERROR new\r\n"));
 }
 
 TEST_F(LogTest, TrapLogsLocationNumberAndDescriptionAndGoesOn) {
-  bool ran = jex::trap("frmTest.Form_Load", [] { throw jex::Error(438, QStringLiteral("no such member")); });
-  EXPECT_FALSE(ran);
-  int v = jex::trapped("cTest.Value", 7, []() -> int { throw std::runtime_error("boom"); });
-  EXPECT_EQ(v, 7);
-  EXPECT_EQ(readAll(path()),
-            QByteArray("!!! ERROR frmTest.Form_Load: 438 no such member\r\n!!! ERROR cTest.Value: 5 boom\r\n"));
+  EXPECT_FALSE(jex::trap("frmTest.Form_Load", [] { throw jex::Error(438, QStringLiteral("no such member")); }));
+  EXPECT_EQ(jex::trapped("cTest.Value", 7, []() -> int { throw std::runtime_error("boom"); }), 7);
+  EXPECT_EQ(written(), QByteArray("!!! ERROR frmTest.Form_Load: 438 no such member\r\n!!! ERROR cTest.Value: 5 boom\r\n"));
   EXPECT_TRUE(jex::trap("ok", [] {}));
 }
 

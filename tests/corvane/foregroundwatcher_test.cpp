@@ -50,10 +50,9 @@ class ForegroundFollowing : public ::testing::Test {
     xcb_set_input_focus(x().conn(), XCB_INPUT_FOCUS_PARENT, w, XCB_CURRENT_TIME);
     x().sync();
   }
-  // As a task bar asks the window manager to activate a window.
+  // As a task bar asks the window manager to activate a window, once the manager has mapped it
+  // into its frame (a manager that is still starting drops the request: it is asked again).
   void activate(xcb_window_t w) {
-    // Once the window manager has mapped the window into its frame (a window manager that is
-    // still starting drops the request: it is asked again).
     ASSERT_TRUE(QTest::qWaitFor([&] {
       xcb_get_window_attributes_reply_t* a =
           xcb_get_window_attributes_reply(x().conn(), xcb_get_window_attributes(x().conn(), w), nullptr);
@@ -63,11 +62,8 @@ class ForegroundFollowing : public ::testing::Test {
       x().sync();
       return shown;
     }, 5000));
-    xcb_client_message_event_t e{};
-    e.response_type = XCB_CLIENT_MESSAGE;
-    e.format = 32;
-    e.window = w;
-    e.type = x().atom("_NET_ACTIVE_WINDOW");
+    xcb_client_message_event_t e{
+        .response_type = XCB_CLIENT_MESSAGE, .format = 32, .window = w, .type = x().atom("_NET_ACTIVE_WINDOW")};
     e.data.data32[0] = 2;  // from a pager
     xcb_send_event(x().conn(), 0, x().root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char*>(&e));
@@ -83,8 +79,7 @@ class ForegroundFollowing : public ::testing::Test {
   void stopWindowManager() {
     if (wm.state() == QProcess::NotRunning) return;
     wm.terminate();
-    if (!wm.waitForFinished(5000)) wm.kill();
-    wm.waitForFinished();
+    if (!wm.waitForFinished(5000)) { wm.kill(); wm.waitForFinished(); }
   }
 
   ForegroundWatcher watcher;

@@ -3,35 +3,35 @@
 
 #include "core/automation/automation.h"
 #include "corvane/engine/scriptconsole.h"
+#include "tests/corvane/corvanetest.h"
 
 namespace corvane {
 namespace {
 
+using testing::S;
+
 TEST(ScriptConsole, ReadsQuotedTextNumbersWordsAndOmittedArguments) {
-  const ScriptCall c = parseScriptCall(QStringLiteral(R"(MsgBox "Hallo \"Welt\" \\ 1" YESNO ~  "" 42 -3)"));
+  const ScriptCall c = parseScriptCall(S(R"(MsgBox "Hallo \"Welt\" \\ 1" YESNO ~  "" 42 -3)"));
   ASSERT_TRUE(c.error.isEmpty()) << c.error.toStdString();
-  EXPECT_EQ(c.member, QStringLiteral("MsgBox"));
+  EXPECT_EQ(c.member, S("MsgBox"));
   ASSERT_EQ(c.args.size(), 6);
-  EXPECT_EQ(c.args[0], QVariant(QStringLiteral("Hallo \"Welt\" \\ 1")));
-  EXPECT_EQ(c.args[1], QVariant(QStringLiteral("YESNO")));
+  EXPECT_EQ(c.args[0], QVariant(S("Hallo \"Welt\" \\ 1")));
+  EXPECT_EQ(c.args[1], QVariant(S("YESNO")));
   EXPECT_TRUE(jex::automation::isMissing(c.args[2]));
   EXPECT_EQ(c.args[3], QVariant(QString()));
   EXPECT_EQ(c.args[4], QVariant(42));
   EXPECT_EQ(c.args[5], QVariant(-3));
-  // A quoted number stays text.
-  EXPECT_EQ(parseScriptCall(QStringLiteral(R"(ShowReadMe "12")")).args.value(0), QVariant(QStringLiteral("12")));
+  EXPECT_EQ(parseScriptCall(S(R"(ShowReadMe "12")")).args.value(0), QVariant(S("12"))) << "a quoted number stays text";
 }
 
 TEST(ScriptConsole, AssignmentsAndBrokenLines) {
-  const ScriptCall a = parseScriptCall(QStringLiteral("AllVoiceSpeed = 300"));
+  const ScriptCall a = parseScriptCall(S("AllVoiceSpeed = 300"));
   EXPECT_TRUE(a.assign);
   EXPECT_EQ(a.args, QVariantList{300});
-  EXPECT_FALSE(parseScriptCall(QStringLiteral("AllVoiceSpeed = ")).error.isEmpty());
-  EXPECT_FALSE(parseScriptCall(QStringLiteral(R"(MsgBox "open)")).error.isEmpty());
-  EXPECT_FALSE(parseScriptCall(QString()).error.isEmpty());
-  EXPECT_FALSE(parseScriptCall(QStringLiteral(R"("MsgBox" 1)")).error.isEmpty());
+  for (const char* broken : {"AllVoiceSpeed = ", R"(MsgBox "open)", "", R"("MsgBox" 1)"})
+    EXPECT_FALSE(parseScriptCall(S(broken)).error.isEmpty()) << broken;
   // "=" as a later argument is text, not an assignment.
-  const ScriptCall m = parseScriptCall(QStringLiteral("ShowText x = y"));
+  const ScriptCall m = parseScriptCall(S("ShowText x = y"));
   EXPECT_FALSE(m.assign);
   EXPECT_EQ(m.args.size(), 3);
 }

@@ -62,8 +62,7 @@ class BrailleCore : public corvane::testing::RootFixture {
 
 struct RenderCase {
   const char* name;
-  const char* lng;
-  std::vector<std::pair<const char*, QVariant>> puts;  // member = value, in this order
+  std::vector<std::pair<const char*, QVariant>> puts;  // member = value, in this order; the language is German
   QString text;
   int caret;
   std::function<QString()> expected;  // the line after "BRAILLE: "
@@ -74,9 +73,9 @@ class BrailleRender : public ::testing::TestWithParam<RenderCase>, public Braill
 TEST_P(BrailleRender, LineMatchesLiblouis) {
   const RenderCase& c = GetParam();
   if (lou_checkTable("de-g2.ctb") == 0) GTEST_SKIP() << "no liblouis tables";
-  core.store.setValue(S("General"), S("DefaultLng"), S(c.lng));
   for (const auto& [member, value] : c.puts) {
     if (S(member) == u"Device") brl.call(S("SetActiveBrailleDeviceAndPort"), {value, S("COM1")});
+    else if (S(member) == u"Language") core.store.setValue(S("General"), S("DefaultLng"), value.toString());
     else brl.set(S(member), value);
   }
   state().show(c.text, c.caret);
@@ -88,31 +87,30 @@ TEST_P(BrailleRender, LineMatchesLiblouis) {
 
 const QString kLong = S("0123456789").repeated(6);
 const std::pair<const char*, QVariant> kComp8{"BrailleTranslationTable", "de-de-comp8"};
+constexpr const char* kC8 = "de-de-comp8.ctb";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BrailleRender,
     ::testing::Values(
-        RenderCase{"stored table", "1031", {}, "Hallo Welt", -1, [] { return line("de-g1.ctb", "Hallo Welt"); }},
-        RenderCase{"German contracted", "1031", {{"Grade2Stat", 1}}, "Der Text ist schön und wichtig", -1,
+        RenderCase{"stored table", {}, "Hallo Welt", -1, [] { return line("de-g1.ctb", "Hallo Welt"); }},
+        RenderCase{"German contracted", {{"Grade2Stat", 1}}, "Der Text ist schön und wichtig", -1,
                    [] { return line("de-g2.ctb", "Der Text ist schön und wichtig"); }},
-        RenderCase{"German basic", "1031", {{"Grade2Stat", 1}, {"Grade2Mode", 1}}, "Straße 12", -1,
+        RenderCase{"German basic", {{"Grade2Stat", 1}, {"Grade2Mode", 1}}, "Straße 12", -1,
                    [] { return line("de-g0.utb", "Straße 12"); }},
-        RenderCase{"French contracted", "1036", {{"Grade2Stat", 1}, {"Grade2Mode", 3}}, "Bonjour tout le monde", -1,
+        RenderCase{"French contracted", {{"Language", "1036"}, {"Grade2Stat", 1}, {"Grade2Mode", 3}}, "Bonjour tout le monde", -1,
                    [] { return line("fr-bfu-g2.ctb", "Bonjour tout le monde"); }},
-        RenderCase{"English never contracted", "1033", {{"BrailleTranslationTable", "EN-US-G1.u2b"}, {"Grade2Stat", 1}},
-                   "Good morning", -1, [] { return line("en-us-g1.ctb", "Good morning"); }},
-        RenderCase{"six dots", "1031", {kComp8, {"BrailleStyle", 6}}, "Ab{1}", -1, [] { return sixDots(line("de-de-comp8.ctb", "Ab{1}")); }},
-        RenderCase{"full cursor", "1031", {kComp8, {"CursorMode", 255}}, "hello", 2,
-                   [] { return withDots(line("de-de-comp8.ctb", "hello"), 2, 0xFF); }},
-        RenderCase{"cursor after the text pans", "1031", {kComp8}, kLong, 50,
-                   [] { return withDots(pad(louis("de-de-comp8.ctb", kLong).mid(40), 40), 10, 0xC0); }},
-        RenderCase{"blanks hidden", "1031", {kComp8, {"BrailleLineMode", 0}}, "  a   b  ", -1, [] { return line("de-de-comp8.ctb", "a b"); }},
-        RenderCase{"blanks shown", "1031", {kComp8, {"BrailleLineMode", 0x7700}}, "  a   b  ", -1,
-                   [] { return line("de-de-comp8.ctb", "  a   b  "); }},
-        RenderCase{"blank lines hidden", "1031", {kComp8, {"BrailleLineMode", 0x0700}}, "\n \nabc\n", -1,
-                   [] { return line("de-de-comp8.ctb", "abc"); }},
-        RenderCase{"status cells", "1031", {{"Device", "VIRTUAL80"}, kComp8, {"CursorMode", 0}}, "hello", 3,
-                   [] { return pad(louis("de-de-comp8.ctb", "4"), 4) + u' ' + pad(louis("de-de-comp8.ctb", "hello"), 80); }}),
+        RenderCase{"English never contracted",
+                   {{"Language", "1033"}, {"BrailleTranslationTable", "EN-US-G1.u2b"}, {"Grade2Stat", 1}}, "Good morning",
+                   -1, [] { return line("en-us-g1.ctb", "Good morning"); }},
+        RenderCase{"six dots", {kComp8, {"BrailleStyle", 6}}, "Ab{1}", -1, [] { return sixDots(line(kC8, "Ab{1}")); }},
+        RenderCase{"full cursor", {kComp8, {"CursorMode", 255}}, "hello", 2, [] { return withDots(line(kC8, "hello"), 2, 0xFF); }},
+        RenderCase{"cursor after the text pans", {kComp8}, kLong, 50,
+                   [] { return withDots(pad(louis(kC8, kLong).mid(40), 40), 10, 0xC0); }},
+        RenderCase{"blanks hidden", {kComp8, {"BrailleLineMode", 0}}, "  a   b  ", -1, [] { return line(kC8, "a b"); }},
+        RenderCase{"blanks shown", {kComp8, {"BrailleLineMode", 0x7700}}, "  a   b  ", -1, [] { return line(kC8, "  a   b  "); }},
+        RenderCase{"blank lines hidden", {kComp8, {"BrailleLineMode", 0x0700}}, "\n \nabc\n", -1, [] { return line(kC8, "abc"); }},
+        RenderCase{"status cells", {{"Device", "VIRTUAL80"}, kComp8, {"CursorMode", 0}}, "hello", 3,
+                   [] { return pad(louis(kC8, "4"), 4) + u' ' + pad(louis(kC8, "hello"), 80); }}),
     [](const auto& info) { return S(info.param.name).remove(u' ').toStdString(); });
 
 class BrailleValues : public ::testing::Test, public BrailleCore {};

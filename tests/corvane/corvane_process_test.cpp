@@ -8,6 +8,7 @@
 
 #include "core/base/error.h"
 #include "core/automation/dbustransport.h"
+#include "corvane/engine/speechlog.h"
 #include "tests/corvane/corvanetest.h"
 #include "tests/corvane/recorder.h"
 #include "../automation/malformed.h"
@@ -162,6 +163,30 @@ TEST_F(CoreProcessTest, StrangersGetErrorsAndJexUiIsHeardUntilTheCoreEnds) {
   EXPECT_EQ(core_->proc.exitCode(), 0);
   EXPECT_TRUE(notifier->heard.contains(S("hook.HandleCmd(QUIT)")));
   EXPECT_FALSE(bus::isNameOwned(kCore, conn_));
+}
+
+// A voice's put reaches the core, which says the new value; an utterance without a voice is
+// silent, and the speech log tells each utterance's voice.
+TEST_F(CoreProcessTest, AVoicePutIsSaidAndTheSpeechLogTellsEachUtterancesVoice) {
+  ASSERT_TRUE(core_->startAndWait()) << core_->out();
+  const Obj root = bus::connect(kCore, conn_);
+  const Obj v1 = jex::automation::toObj(root.call(S("SpeechVoices.ItemByIndex"), {3}));
+  v1.set(S("speed"), 320);
+  EXPECT_EQ(v1.i32(S("speed")), 320);
+  EXPECT_TRUE(core_->waitFor(S("SAMPLE: 320  [v1 gmw/de]"))) << core_->out();
+
+  jex::automation::toObj(root.call(S("SpeechProfile.ItemByIndex"), {1})).set(S("VoiceName"), S("--"));
+  root.call(S("proc.SpeechOutVoice"), {S("Hallo"), 1});
+  EXPECT_TRUE(core_->waitFor(S("SILENT: Hallo"))) << core_->out();
+  root.call(S("proc.SpeechOutVoice"), {S("Taste"), 6});
+  QStringList voices;
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    voices.clear();
+    for (const QString& line : jex::testing::fileLines(appDir_ + S("/speech.log")))
+      if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(line, &e)) voices << e.voice + u'/' + e.outcome + u'/' + e.text;
+    return voices.contains(S("v2 gmw/de+f2/done/Taste"));
+  }, 5000)) << voices.join(u'\n').toStdString();
+  EXPECT_TRUE(voices.contains(S("--/silent/Hallo")));
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 // The core's voices, modes, speech profile and character tables, as JexUI's voices dialog and
-// the scripts reach them through the root object, and the files they are kept in.
+// the scripts reach them through the root object, and the files they are kept in (the built
+// core's speaking with them: corvane_process_test.cpp).
 #include <QFile>
-#include <QTest>
 #include <gtest/gtest.h>
 
-#include "core/automation/dbustransport.h"
-#include "corvane/engine/speechlog.h"
 #include "corvane/engine/speechsettings.h"
 #include "tests/corvane/corvanetest.h"
 #include "tests/support/errorof.h"
-#include "tests/support/processes.h"
 
 using namespace corvane;
 using corvane::testing::S;
@@ -210,37 +207,6 @@ TEST_F(SpeechSettingsTest, SavingTheProfileLeavesOtherAssignmentsInItsFileAsThey
   EXPECT_EQ(back->name, set.name);
   EXPECT_EQ(back->info(), set.info());
   EXPECT_TRUE(SpeechSettings::readProfile(speech().profileFile(), S("Profile")).has_value());
-}
-
-// The built core on a private bus, reached as JexUI reaches it.
-TEST(SpeechProcessTest, APutReachesTheCoreWhichSaysTheNewValue) {
-  if (!jex::testing::BuiltCore::built()) GTEST_SKIP() << "corvane is not built";
-  jex::testing::SessionBus bus;
-  if (!bus.ok()) GTEST_SKIP() << "no private session bus";
-  QDBusConnection conn = bus.connection();
-  jex::testing::BuiltCore core(bus.address());
-  ASSERT_TRUE(core.startAndWait()) << core.out();
-  const jex::Obj root = jex::automation::dbus::connect(S("corvane.application"), conn);
-  const jex::Obj v1 = call(root, "SpeechVoices.ItemByIndex", {3});
-  v1.set(S("speed"), 320);
-  EXPECT_EQ(v1.i32(S("speed")), 320);
-  EXPECT_TRUE(core.waitFor(S("SAMPLE: 320  [v1 gmw/de]"))) << core.out();
-
-  entryOf(root, 1).set(S("VoiceName"), S("--"));
-  root.call(S("proc.SpeechOutVoice"), {S("Hallo"), 1});
-  EXPECT_TRUE(core.waitFor(S("SILENT: Hallo"))) << core.out();
-  root.call(S("proc.SpeechOutVoice"), {S("Taste"), 6});
-  // The speech log tells each utterance's voice.
-  QStringList voices;
-  EXPECT_TRUE(QTest::qWaitFor([&] {
-    voices.clear();
-    for (const QString& line : jex::testing::fileLines(core.appDir() + S("/speech.log"))) {
-      SpeechLog::Entry e;
-      if (SpeechLog::parse(line, &e)) voices << e.voice + u'/' + e.outcome + u'/' + e.text;
-    }
-    return voices.contains(S("v2 gmw/de+f2/done/Taste"));
-  }, 5000)) << voices.join(u'\n').toStdString();
-  EXPECT_TRUE(voices.contains(S("--/silent/Hallo")));
 }
 
 }  // namespace

@@ -131,7 +131,9 @@ TEST(ConsoleLineTest, SplitsConsoleCommandsFromKeyCommands) {
   for (const auto& c : cases) {
     const ConsoleLine got = parseConsoleLine(S(c.line));
     EXPECT_EQ(got.kind, c.kind) << c.line;
-    if (!c.args.isEmpty()) EXPECT_EQ(got.args, c.args) << c.line;
+    if (!c.args.isEmpty()) {
+      EXPECT_EQ(got.args, c.args) << c.line;
+    }
   }
 }
 

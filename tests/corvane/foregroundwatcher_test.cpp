@@ -62,8 +62,11 @@ class ForegroundFollowing : public ::testing::Test {
       x().sync();
       return shown;
     }, 5000));
-    xcb_client_message_event_t e{
-        .response_type = XCB_CLIENT_MESSAGE, .format = 32, .window = w, .type = x().atom("_NET_ACTIVE_WINDOW")};
+    xcb_client_message_event_t e{};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = w;
+    e.type = x().atom("_NET_ACTIVE_WINDOW");
     e.data.data32[0] = 2;  // from a pager
     xcb_send_event(x().conn(), 0, x().root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char*>(&e));

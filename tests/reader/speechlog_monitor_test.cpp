@@ -14,7 +14,13 @@ namespace corvane {
 namespace {
 
 Spoken spoken(const QString& text, qint64 start, qint64 end) {
-  return {.text = text, .source = 7, .voice = QStringLiteral("de"), .startMs = start, .endMs = end};
+  Spoken s;
+  s.text = text;
+  s.source = 7;
+  s.voice = QStringLiteral("de");
+  s.startMs = start;
+  s.endMs = end;
+  return s;
 }
 
 TEST(SpeechLog, OneLinePerUtteranceNewAtEachStartAndAReadOnlyLogOnlyCostsOneLogLine) {

@@ -43,7 +43,7 @@ class Typing : public ::testing::TestWithParam<TypingCase> {
   void moveTo(int to) {
     int from = -1;
     if (to == field.caret() || !field.moved(to, &from)) return;  // not moved: nothing reported
-    reader.hear({ReaderEvent::Caret, {}, {}, CaretMove{from, to, text.mid(to, 1), text}});
+    reader.hear({ReaderEvent::Caret, {}, {}, CaretMove{from, to, text.mid(to, 1), text}, {}});
   }
   QStringList said() const {
     QStringList out;

@@ -16,6 +16,12 @@ class Commands : public MainWindow {
     voices = std::make_unique<OperationsDialog>("frmVoices", "Stimmen");
     voices->ChildLoad();
   }
+  void TearDown() override {
+    voices.reset();
+    MainWindow::TearDown();
+  }
+  // Held here, not by the shared fixture: other areas include that header without this moc.
+  std::unique_ptr<OperationsDialog> voices;
 };
 
 TEST_F(Commands, EveryLoadedDialogHoldsTheSinkUntilItsUnload) {

@@ -137,7 +137,9 @@ TEST_P(QuestionAskedOnce, WhileItIsOpen) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return again && boxesAlive() == 0 && drained(); }, 5000));
   EXPECT_EQ(most, 1);
   EXPECT_FALSE(core.queued.contains(S("EXITHALDANOW")));
-  if (r.changedDialog) EXPECT_TRUE(options->isVisible());
+  if (r.changedDialog) {
+    EXPECT_TRUE(options->isVisible());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lifecycle, QuestionAskedOnce,

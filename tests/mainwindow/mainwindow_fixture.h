@@ -95,7 +95,6 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
     mdi->installHook();
   }
   void TearDown() override {
-    voices.reset();
     options.reset();
     keyecho.reset();
     mdi.reset();
@@ -139,7 +138,6 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
 
   std::unique_ptr<frmMDI> mdi;
   std::unique_ptr<TestDialog> options, keyecho;
-  std::unique_ptr<OperationsDialog> voices;  // loaded by the tests that need it
   int quits = 0;
 };
 

@@ -10,11 +10,10 @@
 #include "tests/support/corebus.h"
 #include "tests/automation/privatebus.h"
 #include "tests/braille/braille_support.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
-
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 class BrailleOverBus : public testing::CoreOverBusTest {
  protected:

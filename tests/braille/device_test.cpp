@@ -2,11 +2,10 @@
 #include "core/global/cnotifysink.h"
 #include "tests/braille/braille_support.h"
 #include "tests/support/accessibility.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
-
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 using DeviceDialog = BrailleDialogs;
 

@@ -19,7 +19,6 @@
 
 using jex::automation::Obj;
 using jex::testing::errorOf;
-using corvane::testing::S;
 
 namespace {
 

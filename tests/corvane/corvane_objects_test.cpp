@@ -18,7 +18,6 @@ using jex::automation::Args;
 using jex::automation::Dispatchable;
 using jex::automation::Obj;
 using corvane::testing::Recorder;
-using corvane::testing::S;
 using corvane::testing::words;
 
 namespace {

@@ -16,7 +16,6 @@
 #include "tests/support/errorof.h"
 
 using corvane::testing::Recorder;
-using corvane::testing::S;
 using jex::automation::Obj;
 namespace bus = jex::automation::dbus;
 using jex::testing::BuiltCore;

@@ -12,7 +12,6 @@
 #include "tests/corvane/corvanetest.h"
 
 using namespace corvane;
-using corvane::testing::S;
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include "corvane/engine/objects.h"
 #include "tests/support/fakecore.h"
+#include "tests/support/text.h"
 
 namespace corvane::testing {
 
-inline QString S(const char* s) { return QString::fromUtf8(s); }
 // The words of a text, split at blanks.
 inline QStringList words(const char* s) { return S(s).split(u' ', Qt::SkipEmptyParts); }
 

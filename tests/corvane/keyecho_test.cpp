@@ -9,7 +9,6 @@
 namespace {
 
 using corvane::KeyEcho;
-using corvane::testing::S;
 using corvane::testing::words;
 
 struct EchoCase {

@@ -8,8 +8,6 @@
 namespace corvane {
 namespace {
 
-using testing::S;
-
 TEST(ScriptConsole, ReadsQuotedTextNumbersWordsAndOmittedArguments) {
   const ScriptCall c = parseScriptCall(S(R"(MsgBox "Hallo \"Welt\" \\ 1" YESNO ~  "" 42 -3)"));
   ASSERT_TRUE(c.error.isEmpty()) << c.error.toStdString();

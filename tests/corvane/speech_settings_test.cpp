@@ -9,7 +9,6 @@
 #include "tests/support/errorof.h"
 
 using namespace corvane;
-using corvane::testing::S;
 using jex::testing::errorOf;
 
 namespace {

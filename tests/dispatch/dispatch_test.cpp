@@ -28,6 +28,7 @@
 #include "platform/opener.h"
 #include "tests/support/fakecore.h"
 #include "users/cuser.h"
+#include "tests/support/text.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -38,7 +39,6 @@ using jex::gGlobal;
 namespace bus = jex::automation::dbus;
 using jex::testing::fileLines;
 
-QString S(const char* s) { return QString::fromUtf8(s); }
 QStringList L(std::initializer_list<const char*> l) {
   QStringList out;
   for (const char* s : l) out << S(s);

@@ -11,11 +11,11 @@
 #include "../automation/privatebus.h"
 #include "core/automation/dbustransport.h"
 #include "tests/support/fakecore.h"
+#include "tests/support/text.h"
 
 namespace {
 namespace bus = jex::automation::dbus;
 using jex::testing::BuiltCore;
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 class SlowJexUi : public ::testing::Test {
  protected:

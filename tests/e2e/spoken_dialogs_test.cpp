@@ -26,6 +26,7 @@
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
@@ -33,8 +34,6 @@ namespace {
 using corvane::SpeechLog;
 using corvane::reader::AccessibleInfo;
 using corvane::reader::Kind;
-
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 // The core runs before the application exists, as a screen reader runs before the programs it
 // reads; its unplayed speech takes its time, so that tips wait for it as they would for a user.

@@ -18,6 +18,7 @@
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/states.h"
 #include "tests/support/fakecore.h"
+#include "tests/support/text.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -28,7 +29,6 @@ using automation::fromObj;
 using automation::missing;
 using automation::toObj;
 namespace bus = automation::dbus;
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 class FuncsOverBus : public ::testing::Test, public fake::CoreFixture {
  protected:

@@ -17,10 +17,9 @@
 #include "localisation/frmlocalizer.h"
 #include "core/global/jexnotifier.h"
 #include "tests/support/fakecore.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
-
-inline QString S(const char* s) { return QString::fromUtf8(s); }
 
 // A settings dialog with one switch.
 class TestDialog : public ChildDialog {

@@ -8,11 +8,10 @@
 #include "speech/frmkeyecho.h"
 #include "tests/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
-
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 class KeyechoDialog : public MainWindow {
  protected:

@@ -14,13 +14,13 @@
 #include "speech/frmkeyecho.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/processes.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
 
 namespace bus = automation::dbus;
 using jex::testing::BuiltCore;
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 void press(QWidget* w, Qt::Key k = Qt::Key_Space) {
   w->setFocus();

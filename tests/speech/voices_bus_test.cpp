@@ -19,11 +19,10 @@
 #include "tests/mainwindow/mainwindow_fixture.h"
 #include "tests/support/corebus.h"
 #include "tests/support/fakecore.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
-
-QString S(const char* s) { return QString::fromUtf8(s); }
 
 class VoicesOverBus : public testing::CoreOverBusTest {
  protected:

@@ -21,11 +21,11 @@
 #include "tests/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
 #include "users/cuser.h"
+#include "tests/support/text.h"
 
 namespace jex::test {
 namespace {
 
-QString S(const char* s) { return QString::fromUtf8(s); }
 QStringList items(const QComboBox* c) {
   QStringList l;
   for (int i = 0; i < c->count(); ++i) l << c->itemText(i);

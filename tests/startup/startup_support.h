@@ -8,10 +8,9 @@
 
 #include "tests/support/fakecore.h"
 #include "tests/support/processes.h"
+#include "tests/support/text.h"
 
 namespace jex::testing {
-
-inline QString S(const char* s) { return QString::fromUtf8(s); }
 
 // The stand-in core's objects over fake::Core for an AppPath (ending with "/") that gets the
 // default user profile.

@@ -153,20 +153,10 @@ QVariant invokePath(const TargetPtr& target, const QString& path, CallKind kind,
   return o.target()->invoke(member, kind, args);
 }
 
-QVariantList Target::getEach(const QStringList& members) {
-  QVariantList values;
-  values.reserve(members.size());
-  for (const QString& m : members) {
-    QVariantList none;
-    values.append(invoke(m, CallKind::Get, none));
-  }
-  return values;
-}
-
 QVariantList Obj::getEach(const QStringList& members) const {
   if (isNothing()) throw Error(err::ObjectRequired, QStringLiteral("Object required: ") + members.join(u','));
-  if (target_->takesPaths()) return target_->getEach(members);
   QVariantList values;
+  if (target_->getEach(members, values)) return values;
   values.reserve(members.size());
   for (const QString& m : members) values.append(get(m));
   return values;

@@ -69,10 +69,10 @@ class Target {
   virtual QList<MemberInfo> members() const { return {}; }
   // True for an object of another process: invoke() then takes a dotted path as its member.
   virtual bool takesPaths() const { return false; }
-  // The values of several properties (no index arguments; dotted paths where takesPaths()), in
-  // order; the first failing read throws. A remote object sends every read before it waits for
-  // the first answer.
-  virtual QVariantList getEach(const QStringList& members);
+  // A remote object reads several properties or dotted paths (no index arguments) with one
+  // wait: it sends every read before it waits for the first answer, fills values in order,
+  // throws the first failure and returns true. Others return false and are read one by one.
+  virtual bool getEach(const QStringList& /*paths*/, QVariantList& /*values*/) { return false; }
 };
 using TargetPtr = std::shared_ptr<Target>;
 

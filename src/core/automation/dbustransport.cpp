@@ -136,7 +136,7 @@ class Proxy : public Target {
 
   QVariant invoke(const QString& member, CallKind kind, QVariantList& args) override;
   bool takesPaths() const override { return true; }
-  QVariantList getEach(const QStringList& members) override;
+  bool getEach(const QStringList& members, QVariantList& values) override;
   QString className() const override;
   QList<MemberInfo> members() const override;
 
@@ -552,7 +552,7 @@ QVariant Proxy::invoke(const QString& member, CallKind kind, QVariantList& args)
 
 // Every read is on its way before the first answer is waited for: the other side answers them
 // one after the other, and the round trips overlap.
-QVariantList Proxy::getEach(const QStringList& members) {
+bool Proxy::getEach(const QStringList& members, QVariantList& values) {
   std::shared_ptr<Endpoint> ep = ep_;  // keeps the state alive across nested calls
   const QString method = QStringLiteral("Invoke");
   const QVariant noArgs = QVariant(ep->encodeList({}, service_));
@@ -569,10 +569,9 @@ QVariantList Proxy::getEach(const QStringList& members) {
     for (auto& [m, pending] : sent) replies.append(waitServing(pending, m, g_timeout));
     --g_waiting;
   }
-  QVariantList values;
   for (const QDBusMessage& reply : replies)
     values.append(wire::decodeReply(checked(reply, method), ep->decoder(service_), false).result);
-  return values;
+  return true;
 }
 
 void Proxy::describe() const {

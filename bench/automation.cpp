@@ -10,8 +10,8 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
-#include "core/automation/dbustransport.h"
-#include "core/automation/dispatchable.h"
+#include "automation/dbustransport.h"
+#include "automation/dispatchable.h"
 
 namespace {
 

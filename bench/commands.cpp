@@ -13,12 +13,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/automation/dispatchable.h"
-#include "core/cmdqueue.h"
-#include "dialogs/common/formservice.h"
-#include "core/frmmdi.h"
-#include "core/global/cglobal.h"
-#include "core/global/jexnotifier.h"
+#include "automation/dispatchable.h"
+#include "app/cmdqueue.h"
+#include "widgets/formservice.h"
+#include "app/frmmdi.h"
+#include "global/cglobal.h"
+#include "global/jexnotifier.h"
 #include "bench/benchmain.h"
 
 namespace {

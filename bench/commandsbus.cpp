@@ -35,19 +35,19 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "core/automation/dbustransport.h"
-#include "core/forms/childdialog.h"
-#include "core/cmdqueue.h"
-#include "dialogs/common/formservice.h"
-#include "core/frmmdi.h"
-#include "core/global/cglobal.h"
-#include "core/uiapplication.h"
-#include "speech/cmyslider.h"
-#include "speech/frmvoices.h"
+#include "automation/dbustransport.h"
+#include "dialogs/childdialog.h"
+#include "app/cmdqueue.h"
+#include "widgets/formservice.h"
+#include "app/frmmdi.h"
+#include "global/cglobal.h"
+#include "app/uiapplication.h"
+#include "dialogs/speech/cmyslider.h"
+#include "dialogs/speech/frmvoices.h"
 #include "bench/benchmain.h"
 
 namespace jex {
-forms::Form frmVoicesForm();  // core/formlist.cpp lists it
+forms::Form frmVoicesForm();  // app/formlist.cpp lists it
 }
 
 namespace {

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <memory>
 
-#include "core/automation/dbustransport.h"
+#include "automation/dbustransport.h"
 
 namespace jex::bench {
 namespace bus = jex::automation::dbus;

@@ -23,15 +23,15 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/benchmain.h"
-#include "core/automation/dbustransport.h"
-#include "core/frmmdi.h"
-#include "core/global/cglobal.h"
-#include "core/uiapplication.h"
+#include "automation/dbustransport.h"
+#include "app/frmmdi.h"
+#include "global/cglobal.h"
+#include "app/uiapplication.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/keyecho.h"
 #include "corvane/engine/speechengine.h"
-#include "dialogs/common/formservice.h"
-#include "speech/frmkeyecho.h"
+#include "widgets/formservice.h"
+#include "dialogs/speech/frmkeyecho.h"
 
 namespace {
 using jex::bench::Clock;

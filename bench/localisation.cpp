@@ -1,6 +1,6 @@
 // Localising one form of 60 controls (a dozen of them lists of 8 items) from a language file of
 // 2,000 keys. Goal: median at most 2 ms per form.
-#include "core/global/cglobal.h"
+#include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
 
 #include <QtWidgets>

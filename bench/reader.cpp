@@ -13,8 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/frmmdi.h"
-#include "core/startup.h"
+#include "app/frmmdi.h"
+#include "app/startup.h"
 #include "corvane/engine/speechlog.h"
 #include "tests/e2e/desktop.h"
 

@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "dialogs/common/rtfreader.h"
+#include "widgets/rtfreader.h"
 #include "bench/benchmain.h"
 
 namespace {

@@ -19,7 +19,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/automation/dbustransport.h"
+#include "automation/dbustransport.h"
 #include "bench/benchmain.h"
 #include "bench/corerig.h"
 

@@ -17,8 +17,8 @@
 
 #include "bench/benchmain.h"
 #include "platform/tasks.h"
-#include "tasks/ctask.h"
-#include "tasks/frmtasks.h"
+#include "dialogs/tasks/ctask.h"
+#include "dialogs/tasks/frmtasks.h"
 #include "tests/support/xserver.h"
 
 namespace {

@@ -20,15 +20,17 @@ function(jex_library name dir)
   endif()
 endfunction()
 
-# jex_test(NAME [LIBS ...]): one GoogleTest executable from tests/NAME/*.cpp. Every test is a
-# CTest entry of its own ("NAME.Suite.Test", labelled NAME), so that a skipped test shows as
+# jex_test(PATH [LIBS ...]): one GoogleTest executable from tests/PATH/*.cpp (PATH mirrors the
+# folder of src/ or corvane/ under test, e.g. dialogs/speech); NAME is its last part. Every test is
+# a CTest entry of its own ("NAME.Suite.Test", labelled NAME), so that a skipped test shows as
 # skipped. The tests are listed when ctest runs (PRE_TEST), not while building.
 include(GoogleTest)
 # SERIAL: the area's tests run alone, none beside them (a whole desktop with its own speech
 # would otherwise take the time that other tests' 3 s calls between processes need).
-function(jex_test name)
+function(jex_test path)
   cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
-  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.h)
+  get_filename_component(name ${path} NAME)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${path}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${path}/*.h)
   if(NOT _src)
     return()
   endif()

@@ -8,7 +8,7 @@
 #include <QThread>
 #include <cstdio>
 
-#include "core/automation/dbustransport.h"
+#include "automation/dbustransport.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/hostplatform.h"
 

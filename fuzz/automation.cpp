@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/automation/dbuswire.h"
+#include "automation/dbuswire.h"
 
 // The few libdbus functions needed to put raw messages on a connection (Qt D-Bus has no
 // public way to read a message from bytes). The library is the one Qt D-Bus itself uses.

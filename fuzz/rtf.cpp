@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "dialogs/common/rtfreader.h"
+#include "widgets/rtfreader.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,7 +1,7 @@
 // JexUI program entry.
 #include <QApplication>
 
-#include "core/startup.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv) {
   // Without any display the program still runs, its window simply not seen.

@@ -7,8 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "core/base/log.h"
-#include "core/base/paths.h"
+#include "base/log.h"
+#include "base/paths.h"
 
 namespace corvane {
 

@@ -1,8 +1,8 @@
 // The names of the access layer that the core's automation objects are written in.
 #pragma once
 
-#include "core/automation/automation.h"
-#include "core/automation/dispatchable.h"
+#include "automation/automation.h"
+#include "automation/dispatchable.h"
 
 namespace corvane {
 

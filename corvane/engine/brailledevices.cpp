@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/settingsstore.h"
 
 namespace corvane {

@@ -2,8 +2,8 @@
 
 #include <QFileInfo>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/automationnames.h"
 #include "corvane/engine/braillerender.h"
 #include "corvane/engine/coremodel.h"

@@ -40,7 +40,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 #include "corvane/engine/brailledevices.h"
 #include "corvane/engine/brailletables.h"
 #include "corvane/engine/braillerender.h"

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "core/base/error.h"
+#include "base/error.h"
 #include "corvane/engine/brailleinterface.h"
 
 namespace corvane {

@@ -5,8 +5,8 @@
 #include <liblouis/liblouis.h>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 
 namespace corvane {
 

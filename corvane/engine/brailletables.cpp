@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <liblouis/liblouis.h>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 
 namespace corvane {
 

@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/eventhub.h"
 
 namespace corvane {

@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "core/automation/dbustransport.h"
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "automation/dbustransport.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/braillepane.h"
 #include "corvane/engine/commandrouter.h"

@@ -1,7 +1,7 @@
 #include "corvane/engine/eventhub.h"
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 
 namespace corvane {
 

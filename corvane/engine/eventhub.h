@@ -27,7 +27,7 @@
 #include <QSet>
 #include <functional>
 
-#include "core/automation/automation.h"
+#include "automation/automation.h"
 
 namespace corvane {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "core/base/error.h"
+#include "base/error.h"
 #include "platform/tasks.h"
 #include "platform/xcbutil.h"
 

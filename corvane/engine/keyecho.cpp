@@ -3,8 +3,8 @@
 #include <QHash>
 #include <memory>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/settingsstore.h"
 

@@ -2,8 +2,8 @@
 
 #include <QFileInfo>
 
-#include "core/automation/dbustransport.h"
-#include "core/base/log.h"
+#include "automation/dbustransport.h"
+#include "base/log.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/eventhub.h"

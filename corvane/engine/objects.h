@@ -4,7 +4,7 @@
 
 #include <QHash>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 #include "corvane/engine/brailleinterface.h"
 
 namespace corvane {

@@ -14,7 +14,7 @@
 #include <QVariantList>
 #include <optional>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 
 namespace corvane {
 

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "core/base/log.h"
+#include "base/log.h"
 #include "ini/privateprofile.h"
 
 namespace corvane {

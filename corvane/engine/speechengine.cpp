@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <espeak-ng/speak_lib.h>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/speechsettings.h"
 
 namespace corvane {

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 
-#include "core/base/log.h"
+#include "base/log.h"
 
 namespace corvane {
 

@@ -17,7 +17,7 @@
 
 #include <memory>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 
 namespace corvane {
 

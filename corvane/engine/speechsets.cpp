@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/automationnames.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechobjects.h"

@@ -18,7 +18,7 @@
 #include <QString>
 #include <array>
 
-#include "core/automation/automation.h"
+#include "automation/automation.h"
 #include "corvane/engine/speechsettings.h"
 
 namespace corvane {

@@ -7,8 +7,8 @@
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/settingsstore.h"
 #include "ini/privateprofile.h"
 #include "platform/filestore.h"

@@ -1,6 +1,6 @@
 #include "corvane/engine/sysobject.h"
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 #include "corvane/engine/hostplatform.h"
 
 namespace corvane {

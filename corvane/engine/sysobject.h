@@ -3,7 +3,7 @@
 //                                   window; "" when it names none, or one of another host.
 #pragma once
 
-#include "core/automation/automation.h"
+#include "automation/automation.h"
 
 namespace corvane {
 

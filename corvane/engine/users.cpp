@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "core/base/log.h"
-#include "core/base/paths.h"
+#include "base/log.h"
+#include "base/paths.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/settingsstore.h"

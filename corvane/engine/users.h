@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 
 namespace corvane {
 

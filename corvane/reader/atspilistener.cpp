@@ -10,8 +10,8 @@
 #include <atspi/atspi.h>
 #pragma pop_macro("signals")
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 
 namespace corvane::reader {
 

@@ -7,8 +7,8 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/keyecho.h"

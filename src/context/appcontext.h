@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-#include "core/automation/automation.h"
+#include "automation/automation.h"
 
 namespace jex {
 

@@ -4,7 +4,7 @@
 // jex::Error 9 "Subscript out of range".
 #pragma once
 
-#include "core/base/error.h"
+#include "base/error.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "ini/cinifil.h"
 
-#include "core/base/error.h"
+#include "base/error.h"
 #include "ini/privateprofile.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "ini/privateprofile.h"
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "platform/filestore.h"
 
 #include <QFile>

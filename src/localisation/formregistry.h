@@ -1,5 +1,5 @@
 // The language-file check of a form: which keys a complete translation of it must hold. The
-// forms themselves are registered with the form service (dialogs/common/formservice.h), which
+// forms themselves are registered with the form service (widgets/formservice.h), which
 // creates each one for the check.
 #pragma once
 

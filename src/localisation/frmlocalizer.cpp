@@ -1,10 +1,10 @@
 #include "localisation/frmlocalizer.h"
 
-#include "core/base/error.h"
-#include "core/base/log.h"
-#include "core/base/paths.h"
+#include "base/error.h"
+#include "base/log.h"
+#include "base/paths.h"
 #include "context/appcontext.h"
-#include "dialogs/common/accessibility.h"
+#include "widgets/accessibility.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "localisation/localizable.h"
 
-#include "dialogs/common/accessibility.h"
+#include "widgets/accessibility.h"
 
 #include <QAbstractButton>
 #include <QAction>

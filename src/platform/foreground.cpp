@@ -1,7 +1,7 @@
 #include "platform/foreground.h"
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 
 #include <QGuiApplication>
 #include <QWidget>

@@ -10,7 +10,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
-#include "core/base/log.h"
+#include "base/log.h"
 
 namespace jex::platform {
 namespace {

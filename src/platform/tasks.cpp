@@ -18,8 +18,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "platform/xcbutil.h"
 
 namespace jex::platform::tasks {

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "core/base/log.h"
+#include "base/log.h"
 
 namespace jex::platform {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "platform/xcbutil.h"
 
 namespace jex::platform {

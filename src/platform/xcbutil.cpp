@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/base/log.h"
+#include "base/log.h"
 
 namespace jex::platform::xcb {
 

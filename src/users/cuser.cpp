@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
-#include "core/base/paths.h"
+#include "base/error.h"
+#include "base/log.h"
+#include "base/paths.h"
 #include "context/appcontext.h"
 
 namespace jex {

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "core/automation/dbustransport.h"
-#include "core/base/log.h"
+#include "automation/dbustransport.h"
+#include "base/log.h"
 #include "privatebus.h"
 #include "tests/support/errorof.h"
 #include "testobjects.h"

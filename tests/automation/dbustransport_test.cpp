@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "core/automation/dbustransport.h"
+#include "automation/dbustransport.h"
 #include "malformed.h"
 #include "privatebus.h"
 #include "tests/support/errorof.h"

@@ -5,7 +5,7 @@
 #include <QHash>
 #include <QTimer>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 
 namespace jex::testing {
 

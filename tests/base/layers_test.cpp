@@ -16,8 +16,11 @@ namespace {
 
 struct Layer {
   std::string name;
-  std::vector<std::string> folders;  // relative to the source tree; a file belongs to its own folder
-  std::set<std::string> uses;        // the layers it may include besides itself
+  // Folders relative to the source tree: a file belongs to the layer whose folder is its own or
+  // the nearest above it ("src/dialogs" holds every dialog family below it); a folder ending in
+  // "=" holds only its own files.
+  std::vector<std::string> folders;
+  std::set<std::string> uses;  // the layers it may include besides itself
 };
 
 const std::set<std::string> kBottom = {"base", "automation", "platform"};
@@ -35,28 +38,37 @@ const std::vector<Layer>& layers() {
   static const std::set<std::string> global = with(users, {"global"});
   static const std::set<std::string> dialogs = with(global, {"dialogs"});
   static const std::vector<Layer> all = {
-      {"base", {"src/core/base"}, {}},
-      {"automation", {"src/core/automation"}, {"base"}},
+      {"base", {"src/base"}, {}},
+      {"automation", {"src/automation"}, {"base"}},
       {"platform", {"src/platform"}, {"base"}},
       {"ini", {"src/ini"}, {"base", "platform"}},
       {"context", {"src/context"}, ini},
-      {"widgets", {"src/dialogs/common"}, ctx},
+      {"widgets", {"src/widgets"}, ctx},
       {"localisation", {"src/localisation"}, with(ctx, {"widgets"})},
       {"users", {"src/users"}, loc},
-      {"global", {"src/core/global"}, users},
-      {"dialogs", {"src/dialogs", "src/core/forms", "src/core/report", "src/speech", "src/braille", "src/tasks"}, global},
-      {"application", {"src", "src/core", "src/core/automation_iface", "src/tools"},
-       dialogs},
-      {"corvane", {"corvane", "corvane/engine", "corvane/reader"}, ini},
+      {"global", {"src/global"}, users},
+      {"dialogs", {"src/dialogs"}, global},
+      {"application", {"src=", "src/app", "src/tools"}, dialogs},
+      {"corvane", {"corvane"}, ini},
   };
   return all;
 }
 
 const Layer* layerOfFolder(const std::string& folder) {
+  const Layer* best = nullptr;
+  size_t bestLength = 0;
   for (const Layer& l : layers())
-    for (const std::string& f : l.folders)
-      if (f == folder) return &l;
-  return nullptr;
+    for (std::string f : l.folders) {
+      const bool exact = !f.empty() && f.back() == '=';
+      if (exact) f.pop_back();
+      const bool inside = folder == f || (!exact && folder.size() > f.size() && folder.compare(0, f.size(), f) == 0 &&
+                                          folder[f.size()] == '/');
+      if (inside && f.size() >= bestLength) {
+        best = &l;
+        bestLength = f.size();
+      }
+    }
+  return best;
 }
 
 const fs::path kRoot = JEX_SOURCE_DIR;

@@ -1,8 +1,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "core/base/error.h"
-#include "core/base/log.h"
+#include "base/error.h"
+#include "base/log.h"
 
 namespace {
 

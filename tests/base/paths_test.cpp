@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/base/paths.h"
+#include "base/paths.h"
 
 TEST(Paths, DirectoriesEndWithExactlyOneSlash) {
   for (const auto& [dir, joined] : {std::pair{"/opt/core", "/opt/core/"}, {"/opt/core/", "/opt/core/"},

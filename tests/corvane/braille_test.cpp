@@ -14,7 +14,7 @@
 #include "tests/corvane/corvanetest.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/errorof.h"
-#include "core/automation/dbustransport.h"
+#include "automation/dbustransport.h"
 #include "tests/support/processes.h"
 
 using jex::automation::Obj;

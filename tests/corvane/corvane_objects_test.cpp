@@ -4,7 +4,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 #include "corvane/engine/commandrouter.h"
 #include "corvane/engine/eventhub.h"
 #include "corvane/engine/monitorwindow.h"
@@ -167,7 +167,7 @@ TEST_F(RootObjectTest, SpeechSwitchWithItsStateSaidIsTheCoresUseSpeech) {
 }
 
 TEST(MonitorWindowTest, EnterSendsTheTypedCommandAndClosingOnlyHides) {
-  MonitorWindow w;  // its labels are checked with the reader's list (tests/reader)
+  MonitorWindow w;  // its labels are checked with the reader's list (tests/corvane/reader)
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   QSignalSpy sent(&w, &MonitorWindow::commandEntered);

@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 #include <csignal>
 
-#include "core/base/error.h"
-#include "core/automation/dbustransport.h"
+#include "base/error.h"
+#include "automation/dbustransport.h"
 #include "corvane/engine/speechlog.h"
 #include "tests/corvane/corvanetest.h"
 #include "tests/corvane/recorder.h"
-#include "../automation/malformed.h"
+#include "tests/automation/malformed.h"
 #include "tests/support/processes.h"
 #include "tests/support/errorof.h"
 

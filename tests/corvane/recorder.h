@@ -7,7 +7,7 @@
 #include <QHash>
 #include <functional>
 
-#include "core/automation/dispatchable.h"
+#include "automation/dispatchable.h"
 
 namespace corvane::testing {
 

@@ -1,7 +1,7 @@
 // The core's script console: reading a call line as a script would write it.
 #include <gtest/gtest.h>
 
-#include "core/automation/automation.h"
+#include "automation/automation.h"
 #include "corvane/engine/scriptconsole.h"
 #include "tests/corvane/corvanetest.h"
 

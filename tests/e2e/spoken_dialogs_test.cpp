@@ -18,9 +18,9 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "core/frmmdi.h"
-#include "core/global/cglobal.h"
-#include "core/startup.h"
+#include "app/frmmdi.h"
+#include "global/cglobal.h"
+#include "app/startup.h"
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
 #include "platform/tasks.h"

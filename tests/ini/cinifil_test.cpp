@@ -1,6 +1,6 @@
 #include "ini/cinifil.h"
 
-#include "core/base/log.h"
+#include "base/log.h"
 #include "ini_test_util.h"
 #include "tests/support/errorof.h"
 

@@ -1,6 +1,6 @@
 #include "ini/privateprofile.h"
 
-#include "core/base/log.h"
+#include "base/log.h"
 #include "ini_test_util.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // The shipped language files: format, agreement between the languages, and complete English
 // texts for every registered form.
-#include "core/global/cglobal.h"
+#include "global/cglobal.h"
 #include "ini/cinifil.h"
-#include "core/formlist.h"
-#include "dialogs/common/formservice.h"
+#include "app/formlist.h"
+#include "widgets/formservice.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
 

@@ -1,5 +1,5 @@
 // The caption localiser against real widgets and language files written by the tests.
-#include "core/global/cglobal.h"
+#include "global/cglobal.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
 #include "tests/support/fakecore.h"

@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <cstdlib>
 
-#include "core/automation_iface/funcs.h"
+#include "app/scripting/funcs.h"
 #include "platform/windows.h"
 #include "tests/support/xserver.h"
 

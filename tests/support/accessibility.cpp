@@ -11,7 +11,7 @@
 #include <QTextEdit>
 #include <QWidget>
 
-#include "dialogs/common/accessibility.h"
+#include "widgets/accessibility.h"
 
 namespace jex::test {
 

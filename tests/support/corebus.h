@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "core/automation/dbustransport.h"
-#include "core/global/cglobal.h"
+#include "automation/dbustransport.h"
+#include "global/cglobal.h"
 #include "tests/automation/privatebus.h"
 #include "tests/support/processes.h"
 

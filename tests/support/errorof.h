@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "core/base/error.h"
+#include "base/error.h"
 
 namespace jex::testing {
 

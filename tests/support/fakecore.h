@@ -8,10 +8,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/automation/automation.h"
-#include "core/automation/dispatchable.h"
-#include "core/base/log.h"
-#include "core/global/cglobal.h"
+#include "automation/automation.h"
+#include "automation/dispatchable.h"
+#include "base/log.h"
+#include "global/cglobal.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/commandrouter.h"
 #include "corvane/engine/coremodel.h"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "core/automation/dbustransport.h"
+#include "automation/dbustransport.h"
 
 namespace jex::testing {
 

@@ -1,7 +1,7 @@
 // cUser against the stand-in core's user management: loading, the switches written through,
 // the verbosity levels, bad user names and directories, and paths as odd as a core may give.
-#include "core/automation/dispatchable.h"
-#include "core/global/cglobal.h"
+#include "automation/dispatchable.h"
+#include "global/cglobal.h"
 #include "corvane/engine/objects.h"
 #include "ini/cinifil.h"
 #include "tests/support/errorof.h"

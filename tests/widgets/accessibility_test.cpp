@@ -1,6 +1,6 @@
 // The accessibility helpers and the form check, on a small form built like the program's
 // dialogs: labelled fields, a group box, buttons with tool tips.
-#include "dialogs/common/accessibility.h"
+#include "widgets/accessibility.h"
 #include "tests/support/accessibility.h"
 
 namespace {

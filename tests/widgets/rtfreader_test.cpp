@@ -1,5 +1,5 @@
 // The rich-text reader: what help and read-me texts use, and input that is broken on purpose.
-#include "dialogs/common/rtfreader.h"
+#include "widgets/rtfreader.h"
 
 namespace {
 

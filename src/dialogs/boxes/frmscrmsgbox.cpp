@@ -1,0 +1,88 @@
+#include "dialogs/boxes/frmscrmsgbox.h"
+
+#include "context/appcontext.h"
+#include "widgets/accessibility.h"
+#include "dialogs/boxes/standardcaptions.h"
+#include "widgets/formservice.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace jex {
+
+namespace {
+const char* const kTags[] = {"yes", "no", "ok"};
+}
+
+frmSCRMsgBox::frmSCRMsgBox()
+    : BoxForm(QStringLiteral("frmSCRMsgBox")),
+      fields_(std::make_shared<ScriptBoxObject>(QStringLiteral("frmSCRMsgBox"))) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  lblMsg_ = addMessageLabel(QStringLiteral("lblMsg"));
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (const auto& [index, caption] : {std::pair{0, "Ja"}, std::pair{1, "Nein"}, std::pair{2, "OK"}}) {
+    QPushButton* b = addButton(index, QString::fromUtf8(caption));
+    b->setProperty("tag", QString::fromLatin1(kTags[index]));
+    b->hide();
+    row->addWidget(b);
+  }
+  row->addStretch();
+  setCancelButton(1);
+  setDefaultButton(2);
+  auto* top = new QVBoxLayout(this);
+  top->setContentsMargins(15, 15, 15, 15);
+  top->addWidget(lblMsg_);
+  top->addLayout(row);
+  localize();
+}
+
+void frmSCRMsgBox::ShowMsgBox(const QString& message, const QString& title) {
+  trap("frmSCRMsgBox.ShowMsgBox", [&] {
+    setMessage(lblMsg_, message);
+    setTitle(title, appContext().appTitle());
+    const bool yesNo = fields_->Buttons.toLower() == QLatin1String("yesno");
+    if (yesNo) {
+      button(0)->setText(StandardCaption(StdCaption::Yes));
+      button(1)->setText(StandardCaption(StdCaption::No));
+    } else {
+      button(2)->setText(StandardCaption(StdCaption::OK));
+    }
+    button(0)->setVisible(yesNo);
+    button(1)->setVisible(yesNo);
+    button(2)->setVisible(!yesNo);
+    QPushButton* focus = yesNo ? button(0) : button(2);
+    ui::setBuddy(lblMsg_, focus);
+    showInFront(focus);
+  });
+}
+
+void frmSCRMsgBox::buttonPressed(int index) {
+  fields_->Result = button(index)->property("tag").toString();
+  fields_->CallBack(QStringLiteral("OnMsgBoxClick"));
+  hide();
+  deleteLater();
+}
+
+frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title,
+                           const QString& cookie) {
+  return trapped("ScriptMsgBox", static_cast<frmSCRMsgBox*>(nullptr), [&] {
+    auto* box = new frmSCRMsgBox;
+    box->fields().application = coreForeGroundApp();
+    box->fields().Cookie = cookie;
+    box->fields().Buttons = buttons;
+    box->ShowMsgBox(prompt, title);
+    return box;
+  });
+}
+
+// "ShowMsgBox" with prompt, buttons, title and cookie: a box of its own for each call.
+JEX_FORM_REGISTRATION(frmSCRMsgBox, {.create = [] { return std::make_unique<frmSCRMsgBox>(); },
+                                     .action = [](const QString& action, const QStringList& a) {
+                                       if (action != QLatin1String("ShowMsgBox")) return forms::notAvailable(QStringLiteral("frmSCRMsgBox.") + action);
+                                       ScriptMsgBox(a.value(0), a.value(1), a.value(2), a.value(3));
+                                     }})
+
+}  // namespace jex

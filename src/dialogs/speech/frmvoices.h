@@ -1,0 +1,183 @@
+// frmVoices: the voices dialog. The user gives each of the eight speech sources a voice, tunes
+// speed, pitch and volume of the voices (each change is heard at once), creates, renames and
+// deletes voices and picks a source's character table. All data live in the core's objects
+// (SpeechProfile, SpeechVoices, SpeechModes, SpeechCharTables); OK makes the core store the
+// voices, No to the save question makes it reload them.
+//
+// The form also carries the speed and volume commands the core sends while the dialog is closed
+// (SPEEDUP ... VOLUMEMIN, compared without regard to case by the dispatcher) and the script calls
+// AllSpeeds / AllVolumes; they work whether the dialog is visible or not.
+//
+// Layout, top to bottom: source and voice with the voice-management button; the parameters panel
+// picSettings (frame nl_Parameter with the three slider pairs, the table list and the information
+// text) or, in its place, the new-voice panel picNew (tree of the installed modes, name, add);
+// the place of the speech-set frame (speechSetPlace()); OK, Cancel, Help.
+//
+// Message texts are the captions of invisible labels, localised with the form.
+#pragma once
+
+#include <QPointer>
+#include <QVariant>
+#include <functional>
+
+#include "automation/automation.h"
+#include "dialogs/childdialog.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSlider;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QVBoxLayout;
+
+namespace jex {
+
+class cMySlider;
+class SpeechsetFrame;
+
+class frmVoices : public ChildDialog {
+  Q_OBJECT
+ public:
+  // Item data of the two special entries of cboVoice.
+  static constexpr int kDiffVoices = -3;
+  static constexpr int kNoVoice = 1;
+  static constexpr int kSources = 8;
+  static constexpr int kMaxVoiceEntries = 10;  // the two reserved entries and nine voices, less one
+  static constexpr int kVoiceMenuEntries = 11;
+
+  explicit frmVoices(QWidget* parent = nullptr);
+  ~frmVoices() override;
+
+  Q_INVOKABLE void GetValues();
+  Q_INVOKABLE void VoiceDel(const QVariant& index);
+  Q_INVOKABLE void VoiceNew();
+  Q_INVOKABLE void VoiceInfo();
+  Q_INVOKABLE void VoiceRename();
+  Q_INVOKABLE void SPEEDUP();
+  Q_INVOKABLE void SPEEDDN();
+  Q_INVOKABLE void SpeedMax();
+  Q_INVOKABLE void SpeedMin();
+  Q_INVOKABLE void SPEEDUPNOW();
+  Q_INVOKABLE void SPEEDDNNOW();
+  Q_INVOKABLE void VOLUMEUP();
+  Q_INVOKABLE void VOLUMEDN();
+  Q_INVOKABLE void VOLUMEMAX();
+  Q_INVOKABLE void VOLUMEMIN();
+  Q_INVOKABLE void AllSpeeds(const QVariant& percent);
+  Q_INVOKABLE void AllVolumes(const QVariant& percent);
+  // The speech-set frame (speechsetframe.h), opened to save the voices as a set or to load one.
+  Q_INVOKABLE void SpeechsetSave();
+  Q_INVOKABLE void SpeechsetLoad();
+  SpeechsetFrame* speechsetFrame() const { return speechset_; }
+
+  bool changed() const override { return assignChanged_ || voicesChanged_; }
+  bool assignmentChanged() const { return assignChanged_; }
+  bool voicesChanged() const { return voicesChanged_; }
+
+  QComboBox* cboSource() const { return cboSource_; }
+  QComboBox* cboVoice() const { return cboVoice_; }
+  QComboBox* cboTable() const { return cboTable_; }
+  QPushButton* cmdVoiceMenu() const { return cmdVoiceMenu_; }
+  QPushButton* cmdOK() const { return cmdOK_; }
+  QPushButton* cmdCancel() const { return cmdCancel_; }
+  QPushButton* cmdAddVoice() const { return cmdAddVoice_; }
+  QLineEdit* txtInfo() const { return txtInfo_; }
+  QLineEdit* txtName() const { return txtName_; }
+  QTreeWidget* treModes() const { return treModes_; }
+  QWidget* picNew() const { return picNew_; }
+  QWidget* picSettings() const { return picSettings_; }
+  cMySlider* ctlSpeed() const { return ctlSpeed_; }
+  cMySlider* ctlPitch() const { return ctlPitch_; }
+  cMySlider* ctlVolume() const { return ctlVolume_; }
+  // The voice-management menu entry "mnuVoiceDel(i)" (the main window's, else the form's own).
+  QAction* voiceDelEntry(int i) const;
+  // The place where the speech-set frame goes, between the parameters and the buttons.
+  QVBoxLayout* speechSetPlace() const { return speechSetPlace_; }
+  // The caption of a hidden message label.
+  QString caption(const char* label) const;
+
+  // The voice-select question of the core before it speaks (the event argument has Voice).
+  void voiceSelect(const QVariant& o);
+
+ protected:
+  void store() override;
+  void revert() override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // Tab and Shift+Tab go round the dialog's own controls in reading order.
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  void build();
+  QLabel* hiddenLabel(const char* name, const char* text);
+  void LoadVoiceList();
+  void UpdateNoVoiceEntry();
+  void sourceSelected();
+  void voiceSelected();
+  void LoadTableList();
+  void tableSelected();
+  void sliderChanged(cMySlider* slider);
+  void showValues();
+  void ShowNewVoicePanel(bool show);
+  void fillModes();
+  void modeClicked(QTreeWidgetItem* item);
+  void cmdAddVoiceClick();
+  void cmdOKClick();
+  void cmdCancelClick();
+  void cmdVoiceMenuClick();
+  void SpeakTestText();
+  void refreshAfterCommand(bool speak);
+  // Walks the used voices (named in the profile's Info) and sets each one's new value.
+  void changeUsedVoices(const char* where, const std::function<void(Obj& voice)>& change);
+  void stepSpeed(const Obj& voice, int delta, int floor);
+  bool sourceUnchanged() const;
+  int itemData(int index) const;
+  bool showsDiffVoices() const;
+  void setVoiceIndex(int index);
+  void setMenuEnabled(const char* name, bool on);
+  QMenu* voicesMenu() const;
+  void ensureVoiceDelEntries();
+  void queueForCore(const QString& command);
+  void clearCore();
+  static bool isModeKey(const QString& key);
+  // Element i (from 1) of a collection of the core.
+  static Obj itemAt(const Obj& collection, int i);
+
+  QComboBox* cboSource_ = nullptr;
+  QComboBox* cboVoice_ = nullptr;
+  QComboBox* cboTable_ = nullptr;
+  QLabel* lblTable_ = nullptr;
+  QPushButton* cmdVoiceMenu_ = nullptr;
+  QWidget* picSettings_ = nullptr;
+  QGroupBox* nl_Parameter_ = nullptr;
+  QLineEdit* txtInfo_ = nullptr;
+  QWidget* picNew_ = nullptr;
+  QTreeWidget* treModes_ = nullptr;
+  QLabel* lblName_ = nullptr;
+  QLineEdit* txtName_ = nullptr;
+  QPushButton* cmdAddVoice_ = nullptr;
+  QPushButton* cmdOK_ = nullptr;
+  QPushButton* cmdCancel_ = nullptr;
+  QPushButton* cmdHelp_ = nullptr;
+  QVBoxLayout* speechSetPlace_ = nullptr;
+  SpeechsetFrame* speechset_ = nullptr;
+  cMySlider* ctlSpeed_ = nullptr;
+  cMySlider* ctlPitch_ = nullptr;
+  cMySlider* ctlVolume_ = nullptr;
+  QMenu* ownVoicesMenu_ = nullptr;  // without a main window
+  QList<QPointer<QAction>> voiceDel_;
+
+  bool assignChanged_ = false;
+  bool voicesChanged_ = false;
+  int prevItemData_ = 0;
+  QString sourceTag_, voiceTag_, tableTag_;
+  Obj profile_, voices_, entry_, voice_, modes_, tables_;
+  qint32 pitchLow_ = 0, pitchHigh_ = 100;
+};
+
+}  // namespace jex

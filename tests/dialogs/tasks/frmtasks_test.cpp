@@ -1,0 +1,176 @@
+// The task list dialog over the stand-in core, driven with the keyboard.
+#include <unistd.h>
+
+#include "localisation/frmlocalizer.h"
+#include "dialogs/tasks/frmtasks.h"
+#include "tests/support/accessibility.h"
+#include "tests/support/fakecore.h"
+#include "tests/dialogs/tasks/taskdesktop.h"
+
+namespace jex::test {
+namespace {
+
+class TaskDialog : public ::testing::Test, public fake::CoreFixture {
+ protected:
+  void SetUp() override {
+    REQUIRE_DESKTOP();
+    frmLocalizer().setLNG(QStringLiteral("1031"));
+    dlg = std::make_unique<frmTasks>();
+    dlg->ChildLoad();
+  }
+  void TearDown() override {
+    dlg.reset();
+    resetLocalizer();
+  }
+  QTreeWidgetItem* row(const QString& caption) const {
+    return dlg->lvwTasks()->findItems(caption, Qt::MatchExactly, 0).value(0);
+  }
+  // Waits until the dialog's own refreshes show a row with caption (and info, when given).
+  bool shows(const QString& caption, const QString& info = {}) {
+    return QTest::qWaitFor([&] { return row(caption) && (info.isEmpty() || row(caption)->text(1) == info); }, 8000);
+  }
+  // A key pressed where the focus is in the dialog, as the user presses it.
+  void key(Qt::Key k) {
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    QTest::keyClick(QApplication::focusWidget(), k);
+  }
+  void press(const char* button) {
+    dlg->button(button)->setFocus();
+    key(Qt::Key_Return);
+  }
+  // Shows the dialog and selects the row of caption once it is there.
+  void select(const QString& caption) {
+    dlg->ShowTasks();
+    ASSERT_TRUE(shows(caption));
+    dlg->lvwTasks()->setCurrentItem(row(caption));
+  }
+
+  std::unique_ptr<frmTasks> dlg;
+};
+
+// Presses key on every modal box that shows; counts them.
+struct Answer {
+  explicit Answer(Qt::Key key) {
+    QObject::connect(&timer, &QTimer::timeout, [this, key] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->isVisible()) return;
+      ++asked;
+      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
+    });
+    timer.start(20);
+  }
+  QTimer timer;
+  int asked = 0;
+};
+
+TEST_F(TaskDialog, PreselectsTheProgramInFrontIsHeardAsAListAndEnterSwitches) {
+  TaskClient client;
+  const TaskWindow letter = client.open(QStringLiteral("letter"), QStringLiteral("Brief"));
+  const TaskWindow sheet = client.open(QStringLiteral("sheet"), QStringLiteral("Tabelle"));
+  client.open(QStringLiteral("own"), QStringLiteral("JexUI Hauptmenü"));
+  client.open(QStringLiteral("core"), QStringLiteral("Corvane"));
+  client.open(QStringLiteral("mine"), QStringLiteral("Mein Fenster"));
+  ASSERT_TRUE(client.command(QStringLiteral("pid mine %1").arg(::getpid())));
+  cTaskList managed;
+  ASSERT_TRUE(refreshUntil(managed, [&] { return managed.TaskByhWnd(letter) && managed.TaskByhWnd(sheet); }));
+  ASSERT_TRUE(managed.TaskByhWnd(sheet)->Activate());
+  gGlobal().LastForeWnd = letter;
+
+  dlg->ShowTasks();
+  ASSERT_TRUE(shows(QStringLiteral("Tabelle")));
+  ASSERT_TRUE(shows(QStringLiteral("Brief")));
+  EXPECT_EQ(dlg->lvwTasks()->currentItem(), row(QStringLiteral("Brief")));
+  EXPECT_EQ(row(QStringLiteral("Brief"))->text(2), QStringLiteral("&h") + QString::number(letter, 16).toUpper());
+  EXPECT_EQ(dlg->lvwTasks()->headerItem()->text(1), QStringLiteral("Status"));
+  for (const char* own : {"JexUI Hauptmenü", "Corvane", "Mein Fenster"}) EXPECT_EQ(row(QString::fromUtf8(own)), nullptr) << own;
+  EXPECT_FALSE(dlg->button("cmdClose")->isVisible());
+  EXPECT_ACCESSIBLE(dlg.get());
+
+  // The list is heard as a list of programs with their state; the entry an arrow key moves to
+  // has the focus.
+  QTreeWidget* view = dlg->lvwTasks();
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
+  ASSERT_EQ(list->role(), QAccessible::List);
+  ASSERT_EQ(list->childCount(), view->topLevelItemCount());
+  for (int i = 0; i < list->childCount(); ++i) {
+    QAccessibleInterface* entry = list->child(i);
+    EXPECT_EQ(entry->role(), QAccessible::ListItem);
+    EXPECT_EQ(entry->text(QAccessible::Name), view->topLevelItem(i)->text(0) + u' ' + view->topLevelItem(i)->text(1));
+    EXPECT_EQ(list->indexOfChild(entry), i);
+  }
+  view->setCurrentItem(view->topLevelItem(0));
+  view->setFocus();
+  key(Qt::Key_Down);
+  QAccessibleInterface* focused = list->focusChild();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_EQ(list->indexOfChild(focused), 1);
+  EXPECT_TRUE(focused->state().focused);
+  EXPECT_FALSE(list->child(0)->state().focused);
+
+  // Enter switches to the chosen program.
+  view->setCurrentItem(row(QStringLiteral("Brief")));
+  key(Qt::Key_Return);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_FALSE(dlg->Timer1()->isActive());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return platform::tasks::activeWindow() == letter; }, 3000));
+}
+
+TEST_F(TaskDialog, WithoutProgramsSaysNoTasksAndEnterCloses) {
+  dlg->ShowTasks();
+  ASSERT_EQ(dlg->lvwTasks()->topLevelItemCount(), 1);
+  EXPECT_EQ(dlg->lvwTasks()->topLevelItem(0)->text(0), QStringLiteral("keine Tasks !"));
+  EXPECT_TRUE(dlg->button("cmdClose")->isVisible());
+  for (const char* b : {"cmdSwitchTo", "cmdMinimize", "cmdMaximize", "cmdRestore", "cmdEndTask"})
+    EXPECT_FALSE(dlg->button(b)->isEnabled()) << b;
+  key(Qt::Key_Return);
+  EXPECT_FALSE(dlg->isVisible());
+}
+
+TEST_F(TaskDialog, AProgramThatStopsAnsweringIsShownAndSaidOnce) {
+  TaskClient client;
+  client.open(QStringLiteral("w"), QStringLiteral("Editor"));
+  dlg->ShowTasks();
+  ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("läuft normal")));
+  ASSERT_TRUE(client.command(QStringLiteral("hang")));
+  ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("reagiert nicht normal")));
+  EXPECT_TRUE(core.spoken.contains(QStringLiteral("Editor reagiert nicht")));
+  ASSERT_TRUE(client.command(QStringLiteral("answer")));
+  ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("läuft normal")));
+  EXPECT_TRUE(core.spoken.contains(QStringLiteral("Editor läuft")));
+  EXPECT_EQ(core.spoken.count(QStringLiteral("Editor reagiert nicht")), 1);
+}
+
+TEST_F(TaskDialog, MinimiseMaximiseAndRestoreByKeys) {
+  TaskClient client;
+  client.open(QStringLiteral("w"), QStringLiteral("Kalender"));
+  select(QStringLiteral("Kalender"));
+  const std::pair<const char*, const char*> presses[] = {
+      {"cmdMinimize", "minimiert"}, {"cmdRestore", "normal"}, {"cmdMaximize", "maximiert"}, {"cmdRestore", "normal"}};
+  for (const auto& [button, shape] : presses) {
+    press(button);
+    EXPECT_TRUE(shows(QStringLiteral("Kalender"), QStringLiteral("läuft ") + QLatin1String(shape))) << button;
+    for (const auto& [other, itsShape] : presses)  // a button that would not change the shape is off
+      EXPECT_EQ(dlg->button(other)->isEnabled(), std::strcmp(shape, itsShape) != 0) << button << ", then " << other;
+  }
+}
+
+TEST_F(TaskDialog, EndingATaskAsksFirst) {
+  TaskClient client;
+  client.open(QStringLiteral("w"), QStringLiteral("Rechner"));
+  select(QStringLiteral("Rechner"));
+  {
+    Answer no(Qt::Key_Escape);
+    press("cmdEndTask");
+    EXPECT_EQ(no.asked, 1);
+  }
+  EXPECT_FALSE(client.process().waitForFinished(300));
+  Answer yes(Qt::Key_Return);
+  press("cmdEndTask");
+  EXPECT_EQ(yes.asked, 1);
+  EXPECT_TRUE(client.process().waitForFinished(3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !row(QStringLiteral("Rechner")); }, 5000));
+}
+
+}  // namespace
+}  // namespace jex::test

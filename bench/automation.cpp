@@ -1,13 +1,13 @@
 // Late-bound calls: one property read and one 2,000-entry string list in one call, in-process
 // and over D-Bus. For D-Bus the benchmark starts a private bus and runs itself a second time
 // as the serving process ("--serve <address>"), so every call really crosses processes.
+#include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QProcess>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 
 #include "automation/dbustransport.h"

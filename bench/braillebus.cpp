@@ -28,8 +28,8 @@ using jex::bench::Clock;
 namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-using jex::bench::ms;
 using jex::bench::median;
+using jex::bench::ms;
 
 void BM_TableListOneCall(benchmark::State& state) {
   jex::bench::CoreRig rig(S("bench-braille"));
@@ -48,7 +48,8 @@ void BM_TableListOneCall(benchmark::State& state) {
     times.push_back(ms(t));
   }
   state.counters["first_ms"] = times.empty() ? 0 : times.front();
-  state.counters["later_ms"] = median(std::vector<double>(times.begin() + std::min<size_t>(1, times.size()), times.end()));
+  state.counters["later_ms"] =
+      median(std::vector<double>(times.begin() + std::min<size_t>(1, times.size()), times.end()));
   state.counters["tables"] = double(tables);
 }
 BENCHMARK(BM_TableListOneCall)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
@@ -86,7 +87,8 @@ void BM_ShownValues(benchmark::State& state) {
     const auto t0 = Clock::now();
     for (const char* m : {"BrailleTranslationTable", "ActiveBraillePort", "ActiveBrailleDevice"})
       benchmark::DoNotOptimize(braille.str(S(m)));
-    for (const char* m : {"BrailleOSMode", "BrailleSWMode", "BrailleStatusMode"}) benchmark::DoNotOptimize(braille.i32(S(m)));
+    for (const char* m : {"BrailleOSMode", "BrailleSWMode", "BrailleStatusMode"})
+      benchmark::DoNotOptimize(braille.i32(S(m)));
     const auto t = Clock::now() - t0;
     state.SetIterationTime(std::chrono::duration<double>(t).count());
     times.push_back(ms(t));

@@ -13,18 +13,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include "automation/dispatchable.h"
 #include "app/cmdqueue.h"
-#include "widgets/formservice.h"
 #include "app/frmmdi.h"
+#include "automation/dispatchable.h"
+#include "bench/benchmain.h"
 #include "global/cglobal.h"
 #include "global/jexnotifier.h"
-#include "bench/benchmain.h"
+#include "widgets/formservice.h"
 
 namespace {
-using jex::bench::Clock;
 using jex::Obj;
 using jex::automation::Args;
+using jex::bench::Clock;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 using jex::bench::ms;
@@ -45,10 +45,17 @@ class Core : public jex::automation::Dispatchable {
     property(S("proc"), [this] { return jex::automation::fromObj(Obj(proc_)); });
     method(S("Init_JEX_UI_Notification_Sink"), 1, 1, [](Args&) { return QVariant(); });
     method(S("Clear_JEX_UI_Notification_Sink"), 0, 0, [](Args&) { return QVariant(); });
-    indexed(S("JEX_UI_Notification_Sink_Event_Enable"), 1, [](Args&) { return QVariant(false); },
-            [](Args&, const QVariant&) {});
-    method(S("JexNotifier_Install"), 2, 2, [this](Args& a) { receiver = a.obj(0); return QVariant(true); });
-    method(S("JexNotifier_Remove"), 1, 1, [this](Args&) { receiver = Obj(); return QVariant(true); });
+    indexed(
+        S("JEX_UI_Notification_Sink_Event_Enable"), 1, [](Args&) { return QVariant(false); },
+        [](Args&, const QVariant&) {});
+    method(S("JexNotifier_Install"), 2, 2, [this](Args& a) {
+      receiver = a.obj(0);
+      return QVariant(true);
+    });
+    method(S("JexNotifier_Remove"), 1, 1, [this](Args&) {
+      receiver = Obj();
+      return QVariant(true);
+    });
   }
   QString raise(const QString& command) {
     QVariantList a{command};

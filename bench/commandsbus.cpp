@@ -35,16 +35,16 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "automation/dbustransport.h"
-#include "dialogs/childdialog.h"
 #include "app/cmdqueue.h"
-#include "widgets/formservice.h"
 #include "app/frmmdi.h"
-#include "global/cglobal.h"
 #include "app/uiapplication.h"
+#include "automation/dbustransport.h"
+#include "bench/benchmain.h"
+#include "dialogs/childdialog.h"
 #include "dialogs/speech/cmyslider.h"
 #include "dialogs/speech/frmvoices.h"
-#include "bench/benchmain.h"
+#include "global/cglobal.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 forms::Form frmVoicesForm();  // app/formlist.cpp lists it
@@ -96,7 +96,8 @@ struct Rig {
     env.insert(S("DBUS_SESSION_BUS_ADDRESS"), address);
     env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
     core.setProcessEnvironment(env);
-    QObject::connect(&core, &QProcess::readyReadStandardOutput, [this] { coreOut += QString::fromUtf8(core.readAllStandardOutput()); });
+    QObject::connect(&core, &QProcess::readyReadStandardOutput,
+                     [this] { coreOut += QString::fromUtf8(core.readAllStandardOutput()); });
     const QString exe = S(JEX_BIN_DIR) + S("/corvane");
     if (!QFileInfo(exe).isExecutable()) {
       error = S("corvane is not built");
@@ -118,8 +119,7 @@ struct Rig {
                          if (action == S("Show")) voices.show();
                          else ++speedUps;
                        }});
-    else
-      jex::forms::add(jex::frmVoicesForm());  // the program's own (an earlier rig dropped it)
+    else jex::forms::add(jex::frmVoicesForm());  // the program's own (an earlier rig dropped it)
     w = new jex::frmMDI;
     w->registerSink();
     w->installHook();
@@ -254,7 +254,8 @@ void BM_BusVoiceStep(benchmark::State& state) {
   jex::frmVoices* d = voicesDialog();
   d->cboSource()->setCurrentIndex(1);  // the focus voice: one voice
   QLineEdit* box = d->ctlSpeed()->TB();
-  const jex::Obj voice = jex::automation::toObj(jex::Jex().obj(S("SpeechProfile")).call(S("ItemByIndex"), {1})).obj(S("Voice"));
+  const jex::Obj voice =
+      jex::automation::toObj(jex::Jex().obj(S("SpeechProfile")).call(S("ItemByIndex"), {1})).obj(S("Voice"));
   std::vector<double> steps, trips, puts;
   int key = 0;
   for (auto _ : state) {
@@ -317,7 +318,8 @@ void BM_BusNewVoicePanel(benchmark::State& state) {
     times.push_back(ms(t));
     modes = 0;
     for (int i = 0; i < d->treModes()->topLevelItemCount(); ++i)
-      for (int p = 0; p < d->treModes()->topLevelItem(i)->childCount(); ++p) modes += d->treModes()->topLevelItem(i)->child(p)->childCount();
+      for (int p = 0; p < d->treModes()->topLevelItem(i)->childCount(); ++p)
+        modes += d->treModes()->topLevelItem(i)->child(p)->childCount();
     QTest::keyClick(d->treModes(), Qt::Key_Escape);  // the panel closes
     QCoreApplication::processEvents();
   }

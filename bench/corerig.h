@@ -24,7 +24,8 @@ struct CoreRig {
   jex::Obj root;
 
   explicit CoreRig(const QString& name) : name_(name) {
-    daemon.start(QString::fromUtf8("dbus-daemon"), {QString::fromUtf8("--session"), QString::fromUtf8("--print-address"), QString::fromUtf8("--nofork")});
+    daemon.start(QString::fromUtf8("dbus-daemon"),
+                 {QString::fromUtf8("--session"), QString::fromUtf8("--print-address"), QString::fromUtf8("--nofork")});
     if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
       error = QString::fromUtf8("no private session bus (dbus-daemon)");
       return;
@@ -39,8 +40,10 @@ struct CoreRig {
       error = QString::fromUtf8("corvane is not built");
       return;
     }
-    core.start(exe, {QString::fromUtf8("--appdir"), home.path() + QString::fromUtf8("/app"), QString::fromUtf8("--datadir"), QString::fromUtf8(JEX_SOURCE_DIR "/data"), QString::fromUtf8("--no-jexui"),
-                     QString::fromUtf8("--no-monitor"), QString::fromUtf8("--no-audio"), QString::fromUtf8("--no-foreground")});
+    core.start(exe, {QString::fromUtf8("--appdir"), home.path() + QString::fromUtf8("/app"),
+                     QString::fromUtf8("--datadir"), QString::fromUtf8(JEX_SOURCE_DIR "/data"),
+                     QString::fromUtf8("--no-jexui"), QString::fromUtf8("--no-monitor"),
+                     QString::fromUtf8("--no-audio"), QString::fromUtf8("--no-foreground")});
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!coreOut.contains(QString::fromUtf8("READY: ")) && std::chrono::steady_clock::now() < end) {
       core.waitForReadyRead(100);

@@ -83,7 +83,8 @@ void BM_SectionLoadLarge(benchmark::State& state) {
   const QString path = dir.filePath("LARGE.INI");
   {
     QByteArray text = "[Big]\r\n";
-    for (int k = 1; k <= 80000; ++k) text += "key" + QByteArray::number(k) + "=value number " + QByteArray::number(k) + "\r\n";
+    for (int k = 1; k <= 80000; ++k)
+      text += "key" + QByteArray::number(k) + "=value number " + QByteArray::number(k) + "\r\n";
     QFile out(path);
     out.open(QIODevice::WriteOnly);
     out.write(text);

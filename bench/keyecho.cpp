@@ -22,16 +22,16 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/benchmain.h"
-#include "automation/dbustransport.h"
 #include "app/frmmdi.h"
-#include "global/cglobal.h"
 #include "app/uiapplication.h"
+#include "automation/dbustransport.h"
+#include "bench/benchmain.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/keyecho.h"
 #include "corvane/engine/speechengine.h"
-#include "widgets/formservice.h"
 #include "dialogs/speech/frmkeyecho.h"
+#include "global/cglobal.h"
+#include "widgets/formservice.h"
 
 namespace {
 using jex::bench::Clock;
@@ -39,7 +39,9 @@ namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
 using jex::bench::ms;
-qint64 nowUs() { return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count(); }
+qint64 nowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+}
 
 template <class Done>
 bool spin(Done done, int timeoutMs = 5000) {
@@ -132,9 +134,10 @@ void BM_BusKeyechoDialog(benchmark::State& state) {
   env.insert(S("DBUS_SESSION_BUS_ADDRESS"), daemon.address);
   env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
   core.setProcessEnvironment(env);
-  QObject::connect(&core, &QProcess::readyReadStandardOutput, [&] { out += QString::fromUtf8(core.readAllStandardOutput()); });
-  core.start(exe, {S("--appdir"), home.path() + S("/app"), S("--datadir"), data.path(), S("--no-jexui"), S("--no-monitor"),
-                   S("--no-audio"), S("--no-foreground")});
+  QObject::connect(&core, &QProcess::readyReadStandardOutput,
+                   [&] { out += QString::fromUtf8(core.readAllStandardOutput()); });
+  core.start(exe, {S("--appdir"), home.path() + S("/app"), S("--datadir"), data.path(), S("--no-jexui"),
+                   S("--no-monitor"), S("--no-audio"), S("--no-foreground")});
   if (!spin([&] { return out.contains(S("READY: ")); }, 10000)) {
     state.SkipWithError("the core did not get ready");
     return;
@@ -155,7 +158,9 @@ void BM_BusKeyechoDialog(benchmark::State& state) {
       const auto t0 = Clock::now();
       core.write("DLGKEYECHO\n");
       core.waitForBytesWritten(1000);
-      if (!spin([&] { return dialog() && dialog()->isVisible() && dialog()->cboCharEcho()->currentIndex() == (shown - 1) % 4; })) {
+      if (!spin([&] {
+            return dialog() && dialog()->isVisible() && dialog()->cboCharEcho()->currentIndex() == (shown - 1) % 4;
+          })) {
         state.SkipWithError("frmKeyecho did not show the core's values");
         break;
       }

@@ -36,11 +36,15 @@ struct Setup {
       auto* cbo = new QComboBox;
       for (int n = 0; n < kItems; ++n) cbo->addItem(QStringLiteral("Eintrag %1").arg(n));
       control(cbo, QStringLiteral("cboList%1").arg(i));
-      for (int n = 0; n < kItems; ++n) entry(QStringLiteral("cboList%1_Item %2").arg(i).arg(n), QStringLiteral("Item %1").arg(n));
+      for (int n = 0; n < kItems; ++n)
+        entry(QStringLiteral("cboList%1_Item %2").arg(i).arg(n), QStringLiteral("Item %1").arg(n));
     }
-    for (int i = 0; i < kButtons; ++i) control(new QPushButton(QStringLiteral("Knopf")), QStringLiteral("cmdButton%1").arg(i));
-    for (int i = 0; i < kChecks; ++i) control(new QCheckBox(QStringLiteral("Schalter")), QStringLiteral("chkSwitch%1").arg(i));
-    for (int i = 0; i < kLabels; ++i) control(new QLabel(QStringLiteral("Etikett")), QStringLiteral("lblLabel%1").arg(i));
+    for (int i = 0; i < kButtons; ++i)
+      control(new QPushButton(QStringLiteral("Knopf")), QStringLiteral("cmdButton%1").arg(i));
+    for (int i = 0; i < kChecks; ++i)
+      control(new QCheckBox(QStringLiteral("Schalter")), QStringLiteral("chkSwitch%1").arg(i));
+    for (int i = 0; i < kLabels; ++i)
+      control(new QLabel(QStringLiteral("Etikett")), QStringLiteral("lblLabel%1").arg(i));
     for (int i = 0; i < kEdits; ++i) control(new QLineEdit(QStringLiteral("Text")), QStringLiteral("txtEdit%1").arg(i));
     for (int s = 0; keys < kFileKeys; ++s) {
       text += "[frmOther" + QByteArray::number(s) + "]\r\n";

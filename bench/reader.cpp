@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
@@ -62,7 +62,9 @@ struct Rig {
     // reader's calls at once, as it does when it runs on its own.
     QEventLoop loop;
     QTimer poll, limit;
-    QObject::connect(&poll, &QTimer::timeout, [&] { if (check()) loop.quit(); });
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (check()) loop.quit();
+    });
     QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     poll.start(2);
     limit.setSingleShot(true);

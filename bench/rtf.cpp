@@ -5,16 +5,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include "widgets/rtfreader.h"
 #include "bench/benchmain.h"
+#include "widgets/rtfreader.h"
 
 namespace {
 
 QByteArray helpText(int paragraphs) {
-  QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
-                   "{\\colortbl;\\red0\\green0\\blue0;}\\pard\\f0\\fs22 ";
+  QByteArray rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
+      "{\\colortbl;\\red0\\green0\\blue0;}\\pard\\f0\\fs22 ";
   for (int i = 0; i < paragraphs; ++i) {
-    rtf += "{\\b\\fs28 Abschnitt " + QByteArray::number(i) + "}\\par "
+    rtf += "{\\b\\fs28 Abschnitt " + QByteArray::number(i) +
+           "}\\par "
            "Dr\\'fccken Sie {\\i Tab}, um zum n\\'e4chsten Feld zu gelangen; \\u8222?Escape\\u8220? "
            "schlie\\'dft den Dialog.\\tab {\\ul unterstrichen}\\line und weiter.\\par ";
   }

@@ -28,8 +28,8 @@ using jex::bench::Clock;
 namespace bus = jex::automation::dbus;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-using jex::bench::ms;
 using jex::bench::median;
+using jex::bench::ms;
 
 void BM_SliderStep(benchmark::State& state) {
   jex::bench::CoreRig rig(S("bench-speech"));

@@ -34,7 +34,8 @@ struct Rig {
     ini.open(QIODevice::WriteOnly);
     ini.write("[SERVICE]\r\nWriteLogFile=5\r\n");
     ini.close();
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
     if (!bus.waitForStarted(5000) || !bus.waitForReadyRead(5000)) {
       error = QStringLiteral("dbus-daemon does not start");
       return;

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "bench/benchmain.h"
-#include "platform/tasks.h"
 #include "dialogs/tasks/ctask.h"
 #include "dialogs/tasks/frmtasks.h"
+#include "platform/tasks.h"
 #include "tests/support/xserver.h"
 
 namespace {
@@ -62,13 +62,15 @@ struct Desktop {
       return;
     }
     openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!openbox.waitForStarted(5000) || !QTest::qWaitFor([] { return jex::platform::tasks::hasWindowManager(); }, 10000)) {
+    if (!openbox.waitForStarted(5000) ||
+        !QTest::qWaitFor([] { return jex::platform::tasks::hasWindowManager(); }, 10000)) {
       error = QStringLiteral("openbox did not start");
       return;
     }
     for (int attempt = 0; attempt < 20; ++attempt) {  // announced is not yet managing
       const xcb_window_t probe = x.create(x.root(), QStringLiteral("Probe"));
-      const bool managed = QTest::qWaitFor([&] { return jex::platform::tasks::topLevelWindows().contains(probe); }, 500);
+      const bool managed =
+          QTest::qWaitFor([&] { return jex::platform::tasks::topLevelWindows().contains(probe); }, 500);
       x.destroy(probe);
       if (managed) return;
     }
@@ -94,13 +96,16 @@ void Refresh(benchmark::State& state) {
   }
   const bool newTitles = state.range(0) == 1;
   Client client;
-  for (int i = 0; i < kWindows; ++i) client.send("open w" + QByteArray::number(i) + " Sample normal - ok Fenster " + QByteArray::number(i));
+  for (int i = 0; i < kWindows; ++i)
+    client.send("open w" + QByteArray::number(i) + " Sample normal - ok Fenster " + QByteArray::number(i));
   jex::cTaskList list;
   list.setHungTimeout(1000);
-  (void)QTest::qWaitFor([&] {
-    list.Refresh();
-    return list.Count() >= kWindows;
-  }, 10000);
+  (void)QTest::qWaitFor(
+      [&] {
+        list.Refresh();
+        return list.Count() >= kWindows;
+      },
+      10000);
   std::vector<double> times;
   int round = 0;
   for (auto _ : state) {
@@ -108,7 +113,8 @@ void Refresh(benchmark::State& state) {
       state.PauseTiming();
       ++round;
       for (int i = 0; i < kWindows; ++i)
-        client.send("title w" + QByteArray::number(i) + " Fenster " + QByteArray::number(i) + " Runde " + QByteArray::number(round));
+        client.send("title w" + QByteArray::number(i) + " Fenster " + QByteArray::number(i) + " Runde " +
+                    QByteArray::number(round));
       state.ResumeTiming();
     }
     QElapsedTimer t;
@@ -128,7 +134,8 @@ void HungClientStall(benchmark::State& state) {
   }
   for (auto _ : state) {
     Client others, hung;
-    for (int i = 0; i < 10; ++i) others.send("open w" + QByteArray::number(i) + " Sample normal - ok Programm " + QByteArray::number(i));
+    for (int i = 0; i < 10; ++i)
+      others.send("open w" + QByteArray::number(i) + " Sample normal - ok Programm " + QByteArray::number(i));
     hung.send("open h Sample normal - ok Hängt");
     jex::frmTasks dialog;
     dialog.ChildLoad();

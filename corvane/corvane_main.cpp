@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "corvane/engine/corvaneapp.h"
+#include "corvane/engine/hostplatform.h"
 #include "corvane/engine/options.h"
 #include "corvane/reader/screenreader.h"
-#include "corvane/engine/hostplatform.h"
 
 #ifndef JEX_DATA_DIR
 #define JEX_DATA_DIR ""

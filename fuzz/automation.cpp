@@ -107,12 +107,15 @@ void connectClient() {
     dbus_connection_unref(g_client);
   }
   bool accepted = false;
-  QObject::connect(g_server, &QDBusServer::newConnection, g_server, [&accepted](const QDBusConnection& conn) {
-    delete g_served;
-    g_served = new QDBusConnection(conn);
-    g_served->registerVirtualObject(QStringLiteral("/"), g_receiver, QDBusConnection::SubPath);
-    accepted = true;
-  }, Qt::SingleShotConnection);
+  QObject::connect(
+      g_server, &QDBusServer::newConnection, g_server,
+      [&accepted](const QDBusConnection& conn) {
+        delete g_served;
+        g_served = new QDBusConnection(conn);
+        g_served->registerVirtualObject(QStringLiteral("/"), g_receiver, QDBusConnection::SubPath);
+        accepted = true;
+      },
+      Qt::SingleShotConnection);
   DBusError error;
   dbus_error_init(&error);
   g_client = dbus_connection_open_private(g_server->address().toUtf8().constData(), &error);

@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                             static_cast<qsizetype>(size));
+  QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   // Half of the runs start as RTF so that the reader's body is reached, not only the check.
   if (size > 0 && (data[0] & 1)) input = "{\\rtf1 " + input.mid(1);
   QTextDocument doc;

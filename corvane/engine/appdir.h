@@ -13,7 +13,7 @@ struct AppDirResult {
   bool ok = false;
   QString appPath;  // absolute, with a trailing "/"
   int copiedFiles = 0;
-  QString error;    // the reason when !ok
+  QString error;  // the reason when !ok
 };
 
 // Default location: $XDG_DATA_HOME/corvane/ (~/.local/share/corvane/).

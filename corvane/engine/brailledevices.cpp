@@ -83,7 +83,9 @@ QList<BrailleDevice> loadBrailleDevices(const QString& appPath) {
     QList<BrailleDevice> devices;
     if (QFileInfo::exists(own)) {
       devices = parseDevices(readText(own), own);
-      if (devices.isEmpty()) jex::WriteErrorLog(QStringLiteral("Braille devices: no device in ") + own + QStringLiteral("; the built-in list is used"));
+      if (devices.isEmpty())
+        jex::WriteErrorLog(QStringLiteral("Braille devices: no device in ") + own +
+                           QStringLiteral("; the built-in list is used"));
     }
     if (devices.isEmpty()) devices = parseDevices(readText(kBuiltIn), kBuiltIn);
     // Without any display and without the default one the core could not start its display.

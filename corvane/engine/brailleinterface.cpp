@@ -35,7 +35,8 @@ const QList<NumberMember>& numberMembers() {
         {QStringLiteral("BrailleSWMode"), &BrailleValues::swMode, range(0, 10)},
         {QStringLiteral("BrailleStatusMode"), &BrailleValues::statusMode, range(0, 3)},
         {QStringLiteral("BrailleStyle"), &BrailleValues::style, either(6, 8)},
-        {QStringLiteral("CursorMode"), &BrailleValues::cursorMode, [](int n) { return n == 0 || n == 255 || n == 192; }},
+        {QStringLiteral("CursorMode"), &BrailleValues::cursorMode,
+         [](int n) { return n == 0 || n == 255 || n == 192; }},
         {QStringLiteral("CurBlinkStat"), &BrailleValues::curBlink, range(0, 1)},
         {QStringLiteral("AttributeState"), &BrailleValues::attributeState, range(0, 1)},
         {QStringLiteral("AttributeStyle"), &BrailleValues::attributeStyle, range(1, 2)},
@@ -58,17 +59,22 @@ const NumberMember& numberMember(const QString& name) {
 class DeviceObject : public Dispatchable {
  public:
   explicit DeviceObject(const BrailleDevice& d) : Dispatchable(QStringLiteral("BrailleDevice")), d_(d) {
-    property(QStringLiteral("DeviceName"), [this] { return QVariant(d_.id); }, {}, QStringLiteral("the device identifier"));
+    property(
+        QStringLiteral("DeviceName"), [this] { return QVariant(d_.id); }, {}, QStringLiteral("the device identifier"));
     property(QStringLiteral("MainCells"), [this] { return QVariant(d_.cells); });
     property(QStringLiteral("StatusCells"), [this] { return QVariant(d_.statusCells); });
-    property(QStringLiteral("HasStatus"), [this] { return QVariant(d_.statusCells); }, {},
-             QStringLiteral("greater than 0 when the device has status cells"));
-    property(QStringLiteral("HasSW"), [this] { return QVariant(d_.routingKeys); }, {}, QStringLiteral("routing keys"));
-    property(QStringLiteral("HasOS"), [this] { return QVariant(d_.sensors); }, {}, QStringLiteral("sensors"));
+    property(
+        QStringLiteral("HasStatus"), [this] { return QVariant(d_.statusCells); }, {},
+        QStringLiteral("greater than 0 when the device has status cells"));
+    property(
+        QStringLiteral("HasSW"), [this] { return QVariant(d_.routingKeys); }, {}, QStringLiteral("routing keys"));
+    property(
+        QStringLiteral("HasOS"), [this] { return QVariant(d_.sensors); }, {}, QStringLiteral("sensors"));
     property(QStringLiteral("Maker"), [this] { return QVariant(d_.maker); });
     property(QStringLiteral("Model"), [this] { return QVariant(d_.model); });
-    property(QStringLiteral("DisplayNames"), [this] { return QVariant(d_.names.join(u'|')); }, {},
-             QStringLiteral("suggested display names, \"|\" between them"));
+    property(
+        QStringLiteral("DisplayNames"), [this] { return QVariant(d_.names.join(u'|')); }, {},
+        QStringLiteral("suggested display names, \"|\" between them"));
     defaultMember(QStringLiteral("DeviceName"));
   }
 
@@ -82,8 +88,8 @@ int storedNumber(SettingsStore& s, const QString& key, int fallback) {
   bool ok = false;
   const int n = text.toInt(&ok);
   if (ok) return n;
-  jex::WriteErrorLog(QStringLiteral("corvane.ini [Braille] ") + key + u'=' + text + QStringLiteral(" is not a number; ") +
-                     QString::number(fallback) + QStringLiteral(" is used"));
+  jex::WriteErrorLog(QStringLiteral("corvane.ini [Braille] ") + key + u'=' + text +
+                     QStringLiteral(" is not a number; ") + QString::number(fallback) + QStringLiteral(" is used"));
   return fallback;
 }
 
@@ -118,14 +124,16 @@ void BrailleState::load() {
                     jex::kTraffic);
   }
   if (braillePortNumber(v.port) < 0)
-    jex::WriteLog(QStringLiteral("corvane.ini [Braille] ActiveBraillePort=") + v.port + QStringLiteral(" is no port COM0..COM9"),
-                  jex::kTraffic);
+    jex::WriteLog(
+        QStringLiteral("corvane.ini [Braille] ActiveBraillePort=") + v.port + QStringLiteral(" is no port COM0..COM9"),
+        jex::kTraffic);
   const bool deviceChanged = !values_ || values_->device != v.device || values_->port != v.port;
   values_ = v;
   if (std::none_of(devices().begin(), devices().end(),
                    [&](const BrailleDevice& d) { return d.id.compare(v.device, Qt::CaseInsensitive) == 0; }))
     jex::WriteLog(QStringLiteral("corvane.ini [Braille] ActiveBrailleDevice=") + v.device +
-                      QStringLiteral(" is no known device; the display is shown at the size of ") + kDefaultBrailleDevice,
+                      QStringLiteral(" is no known device; the display is shown at the size of ") +
+                      kDefaultBrailleDevice,
                   jex::kTraffic);
   if (deviceChanged) openDevice();
   changed();
@@ -211,8 +219,8 @@ void BrailleState::setTable(const QString& name) {
   if (title.isEmpty() || path.isEmpty())
     throw jex::Error(jex::err::InvalidCall, QStringLiteral("BrailleTranslationTable: no table named ") + name);
   if (!BrailleTables::compiles(path))
-    throw jex::Error(jex::err::InvalidCall, QStringLiteral("BrailleTranslationTable: ") + path +
-                                                QStringLiteral(" does not compile"));
+    throw jex::Error(jex::err::InvalidCall,
+                     QStringLiteral("BrailleTranslationTable: ") + path + QStringLiteral(" does not compile"));
   ensureLoaded();
   values_->table = QFileInfo(path).fileName();
   jex::WriteLog(QStringLiteral("Braille table ") + path, jex::kTraffic);
@@ -225,10 +233,13 @@ QString BrailleState::translationTable() {
     const QString lng = model_.settings().value(ini::General, ini::DefaultLng, QStringLiteral("1031")).trimmed();
     QString title;
     if (lng == u"1031") {
-      title = v.grade2Mode == 1 ? QStringLiteral("de-g0") : v.grade2Mode == 2 ? QStringLiteral("de-g1") : QStringLiteral("de-g2");
+      title = v.grade2Mode == 1   ? QStringLiteral("de-g0")
+              : v.grade2Mode == 2 ? QStringLiteral("de-g1")
+                                  : QStringLiteral("de-g2");
     } else if (lng == u"1036") {
       title = v.grade2Mode == 3 ? QStringLiteral("fr-bfu-g2")
-                                : v.style == 6 ? QStringLiteral("fr-bfu-comp6") : QStringLiteral("fr-bfu-comp8");
+              : v.style == 6    ? QStringLiteral("fr-bfu-comp6")
+                                : QStringLiteral("fr-bfu-comp8");
     }
     const QString path = title.isEmpty() ? QString() : tables().pathOf(title);
     if (!path.isEmpty()) return path;
@@ -327,55 +338,78 @@ BrailleInterface::BrailleInterface(CoreModel& model, std::shared_ptr<BrailleStat
     : Dispatchable(QStringLiteral("BrailleInterface")), state_(std::move(state)) {
   (void)model;
   BrailleState& s = *state_;
-  property(QStringLiteral("BrailleDevices"), [this] {
-    if (!deviceList_) {
-      deviceList_ = std::make_shared<Collection>();
-      for (const BrailleDevice& d : state_->devices()) deviceList_->add(fromObj(Obj(std::make_shared<DeviceObject>(d))));
-    }
-    return fromObj(Obj(deviceList_));
-  }, {}, QStringLiteral("the Braille displays the core knows"));
-  property(QStringLiteral("BrailleTranslationTables"), [this] {
-    const QStringList& paths = state_->tables().paths();
-    if (!tableList_ || !tablePaths_.isSharedWith(paths)) {  // made again for another table list
-      tableList_ = std::make_shared<Collection>();
-      for (const QString& p : paths) tableList_->add(p);
-      tablePaths_ = paths;
-    }
-    return fromObj(Obj(tableList_));
-  }, {}, QStringLiteral("full paths of the translation tables"));
-  method(QStringLiteral("GetBrailleTableList"), 0, 0, [&s](Args&) { return QVariant(s.tables().paths()); },
-         QStringLiteral("the full paths of BrailleTranslationTables as one list, in one call"));
-  property(QStringLiteral("BrailleTranslationTable"), [&s] { return QVariant(s.tablePath()); },
-           [&s](const QVariant& v) { s.setTable(toStr(v)); },
-           QStringLiteral("read: full path; write: a table's title, \"de-g2.u2b\""));
+  property(
+      QStringLiteral("BrailleDevices"),
+      [this] {
+        if (!deviceList_) {
+          deviceList_ = std::make_shared<Collection>();
+          for (const BrailleDevice& d : state_->devices())
+            deviceList_->add(fromObj(Obj(std::make_shared<DeviceObject>(d))));
+        }
+        return fromObj(Obj(deviceList_));
+      },
+      {}, QStringLiteral("the Braille displays the core knows"));
+  property(
+      QStringLiteral("BrailleTranslationTables"),
+      [this] {
+        const QStringList& paths = state_->tables().paths();
+        if (!tableList_ || !tablePaths_.isSharedWith(paths)) {  // made again for another table list
+          tableList_ = std::make_shared<Collection>();
+          for (const QString& p : paths) tableList_->add(p);
+          tablePaths_ = paths;
+        }
+        return fromObj(Obj(tableList_));
+      },
+      {}, QStringLiteral("full paths of the translation tables"));
+  method(
+      QStringLiteral("GetBrailleTableList"), 0, 0, [&s](Args&) { return QVariant(s.tables().paths()); },
+      QStringLiteral("the full paths of BrailleTranslationTables as one list, in one call"));
+  property(
+      QStringLiteral("BrailleTranslationTable"), [&s] { return QVariant(s.tablePath()); },
+      [&s](const QVariant& v) { s.setTable(toStr(v)); },
+      QStringLiteral("read: full path; write: a table's title, \"de-g2.u2b\""));
   property(QStringLiteral("TablePath"), [&s] { return QVariant(QFileInfo(s.tablePath()).path()); });
-  property(QStringLiteral("ActiveBrailleDevice"), [&s] { return QVariant(s.values().device); },
-           [&s](const QVariant& v) { s.setDeviceAndPort(toStr(v), s.values().port); });
-  property(QStringLiteral("ActiveBraillePort"), [&s] { return QVariant(s.values().port); },
-           [&s](const QVariant& v) { s.setDeviceAndPort(s.values().device, toStr(v)); },
-           QStringLiteral("\"COM0\" means no Braille display"));
-  method(QStringLiteral("SetActiveBrailleDeviceAndPort"), 2, 2, [&s](Args& a) {
-    s.setDeviceAndPort(a.str(0), a.str(1));
-    return QVariant();
-  }, QStringLiteral("switches to another device and port (COM0 to COM9)"));
-  method(QStringLiteral("SaveValues"), 0, 0, [&s](Args&) {
-    s.save();
-    return QVariant();
-  }, QStringLiteral("stores the Braille values in corvane.ini"));
-  method(QStringLiteral("LoadValues"), 0, 0, [&s](Args&) {
-    s.load();
-    return QVariant();
-  }, QStringLiteral("reads the stored Braille values back"));
+  property(
+      QStringLiteral("ActiveBrailleDevice"), [&s] { return QVariant(s.values().device); },
+      [&s](const QVariant& v) { s.setDeviceAndPort(toStr(v), s.values().port); });
+  property(
+      QStringLiteral("ActiveBraillePort"), [&s] { return QVariant(s.values().port); },
+      [&s](const QVariant& v) { s.setDeviceAndPort(s.values().device, toStr(v)); },
+      QStringLiteral("\"COM0\" means no Braille display"));
+  method(
+      QStringLiteral("SetActiveBrailleDeviceAndPort"), 2, 2,
+      [&s](Args& a) {
+        s.setDeviceAndPort(a.str(0), a.str(1));
+        return QVariant();
+      },
+      QStringLiteral("switches to another device and port (COM0 to COM9)"));
+  method(
+      QStringLiteral("SaveValues"), 0, 0,
+      [&s](Args&) {
+        s.save();
+        return QVariant();
+      },
+      QStringLiteral("stores the Braille values in corvane.ini"));
+  method(
+      QStringLiteral("LoadValues"), 0, 0,
+      [&s](Args&) {
+        s.load();
+        return QVariant();
+      },
+      QStringLiteral("reads the stored Braille values back"));
   for (const NumberMember& m : numberMembers()) {
     const QString name = m.name;
-    property(name, [&s, name] { return QVariant(s.number(name)); }, [&s, name](const QVariant& v) {
-      // A boolean (a check box's True) counts as 1.
-      s.setNumber(name, v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : toI32(v));
-    });
+    property(
+        name, [&s, name] { return QVariant(s.number(name)); },
+        [&s, name](const QVariant& v) {
+          // A boolean (a check box's True) counts as 1.
+          s.setNumber(name, v.typeId() == QMetaType::Bool ? (v.toBool() ? 1 : 0) : toI32(v));
+        });
   }
-  method(QStringLiteral("RenderBraillePreview"), 1, 2, [&s](Args& a) {
-    return QVariant(s.renderMain(a.str(0), a.has(1) ? a.i32(1) : 0));
-  }, QStringLiteral("the Unicode Braille of text (cursor at caret, default 0, -1 none) with the live values"));
+  method(
+      QStringLiteral("RenderBraillePreview"), 1, 2,
+      [&s](Args& a) { return QVariant(s.renderMain(a.str(0), a.has(1) ? a.i32(1) : 0)); },
+      QStringLiteral("the Unicode Braille of text (cursor at caret, default 0, -1 none) with the live values"));
 }
 
 }  // namespace corvane

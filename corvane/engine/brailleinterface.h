@@ -42,8 +42,8 @@
 
 #include "automation/dispatchable.h"
 #include "corvane/engine/brailledevices.h"
-#include "corvane/engine/brailletables.h"
 #include "corvane/engine/braillerender.h"
+#include "corvane/engine/brailletables.h"
 
 namespace corvane {
 

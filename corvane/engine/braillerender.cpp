@@ -1,8 +1,8 @@
 #include "corvane/engine/braillerender.h"
 
+#include <liblouis/liblouis.h>
 #include <QFile>
 #include <QList>
-#include <liblouis/liblouis.h>
 #include <vector>
 
 #include "base/error.h"

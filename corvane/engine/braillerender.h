@@ -8,20 +8,20 @@
 namespace corvane {
 
 struct BrailleLook {
-  QString table;          // liblouis table (path or list) the text is translated with
-  int cells = 40;         // main cells
+  QString table;   // liblouis table (path or list) the text is translated with
+  int cells = 40;  // main cells
   int statusCells = 0;
-  int dots = 8;           // 6: dots 7 and 8 of the text are dropped
-  int cursorMode = 192;   // 0 none, 255 all eight dots, anything else dots 7 and 8
-  bool cursorOn = true;   // the blink phase
-  int lineMode = 0x7700;  // set bits show blanks and blank lines (brailleinterface.h)
-  bool lowerCase = false; // translate without capitals (no capital signs)
-  int statusMode = 0;     // 0: the cursor's column in the status cells; others leave them blank
+  int dots = 8;            // 6: dots 7 and 8 of the text are dropped
+  int cursorMode = 192;    // 0 none, 255 all eight dots, anything else dots 7 and 8
+  bool cursorOn = true;    // the blink phase
+  int lineMode = 0x7700;   // set bits show blanks and blank lines (brailleinterface.h)
+  bool lowerCase = false;  // translate without capitals (no capital signs)
+  int statusMode = 0;      // 0: the cursor's column in the status cells; others leave them blank
 };
 
 struct BrailleRow {
-  QString status;  // statusCells cells
-  QString main;    // cells cells
+  QString status;          // statusCells cells
+  QString main;            // cells cells
   bool translated = true;  // false: liblouis failed, the cells are blank
 };
 

@@ -1,9 +1,9 @@
 #include "corvane/engine/brailletables.h"
 
+#include <liblouis/liblouis.h>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdlib>
-#include <liblouis/liblouis.h>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -80,9 +80,8 @@ BrailleTables BrailleTables::fromPaths(const QStringList& found) {
     if (replace) t.byTitle_.insert(key, path);
   }
   t.paths_ = t.byTitle_.values();
-  std::sort(t.paths_.begin(), t.paths_.end(), [](const QString& a, const QString& b) {
-    return title(a).compare(title(b), Qt::CaseInsensitive) < 0;
-  });
+  std::sort(t.paths_.begin(), t.paths_.end(),
+            [](const QString& a, const QString& b) { return title(a).compare(title(b), Qt::CaseInsensitive) < 0; });
   return t;
 }
 

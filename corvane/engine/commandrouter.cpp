@@ -16,7 +16,9 @@ QString normaliseCommand(const QString& command) {
   return colon < 0 ? c.toUpper() : c.left(colon + 1).toUpper() + c.mid(colon + 1);
 }
 
-void CommandRouter::addCommand(const QString& name, Action action) { actions_.insert(name.toUpper(), std::move(action)); }
+void CommandRouter::addCommand(const QString& name, Action action) {
+  actions_.insert(name.toUpper(), std::move(action));
+}
 
 void CommandRouter::queue(const QString& command) {
   const QString c = normaliseCommand(command);
@@ -31,7 +33,7 @@ void CommandRouter::queue(const QString& command) {
 void CommandRouter::drainOne() {
   scheduled_ = false;
   if (busy_ || queue_.isEmpty()) return;  // a running command reschedules when it ends
-  if (hub_.busy()) {  // an event is being delivered: the command waits for it
+  if (hub_.busy()) {                      // an event is being delivered: the command waits for it
     scheduled_ = true;
     QTimer::singleShot(10, this, &CommandRouter::drainOne);
     return;

@@ -12,7 +12,8 @@ namespace corvane {
 struct ConsoleLine {
   enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Type, Invalid };
   Kind kind = Empty;
-  QStringList args;  // Key: the upper-cased command; Switch: old, new; Say, Type, Braille: text; Funcs: the call; Invalid: the message
+  QStringList args;  // Key: the upper-cased command; Switch: old, new; Say, Type, Braille: text; Funcs: the call;
+                     // Invalid: the message
 };
 
 ConsoleLine parseConsoleLine(const QString& line);

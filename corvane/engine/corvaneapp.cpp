@@ -20,8 +20,8 @@
 #include "corvane/engine/hostplatform.h"
 #include "corvane/engine/keyecho.h"
 #include "corvane/engine/monitorwindow.h"
-#include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/objects.h"
+#include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechengine.h"
 #include "corvane/engine/speechlog.h"
@@ -69,8 +69,7 @@ int CorvaneApp::start() {
       std::fprintf(stderr, "corvane: another core already owns %s\n", kBusName);
       return 1;
     }
-    const AppDirResult dir =
-        prepareAppDir(options_.appDir.isEmpty() ? defaultAppPath() : options_.appDir, dataDir_);
+    const AppDirResult dir = prepareAppDir(options_.appDir.isEmpty() ? defaultAppPath() : options_.appDir, dataDir_);
     if (!dir.ok) {
       std::fprintf(stderr, "corvane: %s\n", qPrintable(dir.error));
       return 1;
@@ -80,8 +79,8 @@ int CorvaneApp::start() {
     jex::logfile::remove();
     speechLog_ = std::make_unique<SpeechLog>(appPath_ + QStringLiteral("speech.log"));
     settings_ = openSettings(appPath_ + QStringLiteral("corvane.ini"));
-    jex::logfile::setThreshold(settings_->value(QStringLiteral("SERVICE"), QStringLiteral("WriteLogFile"),
-                                                QStringLiteral("3")).toInt());
+    jex::logfile::setThreshold(
+        settings_->value(QStringLiteral("SERVICE"), QStringLiteral("WriteLogFile"), QStringLiteral("3")).toInt());
 
     SpeechSettings::listModes();  // espeak's voice list, before the engine's thread uses espeak
     hub_ = new EventHub(this);
@@ -221,7 +220,8 @@ void CorvaneApp::say(const QString& text, int source, bool append) {
       silent.voice = voice.name;
       silent.startMs = silent.endMs = monotonicMs();
       speechLog_->write(silent, QStringLiteral("silent"));
-      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + o->text(), jex::kTraffic);
+      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + o->text(),
+                    jex::kTraffic);
       report(QStringLiteral("SILENT: ") + o->text());
       return;
     }
@@ -259,7 +259,9 @@ void CorvaneApp::setMonitorVisible(bool visible) {
   if (monitor_) monitor_->setVisible(visible);
 }
 
-bool CorvaneApp::useSpeech() const { return settings_->value(ini::General, ini::UseSpeech, QStringLiteral("1")) != u"0"; }
+bool CorvaneApp::useSpeech() const {
+  return settings_->value(ini::General, ini::UseSpeech, QStringLiteral("1")) != u"0";
+}
 
 void CorvaneApp::setUseSpeech(bool on) {
   if (!on) stopSpeech();
@@ -291,17 +293,38 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
   jex::trap("CorvaneApp.handleConsoleLine", [&] {
     const ConsoleLine line = parseConsoleLine(text);
     switch (line.kind) {
-      case ConsoleLine::Empty: break;
-      case ConsoleLine::Key: queueCommand(line.args[0]); break;
-      case ConsoleLine::Switch: switchTask(line.args[0], line.args[1]); break;
-      case ConsoleLine::Say: speak(line.args[0], 1); break;
-      case ConsoleLine::Braille: root_->braille().show(QString(line.args[0]).replace(QStringLiteral("\\n"), QStringLiteral("\n")), -1); break;
-      case ConsoleLine::Type: keyEcho().type(line.args[0]); break;
-      case ConsoleLine::Quit: finishExit(); break;
-      case ConsoleLine::Help: report(consoleHelp()); break;
-      case ConsoleLine::Funcs: report(runScriptCall(root_->proc().scriptHost(), line.args[0])); break;
-      case ConsoleLine::Objects: report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' ')); break;
-      case ConsoleLine::Invalid: report(line.args.value(0)); break;
+      case ConsoleLine::Empty:
+        break;
+      case ConsoleLine::Key:
+        queueCommand(line.args[0]);
+        break;
+      case ConsoleLine::Switch:
+        switchTask(line.args[0], line.args[1]);
+        break;
+      case ConsoleLine::Say:
+        speak(line.args[0], 1);
+        break;
+      case ConsoleLine::Braille:
+        root_->braille().show(QString(line.args[0]).replace(QStringLiteral("\\n"), QStringLiteral("\n")), -1);
+        break;
+      case ConsoleLine::Type:
+        keyEcho().type(line.args[0]);
+        break;
+      case ConsoleLine::Quit:
+        finishExit();
+        break;
+      case ConsoleLine::Help:
+        report(consoleHelp());
+        break;
+      case ConsoleLine::Funcs:
+        report(runScriptCall(root_->proc().scriptHost(), line.args[0]));
+        break;
+      case ConsoleLine::Objects:
+        report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' '));
+        break;
+      case ConsoleLine::Invalid:
+        report(line.args.value(0));
+        break;
     }
   });
 }

@@ -155,9 +155,14 @@ QString EventHub::offerCommand(const QString& command) {
   for (auto it = receivers.begin(); it != receivers.end() && !s.isEmpty() && !dropped; ++it) {
     QVariantList a{s};
     switch (callOne(it.value(), QStringLiteral("HandleCmd"), a, "EventHub.notifier.HandleCmd")) {
-      case Delivery::Gone: dropNotifier(it.key(), it.value()); continue;
-      case Delivery::Failed: dropped = true; continue;
-      case Delivery::Done: break;
+      case Delivery::Gone:
+        dropNotifier(it.key(), it.value());
+        continue;
+      case Delivery::Failed:
+        dropped = true;
+        continue;
+      case Delivery::Done:
+        break;
     }
     s = jex::trapped("EventHub.notifier.HandleCmd result", s, [&] { return jex::automation::toStr(a.value(0)); });
   }

@@ -1,14 +1,14 @@
 #include "corvane/engine/hostplatform.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <fcntl.h>
 #include <cstdlib>
-#include <unistd.h>
+#include <cstring>
 
 #include "base/error.h"
 #include "platform/tasks.h"
@@ -239,9 +239,8 @@ void ForegroundWatcher::readEvents() {
 }
 
 QString processNameOfWindow(quint32 window) {
-  return jex::trapped("processNameOfWindow", QString(), [&] {
-    return jex::platform::tasks::processName(jex::platform::tasks::processId(window));
-  });
+  return jex::trapped("processNameOfWindow", QString(),
+                      [&] { return jex::platform::tasks::processName(jex::platform::tasks::processId(window)); });
 }
 
 }  // namespace corvane

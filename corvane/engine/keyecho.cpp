@@ -22,28 +22,47 @@ struct Name {
 
 const QHash<int, Name>& keyNames() {
   static const QHash<int, Name> names{
-      {Qt::Key_Return, {"Eingabe", "Enter"}},       {Qt::Key_Enter, {"Eingabe", "Enter"}},
-      {Qt::Key_Escape, {"Escape", "Escape"}},       {Qt::Key_Tab, {"Tabulator", "Tab"}},
-      {Qt::Key_Backtab, {"Tabulator", "Tab"}},      {Qt::Key_Delete, {"Entfernen", "Delete"}},
-      {Qt::Key_Insert, {"Einfügen", "Insert"}},     {Qt::Key_Backspace, {"Rücktaste", "Backspace"}},
-      {Qt::Key_Left, {"Links", "Left"}},            {Qt::Key_Right, {"Rechts", "Right"}},
-      {Qt::Key_Up, {"Auf", "Up"}},                  {Qt::Key_Down, {"Ab", "Down"}},
-      {Qt::Key_Home, {"Pos1", "Home"}},             {Qt::Key_End, {"Ende", "End"}},
-      {Qt::Key_PageUp, {"Bild auf", "Page up"}},    {Qt::Key_PageDown, {"Bild ab", "Page down"}},
-      {Qt::Key_CapsLock, {"Feststelltaste", "Caps lock"}}, {Qt::Key_NumLock, {"Num", "Num lock"}},
-      {Qt::Key_ScrollLock, {"Rollen", "Scroll lock"}},     {Qt::Key_Space, {"Leer", "space"}},
+      {Qt::Key_Return, {"Eingabe", "Enter"}},
+      {Qt::Key_Enter, {"Eingabe", "Enter"}},
+      {Qt::Key_Escape, {"Escape", "Escape"}},
+      {Qt::Key_Tab, {"Tabulator", "Tab"}},
+      {Qt::Key_Backtab, {"Tabulator", "Tab"}},
+      {Qt::Key_Delete, {"Entfernen", "Delete"}},
+      {Qt::Key_Insert, {"Einfügen", "Insert"}},
+      {Qt::Key_Backspace, {"Rücktaste", "Backspace"}},
+      {Qt::Key_Left, {"Links", "Left"}},
+      {Qt::Key_Right, {"Rechts", "Right"}},
+      {Qt::Key_Up, {"Auf", "Up"}},
+      {Qt::Key_Down, {"Ab", "Down"}},
+      {Qt::Key_Home, {"Pos1", "Home"}},
+      {Qt::Key_End, {"Ende", "End"}},
+      {Qt::Key_PageUp, {"Bild auf", "Page up"}},
+      {Qt::Key_PageDown, {"Bild ab", "Page down"}},
+      {Qt::Key_CapsLock, {"Feststelltaste", "Caps lock"}},
+      {Qt::Key_NumLock, {"Num", "Num lock"}},
+      {Qt::Key_ScrollLock, {"Rollen", "Scroll lock"}},
+      {Qt::Key_Space, {"Leer", "space"}},
   };
   return names;
 }
 
 const QHash<QChar, Name>& charNames() {
   static const QHash<QChar, Name> names{
-      {u' ', {"Leer", "space"}},          {u'.', {"Punkt", "period"}},           {u',', {"Komma", "comma"}},
-      {u';', {"Semikolon", "semicolon"}}, {u':', {"Doppelpunkt", "colon"}},      {u'!', {"Ausrufezeichen", "exclamation mark"}},
-      {u'?', {"Fragezeichen", "question mark"}}, {u'-', {"Minus", "dash"}},      {u'+', {"Plus", "plus"}},
-      {u'(', {"Klammer auf", "left paren"}},     {u')', {"Klammer zu", "right paren"}},
-      {u'"', {"Anführungszeichen", "quote"}},    {u'\'', {"Apostroph", "apostrophe"}},
-      {u'/', {"Schrägstrich", "slash"}},         {u'\t', {"Tabulator", "tab"}},
+      {u' ', {"Leer", "space"}},
+      {u'.', {"Punkt", "period"}},
+      {u',', {"Komma", "comma"}},
+      {u';', {"Semikolon", "semicolon"}},
+      {u':', {"Doppelpunkt", "colon"}},
+      {u'!', {"Ausrufezeichen", "exclamation mark"}},
+      {u'?', {"Fragezeichen", "question mark"}},
+      {u'-', {"Minus", "dash"}},
+      {u'+', {"Plus", "plus"}},
+      {u'(', {"Klammer auf", "left paren"}},
+      {u')', {"Klammer zu", "right paren"}},
+      {u'"', {"Anführungszeichen", "quote"}},
+      {u'\'', {"Apostroph", "apostrophe"}},
+      {u'/', {"Schrägstrich", "slash"}},
+      {u'\t', {"Tabulator", "tab"}},
   };
   return names;
 }
@@ -51,17 +70,28 @@ const QHash<QChar, Name>& charNames() {
 // The names by which ":type" knows a key in braces.
 const QHash<QString, int>& typedNames() {
   static const QHash<QString, int> names{
-      {QStringLiteral("enter"), Qt::Key_Return},      {QStringLiteral("esc"), Qt::Key_Escape},
-      {QStringLiteral("escape"), Qt::Key_Escape},     {QStringLiteral("tab"), Qt::Key_Tab},
-      {QStringLiteral("backspace"), Qt::Key_Backspace}, {QStringLiteral("bs"), Qt::Key_Backspace},
-      {QStringLiteral("delete"), Qt::Key_Delete},     {QStringLiteral("del"), Qt::Key_Delete},
-      {QStringLiteral("insert"), Qt::Key_Insert},     {QStringLiteral("left"), Qt::Key_Left},
-      {QStringLiteral("right"), Qt::Key_Right},       {QStringLiteral("up"), Qt::Key_Up},
-      {QStringLiteral("down"), Qt::Key_Down},         {QStringLiteral("home"), Qt::Key_Home},
-      {QStringLiteral("end"), Qt::Key_End},           {QStringLiteral("pageup"), Qt::Key_PageUp},
-      {QStringLiteral("pagedown"), Qt::Key_PageDown}, {QStringLiteral("capslock"), Qt::Key_CapsLock},
-      {QStringLiteral("numlock"), Qt::Key_NumLock},   {QStringLiteral("scrolllock"), Qt::Key_ScrollLock},
-      {QStringLiteral("space"), Qt::Key_Space},       {QStringLiteral("lbrace"), Qt::Key_BraceLeft},
+      {QStringLiteral("enter"), Qt::Key_Return},
+      {QStringLiteral("esc"), Qt::Key_Escape},
+      {QStringLiteral("escape"), Qt::Key_Escape},
+      {QStringLiteral("tab"), Qt::Key_Tab},
+      {QStringLiteral("backspace"), Qt::Key_Backspace},
+      {QStringLiteral("bs"), Qt::Key_Backspace},
+      {QStringLiteral("delete"), Qt::Key_Delete},
+      {QStringLiteral("del"), Qt::Key_Delete},
+      {QStringLiteral("insert"), Qt::Key_Insert},
+      {QStringLiteral("left"), Qt::Key_Left},
+      {QStringLiteral("right"), Qt::Key_Right},
+      {QStringLiteral("up"), Qt::Key_Up},
+      {QStringLiteral("down"), Qt::Key_Down},
+      {QStringLiteral("home"), Qt::Key_Home},
+      {QStringLiteral("end"), Qt::Key_End},
+      {QStringLiteral("pageup"), Qt::Key_PageUp},
+      {QStringLiteral("pagedown"), Qt::Key_PageDown},
+      {QStringLiteral("capslock"), Qt::Key_CapsLock},
+      {QStringLiteral("numlock"), Qt::Key_NumLock},
+      {QStringLiteral("scrolllock"), Qt::Key_ScrollLock},
+      {QStringLiteral("space"), Qt::Key_Space},
+      {QStringLiteral("lbrace"), Qt::Key_BraceLeft},
   };
   return names;
 }
@@ -108,8 +138,8 @@ KeyEcho::KeyEcho(CoreModel& model) : model_(model) { load(); }
 void KeyEcho::setValue(int member, int v) {
   const MemberInfo& m = members().at(size_t(member));
   if (v < 0 || v > m.max)
-    throw jex::Error(jex::err::InvalidCall, QStringLiteral("KeyEcho.%1: %2 is outside 0 to %3")
-                                                .arg(QLatin1String(m.name)).arg(v).arg(m.max));
+    throw jex::Error(jex::err::InvalidCall,
+                     QStringLiteral("KeyEcho.%1: %2 is outside 0 to %3").arg(QLatin1String(m.name)).arg(v).arg(m.max));
   values_[size_t(member)] = v;
 }
 
@@ -125,7 +155,9 @@ void KeyEcho::load() {
       if (number && v >= 0 && v <= m.max) values_[size_t(i)] = v;
       else
         jex::WriteErrorLog(QStringLiteral("corvane.ini: [KeyEcho] %1=%2 is not 0 to %3; %4 taken")
-                               .arg(QLatin1String(m.name), text).arg(m.max).arg(m.fallback));
+                               .arg(QLatin1String(m.name), text)
+                               .arg(m.max)
+                               .arg(m.fallback));
     }
   });
 }
@@ -177,8 +209,10 @@ QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret) 
     const QString t = key.text.isEmpty() ? QString(QChar(k)) : key.text;
     return t.toUpper();
   };
-  const auto state = [&](bool on) { return de ? (on ? QStringLiteral("an") : QStringLiteral("aus"))
-                                              : (on ? QStringLiteral("on") : QStringLiteral("off")); };
+  const auto state = [&](bool on) {
+    return de ? (on ? QStringLiteral("an") : QStringLiteral("aus"))
+              : (on ? QStringLiteral("on") : QStringLiteral("off"));
+  };
   const auto charName = [&](QChar c) {
     if (const auto it = charNames().find(c); it != charNames().end()) return word(*it);
     return QString(c);
@@ -263,7 +297,8 @@ QList<TypedKey> KeyEcho::parseKeys(const QString& keys) {
         k.key = *it;
         if (k.key == Qt::Key_Space) k.text = QStringLiteral(" ");
         if (k.key == Qt::Key_BraceLeft) k.text = QStringLiteral("{");
-      } else if (lower.size() > 1 && lower.startsWith(u'f') && lower.mid(1).toInt() >= 1 && lower.mid(1).toInt() <= 24) {
+      } else if (lower.size() > 1 && lower.startsWith(u'f') && lower.mid(1).toInt() >= 1 &&
+                 lower.mid(1).toInt() <= 24) {
         k.key = Qt::Key_F1 + lower.mid(1).toInt() - 1;
       } else if (last.size() == 1) {
         k.key = last.at(0).toUpper().unicode();

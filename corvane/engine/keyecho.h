@@ -45,8 +45,18 @@ struct TextEdit {
 
 class KeyEcho {
  public:
-  enum Member { KeyEchoOn, CharEcho, EchoMode, BackSpaceEcho, FunctionEcho, CursorEcho, CommandEcho, ToggleEcho,
-                LayMessage, kMemberCount };
+  enum Member {
+    KeyEchoOn,
+    CharEcho,
+    EchoMode,
+    BackSpaceEcho,
+    FunctionEcho,
+    CursorEcho,
+    CommandEcho,
+    ToggleEcho,
+    LayMessage,
+    kMemberCount
+  };
   struct MemberInfo {
     const char* name;
     int max;

@@ -4,10 +4,10 @@
 
 #include "automation/dbustransport.h"
 #include "base/log.h"
-#include "corvane/engine/corvaneapp.h"
+#include "corvane/engine/automationnames.h"
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/eventhub.h"
-#include "corvane/engine/sysobject.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechobjects.h"
@@ -15,16 +15,14 @@
 #include "corvane/engine/speechsettings.h"
 #include "corvane/engine/states.h"
 #include "corvane/engine/statusobjects.h"
+#include "corvane/engine/sysobject.h"
 #include "corvane/engine/users.h"
-#include "corvane/engine/automationnames.h"
 
 namespace corvane {
 
 Root::~Root() = default;
 
-QString applicationName() {
-  return QStringLiteral("Corvane %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR);
-}
+QString applicationName() { return QStringLiteral("Corvane %1.%2").arg(JEX_VERSION_MAJOR).arg(JEX_VERSION_MINOR); }
 
 namespace {
 QString describe(const QVariant& v) {
@@ -47,9 +45,13 @@ void requireJexUi(const char* member) {
 // its text is translated with, as they were when it was asked for.
 class BrlAI : public jex::automation::Dispatchable {
  public:
-  BrlAI(QString app, QString table) : Dispatchable(QStringLiteral("BrlAI")), app_(std::move(app)), table_(std::move(table)) {
-    property(QStringLiteral("AppName"), [this] { return QVariant(app_); }, {}, QStringLiteral("task name of the application"));
-    property(QStringLiteral("Table"), [this] { return QVariant(table_); }, {}, QStringLiteral("Braille translation table"));
+  BrlAI(QString app, QString table)
+      : Dispatchable(QStringLiteral("BrlAI")), app_(std::move(app)), table_(std::move(table)) {
+    property(
+        QStringLiteral("AppName"), [this] { return QVariant(app_); }, {},
+        QStringLiteral("task name of the application"));
+    property(
+        QStringLiteral("Table"), [this] { return QVariant(table_); }, {}, QStringLiteral("Braille translation table"));
     defaultMember(QStringLiteral("AppName"));
   }
 
@@ -65,26 +67,31 @@ Utterance::Utterance(QString text, int source, QString voice)
   const auto put = [this](const QVariant& v) { text_ = toStr(v); };
   property(QStringLiteral("SPC_Str"), get, put, QStringLiteral("the text to be spoken; may be changed before it is"));
   property(QStringLiteral("Text"), get, put, QStringLiteral("the same as SPC_Str"));
-  property(QStringLiteral("Voice"), [this] { return QVariant(voice_); },
-           [this](const QVariant& v) {
-             const QString name = toStr(v).trimmed();
-             if (name.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("Voice: empty voice name"));
-             voice_ = name;
-           },
-           QStringLiteral("name of the voice it is spoken with; may be changed before it is"));
-  property(QStringLiteral("Source"), [this] { return QVariant(source_); }, {},
-           QStringLiteral("speech source number 1 to 8"));
+  property(
+      QStringLiteral("Voice"), [this] { return QVariant(voice_); },
+      [this](const QVariant& v) {
+        const QString name = toStr(v).trimmed();
+        if (name.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("Voice: empty voice name"));
+        voice_ = name;
+      },
+      QStringLiteral("name of the voice it is spoken with; may be changed before it is"));
+  property(
+      QStringLiteral("Source"), [this] { return QVariant(source_); }, {},
+      QStringLiteral("speech source number 1 to 8"));
   defaultMember(QStringLiteral("SPC_Str"));
 }
 
 ScriptHost::ScriptHost(CoreModel& model) : Dispatchable(QStringLiteral("iScript")), model_(model) {
-  method(QStringLiteral("ExposeObject"), 2, 2, [this](Args& a) {
-    const QString name = a.str(0).trimmed();
-    if (name.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("ExposeObject: empty name"));
-    objects_.insert(name.toLower(), {name, a.obj(1)});
-    model_.report(QStringLiteral("EXPOSED: ") + name);
-    return QVariant();
-  }, QStringLiteral("keeps an object for the scripts under a name"));
+  method(
+      QStringLiteral("ExposeObject"), 2, 2,
+      [this](Args& a) {
+        const QString name = a.str(0).trimmed();
+        if (name.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("ExposeObject: empty name"));
+        objects_.insert(name.toLower(), {name, a.obj(1)});
+        model_.report(QStringLiteral("EXPOSED: ") + name);
+        return QVariant();
+      },
+      QStringLiteral("keeps an object for the scripts under a name"));
   property(QStringLiteral("ExposedNames"), [this] { return QVariant(names()); });
   method(QStringLiteral("GetObject"), 1, 1, [this](Args& a) {
     const Obj o = exposed(a.str(0));
@@ -109,59 +116,81 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
       braille_(std::move(braille)) {
   SettingsStore& ini = model_.settings();
   property(QStringLiteral("AppPath"), [this] { return QVariant(model_.appPath()); });
-  property(QStringLiteral("DefaultLng"),
-           [&ini] { return QVariant(ini.value(ini::General, ini::DefaultLng, QStringLiteral("1031"))); },
-           [this, &ini](const QVariant& v) {
-             const QString lng = toStr(v).trimmed();
-             bool numeric = false;
-             lng.toInt(&numeric);
-             if (!numeric) throw jex::Error(jex::err::InvalidCall, QStringLiteral("DefaultLng must be a locale number"));
-             ini.setValue(ini::General, ini::DefaultLng, lng);
-             model_.setLanguage(lng);
-             braille_->refresh();  // contracted Braille follows the language
-           });
-  method(QStringLiteral("ChangeJEXLanguage"), 1, 1, [this](Args& a) {
-    QVariantList value{a.str(0)};  // stored as DefaultLng in corvane.ini, checked like it
-    invoke(QStringLiteral("DefaultLng"), jex::automation::CallKind::Put, value);
-    return QVariant();
-  }, QStringLiteral("switches the core to the language with the given identifier"));
+  property(
+      QStringLiteral("DefaultLng"),
+      [&ini] { return QVariant(ini.value(ini::General, ini::DefaultLng, QStringLiteral("1031"))); },
+      [this, &ini](const QVariant& v) {
+        const QString lng = toStr(v).trimmed();
+        bool numeric = false;
+        lng.toInt(&numeric);
+        if (!numeric) throw jex::Error(jex::err::InvalidCall, QStringLiteral("DefaultLng must be a locale number"));
+        ini.setValue(ini::General, ini::DefaultLng, lng);
+        model_.setLanguage(lng);
+        braille_->refresh();  // contracted Braille follows the language
+      });
+  method(
+      QStringLiteral("ChangeJEXLanguage"), 1, 1,
+      [this](Args& a) {
+        QVariantList value{a.str(0)};  // stored as DefaultLng in corvane.ini, checked like it
+        invoke(QStringLiteral("DefaultLng"), jex::automation::CallKind::Put, value);
+        return QVariant();
+      },
+      QStringLiteral("switches the core to the language with the given identifier"));
   property(QStringLiteral("MeridanLoaded"), [&ini] {
     const QString v = ini.value(ini::General, ini::MeridanLoaded, QStringLiteral("0")).trimmed();
     return QVariant(v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0);
   });
   property(QStringLiteral("APPName"), [] { return QVariant(applicationName()); });
   property(QStringLiteral("ForeGroundApp"), [this] { return QVariant(model_.foregroundApp().toUpper()); });
-  property(QStringLiteral("CurrentBRLAI"), [this] {
-    const QString table = QFileInfo(braille_->tablePath()).fileName();
-    return fromObj(Obj(std::make_shared<BrlAI>(model_.foregroundApp().toUpper(), table)));
-  }, {}, QStringLiteral("the Braille interface of the foreground application"));
-  method(QStringLiteral("BrailleOut"), 1, 1, [this](Args& a) {
-    braille_->show(a.str(0), -1);
-    return QVariant();
-  }, QStringLiteral("shows a text on the Braille display"));
+  property(
+      QStringLiteral("CurrentBRLAI"),
+      [this] {
+        const QString table = QFileInfo(braille_->tablePath()).fileName();
+        return fromObj(Obj(std::make_shared<BrlAI>(model_.foregroundApp().toUpper(), table)));
+      },
+      {}, QStringLiteral("the Braille interface of the foreground application"));
+  method(
+      QStringLiteral("BrailleOut"), 1, 1,
+      [this](Args& a) {
+        braille_->show(a.str(0), -1);
+        return QVariant();
+      },
+      QStringLiteral("shows a text on the Braille display"));
   property(QStringLiteral("iScript"), [this] { return fromObj(Obj(script_)); });
-  property(QStringLiteral("iSys"), [] { return fromObj(makeSysObject()); }, {}, QStringLiteral("the core's system services"));
-  property(QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
-           [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });
-  property(QStringLiteral("UseSpeech"), [this] { return QVariant(model_.useSpeech() ? 1 : 0); },
-           [this](const QVariant& v) { model_.setUseSpeech(toI32(v) != 0); });
-  method(QStringLiteral("AddToCMDQueue"), 1, 1, [this](Args& a) {
-    model_.queueCommand(a.str(0));
-    return QVariant();
-  }, QStringLiteral("queues a command; it is routed asynchronously"));
+  property(
+      QStringLiteral("iSys"), [] { return fromObj(makeSysObject()); }, {},
+      QStringLiteral("the core's system services"));
+  property(
+      QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
+      [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });
+  property(
+      QStringLiteral("UseSpeech"), [this] { return QVariant(model_.useSpeech() ? 1 : 0); },
+      [this](const QVariant& v) { model_.setUseSpeech(toI32(v) != 0); });
+  method(
+      QStringLiteral("AddToCMDQueue"), 1, 1,
+      [this](Args& a) {
+        model_.queueCommand(a.str(0));
+        return QVariant();
+      },
+      QStringLiteral("queues a command; it is routed asynchronously"));
   // The last key as JexUI's value text boxes report it ("+Down" after each key release).
-  property(QStringLiteral("Lst_Key"), [this] { return QVariant(lastKey_); },
-           [this](const QVariant& v) { lastKey_ = jex::automation::toStr(v); });
+  property(
+      QStringLiteral("Lst_Key"), [this] { return QVariant(lastKey_); },
+      [this](const QVariant& v) { lastKey_ = jex::automation::toStr(v); });
   method(QStringLiteral("SpeechStop"), 0, 0, [this](Args&) {
     model_.stopSpeech();
     return QVariant();
   });
-  method(QStringLiteral("SpeechOutVoice"), 1, 2, [this](Args& a) {
-    model_.speak(a.str(0), a.has(1) ? a.i32(1) : 1);
-    return QVariant();
-  }, QStringLiteral("speaks text with the voice of a speech source"));
-  method(QStringLiteral("CallBack"), 0, 8, [this](Args& a) { return callBack(a); },
-         QStringLiteral("calls a script entry: number, name, value by reference, argument"));
+  method(
+      QStringLiteral("SpeechOutVoice"), 1, 2,
+      [this](Args& a) {
+        model_.speak(a.str(0), a.has(1) ? a.i32(1) : 1);
+        return QVariant();
+      },
+      QStringLiteral("speaks text with the voice of a speech source"));
+  method(
+      QStringLiteral("CallBack"), 0, 8, [this](Args& a) { return callBack(a); },
+      QStringLiteral("calls a script entry: number, name, value by reference, argument"));
   const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
   addUserMembers(add, model_);
   addProcStatusMembers(add, model_);
@@ -194,35 +223,45 @@ Root::Root(CoreModel& model)
   speech_->setSampler([this](const QString& text, const QString& voice) { model_.speakSample(text, voice); });
   const Obj modes = makeSpeechModes(*speech_), voices = makeSpeechVoices(*speech_);
   const Obj profile = makeActiveSpeechProfile(*speech_), tables = makeSpeechCharTables(*speech_);
-  property(QStringLiteral("SpeechModes"), [modes] { return fromObj(modes); }, {}, QStringLiteral("the installed synthesizer modes"));
-  property(QStringLiteral("SpeechVoices"), [voices] { return fromObj(voices); }, {}, QStringLiteral("the defined voices"));
-  property(QStringLiteral("SpeechProfile"), [profile] { return fromObj(profile); }, {},
-           QStringLiteral("the voice and character table of each speech source"));
-  property(QStringLiteral("SpeechCharTables"), [tables] { return fromObj(tables); }, {},
-           QStringLiteral("the character tables: which characters a source speaks by name"));
+  property(
+      QStringLiteral("SpeechModes"), [modes] { return fromObj(modes); }, {},
+      QStringLiteral("the installed synthesizer modes"));
+  property(
+      QStringLiteral("SpeechVoices"), [voices] { return fromObj(voices); }, {}, QStringLiteral("the defined voices"));
+  property(
+      QStringLiteral("SpeechProfile"), [profile] { return fromObj(profile); }, {},
+      QStringLiteral("the voice and character table of each speech source"));
+  property(
+      QStringLiteral("SpeechCharTables"), [tables] { return fromObj(tables); }, {},
+      QStringLiteral("the character tables: which characters a source speaks by name"));
   sets_ = std::make_unique<SpeechSets>(model.appPath(), *speech_);
-  property(QStringLiteral("SpeechProfiles"), [this] { return fromObj(sets_->collection()); }, {},
-           QStringLiteral("the nine stored speech sets (Count, ItemByIndex(nr))"));
+  property(
+      QStringLiteral("SpeechProfiles"), [this] { return fromObj(sets_->collection()); }, {},
+      QStringLiteral("the nine stored speech sets (Count, ItemByIndex(nr))"));
   method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [&hub](Args& a) {
     requireJexUi("Init_JEX_UI_Notification_Sink");
     hub.setSink(a.obj(0));
     return QVariant();
   });
-  indexed(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), 1,
-          [&hub](Args& i) { return QVariant(hub.isEnabled(i.str(0))); },
-          [&hub](Args& i, const QVariant& v) {
-            requireJexUi("JEX_UI_Notification_Sink_Event_Enable");
-            hub.enableEvent(i.str(0), toBool(v));
-          });
+  indexed(
+      QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), 1,
+      [&hub](Args& i) { return QVariant(hub.isEnabled(i.str(0))); },
+      [&hub](Args& i, const QVariant& v) {
+        requireJexUi("JEX_UI_Notification_Sink_Event_Enable");
+        hub.enableEvent(i.str(0), toBool(v));
+      });
   method(QStringLiteral("Clear_JEX_UI_Notification_Sink"), 0, 0, [&hub](Args&) {
     requireJexUi("Clear_JEX_UI_Notification_Sink");
     hub.clearSink();
     return QVariant();
   });
-  method(QStringLiteral("JexNotifier_Install"), 2, 2, [&hub](Args& a) {
-    requireJexUi("JexNotifier_Install");
-    return QVariant(hub.installNotifier(a.obj(0), a.i32(1)));
-  }, QStringLiteral("receiver gets TaskSwitch, UIGotFocus, UILostFocus, AudioStart, AudioStop, HandleCmd(S)"));
+  method(
+      QStringLiteral("JexNotifier_Install"), 2, 2,
+      [&hub](Args& a) {
+        requireJexUi("JexNotifier_Install");
+        return QVariant(hub.installNotifier(a.obj(0), a.i32(1)));
+      },
+      QStringLiteral("receiver gets TaskSwitch, UIGotFocus, UILostFocus, AudioStart, AudioStop, HandleCmd(S)"));
   method(QStringLiteral("JexNotifier_Remove"), 1, 1, [&hub](Args& a) {
     requireJexUi("JexNotifier_Remove");
     return QVariant(hub.removeNotifier(a.i32(0)));

@@ -33,7 +33,8 @@ Options parseOptions(const QStringList& args) {
 
 QString usageText() {
   return QStringLiteral(
-      "usage: corvane [--appdir DIR] [--datadir DIR] [--no-jexui] [--no-monitor] [--no-audio] [--paced] [--no-foreground]\n"
+      "usage: corvane [--appdir DIR] [--datadir DIR] [--no-jexui] [--no-monitor] [--no-audio] [--paced] "
+      "[--no-foreground]\n"
       "  --appdir DIR    the core's own directory (default $XDG_DATA_HOME/corvane/)\n"
       "  --datadir DIR   shipped data copied into a new directory\n"
       "  --no-jexui      do not start JexUI\n"

@@ -7,15 +7,15 @@
 namespace corvane {
 
 struct Options {
-  QString appDir;       // --appdir DIR (empty: default location)
-  QString dataDir;      // --datadir DIR (empty: the compiled-in data folder)
-  bool noJexUi = false;     // --no-jexui: do not start JexUI
-  bool noMonitor = false;   // --no-monitor: monitor window hidden at start
-  bool noAudio = false;     // --no-audio: synthesise to nowhere even when a device exists
-  bool paced = false;       // --paced: speech without a device takes as long as played speech
+  QString appDir;             // --appdir DIR (empty: default location)
+  QString dataDir;            // --datadir DIR (empty: the compiled-in data folder)
+  bool noJexUi = false;       // --no-jexui: do not start JexUI
+  bool noMonitor = false;     // --no-monitor: monitor window hidden at start
+  bool noAudio = false;       // --no-audio: synthesise to nowhere even when a device exists
+  bool paced = false;         // --paced: speech without a device takes as long as played speech
   bool noForeground = false;  // --no-foreground: do not follow the window system's active window
   bool help = false;
-  QString error;        // non-empty for an unknown option or a missing value
+  QString error;  // non-empty for an unknown option or a missing value
 };
 
 Options parseOptions(const QStringList& arguments);  // arguments without the program name

@@ -126,8 +126,7 @@ std::optional<QString> describeScriptBoxCallBack(const jex::automation::Args& a)
   return QStringLiteral("CALLBACK: %1 application=%2 Result=%3 Cookie=%4")
       .arg(a.at(2).toString(),
            jex::trapped("describeScriptBoxCallBack", QString(), [&] { return jex::automation::toStr(a.at(0)); }),
-           field(QStringLiteral("Result")),
-           field(QStringLiteral("Cookie")));
+           field(QStringLiteral("Result")), field(QStringLiteral("Cookie")));
 }
 
 }  // namespace corvane

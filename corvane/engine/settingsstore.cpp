@@ -57,7 +57,9 @@ bool IniFileStore::setValues(const QString& section, const QList<std::pair<QStri
   const quint32 count = size > 2 ? pp::GetPrivateProfileSection(section, buffer, size, path_) : 0;
   QStringList lines = buffer.left(count).split(QChar(0), Qt::SkipEmptyParts);
   for (const auto& [key, value] : entries) {
-    const auto same = [&key](const QString& l) { return l.section(u'=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0; };
+    const auto same = [&key](const QString& l) {
+      return l.section(u'=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0;
+    };
     lines.removeIf(same);
     lines << key + u'=' + value;
   }

@@ -1,10 +1,10 @@
 #include "corvane/engine/speechengine.h"
 
-#include <atomic>
-#include <QDir>
-#include <chrono>
-#include <QFileInfo>
 #include <espeak-ng/speak_lib.h>
+#include <QDir>
+#include <QFileInfo>
+#include <atomic>
+#include <chrono>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -15,11 +15,12 @@ namespace corvane {
 namespace {
 // espeak-ng has one synthesiser per process, so the interruption flag is process-wide too.
 std::atomic<bool> cancel_{false};
-std::atomic<int> pacedRate_{0};  // samples per second when unplayed speech takes its time, else 0
+std::atomic<int> pacedRate_{0};          // samples per second when unplayed speech takes its time, else 0
 std::atomic<qint64> firstSamplesUs_{0};  // when the utterance's first samples came, 0 before
 
 qint64 monotonicUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 int onSamples(short*, int samples, espeak_EVENT*) {
@@ -27,14 +28,16 @@ int onSamples(short*, int samples, espeak_EVENT*) {
   // Samples are dropped (or were already played by espeak); a non-zero result aborts synthesis.
   if (const int rate = pacedRate_.load(); rate > 0 && samples > 0) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(qint64(samples) * 1000000 / rate);
-    while (!cancel_.load() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!cancel_.load() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return cancel_.load() ? 1 : 0;
 }
 }  // namespace
 
 qint64 monotonicMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 SpeechEngine::SpeechEngine(bool playAudio, QObject* parent, bool paced)
@@ -129,8 +132,8 @@ void SpeechEngine::setLanguage(const QString& language) {
 }
 
 void SpeechEngine::run() {
-  const int rate = espeak_Initialize(playAudio_ ? AUDIO_OUTPUT_SYNCH_PLAYBACK : AUDIO_OUTPUT_SYNCHRONOUS, 200,
-                                     nullptr, 0);
+  const int rate =
+      espeak_Initialize(playAudio_ ? AUDIO_OUTPUT_SYNCH_PLAYBACK : AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, 0);
   const bool ready = rate > 0;
   if (!ready) jex::WriteErrorLog(QStringLiteral("SpeechEngine: espeak-ng could not be initialised"));
   else espeak_SetSynthCallback(&onSamples);

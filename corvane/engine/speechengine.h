@@ -23,7 +23,7 @@ struct Spoken {
   int id = 0;
   QString text;
   int source = 1;
-  QString voice;  // the voice it was spoken with, as the monitor and the speech log show it
+  QString voice;        // the voice it was spoken with, as the monitor and the speech log show it
   QString espeakVoice;  // what espeak selected ("gmw/de+f2")
   int rate = 175;       // words per minute
   int pitch = 50;       // 0..100

@@ -13,7 +13,8 @@ SpeechLog::SpeechLog(QString path) : path_(std::move(path)) {
     QFile f(path_);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
       failed_ = true;
-      jex::WriteErrorLog(QStringLiteral("speech log ") + path_ + QStringLiteral(" cannot be written: ") + f.errorString());
+      jex::WriteErrorLog(QStringLiteral("speech log ") + path_ + QStringLiteral(" cannot be written: ") +
+                         f.errorString());
     }
   }
 }
@@ -36,7 +37,8 @@ void SpeechLog::write(const Spoken& s, const QString& outcome) {
   QFile f(path_);
   if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
     failed_ = true;  // once: speech goes on without its log
-    jex::WriteErrorLog(QStringLiteral("speech log ") + path_ + QStringLiteral(" cannot be written: ") + f.errorString());
+    jex::WriteErrorLog(QStringLiteral("speech log ") + path_ + QStringLiteral(" cannot be written: ") +
+                       f.errorString());
     return;
   }
   f.write((line(s, outcome) + u'\n').toUtf8());

@@ -22,7 +22,8 @@ const QString kCompany = QStringLiteral("The eSpeak NG contributors");
 int itemIndex(Args& a, int count, const QString& collection) {
   const int i = a.i32(0);
   if (i < 1 || i > count)
-    throw jex::Error(jex::err::SubscriptOutOfRange, QStringLiteral("%1: no item %2 (1 to %3)").arg(collection).arg(i).arg(count));
+    throw jex::Error(jex::err::SubscriptOutOfRange,
+                     QStringLiteral("%1: no item %2 (1 to %3)").arg(collection).arg(i).arg(count));
   return i;
 }
 
@@ -36,18 +37,28 @@ class ModeObject : public Dispatchable {
   ModeObject(SpeechSettings& s, int index) : Dispatchable(QStringLiteral("SpeechMode")) {
     const SpeechMode* m = SpeechSettings::mode(index);
     const SpeechMode mode = m ? *m : SpeechMode{};
-    property(QStringLiteral("Mode"), [mode] { return QVariant(mode.name); }, {}, QStringLiteral("\"eSpeak:\" + the espeak voice's name"));
+    property(
+        QStringLiteral("Mode"), [mode] { return QVariant(mode.name); }, {},
+        QStringLiteral("\"eSpeak:\" + the espeak voice's name"));
     property(QStringLiteral("Name"), [mode] { return QVariant(mode.name); });
     property(QStringLiteral("ProductName"), [] { return QVariant(kProduct); });
-    property(QStringLiteral("LanguageID"), [mode] { return QVariant(mode.lcid); }, {}, QStringLiteral("decimal locale number"));
+    property(
+        QStringLiteral("LanguageID"), [mode] { return QVariant(mode.lcid); }, {},
+        QStringLiteral("decimal locale number"));
     property(QStringLiteral("Dialect"), [mode] { return QVariant(mode.language); });
-    property(QStringLiteral("Gender"), [mode] { return QVariant(mode.gender); }, {}, QStringLiteral("1 female, 0 male"));
-    property(QStringLiteral("Speaker"), [mode] { return QVariant(mode.variant + (mode.gender == 1 ? QStringLiteral(" F") : QStringLiteral(" M"))); });
+    property(
+        QStringLiteral("Gender"), [mode] { return QVariant(mode.gender); }, {}, QStringLiteral("1 female, 0 male"));
+    property(QStringLiteral("Speaker"), [mode] {
+      return QVariant(mode.variant + (mode.gender == 1 ? QStringLiteral(" F") : QStringLiteral(" M")));
+    });
     property(QStringLiteral("Index"), [mode] { return QVariant(mode.index); });
-    method(QStringLiteral("PrepareModeVoice"), 0, 0, [&s, mode](Args&) {
-      s.prepareModeVoice(mode.index);
-      return QVariant();
-    }, QStringLiteral("makes the mode speakable as the voice \"m\" + Index"));
+    method(
+        QStringLiteral("PrepareModeVoice"), 0, 0,
+        [&s, mode](Args&) {
+          s.prepareModeVoice(mode.index);
+          return QVariant();
+        },
+        QStringLiteral("makes the mode speakable as the voice \"m\" + Index"));
     defaultMember(QStringLiteral("Mode"));
   }
 };
@@ -62,53 +73,71 @@ class ModesObject : public Dispatchable {
     };
     method(QStringLiteral("ItemByIndex"), 1, 1, item);
     method(QStringLiteral("Item"), 1, 1, item);
-    method(QStringLiteral("ItemByName"), 1, 1, [&s](Args& a) {
-      const SpeechMode* m = SpeechSettings::mode(a.str(0));
-      return fromObj(m ? Obj(std::make_shared<ModeObject>(s, m->index)) : Obj());
-    }, QStringLiteral("the mode of that name, or Nothing"));
+    method(
+        QStringLiteral("ItemByName"), 1, 1,
+        [&s](Args& a) {
+          const SpeechMode* m = SpeechSettings::mode(a.str(0));
+          return fromObj(m ? Obj(std::make_shared<ModeObject>(s, m->index)) : Obj());
+        },
+        QStringLiteral("the mode of that name, or Nothing"));
     // Reading a few hundred modes field by field takes over a thousand round trips on the bus.
-    method(QStringLiteral("GetModeList"), 0, 0, [](Args&) {
-      QVariantList rows;
-      rows.reserve(qsizetype(SpeechSettings::modes().size()));
-      for (const SpeechMode& m : SpeechSettings::modes())
-        rows.append(QStringList{m.name, m.lcid, kProduct, QString::number(m.gender)});
-      return QVariant(rows);
-    }, QStringLiteral("every mode as {Mode, LanguageID, ProductName, Gender}, in one call"));
+    method(
+        QStringLiteral("GetModeList"), 0, 0,
+        [](Args&) {
+          QVariantList rows;
+          rows.reserve(qsizetype(SpeechSettings::modes().size()));
+          for (const SpeechMode& m : SpeechSettings::modes())
+            rows.append(QStringList{m.name, m.lcid, kProduct, QString::number(m.gender)});
+          return QVariant(rows);
+        },
+        QStringLiteral("every mode as {Mode, LanguageID, ProductName, Gender}, in one call"));
     defaultMember(QStringLiteral("Item"));
   }
 };
 
 class VoiceObject : public Dispatchable {
  public:
-  VoiceObject(SpeechSettings& s, QString name) : Dispatchable(QStringLiteral("SpeechVoice")), s_(s), name_(std::move(name)) {
+  VoiceObject(SpeechSettings& s, QString name)
+      : Dispatchable(QStringLiteral("SpeechVoice")), s_(s), name_(std::move(name)) {
     property(QStringLiteral("InternalName"), [this] { return QVariant(data().internalName); });
-    property(QStringLiteral("FriendlyName"), [this] { return QVariant(data().friendlyName); },
-             [this](const QVariant& v) {
-               const QString text = toStr(v);
-               if (text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0)))
-                 refuse(QStringLiteral("FriendlyName of %1: a name has no line breaks").arg(name_));
-               data().friendlyName = text;
-             });
+    property(
+        QStringLiteral("FriendlyName"), [this] { return QVariant(data().friendlyName); },
+        [this](const QVariant& v) {
+          const QString text = toStr(v);
+          if (text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0)))
+            refuse(QStringLiteral("FriendlyName of %1: a name has no line breaks").arg(name_));
+          data().friendlyName = text;
+        });
     property(QStringLiteral("SapiMode"), [this] { return QVariant(mode().name); });
     property(QStringLiteral("Mode"), [this] { return QVariant(mode().name); });
-    property(QStringLiteral("speed"), [this] { return QVariant(data().speed); },
-             [this](const QVariant& v) { change(data().speed, v, kSpeedMin, kSpeedMax, QStringLiteral("speed")); },
-             QStringLiteral("words per minute, 80 to 500"));
-    property(QStringLiteral("Pitch"), [this] { return QVariant(data().pitch); },
-             [this](const QVariant& v) { change(data().pitch, v, kPitchMin, kPitchMax, QStringLiteral("Pitch")); },
-             QStringLiteral("0 to 100, as PitchRanges"));
-    property(QStringLiteral("volume"), [this] { return QVariant(data().volume); },
-             [this](const QVariant& v) { change(data().volume, v, 0, kVolumeMax, QStringLiteral("volume")); },
-             QStringLiteral("low word 0 to 65535"));
-    method(QStringLiteral("PitchRanges"), 2, 2, [](Args& a) {
-      a.set(0, kPitchMin);
-      a.set(1, kPitchMax);
-      return QVariant();
-    }, QStringLiteral("the lowest and highest Pitch, by reference"));
-    property(QStringLiteral("Speaker"), [this] {
-      const SpeechMode m = mode();
-      return QVariant(m.name.isEmpty() ? QString() : m.variant + (m.gender == 1 ? QStringLiteral(" F") : QStringLiteral(" M")));
-    }, {}, QStringLiteral("the variant and the gender letter"));
+    property(
+        QStringLiteral("speed"), [this] { return QVariant(data().speed); },
+        [this](const QVariant& v) { change(data().speed, v, kSpeedMin, kSpeedMax, QStringLiteral("speed")); },
+        QStringLiteral("words per minute, 80 to 500"));
+    property(
+        QStringLiteral("Pitch"), [this] { return QVariant(data().pitch); },
+        [this](const QVariant& v) { change(data().pitch, v, kPitchMin, kPitchMax, QStringLiteral("Pitch")); },
+        QStringLiteral("0 to 100, as PitchRanges"));
+    property(
+        QStringLiteral("volume"), [this] { return QVariant(data().volume); },
+        [this](const QVariant& v) { change(data().volume, v, 0, kVolumeMax, QStringLiteral("volume")); },
+        QStringLiteral("low word 0 to 65535"));
+    method(
+        QStringLiteral("PitchRanges"), 2, 2,
+        [](Args& a) {
+          a.set(0, kPitchMin);
+          a.set(1, kPitchMax);
+          return QVariant();
+        },
+        QStringLiteral("the lowest and highest Pitch, by reference"));
+    property(
+        QStringLiteral("Speaker"),
+        [this] {
+          const SpeechMode m = mode();
+          return QVariant(m.name.isEmpty() ? QString()
+                                           : m.variant + (m.gender == 1 ? QStringLiteral(" F") : QStringLiteral(" M")));
+        },
+        {}, QStringLiteral("the variant and the gender letter"));
     property(QStringLiteral("Age"), [this] {
       const SpeechMode m = mode();
       return QVariant(m.age > 0 ? QString::number(m.age) : QStringLiteral("--"));
@@ -135,7 +164,12 @@ class VoiceObject : public Dispatchable {
     const int wanted = toI32(v);
     const int value = qBound(low, wanted, high);
     if (value != wanted)
-      jex::WriteErrorLog(QStringLiteral("%1 of %2: %3 is outside %4 to %5, set to %6").arg(what, name_).arg(wanted).arg(low).arg(high).arg(value));
+      jex::WriteErrorLog(QStringLiteral("%1 of %2: %3 is outside %4 to %5, set to %6")
+                             .arg(what, name_)
+                             .arg(wanted)
+                             .arg(low)
+                             .arg(high)
+                             .arg(value));
     if (data().internalName == QLatin1String(kNoVoice)) return;  // no voice has no values
     field = value;
     jex::WriteLog(QStringLiteral("%1 of %2 = %3").arg(what, name_).arg(value), jex::kDetail);
@@ -158,25 +192,36 @@ class VoicesObject : public Dispatchable {
     };
     method(QStringLiteral("ItemByIndex"), 1, 1, item);
     method(QStringLiteral("Item"), 1, 1, item);
-    method(QStringLiteral("ItemByName"), 1, 1, [&s](Args& a) {
-      const VoiceData* v = s.voice(a.str(0));
-      return fromObj(v ? voiceObject(s, v->internalName) : Obj());
-    }, QStringLiteral("the voice of that internal name, or Nothing"));
-    method(QStringLiteral("CreateVoice"), 1, 1, [&s](Args& a) { return QVariant(s.createVoice(a.str(0))); },
-           QStringLiteral("a new voice of a mode: its internal name, or \"\" when there are nine"));
+    method(
+        QStringLiteral("ItemByName"), 1, 1,
+        [&s](Args& a) {
+          const VoiceData* v = s.voice(a.str(0));
+          return fromObj(v ? voiceObject(s, v->internalName) : Obj());
+        },
+        QStringLiteral("the voice of that internal name, or Nothing"));
+    method(
+        QStringLiteral("CreateVoice"), 1, 1, [&s](Args& a) { return QVariant(s.createVoice(a.str(0))); },
+        QStringLiteral("a new voice of a mode: its internal name, or \"\" when there are nine"));
     method(QStringLiteral("RemoveByIndex"), 1, 1, [&s](Args& a) {
       const int i = a.i32(0);
       if (!s.removeVoice(i)) refuse(QStringLiteral("RemoveByIndex: %1 cannot be removed").arg(i));
       return QVariant();
     });
-    method(QStringLiteral("SaveVoices"), 0, 0, [&s](Args&) {
-      if (!s.saveVoices()) throw jex::Error(jex::err::FileError, QStringLiteral("SaveVoices: the voices could not be stored"));
-      return QVariant();
-    }, QStringLiteral("stores the voices and the active profile"));
-    method(QStringLiteral("LoadVoices"), 0, 0, [&s](Args&) {
-      s.loadVoices();
-      return QVariant();
-    }, QStringLiteral("reads the stored voices again"));
+    method(
+        QStringLiteral("SaveVoices"), 0, 0,
+        [&s](Args&) {
+          if (!s.saveVoices())
+            throw jex::Error(jex::err::FileError, QStringLiteral("SaveVoices: the voices could not be stored"));
+          return QVariant();
+        },
+        QStringLiteral("stores the voices and the active profile"));
+    method(
+        QStringLiteral("LoadVoices"), 0, 0,
+        [&s](Args&) {
+          s.loadVoices();
+          return QVariant();
+        },
+        QStringLiteral("reads the stored voices again"));
     defaultMember(QStringLiteral("Item"));
   }
 };
@@ -186,27 +231,30 @@ class SourceObject : public Dispatchable {
   SourceObject(SpeechSettings& s, std::function<ProfileData&()> data, int source)
       : Dispatchable(QStringLiteral("SpeechSource")), data_(std::move(data)), source_(source) {
     property(QStringLiteral("InternalName"), [source] { return QVariant(sourceInternalName(source)); });
-    property(QStringLiteral("VoiceName"), [this] { return QVariant(entry().voice); },
-             [this, &s](const QVariant& v) {
-               const QString name = toStr(v).trimmed();
-               if (name != QLatin1String(kNoVoice) && !s.voice(name))
-                 refuse(QStringLiteral("VoiceName of %1: there is no voice %2").arg(sourceInternalName(source_), name));
-               entry().voice = name == QLatin1String(kNoVoice) ? name : s.voice(name)->internalName;
-             }, QStringLiteral("internal name of the voice; \"--\" none"));
+    property(
+        QStringLiteral("VoiceName"), [this] { return QVariant(entry().voice); },
+        [this, &s](const QVariant& v) {
+          const QString name = toStr(v).trimmed();
+          if (name != QLatin1String(kNoVoice) && !s.voice(name))
+            refuse(QStringLiteral("VoiceName of %1: there is no voice %2").arg(sourceInternalName(source_), name));
+          entry().voice = name == QLatin1String(kNoVoice) ? name : s.voice(name)->internalName;
+        },
+        QStringLiteral("internal name of the voice; \"--\" none"));
     property(QStringLiteral("Voice"), [this, &s] {
       const VoiceData* v = s.voice(entry().voice);
       return fromObj(voiceObject(s, v ? v->internalName : QString::fromLatin1(kNoVoice)));
     });
-    property(QStringLiteral("TableName"), [this] { return QVariant(entry().table); },
-             [this](const QVariant& v) {
-               const QString name = toStr(v).trimmed();
-               if (name.contains(u'/') || name.contains(u'\\') || name.contains(u'\n') || name.contains(u'"'))
-                 refuse(QStringLiteral("TableName of %1: not a table file name: %2").arg(sourceInternalName(source_), name));
-               entry().table = name;
-             }, QStringLiteral("character table file, \"1einige.tab\""));
-    method(QStringLiteral("LocalizedName"), 0, 1, [source](Args& a) {
-      return QVariant(sourceLocalizedName(source, a.str(0, QStringLiteral("1031"))));
-    });
+    property(
+        QStringLiteral("TableName"), [this] { return QVariant(entry().table); },
+        [this](const QVariant& v) {
+          const QString name = toStr(v).trimmed();
+          if (name.contains(u'/') || name.contains(u'\\') || name.contains(u'\n') || name.contains(u'"'))
+            refuse(QStringLiteral("TableName of %1: not a table file name: %2").arg(sourceInternalName(source_), name));
+          entry().table = name;
+        },
+        QStringLiteral("character table file, \"1einige.tab\""));
+    method(QStringLiteral("LocalizedName"), 0, 1,
+           [source](Args& a) { return QVariant(sourceLocalizedName(source, a.str(0, QStringLiteral("1031")))); });
     defaultMember(QStringLiteral("VoiceName"));
   }
 
@@ -226,13 +274,17 @@ class ProfileObject : public Dispatchable {
     };
     method(QStringLiteral("ItemByIndex"), 1, 1, item);
     method(QStringLiteral("Item"), 1, 1, item);
-    property(QStringLiteral("Info"), [this] { return QVariant(a_.data().info()); }, {},
-             QStringLiteral("the voices used, by source: \"Focus=v1; Navigation=v2; ...\""));
-    property(QStringLiteral("Name"), [this] { return QVariant(a_.data().name); }, [this](const QVariant& v) {
-      const QString name = toStr(v);
-      if (name.contains(u'\n') || name.contains(u'\r')) refuse(QStringLiteral("SpeechProfile.Name: a name has no line breaks"));
-      a_.data().name = name;
-    });
+    property(
+        QStringLiteral("Info"), [this] { return QVariant(a_.data().info()); }, {},
+        QStringLiteral("the voices used, by source: \"Focus=v1; Navigation=v2; ...\""));
+    property(
+        QStringLiteral("Name"), [this] { return QVariant(a_.data().name); },
+        [this](const QVariant& v) {
+          const QString name = toStr(v);
+          if (name.contains(u'\n') || name.contains(u'\r'))
+            refuse(QStringLiteral("SpeechProfile.Name: a name has no line breaks"));
+          a_.data().name = name;
+        });
     method(QStringLiteral("GetActValues"), 0, 0, [this](Args&) {
       if (a_.getActValues) a_.getActValues();
       return QVariant();
@@ -242,7 +294,8 @@ class ProfileObject : public Dispatchable {
       return QVariant();
     });
     method(QStringLiteral("Save"), 0, 0, [this](Args&) {
-      if (a_.save && !a_.save()) throw jex::Error(jex::err::FileError, QStringLiteral("SpeechProfile.Save: not stored"));
+      if (a_.save && !a_.save())
+        throw jex::Error(jex::err::FileError, QStringLiteral("SpeechProfile.Save: not stored"));
       return QVariant();
     });
     defaultMember(QStringLiteral("Item"));

@@ -27,9 +27,11 @@ class SetObject : public Dispatchable {
  public:
   SetObject(int nr, Obj profile, std::function<QString()> info)
       : Dispatchable(QStringLiteral("SpeechProfile")), profile_(std::move(profile)) {
-    property(QStringLiteral("nr"), [nr] { return QVariant(nr); }, {}, QStringLiteral("number of the set, 1 to 9"));
-    property(QStringLiteral("Info"), [info] { return QVariant(info()); }, {},
-             QStringLiteral("the voices the set uses; empty for an empty slot"));
+    property(
+        QStringLiteral("nr"), [nr] { return QVariant(nr); }, {}, QStringLiteral("number of the set, 1 to 9"));
+    property(
+        QStringLiteral("Info"), [info] { return QVariant(info()); }, {},
+        QStringLiteral("the voices the set uses; empty for an empty slot"));
   }
   QVariant invoke(const QString& member, jex::automation::CallKind kind, QVariantList& args) override {
     for (const auto& m : members())
@@ -52,8 +54,8 @@ SpeechSets::SpeechSets(QString appPath, SpeechSettings& settings) : appPath_(std
     a.getActValues = [this, nr] { take(nr); };
     a.activate = [this, nr] { activate(nr); };
     a.save = [this, nr] { return save(nr); };
-    list->add(fromObj(Obj(std::make_shared<SetObject>(nr, makeSpeechProfile(settings_, std::move(a)),
-                                                      [this, nr] { return info(nr); }))));
+    list->add(fromObj(Obj(
+        std::make_shared<SetObject>(nr, makeSpeechProfile(settings_, std::move(a)), [this, nr] { return info(nr); }))));
   }
   collection_ = Obj(list);
 }
@@ -81,7 +83,8 @@ void SpeechSets::read(int nr) {
     if (!QFileInfo::exists(f)) return;
     std::optional<ProfileData> p = SpeechSettings::readProfile(f, kProfile);
     if (!p) {
-      jex::WriteErrorLog(QStringLiteral("speech set %1: %2 has no usable voice assignment; the slot is empty").arg(nr).arg(f));
+      jex::WriteErrorLog(
+          QStringLiteral("speech set %1: %2 has no usable voice assignment; the slot is empty").arg(nr).arg(f));
       return;
     }
     s.data = *p;
@@ -94,8 +97,10 @@ void SpeechSets::read(int nr) {
       v.internalName = a.voice;
       v.mode = ini->value(section, QStringLiteral("Mode"));
       v.friendlyName = ini->value(section, QStringLiteral("FriendlyName"));
-      v.speed = qBound(kSpeedMin, ini->value(section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
-      v.pitch = qBound(kPitchMin, ini->value(section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
+      v.speed =
+          qBound(kSpeedMin, ini->value(section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
+      v.pitch =
+          qBound(kPitchMin, ini->value(section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
       v.volume = qBound(0, ini->value(section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), kVolumeMax);
       s.voices.insert(a.voice, v);
     }
@@ -119,10 +124,12 @@ bool SpeechSets::save(int nr) {
       jex::WriteErrorLog(QStringLiteral("speech set %1: nothing taken to save").arg(nr));
       return false;
     }
-    QStringList lines{u'[' + kProfile + u']', QStringLiteral("Name=") + quoted(s.data.name), QStringLiteral("Info=") + quoted(info(nr))};
+    QStringList lines{u'[' + kProfile + u']', QStringLiteral("Name=") + quoted(s.data.name),
+                      QStringLiteral("Info=") + quoted(info(nr))};
     for (int i = 1; i <= kSpeechSources; ++i) {
       const SourceAssignment& a = s.data.sources[size_t(i - 1)];
-      lines << sourceInternalName(i) + u'=' + a.voice << sourceInternalName(i) + QStringLiteral("Table=") + quoted(a.table);
+      lines << sourceInternalName(i) + u'=' + a.voice
+            << sourceInternalName(i) + QStringLiteral("Table=") + quoted(a.table);
     }
     for (auto it = s.voices.cbegin(); it != s.voices.cend(); ++it)
       lines << QString() << u'[' + voiceSection(it.key()) + u']' << QStringLiteral("Mode=") + quoted(it->mode)
@@ -132,8 +139,8 @@ bool SpeechSets::save(int nr) {
     QDir().mkpath(QFileInfo(f).absolutePath());
     // The whole file at once: a crash leaves the old set or the new one.
     QSaveFile out(f);
-    if (!out.open(QIODevice::WriteOnly) || out.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()) < 0 ||
-        !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()) < 0 || !out.commit()) {
       jex::WriteErrorLog(QStringLiteral("speech set %1: cannot write %2: %3").arg(nr).arg(f, out.errorString()));
       return false;
     }
@@ -167,7 +174,8 @@ bool SpeechSets::activate(int nr) {
       const VoiceData stored = s.voices.value(a.voice);
       VoiceData* live = settings_.voice(a.voice);
       if (live && (stored.mode.isEmpty() || live->mode.compare(stored.mode, Qt::CaseInsensitive) == 0)) {
-        if (!stored.mode.isEmpty() && (live->speed != stored.speed || live->pitch != stored.pitch || live->volume != stored.volume)) {
+        if (!stored.mode.isEmpty() &&
+            (live->speed != stored.speed || live->pitch != stored.pitch || live->volume != stored.volume)) {
           live->speed = stored.speed, live->pitch = stored.pitch, live->volume = stored.volume;
           voicesChanged = true;
         }
@@ -177,15 +185,17 @@ bool SpeechSets::activate(int nr) {
       if (VoiceData* v = made.isEmpty() ? nullptr : settings_.voice(made)) {
         v->friendlyName = stored.friendlyName.isEmpty() ? v->friendlyName : stored.friendlyName;
         v->speed = stored.speed, v->pitch = stored.pitch, v->volume = stored.volume;
-        jex::WriteLog(QStringLiteral("speech set %1: voice %2 made again as %3 (%4)").arg(nr).arg(a.voice, made, stored.mode),
-                      jex::kTraffic);
+        jex::WriteLog(
+            QStringLiteral("speech set %1: voice %2 made again as %3 (%4)").arg(nr).arg(a.voice, made, stored.mode),
+            jex::kTraffic);
         madeAgain.insert(a.voice, made);
         a.voice = made;
         voicesChanged = true;
         continue;
       }
       jex::WriteErrorLog(QStringLiteral("speech set %1: voice %2 is gone and cannot be made again; %3 has no voice")
-                             .arg(nr).arg(a.voice, sourceInternalName(i + 1)));
+                             .arg(nr)
+                             .arg(a.voice, sourceInternalName(i + 1)));
       a.voice = QString::fromLatin1(kNoVoice);
     }
     settings_.profile() = p;

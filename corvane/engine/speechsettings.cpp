@@ -1,11 +1,11 @@
 #include "corvane/engine/speechsettings.h"
 
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QSet>
-#include <espeak-ng/espeak_ng.h>
-#include <espeak-ng/speak_lib.h>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -28,34 +28,34 @@ const QString kProfileSection = QStringLiteral("Profile");
 // tag not listed takes the number of its longest listed prefix ("en-gb-x-rp" that of "en-gb").
 const QHash<QString, int>& lcidTable() {
   static const QHash<QString, int> t{
-      {"af", 1078},  {"am", 1118},  {"ar", 1025},     {"as", 1101},     {"az", 1068},  {"ba", 1133},
-      {"be", 1059},  {"bg", 1026},  {"bn", 1093},     {"bs", 5146},     {"ca", 1027},  {"chr", 1116},
-      {"cmn", 2052}, {"cs", 1029},  {"cy", 1106},     {"da", 1030},     {"de", 1031},  {"el", 1032},
-      {"en", 1033},  {"en-029", 9225}, {"en-gb", 2057}, {"en-us", 1033}, {"es", 1034}, {"es-419", 22538},
-      {"et", 1061},  {"eu", 1069},  {"fa", 1065},     {"fi", 1035},     {"fr", 1036},  {"fr-be", 2060},
-      {"fr-ch", 4108}, {"fr-fr", 1036}, {"ga", 2108}, {"gd", 1169},     {"gu", 1095},  {"haw", 1141},
-      {"he", 1037},  {"hi", 1081},  {"hr", 1050},     {"hu", 1038},     {"hy", 1067},  {"id", 1057},
-      {"is", 1039},  {"it", 1040},  {"ja", 1041},     {"ka", 1079},     {"kk", 1087},  {"kl", 1135},
-      {"kn", 1099},  {"ko", 1042},  {"kok", 1111},    {"ky", 1088},     {"lb", 1134},  {"lt", 1063},
-      {"lv", 1062},  {"mi", 1153},  {"mk", 1071},     {"ml", 1100},     {"mr", 1102},  {"ms", 1086},
-      {"mt", 1082},  {"my", 1109},  {"nb", 1044},     {"ne", 1121},     {"nl", 1043},  {"om", 1138},
-      {"or", 1096},  {"pa", 1094},  {"pap", 1145},    {"pl", 1045},     {"pt", 2070},  {"pt-br", 1046},
-      {"qu", 1131},  {"quc", 1158}, {"ro", 1048},     {"ru", 1049},     {"sd", 2137},  {"si", 1115},
-      {"sk", 1051},  {"sl", 1060},  {"smj", 4155},    {"sq", 1052},     {"sr", 2074},  {"sv", 1053},
-      {"sw", 1089},  {"ta", 1097},  {"te", 1098},     {"th", 1054},     {"tk", 1090},  {"tn", 1074},
-      {"tr", 1055},  {"tt", 1092},  {"ug", 1152},     {"uk", 1058},     {"ur", 1056},  {"uz", 1091},
-      {"vi", 1066},  {"yue", 3076}, {"zh", 2052}};
+      {"af", 1078},    {"am", 1118},     {"ar", 1025},    {"as", 1101},    {"az", 1068}, {"ba", 1133},
+      {"be", 1059},    {"bg", 1026},     {"bn", 1093},    {"bs", 5146},    {"ca", 1027}, {"chr", 1116},
+      {"cmn", 2052},   {"cs", 1029},     {"cy", 1106},    {"da", 1030},    {"de", 1031}, {"el", 1032},
+      {"en", 1033},    {"en-029", 9225}, {"en-gb", 2057}, {"en-us", 1033}, {"es", 1034}, {"es-419", 22538},
+      {"et", 1061},    {"eu", 1069},     {"fa", 1065},    {"fi", 1035},    {"fr", 1036}, {"fr-be", 2060},
+      {"fr-ch", 4108}, {"fr-fr", 1036},  {"ga", 2108},    {"gd", 1169},    {"gu", 1095}, {"haw", 1141},
+      {"he", 1037},    {"hi", 1081},     {"hr", 1050},    {"hu", 1038},    {"hy", 1067}, {"id", 1057},
+      {"is", 1039},    {"it", 1040},     {"ja", 1041},    {"ka", 1079},    {"kk", 1087}, {"kl", 1135},
+      {"kn", 1099},    {"ko", 1042},     {"kok", 1111},   {"ky", 1088},    {"lb", 1134}, {"lt", 1063},
+      {"lv", 1062},    {"mi", 1153},     {"mk", 1071},    {"ml", 1100},    {"mr", 1102}, {"ms", 1086},
+      {"mt", 1082},    {"my", 1109},     {"nb", 1044},    {"ne", 1121},    {"nl", 1043}, {"om", 1138},
+      {"or", 1096},    {"pa", 1094},     {"pap", 1145},   {"pl", 1045},    {"pt", 2070}, {"pt-br", 1046},
+      {"qu", 1131},    {"quc", 1158},    {"ro", 1048},    {"ru", 1049},    {"sd", 2137}, {"si", 1115},
+      {"sk", 1051},    {"sl", 1060},     {"smj", 4155},   {"sq", 1052},    {"sr", 2074}, {"sv", 1053},
+      {"sw", 1089},    {"ta", 1097},     {"te", 1098},    {"th", 1054},    {"tk", 1090}, {"tn", 1074},
+      {"tr", 1055},    {"tt", 1092},     {"ug", 1152},    {"uk", 1058},    {"ur", 1056}, {"uz", 1091},
+      {"vi", 1066},    {"yue", 3076},    {"zh", 2052}};
   return t;
 }
 
 const char* const kSourceNames[kSpeechSources] = {"Focus",      "Navigation", "TaskSwitch", "Menu",
                                                   "CursorChar", "KeyEcho",    "Messages",   "Scripts"};
-const char* const kSourcesGerman[kSpeechSources] = {"Focusstimme",          "Navigation", "Taskwechsel",
-                                                    "Menüstimme",           "Buchstaben am Cursor",
-                                                    "Tastenecho",           "Halda Meldungen", "Scriptausgaben"};
-const char* const kSourcesEnglish[kSpeechSources] = {"Focus voice",          "Navigation", "Task switch",
-                                                     "Menu voice",           "Characters at the cursor",
-                                                     "Key echo",             "Program messages", "Script output"};
+const char* const kSourcesGerman[kSpeechSources] = {"Focusstimme",     "Navigation",           "Taskwechsel",
+                                                    "Menüstimme",      "Buchstaben am Cursor", "Tastenecho",
+                                                    "Halda Meldungen", "Scriptausgaben"};
+const char* const kSourcesEnglish[kSpeechSources] = {
+    "Focus voice", "Navigation",       "Task switch",  "Menu voice", "Characters at the cursor",
+    "Key echo",    "Program messages", "Script output"};
 
 QString readValue(const QString& file, const QString& section, const QString& key, const QString& fallback = {}) {
   return IniFileStore(file).value(section, key, fallback);
@@ -78,7 +78,8 @@ bool writeWholeFile(const QString& file, const QStringList& lines) {
     return false;
   }
   jex::platform::FileReplacement out(file);
-  if (!out.open(problem) || !out.commit((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), problem)) {
+  if (!out.open(problem) ||
+      !out.commit((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), problem)) {
     jex::WriteErrorLog(QStringLiteral("speech settings: cannot write ") + file + QStringLiteral(": ") + problem);
     return false;
   }
@@ -91,13 +92,16 @@ QString quoted(const QString& v) { return u'"' + v + u'"'; }
 
 int clampLogged(const QString& what, int value, int low, int high) {
   const int v = qBound(low, value, high);
-  if (v != value) jex::WriteLog(QStringLiteral("speech settings: %1 %2 clamped to %3").arg(what).arg(value).arg(v), jex::kTraffic);
+  if (v != value)
+    jex::WriteLog(QStringLiteral("speech settings: %1 %2 clamped to %3").arg(what).arg(value).arg(v), jex::kTraffic);
   return v;
 }
 
 }  // namespace
 
-int espeakVolume(int volume) { return int((qint64(qBound(0, volume, kVolumeMax)) * 200 + kVolumeMax / 2) / kVolumeMax); }
+int espeakVolume(int volume) {
+  return int((qint64(qBound(0, volume, kVolumeMax)) * 200 + kVolumeMax / 2) / kVolumeMax);
+}
 
 QString lcidOfLanguage(const QString& tag) {
   QString t = tag.trimmed().toLower();
@@ -206,7 +210,9 @@ VoiceData* SpeechSettings::voice(const QString& internalName) {
   return nullptr;
 }
 
-VoiceData* SpeechSettings::voiceAt(int index) { return index >= 1 && index <= voices_.size() ? &voices_[index - 1] : nullptr; }
+VoiceData* SpeechSettings::voiceAt(int index) {
+  return index >= 1 && index <= voices_.size() ? &voices_[index - 1] : nullptr;
+}
 
 void SpeechSettings::resetVoices() {
   voices_.clear();
@@ -263,13 +269,17 @@ QList<VoiceData> SpeechSettings::defaultVoices() const {
     VoiceData v;
     v.internalName = QStringLiteral("v%1").arg(i);
     const QString section = v.internalName;
-    const bool female = readValue(file, section, QStringLiteral("Gender"), i == 2 ? QStringLiteral("female") : QStringLiteral("male"))
-                            .compare(u"female", Qt::CaseInsensitive) == 0;
+    const bool female =
+        readValue(file, section, QStringLiteral("Gender"), i == 2 ? QStringLiteral("female") : QStringLiteral("male"))
+            .compare(u"female", Qt::CaseInsensitive) == 0;
     v.mode = plain->name + (female ? kFemaleSuffix : QString());
     v.friendlyName = readValue(file, section, QStringLiteral("FriendlyName"));
-    v.speed = qBound(kSpeedMin, readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
-    v.pitch = qBound(kPitchMin, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
-    v.volume = qBound(0, readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), kVolumeMax);
+    v.speed =
+        qBound(kSpeedMin, readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
+    v.pitch =
+        qBound(kPitchMin, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
+    v.volume =
+        qBound(0, readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), kVolumeMax);
     out << v;
   }
   return out;
@@ -292,21 +302,30 @@ void SpeechSettings::loadVoices() {
       if (!numeric || n < 1 || n > kMaxVoices || voice(section)) continue;
       const QString modeName = readValue(file, section, QStringLiteral("Mode"));
       if (!mode(modeName)) {
-        jex::WriteErrorLog(QStringLiteral("SpeechVoices: voice ") + section + QStringLiteral(" names no installed mode: ") + modeName);
+        jex::WriteErrorLog(QStringLiteral("SpeechVoices: voice ") + section +
+                           QStringLiteral(" names no installed mode: ") + modeName);
         continue;
       }
       VoiceData v;
       v.internalName = QStringLiteral("v%1").arg(n);
       v.mode = mode(modeName)->name;
       v.friendlyName = readValue(file, section, QStringLiteral("FriendlyName"));
-      v.speed = clampLogged(section + QStringLiteral(" Speed"), readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMin, kSpeedMax);
-      v.pitch = clampLogged(section + QStringLiteral(" Pitch"), readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMin, kPitchMax);
-      v.volume = clampLogged(section + QStringLiteral(" Volume"), readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), 0, kVolumeMax);
+      v.speed = clampLogged(section + QStringLiteral(" Speed"),
+                            readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMin,
+                            kSpeedMax);
+      v.pitch = clampLogged(section + QStringLiteral(" Pitch"),
+                            readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMin,
+                            kPitchMax);
+      v.volume = clampLogged(section + QStringLiteral(" Volume"),
+                             readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), 0,
+                             kVolumeMax);
       voices_ << v;
       ++found;
     }
-    if (found == 0 && readValue(file, QStringLiteral("Voices"), QStringLiteral("Count"), QStringLiteral("-1")) != u"0") {
-      jex::WriteErrorLog(QStringLiteral("SpeechVoices: no usable voice in ") + file + QStringLiteral(", default voices"));
+    if (found == 0 &&
+        readValue(file, QStringLiteral("Voices"), QStringLiteral("Count"), QStringLiteral("-1")) != u"0") {
+      jex::WriteErrorLog(QStringLiteral("SpeechVoices: no usable voice in ") + file +
+                         QStringLiteral(", default voices"));
       voices_ << defaultVoices();
     }
     dropUnknownAssignments(profile_, QStringLiteral("SpeechVoices"));
@@ -349,7 +368,8 @@ bool SpeechSettings::writeProfile(const ProfileData& p, const QString& file, con
   QStringList lines{QStringLiteral("Name=") + quoted(p.name)};
   for (int i = 1; i <= kSpeechSources; ++i) {
     const SourceAssignment& s = p.sources[size_t(i - 1)];
-    lines << sourceInternalName(i) + u'=' + s.voice << sourceInternalName(i) + QStringLiteral("Table=") + quoted(s.table);
+    lines << sourceInternalName(i) + u'=' + s.voice
+          << sourceInternalName(i) + QStringLiteral("Table=") + quoted(s.table);
   }
   QDir().mkpath(QFileInfo(file).absolutePath());
   if (jex::ini::WritePrivateProfileSection(section, lines.join(QChar(0)) + QChar(0) + QChar(0), file)) return true;
@@ -378,10 +398,12 @@ void SpeechSettings::dropUnknownAssignments(ProfileData& p, const QString& what)
   for (int i = 1; i <= kSpeechSources; ++i) {
     SourceAssignment& s = p.sources[size_t(i - 1)];
     if (s.voice == QLatin1String(kNoVoice)) continue;
-    const auto known = std::any_of(voices_.begin(), voices_.end(),
-                                   [&](const VoiceData& v) { return v.internalName.compare(s.voice, Qt::CaseInsensitive) == 0; });
+    const auto known = std::any_of(voices_.begin(), voices_.end(), [&](const VoiceData& v) {
+      return v.internalName.compare(s.voice, Qt::CaseInsensitive) == 0;
+    });
     if (known) continue;
-    jex::WriteErrorLog(QStringLiteral("%1: source %2 names no voice %3; it reads --").arg(what, sourceInternalName(i), s.voice));
+    jex::WriteErrorLog(
+        QStringLiteral("%1: source %2 names no voice %3; it reads --").arg(what, sourceInternalName(i), s.voice));
     s.voice = QString::fromLatin1(kNoVoice);
   }
 }
@@ -390,7 +412,8 @@ void SpeechSettings::activateProfile() {
   jex::trap("SpeechSettings.activateProfile", [&] {
     std::optional<ProfileData> stored = readProfile(profileFile(), kProfileSection);
     if (!stored) {
-      const QString why = QStringLiteral("SpeechProfile: no usable profile in ") + profileFile() + QStringLiteral(", the default one");
+      const QString why =
+          QStringLiteral("SpeechProfile: no usable profile in ") + profileFile() + QStringLiteral(", the default one");
       if (QFileInfo::exists(profileFile())) jex::WriteErrorLog(why);
       else jex::WriteLog(why, jex::kTraffic);  // a new core has none yet
       stored = defaultProfile();
@@ -402,7 +425,8 @@ void SpeechSettings::activateProfile() {
         const QString lcid = m ? m->lcid : language();
         QString found;
         for (const CharTable& t : tables())
-          if (t.lcid == lcid && QFileInfo(t.fileName).fileName().startsWith(s.table)) found = QFileInfo(t.fileName).fileName();
+          if (t.lcid == lcid && QFileInfo(t.fileName).fileName().startsWith(s.table))
+            found = QFileInfo(t.fileName).fileName();
         s.table = found;
       }
     }
@@ -423,7 +447,8 @@ const QList<CharTable>& SpeechSettings::tables() {
       bool numeric = false;
       lng.toInt(&numeric);
       if (!numeric) continue;
-      for (const QString& f : QDir(root.filePath(lng)).entryList({QStringLiteral("*.tab")}, QDir::Files, QDir::Name | QDir::IgnoreCase))
+      for (const QString& f :
+           QDir(root.filePath(lng)).entryList({QStringLiteral("*.tab")}, QDir::Files, QDir::Name | QDir::IgnoreCase))
         *tables_ << CharTable{lng, root.filePath(lng + u'/' + f)};
     }
   }
@@ -452,7 +477,10 @@ VoiceChoice SpeechSettings::choiceFor(int source, const QString& voiceName) {
   const QString name = voiceName.trimmed().isEmpty() ? own : voiceName.trimmed();
   VoiceChoice c = resolve(name, s);
   if (c.espeakVoice.isEmpty() && name != QLatin1String(kNoVoice) && name.compare(own, Qt::CaseInsensitive) != 0) {
-    jex::WriteLog(QStringLiteral("speech: there is no voice %1; source %2 speaks with its own, %3").arg(name).arg(source).arg(own),
+    jex::WriteLog(QStringLiteral("speech: there is no voice %1; source %2 speaks with its own, %3")
+                      .arg(name)
+                      .arg(source)
+                      .arg(own),
                   jex::kTraffic);
     c = resolve(own, s);
   }

@@ -29,23 +29,23 @@ inline constexpr const char* kSystemVoice = "v0";
 // Value ranges of a voice.
 inline constexpr int kSpeedMin = 80, kSpeedMax = 500;  // words per minute
 inline constexpr int kPitchMin = 0, kPitchMax = 100;
-inline constexpr int kVolumeMax = 65535;                // onto espeak's 0..200
+inline constexpr int kVolumeMax = 65535;  // onto espeak's 0..200
 
 struct SpeechMode {
-  int index = 0;         // 1-based, as in SpeechModes
-  QString name;          // "eSpeak:German", "eSpeak:German female"
-  QString espeakVoice;   // what espeak selects it by: "gmw/de", "gmw/de+f2"
-  QString language;      // espeak's language tag, "de"
-  QString lcid;          // decimal locale number, "1031"; "4096" when there is none
-  int gender = 0;        // 1 female, else male
-  int age = 0;           // 0: not known
-  QString variant;       // "standard" or the female variant's name
+  int index = 0;        // 1-based, as in SpeechModes
+  QString name;         // "eSpeak:German", "eSpeak:German female"
+  QString espeakVoice;  // what espeak selects it by: "gmw/de", "gmw/de+f2"
+  QString language;     // espeak's language tag, "de"
+  QString lcid;         // decimal locale number, "1031"; "4096" when there is none
+  int gender = 0;       // 1 female, else male
+  int age = 0;          // 0: not known
+  QString variant;      // "standard" or the female variant's name
 };
 
 struct VoiceData {
   QString internalName;  // "--", "v0", "v1".."v9"
   QString friendlyName;
-  QString mode;          // a mode name; empty for the reserved entries
+  QString mode;  // a mode name; empty for the reserved entries
   int speed = 175;
   int pitch = 50;
   int volume = 32768;
@@ -71,12 +71,12 @@ struct CharTable {
 
 // How one utterance is to be spoken.
 struct VoiceChoice {
-  QString name;         // the voice's internal name, or "m" + mode index
-  QString espeakVoice;  // empty: not to be spoken ("--" or a voice that is gone)
-  int rate = 175;       // words per minute
-  int pitch = 50;       // 0..100
-  int volume = 100;     // espeak's 0..200
-  QString punctuation;  // characters spoken by name
+  QString name;           // the voice's internal name, or "m" + mode index
+  QString espeakVoice;    // empty: not to be spoken ("--" or a voice that is gone)
+  int rate = 175;         // words per minute
+  int pitch = 50;         // 0..100
+  int volume = 100;       // espeak's 0..200
+  QString punctuation;    // characters spoken by name
   QString label() const;  // "v1 gmw/de" for the monitor and the speech log
 };
 

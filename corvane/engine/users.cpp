@@ -6,9 +6,9 @@
 #include "base/log.h"
 #include "base/paths.h"
 #include "corvane/engine/appdir.h"
+#include "corvane/engine/automationnames.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/settingsstore.h"
-#include "corvane/engine/automationnames.h"
 
 namespace corvane {
 
@@ -17,7 +17,6 @@ namespace {
 const QString kUsers = QStringLiteral("Users");
 const QString kCurrent = QStringLiteral("Current");
 const QString kTemplate = QStringLiteral("DEFAULT");
-
 
 class CurrUser : public Dispatchable {
  public:
@@ -33,11 +32,14 @@ class UserObject : public Dispatchable {
   UserObject(std::shared_ptr<UserDirectory> users, CoreModel& model) : Dispatchable(QStringLiteral("User")) {
     property(QStringLiteral("Path"), [users] { return QVariant(users->path()); });
     property(QStringLiteral("Name"), [users] { return QVariant(users->current()); });
-    method(QStringLiteral("Init"), 1, 2, [users, &model](Args& a) {
-      users->init(a.str(0), a.str(1));
-      model.report(QStringLiteral("USER: ") + users->current() + QStringLiteral(" @ ") + users->path());
-      return QVariant(true);
-    }, QStringLiteral("makes a user current and re-reads its files: name, base directory"));
+    method(
+        QStringLiteral("Init"), 1, 2,
+        [users, &model](Args& a) {
+          users->init(a.str(0), a.str(1));
+          model.report(QStringLiteral("USER: ") + users->current() + QStringLiteral(" @ ") + users->path());
+          return QVariant(true);
+        },
+        QStringLiteral("makes a user current and re-reads its files: name, base directory"));
     defaultMember(QStringLiteral("Name"));
   }
 };
@@ -104,11 +106,13 @@ void addUserMembers(const AddProperty& add, CoreModel& model) {
   auto list = std::make_shared<UserList>(users);
   add(QStringLiteral("User"), [user] { return fromObj(Obj(user)); }, {});
   add(QStringLiteral("GetUsers"), [list] { return fromObj(Obj(list)); }, {});
-  add(QStringLiteral("Users"), [users] {
-    auto c = std::make_shared<Collection>();
-    for (const QString& n : users->names()) c->add(n, n);
-    return fromObj(Obj(c));
-  }, {});
+  add(QStringLiteral("Users"),
+      [users] {
+        auto c = std::make_shared<Collection>();
+        for (const QString& n : users->names()) c->add(n, n);
+        return fromObj(Obj(c));
+      },
+      {});
 }
 
 }  // namespace corvane

@@ -21,15 +21,15 @@ namespace corvane {
 class CoreModel;
 
 // Adds one property to the object being built (its constructor passes its own property()).
-using AddProperty = std::function<void(const QString& name, std::function<QVariant()> get,
-                                       std::function<void(const QVariant&)> put)>;
+using AddProperty =
+    std::function<void(const QString& name, std::function<QVariant()> get, std::function<void(const QVariant&)> put)>;
 
 class UserDirectory {
  public:
   explicit UserDirectory(CoreModel& model);
   QString baseDir() const;  // with a trailing "/"
   QString current() const;
-  QString path() const;     // baseDir() + current(), no trailing "/"
+  QString path() const;  // baseDir() + current(), no trailing "/"
   QStringList names() const;
   // Makes name current below baseDir (empty: the usual one). Throws jex::Error for a bad name
   // or a directory that cannot be created.

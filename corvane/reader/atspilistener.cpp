@@ -16,15 +16,19 @@
 namespace corvane::reader {
 
 namespace {
-constexpr int kCallTimeoutMs = 800;     // one call to the application
+constexpr int kCallTimeoutMs = 800;      // one call to the application
 constexpr int kStartupTimeoutMs = 2000;  // the first calls, while the registry starts
 // Enough of a text to have kMaxPart characters left once its blanks are folded.
 constexpr int kReadChars = 4 * kMaxPart;
 
-const char* const kEvents[] = {
-    "object:state-changed:focused", "object:state-changed:checked", "object:property-change:accessible-name",
-    "object:property-change:accessible-value", "object:text-caret-moved", "object:text-changed:insert",
-    "object:text-changed:delete", "window:activate"};
+const char* const kEvents[] = {"object:state-changed:focused",
+                               "object:state-changed:checked",
+                               "object:property-change:accessible-name",
+                               "object:property-change:accessible-value",
+                               "object:text-caret-moved",
+                               "object:text-changed:insert",
+                               "object:text-changed:delete",
+                               "window:activate"};
 
 QString take(gchar* s) {
   const QString r = QString::fromUtf8(s ? s : "");
@@ -35,53 +39,85 @@ QString take(gchar* s) {
 // Logs and clears a failed call's error; true when there was one.
 bool failed(GError*& err, const char* what) {
   if (!err) return false;
-  jex::WriteLog(QStringLiteral("reader: %1: %2").arg(QString::fromLatin1(what), QString::fromUtf8(err->message)), jex::kDetail);
+  jex::WriteLog(QStringLiteral("reader: %1: %2").arg(QString::fromLatin1(what), QString::fromUtf8(err->message)),
+                jex::kDetail);
   g_clear_error(&err);
   return true;
 }
 
 Kind kindOf(AtspiRole role) {
   switch (role) {
-    case ATSPI_ROLE_PUSH_BUTTON: return Kind::Button;
-    case ATSPI_ROLE_TOGGLE_BUTTON: return Kind::ToggleButton;
-    case ATSPI_ROLE_CHECK_BOX: return Kind::CheckBox;
-    case ATSPI_ROLE_RADIO_BUTTON: return Kind::RadioButton;
-    case ATSPI_ROLE_COMBO_BOX: return Kind::ComboBox;
+    case ATSPI_ROLE_PUSH_BUTTON:
+      return Kind::Button;
+    case ATSPI_ROLE_TOGGLE_BUTTON:
+      return Kind::ToggleButton;
+    case ATSPI_ROLE_CHECK_BOX:
+      return Kind::CheckBox;
+    case ATSPI_ROLE_RADIO_BUTTON:
+      return Kind::RadioButton;
+    case ATSPI_ROLE_COMBO_BOX:
+      return Kind::ComboBox;
     case ATSPI_ROLE_TEXT:
-    case ATSPI_ROLE_ENTRY: return Kind::Edit;
-    case ATSPI_ROLE_PASSWORD_TEXT: return Kind::PasswordEdit;
-    case ATSPI_ROLE_SPIN_BUTTON: return Kind::SpinBox;
-    case ATSPI_ROLE_SLIDER: return Kind::Slider;
+    case ATSPI_ROLE_ENTRY:
+      return Kind::Edit;
+    case ATSPI_ROLE_PASSWORD_TEXT:
+      return Kind::PasswordEdit;
+    case ATSPI_ROLE_SPIN_BUTTON:
+      return Kind::SpinBox;
+    case ATSPI_ROLE_SLIDER:
+      return Kind::Slider;
     case ATSPI_ROLE_LIST:
-    case ATSPI_ROLE_LIST_BOX: return Kind::List;
-    case ATSPI_ROLE_LIST_ITEM: return Kind::ListItem;
-    case ATSPI_ROLE_TABLE: return Kind::Table;
-    case ATSPI_ROLE_TABLE_CELL: return Kind::TableCell;
+    case ATSPI_ROLE_LIST_BOX:
+      return Kind::List;
+    case ATSPI_ROLE_LIST_ITEM:
+      return Kind::ListItem;
+    case ATSPI_ROLE_TABLE:
+      return Kind::Table;
+    case ATSPI_ROLE_TABLE_CELL:
+      return Kind::TableCell;
     case ATSPI_ROLE_TREE:
-    case ATSPI_ROLE_TREE_TABLE: return Kind::Tree;
-    case ATSPI_ROLE_TREE_ITEM: return Kind::TreeItem;
-    case ATSPI_ROLE_PAGE_TAB: return Kind::PageTab;
-    case ATSPI_ROLE_PAGE_TAB_LIST: return Kind::PageTabList;
-    case ATSPI_ROLE_MENU: return Kind::Menu;
+    case ATSPI_ROLE_TREE_TABLE:
+      return Kind::Tree;
+    case ATSPI_ROLE_TREE_ITEM:
+      return Kind::TreeItem;
+    case ATSPI_ROLE_PAGE_TAB:
+      return Kind::PageTab;
+    case ATSPI_ROLE_PAGE_TAB_LIST:
+      return Kind::PageTabList;
+    case ATSPI_ROLE_MENU:
+      return Kind::Menu;
     case ATSPI_ROLE_MENU_ITEM:
     case ATSPI_ROLE_CHECK_MENU_ITEM:
-    case ATSPI_ROLE_RADIO_MENU_ITEM: return Kind::MenuItem;
-    case ATSPI_ROLE_MENU_BAR: return Kind::MenuBar;
+    case ATSPI_ROLE_RADIO_MENU_ITEM:
+      return Kind::MenuItem;
+    case ATSPI_ROLE_MENU_BAR:
+      return Kind::MenuBar;
     case ATSPI_ROLE_LABEL:
-    case ATSPI_ROLE_STATIC: return Kind::Label;
-    case ATSPI_ROLE_STATUS_BAR: return Kind::StatusBar;
-    case ATSPI_ROLE_PROGRESS_BAR: return Kind::ProgressBar;
-    case ATSPI_ROLE_SCROLL_BAR: return Kind::ScrollBar;
-    case ATSPI_ROLE_TOOL_BAR: return Kind::ToolBar;
+    case ATSPI_ROLE_STATIC:
+      return Kind::Label;
+    case ATSPI_ROLE_STATUS_BAR:
+      return Kind::StatusBar;
+    case ATSPI_ROLE_PROGRESS_BAR:
+      return Kind::ProgressBar;
+    case ATSPI_ROLE_SCROLL_BAR:
+      return Kind::ScrollBar;
+    case ATSPI_ROLE_TOOL_BAR:
+      return Kind::ToolBar;
     case ATSPI_ROLE_DOCUMENT_FRAME:
-    case ATSPI_ROLE_DOCUMENT_TEXT: return Kind::Document;
+    case ATSPI_ROLE_DOCUMENT_TEXT:
+      return Kind::Document;
     case ATSPI_ROLE_DIALOG:
-    case ATSPI_ROLE_ALERT: return Kind::Dialog;
+    case ATSPI_ROLE_ALERT:
+      return Kind::Dialog;
     case ATSPI_ROLE_FRAME:
-    case ATSPI_ROLE_WINDOW: return Kind::Window;
-    case ATSPI_ROLE_LINK: return Kind::Link;
-    case ATSPI_ROLE_GROUPING: return Kind::Group;
-    default: return Kind::Other;
+    case ATSPI_ROLE_WINDOW:
+      return Kind::Window;
+    case ATSPI_ROLE_LINK:
+      return Kind::Link;
+    case ATSPI_ROLE_GROUPING:
+      return Kind::Group;
+    default:
+      return Kind::Other;
   }
 }
 
@@ -103,7 +139,8 @@ QString labelledBy(AtspiAccessible* a) {
   QString label;
   for (guint i = 0; i < rels->len && label.isEmpty(); ++i) {
     AtspiRelation* r = g_array_index(rels, AtspiRelation*, i);
-    if (atspi_relation_get_relation_type(r) != ATSPI_RELATION_LABELLED_BY || atspi_relation_get_n_targets(r) < 1) continue;
+    if (atspi_relation_get_relation_type(r) != ATSPI_RELATION_LABELLED_BY || atspi_relation_get_n_targets(r) < 1)
+      continue;
     if (AtspiAccessible* target = atspi_relation_get_target(r, 0)) {
       label = take(atspi_accessible_get_name(target, &err));
       failed(err, "label name");
@@ -170,7 +207,9 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     }
     case Kind::Edit:
     case Kind::Document:
-    case Kind::Label: info.value = textOf(a, 0, kReadChars); break;
+    case Kind::Label:
+      info.value = textOf(a, 0, kReadChars);
+      break;
     case Kind::SpinBox: {
       const QString text = textOf(a, 0, kReadChars);
       info.value = text.isEmpty() ? numberOf(a) : text;
@@ -178,8 +217,11 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     }
     case Kind::Slider:
     case Kind::ProgressBar:
-    case Kind::ScrollBar: info.value = numberOf(a); break;
-    default: break;
+    case Kind::ScrollBar:
+      info.value = numberOf(a);
+      break;
+    default:
+      break;
   }
   return info;
 }
@@ -300,7 +342,8 @@ gboolean readPending(gpointer data) {
       GError* err = nullptr;
       const guint p = atspi_accessible_get_process_id(a, &err);
       if (failed(err, "process")) return false;
-      if (qint64(p) != pid) jex::WriteLog(QStringLiteral("reader: an event of process %1 passed over").arg(p), jex::kDetail);
+      if (qint64(p) != pid)
+        jex::WriteLog(QStringLiteral("reader: an event of process %1 passed over").arg(p), jex::kDetail);
       return qint64(p) == pid;
     };
     ReaderEvent e;
@@ -333,7 +376,8 @@ gboolean readPending(gpointer data) {
         // characters are never told.
         GError* err = nullptr;
         const Kind kind = kindOf(atspi_accessible_get_role(object, &err));
-        const bool text = !failed(err, "role") && (kind == Kind::Edit || kind == Kind::PasswordEdit || kind == Kind::Document);
+        const bool text =
+            !failed(err, "role") && (kind == Kind::Edit || kind == Kind::PasswordEdit || kind == Kind::Document);
         const int from = qMax(0, s.editOffset - kReadChars);
         QString now = text ? textOf(object, from, s.editOffset + (s.editInserted ? s.editLength : 0) + 1) : QString();
         QString changed = s.editText;
@@ -388,8 +432,10 @@ void AtspiListener::start(Started started) {
         if (!atspi_event_listener_register(s.listener, type, &err)) refused << QString::fromLatin1(type);
         g_clear_error(&err);
       }
-      if (refused.size() == int(std::size(kEvents))) failure = QStringLiteral("no accessibility events can be registered");
-      else if (!refused.isEmpty()) jex::WriteErrorLog(QStringLiteral("reader: events not registered: ") + refused.join(u' '));
+      if (refused.size() == int(std::size(kEvents)))
+        failure = QStringLiteral("no accessibility events can be registered");
+      else if (!refused.isEmpty())
+        jex::WriteErrorLog(QStringLiteral("reader: events not registered: ") + refused.join(u' '));
     }
     bool listening = false;
     {
@@ -436,7 +482,8 @@ void AtspiListener::stop() {
     if (state_->loop) {
       GSource* quit = g_idle_source_new();
       g_source_set_callback(
-          quit, [](gpointer loop) -> gboolean {
+          quit,
+          [](gpointer loop) -> gboolean {
             g_main_loop_quit(static_cast<GMainLoop*>(loop));
             return G_SOURCE_REMOVE;
           },
@@ -449,7 +496,8 @@ void AtspiListener::stop() {
   // left to end by itself with its state, so that the core never waits on the registry.
   for (int i = 0; i < 100 && state_->registering; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (state_->registering) {
-    jex::WriteErrorLog(QStringLiteral("reader: the accessibility registry did not answer; its listener is left behind"));
+    jex::WriteErrorLog(
+        QStringLiteral("reader: the accessibility registry did not answer; its listener is left behind"));
     thread_.detach();
     (void)state_.release();
     return;

@@ -9,8 +9,8 @@
 
 #include "base/error.h"
 #include "base/log.h"
-#include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/keyecho.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/reader/atspilistener.h"
@@ -30,7 +30,8 @@ QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString
   if (unnamed) *unnamed = false;
   const QString title = e.windowTitle.simplified().left(kMaxPart);
   switch (e.type) {
-    case ReaderEvent::Window: return title;
+    case ReaderEvent::Window:
+      return title;
     case ReaderEvent::Focus: {
       const Composed c = compose(e.info, s.german, s.tooltips);
       if (unnamed) *unnamed = c.unnamed;
@@ -46,8 +47,10 @@ QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString
       lastValue = v;
       return v;
     }
-    case ReaderEvent::Caret: return caretText(e.caret, s.charEcho, s.german);
-    case ReaderEvent::Edited: return {};  // the key echo's
+    case ReaderEvent::Caret:
+      return caretText(e.caret, s.charEcho, s.german);
+    case ReaderEvent::Edited:
+      return {};  // the key echo's
   }
   return {};
 }
@@ -61,12 +64,14 @@ void ScreenReader::start() {
     if (listening_ || starting_) return;
     starting_ = true;
     QDBusConnection session = QDBusConnection::sessionBus();
-    QDBusMessage call = QDBusMessage::createMethodCall(kA11yService, kA11yPath, kA11yService, QStringLiteral("GetAddress"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kA11yService, kA11yPath, kA11yService, QStringLiteral("GetAddress"));
     auto* watcher = new QDBusPendingCallWatcher(session.asyncCall(call, kA11yBusTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
       w->deleteLater();
       const QDBusMessage reply = w->reply();
-      const QString address = reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+      const QString address =
+          reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
       listen(address, reply.errorMessage());
     });
   });
@@ -90,7 +95,8 @@ void ScreenReader::listen(const QString& address, const QString& error) {
     // starts; the core goes on meanwhile and is told on its own thread.
     starting_ = true;
     listener_->start([this](const QString& failure) {
-      QMetaObject::invokeMethod(this, [this, failure] { started(failure); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, failure] { started(failure); }, Qt::QueuedConnection);
     });
   });
 }
@@ -138,14 +144,16 @@ void ScreenReader::followJexUi() {
 }
 
 void ScreenReader::setScreenReaderEnabled(bool on) {
-  QDBusMessage set = QDBusMessage::createMethodCall(kA11yService, kA11yPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                    QStringLiteral("Set"));
-  set << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled") << QVariant::fromValue(QDBusVariant(on));
+  QDBusMessage set = QDBusMessage::createMethodCall(
+      kA11yService, kA11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+  set << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled")
+      << QVariant::fromValue(QDBusVariant(on));
   // Not waited for: the answer only tells whether it took.
   auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(set, kA11yBusTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* w) {
     w->deleteLater();
-    if (w->isError()) jex::WriteErrorLog(QStringLiteral("reader: ScreenReaderEnabled not set: ") + w->error().message());
+    if (w->isError())
+      jex::WriteErrorLog(QStringLiteral("reader: ScreenReaderEnabled not set: ") + w->error().message());
   });
 }
 
@@ -178,8 +186,9 @@ void ScreenReader::hear(const ReaderEvent& e) {
     bool unnamed = false;
     const QString text = Speaking::textFor(e, settings(), lastValue_, &unnamed);
     if (unnamed)
-      jex::WriteLog(QStringLiteral("reader: unnamed %1 in JexUI (no label): %2")
-                        .arg(roleWord(e.info.kind, false), text), jex::kFirstRun);
+      jex::WriteLog(
+          QStringLiteral("reader: unnamed %1 in JexUI (no label): %2").arg(roleWord(e.info.kind, false), text),
+          jex::kFirstRun);
     if (!text.isEmpty()) model_.speak(text, 1);
   });
 }

@@ -92,8 +92,8 @@ Composed compose(const AccessibleInfo& info, bool german, bool withDescription) 
   const QString l = label(info);
   c.unnamed = l.isEmpty();
   QStringList parts;
-  for (const QString& p : {l, roleWord(info.kind, german), value(info, german),
-                           withDescription ? cut(info.description) : QString()}) {
+  for (const QString& p :
+       {l, roleWord(info.kind, german), value(info, german), withDescription ? cut(info.description) : QString()}) {
     // A description that only repeats the label says nothing new.
     if (!p.isEmpty() && !parts.contains(p)) parts << p;
   }
@@ -102,7 +102,8 @@ Composed compose(const AccessibleInfo& info, bool german, bool withDescription) 
 }
 
 QString characterName(const QString& c, bool german) {
-  if (c.isEmpty() || c == u"\n" || c == u"\r" || c == u"\u2029") return german ? QStringLiteral("Zeilenende") : QStringLiteral("end of line");
+  if (c.isEmpty() || c == u"\n" || c == u"\r" || c == u"\u2029")
+    return german ? QStringLiteral("Zeilenende") : QStringLiteral("end of line");
   if (c == u" ") return german ? QStringLiteral("Leerzeichen") : QStringLiteral("space");
   if (c == u"\t") return german ? QStringLiteral("Tabulator") : QStringLiteral("tab");
   return c;

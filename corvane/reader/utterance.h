@@ -12,9 +12,37 @@
 namespace corvane::reader {
 
 enum class Kind {
-  Other, Button, ToggleButton, CheckBox, RadioButton, ComboBox, Edit, PasswordEdit, SpinBox, Slider,
-  List, ListItem, Table, TableCell, Tree, TreeItem, PageTab, PageTabList, Menu, MenuItem, MenuBar,
-  Label, StatusBar, ProgressBar, ScrollBar, ToolBar, Document, Dialog, Window, Link, Group
+  Other,
+  Button,
+  ToggleButton,
+  CheckBox,
+  RadioButton,
+  ComboBox,
+  Edit,
+  PasswordEdit,
+  SpinBox,
+  Slider,
+  List,
+  ListItem,
+  Table,
+  TableCell,
+  Tree,
+  TreeItem,
+  PageTab,
+  PageTabList,
+  Menu,
+  MenuItem,
+  MenuBar,
+  Label,
+  StatusBar,
+  ProgressBar,
+  ScrollBar,
+  ToolBar,
+  Document,
+  Dialog,
+  Window,
+  Link,
+  Group
 };
 
 // The roles whose accessible name is their value (the label comes by a relation).
@@ -32,8 +60,8 @@ inline constexpr int kMaxPart = 500;
 struct AccessibleInfo {
   Kind kind = Kind::Other;
   QString name;
-  QString labelledBy;    // name of the object of the labelled-by relation, if any
-  QString value;         // current item, text or number as read; empty when none
+  QString labelledBy;  // name of the object of the labelled-by relation, if any
+  QString value;       // current item, text or number as read; empty when none
   QString description;
   bool checkable = false;
   bool checked = false;

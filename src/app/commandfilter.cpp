@@ -2,9 +2,9 @@
 
 #include <QHash>
 
+#include "app/cmdqueue.h"
 #include "base/error.h"
 #include "base/log.h"
-#include "app/cmdqueue.h"
 #include "global/cglobal.h"
 #include "global/sounds.h"
 #include "localisation/frmlocalizer.h"

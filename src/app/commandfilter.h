@@ -19,11 +19,11 @@ class frmMDI;
 namespace commands {
 
 enum class Group {
-  Consumed,       // taken into JexUI's queue, S emptied
-  Voices,         // as Consumed; the voices dialog's operation of that name (any case in HandleCmd)
-  QueuedToo,      // queued, S left for the core as well
-  WhileInFront,   // consumed only while JexUI is the foreground application (HELP)
-  Own,            // JexUI's own: the filter leaves it to the core, HandleCmd runs it
+  Consumed,      // taken into JexUI's queue, S emptied
+  Voices,        // as Consumed; the voices dialog's operation of that name (any case in HandleCmd)
+  QueuedToo,     // queued, S left for the core as well
+  WhileInFront,  // consumed only while JexUI is the foreground application (HELP)
+  Own,           // JexUI's own: the filter leaves it to the core, HandleCmd runs it
 };
 
 struct Command {

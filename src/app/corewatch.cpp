@@ -3,11 +3,11 @@
 #include <QDBusServiceWatcher>
 #include <QTimer>
 
+#include "app/startup.h"
 #include "automation/dbustransport.h"
 #include "base/error.h"
 #include "base/log.h"
 #include "global/cglobal.h"
-#include "app/startup.h"
 
 namespace jex {
 namespace {

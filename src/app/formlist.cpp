@@ -5,8 +5,8 @@
 #include "app/formlist.h"
 
 #include "app/scripting/typelib.h"
-#include "widgets/formservice.h"
 #include "dialogs/speech/clsmixer.h"
+#include "widgets/formservice.h"
 
 #define JEX_FORMS(X) \
   X(frmMDI)          \
@@ -14,11 +14,11 @@
   X(frmMsgEx)        \
   X(frmInputBox)     \
   X(frmSCRMsgBox)    \
-  X(frmSCRInput)      \
-  X(frmBraille)       \
-  X(frmDevice)        \
-  X(frmTasks) \
-  X(frmKeyecho) \
+  X(frmSCRInput)     \
+  X(frmBraille)      \
+  X(frmDevice)       \
+  X(frmTasks)        \
+  X(frmKeyecho)      \
   X(frmVoices)
 
 namespace jex {

@@ -6,8 +6,8 @@
 
 #include "base/log.h"
 #include "widgets/accessibility.h"
-#include "widgets/rtfreader.h"
 #include "widgets/formservice.h"
+#include "widgets/rtfreader.h"
 
 namespace jex {
 

@@ -15,20 +15,20 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "base/error.h"
-#include "base/log.h"
-#include "app/scripting/funcs.h"
 #include "app/cmdqueue.h"
 #include "app/corewatch.h"
 #include "app/formlist.h"
-#include "widgets/accessibility.h"
 #include "app/frmmain.h"
+#include "app/scripting/funcs.h"
+#include "app/systemsettings.h"
+#include "app/twips.h"
+#include "base/error.h"
+#include "base/log.h"
+#include "global/cglobal.h"
 #include "global/sounds.h"
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
-#include "global/cglobal.h"
-#include "app/systemsettings.h"
-#include "app/twips.h"
+#include "widgets/accessibility.h"
 
 namespace jex {
 namespace {
@@ -42,17 +42,16 @@ constexpr int kTipInterval = 100;    // ms
 constexpr int kClientWidth = 9840;   // twips
 constexpr int kClientHeight = 6000;  // twips
 
-const char* const kButtonTips[4] = {
-    "Benutzerverwaltung, Ausführlichkeit und Halda beenden",
-    "Einstellungen der Braillezeille und der Brailledarstellung",
-    "Stimmeinstellungen, Satzzeichen, Tastenecho und Wörterbücher",
-    "Belegung der Computer und Braillezeilentasten"};
+const char* const kButtonTips[4] = {"Benutzerverwaltung, Ausführlichkeit und Halda beenden",
+                                    "Einstellungen der Braillezeille und der Brailledarstellung",
+                                    "Stimmeinstellungen, Satzzeichen, Tastenecho und Wörterbücher",
+                                    "Belegung der Computer und Braillezeilentasten"};
 // Close reason of a request from the window system (control menu, Alt+F4); the program itself
 // closes the window only through Unload.
 constexpr int kCloseFromControlMenu = 0;
 
-const char* const kButtonCaptions[frmMDI::kMenuButtons] = {
-    "Datei", "Braille", "Sprachausgabe", "Tasten", "Meridan", "Extras", "Hilfe", "schließen"};
+const char* const kButtonCaptions[frmMDI::kMenuButtons] = {"Datei",   "Braille", "Sprachausgabe", "Tasten",
+                                                           "Meridan", "Extras",  "Hilfe",         "schließen"};
 
 void notYet(const char* what) { WriteLog(QString::fromUtf8(what) + QStringLiteral(" - not available yet"), kDetail); }
 
@@ -262,7 +261,8 @@ void frmMDI::watchSessionCore() { watchCore(QDBusConnection::sessionBus()); }
 void frmMDI::watchCore(const QDBusConnection& conn) {
   trap("frmMDI.WatchCore", [&] {
     delete coreWatch_;
-    coreWatch_ = new CoreWatch(conn, [this] { registerAgain(); }, this);
+    coreWatch_ = new CoreWatch(
+        conn, [this] { registerAgain(); }, this);
   });
 }
 
@@ -380,16 +380,16 @@ void frmMDI::hideAsToggMen() {
 }
 
 JEX_FORM_REGISTRATION(frmMDI, {.create = [] {
-  // The language-file check builds a second window: keep the program's own one current.
-  frmMDI* current = g_instance;
-  auto form = std::make_unique<frmMDI>();
-  if (current) {
-    g_instance = current;
-    setCommandHost(current);
-    ChildDialog::setHost(current);
-    forms::setFrame(current);
-  }
-  return std::unique_ptr<QWidget>(std::move(form));
-}})
+                        // The language-file check builds a second window: keep the program's own one current.
+                        frmMDI* current = g_instance;
+                        auto form = std::make_unique<frmMDI>();
+                        if (current) {
+                          g_instance = current;
+                          setCommandHost(current);
+                          ChildDialog::setHost(current);
+                          forms::setFrame(current);
+                        }
+                        return std::unique_ptr<QWidget>(std::move(form));
+                      }})
 
 }  // namespace jex

@@ -123,7 +123,8 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   // or created now from its registration) is shown here ("Show" with a control's name focuses
   // that control), another form by its registered action. False when the active child stayed
   // or the form is not available.
-  bool openForm(const QString& name, const QString& action = QStringLiteral("Show"), const QStringList& args = {}) override;
+  bool openForm(const QString& name, const QString& action = QStringLiteral("Show"),
+                const QStringList& args = {}) override;
   // Runs an operation of the form without showing it (forms::run).
   void formAction(const QString& name, const QString& action, const QStringList& args = {});
   // A form the service created: a dialog runs its load (ChildLoad) and joins the frame hidden.
@@ -224,7 +225,7 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   void audioStart();
   void audioStop();
   void taskSwitch();
-  void toggleMainWindow();   // TOGGMEN
+  void toggleMainWindow();  // TOGGMEN
   std::shared_ptr<cNotifySink> sink_;
   JexNotifier* notifier_ = nullptr;  // child object of the window
   CommandQueue* commandQueue_ = nullptr;

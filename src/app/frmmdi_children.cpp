@@ -9,14 +9,14 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "base/error.h"
-#include "base/log.h"
 #include "app/cmdqueue.h"
 #include "app/frmmain.h"
 #include "app/frmmdi.h"
+#include "app/twips.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "global/cglobal.h"
 #include "global/sounds.h"
-#include "app/twips.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
 #include "platform/pointer.h"
@@ -44,10 +44,10 @@ void frmMDI::StoreLastForeApp() {
     cGlobal& g = gGlobal();
     if (Jex().isNothing()) return;
     g.LastForeApp = Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper();
-    g.LastForeWnd = trapped("frmMDI.StoreLastForeApp.Wnd", qint64(0), [] {
-      return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong();
-    });
-    g.LastBrlAI = trapped("frmMDI.StoreLastForeApp.BrlAI", Obj(), [] { return Jex().obj(QStringLiteral("proc.CurrentBRLAI")); });
+    g.LastForeWnd = trapped("frmMDI.StoreLastForeApp.Wnd", qint64(0),
+                            [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
+    g.LastBrlAI =
+        trapped("frmMDI.StoreLastForeApp.BrlAI", Obj(), [] { return Jex().obj(QStringLiteral("proc.CurrentBRLAI")); });
     WriteLog(QStringLiteral("StoreLastForeApp: ") + g.LastForeApp, kDetail);
   });
 }
@@ -184,7 +184,9 @@ void frmMDI::TOGGMEN() {
     if (!activeChild() || !lastCtl_) {
       LastMenuBtn();
     } else {
-      WriteLog(QStringLiteral("m_LastCtl.Visible: ") + (lastCtl_->isVisible() ? QStringLiteral("True") : QStringLiteral("False")), kDetail);
+      WriteLog(QStringLiteral("m_LastCtl.Visible: ") +
+                   (lastCtl_->isVisible() ? QStringLiteral("True") : QStringLiteral("False")),
+               kDetail);
       if (lastCtl_->isVisible()) lastCtl_->setFocus(Qt::OtherFocusReason);
       else LastMenuBtn();
     }
@@ -284,7 +286,8 @@ bool frmMDI::eventFilter(QObject* watched, QEvent* event) {
   auto* button = qobject_cast<QPushButton*>(watched);
   if (button && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if ((key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0 && buttonRowKey(key->key()))
+    if ((key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0 &&
+        buttonRowKey(key->key()))
       return true;
   }
   if (button && event->type() == QEvent::FocusIn)

@@ -5,18 +5,18 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "base/error.h"
-#include "base/log.h"
 #include "app/cmdqueue.h"
 #include "app/commandfilter.h"
 #include "app/frmmdi.h"
+#include "app/helpfiles.h"
+#include "base/error.h"
+#include "base/log.h"
+#include "dialogs/boxes/frmmsgex.h"
 #include "global/cglobal.h"
 #include "global/cnotifysink.h"
-#include "app/helpfiles.h"
-#include "global/sounds.h"
-#include "dialogs/boxes/frmmsgex.h"
-#include "localisation/frmlocalizer.h"
 #include "global/jexnotifier.h"
+#include "global/sounds.h"
+#include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
 
 namespace jex {
@@ -28,7 +28,8 @@ std::function<void()>& quitter() {
   // that had not started yet.
   static std::function<void()> quit = [] {
     QCoreApplication::exit(0);
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   };
   return quit;
 }
@@ -64,21 +65,24 @@ struct frmMDI::Operations {
         {QStringLiteral("DLGRESWIZ"), Group::Consumed, [](W w, N) { resourceWizard(w); }},
         {QStringLiteral("DLGSPEECH"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmVoices")); }},
         {QStringLiteral("DLGBRAILLEOPT"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmBraille")); }},
-        {QStringLiteral("EDITCLIPBOARD"), Group::Consumed, [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
+        {QStringLiteral("EDITCLIPBOARD"), Group::Consumed,
+         [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
         {QStringLiteral("DLGKEYECHO"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmKeyecho")); }},
         {QStringLiteral("DLGNUMKEY"), Group::Consumed, [](W w, N) { keys(w, QStringLiteral("NUM")); }},
         {QStringLiteral("DLGBRAILLEKEY"), Group::Consumed, [](W w, N) { keys(w, QStringLiteral("BRL")); }},
-        {QStringLiteral("VCOMPRESSIONDLG"), Group::Consumed, [](W w, N) { compression(w, QStringLiteral("lstVSpace")); }},
-        {QStringLiteral("HCOMPRESSIONDLG"), Group::Consumed, [](W w, N) { compression(w, QStringLiteral("lstHSpace")); }},
+        {QStringLiteral("VCOMPRESSIONDLG"), Group::Consumed,
+         [](W w, N) { compression(w, QStringLiteral("lstVSpace")); }},
+        {QStringLiteral("HCOMPRESSIONDLG"), Group::Consumed,
+         [](W w, N) { compression(w, QStringLiteral("lstHSpace")); }},
         {QStringLiteral("QUICKMEN"), Group::Consumed, [](W w, N) { quickMenu(w, QStringLiteral("0")); }},
         {QStringLiteral("DLGTYPELIB"), Group::Consumed, [](W w, N) { quickMenu(w, QStringLiteral("2")); }},
         {QStringLiteral("SHOWTYPEDOC"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmObjWiz")); }},
         {QStringLiteral("SHOWTASKLIST"), Group::Consumed, [](W w, N) { taskList(w); }},
-        {QStringLiteral("SELCUTEDIT"), Group::Consumed, [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
+        {QStringLiteral("SELCUTEDIT"), Group::Consumed,
+         [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
         // Taken over like SELCUTEDIT, but the main window has no operation of that name.
-        {QStringLiteral("CUTEDIT"), Group::Consumed, [](W, N name) {
-           throw Error(err::UnknownMember, QStringLiteral("frmMDI has no operation ") + name);
-         }},
+        {QStringLiteral("CUTEDIT"), Group::Consumed,
+         [](W, N name) { throw Error(err::UnknownMember, QStringLiteral("frmMDI has no operation ") + name); }},
         {QStringLiteral("SPEEDUP"), Group::Voices, &voices},
         {QStringLiteral("SPEEDDN"), Group::Voices, &voices},
         {QStringLiteral("SPEEDMAX"), Group::Voices, &voices},
@@ -111,7 +115,9 @@ struct frmMDI::Operations {
   // The voices dialog's operation of the same name; it need not be visible.
   static void voices(frmMDI& w, const QString& name) { w.formAction(QStringLiteral("frmVoices"), name); }
   // The voices dialog reads the core's state again.
-  static void speechSet(frmMDI& w, const QString&) { w.formAction(QStringLiteral("frmVoices"), QStringLiteral("GetValues")); }
+  static void speechSet(frmMDI& w, const QString&) {
+    w.formAction(QStringLiteral("frmVoices"), QStringLiteral("GetValues"));
+  }
 
   // A second EXITHALDA while the question is open (its command runs inside the box's loop)
   // does not ask again.
@@ -153,9 +159,13 @@ struct frmMDI::Operations {
   }
 
   // The child switch brings the main window to the front; the list then gets the focus.
-  static void compression(frmMDI& w, const QString& list) { w.openForm(QStringLiteral("frmBraille"), QStringLiteral("Show"), {list}); }
+  static void compression(frmMDI& w, const QString& list) {
+    w.openForm(QStringLiteral("frmBraille"), QStringLiteral("Show"), {list});
+  }
 
-  static void keys(frmMDI& w, const QString& kind) { w.openForm(QStringLiteral("frmKeys"), QStringLiteral("ShowKeys"), {kind}); }
+  static void keys(frmMDI& w, const QString& kind) {
+    w.openForm(QStringLiteral("frmKeys"), QStringLiteral("ShowKeys"), {kind});
+  }
 
   static void quickMenu(frmMDI& w, const QString& mode) {
     w.formAction(QStringLiteral("frmQMenu"), QStringLiteral("ShowQuickMenu"), {foregroundApp(), mode});
@@ -166,7 +176,9 @@ struct frmMDI::Operations {
     w.openForm(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
   }
 
-  static void readMe(frmMDI& w) { w.openForm(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask}); }
+  static void readMe(frmMDI& w) {
+    w.openForm(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask});
+  }
 
   // How often the speech state is shown after a speech switch: once after "on", twice after
   // "off" and "toggle" (the core says the state once it has changed).

@@ -8,10 +8,10 @@
 //   formAction(name, action, args) runs an operation of the form without the child switch
 //
 // A form that is neither loaded nor registered gives one log line; nothing stands in for it.
-#include "base/error.h"
-#include "base/log.h"
 #include "app/frmmain.h"
 #include "app/frmmdi.h"
+#include "base/error.h"
+#include "base/log.h"
 #include "global/cnotifysink.h"
 #include "widgets/accessibility.h"
 
@@ -59,7 +59,8 @@ bool frmMDI::showChild(ChildDialog& form) {
   form.show();
   // The first control Tab reaches (the dialog's title and other labels come before it).
   QWidget* first = form.nextInFocusChain();
-  while (first && first != &form && form.isAncestorOf(first) && !ui::isTabStop(first)) first = first->nextInFocusChain();
+  while (first && first != &form && form.isAncestorOf(first) && !ui::isTabStop(first))
+    first = first->nextInFocusChain();
   if (first && form.isAncestorOf(first)) first->setFocus();
   return true;
 }
@@ -70,7 +71,8 @@ void frmMDI::callOnActiveChild(const char* operation, int index) {
     WriteLog(QString::fromLatin1(operation) + QStringLiteral(": no active dialog"), kDetail);
     return;
   }
-  formAction(child->objectName(), QString::fromLatin1(operation), index >= 0 ? QStringList{QString::number(index)} : QStringList());
+  formAction(child->objectName(), QString::fromLatin1(operation),
+             index >= 0 ? QStringList{QString::number(index)} : QStringList());
 }
 
 std::shared_ptr<cNotifySink> frmMDI::notificationSink() const { return sink_; }

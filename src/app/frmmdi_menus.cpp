@@ -3,16 +3,16 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "base/error.h"
-#include "base/log.h"
-#include "app/scripting/cjexstates.h"
 #include "app/cmdqueue.h"
 #include "app/frmmdi.h"
-#include "global/cglobal.h"
 #include "app/helpfiles.h"
+#include "app/scripting/cjexstates.h"
 #include "app/twips.h"
-#include "widgets/buttonkeys.h"
+#include "base/error.h"
+#include "base/log.h"
+#include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
+#include "widgets/buttonkeys.h"
 
 namespace jex {
 namespace {
@@ -27,9 +27,10 @@ QString u8(const char* s) { return QString::fromUtf8(s); }
 QAction* entry(QMenu* menu, const char* name, const char* caption, std::function<void()> action) {
   QAction* a = menu->addAction(u8(caption));
   a->setObjectName(QString::fromLatin1(name));
-  if (action) QObject::connect(a, &QAction::triggered, menu, [name, action = std::move(action)] {
-    trap(qPrintable(QStringLiteral("frmMDI.") + QString::fromLatin1(name) + QStringLiteral("_Click")), action);
-  });
+  if (action)
+    QObject::connect(a, &QAction::triggered, menu, [name, action = std::move(action)] {
+      trap(qPrintable(QStringLiteral("frmMDI.") + QString::fromLatin1(name) + QStringLiteral("_Click")), action);
+    });
   return a;
 }
 
@@ -95,28 +96,30 @@ void frmMDI::buildMenus() {
   entry(mnuExtras_, "mnuExtrasTables", "Zeichentabellen", {});
 
   mnuHelp_ = submenu(this, "mnuHelp", "&Hilfe");
-  entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe", [this] { formAction(QStringLiteral("frmHelp"), QStringLiteral("DirectHelp")); });
+  entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe",
+        [this] { formAction(QStringLiteral("frmHelp"), QStringLiteral("DirectHelp")); });
   entry(mnuHelp_, "mnuHelpBook", "&Handbuch", [] {
-    const QString file = frmLocalizer().DlgIni().GetStr(QStringLiteral("Global"), QStringLiteral("HelpFile"), QStringLiteral("h44.chm"));
+    const QString file =
+        frmLocalizer().DlgIni().GetStr(QStringLiteral("Global"), QStringLiteral("HelpFile"), QStringLiteral("h44.chm"));
     OpenHelpFile(file, "frmMDI.mnuHelpBook_Click");
   });
   entry(mnuHelp_, "mnuHelpKeys", "&Kurztasten", switchTo("frmReadMe", "Read", QStringLiteral("h4keys.rtf")));
   entry(mnuHelp_, "mnuReadme", "&Liesmich", switchTo("frmReadMe", "Read", QStringLiteral("readme.rtf")));
-  entry(mnuHelp_, "mnuHelpApps", "&Anwendungstips", [this, switchTo] {
-    switchTo("frmReadMe", "Read", gGlobal().OldTask + QStringLiteral(".rtf"))();
-  });
+  entry(mnuHelp_, "mnuHelpApps", "&Anwendungstips",
+        [this, switchTo] { switchTo("frmReadMe", "Read", gGlobal().OldTask + QStringLiteral(".rtf"))(); });
   mnuHelpWWW_ = submenu(mnuHelp_, "mnuHelpWWW", "Halda im Internet");
   mnuHelp_->addMenu(mnuHelpWWW_);
-  mnuHelpEmail_ = entry(mnuHelpWWW_, "mnuHelpEmail", "e-mail Support", [this] {
-    formAction(QStringLiteral("frmAbout"), QStringLiteral("SupportMail"));
-  });
-  entry(mnuHelp_, "mnuHelpInfo", "&Info", [this] { formAction(QStringLiteral("frmAbout"), QStringLiteral("ShowModal")); });
+  mnuHelpEmail_ = entry(mnuHelpWWW_, "mnuHelpEmail", "e-mail Support",
+                        [this] { formAction(QStringLiteral("frmAbout"), QStringLiteral("SupportMail")); });
+  entry(mnuHelp_, "mnuHelpInfo", "&Info",
+        [this] { formAction(QStringLiteral("frmAbout"), QStringLiteral("ShowModal")); });
 
   QMenu* user = submenu(this, "mnuUser", "User");
-  for (const auto& [name, caption] : {std::pair{"mnuUserNew", "&neuer Benutzer"}, std::pair{"mnuUserCopy", "Benutzer &kopieren"},
-                                      std::pair{"mnuUserRename", "Benutzer umbenennen"}, std::pair{"mnuUserReset", "auf Standard zu&rücksetzen"},
-                                      std::pair{"mnuUserDelete", "Benutzer &löschen"}, std::pair{"mnuUserExport", "Profil exportieren"},
-                                      std::pair{"mnuUserImport", "Profil importieren"}})
+  for (const auto& [name, caption] :
+       {std::pair{"mnuUserNew", "&neuer Benutzer"}, std::pair{"mnuUserCopy", "Benutzer &kopieren"},
+        std::pair{"mnuUserRename", "Benutzer umbenennen"}, std::pair{"mnuUserReset", "auf Standard zu&rücksetzen"},
+        std::pair{"mnuUserDelete", "Benutzer &löschen"}, std::pair{"mnuUserExport", "Profil exportieren"},
+        std::pair{"mnuUserImport", "Profil importieren"}})
     entry(user, name, caption, onChild(name + 3));
   QMenu* verbosity = submenu(this, "mnuVerbosity", "Verbosity");
   entry(verbosity, "mnuVerbosityBraille", "Brailleausgabe", command("DLGBRLOUTDEF"));
@@ -165,7 +168,8 @@ QPoint frmMDI::popupPosition(int index) const {
   const QPushButton* b = cmdMenu(index);
   if (!b) return {};
   const QPoint topLeft = b->mapTo(this, QPoint(0, 0));
-  return mapToGlobal(QPoint(topLeft.x() + b->width() + twipsToPixelsX(kPopupOffsetX), topLeft.y() + twipsToPixelsY(kPopupOffsetY)));
+  return mapToGlobal(
+      QPoint(topLeft.x() + b->width() + twipsToPixelsX(kPopupOffsetX), topLeft.y() + twipsToPixelsY(kPopupOffsetY)));
 }
 
 QMenu* frmMDI::menu(const QString& name) const { return findChild<QMenu*>(name); }

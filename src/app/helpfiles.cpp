@@ -36,9 +36,11 @@ QString HelpFilePath(const QString& appPath, const QString& lng, const QString& 
   const QString folder = platform::findEntryCaseless(appPath, QStringLiteral("Help"), true);
   if (folder.isEmpty()) throw Error(err::FileError, QStringLiteral("no help folder in ") + appPath);
   const QString language = platform::findEntryCaseless(folder, lng, true);
-  if (language.isEmpty()) throw Error(err::FileError, QStringLiteral("no help folder for language ") + lng + QStringLiteral(" in ") + folder);
+  if (language.isEmpty())
+    throw Error(err::FileError, QStringLiteral("no help folder for language ") + lng + QStringLiteral(" in ") + folder);
   const QString file = platform::findEntryCaseless(language, name, false);
-  if (file.isEmpty()) throw Error(err::FileError, QStringLiteral("no help file ") + name + QStringLiteral(" in ") + language);
+  if (file.isEmpty())
+    throw Error(err::FileError, QStringLiteral("no help file ") + name + QStringLiteral(" in ") + language);
   return file;
 }
 
@@ -51,10 +53,12 @@ QUrl DocumentUrl(const QString& name) {
     if (!fi.isFile()) throw Error(err::FileError, QStringLiteral("no such file: ") + text);
     return QUrl::fromLocalFile(fi.absoluteFilePath());
   }
-  if (text.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) return QUrl(QStringLiteral("http://") + text, QUrl::StrictMode);
+  if (text.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
+    return QUrl(QStringLiteral("http://") + text, QUrl::StrictMode);
   const QUrl url(text, QUrl::StrictMode);
   const QString scheme = url.scheme().toLower();
-  static const QStringList links{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"), QStringLiteral("mailto")};
+  static const QStringList links{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
+                                 QStringLiteral("mailto")};
   if (url.isValid() && links.contains(scheme) && (scheme == u"mailto" || !url.host().isEmpty())) return url;
   if (url.isValid() && scheme == u"file" && url.isLocalFile()) return DocumentUrl(url.toLocalFile());
   refuse(doc, name, QStringLiteral("neither an absolute path of a file nor a link"));

@@ -4,14 +4,14 @@
 #include <QDir>
 #include <QTimer>
 
+#include "app/cmdqueue.h"
+#include "app/frmmdi.h"
+#include "app/uiapplication.h"
 #include "automation/dbustransport.h"
 #include "base/error.h"
 #include "base/log.h"
 #include "base/paths.h"
-#include "app/cmdqueue.h"
-#include "app/frmmdi.h"
 #include "global/cglobal.h"
-#include "app/uiapplication.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/system.h"
 #include "platform/termsignals.h"
@@ -19,7 +19,6 @@
 namespace jex {
 namespace {
 namespace bus = automation::dbus;
-
 
 std::shared_ptr<UI_Application> g_uiApplication;
 bool g_shuttingDown = false;
@@ -95,7 +94,8 @@ int Main() {
     try {
       Jex() = CreateCoreObject();
     } catch (const Error& e) {
-      WriteLog(QStringLiteral("returns: ") + QString::number(e.number()) + QStringLiteral(", ") + e.description(), kDetail);
+      WriteLog(QStringLiteral("returns: ") + QString::number(e.number()) + QStringLiteral(", ") + e.description(),
+               kDetail);
       unpublishUiApplication();
       return kExitNoCore;
     }
@@ -183,11 +183,10 @@ void ConnectShutdownTriggers() {
     Jex() = Obj();  // nobody left to tell about the sink
     Shutdown();
   });
-  QObject::connect(&platform::TermSignals::instance(), &platform::TermSignals::terminateRequested, qApp,
-                   [](int signo) {
-                     WriteLog(QStringLiteral("signal %1 > END").arg(signo), kTraffic);
-                     Shutdown();
-                   });
+  QObject::connect(&platform::TermSignals::instance(), &platform::TermSignals::terminateRequested, qApp, [](int signo) {
+    WriteLog(QStringLiteral("signal %1 > END").arg(signo), kTraffic);
+    Shutdown();
+  });
 }
 
 }  // namespace jex

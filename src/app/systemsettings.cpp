@@ -69,7 +69,8 @@ void FirstRun(cIniFil& ini, const QString& appPath) {
     if (QFileInfo(file).isFile()) {
       platform::Registry reg(registryFile());
       const platform::Registry::ImportResult r = reg.importRegFile(file);
-      for (const QString& problem : r.problems) WriteErrorLog(QStringLiteral("FirstRun: ") + file + QStringLiteral(": ") + problem);
+      for (const QString& problem : r.problems)
+        WriteErrorLog(QStringLiteral("FirstRun: ") + file + QStringLiteral(": ") + problem);
       WriteLog(file + QStringLiteral(" returned ") + QString::number(r.ok ? 0 : 1), kFirstRun);
     } else {
       WriteLog(file + QStringLiteral(" not found"), kFirstRun);
@@ -118,7 +119,8 @@ bool ApplySpiEntry(const QString& key, const QString& value, LogLevel level) {
     }
     const bool ok = platform::SysParams::instance().call(*call);
     WriteLog(QStringLiteral("SPI ") + key + QStringLiteral(" = ") + value + QStringLiteral(" returns: ") +
-                 QString::number(ok ? 1 : 0), level);
+                 QString::number(ok ? 1 : 0),
+             level);
     return ok;
   });
 }
@@ -134,7 +136,8 @@ bool WriteRegEntry(const QString& key, const QString& value) {
     const bool opened = split && reg.openKey(root, keyPath);
     constexpr int kOk = 0, kNotFound = 2;  // the system's codes for "done" and "no such key"
     WriteLog(QStringLiteral("open key: ") + QString::number(opened ? kOk : kNotFound) + u' ' + entry +
-                 QStringLiteral(" = ") + value, kDetail);
+                 QStringLiteral(" = ") + value,
+             kDetail);
     if (!opened) return false;
     if (value.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive))
       return reg.setDword(root, keyPath, name, quint32(leadingNumber(value.mid(6))));

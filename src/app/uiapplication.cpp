@@ -7,10 +7,12 @@
 namespace jex {
 
 UI_Application::UI_Application() : Dispatchable(typeLibClass(QStringLiteral("UI_Application"))) {
-  property(QStringLiteral("VersionString"), [] { return QVariant(VersionString()); }, {},
-           QStringLiteral("major.minor.revision of the running JexUI"));
-  property(QStringLiteral("ExeLocation"), [] { return QVariant(ExeLocation()); }, {},
-           QStringLiteral("the directory of the running JexUI program"));
+  property(
+      QStringLiteral("VersionString"), [] { return QVariant(VersionString()); }, {},
+      QStringLiteral("major.minor.revision of the running JexUI"));
+  property(
+      QStringLiteral("ExeLocation"), [] { return QVariant(ExeLocation()); }, {},
+      QStringLiteral("the directory of the running JexUI program"));
 }
 
 QString UI_Application::VersionString() {

@@ -26,8 +26,10 @@ QVariant defaultValue(const QVariant& v) {
     Obj o = value.value<Obj>();
     if (o.isNothing()) throw Error(err::ObjectRequired, QStringLiteral("Object required"));
     if (depth == kMaxDefaultDepth)
-      throw Error(err::OutOfStack, QStringLiteral("Out of stack space: the default member of %1 gives objects more than %2 deep")
-                                       .arg(o.target()->className()).arg(kMaxDefaultDepth));
+      throw Error(err::OutOfStack,
+                  QStringLiteral("Out of stack space: the default member of %1 gives objects more than %2 deep")
+                      .arg(o.target()->className())
+                      .arg(kMaxDefaultDepth));
     QVariantList none;
     value = o.target()->invoke(QString(), CallKind::Get, none);
   }
@@ -36,9 +38,17 @@ QVariant defaultValue(const QVariant& v) {
 
 bool isIntegral(QMetaType t) {
   switch (t.id()) {
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
-    case QMetaType::Long: case QMetaType::ULong: case QMetaType::Short: case QMetaType::UShort:
-    case QMetaType::Char: case QMetaType::SChar: case QMetaType::UChar:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
       return true;
     default:
       return false;
@@ -69,10 +79,15 @@ QVariant missing() { return QVariant::fromValue(Missing{}); }
 QString toStr(const QVariant& v) {
   if (!v.isValid()) return QString();
   switch (v.metaType().id()) {
-    case QMetaType::QString: return v.toString();
-    case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::Double: case QMetaType::Float: return QString::number(v.toDouble(), 'g', 15);
-    default: break;
+    case QMetaType::QString:
+      return v.toString();
+    case QMetaType::Bool:
+      return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return QString::number(v.toDouble(), 'g', 15);
+    default:
+      break;
   }
   if (isIntegral(v.metaType())) return QString::number(v.toLongLong());
   if (isObj(v)) return toStr(defaultValue(v));
@@ -82,9 +97,13 @@ QString toStr(const QVariant& v) {
 qint32 toI32(const QVariant& v) {
   if (!v.isValid()) return 0;
   switch (v.metaType().id()) {
-    case QMetaType::Int: return v.toInt();
-    case QMetaType::Bool: return v.toBool() ? -1 : 0;
-    case QMetaType::Double: case QMetaType::Float: return fromDouble(v.toDouble(), v);
+    case QMetaType::Int:
+      return v.toInt();
+    case QMetaType::Bool:
+      return v.toBool() ? -1 : 0;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return fromDouble(v.toDouble(), v);
     case QMetaType::QString: {
       QString s = v.toString().trimmed();
       bool ok = false;
@@ -94,7 +113,8 @@ qint32 toI32(const QVariant& v) {
       if (ok) return fromDouble(d, v);
       typeMismatch(v);
     }
-    default: break;
+    default:
+      break;
   }
   if (isIntegral(v.metaType())) {
     qlonglong l = v.toLongLong();
@@ -108,8 +128,11 @@ qint32 toI32(const QVariant& v) {
 bool toBool(const QVariant& v) {
   if (!v.isValid()) return false;
   switch (v.metaType().id()) {
-    case QMetaType::Bool: return v.toBool();
-    case QMetaType::Double: case QMetaType::Float: return v.toDouble() != 0.0;
+    case QMetaType::Bool:
+      return v.toBool();
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return v.toDouble() != 0.0;
     case QMetaType::QString: {
       QString s = v.toString().trimmed();
       if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
@@ -119,7 +142,8 @@ bool toBool(const QVariant& v) {
       if (ok) return d != 0.0;
       typeMismatch(v);
     }
-    default: break;
+    default:
+      break;
   }
   if (isIntegral(v.metaType())) return v.toLongLong() != 0;
   if (isObj(v)) return toBool(defaultValue(v));

@@ -103,7 +103,7 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   void answerInvoke(const QDBusMessage& msg, const TargetPtr& target);
   void answerDescribe(const QDBusMessage& msg, const TargetPtr& target);
 
-  QHash<QString, Export> exports_;                 // path -> export
+  QHash<QString, Export> exports_;  // path -> export
   // Objects whose last remote reference was released. A reply may still name one (the peer
   // hands back an object we passed it and releases its proxy before our reply is decoded);
   // while the object lives on our side (the caller's arguments hold it) it is found here.
@@ -118,9 +118,9 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   // True when peer may call or name the object at path: the root is public, every other
   // object answers only the peers it has been handed to.
   bool holds(const Export& e, const QString& peer) const { return e.pinned || e.refs.contains(peer); }
-  QHash<const Target*, QString> paths_;            // exported target -> path
-  QHash<QString, std::weak_ptr<Proxy>> proxies_;   // service + path -> live proxy
-  QMultiHash<QString, QString> connectedNames_;    // owner unique name -> name given to connect()
+  QHash<const Target*, QString> paths_;           // exported target -> path
+  QHash<QString, std::weak_ptr<Proxy>> proxies_;  // service + path -> live proxy
+  QMultiHash<QString, QString> connectedNames_;   // owner unique name -> name given to connect()
   QSet<QString> rootNames_;
   QSet<QString> watched_;
   QDBusServiceWatcher* watcher_;
@@ -177,7 +177,10 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
   if (!v.isValid()) return QVariant::fromValue(Marker{0});
   if (isMissing(v)) return QVariant::fromValue(Marker{1});
   switch (v.metaType().id()) {
-    case QMetaType::QString: case QMetaType::Int: case QMetaType::Bool: case QMetaType::Double:
+    case QMetaType::QString:
+    case QMetaType::Int:
+    case QMetaType::Bool:
+    case QMetaType::Double:
       return v;
     case QMetaType::QStringList:
       return wire::packStrings(v.toStringList());
@@ -185,9 +188,16 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
       return v.toDouble();
     case QMetaType::QVariantList:
       return QVariant(encodeList(v.toList(), peer));
-    case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Long:
-    case QMetaType::ULong: case QMetaType::Short: case QMetaType::UShort: case QMetaType::UChar:
-    case QMetaType::SChar: case QMetaType::Char: {
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::SChar:
+    case QMetaType::Char: {
       bool ok = false;
       qlonglong l = v.toLongLong(&ok);
       if (ok && l >= std::numeric_limits<qint32>::min() && l <= std::numeric_limits<qint32>::max()) return int(l);
@@ -212,8 +222,9 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
     }
     return QVariant::fromValue(ObjRef{self, QDBusObjectPath(exportObject(o.target(), peer))});
   }
-  throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: a value of type %1 cannot be passed")
-                                     .arg(QString::fromUtf8(v.typeName())));
+  throw Error(
+      err::TypeMismatch,
+      QStringLiteral("Type mismatch: a value of type %1 cannot be passed").arg(QString::fromUtf8(v.typeName())));
 }
 
 QVariantList Endpoint::encodeList(const QVariantList& list, const QString& peer) {
@@ -416,8 +427,9 @@ void Endpoint::answerInvoke(const QDBusMessage& msg, const TargetPtr& target) {
       call = wire::decodeCall(msg, decoder(peer));
     } catch (const Error& e) {
       // A peer that sends what no endpoint sends: it gets the error, the log names it.
-      WriteErrorLog(QStringLiteral("automation.Invoke: ") + QString::number(e.number()) + QStringLiteral(" malformed call of ") +
-                    msg.path() + QStringLiteral(" from ") + peer + QStringLiteral(": ") + e.description());
+      WriteErrorLog(QStringLiteral("automation.Invoke: ") + QString::number(e.number()) +
+                    QStringLiteral(" malformed call of ") + msg.path() + QStringLiteral(" from ") + peer +
+                    QStringLiteral(": ") + e.description());
       throw;
     }
     {
@@ -427,7 +439,8 @@ void Endpoint::answerInvoke(const QDBusMessage& msg, const TargetPtr& target) {
     QVariantList out = call.kind == CallKind::Method ? encodeList(call.args, peer) : QVariantList();
     reply = msg.createReply(QList<QVariant>{QVariant::fromValue(QDBusVariant(encode(result, peer))), QVariant(out)});
   } catch (const Error& e) {
-    reply = msg.createErrorReply(QLatin1String(kErrorName), QString::number(e.number()) + QLatin1Char('\n') + e.description());
+    reply = msg.createErrorReply(QLatin1String(kErrorName),
+                                 QString::number(e.number()) + QLatin1Char('\n') + e.description());
   } catch (const std::exception& e) {
     reply = msg.createErrorReply(QLatin1String(kErrorName),
                                  QString::number(err::InvalidCall) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
@@ -443,19 +456,20 @@ QString Endpoint::introspect(const QString& path) const {
   auto it = exports_.constFind(path);
   if (it == exports_.constEnd()) return QString();
   QString xml = QStringLiteral(
-      "  <interface name=\"%1\">\n"
-      "    <method name=\"Invoke\"><arg name=\"member\" type=\"s\" direction=\"in\"/>"
-      "<arg name=\"kind\" type=\"i\" direction=\"in\"/><arg name=\"args\" type=\"av\" direction=\"in\"/>"
-      "<arg name=\"result\" type=\"v\" direction=\"out\"/><arg name=\"argsOut\" type=\"av\" direction=\"out\"/></method>\n"
-      "    <method name=\"Describe\"><arg name=\"className\" type=\"s\" direction=\"out\"/>"
-      "<arg name=\"members\" type=\"a(sibbiis)\" direction=\"out\"/></method>\n"
-      "    <method name=\"Release\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
-      "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
-      "    <method name=\"AddRef\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
-      "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
-      "    <method name=\"Share\"><arg name=\"peer\" type=\"s\" direction=\"in\"/>"
-      "<arg name=\"count\" type=\"i\" direction=\"in\"/>"
-      "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n")
+                    "  <interface name=\"%1\">\n"
+                    "    <method name=\"Invoke\"><arg name=\"member\" type=\"s\" direction=\"in\"/>"
+                    "<arg name=\"kind\" type=\"i\" direction=\"in\"/><arg name=\"args\" type=\"av\" direction=\"in\"/>"
+                    "<arg name=\"result\" type=\"v\" direction=\"out\"/><arg name=\"argsOut\" type=\"av\" "
+                    "direction=\"out\"/></method>\n"
+                    "    <method name=\"Describe\"><arg name=\"className\" type=\"s\" direction=\"out\"/>"
+                    "<arg name=\"members\" type=\"a(sibbiis)\" direction=\"out\"/></method>\n"
+                    "    <method name=\"Release\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
+                    "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
+                    "    <method name=\"AddRef\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
+                    "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
+                    "    <method name=\"Share\"><arg name=\"peer\" type=\"s\" direction=\"in\"/>"
+                    "<arg name=\"count\" type=\"i\" direction=\"in\"/>"
+                    "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n")
                     .arg(QLatin1String(kInterface));
   xml += QStringLiteral("    <annotation name=\"%1.Class\" value=\"%2\"/>\n")
              .arg(QLatin1String(kInterface), it->target->className().toHtmlEscaped());
@@ -531,7 +545,8 @@ QDBusMessage Proxy::checked(const QDBusMessage& reply, const QString& method) co
     case QDBusError::TimedOut:
       // No reply: either the peer died during the call or it is still busy.
       if (ep_->conn.isConnected() && ep_->conn.interface()->isServiceRegistered(service_).value())
-        throw Error(err::Timeout, QStringLiteral("The call of %1 did not return within %2 ms").arg(method).arg(g_timeout));
+        throw Error(err::Timeout,
+                    QStringLiteral("The call of %1 did not return within %2 ms").arg(method).arg(g_timeout));
       vanished(reply.errorMessage());
     case QDBusError::UnknownMethod:
     case QDBusError::UnknownInterface:
@@ -543,8 +558,8 @@ QDBusMessage Proxy::checked(const QDBusMessage& reply, const QString& method) co
 
 QVariant Proxy::invoke(const QString& member, CallKind kind, QVariantList& args) {
   std::shared_ptr<Endpoint> ep = ep_;  // keeps the state alive across nested calls
-  QDBusMessage reply = callRemote(QStringLiteral("Invoke"),
-                                  {member, int(kind), QVariant(ep->encodeList(args, service_))});
+  QDBusMessage reply =
+      callRemote(QStringLiteral("Invoke"), {member, int(kind), QVariant(ep->encodeList(args, service_))});
   wire::Reply r = wire::decodeReply(reply, ep->decoder(service_), kind == CallKind::Method);
   for (qsizetype i = 0; i < args.size() && i < r.args.size(); ++i) args[i] = r.args[i];
   return r.result;
@@ -637,8 +652,9 @@ bool isNameOwned(const QString& busName, QDBusConnection conn) {
 
 Obj connect(const QString& busName, QDBusConnection conn) {
   if (!conn.isConnected() || !conn.interface())
-    throw Error(err::CannotCreateObject,
-                QStringLiteral("Cannot create object %1: no session bus (%2)").arg(busName, conn.lastError().message()));
+    throw Error(
+        err::CannotCreateObject,
+        QStringLiteral("Cannot create object %1: no session bus (%2)").arg(busName, conn.lastError().message()));
   QDBusReply<QString> owner = conn.interface()->serviceOwner(busName);
   if (!owner.isValid() || owner.value().isEmpty())
     throw Error(err::CannotCreateObject, QStringLiteral("Cannot create object %1: it is not running").arg(busName));

@@ -80,7 +80,9 @@ namespace {
 }
 
 void checkCount(qsizetype n) {
-  if (n > kMaxItems) throw Error(err::InvalidCall, QStringLiteral("Invalid procedure call or argument: more than %1 items").arg(kMaxItems));
+  if (n > kMaxItems)
+    throw Error(err::InvalidCall,
+                QStringLiteral("Invalid procedure call or argument: more than %1 items").arg(kMaxItems));
 }
 
 // Reads the elements of an array with read(); the array is closed again also when read()
@@ -102,7 +104,8 @@ void readArray(const QDBusArgument& arg, F&& read) {
 
 const QString& checked(const QString& s) {
   if (s.size() > kMaxChars)
-    throw Error(err::InvalidCall, QStringLiteral("Invalid procedure call or argument: a string of %1 characters").arg(s.size()));
+    throw Error(err::InvalidCall,
+                QStringLiteral("Invalid procedure call or argument: a string of %1 characters").arg(s.size()));
   return s;
 }
 
@@ -150,10 +153,19 @@ QVariant Decoder::value(const QVariant& v, int depth) const {
   if (depth > kMaxDepth) malformed(QStringLiteral("values nested more than %1 deep").arg(kMaxDepth));
   const QMetaType t = v.metaType();
   switch (t.id()) {
-    case QMetaType::QString: checked(*static_cast<const QString*>(v.constData())); return v;
-    case QMetaType::Int: case QMetaType::Bool: case QMetaType::Double: return v;
-    case QMetaType::UChar: case QMetaType::Short: case QMetaType::UShort: return v.toInt();
-    case QMetaType::UInt: case QMetaType::LongLong: {
+    case QMetaType::QString:
+      checked(*static_cast<const QString*>(v.constData()));
+      return v;
+    case QMetaType::Int:
+    case QMetaType::Bool:
+    case QMetaType::Double:
+      return v;
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+      return v.toInt();
+    case QMetaType::UInt:
+    case QMetaType::LongLong: {
       const qlonglong l = v.toLongLong();
       if (l >= std::numeric_limits<qint32>::min() && l <= std::numeric_limits<qint32>::max()) return int(l);
       return double(l);
@@ -168,8 +180,10 @@ QVariant Decoder::value(const QVariant& v, int depth) const {
       for (const QString& s : list) checked(s);
       return list;
     }
-    case QMetaType::QVariantList: return QVariant(list(v, depth));
-    default: break;
+    case QMetaType::QVariantList:
+      return QVariant(list(v, depth));
+    default:
+      break;
   }
   if (t == QMetaType::fromType<QDBusVariant>()) return value(v.value<QDBusVariant>().variant(), depth + 1);
   if (t == QMetaType::fromType<QDBusArgument>()) return argument(v.value<QDBusArgument>(), depth);
@@ -257,14 +271,16 @@ Reply decodeReply(const QDBusMessage& reply, const Decoder& decoder, bool withAr
 std::pair<QString, QList<MemberInfo>> decodeDescription(const QDBusMessage& reply) {
   const QList<QVariant> out = reply.arguments();
   if (reply.signature() != QLatin1String("sa(sibbiis)") || out.size() != 2)
-    throw Error(err::InvalidCall, QStringLiteral("Invalid procedure call or argument: a description of (%1)")
-                                      .arg(reply.signature().left(64)));
+    throw Error(
+        err::InvalidCall,
+        QStringLiteral("Invalid procedure call or argument: a description of (%1)").arg(reply.signature().left(64)));
   std::pair<QString, QList<MemberInfo>> d{checked(out[0].toString()), {}};
   if (out[1].metaType() == QMetaType::fromType<QList<MemberInfo>>()) {  // delivered without marshalling
     d.second = out[1].value<QList<MemberInfo>>();
     return d;
   }
-  if (out[1].metaType() != QMetaType::fromType<QDBusArgument>()) malformed(QStringLiteral("a member table was expected"));
+  if (out[1].metaType() != QMetaType::fromType<QDBusArgument>())
+    malformed(QStringLiteral("a member table was expected"));
   const QDBusArgument arg = out[1].value<QDBusArgument>();
   readArray(arg, [&] {
     MemberInfo m;

@@ -9,8 +9,7 @@ namespace {
 }
 
 [[noreturn]] void wrongArguments(const QString& name) {
-  throw Error(err::WrongArguments,
-              QStringLiteral("Wrong number of arguments or invalid property assignment: ") + name);
+  throw Error(err::WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment: ") + name);
 }
 
 }  // namespace
@@ -135,8 +134,10 @@ QVariant Dispatchable::invoke(const QString& member, CallKind kind, QVariantList
         // A default member that is such a property again leads on, but not without end.
         thread_local int forwarded = 0;
         if (forwarded >= kMaxDefaultDepth)
-          throw Error(err::OutOfStack, QStringLiteral("Out of stack space: the default member of %1 gives objects more than %2 deep")
-                                           .arg(className_).arg(kMaxDefaultDepth));
+          throw Error(err::OutOfStack,
+                      QStringLiteral("Out of stack space: the default member of %1 gives objects more than %2 deep")
+                          .arg(className_)
+                          .arg(kMaxDefaultDepth));
         ++forwarded;
         struct Leave {
           ~Leave() { --forwarded; }
@@ -151,24 +152,30 @@ QVariant Dispatchable::invoke(const QString& member, CallKind kind, QVariantList
 // --- Collection ------------------------------------------------------------------------------
 
 Collection::Collection() : Dispatchable(QStringLiteral("Collection")) {
-  property(QStringLiteral("Count"), [this] { return QVariant(size()); }, {}, QStringLiteral("Number of items."));
-  method(QStringLiteral("Item"), 1, 1, [this](Args& a) { return items_.at(position(a.at(0))); },
-         QStringLiteral("The item by its position (from 1) or by its key (any case)."));
-  method(QStringLiteral("ItemByIndex"), 1, 1,
-         [this](Args& a) { return items_.at(position(QVariant(a.i32(0)))); },
-         QStringLiteral("The item by its position, from 1."));
-  property(QStringLiteral("Items"), [this] {
-      QStringList all;
-      all.reserve(items_.size());
-      for (const QVariant& v : items_) all.append(toStr(v));
-      return QVariant(all);
-    }, {}, QStringLiteral("All items as text, in one list."));
+  property(
+      QStringLiteral("Count"), [this] { return QVariant(size()); }, {}, QStringLiteral("Number of items."));
+  method(
+      QStringLiteral("Item"), 1, 1, [this](Args& a) { return items_.at(position(a.at(0))); },
+      QStringLiteral("The item by its position (from 1) or by its key (any case)."));
+  method(
+      QStringLiteral("ItemByIndex"), 1, 1, [this](Args& a) { return items_.at(position(QVariant(a.i32(0)))); },
+      QStringLiteral("The item by its position, from 1."));
+  property(
+      QStringLiteral("Items"),
+      [this] {
+        QStringList all;
+        all.reserve(items_.size());
+        for (const QVariant& v : items_) all.append(toStr(v));
+        return QVariant(all);
+      },
+      {}, QStringLiteral("All items as text, in one list."));
   defaultMember(QStringLiteral("Item"));
 }
 
 void Collection::add(const QVariant& item, const QString& key) {
   if (!key.isEmpty() && keys_.contains(key.toLower()))
-    throw Error(err::DuplicateKey, QStringLiteral("This key is already associated with an element of this collection: ") + key);
+    throw Error(err::DuplicateKey,
+                QStringLiteral("This key is already associated with an element of this collection: ") + key);
   items_.append(item);
   keys_.append(key.toLower());
 }
@@ -182,8 +189,8 @@ int Collection::position(const QVariant& indexOrKey) const {
   if (indexOrKey.metaType().id() == QMetaType::QString) {
     qsizetype i = keys_.indexOf(indexOrKey.toString().toLower());
     if (i < 0 || indexOrKey.toString().isEmpty())
-      throw Error(err::InvalidCall, QStringLiteral("Invalid procedure call or argument: no item with key ") +
-                                        indexOrKey.toString());
+      throw Error(err::InvalidCall,
+                  QStringLiteral("Invalid procedure call or argument: no item with key ") + indexOrKey.toString());
     return int(i);
   }
   qint32 i = toI32(indexOrKey);

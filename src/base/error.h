@@ -15,26 +15,26 @@ namespace jex {
 // Error numbers follow the automation conventions scripts know; every number the program
 // raises is named here.
 namespace err {
-constexpr int InvalidCall = 5;            // invalid procedure call or argument
+constexpr int InvalidCall = 5;  // invalid procedure call or argument
 constexpr int SubscriptOutOfRange = 9;
 constexpr int TypeMismatch = 13;
-constexpr int OutOfStack = 28;            // default members that lead to objects without end
+constexpr int OutOfStack = 28;  // default members that lead to objects without end
 constexpr int FileNotFound = 53;
-constexpr int PermissionDenied = 70;      // the caller may not use this member
-constexpr int FileError = 75;             // path/file access error
+constexpr int PermissionDenied = 70;  // the caller may not use this member
+constexpr int FileError = 75;         // path/file access error
 constexpr int ObjectRequired = 424;
-constexpr int CannotCreateObject = 429;   // nobody serves the identifier
-constexpr int UnknownMember = 438;        // object doesn't support this property or method
-constexpr int WrongArguments = 450;       // wrong number of arguments or invalid property assignment
-constexpr int DuplicateKey = 457;         // the key is already in the collection
-constexpr int ServerUnavailable = 462;    // the other side vanished
-constexpr int Timeout = -2147417848;      // RPC_E_DISCONNECTED-like: the call did not return in time
+constexpr int CannotCreateObject = 429;  // nobody serves the identifier
+constexpr int UnknownMember = 438;       // object doesn't support this property or method
+constexpr int WrongArguments = 450;      // wrong number of arguments or invalid property assignment
+constexpr int DuplicateKey = 457;        // the key is already in the collection
+constexpr int ServerUnavailable = 462;   // the other side vanished
+constexpr int Timeout = -2147417848;     // RPC_E_DISCONNECTED-like: the call did not return in time
 }  // namespace err
 
 class Error : public std::exception {
  public:
-  Error(int number, QString description) : number_(number), description_(std::move(description)),
-      what_(description_.toStdString()) {}
+  Error(int number, QString description)
+      : number_(number), description_(std::move(description)), what_(description_.toStdString()) {}
   int number() const noexcept { return number_; }
   const QString& description() const noexcept { return description_; }
   const char* what() const noexcept override { return what_.c_str(); }

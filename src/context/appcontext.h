@@ -15,9 +15,9 @@ class cUser;
 class AppContext {
  public:
   virtual ~AppContext() = default;
-  virtual QString appPath() const = 0;   // the core's directory, with a trailing separator
-  virtual QString appTitle() const = 0;  // localised program title + " " + major.minor
-  virtual bool quitting() const = 0;     // the orderly shutdown has begun
+  virtual QString appPath() const = 0;          // the core's directory, with a trailing separator
+  virtual QString appTitle() const = 0;         // localised program title + " " + major.minor
+  virtual bool quitting() const = 0;            // the orderly shutdown has begun
   virtual qint32 foregroundMethod() const = 0;  // how a box brings itself to the front
   virtual std::shared_ptr<cUser> currentUser() const = 0;
   virtual void setCurrentUser(std::shared_ptr<cUser> user) = 0;

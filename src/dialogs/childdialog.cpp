@@ -10,12 +10,12 @@
 
 #include "base/error.h"
 #include "base/log.h"
-#include "global/cnotifysink.h"
-#include "widgets/buttonkeys.h"
-#include "widgets/formservice.h"
 #include "dialogs/boxes/frmmsgex.h"
+#include "global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
+#include "widgets/buttonkeys.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 namespace {

@@ -1,5 +1,6 @@
 // cGlobal: the program's one global settings and state object, and the other process-wide
-// objects (the core object). It is the program's AppContext. Created on first use; released in the main window's unload.
+// objects (the core object). It is the program's AppContext. Created on first use; released in the main window's
+// unload.
 //
 // Paths: AppPath is the core's directory with one trailing separator. The separator is the
 // platform's ("/" here), so AppPath + "LNG/" + language + "/" is the language directory.
@@ -8,8 +9,8 @@
 #include <QString>
 #include <memory>
 
-#include "context/appcontext.h"
 #include "automation/automation.h"
+#include "context/appcontext.h"
 #include "ini/cinifil.h"
 
 namespace jex {
@@ -19,11 +20,11 @@ class cUser;
 class cGlobal final : public AppContext {
  public:
   // --- filled by start-up ---
-  QString AppPath;                  // the core's directory, with a trailing separator
-  QString AppTitle;                 // localised program title + " " + major.minor
-  std::shared_ptr<cIniFil> Ini;     // JEXUI.INI
+  QString AppPath;               // the core's directory, with a trailing separator
+  QString AppTitle;              // localised program title + " " + major.minor
+  std::shared_ptr<cIniFil> Ini;  // JEXUI.INI
   std::shared_ptr<cUser> UserProfile;
-  qint32 WriteLogFile() const;      // log threshold ([SERVICE] WriteLogFile)
+  qint32 WriteLogFile() const;  // log threshold ([SERVICE] WriteLogFile)
   void setWriteLogFile(qint32 level);
   qint32 SpeedMin = 100;
   qint32 SpeedMax = 500;
@@ -45,7 +46,7 @@ class cGlobal final : public AppContext {
   bool NoVoiceSelect = false;
   QString OldTask, NewTask, PrevOldTask;  // upper case task names of the last switch
   QString NextFGWinCmd;
-  QString LastForeApp;                    // upper case
+  QString LastForeApp;  // upper case
   qint64 LastForeWnd = 0;
   Obj LastBrlAI;
 

@@ -8,27 +8,37 @@ namespace {
 const QString kJexUi = QStringLiteral("JEXUI");
 }  // namespace
 
-std::shared_ptr<cNotifySink> cNotifySink::create() {
-  return std::shared_ptr<cNotifySink>(new cNotifySink());
-}
+std::shared_ptr<cNotifySink> cNotifySink::create() { return std::shared_ptr<cNotifySink>(new cNotifySink()); }
 
 cNotifySink::cNotifySink() : automation::Dispatchable(QStringLiteral("cNotifySink")) {
   WriteLog(QStringLiteral("cNotifySink_Initialize"), kDetail);
   using automation::Args;
-  method(QStringLiteral("AudioStart"), 1, 1, [this](Args& a) { AudioStart(a.at(0)); return QVariant(); });
-  method(QStringLiteral("AudioStop"), 1, 1, [this](Args& a) { AudioStop(a.at(0)); return QVariant(); });
+  method(QStringLiteral("AudioStart"), 1, 1, [this](Args& a) {
+    AudioStart(a.at(0));
+    return QVariant();
+  });
+  method(QStringLiteral("AudioStop"), 1, 1, [this](Args& a) {
+    AudioStop(a.at(0));
+    return QVariant();
+  });
   method(QStringLiteral("ProcessSwitch"), 2, 2, [this](Args& a) {
     ProcessSwitch(a.str(0), a.str(1));
     return QVariant();
   });
-  method(QStringLiteral("VoiceSelect"), 1, 1, [this](Args& a) { VoiceSelect(a.at(0)); return QVariant(); });
+  method(QStringLiteral("VoiceSelect"), 1, 1, [this](Args& a) {
+    VoiceSelect(a.at(0));
+    return QVariant();
+  });
   method(QStringLiteral("HandleCmd"), 1, 1, [this](Args& a) {
     QString s = a.str(0);
     HandleCmd(s);
     a.set(0, s);
     return QVariant();
   });
-  method(QStringLiteral("AboutToSpeak"), 1, 1, [this](Args& a) { AboutToSpeak(a.at(0)); return QVariant(); });
+  method(QStringLiteral("AboutToSpeak"), 1, 1, [this](Args& a) {
+    AboutToSpeak(a.at(0));
+    return QVariant();
+  });
 }
 
 cNotifySink::~cNotifySink() { WriteLog(QStringLiteral("cNotifySink_Terminate"), kDetail); }

@@ -47,9 +47,9 @@ bool JexNotifier::InstallHook(qint64 windowHandle, bool install) {
   return trapped("JexNotifier.InstallHook", false, [&] {
     if (core_.isNothing()) throw Error(err::ObjectRequired, QStringLiteral("no core"));
     const auto handle = qint32(windowHandle);
-    const QVariant answer = install
-        ? core_.call(QStringLiteral("JexNotifier_Install"), {automation::fromObj(receiver_), handle})
-        : core_.call(QStringLiteral("JexNotifier_Remove"), {handle});
+    const QVariant answer =
+        install ? core_.call(QStringLiteral("JexNotifier_Install"), {automation::fromObj(receiver_), handle})
+                : core_.call(QStringLiteral("JexNotifier_Remove"), {handle});
     return automation::toBool(answer);
   });
 }

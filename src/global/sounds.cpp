@@ -11,7 +11,8 @@ void PlaySound(const QString& Name) {
   trap("mMain.PlaySound", [&] {
     const auto& user = gGlobal().UserProfile;
     if (!user || user->UseSounds() == 0) return;
-    const QString file = Name.isEmpty() ? QString() : user->Path() + QStringLiteral("sounds/") + Name + QStringLiteral(".wav");
+    const QString file =
+        Name.isEmpty() ? QString() : user->Path() + QStringLiteral("sounds/") + Name + QStringLiteral(".wav");
     platform::playWave(file);
   });
 }

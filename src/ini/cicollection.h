@@ -22,7 +22,8 @@ class CiCollection {
     if (!key.isNull()) {
       const QString folded = key.toCaseFolded();
       if (index_.contains(folded))
-        throw Error(err::DuplicateKey, QStringLiteral("This key is already associated with an element of this collection"));
+        throw Error(err::DuplicateKey,
+                    QStringLiteral("This key is already associated with an element of this collection"));
       index_.insert(folded, count());
     }
     items_.push_back({key, std::move(item)});

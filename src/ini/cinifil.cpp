@@ -38,8 +38,8 @@ QString cIniFil::readList(ListKind kind, const QString& Section) {
   while (count == static_cast<quint32>(bufferSize_ - 2)) {  // the system's sign of a cut list
     // Grow by as many steps as the list needs now, so that a large section costs one more read
     // instead of one per step; a list grown meanwhile goes round again.
-    const qint64 needed = pp::GetPrivateProfileSectionSize(
-        kind == ListKind::SectionNames ? QString() : Section, fileName_, codePage_);
+    const qint64 needed =
+        pp::GetPrivateProfileSectionSize(kind == ListKind::SectionNames ? QString() : Section, fileName_, codePage_);
     const qint64 steps = std::max<qint64>(1, (needed - bufferSize_ + kBufferStep - 1) / kBufferStep);
     bufferSize_ = static_cast<int>(std::min<qint64>(bufferSize_ + steps * kBufferStep, INT_MAX - kBufferStep));
     buffer_.fill(QChar(0), bufferSize_);
@@ -143,8 +143,8 @@ qint32 cIniFil::GetLong(const QString& Section, const QString& Key, std::optiona
 QString cIniFil::GetStr(const QString& Section, const QString& Key, const std::optional<QString>& Default) {
   return trapped("cIniFil.GetStr", Default.value_or(QString()), [&] {
     QString buffer(kStringBuffer, QChar(0));
-    const quint32 count = pp::GetPrivateProfileString(Section, Key, QStringLiteral(""), buffer, kStringBuffer,
-                                                      fileName_, codePage_);
+    const quint32 count =
+        pp::GetPrivateProfileString(Section, Key, QStringLiteral(""), buffer, kStringBuffer, fileName_, codePage_);
     if (count > 0) return buffer.left(count);
     if (!Default) return QString();
     if (writeDefaults_) SettingSave(Section, Key, *Default);

@@ -42,11 +42,16 @@ constexpr int kDefaultCodePage = 1252;
 
 QByteArray codePageName(int codePage) {
   switch (codePage) {
-    case 932: return "Shift_JIS";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    default: return "windows-" + QByteArray::number(codePage);
+    case 932:
+      return "Shift_JIS";
+    case 936:
+      return "GBK";
+    case 949:
+      return "windows-949";
+    case 950:
+      return "Big5";
+    default:
+      return "windows-" + QByteArray::number(codePage);
   }
 }
 
@@ -150,14 +155,17 @@ void encodeFile(const QString& text, const FileFormat& format, const QString& fi
       encode(utf16);
       return;
     }
-    case Encoding::CodePage: break;
+    case Encoding::CodePage:
+      break;
   }
   QStringEncoder encoder(codePageName(format.codePage).constData());
   if (!encoder.isValid()) encoder = QStringEncoder(codePageName(kDefaultCodePage).constData());
   encode(encoder);
   if (encoder.hasError())
     WriteLog(QStringLiteral("INI: characters not in code page %1 written as substitutes to %2")
-                 .arg(format.codePage).arg(fileName), kFirstRun);
+                 .arg(format.codePage)
+                 .arg(fileName),
+             kFirstRun);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -206,8 +214,8 @@ using DocPtr = std::shared_ptr<const IniDoc>;
 std::shared_ptr<IniDoc> parse(const QString& text, const FileFormat& format) {
   auto doc = std::make_shared<IniDoc>();
   doc->format = format;
-  doc->lines = text.contains(QChar(0)) ? QString(text).remove(QChar(0)).split(QLatin1Char('\n'))
-                                       : text.split(QLatin1Char('\n'));
+  doc->lines =
+      text.contains(QChar(0)) ? QString(text).remove(QChar(0)).split(QLatin1Char('\n')) : text.split(QLatin1Char('\n'));
   if (!doc->lines.isEmpty() && doc->lines.last().isEmpty()) doc->lines.removeLast();
   for (QString& line : doc->lines)
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
@@ -316,7 +324,8 @@ void refuseSpecialFile(const QString& fileName) {
   std::lock_guard lock(mutex);
   if (!reported.contains(fileName)) {
     reported.insert(fileName);
-    WriteErrorLog(QStringLiteral("INI %1: %2 not a regular file, neither read nor written").arg(fileName).arg(err::FileError));
+    WriteErrorLog(
+        QStringLiteral("INI %1: %2 not a regular file, neither read nor written").arg(fileName).arg(err::FileError));
   }
 }
 
@@ -326,8 +335,10 @@ DocPtr readFile(const QString& fileName, int codePage, FileStamp* stampOut = nul
   FileStamp stamp;
   QString problem;
   switch (platform::readRegularFile(fileName, b.bytes, &stamp, problem)) {
-    case platform::ReadResult::Read: break;
-    case platform::ReadResult::Missing: return nullptr;
+    case platform::ReadResult::Read:
+      break;
+    case platform::ReadResult::Missing:
+      return nullptr;
     case platform::ReadResult::Special:
       refuseSpecialFile(fileName);
       return nullptr;
@@ -347,11 +358,13 @@ DocPtr loadDoc(const QString& fileName, int codePage) {
   if (fileName.isEmpty()) return nullptr;
   FileStamp stamp;
   switch (platform::fileKind(fileName, &stamp)) {
-    case platform::FileKind::Missing: return nullptr;
+    case platform::FileKind::Missing:
+      return nullptr;
     case platform::FileKind::Special:
       refuseSpecialFile(fileName);
       return nullptr;
-    case platform::FileKind::Regular: break;
+    case platform::FileKind::Regular:
+      break;
   }
   if (!stamp.recent())
     if (DocPtr doc = cache().find(fileName, codePage, stamp)) return doc;
@@ -390,7 +403,7 @@ class ListWriter {
     if (size_ < 2 || cut_) return false;
     quint32 len = 0;
     for (QStringView p : parts) len += static_cast<quint32>(p.size());
-    if (pos_ + len + 1 > size_ - 1) {  // item, its NUL and the final NUL must fit
+    if (pos_ + len + 1 > size_ - 1) {                          // item, its NUL and the final NUL must fit
       quint32 room = pos_ < size_ - 2 ? size_ - 2 - pos_ : 0;  // the list may be full already
       for (QStringView p : parts) {
         const quint32 n = std::min(room, static_cast<quint32>(p.size()));
@@ -643,8 +656,8 @@ qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint
   });
 }
 
-quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size,
-                                 const QString& fileName, int codePage) {
+quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size, const QString& fileName,
+                                 int codePage) {
   return trapped("GetPrivateProfileSection", quint32{0}, [&]() -> quint32 {
     DocPtr doc = loadDoc(fileName, codePage);
     const Section* section = doc && !appName.isNull() ? doc->find(appName) : nullptr;
@@ -658,10 +671,8 @@ quint32 GetPrivateProfileSectionSize(const QString& appName, const QString& file
   return trapped("GetPrivateProfileSectionSize", quint32{2}, [&]() -> quint32 {
     DocPtr doc = loadDoc(fileName, codePage);
     ListMeasure out;
-    if (appName.isNull())
-      sectionNames(doc.get(), out);
-    else
-      sectionLines(doc ? doc->find(appName) : nullptr, out);
+    if (appName.isNull()) sectionNames(doc.get(), out);
+    else sectionLines(doc ? doc->find(appName) : nullptr, out);
     return static_cast<quint32>(std::min<quint64>(out.finish(), std::numeric_limits<quint32>::max()));
   });
 }
@@ -698,18 +709,14 @@ bool WritePrivateProfileString(const QString& appName, const QString& keyName, c
       if (e) lines.removeAt(e->line);
       return true;
     }
-    if (e)
-      lines[e->line] = e->key.toString() + QLatin1Char('=') + value;
-    else if (s)
-      lines.insert(insertionLine(*s), key + QLatin1Char('=') + value);
-    else
-      appendSection(lines, section, {key + QLatin1Char('=') + value});
+    if (e) lines[e->line] = e->key.toString() + QLatin1Char('=') + value;
+    else if (s) lines.insert(insertionLine(*s), key + QLatin1Char('=') + value);
+    else appendSection(lines, section, {key + QLatin1Char('=') + value});
     return true;
   });
 }
 
-bool WritePrivateProfileSection(const QString& appName, const QString& block, const QString& fileName,
-                                int codePage) {
+bool WritePrivateProfileSection(const QString& appName, const QString& block, const QString& fileName, int codePage) {
   const QString section = appName.trimmed();
   QString problem = appName.isNull() ? QStringLiteral("no section name") : checkSectionName(section);
   QStringList body;

@@ -40,8 +40,7 @@ namespace jex::ini {
 // names of the section (NUL-separated lists). Returns the number of characters copied, without
 // the terminating NUL; size - 1 when a single value was cut, size - 2 when a list was cut.
 quint32 GetPrivateProfileString(const QString& appName, const QString& keyName, const QString& defaultValue,
-                                QString& returnedString, quint32 size, const QString& fileName,
-                                int codePage = 0);
+                                QString& returnedString, quint32 size, const QString& fileName, int codePage = 0);
 
 // The value's leading decimal digits (with an optional sign) as an integer; 0 for a value that
 // is not a number; `defaultValue` for a missing key or an empty value.
@@ -52,8 +51,8 @@ qint32 GetPrivateProfileInt(const QString& appName, const QString& keyName, qint
 // the key alone, comments as they stand, blank lines left out), each followed by a NUL, the list
 // ended by a second NUL. Returns the count of characters without the final NUL, or size - 2
 // when the buffer was too small.
-quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size,
-                                 const QString& fileName, int codePage = 0);
+quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString, quint32 size, const QString& fileName,
+                                 int codePage = 0);
 
 // Not a Windows function: the buffer size (in characters, both final NULs included) that
 // GetPrivateProfileSection needs for the section, or GetPrivateProfileSectionNames with a null
@@ -62,8 +61,7 @@ quint32 GetPrivateProfileSection(const QString& appName, QString& returnedString
 quint32 GetPrivateProfileSectionSize(const QString& appName, const QString& fileName, int codePage = 0);
 
 // All section names in file order, as a list like GetPrivateProfileSection's.
-quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, const QString& fileName,
-                                      int codePage = 0);
+quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, const QString& fileName, int codePage = 0);
 
 // Writes key=value, creating the section and the file as needed. A null value deletes the key,
 // a null keyName deletes the whole section. False (and a log line) when the file could not be

@@ -23,10 +23,11 @@ const QString kNone = QStringLiteral("---");
 // Combo and list boxes whose items are data (devices, voices, users ...) or the captions of other
 // controls (the Braille blank lists show chkHSpace(j), chkVSpace(j)): only their tip is translated.
 bool isDataList(const QString& name) {
-  static const QStringList names{QStringLiteral("cboDevice"), QStringLiteral("cboPort"),  QStringLiteral("cboBrailleTable"),
-                                 QStringLiteral("lstHSpace"), QStringLiteral("lstVSpace"),
-                                 QStringLiteral("cboOSMode"), QStringLiteral("cboVoice"), QStringLiteral("cboTable"),
-                                 QStringLiteral("cboUser"),   QStringLiteral("cboSpeechSet"), QStringLiteral("cboLanguage")};
+  static const QStringList names{
+      QStringLiteral("cboDevice"),    QStringLiteral("cboPort"),    QStringLiteral("cboBrailleTable"),
+      QStringLiteral("lstHSpace"),    QStringLiteral("lstVSpace"),  QStringLiteral("cboOSMode"),
+      QStringLiteral("cboVoice"),     QStringLiteral("cboTable"),   QStringLiteral("cboUser"),
+      QStringLiteral("cboSpeechSet"), QStringLiteral("cboLanguage")};
   return names.contains(name, Qt::CaseInsensitive);
 }
 
@@ -41,20 +42,34 @@ std::unique_ptr<class frmLocalizer> g_localizer;
 
 int codePageOfCharset(int charset) {
   switch (charset) {
-    case 161: return 1253;  // Greek
-    case 162: return 1254;  // Turkish
-    case 177: return 1255;  // Hebrew
-    case 178: return 1256;  // Arabic
-    case 186: return 1257;  // Baltic
-    case 204: return 1251;  // Cyrillic
-    case 238: return 1250;  // Central European
-    case 128: return 932;   // Shift-JIS
-    case 134: return 936;   // GB2312
-    case 129: return 949;   // Hangul
-    case 136: return 950;   // Big5
-    case 222: return 874;   // Thai
-    case 163: return 1258;  // Vietnamese
-    default: return 1252;   // Western (0) and anything unknown
+    case 161:
+      return 1253;  // Greek
+    case 162:
+      return 1254;  // Turkish
+    case 177:
+      return 1255;  // Hebrew
+    case 178:
+      return 1256;  // Arabic
+    case 186:
+      return 1257;  // Baltic
+    case 204:
+      return 1251;  // Cyrillic
+    case 238:
+      return 1250;  // Central European
+    case 128:
+      return 932;  // Shift-JIS
+    case 134:
+      return 936;  // GB2312
+    case 129:
+      return 949;  // Hangul
+    case 136:
+      return 950;  // Big5
+    case 222:
+      return 874;  // Thai
+    case 163:
+      return 1258;  // Vietnamese
+    default:
+      return 1252;  // Western (0) and anything unknown
   }
 }
 
@@ -68,14 +83,20 @@ QString DefaultText(const loc::Control& c) {
     case Kind::OptionButton:
     case Kind::CheckBox:
     case Kind::Frame:
-    case Kind::Label: return c.caption();
+    case Kind::Label:
+      return c.caption();
     case Kind::MenuItem:
       return c.isSeparator() || name == QLatin1String("mnuVoiceDel") ? kNone : c.caption();
-    case Kind::List: return isDataList(name) ? kTip : kItems + QString::number(c.itemCount());
-    case Kind::TabStrip: return kItems + QString::number(c.itemCount());
-    case Kind::TreeView: return kTip;
-    case Kind::TextBox: return c.caption();
-    default: return kNone;
+    case Kind::List:
+      return isDataList(name) ? kTip : kItems + QString::number(c.itemCount());
+    case Kind::TabStrip:
+      return kItems + QString::number(c.itemCount());
+    case Kind::TreeView:
+      return kTip;
+    case Kind::TextBox:
+      return c.caption();
+    default:
+      return kNone;
   }
 }
 
@@ -132,8 +153,7 @@ void frmLocalizer::setLNG(const QString& lng) {
 }
 
 QString frmLocalizer::GetCapString(const QString& term) const {
-  return trapped("frmLocalizer.GetCapString", term,
-                 [&] { return terms_.contains(term) ? terms_.item(term) : term; });
+  return trapped("frmLocalizer.GetCapString", term, [&] { return terms_.contains(term) ? terms_.item(term) : term; });
 }
 
 void frmLocalizer::EditControls(QWidget* form) {
@@ -183,8 +203,7 @@ void frmLocalizer::localizeControl(const QString& section, const loc::Control& c
     if (tip.isEmpty() || tip == kNone || c.kind() == Kind::Label) return;
     if (c.kind() == Kind::MenuItem)
       menuTips_.add(tip, c.caption());  // a caption already present keeps its first tip (error 457)
-    else
-      c.setToolTip(tip);
+    else c.setToolTip(tip);
   });
   // Font character set: nothing to do (see the header). Then the layout and the direction.
   trap(where.constData(), [&] {
@@ -193,7 +212,8 @@ void frmLocalizer::localizeControl(const QString& section, const loc::Control& c
       case Kind::TabStrip:
       case Kind::RichTextBox:
       case Kind::PictureBox:
-      case Kind::Label: return;
+      case Kind::Label:
+        return;
       default:
         for (QWidget* w : c.directionWindows()) setDirection(w);
     }

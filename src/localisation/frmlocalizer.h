@@ -52,7 +52,7 @@ class frmLocalizer {
   struct Hooks {
     std::function<void(const QString& cmd)> notify;      // in-process notification to all dialogs
     std::function<void(const QString& cmd)> sendToCore;  // append to the core's command queue
-    std::function<void()> quit;                           // the main window's quit operation
+    std::function<void()> quit;                          // the main window's quit operation
   };
 
   frmLocalizer();

@@ -52,7 +52,8 @@ Kind kindByClass(const QObject* obj) {
   if (qobject_cast<const QComboBox*>(obj) || qobject_cast<const QListWidget*>(obj)) return Kind::List;
   if (qobject_cast<const QTabWidget*>(obj) || qobject_cast<const QTabBar*>(obj)) return Kind::TabStrip;
   if (qobject_cast<const QTableView*>(obj)) return Kind::ListView;
-  if (qobject_cast<const QTreeView*>(obj)) return name.startsWith(QLatin1String("lvw")) ? Kind::ListView : Kind::TreeView;
+  if (qobject_cast<const QTreeView*>(obj))
+    return name.startsWith(QLatin1String("lvw")) ? Kind::ListView : Kind::TreeView;
   if (qobject_cast<const QTextBrowser*>(obj)) return Kind::RichTextBox;
   if (qobject_cast<const QLineEdit*>(obj) || qobject_cast<const QPlainTextEdit*>(obj) ||
       qobject_cast<const QTextEdit*>(obj))

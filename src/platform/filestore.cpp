@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <time.h>
 
 namespace jex::platform {
 namespace {

@@ -3,10 +3,10 @@
 #include "base/error.h"
 #include "base/log.h"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 
 #include "platform/xcbutil.h"
 
@@ -69,7 +69,8 @@ void ForceForeground(QWidget* window, int method) {
       case kActivateUnlessActive:
         if (!window->isActiveWindow()) requestActivation(window);
         break;
-      default: break;
+      default:
+        break;
     }
   });
 }

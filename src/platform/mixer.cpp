@@ -52,10 +52,12 @@ class AlsaMixer final : public Mixer {
     int n = 0;
     for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
       const auto c = snd_mixer_selem_channel_id_t(ch);
-      const bool has = e.capture ? snd_mixer_selem_has_capture_channel(e.elem, c) : snd_mixer_selem_has_playback_channel(e.elem, c);
+      const bool has =
+          e.capture ? snd_mixer_selem_has_capture_channel(e.elem, c) : snd_mixer_selem_has_playback_channel(e.elem, c);
       if (!has) continue;
       long v = 0;
-      const int rc = e.capture ? snd_mixer_selem_get_capture_volume(e.elem, c, &v) : snd_mixer_selem_get_playback_volume(e.elem, c, &v);
+      const int rc = e.capture ? snd_mixer_selem_get_capture_volume(e.elem, c, &v)
+                               : snd_mixer_selem_get_playback_volume(e.elem, c, &v);
       if (rc == 0) {
         sum += v;
         ++n;
@@ -68,7 +70,8 @@ class AlsaMixer final : public Mixer {
   bool setVolume(MixerLine line, long raw) override {
     const Element& e = el(line);
     if (!e.elem) return false;
-    return (e.capture ? snd_mixer_selem_set_capture_volume_all(e.elem, raw) : snd_mixer_selem_set_playback_volume_all(e.elem, raw)) == 0;
+    return (e.capture ? snd_mixer_selem_set_capture_volume_all(e.elem, raw)
+                      : snd_mixer_selem_set_playback_volume_all(e.elem, raw)) == 0;
   }
   bool muted(MixerLine line, bool& on) const override {
     if (!hasMute(line)) return false;

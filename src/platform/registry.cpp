@@ -95,7 +95,8 @@ void Registry::load() {
   QJsonParseError pe;
   const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &pe);
   if (pe.error != QJsonParseError::NoError || !doc.isObject()) {
-    WriteErrorLog(QStringLiteral("Registry: broken file ignored: ") + path_ + QStringLiteral(" (") + pe.errorString() + QLatin1Char(')'));
+    WriteErrorLog(QStringLiteral("Registry: broken file ignored: ") + path_ + QStringLiteral(" (") + pe.errorString() +
+                  QLatin1Char(')'));
     return;
   }
   const QJsonObject top = doc.object();
@@ -104,8 +105,7 @@ void Registry::load() {
     key.name = it.key();
     const QJsonObject vals = it.value().toObject();
     for (auto v = vals.begin(); v != vals.end(); ++v) {
-      QVariant value = v.value().isDouble() ? QVariant(quint32(v.value().toDouble()))
-                                            : QVariant(v.value().toString());
+      QVariant value = v.value().isDouble() ? QVariant(quint32(v.value().toDouble())) : QVariant(v.value().toString());
       key.values.insert(v.key().toLower(), {v.key(), value});
     }
     keys_.insert(it.key().toLower(), key);
@@ -117,8 +117,8 @@ bool Registry::save() const {
   for (const Key& k : keys_) {
     QJsonObject vals;
     for (const auto& [name, value] : k.values) {
-      vals.insert(name, value.typeId() == QMetaType::UInt ? QJsonValue(double(value.toUInt()))
-                                                          : QJsonValue(value.toString()));
+      vals.insert(
+          name, value.typeId() == QMetaType::UInt ? QJsonValue(double(value.toUInt())) : QJsonValue(value.toString()));
     }
     top.insert(k.name, vals);
   }

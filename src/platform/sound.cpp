@@ -4,8 +4,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMediaDevices>
-#include <QSoundEffect>
 #include <QPointer>
+#include <QSoundEffect>
 #include <QUrl>
 
 namespace jex::platform {

@@ -71,8 +71,8 @@ MemoryStatus memoryStatus() {
 
 ScreenInfo screenInfo() {
   ScreenInfo s;
-  const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                              ? QGuiApplication::primaryScreen() : nullptr;
+  const QScreen* screen =
+      qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen() : nullptr;
   if (!screen) return s;
   s.valid = true;
   s.width = screen->size().width();

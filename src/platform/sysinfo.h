@@ -23,7 +23,7 @@ struct OsVersion {
   int major = 0;
   int minor = 0;
   int build = 0;
-  QString extra;   // the distribution's name, for example "Debian GNU/Linux 12 (bookworm)"
+  QString extra;  // the distribution's name, for example "Debian GNU/Linux 12 (bookworm)"
 };
 OsVersion osVersion();
 
@@ -35,9 +35,9 @@ std::optional<quint64> freeDiskBytes(const QString& path);
 
 struct MemoryStatus {
   bool valid = false;
-  quint64 totalPhys = 0;   // bytes
-  quint64 availPhys = 0;   // bytes
-  quint64 totalSwap = 0;   // bytes
+  quint64 totalPhys = 0;  // bytes
+  quint64 availPhys = 0;  // bytes
+  quint64 totalSwap = 0;  // bytes
 };
 MemoryStatus memoryStatus();
 // Parses the text of /proc/meminfo (values in kB).
@@ -52,9 +52,9 @@ struct ScreenInfo {
 ScreenInfo screenInfo();
 
 // Library files standing in for the Windows ones in the report.
-inline constexpr const char* kBrowserLibrary = "libwebkit2gtk-4.1.so.0";      // "mshtml.dll"
-inline constexpr const char* kAccessibilityLibrary = "libatspi.so.0";         // "oleacc.dll"
-inline constexpr const char* kAccessibilityBridge = "libatk-bridge-2.0.so.0"; // "oleaccrc.dll"
+inline constexpr const char* kBrowserLibrary = "libwebkit2gtk-4.1.so.0";       // "mshtml.dll"
+inline constexpr const char* kAccessibilityLibrary = "libatspi.so.0";          // "oleacc.dll"
+inline constexpr const char* kAccessibilityBridge = "libatk-bridge-2.0.so.0";  // "oleaccrc.dll"
 
 // The version of a shared library file (see above); empty when the file does not exist or
 // its name carries no version.

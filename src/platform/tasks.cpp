@@ -12,11 +12,11 @@
 #include <QThread>
 #include <QTimer>
 
-#include <csignal>
-#include <cstring>
 #include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstring>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -32,25 +32,54 @@ using xcb::reply;
 constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;  // WM_STATE
 constexpr uint32_t kRemove = 0, kAdd = 1;                     // _NET_WM_STATE actions
 constexpr uint32_t kSourcePager = 2;
-constexpr uint32_t kMaxListed = 65536;   // windows read from _NET_CLIENT_LIST_STACKING
-constexpr uint32_t kMaxAtoms = 64;       // atoms read from a state, type or protocol list
+constexpr uint32_t kMaxListed = 65536;               // windows read from _NET_CLIENT_LIST_STACKING
+constexpr uint32_t kMaxAtoms = 64;                   // atoms read from a state, type or protocol list
 constexpr uint32_t kMaxIconLongs = 4 * 1024 * 1024;  // 16 MB of icons at most
 constexpr int kKillGraceMs = 2000;
 constexpr int kPollStepMs = 10;
-constexpr int kMaxOutstanding = 1024;    // pings remembered before the memory is cleared
+constexpr int kMaxOutstanding = 1024;  // pings remembered before the memory is cleared
 
 enum Atom {
-  NetClientListStacking, NetWmName, Utf8String, NetWmState, NetWmStateHidden, NetWmStateMaxVert,
-  NetWmStateMaxHorz, NetWmStateSkipTaskbar, NetWmWindowType, NetWmWindowTypeNormal,
-  NetWmWindowTypeDialog, WmState, WmProtocols, NetWmPing, NetWmIcon, NetWmPid, WmChangeState,
-  NetActiveWindow, NetSupportingWmCheck, AtomCount
+  NetClientListStacking,
+  NetWmName,
+  Utf8String,
+  NetWmState,
+  NetWmStateHidden,
+  NetWmStateMaxVert,
+  NetWmStateMaxHorz,
+  NetWmStateSkipTaskbar,
+  NetWmWindowType,
+  NetWmWindowTypeNormal,
+  NetWmWindowTypeDialog,
+  WmState,
+  WmProtocols,
+  NetWmPing,
+  NetWmIcon,
+  NetWmPid,
+  WmChangeState,
+  NetActiveWindow,
+  NetSupportingWmCheck,
+  AtomCount
 };
-const char* const kAtomNames[AtomCount] = {
-    "_NET_CLIENT_LIST_STACKING", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN",
-    "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ", "_NET_WM_STATE_SKIP_TASKBAR",
-    "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG", "WM_STATE",
-    "WM_PROTOCOLS", "_NET_WM_PING", "_NET_WM_ICON", "_NET_WM_PID", "WM_CHANGE_STATE", "_NET_ACTIVE_WINDOW",
-    "_NET_SUPPORTING_WM_CHECK"};
+const char* const kAtomNames[AtomCount] = {"_NET_CLIENT_LIST_STACKING",
+                                           "_NET_WM_NAME",
+                                           "UTF8_STRING",
+                                           "_NET_WM_STATE",
+                                           "_NET_WM_STATE_HIDDEN",
+                                           "_NET_WM_STATE_MAXIMIZED_VERT",
+                                           "_NET_WM_STATE_MAXIMIZED_HORZ",
+                                           "_NET_WM_STATE_SKIP_TASKBAR",
+                                           "_NET_WM_WINDOW_TYPE",
+                                           "_NET_WM_WINDOW_TYPE_NORMAL",
+                                           "_NET_WM_WINDOW_TYPE_DIALOG",
+                                           "WM_STATE",
+                                           "WM_PROTOCOLS",
+                                           "_NET_WM_PING",
+                                           "_NET_WM_ICON",
+                                           "_NET_WM_PID",
+                                           "WM_CHANGE_STATE",
+                                           "_NET_ACTIVE_WINDOW",
+                                           "_NET_SUPPORTING_WM_CHECK"};
 
 // The connection of the task list: the root window selected for SubstructureNotify, so that
 // the answers to pings (sent to the root) arrive here.
@@ -63,7 +92,8 @@ class Display : public xcb::DisplayConnection {
     while (xcb_generic_event_t* e = xcb_poll_for_event(current())) {
       if ((e->response_type & ~0x80) == XCB_CLIENT_MESSAGE) {
         const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(e);
-        if (m->type == atom(WmProtocols) && m->data.data32[0] == atom(NetWmPing)) outstanding_.remove(m->data.data32[2]);
+        if (m->type == atom(WmProtocols) && m->data.data32[0] == atom(NetWmPing))
+          outstanding_.remove(m->data.data32[2]);
       }
       std::free(e);
     }
@@ -112,7 +142,8 @@ Display& display() {
   return d;
 }
 
-xcb_get_property_cookie_t ask(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type, uint32_t longs) {
+xcb_get_property_cookie_t ask(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
+                              uint32_t longs) {
   return xcb_get_property(c, 0, w, property, type, 0, longs);
 }
 
@@ -172,7 +203,8 @@ WindowState collect(Display& d, xcb_connection_t* c, const Asked& a) {
 
   const QList<uint32_t> state = values<uint32_t>(wmState.get(), 32);
   const uint32_t iccState = state.isEmpty() ? kWithdrawn : state.first();
-  s.visible = state.isEmpty() ? attr->map_state == XCB_MAP_STATE_VIEWABLE : (iccState == kNormal || iccState == kIconic);
+  s.visible =
+      state.isEmpty() ? attr->map_state == XCB_MAP_STATE_VIEWABLE : (iccState == kNormal || iccState == kIconic);
   const QList<xcb_atom_t> net = values<xcb_atom_t>(netState.get(), 32);
   s.minimized = iccState == kIconic || net.contains(d.atom(NetWmStateHidden));
   s.maximized = net.contains(d.atom(NetWmStateMaxVert)) && net.contains(d.atom(NetWmStateMaxHorz));
@@ -244,7 +276,8 @@ QList<WindowHandle> topLevelWindows() {
     xcb_connection_t* c = d.get();
     if (!c) return out;
     if (managed(c, d)) {
-      auto r = reply(xcb_get_property_reply(c, ask(c, d.root(), d.atom(NetClientListStacking), XCB_ATOM_WINDOW, kMaxListed), nullptr));
+      auto r = reply(xcb_get_property_reply(
+          c, ask(c, d.root(), d.atom(NetClientListStacking), XCB_ATOM_WINDOW, kMaxListed), nullptr));
       const QList<xcb_window_t> bottomUp = values<xcb_window_t>(r.get(), 32);
       for (auto it = bottomUp.crbegin(); it != bottomUp.crend(); ++it) out << *it;
       return out;
@@ -311,8 +344,7 @@ QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutM
       auto pid = reply(xcb_get_property_reply(c, pids[i], nullptr));
       if (values<xcb_atom_t>(r.get(), 32).contains(d.atom(NetWmPing)) && !values<quint32>(pid.get(), 32).contains(self))
         pingable << windows[i];
-      else
-        outstanding.remove(windows[i]);
+      else outstanding.remove(windows[i]);
     }
     QList<WindowHandle> asked;
     for (WindowHandle w : pingable) {
@@ -345,14 +377,16 @@ QImage windowIcon(WindowHandle window, int size) {
     Display& d = display();
     xcb_connection_t* c = d.get();
     if (!c || !window) return QImage();
-    auto r = reply(xcb_get_property_reply(c, ask(c, window, d.atom(NetWmIcon), XCB_ATOM_CARDINAL, kMaxIconLongs), nullptr));
+    auto r =
+        reply(xcb_get_property_reply(c, ask(c, window, d.atom(NetWmIcon), XCB_ATOM_CARDINAL, kMaxIconLongs), nullptr));
     const QList<uint32_t> v = values<uint32_t>(r.get(), 32);
     // width, height, width*height ARGB values; repeated. The entry nearest to size wins.
     qsizetype best = -1;
     quint32 bestW = 0, bestH = 0;
     for (qsizetype i = 0; i + 2 <= v.size();) {
       const quint64 w = v[i], h = v[i + 1];
-      if (w == 0 || h == 0 || w > 1024 || h > 1024 || quint64(i) + 2 + w * h > quint64(v.size())) break;  // short or bad
+      if (w == 0 || h == 0 || w > 1024 || h > 1024 || quint64(i) + 2 + w * h > quint64(v.size()))
+        break;  // short or bad
       if (best < 0 || qAbs(int(w) - size) < qAbs(int(bestW) - size)) {
         best = i + 2;
         bestW = quint32(w);
@@ -362,8 +396,11 @@ QImage windowIcon(WindowHandle window, int size) {
     }
     if (best < 0) return QImage();
     QImage img(int(bestW), int(bestH), QImage::Format_ARGB32);
-    for (quint32 y = 0; y < bestH; ++y) std::memcpy(img.scanLine(int(y)), v.constData() + best + qsizetype(y) * bestW, bestW * 4);
-    return bestW == quint32(size) && bestH == quint32(size) ? img : img.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    for (quint32 y = 0; y < bestH; ++y)
+      std::memcpy(img.scanLine(int(y)), v.constData() + best + qsizetype(y) * bestW, bestW * 4);
+    return bestW == quint32(size) && bestH == quint32(size)
+               ? img
+               : img.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
   });
 }
 
@@ -448,7 +485,8 @@ qint64 processId(WindowHandle window) {
     xcb_connection_t* c = d.get();
     if (!c || !window) return qint64(0);
     const qint64 pid = xcb::property32(c, window, d.atom(NetWmPid), XCB_ATOM_CARDINAL);
-    auto machine = reply(xcb_get_property_reply(c, ask(c, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 64), nullptr));
+    auto machine =
+        reply(xcb_get_property_reply(c, ask(c, window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 64), nullptr));
     const QString host = QString::fromLocal8Bit(bytes(machine.get()));
     if (pid <= 0 || host.isEmpty() || host.compare(thisHost(), Qt::CaseInsensitive) != 0) return qint64(0);
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM ? pid : qint64(0);
@@ -473,12 +511,18 @@ bool terminateProcessOf(WindowHandle window, const QSet<qint64>& refused) {
       return false;
     }
     if (pid == qint64(::getpid()) || refused.contains(pid)) {
-      WriteLog(QStringLiteral("Kill refused: process %1 of window &h%2 is the screen reader's own").arg(pid).arg(window, 0, 16), kTraffic);
+      WriteLog(QStringLiteral("Kill refused: process %1 of window &h%2 is the screen reader's own")
+                   .arg(pid)
+                   .arg(window, 0, 16),
+               kTraffic);
       return false;
     }
     const int fd = openProcess(pid);
     if (fd < 0) {
-      WriteLog(QStringLiteral("Kill refused: process %1 cannot be opened (%2)").arg(pid).arg(QString::fromLocal8Bit(std::strerror(errno))), kTraffic);
+      WriteLog(QStringLiteral("Kill refused: process %1 cannot be opened (%2)")
+                   .arg(pid)
+                   .arg(QString::fromLocal8Bit(std::strerror(errno))),
+               kTraffic);
       return false;
     }
     // The descriptor is for whatever process has the number now: the window still naming it
@@ -496,7 +540,8 @@ bool terminateProcessOf(WindowHandle window, const QSet<qint64>& refused) {
     WriteLog(QStringLiteral("Kill: SIGTERM to process %1").arg(pid), kTraffic);
     QTimer::singleShot(kKillGraceMs, [fd, pid] {
       trap("tasks.terminateProcessOf.kill", [&] {
-        if (!processEnded(fd) && signalProcess(fd, SIGKILL)) WriteLog(QStringLiteral("Kill: SIGKILL to process %1").arg(pid), kTraffic);
+        if (!processEnded(fd) && signalProcess(fd, SIGKILL))
+          WriteLog(QStringLiteral("Kill: SIGKILL to process %1").arg(pid), kTraffic);
       });
       ::close(fd);
     });

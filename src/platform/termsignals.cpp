@@ -1,9 +1,9 @@
 #include "platform/termsignals.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <csignal>
 
 #include "base/log.h"
 

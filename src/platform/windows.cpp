@@ -100,8 +100,7 @@ bool managerSupportsActivation(xcb_connection_t* c, xcb_window_t root) {
 
 bool activateThroughManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t w) {
   const xcb_client_message_event_t ev = xcb::activeWindowRequest(w, display().atom("_NET_ACTIVE_WINDOW"));
-  xcb_void_cookie_t ck =
-      xcb_send_event_checked(c, 0, root, xcb::kToWindowManager, reinterpret_cast<const char*>(&ev));
+  xcb_void_cookie_t ck = xcb_send_event_checked(c, 0, root, xcb::kToWindowManager, reinterpret_cast<const char*>(&ev));
   Reply<xcb_generic_error_t> e(xcb_request_check(c, ck));
   return !e;
 }
@@ -117,17 +116,15 @@ bool focusDirectly(xcb_connection_t* c, xcb_window_t w) {
 }  // namespace
 
 WindowHandle desktopWindow() {
-  return trapped("platform.desktopWindow", WindowHandle(0), [] {
-    return display().get() ? WindowHandle(display().root()) : WindowHandle(0);
-  });
+  return trapped("platform.desktopWindow", WindowHandle(0),
+                 [] { return display().get() ? WindowHandle(display().root()) : WindowHandle(0); });
 }
 
 WindowHandle foregroundWindow() {
   return trapped("platform.foregroundWindow", WindowHandle(0), [] {
     xcb_connection_t* c = display().get();
     if (!c) return WindowHandle(0);
-    return WindowHandle(
-        xcb::property32(c, display().root(), display().atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW));
+    return WindowHandle(xcb::property32(c, display().root(), display().atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW));
   });
 }
 

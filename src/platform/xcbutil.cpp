@@ -33,8 +33,8 @@ quint32 property32(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property
 
 bool managerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t supportedAtom, xcb_atom_t atom) {
   if (supportedAtom == XCB_ATOM_NONE || atom == XCB_ATOM_NONE) return false;
-  auto r = reply(xcb_get_property_reply(
-      c, xcb_get_property(c, 0, root, supportedAtom, XCB_ATOM_ATOM, 0, kMaxSupported), nullptr));
+  auto r = reply(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, root, supportedAtom, XCB_ATOM_ATOM, 0, kMaxSupported), nullptr));
   if (!r || r->format != 32) return false;
   const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r.get()));
   const int n = xcb_get_property_value_length(r.get()) / int(sizeof(xcb_atom_t));

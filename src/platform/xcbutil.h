@@ -36,8 +36,7 @@ quint32 property32(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property
 bool managerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t supportedAtom, xcb_atom_t atom);
 
 // The event mask of client messages addressed to the window manager through the root window.
-inline constexpr uint32_t kToWindowManager =
-    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+inline constexpr uint32_t kToWindowManager = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
 // The EWMH request to activate window, sent to the root window with kToWindowManager. It comes
 // as from a pager (source indication 2), which focus-stealing prevention lets through.
 xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t activeWindowAtom);

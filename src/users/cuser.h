@@ -50,8 +50,7 @@ class cUser {
   // Writes one [UserInterface] switch through to USERSET.INI.
   void saveSwitch(qint16& field, const char* key, qint16 value, const char* location);
   // Swaps the active output definition (OUTDEF.SPI / .BRI) with the numbered copies.
-  void changeVerbosity(qint16& field, const QString& stem, const QString& key, qint16 level,
-                       const char* location);
+  void changeVerbosity(qint16& field, const QString& stem, const QString& key, qint16 level, const char* location);
   QString name_;
   QString path_;
   std::unique_ptr<cIniFil> settings_;

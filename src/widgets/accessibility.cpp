@@ -15,8 +15,8 @@ namespace {
 
 // Dynamic properties that remember what these helpers set, so that a refresh can tell a copied
 // caption or tool tip from a value a dialog set on purpose.
-constexpr const char* nameLabelProperty = "jex_nameFromLabel";    // QPointer<QLabel> as QVariant
-constexpr const char* nameTitleProperty = "jex_nameFromTitle";    // bool
+constexpr const char* nameLabelProperty = "jex_nameFromLabel";         // QPointer<QLabel> as QVariant
+constexpr const char* nameTitleProperty = "jex_nameFromTitle";         // bool
 constexpr const char* descriptionProperty = "jex_descriptionFromTip";  // bool
 
 QList<QWidget*> selfAndDescendants(QWidget* form) {
@@ -172,8 +172,6 @@ void setTabOrder(const QList<QWidget*>& widgets) {
   });
 }
 
-void setTabOrderByReading(QWidget* form) {
-  setTabOrder(readingOrder(form));
-}
+void setTabOrderByReading(QWidget* form) { setTabOrder(readingOrder(form)); }
 
 }  // namespace jex::ui

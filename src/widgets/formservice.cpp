@@ -12,9 +12,9 @@ namespace jex::forms {
 namespace {
 
 struct State {
-  QMap<QString, Form> forms;            // keyed by the upper-cased name
-  QList<QPointer<QWidget>> live;        // loaded forms, newest last
-  QList<QPointer<QWidget>> created;     // created here and not yet adopted by a parent
+  QMap<QString, Form> forms;         // keyed by the upper-cased name
+  QList<QPointer<QWidget>> live;     // loaded forms, newest last
+  QList<QPointer<QWidget>> created;  // created here and not yet adopted by a parent
   Frame* frame = nullptr;
 };
 

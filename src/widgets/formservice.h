@@ -35,9 +35,9 @@ using Action = std::function<void(const QString& action, const QStringList& args
 
 struct Form {
   QString name{};
-  Factory create{};           // a new instance, hidden; also what the language-file check builds
-  int preload = kNoPreload;   // the background loading step (0 ..) that creates it at start-up
-  Action action{};            // operations offered without an instance; null: the instance's own
+  Factory create{};          // a new instance, hidden; also what the language-file check builds
+  int preload = kNoPreload;  // the background loading step (0 ..) that creates it at start-up
+  Action action{};           // operations offered without an instance; null: the instance's own
 };
 
 // The frame that shows forms: the main window with its child switch.
@@ -92,8 +92,8 @@ void notAvailable(const QString& what);
 // list in src/app/formlist.cpp calls, e.g.
 //   JEX_FORM_REGISTRATION(frmUser, {.create = [] { return std::make_unique<frmUser>(); }, .preload = 5})
 #define JEX_FORM_REGISTRATION(formName, ...) \
-  ::jex::forms::Form formName##Form() {        \
-    ::jex::forms::Form form __VA_ARGS__;       \
-    form.name = QStringLiteral(#formName);     \
-    return form;                               \
+  ::jex::forms::Form formName##Form() {      \
+    ::jex::forms::Form form __VA_ARGS__;     \
+    form.name = QStringLiteral(#formName);   \
+    return form;                             \
   }

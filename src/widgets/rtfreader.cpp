@@ -20,10 +20,10 @@ namespace jex::rtf {
 namespace {
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F.
-constexpr std::array<char16_t, 32> cp1252High = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> cp1252High = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                                 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 QString decode1252(const QByteArray& bytes) {
   QString out;
@@ -37,38 +37,64 @@ QString decode1252(const QByteArray& bytes) {
 
 QByteArray codecName(int cp) {
   switch (cp) {
-    case 437: return "IBM437";
-    case 850: return "IBM850";
-    case 932: return "Shift_JIS";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    case 10000: return "macintosh";
-    case 65001: return "UTF-8";
-    default: return "windows-" + QByteArray::number(cp);
+    case 437:
+      return "IBM437";
+    case 850:
+      return "IBM850";
+    case 932:
+      return "Shift_JIS";
+    case 936:
+      return "GBK";
+    case 949:
+      return "windows-949";
+    case 950:
+      return "Big5";
+    case 10000:
+      return "macintosh";
+    case 65001:
+      return "UTF-8";
+    default:
+      return "windows-" + QByteArray::number(cp);
   }
 }
 
 // Code page of a font character set (\fcharsetN); 0 means the document's code page.
 int codePageOfCharset(int charset) {
   switch (charset) {
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 254: return 437;
-    case 255: return 850;
-    default: return 0;
+    case 77:
+      return 10000;
+    case 128:
+      return 932;
+    case 129:
+      return 949;
+    case 134:
+      return 936;
+    case 136:
+      return 950;
+    case 161:
+      return 1253;
+    case 162:
+      return 1254;
+    case 163:
+      return 1258;
+    case 177:
+      return 1255;
+    case 178:
+      return 1256;
+    case 186:
+      return 1257;
+    case 204:
+      return 1251;
+    case 222:
+      return 874;
+    case 238:
+      return 1250;
+    case 254:
+      return 437;
+    case 255:
+      return 850;
+    default:
+      return 0;
   }
 }
 
@@ -112,17 +138,77 @@ struct State {
 
 // Destinations whose content is never shown.
 bool isSkippedDestination(const QByteArray& w) {
-  static const char* const names[] = {
-      "colortbl", "stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf",
-      "footer", "footerl", "footerr", "footerf", "footnote", "object", "objdata", "objclass",
-      "listtable", "listoverridetable", "rsidtbl", "generator", "xmlnstbl", "themedata",
-      "colorschememapping", "latentstyles", "datastore", "revtbl", "filetbl", "fldinst",
-      "nonshppict", "shp", "shpinst", "bkmkstart", "bkmkend", "comment", "annotation", "atnid",
-      "atnauthor", "pn", "xe", "tc", "txe", "rxe", "template", "userprops", "docvar", "password",
-      "private", "author", "operator", "title", "subject", "keywords", "doccomm", "company",
-      "category", "manager", "hlinkbase", "mmathPr", "wgrffmtfilter", "pgptbl", "protusertbl",
-      "defchp", "defpap", "fchars", "lchars", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
-      "aftnsepc", "aftncn"};
+  static const char* const names[] = {"colortbl",
+                                      "stylesheet",
+                                      "info",
+                                      "pict",
+                                      "header",
+                                      "headerl",
+                                      "headerr",
+                                      "headerf",
+                                      "footer",
+                                      "footerl",
+                                      "footerr",
+                                      "footerf",
+                                      "footnote",
+                                      "object",
+                                      "objdata",
+                                      "objclass",
+                                      "listtable",
+                                      "listoverridetable",
+                                      "rsidtbl",
+                                      "generator",
+                                      "xmlnstbl",
+                                      "themedata",
+                                      "colorschememapping",
+                                      "latentstyles",
+                                      "datastore",
+                                      "revtbl",
+                                      "filetbl",
+                                      "fldinst",
+                                      "nonshppict",
+                                      "shp",
+                                      "shpinst",
+                                      "bkmkstart",
+                                      "bkmkend",
+                                      "comment",
+                                      "annotation",
+                                      "atnid",
+                                      "atnauthor",
+                                      "pn",
+                                      "xe",
+                                      "tc",
+                                      "txe",
+                                      "rxe",
+                                      "template",
+                                      "userprops",
+                                      "docvar",
+                                      "password",
+                                      "private",
+                                      "author",
+                                      "operator",
+                                      "title",
+                                      "subject",
+                                      "keywords",
+                                      "doccomm",
+                                      "company",
+                                      "category",
+                                      "manager",
+                                      "hlinkbase",
+                                      "mmathPr",
+                                      "wgrffmtfilter",
+                                      "pgptbl",
+                                      "protusertbl",
+                                      "defchp",
+                                      "defpap",
+                                      "fchars",
+                                      "lchars",
+                                      "ftnsep",
+                                      "ftnsepc",
+                                      "ftncn",
+                                      "aftnsep",
+                                      "aftnsepc",
+                                      "aftncn"};
   for (const char* n : names) {
     if (w == n) return true;
   }
@@ -131,13 +217,15 @@ bool isSkippedDestination(const QByteArray& w) {
 
 // Special characters written as control words.
 char16_t specialChar(const QByteArray& w) {
-  struct Entry { const char* word; char16_t ch; };
-  static const Entry table[] = {
-      {"emdash", 0x2014},    {"endash", 0x2013},    {"bullet", 0x2022},  {"lquote", 0x2018},
-      {"rquote", 0x2019},    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"enspace", 0x2002},
-      {"emspace", 0x2003},   {"qmspace", 0x2005},   {"zwj", 0x200D},     {"zwnj", 0x200C},
-      {"ltrmark", 0x200E},   {"rtlmark", 0x200F},   {"line", 0x2028},    {"tab", u'\t'},
-      {"cell", u'\t'},       {"nestcell", u'\t'}};
+  struct Entry {
+    const char* word;
+    char16_t ch;
+  };
+  static const Entry table[] = {{"emdash", 0x2014},  {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018},
+                                {"rquote", 0x2019},  {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"enspace", 0x2002},
+                                {"emspace", 0x2003}, {"qmspace", 0x2005},   {"zwj", 0x200D},       {"zwnj", 0x200C},
+                                {"ltrmark", 0x200E}, {"rtlmark", 0x200F},   {"line", 0x2028},      {"tab", u'\t'},
+                                {"cell", u'\t'},     {"nestcell", u'\t'}};
   for (const Entry& e : table) {
     if (w == e.word) return e.ch;
   }
@@ -146,8 +234,7 @@ char16_t specialChar(const QByteArray& w) {
 
 class Reader {
  public:
-  Reader(const QByteArray& in, QTextDocument& doc)
-      : p_(in.constData()), end_(in.constData() + in.size()), doc_(doc) {}
+  Reader(const QByteArray& in, QTextDocument& doc) : p_(in.constData()), end_(in.constData() + in.size()), doc_(doc) {}
 
   void run() {
     doc_.clear();
@@ -163,11 +250,21 @@ class Reader {
   void step() {
     const char c = *p_++;
     switch (c) {
-      case '{': openGroup(); break;
-      case '}': closeGroup(); break;
-      case '\\': escape(); break;
-      case '\r': case '\n': break;
-      case '\t': controlChar(u'\t'); break;
+      case '{':
+        openGroup();
+        break;
+      case '}':
+        closeGroup();
+        break;
+      case '\\':
+        escape();
+        break;
+      case '\r':
+      case '\n':
+        break;
+      case '\t':
+        controlChar(u'\t');
+        break;
       default:
         if (static_cast<unsigned char>(c) >= 0x20) textByte(c);
         break;
@@ -223,12 +320,26 @@ class Reader {
       return;
     }
     switch (c) {
-      case '\\': case '{': case '}': controlChar(char16_t(c)); break;
-      case '~': controlChar(0x00A0); break;
-      case '-': controlChar(0x00AD); break;
-      case '_': controlChar(0x2011); break;
-      case '\r': case '\n': paragraph(); break;
-      default: break;  // \| \: and unknown symbols
+      case '\\':
+      case '{':
+      case '}':
+        controlChar(char16_t(c));
+        break;
+      case '~':
+        controlChar(0x00A0);
+        break;
+      case '-':
+        controlChar(0x00AD);
+        break;
+      case '_':
+        controlChar(0x2011);
+        break;
+      case '\r':
+      case '\n':
+        paragraph();
+        break;
+      default:
+        break;  // \| \: and unknown symbols
     }
   }
 
@@ -326,8 +437,7 @@ class Reader {
       st_.bold = on;
     } else if (w == "i") {
       st_.italic = on;
-    } else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" ||
-               w == "ulth" || w == "ulwave") {
+    } else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" || w == "ulth" || w == "ulwave") {
       st_.underline = on;
     } else if (w == "ulnone") {
       st_.underline = false;
@@ -522,8 +632,7 @@ bool readFile(const QString& path, QTextDocument& doc) {
     doc.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-      throw Error(err::FileError, QStringLiteral("cannot read ") + path + QStringLiteral(": ") +
-                                      file.errorString());
+      throw Error(err::FileError, QStringLiteral("cannot read ") + path + QStringLiteral(": ") + file.errorString());
     }
     if (file.size() > maxFileSize) {
       throw Error(err::FileError, QStringLiteral("file too large: ") + path);

@@ -1,21 +1,21 @@
 // One suite, two transports: every case runs against the object directly (in-process) and
 // against the same object published on a private session bus and reached through
 // dbus::connect from a second connection.
+#include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "automation/dbustransport.h"
 #include "base/log.h"
 #include "privatebus.h"
-#include "tests/support/errorof.h"
 #include "testobjects.h"
+#include "tests/support/errorof.h"
 
 namespace {
 
 using namespace jex::automation;
-using jex::testing::PrivateBus;
 using jex::testing::errorOf;
+using jex::testing::PrivateBus;
 using jex::testing::TestCore;
 using jex::testing::TestSink;
 
@@ -76,12 +76,16 @@ TEST_P(AutomationTest, PropertiesAndIndexedPropertiesReadAndWriteAlongMemberPath
 
 TEST_P(AutomationTest, SeveralPathsAreReadAtOnceInOrderAndTheFirstFailureIsRaised) {
   core_.set(QStringLiteral("proc.UseSpeech"), 7);
-  const QVariantList v = core_.getEach({QStringLiteral("proc.UseSpeech"), QStringLiteral("proc.AppPath"), QStringLiteral("proc.UseSpeech")});
+  const QVariantList v = core_.getEach(
+      {QStringLiteral("proc.UseSpeech"), QStringLiteral("proc.AppPath"), QStringLiteral("proc.UseSpeech")});
   ASSERT_EQ(v.size(), 3);
   EXPECT_EQ(toI32(v[0]), 7);
   EXPECT_EQ(toStr(v[1]), QStringLiteral("C:\\Corvane\\"));
   EXPECT_EQ(toI32(v[2]), 7);
-  EXPECT_EQ(errorOf([&] { core_.getEach({QStringLiteral("proc.AppPath"), QStringLiteral("proc.Nope")}); }), jex::err::UnknownMember);
+  EXPECT_EQ(errorOf([&] {
+              core_.getEach({QStringLiteral("proc.AppPath"), QStringLiteral("proc.Nope")});
+            }),
+            jex::err::UnknownMember);
   // A path through a value that is no object fails on the side that walks it, with the same error.
   EXPECT_EQ(errorOf([&] { core_.get(QStringLiteral("proc.AppPath.Length")); }), jex::err::ObjectRequired);
   EXPECT_EQ(errorOf([&] { Obj().getEach({QStringLiteral("proc")}); }), jex::err::ObjectRequired);

@@ -1,22 +1,22 @@
 // What only the bus can do: names taken by another instance, vanished peers, time-outs,
 // references held by the other side, and introspection.
+#include <gtest/gtest.h>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include "automation/dbustransport.h"
 #include "malformed.h"
 #include "privatebus.h"
-#include "tests/support/errorof.h"
 #include "testobjects.h"
+#include "tests/support/errorof.h"
 
 namespace {
 
 using namespace jex::automation;
-using jex::testing::PrivateBus;
 using jex::testing::errorOf;
+using jex::testing::PrivateBus;
 using jex::testing::TestCore;
 
 const QString kName = "test.corvane";
@@ -45,7 +45,9 @@ class DBusTransportTest : public ::testing::Test {
     return QDBusMessage::createMethodCall(serverConn_.baseService(), path, iface, member);
   }
   int exported() const { return dbus::Bridge::instance().exportedCount(serverConn_); }
-  bool exportedBecomes(int n) const { return QTest::qWaitFor([&] { return exported() == n; }); }
+  bool exportedBecomes(int n) const {
+    return QTest::qWaitFor([&] { return exported() == n; });
+  }
 
   std::shared_ptr<TestCore> server_;
   QDBusConnection serverConn_{QString()};
@@ -104,8 +106,8 @@ TEST_F(DBusTransportTest, ExportedObjectsLiveWhileTheOtherSideHoldsThem) {
 TEST_F(DBusTransportTest, ObjectsAreServedAndIntrospectedUnderTheirPaths) {
   Obj core = dbus::connect(kName, clientConn_);
   Obj proc = core.obj("proc");
-  QDBusMessage reply =
-      clientConn_.call(message("/obj/1", "org.freedesktop.DBus.Introspectable", "Introspect"), QDBus::BlockWithGui, 2000);
+  QDBusMessage reply = clientConn_.call(message("/obj/1", "org.freedesktop.DBus.Introspectable", "Introspect"),
+                                        QDBus::BlockWithGui, 2000);
   ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
   const QString xml = reply.arguments().value(0).toString();
   EXPECT_TRUE(xml.contains(QLatin1String("org.jexui.Automation1"))) << xml.toStdString();
@@ -169,7 +171,8 @@ TEST_F(DBusTransportTest, ObjectsAnswerOnlyThePeersTheyWereHandedTo) {
   QDBusConnection other = PrivateBus::instance().connect("other");
   QDBusMessage guess = message("/obj/1");
   guess << "AppPath" << 1 << QVariant(QVariantList());
-  EXPECT_EQ(other.call(guess, QDBus::BlockWithGui, 2000).errorName().toStdString(), "org.freedesktop.DBus.Error.UnknownObject");
+  EXPECT_EQ(other.call(guess, QDBus::BlockWithGui, 2000).errorName().toStdString(),
+            "org.freedesktop.DBus.Error.UnknownObject");
   EXPECT_EQ(clientConn_.call(guess, QDBus::BlockWithGui, 2000).type(), QDBusMessage::ReplyMessage);
   EXPECT_EQ(proc.str("AppPath"), "C:\\Corvane\\");
   PrivateBus::disconnect(other);

@@ -44,7 +44,9 @@ inline QList<MalformedBody> malformedCalls(const QString& member) {
       {"a map inside av", {member, 1, QVariant(QVariantList{QVariantMap{{QStringLiteral("k"), one}}})}},
       {"a struct of another kind", {member, 1, QVariant(QVariantList{structOf(member, one)})}},
       {"an object of a well-known name",
-       {member, 2, QVariant(QVariantList{structOf(QStringLiteral("corvane.application"), QVariant::fromValue(QDBusObjectPath("/")))})}},
+       {member, 2,
+        QVariant(
+            QVariantList{structOf(QStringLiteral("corvane.application"), QVariant::fromValue(QDBusObjectPath("/")))})}},
       {"lists nested 20 deep", {member, 2, QVariant(QVariantList{deep})}},
       {"a block of two million strings", {member, 2, QVariant(QVariantList{QVariant::fromValue(block)})}},
       {"a kind that does not exist", {member, 7, QVariant(QVariantList{})}},

@@ -35,9 +35,15 @@ class Mirror : public Dispatchable {
 class TestProc : public Dispatchable {
  public:
   TestProc() : Dispatchable("Proc") {
-    property("AppPath", [] { return QVariant("C:\\Corvane\\"); }, {}, "The core's directory.");
-    property("UseSpeech", [this] { return QVariant(useSpeech_); }, [this](const QVariant& v) { useSpeech_ = toI32(v); });
-    method("PitchRanges", 2, 2, [](Args& a) { a.set(0, 10); a.set(1, 90); return QVariant(); });
+    property(
+        "AppPath", [] { return QVariant("C:\\Corvane\\"); }, {}, "The core's directory.");
+    property(
+        "UseSpeech", [this] { return QVariant(useSpeech_); }, [this](const QVariant& v) { useSpeech_ = toI32(v); });
+    method("PitchRanges", 2, 2, [](Args& a) {
+      a.set(0, 10);
+      a.set(1, 90);
+      return QVariant();
+    });
     // CallBack(0, "OnInitAppSettings", result byref, task)
     method("CallBack", 4, 4, [](Args& a) {
       a.set(2, a.str(1) + QLatin1Char(':') + a.str(3));
@@ -54,7 +60,8 @@ class TestCore : public Dispatchable {
   TestCore() : Dispatchable("Application") {
     auto proc = std::make_shared<TestProc>();
     proc_ = proc;
-    property("proc", [proc] { return fromObj(Obj(proc)); }, {}, "Process object.");
+    property(
+        "proc", [proc] { return fromObj(Obj(proc)); }, {}, "Process object.");
     auto devices = std::make_shared<Collection>();
     devices->add(fromObj(Obj(std::make_shared<TestDevice>("Alva"))), "ALVA");
     devices->add(fromObj(Obj(std::make_shared<TestDevice>("Papenmeier"))), "PM");
@@ -62,8 +69,9 @@ class TestCore : public Dispatchable {
     property("Mirror", [] { return fromObj(Obj(std::make_shared<Mirror>())); });
     names_ = std::make_shared<Collection>();
     property("Names", [this] { return fromObj(Obj(names_)); });
-    indexed("Event_Enable", 1, [this](Args& i) { return QVariant(events_.value(i.str(0).toLower())); },
-            [this](Args& i, const QVariant& v) { events_[i.str(0).toLower()] = toBool(v); });
+    indexed(
+        "Event_Enable", 1, [this](Args& i) { return QVariant(events_.value(i.str(0).toLower())); },
+        [this](Args& i, const QVariant& v) { events_[i.str(0).toLower()] = toBool(v); });
     // GetValue(name, value byref, [user])
     method("GetValue", 2, 3, [](Args& a) {
       a.set(1, a.str(0) + QLatin1Char('=') + a.str(2, "default"));
@@ -78,8 +86,14 @@ class TestCore : public Dispatchable {
     method("Echo", 1, 1, [](Args& a) { return a.at(0); });
     method("Twice", 1, 1, [](Args& a) { return QVariant(a.i32(0) * 2); });
     method("Fail", 0, 0, [](Args&) -> QVariant { throw Error(err::FileError, "disk gone"); });
-    method("Init_Sink", 1, 1, [this](Args& a) { sink_ = a.obj(0); return QVariant(); });
-    method("Clear_Sink", 0, 0, [this](Args&) { sink_ = Obj(); return QVariant(); });
+    method("Init_Sink", 1, 1, [this](Args& a) {
+      sink_ = a.obj(0);
+      return QVariant();
+    });
+    method("Clear_Sink", 0, 0, [this](Args&) {
+      sink_ = Obj();
+      return QVariant();
+    });
     // Raises HandleCmd(cmd byref) on the sink and returns what the sink made of cmd.
     method("Fire", 1, 1, [this](Args& a) {
       QVariantList args{a.str(0)};

@@ -1,5 +1,5 @@
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -36,7 +36,8 @@ TEST_F(LogTest, ThresholdDecidesWhichLevelsAreWrittenButErrorsAlwaysAreAndRemove
 TEST_F(LogTest, TrapLogsLocationNumberAndDescriptionAndGoesOn) {
   EXPECT_FALSE(jex::trap("frmTest.Form_Load", [] { throw jex::Error(438, QStringLiteral("no such member")); }));
   EXPECT_EQ(jex::trapped("cTest.Value", 7, []() -> int { throw std::runtime_error("boom"); }), 7);
-  EXPECT_EQ(written(), QByteArray("!!! ERROR frmTest.Form_Load: 438 no such member\r\n!!! ERROR cTest.Value: 5 boom\r\n"));
+  EXPECT_EQ(written(),
+            QByteArray("!!! ERROR frmTest.Form_Load: 438 no such member\r\n!!! ERROR cTest.Value: 5 boom\r\n"));
   EXPECT_TRUE(jex::trap("ok", [] {}));
 }
 

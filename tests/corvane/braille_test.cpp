@@ -1,20 +1,20 @@
 // The core's Braille display: cells compared with liblouis' own translation, the live values
 // and their storage, devices, ports and tables, bad input, and the monitor's Braille pane.
+#include <gtest/gtest.h>
+#include <liblouis/liblouis.h>
 #include <QDBusConnection>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <csignal>
-#include <liblouis/liblouis.h>
 #include <thread>
 
+#include "automation/dbustransport.h"
 #include "corvane/engine/braillepane.h"
 #include "corvane/engine/monitorwindow.h"
 #include "tests/corvane/corvanetest.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/errorof.h"
-#include "automation/dbustransport.h"
 #include "tests/support/processes.h"
 
 using jex::automation::Obj;
@@ -30,12 +30,15 @@ QString louis(const char* table, const QString& text) {
   std::vector<widechar> in(ucs.begin(), ucs.end());
   std::vector<widechar> out(in.size() * 8 + 64);
   int inLen = int(in.size()), outLen = int(out.size());
-  EXPECT_TRUE(lou_translateString(table, in.data(), &inLen, out.data(), &outLen, nullptr, nullptr, dotsIO | ucBrl)) << table;
+  EXPECT_TRUE(lou_translateString(table, in.data(), &inLen, out.data(), &outLen, nullptr, nullptr, dotsIO | ucBrl))
+      << table;
   QString s;
   for (int i = 0; i < outLen; ++i) s += QChar(char16_t(kBlank | (out[size_t(i)] & 0xFF)));
   return s;
 }
-QString pad(const QString& cells, int n) { return cells.left(n) + QString(n - std::min(n, int(cells.size())), QChar(kBlank)); }
+QString pad(const QString& cells, int n) {
+  return cells.left(n) + QString(n - std::min(n, int(cells.size())), QChar(kBlank));
+}
 // A 40-cell line of liblouis' translation.
 QString line(const char* table, const QString& text) { return pad(louis(table, text), 40); }
 QString withDots(QString cells, int at, int dots) {
@@ -92,33 +95,69 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BrailleRender,
     ::testing::Values(
         RenderCase{"stored table", {}, "Hallo Welt", -1, [] { return line("de-g1.ctb", "Hallo Welt"); }},
-        RenderCase{"German contracted", {{"Grade2Stat", 1}}, "Der Text ist schön und wichtig", -1,
+        RenderCase{"German contracted",
+                   {{"Grade2Stat", 1}},
+                   "Der Text ist schön und wichtig",
+                   -1,
                    [] { return line("de-g2.ctb", "Der Text ist schön und wichtig"); }},
-        RenderCase{"German basic", {{"Grade2Stat", 1}, {"Grade2Mode", 1}}, "Straße 12", -1,
+        RenderCase{"German basic",
+                   {{"Grade2Stat", 1}, {"Grade2Mode", 1}},
+                   "Straße 12",
+                   -1,
                    [] { return line("de-g0.utb", "Straße 12"); }},
-        RenderCase{"French contracted", {{"Language", "1036"}, {"Grade2Stat", 1}, {"Grade2Mode", 3}}, "Bonjour tout le monde", -1,
+        RenderCase{"French contracted",
+                   {{"Language", "1036"}, {"Grade2Stat", 1}, {"Grade2Mode", 3}},
+                   "Bonjour tout le monde",
+                   -1,
                    [] { return line("fr-bfu-g2.ctb", "Bonjour tout le monde"); }},
         RenderCase{"English never contracted",
-                   {{"Language", "1033"}, {"BrailleTranslationTable", "EN-US-G1.u2b"}, {"Grade2Stat", 1}}, "Good morning",
-                   -1, [] { return line("en-us-g1.ctb", "Good morning"); }},
+                   {{"Language", "1033"}, {"BrailleTranslationTable", "EN-US-G1.u2b"}, {"Grade2Stat", 1}},
+                   "Good morning",
+                   -1,
+                   [] { return line("en-us-g1.ctb", "Good morning"); }},
         RenderCase{"six dots", {kComp8, {"BrailleStyle", 6}}, "Ab{1}", -1, [] { return sixDots(line(kC8, "Ab{1}")); }},
-        RenderCase{"full cursor", {kComp8, {"CursorMode", 255}}, "hello", 2, [] { return withDots(line(kC8, "hello"), 2, 0xFF); }},
-        RenderCase{"cursor after the text pans", {kComp8}, kLong, 50,
+        RenderCase{"full cursor",
+                   {kComp8, {"CursorMode", 255}},
+                   "hello",
+                   2,
+                   [] { return withDots(line(kC8, "hello"), 2, 0xFF); }},
+        RenderCase{"cursor after the text pans",
+                   {kComp8},
+                   kLong,
+                   50,
                    [] { return withDots(pad(louis(kC8, kLong).mid(40), 40), 10, 0xC0); }},
         RenderCase{"blanks hidden", {kComp8, {"BrailleLineMode", 0}}, "  a   b  ", -1, [] { return line(kC8, "a b"); }},
-        RenderCase{"blanks shown", {kComp8, {"BrailleLineMode", 0x7700}}, "  a   b  ", -1, [] { return line(kC8, "  a   b  "); }},
-        RenderCase{"blank lines hidden", {kComp8, {"BrailleLineMode", 0x0700}}, "\n \nabc\n", -1, [] { return line(kC8, "abc"); }},
-        RenderCase{"status cells", {{"Device", "VIRTUAL80"}, kComp8, {"CursorMode", 0}}, "hello", 3,
+        RenderCase{"blanks shown",
+                   {kComp8, {"BrailleLineMode", 0x7700}},
+                   "  a   b  ",
+                   -1,
+                   [] { return line(kC8, "  a   b  "); }},
+        RenderCase{"blank lines hidden",
+                   {kComp8, {"BrailleLineMode", 0x0700}},
+                   "\n \nabc\n",
+                   -1,
+                   [] { return line(kC8, "abc"); }},
+        RenderCase{"status cells",
+                   {{"Device", "VIRTUAL80"}, kComp8, {"CursorMode", 0}},
+                   "hello",
+                   3,
                    [] { return pad(louis(kC8, "4"), 4) + u' ' + pad(louis(kC8, "hello"), 80); }}),
     [](const auto& info) { return S(info.param.name).remove(u' ').toStdString(); });
 
 class BrailleValues : public ::testing::Test, public BrailleCore {};
 
 TEST_F(BrailleValues, OutOfRangePutsRaiseAndChangeNothing) {
-  for (const auto& [member, bad] : std::vector<std::pair<const char*, QVariant>>{
-           {"BrailleStyle", 7}, {"CursorMode", 17}, {"BrailleOSMode", 11}, {"BrailleStatusMode", 4}, {"Grade2Mode", 0},
-           {"AttributeStyle", 3}, {"CurBlinkStat", 2}, {"ActiveBraillePort", "COM12"},
-           {"BrailleTranslationTable", "nosuch.u2b"}, {"ActiveBrailleDevice", "NOSUCH"}}) {
+  for (const auto& [member, bad] :
+       std::vector<std::pair<const char*, QVariant>>{{"BrailleStyle", 7},
+                                                     {"CursorMode", 17},
+                                                     {"BrailleOSMode", 11},
+                                                     {"BrailleStatusMode", 4},
+                                                     {"Grade2Mode", 0},
+                                                     {"AttributeStyle", 3},
+                                                     {"CurBlinkStat", 2},
+                                                     {"ActiveBraillePort", "COM12"},
+                                                     {"BrailleTranslationTable", "nosuch.u2b"},
+                                                     {"ActiveBrailleDevice", "NOSUCH"}}) {
     const QVariant before = brl.get(S(member));
     EXPECT_NE(errorOf([&] { brl.set(S(member), bad); }), 0) << member;
     EXPECT_EQ(brl.get(S(member)), before) << member;
@@ -213,7 +252,8 @@ TEST_F(BrailleValues, DevicesFromTheDataFileWithTheirKeysAndCells) {
 
 TEST_F(BrailleValues, ABadDevicesFileKeepsTheFirstOfTwoAndTheVirtualDisplay) {
   QDir().mkpath(appPath() + S("braille"));
-  writeFile(appPath() + S("braille/devices.ini"), "[ORBIT20]\nCells=20\n[orbit20]\nCells=40\n[bad id]\nCells=1\n[WIDE]\nCells=x\n");
+  writeFile(appPath() + S("braille/devices.ini"),
+            "[ORBIT20]\nCells=20\n[orbit20]\nCells=40\n[bad id]\nCells=1\n[WIDE]\nCells=x\n");
   Obj devices = brl.obj(S("BrailleDevices"));
   ASSERT_EQ(devices.count(), 3);
   EXPECT_EQ(devices.itemObj(2).toString(), S("VIRTUAL40"));

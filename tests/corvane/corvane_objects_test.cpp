@@ -1,8 +1,8 @@
 // The event channels, command routing and automation objects of the core, in one process.
+#include <gtest/gtest.h>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "automation/dispatchable.h"
 #include "corvane/engine/commandrouter.h"
@@ -14,11 +14,11 @@
 #include "tests/corvane/recorder.h"
 
 using namespace corvane;
+using corvane::testing::Recorder;
+using corvane::testing::words;
 using jex::automation::Args;
 using jex::automation::Dispatchable;
 using jex::automation::Obj;
-using corvane::testing::Recorder;
-using corvane::testing::words;
 
 namespace {
 
@@ -46,14 +46,18 @@ TEST_F(ChannelTest, CommandsGoToTheNotifierFirstThenTheSinkAndTheAnswerDecides) 
   hub.setSink(recorder(&journal, "s", {{S("DLGSPEECH"), QString()}}));
   hub.enableEvent(S("HandleCmd"), true);
   int stops = 0;
-  router.addCommand(S("SPEECHSTOP"), [&] { ++stops; return QString(); });
+  router.addCommand(S("SPEECHSTOP"), [&] {
+    ++stops;
+    return QString();
+  });
 
   EXPECT_EQ(router.route(S("dlgspeech")), S("CMD: DLGSPEECH -> consumed by JexUI"));
   EXPECT_EQ(router.route(S("NEWFGWIN!")), S("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done"));
   EXPECT_EQ(stops, 1);
   EXPECT_EQ(router.route(S("HELP")), S("CMD: HELP -> unhandled: HELP"));
-  EXPECT_EQ(journal, words("n.HandleCmd(DLGSPEECH) s.HandleCmd(DLGSPEECH) n.HandleCmd(NEWFGWIN!) s.HandleCmd(SPEECHSTOP) "
-                           "n.HandleCmd(HELP) s.HandleCmd(HELP)"));
+  EXPECT_EQ(journal,
+            words("n.HandleCmd(DLGSPEECH) s.HandleCmd(DLGSPEECH) n.HandleCmd(NEWFGWIN!) s.HandleCmd(SPEECHSTOP) "
+                  "n.HandleCmd(HELP) s.HandleCmd(HELP)"));
   // A command the notifier consumes is not offered further; the sink hears only enabled events.
   journal.clear();
   hub.installNotifier(recorder(&journal, "n", {{S("QUIT"), QString()}}), 7);
@@ -101,7 +105,11 @@ TEST_F(ChannelTest, VanishedReceiversAreDroppedAndTheCommandStillRuns) {
 
 TEST_F(ChannelTest, QueuedCommandsRunLaterOneAfterAnotherInArrivalOrder) {
   QStringList ran;
-  for (const char* c : {"A", "B"}) router.addCommand(S(c), [&ran, c] { ran << S(c); return QString(); });
+  for (const char* c : {"A", "B"})
+    router.addCommand(S(c), [&ran, c] {
+      ran << S(c);
+      return QString();
+    });
   QSignalSpy routed(&router, &CommandRouter::routed);
   for (const char* c : {"a", "b", " "}) router.queue(S(c));
   EXPECT_TRUE(ran.isEmpty()) << "queueing must not run the command inside the caller";
@@ -153,8 +161,8 @@ TEST_F(RootObjectTest, ProcPassesCommandsSpeechAndCallBacksOn) {
   EXPECT_EQ(root.obj(S("proc.iScript")).call(S("GetObject"), {S("funcs")}).value<Obj>(), funcs);
   EXPECT_EQ(core.queued, words("READEDITCUR"));
   EXPECT_EQ(core.spoken, (QVariantList{S("Hallo"), 3}));
-  EXPECT_EQ(core.reports,
-            (QStringList{S("SPEAK: Hallo"), S("STOP"), S("CALLBACK: 0, OnInitAppSettings, <empty>, JEXUI"), S("EXPOSED: Funcs")}));
+  EXPECT_EQ(core.reports, (QStringList{S("SPEAK: Hallo"), S("STOP"),
+                                       S("CALLBACK: 0, OnInitAppSettings, <empty>, JEXUI"), S("EXPOSED: Funcs")}));
 }
 
 TEST_F(RootObjectTest, SpeechSwitchWithItsStateSaidIsTheCoresUseSpeech) {

@@ -1,26 +1,26 @@
 // The built core and launcher as real processes on a private session bus, reached through the
 // access layer as JexUI reaches them.
+#include <gtest/gtest.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <csignal>
 
-#include "base/error.h"
 #include "automation/dbustransport.h"
+#include "base/error.h"
 #include "corvane/engine/speechlog.h"
+#include "tests/automation/malformed.h"
 #include "tests/corvane/corvanetest.h"
 #include "tests/corvane/recorder.h"
-#include "tests/automation/malformed.h"
-#include "tests/support/processes.h"
 #include "tests/support/errorof.h"
+#include "tests/support/processes.h"
 
 using corvane::testing::Recorder;
 using jex::automation::Obj;
 namespace bus = jex::automation::dbus;
 using jex::testing::BuiltCore;
-using jex::testing::SessionBus;
 using jex::testing::errorOf;
+using jex::testing::SessionBus;
 
 namespace {
 
@@ -28,8 +28,9 @@ const QString kCore = S("corvane.application");
 
 // A receiver as JexUI's: it consumes DLGSPEECH and QUIT and replaces NEWFGWIN! by SPEECHSTOP.
 std::shared_ptr<Recorder> jexUi(const char* tag) {
-  return std::make_shared<Recorder>(S(tag), QHash<QString, QString>{{S("DLGSPEECH"), QString()}, {S("QUIT"), QString()},
-                                                                    {S("NEWFGWIN!"), S("SPEECHSTOP")}});
+  return std::make_shared<Recorder>(
+      S(tag),
+      QHash<QString, QString>{{S("DLGSPEECH"), QString()}, {S("QUIT"), QString()}, {S("NEWFGWIN!"), S("SPEECHSTOP")}});
 }
 
 class CoreProcessTest : public ::testing::Test {
@@ -91,7 +92,8 @@ TEST_F(CoreProcessTest, LauncherStartsTheCoreOnlyWhenItIsMissing) {
   EXPECT_EQ(bus_.ownerPid(kCore), pid) << "the running core must stay the owner";
 
   // The core may leave the bus before its answer to this very call arrives.
-  jex::trap("test.EXITHALDANOW", [&] { bus::connect(kCore, conn_).call(S("proc.AddToCMDQueue"), {S("EXITHALDANOW")}); });
+  jex::trap("test.EXITHALDANOW",
+            [&] { bus::connect(kCore, conn_).call(S("proc.AddToCMDQueue"), {S("EXITHALDANOW")}); });
   EXPECT_TRUE(bus_.waitForName(kCore, false, 5000));
 }
 
@@ -120,7 +122,8 @@ TEST_F(CoreProcessTest, StrangersGetErrorsAndJexUiIsHeardUntilTheCoreEnds) {
   QDBusConnection stranger = bus_.connect(S("stranger"));
   QDBusMessage guess = invoke(S("/obj/1"));
   guess << S("AppPath") << 1 << QVariant(QVariantList());
-  EXPECT_EQ(stranger.call(guess, QDBus::Block, 3000).errorName().toStdString(), "org.freedesktop.DBus.Error.UnknownObject");
+  EXPECT_EQ(stranger.call(guess, QDBus::Block, 3000).errorName().toStdString(),
+            "org.freedesktop.DBus.Error.UnknownObject");
   {
     Obj theirs = bus::connect(kCore, stranger);
     const QVariant sink = jex::automation::fromObj(Obj(jexUi("stranger")));
@@ -139,7 +142,8 @@ TEST_F(CoreProcessTest, StrangersGetErrorsAndJexUiIsHeardUntilTheCoreEnds) {
   core_->type(S("dlgspeech"));  // the typed line first: it comes on another way than the bus call
   ASSERT_TRUE(core_->waitFor(S("CMD: DLGSPEECH -> consumed by JexUI"))) << core_->out();
   root.call(S("proc.AddToCMDQueue"), {S("NEWFGWIN!")});
-  ASSERT_TRUE(core_->waitFor(S("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done"))) << core_->out();
+  ASSERT_TRUE(core_->waitFor(S("CMD: NEWFGWIN! -> replaced by JexUI with SPEECHSTOP -> SPEECHSTOP done")))
+      << core_->out();
   EXPECT_EQ(sink->heard, (QStringList{S("sink.HandleCmd(DLGSPEECH)"), S("sink.HandleCmd(NEWFGWIN!)")}));
 
   // The speech engine's start and stop reach the notifier over the bus.
@@ -148,7 +152,8 @@ TEST_F(CoreProcessTest, StrangersGetErrorsAndJexUiIsHeardUntilTheCoreEnds) {
   ASSERT_TRUE(core_->waitFor(S("SWITCH: WINWORD/JEXUI")));
   root.call(S("proc.SpeechOutVoice"), {S("Hallo"), 1});
   ASSERT_TRUE(QTest::qWaitFor([&] { return !sink->heard.filter(S("sink.AudioStop")).isEmpty(); }, 5000))
-      << core_->out() << sink->heard.join(u' ').toStdString() << " | hook: " << notifier->heard.join(u' ').toStdString();
+      << core_->out() << sink->heard.join(u' ').toStdString()
+      << " | hook: " << notifier->heard.join(u' ').toStdString();
   EXPECT_EQ(notifier->heard,
             (QStringList{S("hook.UIGotFocus"), S("hook.TaskSwitch"), S("hook.AudioStart"), S("hook.AudioStop")}));
   EXPECT_TRUE(sink->heard.contains(S("sink.ProcessSwitch(WINWORD,JEXUI)")));
@@ -179,12 +184,16 @@ TEST_F(CoreProcessTest, AVoicePutIsSaidAndTheSpeechLogTellsEachUtterancesVoice) 
   EXPECT_TRUE(core_->waitFor(S("SILENT: Hallo"))) << core_->out();
   root.call(S("proc.SpeechOutVoice"), {S("Taste"), 6});
   QStringList voices;
-  EXPECT_TRUE(QTest::qWaitFor([&] {
-    voices.clear();
-    for (const QString& line : jex::testing::fileLines(appDir_ + S("/speech.log")))
-      if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(line, &e)) voices << e.voice + u'/' + e.outcome + u'/' + e.text;
-    return voices.contains(S("v2 gmw/de+f2/done/Taste"));
-  }, 5000)) << voices.join(u'\n').toStdString();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        voices.clear();
+        for (const QString& line : jex::testing::fileLines(appDir_ + S("/speech.log")))
+          if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(line, &e))
+            voices << e.voice + u'/' + e.outcome + u'/' + e.text;
+        return voices.contains(S("v2 gmw/de+f2/done/Taste"));
+      },
+      5000))
+      << voices.join(u'\n').toStdString();
   EXPECT_TRUE(voices.contains(S("--/silent/Hallo")));
 }
 

@@ -1,8 +1,8 @@
 // The core's settings file, its directory on first start, its command line and console lines.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/console.h"
@@ -42,8 +42,9 @@ TEST_F(IniStoreTest, ReadsWithoutRegardToCaseAndWritesIntoTheSectionOrRefuses) {
   ASSERT_TRUE(ini.setValue(S("General"), S("UseSpeech"), S("0")));
   ASSERT_TRUE(ini.setValue(S("general"), S("DEFAULTLNG"), S("1033")));
   ASSERT_TRUE(ini.setValue(S("Braille"), S("ActiveBraillePort"), S("USB1")));
-  EXPECT_EQ(readAll(path()), QByteArray("; keep me\r\n[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
-                                        "[Braille]\r\nActiveBraillePort=USB1\r\n"));
+  EXPECT_EQ(readAll(path()),
+            QByteArray("; keep me\r\n[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[Other]\r\nA=1\r\n\r\n"
+                       "[Braille]\r\nActiveBraillePort=USB1\r\n"));
   EXPECT_FALSE(ini.setValue(S("General"), S("Key"), S("two\nlines")));
   EXPECT_FALSE(IniFileStore(dir_.filePath(S("no/such/dir/corvane.ini"))).setValue(S("General"), S("K"), S("1")));
 }
@@ -57,7 +58,8 @@ TEST_F(IniStoreTest, KeysWrittenMeanwhileByAnotherWriterAreSeenAndKept) {
   ASSERT_TRUE(jex::ini::WritePrivateProfileString(S("General"), S("DefaultLng"), S("1033"), path()));
   EXPECT_EQ(ini.value(S("General"), S("DefaultLng")), S("1033"));
   ASSERT_TRUE(ini.setValue(S("General"), S("UseSpeech"), S("0")));
-  EXPECT_EQ(readAll(path()), QByteArray("[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[MIXED]\r\nchkSayWelcome=0\r\n"));
+  EXPECT_EQ(readAll(path()),
+            QByteArray("[General]\r\nDefaultLng=1033\r\nUseSpeech=0\r\n\r\n[MIXED]\r\nchkSayWelcome=0\r\n"));
 }
 
 class AppDirTest : public ::testing::Test {
@@ -100,7 +102,8 @@ TEST_F(AppDirTest, UnusablePathsGiveAReasonInsteadOfACrash) {
   const AppDirResult r = prepareAppDir(home_.filePath(S("afile")), data_.path());
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.error.isEmpty());
-  EXPECT_TRUE(prepareAppDir(home_.filePath(S("ok")), S("/no/such/data")).ok) << "a missing data folder only means nothing to copy";
+  EXPECT_TRUE(prepareAppDir(home_.filePath(S("ok")), S("/no/such/data")).ok)
+      << "a missing data folder only means nothing to copy";
 }
 
 TEST(OptionsTest, ParsesValuesSwitchesAndRejectsUnknownOnes) {
@@ -122,11 +125,17 @@ TEST(ConsoleLineTest, SplitsConsoleCommandsFromKeyCommands) {
     const char* line;
     K kind;
     QStringList args;  // not compared when empty
-  } cases[] = {{"  dlgSpeech \r", K::Key, {"DLGSPEECH"}}, {"ui_open:/tmp/Read Me.txt", K::Key, {"UI_OPEN:/tmp/Read Me.txt"}},
-               {":switch winword  jexui", K::Switch, {"WINWORD", "JEXUI"}}, {":say Guten Tag, Welt", K::Say, {"Guten Tag, Welt"}},
-               {":type a b{F5}", K::Type, {"a b{F5}"}}, {":brl a b", K::Braille, {"a b"}},
-               {":quit", K::Quit, {}}, {":HELP", K::Help, {}}, {"   ", K::Empty, {}},
-               {":switch onlyone", K::Invalid, {}}, {":bogus", K::Invalid, {}}};
+  } cases[] = {{"  dlgSpeech \r", K::Key, {"DLGSPEECH"}},
+               {"ui_open:/tmp/Read Me.txt", K::Key, {"UI_OPEN:/tmp/Read Me.txt"}},
+               {":switch winword  jexui", K::Switch, {"WINWORD", "JEXUI"}},
+               {":say Guten Tag, Welt", K::Say, {"Guten Tag, Welt"}},
+               {":type a b{F5}", K::Type, {"a b{F5}"}},
+               {":brl a b", K::Braille, {"a b"}},
+               {":quit", K::Quit, {}},
+               {":HELP", K::Help, {}},
+               {"   ", K::Empty, {}},
+               {":switch onlyone", K::Invalid, {}},
+               {":bogus", K::Invalid, {}}};
   for (const auto& c : cases) {
     const ConsoleLine got = parseConsoleLine(S(c.line));
     EXPECT_EQ(got.kind, c.kind) << c.line;

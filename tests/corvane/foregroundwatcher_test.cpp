@@ -41,7 +41,8 @@ class ForegroundFollowing : public ::testing::Test {
   xcb_window_t window(qint64 pid) {
     const xcb_window_t w = x().create(x().root(), QStringLiteral("JexTop"));
     const auto value = uint32_t(pid);
-    xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, w, x().atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &value);
+    xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, w, x().atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &value);
     x().sync();
     windows << w;
     return w;
@@ -53,23 +54,25 @@ class ForegroundFollowing : public ::testing::Test {
   // As a task bar asks the window manager to activate a window, once the manager has mapped it
   // into its frame (a manager that is still starting drops the request: it is asked again).
   void activate(xcb_window_t w) {
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-      xcb_get_window_attributes_reply_t* a =
-          xcb_get_window_attributes_reply(x().conn(), xcb_get_window_attributes(x().conn(), w), nullptr);
-      const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-      std::free(a);
-      if (!shown) xcb_map_window(x().conn(), w);
-      x().sync();
-      return shown;
-    }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          xcb_get_window_attributes_reply_t* a =
+              xcb_get_window_attributes_reply(x().conn(), xcb_get_window_attributes(x().conn(), w), nullptr);
+          const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+          std::free(a);
+          if (!shown) xcb_map_window(x().conn(), w);
+          x().sync();
+          return shown;
+        },
+        5000));
     xcb_client_message_event_t e{};
     e.response_type = XCB_CLIENT_MESSAGE;
     e.format = 32;
     e.window = w;
     e.type = x().atom("_NET_ACTIVE_WINDOW");
     e.data.data32[0] = 2;  // from a pager
-    xcb_send_event(x().conn(), 0, x().root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char*>(&e));
+    xcb_send_event(x().conn(), 0, x().root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&e));
     x().sync();
   }
   bool follows(const QString& task) {
@@ -82,7 +85,10 @@ class ForegroundFollowing : public ::testing::Test {
   void stopWindowManager() {
     if (wm.state() == QProcess::NotRunning) return;
     wm.terminate();
-    if (!wm.waitForFinished(5000)) { wm.kill(); wm.waitForFinished(); }
+    if (!wm.waitForFinished(5000)) {
+      wm.kill();
+      wm.waitForFinished();
+    }
   }
 
   ForegroundWatcher watcher;

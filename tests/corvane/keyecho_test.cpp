@@ -51,21 +51,36 @@ INSTANTIATE_TEST_SUITE_P(
         EchoCase{"both", {{KeyEcho::CharEcho, 1}}, "ab.", {"a", "b", "ab Punkt"}},
         EchoCase{"noCharacters", {{KeyEcho::CharEcho, 0}}, "ab {F5}", {"F5"}},
         EchoCase{"backspaceDeleted", {{KeyEcho::CharEcho, 0}}, "abc{Backspace}{Backspace}", {"c", "b"}},
-        EchoCase{"backspaceLeftOfCaret", {{KeyEcho::CharEcho, 0}, {KeyEcho::BackSpaceEcho, 1}},
-                 "abc{Backspace}{Backspace}{Backspace}", {"b", "a"}},
-        EchoCase{"backspaceAfterMove", {{KeyEcho::CharEcho, 0}, {KeyEcho::CursorEcho, 0}}, "abc{Left}{Backspace}", {"b"}},
-        EchoCase{"groupsOn", {{KeyEcho::CharEcho, 0}},
+        EchoCase{"backspaceLeftOfCaret",
+                 {{KeyEcho::CharEcho, 0}, {KeyEcho::BackSpaceEcho, 1}},
+                 "abc{Backspace}{Backspace}{Backspace}",
+                 {"b", "a"}},
+        EchoCase{
+            "backspaceAfterMove", {{KeyEcho::CharEcho, 0}, {KeyEcho::CursorEcho, 0}}, "abc{Left}{Backspace}", {"b"}},
+        EchoCase{"groupsOn",
+                 {{KeyEcho::CharEcho, 0}},
                  "{F12}{Left}{PageDown}{Enter}{Esc}{Delete}{Ctrl+C}{Alt+F4}{CapsLock}{CapsLock}{ScrollLock}",
                  {"F12", "Links", "Bild ab", "Eingabe", "Escape", "Entfernen", "Strg+C", "Alt+F4", "Feststelltaste an",
                   "Feststelltaste aus", "Rollen an"}},
         EchoCase{"groupsOff",
-                 {{KeyEcho::CharEcho, 0}, {KeyEcho::FunctionEcho, 0}, {KeyEcho::CursorEcho, 0}, {KeyEcho::CommandEcho, 0},
-                  {KeyEcho::ToggleEcho, 0}, {KeyEcho::LayMessage, 0}},
-                 "{F12}{Left}{Enter}{Ctrl+C}{CapsLock}{NumLock}", {}},
-        EchoCase{"numLockLayer", {{KeyEcho::ToggleEcho, 0}}, "{NumLock}{NumLock}", {"Ziffernblock Cursor", "Ziffernblock Zahlen"}},
+                 {{KeyEcho::CharEcho, 0},
+                  {KeyEcho::FunctionEcho, 0},
+                  {KeyEcho::CursorEcho, 0},
+                  {KeyEcho::CommandEcho, 0},
+                  {KeyEcho::ToggleEcho, 0},
+                  {KeyEcho::LayMessage, 0}},
+                 "{F12}{Left}{Enter}{Ctrl+C}{CapsLock}{NumLock}",
+                 {}},
+        EchoCase{"numLockLayer",
+                 {{KeyEcho::ToggleEcho, 0}},
+                 "{NumLock}{NumLock}",
+                 {"Ziffernblock Cursor", "Ziffernblock Zahlen"}},
         EchoCase{"numLockBoth", {}, "{NumLock}", {"Num aus Ziffernblock Cursor"}},
         EchoCase{"echoOff", {{KeyEcho::KeyEchoOn, 0}}, "ab {F5}{Backspace}{CapsLock}", {}},
-        EchoCase{"english", {{KeyEcho::CharEcho, 1}}, "a {Home}{Ctrl+Shift+S}{CapsLock}", {"a", "a", "Home", "Ctrl+Shift+S", "Caps lock on"},
+        EchoCase{"english",
+                 {{KeyEcho::CharEcho, 1}},
+                 "a {Home}{Ctrl+Shift+S}{CapsLock}",
+                 {"a", "a", "Home", "Ctrl+Shift+S", "Caps lock on"},
                  "1033"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -115,9 +130,9 @@ TEST_F(KeyEchoTest, EditsSeenInAFieldAreEchoedAsTheirKeysAndLongerOnesAsTheirTex
   const auto edit = [&](int offset, const char* inserted, const char* removed, bool caretWasAfter) {
     return echo().edited({gut, offset, S(inserted), S(removed), caretWasAfter});
   };
-  EXPECT_EQ(edit(3, " ", "", false), gut);                   // a blank ends the word
-  EXPECT_EQ(edit(2, "", "t", true), S("t"));                 // Backspace
-  EXPECT_EQ(edit(2, "", "t", false), S("Entfernen"));        // Delete
+  EXPECT_EQ(edit(3, " ", "", false), gut);                  // a blank ends the word
+  EXPECT_EQ(edit(2, "", "t", true), S("t"));                // Backspace
+  EXPECT_EQ(edit(2, "", "t", false), S("Entfernen"));       // Delete
   EXPECT_EQ(edit(3, " und\nso ", "", false), S("und so"));  // pasted
   echo().setValue(KeyEcho::CharEcho, 0);
   EXPECT_EQ(edit(3, " und so", "", false), QString());

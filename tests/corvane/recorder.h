@@ -25,8 +25,9 @@ class Recorder : public jex::automation::Dispatchable {
       method(name, 0, 2, [this, name](Args& a) {
         QStringList parts;
         for (int i = 0; i < a.size(); ++i)
-          parts << (a.at(i).userType() == qMetaTypeId<jex::automation::Obj>() ? jex::automation::toObj(a.at(i)).toString()
-                                                                              : a.at(i).toString());
+          parts << (a.at(i).userType() == qMetaTypeId<jex::automation::Obj>()
+                        ? jex::automation::toObj(a.at(i)).toString()
+                        : a.at(i).toString());
         journal_->append(tag_ + u'.' + name + (parts.isEmpty() ? QString() : u'(' + parts.join(u',') + u')'));
         if (onCall) onCall(name);
         return QVariant();

@@ -1,8 +1,8 @@
 // The core's voices, modes, speech profile and character tables, as JexUI's voices dialog and
 // the scripts reach them through the root object, and the files they are kept in (the built
 // core's speaking with them: corvane_process_test.cpp).
-#include <QFile>
 #include <gtest/gtest.h>
+#include <QFile>
 
 #include "corvane/engine/speechsettings.h"
 #include "tests/corvane/corvanetest.h"
@@ -13,7 +13,9 @@ using jex::testing::errorOf;
 
 namespace {
 
-jex::Obj call(const jex::Obj& o, const char* member, QVariantList args) { return jex::automation::toObj(o.call(S(member), args)); }
+jex::Obj call(const jex::Obj& o, const char* member, QVariantList args) {
+  return jex::automation::toObj(o.call(S(member), args));
+}
 // The speech profile's entry of a source.
 jex::Obj entryOf(const jex::Obj& root, int source) { return call(root, "SpeechProfile.ItemByIndex", {source}); }
 
@@ -66,8 +68,13 @@ TEST_F(SpeechSettingsTest, ANewCoreHasTwoVoicesOfItsLanguageForEverySource) {
 }
 
 TEST(LanguageIdTest, TagsTakeTheLocaleNumberOfTheirLongestKnownPrefix) {
-  for (const auto& [tag, lcid] : {std::pair{"de", "1031"}, {"en-gb-x-rp", "2057"}, {"en-029", "9225"}, {"EN-US-nyc", "1033"},
-                                  {"pt-br", "1046"}, {"eo", "4096"}, {"", "4096"}})
+  for (const auto& [tag, lcid] : {std::pair{"de", "1031"},
+                                  {"en-gb-x-rp", "2057"},
+                                  {"en-029", "9225"},
+                                  {"EN-US-nyc", "1033"},
+                                  {"pt-br", "1046"},
+                                  {"eo", "4096"},
+                                  {"", "4096"}})
     EXPECT_EQ(lcidOfLanguage(S(tag)), S(lcid)) << tag;
 }
 
@@ -80,7 +87,8 @@ TEST_F(SpeechSettingsTest, NineVoicesAtMostAndTheReservedEntriesStay) {
   EXPECT_EQ(voice(11).str(S("LanguageID")), S("1036"));
   EXPECT_EQ(voice(11).str(S("Speaker")), S("f2 F"));
 
-  for (int bad : {0, 1, 2, 12}) EXPECT_EQ(errorOf([&] { v.call(S("RemoveByIndex"), {bad}); }), jex::err::InvalidCall) << bad;
+  for (int bad : {0, 1, 2, 12})
+    EXPECT_EQ(errorOf([&] { v.call(S("RemoveByIndex"), {bad}); }), jex::err::InvalidCall) << bad;
   const jex::Obj keyEchoVoice = entry(6).obj(S("Voice"));
   ASSERT_EQ(keyEchoVoice.str(S("InternalName")), S("v2"));
   v.call(S("RemoveByIndex"), {4});
@@ -99,8 +107,8 @@ TEST_P(VoiceNameTest, ReadsBackUnchangedAfterSaving) {
   EXPECT_EQ(again.count(), 4);
 }
 INSTANTIATE_TEST_SUITE_P(Names, VoiceNameTest,
-                         ::testing::Values(S("a=b"), S("[v2]"), QString(300, u'x'), S("\"Anna\""), S("  Anna  "), S(";Anna"),
-                                           S("Stimme für Tastenecho")));
+                         ::testing::Values(S("a=b"), S("[v2]"), QString(300, u'x'), S("\"Anna\""), S("  Anna  "),
+                                           S(";Anna"), S("Stimme für Tastenecho")));
 
 TEST_F(SpeechSettingsTest, ANameWithALineBreakIsRefusedAndTheFileStaysSound) {
   voice(3).set(S("FriendlyName"), S("Anna"));

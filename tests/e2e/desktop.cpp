@@ -34,7 +34,8 @@ void endChildren() {
   auto& c = children();
   for (auto it = c.rbegin(); it != c.rend(); ++it) ::kill(*it, SIGTERM);
   for (auto it = c.rbegin(); it != c.rend(); ++it) {
-    for (int i = 0; i < 30 && ::waitpid(*it, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 30 && ::waitpid(*it, nullptr, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ::kill(*it, SIGKILL);
     ::waitpid(*it, nullptr, WNOHANG);
   }
@@ -89,7 +90,8 @@ bool waitFor(const char* shellCheck, int ms) {
 QString start() {
   int pipeFd[2];
   if (::pipe(pipeFd) != 0) return QStringLiteral("no pipe");
-  spawn({"Xvfb", "-displayfd", std::to_string(pipeFd[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, pipeFd[1]);
+  spawn({"Xvfb", "-displayfd", std::to_string(pipeFd[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+        pipeFd[1]);
   ::close(pipeFd[1]);
   const std::string display = firstLine(pipeFd[0], 10000);
   ::close(pipeFd[0]);
@@ -107,7 +109,8 @@ QString start() {
 
   spawn({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"});
   if (!waitFor("dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress "
-               ">/dev/null 2>&1", 10000))
+               ">/dev/null 2>&1",
+               10000))
     return QStringLiteral("the accessibility bus did not start (at-spi2-core's at-spi-bus-launcher)");
   ::unsetenv("AT_SPI_BUS_ADDRESS");
   return {};
@@ -144,8 +147,13 @@ QString startCore() {
   }
   int in[2], out[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0) return QStringLiteral("no pipe");
-  std::vector<std::string> args{JEX_BIN_DIR "/corvane", "--appdir", (c.run.home + QStringLiteral("/app")).toStdString(),
-                                "--no-jexui", "--no-foreground", "--no-monitor", "--no-audio"};
+  std::vector<std::string> args{JEX_BIN_DIR "/corvane",
+                                "--appdir",
+                                (c.run.home + QStringLiteral("/app")).toStdString(),
+                                "--no-jexui",
+                                "--no-foreground",
+                                "--no-monitor",
+                                "--no-audio"};
   for (const QString& a : c.args) args.push_back(a.toStdString());
   c.pid = ::fork();
   if (c.pid == 0) {
@@ -194,14 +202,16 @@ const QString& coreOutput() {
 
 void coreWrite(const QString& line) {
   const QByteArray b = (line + u'\n').toUtf8();
-  if (coreState().in >= 0 && ::write(coreState().in, b.constData(), size_t(b.size())) < 0) coreState().run.error = QStringLiteral("the core's console is closed");
+  if (coreState().in >= 0 && ::write(coreState().in, b.constData(), size_t(b.size())) < 0)
+    coreState().run.error = QStringLiteral("the core's console is closed");
 }
 
 void coreQuit() {
   CoreState& c = coreState();
   if (c.pid <= 0) return;
   coreWrite(QStringLiteral(":quit"));
-  for (int i = 0; i < 100 && ::waitpid(c.pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int i = 0; i < 100 && ::waitpid(c.pid, nullptr, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ::kill(c.pid, SIGKILL);
   ::waitpid(c.pid, nullptr, WNOHANG);
   c.pid = 0;

@@ -3,6 +3,7 @@
 // together. Every dialog is opened by its core command and tabbed through until the focus is
 // back on its first control; the core's speech log must hold, for every tab stop, the control's
 // label, role and value as the form itself reports them.
+#include <gtest/gtest.h>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -12,17 +13,16 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 #include "app/frmmdi.h"
-#include "global/cglobal.h"
 #include "app/startup.h"
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
+#include "global/cglobal.h"
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
@@ -42,21 +42,36 @@ const bool kCoreWanted = (jex::testing::useCore({QStringLiteral("--paced")}), tr
 // The role as the reader's table names it, from the role Qt gives the control.
 Kind kindOf(QAccessibleInterface* i) {
   switch (i->role()) {
-    case QAccessible::PushButton: return Kind::Button;
-    case QAccessible::CheckBox: return Kind::CheckBox;
-    case QAccessible::RadioButton: return Kind::RadioButton;
-    case QAccessible::ComboBox: return Kind::ComboBox;
-    case QAccessible::EditableText: return i->state().passwordEdit ? Kind::PasswordEdit : Kind::Edit;
-    case QAccessible::SpinBox: return Kind::SpinBox;
-    case QAccessible::Slider: return Kind::Slider;
-    case QAccessible::List: return Kind::List;
-    case QAccessible::ListItem: return Kind::ListItem;
-    case QAccessible::Tree: return Kind::Tree;
-    case QAccessible::TreeItem: return Kind::TreeItem;
-    case QAccessible::Table: return Kind::Table;
-    case QAccessible::PageTab: return Kind::PageTab;
-    case QAccessible::StaticText: return Kind::Label;
-    default: return Kind::Other;
+    case QAccessible::PushButton:
+      return Kind::Button;
+    case QAccessible::CheckBox:
+      return Kind::CheckBox;
+    case QAccessible::RadioButton:
+      return Kind::RadioButton;
+    case QAccessible::ComboBox:
+      return Kind::ComboBox;
+    case QAccessible::EditableText:
+      return i->state().passwordEdit ? Kind::PasswordEdit : Kind::Edit;
+    case QAccessible::SpinBox:
+      return Kind::SpinBox;
+    case QAccessible::Slider:
+      return Kind::Slider;
+    case QAccessible::List:
+      return Kind::List;
+    case QAccessible::ListItem:
+      return Kind::ListItem;
+    case QAccessible::Tree:
+      return Kind::Tree;
+    case QAccessible::TreeItem:
+      return Kind::TreeItem;
+    case QAccessible::Table:
+      return Kind::Table;
+    case QAccessible::PageTab:
+      return Kind::PageTab;
+    case QAccessible::StaticText:
+      return Kind::Label;
+    default:
+      return Kind::Other;
   }
 }
 
@@ -127,16 +142,18 @@ class SpokenDialogs : public ::testing::Test {
   static std::optional<SpeechLog::Entry> heard(const QString& text, qint64 since, int ms = 5000, int source = 0) {
     std::optional<SpeechLog::Entry> found;
     qsizetype seen = 0;
-    (void)QTest::qWaitFor([&] {
-      const auto all = spoken();
-      seen = all.size();
-      for (const SpeechLog::Entry& e : all)
-        if (e.startMs >= since && e.text.contains(text) && (source == 0 || e.source == source)) {
-          found = e;
-          return true;
-        }
-      return false;
-    }, ms);
+    (void)QTest::qWaitFor(
+        [&] {
+          const auto all = spoken();
+          seen = all.size();
+          for (const SpeechLog::Entry& e : all)
+            if (e.startMs >= since && e.text.contains(text) && (source == 0 || e.source == source)) {
+              found = e;
+              return true;
+            }
+          return false;
+        },
+        ms);
     if (!found && qEnvironmentVariableIsSet("JEX_E2E_KEEP"))
       qWarning() << "heard: not found" << text << since << "entries seen" << seen << "now" << corvane::monotonicMs();
     return found;
@@ -159,11 +176,13 @@ class SpokenDialogs : public ::testing::Test {
     outMark = out().size();
     console(command);
     QWidget* form = nullptr;
-    (void)QTest::qWaitFor([&] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(formName) && w->isVisible()) form = w;
-      return form != nullptr;
-    }, 8000);
+    (void)QTest::qWaitFor(
+        [&] {
+          for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String(formName) && w->isVisible()) form = w;
+          return form != nullptr;
+        },
+        8000);
     if (form && form->isActiveWindow() && wasActive) mark = 0;  // its focus was heard when it came up
     // The window manager may keep a new window behind the one in front (focus stealing
     // prevention); the user then brings it forward, as done here.
@@ -175,7 +194,8 @@ class SpokenDialogs : public ::testing::Test {
     if (form && !form->isActiveWindow()) form = nullptr;
     if (!form)
       ADD_FAILURE() << formName << " not in front; active: "
-                    << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
+                    << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString()
+                                                     : "none")
                     << "; the core said: " << out().right(600).toStdString();
     console(S(":switch WINWORD JEXUI"));
     return form;
@@ -191,14 +211,16 @@ class SpokenDialogs : public ::testing::Test {
   // Waits until the core has decided to say text (its "SPEAK: " line), after position from of
   // its output.
   static bool issued(const QString& text, qsizetype from) {
-    return QTest::qWaitFor([&] {
-      const QString& o = out();
-      for (qsizetype at = o.indexOf(S("SPEAK: "), from); at >= 0; at = o.indexOf(S("SPEAK: "), at + 1)) {
-        const qsizetype end = o.indexOf(u'\n', at);
-        if (end > at && o.mid(at, end - at).contains(text)) return true;
-      }
-      return false;
-    }, 5000);
+    return QTest::qWaitFor(
+        [&] {
+          const QString& o = out();
+          for (qsizetype at = o.indexOf(S("SPEAK: "), from); at >= 0; at = o.indexOf(S("SPEAK: "), at + 1)) {
+            const qsizetype end = o.indexOf(u'\n', at);
+            if (end > at && o.mid(at, end - at).contains(text)) return true;
+          }
+          return false;
+        },
+        5000);
   }
 
   // Tabs through the window with the focus from its first control back to it. Each tab stop
@@ -277,10 +299,12 @@ TEST_F(SpokenDialogs, TaskListIsHeardAtEveryTabStop) {
   EXPECT_TRUE(jex::platform::tasks::activate(answer.trimmed().split(' ').last().toUInt(), 3000));
   QWidget* w = open(S("SHOWTASKLIST"), "frmMDI");
   ASSERT_NE(w, nullptr);
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    auto* list = w->findChild<QTreeWidget*>(S("lvwTasks"));
-    return list && !list->findItems(S("Rechner"), Qt::MatchExactly).isEmpty();
-  }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        auto* list = w->findChild<QTreeWidget*>(S("lvwTasks"));
+        return list && !list->findItems(S("Rechner"), Qt::MatchExactly).isEmpty();
+      },
+      5000));
   // The program's window may take the foreground back while JexUI is still loading its
   // dialogs; the user then brings the list forward again.
   if (!QTest::qWaitFor([&] { return w->isActiveWindow() && QApplication::focusWidget(); }, 1000)) {
@@ -307,7 +331,8 @@ TEST_F(SpokenDialogs, BraillePresentationIsHeardAtEveryTabStop) {
     const QString before = list->accessibleName();
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->accessibleName() != before; }, 3000)) << "Space changed nothing";
-    EXPECT_TRUE(issued(list->accessibleName(), from)) << "not said: " << list->accessibleName().toStdString() << recent();
+    EXPECT_TRUE(issued(list->accessibleName(), from))
+        << "not said: " << list->accessibleName().toStdString() << recent();
   }
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   hideMainWindow();
@@ -323,11 +348,14 @@ TEST_F(SpokenDialogs, BrailleDeviceIsHeardAtEveryTabStop) {
   outMark = out().size();
   entry->trigger();
   QWidget* dialog = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    dialog = w->findChild<QWidget*>(S("frmDevice"));
-    return dialog && dialog->isVisible();
-  }, 5000));
-  if (!QTest::qWaitFor([&] { return w->isActiveWindow(); }, 1000)) w->activateWindow();  // kept behind by the window manager
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        dialog = w->findChild<QWidget*>(S("frmDevice"));
+        return dialog && dialog->isVisible();
+      },
+      5000));
+  if (!QTest::qWaitFor([&] { return w->isActiveWindow(); }, 1000))
+    w->activateWindow();  // kept behind by the window manager
   ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isAncestorOf(QApplication::focusWidget()); }, 3000))
       << "the focus is on " << describe(QApplication::focusWidget()).toStdString() << " active "
       << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none");
@@ -427,7 +455,8 @@ TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
     return said;
   };
   ASSERT_TRUE(QTest::qWaitFor([&] { return focusSaid().value(focusSaid().size() - 1).contains(last); }, 5000))
-      << "the last focus was not said last: " << last.toStdString() << "\n" << out().mid(from).toStdString();
+      << "the last focus was not said last: " << last.toStdString() << "\n"
+      << out().mid(from).toStdString();
   QTest::qWait(300);  // nothing from the burst comes after it
   const QStringList said = focusSaid();
   EXPECT_LT(said.size(), 50 / 2) << "the burst was spoken press by press:\n" << said.join(u'\n').toStdString();
@@ -486,7 +515,8 @@ TEST_F(SpokenDialogs, VoicesDialogIsHeardAtEveryTabStop) {
   mark = corvane::monotonicMs();
   outMark = out().size();
   QMetaObject::invokeMethod(w->findChild<QWidget*>(S("frmVoices")), "VoiceNew");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("treModes"); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("treModes"); }, 3000));
   tabThrough(w);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the panel closes
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the dialog closes
@@ -500,8 +530,10 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
   mark = corvane::monotonicMs();
   outMark = out().size();
   ASSERT_TRUE(QMetaObject::invokeMethod(w->findChild<QWidget*>(S("frmVoices")), "SpeechsetSave"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("cboSpeechSet"); }, 3000));
-  tabThrough(w);  // round the frame: Tab stays inside it
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("cboSpeechSet"); },
+      3000));
+  tabThrough(w);                                                 // round the frame: Tab stays inside it
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the frame closes
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the dialog closes
   hideMainWindow();

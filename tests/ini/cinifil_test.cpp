@@ -9,8 +9,8 @@
 
 using jex::Array1;
 using jex::Array2;
-using jex::cIniFil;
 using jex::CiCollection;
+using jex::cIniFil;
 using jex::test::IniFolder;
 using jex::testing::errorOf;
 
@@ -150,7 +150,8 @@ TEST(IniFil, ListsLongerThanTheBufferGrowIt) {
   IniFolder dir;
   constexpr int kLines = 80000;
   QByteArray text = "[Big]\r\n";
-  for (int i = 0; i < kLines; ++i) text += "Key" + QByteArray::number(i) + " = value number " + QByteArray::number(i) + "\r\n";
+  for (int i = 0; i < kLines; ++i)
+    text += "Key" + QByteArray::number(i) + " = value number " + QByteArray::number(i) + "\r\n";
   for (int i = 0; i < 700; ++i) text += "[Section with a long name " + QByteArray::number(i) + "]\r\n";
   cIniFil ini;
   ini.Init(dir.write("big.ini", text), false);
@@ -208,6 +209,7 @@ TEST(Arrays, OneBasedBoundsAndPreservingRedim) {
   b(2, 2) = 2;
   b.redimPreserve(2);
   EXPECT_EQ(std::make_pair(b(1, 2), b(2, 2)), std::make_pair(1, 2));
-  for (const auto& outside : std::initializer_list<std::function<void()>>{[&] { a(0); }, [&] { a(6); }, [&] { b(1, 3); }, [&] { b(3, 1); }})
+  for (const auto& outside :
+       std::initializer_list<std::function<void()>>{[&] { a(0); }, [&] { a(6); }, [&] { b(1, 3); }, [&] { b(3, 1); }})
     EXPECT_EQ(errorOf(outside), jex::err::SubscriptOutOfRange);
 }

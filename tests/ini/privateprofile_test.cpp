@@ -48,7 +48,8 @@ struct Profile : ::testing::Test {
 
 // Single lines are in the table further down.
 TEST_F(Profile, NamesIgnoreCaseSectionsKeepCommentsAndDefaultsLoseTrailingBlanks) {
-  const QString f = file("; leading comment\r\n[General]\r\n  Name  =  \"Hello World\"  \r\n; Hidden=1\r\n\r\n[Other]\r\nx=1\r\n");
+  const QString f =
+      file("; leading comment\r\n[General]\r\n  Name  =  \"Hello World\"  \r\n; Hidden=1\r\n\r\n[Other]\r\nx=1\r\n");
   EXPECT_EQ(str("general", "NAME", f), "Hello World");
   EXPECT_EQ(str("General", "Missing", f, "dflt  "), "dflt");
   EXPECT_EQ(str("Nowhere", "Name", f, "d"), "d");
@@ -70,11 +71,17 @@ TEST_F(Profile, BuffersTooSmallGiveTheDocumentedCounts) {
     char what;  // v: the value of S/key (8 characters), s: section S ("key=abcdefgh"), n: section names, e: no section
     quint32 size, count;
     QString head;
-  } cases[] = {{'v', 5, 4, QString("abcd") + kNul}, {'v', 9, 8, QString("abcdefgh") + kNul}, {'v', 0, 0, {}},
-               {'s', 10, 8, QString("key=abcd") + kNul + kNul}, {'s', 14, 13, QString("key=abcdefgh") + kNul + kNul},
-               {'s', 13, 11, QString("key=abcdefg") + kNul + kNul}, {'n', 6, 4, QString("S") + kNul + "Se" + kNul + kNul},
-               {'n', 10, 9, QString("S") + kNul + "Second" + kNul + kNul}, {'n', 1, 0, {}},
-               {'n', 3, 1, QString("S") + kNul + kNul}, {'e', 4, 0, QString(2, kNul)}};
+  } cases[] = {{'v', 5, 4, QString("abcd") + kNul},
+               {'v', 9, 8, QString("abcdefgh") + kNul},
+               {'v', 0, 0, {}},
+               {'s', 10, 8, QString("key=abcd") + kNul + kNul},
+               {'s', 14, 13, QString("key=abcdefgh") + kNul + kNul},
+               {'s', 13, 11, QString("key=abcdefg") + kNul + kNul},
+               {'n', 6, 4, QString("S") + kNul + "Se" + kNul + kNul},
+               {'n', 10, 9, QString("S") + kNul + "Second" + kNul + kNul},
+               {'n', 1, 0, {}},
+               {'n', 3, 1, QString("S") + kNul + kNul},
+               {'e', 4, 0, QString(2, kNul)}};
   for (const auto& c : cases) {
     QString buffer(16, QLatin1Char('x'));
     const quint32 n = c.what == 'v'   ? pp::GetPrivateProfileString("S", "key", "", buffer, c.size, f)
@@ -91,13 +98,20 @@ TEST_F(Profile, Utf8Windows1252AndNamedCodePagesAreRead) {
     int cp;
     const char* expected;
     bool equal = true;
-  } cases[] = {{"[S]\nk=Gr\xc3\xbc\xc3\x9f" "e\n", 0, "Grüße"},
-               {"[S]\r\nk=Gr\xfc\xdf" "e\r\n", 0, "Grüße"},
-               {"[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n", 1253, "Ελληνικά"},
-               {"[S]\r\nk=\xd0\xf3\xf1\xf1\xea\xe8\xe9\r\n", 1251, "Русский"},
-               {"[S]\nk=Gr\xc3\xbc\xc3\x9f" "e\n", 1253, "Grüße"},  // valid UTF-8 stays UTF-8
-               {"\xef\xbb\xbf[S]\r\nk=\xc3\xa9\r\n", 0, "é"},
-               {"[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n", 0, "Ελληνικά", false}};  // without the code page: Western
+  } cases[] = {
+      {"[S]\nk=Gr\xc3\xbc\xc3\x9f"
+       "e\n",
+       0, "Grüße"},
+      {"[S]\r\nk=Gr\xfc\xdf"
+       "e\r\n",
+       0, "Grüße"},
+      {"[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n", 1253, "Ελληνικά"},
+      {"[S]\r\nk=\xd0\xf3\xf1\xf1\xea\xe8\xe9\r\n", 1251, "Русский"},
+      {"[S]\nk=Gr\xc3\xbc\xc3\x9f"
+       "e\n",
+       1253, "Grüße"},  // valid UTF-8 stays UTF-8
+      {"\xef\xbb\xbf[S]\r\nk=\xc3\xa9\r\n", 0, "é"},
+      {"[S]\r\nk=\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc\r\n", 0, "Ελληνικά", false}};  // without the code page: Western
   for (const auto& c : cases)
     EXPECT_EQ(str("S", "k", file(c.bytes), "", c.cp) == QString::fromUtf8(c.expected), c.equal) << c.bytes.constData();
 }
@@ -109,7 +123,11 @@ TEST_F(Profile, WritingKeepsEncodingAndLineEnds) {
     const char* value;
     int cp;
     QByteArray after;
-  } cases[] = {{"[S]\r\nk=Gr\xfc\xdf" "e\r\n", "S", "Öl", 0, "[S]\r\nk=Gr\xfc\xdf" "e\r\nn=\xd6l\r\n"},
+  } cases[] = {{"[S]\r\nk=Gr\xfc\xdf"
+                "e\r\n",
+                "S", "Öl", 0,
+                "[S]\r\nk=Gr\xfc\xdf"
+                "e\r\nn=\xd6l\r\n"},
                {"[S]\r\nk=\xc5\r\n", "S", "λ", 1253, "[S]\r\nk=\xc5\r\nn=\xeb\r\n"},
                {"\xef\xbb\xbf[S]\nk=\xc3\xbc\n", "T", "ß", 0, "\xef\xbb\xbf[S]\nk=\xc3\xbc\n\n[T]\nn=\xc3\x9f\n"},
                {"", "S", "€", 0, "[S]\r\nn=\xe2\x82\xac\r\n"}};
@@ -172,7 +190,7 @@ TEST_F(Profile, ChangesAreSeenWithinTheSameSecondAndLater) {
   EXPECT_EQ(str("S", "k", f), "bbbb");
   IniFolder::age(f);
   EXPECT_EQ(str("S", "k", f), "bbbb");  // now cached
-  file("[S]\r\nk=cccc\r\n");  // in place, same size, new time
+  file("[S]\r\nk=cccc\r\n");            // in place, same size, new time
   EXPECT_EQ(str("S", "k", f), "cccc");
   IniFolder::age(f, 120);  // another stamp than the first ageing
   EXPECT_EQ(str("S", "k", f), "cccc");

@@ -29,12 +29,18 @@ ToolRun tool(const QStringList& args) {
 
 TEST(IniTool, ReadsWhatTheProfileLayerReads) {
   IniFolder dir;
-  const QString file = dir.write("a.ini", "[S]\r\nName = \"Gr\xfc\xdf" "e\"\r\n;c\r\nN=-12x\r\n[T]\r\n");
-  EXPECT_EQ(tool({"get", file, "s", "name"}).out, "Gr\xc3\xbc\xc3\x9f" "e\n");
+  const QString file = dir.write("a.ini",
+                                 "[S]\r\nName = \"Gr\xfc\xdf"
+                                 "e\"\r\n;c\r\nN=-12x\r\n[T]\r\n");
+  EXPECT_EQ(tool({"get", file, "s", "name"}).out,
+            "Gr\xc3\xbc\xc3\x9f"
+            "e\n");
   EXPECT_EQ(tool({"get", file, "S", "none", "dflt"}).out, "dflt\n");
   EXPECT_EQ(tool({"getint", file, "S", "N"}).out, "-12\n");
   EXPECT_EQ(tool({"getint", file, "S", "none", "7"}).out, "7\n");
-  EXPECT_EQ(tool({"section", file, "S"}).out, "Name=\"Gr\xc3\xbc\xc3\x9f" "e\"\n;c\nN=-12x\n");
+  EXPECT_EQ(tool({"section", file, "S"}).out,
+            "Name=\"Gr\xc3\xbc\xc3\x9f"
+            "e\"\n;c\nN=-12x\n");
   EXPECT_EQ(tool({"sections", file}).out, "S\nT\n");
   EXPECT_EQ(tool({"sections", dir.path("missing.ini")}).out, "");
   EXPECT_EQ(tool({"get", file, "S", "N"}).exitCode, 0);
@@ -67,9 +73,9 @@ TEST(IniTool, TwoProcessesWritingOneFileLoseNoKey) {
   const QString file = dir.write("shared.ini", "[Keep]\r\nold=1\r\n");
   auto writer = [&](const QString& prefix) {
     auto* p = new QProcess;
-    p->start("/bin/sh", {"-c", QString("for i in $(seq 1 100); do \"$0\" set \"$1\" Shared %1$i $i || exit 1; done")
-                                   .arg(prefix),
-                         kTool, file});
+    p->start("/bin/sh",
+             {"-c", QString("for i in $(seq 1 100); do \"$0\" set \"$1\" Shared %1$i $i || exit 1; done").arg(prefix),
+              kTool, file});
     return p;
   };
   std::unique_ptr<QProcess> a(writer("a")), b(writer("b"));

@@ -1,11 +1,11 @@
 // The shipped language files: format, agreement between the languages, and complete English
 // texts for every registered form.
+#include "app/formlist.h"
 #include "global/cglobal.h"
 #include "ini/cinifil.h"
-#include "app/formlist.h"
-#include "widgets/formservice.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
+#include "widgets/formservice.h"
 
 #include <QtWidgets>
 
@@ -71,7 +71,8 @@ TEST_F(ShippedLanguages, LanguageNamesCoverEveryShippedLanguageInEveryLanguage) 
   jex::cIniFil names;
   ASSERT_TRUE(names.Init(kData + "LNG/lngnames.ini", false));
   for (const QString& ui : kShipped)
-    for (const QString& lng : kShipped) EXPECT_FALSE(names.GetStr(ui, lng).isEmpty()) << ui.toStdString() << " " << lng.toStdString();
+    for (const QString& lng : kShipped)
+      EXPECT_FALSE(names.GetStr(ui, lng).isEmpty()) << ui.toStdString() << " " << lng.toStdString();
   EXPECT_EQ(names.GetStr("1031", "1033"), "Englisch");
   EXPECT_EQ(names.GetStr("1033", "1031"), "German");
 }
@@ -98,18 +99,21 @@ TEST(FormRegistry, MissingEntriesNamesEachGapOfAForm) {
   ini.Init(f.fileName(), false);
 
   jex::forms::add({"frmProbe", [] {
-    auto form = std::make_unique<QWidget>();
-    form->setObjectName("frmProbe");
-    auto add = [&](QWidget* w, const char* name) { w->setObjectName(QLatin1String(name)); return w; };
-    add(new QPushButton("OK", form.get()), "cmdOK");
-    add(new QPushButton("Hilfe", form.get()), "cmdHelp")->setToolTip("zeigt Hilfe");
-    add(new QLabel("Etikett", form.get()), "lblTip")->setToolTip("nie");
-    auto* cbo = static_cast<QComboBox*>(add(new QComboBox(form.get()), "cboMode"));
-    cbo->addItems({"eins", "zwei"});
-    add(new QLabel(QString(), form.get()), "lblEmpty");
-    add(new QLabel("bleibt", form.get()), "nl_Data");
-    return form;
-  }});
+                     auto form = std::make_unique<QWidget>();
+                     form->setObjectName("frmProbe");
+                     auto add = [&](QWidget* w, const char* name) {
+                       w->setObjectName(QLatin1String(name));
+                       return w;
+                     };
+                     add(new QPushButton("OK", form.get()), "cmdOK");
+                     add(new QPushButton("Hilfe", form.get()), "cmdHelp")->setToolTip("zeigt Hilfe");
+                     add(new QLabel("Etikett", form.get()), "lblTip")->setToolTip("nie");
+                     auto* cbo = static_cast<QComboBox*>(add(new QComboBox(form.get()), "cboMode"));
+                     cbo->addItems({"eins", "zwei"});
+                     add(new QLabel(QString(), form.get()), "lblEmpty");
+                     add(new QLabel("bleibt", form.get()), "nl_Data");
+                     return form;
+                   }});
   auto form = jex::forms::create("frmProbe");
   jex::forms::remove("frmProbe");
   ASSERT_TRUE(form);

@@ -153,7 +153,8 @@ TEST_F(Localiser, RightToLeftLanguageInItsOwnCodePageSetsTextsAndDirections) {
   cbo->addItems({"normal", "schnell"});
   auto* lvw = add<QTableWidget>(f.get(), "lvwList");
   loc_.Localize(f.get());
-  EXPECT_EQ(QStringList({ok->text(), ok->toolTip(), cbo->itemText(1)}), QStringList({"אישור", "שומר את ההגדרות", "מהיר"}));
+  EXPECT_EQ(QStringList({ok->text(), ok->toolTip(), cbo->itemText(1)}),
+            QStringList({"אישור", "שומר את ההגדרות", "מהיר"}));
   EXPECT_EQ(f->layoutDirection(), Qt::RightToLeft);
   EXPECT_TRUE(ok->testAttribute(Qt::WA_SetLayoutDirection));
   EXPECT_FALSE(lbl->testAttribute(Qt::WA_SetLayoutDirection));  // labels follow their form

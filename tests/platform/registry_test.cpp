@@ -1,6 +1,6 @@
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -55,7 +55,8 @@ TEST_F(RegistryTest, ImportsRegedit4WithStringsDwordsDefaultsAndDeletions) {
 }
 
 TEST_F(RegistryTest, ImportsVersion5Utf16AndRejectsBrokenFiles) {
-  const QString text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Jex]\r\n\"Name\"=\"Αθήνα\"\r\n";
+  const QString text =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Jex]\r\n\"Name\"=\"Αθήνα\"\r\n";
   write("v5.reg", QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
   Registry r(path("reg.json"));
   EXPECT_TRUE(r.importRegFile(path("v5.reg")).ok);
@@ -63,7 +64,8 @@ TEST_F(RegistryTest, ImportsVersion5Utf16AndRejectsBrokenFiles) {
 
   write("junk.reg", QByteArray("\x00\x01garbage\xff", 11));
   EXPECT_FALSE(r.importRegFile(path("junk.reg")).ok);
-  write("bad.reg", "REGEDIT4\n\"orphan\"=\"x\"\n[HKEY_NOWHERE\\A]\n[HKEY_CURRENT_USER\\A]\n\"Broken=\"x\n\"D\"=dword:xyz\n");
+  write("bad.reg",
+        "REGEDIT4\n\"orphan\"=\"x\"\n[HKEY_NOWHERE\\A]\n[HKEY_CURRENT_USER\\A]\n\"Broken=\"x\n\"D\"=dword:xyz\n");
   const auto res = r.importRegFile(path("bad.reg"));
   EXPECT_FALSE(res.ok);
   EXPECT_EQ(res.problems.size(), 4);

@@ -2,8 +2,8 @@
 // the top down, visibility by mapping, the input focus for activation.
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <unistd.h>
+#include <QByteArray>
 
 #include "platform/tasks.h"
 #include "tests/support/xserver.h"

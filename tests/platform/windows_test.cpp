@@ -40,8 +40,8 @@ class WindowSearch : public ::testing::Test {
   }
   static XServer& x() { return XServer::instance(); }
   void setRootWindows(const char* prop, xcb_atom_t type, const std::vector<uint32_t>& values) {
-    xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, x().root(), x().atom(prop), type, 32, uint32_t(values.size()),
-                        values.data());
+    xcb_change_property(x().conn(), XCB_PROP_MODE_REPLACE, x().root(), x().atom(prop), type, 32,
+                        uint32_t(values.size()), values.data());
     x().sync();
   }
   qint32 call(const QString& member, QVariantList args) {
@@ -60,12 +60,26 @@ TEST_F(WindowSearch, FindClassExCountsMatchesFromOneInADepthFirstWalkBelowThePar
   const struct {
     QVariantList args;
     xcb_window_t found;
-  } cases[] = {{{0, "Edit", 1}, edit1},   {{0, "Edit", 2}, edit2},   {{0, "Edit", 3}, edit3},  {{0, "Edit", 4}, 0},
-               {{0, "JexTop", 2}, top2},  {{0, "edit", 0}, edit1},   {{0, "EDIT", -7}, edit1}, {{t2, "Edit", 1}, edit3},
-               {{t2, "Edit", 2}, 0},      {{t1, "Edit", 2}, edit2},  {{p, "Pane", 1}, 0},      {{}, 0},
-               {{QString::number(t2), "Edit", "1"}, edit3},  {{double(t1), "Edit", 2.0}, edit2},
-               {{QVariant(), "Edit", QVariant()}, edit1},    {{"not a handle", "Edit", 1}, 0},
-               {{0, "Edit", "x"}, 0},  {{1e12, "Edit", 1}, 0}, {{0, "NoSuchClass", 1}, 0}, {{0, QString(), 1}, 0}};
+  } cases[] = {{{0, "Edit", 1}, edit1},
+               {{0, "Edit", 2}, edit2},
+               {{0, "Edit", 3}, edit3},
+               {{0, "Edit", 4}, 0},
+               {{0, "JexTop", 2}, top2},
+               {{0, "edit", 0}, edit1},
+               {{0, "EDIT", -7}, edit1},
+               {{t2, "Edit", 1}, edit3},
+               {{t2, "Edit", 2}, 0},
+               {{t1, "Edit", 2}, edit2},
+               {{p, "Pane", 1}, 0},
+               {{}, 0},
+               {{QString::number(t2), "Edit", "1"}, edit3},
+               {{double(t1), "Edit", 2.0}, edit2},
+               {{QVariant(), "Edit", QVariant()}, edit1},
+               {{"not a handle", "Edit", 1}, 0},
+               {{0, "Edit", "x"}, 0},
+               {{1e12, "Edit", 1}, 0},
+               {{0, "NoSuchClass", 1}, 0},
+               {{0, QString(), 1}, 0}};
   for (const auto& c : cases)
     EXPECT_EQ(call("FindClassEx", c.args), qint32(c.found)) << QVariant(c.args).toStringList().join(' ').toStdString();
   EXPECT_EQ(findClassEx(0, QString(100000, u'E'), 1), 0u);

@@ -30,8 +30,7 @@ bool hasLabelRelation(QAccessibleInterface* iface) {
   const auto relations = iface->relations(QAccessible::Label);
   return std::any_of(relations.begin(), relations.end(), [](const auto& r) {
     // A titled group box is reported as a label of everything inside it; that is no field label.
-    return r.first && qobject_cast<QLabel*>(r.first->object()) &&
-           !r.first->text(QAccessible::Name).trimmed().isEmpty();
+    return r.first && qobject_cast<QLabel*>(r.first->object()) && !r.first->text(QAccessible::Name).trimmed().isEmpty();
   });
 }
 
@@ -85,14 +84,12 @@ QStringList walk(const QList<QWidget*>& order, bool forward) {
       problems << describe(from) + QStringLiteral(" cannot take the focus");
       continue;
     }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
-                    forward ? Qt::NoModifier : Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, forward ? Qt::NoModifier : Qt::ShiftModifier);
     QWidget* got = focused();
     if (got != expected) {
       problems << keyName + QStringLiteral(" from ") + describe(from) + QStringLiteral(" goes to ") +
-                      (got ? describe(got) : QStringLiteral("nothing")) +
-                      QStringLiteral(", expected ") + describe(expected) +
-                      QStringLiteral(" (reading order)");
+                      (got ? describe(got) : QStringLiteral("nothing")) + QStringLiteral(", expected ") +
+                      describe(expected) + QStringLiteral(" (reading order)");
     }
   }
   return problems;
@@ -119,8 +116,9 @@ QStringList labelProblems(QWidget* form) {
     }
     if (nameIsValue(w)) {
       if (w->accessibleName().trimmed().isEmpty() && !hasLabelRelation(iface)) {
-        problems << describe(w) + QStringLiteral(" is not announced with a label "
-                                                 "(no buddy label relation, no accessible name)");
+        problems << describe(w) + QStringLiteral(
+                                      " is not announced with a label "
+                                      "(no buddy label relation, no accessible name)");
       }
     } else if (iface->text(QAccessible::Name).trimmed().isEmpty()) {
       problems << describe(w) + QStringLiteral(" has no accessible name");
@@ -137,8 +135,7 @@ QStringList descriptionProblems(QWidget* form) {
     if (w->toolTip().isEmpty() || !w->isVisibleTo(form->window())) continue;
     if (w->accessibleDescription() != w->toolTip()) {
       problems << describe(w) + QStringLiteral(": tool tip \"") + w->toolTip() +
-                      QStringLiteral("\" is not its accessible description \"") +
-                      w->accessibleDescription() + u'"';
+                      QStringLiteral("\" is not its accessible description \"") + w->accessibleDescription() + u'"';
     }
   }
   return problems;

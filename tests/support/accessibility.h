@@ -32,8 +32,8 @@ QString describe(const QWidget* w);
 }  // namespace jex::test
 
 // For tests: EXPECT_ACCESSIBLE(form) reports each problem as its own failure.
-#define EXPECT_ACCESSIBLE(form)                                                         \
-  do {                                                                                  \
-    const QStringList jex_problems_ = ::jex::test::accessibilityProblems(form);         \
+#define EXPECT_ACCESSIBLE(form)                                                        \
+  do {                                                                                 \
+    const QStringList jex_problems_ = ::jex::test::accessibilityProblems(form);        \
     for (const QString& jex_p_ : jex_problems_) ADD_FAILURE() << jex_p_.toStdString(); \
   } while (false)

@@ -1,10 +1,11 @@
 // A test fixture with the built core as a process of its own on the test executable's private
 // session bus, and a connection to it as JexUI has one (Jex() reaches the core through it).
-// A fixture derived from it calls startCore() first in its SetUp and returns unless started(); stopCore() at the end of its TearDown, after its forms are gone.
+// A fixture derived from it calls startCore() first in its SetUp and returns unless started(); stopCore() at the end of
+// its TearDown, after its forms are gone.
 #pragma once
 
-#include <QDBusConnection>
 #include <gtest/gtest.h>
+#include <QDBusConnection>
 #include <memory>
 
 #include "automation/dbustransport.h"

@@ -11,13 +11,13 @@
 #include "automation/automation.h"
 #include "automation/dispatchable.h"
 #include "base/log.h"
-#include "global/cglobal.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/commandrouter.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/eventhub.h"
 #include "corvane/engine/objects.h"
 #include "corvane/engine/settingsstore.h"
+#include "global/cglobal.h"
 
 namespace fake {
 
@@ -40,7 +40,8 @@ class Core : public corvane::CoreModel {
     router.addCommand(QStringLiteral("SETSPOFF"), speech(0));
     router.addCommand(QStringLiteral("SETSPTOGGLE"), speech(-1));
     router.addCommand(QStringLiteral("HELP"), [this] { return speakNow(QStringLiteral("Hilfe für ") + foreground); });
-    router.addCommand(QStringLiteral("READEDITCUR"), [this] { return speakNow(foreground + QStringLiteral(" Eingabefeld")); });
+    router.addCommand(QStringLiteral("READEDITCUR"),
+                      [this] { return speakNow(foreground + QStringLiteral(" Eingabefeld")); });
     router.addCommand(QStringLiteral("SAYTIME"), [] { return QString(); });
     router.addCommand(QStringLiteral("DELAYPROCESSING"), [] { return QString(); });
   }
@@ -115,7 +116,8 @@ class Front : public jex::automation::Dispatchable {
 
 // The shipped default user profile as user/DEFAULT below appPath (which ends with "/").
 inline void copyDefaultUser(const QString& appPath) {
-  corvane::copyTreeKeepExisting(QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT"), appPath + QStringLiteral("user/DEFAULT"));
+  corvane::copyTreeKeepExisting(QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT"),
+                                appPath + QStringLiteral("user/DEFAULT"));
 }
 
 // A temporary application directory with the shipped default profile, the core, its root object

@@ -1,7 +1,7 @@
 // GoogleTest main for every test executable: the tests run inside a QApplication so that
 // widgets, timers and D-Bus connections work. Without a display the offscreen platform is used.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 // An area may prepare the process before the application exists (its own display and buses,
 // the platform it needs) by defining this function.

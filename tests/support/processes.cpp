@@ -1,12 +1,12 @@
 #include "processes.h"
 
+#include <gtest/gtest.h>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "automation/dbustransport.h"
 

@@ -55,8 +55,12 @@ class Child {
   bool has(const QString& start) const {
     return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(start); });
   }
-  bool waitFor(const QString& start, int ms = 5000) const { return QTest::qWaitFor([&] { return has(start); }, ms); }
-  bool waitEnded(int ms) { return QTest::qWaitFor([&] { return proc.state() == QProcess::NotRunning; }, ms); }
+  bool waitFor(const QString& start, int ms = 5000) const {
+    return QTest::qWaitFor([&] { return has(start); }, ms);
+  }
+  bool waitEnded(int ms) {
+    return QTest::qWaitFor([&] { return proc.state() == QProcess::NotRunning; }, ms);
+  }
   std::string out() const { return lines.join(u'\n').toStdString(); }
   QProcess proc;
   QStringList lines;

@@ -12,8 +12,9 @@ XServer& XServer::instance() {
 
 XServer::XServer() : oldDisplay_(qgetenv("DISPLAY")) {
   server_.setProgram(QStringLiteral("Xvfb"));
-  server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+  server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
   server_.setProcessChannelMode(QProcess::SeparateChannels);
   server_.start(QIODevice::ReadOnly);
   if (!server_.waitForStarted(5000)) {
@@ -24,7 +25,8 @@ XServer::XServer() : oldDisplay_(qgetenv("DISPLAY")) {
   }
   const QByteArray number = server_.readLine().trimmed();
   if (number.isEmpty()) {
-    error_ = QStringLiteral("Xvfb printed no display number: ") + QString::fromLocal8Bit(server_.readAllStandardError());
+    error_ =
+        QStringLiteral("Xvfb printed no display number: ") + QString::fromLocal8Bit(server_.readAllStandardError());
     return;
   }
   const QByteArray display = ":" + number;

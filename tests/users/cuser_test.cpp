@@ -1,16 +1,16 @@
 // cUser against the stand-in core's user management: loading, the switches written through,
 // the verbosity levels, bad user names and directories, and paths as odd as a core may give.
+#include "users/cuser.h"
 #include "automation/dispatchable.h"
-#include "global/cglobal.h"
 #include "corvane/engine/objects.h"
+#include "global/cglobal.h"
 #include "ini/cinifil.h"
 #include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
-#include "users/cuser.h"
 
+using fake::CoreFixture;
 using jex::cUser;
 using jex::Obj;
-using fake::CoreFixture;
 
 namespace {
 
@@ -18,7 +18,9 @@ class UserTest : public ::testing::Test, public CoreFixture {
  protected:
   void SetUp() override { user.InitCurrUser(); }
   QString file(const char* name) const { return readFile(userDir() + QLatin1String(name)); }
-  QString defaultFile(const char* name) const { return readFile(QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT/") + QLatin1String(name)); }
+  QString defaultFile(const char* name) const {
+    return readFile(QStringLiteral(JEX_SOURCE_DIR "/data/user/DEFAULT/") + QLatin1String(name));
+  }
   cUser user;
 };
 
@@ -26,8 +28,9 @@ TEST_F(UserTest, LoadsTheShippedSettingsReadsNumbersAsNumbersAndDefaultsAMissing
   EXPECT_EQ(user.Name(), u"DEFAULT");
   EXPECT_EQ(user.Path(), userDir());
   EXPECT_EQ(user.BaseDir(), appPath() + QStringLiteral("user/"));
-  writeFile(userDir() + QStringLiteral("USERSET.INI"),
-            "[UserInterface]\r\nUseSounds=0\r\nSpeakTips=7\r\n[SpeechSet]\r\nActive= 03 \r\n[Verbosity]\r\nBraille=2\r\n");
+  writeFile(
+      userDir() + QStringLiteral("USERSET.INI"),
+      "[UserInterface]\r\nUseSounds=0\r\nSpeakTips=7\r\n[SpeechSet]\r\nActive= 03 \r\n[Verbosity]\r\nBraille=2\r\n");
   user.InitCurrUser();
   EXPECT_EQ(user.UseSounds(), 0);
   EXPECT_EQ(user.SpeakTips(), 7);
@@ -184,7 +187,9 @@ TEST_F(UserTest, CoreInitCreatesFromTheTemplateKeepsExistingAndPersists) {
 TEST_F(UserTest, BadNamesAreRefusedByTheCoreAndChangeNothing) {
   const Obj coreUser = jex::Jex().obj(QStringLiteral("proc.User"));
   for (const char* bad : {"", "  ", "../evil", "a/b", "a\\b", ".."})
-    EXPECT_EQ(jex::testing::errorOf([&] { coreUser.call(QStringLiteral("Init"), {QString::fromLatin1(bad), QString()}); }),
+    EXPECT_EQ(jex::testing::errorOf([&] {
+                coreUser.call(QStringLiteral("Init"), {QString::fromLatin1(bad), QString()});
+              }),
               jex::err::InvalidCall)
         << bad;
   EXPECT_EQ(jex::Jex().str(QStringLiteral("proc.GetUsers.CurrUser.Name")), u"DEFAULT");
@@ -208,7 +213,8 @@ class OddCore : public jex::automation::Dispatchable {
 };
 
 TEST_F(UserTest, ThePathAlwaysGetsOneTrailingSeparator) {
-  for (const QString& raw : {QStringLiteral("  /srv/users/Odd  "), QStringLiteral("/srv/users/Odd\\ "), QStringLiteral("/srv/users/Odd/")}) {
+  for (const QString& raw :
+       {QStringLiteral("  /srv/users/Odd  "), QStringLiteral("/srv/users/Odd\\ "), QStringLiteral("/srv/users/Odd/")}) {
     jex::Jex() = Obj(std::make_shared<OddCore>(raw));
     user.InitCurrUser();
     EXPECT_EQ(user.Path(), u"/srv/users/Odd/") << raw.toStdString();

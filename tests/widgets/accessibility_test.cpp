@@ -30,7 +30,8 @@ struct SampleForm {
     form.setObjectName(QStringLiteral("frmSample"));
     cboLanguage->addItems({QStringLiteral("Deutsch"), QStringLiteral("English")});
     auto* fields = new QGridLayout;
-    for (auto [row, label, field] : {std::tuple<int, QLabel*, QWidget*>{0, lblName, txtName}, {1, lblLanguage, cboLanguage}}) {
+    for (auto [row, label, field] :
+         {std::tuple<int, QLabel*, QWidget*>{0, lblName, txtName}, {1, lblLanguage, cboLanguage}}) {
       fields->addWidget(label, row, 0);
       fields->addWidget(field, row, 1);
     }
@@ -198,7 +199,8 @@ TEST(AccessibilityCheck, FindsABrokenTabChain) {
   auto* txtNotes = f.add<QTextEdit>("txtNotes");
   txtNotes->setAccessibleName(QStringLiteral("Notizen"));
   jex::ui::setTabOrderByReading(&f.form);
-  EXPECT_TRUE(mentions(jex::test::tabOrderProblems(&f.form), QStringLiteral("Tab from txtNotes (QTextEdit) goes to txtNotes")));
+  EXPECT_TRUE(
+      mentions(jex::test::tabOrderProblems(&f.form), QStringLiteral("Tab from txtNotes (QTextEdit) goes to txtNotes")));
   txtNotes->setTabChangesFocus(true);
   EXPECT_TRUE(jex::test::tabOrderProblems(&f.form).isEmpty());
 }

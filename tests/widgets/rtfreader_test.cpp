@@ -31,7 +31,8 @@ TEST(RtfReader, TextOfEachConstructAndOfBrokenInput) {
       {"{\\rtf1 Gr\\'fc\\'dfe \\'80\\'93x\\'94}", QStringLiteral("Grüße €“x”")},
       {"{\\rtf1\\ansi\\ansicpg1251 \\'c4\\'e0}", QStringLiteral("Да")},
       {"{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}"
-       "{\\f1\\fcharset204 Arial Cyr;}}\\'e4 {\\f1 \\'c4\\'e0} \\'e4}", QStringLiteral("ä Да ä")},
+       "{\\f1\\fcharset204 Arial Cyr;}}\\'e4 {\\f1 \\'c4\\'e0} \\'e4}",
+       QStringLiteral("ä Да ä")},
       {"{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0}", QStringLiteral("あ")},
       // \uN skips one fallback character by default, \ucN as many as it says, a brace ends them.
       {"{\\rtf1 \\u228?b}", QStringLiteral("äb")},
@@ -67,11 +68,24 @@ TEST(RtfReader, TextOfEachConstructAndOfBrokenInput) {
 
 TEST(RtfReader, CharacterFormattingIsScopedByGroups) {
   QTextDocument doc;
-  ASSERT_TRUE(jex::rtf::read("{\\rtf1 N1 {\\b B1 {\\i BI \\ul BIU\\ulnone  BI2} B2} N2 \\b B3\\b0  N3 "
-                             "\\i\\ul\\fs40 big\\plain  P1 \\strike S\\strike0  N4}", doc));
-  struct Expect { const char* at; bool bold, italic, underline; };
-  for (const Expect e : {Expect{"N1", 0, 0, 0}, {"B1", 1, 0, 0}, {"BI ", 1, 1, 0}, {"BIU", 1, 1, 1}, {"BI2", 1, 1, 0},
-                         {"B2", 1, 0, 0}, {"N2", 0, 0, 0}, {"B3", 1, 0, 0}, {"N3", 0, 0, 0}, {"P1", 0, 0, 0}}) {
+  ASSERT_TRUE(
+      jex::rtf::read("{\\rtf1 N1 {\\b B1 {\\i BI \\ul BIU\\ulnone  BI2} B2} N2 \\b B3\\b0  N3 "
+                     "\\i\\ul\\fs40 big\\plain  P1 \\strike S\\strike0  N4}",
+                     doc));
+  struct Expect {
+    const char* at;
+    bool bold, italic, underline;
+  };
+  for (const Expect e : {Expect{"N1", 0, 0, 0},
+                         {"B1", 1, 0, 0},
+                         {"BI ", 1, 1, 0},
+                         {"BIU", 1, 1, 1},
+                         {"BI2", 1, 1, 0},
+                         {"B2", 1, 0, 0},
+                         {"N2", 0, 0, 0},
+                         {"B3", 1, 0, 0},
+                         {"N3", 0, 0, 0},
+                         {"P1", 0, 0, 0}}) {
     const QTextCharFormat f = formatOf(doc, QLatin1String(e.at));
     EXPECT_EQ(f.fontWeight() == QFont::Bold, e.bold) << e.at;
     EXPECT_EQ(f.fontItalic(), e.italic) << e.at;
@@ -86,8 +100,10 @@ TEST(RtfReader, CharacterFormattingIsScopedByGroups) {
 
 TEST(RtfReader, ParagraphsBreaksAndSpecialCharactersAndParagraphFormatting) {
   QTextDocument doc;
-  ASSERT_TRUE(jex::rtf::read("{\\rtf1\\ansi one\\par two\\line three\\tab four\\par "
-                             "\\\\ \\{x\\} a\\~b\\emdash\\par\n}", doc));
+  ASSERT_TRUE(
+      jex::rtf::read("{\\rtf1\\ansi one\\par two\\line three\\tab four\\par "
+                     "\\\\ \\{x\\} a\\~b\\emdash\\par\n}",
+                     doc));
   EXPECT_EQ(doc.blockCount(), 3);  // the closing \par leaves no empty paragraph
   EXPECT_EQ(doc.toRawText(), QStringLiteral("one\u2029two\u2028three\tfour\u2029\\ {x} a\u00A0b\u2014"));
   // Paragraph formatting ends with the paragraph.
@@ -124,18 +140,26 @@ TEST(RtfReader, FilesAndPlainTextFallback) {
   QTextDocument doc;
   EXPECT_TRUE(jex::rtf::readFile(write("a.rtf", "{\\rtf1 \\b Titel\\b0\\par Text}"), doc));
   EXPECT_EQ(doc.toPlainText(), QStringLiteral("Titel\nText"));
-  EXPECT_TRUE(jex::rtf::readFile(write("u.txt", "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\nzwei"), doc));
+  EXPECT_TRUE(jex::rtf::readFile(write("u.txt",
+                                       "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                                       "e\nzwei"),
+                                 doc));
   EXPECT_EQ(doc.toPlainText(), QStringLiteral("Grüße\nzwei"));
-  EXPECT_TRUE(jex::rtf::readFile(write("w.txt", "Gr\xFC\xDF" "e \x80"), doc));
+  EXPECT_TRUE(jex::rtf::readFile(write("w.txt",
+                                       "Gr\xFC\xDF"
+                                       "e \x80"),
+                                 doc));
   EXPECT_EQ(doc.toPlainText(), QStringLiteral("Grüße €"));
   EXPECT_FALSE(jex::rtf::readFile(dir.filePath(QStringLiteral("missing.rtf")), doc));
   EXPECT_TRUE(doc.isEmpty());
 }
 
 TEST(RtfReader, ShippedInformationTextsReadWell) {
-  for (const auto& [lng, heading, words] : {std::tuple{"1031", "Willkommen", "Hauptmenü"}, {"1033", "Welcome", "main menu"}}) {
+  for (const auto& [lng, heading, words] :
+       {std::tuple{"1031", "Willkommen", "Hauptmenü"}, {"1033", "Welcome", "main menu"}}) {
     SCOPED_TRACE(lng);
-    const QString path = QStringLiteral(JEX_SOURCE_DIR "/data/LNG/") + QLatin1String(lng) + QStringLiteral("/JEXINFO.RTF");
+    const QString path =
+        QStringLiteral(JEX_SOURCE_DIR "/data/LNG/") + QLatin1String(lng) + QStringLiteral("/JEXINFO.RTF");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray raw = file.readAll();

@@ -23,7 +23,8 @@ bool cJexStates::read(const char* location, const std::function<bool(const Obj&)
 }
 
 bool cJexStates::Get_MONWINTOGGLE() {
-  return read("cJexStates.Get_MONWINTOGGLE", [](const Obj& c) { return c.boolean(QStringLiteral("proc.IsMonWinVisible")); });
+  return read("cJexStates.Get_MONWINTOGGLE",
+              [](const Obj& c) { return c.boolean(QStringLiteral("proc.IsMonWinVisible")); });
 }
 
 bool cJexStates::Get_SETSPTOGGLE() {
@@ -31,7 +32,8 @@ bool cJexStates::Get_SETSPTOGGLE() {
 }
 
 bool cJexStates::Get_TOOLTIPSTOGGLE() {
-  return read("cJexStates.Get_TOOLTIPSTOGGLE", [](const Obj& c) { return c.boolean(QStringLiteral("proc.TooltipsStatus")); });
+  return read("cJexStates.Get_TOOLTIPSTOGGLE",
+              [](const Obj& c) { return c.boolean(QStringLiteral("proc.TooltipsStatus")); });
 }
 
 bool cJexStates::Get_CHGCURBLKTOGGLE() {
@@ -55,7 +57,8 @@ bool cJexStates::Get_GRADE2TOGGLE() {
 }
 
 bool cJexStates::Get_BRLKEYTOGGLE() {
-  return read("cJexStates.Get_BRLKEYTOGGLE", [](const Obj& c) { return c.i32(QStringLiteral("proc.BrlKeyStat")) == 1; });
+  return read("cJexStates.Get_BRLKEYTOGGLE",
+              [](const Obj& c) { return c.i32(QStringLiteral("proc.BrlKeyStat")) == 1; });
 }
 
 QStringList cJexStates::Get_SpeechSets() {

@@ -3,8 +3,8 @@
 #include "app/scripting/typelib.h"
 #include "base/log.h"
 #include "global/cglobal.h"
-#include "widgets/formservice.h"
 #include "platform/windows.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 
@@ -51,31 +51,41 @@ QString yesNo(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); 
 }  // namespace
 
 Funcs::Funcs() : Dispatchable(typeLibClass(QStringLiteral("Funcs"))) {
-  method(QStringLiteral("FindClassEx"), 0, 3, [this](Args& a) {
-    return QVariant(FindClassEx(arg(a, 0), arg(a, 1), arg(a, 2)));
-  });
-  method(QStringLiteral("SetFocusToClass"), 1, 3, [this](Args& a) {
-    return QVariant(SetFocusToClass(arg(a, 0), arg(a, 1), arg(a, 2)));
-  }, QStringLiteral("Sets Focus to the Window with matching ClassName and Number. \r\nIf number is omitted, the first "
-                    "found Window is chosen.\r\nParent defaults to current ForgroundWindow."));
-  method(QStringLiteral("MsgBox"), 1, 4, [this](Args& a) {
-    MsgBox(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3));
-    return QVariant();
-  }, QStringLiteral("shows a MsgBox; Buttons can be \"OK\", \"YESNO\"\r\nReturnValue comes in OnMsgBox (E) - E.Result, "
-                    "E.Cookie\r\n"));
-  method(QStringLiteral("InputBox"), 1, 4, [this](Args& a) {
-    InputBox(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3));
-    return QVariant();
-  }, QStringLiteral("shows an InputBox and returns the value in the Event OnInputBox (E) with E.Result, E.Cookie"));
-  method(QStringLiteral("GetTypeLibInfoFromO"), 1, 1, [this](Args& a) {
-    return QVariant(GetTypeLibInfoFromO(a.at(0)));
-  }, QStringLiteral("retrieves TypeLib-Information about any (living) Object (IUnKnown). Returns a string with all "
-                    "Members."));
-  method(QStringLiteral("ShowReadMe"), 0, 1, [this](Args& a) {
-    ShowReadMe(arg(a, 0));
-    return QVariant();
-  }, QStringLiteral("Shows the ReadMe-File for the current App from \\HELP\\LngID.\r\nFileName defaults to current "
-                    "AppName, but can be any valid file in \\HELP\\LngID."));
+  method(QStringLiteral("FindClassEx"), 0, 3,
+         [this](Args& a) { return QVariant(FindClassEx(arg(a, 0), arg(a, 1), arg(a, 2))); });
+  method(
+      QStringLiteral("SetFocusToClass"), 1, 3,
+      [this](Args& a) { return QVariant(SetFocusToClass(arg(a, 0), arg(a, 1), arg(a, 2))); },
+      QStringLiteral("Sets Focus to the Window with matching ClassName and Number. \r\nIf number is omitted, the first "
+                     "found Window is chosen.\r\nParent defaults to current ForgroundWindow."));
+  method(
+      QStringLiteral("MsgBox"), 1, 4,
+      [this](Args& a) {
+        MsgBox(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3));
+        return QVariant();
+      },
+      QStringLiteral(
+          "shows a MsgBox; Buttons can be \"OK\", \"YESNO\"\r\nReturnValue comes in OnMsgBox (E) - E.Result, "
+          "E.Cookie\r\n"));
+  method(
+      QStringLiteral("InputBox"), 1, 4,
+      [this](Args& a) {
+        InputBox(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3));
+        return QVariant();
+      },
+      QStringLiteral("shows an InputBox and returns the value in the Event OnInputBox (E) with E.Result, E.Cookie"));
+  method(
+      QStringLiteral("GetTypeLibInfoFromO"), 1, 1, [this](Args& a) { return QVariant(GetTypeLibInfoFromO(a.at(0))); },
+      QStringLiteral("retrieves TypeLib-Information about any (living) Object (IUnKnown). Returns a string with all "
+                     "Members."));
+  method(
+      QStringLiteral("ShowReadMe"), 0, 1,
+      [this](Args& a) {
+        ShowReadMe(arg(a, 0));
+        return QVariant();
+      },
+      QStringLiteral("Shows the ReadMe-File for the current App from \\HELP\\LngID.\r\nFileName defaults to current "
+                     "AppName, but can be any valid file in \\HELP\\LngID."));
   method(QStringLiteral("ShowText"), 1, 3, [this](Args& a) {
     ShowText(arg(a, 0), arg(a, 1), arg(a, 2));
     return QVariant();
@@ -101,8 +111,11 @@ qint32 Funcs::SetFocusToClass(const QVariant& className, const QVariant& num, co
     if (parent == 0) parent = platform::desktopWindow();
     const platform::WindowHandle found = platform::findClassEx(parent, cls, number(num));
     const bool focused = found != 0 && platform::setFocusToWindow(found);
-    WriteLog(QStringLiteral("SetFocusToClass %1 -> 0x%2 %3").arg(cls.left(200)).arg(found, 0, 16)
-                 .arg(focused ? QStringLiteral("focused") : QStringLiteral("not focused")), kTraffic);
+    WriteLog(QStringLiteral("SetFocusToClass %1 -> 0x%2 %3")
+                 .arg(cls.left(200))
+                 .arg(found, 0, 16)
+                 .arg(focused ? QStringLiteral("focused") : QStringLiteral("not focused")),
+             kTraffic);
     return focused ? qint32(found) : qint32(0);
   });
 }
@@ -115,7 +128,8 @@ void Funcs::MsgBox(const QVariant& prompt, const QVariant& buttons, const QVaria
   });
 }
 
-void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVariant& defaultText, const QVariant& cookie) {
+void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVariant& defaultText,
+                     const QVariant& cookie) {
   trap("Funcs.InputBox", [&] {
     const QString p = formText(prompt, "InputBox prompt"), t = formText(title, "InputBox title");
     const QString d = formText(defaultText, "InputBox default"), c = text(cookie);
@@ -124,9 +138,7 @@ void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVaria
 }
 
 QString Funcs::GetTypeLibInfoFromO(const QVariant& object) {
-  return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] {
-    return describeMembers(toObj(object));
-  });
+  return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] { return describeMembers(toObj(object)); });
 }
 
 QString Funcs::readMeFile(const QString& fileName) {
@@ -145,7 +157,8 @@ void Funcs::ShowReadMe(const QVariant& fileName) {
   trap("Funcs.ShowReadMe", [&] {
     const QString file = readMeFile(text(fileName));
     if (file.isEmpty()) {
-      WriteLog(QStringLiteral("ShowReadMe: no file for \"") + text(fileName).left(200) + QStringLiteral("\""), kTraffic);
+      WriteLog(QStringLiteral("ShowReadMe: no file for \"") + text(fileName).left(200) + QStringLiteral("\""),
+               kTraffic);
       return;
     }
     forms::open(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {file});

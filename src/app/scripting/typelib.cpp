@@ -4,9 +4,7 @@
 
 namespace jex {
 
-QString typeLibClass(const QString& className) {
-  return QLatin1String(kTypeLibrary) + u'.' + className;
-}
+QString typeLibClass(const QString& className) { return QLatin1String(kTypeLibrary) + u'.' + className; }
 
 namespace {
 
@@ -28,7 +26,8 @@ QString memberLine(const automation::MemberInfo& m) {
   } else {
     const QString index = m.maxArgs > 0 ? argumentCount(m) : QString();
     if (m.readable) line = QStringLiteral("Property Get ") + m.name + index;
-    if (m.writable) line += (line.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("Property Let ") + m.name + index;
+    if (m.writable)
+      line += (line.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("Property Let ") + m.name + index;
   }
   if (!m.help.isEmpty()) line += QStringLiteral(" ' ") + m.help;
   return line;

@@ -25,9 +25,8 @@ QList<ScriptEntry> listScripts(const QString& dir) {
     }
     out << e;
   }
-  std::sort(out.begin(), out.end(), [](const ScriptEntry& a, const ScriptEntry& b) {
-    return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-  });
+  std::sort(out.begin(), out.end(),
+            [](const ScriptEntry& a, const ScriptEntry& b) { return a.name.compare(b.name, Qt::CaseInsensitive) < 0; });
   return out;
 }
 

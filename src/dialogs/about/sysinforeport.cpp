@@ -5,8 +5,8 @@
 #include <QStringList>
 
 #include "base/error.h"
-#include "global/cglobal.h"
 #include "dialogs/about/scriptcheck.h"
+#include "global/cglobal.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
 #include "users/cuser.h"
@@ -45,8 +45,9 @@ QString registeredProgram(const platform::Registry& reg, const QString& progId) 
 
 // A service counts as on when its Start value is boot (0), system (1) or automatic (2).
 bool serviceOn(const platform::Registry& reg, const QString& service) {
-  const QVariant start = reg.value(QStringLiteral("HKEY_LOCAL_MACHINE"),
-                                   QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\") + service, QStringLiteral("Start"));
+  const QVariant start =
+      reg.value(QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\") + service,
+                QStringLiteral("Start"));
   if (!start.isValid()) return false;
   bool ok = false;
   const uint v = start.toUInt(&ok);
@@ -116,8 +117,8 @@ QString GetSysInfo() {
 QString GetSysInfo(const SysInfoSources& src) {
   QStringList l;
   trap(kLocation, [&] {
-    l << QStringLiteral("JEX: ") + core(QStringLiteral("AppObject.Major")) + u'.' + core(QStringLiteral("AppObject.Minor")) +
-             u'.' + core(QStringLiteral("AppObject.Revision"));
+    l << QStringLiteral("JEX: ") + core(QStringLiteral("AppObject.Major")) + u'.' +
+             core(QStringLiteral("AppObject.Minor")) + u'.' + core(QStringLiteral("AppObject.Revision"));
     for (const char* component : {"SEDObject", "MOMObject", "System", "BrailleObject"})
       l << core(QString::fromLatin1(component) + QStringLiteral(".ComponentVersions"));
     const auto& user = gGlobal().UserProfile;
@@ -127,14 +128,15 @@ QString GetSysInfo(const SysInfoSources& src) {
              core(QStringLiteral("proc.DefaultLng"));
     const QString bi = QStringLiteral("BrailleInterface.");
     l << QStringLiteral("Braille: ") + core(bi + QStringLiteral("ActiveBrailleDevice")) + u' ' +
-             core(bi + QStringLiteral("ActiveBraillePort")) + QStringLiteral(" SW:") + core(bi + QStringLiteral("BrailleSWMode")) +
-             QStringLiteral(" OS: ") + core(bi + QStringLiteral("BrailleOSMode"));
+             core(bi + QStringLiteral("ActiveBraillePort")) + QStringLiteral(" SW:") +
+             core(bi + QStringLiteral("BrailleSWMode")) + QStringLiteral(" OS: ") +
+             core(bi + QStringLiteral("BrailleOSMode"));
     l << QStringLiteral("table: ") + core(bi + QStringLiteral("BrailleTranslationTable"));
-    const QString hotkeys = trapped(kLocation, QString(), [] { return onOff(Jex().boolean(QStringLiteral("proc.HotkeyState"))); });
+    const QString hotkeys =
+        trapped(kLocation, QString(), [] { return onOff(Jex().boolean(QStringLiteral("proc.HotkeyState"))); });
     l << QStringLiteral("HotKeys: ") + hotkeys + QStringLiteral(", Grade2: ") + core(bi + QStringLiteral("Grade2Stat"));
-    const auto mode = trapped(kLocation, std::optional<qint32>(), [&] {
-      return std::optional<qint32>(Jex().i32(bi + QStringLiteral("BrailleLineMode")));
-    });
+    const auto mode = trapped(kLocation, std::optional<qint32>(),
+                              [&] { return std::optional<qint32>(Jex().i32(bi + QStringLiteral("BrailleLineMode"))); });
     l << (mode ? QStringLiteral("hSpace: ") + bit(*mode, 0x100) + bit(*mode, 0x200) + bit(*mode, 0x400) +
                      QStringLiteral(", vSpace: ") + bit(*mode, 0x1000) + bit(*mode, 0x2000) + bit(*mode, 0x4000)
                : QStringLiteral("hSpace: , vSpace: "));
@@ -157,11 +159,13 @@ QString GetSysInfo(const SysInfoSources& src) {
     l << memoryLine();
     l << screenLine();
     l << browserLine(src.systemDir);
-    l << QStringLiteral("oleacc: ") + platform::libraryVersion(src.systemDir + QString::fromLatin1(platform::kAccessibilityLibrary)) +
+    l << QStringLiteral("oleacc: ") +
+             platform::libraryVersion(src.systemDir + QString::fromLatin1(platform::kAccessibilityLibrary)) +
              QStringLiteral(", oleaccrc: ") +
              platform::libraryVersion(src.systemDir + QString::fromLatin1(platform::kAccessibilityBridge));
     l << sddpLine(src.systemDir);
-    const QStringList changes = scriptChanges(src.appPath.isEmpty() ? QString() : src.appPath + QStringLiteral("scripts/"));
+    const QStringList changes =
+        scriptChanges(src.appPath.isEmpty() ? QString() : src.appPath + QStringLiteral("scripts/"));
     const bool noRef = changes.size() == 1 && changes.first().startsWith(QStringLiteral("no RefDat !"));
     l << QStringLiteral("Script Changes: ") + (noRef ? changes.first() : QString());
     if (!noRef)

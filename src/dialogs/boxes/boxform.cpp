@@ -4,12 +4,12 @@
 
 #include "base/error.h"
 #include "context/appcontext.h"
-#include "widgets/accessibility.h"
-#include "widgets/buttonkeys.h"
 #include "localisation/formregistry.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
 #include "platform/foreground.h"
+#include "widgets/accessibility.h"
+#include "widgets/buttonkeys.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,9 +40,8 @@ QPushButton* BoxForm::addButton(int index, const QString& caption) {
   b->setAutoDefault(true);
   if (buttons_.size() <= index) buttons_.resize(index + 1, nullptr);
   buttons_[index] = b;
-  connect(b, &QPushButton::clicked, this, [this, index] {
-    trap("BoxForm.cmdBtn_Click", [&] { buttonPressed(index); });
-  });
+  connect(b, &QPushButton::clicked, this,
+          [this, index] { trap("BoxForm.cmdBtn_Click", [&] { buttonPressed(index); }); });
   return b;
 }
 

@@ -2,10 +2,10 @@
 
 #include "base/log.h"
 #include "context/appcontext.h"
-#include "widgets/accessibility.h"
-#include "widgets/formservice.h"
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
+#include "widgets/accessibility.h"
+#include "widgets/formservice.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -79,8 +79,11 @@ void frmMsgEx::prepare(const QString& message, int kind) {
         shown = {0, 1};
         setCancelButton(1);
         break;
-      case msgbox::kOkOnly: shown = {3}; break;
-      default: break;
+      case msgbox::kOkOnly:
+        shown = {3};
+        break;
+      default:
+        break;
     }
     imgExclamation_->setVisible(kind >= msgbox::kSaveQuestion && kind <= msgbox::kOkOnly);
     for (int i = 0; i < 4; ++i) button(i)->setVisible(shown.contains(i));

@@ -1,8 +1,8 @@
 #include "dialogs/boxes/frmscrinput.h"
 
 #include "base/log.h"
-#include "widgets/accessibility.h"
 #include "dialogs/boxes/standardcaptions.h"
+#include "widgets/accessibility.h"
 #include "widgets/formservice.h"
 
 #include <QHBoxLayout>
@@ -82,9 +82,11 @@ frmSCRInput* ScriptInputBox(const QString& prompt, const QString& title, const Q
 
 // "ShowInputBox" with prompt, title, default text and cookie: a box of its own for each call.
 JEX_FORM_REGISTRATION(frmSCRInput, {.create = [] { return std::make_unique<frmSCRInput>(); },
-                                    .action = [](const QString& action, const QStringList& a) {
-                                      if (action != QLatin1String("ShowInputBox")) return forms::notAvailable(QStringLiteral("frmSCRInput.") + action);
-                                      ScriptInputBox(a.value(0), a.value(1), a.value(2), a.value(3));
-                                    }})
+                                    .action =
+                                        [](const QString& action, const QStringList& a) {
+                                          if (action != QLatin1String("ShowInputBox"))
+                                            return forms::notAvailable(QStringLiteral("frmSCRInput.") + action);
+                                          ScriptInputBox(a.value(0), a.value(1), a.value(2), a.value(3));
+                                        }})
 
 }  // namespace jex

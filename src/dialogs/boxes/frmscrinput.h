@@ -3,9 +3,9 @@
 // unloads itself. A prompt wider than the design width widens the box (up to the screen).
 #pragma once
 
-#include "widgets/formservice.h"
 #include "dialogs/boxes/boxform.h"
 #include "dialogs/boxes/scriptboxobject.h"
+#include "widgets/formservice.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #include "dialogs/boxes/frmscrmsgbox.h"
 
 #include "context/appcontext.h"
-#include "widgets/accessibility.h"
 #include "dialogs/boxes/standardcaptions.h"
+#include "widgets/accessibility.h"
 #include "widgets/formservice.h"
 
 #include <QHBoxLayout>
@@ -66,8 +66,7 @@ void frmSCRMsgBox::buttonPressed(int index) {
   deleteLater();
 }
 
-frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title,
-                           const QString& cookie) {
+frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title, const QString& cookie) {
   return trapped("ScriptMsgBox", static_cast<frmSCRMsgBox*>(nullptr), [&] {
     auto* box = new frmSCRMsgBox;
     box->fields().application = coreForeGroundApp();
@@ -80,9 +79,11 @@ frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const 
 
 // "ShowMsgBox" with prompt, buttons, title and cookie: a box of its own for each call.
 JEX_FORM_REGISTRATION(frmSCRMsgBox, {.create = [] { return std::make_unique<frmSCRMsgBox>(); },
-                                     .action = [](const QString& action, const QStringList& a) {
-                                       if (action != QLatin1String("ShowMsgBox")) return forms::notAvailable(QStringLiteral("frmSCRMsgBox.") + action);
-                                       ScriptMsgBox(a.value(0), a.value(1), a.value(2), a.value(3));
-                                     }})
+                                     .action =
+                                         [](const QString& action, const QStringList& a) {
+                                           if (action != QLatin1String("ShowMsgBox"))
+                                             return forms::notAvailable(QStringLiteral("frmSCRMsgBox.") + action);
+                                           ScriptMsgBox(a.value(0), a.value(1), a.value(2), a.value(3));
+                                         }})
 
 }  // namespace jex

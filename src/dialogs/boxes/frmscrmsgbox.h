@@ -2,9 +2,9 @@
 // through the core's CallBack with "OnMsgBoxClick"; the box then unloads itself.
 #pragma once
 
-#include "widgets/formservice.h"
 #include "dialogs/boxes/boxform.h"
 #include "dialogs/boxes/scriptboxobject.h"
+#include "widgets/formservice.h"
 
 #include <memory>
 
@@ -34,8 +34,7 @@ class frmSCRMsgBox : public BoxForm {
 };
 
 // The scripts' MsgBox: a new box for the core's foreground application; returns at once.
-frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title,
-                           const QString& cookie);
+frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title, const QString& cookie);
 
 // The form's registration with the form service (listed in app/formlist.cpp).
 forms::Form frmSCRMsgBoxForm();

@@ -9,8 +9,9 @@ using automation::toStr;
 
 ScriptBoxObject::ScriptBoxObject(const QString& formName) : Dispatchable(formName) {
   auto text = [this](const QString& name, QString ScriptBoxObject::*field) {
-    property(name, [this, field] { return QVariant(this->*field); },
-             [this, field](const QVariant& v) { this->*field = toStr(v); });
+    property(
+        name, [this, field] { return QVariant(this->*field); },
+        [this, field](const QVariant& v) { this->*field = toStr(v); });
   };
   text(QStringLiteral("Result"), &ScriptBoxObject::Result);
   text(QStringLiteral("Cookie"), &ScriptBoxObject::Cookie);
@@ -28,11 +29,10 @@ void ScriptBoxObject::CallBack(const QString& event) {
 }
 
 QString coreForeGroundApp() {
-  return trapped("ScriptBox.ForeGroundApp", QString(),
-                 [] {
-                   Obj& core = appContext().core();
-                   return core.isNothing() ? QString() : core.str(QStringLiteral("proc.ForeGroundApp"));
-                 });
+  return trapped("ScriptBox.ForeGroundApp", QString(), [] {
+    Obj& core = appContext().core();
+    return core.isNothing() ? QString() : core.str(QStringLiteral("proc.ForeGroundApp"));
+  });
 }
 
 }  // namespace jex

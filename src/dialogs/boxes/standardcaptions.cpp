@@ -24,10 +24,14 @@ Store& store() {
 
 const char* labelName(StdCaption which) {
   switch (which) {
-    case StdCaption::Yes: return "lblYes";
-    case StdCaption::No: return "lblNo";
-    case StdCaption::OK: return "lblOK";
-    case StdCaption::Cancel: return "lblCancel";
+    case StdCaption::Yes:
+      return "lblYes";
+    case StdCaption::No:
+      return "lblNo";
+    case StdCaption::OK:
+      return "lblOK";
+    case StdCaption::Cancel:
+      return "lblCancel";
   }
   return "lblOK";
 }
@@ -53,8 +57,8 @@ QWidget* standardCaptionsForm() {
   return trapped("StandardCaptions.Form", static_cast<QWidget*>(nullptr), [] {
     Store& s = store();
     // A language (re)load replaces the language file object: its address tells it apart.
-    const QString language = frmLocalizer().DlgIniPath() + QLatin1Char('|') +
-                             QString::number(quintptr(&frmLocalizer().DlgIni()));
+    const QString language =
+        frmLocalizer().DlgIniPath() + QLatin1Char('|') + QString::number(quintptr(&frmLocalizer().DlgIni()));
     if (s.form && s.language != language) resetStandardCaptions();
     if (!s.form) {
       s.form = build();

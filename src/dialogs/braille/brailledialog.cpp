@@ -13,7 +13,8 @@
 
 namespace jex {
 
-BrailleDialog::BrailleDialog(const QString& name, const QString& title, QWidget* parent) : ChildDialog(name, title, parent) {}
+BrailleDialog::BrailleDialog(const QString& name, const QString& title, QWidget* parent)
+    : ChildDialog(name, title, parent) {}
 
 BrailleDialog::~BrailleDialog() { WriteLog(objectName() + QStringLiteral("_Unload"), kDetail); }
 
@@ -35,7 +36,8 @@ void BrailleDialog::addButtons() {
   cmdOK_->setDefault(true);
   content()->addStretch(1);
   content()->addLayout(row);
-  connect(cmdOK_, &QPushButton::clicked, this, [this] { trap(qPrintable(objectName() + QStringLiteral(".cmdOK_Click")), [this] { okClicked(); }); });
+  connect(cmdOK_, &QPushButton::clicked, this,
+          [this] { trap(qPrintable(objectName() + QStringLiteral(".cmdOK_Click")), [this] { okClicked(); }); });
   connect(cmdCancel_, &QPushButton::clicked, this, &BrailleDialog::cancelClicked);
   connect(cmdHelp_, &QPushButton::clicked, this, [this] {
     trap(qPrintable(objectName() + QStringLiteral(".cmdHelp_Click")),

@@ -13,10 +13,10 @@
 
 #include "base/error.h"
 #include "base/log.h"
-#include "widgets/accessibility.h"
-#include "widgets/formservice.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
+#include "widgets/accessibility.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 namespace {
@@ -31,7 +31,8 @@ bool contractedBrailleLanguage() {
 }
 }  // namespace
 
-frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBraille"), QStringLiteral("Brailledarstellung"), parent) {
+frmBraille::frmBraille(QWidget* parent)
+    : BrailleDialog(QStringLiteral("frmBraille"), QStringLiteral("Brailledarstellung"), parent) {
   auto* grid = new QGridLayout;
   int row = 0;
   const auto label = [&](const char* name, const QString& caption) {
@@ -39,7 +40,9 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
     l->setObjectName(QString::fromLatin1(name));
     return l;
   };
-  const auto heading = [&](const char* name, const QString& caption) { grid->addWidget(label(name, caption), row++, 0, 1, 3); };
+  const auto heading = [&](const char* name, const QString& caption) {
+    grid->addWidget(label(name, caption), row++, 0, 1, 3);
+  };
   const auto labelled = [&](QLabel* l, QWidget* control) {
     ui::setBuddy(l, control);
     grid->addWidget(l, row, 0);
@@ -63,7 +66,8 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
   };
 
   heading("lblH1", QStringLiteral("Darstellung"));
-  cboDots_ = combo("lblDots", QStringLiteral("Braille&punkte:"), "cboDots", {QStringLiteral("6 Punkt"), QStringLiteral("8 Punkt")});
+  cboDots_ = combo("lblDots", QStringLiteral("Braille&punkte:"), "cboDots",
+                   {QStringLiteral("6 Punkt"), QStringLiteral("8 Punkt")});
   cboCursor_ = combo("lblCursor", QStringLiteral("&Cursor:"), "cboCursor",
                      {QStringLiteral("keiner"), QStringLiteral("Vollzeichen"), QStringLiteral("Unterstrich")});
   chkCursorBlink_ = check("chkCursorBlink", QStringLiteral("blinkender Cursor"));
@@ -75,11 +79,13 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
                      &lblGrade2_);
   chkGrade2Lower_ = check("chkGrade2Lower", QStringLiteral("Großschriftzeichen"));
   heading("lblH2", QStringLiteral("Layout"));
-  lstHSpace_ = spaceList("lstHSpace", "chkHSpace", chkHSpace_, kHBit,
-                         {QStringLiteral("Leerzeichen am Zeilenanfang"), QStringLiteral("Leerzeichen in der Zeilenmitte"),
-                          QStringLiteral("Leerzeichen am Zeilenende")});
+  lstHSpace_ =
+      spaceList("lstHSpace", "chkHSpace", chkHSpace_, kHBit,
+                {QStringLiteral("Leerzeichen am Zeilenanfang"), QStringLiteral("Leerzeichen in der Zeilenmitte"),
+                 QStringLiteral("Leerzeichen am Zeilenende")});
   labelled(label("lblHSpace", QStringLiteral("Leerzeichen anzeigen:")), lstHSpace_);
-  ui::setTip(lstHSpace_, QStringLiteral("hiermit können Sie horizontale Leerzeichen ausblenden, z.B. ungewünschte linke Ränder"));
+  ui::setTip(lstHSpace_,
+             QStringLiteral("hiermit können Sie horizontale Leerzeichen ausblenden, z.B. ungewünschte linke Ränder"));
   lstVSpace_ = spaceList("lstVSpace", "chkVSpace", chkVSpace_, kVBit,
                          {QStringLiteral("Leerzeilen am Fensteranfang"), QStringLiteral("Leerzeilen in der Mitte"),
                           QStringLiteral("Leerzeilen am Fensterende")});
@@ -100,9 +106,10 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
   lblAsk2Save()->setText(QStringLiteral("wollen Sie die Änderungen an den Brailleeinstellungen speichern ?"));
   addButtons();
   syncLists();
-  ui::setTabOrder({cboDots_, cboCursor_, chkCursorBlink_, cboAttrib_, cboGrade2_, chkGrade2Lower_, lstHSpace_, lstVSpace_,
-                   nl_Preview_, cmdOK(), cmdCancel(), cmdHelp()});
-  for (QWidget* w : std::initializer_list<QWidget*>{cboDots_, cboCursor_, chkCursorBlink_, cboAttrib_, cboGrade2_, chkGrade2Lower_})
+  ui::setTabOrder({cboDots_, cboCursor_, chkCursorBlink_, cboAttrib_, cboGrade2_, chkGrade2Lower_, lstHSpace_,
+                   lstVSpace_, nl_Preview_, cmdOK(), cmdCancel(), cmdHelp()});
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{cboDots_, cboCursor_, chkCursorBlink_, cboAttrib_, cboGrade2_, chkGrade2Lower_})
     track(w);
   for (int j = 0; j < 3; ++j) {
     track(chkHSpace_[size_t(j)]);
@@ -113,8 +120,9 @@ frmBraille::frmBraille(QWidget* parent) : BrailleDialog(QStringLiteral("frmBrail
     write("frmBraille.cboDots_Click", [i](Obj& b) { b.set(QStringLiteral("BrailleStyle"), i == 0 ? 6 : 8); });
   });
   connect(cboCursor_, &QComboBox::currentIndexChanged, this, [this](int i) {
-    write("frmBraille.cboCursor_Click",
-          [i](Obj& b) { b.set(QStringLiteral("CursorMode"), i == 0 ? 0 : i == 1 ? kCursorFull : kCursorUnderline); });
+    write("frmBraille.cboCursor_Click", [i](Obj& b) {
+      b.set(QStringLiteral("CursorMode"), i == 0 ? 0 : i == 1 ? kCursorFull : kCursorUnderline);
+    });
   });
   connect(cboAttrib_, &QComboBox::currentIndexChanged, this, [this](int i) {
     write("frmBraille.cboAttrib_Click", [i](Obj& b) {
@@ -238,7 +246,8 @@ void frmBraille::showValues() {
     if (dots == 6 || dots == 8) cboDots_->setCurrentIndex(dots == 6 ? 0 : 1);
     const qint32 cursor = b.i32(QStringLiteral("CursorMode"));
     cboCursor_->setCurrentIndex(cursor == 0 ? 0 : cursor == kCursorFull ? 1 : 2);
-    cboAttrib_->setCurrentIndex(b.i32(QStringLiteral("AttributeState")) == 0 ? 0 : b.i32(QStringLiteral("AttributeStyle")));
+    cboAttrib_->setCurrentIndex(b.i32(QStringLiteral("AttributeState")) == 0 ? 0
+                                                                             : b.i32(QStringLiteral("AttributeStyle")));
     const bool contracted = contractedBrailleLanguage();
     cboGrade2_->setEnabled(contracted);
     lblGrade2_->setEnabled(contracted);

@@ -9,9 +9,9 @@
 
 #include "base/error.h"
 #include "base/log.h"
+#include "localisation/frmlocalizer.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
-#include "localisation/frmlocalizer.h"
 
 namespace jex {
 namespace {
@@ -30,10 +30,13 @@ QString fileTitle(const QString& path) {
 QString key(const QString& displayName) { return displayName.toLower(); }
 
 // Selects text exactly (without regard to case); -1 when it is not listed.
-void selectText(QComboBox* list, const QString& text) { list->setCurrentIndex(list->findText(text, Qt::MatchFixedString)); }
+void selectText(QComboBox* list, const QString& text) {
+  list->setCurrentIndex(list->findText(text, Qt::MatchFixedString));
+}
 }  // namespace
 
-frmDevice::frmDevice(QWidget* parent) : BrailleDialog(QStringLiteral("frmDevice"), QStringLiteral("Braillezeile"), parent) {
+frmDevice::frmDevice(QWidget* parent)
+    : BrailleDialog(QStringLiteral("frmDevice"), QStringLiteral("Braillezeile"), parent) {
   auto* grid = new QGridLayout;
   int row = 0;
   const auto heading = [&](const char* name, const QString& caption) {
@@ -71,7 +74,8 @@ frmDevice::frmDevice(QWidget* parent) : BrailleDialog(QStringLiteral("frmDevice"
   lblAsk2Save()->setText(QStringLiteral("wollen Sie die Änderungen an den Brailleeinstellungen speichern ?"));
   addButtons();
   for (int n = 1; n <= kPorts; ++n) cboPort_->addItem(QStringLiteral("COM") + QString::number(n));
-  ui::setTabOrder({cboDevice_, cboPort_, cboBrailleTable_, cboSWMode_, cboOSMode_, cboStatus_, cmdOK(), cmdCancel(), cmdHelp()});
+  ui::setTabOrder(
+      {cboDevice_, cboPort_, cboBrailleTable_, cboSWMode_, cboOSMode_, cboStatus_, cmdOK(), cmdCancel(), cmdHelp()});
   for (QComboBox* c : {cboDevice_, cboPort_, cboBrailleTable_, cboSWMode_, cboOSMode_, cboStatus_}) track(c);
 
   // The lists from the core are read once the frame has loaded the dialog.
@@ -240,7 +244,8 @@ void frmDevice::store() {
     if (b.isNothing()) return;
     if (level == 2) {
       WriteLog(QStringLiteral("frmDevice_OK_Click / SetDev+Port, SaveValues"), kDetail);
-      b.call(QStringLiteral("SetActiveBrailleDeviceAndPort"), {deviceOf(cboDevice_->currentText()), cboPort_->currentText()});
+      b.call(QStringLiteral("SetActiveBrailleDeviceAndPort"),
+             {deviceOf(cboDevice_->currentText()), cboPort_->currentText()});
       frmLocalizer().DlgIni().SettingSave(kDevices, kActive, cboDevice_->currentText());
     }
     b.call(QStringLiteral("SaveValues"));

@@ -12,14 +12,16 @@ using platform::MixerLine;
 const char* const kNames[clsMixer::kLines] = {"Main", "Mic", "Wave", "Line", "Cd", "Midi"};
 const char* const kMuteNames[clsMixer::kLines] = {"Main", "Micro", "Wave", "Line", "Cd", "Midi"};
 constexpr MixerLine kDeviceLines[clsMixer::kLines] = {MixerLine::Main, MixerLine::Microphone, MixerLine::Wave,
-                                                      MixerLine::Line, MixerLine::CD, MixerLine::Midi};
+                                                      MixerLine::Line, MixerLine::CD,         MixerLine::Midi};
 
 QString where(const char* what, int line) {
   return QStringLiteral("clsMixer.") + QLatin1String(kNames[line]) + QLatin1String(what);
 }
 }  // namespace
 
-clsMixer::clsMixer() : clsMixer(trapped("clsMixer.Initialize", std::unique_ptr<platform::Mixer>(), [] { return platform::openMixer(); })) {}
+clsMixer::clsMixer()
+    : clsMixer(
+          trapped("clsMixer.Initialize", std::unique_ptr<platform::Mixer>(), [] { return platform::openMixer(); })) {}
 
 clsMixer::clsMixer(std::unique_ptr<platform::Mixer> device)
     : Dispatchable(QStringLiteral("JexUI.clsMixer")), device_(std::move(device)) {
@@ -72,7 +74,8 @@ void clsMixer::setVolume(Line line, const QVariant& level) {
       return;
     }
     const long raw = c.min + long(std::nearbyint(v * step(c)));
-    if (!device_->setVolume(c.line, raw)) WriteLog(where("Vol", line) + QStringLiteral(": the device refused %1").arg(raw), kTraffic);
+    if (!device_->setVolume(c.line, raw))
+      WriteLog(where("Vol", line) + QStringLiteral(": the device refused %1").arg(raw), kTraffic);
   });
 }
 
@@ -99,22 +102,26 @@ bool clsMixer::HasCtrl(qint32 index) const { return index >= 0 && index < 31 && 
 void clsMixer::members() {
   for (int i = 0; i < kLines; ++i) {
     const auto line = Line(i);
-    property(QLatin1String(kNames[i]) + QStringLiteral("Vol"), [this, line] { return QVariant(volume(line)); },
-             [this, line](const QVariant& v) { setVolume(line, v); }, QStringLiteral("level 0 to 255"));
+    property(
+        QLatin1String(kNames[i]) + QStringLiteral("Vol"), [this, line] { return QVariant(volume(line)); },
+        [this, line](const QVariant& v) { setVolume(line, v); }, QStringLiteral("level 0 to 255"));
     const QString mute = QLatin1String(kMuteNames[i]) + QStringLiteral("Mute");
-    property(mute, [this, line] { return QVariant(clsMixer::mute(line)); },
-             [this, line, mute](const QVariant& v) {
-               trap(qPrintable(QStringLiteral("clsMixer.") + mute), [&] { setMute(line, automation::toBool(v)); });
-             });
+    property(
+        mute, [this, line] { return QVariant(clsMixer::mute(line)); },
+        [this, line, mute](const QVariant& v) {
+          trap(qPrintable(QStringLiteral("clsMixer.") + mute), [&] { setMute(line, automation::toBool(v)); });
+        });
     method(mute + QStringLiteral("Toggle"), 0, 0, [this, line](automation::Args&) {
       muteToggle(line);
       return QVariant();
     });
   }
-  method(QStringLiteral("HasCtrl"), 1, 1, [this](automation::Args& a) {
-    return QVariant(trapped("clsMixer.HasCtrl", false, [&] { return HasCtrl(a.i32(0)); }));
-  }, QStringLiteral("True when the line has a mute control: 0 main, 1 microphone, 2 wave, 3 line, 4 CD, 5 MIDI"));
+  method(
+      QStringLiteral("HasCtrl"), 1, 1,
+      [this](automation::Args& a) {
+        return QVariant(trapped("clsMixer.HasCtrl", false, [&] { return HasCtrl(a.i32(0)); }));
+      },
+      QStringLiteral("True when the line has a mute control: 0 main, 1 microphone, 2 wave, 3 line, 4 CD, 5 MIDI"));
 }
-
 
 }  // namespace jex

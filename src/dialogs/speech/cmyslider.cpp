@@ -103,13 +103,26 @@ void cMySlider::describe() {
 bool cMySlider::keyDown(int key) {
   const int v = sli_->value();
   switch (key) {
-    case Qt::Key_PageUp: setValue(v + kPage); return true;
-    case Qt::Key_PageDown: setValue(v - kPage); return true;
-    case Qt::Key_Up: setValue(v + 1); return true;
-    case Qt::Key_Down: setValue(v - 1); return true;
-    case Qt::Key_End: setValue(sli_->maximum()); return true;
-    case Qt::Key_Home: setValue(sli_->minimum()); return true;
-    default: return false;
+    case Qt::Key_PageUp:
+      setValue(v + kPage);
+      return true;
+    case Qt::Key_PageDown:
+      setValue(v - kPage);
+      return true;
+    case Qt::Key_Up:
+      setValue(v + 1);
+      return true;
+    case Qt::Key_Down:
+      setValue(v - 1);
+      return true;
+    case Qt::Key_End:
+      setValue(sli_->maximum());
+      return true;
+    case Qt::Key_Home:
+      setValue(sli_->minimum());
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -38,7 +38,8 @@ QComboBox* list(QWidget* form, const char* name, std::initializer_list<const cha
 }
 }  // namespace
 
-frmKeyecho::frmKeyecho(QWidget* parent) : ChildDialog(QStringLiteral("frmKeyecho"), QStringLiteral("Tastenecho"), parent) {
+frmKeyecho::frmKeyecho(QWidget* parent)
+    : ChildDialog(QStringLiteral("frmKeyecho"), QStringLiteral("Tastenecho"), parent) {
   chkKeyEcho_ = check(this, "chkKeyEcho", "&Tastenecho aktiv");
   auto* lblH1 = label(this, "lblH1", "Buchstabentasten");
   auto* lblKeyEcho = label(this, "lblKeyEcho", "Buchstabenecho:");
@@ -93,9 +94,11 @@ frmKeyecho::frmKeyecho(QWidget* parent) : ChildDialog(QStringLiteral("frmKeyecho
   content()->addStretch(1);
   content()->addLayout(buttons);
 
-  settings_ = {{"KeyEcho", chkKeyEcho_},         {"CharEcho", cboCharEcho_},       {"EchoMode", cboEchoMode},
-               {"BackSpaceEcho", cboBackSpaceEcho}, {"FunctionEcho", chkFunctionEcho}, {"CursorEcho", chkCursorEcho},
-               {"CommandEcho", chkCommandEcho},   {"ToggleEcho", chkShiftKeys},      {"LayMessage", chkLayer}};
+  settings_ = {{"KeyEcho", chkKeyEcho_},          {"CharEcho", cboCharEcho_},
+               {"EchoMode", cboEchoMode},         {"BackSpaceEcho", cboBackSpaceEcho},
+               {"FunctionEcho", chkFunctionEcho}, {"CursorEcho", chkCursorEcho},
+               {"CommandEcho", chkCommandEcho},   {"ToggleEcho", chkShiftKeys},
+               {"LayMessage", chkLayer}};
   for (const Setting& s : settings_) {
     track(s.control);
     if (auto* c = qobject_cast<QComboBox*>(s.control))
@@ -111,9 +114,11 @@ frmKeyecho::frmKeyecho(QWidget* parent) : ChildDialog(QStringLiteral("frmKeyecho
       closeDialog();
     });
   });
-  connect(cmdCancel_, &QPushButton::clicked, this, [this] { trap("frmKeyecho.cmdCancel_Click", [this] { queryHide(); }); });
+  connect(cmdCancel_, &QPushButton::clicked, this,
+          [this] { trap("frmKeyecho.cmdCancel_Click", [this] { queryHide(); }); });
   connect(cmdHelp_, &QPushButton::clicked, this, [this] {
-    trap("frmKeyecho.cmdHelp_Click", [this] { forms::run(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {objectName()}); });
+    trap("frmKeyecho.cmdHelp_Click",
+         [this] { forms::run(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {objectName()}); });
   });
 
   trap("frmKeyecho.Form_Load", [this] {

@@ -21,23 +21,24 @@
 
 #include "base/error.h"
 #include "base/log.h"
-#include "global/cglobal.h"
-#include "global/cnotifysink.h"
-#include "widgets/accessibility.h"
-#include "widgets/formservice.h"
 #include "dialogs/boxes/frmmsgex.h"
-#include "localisation/localizable.h"
 #include "dialogs/speech/clsmixer.h"
 #include "dialogs/speech/cmyslider.h"
 #include "dialogs/speech/speechsetframe.h"
 #include "dialogs/speech/voicevalues.h"
+#include "global/cglobal.h"
+#include "global/cnotifysink.h"
+#include "localisation/localizable.h"
+#include "widgets/accessibility.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 namespace {
 QString u8(const char* s) { return QString::fromUtf8(s); }
 
-const char* const kSourceNames[] = {"alle Sprachquellen", "Focusstimme",  "Navigation", "Taskwechsel", "Menüstimme",
-                                    "Buchstaben am Cursor", "Tastenecho", "Halda Meldungen", "Scriptausgaben"};
+const char* const kSourceNames[] = {"alle Sprachquellen", "Focusstimme",     "Navigation",
+                                    "Taskwechsel",        "Menüstimme",      "Buchstaben am Cursor",
+                                    "Tastenecho",         "Halda Meldungen", "Scriptausgaben"};
 
 // The hidden message labels and their German texts.
 struct HiddenLabel {
@@ -50,12 +51,14 @@ const HiddenLabel kHidden[] = {
     {"lblInfo", "Info:"},
     {"lblEmpty", "leer"},
     {"lblEnterName", "umbenennen nach:"},
-    {"lblChangeAll", "Sie haben momentan verschiedene Stimmen zugeordnet - wollen Sie diese wirklich alle auf die "
-                     "gleiche Stimme ändern ?"},
+    {"lblChangeAll",
+     "Sie haben momentan verschiedene Stimmen zugeordnet - wollen Sie diese wirklich alle auf die "
+     "gleiche Stimme ändern ?"},
     {"lblInUse", "wird momentan benutzt, wollen Sie diese Stimme wirklich löschen ?"},
     {"lblNoDelete", " wird als Focusstimme benutzt, löschen momentan nicht möglich."},
-    {"lblMax9Voices", "Es sind bereits 9 Stimmen vorhanden. Sie müssen erst eine Stimme löschen um neue hinzufügen zu "
-                      "können."},
+    {"lblMax9Voices",
+     "Es sind bereits 9 Stimmen vorhanden. Sie müssen erst eine Stimme löschen um neue hinzufügen zu "
+     "können."},
     {"lblTestText", "Hugo und Erna sörfen im Internet."},
     {"lblParameter", "Parameter für"},
     {"lblWordsPerMinute", "Wörter pro Minute"},
@@ -216,7 +219,8 @@ void frmVoices::build() {
   connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOKClick(); });
   connect(cmdCancel_, &QPushButton::clicked, this, [this] { cmdCancelClick(); });
   connect(cmdHelp_, &QPushButton::clicked, this, [] {
-    trap("frmVoices.cmdHelp_Click", [] { forms::open(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {QStringLiteral("frmVoices")}); });
+    trap("frmVoices.cmdHelp_Click",
+         [] { forms::open(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {QStringLiteral("frmVoices")}); });
   });
   auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
   connect(esc, &QShortcut::activated, this, [this] { cmdCancelClick(); });
@@ -327,7 +331,8 @@ void frmVoices::sourceSelected() {
       }
       entry_ = itemAt(profile_, source);
       const QString name = entry_.str(QStringLiteral("VoiceName"));
-      selectByText(name == QLatin1String("--") ? caption("lblNoVoice") : entry_.str(QStringLiteral("Voice.FriendlyName")));
+      selectByText(name == QLatin1String("--") ? caption("lblNoVoice")
+                                               : entry_.str(QStringLiteral("Voice.FriendlyName")));
       voiceSelected();
       LoadTableList();
     } else {
@@ -350,7 +355,8 @@ void frmVoices::sourceSelected() {
         setVoiceIndex(0);
       } else {
         const QString name = last.str(QStringLiteral("VoiceName"));
-        selectByText(name == QLatin1String("--") ? caption("lblNoVoice") : last.str(QStringLiteral("Voice.FriendlyName")));
+        selectByText(name == QLatin1String("--") ? caption("lblNoVoice")
+                                                 : last.str(QStringLiteral("Voice.FriendlyName")));
       }
       entry_ = first;
       voiceSelected();
@@ -418,15 +424,13 @@ void frmVoices::voiceSelected() {
       if (source != 0) {
         entry_.set(QStringLiteral("VoiceName"), internal);
       } else {
-        if (prevItemData_ == kDiffVoices &&
-            MsgBoxEx(caption("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
+        if (prevItemData_ == kDiffVoices && MsgBoxEx(caption("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
           setVoiceIndex(0);
           voiceSelected();
           return;
         }
         const int n = profile_.count();
-        for (int i = 1; i <= n; ++i)
-          itemAt(profile_, i).set(QStringLiteral("VoiceName"), internal);
+        for (int i = 1; i <= n; ++i) itemAt(profile_, i).set(QStringLiteral("VoiceName"), internal);
         if (cboVoice_->count() > 0 && itemData(0) == kDiffVoices) {
           const QSignalBlocker block(cboVoice_);
           cboVoice_->removeItem(0);
@@ -453,12 +457,13 @@ void frmVoices::showValues() {
   ctlVolume_->ShowVal(ValueToPercent(volumeLevel(voice_.i32(QStringLiteral("volume"))), 0, g.VolMax));
   const QString br = QStringLiteral("\r\n");
   const QString speaker = voice_.str(QStringLiteral("Speaker"));
-  if (speaker.size() < 2) throw Error(err::InvalidCall, QStringLiteral("Speaker shorter than two characters: ") + speaker);
+  if (speaker.size() < 2)
+    throw Error(err::InvalidCall, QStringLiteral("Speaker shorter than two characters: ") + speaker);
   txtInfo_->setText(caption("lblInfo") + br + br + voice_.str(QStringLiteral("ProductName")) + br +
-                    voice_.str(QStringLiteral("SapiMode")) + br + voice_.str(QStringLiteral("Dialect")) + QStringLiteral(" (") +
-                    voice_.str(QStringLiteral("LanguageID")) + u')' + br + speaker.left(speaker.size() - 2) +
-                    QStringLiteral(" (") + voice_.str(QStringLiteral("Age")) + u')' + br +
-                    voice_.str(QStringLiteral("CompanyName")));
+                    voice_.str(QStringLiteral("SapiMode")) + br + voice_.str(QStringLiteral("Dialect")) +
+                    QStringLiteral(" (") + voice_.str(QStringLiteral("LanguageID")) + u')' + br +
+                    speaker.left(speaker.size() - 2) + QStringLiteral(" (") + voice_.str(QStringLiteral("Age")) + u')' +
+                    br + voice_.str(QStringLiteral("CompanyName")));
   setMenuEnabled("mnuVoiceRename", true);
   setMenuEnabled("mnuVoiceInfo", true);
   LoadTableList();
@@ -501,12 +506,15 @@ void frmVoices::LoadTableList() {
 void frmVoices::tableSelected() {
   trap("frmVoices.cboTable_Click", [this] {
     if (!sourceUnchanged() || entry_.isNothing()) return;
-    WriteLog(QStringLiteral("cboTable_Click %1 %2").arg(entry_.str(QStringLiteral("InternalName")), cboTable_->currentText()), kDetail);
+    WriteLog(QStringLiteral("cboTable_Click %1 %2")
+                 .arg(entry_.str(QStringLiteral("InternalName")), cboTable_->currentText()),
+             kDetail);
     if (cboTable_->currentIndex() < 0) {
       WriteLog(QStringLiteral("no Table "), kDetail);
       return;
     }
-    entry_.set(QStringLiteral("TableName"), QString::number(cboTable_->currentData().toInt()) + cboTable_->currentText() + QStringLiteral(".tab"));
+    entry_.set(QStringLiteral("TableName"),
+               QString::number(cboTable_->currentData().toInt()) + cboTable_->currentText() + QStringLiteral(".tab"));
     assignChanged_ = true;
   });
 }
@@ -522,7 +530,8 @@ void frmVoices::sliderChanged(cMySlider* slider) {
     }
     const bool speed = slider == ctlSpeed_;
     const QString member = speed ? QStringLiteral("speed") : QStringLiteral("volume");
-    const qint32 value = speed ? PercentToValue(p, g.SpeedMin, g.SpeedMax) : volumeValue(PercentToValue(p, 0, g.VolMax));
+    const qint32 value =
+        speed ? PercentToValue(p, g.SpeedMin, g.SpeedMax) : volumeValue(PercentToValue(p, 0, g.VolMax));
     if (showsDiffVoices()) {
       const int n = profile_.count();
       for (int i = 1; i <= n; ++i) {
@@ -642,8 +651,8 @@ void frmVoices::voiceSelect(const QVariant& o) {
     if (!gGlobal().UiActive()) return;
     Obj arg = automation::toObj(o);
     QWidget* focus = QApplication::focusWidget();
-    const QStringList editing{QStringLiteral("cboSource"), QStringLiteral("cboVoice"), QStringLiteral("txtSpeed"),
-                              QStringLiteral("txtPitch"), QStringLiteral("txtVolume"), QStringLiteral("cboTable")};
+    const QStringList editing{QStringLiteral("cboSource"), QStringLiteral("cboVoice"),  QStringLiteral("txtSpeed"),
+                              QStringLiteral("txtPitch"),  QStringLiteral("txtVolume"), QStringLiteral("cboTable")};
     if (focus && isAncestorOf(focus) && editing.contains(focus->objectName())) {
       if (itemData(cboVoice_->currentIndex()) > kNoVoice && !voice_.isNothing())
         arg.set(QStringLiteral("Voice"), voice_.str(QStringLiteral("InternalName")));
@@ -732,7 +741,9 @@ void frmVoices::ensureVoiceDelEntries() {
   }
 }
 
-QAction* frmVoices::voiceDelEntry(int i) const { return i >= 0 && i < voiceDel_.size() ? voiceDel_[i].data() : nullptr; }
+QAction* frmVoices::voiceDelEntry(int i) const {
+  return i >= 0 && i < voiceDel_.size() ? voiceDel_[i].data() : nullptr;
+}
 
 void frmVoices::queueForCore(const QString& command) {
   trap("frmVoices.iAdd2JexCmdQ", [&] {

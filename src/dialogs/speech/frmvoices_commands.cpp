@@ -2,8 +2,8 @@
 // (delete, rename, information) and the new-voice panel with its tree of the core's modes.
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,16 +14,16 @@
 
 #include "base/error.h"
 #include "base/log.h"
-#include "global/cglobal.h"
-#include "global/sounds.h"
-#include "widgets/accessibility.h"
 #include "dialogs/boxes/frminputbox.h"
 #include "dialogs/boxes/frmmsgex.h"
-#include "ini/cinifil.h"
-#include "localisation/frmlocalizer.h"
 #include "dialogs/speech/cmyslider.h"
 #include "dialogs/speech/frmvoices.h"
 #include "dialogs/speech/voicevalues.h"
+#include "global/cglobal.h"
+#include "global/sounds.h"
+#include "ini/cinifil.h"
+#include "localisation/frmlocalizer.h"
+#include "widgets/accessibility.h"
 
 namespace jex {
 namespace {
@@ -41,7 +41,8 @@ bool percentOf(const QVariant& v, const char* where, qint32& out) {
   bool ok = false;
   const double d = v.toString().trimmed().toDouble(&ok);
   if (!ok) {
-    WriteLog(QString::fromLatin1(where) + QStringLiteral(": not a number, nothing changed: ") + v.toString().left(80), kTraffic);
+    WriteLog(QString::fromLatin1(where) + QStringLiteral(": not a number, nothing changed: ") + v.toString().left(80),
+             kTraffic);
     return false;
   }
   out = qint32(qint16(std::nearbyint(std::clamp(d, -32768.0, 32767.0))));
@@ -90,8 +91,8 @@ QList<ModeFields> readModes(const Obj& modes) {
   const int n = modes.count();
   for (int i = 1; i <= n; ++i) {
     const Obj mode = modes.itemObj(i);
-    out.append({mode.str(QStringLiteral("Mode")), mode.str(QStringLiteral("LanguageID")), mode.str(QStringLiteral("ProductName")),
-                mode.i32(QStringLiteral("Gender")) == 1});
+    out.append({mode.str(QStringLiteral("Mode")), mode.str(QStringLiteral("LanguageID")),
+                mode.str(QStringLiteral("ProductName")), mode.i32(QStringLiteral("Gender")) == 1});
   }
   return out;
 }
@@ -116,7 +117,8 @@ void frmVoices::changeUsedVoices(const char* where, const std::function<void(Obj
 
 void frmVoices::stepSpeed(const Obj& voice, int delta, int floor) {
   const cGlobal& g = gGlobal();
-  const int p = std::clamp(ValueToPercent(voice.i32(QStringLiteral("speed")), g.SpeedMin, g.SpeedMax) + delta, floor, 100);
+  const int p =
+      std::clamp(ValueToPercent(voice.i32(QStringLiteral("speed")), g.SpeedMin, g.SpeedMax) + delta, floor, 100);
   voice.set(QStringLiteral("speed"), PercentToValue(p, g.SpeedMin, g.SpeedMax));
 }
 
@@ -176,7 +178,8 @@ void frmVoices::VOLUMEDN() {
 }
 
 void frmVoices::VOLUMEMAX() {
-  changeUsedVoices("frmVoices.VOLUMEMAX", [](Obj& v) { v.set(QStringLiteral("volume"), volumeValue(gGlobal().VolMax)); });
+  changeUsedVoices("frmVoices.VOLUMEMAX",
+                   [](Obj& v) { v.set(QStringLiteral("volume"), volumeValue(gGlobal().VolMax)); });
   refreshAfterCommand(true);
 }
 
@@ -205,12 +208,16 @@ void frmVoices::AllVolumes(const QVariant& percent) {
 
 // Only the navigation voice (source 2); the core hears that the change is done.
 void frmVoices::SPEEDUPNOW() {
-  trap("frmVoices.SPEEDUPNOW", [this] { stepSpeed(itemAt(Jex().obj(QStringLiteral("SpeechProfile")), 2).obj(QStringLiteral("Voice")), kStep, 0); });
+  trap("frmVoices.SPEEDUPNOW", [this] {
+    stepSpeed(itemAt(Jex().obj(QStringLiteral("SpeechProfile")), 2).obj(QStringLiteral("Voice")), kStep, 0);
+  });
   queueForCore(QStringLiteral("SPEEDSETDONE"));
 }
 
 void frmVoices::SPEEDDNNOW() {
-  trap("frmVoices.SPEEDDNNOW", [this] { stepSpeed(itemAt(Jex().obj(QStringLiteral("SpeechProfile")), 2).obj(QStringLiteral("Voice")), -kStep, 0); });
+  trap("frmVoices.SPEEDDNNOW", [this] {
+    stepSpeed(itemAt(Jex().obj(QStringLiteral("SpeechProfile")), 2).obj(QStringLiteral("Voice")), -kStep, 0);
+  });
   queueForCore(QStringLiteral("SPEEDSETDONE"));
 }
 
@@ -230,7 +237,8 @@ void frmVoices::VoiceDel(const QVariant& indexValue) {
     for (int i = 1; i <= n; ++i) {
       Obj entry = itemAt(profile, i);
       if (entry.str(QStringLiteral("VoiceName")) != name) continue;
-      users += QStringLiteral(", ") + automation::toStr(entry.call(QStringLiteral("LocalizedName"), {frmLocalizer().LNG()}));
+      users +=
+          QStringLiteral(", ") + automation::toStr(entry.call(QStringLiteral("LocalizedName"), {frmLocalizer().LNG()}));
       if (i == 1) focusUses = true;
     }
     const auto pump = [] {
@@ -286,10 +294,8 @@ void frmVoices::cmdVoiceMenuClick() {
 
 void frmVoices::VoiceNew() {
   trap("frmVoices.VoiceNew", [this] {
-    if (Jex().obj(QStringLiteral("SpeechVoices")).count() <= kMaxVoiceEntries)
-      ShowNewVoicePanel(true);
-    else
-      MsgBoxEx(caption("lblMax9Voices"), msgbox::kOkOnly);
+    if (Jex().obj(QStringLiteral("SpeechVoices")).count() <= kMaxVoiceEntries) ShowNewVoicePanel(true);
+    else MsgBoxEx(caption("lblMax9Voices"), msgbox::kOkOnly);
   });
 }
 
@@ -305,12 +311,14 @@ void frmVoices::ShowNewVoicePanel(bool show) {
     // may move into it as the controls beside it are disabled, and an entry made current while the
     // tree has the focus is announced in place of the tree.
     if (show) {
-      if (auto* l = findChild<QLabel*>(QStringLiteral("lblNewVoice"))) treModes_->setAccessibleName(ui::plainCaption(l->text()));
+      if (auto* l = findChild<QLabel*>(QStringLiteral("lblNewVoice")))
+        treModes_->setAccessibleName(ui::plainCaption(l->text()));
       if (treModes_->topLevelItemCount() == 0) fillModes();
       QTreeWidgetItem* language = nullptr;
       const QString wanted = QStringLiteral("LNG_") + frmLocalizer().LNG();
       for (int i = 0; i < treModes_->topLevelItemCount() && !language; ++i)
-        if (treModes_->topLevelItem(i)->data(0, Qt::UserRole).toString() == wanted) language = treModes_->topLevelItem(i);
+        if (treModes_->topLevelItem(i)->data(0, Qt::UserRole).toString() == wanted)
+          language = treModes_->topLevelItem(i);
       if (!language && treModes_->topLevelItemCount() > 0) language = treModes_->topLevelItem(0);
       if (language) {
         language->setExpanded(true);
@@ -326,13 +334,14 @@ void frmVoices::ShowNewVoicePanel(bool show) {
         }
       }
     }
-    for (QWidget* w : {static_cast<QWidget*>(picNew_), static_cast<QWidget*>(cmdAddVoice_), static_cast<QWidget*>(txtName_),
-                       static_cast<QWidget*>(lblName_)})
+    for (QWidget* w : {static_cast<QWidget*>(picNew_), static_cast<QWidget*>(cmdAddVoice_),
+                       static_cast<QWidget*>(txtName_), static_cast<QWidget*>(lblName_)})
       w->setVisible(show);
     picSettings_->setVisible(!show);
     cmdOK_->setVisible(!show);
-    for (QWidget* w : {static_cast<QWidget*>(cboSource_), static_cast<QWidget*>(cboVoice_), static_cast<QWidget*>(cboTable_),
-                       static_cast<QWidget*>(lblTable_), static_cast<QWidget*>(cmdVoiceMenu_)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(cboSource_), static_cast<QWidget*>(cboVoice_), static_cast<QWidget*>(cboTable_),
+          static_cast<QWidget*>(lblTable_), static_cast<QWidget*>(cmdVoiceMenu_)})
       w->setEnabled(!show);
     if (!show) return;
     treModes_->setFocus(Qt::OtherFocusReason);
@@ -402,7 +411,8 @@ void frmVoices::cmdAddVoiceClick() {
     const QString created = automation::toStr(voices.call(QStringLiteral("CreateVoice"), {key}));
     WriteLog(QStringLiteral("voice created: ") + created, kDetail);
     if (!created.isEmpty()) {
-      automation::toObj(voices.call(QStringLiteral("ItemByName"), {created})).set(QStringLiteral("FriendlyName"), txtName_->text());
+      automation::toObj(voices.call(QStringLiteral("ItemByName"), {created}))
+          .set(QStringLiteral("FriendlyName"), txtName_->text());
       LoadVoiceList();
       sourceSelected();
     } else {

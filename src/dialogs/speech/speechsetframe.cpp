@@ -13,11 +13,11 @@
 
 #include "base/error.h"
 #include "base/log.h"
-#include "global/cglobal.h"
-#include "widgets/accessibility.h"
-#include "ini/cinifil.h"
 #include "dialogs/speech/frmvoices.h"
+#include "global/cglobal.h"
+#include "ini/cinifil.h"
 #include "users/cuser.h"
+#include "widgets/accessibility.h"
 
 namespace jex {
 
@@ -32,7 +32,9 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption) {
 }
 
 // The set number an entry's text begins with; 0 when it begins with no digit 1 to 9.
-int numberOf(const QString& text) { return text.isEmpty() ? 0 : text.at(0).digitValue() < 1 ? 0 : text.at(0).digitValue(); }
+int numberOf(const QString& text) {
+  return text.isEmpty() ? 0 : text.at(0).digitValue() < 1 ? 0 : text.at(0).digitValue();
+}
 }  // namespace
 
 SpeechsetFrame::SpeechsetFrame(frmVoices& form) : QObject(&form), form_(form) {
@@ -68,8 +70,7 @@ SpeechsetFrame::SpeechsetFrame(frmVoices& form) : QObject(&form), form_(form) {
   connect(Timer1_, &QTimer::timeout, this, &SpeechsetFrame::tick);
   connect(cmdSaveSet_, &QPushButton::clicked, this, &SpeechsetFrame::saveSet);
   connect(cmdLoadSet_, &QPushButton::clicked, this, &SpeechsetFrame::loadSet);
-  connect(cmdSetCancel_, &QPushButton::clicked, this,
-          [this] { form_.cmdVoiceMenu()->setFocus(Qt::OtherFocusReason); });
+  connect(cmdSetCancel_, &QPushButton::clicked, this, [this] { form_.cmdVoiceMenu()->setFocus(Qt::OtherFocusReason); });
   for (QObject* o : {static_cast<QObject*>(cboSpeechSet_), static_cast<QObject*>(cboSpeechSet_->lineEdit()),
                      static_cast<QObject*>(nl_Tabstop_), static_cast<QObject*>(cmdSaveSet_),
                      static_cast<QObject*>(cmdLoadSet_), static_cast<QObject*>(cmdSetCancel_)})
@@ -199,7 +200,8 @@ bool SpeechsetFrame::saveKeyDown(int key, Qt::KeyboardModifiers mods) {
 }
 
 bool SpeechsetFrame::loadKeyDown(int key, const QString& text) {
-  static const QList<int> passed{Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Up, Qt::Key_Down, Qt::Key_F1, Qt::Key_F4};
+  static const QList<int> passed{Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Up,
+                                 Qt::Key_Down,   Qt::Key_F1,    Qt::Key_F4};
   if (passed.contains(key)) return false;
   const int digit = text.isEmpty() ? -1 : text.at(0).digitValue();
   if (digit >= 1 && digit <= kSets)
@@ -220,7 +222,8 @@ void SpeechsetFrame::keyUp(int key) {
 bool SpeechsetFrame::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
-      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier && (watched == cmdSetCancel_ || watched == nl_Tabstop_)) {
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+      (watched == cmdSetCancel_ || watched == nl_Tabstop_)) {
     cboSpeechSet_->setFocus(Qt::TabFocusReason);  // Tab goes round inside the frame
     return true;
   }

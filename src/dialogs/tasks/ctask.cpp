@@ -1,10 +1,10 @@
 #include "dialogs/tasks/ctask.h"
 
+#include <unistd.h>
 #include <QApplication>
 #include <QHash>
 #include <QPixmap>
 #include <QStyle>
-#include <unistd.h>
 
 #include "base/error.h"
 #include "base/log.h"

@@ -1,21 +1,21 @@
 #include "dialogs/tasks/frmtasks.h"
 
+#include <unistd.h>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <unistd.h>
 
 #include "base/error.h"
 #include "base/log.h"
+#include "dialogs/boxes/frmmsgex.h"
+#include "dialogs/tasks/tasklistview.h"
 #include "global/cglobal.h"
+#include "platform/foreground.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
-#include "dialogs/boxes/frmmsgex.h"
-#include "platform/foreground.h"
-#include "dialogs/tasks/tasklistview.h"
 
 namespace jex {
 
@@ -35,16 +35,17 @@ struct Text {
   const char* text;
 };
 constexpr Text kTexts[] = {
-    {"lblRunning", "läuft"},         {"lblNotResponding", "reagiert nicht"},
-    {"lblNormal", "normal"},         {"lblMaximized", "maximiert"},
-    {"lblMinimized", "minimiert"},   {"lblNoTask", "keine Tasks !"},
+    {"lblRunning", "läuft"},           {"lblNotResponding", "reagiert nicht"},
+    {"lblNormal", "normal"},           {"lblMaximized", "maximiert"},
+    {"lblMinimized", "minimiert"},     {"lblNoTask", "keine Tasks !"},
     {"lblKill", "wirklich beenden ?"}, {"lblEndTask", "Task wirklich beenden ?"},
-    {"lblStatus", "Status"},         {"lblTask", "Task"},
+    {"lblStatus", "Status"},           {"lblTask", "Task"},
 };
 
 }  // namespace
 
-frmTasks::frmTasks(QWidget* parent) : ChildDialog(QStringLiteral("frmTasks"), QStringLiteral("Programm Wizard"), parent) {
+frmTasks::frmTasks(QWidget* parent)
+    : ChildDialog(QStringLiteral("frmTasks"), QStringLiteral("Programm Wizard"), parent) {
   lvwTasks_ = new TaskListView(this);  // heard as a list of programs, not as a tree
   lvwTasks_->setObjectName(QStringLiteral("lvwTasks"));
   lvwTasks_->setColumnCount(3);
@@ -73,7 +74,8 @@ frmTasks::frmTasks(QWidget* parent) : ChildDialog(QStringLiteral("frmTasks"), QS
   cmdClose_ = button("cmdClose", "schließen");
   cmdClose_->setVisible(false);
   content()->addLayout(row);
-  for (QPushButton* b : {cmdSwitchTo_, cmdMinimize_, cmdMaximize_, cmdRestore_, cmdEndTask_, cmdClose_}) b->installEventFilter(this);
+  for (QPushButton* b : {cmdSwitchTo_, cmdMinimize_, cmdMaximize_, cmdRestore_, cmdEndTask_, cmdClose_})
+    b->installEventFilter(this);
   for (const Text& t : kTexts) {
     auto* l = new QLabel(QString::fromUtf8(t.text), this);
     l->setObjectName(QString::fromLatin1(t.name));
@@ -93,7 +95,8 @@ frmTasks::frmTasks(QWidget* parent) : ChildDialog(QStringLiteral("frmTasks"), QS
   connect(lvwTasks_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
     trap("frmTasks.lvwTasks_ColumnClick", [&] {
       if (column != kTaskColumn) return;
-      const Qt::SortOrder next = lvwTasks_->property("jexSortedAscending").toBool() ? Qt::DescendingOrder : Qt::AscendingOrder;
+      const Qt::SortOrder next =
+          lvwTasks_->property("jexSortedAscending").toBool() ? Qt::DescendingOrder : Qt::AscendingOrder;
       lvwTasks_->sortItems(kTaskColumn, next);
       lvwTasks_->setProperty("jexSortedAscending", next == Qt::AscendingOrder);
     });
@@ -104,9 +107,15 @@ frmTasks::frmTasks(QWidget* parent) : ChildDialog(QStringLiteral("frmTasks"), QS
     });
   };
   click(cmdSwitchTo_, [this] { switchTo(); });
-  click(cmdMinimize_, [this] { if (cTask* t = selectedTask()) t->Minimize(); });
-  click(cmdMaximize_, [this] { if (cTask* t = selectedTask()) t->Maximize(); });
-  click(cmdRestore_, [this] { if (cTask* t = selectedTask()) t->Restore(); });
+  click(cmdMinimize_, [this] {
+    if (cTask* t = selectedTask()) t->Minimize();
+  });
+  click(cmdMaximize_, [this] {
+    if (cTask* t = selectedTask()) t->Maximize();
+  });
+  click(cmdRestore_, [this] {
+    if (cTask* t = selectedTask()) t->Restore();
+  });
   click(cmdEndTask_, [this] { endTask(); });
   click(cmdClose_, [this] { closeDialog(); });
   applyHeaders();
@@ -186,7 +195,8 @@ void frmTasks::tick() {
       lvwTasks_->setCurrentItem(item);
       cmdClose_->setVisible(true);
     }
-    if (!lvwTasks_->currentItem() && lvwTasks_->topLevelItemCount() > 0) lvwTasks_->setCurrentItem(lvwTasks_->topLevelItem(0));
+    if (!lvwTasks_->currentItem() && lvwTasks_->topLevelItemCount() > 0)
+      lvwTasks_->setCurrentItem(lvwTasks_->topLevelItem(0));
     updateButtons();
     if (isVisible()) timer_.start();
   });
@@ -210,7 +220,8 @@ bool frmTasks::ownWindow(const cTask& task) {
 
 QTreeWidgetItem* frmTasks::rowByKey(const QString& key) const {
   for (int i = 0; i < lvwTasks_->topLevelItemCount(); ++i)
-    if (QTreeWidgetItem* item = lvwTasks_->topLevelItem(i); item->data(kTaskColumn, kKeyRole).toString() == key) return item;
+    if (QTreeWidgetItem* item = lvwTasks_->topLevelItem(i); item->data(kTaskColumn, kKeyRole).toString() == key)
+      return item;
   return nullptr;
 }
 
@@ -240,7 +251,8 @@ void frmTasks::showTask(cTask* task) {
     }
     // A row is announced with its state: the Info column is not read with the focused cell.
     const QString spoken = item->text(kTaskColumn) + u' ' + state;
-    if (item->data(kTaskColumn, Qt::AccessibleTextRole).toString() != spoken) item->setData(kTaskColumn, Qt::AccessibleTextRole, spoken);
+    if (item->data(kTaskColumn, Qt::AccessibleTextRole).toString() != spoken)
+      item->setData(kTaskColumn, Qt::AccessibleTextRole, spoken);
     if (item == lvwTasks_->currentItem()) updateButtons();
   });
 }
@@ -286,7 +298,9 @@ void frmTasks::switchTo() {
     cTask* t = selectedTask();
     if (!t) return;
     const bool inFront = t->Activate();
-    WriteLog(QStringLiteral("frmTasks: switched to ") + t->Caption + (inFront ? QString() : QStringLiteral(" (not in front)")), kTraffic);
+    WriteLog(QStringLiteral("frmTasks: switched to ") + t->Caption +
+                 (inFront ? QString() : QStringLiteral(" (not in front)")),
+             kTraffic);
     closeDialog();
   });
 }
@@ -353,7 +367,8 @@ bool frmTasks::eventFilter(QObject* watched, QEvent* event) {
                    {objectName(), focus ? focus->objectName() : QString()});
         return true;
       }
-      default: return false;
+      default:
+        return false;
     }
   });
 }

@@ -19,7 +19,9 @@ class RowAccessible : public QAccessibleInterface {
   bool isValid() const override { return view_ && view_->model() && row_ < view_->model()->rowCount(); }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr; }
+  QAccessibleInterface* parent() const override {
+    return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
+  }
   QAccessibleInterface* child(int) const override { return nullptr; }
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
@@ -155,8 +157,10 @@ void TaskListView::currentChanged(const QModelIndex& current, const QModelIndex&
 void TaskListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
   QAbstractItemView::selectionChanged(selected, deselected);  // NOLINT(bugprone-parent-virtual-call)
   if (!QAccessible::isActive()) return;
-  if (const QModelIndex added = selected.indexes().value(0); added.isValid()) report(this, QAccessible::SelectionAdd, added);
-  if (const QModelIndex removed = deselected.indexes().value(0); removed.isValid()) report(this, QAccessible::SelectionRemove, removed);
+  if (const QModelIndex added = selected.indexes().value(0); added.isValid())
+    report(this, QAccessible::SelectionAdd, added);
+  if (const QModelIndex removed = deselected.indexes().value(0); removed.isValid())
+    report(this, QAccessible::SelectionRemove, removed);
 }
 
 }  // namespace jex

@@ -16,26 +16,26 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/automation/privatebus.h"
-#include "automation/dbustransport.h"
 #include "app/cmdqueue.h"
 #include "app/commandfilter.h"
 #include "app/frmmdi.h"
-#include "widgets/formservice.h"
+#include "automation/dbustransport.h"
 #include "global/cnotifysink.h"
-#include "localisation/frmlocalizer.h"
 #include "global/jexnotifier.h"
+#include "localisation/frmlocalizer.h"
 #include "platform/opener.h"
+#include "tests/automation/privatebus.h"
 #include "tests/support/fakecore.h"
-#include "users/cuser.h"
 #include "tests/support/text.h"
+#include "users/cuser.h"
+#include "widgets/formservice.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
-using jex::Obj;
 using jex::frmMDI;
 using jex::gGlobal;
+using jex::Obj;
 namespace bus = jex::automation::dbus;
 using jex::testing::fileLines;
 
@@ -58,7 +58,9 @@ class CoreSide {
     const QStringList l = reports();
     return std::any_of(l.begin(), l.end(), [&](const QString& x) { return x.startsWith(start); });
   }
-  bool waitFor(const QString& start, int ms = 5000) const { return QTest::qWaitFor([&] { return has(start); }, ms); }
+  bool waitFor(const QString& start, int ms = 5000) const {
+    return QTest::qWaitFor([&] { return has(start); }, ms);
+  }
   QStringList commands() const { return reports().filter(QRegularExpression(S("^CMD: "))); }
   std::string out() const { return reports().join(u'\n').toStdString(); }
 };
@@ -124,7 +126,8 @@ class Dispatch : public ::testing::Test {
       if (!pb.ok()) GTEST_SKIP() << "no private session bus: " << pb.error().toStdString();
       conn = pb.connect(S("jexui"));
       ASSERT_TRUE(conn.isConnected());
-      ASSERT_TRUE(conn.registerService(S("JexUI.UI_Application"))) << "the core takes sink and notifier only from JexUI";
+      ASSERT_TRUE(conn.registerService(S("JexUI.UI_Application")))
+          << "the core takes sink and notifier only from JexUI";
       // The core of the previous test may still be leaving the bus.
       ASSERT_TRUE(QTest::qWaitFor([&] { return !bus::isNameOwned(kCore, conn); }, 5000));
       if (!jex::testing::BuiltCore::built()) GTEST_SKIP() << "corvane is not built";
@@ -168,7 +171,9 @@ class Dispatch : public ::testing::Test {
   }
 
   // Waits until the core has reported n commands and JexUI's queue has run dry.
-  bool settled(int n) { return QTest::qWaitFor([&] { return core->commands().size() >= n && idle(0); }, 5000); }
+  bool settled(int n) {
+    return QTest::qWaitFor([&] { return core->commands().size() >= n && idle(0); }, 5000);
+  }
   bool idle(int ms = 2000) {
     return QTest::qWaitFor([&] { return w->commandQueue().isEmpty() && !w->commandQueue().tmrCMD()->isActive(); }, ms);
   }
@@ -227,13 +232,14 @@ TEST_P(DispatchBoth, ABurstOfKeysRunsInOrderOnSuccessiveTicks) {
 // again inside that call's event loop; its command must still wait for the running one.
 TEST_P(DispatchBoth, AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
   jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
-    EXPECT_EQ(depth++, 0) << "a command ran inside another";
-    core->type(S("DLGKEYECHO"));
-    for (int i = 0; i < 200 && !core->has(S("CMD: DLGKEYECHO")); ++i) jex::Jex().str(S("proc.ForeGroundApp"));
-    for (int i = 0; i < 20; ++i) jex::Jex().str(S("proc.ForeGroundApp"));
-    forms << S("frmVoices.") + action;
-    --depth;
-  }});
+                     EXPECT_EQ(depth++, 0) << "a command ran inside another";
+                     core->type(S("DLGKEYECHO"));
+                     for (int i = 0; i < 200 && !core->has(S("CMD: DLGKEYECHO")); ++i)
+                       jex::Jex().str(S("proc.ForeGroundApp"));
+                     for (int i = 0; i < 20; ++i) jex::Jex().str(S("proc.ForeGroundApp"));
+                     forms << S("frmVoices.") + action;
+                     --depth;
+                   }});
   core->type(S("DLGSPEECH"));
   ASSERT_TRUE(settled(2)) << out();
   ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 2; }, 2000));
@@ -304,7 +310,8 @@ TEST_P(DispatchBoth, SpeechSwitchesActInTheCoreAndQueueTheStateReport) {
             L({"CMD: SETSPOFF -> UseSpeech=0", "CMD: SETSPON -> UseSpeech=1", "CMD: SETSPTOGGLE -> UseSpeech=0"}));
   EXPECT_EQ(handled(), L({"SETSPOFF", "SHOWSPEECHSTATE", "SHOWSPEECHSTATE", "SETSPON", "SHOWSPEECHSTATE", "SETSPTOGGLE",
                           "SHOWSPEECHSTATE", "SHOWSPEECHSTATE"}));
-  EXPECT_TRUE(fileLines(gGlobal().AppPath + S("corvane.ini")).contains(S("UseSpeech=0"))) << "the core keeps the switch";
+  EXPECT_TRUE(fileLines(gGlobal().AppPath + S("corvane.ini")).contains(S("UseSpeech=0")))
+      << "the core keeps the switch";
 }
 
 TEST_P(DispatchBoth, NewForegroundWindowRunsTheStoredCommandInTheCoreOnce) {
@@ -338,10 +345,11 @@ TEST_P(DispatchBoth, FileCommandsOpenTheTextAfterTheFirstColonAndNearMissesStayT
   jex::frmLocalizer().setLNG(S("1031"));
   core->type(S("UI_OPEN:") + doc + S("\nxyUI_HELP:Intro.htm\nUI_OPEN\nUSESPSET0\nUSESPSET10\nNAV:Top"));
   ASSERT_TRUE(settled(6)) << out();
-  EXPECT_EQ(core->commands(), QStringList{S("CMD: UI_OPEN:") + doc + S(" -> consumed by JexUI")} +
-                                  L({"CMD: XYUI_HELP:Intro.htm -> consumed by JexUI", "CMD: UI_OPEN -> unhandled: UI_OPEN",
-                                     "CMD: USESPSET0 -> unhandled: USESPSET0", "CMD: USESPSET10 -> unhandled: USESPSET10",
-                                     "CMD: NAV:Top -> unhandled: NAV:Top"}));
+  EXPECT_EQ(core->commands(),
+            QStringList{S("CMD: UI_OPEN:") + doc + S(" -> consumed by JexUI")} +
+                L({"CMD: XYUI_HELP:Intro.htm -> consumed by JexUI", "CMD: UI_OPEN -> unhandled: UI_OPEN",
+                   "CMD: USESPSET0 -> unhandled: USESPSET0", "CMD: USESPSET10 -> unhandled: USESPSET10",
+                   "CMD: NAV:Top -> unhandled: NAV:Top"}));
   EXPECT_EQ(opener.opened, (QStringList{doc, help}));
 }
 
@@ -394,7 +402,8 @@ TEST_F(DispatchInProcess, TaskSwitchesOrderTheFocusEventsAndSwitchTheSinkEvents)
   EXPECT_TRUE(fc().hub.isEnabled(S("ProcessSwitch")));
   EXPECT_FALSE(fc().hub.isEnabled(S("AboutToSpeak")));
   fc().switchTask(S("winword"), S("jexui"));
-  for (const char* e : {"AudioStart", "AudioStop", "AboutToSpeak", "VoiceSelect"}) EXPECT_TRUE(fc().hub.isEnabled(S(e))) << e;
+  for (const char* e : {"AudioStart", "AudioStop", "AboutToSpeak", "VoiceSelect"})
+    EXPECT_TRUE(fc().hub.isEnabled(S(e))) << e;
   EXPECT_TRUE(fc().reports.contains(S("CALLBACK: 0, OnInitAppSettings, <empty>, JEXUI")));
   fc().hub.audioStart(S("x"));
   EXPECT_TRUE(gGlobal().Speaking);
@@ -475,8 +484,8 @@ TEST_F(DispatchInProcess, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDown
   EXPECT_EQ(handled(), L({"EXITHALDA", "QUIT"}));
   EXPECT_FALSE(fc().queued.contains(S("EXITHALDANOW"))) << "closing the box is no Yes";
   EXPECT_TRUE(w->isUnloaded());
-  EXPECT_TRUE(jex::testing::inOrder(log(), L({"MDI.HandleCMD: QUIT", "Quit with Modal Form open !", "MDI_Unload",
-                                              "Unhook: True"})))
+  EXPECT_TRUE(jex::testing::inOrder(
+      log(), L({"MDI.HandleCMD: QUIT", "Quit with Modal Form open !", "MDI_Unload", "Unhook: True"})))
       << log().join(u'\n').toStdString();
 }
 

@@ -8,8 +8,8 @@
 #include <QTest>
 #include <csignal>
 
-#include "tests/automation/privatebus.h"
 #include "automation/dbustransport.h"
+#include "tests/automation/privatebus.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
 
@@ -22,7 +22,8 @@ class SlowJexUi : public ::testing::Test {
   void SetUp() override {
     auto& pb = jex::testing::PrivateBus::instance();
     if (!pb.ok()) GTEST_SKIP() << "no private session bus: " << pb.error().toStdString();
-    if (!BuiltCore::built() || jex::testing::builtProgram(S("jexui")).isEmpty()) GTEST_SKIP() << "corvane and jexui are not built";
+    if (!BuiltCore::built() || jex::testing::builtProgram(S("jexui")).isEmpty())
+      GTEST_SKIP() << "corvane and jexui are not built";
     conn = pb.connect(S("liveness"));
     for (const char* name : {"corvane.application", "JexUI.UI_Application"})
       ASSERT_TRUE(QTest::qWaitFor([&] { return !bus::isNameOwned(S(name), conn); }, 5000));
@@ -47,7 +48,8 @@ class SlowJexUi : public ::testing::Test {
       core->proc.waitForFinished(8000);
     }
     // JexUI ends with the core; one that does not is stopped here.
-    if (jexui > 0 && !QTest::qWaitFor([&] { return ::kill(pid_t(jexui), 0) != 0; }, 5000)) ::kill(pid_t(jexui), SIGKILL);
+    if (jexui > 0 && !QTest::qWaitFor([&] { return ::kill(pid_t(jexui), 0) != 0; }, 5000))
+      ::kill(pid_t(jexui), SIGKILL);
     if (conn.isConnected()) jex::testing::PrivateBus::disconnect(conn);
   }
 
@@ -60,11 +62,13 @@ class SlowJexUi : public ::testing::Test {
     core->type(command);
     const QString start = S("CMD: ") + command + S(" -> ");
     QString line;
-    (void)QTest::qWaitFor([&] {
-      for (qsizetype i = from; i < core->lines.size() && line.isEmpty(); ++i)
-        if (core->lines[i].startsWith(start)) line = core->lines[i];
-      return !line.isEmpty();
-    }, ms);
+    (void)QTest::qWaitFor(
+        [&] {
+          for (qsizetype i = from; i < core->lines.size() && line.isEmpty(); ++i)
+            if (core->lines[i].startsWith(start)) line = core->lines[i];
+          return !line.isEmpty();
+        },
+        ms);
     return line;
   }
 

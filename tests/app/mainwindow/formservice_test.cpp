@@ -3,8 +3,8 @@
 #include <QAction>
 
 #include "app/scripting/funcs.h"
-#include "widgets/formservice.h"
 #include "tests/app/mainwindow/mainwindow_fixture.h"
+#include "widgets/formservice.h"
 
 namespace jex::test {
 namespace {

@@ -2,9 +2,9 @@
 // end of the program while a question is open, and questions that are not asked twice.
 #include <QThread>
 
-#include "automation/dbustransport.h"
 #include "app/corewatch.h"
 #include "app/startup.h"
+#include "automation/dbustransport.h"
 #include "dialogs/boxes/frmmsgex.h"
 #include "ini/cinifil.h"
 #include "tests/app/mainwindow/mainwindow_fixture.h"

@@ -2,6 +2,7 @@
 // by name, and helpers that drive it with the keyboard as a blind user does.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -9,13 +10,12 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "app/cmdqueue.h"
 #include "app/frmmdi.h"
 #include "global/cglobal.h"
-#include "localisation/frmlocalizer.h"
 #include "global/jexnotifier.h"
+#include "localisation/frmlocalizer.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
 
@@ -121,7 +121,8 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
     QTest::keyClick(d.chkSetting, Qt::Key_Space);
   }
   bool drained() {
-    return QTest::qWaitFor([&] { return mdi->commandQueue().isEmpty() && !mdi->commandQueue().tmrCMD()->isActive(); }, 5000);
+    return QTest::qWaitFor([&] { return mdi->commandQueue().isEmpty() && !mdi->commandQueue().tmrCMD()->isActive(); },
+                           5000);
   }
   // A command from the core, run by JexUI's queue as the filter hands it over.
   void command(const char* name) {

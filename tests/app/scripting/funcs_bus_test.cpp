@@ -7,18 +7,18 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "tests/automation/privatebus.h"
-#include "automation/dbustransport.h"
 #include "app/scripting/cjexstates.h"
 #include "app/scripting/funcs.h"
-#include "global/cglobal.h"
-#include "widgets/formservice.h"
-#include "dialogs/boxes/frmscrinput.h"
-#include "dialogs/boxes/frmscrmsgbox.h"
+#include "automation/dbustransport.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/states.h"
+#include "dialogs/boxes/frmscrinput.h"
+#include "dialogs/boxes/frmscrmsgbox.h"
+#include "global/cglobal.h"
+#include "tests/automation/privatebus.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
+#include "widgets/formservice.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -91,21 +91,32 @@ class FuncsOverBus : public ::testing::Test, public fake::CoreFixture {
 // takes the foreground application for an empty name and refuses paths.
 TEST_F(FuncsOverBus, MembersReachTheirFormsWithOmittedArgumentsAsEmptyTexts) {
   gGlobal().NewTask = S("WINWORD");
-  for (const auto& [member, args] : std::vector<std::pair<const char*, QVariantList>>{
-           {"InputBox", {S("Name?")}}, {"InputBox", {S("Name?"), missing(), S("Otto"), 7}}, {"MsgBox", {S("Nur OK")}},
-           {"ShowReadMe", {}}, {"ShowReadMe", {QString()}}, {"ShowReadMe", {S("tastatur.txt")}},
-           {"ShowReadMe", {S("../../etc/passwd")}}, {"ShowReadMe", {S("sub\\x.txt")}},
-           {"ShowText", {S("Zeile 1\r\nZeile 2"), true}}, {"ShowText", {S("x"), false, -1}}})
+  for (const auto& [member, args] :
+       std::vector<std::pair<const char*, QVariantList>>{{"InputBox", {S("Name?")}},
+                                                         {"InputBox", {S("Name?"), missing(), S("Otto"), 7}},
+                                                         {"MsgBox", {S("Nur OK")}},
+                                                         {"ShowReadMe", {}},
+                                                         {"ShowReadMe", {QString()}},
+                                                         {"ShowReadMe", {S("tastatur.txt")}},
+                                                         {"ShowReadMe", {S("../../etc/passwd")}},
+                                                         {"ShowReadMe", {S("sub\\x.txt")}},
+                                                         {"ShowText", {S("Zeile 1\r\nZeile 2"), true}},
+                                                         {"ShowText", {S("x"), false, -1}}})
     call(S(member), args);
   gGlobal().NewTask.clear();
   call(S("ShowReadMe"), {});  // no name and no foreground application: nothing
   EXPECT_EQ(console(S("AllVoiceSpeed = 250")), S("FUNCS: AllVoiceSpeed = 250"));
   funcs().set(S("AllVoiceVolume"), S("40"));
-  EXPECT_EQ(shown, (QList<QStringList>{{"InputBox", "Name?", "", "", ""}, {"InputBox", "Name?", "", "Otto", "7"},
-                                      {"MsgBox", "Nur OK", "", "", ""}, {"ReadMe", "WINWORD.txt"},
-                                      {"ReadMe", "WINWORD.txt"}, {"ReadMe", "tastatur.txt"},
-                                      {"Text", "Zeile 1\r\nZeile 2", "read", ""}, {"Text", "x", "", "close"},
-                                      {"Speed", "250"}, {"Volume", "40"}}));
+  EXPECT_EQ(shown, (QList<QStringList>{{"InputBox", "Name?", "", "", ""},
+                                       {"InputBox", "Name?", "", "Otto", "7"},
+                                       {"MsgBox", "Nur OK", "", "", ""},
+                                       {"ReadMe", "WINWORD.txt"},
+                                       {"ReadMe", "WINWORD.txt"},
+                                       {"ReadMe", "tastatur.txt"},
+                                       {"Text", "Zeile 1\r\nZeile 2", "read", ""},
+                                       {"Text", "x", "", "close"},
+                                       {"Speed", "250"},
+                                       {"Volume", "40"}}));
 }
 
 template <class Form>
@@ -185,8 +196,14 @@ TEST_F(FuncsOverBus, FuncsIsReleasedAtShutdownAndAVanishedCoreIsLogged) {
 }
 
 TEST_F(FuncsOverBus, UiActiveOnlyWhileTheCoreNamesJexUI) {
-  for (const auto& [name, active] : {std::pair{"JEXUI", true}, {"jexui", true}, {"JexUI", true}, {"", false},
-                                     {"NOTEPAD", false}, {"JEXUI2", false}, {" JEXUI", false}, {"JEX", false}}) {
+  for (const auto& [name, active] : {std::pair{"JEXUI", true},
+                                     {"jexui", true},
+                                     {"JexUI", true},
+                                     {"", false},
+                                     {"NOTEPAD", false},
+                                     {"JEXUI2", false},
+                                     {" JEXUI", false},
+                                     {"JEX", false}}) {
     core.foreground = S(name);
     EXPECT_EQ(gGlobal().UiActive(), active) << name;
   }
@@ -203,7 +220,13 @@ TEST_F(FuncsOverBus, JexStatesReadTheCoreAtEachCall) {
   EXPECT_FALSE(states.Get_SETSPTOGGLE());
   EXPECT_TRUE(states.Get_CHGCURBLKTOGGLE());
   // Each state before and after its corvane.ini value changes.
-  struct Case { const char* section; const char* key; const char* value; bool (cJexStates::*get)(); bool before; };
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* value;
+    bool (cJexStates::*get)();
+    bool before;
+  };
   for (const Case& c : {Case{"General", "TooltipsStatus", "0", &cJexStates::Get_TOOLTIPSTOGGLE, true},
                         Case{"Braille", "BrailleStyle", "6", &cJexStates::Get_CHGBRL68, true},
                         Case{"Braille", "AttributeState", "3", &cJexStates::Get_CHGBRLATRBTOGGLE, false},

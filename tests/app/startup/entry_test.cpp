@@ -1,7 +1,7 @@
 // The program's entry paths and its end, with the real jexui program on a private session bus.
+#include <gtest/gtest.h>
 #include <QTest>
 #include <csignal>
-#include <gtest/gtest.h>
 
 #include "automation/dbustransport.h"
 #include "startup_support.h"

@@ -1,24 +1,24 @@
 // Start-up inside the test process: JEXUI.INI, the log threshold, the main window's load and
 // unload, the user's first run and every later start, registry and system-parameter entries.
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 
-#include "base/log.h"
 #include "app/frmmdi.h"
-#include "global/cglobal.h"
 #include "app/startup.h"
-#include "widgets/formservice.h"
 #include "app/systemsettings.h"
 #include "app/twips.h"
+#include "base/log.h"
+#include "global/cglobal.h"
 #include "platform/registry.h"
 #include "platform/sysparams.h"
 #include "platform/system.h"
 #include "startup_support.h"
+#include "widgets/formservice.h"
 
 namespace jex::testing {
 namespace {
@@ -74,8 +74,10 @@ TEST_F(StartupTest, MissingEmptyOrBrokenIniStartsWithDefaultsAndWritesThemBack) 
     EXPECT_EQ(gGlobal().SpeedMax, 500);
     EXPECT_EQ(gGlobal().UseForceForeGround, 1);
     EXPECT_TRUE(frmMDI::instance()->isVisible());
-    for (const auto& [section, key, value] : {std::tuple{"SERVICE", "WriteLogFile", "0"}, {"Voices", "VolMax", "50000"},
-                                              {"WinPos", "Main_X", "100"}, {"WinPos", "Main_Y", "500"},
+    for (const auto& [section, key, value] : {std::tuple{"SERVICE", "WriteLogFile", "0"},
+                                              {"Voices", "VolMax", "50000"},
+                                              {"WinPos", "Main_X", "100"},
+                                              {"WinPos", "Main_Y", "500"},
                                               {"General", "UseForceForeGround", "1"}})
       EXPECT_EQ(ini(section, key), value) << section << '.' << key;
     EXPECT_EQ(ini("WinUsers", qPrintable(userName())), "1");
@@ -90,8 +92,9 @@ TEST_F(StartupTest, MissingEmptyOrBrokenIniStartsWithDefaultsAndWritesThemBack) 
 }
 
 TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
-  world.writeIni("[SERVICE]\r\nWriteLogFile=-9898\r\nFeatures=4\r\n[Voices]\r\nSpeedMin=80\r\n"
-                 "[WinPos]\r\nParkMouse=70000\r\n[General]\r\nTipDelay=9\r\nUpdate= 4 \r\n");
+  world.writeIni(
+      "[SERVICE]\r\nWriteLogFile=-9898\r\nFeatures=4\r\n[Voices]\r\nSpeedMin=80\r\n"
+      "[WinPos]\r\nParkMouse=70000\r\n[General]\r\nTipDelay=9\r\nUpdate= 4 \r\n");
   core->model.path = S("  ") + world.appPath().chopped(1) + S("  ");
   start();
   EXPECT_EQ(gGlobal().AppPath, world.appPath());  // trimmed, one trailing separator
@@ -105,7 +108,10 @@ TEST_F(StartupTest, IniValuesAndTheMissingMarkerAreRead) {
 
 TEST_F(StartupTest, LogThresholdDecidesWhichLinesAreWritten) {
   const QString firstRun = S("WinUser ") + userName() + S(" 1st RUN !");
-  struct Case { int level; bool firstRunLine, detail; };
+  struct Case {
+    int level;
+    bool firstRunLine, detail;
+  };
   for (const Case c : {Case{0, false, false}, Case{1, true, false}, Case{5, true, true}}) {
     world.writeIni(S("[SERVICE]\r\nWriteLogFile=%1\r\n[SPI_FirstRun]\r\nbad=1,2\r\n").arg(c.level).toUtf8());
     start();
@@ -124,13 +130,15 @@ TEST_F(StartupTest, LogThresholdDecidesWhichLinesAreWritten) {
 
 TEST_F(StartupTest, FirstRunImportsTheRegistryFileThenLaterStartsApplyTheAlwaysEntries) {
   const QString regFile = systemsettings::firstRunRegFile(world.appPath());
-  fake::CoreFixture::writeFile(regFile, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Halda]\r\n"
-                                        "\"Voice\"=\"Anna\"\r\n");
-  world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n"
-                 "[SPI_FirstRun]\r\nkeys=75,1,S_NULL\r\n"
-                 "[SPI_Always]\r\nmouse=4101,0,1\r\nbroken=x,y,z\r\nbeep=2,1,0\r\n"
-                 "[REG_Always]\r\nHKEY_CURRENT_USER\\Software\\Halda\\Rate=dword:42\r\n"
-                 "HKEY_LOCAL_MACHINE\\Software\\Halda\\Name=Test\r\nHKEY_NOWHERE\\X\\Y=1\r\n");
+  fake::CoreFixture::writeFile(regFile,
+                               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Halda]\r\n"
+                               "\"Voice\"=\"Anna\"\r\n");
+  world.writeIni(
+      "[SERVICE]\r\nWriteLogFile=5\r\n"
+      "[SPI_FirstRun]\r\nkeys=75,1,S_NULL\r\n"
+      "[SPI_Always]\r\nmouse=4101,0,1\r\nbroken=x,y,z\r\nbeep=2,1,0\r\n"
+      "[REG_Always]\r\nHKEY_CURRENT_USER\\Software\\Halda\\Rate=dword:42\r\n"
+      "HKEY_LOCAL_MACHINE\\Software\\Halda\\Name=Test\r\nHKEY_NOWHERE\\X\\Y=1\r\n");
   start();
   QStringList lines = world.logLines();
   EXPECT_TRUE(lines.contains(S("WinUser ") + userName() + S(" 1st RUN !")));
@@ -172,7 +180,8 @@ TEST_F(StartupTest, FirstRunImportsTheRegistryFileThenLaterStartsApplyTheAlwaysE
 // A missing registry file is seen by the log threshold test.
 TEST_F(StartupTest, MalformedRegistryFileIsLoggedAndTheRestGoesOn) {
   const QString regFile = systemsettings::firstRunRegFile(world.appPath());
-  fake::CoreFixture::writeFile(regFile, QByteArray("\xff\x00garbage\r\n[HKEY_CURRENT_USER\\A]\r\n\"x\"=hex:01\r\n", 36));
+  fake::CoreFixture::writeFile(regFile,
+                               QByteArray("\xff\x00garbage\r\n[HKEY_CURRENT_USER\\A]\r\n\"x\"=hex:01\r\n", 36));
   world.writeIni("[SERVICE]\r\nWriteLogFile=1\r\n[SPI_FirstRun]\r\nk=1,2,3\r\n");
   start();
   EXPECT_TRUE(world.logLines().contains(regFile + S(" returned 1"))) << world.logLines().join(u'\n').toStdString();
@@ -210,11 +219,18 @@ TEST_F(StartupTest, LoadAppliesFeaturesCoreStateTitleAndPosition) {
 TEST_F(StartupTest, BackgroundLoadingRunsThirteenStepsThenClosingHidesAndUnloadRunsInOrder) {
   world.writeIni("[SERVICE]\r\nWriteLogFile=5\r\n");
   QList<int> ran;
-  forms::add({S("frmStep3"), [&] { ran << 3; return std::unique_ptr<QWidget>(); }, 3});
-  forms::add({S("frmStep11"), [&]() -> std::unique_ptr<QWidget> {
+  forms::add({S("frmStep3"),
+              [&] {
+                ran << 3;
+                return std::unique_ptr<QWidget>();
+              },
+              3});
+  forms::add({S("frmStep11"),
+              [&]() -> std::unique_ptr<QWidget> {
                 ran << 11;
                 throw std::runtime_error("dialog broke");
-              }, 11});
+              },
+              11});
   start();
   frmMDI* f = frmMDI::instance();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !f->tmrStartUp()->isActive(); }, 5000));

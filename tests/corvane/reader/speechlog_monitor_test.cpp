@@ -1,9 +1,9 @@
 // The speech log that tests and benchmarks read, and the monitor window's list of utterances.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "base/log.h"
 #include "corvane/engine/monitorwindow.h"
@@ -44,7 +44,8 @@ TEST(SpeechLog, OneLinePerUtteranceNewAtEachStartAndAReadOnlyLogOnlyCostsOneLogL
   EXPECT_EQ(e.voice, QStringLiteral("de"));
   EXPECT_EQ(e.outcome, QStringLiteral("cut"));
   EXPECT_EQ(e.text, QStringLiteral("Zeile eins zwei"));
-  EXPECT_TRUE(lines[0].contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\t"))));
+  EXPECT_TRUE(
+      lines[0].contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\t"))));
 
   // A log that cannot be written: one error line, and speaking goes on without it.
   const QString logPath = dir.filePath(QStringLiteral("corvane.log"));
@@ -68,7 +69,8 @@ TEST(MonitorWindow, ShowsTheLastTwentyUtterancesNewestLastAndIsAccessible) {
   EXPECT_ACCESSIBLE(&w);
 
   w.show();
-  const QString dir = qEnvironmentVariable("JEX_BINARY_DIR", QStringLiteral(JEX_BIN_DIR "/..")) + QStringLiteral("/../screenshots");
+  const QString dir =
+      qEnvironmentVariable("JEX_BINARY_DIR", QStringLiteral(JEX_BIN_DIR "/..")) + QStringLiteral("/../screenshots");
   QDir().mkpath(dir);
   EXPECT_TRUE(w.grab().save(dir + QStringLiteral("/monitor.png")));
 }

@@ -25,12 +25,23 @@ class Typing : public ::testing::TestWithParam<TypingCase> {
   void press(const TypedKey& k) {
     const int c = field.caret();
     switch (k.key) {
-      case Qt::Key_Backspace: if (c > 0) edit(false, c - 1, text.mid(c - 1, 1)); break;
-      case Qt::Key_Delete: if (c < text.size()) edit(false, c, text.mid(c, 1)); break;
-      case Qt::Key_Left: moveTo(qMax(0, c - 1)); break;
-      case Qt::Key_Right: moveTo(qMin(int(text.size()), c + 1)); break;
-      case Qt::Key_Home: moveTo(0); break;
-      default: if (!k.text.isEmpty()) edit(true, c, k.text);
+      case Qt::Key_Backspace:
+        if (c > 0) edit(false, c - 1, text.mid(c - 1, 1));
+        break;
+      case Qt::Key_Delete:
+        if (c < text.size()) edit(false, c, text.mid(c, 1));
+        break;
+      case Qt::Key_Left:
+        moveTo(qMax(0, c - 1));
+        break;
+      case Qt::Key_Right:
+        moveTo(qMin(int(text.size()), c + 1));
+        break;
+      case Qt::Key_Home:
+        moveTo(0);
+        break;
+      default:
+        if (!k.text.isEmpty()) edit(true, c, k.text);
     }
   }
   void edit(bool inserted, int offset, const QString& changed) {
@@ -74,9 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
         TypingCase{"both", {{KeyEcho::CharEcho, 1}}, "ab.", {"a", "b", "ab Punkt"}},
         TypingCase{"arrowsStillMove", {{KeyEcho::CharEcho, 3}}, "abc{Left}{Home}", {"a", "b", "c", "c", "abc"}},
         TypingCase{"backspaceDeleted", {{KeyEcho::CharEcho, 0}}, "abc{Backspace}{Home}", {"c", "ab"}},
-        TypingCase{"backspaceLeftOfCaret", {{KeyEcho::CharEcho, 0}, {KeyEcho::BackSpaceEcho, 1}}, "abc{Backspace}",
-                   {"b"}},
-        TypingCase{"deleteAtCaret", {{KeyEcho::CharEcho, 3}}, "ab{Home}{Delete}{Right}",
+        TypingCase{
+            "backspaceLeftOfCaret", {{KeyEcho::CharEcho, 0}, {KeyEcho::BackSpaceEcho, 1}}, "abc{Backspace}", {"b"}},
+        TypingCase{"deleteAtCaret",
+                   {{KeyEcho::CharEcho, 3}},
+                   "ab{Home}{Delete}{Right}",
                    {"a", "b", "ab", "Entfernen", "Zeilenende"}},
         TypingCase{"echoOff", {{KeyEcho::KeyEchoOn, 0}}, "ab{Backspace}", {}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -33,22 +33,55 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, ComposeTest,
     ::testing::Values(
         Case{"button, name is the label", {Kind::Button, "OK"}, true, true, "OK, Schalter", false},
-        Case{"drop-down: the name is its item, the label comes by relation", {Kind::ComboBox, "Deutsch", "Sprache:", "Deutsch"},
-             true, true, "Sprache:, Auswahlliste, Deutsch", false},
-        Case{"text field labelled by its buddy", {Kind::Edit, "", "Name", "Anna"}, false, true, "Name, edit, Anna", false},
-        Case{"drop-down without label relation: its name is only its value", {Kind::ComboBox, "Deutsch", {}, "Deutsch"}, false,
-             true, "combo box, Deutsch", true},
-        Case{"control without name", {Kind::Button, ""}, false, true, "button", true},
-        Case{"check box, checked", {Kind::CheckBox, "Töne", {}, {}, {}, true, true}, true, true, "Töne, Kontrollfeld, aktiviert",
+        Case{"drop-down: the name is its item, the label comes by relation",
+             {Kind::ComboBox, "Deutsch", "Sprache:", "Deutsch"},
+             true,
+             true,
+             "Sprache:, Auswahlliste, Deutsch",
              false},
-        Case{"radio button, not checked", {Kind::RadioButton, "Nein", {}, {}, {}, true, false}, false, true,
-             "Nein, radio button, not checked", false},
+        Case{"text field labelled by its buddy",
+             {Kind::Edit, "", "Name", "Anna"},
+             false,
+             true,
+             "Name, edit, Anna",
+             false},
+        Case{"drop-down without label relation: its name is only its value",
+             {Kind::ComboBox, "Deutsch", {}, "Deutsch"},
+             false,
+             true,
+             "combo box, Deutsch",
+             true},
+        Case{"control without name", {Kind::Button, ""}, false, true, "button", true},
+        Case{"check box, checked",
+             {Kind::CheckBox, "Töne", {}, {}, {}, true, true},
+             true,
+             true,
+             "Töne, Kontrollfeld, aktiviert",
+             false},
+        Case{"radio button, not checked",
+             {Kind::RadioButton, "Nein", {}, {}, {}, true, false},
+             false,
+             true,
+             "Nein, radio button, not checked",
+             false},
         Case{"spin box number", {Kind::SpinBox, "", "Tempo", "42"}, true, true, "Tempo, Drehfeld, 42", false},
-        Case{"description with tool tips on", {Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"}, true, true,
-             "Hilfe, Schalter, Öffnet die Hilfe", false},
-        Case{"description left out with tool tips off", {Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"}, true, false,
-             "Hilfe, Schalter", false},
-        Case{"a password is never read", {Kind::PasswordEdit, "", "Kennwort", "geheim"}, true, true, "Kennwort, Kennwortfeld",
+        Case{"description with tool tips on",
+             {Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"},
+             true,
+             true,
+             "Hilfe, Schalter, Öffnet die Hilfe",
+             false},
+        Case{"description left out with tool tips off",
+             {Kind::Button, "Hilfe", {}, {}, "Öffnet die Hilfe"},
+             true,
+             false,
+             "Hilfe, Schalter",
+             false},
+        Case{"a password is never read",
+             {Kind::PasswordEdit, "", "Kennwort", "geheim"},
+             true,
+             true,
+             "Kennwort, Kennwortfeld",
              false}));
 
 TEST(ComposeLimits, AHugeNameIsCutAndEveryRoleHasWordsInBothLanguages) {
@@ -87,9 +120,11 @@ TEST(ReaderText, CaretMovesFollowCharEchoAndRepeatedValuesStaySilent) {
   caret.caret = CaretMove{2, 3, QStringLiteral(" "), QString()};
   EXPECT_EQ(Speaking::textFor(caret, s, last), QStringLiteral("Leerzeichen"));
 
-  const ReaderEvent focus{ReaderEvent::Focus, {Kind::CheckBox, "Töne", {}, {}, {}, true, false}, QStringLiteral("Optionen")};
+  const ReaderEvent focus{
+      ReaderEvent::Focus, {Kind::CheckBox, "Töne", {}, {}, {}, true, false}, QStringLiteral("Optionen")};
   bool unnamed = true;
-  EXPECT_EQ(Speaking::textFor(focus, s, last, &unnamed), QStringLiteral("Optionen, Töne, Kontrollfeld, nicht aktiviert"));
+  EXPECT_EQ(Speaking::textFor(focus, s, last, &unnamed),
+            QStringLiteral("Optionen, Töne, Kontrollfeld, nicht aktiviert"));
   EXPECT_FALSE(unnamed);
   ReaderEvent changed{ReaderEvent::Changed, {Kind::CheckBox, "Töne", {}, {}, {}, true, true}};
   EXPECT_EQ(Speaking::textFor(changed, s, last), QStringLiteral("aktiviert"));

@@ -3,16 +3,16 @@
 // and a driver for modal boxes.
 #pragma once
 
-#include "global/cglobal.h"
 #include "dialogs/boxes/boxform.h"
 #include "dialogs/boxes/standardcaptions.h"
+#include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
 #include "tests/support/fakecore.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTimer>
 #include <QtTest>
-#include <gtest/gtest.h>
 
 #include <functional>
 

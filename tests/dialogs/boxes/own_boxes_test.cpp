@@ -21,7 +21,8 @@ namespace msgbox = jex::msgbox;
 class OwnBoxes : public BoxTest {
  protected:
   // MsgBoxEx(message, kind) with keys typed on the focused control while it shows.
-  qint16 ask(int kind, const std::vector<QKeyCombination>& keys, const QString& message = QStringLiteral("Speichern?")) {
+  qint16 ask(int kind, const std::vector<QKeyCombination>& keys,
+             const QString& message = QStringLiteral("Speichern?")) {
     WhenModal drive([&](jex::BoxForm* box) {
       for (QKeyCombination k : keys)
         if (box->isVisible()) type(box, k.key(), k.keyboardModifiers());

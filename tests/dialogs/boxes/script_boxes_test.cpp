@@ -41,13 +41,13 @@ TEST_F(ScriptBoxes, ButtonsTextChoosesTheButtonsAndTheAnswerGoesThroughTheCallBa
     Qt::Key key;
     const char* result;
   };
-  for (const Case& c : {Case{"YESNO", Qt::Key_Return, "yes"}, Case{"yesno", Qt::Key_Escape, "no"},
-                        Case{"OK", Qt::Key_Enter, "ok"}, Case{"YesNo", Qt::Key_Tab, "no"}, Case{"", Qt::Key_Return, "ok"},
-                        Case{"yes no", Qt::Key_Return, "ok"}}) {
+  for (const Case& c :
+       {Case{"YESNO", Qt::Key_Return, "yes"}, Case{"yesno", Qt::Key_Escape, "no"}, Case{"OK", Qt::Key_Enter, "ok"},
+        Case{"YesNo", Qt::Key_Tab, "no"}, Case{"", Qt::Key_Return, "ok"}, Case{"yes no", Qt::Key_Return, "ok"}}) {
     SCOPED_TRACE(c.buttons);
     calls.clear();
-    QPointer<jex::frmSCRMsgBox> box =
-        jex::ScriptMsgBox(QStringLiteral("Datei speichern?"), QLatin1String(c.buttons), QString(), QStringLiteral("c-17"));
+    QPointer<jex::frmSCRMsgBox> box = jex::ScriptMsgBox(QStringLiteral("Datei speichern?"), QLatin1String(c.buttons),
+                                                        QString(), QStringLiteral("c-17"));
     ASSERT_TRUE(box);
     const bool yesNo = QByteArray(c.buttons).toUpper() == "YESNO";
     EXPECT_EQ(box->button(0)->isVisible(), yesNo);
@@ -134,15 +134,17 @@ TEST_F(ScriptBoxes, LongPromptWidensTheInputBoxUpToTheScreenAndAnEmptyOneStillAn
   EXPECT_EQ(shortBox->nl_Msg()->width(), design);
   EXPECT_EQ(shortBox->width(), design + jex::frmSCRInput::kSideSpace);
 
-  const QString longPrompt = QStringLiteral("Bitte geben Sie den Namen des neuen Benutzerprofils ein, "
-                                            "das aus dem Standardprofil kopiert wird:");
+  const QString longPrompt = QStringLiteral(
+      "Bitte geben Sie den Namen des neuen Benutzerprofils ein, "
+      "das aus dem Standardprofil kopiert wird:");
   QPointer<jex::frmSCRInput> wide = jex::ScriptInputBox(longPrompt, {}, {}, {});
   EXPECT_GT(wide->nl_Msg()->width(), design);
   EXPECT_EQ(wide->txtInput()->width(), wide->nl_Msg()->width());
   EXPECT_EQ(wide->width(), wide->nl_Msg()->width() + jex::frmSCRInput::kSideSpace);
 
   const int screen = wide->screen()->availableGeometry().width();
-  for (const QString& absurd : {QString(), QString(100000, QLatin1Char('x')), QStringLiteral("Wort ").repeated(20000)}) {
+  for (const QString& absurd :
+       {QString(), QString(100000, QLatin1Char('x')), QStringLiteral("Wort ").repeated(20000)}) {
     calls.clear();
     QPointer<jex::frmSCRInput> huge = jex::ScriptInputBox(absurd, {}, {}, {});
     ASSERT_TRUE(huge);

@@ -1,15 +1,15 @@
 // The Braille dialogs in the main window with the built core as its own process on a private
 // session bus: a new user's first set-up (a 40-cell display, the German contracted table named
 // by the core, contracted Braille, then a text on the display).
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QTest>
-#include <gtest/gtest.h>
 
-#include "automation/dbustransport.h"
 #include "app/uiapplication.h"
-#include "tests/support/corebus.h"
+#include "automation/dbustransport.h"
 #include "tests/automation/privatebus.h"
 #include "tests/dialogs/braille/braille_support.h"
+#include "tests/support/corebus.h"
 #include "tests/support/text.h"
 
 namespace jex::test {
@@ -44,10 +44,13 @@ class BrailleOverBus : public testing::CoreOverBusTest {
   template <class Form>
   Form* shown(const char* name) {
     Form* f = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-      f = qobject_cast<Form*>(ChildDialog::find(QString::fromLatin1(name)));
-      return f && f->isVisible();
-    }, 5000)) << name << " did not open; the core said: " << core->out();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          f = qobject_cast<Form*>(ChildDialog::find(QString::fromLatin1(name)));
+          return f && f->isVisible();
+        },
+        5000))
+        << name << " did not open; the core said: " << core->out();
     return f;
   }
   // The last "BRAILLE: " line of the core after line from.
@@ -68,10 +71,12 @@ TEST_F(BrailleOverBus, ANewUserSetsUpA40CellDisplayWithGermanContractedBraille) 
   choose(device->cboDevice(), S("Active Braille"));
   EXPECT_TRUE(device->cboOSMode()->isEnabled());
   core->type(S("UI_USEBRLTABLE:de-g2"));  // the table as the core names it
-  ASSERT_TRUE(QTest::qWaitFor([&] { return device->cboBrailleTable()->currentText() == S("de-g2"); }, 5000)) << core->out();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return device->cboBrailleTable()->currentText() == S("de-g2"); }, 5000))
+      << core->out();
   press(device->cmdOK());
   EXPECT_EQ(Jex().str(S("BrailleInterface.ActiveBrailleDevice")), S("ACTIVEBRAILLE"));
-  EXPECT_TRUE(stored().contains(S("ActiveBrailleDevice=ACTIVEBRAILLE")) && stored().contains(S("BrailleTranslationTable=de-g2")))
+  EXPECT_TRUE(stored().contains(S("ActiveBrailleDevice=ACTIVEBRAILLE")) &&
+              stored().contains(S("BrailleTranslationTable=de-g2")))
       << stored().toStdString();
 
   core->type(S("DLGBRAILLEOPT"));

@@ -7,8 +7,8 @@
 
 #include "dialogs/braille/frmbraille.h"
 #include "dialogs/braille/frmdevice.h"
-#include "widgets/formservice.h"
 #include "tests/app/mainwindow/mainwindow_fixture.h"
+#include "widgets/formservice.h"
 
 namespace jex::test {
 

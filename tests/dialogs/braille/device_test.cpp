@@ -137,7 +137,8 @@ TEST_F(DeviceDialog, WithoutTheCoreCancelStillCloses) {
   ASSERT_NE(f, nullptr);
   press(f->cboSWMode(), Qt::Key_Down);
   auto gone = std::make_shared<fake::Front>(root);
-  gone->property(S("BrailleInterface"), []() -> QVariant { throw Error(err::ServerUnavailable, S("the core has gone")); });
+  gone->property(S("BrailleInterface"),
+                 []() -> QVariant { throw Error(err::ServerUnavailable, S("the core has gone")); });
   Jex() = Obj(gone);
   AnswerBox no(Qt::Key_N);
   press(f->cmdCancel());

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "widgets/formservice.h"
 #include "dialogs/speech/frmkeyecho.h"
 #include "tests/app/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/text.h"
+#include "widgets/formservice.h"
 
 namespace jex::test {
 namespace {
@@ -36,7 +36,9 @@ class KeyechoDialog : public MainWindow {
   }
   QString stored(const char* key) const { return core.store.value(S("KeyEcho"), QLatin1String(key)); }
   template <class W>
-  static W* child(QWidget* f, const char* name) { return f->findChild<W*>(QLatin1String(name)); }
+  static W* child(QWidget* f, const char* name) {
+    return f->findChild<W*>(QLatin1String(name));
+  }
 
   Obj echo;
 };
@@ -50,7 +52,8 @@ TEST_F(KeyechoDialog, ShowsTheCoresValuesAndKeyEchoOffDisablesTheRestButKeepsThe
   EXPECT_EQ(f->lblAsk2Save()->text(), S("wollen Sie die Änderungen am Tastenecho  speichern ?"));
   EXPECT_FALSE(f->chkKeyEcho()->isChecked());
   EXPECT_EQ(f->cboCharEcho()->currentText(), S("wort"));
-  for (const char* name : {"cboCharEcho", "cboEchoMode", "cboBackSpaceEcho", "chkFunctionEcho", "chkLayer", "lblKeyEcho"})
+  for (const char* name :
+       {"cboCharEcho", "cboEchoMode", "cboBackSpaceEcho", "chkFunctionEcho", "chkLayer", "lblKeyEcho"})
     EXPECT_FALSE(child<QWidget>(f, name)->isEnabled()) << name;
   EXPECT_FALSE(child<QCheckBox>(f, "chkCursorEcho")->isChecked());
   EXPECT_TRUE(child<QCheckBox>(f, "chkFunctionEcho")->isChecked());

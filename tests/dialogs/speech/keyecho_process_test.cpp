@@ -1,20 +1,20 @@
 // frmKeyecho and the built core on one private bus: what the user sets in the dialog is what
 // the core then echoes for keys typed on its console (":type"), in the key echo's voice.
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
-#include <gtest/gtest.h>
 
-#include "tests/automation/privatebus.h"
-#include "automation/dbustransport.h"
-#include "global/cglobal.h"
-#include "corvane/engine/speechlog.h"
 #include "app/formlist.h"
-#include "widgets/formservice.h"
+#include "automation/dbustransport.h"
+#include "corvane/engine/speechlog.h"
 #include "dialogs/speech/frmkeyecho.h"
+#include "global/cglobal.h"
+#include "tests/automation/privatebus.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/processes.h"
 #include "tests/support/text.h"
+#include "widgets/formservice.h"
 
 namespace jex::test {
 namespace {
@@ -32,7 +32,7 @@ struct Step {
   const char* name;
   std::function<void(frmKeyecho&)> settings;  // keys pressed in the dialog
   const char* typed;
-  QStringList echoes;   // ECHO lines, in order
+  QStringList echoes;      // ECHO lines, in order
   bool interrupts = true;  // each echo cuts the one before
 };
 void PrintTo(const Step& s, std::ostream* os) { *os << s.name; }
@@ -78,7 +78,8 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
     const qsizetype from = core_->lines.size();
     core_->type(S(":type ") + keys);
     core_->type(S(":objects"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !core_->lines.mid(from).filter(QRegularExpression(S("^OBJECTS:"))).isEmpty(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !core_->lines.mid(from).filter(QRegularExpression(S("^OBJECTS:"))).isEmpty(); }, 5000));
     QStringList echoes = core_->lines.mid(from).filter(QRegularExpression(S("^ECHO: ")));
     for (QString& e : echoes) e.remove(0, 6);
     return echoes;
@@ -100,12 +101,16 @@ TEST_P(KeyEchoOverBus, TheCoreEchoesTypedKeysAsTheDialogSetIt) {
   // In the speech log, in source 6: interrupting drops or cuts the echoes before the last,
   // appending lets each end.
   QList<corvane::SpeechLog::Entry> spoken;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    spoken.clear();
-    for (const QString& l : jex::testing::fileLines(log).mid(logFrom))
-      if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(l, &e) && step.echoes.contains(e.text)) spoken << e;
-    return !spoken.isEmpty() && spoken.last().text == step.echoes.last();
-  }, 15000)) << "speech log incomplete";
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        spoken.clear();
+        for (const QString& l : jex::testing::fileLines(log).mid(logFrom))
+          if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(l, &e) && step.echoes.contains(e.text))
+            spoken << e;
+        return !spoken.isEmpty() && spoken.last().text == step.echoes.last();
+      },
+      15000))
+      << "speech log incomplete";
   int done = 0;
   for (const auto& e : spoken) {
     EXPECT_EQ(e.source, 6) << e.text.toStdString();
@@ -124,7 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
                press(f.cboCharEcho(), Qt::Key_End);  // buchstaben
                press(child(f, "cboEchoMode"), Qt::Key_Down);
              },
-             "ab", {"a", "b"}, false},
+             "ab",
+             {"a", "b"},
+             false},
         Step{"WordsOnly", [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Down); }, "gut, ja.", {"gut", "ja"}},
         Step{"BackspaceDeleted", [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Home); }, "xy{Backspace}", {"y"}},
         Step{"BackspaceLeftOfCaret",
@@ -132,8 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
                press(f.cboCharEcho(), Qt::Key_Home);
                press(child(f, "cboBackSpaceEcho"), Qt::Key_Down);
              },
-             "xy{Backspace}", {"x"}},
-        Step{"GroupsOn", [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Home); },
+             "xy{Backspace}",
+             {"x"}},
+        Step{"GroupsOn",
+             [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Home); },
              "{F2}{Right}{Ctrl+V}{CapsLock}{CapsLock}{NumLock}{NumLock}",
              {"F2", "Rechts", "Strg+V", "Feststelltaste an", "Feststelltaste aus", "Num aus Ziffernblock Cursor",
               "Num an Ziffernblock Zahlen"}},
@@ -143,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                for (const char* c : {"chkFunctionEcho", "chkCursorEcho", "chkCommandEcho", "chkShiftKeys", "chkLayer"})
                  press(child(f, c));
              },
-             "{F2}{Right}{Ctrl+V}{CapsLock}{NumLock}", {}},
+             "{F2}{Right}{Ctrl+V}{CapsLock}{NumLock}",
+             {}},
         Step{"EchoOff", [](frmKeyecho& f) { press(f.chkKeyEcho()); }, "ab {F2}", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 

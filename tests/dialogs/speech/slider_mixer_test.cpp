@@ -1,18 +1,18 @@
 // The value slider driven by keys in its text box, the percentage mapping, and the mixer on a
 // device in memory, by name as scripts create it, and on the system's mixer where there is one.
+#include <gtest/gtest.h>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <optional>
 
-#include "app/scripting/typelib.h"
 #include "app/formlist.h"
+#include "app/scripting/typelib.h"
 #include "dialogs/speech/clsmixer.h"
 #include "dialogs/speech/cmyslider.h"
 #include "dialogs/speech/voicevalues.h"
@@ -118,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(Values, PercentMapping,
 
 TEST(PercentOfValue, RoundsHalfToEvenAndIsZeroForAnEmptyRange) {
   EXPECT_EQ(ValueToPercent(125, 100, 150), 50);
-  EXPECT_EQ(ValueToPercent(1, 0, 40), 2);   // 2.5
-  EXPECT_EQ(ValueToPercent(3, 0, 40), 8);   // 7.5
+  EXPECT_EQ(ValueToPercent(1, 0, 40), 2);  // 2.5
+  EXPECT_EQ(ValueToPercent(3, 0, 40), 8);  // 7.5
   EXPECT_EQ(ValueToPercent(300, 300, 300), 0);
   EXPECT_EQ(volumeLevel(0x7FFFFFFF), 0xFFFF);
 }
@@ -204,12 +204,14 @@ class NullSinkServer {
     }
     const QString socket = dir.filePath(QStringLiteral("native"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* var : {"HOME", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR"}) env.insert(QLatin1String(var), dir.path());
+    for (const char* var : {"HOME", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR"})
+      env.insert(QLatin1String(var), dir.path());
     proc.setProcessEnvironment(env);
     proc.setProcessChannelMode(QProcess::MergedChannels);
-    proc.start(QStringLiteral("pulseaudio"),
-               QStringLiteral("-n --daemonize=no --exit-idle-time=-1 --use-pid-file=no -L module-null-sink -L").split(u' ')
-                   << QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket));
+    proc.start(
+        QStringLiteral("pulseaudio"),
+        QStringLiteral("-n --daemonize=no --exit-idle-time=-1 --use-pid-file=no -L module-null-sink -L").split(u' ')
+            << QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket));
     if (!QTest::qWaitFor([&] { return QFileInfo::exists(socket) || proc.state() == QProcess::NotRunning; }, 5000) ||
         !QFileInfo::exists(socket)) {
       why = "pulseaudio did not start: " + proc.readAll().right(300).toStdString();

@@ -2,6 +2,7 @@
 // user changes reaches the core's voices at once, OK makes the core store them, a saved speech
 // set loaded again brings the old voice back, and a core that goes away while the dialog is open
 // leaves a dialog that still closes.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <csignal>
-#include <gtest/gtest.h>
 
 #include "base/log.h"
 #include "corvane/engine/speechlog.h"
@@ -68,11 +68,14 @@ class VoicesOverBus : public testing::CoreOverBusTest {
   QString heardWith(const QString& text) {
     core->type(S(":say ") + text);
     QString voice;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-      for (const QString& l : testing::fileLines(core->appDir() + S("/speech.log")))
-        if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(l, &e) && e.text == text) voice = e.voice;
-      return !voice.isEmpty();
-    }, 10000)) << core->out();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          for (const QString& l : testing::fileLines(core->appDir() + S("/speech.log")))
+            if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(l, &e) && e.text == text) voice = e.voice;
+          return !voice.isEmpty();
+        },
+        10000))
+        << core->out();
     return voice.section(u' ', 0, 0);
   }
 

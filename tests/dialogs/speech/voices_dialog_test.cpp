@@ -8,8 +8,8 @@
 #include <QSlider>
 #include <QTreeWidget>
 
-#include "app/scripting/funcs.h"
 #include "app/formlist.h"
+#include "app/scripting/funcs.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/objects.h"
 #include "corvane/engine/speechsets.h"
@@ -20,8 +20,8 @@
 #include "dialogs/speech/voicevalues.h"
 #include "tests/app/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
-#include "users/cuser.h"
 #include "tests/support/text.h"
+#include "users/cuser.h"
 
 namespace jex::test {
 namespace {
@@ -49,7 +49,9 @@ class VoicesDialog : public MainWindow {
     ASSERT_NE(frame, nullptr);
   }
   Obj voices() const { return root.obj(S("SpeechVoices")); }
-  Obj entry(int source) const { return automation::toObj(root.obj(S("SpeechProfile")).call(S("ItemByIndex"), {source})); }
+  Obj entry(int source) const {
+    return automation::toObj(root.obj(S("SpeechProfile")).call(S("ItemByIndex"), {source}));
+  }
   QString voiceOf(int source) const { return entry(source).str(S("VoiceName")); }
   Obj voice(const QString& name) const { return automation::toObj(voices().call(S("ItemByName"), {name})); }
   // The source chosen in the list with the arrow keys.

@@ -1,11 +1,11 @@
 // The task list dialog over the stand-in core, driven with the keyboard.
 #include <unistd.h>
 
-#include "localisation/frmlocalizer.h"
 #include "dialogs/tasks/frmtasks.h"
+#include "localisation/frmlocalizer.h"
+#include "tests/dialogs/tasks/taskdesktop.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/fakecore.h"
-#include "tests/dialogs/tasks/taskdesktop.h"
 
 namespace jex::test {
 namespace {
@@ -83,7 +83,8 @@ TEST_F(TaskDialog, PreselectsTheProgramInFrontIsHeardAsAListAndEnterSwitches) {
   EXPECT_EQ(dlg->lvwTasks()->currentItem(), row(QStringLiteral("Brief")));
   EXPECT_EQ(row(QStringLiteral("Brief"))->text(2), QStringLiteral("&h") + QString::number(letter, 16).toUpper());
   EXPECT_EQ(dlg->lvwTasks()->headerItem()->text(1), QStringLiteral("Status"));
-  for (const char* own : {"JexUI Hauptmenü", "Corvane", "Mein Fenster"}) EXPECT_EQ(row(QString::fromUtf8(own)), nullptr) << own;
+  for (const char* own : {"JexUI Hauptmenü", "Corvane", "Mein Fenster"})
+    EXPECT_EQ(row(QString::fromUtf8(own)), nullptr) << own;
   EXPECT_FALSE(dlg->button("cmdClose")->isVisible());
   EXPECT_ACCESSIBLE(dlg.get());
 

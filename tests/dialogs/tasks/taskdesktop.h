@@ -3,14 +3,14 @@
 // close windows and stop answering pings when told.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <memory>
 
-#include "platform/tasks.h"
 #include "dialogs/tasks/ctask.h"
+#include "platform/tasks.h"
 #include "tests/support/xserver.h"
 
 namespace jex::test {
@@ -45,7 +45,7 @@ inline QString desktopError() {
   return error;
 }
 
-#define REQUIRE_DESKTOP()                                                              \
+#define REQUIRE_DESKTOP() \
   if (const QString e = ::jex::test::desktopError(); !e.isEmpty()) GTEST_SKIP() << e.toStdString()
 
 // One process of the test client.
@@ -66,7 +66,8 @@ class TaskClient {
   // Opens a window; its id, 0 when the client did not answer.
   TaskWindow open(const QString& name, const QString& title, const QString& kind = QStringLiteral("normal"),
                   const QString& owner = QStringLiteral("-"), const QString& icon = QStringLiteral("ok")) {
-    const QByteArray answer = send(QStringList{QStringLiteral("open"), name, QStringLiteral("Sample"), kind, owner, icon, title}.join(u' '));
+    const QByteArray answer =
+        send(QStringList{QStringLiteral("open"), name, QStringLiteral("Sample"), kind, owner, icon, title}.join(u' '));
     return TaskWindow(answer.split(' ').value(2).toULong());
   }
   // Any other command of the client; true when it answered "ok".
@@ -90,10 +91,12 @@ class TaskClient {
 // Refreshes list until pred holds (the window manager takes its time); false after 5 s.
 template <class Pred>
 bool refreshUntil(cTaskList& list, Pred pred) {
-  return QTest::qWaitFor([&] {
-    list.Refresh();
-    return pred();
-  }, 5000);
+  return QTest::qWaitFor(
+      [&] {
+        list.Refresh();
+        return pred();
+      },
+      5000);
 }
 
 }  // namespace jex::test

@@ -1,10 +1,10 @@
 // cTaskList and cTask against real windows: what counts as a task, the events of a refresh,
 // hung windows, activating and ending a program.
-#include <QSignalSpy>
 #include <unistd.h>
+#include <QSignalSpy>
 
-#include "tests/support/fakecore.h"
 #include "tests/dialogs/tasks/taskdesktop.h"
+#include "tests/support/fakecore.h"
 
 namespace jex::test {
 namespace {
@@ -16,7 +16,9 @@ class TaskList : public ::testing::Test {
     ASSERT_TRUE(client.ok());
   }
   cTask* task(TaskWindow w) const { return list.TaskByhWnd(w); }
-  bool listed(TaskWindow w) { return refreshUntil(list, [&] { return task(w) != nullptr; }); }
+  bool listed(TaskWindow w) {
+    return refreshUntil(list, [&] { return task(w) != nullptr; });
+  }
 
   TaskClient client;
   cTaskList list;
@@ -24,11 +26,13 @@ class TaskList : public ::testing::Test {
 
 TEST_F(TaskList, ListsWhatATaskBarShows) {
   const TaskWindow main = client.open(QStringLiteral("main"), QStringLiteral("Rechnung 2026"));
-  const TaskWindow owned = client.open(QStringLiteral("owned"), QStringLiteral("Speichern unter"), QStringLiteral("dialog"), QStringLiteral("main"));
+  const TaskWindow owned = client.open(QStringLiteral("owned"), QStringLiteral("Speichern unter"),
+                                       QStringLiteral("dialog"), QStringLiteral("main"));
   const TaskWindow tool = client.open(QStringLiteral("tool"), QStringLiteral("Palette"), QStringLiteral("utility"));
   const TaskWindow skip = client.open(QStringLiteral("skip"), QStringLiteral("Leiste"), QStringLiteral("skip"));
   const TaskWindow untitled = client.open(QStringLiteral("untitled"), QString());
-  const TaskWindow noPing = client.open(QStringLiteral("noping"), QStringLiteral("Alt"), QStringLiteral("noping"), QStringLiteral("-"), QStringLiteral("short"));
+  const TaskWindow noPing = client.open(QStringLiteral("noping"), QStringLiteral("Alt"), QStringLiteral("noping"),
+                                        QStringLiteral("-"), QStringLiteral("short"));
   const TaskWindow dialog = client.open(QStringLiteral("dialog"), QStringLiteral("Suchen"), QStringLiteral("dialog"));
   ASSERT_TRUE(listed(main) && listed(noPing) && listed(dialog));
 
@@ -37,7 +41,7 @@ TEST_F(TaskList, ListsWhatATaskBarShows) {
   EXPECT_EQ(t->ClassName, QStringLiteral("Sample"));
   EXPECT_TRUE(t->IsTask && t->Responding && !t->Iconic && !t->Zoomed);
   EXPECT_EQ(t->IconSm().availableSizes().value(0), QSize(16, 16));
-  EXPECT_TRUE(task(noPing)->Responding);           // without the ping it counts as answering
+  EXPECT_TRUE(task(noPing)->Responding);          // without the ping it counts as answering
   EXPECT_FALSE(task(noPing)->IconSm().isNull());  // an icon shorter than it says: the default
   for (TaskWindow no : {owned, tool, skip, untitled}) EXPECT_EQ(task(no), nullptr) << no;
   EXPECT_EQ(list.TaskByIndex(0), nullptr);

@@ -11,15 +11,15 @@
 // It ends when its standard input closes.
 #include <xcb/xcb.h>
 
+#include <poll.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <poll.h>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,7 +30,8 @@ std::map<std::string, xcb_window_t> windows;
 bool hung = false;
 
 xcb_atom_t atom(const char* name) {
-  xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+  xcb_intern_atom_reply_t* r =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
   const xcb_atom_t a = r ? r->atom : 0;
   std::free(r);
   return a;

@@ -1,5 +1,6 @@
 #include "ini/privateprofile.h"
 
+#include "base/codepages.h"
 #include "base/error.h"
 #include "base/log.h"
 #include "platform/filestore.h"
@@ -38,23 +39,6 @@ struct FileFormat {
   bool crlf = true;
 };
 
-constexpr int kDefaultCodePage = 1252;
-
-QByteArray codePageName(int codePage) {
-  switch (codePage) {
-    case 932:
-      return "Shift_JIS";
-    case 936:
-      return "GBK";
-    case 949:
-      return "windows-949";
-    case 950:
-      return "Big5";
-    default:
-      return "windows-" + QByteArray::number(codePage);
-  }
-}
-
 bool isAscii(QByteArrayView bytes) {
   for (char c : bytes)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -91,10 +75,11 @@ void decodeCodePage(QByteArrayView bytes, int codePage, QString& text) {
   thread_local std::map<int, QStringDecoder> decoders;
   auto it = decoders.find(codePage);
   if (it == decoders.end()) {
-    QStringDecoder decoder(codePageName(codePage).constData());
+    QStringDecoder decoder(codepage::converterName(codePage).constData());
     if (!decoder.isValid()) {
-      WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(kDefaultCodePage), kDetail);
-      decoder = QStringDecoder(codePageName(kDefaultCodePage).constData());
+      WriteLog(QStringLiteral("INI: unknown code page %1, reading as %2").arg(codePage).arg(codepage::kWestern),
+               kDetail);
+      decoder = QStringDecoder(codepage::converterName(codepage::kWestern).constData());
     }
     it = decoders.emplace(codePage, std::move(decoder)).first;
   }
@@ -129,7 +114,7 @@ void decodeFile(QByteArrayView bytes, int codePage, FileFormat& format, QString&
   QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
   if (decodeInto(utf8, bytes, text)) return;
   format.encoding = Encoding::CodePage;
-  format.codePage = codePage != 0 ? codePage : kDefaultCodePage;
+  format.codePage = codePage != 0 ? codePage : codepage::kWestern;
   decodeCodePage(bytes, format.codePage, text);
 }
 
@@ -158,8 +143,8 @@ void encodeFile(const QString& text, const FileFormat& format, const QString& fi
     case Encoding::CodePage:
       break;
   }
-  QStringEncoder encoder(codePageName(format.codePage).constData());
-  if (!encoder.isValid()) encoder = QStringEncoder(codePageName(kDefaultCodePage).constData());
+  QStringEncoder encoder(codepage::converterName(format.codePage).constData());
+  if (!encoder.isValid()) encoder = QStringEncoder(codepage::converterName(codepage::kWestern).constData());
   encode(encoder);
   if (encoder.hasError())
     WriteLog(QStringLiteral("INI: characters not in code page %1 written as substitutes to %2")

@@ -1,5 +1,6 @@
 #include "localisation/frmlocalizer.h"
 
+#include "base/codepages.h"
 #include "base/error.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -39,39 +40,6 @@ QString itemKey(const QString& key, int n) {
 std::unique_ptr<class frmLocalizer> g_localizer;
 
 }  // namespace
-
-int codePageOfCharset(int charset) {
-  switch (charset) {
-    case 161:
-      return 1253;  // Greek
-    case 162:
-      return 1254;  // Turkish
-    case 177:
-      return 1255;  // Hebrew
-    case 178:
-      return 1256;  // Arabic
-    case 186:
-      return 1257;  // Baltic
-    case 204:
-      return 1251;  // Cyrillic
-    case 238:
-      return 1250;  // Central European
-    case 128:
-      return 932;  // Shift-JIS
-    case 134:
-      return 936;  // GB2312
-    case 129:
-      return 949;  // Hangul
-    case 136:
-      return 950;  // Big5
-    case 222:
-      return 874;  // Thai
-    case 163:
-      return 1258;  // Vietnamese
-    default:
-      return 1252;  // Western (0) and anything unknown
-  }
-}
 
 QString DefaultText(const loc::Control& c) {
   using loc::Kind;
@@ -138,8 +106,7 @@ void frmLocalizer::setLNG(const QString& lng) {
     ini->Init(file, false);  // Western first: [Global] is plain ASCII in every code page
     WriteLog(QStringLiteral("DLGINI: ") + file, kDetail);
     charset_ = ini->GetLong(kGlobal, QStringLiteral("Charset"), 0);
-    const int codePage = codePageOfCharset(charset_);
-    if (codePage != 1252) ini->SetCodePage(codePage);
+    if (const int codePage = codepage::ofCharset(charset_)) ini->SetCodePage(codePage);
     rtl_ = ini->GetLong(kGlobal, QStringLiteral("RightToLeft"), 0) == 1;
     dlgIni_ = std::move(ini);
 

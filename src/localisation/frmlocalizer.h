@@ -18,7 +18,7 @@
 //   Qt repaints and re-lays out a widget whose direction changed by itself.
 // - Character set: Qt's texts are Unicode, so the font character set needs nothing on the
 //   widgets. The Charset number selects the code page in which the language file is read
-//   (codePageOfCharset()): the file is opened as Western first to read [Global] Charset and then
+//   (base/codepages.h): the file is opened as Western first to read [Global] Charset and then
 //   opened again in that code page. A UTF-8 file is read as UTF-8 whatever Charset says.
 // - Nudge: loc::nudge() (updateGeometry), so that the layout takes a new size hint at once.
 #pragma once
@@ -35,9 +35,6 @@
 class QWidget;
 
 namespace jex {
-
-// The Windows code page of a font character set number (1252 for 0 and for unknown numbers).
-int codePageOfCharset(int charset);
 
 // The default text of a control that decides how it is localised:
 // "---" (left alone), "--- Tip: " (only its tool tip), "--- Items: " + count (items or tabs),

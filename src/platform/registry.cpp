@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include "base/codepages.h"
 #include "base/log.h"
 
 namespace jex::platform {
@@ -36,13 +37,7 @@ QString normalisePath(QString p) {
 // Decodes a .reg file: UTF-16 LE with BOM (version 5), UTF-8 (with or without BOM), else 1252.
 QString decodeRegFile(const QByteArray& raw) {
   if (raw.startsWith("\xFF\xFE")) return QStringDecoder(QStringDecoder::Utf16LE).decode(raw.mid(2));
-  if (raw.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(raw.mid(3));
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  QString s = utf8.decode(raw);
-  if (!utf8.hasError()) return s;
-  QStringDecoder cp1252("windows-1252");
-  if (cp1252.isValid()) return cp1252.decode(raw);
-  return QString::fromLatin1(raw);  // 1252 differs from Latin-1 only in 0x80-0x9F
+  return codepage::decodeText(raw);
 }
 
 // Reads a quoted .reg string starting at pos (at the opening quote); advances pos past it.

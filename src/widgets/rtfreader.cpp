@@ -2,101 +2,20 @@
 
 #include <QFile>
 #include <QHash>
-#include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <vector>
 
+#include "base/codepages.h"
 #include "base/error.h"
 #include "base/log.h"
 
 namespace jex::rtf {
 
 namespace {
-
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
-constexpr std::array<char16_t, 32> cp1252High = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-                                                 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
-QString decode1252(const QByteArray& bytes) {
-  QString out;
-  out.reserve(bytes.size());
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    out.append(QChar(b >= 0x80 && b < 0xA0 ? cp1252High[b - 0x80] : char16_t(b)));
-  }
-  return out;
-}
-
-QByteArray codecName(int cp) {
-  switch (cp) {
-    case 437:
-      return "IBM437";
-    case 850:
-      return "IBM850";
-    case 932:
-      return "Shift_JIS";
-    case 936:
-      return "GBK";
-    case 949:
-      return "windows-949";
-    case 950:
-      return "Big5";
-    case 10000:
-      return "macintosh";
-    case 65001:
-      return "UTF-8";
-    default:
-      return "windows-" + QByteArray::number(cp);
-  }
-}
-
-// Code page of a font character set (\fcharsetN); 0 means the document's code page.
-int codePageOfCharset(int charset) {
-  switch (charset) {
-    case 77:
-      return 10000;
-    case 128:
-      return 932;
-    case 129:
-      return 949;
-    case 134:
-      return 936;
-    case 136:
-      return 950;
-    case 161:
-      return 1253;
-    case 162:
-      return 1254;
-    case 163:
-      return 1258;
-    case 177:
-      return 1255;
-    case 178:
-      return 1256;
-    case 186:
-      return 1257;
-    case 204:
-      return 1251;
-    case 222:
-      return 874;
-    case 238:
-      return 1250;
-    case 254:
-      return 437;
-    case 255:
-      return 850;
-    default:
-      return 0;
-  }
-}
 
 // Replaces UTF-16 surrogates that are not part of a pair (from stray "\uN").
 void repairSurrogates(QString& s) {
@@ -423,7 +342,7 @@ class Reader {
     } else if (word == "f" && hasParam) {
       tableFont_ = n;
     } else if (word == "fcharset" && fontCodePages_.size() < 4096) {
-      fontCodePages_.insert(tableFont_, codePageOfCharset(n));
+      fontCodePages_.insert(tableFont_, codepage::ofCharset(n));
     } else if (word == "cpg" && n > 0 && fontCodePages_.size() < 4096) {
       fontCodePages_.insert(tableFont_, n);
     }
@@ -476,7 +395,7 @@ class Reader {
     } else if (w == "uc") {
       st_.uc = std::clamp(n, 0, 10);
     } else if (w == "ansicpg") {
-      docCodePage_ = n > 0 ? n : 1252;
+      docCodePage_ = n > 0 ? n : codepage::kWestern;
     } else if (w == "mac") {
       docCodePage_ = 10000;
     } else if (w == "pc") {
@@ -525,7 +444,7 @@ class Reader {
 
   void decodeBytes() {
     if (bytes_.isEmpty()) return;
-    text_ += decode(bytes_, bytesCodePage_);
+    text_ += codepage::decode(bytes_, bytesCodePage_);
     bytes_.clear();
   }
 
@@ -587,31 +506,16 @@ class Reader {
   bool groupStart_ = false;
   bool starred_ = false;
   int fallback_ = 0;
-  int docCodePage_ = 1252;
+  int docCodePage_ = codepage::kWestern;
   int defaultFont_ = -1;
   int tableFont_ = -1;
   QHash<int, int> fontCodePages_;
   QByteArray bytes_;
-  int bytesCodePage_ = 1252;
+  int bytesCodePage_ = codepage::kWestern;
   QString text_;
 };
 
-QString plainText(const QByteArray& data) {
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  QString text = utf8.decode(data);
-  if (utf8.hasError()) text = decode1252(data);
-  if (text.startsWith(QChar::ByteOrderMark)) text.remove(0, 1);
-  return text;
-}
-
 }  // namespace
-
-QString decode(const QByteArray& bytes, int cp) {
-  if (cp == 1252) return decode1252(bytes);
-  QStringDecoder decoder(codecName(cp).constData());
-  if (!decoder.isValid()) return decode1252(bytes);
-  return decoder.decode(bytes);
-}
 
 bool isRtf(const QByteArray& data) {
   QByteArrayView view(data);
@@ -639,7 +543,7 @@ bool readFile(const QString& path, QTextDocument& doc) {
     }
     const QByteArray data = file.readAll();
     WriteLog(QStringLiteral("rtf::readFile: ") + path, kDetail);
-    if (!read(data, doc)) doc.setPlainText(plainText(data));
+    if (!read(data, doc)) doc.setPlainText(codepage::decodeText(data));
     return true;
   });
 }

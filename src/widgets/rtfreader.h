@@ -37,7 +37,4 @@ bool read(const QByteArray& rtf, QTextDocument& doc);
 // the file cannot be read.
 bool readFile(const QString& path, QTextDocument& doc);
 
-// Decodes bytes in the Windows code page cp (1252 when Qt does not know cp).
-QString decode(const QByteArray& bytes, int cp);
-
 }  // namespace jex::rtf

@@ -2,6 +2,7 @@
 
 #include "base/log.h"
 #include "ini_test_util.h"
+#include "tests/base/codepagesamples.h"
 
 #include <QDir>
 #include <QFile>
@@ -139,6 +140,21 @@ TEST_F(Profile, WritingKeepsEncodingAndLineEnds) {
     EXPECT_EQ(IniFolder::read(f), c.after);
   }
 }
+
+// A file in each listed code page: its value is read in the page it is named with, and a value
+// written to it is written in that page.
+class ProfileCodePages : public Profile, public ::testing::WithParamInterface<jex::test::CodePageSample> {};
+
+TEST_P(ProfileCodePages, ReadAndWrittenInTheNamedPage) {
+  const auto& c = GetParam();
+  const QString f = file("[S]\r\nk=" + c.bytes + "\r\n");
+  EXPECT_EQ(str("S", "k", f, "", c.codePage), QString::fromUtf8(c.text));
+  ASSERT_TRUE(pp::WritePrivateProfileString("S", "n", QString::fromUtf8(c.text), f, c.codePage));
+  EXPECT_EQ(IniFolder::read(f), "[S]\r\nk=" + c.bytes + "\r\nn=" + c.bytes + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Listed, ProfileCodePages, ::testing::ValuesIn(jex::test::codePageSamples()),
+                         jex::test::codePageName);
 
 // Edits go through a temporary file that replaces the old one: the rest, the permissions and
 // nothing else stays behind.

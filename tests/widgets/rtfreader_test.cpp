@@ -1,6 +1,8 @@
 // The rich-text reader: what help and read-me texts use, and input that is broken on purpose.
 #include "widgets/rtfreader.h"
 
+#include "tests/base/codepagesamples.h"
+
 namespace {
 
 QString textOf(const QByteArray& rtf) {
@@ -66,6 +68,24 @@ TEST(RtfReader, TextOfEachConstructAndOfBrokenInput) {
   for (const auto& [rtf, text] : cases) EXPECT_EQ(textOf(rtf), text) << rtf.left(200).toStdString();
 }
 
+// Each listed code page, named as the document's and through a font's character set.
+class RtfCodePages : public ::testing::TestWithParam<jex::test::CodePageSample> {};
+
+TEST_P(RtfCodePages, EscapedBytesReadInThePageNamed) {
+  const auto& c = GetParam();
+  QByteArray escaped;
+  for (const char b : c.bytes) escaped += "\\'" + QByteArray(1, b).toHex();
+  const QString text = QString::fromUtf8(c.text);
+  EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg" + QByteArray::number(c.codePage) + " " + escaped + "}"), text);
+  if (c.charset >= 0)
+    EXPECT_EQ(textOf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 A;}{\\f1\\fcharset" +
+                     QByteArray::number(c.charset) + " B;}}{\\f1 " + escaped + "}}"),
+              text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Listed, RtfCodePages, ::testing::ValuesIn(jex::test::codePageSamples()),
+                         jex::test::codePageName);
+
 TEST(RtfReader, CharacterFormattingIsScopedByGroups) {
   QTextDocument doc;
   ASSERT_TRUE(
@@ -126,7 +146,6 @@ TEST(RtfReader, HugeNumbersAreClampedAndTextThatIsNoRtfIsRefused) {
   EXPECT_EQ(doc.toPlainText(), QStringLiteral("keep"));
   EXPECT_FALSE(jex::rtf::read(QByteArray(), doc));
   EXPECT_TRUE(jex::rtf::isRtf("\xEF\xBB\xBF \r\n{\\rtf1}"));
-  EXPECT_EQ(jex::rtf::decode("\xE4", 99999), QStringLiteral("ä"));  // unknown code page: 1252
 }
 
 TEST(RtfReader, FilesAndPlainTextFallback) {

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "base/log.h"
+#include "base/paths.h"
 
 namespace corvane {
 
@@ -29,12 +30,7 @@ void louisLog(logLevels level, const char* message) {
 
 }  // namespace
 
-QString BrailleTables::title(const QString& pathOrName) {
-  QString name = pathOrName.trimmed();
-  name = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
-  const qsizetype dot = name.lastIndexOf(u'.');
-  return dot > 0 ? name.left(dot) : name;
-}
+QString BrailleTables::title(const QString& pathOrName) { return jex::fileTitle(pathOrName.trimmed()); }
 
 bool BrailleTables::compiles(const QString& path) {
   if (path.isEmpty() || path.contains(u',')) return false;  // a comma would name a table list

@@ -8,4 +8,10 @@ QString withTrailingSlash(QString dir) {
   return dir;
 }
 
+QString fileTitle(const QString& path) {
+  const QString name = path.mid(qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1);
+  const qsizetype dot = name.lastIndexOf(u'.');
+  return dot > 0 ? name.left(dot) : name;
+}
+
 }  // namespace jex

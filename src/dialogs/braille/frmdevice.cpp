@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "base/log.h"
+#include "base/paths.h"
 #include "localisation/frmlocalizer.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
@@ -19,13 +20,6 @@ const QString kDevices = QStringLiteral("DEVICES");
 const QString kActive = QStringLiteral("Active");
 const QString kUseTable = QStringLiteral("UI_USEBRLTABLE");
 constexpr int kPorts = 9;
-
-// "C:\tables\de-g2.ctb" or "/usr/share/liblouis/tables/de-g2.ctb" gives "de-g2".
-QString fileTitle(const QString& path) {
-  QString name = path.mid(qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1);
-  const qsizetype dot = name.lastIndexOf(u'.');
-  return dot > 0 ? name.left(dot) : name;
-}
 
 QString key(const QString& displayName) { return displayName.toLower(); }
 

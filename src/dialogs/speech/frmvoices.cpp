@@ -21,6 +21,7 @@
 
 #include "base/error.h"
 #include "base/log.h"
+#include "base/paths.h"
 #include "dialogs/boxes/frmmsgex.h"
 #include "dialogs/speech/clsmixer.h"
 #include "dialogs/speech/cmyslider.h"
@@ -476,11 +477,6 @@ void frmVoices::LoadTableList() {
     cboTable_->setEnabled(true);
     lblTable_->setEnabled(true);
     const QSignalBlocker block(cboTable_);
-    const auto title = [](QString file) {
-      file = file.mid(qMax(file.lastIndexOf(u'/'), file.lastIndexOf(u'\\')) + 1);
-      const qsizetype dot = file.lastIndexOf(u'.');
-      return (dot > 0 ? file.left(dot) : file).toLower();
-    };
     if (tableTag_ != language) {
       tables_ = Jex().obj(QStringLiteral("SpeechCharTables"));
       cboTable_->clear();
@@ -488,7 +484,7 @@ void frmVoices::LoadTableList() {
       for (int i = 1; i <= n; ++i) {
         Obj t = itemAt(tables_, i);
         if (t.str(QStringLiteral("FileLng")) != language) continue;
-        const QString name = title(t.str(QStringLiteral("FileName")));
+        const QString name = fileTitle(t.str(QStringLiteral("FileName"))).toLower();
         if (name.isEmpty() || !name.at(0).isDigit()) continue;  // only tables numbered by their first character
         cboTable_->addItem(name.mid(1), name.left(1).toInt());
       }
@@ -496,7 +492,7 @@ void frmVoices::LoadTableList() {
     }
     if (entry_.isNothing()) return;
     const QString table = entry_.str(QStringLiteral("TableName"));
-    const QString wanted = title(table).mid(1);
+    const QString wanted = fileTitle(table).toLower().mid(1);
     int i = cboTable_->findText(wanted, Qt::MatchFixedString);
     if (i < 0 && !table.isEmpty()) i = cboTable_->findText(table.left(1), Qt::MatchStartsWith);
     cboTable_->setCurrentIndex(i < 0 ? 0 : i);

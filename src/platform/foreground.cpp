@@ -27,8 +27,7 @@ bool sendActiveWindowMessage(QWidget* window) {
   // Without a window manager nobody would answer: Qt's own request then sets the input focus.
   if (!xcb::managerSupports(c, screen->root, xcb::internAtom(c, "_NET_SUPPORTED"), atom)) return false;
 
-  const xcb_client_message_event_t ev = xcb::activeWindowRequest(xcb_window_t(window->winId()), atom);
-  xcb_send_event(c, 0, screen->root, xcb::kToWindowManager, reinterpret_cast<const char*>(&ev));
+  xcb::sendToWindowManager(c, screen->root, xcb::activeWindowRequest(xcb_window_t(window->winId()), atom));
   xcb_flush(c);
   return true;
 }

@@ -227,16 +227,9 @@ WindowState collect(Display& d, xcb_connection_t* c, const Asked& a) {
   return s;
 }
 
-void sendToWindowManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
-                         std::initializer_list<uint32_t> data) {
-  xcb_client_message_event_t ev{};
-  ev.response_type = XCB_CLIENT_MESSAGE;
-  ev.format = 32;
-  ev.window = window;
-  ev.type = type;
-  int i = 0;
-  for (uint32_t v : data) ev.data.data32[i++] = v;
-  xcb_send_event(c, 0, root, xcb::kToWindowManager, reinterpret_cast<const char*>(&ev));
+void tellWindowManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
+                       std::initializer_list<uint32_t> data) {
+  xcb::sendToWindowManager(c, root, xcb::clientMessage(window, type, data));
   xcb_flush(c);
 }
 
@@ -244,6 +237,17 @@ bool managed(xcb_connection_t* c, Display& d) {
   const quint32 check = xcb::property32(c, d.root(), d.atom(NetSupportingWmCheck), XCB_ATOM_WINDOW);
   if (!check) return false;
   return bool(reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, check), nullptr)));
+}
+
+// Runs act(c, d) under the error trap of location when there are a display and a window; false
+// without them.
+template <class Act>
+bool withWindow(const char* location, WindowHandle window, Act act) {
+  return trapped(location, false, [&] {
+    Display& d = display();
+    xcb_connection_t* c = d.get();
+    return c && window && act(c, d);
+  });
 }
 
 QString thisHost() { return QSysInfo::machineHostName(); }
@@ -352,15 +356,8 @@ QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutM
       // good) but not waited for.
       const bool hung = outstanding.contains(w);
       const quint32 stamp = d.nextStamp();
-      xcb_client_message_event_t ev{};
-      ev.response_type = XCB_CLIENT_MESSAGE;
-      ev.format = 32;
-      ev.window = w;
-      ev.type = d.atom(WmProtocols);
-      ev.data.data32[0] = d.atom(NetWmPing);
-      ev.data.data32[1] = stamp;
-      ev.data.data32[2] = w;
-      xcb_send_event(c, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+      const xcb_client_message_event_t ping = xcb::clientMessage(w, d.atom(WmProtocols), {d.atom(NetWmPing), stamp, w});
+      xcb_send_event(c, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ping));
       outstanding.insert(w, stamp);
       if (!hung) asked << w;
     }
@@ -405,38 +402,29 @@ QImage windowIcon(WindowHandle window, int size) {
 }
 
 bool minimize(WindowHandle window) {
-  return trapped("tasks.minimize", false, [&] {
-    Display& d = display();
-    xcb_connection_t* c = d.get();
-    if (!c || !window) return false;
-    sendToWindowManager(c, d.root(), window, d.atom(WmChangeState), {kIconic});
+  return withWindow("tasks.minimize", window, [&](xcb_connection_t* c, Display& d) {
+    tellWindowManager(c, d.root(), window, d.atom(WmChangeState), {kIconic});
     return true;
   });
 }
 
 bool maximize(WindowHandle window) {
-  return trapped("tasks.maximize", false, [&] {
-    Display& d = display();
-    xcb_connection_t* c = d.get();
-    if (!c || !window) return false;
+  return withWindow("tasks.maximize", window, [&](xcb_connection_t* c, Display& d) {
     if (readWindow(window).minimized) xcb_map_window(c, window);
-    sendToWindowManager(c, d.root(), window, d.atom(NetWmState),
-                        {kAdd, d.atom(NetWmStateMaxVert), d.atom(NetWmStateMaxHorz), kSourcePager});
+    tellWindowManager(c, d.root(), window, d.atom(NetWmState),
+                      {kAdd, d.atom(NetWmStateMaxVert), d.atom(NetWmStateMaxHorz), kSourcePager});
     return true;
   });
 }
 
 bool restore(WindowHandle window) {
-  return trapped("tasks.restore", false, [&] {
-    Display& d = display();
-    xcb_connection_t* c = d.get();
-    if (!c || !window) return false;
+  return withWindow("tasks.restore", window, [&](xcb_connection_t* c, Display& d) {
     const WindowState s = readWindow(window);
     if (!s.exists) return false;
     if (s.minimized) xcb_map_window(c, window);  // ICCCM: mapping an iconic window restores it
     if (s.maximized)
-      sendToWindowManager(c, d.root(), window, d.atom(NetWmState),
-                          {kRemove, d.atom(NetWmStateMaxVert), d.atom(NetWmStateMaxHorz), kSourcePager});
+      tellWindowManager(c, d.root(), window, d.atom(NetWmState),
+                        {kRemove, d.atom(NetWmStateMaxVert), d.atom(NetWmStateMaxHorz), kSourcePager});
     xcb_flush(c);
     return true;
   });
@@ -454,16 +442,12 @@ WindowHandle activeWindow() {
 }
 
 bool activate(WindowHandle window, int waitMs) {
-  return trapped("tasks.activate", false, [&] {
-    Display& d = display();
-    xcb_connection_t* c = d.get();
-    if (!c || !window) return false;
+  return withWindow("tasks.activate", window, [&](xcb_connection_t* c, Display& d) {
     const WindowState s = readWindow(window);
     if (!s.exists) return false;
     if (managed(c, d)) {
       if (s.minimized) xcb_map_window(c, window);
-      const xcb_client_message_event_t ev = xcb::activeWindowRequest(window, d.atom(NetActiveWindow));
-      xcb_send_event(c, 0, d.root(), xcb::kToWindowManager, reinterpret_cast<const char*>(&ev));
+      xcb::sendToWindowManager(c, d.root(), xcb::activeWindowRequest(window, d.atom(NetActiveWindow)));
     } else {
       const uint32_t above = XCB_STACK_MODE_ABOVE;
       xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);

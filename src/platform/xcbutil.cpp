@@ -1,6 +1,8 @@
 #include "platform/xcbutil.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "base/log.h"
 
@@ -43,16 +45,23 @@ bool managerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t supporte
   return false;
 }
 
-xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t activeWindowAtom) {
+xcb_client_message_event_t clientMessage(xcb_window_t window, xcb_atom_t type, std::initializer_list<uint32_t> data) {
   xcb_client_message_event_t ev{};
   ev.response_type = XCB_CLIENT_MESSAGE;
   ev.format = 32;
   ev.window = window;
-  ev.type = activeWindowAtom;
-  ev.data.data32[0] = 2;                 // source indication: a pager
-  ev.data.data32[1] = XCB_CURRENT_TIME;  // time stamp
-  ev.data.data32[2] = XCB_WINDOW_NONE;   // the requester's active window
+  ev.type = type;
+  std::copy_n(data.begin(), std::min<size_t>(data.size(), std::size(ev.data.data32)), ev.data.data32);
   return ev;
+}
+
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t root, const xcb_client_message_event_t& message) {
+  xcb_send_event(c, 0, root, kToWindowManager, reinterpret_cast<const char*>(&message));
+}
+
+xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t activeWindowAtom) {
+  // source indication: a pager; time stamp; the requester's active window
+  return clientMessage(window, activeWindowAtom, {2, XCB_CURRENT_TIME, XCB_WINDOW_NONE});
 }
 
 DisplayConnection::~DisplayConnection() {

@@ -1,6 +1,7 @@
 // The X protocol pieces that JexUI's window functions and the stand-in core's foreground
 // watcher share: replies that free themselves, atoms by name, the root window of a screen,
-// 32-bit properties, the window manager's _NET_SUPPORTED list and the EWMH activation request.
+// 32-bit properties, the window manager's _NET_SUPPORTED list, client messages and the EWMH
+// activation request.
 // Every function takes a live connection and answers "none" (0, false) when the server does not.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 
 namespace jex::platform::xcb {
@@ -35,8 +37,12 @@ quint32 property32(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property
 // runs that answers it.
 bool managerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t supportedAtom, xcb_atom_t atom);
 
+// A client message about window of the given type with up to five 32-bit values (the rest 0).
+xcb_client_message_event_t clientMessage(xcb_window_t window, xcb_atom_t type, std::initializer_list<uint32_t> data);
 // The event mask of client messages addressed to the window manager through the root window.
 inline constexpr uint32_t kToWindowManager = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+// Sends message to the window manager: to root with kToWindowManager (not yet flushed).
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t root, const xcb_client_message_event_t& message);
 // The EWMH request to activate window, sent to the root window with kToWindowManager. It comes
 // as from a pager (source indication 2), which focus-stealing prevention lets through.
 xcb_client_message_event_t activeWindowRequest(xcb_window_t window, xcb_atom_t activeWindowAtom);

@@ -11,6 +11,8 @@
 
 namespace jex::platform {
 
+qint64 ownProcessId() { return qint64(::getpid()); }
+
 QString loginName() {
   if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
   return qEnvironmentVariable("USER");

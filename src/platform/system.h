@@ -6,6 +6,9 @@
 
 namespace jex::platform {
 
+// The process id of the running program.
+qint64 ownProcessId();
+
 // The login name of the user running the program ("Windows user name"); empty when unknown.
 QString loginName();
 

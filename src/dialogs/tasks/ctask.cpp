@@ -1,6 +1,5 @@
 #include "dialogs/tasks/ctask.h"
 
-#include <unistd.h>
 #include <QApplication>
 #include <QHash>
 #include <QPixmap>
@@ -9,6 +8,7 @@
 #include "base/error.h"
 #include "base/log.h"
 #include "global/cglobal.h"
+#include "platform/system.h"
 
 namespace jex {
 
@@ -114,7 +114,7 @@ void cTask::readIcons(const tasks::WindowState& s) {
 bool cTask::Kill() {
   return trapped("cTask.Kill", false, [this] {
     const qint64 pid = tasks::processId(hWnd);
-    QSet<qint64> refused{qint64(::getpid())};
+    QSet<qint64> refused{platform::ownProcessId()};
     if (kOwnPrograms.contains(tasks::processName(pid), Qt::CaseInsensitive)) refused.insert(pid);
     return tasks::terminateProcessOf(hWnd, refused);
   });

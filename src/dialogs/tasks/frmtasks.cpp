@@ -1,6 +1,5 @@
 #include "dialogs/tasks/frmtasks.h"
 
-#include <unistd.h>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,6 +13,7 @@
 #include "dialogs/tasks/tasklistview.h"
 #include "global/cglobal.h"
 #include "platform/foreground.h"
+#include "platform/system.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
 
@@ -214,7 +214,7 @@ bool frmTasks::ownWindow(const cTask& task) {
   if (task.hWnd == TaskWindow(window()->internalWinId())) return true;
   auto own = windowOfOwnProcess_.constFind(task.hWnd);
   if (own == windowOfOwnProcess_.cend())
-    own = windowOfOwnProcess_.insert(task.hWnd, platform::tasks::processId(task.hWnd) == qint64(::getpid()));
+    own = windowOfOwnProcess_.insert(task.hWnd, platform::tasks::processId(task.hWnd) == platform::ownProcessId());
   return *own;
 }
 

@@ -13,11 +13,8 @@
 
 namespace jex {
 
-frmSCRInput::frmSCRInput()
-    : BoxForm(QStringLiteral("frmSCRInput")),
-      fields_(std::make_shared<ScriptBoxObject>(QStringLiteral("frmSCRInput"))) {
+frmSCRInput::frmSCRInput() : ScriptBox(QStringLiteral("frmSCRInput"), QStringLiteral("OnInputBox")) {
   WriteLog(QStringLiteral("frmInput2_Load"), kDetail);
-  setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Halda"));
   nl_Msg_ = addMessageLabel(QStringLiteral("nl_Msg"));
   nl_Msg_->setFixedWidth(kDesignLabelWidth);
@@ -60,33 +57,20 @@ void frmSCRInput::ShowInputBox(const QString& prompt) {
   });
 }
 
-void frmSCRInput::buttonPressed(int index) {
-  fields_->Result = index == 0 ? txtInput_->text() : QString();
-  fields_->CallBack(QStringLiteral("OnInputBox"));
-  hide();
-  deleteLater();
-}
+void frmSCRInput::buttonPressed(int index) { answer(index == 0 ? txtInput_->text() : QString()); }
 
 frmSCRInput* ScriptInputBox(const QString& prompt, const QString& title, const QString& defaultText,
                             const QString& cookie) {
-  return trapped("ScriptInputBox", static_cast<frmSCRInput*>(nullptr), [&] {
-    auto* box = new frmSCRInput;
-    box->fields().application = coreForeGroundApp();
-    box->fields().Cookie = cookie;
-    if (!title.isEmpty()) box->setTitle(title);
-    box->setDefaultText(defaultText);
-    box->ShowInputBox(prompt);
-    return box;
+  return openScriptBox<frmSCRInput>("ScriptInputBox", cookie, [&](frmSCRInput& box) {
+    if (!title.isEmpty()) box.setTitle(title);
+    box.setDefaultText(defaultText);
+    box.ShowInputBox(prompt);
   });
 }
 
 // "ShowInputBox" with prompt, title, default text and cookie: a box of its own for each call.
 JEX_FORM_REGISTRATION(frmSCRInput, {.create = [] { return std::make_unique<frmSCRInput>(); },
-                                    .action =
-                                        [](const QString& action, const QStringList& a) {
-                                          if (action != QLatin1String("ShowInputBox"))
-                                            return forms::notAvailable(QStringLiteral("frmSCRInput.") + action);
-                                          ScriptInputBox(a.value(0), a.value(1), a.value(2), a.value(3));
-                                        }})
+                                    .action = scriptBoxAction(QStringLiteral("frmSCRInput"),
+                                                              QStringLiteral("ShowInputBox"), &ScriptInputBox)})
 
 }  // namespace jex

@@ -1,20 +1,17 @@
-// frmSCRInput: the input box the core's scripts open (modeless). The text entered (OK) or
-// nothing (Cancel) goes back through the core's CallBack with "OnInputBox"; the box then
-// unloads itself. A prompt wider than the design width widens the box (up to the screen).
+// frmSCRInput: the input box the core's scripts open (scriptbox.h). The text entered (OK) or
+// nothing (Cancel) goes back through the core's CallBack with "OnInputBox". A prompt wider than the design width widens
+// the box (up to the screen).
 #pragma once
 
-#include "dialogs/boxes/boxform.h"
-#include "dialogs/boxes/scriptboxobject.h"
+#include "dialogs/boxes/scriptbox.h"
 #include "widgets/formservice.h"
-
-#include <memory>
 
 class QLabel;
 class QLineEdit;
 
 namespace jex {
 
-class frmSCRInput : public BoxForm {
+class frmSCRInput : public ScriptBox {
  public:
   // Width of the prompt label and of the answer field at design time, in pixels; the window
   // is 30 pixels wider.
@@ -22,9 +19,6 @@ class frmSCRInput : public BoxForm {
   static constexpr int kSideSpace = 30;
 
   frmSCRInput();
-
-  ScriptBoxObject& fields() { return *fields_; }
-  Obj object() const { return Obj(fields_); }
 
   // The answer field's starting text, fully selected (nothing for an empty text).
   void setDefaultText(const QString& text);
@@ -38,7 +32,6 @@ class frmSCRInput : public BoxForm {
   void buttonPressed(int index) override;
 
  private:
-  std::shared_ptr<ScriptBoxObject> fields_;
   QLabel* nl_Msg_;
   QLineEdit* txtInput_;
 };

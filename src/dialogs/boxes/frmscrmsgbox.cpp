@@ -16,10 +16,7 @@ namespace {
 const char* const kTags[] = {"yes", "no", "ok"};
 }
 
-frmSCRMsgBox::frmSCRMsgBox()
-    : BoxForm(QStringLiteral("frmSCRMsgBox")),
-      fields_(std::make_shared<ScriptBoxObject>(QStringLiteral("frmSCRMsgBox"))) {
-  setAttribute(Qt::WA_DeleteOnClose);
+frmSCRMsgBox::frmSCRMsgBox() : ScriptBox(QStringLiteral("frmSCRMsgBox"), QStringLiteral("OnMsgBoxClick")) {
   lblMsg_ = addMessageLabel(QStringLiteral("lblMsg"));
   auto* row = new QHBoxLayout;
   row->addStretch();
@@ -43,7 +40,7 @@ void frmSCRMsgBox::ShowMsgBox(const QString& message, const QString& title) {
   trap("frmSCRMsgBox.ShowMsgBox", [&] {
     setMessage(lblMsg_, message);
     setTitle(title, appContext().appTitle());
-    const bool yesNo = fields_->Buttons.toLower() == QLatin1String("yesno");
+    const bool yesNo = fields().Buttons.toLower() == QLatin1String("yesno");
     if (yesNo) {
       button(0)->setText(StandardCaption(StdCaption::Yes));
       button(1)->setText(StandardCaption(StdCaption::No));
@@ -59,31 +56,18 @@ void frmSCRMsgBox::ShowMsgBox(const QString& message, const QString& title) {
   });
 }
 
-void frmSCRMsgBox::buttonPressed(int index) {
-  fields_->Result = button(index)->property("tag").toString();
-  fields_->CallBack(QStringLiteral("OnMsgBoxClick"));
-  hide();
-  deleteLater();
-}
+void frmSCRMsgBox::buttonPressed(int index) { answer(button(index)->property("tag").toString()); }
 
 frmSCRMsgBox* ScriptMsgBox(const QString& prompt, const QString& buttons, const QString& title, const QString& cookie) {
-  return trapped("ScriptMsgBox", static_cast<frmSCRMsgBox*>(nullptr), [&] {
-    auto* box = new frmSCRMsgBox;
-    box->fields().application = coreForeGroundApp();
-    box->fields().Cookie = cookie;
-    box->fields().Buttons = buttons;
-    box->ShowMsgBox(prompt, title);
-    return box;
+  return openScriptBox<frmSCRMsgBox>("ScriptMsgBox", cookie, [&](frmSCRMsgBox& box) {
+    box.fields().Buttons = buttons;
+    box.ShowMsgBox(prompt, title);
   });
 }
 
 // "ShowMsgBox" with prompt, buttons, title and cookie: a box of its own for each call.
 JEX_FORM_REGISTRATION(frmSCRMsgBox, {.create = [] { return std::make_unique<frmSCRMsgBox>(); },
-                                     .action =
-                                         [](const QString& action, const QStringList& a) {
-                                           if (action != QLatin1String("ShowMsgBox"))
-                                             return forms::notAvailable(QStringLiteral("frmSCRMsgBox.") + action);
-                                           ScriptMsgBox(a.value(0), a.value(1), a.value(2), a.value(3));
-                                         }})
+                                     .action = scriptBoxAction(QStringLiteral("frmSCRMsgBox"),
+                                                               QStringLiteral("ShowMsgBox"), &ScriptMsgBox)})
 
 }  // namespace jex

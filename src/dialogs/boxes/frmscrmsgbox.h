@@ -1,24 +1,17 @@
-// frmSCRMsgBox: the message box the core's scripts open (modeless). Its answer goes back
-// through the core's CallBack with "OnMsgBoxClick"; the box then unloads itself.
+// frmSCRMsgBox: the message box the core's scripts open (scriptbox.h). Its answer ("yes", "no"
+// or "ok") goes back through the core's CallBack with "OnMsgBoxClick".
 #pragma once
 
-#include "dialogs/boxes/boxform.h"
-#include "dialogs/boxes/scriptboxobject.h"
+#include "dialogs/boxes/scriptbox.h"
 #include "widgets/formservice.h"
-
-#include <memory>
 
 class QLabel;
 
 namespace jex {
 
-class frmSCRMsgBox : public BoxForm {
+class frmSCRMsgBox : public ScriptBox {
  public:
   frmSCRMsgBox();
-
-  // Result, Cookie, Buttons and application; the object the script receives.
-  ScriptBoxObject& fields() { return *fields_; }
-  Obj object() const { return Obj(fields_); }
 
   // Shows message under title (the program title when empty) with Yes/No or OK buttons.
   void ShowMsgBox(const QString& message, const QString& title);
@@ -29,7 +22,6 @@ class frmSCRMsgBox : public BoxForm {
   void buttonPressed(int index) override;
 
  private:
-  std::shared_ptr<ScriptBoxObject> fields_;
   QLabel* lblMsg_;
 };
 

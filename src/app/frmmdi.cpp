@@ -209,8 +209,8 @@ void frmMDI::Load() {
       {"frmMDI.CheckBraillePort", &frmMDI::applyBrailleState},
       {"frmMDI.Localize", &frmMDI::localise},
       {"frmMDI.SetAppTitle", &frmMDI::storeAppTitle},
-      {"frmMDI.Init_Notification_Sink", &frmMDI::initSinkStep},
-      {"frmMDI.InstallHook", &frmMDI::installNotifier},
+      {"frmMDI.Init_Notification_Sink", &frmMDI::registerSink},
+      {"frmMDI.InstallHook", &frmMDI::installHook},
       {"frmMDI.CheckUpdate", &frmMDI::checkUpdate},
       {"frmMDI.WinUsers", &frmMDI::applySystemSettings},
       {"frmMDI.ExposeFuncs", &frmMDI::exposeFuncs},
@@ -247,11 +247,6 @@ void frmMDI::applyBrailleState() {
     mnuBraille_->setEnabled(false);
     mnuBraille_->menuAction()->setEnabled(false);
   }
-}
-
-void frmMDI::initSinkStep() {
-  WriteLog(QStringLiteral("Init_Notification_Sink, READY for CMDs !"), kDetail);
-  initNotificationSink();
 }
 
 void frmMDI::applySystemSettings() { systemsettings::Apply(jexuiIni(), gGlobal().AppPath); }
@@ -306,7 +301,7 @@ void frmMDI::Unload() {
     gGlobal().Ini.reset();
     releaseFuncs();
     clearCoreSink();
-    removeNotifier();
+    removeHook();
     Jex() = Obj();
     gGlobal().UserProfile.reset();
   });
@@ -364,9 +359,6 @@ void frmMDI::localise() {
   frmLocalizer().Localize(this);
   home_->ChildLoad();
 }
-void frmMDI::initNotificationSink() { registerSink(); }
-void frmMDI::installNotifier() { installHook(); }
-void frmMDI::removeNotifier() { removeHook(); }
 void frmMDI::activateProfile() {
   WriteLog(QStringLiteral("Update => activate User "), kTraffic);
   notYet("MDI_load: profile activation");

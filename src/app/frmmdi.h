@@ -7,8 +7,8 @@
 //   buildHelpLinks        help menu link entries from the language file
 //   initUserProfile       the current user profile object and the status bar panel "profile"
 //   localise              the window's captions through the localiser
-//   initNotificationSink  the sink registered with the core, and its events enabled
-//   installNotifier       the hook library's notifier (and removeNotifier at unload)
+//   registerSink          the sink registered with the core, and its events enabled
+//   installHook           the hook library's notifier (and removeHook at unload)
 //   activateProfile       the update step's profile activation
 //   exposeFuncs           the Funcs object handed to the core's scripts (and releaseFuncs)
 //   hideAsToggMen         hiding the window as the command TOGGMEN does
@@ -171,7 +171,6 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   void startBackgroundLoading();
   void startUpTick();
   void applyBrailleState();
-  void initSinkStep();
   void applySystemSettings();
   void watchSessionCore();
   // unload steps
@@ -181,9 +180,6 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   void buildHelpLinks();
   void initUserProfile();
   void localise();
-  void initNotificationSink();
-  void installNotifier();
-  void removeNotifier();
   void activateProfile();
   void exposeFuncs();
   void releaseFuncs();
@@ -225,7 +221,6 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   void audioStart();
   void audioStop();
   void taskSwitch();
-  void toggleMainWindow();  // TOGGMEN
   std::shared_ptr<cNotifySink> sink_;
   JexNotifier* notifier_ = nullptr;  // child object of the window
   CommandQueue* commandQueue_ = nullptr;

@@ -59,7 +59,7 @@ struct frmMDI::Operations {
 
   static const QList<commands::Command>& rows() {
     static const QList<commands::Command> table{
-        {QStringLiteral("TOGGMEN"), Group::Consumed, [](W w, N) { w.toggleMainWindow(); }},
+        {QStringLiteral("TOGGMEN"), Group::Consumed, [](W w, N) { w.TOGGMEN(); }},
         {QStringLiteral("EXITHALDA"), Group::Consumed, [](W w, N) { exitHalda(w); }},
         {QStringLiteral("QUIT"), Group::Consumed, [](W w, N) { quit(w); }},
         {QStringLiteral("DLGRESWIZ"), Group::Consumed, [](W w, N) { resourceWizard(w); }},
@@ -229,6 +229,7 @@ void frmMDI::quitApplication() { quitter()(); }
 // ---------------------------------------------------------------- notification channels
 
 void frmMDI::registerSink() {
+  WriteLog(QStringLiteral("Init_Notification_Sink, READY for CMDs !"), kDetail);
   sink_ = cNotifySink::create();
   // Dialogs loaded before the sink existed (the home child) listen from now on.
   for (ChildDialog* d : ChildDialog::loaded())
@@ -335,9 +336,5 @@ void frmMDI::taskSwitch() {
     Jex().call(QStringLiteral("proc.CallBack"), args);
   });
 }
-
-// ---------------------------------------------------------------- seams
-
-void frmMDI::toggleMainWindow() { TOGGMEN(); }
 
 }  // namespace jex

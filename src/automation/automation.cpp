@@ -36,6 +36,24 @@ QVariant defaultValue(const QVariant& v) {
   return value;
 }
 
+qint32 fromDouble(double d, const QVariant& original) {
+  double r = std::nearbyint(d);  // rounds half to even, as scripts do
+  if (!std::isfinite(r) || r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
+    typeMismatch(original);
+  return qint32(r);
+}
+
+struct Registry {
+  QMutex mutex;
+  QHash<QString, Factory> classes;  // lower-case identifier -> factory
+};
+Registry& registry() {
+  static Registry r;
+  return r;
+}
+
+}  // namespace
+
 bool isIntegral(QMetaType t) {
   switch (t.id()) {
     case QMetaType::Int:
@@ -54,24 +72,6 @@ bool isIntegral(QMetaType t) {
       return false;
   }
 }
-
-qint32 fromDouble(double d, const QVariant& original) {
-  double r = std::nearbyint(d);  // rounds half to even, as scripts do
-  if (!std::isfinite(r) || r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
-    typeMismatch(original);
-  return qint32(r);
-}
-
-struct Registry {
-  QMutex mutex;
-  QHash<QString, Factory> classes;  // lower-case identifier -> factory
-};
-Registry& registry() {
-  static Registry r;
-  return r;
-}
-
-}  // namespace
 
 bool isMissing(const QVariant& v) { return v.metaType() == QMetaType::fromType<Missing>(); }
 QVariant missing() { return QVariant::fromValue(Missing{}); }

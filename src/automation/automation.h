@@ -129,6 +129,10 @@ class Obj {
   TargetPtr target_;
 };
 
+// True for the integer types a travelling value may hold (Int, UInt, LongLong, Short, Char and
+// their kin).
+bool isIntegral(QMetaType t);
+
 // Script-like conversions of travelling values; throw Error 13 (type mismatch).
 QString toStr(const QVariant& v);
 qint32 toI32(const QVariant& v);

@@ -188,23 +188,14 @@ QVariant Endpoint::encode(const QVariant& v, const QString& peer) {
       return v.toDouble();
     case QMetaType::QVariantList:
       return QVariant(encodeList(v.toList(), peer));
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-    case QMetaType::SChar:
-    case QMetaType::Char: {
-      bool ok = false;
-      qlonglong l = v.toLongLong(&ok);
-      if (ok && l >= std::numeric_limits<qint32>::min() && l <= std::numeric_limits<qint32>::max()) return int(l);
-      return v.toDouble();
-    }
     default:
       break;
+  }
+  if (isIntegral(v.metaType())) {  // other than Int: as Int where it fits, else as Double
+    bool ok = false;
+    qlonglong l = v.toLongLong(&ok);
+    if (ok && l >= std::numeric_limits<qint32>::min() && l <= std::numeric_limits<qint32>::max()) return int(l);
+    return v.toDouble();
   }
   if (v.metaType() == QMetaType::fromType<Obj>()) {
     Obj o = v.value<Obj>();

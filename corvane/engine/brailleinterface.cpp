@@ -383,20 +383,10 @@ BrailleInterface::BrailleInterface(CoreModel& model, std::shared_ptr<BrailleStat
         return QVariant();
       },
       QStringLiteral("switches to another device and port (COM0 to COM9)"));
-  method(
-      QStringLiteral("SaveValues"), 0, 0,
-      [&s](Args&) {
-        s.save();
-        return QVariant();
-      },
-      QStringLiteral("stores the Braille values in corvane.ini"));
-  method(
-      QStringLiteral("LoadValues"), 0, 0,
-      [&s](Args&) {
-        s.load();
-        return QVariant();
-      },
-      QStringLiteral("reads the stored Braille values back"));
+  procedure(
+      QStringLiteral("SaveValues"), [&s] { s.save(); }, QStringLiteral("stores the Braille values in corvane.ini"));
+  procedure(
+      QStringLiteral("LoadValues"), [&s] { s.load(); }, QStringLiteral("reads the stored Braille values back"));
   for (const NumberMember& m : numberMembers()) {
     const QString name = m.name;
     property(

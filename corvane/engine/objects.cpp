@@ -177,10 +177,7 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
   property(
       QStringLiteral("Lst_Key"), [this] { return QVariant(lastKey_); },
       [this](const QVariant& v) { lastKey_ = jex::automation::toStr(v); });
-  method(QStringLiteral("SpeechStop"), 0, 0, [this](Args&) {
-    model_.stopSpeech();
-    return QVariant();
-  });
+  procedure(QStringLiteral("SpeechStop"), [this] { model_.stopSpeech(); });
   method(
       QStringLiteral("SpeechOutVoice"), 1, 2,
       [this](Args& a) {
@@ -250,10 +247,9 @@ Root::Root(CoreModel& model)
         requireJexUi("JEX_UI_Notification_Sink_Event_Enable");
         hub.enableEvent(i.str(0), toBool(v));
       });
-  method(QStringLiteral("Clear_JEX_UI_Notification_Sink"), 0, 0, [&hub](Args&) {
+  procedure(QStringLiteral("Clear_JEX_UI_Notification_Sink"), [&hub] {
     requireJexUi("Clear_JEX_UI_Notification_Sink");
     hub.clearSink();
-    return QVariant();
   });
   method(
       QStringLiteral("JexNotifier_Install"), 2, 2,

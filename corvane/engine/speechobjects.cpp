@@ -1,6 +1,7 @@
 #include "corvane/engine/speechobjects.h"
 
 #include <QFileInfo>
+#include <functional>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -27,6 +28,18 @@ int itemIndex(Args& a, int count, const QString& collection) {
   return i;
 }
 
+// A collection as the scripts know it: Count, and Item and ItemByIndex counting from 1 (an index
+// outside 1 .. Count is error 9).
+class CollectionObject : public Dispatchable {
+ protected:
+  CollectionObject(const QString& name, std::function<int()> count, std::function<Obj(int)> item) : Dispatchable(name) {
+    property(QStringLiteral("Count"), [count] { return QVariant(count()); });
+    const auto byIndex = [name, count, item](Args& a) { return fromObj(item(itemIndex(a, count(), name))); };
+    method(QStringLiteral("ItemByIndex"), 1, 1, byIndex);
+    method(QStringLiteral("Item"), 1, 1, byIndex);
+  }
+};
+
 // The mode a voice speaks with (none for "--").
 const SpeechMode* modeOfVoice(SpeechSettings& s, const VoiceData& v) {
   return v.internalName == QLatin1String(kSystemVoice) ? s.systemMode() : SpeechSettings::mode(v.mode);
@@ -52,27 +65,19 @@ class ModeObject : public Dispatchable {
       return QVariant(mode.variant + (mode.gender == 1 ? QStringLiteral(" F") : QStringLiteral(" M")));
     });
     property(QStringLiteral("Index"), [mode] { return QVariant(mode.index); });
-    method(
-        QStringLiteral("PrepareModeVoice"), 0, 0,
-        [&s, mode](Args&) {
-          s.prepareModeVoice(mode.index);
-          return QVariant();
-        },
+    procedure(
+        QStringLiteral("PrepareModeVoice"), [&s, mode] { s.prepareModeVoice(mode.index); },
         QStringLiteral("makes the mode speakable as the voice \"m\" + Index"));
     defaultMember(QStringLiteral("Mode"));
   }
 };
 
-class ModesObject : public Dispatchable {
+class ModesObject : public CollectionObject {
  public:
-  explicit ModesObject(SpeechSettings& s) : Dispatchable(QStringLiteral("SpeechModes")) {
-    property(QStringLiteral("Count"), [] { return QVariant(int(SpeechSettings::modes().size())); });
-    const auto item = [&s](Args& a) {
-      const int i = itemIndex(a, int(SpeechSettings::modes().size()), QStringLiteral("SpeechModes"));
-      return fromObj(Obj(std::make_shared<ModeObject>(s, i)));
-    };
-    method(QStringLiteral("ItemByIndex"), 1, 1, item);
-    method(QStringLiteral("Item"), 1, 1, item);
+  explicit ModesObject(SpeechSettings& s)
+      : CollectionObject(
+            QStringLiteral("SpeechModes"), [] { return int(SpeechSettings::modes().size()); },
+            [&s](int i) { return Obj(std::make_shared<ModeObject>(s, i)); }) {
     method(
         QStringLiteral("ItemByName"), 1, 1,
         [&s](Args& a) {
@@ -182,16 +187,12 @@ class VoiceObject : public Dispatchable {
 
 Obj voiceObject(SpeechSettings& s, const QString& name) { return Obj(std::make_shared<VoiceObject>(s, name)); }
 
-class VoicesObject : public Dispatchable {
+class VoicesObject : public CollectionObject {
  public:
-  explicit VoicesObject(SpeechSettings& s) : Dispatchable(QStringLiteral("SpeechVoices")) {
-    property(QStringLiteral("Count"), [&s] { return QVariant(int(s.voices().size())); });
-    const auto item = [&s](Args& a) {
-      const int i = itemIndex(a, int(s.voices().size()), QStringLiteral("SpeechVoices"));
-      return fromObj(voiceObject(s, s.voiceAt(i)->internalName));
-    };
-    method(QStringLiteral("ItemByIndex"), 1, 1, item);
-    method(QStringLiteral("Item"), 1, 1, item);
+  explicit VoicesObject(SpeechSettings& s)
+      : CollectionObject(
+            QStringLiteral("SpeechVoices"), [&s] { return int(s.voices().size()); },
+            [&s](int i) { return voiceObject(s, s.voiceAt(i)->internalName); }) {
     method(
         QStringLiteral("ItemByName"), 1, 1,
         [&s](Args& a) {
@@ -207,21 +208,15 @@ class VoicesObject : public Dispatchable {
       if (!s.removeVoice(i)) refuse(QStringLiteral("RemoveByIndex: %1 cannot be removed").arg(i));
       return QVariant();
     });
-    method(
-        QStringLiteral("SaveVoices"), 0, 0,
-        [&s](Args&) {
+    procedure(
+        QStringLiteral("SaveVoices"),
+        [&s] {
           if (!s.saveVoices())
             throw jex::Error(jex::err::FileError, QStringLiteral("SaveVoices: the voices could not be stored"));
-          return QVariant();
         },
         QStringLiteral("stores the voices and the active profile"));
-    method(
-        QStringLiteral("LoadVoices"), 0, 0,
-        [&s](Args&) {
-          s.loadVoices();
-          return QVariant();
-        },
-        QStringLiteral("reads the stored voices again"));
+    procedure(
+        QStringLiteral("LoadVoices"), [&s] { s.loadVoices(); }, QStringLiteral("reads the stored voices again"));
     defaultMember(QStringLiteral("Item"));
   }
 };
@@ -264,16 +259,13 @@ class SourceObject : public Dispatchable {
   int source_;
 };
 
-class ProfileObject : public Dispatchable {
+class ProfileObject : public CollectionObject {
  public:
-  ProfileObject(SpeechSettings& s, ProfileActions a) : Dispatchable(QStringLiteral("SpeechProfile")), a_(std::move(a)) {
-    property(QStringLiteral("Count"), [] { return QVariant(kSpeechSources); });
-    const auto item = [this, &s](Args& args) {
-      const int i = itemIndex(args, kSpeechSources, QStringLiteral("SpeechProfile"));
-      return fromObj(Obj(std::make_shared<SourceObject>(s, a_.data, i)));
-    };
-    method(QStringLiteral("ItemByIndex"), 1, 1, item);
-    method(QStringLiteral("Item"), 1, 1, item);
+  ProfileObject(SpeechSettings& s, ProfileActions a)
+      : CollectionObject(
+            QStringLiteral("SpeechProfile"), [] { return kSpeechSources; },
+            [this, &s](int i) { return Obj(std::make_shared<SourceObject>(s, a_.data, i)); }),
+        a_(std::move(a)) {
     property(
         QStringLiteral("Info"), [this] { return QVariant(a_.data().info()); }, {},
         QStringLiteral("the voices used, by source: \"Focus=v1; Navigation=v2; ...\""));
@@ -285,18 +277,15 @@ class ProfileObject : public Dispatchable {
             refuse(QStringLiteral("SpeechProfile.Name: a name has no line breaks"));
           a_.data().name = name;
         });
-    method(QStringLiteral("GetActValues"), 0, 0, [this](Args&) {
+    procedure(QStringLiteral("GetActValues"), [this] {
       if (a_.getActValues) a_.getActValues();
-      return QVariant();
     });
-    method(QStringLiteral("Activate"), 0, 0, [this](Args&) {
+    procedure(QStringLiteral("Activate"), [this] {
       if (a_.activate) a_.activate();
-      return QVariant();
     });
-    method(QStringLiteral("Save"), 0, 0, [this](Args&) {
+    procedure(QStringLiteral("Save"), [this] {
       if (a_.save && !a_.save())
         throw jex::Error(jex::err::FileError, QStringLiteral("SpeechProfile.Save: not stored"));
-      return QVariant();
     });
     defaultMember(QStringLiteral("Item"));
   }
@@ -315,16 +304,12 @@ class CharTableObject : public Dispatchable {
   }
 };
 
-class CharTablesObject : public Dispatchable {
+class CharTablesObject : public CollectionObject {
  public:
-  explicit CharTablesObject(SpeechSettings& s) : Dispatchable(QStringLiteral("SpeechCharTables")) {
-    property(QStringLiteral("Count"), [&s] { return QVariant(int(s.tables().size())); });
-    const auto item = [&s](Args& a) {
-      const int i = itemIndex(a, int(s.tables().size()), QStringLiteral("SpeechCharTables"));
-      return fromObj(Obj(std::make_shared<CharTableObject>(s.tables()[i - 1])));
-    };
-    method(QStringLiteral("ItemByIndex"), 1, 1, item);
-    method(QStringLiteral("Item"), 1, 1, item);
+  explicit CharTablesObject(SpeechSettings& s)
+      : CollectionObject(
+            QStringLiteral("SpeechCharTables"), [&s] { return int(s.tables().size()); },
+            [&s](int i) { return Obj(std::make_shared<CharTableObject>(s.tables()[i - 1])); }) {
     defaultMember(QStringLiteral("Item"));
   }
 };

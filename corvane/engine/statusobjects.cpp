@@ -62,20 +62,15 @@ class KeyEchoObject : public Dispatchable {
       property(
           QLatin1String(KeyEcho::members()[size_t(i)].name), [&model, i] { return QVariant(model.keyEcho().value(i)); },
           [&model, i](const QVariant& v) { model.keyEcho().setValue(i, toI32(v)); });
-    method(
-        QStringLiteral("SaveValues"), 0, 0,
-        [&model](Args&) {
+    procedure(
+        QStringLiteral("SaveValues"),
+        [&model] {
           if (!model.keyEcho().save())
             throw jex::Error(jex::err::FileError, QStringLiteral("KeyEcho: cannot store the values"));
-          return QVariant();
         },
         QStringLiteral("stores the key echo's settings"));
-    method(
-        QStringLiteral("LoadValues"), 0, 0,
-        [&model](Args&) {
-          model.keyEcho().load();
-          return QVariant();
-        },
+    procedure(
+        QStringLiteral("LoadValues"), [&model] { model.keyEcho().load(); },
         QStringLiteral("takes the stored key echo's settings back"));
     method(
         QStringLiteral("TryKey"), 2, 5,

@@ -71,6 +71,16 @@ void Dispatchable::method(const QString& name, int minArgs, int maxArgs, Method 
   add(std::move(e));
 }
 
+void Dispatchable::procedure(const QString& name, std::function<void()> fn, const QString& help) {
+  method(
+      name, 0, 0,
+      [fn = std::move(fn)](Args&) {
+        fn();
+        return QVariant();
+      },
+      help);
+}
+
 void Dispatchable::add(Entry e) {
   const QString key = e.info.name.toLower();
   auto it = byName_.constFind(key);

@@ -63,6 +63,8 @@ class Dispatchable : public Target, public std::enable_shared_from_this<Dispatch
                const QString& help = {});
   // maxArgs < 0: any number of arguments from minArgs on.
   void method(const QString& name, int minArgs, int maxArgs, Method fn, const QString& help = {});
+  // A method without arguments that returns nothing.
+  void procedure(const QString& name, std::function<void()> fn, const QString& help = {});
   // The member answered for "" (the object's value).
   void defaultMember(const QString& name) { default_ = name; }
 

@@ -28,9 +28,8 @@ class Receiver : public automation::Dispatchable {
 
  private:
   void event(const char* name, void (JexNotifier::*signal)()) {
-    method(QString::fromLatin1(name), 0, 0, [this, signal](automation::Args&) {
+    procedure(QString::fromLatin1(name), [this, signal] {
       if (owner_) emit(owner_.data()->*signal)();
-      return QVariant();
     });
   }
   QPointer<JexNotifier> owner_;

@@ -8,92 +8,66 @@
 //   BM_ShownValues: what the device dialog reads at every activation (table, port, device and
 //     the three modes). Counter median_ms.
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
-#include <memory>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "automation/dbustransport.h"
 #include "bench/benchmain.h"
 #include "bench/corerig.h"
 
 namespace {
-using jex::bench::Clock;
-namespace bus = jex::automation::dbus;
+using jex::bench::Rounds;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-using jex::bench::median;
-using jex::bench::ms;
+
+// Times round(braille) in each iteration, braille being the BrailleInterface of a core started
+// for the benchmark; false when the core did not come up (the benchmark is skipped).
+template <class Round>
+bool timeRounds(benchmark::State& state, Rounds& rounds, Round round) {
+  jex::bench::CoreRig rig(S("bench-braille"));
+  if (jex::bench::skipped(state, rig.error)) return false;
+  const jex::Obj braille = rig.root.obj(S("BrailleInterface"));
+  for (auto _ : state) rounds.time([&] { round(braille); });
+  return true;
+}
 
 void BM_TableListOneCall(benchmark::State& state) {
-  jex::bench::CoreRig rig(S("bench-braille"));
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toStdString().c_str());
-    return;
-  }
-  const jex::Obj braille = rig.root.obj(S("BrailleInterface"));
-  std::vector<double> times;
+  Rounds rounds(state);
   qsizetype tables = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    tables = braille.call(S("GetBrailleTableList")).toStringList().size();
-    const auto t = Clock::now() - t0;
-    state.SetIterationTime(std::chrono::duration<double>(t).count());
-    times.push_back(ms(t));
-  }
+  if (!timeRounds(state, rounds, [&](const jex::Obj& braille) {
+        tables = braille.call(S("GetBrailleTableList")).toStringList().size();
+      }))
+    return;
+  const std::vector<double>& times = rounds.times();
   state.counters["first_ms"] = times.empty() ? 0 : times.front();
   state.counters["later_ms"] =
-      median(std::vector<double>(times.begin() + std::min<size_t>(1, times.size()), times.end()));
+      jex::bench::median(std::vector<double>(times.begin() + std::min<size_t>(1, times.size()), times.end()));
   state.counters["tables"] = double(tables);
 }
 BENCHMARK(BM_TableListOneCall)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
 void BM_TableListItemByItem(benchmark::State& state) {
-  jex::bench::CoreRig rig(S("bench-braille"));
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toStdString().c_str());
+  Rounds rounds(state);
+  if (!timeRounds(state, rounds, [](const jex::Obj& braille) {
+        const jex::Obj tables = braille.obj(S("BrailleTranslationTables"));
+        const int n = tables.count();
+        for (int i = 1; i <= n; ++i) benchmark::DoNotOptimize(tables.item(i));
+      }))
     return;
-  }
-  const jex::Obj braille = rig.root.obj(S("BrailleInterface"));
-  std::vector<double> times;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    const jex::Obj tables = braille.obj(S("BrailleTranslationTables"));
-    const int n = tables.count();
-    for (int i = 1; i <= n; ++i) benchmark::DoNotOptimize(tables.item(i));
-    const auto t = Clock::now() - t0;
-    state.SetIterationTime(std::chrono::duration<double>(t).count());
-    times.push_back(ms(t));
-  }
-  state.counters["ms"] = median(times);
+  state.counters["ms"] = rounds.median();
 }
 BENCHMARK(BM_TableListItemByItem)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_ShownValues(benchmark::State& state) {
-  jex::bench::CoreRig rig(S("bench-braille"));
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toStdString().c_str());
+  Rounds rounds(state);
+  if (!timeRounds(state, rounds, [](const jex::Obj& braille) {
+        for (const char* m : {"BrailleTranslationTable", "ActiveBraillePort", "ActiveBrailleDevice"})
+          benchmark::DoNotOptimize(braille.str(S(m)));
+        for (const char* m : {"BrailleOSMode", "BrailleSWMode", "BrailleStatusMode"})
+          benchmark::DoNotOptimize(braille.i32(S(m)));
+      }))
     return;
-  }
-  const jex::Obj braille = rig.root.obj(S("BrailleInterface"));
-  std::vector<double> times;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    for (const char* m : {"BrailleTranslationTable", "ActiveBraillePort", "ActiveBrailleDevice"})
-      benchmark::DoNotOptimize(braille.str(S(m)));
-    for (const char* m : {"BrailleOSMode", "BrailleSWMode", "BrailleStatusMode"})
-      benchmark::DoNotOptimize(braille.i32(S(m)));
-    const auto t = Clock::now() - t0;
-    state.SetIterationTime(std::chrono::duration<double>(t).count());
-    times.push_back(ms(t));
-  }
-  state.counters["median_ms"] = median(times);
+  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(BM_ShownValues)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 

@@ -6,20 +6,14 @@
 //     Counters ms_per_command and max_block_ms (the longest single call or event-loop turn: the
 //     longest time the user interface could not react).
 #include <QApplication>
-#include <QWidget>
 #include <algorithm>
-#include <chrono>
-#include <vector>
+#include <climits>
 
 #include <benchmark/benchmark.h>
 
-#include "app/cmdqueue.h"
-#include "app/frmmdi.h"
 #include "automation/dispatchable.h"
 #include "bench/benchmain.h"
-#include "global/cglobal.h"
-#include "global/jexnotifier.h"
-#include "widgets/formservice.h"
+#include "bench/mainwindowrig.h"
 
 namespace {
 using jex::Obj;
@@ -67,70 +61,45 @@ class Core : public jex::automation::Dispatchable {
   std::shared_ptr<Proc> proc_;
 };
 
+// The main window registered with the core, DLGSPEECH's dialog a stand-in.
 struct Rig {
   std::shared_ptr<Core> core = std::make_shared<Core>();
-  QWidget voices;
-  int speedUps = 0;
-  jex::frmMDI* w = nullptr;
-  Rig() {
-    jex::Jex() = Obj(core);
-    voices.setObjectName(S("frmVoices"));
-    jex::forms::add({.name = S("frmVoices"), .action = [this](const QString& action, const QStringList&) {
-                       if (action == S("Show")) voices.show();
-                       else ++speedUps;
-                     }});
-    w = new jex::frmMDI;
-    w->registerSink();
-    w->installHook();
-  }
-  ~Rig() {
-    w->removeHook();
-    delete w;
-    jex::forms::remove(S("frmVoices"));
-    jex::resetGlobals();
-  }
+  jex::bench::VoicesStandIn voices;
+  jex::bench::MainWindowRig window{Obj(core)};
 };
 
 void BM_DialogCommand(benchmark::State& state) {
   Rig rig;
-  std::vector<double> times;
+  jex::bench::Rounds rounds(state);
   for (auto _ : state) {
-    const auto t0 = Clock::now();
-    if (!rig.core->raise(S("DLGSPEECH")).isEmpty()) state.SkipWithError("DLGSPEECH was not consumed");
-    while (!rig.voices.isVisible()) QCoreApplication::processEvents(QEventLoop::AllEvents);
-    const auto t = Clock::now() - t0;
-    state.SetIterationTime(std::chrono::duration<double>(t).count());
-    times.push_back(ms(t));
-    rig.voices.hide();
+    rounds.time([&] {
+      if (!rig.core->raise(S("DLGSPEECH")).isEmpty()) state.SkipWithError("DLGSPEECH was not consumed");
+      while (!rig.voices.window.isVisible()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    });
+    rig.voices.window.hide();
     QCoreApplication::processEvents();
   }
-  std::sort(times.begin(), times.end());
-  state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
+  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(BM_DialogCommand)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 
 void BM_Burst(benchmark::State& state) {
   constexpr int kBurst = 1000;
   Rig rig;
-  double maxBlock = 0, total = 0;
+  jex::bench::Rounds rounds(state);
+  double maxBlock = 0;
   for (auto _ : state) {
-    rig.speedUps = 0;
-    const auto t0 = Clock::now();
-    for (int i = 0; i < kBurst; ++i) {  // each call is one message of its own for JexUI
-      const auto call = Clock::now();
-      rig.core->raise(S("SPEEDUP"));
-      maxBlock = std::max(maxBlock, ms(Clock::now() - call));
-    }
-    while (rig.speedUps < kBurst) {
-      const auto turn = Clock::now();
-      QCoreApplication::processEvents(QEventLoop::AllEvents);
-      maxBlock = std::max(maxBlock, ms(Clock::now() - turn));
-    }
-    const auto t = Clock::now() - t0;
-    total += ms(t);
-    state.SetIterationTime(std::chrono::duration<double>(t).count());
+    rig.voices.commands = 0;
+    rounds.time([&] {
+      for (int i = 0; i < kBurst; ++i) {  // each call is one message of its own for JexUI
+        const auto call = Clock::now();
+        rig.core->raise(S("SPEEDUP"));
+        maxBlock = std::max(maxBlock, ms(Clock::now() - call));
+      }
+      maxBlock = std::max(maxBlock, jex::bench::spin([&] { return rig.voices.commands >= kBurst; }, INT_MAX));
+    });
   }
-  state.counters["ms_per_command"] = total / double(state.iterations()) / kBurst;
+  state.counters["ms_per_command"] = rounds.total() / double(state.iterations()) / kBurst;
   state.counters["max_block_ms"] = maxBlock;
 }
 BENCHMARK(BM_Burst)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -1,8 +1,9 @@
 // The built core as a process of its own on a private session bus, for the benchmarks that
-// measure calls into it.
+// measure calls into it or commands typed on its console.
 #pragma once
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,60 +15,80 @@
 namespace jex::bench {
 namespace bus = jex::automation::dbus;
 
-// A private bus with a freshly started core on it; error tells why not. name: the bench's own
-// connection name.
+// A private session bus (dbus-daemon); error tells why there is none.
+struct PrivateBus {
+  QProcess daemon;
+  QString address, error;
+
+  PrivateBus() {
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
+    if (daemon.waitForStarted(5000) && daemon.waitForReadyRead(5000))
+      address = QString::fromUtf8(daemon.readLine()).trimmed();
+    if (address.isEmpty()) error = QStringLiteral("no private session bus (dbus-daemon)");
+  }
+  ~PrivateBus() {
+    if (daemon.state() == QProcess::NotRunning) return;
+    daemon.kill();
+    daemon.waitForFinished(3000);
+  }
+};
+
+// A private bus with a freshly started core on it and the bench's own connection to the core
+// (connection: its name); error tells why not. The core reads the shipped data/ folder, or with
+// shippedData false a folder of its own with an empty German language folder.
 struct CoreRig {
-  QProcess daemon, core;
-  QTemporaryDir home;
+  PrivateBus bus;
+  QProcess core;
+  QTemporaryDir home, data;
   QString error, coreOut;
   std::unique_ptr<QDBusConnection> conn;
   jex::Obj root;
 
-  explicit CoreRig(const QString& name) : name_(name) {
-    daemon.start(QString::fromUtf8("dbus-daemon"),
-                 {QString::fromUtf8("--session"), QString::fromUtf8("--print-address"), QString::fromUtf8("--nofork")});
-    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
-      error = QString::fromUtf8("no private session bus (dbus-daemon)");
-      return;
-    }
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+  explicit CoreRig(const QString& connection, bool shippedData = true) : name_(connection) {
+    if (!(error = bus.error).isEmpty()) return;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromUtf8("DBUS_SESSION_BUS_ADDRESS"), address);
-    env.insert(QString::fromUtf8("QT_QPA_PLATFORM"), QString::fromUtf8("offscreen"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     core.setProcessEnvironment(env);
-    const QString exe = QString::fromUtf8(JEX_BIN_DIR) + QString::fromUtf8("/corvane");
+    const QString exe = QStringLiteral(JEX_BIN_DIR "/corvane");
     if (!QFileInfo(exe).isExecutable()) {
-      error = QString::fromUtf8("corvane is not built");
+      error = QStringLiteral("corvane is not built");
       return;
     }
-    core.start(exe, {QString::fromUtf8("--appdir"), home.path() + QString::fromUtf8("/app"),
-                     QString::fromUtf8("--datadir"), QString::fromUtf8(JEX_SOURCE_DIR "/data"),
-                     QString::fromUtf8("--no-jexui"), QString::fromUtf8("--no-monitor"),
-                     QString::fromUtf8("--no-audio"), QString::fromUtf8("--no-foreground")});
+    if (!shippedData) QDir(data.path()).mkpath(QStringLiteral("LNG/1031"));
+    core.start(exe, {QStringLiteral("--appdir"), home.path() + QStringLiteral("/app"), QStringLiteral("--datadir"),
+                     shippedData ? QStringLiteral(JEX_SOURCE_DIR "/data") : data.path(), QStringLiteral("--no-jexui"),
+                     QStringLiteral("--no-monitor"), QStringLiteral("--no-audio"), QStringLiteral("--no-foreground")});
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!coreOut.contains(QString::fromUtf8("READY: ")) && std::chrono::steady_clock::now() < end) {
+    while (!coreOut.contains(QStringLiteral("READY: ")) && std::chrono::steady_clock::now() < end) {
       core.waitForReadyRead(100);
       coreOut += QString::fromUtf8(core.readAllStandardOutput());
     }
-    if (!coreOut.contains(QString::fromUtf8("READY: "))) {
-      error = QString::fromUtf8("the core did not get ready");
+    if (!coreOut.contains(QStringLiteral("READY: "))) {
+      error = QStringLiteral("the core did not get ready");
       return;
     }
-    conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, name_));
-    root = bus::connect(QString::fromUtf8("corvane.application"), *conn);
+    conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, name_));
+    root = bus::connect(QStringLiteral("corvane.application"), *conn);
   }
   ~CoreRig() {
     root = jex::Obj();
-    for (QProcess* p : {&core, &daemon}) {
-      if (p->state() == QProcess::NotRunning) continue;
-      p->kill();
-      p->waitForFinished(3000);
+    if (core.state() != QProcess::NotRunning) {
+      core.kill();
+      core.waitForFinished(3000);
     }
     if (conn) {
       bus::detach(*conn);
       conn.reset();
       QDBusConnection::disconnectFromBus(name_);
     }
+  }
+
+  // Types lines on the core's console, as a user does.
+  void type(const QByteArray& lines) {
+    core.write(lines);
+    core.waitForBytesWritten(1000);
   }
 
  private:

@@ -8,13 +8,13 @@
 #include <QFile>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
-#include <vector>
+#include <chrono>
 
 #include <benchmark/benchmark.h>
 
 #include "app/frmmdi.h"
 #include "app/startup.h"
+#include "bench/benchmain.h"
 #include "corvane/engine/speechlog.h"
 #include "tests/e2e/desktop.h"
 
@@ -76,11 +76,8 @@ struct Rig {
 
 void BM_TabToSpeechStart(benchmark::State& state) {
   static Rig rig;
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toUtf8().constData());
-    return;
-  }
-  std::vector<double> ms;
+  if (jex::bench::skipped(state, rig.error)) return;
+  jex::bench::Rounds rounds(state);
   for (auto _ : state) {
     QWidget* focus = QApplication::focusWidget();
     if (!focus) {
@@ -94,14 +91,12 @@ void BM_TabToSpeechStart(benchmark::State& state) {
       state.SkipWithError("the Tab was not spoken");
       return;
     }
-    state.SetIterationTime(double(start - t0) / 1000.0);
-    ms.push_back(double(start - t0));
+    rounds.add(std::chrono::milliseconds(start - t0));
     QTest::qWait(150);  // the utterance has ended
   }
-  std::sort(ms.begin(), ms.end());
-  if (!ms.empty()) {
-    state.counters["median_ms"] = ms[ms.size() / 2];
-    state.counters["p90_ms"] = ms[std::min(ms.size() - 1, ms.size() * 9 / 10)];
+  if (!rounds.times().empty()) {
+    state.counters["median_ms"] = rounds.median();
+    state.counters["p90_ms"] = jex::bench::percentile(rounds.times(), 90);
   }
 }
 BENCHMARK(BM_TabToSpeechStart)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);

@@ -7,80 +7,60 @@
 //   BM_AllModes: what filling the new-voice panel's tree asks of the core: every mode's Mode,
 //     LanguageID, ProductName and Gender. Counters modes and ms.
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
-#include <memory>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "automation/dbustransport.h"
 #include "bench/benchmain.h"
 #include "bench/corerig.h"
 
 namespace {
 using jex::bench::Clock;
-namespace bus = jex::automation::dbus;
+using jex::bench::Rounds;
 
 QString S(const char* s) { return QString::fromUtf8(s); }
-using jex::bench::median;
-using jex::bench::ms;
 
 void BM_SliderStep(benchmark::State& state) {
   jex::bench::CoreRig rig(S("bench-speech"));
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toStdString().c_str());
-    return;
-  }
+  if (jex::bench::skipped(state, rig.error)) return;
   QVariantList three{3};
   const jex::Obj voice = jex::automation::toObj(rig.root.call(S("SpeechVoices.ItemByIndex"), three));
-  std::vector<double> puts, reads;
+  Rounds puts(state);
+  std::vector<double> reads;
   int speed = 100;
   for (auto _ : state) {
     speed = speed >= 500 ? 100 : speed + 4;
-    const auto t0 = Clock::now();
-    voice.set(S("speed"), speed);
-    const auto t = Clock::now() - t0;
-    state.SetIterationTime(std::chrono::duration<double>(t).count());
-    puts.push_back(ms(t));
+    puts.time([&] { voice.set(S("speed"), speed); });
     const auto r0 = Clock::now();
     const int held = voice.i32(S("speed"));
-    reads.push_back(ms(Clock::now() - r0));
+    reads.push_back(jex::bench::ms(Clock::now() - r0));
     if (held != speed) {
       state.SkipWithError("the core does not hold the value put");
       return;
     }
   }
-  state.counters["median_ms"] = median(puts);
-  state.counters["roundtrip_ms"] = median(reads);
-  state.counters["beyond_roundtrip_ms"] = median(puts) - median(reads);
+  state.counters["median_ms"] = puts.median();
+  state.counters["roundtrip_ms"] = jex::bench::median(reads);
+  state.counters["beyond_roundtrip_ms"] = puts.median() - jex::bench::median(reads);
 }
 BENCHMARK(BM_SliderStep)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 
 void BM_AllModes(benchmark::State& state) {
   jex::bench::CoreRig rig(S("bench-speech"));
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toStdString().c_str());
-    return;
-  }
+  if (jex::bench::skipped(state, rig.error)) return;
+  Rounds rounds(state);
   int count = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    const jex::Obj modes = rig.root.obj(S("SpeechModes"));
-    count = modes.count();
-    for (int i = 1; i <= count; ++i) {
-      QVariantList index{i};
-      const jex::Obj m = jex::automation::toObj(modes.call(S("ItemByIndex"), index));
-      benchmark::DoNotOptimize(m.str(S("Mode")) + m.str(S("LanguageID")) + m.str(S("ProductName")));
-      benchmark::DoNotOptimize(m.i32(S("Gender")));
-    }
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-  }
+  for (auto _ : state)
+    rounds.time([&] {
+      const jex::Obj modes = rig.root.obj(S("SpeechModes"));
+      count = modes.count();
+      for (int i = 1; i <= count; ++i) {
+        QVariantList index{i};
+        const jex::Obj m = jex::automation::toObj(modes.call(S("ItemByIndex"), index));
+        benchmark::DoNotOptimize(m.str(S("Mode")) + m.str(S("LanguageID")) + m.str(S("ProductName")));
+        benchmark::DoNotOptimize(m.i32(S("Gender")));
+      }
+    });
   state.counters["modes"] = count;
 }
 BENCHMARK(BM_AllModes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);

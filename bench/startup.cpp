@@ -8,13 +8,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <vector>
 
 #include <benchmark/benchmark.h>
 #include "bench/benchmain.h"
+#include "bench/corerig.h"
 
 namespace {
 using jex::bench::Clock;
@@ -22,7 +21,8 @@ const QByteArray kReady = "Init_Notification_Sink, READY for CMDs !\r\n";
 
 struct Rig {
   QTemporaryDir dir;
-  QProcess bus, core;
+  jex::bench::PrivateBus bus;
+  QProcess core;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   QString error;
   QString logFile() const { return dir.filePath(QStringLiteral("log/jexui.log")); }
@@ -34,13 +34,8 @@ struct Rig {
     ini.open(QIODevice::WriteOnly);
     ini.write("[SERVICE]\r\nWriteLogFile=5\r\n");
     ini.close();
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (!bus.waitForStarted(5000) || !bus.waitForReadyRead(5000)) {
-      error = QStringLiteral("dbus-daemon does not start");
-      return;
-    }
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(bus.readLine()).trimmed());
+    if (!(error = bus.error).isEmpty()) return;
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("JEXUI_LOGDIR"), dir.filePath(QStringLiteral("log")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
@@ -61,8 +56,6 @@ struct Rig {
     core.closeWriteChannel();
     core.terminate();
     if (!core.waitForFinished(5000)) core.kill();
-    bus.terminate();
-    bus.waitForFinished(3000);
   }
 };
 
@@ -73,36 +66,33 @@ bool logReady(const QString& file) {
 
 void BM_ColdStartToReady(benchmark::State& state) {
   static Rig rig;
-  if (!rig.error.isEmpty()) {
-    state.SkipWithError(rig.error.toStdString().c_str());
-    return;
-  }
-  std::vector<double> ms;
+  if (jex::bench::skipped(state, rig.error)) return;
+  jex::bench::Rounds rounds(state);
   for (auto _ : state) {
     QFile::remove(rig.logFile());
     QProcess ui;
     ui.setProcessEnvironment(rig.env);
-    const auto t0 = Clock::now();
-    ui.start(QStringLiteral(JEX_BIN_DIR "/jexui"), {});
-    bool ready = false;
-    while (!(ready = logReady(rig.logFile())) && Clock::now() - t0 < std::chrono::seconds(10) &&
-           ui.state() != QProcess::NotRunning)
-      QThread::usleep(300);
-    const std::chrono::duration<double> took = Clock::now() - t0;
+    const bool ready = rounds.time(
+        [&] {
+          const auto t0 = Clock::now();
+          ui.start(QStringLiteral(JEX_BIN_DIR "/jexui"), {});
+          bool ready = false;
+          while (!(ready = logReady(rig.logFile())) && Clock::now() - t0 < std::chrono::seconds(10) &&
+                 ui.state() != QProcess::NotRunning)
+            QThread::usleep(300);
+          return ready;
+        },
+        "jexui did not reach READY");
     if (!ready) {
-      state.SkipWithError("jexui did not reach READY");
       ui.kill();
       ui.waitForFinished(3000);
       return;
     }
-    state.SetIterationTime(took.count());
-    ms.push_back(took.count() * 1000.0);
     ::kill(pid_t(ui.processId()), SIGTERM);
     if (!ui.waitForFinished(5000)) ui.kill();
     ui.waitForFinished(1000);
   }
-  std::sort(ms.begin(), ms.end());
-  if (!ms.empty()) state.counters["median_ms"] = ms[ms.size() / 2];
+  if (!rounds.times().empty()) state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(BM_ColdStartToReady)->UseManualTime()->Iterations(25)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,5 @@
 // The task list against real windows on a virtual display with openbox: one process of the
-// tests' X client (jex_taskclient) holds 50 windows.
+// tests' X client (jex_taskclient) holds 50 windows (the task tests' desktop, taskdesktop.h).
 //   Refresh/unchanged    a refresh of the 50 windows when nothing changed
 //   Refresh/newTitles    a refresh after each of the 50 windows got a new title
 //   HungClientStall      the task dialog runs 10 s while one client does not answer: the
@@ -9,95 +9,26 @@
 // Counters in milliseconds; median_ms is the median of the timed refreshes.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <vector>
 
 #include "bench/benchmain.h"
-#include "dialogs/tasks/ctask.h"
 #include "dialogs/tasks/frmtasks.h"
-#include "platform/tasks.h"
-#include "tests/support/xserver.h"
+#include "tests/dialogs/tasks/taskdesktop.h"
 
 namespace {
 
 constexpr int kWindows = 50;
 
-class Client {
- public:
-  Client() {
-    p_.start(QStringLiteral(JEX_BIN_DIR "/jex_taskclient"), {});
-    p_.waitForStarted(5000);
-    line();
-  }
-  ~Client() {
-    p_.kill();
-    p_.waitForFinished(3000);
-  }
-  QByteArray send(const QByteArray& command) {
-    p_.write(command + '\n');
-    return line();
-  }
-
- private:
-  QByteArray line() {
-    QElapsedTimer t;
-    t.start();
-    while (!p_.canReadLine() && t.elapsed() < 5000) p_.waitForReadyRead(50);
-    return p_.readLine().trimmed();
-  }
-  QProcess p_;
-};
-
-// The display with openbox; empty error when up.
-struct Desktop {
-  QString error;
-  QProcess openbox;
-  Desktop() {
-    auto& x = jex::testing::XServer::instance();
-    if (!x.ok()) {
-      error = x.error();
-      return;
-    }
-    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!openbox.waitForStarted(5000) ||
-        !QTest::qWaitFor([] { return jex::platform::tasks::hasWindowManager(); }, 10000)) {
-      error = QStringLiteral("openbox did not start");
-      return;
-    }
-    for (int attempt = 0; attempt < 20; ++attempt) {  // announced is not yet managing
-      const xcb_window_t probe = x.create(x.root(), QStringLiteral("Probe"));
-      const bool managed =
-          QTest::qWaitFor([&] { return jex::platform::tasks::topLevelWindows().contains(probe); }, 500);
-      x.destroy(probe);
-      if (managed) return;
-    }
-    error = QStringLiteral("openbox does not manage windows");
-  }
-  ~Desktop() {
-    openbox.kill();
-    openbox.waitForFinished(3000);
-  }
-};
-
-Desktop& desktop() {
-  static Desktop d;
-  return d;
-}
-
 using jex::bench::median;
 
 void Refresh(benchmark::State& state) {
-  if (!desktop().error.isEmpty()) {
-    state.SkipWithError(desktop().error.toStdString().c_str());
-    return;
-  }
+  if (jex::bench::skipped(state, jex::test::desktopError())) return;
   const bool newTitles = state.range(0) == 1;
-  Client client;
-  for (int i = 0; i < kWindows; ++i)
-    client.send("open w" + QByteArray::number(i) + " Sample normal - ok Fenster " + QByteArray::number(i));
+  jex::test::TaskClient client;
+  for (int i = 0; i < kWindows; ++i) client.open(QStringLiteral("w%1").arg(i), QStringLiteral("Fenster %1").arg(i));
   jex::cTaskList list;
   list.setHungTimeout(1000);
   (void)QTest::qWaitFor(
@@ -113,8 +44,7 @@ void Refresh(benchmark::State& state) {
       state.PauseTiming();
       ++round;
       for (int i = 0; i < kWindows; ++i)
-        client.send("title w" + QByteArray::number(i) + " Fenster " + QByteArray::number(i) + " Runde " +
-                    QByteArray::number(round));
+        client.command(QStringLiteral("title w%1 Fenster %1 Runde %2").arg(i).arg(round));
       state.ResumeTiming();
     }
     QElapsedTimer t;
@@ -128,20 +58,16 @@ void Refresh(benchmark::State& state) {
 BENCHMARK(Refresh)->ArgName("newTitles")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void HungClientStall(benchmark::State& state) {
-  if (!desktop().error.isEmpty()) {
-    state.SkipWithError(desktop().error.toStdString().c_str());
-    return;
-  }
+  if (jex::bench::skipped(state, jex::test::desktopError())) return;
   for (auto _ : state) {
-    Client others, hung;
-    for (int i = 0; i < 10; ++i)
-      others.send("open w" + QByteArray::number(i) + " Sample normal - ok Programm " + QByteArray::number(i));
-    hung.send("open h Sample normal - ok Hängt");
+    jex::test::TaskClient others, hung;
+    for (int i = 0; i < 10; ++i) others.open(QStringLiteral("w%1").arg(i), QStringLiteral("Programm %1").arg(i));
+    hung.open(QStringLiteral("h"), QStringLiteral("Hängt"));
     jex::frmTasks dialog;
     dialog.ChildLoad();
     dialog.ShowTasks();
     QTest::qWait(1500);  // the list is up
-    hung.send("hang");
+    hung.command(QStringLiteral("hang"));
     // A 1 ms timer: the gaps between its ticks are the event loop's stalls.
     double first = 0, later = 0;
     bool seenHung = false;

@@ -3,12 +3,11 @@
 // A form joins with one registration (its name, the factory that creates it hidden, the step of
 // the start-up's background loading that creates it, and, for a form that opens windows of its
 // own such as the script boxes, the operations it offers without an instance). The registration
-// is written in the form's own folder and listed, one line per form, in src/app/formlist.cpp:
+// is written in the form's own folder, and the build lists every registration it finds in the
+// sources (app/formlist.cpp), so nothing else names a new form:
 //
 //   // src/dialogs/speech/frmvoices.cpp
 //   JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); }, .preload = 3})
-//   // src/app/formlist.cpp
-//   X(frmVoices)
 //
 // Everything else reaches a form by its name: the main window's commands and menu entries, Funcs
 // and the scripts. A name with no form behind it writes one line, "<name> - not available".
@@ -88,8 +87,8 @@ void notAvailable(const QString& what);
 
 }  // namespace jex::forms
 
-// In the form's own folder: the registration of form name, a function name##Form() that the
-// list in src/app/formlist.cpp calls, e.g.
+// In the form's own folder, at the start of a line inside namespace jex: the registration of form
+// name, a function name##Form() that the build's list of forms (app/formlist.cpp) calls, e.g.
 //   JEX_FORM_REGISTRATION(frmUser, {.create = [] { return std::make_unique<frmUser>(); }, .preload = 5})
 #define JEX_FORM_REGISTRATION(formName, ...) \
   ::jex::forms::Form formName##Form() {      \

@@ -1,7 +1,10 @@
 // The form service: a registered dialog is created on first use and reached by its name from a
 // command, a menu entry and Funcs.
 #include <QAction>
+#include <QDirIterator>
+#include <QRegularExpression>
 
+#include "app/formlist.h"
 #include "app/scripting/funcs.h"
 #include "tests/app/mainwindow/mainwindow_fixture.h"
 #include "widgets/formservice.h"
@@ -45,6 +48,23 @@ TEST_F(FormService, RegisteredDialogOpensByCommandMenuAndFuncs) {
   Funcs().ShowReadMe(S("tastatur.txt"));
   EXPECT_EQ(probe()->read, (QStringList{"WINWORD", "h4keys.rtf", "tastatur.txt"}));
   EXPECT_EQ(created, 1) << "created once, then reached by its name";
+}
+
+TEST(FormList, EveryRegistrationInTheSourcesIsInTheProgram) {
+  registerForms();
+  const QRegularExpression registration(S(R"(^JEX_FORM_REGISTRATION\(\s*(\w+))"), QRegularExpression::MultilineOption);
+  int found = 0;
+  for (QDirIterator it(S(JEX_SOURCE_DIR "/src"), {S("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    QFile file(it.next());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    for (const auto& m : registration.globalMatch(QString::fromUtf8(file.readAll()))) {
+      ++found;
+      EXPECT_NE(forms::find(m.captured(1)), nullptr)
+          << m.captured(1).toStdString() << " in " << file.fileName().toStdString();
+    }
+  }
+  EXPECT_GE(found, 11);
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ frmVoices::frmVoices(QWidget* parent) : ChildDialog(QStringLiteral("frmVoices"),
     LoadVoiceList();
     GetValues();
     assignChanged_ = voicesChanged_ = false;
-    if (cNotifySink* sink = notifier())
+    if (cNotifySink* sink = this->sink())
       connect(sink, &cNotifySink::VoiceSelectEvent, this, &frmVoices::voiceSelect, Qt::DirectConnection);
   });
 }
@@ -108,7 +108,7 @@ frmVoices::~frmVoices() {
 void frmVoices::clearCore() { profile_ = voices_ = entry_ = voice_ = modes_ = tables_ = Obj(); }
 
 void frmVoices::build() {
-  lblAsk2Save()->setText(u8("wollen Sie Änderungen speichern ?"));
+  hiddenTexts({{"lblAsk2Save", "wollen Sie Änderungen speichern ?"}});
   QVBoxLayout* column = content();
 
   auto* top = new QFormLayout;

@@ -74,7 +74,7 @@ class frmVoices : public ChildDialog {
   Q_INVOKABLE void SpeechsetLoad();
   SpeechsetFrame* speechsetFrame() const { return speechset_; }
 
-  bool changed() const override { return assignChanged_ || voicesChanged_; }
+  bool untrackedChanges() const override { return assignChanged_ || voicesChanged_; }
   bool assignmentChanged() const { return assignChanged_; }
   bool voicesChanged() const { return voicesChanged_; }
 

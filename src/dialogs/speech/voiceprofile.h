@@ -6,8 +6,11 @@
 // that what it shows is what the core holds or what it has just written. The speed and volume
 // commands read the voices afresh (readUsed()), since they run while the dialog is hidden.
 //
-// Each object's members are read at once (Obj::getEach: every read is sent before the first
-// answer is waited for), never one property at a time.
+// The core's lists of sources and voices (SpeechProfile.SourceList, SpeechVoices.VoiceList) are
+// read together with the objects that hold them (Obj::getEach: every read is sent before the
+// first answer is waited for), so that reading the profile waits twice for the core. A core
+// without those lists is read object by object, each object's members at once, never one
+// property at a time.
 //
 // Every member may throw jex::Error as the calls to the core do; the dialog's handlers trap.
 #pragma once
@@ -123,13 +126,16 @@ class VoiceProfile {
   Obj handle(const QString& internalName);
   Obj entry(int source);
   Voice* find(const QString& internalName);
-  QList<Voice> readVoiceList(Obj& voicesObj);
+  std::optional<QVariantList> readLists(const QStringList& paths);
+  // Every voice; info, when given, gets the profile's Info of the same reading.
+  QList<Voice> readVoiceList(QString* info = nullptr);
 
   Obj profile_, voicesObj_, modes_;
   QList<Source> sources_;
   QList<Voice> voices_;
   QHash<QString, Obj> handles_;  // the core's voice objects by internal name
   QHash<int, Obj> entries_;      // the core's source entries by source
+  bool lists_ = true;            // the core keeps the lists of sources and voices
 };
 
 }  // namespace jex

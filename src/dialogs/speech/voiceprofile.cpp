@@ -360,6 +360,30 @@ QString VoiceProfile::prepareModeVoice(const QString& modeKey) {
   return QStringLiteral("m") + QString::number(mode.i32(QStringLiteral("Index")));
 }
 
+// ---------------------------------------------------------------- speech sets
+
+QList<VoiceProfile::Set> VoiceProfile::readSets(const Obj& sets, int max) {
+  QList<Set> out;
+  const int count = qMin(sets.count(), max);
+  for (int n = 1; n <= count; ++n) {
+    const QVariantList v =
+        sets.itemObj(n).getEach({QStringLiteral("nr"), QStringLiteral("Name"), QStringLiteral("Info")});
+    out.append({automation::toStr(v.value(0)), automation::toStr(v.value(1)), automation::toStr(v.value(2))});
+  }
+  return out;
+}
+
+void VoiceProfile::saveSet(int nr, const QString& name) {
+  const Obj set = Jex().obj(QStringLiteral("SpeechProfiles")).itemObj(nr);
+  set.call(QStringLiteral("GetActValues"));
+  set.set(QStringLiteral("Name"), name);
+  set.call(QStringLiteral("Save"));
+}
+
+void VoiceProfile::loadSet(int nr) {
+  Jex().obj(QStringLiteral("SpeechProfiles")).itemObj(nr).call(QStringLiteral("Activate"));
+}
+
 QString VoiceProfile::info() { return Jex().str(QStringLiteral("SpeechProfile.Info")); }
 
 }  // namespace jex

@@ -59,6 +59,10 @@ class VoiceProfile {
     QString name, lcid, product;
     bool female = false;
   };
+  // A stored speech set (an element of SpeechProfiles); info is empty for an empty slot.
+  struct Set {
+    QString nr, name, info;
+  };
   // Who uses a voice that is to be deleted.
   struct Users {
     QString name, friendlyName;
@@ -114,6 +118,12 @@ class VoiceProfile {
   QList<Table> readTables();
   QList<Mode> readModes();
   QString prepareModeVoice(const QString& modeKey);
+
+  // The first max of the stored speech sets, each read at once; the active profile stored as set
+  // nr under name; set nr made the active profile.
+  static QList<Set> readSets(const Obj& sets, int max);
+  static void saveSet(int nr, const QString& name);
+  static void loadSet(int nr);
 
   // The profile's Info, for the log.
   QString info();

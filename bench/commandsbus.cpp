@@ -36,7 +36,7 @@
 #include "dialogs/speech/frmvoices.h"
 
 namespace jex {
-forms::Form frmVoicesForm();  // app/formlist.cpp lists it
+forms::Form frmVoicesForm();  // its registration (dialogs/speech/frmvoices.cpp)
 }
 
 namespace {

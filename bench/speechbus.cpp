@@ -6,6 +6,9 @@
 //     difference, the core's own share).
 //   BM_AllModes: what filling the new-voice panel's tree asks of the core: every mode's Mode,
 //     LanguageID, ProductName and Gender. Counters modes and ms.
+//   BM_ProfileRead: what the voices dialog reads on every showing (VoiceProfile::read(): the
+//     profile's eight sources and every voice with its values), and what each speed or volume
+//     command reads (readUsed()). Counters read_ms and used_ms (medians) and voices.
 #include <QCoreApplication>
 #include <vector>
 
@@ -13,6 +16,8 @@
 
 #include "bench/benchmain.h"
 #include "bench/corerig.h"
+#include "dialogs/speech/voiceprofile.h"
+#include "global/cglobal.h"
 
 namespace {
 using jex::bench::Clock;
@@ -64,6 +69,26 @@ void BM_AllModes(benchmark::State& state) {
   state.counters["modes"] = count;
 }
 BENCHMARK(BM_AllModes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_ProfileRead(benchmark::State& state) {
+  jex::bench::CoreRig rig(S("bench-speech"));
+  if (jex::bench::skipped(state, rig.error)) return;
+  jex::Jex() = rig.root;
+  jex::VoiceProfile profile;
+  Rounds reads(state);
+  std::vector<double> used;
+  for (auto _ : state) {
+    reads.time([&] { profile.read(); });
+    const auto t0 = Clock::now();
+    benchmark::DoNotOptimize(profile.readUsed());
+    used.push_back(jex::bench::ms(Clock::now() - t0));
+  }
+  state.counters["read_ms"] = reads.median();
+  state.counters["used_ms"] = jex::bench::median(used);
+  state.counters["voices"] = profile.voiceCount();
+  jex::Jex() = jex::Obj();
+}
+BENCHMARK(BM_ProfileRead)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

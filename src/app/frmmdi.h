@@ -112,8 +112,8 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   bool QueryHideChild(ChildDialog* newForm);
   // The child switch followed by showing the dialog; false when the active one stayed.
   bool showChild(ChildDialog& form);
-  void Child_Activates(ChildDialog& form);
-  void Child_Closed(ChildDialog& form);
+  void Child_Activates(ChildDialog& form) override;
+  void Child_Closed(ChildDialog& form) override;
   // The visible dialog other than the home child; null when only frmMain (or nothing) shows.
   ChildDialog* activeChild() const override;
   QWidget* lastControl() const { return lastCtl_; }
@@ -127,6 +127,9 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
                 const QStringList& args = {}) override;
   // Runs an operation of the form without showing it (forms::run).
   void formAction(const QString& name, const QString& action, const QStringList& args = {});
+  // Where a command or menu entry leads (forms::command, forms::menuEntry): openForm, or
+  // formAction for a route that does not show the form. False when the form did not come.
+  bool openTarget(forms::Target target);  // a copy: the form may register anew while it runs
   // A form the service created: a dialog runs its load (ChildLoad) and joins the frame hidden.
   void adopt(QWidget& form) override;
   int startUpStep() const { return startUpStep_; }
@@ -138,8 +141,6 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // ChildHost
-  void childActivates(ChildDialog& child) override { Child_Activates(child); }
-  void childClosed(ChildDialog& child) override { Child_Closed(child); }
   QWidget* childFrame() override { return client_; }
   std::shared_ptr<cNotifySink> notificationSink() const override;
 

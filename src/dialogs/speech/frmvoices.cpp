@@ -1,6 +1,6 @@
-// frmVoices: controls, load, reading the core, the source / voice / table handlers, the
-// sliders, OK / Cancel and the core's voice-select question. The commands, the voice management
-// and the new-voice panel are in frmvoices_commands.cpp.
+// frmVoices: controls, load, the source / voice / table handlers, the sliders, OK / Cancel and
+// the core's voice-select question. The voice management and the new-voice panel are in
+// frmvoices_newvoice.cpp, the commands in frmvoices_actions.cpp.
 #include "dialogs/speech/frmvoices.h"
 
 #include <QAction>
@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSlider>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -32,6 +31,7 @@
 #include "localisation/localizable.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 namespace {
@@ -41,87 +41,49 @@ const char* const kSourceNames[] = {"alle Sprachquellen", "Focusstimme",     "Na
                                     "Taskwechsel",        "Menüstimme",      "Buchstaben am Cursor",
                                     "Tastenecho",         "Halda Meldungen", "Scriptausgaben"};
 
-// The hidden message labels and their German texts.
-struct HiddenLabel {
-  const char* name;
-  const char* text;
-};
-const HiddenLabel kHidden[] = {
-    {"lblNoVoice", "keine"},
-    {"lblDiffVoices", "unterschiedliche"},
-    {"lblInfo", "Info:"},
-    {"lblEmpty", "leer"},
-    {"lblEnterName", "umbenennen nach:"},
-    {"lblChangeAll",
-     "Sie haben momentan verschiedene Stimmen zugeordnet - wollen Sie diese wirklich alle auf die "
-     "gleiche Stimme ändern ?"},
-    {"lblInUse", "wird momentan benutzt, wollen Sie diese Stimme wirklich löschen ?"},
-    {"lblNoDelete", " wird als Focusstimme benutzt, löschen momentan nicht möglich."},
-    {"lblMax9Voices",
-     "Es sind bereits 9 Stimmen vorhanden. Sie müssen erst eine Stimme löschen um neue hinzufügen zu "
-     "können."},
-    {"lblTestText", "Hugo und Erna sörfen im Internet."},
-    {"lblParameter", "Parameter für"},
-    {"lblWordsPerMinute", "Wörter pro Minute"},
-};
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-  auto* b = new QPushButton(u8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* caption) {
-  auto* l = new QLabel(u8(caption), parent);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
-
-template <class W>
-W* named(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 }  // namespace
 
 frmVoices::frmVoices(QWidget* parent) : ChildDialog(QStringLiteral("frmVoices"), u8("Sprachausgabe"), parent) {
   trap("frmVoices.Form_Load", [this] {
     build();
     speechset_ = new SpeechsetFrame(*this);
-    ChildLoad();
+    addButtons();
     WriteLog(QStringLiteral("frmVoices_Init"), kDetail);
-    LoadVoiceList();
-    GetValues();
-    assignChanged_ = voicesChanged_ = false;
-    if (cNotifySink* sink = notifier())
-      connect(sink, &cNotifySink::VoiceSelectEvent, this, &frmVoices::voiceSelect, Qt::DirectConnection);
   });
 }
 
-frmVoices::~frmVoices() {
-  WriteLog(QStringLiteral("frmVoices_unload"), kDetail);
-  clearCore();
-  for (const QPointer<QAction>& a : voiceDel_)
-    if (a && a->parent() != ownVoicesMenu_) delete a.data();
-}
-
-void frmVoices::clearCore() { profile_ = voices_ = entry_ = voice_ = modes_ = tables_ = Obj(); }
+frmVoices::~frmVoices() { WriteLog(QStringLiteral("frmVoices_unload"), kDetail); }
 
 void frmVoices::build() {
-  lblAsk2Save()->setText(u8("wollen Sie Änderungen speichern ?"));
+  hiddenTexts({{"lblAsk2Save", "wollen Sie Änderungen speichern ?"},
+               {"lblNoVoice", "keine"},
+               {"lblDiffVoices", "unterschiedliche"},
+               {"lblInfo", "Info:"},
+               {"lblEmpty", "leer"},
+               {"lblEnterName", "umbenennen nach:"},
+               {"lblChangeAll",
+                "Sie haben momentan verschiedene Stimmen zugeordnet - wollen Sie diese wirklich alle auf die "
+                "gleiche Stimme ändern ?"},
+               {"lblInUse", "wird momentan benutzt, wollen Sie diese Stimme wirklich löschen ?"},
+               {"lblNoDelete", " wird als Focusstimme benutzt, löschen momentan nicht möglich."},
+               {"lblMax9Voices",
+                "Es sind bereits 9 Stimmen vorhanden. Sie müssen erst eine Stimme löschen um neue hinzufügen zu "
+                "können."},
+               {"lblTestText", "Hugo und Erna sörfen im Internet."},
+               {"lblParameter", "Parameter für"},
+               {"lblWordsPerMinute", "Wörter pro Minute"}});
   QVBoxLayout* column = content();
 
   auto* top = new QFormLayout;
   cboSource_ = named<QComboBox>(this, "cboSource");
   for (const char* s : kSourceNames) cboSource_->addItem(u8(s));
-  top->addRow(label(this, "lblSource", "Sprach&quelle:"), cboSource_);
+  top->addRow(named<QLabel>(this, "lblSource", u8("Sprach&quelle:")), cboSource_);
   auto* voiceRow = new QHBoxLayout;
   cboVoice_ = named<QComboBox>(this, "cboVoice");
-  cmdVoiceMenu_ = button(this, "cmdVoiceMenu", "Stimmen &verwalten");
+  cmdVoiceMenu_ = named<QPushButton>(this, "cmdVoiceMenu", u8("Stimmen &verwalten"));
   voiceRow->addWidget(cboVoice_, 1);
   voiceRow->addWidget(cmdVoiceMenu_);
-  QLabel* lblVoice = label(this, "lblVoice", "St&imme:");
+  QLabel* lblVoice = named<QLabel>(this, "lblVoice", u8("St&imme:"));
   top->addRow(lblVoice, voiceRow);
   ui::setBuddy(findChild<QLabel*>(QStringLiteral("lblSource")), cboSource_);
   ui::setBuddy(lblVoice, cboVoice_);
@@ -131,8 +93,7 @@ void frmVoices::build() {
   picSettings_ = named<QWidget>(this, "picSettings");
   auto* settingsColumn = new QVBoxLayout(picSettings_);
   settingsColumn->setContentsMargins(0, 0, 0, 0);
-  nl_Parameter_ = new QGroupBox(u8("Einstellungen"), picSettings_);
-  nl_Parameter_->setObjectName(QStringLiteral("nl_Parameter"));
+  nl_Parameter_ = named<QGroupBox>(picSettings_, "nl_Parameter", u8("Einstellungen"));
   auto* form = new QFormLayout(nl_Parameter_);
   const auto pair = [&](const char* lbl, const char* caption, const char* txt, const char* sli) {
     auto* row = new QHBoxLayout;
@@ -142,7 +103,7 @@ void frmVoices::build() {
     auto* s = named<QSlider>(nl_Parameter_, sli);
     row->addWidget(t);
     row->addWidget(s, 1);
-    QLabel* l = label(nl_Parameter_, lbl, caption);
+    QLabel* l = named<QLabel>(nl_Parameter_, lbl, u8(caption));
     ui::setBuddy(l, t);
     form->addRow(l, row);
     auto* c = new cMySlider(this);
@@ -155,19 +116,19 @@ void frmVoices::build() {
   ctlVolume_ = pair("lblVolume", "&Lautstärke:", "txtVolume", "sliVolume");
   ctlSpeed_->setMeaning([this](int p) {
     const cGlobal& g = gGlobal();
-    return QString::number(PercentToValue(p, g.SpeedMin, g.SpeedMax)) + u' ' + caption("lblWordsPerMinute");
+    return QString::number(PercentToValue(p, g.SpeedMin, g.SpeedMax)) + u' ' + hiddenText("lblWordsPerMinute");
   });
   ctlPitch_->setMeaning({});
   ctlVolume_->setMeaning({});
   cboTable_ = named<QComboBox>(nl_Parameter_, "cboTable");
-  lblTable_ = label(nl_Parameter_, "lblTable", "&Satzzeichen:");
+  lblTable_ = named<QLabel>(nl_Parameter_, "lblTable", u8("&Satzzeichen:"));
   ui::setBuddy(lblTable_, cboTable_);
   form->addRow(lblTable_, cboTable_);
   txtInfo_ = named<QLineEdit>(nl_Parameter_, "txtInfo");
   txtInfo_->setReadOnly(true);
   txtInfo_->setEnabled(false);
   txtInfo_->installEventFilter(this);
-  QLabel* lblInfoCaption = label(nl_Parameter_, "lblVoiceInfo", "Stimm&info:");
+  QLabel* lblInfoCaption = named<QLabel>(nl_Parameter_, "lblVoiceInfo", u8("Stimm&info:"));
   ui::setBuddy(lblInfoCaption, txtInfo_);
   form->addRow(lblInfoCaption, txtInfo_);
   settingsColumn->addWidget(nl_Parameter_);
@@ -177,7 +138,7 @@ void frmVoices::build() {
   picNew_ = named<QWidget>(this, "picNew");
   auto* newColumn = new QVBoxLayout(picNew_);
   newColumn->setContentsMargins(0, 0, 0, 0);
-  QLabel* lblNewVoice = label(picNew_, "lblNewVoice", "neue Stimme");
+  QLabel* lblNewVoice = named<QLabel>(picNew_, "lblNewVoice", u8("neue Stimme"));
   treModes_ = named<QTreeWidget>(picNew_, "treModes");
   treModes_->setHeaderHidden(true);
   treModes_->installEventFilter(this);
@@ -185,11 +146,11 @@ void frmVoices::build() {
   newColumn->addWidget(lblNewVoice);
   newColumn->addWidget(treModes_, 1);
   auto* nameRow = new QHBoxLayout;
-  lblName_ = label(picNew_, "lblName", "&Name:");
+  lblName_ = named<QLabel>(picNew_, "lblName", u8("&Name:"));
   txtName_ = named<QLineEdit>(picNew_, "txtName");
   txtName_->installEventFilter(this);
   ui::setBuddy(lblName_, txtName_);
-  cmdAddVoice_ = button(picNew_, "cmdAddVoice", "hinzufügen");
+  cmdAddVoice_ = named<QPushButton>(picNew_, "cmdAddVoice", u8("hinzufügen"));
   nameRow->addWidget(lblName_);
   nameRow->addWidget(txtName_, 1);
   nameRow->addWidget(cmdAddVoice_);
@@ -201,30 +162,10 @@ void frmVoices::build() {
   speechSetPlace_ = new QVBoxLayout;
   column->addLayout(speechSetPlace_);
 
-  auto* buttons = new QHBoxLayout;
-  cmdOK_ = button(this, "cmdOK", "OK");
-  cmdCancel_ = button(this, "cmdCancel", "Abbrechen");
-  cmdHelp_ = button(this, "cmdHelp", "Hilfe");
-  buttons->addStretch(1);
-  buttons->addWidget(cmdOK_);
-  buttons->addWidget(cmdCancel_);
-  buttons->addWidget(cmdHelp_);
-  column->addLayout(buttons);
-
-  for (const HiddenLabel& h : kHidden) label(this, h.name, h.text)->setVisible(false);
-
   connect(cboSource_, &QComboBox::currentIndexChanged, this, [this] { sourceSelected(); });
   connect(cboVoice_, &QComboBox::currentIndexChanged, this, [this] { voiceSelected(); });
   connect(cboTable_, &QComboBox::currentIndexChanged, this, [this] { tableSelected(); });
   connect(cmdVoiceMenu_, &QPushButton::clicked, this, [this] { cmdVoiceMenuClick(); });
-  connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOKClick(); });
-  connect(cmdCancel_, &QPushButton::clicked, this, [this] { cmdCancelClick(); });
-  connect(cmdHelp_, &QPushButton::clicked, this, [] {
-    trap("frmVoices.cmdHelp_Click",
-         [] { forms::open(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {QStringLiteral("frmVoices")}); });
-  });
-  auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-  connect(esc, &QShortcut::activated, this, [this] { cmdCancelClick(); });
   connect(cmdAddVoice_, &QPushButton::clicked, this, [this] { cmdAddVoiceClick(); });
   connect(treModes_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { modeClicked(item); });
   connect(treModes_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
@@ -233,7 +174,6 @@ void frmVoices::build() {
       txtName_->selectAll();
     }
   });
-  connect(txtName_, &QLineEdit::returnPressed, this, [this] { cmdAddVoiceClick(); });
   ui::refreshAccessibility(this);
   treModes_->setAccessibleName(ui::plainCaption(lblNewVoice->text()));
 }
@@ -241,18 +181,12 @@ void frmVoices::build() {
 void frmVoices::SpeechsetSave() { speechset_->SpeechsetSave(); }
 void frmVoices::SpeechsetLoad() { speechset_->SpeechsetLoad(); }
 
-QString frmVoices::caption(const char* name) const {
-  const auto* l = findChild<QLabel*>(QString::fromLatin1(name));
-  return l ? l->text() : QString();
-}
-
 // ---------------------------------------------------------------- reading the core
 
-void frmVoices::GetValues() {
+void frmVoices::showValues() {
+  if (cboVoice_->count() == 0) LoadVoiceList();  // then again only when the voices change here
   trap("frmVoices.GetValues", [this] {
-    profile_ = Jex().obj(QStringLiteral("SpeechProfile"));
-    profile_.call(QStringLiteral("GetActValues"));
-    voices_ = Jex().obj(QStringLiteral("SpeechVoices"));
+    model_.read();
     // Shown as read: the source counts as switched, so nothing is assigned.
     sourceTag_.clear();
     {
@@ -268,45 +202,30 @@ void frmVoices::LoadVoiceList() {
     WriteLog(QStringLiteral("LoadVoiceCOmbo"), kDetail);
     const QSignalBlocker block(cboVoice_);
     cboVoice_->clear();
-    voices_ = Jex().obj(QStringLiteral("SpeechVoices"));
-    ensureVoiceDelEntries();
-    for (int i = 0; i < voiceDel_.size(); ++i)
-      if (voiceDel_[i]) voiceDel_[i]->setVisible(i == 0);
-    const int n = voices_.count();
-    for (int i = 1; i <= n; ++i) {
-      Obj v = itemAt(voices_, i);
-      if (v.isNothing()) continue;
-      const QString internal = v.str(QStringLiteral("InternalName"));
-      QString friendly = v.str(QStringLiteral("FriendlyName"));
-      if (internal == QLatin1String("--")) {
-        if (friendly != caption("lblNoVoice")) v.set(QStringLiteral("FriendlyName"), caption("lblNoVoice"));
-        continue;
-      }
-      if (internal == QLatin1String("v0")) continue;
-      if (friendly.isEmpty()) {
-        const QString mode = v.str(QStringLiteral("SapiMode"));
-        const qsizetype colon = mode.indexOf(u':');
-        friendly = (colon >= 1 ? mode.mid(colon + 1) : mode).trimmed();
-        v.set(QStringLiteral("FriendlyName"), friendly);
-      }
-      cboVoice_->addItem(friendly, i);
-      WriteLog(QStringLiteral("cboVoice.addItem: %1 %2 %3").arg(i).arg(friendly, internal), kDetail);
-      if (i < voiceDel_.size() && voiceDel_[i]) {
-        voiceDel_[i]->setText(friendly);
-        voiceDel_[i]->setVisible(true);
+    // Element 0 of the delete entries shows while they change: a menu keeps one visible entry.
+    for (int i = 0; i <= kVoiceMenuEntries; ++i)
+      if (QAction* a = voiceDelEntry(i)) a->setVisible(i == 0);
+    model_.readVoices(hiddenText("lblNoVoice"));
+    for (const VoiceProfile::Voice& v : model_.voices()) {
+      if (!v.listed()) continue;
+      cboVoice_->addItem(v.friendlyName, v.index);
+      WriteLog(QStringLiteral("cboVoice.addItem: %1 %2 %3").arg(v.index).arg(v.friendlyName, v.internalName), kDetail);
+      if (QAction* a = v.index <= kVoiceMenuEntries ? voiceDelEntry(v.index) : nullptr) {
+        a->setText(v.friendlyName);
+        a->setVisible(true);
       }
     }
-    if (!voiceDel_.isEmpty() && voiceDel_[0]) voiceDel_[0]->setVisible(false);
+    if (QAction* a = voiceDelEntry(0)) a->setVisible(false);
   });
 }
 
 void frmVoices::UpdateNoVoiceEntry() {
   const auto ensure = [this] {
     const int n = cboVoice_->count();
-    if (n < 2 || itemData(n - 1) != kNoVoice) cboVoice_->addItem(caption("lblNoVoice"), kNoVoice);
+    if (n < 2 || itemData(n - 1) != kNoVoice) cboVoice_->addItem(hiddenText("lblNoVoice"), kNoVoice);
   };
   const QSignalBlocker block(cboVoice_);
-  if (cboSource_->currentIndex() >= 2 || voices_.count() <= 2) {
+  if (cboSource_->currentIndex() >= 2 || model_.voiceCount() <= 2) {
     ensure();
   } else {
     const int n = cboVoice_->count();
@@ -330,36 +249,31 @@ void frmVoices::sourceSelected() {
         const QSignalBlocker block(cboVoice_);
         cboVoice_->removeItem(0);
       }
-      entry_ = itemAt(profile_, source);
-      const QString name = entry_.str(QStringLiteral("VoiceName"));
-      selectByText(name == QLatin1String("--") ? caption("lblNoVoice")
-                                               : entry_.str(QStringLiteral("Voice.FriendlyName")));
+      entry_ = source;
+      selectByText(shownName(source));
       voiceSelected();
       LoadTableList();
     } else {
       cboTable_->setEnabled(false);
       lblTable_->setEnabled(false);
-      const int n = profile_.count();
-      Obj first = itemAt(profile_, 1);
-      const QString firstName = first.str(QStringLiteral("VoiceName"));
-      Obj last = first;
+      const int n = model_.sourceCount();
+      const QString firstName = model_.source(1).voiceName;
+      int last = 1;
       bool differ = false;
       for (int i = 2; i <= n && !differ; ++i) {
-        last = itemAt(profile_, i);
-        differ = last.str(QStringLiteral("VoiceName")) != firstName;
+        last = i;
+        differ = model_.source(i).voiceName != firstName;
       }
       if (differ && !(cboVoice_->count() > 0 && itemData(0) == kDiffVoices)) {
         const QSignalBlocker block(cboVoice_);
-        cboVoice_->insertItem(0, caption("lblDiffVoices"), kDiffVoices);
+        cboVoice_->insertItem(0, hiddenText("lblDiffVoices"), kDiffVoices);
       }
       if (cboVoice_->count() > 0 && itemData(0) == kDiffVoices) {
         setVoiceIndex(0);
       } else {
-        const QString name = last.str(QStringLiteral("VoiceName"));
-        selectByText(name == QLatin1String("--") ? caption("lblNoVoice")
-                                                 : last.str(QStringLiteral("Voice.FriendlyName")));
+        selectByText(shownName(last));
       }
-      entry_ = first;
+      entry_ = 1;
       voiceSelected();
     }
     sourceTag_ = QString::number(source);
@@ -372,12 +286,12 @@ void frmVoices::voiceSelected() {
     const int data = itemData(index);
     WriteLog(QStringLiteral("cboVoiceClick: %1 %2").arg(cboVoice_->currentText()).arg(data), kDetail);
     ShowNewVoicePanel(false);
-    const bool unchanged = sourceUnchanged();
+    const bool unchanged = sourceUnchanged() && !loading();
     const int source = cboSource_->currentIndex();
     const auto finish = [&] {
       prevItemData_ = data;
       voiceTag_ = QString::number(index);
-      nl_Parameter_->setTitle(caption("lblParameter") + u' ' +
+      nl_Parameter_->setTitle(hiddenText("lblParameter") + u' ' +
                               (showsDiffVoices() ? cboSource_->currentText() : cboVoice_->currentText()));
     };
     if (index < 0) {
@@ -391,14 +305,16 @@ void frmVoices::voiceSelected() {
       ctlPitch_->setEnabled(false);
       ctlSpeed_->setEnabled(true);
       ctlVolume_->setEnabled(true);
-      entry_ = itemAt(profile_, 1);
-      voice_ = entry_.obj(QStringLiteral("Voice"));
+      entry_ = 1;
+      const VoiceProfile::Voice* v = model_.voiceOf(1);
+      if (!v) throw Error(err::InvalidCall, QStringLiteral("the focus source has no voice"));
+      voice_ = v->internalName;
       const cGlobal& g = gGlobal();
-      ctlSpeed_->ShowVal(ValueToPercent(voice_.i32(QStringLiteral("speed")), g.SpeedMin, g.SpeedMax));
-      ctlVolume_->ShowVal(ValueToPercent(volumeLevel(voice_.i32(QStringLiteral("volume"))), 0, g.VolMax));
+      ctlSpeed_->ShowVal(ValueToPercent(v->speed, g.SpeedMin, g.SpeedMax));
+      ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
-      txtInfo_->setText(caption("lblInfo"));
+      txtInfo_->setText(hiddenText("lblInfo"));
       finish();
       return;
     }
@@ -409,29 +325,30 @@ void frmVoices::voiceSelected() {
         s->Clear();
         s->setEnabled(false);
       }
-      if (unchanged && !entry_.isNothing()) {
-        entry_.set(QStringLiteral("VoiceName"), QStringLiteral("--"));
+      if (unchanged && entry_ > 0) {
+        model_.assign(entry_, VoiceProfile::kNoVoice);
         assignChanged_ = true;
       }
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
-      txtInfo_->setText(caption("lblInfo"));
+      txtInfo_->setText(hiddenText("lblInfo"));
       finish();
       return;
     }
-    voice_ = itemAt(voices_, data);
+    const VoiceProfile::Voice* v = model_.voiceAt(data);
+    if (!v) throw Error(err::SubscriptOutOfRange, QStringLiteral("SpeechVoices: no item %1").arg(data));
+    voice_ = v->internalName;
     if (unchanged) {
-      const QString internal = voice_.str(QStringLiteral("InternalName"));
+      const QString internal = voice_;
       if (source != 0) {
-        entry_.set(QStringLiteral("VoiceName"), internal);
+        model_.assign(entry_, internal);
       } else {
-        if (prevItemData_ == kDiffVoices && MsgBoxEx(caption("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
+        if (prevItemData_ == kDiffVoices && MsgBoxEx(hiddenText("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
           setVoiceIndex(0);
           voiceSelected();
           return;
         }
-        const int n = profile_.count();
-        for (int i = 1; i <= n; ++i) itemAt(profile_, i).set(QStringLiteral("VoiceName"), internal);
+        model_.assignAll(internal);
         if (cboVoice_->count() > 0 && itemData(0) == kDiffVoices) {
           const QSignalBlocker block(cboVoice_);
           cboVoice_->removeItem(0);
@@ -439,32 +356,28 @@ void frmVoices::voiceSelected() {
       }
       assignChanged_ = true;
     }
-    showValues();
+    showVoice();
     finish();
     voiceTag_ = QString::number(cboVoice_->currentIndex());
   });
 }
 
-// The current voice's values and information.
-void frmVoices::showValues() {
+void frmVoices::showVoice() {
   for (cMySlider* s : {ctlSpeed_, ctlPitch_, ctlVolume_}) s->setEnabled(true);
-  QVariantList range{0, 0};
-  voice_.call(QStringLiteral("PitchRanges"), range);
-  pitchLow_ = automation::toI32(range.value(0));
-  pitchHigh_ = automation::toI32(range.value(1));
+  std::tie(pitchLow_, pitchHigh_) = model_.pitchRange(voice_);
+  const VoiceProfile::Voice* v = model_.voiceNamed(voice_);
+  if (!v) throw Error(err::InvalidCall, QStringLiteral("the voice %1 has been removed").arg(voice_));
   const cGlobal& g = gGlobal();
-  ctlSpeed_->ShowVal(ValueToPercent(voice_.i32(QStringLiteral("speed")), g.SpeedMin, g.SpeedMax));
-  ctlPitch_->ShowVal(ValueToPercent(voice_.i32(QStringLiteral("Pitch")), pitchLow_, pitchHigh_));
-  ctlVolume_->ShowVal(ValueToPercent(volumeLevel(voice_.i32(QStringLiteral("volume"))), 0, g.VolMax));
+  ctlSpeed_->ShowVal(ValueToPercent(v->speed, g.SpeedMin, g.SpeedMax));
+  ctlPitch_->ShowVal(ValueToPercent(v->pitch, pitchLow_, pitchHigh_));
+  ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
   const QString br = QStringLiteral("\r\n");
-  const QString speaker = voice_.str(QStringLiteral("Speaker"));
+  const QString& speaker = v->speaker;
   if (speaker.size() < 2)
     throw Error(err::InvalidCall, QStringLiteral("Speaker shorter than two characters: ") + speaker);
-  txtInfo_->setText(caption("lblInfo") + br + br + voice_.str(QStringLiteral("ProductName")) + br +
-                    voice_.str(QStringLiteral("SapiMode")) + br + voice_.str(QStringLiteral("Dialect")) +
-                    QStringLiteral(" (") + voice_.str(QStringLiteral("LanguageID")) + u')' + br +
-                    speaker.left(speaker.size() - 2) + QStringLiteral(" (") + voice_.str(QStringLiteral("Age")) + u')' +
-                    br + voice_.str(QStringLiteral("CompanyName")));
+  txtInfo_->setText(hiddenText("lblInfo") + br + br + v->productName + br + v->sapiMode + br + v->dialect +
+                    QStringLiteral(" (") + v->languageId + u')' + br + speaker.left(speaker.size() - 2) +
+                    QStringLiteral(" (") + v->age + u')' + br + v->companyName);
   setMenuEnabled("mnuVoiceRename", true);
   setMenuEnabled("mnuVoiceInfo", true);
   LoadTableList();
@@ -472,26 +385,25 @@ void frmVoices::showValues() {
 
 void frmVoices::LoadTableList() {
   trap("frmVoices.LoadTableList", [this] {
-    if (voice_.isNothing() || itemData(cboVoice_->currentIndex()) <= kNoVoice) return;
-    const QString language = voice_.str(QStringLiteral("LanguageID"));
+    const VoiceProfile::Voice* v = model_.voiceNamed(voice_);
+    if (voice_.isEmpty() || !v || itemData(cboVoice_->currentIndex()) <= kNoVoice) return;
+    const QString language = v->languageId;
     cboTable_->setEnabled(true);
     lblTable_->setEnabled(true);
     const QSignalBlocker block(cboTable_);
     if (tableTag_ != language) {
-      tables_ = Jex().obj(QStringLiteral("SpeechCharTables"));
+      tables_ = model_.readTables();
       cboTable_->clear();
-      const int n = tables_.count();
-      for (int i = 1; i <= n; ++i) {
-        Obj t = itemAt(tables_, i);
-        if (t.str(QStringLiteral("FileLng")) != language) continue;
-        const QString name = fileTitle(t.str(QStringLiteral("FileName"))).toLower();
+      for (const VoiceProfile::Table& t : std::as_const(tables_)) {
+        if (t.language != language) continue;
+        const QString name = fileTitle(t.fileName).toLower();
         if (name.isEmpty() || !name.at(0).isDigit()) continue;  // only tables numbered by their first character
         cboTable_->addItem(name.mid(1), name.left(1).toInt());
       }
       tableTag_ = language;
     }
-    if (entry_.isNothing()) return;
-    const QString table = entry_.str(QStringLiteral("TableName"));
+    if (entry_ <= 0) return;
+    const QString table = model_.source(entry_).tableName;
     const QString wanted = fileTitle(table).toLower().mid(1);
     int i = cboTable_->findText(wanted, Qt::MatchFixedString);
     if (i < 0 && !table.isEmpty()) i = cboTable_->findText(table.left(1), Qt::MatchStartsWith);
@@ -501,42 +413,36 @@ void frmVoices::LoadTableList() {
 
 void frmVoices::tableSelected() {
   trap("frmVoices.cboTable_Click", [this] {
-    if (!sourceUnchanged() || entry_.isNothing()) return;
-    WriteLog(QStringLiteral("cboTable_Click %1 %2")
-                 .arg(entry_.str(QStringLiteral("InternalName")), cboTable_->currentText()),
+    if (loading() || !sourceUnchanged() || entry_ <= 0) return;
+    WriteLog(QStringLiteral("cboTable_Click %1 %2").arg(model_.source(entry_).internalName, cboTable_->currentText()),
              kDetail);
     if (cboTable_->currentIndex() < 0) {
       WriteLog(QStringLiteral("no Table "), kDetail);
       return;
     }
-    entry_.set(QStringLiteral("TableName"),
-               QString::number(cboTable_->currentData().toInt()) + cboTable_->currentText() + QStringLiteral(".tab"));
+    model_.setTable(
+        entry_, QString::number(cboTable_->currentData().toInt()) + cboTable_->currentText() + QStringLiteral(".tab"));
     assignChanged_ = true;
   });
 }
 
 void frmVoices::sliderChanged(cMySlider* slider) {
   trap("frmVoices.ctl_Change", [&] {
+    if (loading()) return;
     voicesChanged_ = true;
     const cGlobal& g = gGlobal();
     const int p = slider->Value();
     if (slider == ctlPitch_) {
-      if (!voice_.isNothing()) voice_.set(QStringLiteral("Pitch"), PercentToValue(p, pitchLow_, pitchHigh_));
+      if (!voice_.isEmpty())
+        model_.setValue(voice_, VoiceProfile::Value::Pitch, PercentToValue(p, pitchLow_, pitchHigh_));
       return;
     }
     const bool speed = slider == ctlSpeed_;
-    const QString member = speed ? QStringLiteral("speed") : QStringLiteral("volume");
+    const VoiceProfile::Value which = speed ? VoiceProfile::Value::Speed : VoiceProfile::Value::Volume;
     const qint32 value =
         speed ? PercentToValue(p, g.SpeedMin, g.SpeedMax) : volumeValue(PercentToValue(p, 0, g.VolMax));
-    if (showsDiffVoices()) {
-      const int n = profile_.count();
-      for (int i = 1; i <= n; ++i) {
-        Obj v = itemAt(profile_, i).obj(QStringLiteral("Voice"));
-        if (!v.isNothing()) v.set(member, value);
-      }
-    } else if (!voice_.isNothing()) {
-      voice_.set(member, value);
-    }
+    if (showsDiffVoices()) model_.setValueOfAllSources(which, value);
+    else if (!voice_.isEmpty()) model_.setValue(voice_, which, value);
   });
 }
 
@@ -544,56 +450,50 @@ void frmVoices::sliderChanged(cMySlider* slider) {
 
 void frmVoices::store() {
   trap("frmVoices.Store", [this] {
-    Jex().call(QStringLiteral("proc.SpeechStop"));
-    Jex().call(QStringLiteral("SpeechVoices.SaveVoices"));
+    model_.store();
     assignChanged_ = voicesChanged_ = false;
   });
 }
 
 void frmVoices::revert() {
   trap("frmVoices.LoadSettings", [this] {
-    Jex().call(QStringLiteral("proc.SpeechStop"));
-    Obj profile = Jex().obj(QStringLiteral("SpeechProfile"));
-    WriteLog(QStringLiteral("LoadSettings: ") + profile.str(QStringLiteral("Info")), kDetail);
-    profile.call(QStringLiteral("Activate"));
-    if (voicesChanged_) Jex().call(QStringLiteral("SpeechVoices.LoadVoices"));
+    model_.revert(voicesChanged_);
     assignChanged_ = voicesChanged_ = false;
   });
 }
 
-void frmVoices::cmdOKClick() {
-  trap("frmVoices.cmdOK_Click", [this] {
-    if (txtInfo_->isEnabled()) {
-      txtInfo_->setEnabled(false);
-      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
-      return;
-    }
-    store();
-    hideChild();
-  });
+// OK closes the information text first.
+void frmVoices::accept() {
+  if (txtInfo_->isEnabled()) {
+    txtInfo_->setEnabled(false);
+    cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  ChildDialog::accept();
 }
 
-void frmVoices::cmdCancelClick() {
-  trap("frmVoices.cmdCancel_Click", [this] {
-    if (picNew_->isVisible()) {
-      ShowNewVoicePanel(false);
-      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
-    } else if (txtInfo_->isEnabled()) {
-      txtInfo_->setEnabled(false);
-      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
-    } else {
-      queryHide();
-    }
-  });
+// Abbrechen and Escape close the new-voice panel or the information text first.
+void frmVoices::reject() {
+  if (picNew_->isVisible()) {
+    ShowNewVoicePanel(false);
+    cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+  } else if (txtInfo_->isEnabled()) {
+    txtInfo_->setEnabled(false);
+    cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+  } else {
+    queryHide();
+  }
 }
 
+// Showing: the voice menu is on, and the core asks which voice to speak with (the question is
+// answered only while the dialog shows).
 void frmVoices::showEvent(QShowEvent* event) {
   ChildDialog::showEvent(event);
   trap("frmVoices.Form_Activate", [this] {
     setMenuEnabled("mnuVoices", true);
-    GetValues();
-    assignChanged_ = voicesChanged_ = false;
-    ui::setTabOrderByReading(this);
+    if (cNotifySink* s = sink())
+      connect(s, &cNotifySink::VoiceSelectEvent, this, &frmVoices::voiceSelect,
+              Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
   });
 }
 
@@ -614,6 +514,11 @@ bool frmVoices::eventFilter(QObject* watched, QEvent* event) {
     txtInfo_->setEnabled(false);
   } else if (watched == txtName_ && event->type() == QEvent::FocusIn) {
     QMetaObject::invokeMethod(txtName_, &QLineEdit::selectAll, Qt::QueuedConnection);
+  } else if (watched == txtName_ && event->type() == QEvent::KeyPress &&
+             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+    cmdAddVoiceClick();  // Enter in the name adds the voice; it is not OK
+    return true;
   } else if (watched == treModes_ && event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
     if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
@@ -628,16 +533,6 @@ bool frmVoices::eventFilter(QObject* watched, QEvent* event) {
   return ChildDialog::eventFilter(watched, event);
 }
 
-bool frmVoices::focusNextPrevChild(bool next) {
-  const QList<QWidget*> order = ui::readingOrder(this);
-  if (order.isEmpty()) return ChildDialog::focusNextPrevChild(next);
-  const qsizetype n = order.size();
-  const qsizetype i = order.indexOf(ui::tabStopOf(QApplication::focusWidget()));
-  const qsizetype j = i < 0 ? (next ? 0 : n - 1) : (next ? (i + 1) % n : (i + n - 1) % n);
-  order.at(j)->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-  return true;
-}
-
 // ---------------------------------------------------------------- the core's voice question
 
 void frmVoices::voiceSelect(const QVariant& o) {
@@ -650,17 +545,13 @@ void frmVoices::voiceSelect(const QVariant& o) {
     const QStringList editing{QStringLiteral("cboSource"), QStringLiteral("cboVoice"),  QStringLiteral("txtSpeed"),
                               QStringLiteral("txtPitch"),  QStringLiteral("txtVolume"), QStringLiteral("cboTable")};
     if (focus && isAncestorOf(focus) && editing.contains(focus->objectName())) {
-      if (itemData(cboVoice_->currentIndex()) > kNoVoice && !voice_.isNothing())
-        arg.set(QStringLiteral("Voice"), voice_.str(QStringLiteral("InternalName")));
+      if (itemData(cboVoice_->currentIndex()) > kNoVoice && !voice_.isEmpty()) arg.set(QStringLiteral("Voice"), voice_);
     } else if (focus == treModes_ && treModes_->currentItem()) {
       const QString key = treModes_->currentItem()->data(0, Qt::UserRole).toString();
       if (!isModeKey(key)) return;
-      if (modes_.isNothing()) modes_ = Jex().obj(QStringLiteral("SpeechModes"));
-      Obj mode = automation::toObj(modes_.call(QStringLiteral("ItemByName"), {key}));
-      if (mode.isNothing()) return;
-      WriteLog(QStringLiteral("PrepareModeVoice: ") + key, kDetail);
-      mode.call(QStringLiteral("PrepareModeVoice"));
-      arg.set(QStringLiteral("Voice"), QStringLiteral("m") + QString::number(mode.i32(QStringLiteral("Index"))));
+      const QString voice = model_.prepareModeVoice(key);
+      if (voice.isEmpty()) return;
+      arg.set(QStringLiteral("Voice"), voice);
       WriteLog(QStringLiteral("VoiceSelect: ") + key, kDetail);
       WriteLog(QStringLiteral("voice selected."), kDetail);
     }
@@ -668,6 +559,13 @@ void frmVoices::voiceSelect(const QVariant& o) {
 }
 
 // ---------------------------------------------------------------- small helpers
+
+// The text of the voice list that names a source's voice.
+QString frmVoices::shownName(int source) const {
+  if (model_.source(source).voiceName == VoiceProfile::kNoVoice) return hiddenText("lblNoVoice");
+  const VoiceProfile::Voice* v = model_.voiceOf(source);
+  return v ? v->friendlyName : QString();
+}
 
 bool frmVoices::sourceUnchanged() const { return sourceTag_ == QString::number(cboSource_->currentIndex()); }
 
@@ -683,9 +581,8 @@ void frmVoices::setVoiceIndex(int index) {
 }
 
 QMenu* frmVoices::voicesMenu() const {
-  if (QWidget* w = window(); w && w != this)
-    if (auto* m = w->findChild<QMenu*>(QStringLiteral("mnuVoices"))) return m;
-  return ownVoicesMenu_;
+  QWidget* w = window();
+  return w && w != this ? w->findChild<QMenu*>(QStringLiteral("mnuVoices")) : nullptr;
 }
 
 void frmVoices::setMenuEnabled(const char* name, bool on) {
@@ -703,42 +600,14 @@ void frmVoices::setMenuEnabled(const char* name, bool on) {
     if (a->objectName() == n) a->setEnabled(on);
 }
 
-// The delete entries 1 to 11 beside the main window's element 0 (or in a menu of the form's own
-// when it has no main window).
-void frmVoices::ensureVoiceDelEntries() {
-  QMenu* menu = voicesMenu();
-  if (!menu) {
-    ownVoicesMenu_ = new QMenu(this);
-    ownVoicesMenu_->setObjectName(QStringLiteral("mnuVoices"));
-    menu = ownVoicesMenu_;
-  }
-  QMenu* del = menu->findChild<QMenu*>(QStringLiteral("mnuVoiceDelete"));
-  if (!del) {
-    del = new QMenu(menu);
-    del->setObjectName(QStringLiteral("mnuVoiceDelete"));
-    menu->addMenu(del);
-  }
-  if (voiceDel_.size() == kVoiceMenuEntries + 1 && voiceDel_.first() && voiceDel_.first()->parent() == del) return;
-  voiceDel_.clear();
-  QAction* zero = nullptr;
-  for (QAction* a : del->actions())
-    if (a->objectName() == QLatin1String("mnuVoiceDel(0)")) zero = a;
-  if (!zero) {
-    zero = del->addAction(QString());
-    zero->setObjectName(QStringLiteral("mnuVoiceDel(0)"));
-  }
-  voiceDel_.append(zero);
-  for (int i = 1; i <= kVoiceMenuEntries; ++i) {
-    QAction* a = del->addAction(QString());
-    a->setObjectName(QStringLiteral("mnuVoiceDel(%1)").arg(i));
-    a->setVisible(false);
-    connect(a, &QAction::triggered, this, [this, i] { VoiceDel(i); });
-    voiceDel_.append(a);
-  }
-}
-
 QAction* frmVoices::voiceDelEntry(int i) const {
-  return i >= 0 && i < voiceDel_.size() ? voiceDel_[i].data() : nullptr;
+  QMenu* m = voicesMenu();
+  const QMenu* del = m ? m->findChild<QMenu*>(QStringLiteral("mnuVoiceDelete")) : nullptr;
+  if (!del) return nullptr;
+  const QString name = QStringLiteral("mnuVoiceDel(%1)").arg(i);
+  for (QAction* a : del->actions())
+    if (a->objectName() == name) return a;
+  return nullptr;
 }
 
 void frmVoices::queueForCore(const QString& command) {
@@ -748,12 +617,11 @@ void frmVoices::queueForCore(const QString& command) {
   });
 }
 
-Obj frmVoices::itemAt(const Obj& collection, int i) {
-  return automation::toObj(collection.call(QStringLiteral("ItemByIndex"), {i}));
-}
-
 bool frmVoices::isModeKey(const QString& key) { return key.size() >= 4 && key.at(3) != u'_'; }
 
-JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); }, .preload = 3})
+JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); },
+                                  .preload = 3,
+                                  .menuButton = 2,
+                                  .commands = {{.name = QStringLiteral("DLGSPEECH")}}})
 
 }  // namespace jex

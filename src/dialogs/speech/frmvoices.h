@@ -1,27 +1,32 @@
 // frmVoices: the voices dialog. The user gives each of the eight speech sources a voice, tunes
 // speed, pitch and volume of the voices (each change is heard at once), creates, renames and
-// deletes voices and picks a source's character table. All data live in the core's objects
-// (SpeechProfile, SpeechVoices, SpeechModes, SpeechCharTables); OK makes the core store the
-// voices, No to the save question makes it reload them.
+// deletes voices and picks a source's character table. All data live in the core's objects; the
+// dialog reads and writes them through its VoiceProfile (voiceprofile.h), which holds no widgets.
+// OK makes the core store the voices, No to the save question makes it reload them.
 //
 // The form also carries the speed and volume commands the core sends while the dialog is closed
 // (SPEEDUP ... VOLUMEMIN, compared without regard to case by the dispatcher) and the script calls
-// AllSpeeds / AllVolumes; they work whether the dialog is visible or not.
+// AllSpeeds / AllVolumes; they work whether the dialog is visible or not (frmvoices_actions.cpp).
 //
 // Layout, top to bottom: source and voice with the voice-management button; the parameters panel
 // picSettings (frame nl_Parameter with the three slider pairs, the table list and the information
-// text) or, in its place, the new-voice panel picNew (tree of the installed modes, name, add);
-// the place of the speech-set frame (speechSetPlace()); OK, Cancel, Help.
+// text) or, in its place, the new-voice panel picNew (tree of the installed modes, name, add;
+// frmvoices_newvoice.cpp); the place of the speech-set frame (speechSetPlace()); the dialog kit's
+// OK, Abbrechen, Hilfe. While the information text or the new-voice panel is open, OK and Escape
+// close that first.
 //
-// Message texts are the captions of invisible labels, localised with the form.
+// The voice-management menu (mnuVoices with its delete entries mnuVoiceDel(0) to (11)) is the
+// main window's; the dialog fills in the delete entries' captions and switches the entries on
+// and off.
+//
+// Message texts are the captions of invisible labels, localised with the form (hiddenText()).
 #pragma once
 
-#include <QPointer>
 #include <QVariant>
 #include <functional>
 
-#include "automation/automation.h"
 #include "dialogs/childdialog.h"
+#include "dialogs/speech/voiceprofile.h"
 
 class QComboBox;
 class QGroupBox;
@@ -45,14 +50,16 @@ class frmVoices : public ChildDialog {
   // Item data of the two special entries of cboVoice.
   static constexpr int kDiffVoices = -3;
   static constexpr int kNoVoice = 1;
-  static constexpr int kSources = 8;
+  static constexpr int kSources = VoiceProfile::kSources;
   static constexpr int kMaxVoiceEntries = 10;  // the two reserved entries and nine voices, less one
   static constexpr int kVoiceMenuEntries = 11;
 
   explicit frmVoices(QWidget* parent = nullptr);
   ~frmVoices() override;
 
-  Q_INVOKABLE void GetValues();
+  // The core's voices and profile shown again (the commands USESPSETn, a speech set saved or
+  // loaded), as at a showing.
+  Q_INVOKABLE void GetValues() { loadValues(); }
   Q_INVOKABLE void VoiceDel(const QVariant& index);
   Q_INVOKABLE void VoiceNew();
   Q_INVOKABLE void VoiceInfo();
@@ -74,7 +81,6 @@ class frmVoices : public ChildDialog {
   Q_INVOKABLE void SpeechsetLoad();
   SpeechsetFrame* speechsetFrame() const { return speechset_; }
 
-  bool changed() const override { return assignChanged_ || voicesChanged_; }
   bool assignmentChanged() const { return assignChanged_; }
   bool voicesChanged() const { return voicesChanged_; }
 
@@ -82,8 +88,6 @@ class frmVoices : public ChildDialog {
   QComboBox* cboVoice() const { return cboVoice_; }
   QComboBox* cboTable() const { return cboTable_; }
   QPushButton* cmdVoiceMenu() const { return cmdVoiceMenu_; }
-  QPushButton* cmdOK() const { return cmdOK_; }
-  QPushButton* cmdCancel() const { return cmdCancel_; }
   QPushButton* cmdAddVoice() const { return cmdAddVoice_; }
   QLineEdit* txtInfo() const { return txtInfo_; }
   QLineEdit* txtName() const { return txtName_; }
@@ -93,28 +97,30 @@ class frmVoices : public ChildDialog {
   cMySlider* ctlSpeed() const { return ctlSpeed_; }
   cMySlider* ctlPitch() const { return ctlPitch_; }
   cMySlider* ctlVolume() const { return ctlVolume_; }
-  // The voice-management menu entry "mnuVoiceDel(i)" (the main window's, else the form's own).
+  // The main window's voice-management menu entry "mnuVoiceDel(i)"; null without a main window.
   QAction* voiceDelEntry(int i) const;
   // The place where the speech-set frame goes, between the parameters and the buttons.
   QVBoxLayout* speechSetPlace() const { return speechSetPlace_; }
-  // The caption of a hidden message label.
-  QString caption(const char* label) const;
 
   // The voice-select question of the core before it speaks (the event argument has Voice).
   void voiceSelect(const QVariant& o);
 
  protected:
+  // The voices and the profile as the core holds them: every showing takes them from the core
+  // and shows all sources.
+  void showValues() override;
+  // The changes live in the core, not in controls.
+  bool untrackedChanges() const override { return assignChanged_ || voicesChanged_; }
   void store() override;
   void revert() override;
+  void accept() override;
+  void reject() override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // Tab and Shift+Tab go round the dialog's own controls in reading order.
-  bool focusNextPrevChild(bool next) override;
 
  private:
   void build();
-  QLabel* hiddenLabel(const char* name, const char* text);
   void LoadVoiceList();
   void UpdateNoVoiceEntry();
   void sourceSelected();
@@ -122,31 +128,27 @@ class frmVoices : public ChildDialog {
   void LoadTableList();
   void tableSelected();
   void sliderChanged(cMySlider* slider);
-  void showValues();
+  // The current voice's values and information.
+  void showVoice();
   void ShowNewVoicePanel(bool show);
   void fillModes();
   void modeClicked(QTreeWidgetItem* item);
   void cmdAddVoiceClick();
-  void cmdOKClick();
-  void cmdCancelClick();
   void cmdVoiceMenuClick();
   void SpeakTestText();
   void refreshAfterCommand(bool speak);
-  // Walks the used voices (named in the profile's Info) and sets each one's new value.
-  void changeUsedVoices(const char* where, const std::function<void(Obj& voice)>& change);
-  void stepSpeed(const Obj& voice, int delta, int floor);
+  // Sets each voice the profile uses to the value to() gives it (where: the command's name).
+  void changeUsedVoices(const char* where, VoiceProfile::Value which,
+                        const std::function<qint32(const VoiceProfile::Voice&)>& to);
+  QString shownName(int source) const;
   bool sourceUnchanged() const;
   int itemData(int index) const;
   bool showsDiffVoices() const;
   void setVoiceIndex(int index);
   void setMenuEnabled(const char* name, bool on);
   QMenu* voicesMenu() const;
-  void ensureVoiceDelEntries();
   void queueForCore(const QString& command);
-  void clearCore();
   static bool isModeKey(const QString& key);
-  // Element i (from 1) of a collection of the core.
-  static Obj itemAt(const Obj& collection, int i);
 
   QComboBox* cboSource_ = nullptr;
   QComboBox* cboVoice_ = nullptr;
@@ -161,22 +163,20 @@ class frmVoices : public ChildDialog {
   QLabel* lblName_ = nullptr;
   QLineEdit* txtName_ = nullptr;
   QPushButton* cmdAddVoice_ = nullptr;
-  QPushButton* cmdOK_ = nullptr;
-  QPushButton* cmdCancel_ = nullptr;
-  QPushButton* cmdHelp_ = nullptr;
   QVBoxLayout* speechSetPlace_ = nullptr;
   SpeechsetFrame* speechset_ = nullptr;
   cMySlider* ctlSpeed_ = nullptr;
   cMySlider* ctlPitch_ = nullptr;
   cMySlider* ctlVolume_ = nullptr;
-  QMenu* ownVoicesMenu_ = nullptr;  // without a main window
-  QList<QPointer<QAction>> voiceDel_;
 
+  VoiceProfile model_;
   bool assignChanged_ = false;
   bool voicesChanged_ = false;
   int prevItemData_ = 0;
   QString sourceTag_, voiceTag_, tableTag_;
-  Obj profile_, voices_, entry_, voice_, modes_, tables_;
+  QList<VoiceProfile::Table> tables_;
+  int entry_ = 0;  // the current source entry (from 1); 0 none
+  QString voice_;  // the current voice's internal name; empty none
   qint32 pitchLow_ = 0, pitchHigh_ = 100;
 };
 

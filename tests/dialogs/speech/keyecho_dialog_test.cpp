@@ -49,7 +49,7 @@ TEST_F(KeyechoDialog, ShowsTheCoresValuesAndKeyEchoOffDisablesTheRestButKeepsThe
   echo.set(S("CursorEcho"), 0);
   frmKeyecho* f = open();
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->lblAsk2Save()->text(), S("wollen Sie die Änderungen am Tastenecho  speichern ?"));
+  EXPECT_EQ(f->hiddenText("lblAsk2Save"), S("wollen Sie die Änderungen am Tastenecho  speichern ?"));
   EXPECT_FALSE(f->chkKeyEcho()->isChecked());
   EXPECT_EQ(f->cboCharEcho()->currentText(), S("wort"));
   for (const char* name :
@@ -84,7 +84,7 @@ TEST_F(KeyechoDialog, ABoxToggledTwiceIsNoChangeAndEscCloses) {
   QCheckBox* layer = child<QCheckBox>(f, "chkLayer");
   press(layer);
   press(layer);
-  EXPECT_FALSE(f->HasChanges());
+  EXPECT_FALSE(f->changed());
   QTest::keyClick(layer, Qt::Key_Escape);
   EXPECT_FALSE(f->isVisible());
   EXPECT_EQ(box.asked, 0);
@@ -132,6 +132,7 @@ TEST_F(KeyechoDialog, TheTryFieldIsEchoedWithTheUnsavedSettings) {
   for (Qt::Key k : {Qt::Key_Left, Qt::Key_F5, Qt::Key_Home, Qt::Key_Backspace}) QTest::keyClick(f->txtTry(), k);
   EXPECT_EQ(core.reports.filter(QRegularExpression(S("^ECHO: "))), QStringList{S("ECHO: F5")});
   EXPECT_EQ(stored("CharEcho"), QString());
+  QTest::keyClick(f->txtTry(), Qt::Key_Return);  // tried there, not OK
   AnswerBox no(Qt::Key_N);
   QTest::keyClick(f->txtTry(), Qt::Key_Escape);  // the field leaves Esc to the dialog
   EXPECT_EQ(no.asked, 1);

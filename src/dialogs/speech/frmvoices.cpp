@@ -166,7 +166,7 @@ void frmVoices::build() {
   txtInfo_->setReadOnly(true);
   txtInfo_->setEnabled(false);
   txtInfo_->installEventFilter(this);
-  QLabel* lblInfoCaption = label(nl_Parameter_, "lblVoiceInfo", "Stimm&info:");
+  QLabel* lblInfoCaption = label(nl_Parameter_, "lblVoiceInfo", "Stimmin&fo:");
   ui::setBuddy(lblInfoCaption, txtInfo_);
   form->addRow(lblInfoCaption, txtInfo_);
   settingsColumn->addWidget(nl_Parameter_);

@@ -7,13 +7,14 @@
 #include "base/log.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 #include "widgets/rtfreader.h"
 
 namespace jex {
 
 frmMain::frmMain(QWidget* parent) : ChildDialog(QStringLiteral("frmMain"), QStringLiteral("Hauptmenü"), parent) {
-  txtInfo_ = new QTextBrowser(this);
-  txtInfo_->setObjectName(QStringLiteral("txtInfo"));
+  leaveKeysToFrame();  // no dialog: Tab goes on to the main window's buttons
+  txtInfo_ = named<QTextBrowser>(this, "txtInfo");
   txtInfo_->setOpenExternalLinks(false);
   content()->addWidget(txtInfo_);
   ui::setBuddy(lblTitle(), txtInfo_);

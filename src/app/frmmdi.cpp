@@ -374,6 +374,7 @@ void frmMDI::activateProfile() {
 void frmMDI::exposeFuncs() { ExposeFuncs(); }
 void frmMDI::releaseFuncs() { ReleaseFuncs(); }
 void frmMDI::hideAsToggMen() {
+  if (ChildDialog* child = activeChild(); child && !child->querySave()) return;
   PlaySound(QStringLiteral("MenuOff"));
   lastCtl_ = QApplication::focusWidget();
   hide();

@@ -112,8 +112,8 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   bool QueryHideChild(ChildDialog* newForm);
   // The child switch followed by showing the dialog; false when the active one stayed.
   bool showChild(ChildDialog& form);
-  void Child_Activates(ChildDialog& form);
-  void Child_Closed(ChildDialog& form);
+  void Child_Activates(ChildDialog& form) override;
+  void Child_Closed(ChildDialog& form) override;
   // The visible dialog other than the home child; null when only frmMain (or nothing) shows.
   ChildDialog* activeChild() const override;
   QWidget* lastControl() const { return lastCtl_; }
@@ -138,8 +138,6 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // ChildHost
-  void childActivates(ChildDialog& child) override { Child_Activates(child); }
-  void childClosed(ChildDialog& child) override { Child_Closed(child); }
   QWidget* childFrame() override { return client_; }
   std::shared_ptr<cNotifySink> notificationSink() const override;
 

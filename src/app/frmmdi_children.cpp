@@ -169,8 +169,9 @@ void frmMDI::TOGGMEN() {
         closeQuickMenu();
         return;
       }
-      PlaySound(QStringLiteral("MenuOff"));
       ChildDialog* child = activeChild();
+      if (child && !child->querySave()) return;  // the dialog's changes are settled before it goes
+      PlaySound(QStringLiteral("MenuOff"));
       QWidget* focus = QApplication::focusWidget();
       if (!child) lastCtl_ = cmdMenu(0);
       else lastCtl_ = focus && child->isAncestorOf(focus) ? focus : nullptr;

@@ -21,6 +21,7 @@ constexpr int kPopupOffsetY = 30;  // twips below the button's top
 constexpr int kMaxHelpLinks = 9;
 constexpr int kMeridanButton = 4;
 constexpr int kCloseButton = 7;
+constexpr int kVoiceDelEntries = 11;
 
 QString u8(const char* s) { return QString::fromUtf8(s); }
 
@@ -72,7 +73,15 @@ void frmMDI::buildMenus() {
   entry(voices, "mnuVoiceInfo", "Stimm&info", onChild("VoiceInfo"));
   QMenu* voiceDelete = submenu(voices, "mnuVoiceDelete", "Stimme &löschen");
   voices->addMenu(voiceDelete);
-  entry(voiceDelete, "mnuVoiceDel(0)", "", [this] { callOnActiveChild("VoiceDel", 0); })->setVisible(false);
+  // The delete entries of the voices 1 to 11; the voices dialog gives them their voices' names
+  // and shows them. Element 0 only keeps the menu from being empty while they change.
+  for (int i = 0; i <= kVoiceDelEntries; ++i) {
+    QAction* a = voiceDelete->addAction(QString());
+    a->setObjectName(QStringLiteral("mnuVoiceDel(%1)").arg(i));
+    a->setVisible(false);
+    connect(a, &QAction::triggered, voiceDelete,
+            [this, i] { trap("frmMDI.mnuVoiceDel_Click", [this, i] { callOnActiveChild("VoiceDel", i); }); });
+  }
   entry(mnuSpeech_, "mnuSpeechsetLoad", "Sprachset &laden", onChild("SpeechsetLoad"));
   entry(mnuSpeech_, "mnuSpeechsetSave", "Sprachset &speichern", onChild("SpeechsetSave"));
   entry(mnuSpeech_, "mnuSpeechActive", "Sprache aktiv", [this] { toggleSpeech(); })->setCheckable(true);

@@ -1,10 +1,16 @@
 #include "dialogs/childdialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -14,13 +20,16 @@
 #include "global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
+#include "widgets/accessibility.h"
 #include "widgets/buttonkeys.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 namespace {
 const char* const kAsk2Save = "Die Einstellungen wurden geändert. Sollen die Änderungen gespeichert werden?";
 const QString kSharedSection = QStringLiteral("frmMain");  // the shared message texts
+const QString kSaveQuestion = QStringLiteral("lblAsk2Save");
 
 ChildHost*& hostSlot() {
   static ChildHost* h = nullptr;
@@ -37,18 +46,19 @@ ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* par
   setProperty(loc::kFormProperty, true);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
-  lblTitle_ = new QLabel(title, this);
-  lblTitle_->setObjectName(QStringLiteral("lblTitle"));
+  lblTitle_ = named<QLabel>(this, "lblTitle", title);
   column->addWidget(lblTitle_);
-  lblAsk2Save_ = new QLabel(QString::fromUtf8(kAsk2Save), this);
-  lblAsk2Save_->setObjectName(QStringLiteral("lblAsk2Save"));
-  lblAsk2Save_->setVisible(false);
+  hiddenTexts({{"lblAsk2Save", kAsk2Save}});
   content_ = new QVBoxLayout;
   column->addLayout(content_, 1);
   setVisible(false);
   dialogs().append(this);
   forms::live(this);
   ui::pressFocusedButtonOnEnter();
+  // Hilfe asks about the control the user was on before moving to the button row.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && isAncestorOf(now) && !inButtonRow(now)) lastControl_ = now;
+  });
 }
 
 ChildDialog::~ChildDialog() {
@@ -64,6 +74,45 @@ ChildDialog* ChildDialog::find(const QString& name) {
   for (ChildDialog* d : dialogs())
     if (d->objectName().compare(name, Qt::CaseInsensitive) == 0) return d;
   return nullptr;
+}
+
+void ChildDialog::addButtons() {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  cmdOK_ = named<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
+  cmdCancel_ = named<QPushButton>(this, "cmdCancel", QStringLiteral("Abbrechen"));
+  cmdHelp_ = named<QPushButton>(this, "cmdHelp", QStringLiteral("Hilfe"));
+  for (QPushButton* b : {cmdOK_, cmdCancel_, cmdHelp_}) row->addWidget(b);
+  cmdOK_->setDefault(true);
+  // The row stays at the bottom: a stretch above it unless a control grows into the room.
+  bool grows = false;
+  for (int i = 0; i < content_->count(); ++i) grows = grows || content_->stretch(i) > 0;
+  if (!grows) content_->addStretch(1);
+  content_->addLayout(row);
+  const auto click = [this](QPushButton* b, const char* handler, void (ChildDialog::*fn)()) {
+    connect(b, &QPushButton::clicked, this, [this, handler, fn] {
+      trap(qPrintable(objectName() + QLatin1String(handler)), [this, fn] { (this->*fn)(); });
+    });
+  };
+  click(cmdOK_, ".cmdOK_Click", &ChildDialog::accept);
+  click(cmdCancel_, ".cmdCancel_Click", &ChildDialog::reject);
+  click(cmdHelp_, ".cmdHelp_Click", &ChildDialog::help);
+}
+
+void ChildDialog::hiddenTexts(std::initializer_list<HiddenText> texts) {
+  for (const HiddenText& t : texts) {
+    auto* l = findChild<QLabel*>(QString::fromLatin1(t.name), Qt::FindDirectChildrenOnly);
+    if (!l) {
+      l = named<QLabel>(this, t.name);
+      l->setVisible(false);
+    }
+    l->setText(QString::fromUtf8(t.text));
+  }
+}
+
+QString ChildDialog::hiddenText(const char* name) const {
+  const auto* l = findChild<QLabel*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+  return l ? l->text() : QString();
 }
 
 void ChildDialog::ChildLoad() {
@@ -88,19 +137,20 @@ void ChildDialog::ChildUnload() { listen(nullptr); }
 // The shared save question first, then the dialog's own texts over it.
 void ChildDialog::localise() {
   trap(qPrintable(objectName() + QStringLiteral(".Localize")), [this] {
-    const QString shared = frmLocalizer().DlgIni().GetLeftSide(kSharedSection, lblAsk2Save_->objectName());
-    lblAsk2Save_->setText(shared.isEmpty() ? QString::fromUtf8(kAsk2Save) : shared);
+    const QString shared = frmLocalizer().DlgIni().GetLeftSide(kSharedSection, kSaveQuestion);
+    if (auto* l = findChild<QLabel*>(kSaveQuestion, Qt::FindDirectChildrenOnly))
+      l->setText(shared.isEmpty() ? QString::fromUtf8(kAsk2Save) : shared);
   });
   frmLocalizer().Localize(this);
 }
 
 void ChildDialog::listen(std::shared_ptr<cNotifySink> sink) {
-  if (sink == m_Notifier) return;
-  QObject::disconnect(notifierConnection_);
-  m_Notifier = std::move(sink);
-  if (m_Notifier)
-    notifierConnection_ =
-        connect(m_Notifier.get(), &cNotifySink::HandleCmdEvent, this, &ChildDialog::sinkCmd, Qt::DirectConnection);
+  if (sink == sink_) return;
+  QObject::disconnect(sinkConnection_);
+  sink_ = std::move(sink);
+  if (sink_)
+    sinkConnection_ =
+        connect(sink_.get(), &cNotifySink::HandleCmdEvent, this, &ChildDialog::sinkCmd, Qt::DirectConnection);
 }
 
 void ChildDialog::sinkCmd(QString& command) {
@@ -115,17 +165,44 @@ void ChildDialog::rememberLoadedValues() {
   for (auto it = loadedValues_.begin(); it != loadedValues_.end(); ++it) it.value() = valueOf(it.key());
 }
 
+bool ChildDialog::changed(const QWidget* control) const {
+  const auto it = loadedValues_.constFind(const_cast<QWidget*>(control));
+  return it != loadedValues_.cend() && valueOf(control) != it.value();
+}
+
 bool ChildDialog::changed() const {
   for (auto it = loadedValues_.cbegin(); it != loadedValues_.cend(); ++it)
     if (valueOf(it.key()) != it.value()) return true;
-  return false;
+  return untrackedChanges();
+}
+
+void ChildDialog::loadValues() {
+  {
+    const QScopedValueRollback<bool> guard(loading_, true);
+    trap(qPrintable(objectName() + QStringLiteral(".ShowValues")), [this] { showValues(); });
+  }
+  rememberLoadedValues();
 }
 
 void ChildDialog::revert() {
   for (auto it = loadedValues_.cbegin(); it != loadedValues_.cend(); ++it) setValue(it.key(), it.value());
 }
 
-QString ChildDialog::saveQuestion() const { return lblAsk2Save_->text(); }
+void ChildDialog::accept() {
+  store();
+  rememberLoadedValues();
+  hideChild();
+}
+
+void ChildDialog::reject() { queryHide(); }
+
+void ChildDialog::help() {
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus || !isAncestorOf(focus) || inButtonRow(focus)) focus = lastControl_;
+  QStringList args{objectName()};
+  if (focus) args << ui::tabStopOf(focus)->objectName();
+  forms::run(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), args);
+}
 
 bool ChildDialog::handleCmd(const QString& command) {
   return trapped(qPrintable(objectName() + QStringLiteral(".HandleCmd")), false, [&] {
@@ -142,47 +219,95 @@ bool ChildDialog::handleCmd(const QString& command) {
   });
 }
 
-bool ChildDialog::queryHide() {
+bool ChildDialog::querySave() {
   if (asking_) {
     WriteLog(objectName() + QStringLiteral(": the save question is open already"), kDetail);
     return false;
   }
-  if (changed()) {
-    asking_ = true;
-    const qint16 answer = MsgBoxEx(saveQuestion(), msgbox::kSaveQuestion);
-    asking_ = false;
-    switch (answer) {
-      case msgbox::Yes:
-        store();
-        rememberLoadedValues();
-        break;
-      case msgbox::No:
-        revert();
-        break;
-      default:
-        return false;
-    }
+  if (!changed()) return true;
+  asking_ = true;
+  const qint16 answer = MsgBoxEx(hiddenText("lblAsk2Save"), msgbox::kSaveQuestion);
+  asking_ = false;
+  switch (answer) {
+    case msgbox::Yes:
+      store();
+      rememberLoadedValues();
+      return true;
+    case msgbox::No:
+      revert();
+      return true;
+    default:
+      return false;
   }
+}
+
+bool ChildDialog::queryHide() {
+  if (!querySave()) return false;
   hideChild();
   return true;
 }
 
 void ChildDialog::hideChild() {
+  // The focus is not moved into the dialog as it goes (the reader would say a control that is
+  // gone); the main window puts it on the first control at the next opening.
   const bool wasVisible = isVisible();
   hide();
   if (wasVisible)
-    if (ChildHost* h = host()) h->childClosed(*this);
+    if (ChildHost* h = host()) h->Child_Closed(*this);
 }
 
 void ChildDialog::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (ChildHost* h = host()) h->childActivates(*this);
+  loadValues();
+  if (ChildHost* h = host()) h->Child_Activates(*this);
 }
 
 void ChildDialog::closeEvent(QCloseEvent* event) {
   event->ignore();  // hidden, not unloaded
   queryHide();
 }
+
+// Enter and Escape that no control took.
+void ChildDialog::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (!dialogKeys_ || !plain || (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape)) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  if (event->isAutoRepeat()) return;  // a held key acts once
+  trap(qPrintable(objectName() + QStringLiteral(".Form_KeyDown")), [&] {
+    if (key == Qt::Key_Escape) reject();
+    else if (QPushButton* b = defaultButton()) b->click();
+  });
+}
+
+bool ChildDialog::focusNextPrevChild(bool next) {
+  if (!dialogKeys_) return QWidget::focusNextPrevChild(next);
+  const QList<QWidget*> stops = tabStops();
+  if (stops.isEmpty()) return QWidget::focusNextPrevChild(next);
+  const qsizetype n = stops.size();
+  const qsizetype i = stops.indexOf(ui::tabStopOf(QApplication::focusWidget()));
+  const qsizetype j = i < 0 ? (next ? 0 : n - 1) : (next ? (i + 1) % n : (i + n - 1) % n);
+  stops.at(j)->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
+}
+
+QList<QWidget*> ChildDialog::tabStops() const {
+  QList<QWidget*> stops;
+  for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+    if (isAncestorOf(w) && ui::isTabStop(w)) stops << w;
+  return stops;
+}
+
+QPushButton* ChildDialog::defaultButton() const {
+  for (QPushButton* b : findChildren<QPushButton*>())
+    if (b->isDefault() && b->isEnabled() && b->isVisibleTo(this)) return b;
+  return nullptr;
+}
+
+bool ChildDialog::inButtonRow(const QWidget* w) const { return w && (w == cmdOK_ || w == cmdCancel_ || w == cmdHelp_); }
 
 QVariant ChildDialog::valueOf(const QWidget* control) {
   if (auto* b = qobject_cast<const QAbstractButton*>(control)) return b->isChecked();
@@ -191,6 +316,7 @@ QVariant ChildDialog::valueOf(const QWidget* control) {
   if (auto* s = qobject_cast<const QSpinBox*>(control)) return s->value();
   if (auto* s = qobject_cast<const QDoubleSpinBox*>(control)) return s->value();
   if (auto* s = qobject_cast<const QAbstractSlider*>(control)) return s->value();
+  if (auto* v = qobject_cast<const QAbstractItemView*>(control)) return v->currentIndex().row();
   return {};
 }
 
@@ -201,6 +327,8 @@ void ChildDialog::setValue(QWidget* control, const QVariant& value) {
   else if (auto* s = qobject_cast<QSpinBox*>(control)) s->setValue(value.toInt());
   else if (auto* s = qobject_cast<QDoubleSpinBox*>(control)) s->setValue(value.toDouble());
   else if (auto* s = qobject_cast<QAbstractSlider*>(control)) s->setValue(value.toInt());
+  else if (auto* v = qobject_cast<QAbstractItemView*>(control); v && v->model())
+    v->setCurrentIndex(v->model()->index(value.toInt(), 0));
 }
 
 }  // namespace jex

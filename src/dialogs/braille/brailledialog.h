@@ -1,14 +1,11 @@
-// BrailleDialog: what the two Braille dialogs share. Both edit the core's BrailleInterface live
-// (every choice acts on the display at once), make the core store the values on OK and reload
-// them when the user answers No to the save question. The button row (OK, Abbrechen, Hilfe) is
-// the last row of the form; Enter is OK, Esc is Abbrechen.
+// BrailleDialog: what the two Braille dialogs share beyond the dialog kit. Both edit the core's
+// BrailleInterface live (every choice acts on the display at once), make the core store the
+// values on OK and reload them when the user answers No to the save question.
 #pragma once
 
 #include "automation/automation.h"
 #include "dialogs/childdialog.h"
 #include "global/cglobal.h"
-
-class QPushButton;
 
 namespace jex {
 
@@ -18,33 +15,14 @@ class BrailleDialog : public ChildDialog {
   BrailleDialog(const QString& name, const QString& title, QWidget* parent = nullptr);
   ~BrailleDialog() override;
 
-  QPushButton* cmdOK() const { return cmdOK_; }
-  QPushButton* cmdCancel() const { return cmdCancel_; }
-  QPushButton* cmdHelp() const { return cmdHelp_; }
-
  protected:
   // The core's Braille object, taken again when the core object was replaced; Nothing (and an
   // error line for where) when the core does not answer.
   Obj braille(const char* where);
-  // Adds the button row to the form and wires its buttons.
-  void addButtons();
-  // OK: store, then close.
-  virtual void okClicked() = 0;
-  // Abbrechen: the save question, then close.
-  void cancelClicked();
-  // Hidden; the main window hears the dialog closed.
-  void closeDialog();
+  // The core reads its stored values again, and the dialog shows them.
   void revert() override;
-  // The core's values put into the controls again.
-  virtual void showValues() = 0;
-  void showEvent(QShowEvent* event) override;
-  // Enter that no control takes (lists, check boxes, the preview) is OK, as in a dialog box.
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  QPushButton* cmdOK_ = nullptr;
-  QPushButton* cmdCancel_ = nullptr;
-  QPushButton* cmdHelp_ = nullptr;
   CoreMember braille_{QStringLiteral("BrailleInterface")};
 };
 

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -17,6 +16,7 @@
 #include "localisation/localizable.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 namespace {
@@ -33,13 +33,14 @@ bool contractedBrailleLanguage() {
 
 frmBraille::frmBraille(QWidget* parent)
     : BrailleDialog(QStringLiteral("frmBraille"), QStringLiteral("Brailledarstellung"), parent) {
+  // The preview's sample sentence (translated with the form, shown as the display would show
+  // it) and the words for a list entry's state.
+  hiddenTexts({{"lblSample", "Übung macht den Meister: 12 Wörter in 3 Zeilen."},
+               {"lblOn", "angezeigt"},
+               {"lblOff", "ausgeblendet"}});
   auto* grid = new QGridLayout;
   int row = 0;
-  const auto label = [&](const char* name, const QString& caption) {
-    auto* l = new QLabel(caption, this);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-  };
+  const auto label = [&](const char* name, const QString& caption) { return named<QLabel>(this, name, caption); };
   const auto heading = [&](const char* name, const QString& caption) {
     grid->addWidget(label(name, caption), row++, 0, 1, 3);
   };
@@ -50,8 +51,7 @@ frmBraille::frmBraille(QWidget* parent)
   };
   const auto combo = [&](const char* lbl, const QString& caption, const char* name, const QStringList& items,
                          QLabel** labelOut = nullptr) {
-    auto* c = new QComboBox(this);
-    c->setObjectName(QString::fromLatin1(name));
+    auto* c = named<QComboBox>(this, name);
     c->addItems(items);
     QLabel* l = label(lbl, caption);
     if (labelOut) *labelOut = l;
@@ -59,8 +59,7 @@ frmBraille::frmBraille(QWidget* parent)
     return c;
   };
   const auto check = [&](const char* name, const QString& caption) {
-    auto* c = new QCheckBox(caption, this);
-    c->setObjectName(QString::fromLatin1(name));
+    auto* c = named<QCheckBox>(this, name, caption);
     grid->addWidget(c, row - 1, 2);
     return c;
   };
@@ -90,24 +89,13 @@ frmBraille::frmBraille(QWidget* parent)
                          {QStringLiteral("Leerzeilen am Fensteranfang"), QStringLiteral("Leerzeilen in der Mitte"),
                           QStringLiteral("Leerzeilen am Fensterende")});
   labelled(label("lblVSpace", QStringLiteral("Leerzeilen anzeigen:")), lstVSpace_);
-  // The preview: a sample sentence (translated with the form) as the display would show it.
-  lblSample_ = label("lblSample", QStringLiteral("Übung macht den Meister: 12 Wörter in 3 Zeilen."));
-  lblSample_->setVisible(false);
-  lblOn_ = label("lblOn", QStringLiteral("angezeigt"));
-  lblOn_->setVisible(false);
-  lblOff_ = label("lblOff", QStringLiteral("ausgeblendet"));
-  lblOff_->setVisible(false);
-  nl_Preview_ = new QLineEdit(this);
-  nl_Preview_->setObjectName(QStringLiteral("nl_Preview"));
+  nl_Preview_ = named<QLineEdit>(this, "nl_Preview");
   nl_Preview_->setReadOnly(true);
   labelled(label("lblPreview", QStringLiteral("&Vorschau:")), nl_Preview_);
   grid->setColumnStretch(1, 1);
   content()->addLayout(grid);
-  lblAsk2Save()->setText(QStringLiteral("wollen Sie die Änderungen an den Brailleeinstellungen speichern ?"));
   addButtons();
   syncLists();
-  ui::setTabOrder({cboDots_, cboCursor_, chkCursorBlink_, cboAttrib_, cboGrade2_, chkGrade2Lower_, lstHSpace_,
-                   lstVSpace_, nl_Preview_, cmdOK(), cmdCancel(), cmdHelp()});
   for (QWidget* w :
        std::initializer_list<QWidget*>{cboDots_, cboCursor_, chkCursorBlink_, cboAttrib_, cboGrade2_, chkGrade2Lower_})
     track(w);
@@ -148,12 +136,10 @@ frmBraille::frmBraille(QWidget* parent)
 
 QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array<QCheckBox*, 3>& boxes, int firstBit,
                                    const QStringList& captions) {
-  auto* list = new QListWidget(this);
-  list->setObjectName(QString::fromLatin1(name));
+  auto* list = named<QListWidget>(this, name);
   list->setSelectionMode(QAbstractItemView::NoSelection);  // entries are checked, not selected
   for (int j = 0; j < 3; ++j) {
-    auto* c = new QCheckBox(captions[j], this);
-    c->setObjectName(QString::fromLatin1(box));
+    auto* c = named<QCheckBox>(this, box, captions[j]);
     loc::setArrayIndex(c, j);
     c->setVisible(false);
     boxes[size_t(j)] = c;
@@ -194,7 +180,7 @@ QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array
 }
 
 void frmBraille::write(const char* where, const std::function<void(Obj&)>& fn) {
-  if (loading_) return;
+  if (loading()) return;
   trap(where, [&] {
     Obj b = braille(where);
     if (b.isNothing()) return;
@@ -230,8 +216,9 @@ void frmBraille::nameList(QListWidget* list) {
   trap("frmBraille.nameList", [&] {
     auto* l = findChild<QLabel*>(list == lstHSpace_ ? QStringLiteral("lblHSpace") : QStringLiteral("lblVSpace"));
     QString name = l ? ui::plainCaption(l->text()) : QString();
-    if (const QListWidgetItem* it = list->currentItem(); it && lblOn_ && lblOff_)
-      name += u' ' + it->text() + QStringLiteral(", ") + (it->checkState() == Qt::Checked ? lblOn_ : lblOff_)->text();
+    if (const QListWidgetItem* it = list->currentItem())
+      name +=
+          u' ' + it->text() + QStringLiteral(", ") + hiddenText(it->checkState() == Qt::Checked ? "lblOn" : "lblOff");
     if (list->accessibleName() != name) list->setAccessibleName(name);
   });
 }
@@ -240,8 +227,6 @@ void frmBraille::showValues() {
   trap("frmBraille.LoadValues", [this] {
     Obj b = braille("frmBraille.LoadValues");
     if (b.isNothing()) return;
-    loading_ = true;
-    const auto done = qScopeGuard([this] { loading_ = false; });
     const qint32 dots = b.i32(QStringLiteral("BrailleStyle"));
     if (dots == 6 || dots == 8) cboDots_->setCurrentIndex(dots == 6 ? 0 : 1);
     const qint32 cursor = b.i32(QStringLiteral("CursorMode"));
@@ -267,14 +252,14 @@ void frmBraille::showValues() {
     chkCursorBlink_->setChecked(b.i32(QStringLiteral("CurBlinkStat")) != 0);
   });
   syncLists();
-  rememberLoadedValues();
   renderPreview();
 }
 
 void frmBraille::renderPreview() {
   const QString shown = trapped("frmBraille.Preview", QString(), [this] {
     Obj b = braille("frmBraille.Preview");
-    return b.isNothing() ? QString() : b.call(QStringLiteral("RenderBraillePreview"), {lblSample_->text()}).toString();
+    return b.isNothing() ? QString()
+                         : b.call(QStringLiteral("RenderBraillePreview"), {hiddenText("lblSample")}).toString();
   });
   nl_Preview_->setText(shown);
 }
@@ -284,12 +269,6 @@ void frmBraille::store() {
     WriteLog(QStringLiteral("Save BrailleCls.Values"), kDetail);
     if (Obj b = braille("frmBraille.store")) b.call(QStringLiteral("SaveValues"));
   });
-}
-
-void frmBraille::okClicked() {
-  store();
-  rememberLoadedValues();
-  closeDialog();
 }
 
 bool frmBraille::handleCmd(const QString& command) {

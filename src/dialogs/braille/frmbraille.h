@@ -44,11 +44,9 @@ class frmBraille : public BrailleDialog {
   QCheckBox* chkVSpace(int j) const { return chkVSpace_[size_t(j)]; }
   QLineEdit* preview() const { return nl_Preview_; }
 
-  bool HasChanges() const { return changed(); }
   bool handleCmd(const QString& command) override;
 
  protected:
-  void okClicked() override;
   void store() override;
   void showValues() override;
 
@@ -74,11 +72,7 @@ class frmBraille : public BrailleDialog {
   QListWidget* lstVSpace_;
   std::array<QCheckBox*, 3> chkHSpace_{};
   std::array<QCheckBox*, 3> chkVSpace_{};
-  QLabel* lblSample_;
-  QLabel* lblOn_ = nullptr;  // the words for an entry's state, translated with the form
-  QLabel* lblOff_ = nullptr;
   QLineEdit* nl_Preview_;
-  bool loading_ = false;
 };
 
 }  // namespace jex

@@ -3,8 +3,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/error.h"
@@ -12,6 +10,7 @@
 #include "localisation/frmlocalizer.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 namespace {
@@ -40,15 +39,11 @@ frmDevice::frmDevice(QWidget* parent)
   auto* grid = new QGridLayout;
   int row = 0;
   const auto heading = [&](const char* name, const QString& caption) {
-    auto* h = new QLabel(caption, this);
-    h->setObjectName(QString::fromLatin1(name));
-    grid->addWidget(h, row++, 0, 1, 2);
+    grid->addWidget(named<QLabel>(this, name, caption), row++, 0, 1, 2);
   };
   const auto line = [&](const char* label, const QString& caption, const char* name, const QStringList& items = {}) {
-    auto* l = new QLabel(caption, this);
-    l->setObjectName(QString::fromLatin1(label));
-    auto* c = new QComboBox(this);
-    c->setObjectName(QString::fromLatin1(name));
+    auto* l = named<QLabel>(this, label, caption);
+    auto* c = named<QComboBox>(this, name);
     c->addItems(items);
     ui::setBuddy(l, c);
     grid->addWidget(l, row, 0);
@@ -71,21 +66,14 @@ frmDevice::frmDevice(QWidget* parent)
                      QStringLiteral("Scriptausgabe")});
   grid->setColumnStretch(1, 1);
   content()->addLayout(grid);
-  lblAsk2Save()->setText(QStringLiteral("wollen Sie die Änderungen an den Brailleeinstellungen speichern ?"));
   addButtons();
   for (int n = 1; n <= kPorts; ++n) cboPort_->addItem(QStringLiteral("COM") + QString::number(n));
-  ui::setTabOrder(
-      {cboDevice_, cboPort_, cboBrailleTable_, cboSWMode_, cboOSMode_, cboStatus_, cmdOK(), cmdCancel(), cmdHelp()});
   for (QComboBox* c : {cboDevice_, cboPort_, cboBrailleTable_, cboSWMode_, cboOSMode_, cboStatus_}) track(c);
 
-  // The lists from the core are read once the frame has loaded the dialog.
-  QTimer::singleShot(0, this, [this] {
-    if (!initialised_) init();
-  });
   connect(cboDevice_, &QComboBox::currentIndexChanged, this, [this] { deviceChosen(); });
   connect(cboBrailleTable_, &QComboBox::currentIndexChanged, this, [this] {
     trap("frmDevice.cboBrailleTable_Click", [this] {
-      if (loading_ || cboBrailleTable_->currentIndex() < 0) return;
+      if (loading() || cboBrailleTable_->currentIndex() < 0) return;
       if (Obj b = braille("frmDevice.cboBrailleTable_Click"))
         b.set(QStringLiteral("BrailleTranslationTable"), cboBrailleTable_->currentText() + QStringLiteral(".u2b"));
     });
@@ -97,8 +85,8 @@ frmDevice::frmDevice(QWidget* parent)
 
 QString frmDevice::deviceOf(const QString& displayName) const { return deviceIds_.value(key(displayName)); }
 
-// The lists that come from the core and the language file; again at an opening while the core
-// gave no devices.
+// The lists that come from the core and the language file, read at the first showing; again at
+// an opening while the core gave no devices.
 void frmDevice::init() {
   trap("frmDevice.init", [this] {
     const QSignalBlocker quiet(cboDevice_);
@@ -149,18 +137,11 @@ void frmDevice::showValues() {
   trap("frmDevice.ShowValues", [this] {
     Obj b = braille("frmDevice.ShowValues");
     if (b.isNothing()) return;
-    loading_ = true;
-    const auto done = qScopeGuard([this] { loading_ = false; });
     selectText(cboBrailleTable_, fileTitle(b.str(QStringLiteral("BrailleTranslationTable"))));
-    tagTable_ = cboBrailleTable_->currentText();
     selectText(cboPort_, b.str(QStringLiteral("ActiveBraillePort")));
-    tagPort_ = cboPort_->currentText();
     cboOSMode_->setCurrentIndex(b.i32(QStringLiteral("BrailleOSMode")));
     cboSWMode_->setCurrentIndex(b.i32(QStringLiteral("BrailleSWMode")));
     cboStatus_->setCurrentIndex(b.i32(QStringLiteral("BrailleStatusMode")));
-    tagOS_ = cboOSMode_->currentIndex();
-    tagSW_ = cboSWMode_->currentIndex();
-    tagStatus_ = cboStatus_->currentIndex();
   });
   trap("frmDevice.ShowValues", [this] {
     Obj b = braille("frmDevice.ShowValues");
@@ -175,9 +156,7 @@ void frmDevice::showValues() {
       selectText(cboDevice_, name);
     }
     deviceChosen();
-    tagDevice_ = cboDevice_->currentText();
   });
-  rememberLoadedValues();
 }
 
 void frmDevice::deviceChosen() {
@@ -219,19 +198,15 @@ void frmDevice::deviceChosen() {
 
 void frmDevice::setMode(QComboBox* list, const char* member) {
   trap(qPrintable(QStringLiteral("frmDevice.") + list->objectName() + QStringLiteral("_Click")), [&] {
-    if (loading_ || list->currentIndex() < 0) return;
+    if (loading() || list->currentIndex() < 0) return;
     if (Obj b = braille("frmDevice.setMode")) b.set(QString::fromLatin1(member), list->currentIndex());
   });
 }
 
 int frmDevice::GetChangeLevel() const {
   return trapped("frmDevice.GetChangeLevel", 0, [this] {
-    int level = 0;
-    if (tagSW_ != cboSWMode_->currentIndex() || tagOS_ != cboOSMode_->currentIndex() ||
-        tagStatus_ != cboStatus_->currentIndex() || tagTable_ != cboBrailleTable_->currentText())
-      level = 1;
-    if (tagDevice_ != cboDevice_->currentText() || tagPort_ != cboPort_->currentText()) level = 2;
-    return level;
+    if (changed(cboDevice_) || changed(cboPort_)) return 2;
+    return changed(cboSWMode_) || changed(cboOSMode_) || changed(cboStatus_) || changed(cboBrailleTable_) ? 1 : 0;
   });
 }
 
@@ -250,18 +225,6 @@ void frmDevice::store() {
     }
     b.call(QStringLiteral("SaveValues"));
   });
-  tagDevice_ = cboDevice_->currentText();
-  tagPort_ = cboPort_->currentText();
-  tagTable_ = cboBrailleTable_->currentText();
-  tagSW_ = cboSWMode_->currentIndex();
-  tagOS_ = cboOSMode_->currentIndex();
-  tagStatus_ = cboStatus_->currentIndex();
-}
-
-void frmDevice::okClicked() {
-  store();
-  rememberLoadedValues();
-  closeDialog();
 }
 
 void frmDevice::useTable(const QString& name) {
@@ -278,7 +241,7 @@ bool frmDevice::handleCmd(const QString& command) {
   if (BrailleDialog::handleCmd(command)) {
     if (command == QLatin1String("UI_LNGCHANGE")) {
       initialised_ = false;  // the device names and the copied modes follow the language
-      if (isVisible()) showValues();
+      if (isVisible()) loadValues();
     }
     return true;
   }

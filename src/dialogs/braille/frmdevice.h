@@ -30,7 +30,7 @@ class frmDevice : public BrailleDialog {
   QComboBox* cboOSMode() const { return cboOSMode_; }
   QComboBox* cboStatus() const { return cboStatus_; }
 
-  // 0 unchanged, 1 table or a mode changed, 2 device or port changed.
+  // 0 unchanged, 1 table or a mode changed, 2 device or port changed (since the last showing).
   int GetChangeLevel() const;
   // The device identifier behind a display name; empty when the name is not listed.
   QString deviceOf(const QString& displayName) const;
@@ -38,7 +38,6 @@ class frmDevice : public BrailleDialog {
   bool handleCmd(const QString& command) override;
 
  protected:
-  void okClicked() override;
   void store() override;
   void showValues() override;
 
@@ -54,13 +53,9 @@ class frmDevice : public BrailleDialog {
   QComboBox* cboSWMode_;
   QComboBox* cboOSMode_;
   QComboBox* cboStatus_;
-  bool loading_ = false;
   bool initialised_ = false;
   QHash<QString, QString> deviceIds_;  // display name -> identifier
   QHash<QString, int> deviceIndex_;    // identifier -> its number in the core's list
-  // What each list showed at the last load.
-  QString tagDevice_, tagPort_, tagTable_;
-  int tagSW_ = -1, tagOS_ = -1, tagStatus_ = -1;
 };
 
 }  // namespace jex

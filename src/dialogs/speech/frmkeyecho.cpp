@@ -7,59 +7,47 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 #include "base/error.h"
 #include "base/log.h"
 #include "global/cglobal.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 
 namespace {
-const char* const kAsk2Save = "wollen Sie die Änderungen am Tastenecho  speichern ?";
+QString u8(const char* s) { return QString::fromUtf8(s); }
 
-QLabel* label(QWidget* form, const char* name, const char* caption) {
-  auto* l = new QLabel(QString::fromUtf8(caption), form);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
-QCheckBox* check(QWidget* form, const char* name, const char* caption) {
-  auto* c = new QCheckBox(QString::fromUtf8(caption), form);
-  c->setObjectName(QString::fromLatin1(name));
-  return c;
-}
 QComboBox* list(QWidget* form, const char* name, std::initializer_list<const char*> items) {
-  auto* c = new QComboBox(form);
-  c->setObjectName(QString::fromLatin1(name));
-  for (const char* i : items) c->addItem(QString::fromUtf8(i));
+  auto* c = named<QComboBox>(form, name);
+  for (const char* i : items) c->addItem(u8(i));
   return c;
 }
 }  // namespace
 
 frmKeyecho::frmKeyecho(QWidget* parent)
     : ChildDialog(QStringLiteral("frmKeyecho"), QStringLiteral("Tastenecho"), parent) {
-  chkKeyEcho_ = check(this, "chkKeyEcho", "&Tastenecho aktiv");
-  auto* lblH1 = label(this, "lblH1", "Buchstabentasten");
-  auto* lblKeyEcho = label(this, "lblKeyEcho", "Buchstabenecho:");
+  chkKeyEcho_ = named<QCheckBox>(this, "chkKeyEcho", u8("&Tastenecho aktiv"));
+  auto* lblH1 = named<QLabel>(this, "lblH1", u8("Buchstabentasten"));
+  auto* lblKeyEcho = named<QLabel>(this, "lblKeyEcho", u8("Buchstabenecho:"));
   cboCharEcho_ = list(this, "cboCharEcho", {"keines", "Buchstaben und Wort", "wort", "buchstaben"});
-  auto* lblEchoModus = label(this, "lblEchoModus", "EchoModus:");
+  auto* lblEchoModus = named<QLabel>(this, "lblEchoModus", u8("EchoModus:"));
   auto* cboEchoMode = list(this, "cboEchoMode", {"Sprache unterbrechen", "an laufende Ausgabe anhängen"});
-  auto* lblBackSpaceEcho = label(this, "lblBackSpaceEcho", "beim rückwörts löschen:");
+  auto* lblBackSpaceEcho = named<QLabel>(this, "lblBackSpaceEcho", u8("beim rückwörts löschen:"));
   auto* cboBackSpaceEcho =
       list(this, "cboBackSpaceEcho", {"das gelöschte Zeichen sprechen", "das Zeichen links vom Cursor sprechen"});
-  auto* lblH2 = label(this, "lblH2", "Steuerungstasten");
-  auto* chkFunctionEcho = check(this, "chkFunctionEcho", "Funktionstasten");
-  auto* chkCursorEcho = check(this, "chkCursorEcho", "Cursortasten");
-  auto* chkCommandEcho = check(this, "chkCommandEcho", "Kommandotasten");
-  auto* chkShiftKeys = check(this, "chkShiftKeys", "Umschalttasten");
-  auto* chkLayer = check(this, "chkLayer", "Nummernblockebene");
-  auto* lblTry = label(this, "lblTry", "&Ausprobieren:");
-  txtTry_ = new QLineEdit(this);
-  txtTry_->setObjectName(QStringLiteral("txtTry"));
+  auto* lblH2 = named<QLabel>(this, "lblH2", u8("Steuerungstasten"));
+  auto* chkFunctionEcho = named<QCheckBox>(this, "chkFunctionEcho", u8("Funktionstasten"));
+  auto* chkCursorEcho = named<QCheckBox>(this, "chkCursorEcho", u8("Cursortasten"));
+  auto* chkCommandEcho = named<QCheckBox>(this, "chkCommandEcho", u8("Kommandotasten"));
+  auto* chkShiftKeys = named<QCheckBox>(this, "chkShiftKeys", u8("Umschalttasten"));
+  auto* chkLayer = named<QCheckBox>(this, "chkLayer", u8("Nummernblockebene"));
+  auto* lblTry = named<QLabel>(this, "lblTry", u8("&Ausprobieren:"));
+  txtTry_ = named<QLineEdit>(this, "txtTry");
   txtTry_->installEventFilter(this);
-  lblAsk2Save()->setText(QString::fromUtf8(kAsk2Save));
+  hiddenTexts({{"lblAsk2Save", "wollen Sie die Änderungen am Tastenecho  speichern ?"}});
 
   ui::setBuddy(lblKeyEcho, cboCharEcho_);
   ui::setBuddy(lblEchoModus, cboEchoMode);
@@ -79,20 +67,7 @@ frmKeyecho::frmKeyecho(QWidget* parent)
   tryRow->addWidget(lblTry);
   tryRow->addWidget(txtTry_, 1);
   content()->addLayout(tryRow);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  const auto button = [&](QPushButton*& b, const char* name, const char* caption) {
-    b = new QPushButton(QString::fromUtf8(caption), this);
-    b->setObjectName(QString::fromLatin1(name));
-    buttons->addWidget(b);
-  };
-  button(cmdOK_, "cmdOK", "OK");
-  button(cmdCancel_, "cmdCancel", "Abbrechen");
-  button(cmdHelp_, "cmdHelp", "Hilfe");
-  cmdOK_->setDefault(true);
-  content()->addStretch(1);
-  content()->addLayout(buttons);
+  addButtons();
 
   settings_ = {{"KeyEcho", chkKeyEcho_},          {"CharEcho", cboCharEcho_},
                {"EchoMode", cboEchoMode},         {"BackSpaceEcho", cboBackSpaceEcho},
@@ -106,26 +81,7 @@ frmKeyecho::frmKeyecho(QWidget* parent)
     else if (auto* b = qobject_cast<QCheckBox*>(s.control))
       connect(b, &QCheckBox::toggled, this, [this, s] { write(s); });
   }
-
-  connect(cmdOK_, &QPushButton::clicked, this, [this] {
-    trap("frmKeyecho.cmdOK_Click", [this] {
-      store();
-      rememberLoadedValues();
-      closeDialog();
-    });
-  });
-  connect(cmdCancel_, &QPushButton::clicked, this,
-          [this] { trap("frmKeyecho.cmdCancel_Click", [this] { queryHide(); }); });
-  connect(cmdHelp_, &QPushButton::clicked, this, [this] {
-    trap("frmKeyecho.cmdHelp_Click",
-         [this] { forms::run(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {objectName()}); });
-  });
-
-  trap("frmKeyecho.Form_Load", [this] {
-    ChildLoad();
-    WriteLog(QStringLiteral("frmKeyecho_Init"), kDetail);
-    LoadValues();
-  });
+  WriteLog(QStringLiteral("frmKeyecho_Init"), kDetail);
 }
 
 frmKeyecho::~frmKeyecho() { WriteLog(QStringLiteral("frmKeyEcho_Unload"), kDetail); }
@@ -134,8 +90,7 @@ Obj frmKeyecho::keyEcho(const char* where) {
   return trapped(where, Obj(), [this] { return keyEcho_.get(); });
 }
 
-void frmKeyecho::LoadValues() {
-  loading_ = true;
+void frmKeyecho::showValues() {
   trap("frmKeyecho.LoadValues", [this] {
     const Obj echo = keyEcho("frmKeyecho.LoadValues");
     if (echo.isNothing()) return;
@@ -150,12 +105,10 @@ void frmKeyecho::LoadValues() {
     }
   });
   enableAll(chkKeyEcho_->isChecked());
-  rememberLoadedValues();
-  loading_ = false;
 }
 
 void frmKeyecho::write(const Setting& s) {
-  if (loading_) return;
+  if (loading()) return;
   trap(qPrintable(QStringLiteral("frmKeyecho.") + s.control->objectName() + QStringLiteral("_Click")), [&] {
     if (s.control == chkKeyEcho_) enableAll(chkKeyEcho_->isChecked());
     int v = 0;
@@ -184,26 +137,7 @@ void frmKeyecho::revert() {
   trap("frmKeyecho.RevertValues", [this] {
     if (Obj echo = keyEcho("frmKeyecho.RevertValues")) echo.call(QStringLiteral("LoadValues"));
   });
-  LoadValues();
-}
-
-// Hidden without moving the focus first (the reader would say a control that is about to go);
-// the next opening starts at the first control, chkKeyEcho.
-void frmKeyecho::closeDialog() { hideChild(); }
-
-void frmKeyecho::showEvent(QShowEvent* event) {
-  ChildDialog::showEvent(event);
-  LoadValues();
-}
-
-// Esc anywhere in the dialog is Abbrechen (a key the focused control leaves unused comes here;
-// the save question's own Esc stays in its box).
-void frmKeyecho::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-    cmdCancel_->click();
-    return;
-  }
-  ChildDialog::keyPressEvent(event);
+  loadValues();
 }
 
 // A key typed into txtTry: the core echoes it with the settings as they are now.
@@ -213,7 +147,7 @@ void frmKeyecho::keyPressEvent(QKeyEvent* event) {
 // TryKey as well would say it twice. So the key is handed over only when it has left the text
 // as it was: function, cursor, command and lock keys, Backspace at the start, shortcuts. The
 // field handles the key first, here, so that its outcome is known; a key it leaves unused goes
-// on to the dialog as before (Esc is Abbrechen).
+// on to the dialog (Esc is Abbrechen), except Enter: it is tried like any other key.
 bool frmKeyecho::eventFilter(QObject* watched, QEvent* event) {
   if (watched == txtTry_ && event->type() == QEvent::KeyPress) {
     const auto* k = static_cast<QKeyEvent*>(event);
@@ -225,6 +159,7 @@ bool frmKeyecho::eventFilter(QObject* watched, QEvent* event) {
         if (txtTry_->text() != key.at(3).toString()) return;  // the reader hears the edit
         if (Obj echo = keyEcho("frmKeyecho.txtTry_KeyDown")) echo.call(QStringLiteral("TryKey"), key);
       });
+      if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) event->accept();
       return true;  // handled; left unaccepted, it still goes on to the dialog
     }
   }

@@ -16,7 +16,6 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace jex {
 
@@ -26,22 +25,15 @@ class frmKeyecho : public ChildDialog {
   explicit frmKeyecho(QWidget* parent = nullptr);
   ~frmKeyecho() override;
 
-  // The core's values shown again (each activation does it).
-  Q_INVOKABLE void LoadValues();
-  bool HasChanges() const { return changed(); }
-
   QCheckBox* chkKeyEcho() const { return chkKeyEcho_; }
   QComboBox* cboCharEcho() const { return cboCharEcho_; }
   QLineEdit* txtTry() const { return txtTry_; }
-  QPushButton* cmdOK() const { return cmdOK_; }
-  QPushButton* cmdCancel() const { return cmdCancel_; }
 
  protected:
+  void showValues() override;
   void store() override;
   void revert() override;
-  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   struct Setting {
@@ -51,16 +43,11 @@ class frmKeyecho : public ChildDialog {
   Obj keyEcho(const char* where);
   void write(const Setting& s);
   void enableAll(bool on);
-  void closeDialog();
 
   QCheckBox* chkKeyEcho_ = nullptr;
   QComboBox* cboCharEcho_ = nullptr;
   QLineEdit* txtTry_ = nullptr;
-  QPushButton* cmdOK_ = nullptr;
-  QPushButton* cmdCancel_ = nullptr;
-  QPushButton* cmdHelp_ = nullptr;
   QList<Setting> settings_;  // the nine controls and their members, chkKeyEcho first
-  bool loading_ = false;
   CoreMember keyEcho_{QStringLiteral("KeyEcho")};
 };
 

@@ -1,6 +1,6 @@
-// frmVoices: controls, load, reading the core, the source / voice / table handlers, the
-// sliders, OK / Cancel and the core's voice-select question. The commands, the voice management
-// and the new-voice panel are in frmvoices_commands.cpp.
+// frmVoices: controls, load, the source / voice / table handlers, the sliders, OK / Cancel and
+// the core's voice-select question. The voice management and the new-voice panel are in
+// frmvoices_newvoice.cpp, the commands in frmvoices_actions.cpp.
 #include "dialogs/speech/frmvoices.h"
 
 #include <QAction>
@@ -93,22 +93,15 @@ frmVoices::frmVoices(QWidget* parent) : ChildDialog(QStringLiteral("frmVoices"),
     LoadVoiceList();
     GetValues();
     assignChanged_ = voicesChanged_ = false;
-    if (cNotifySink* sink = notifier())
+    if (cNotifySink* sink = this->sink())
       connect(sink, &cNotifySink::VoiceSelectEvent, this, &frmVoices::voiceSelect, Qt::DirectConnection);
   });
 }
 
-frmVoices::~frmVoices() {
-  WriteLog(QStringLiteral("frmVoices_unload"), kDetail);
-  clearCore();
-  for (const QPointer<QAction>& a : voiceDel_)
-    if (a && a->parent() != ownVoicesMenu_) delete a.data();
-}
-
-void frmVoices::clearCore() { profile_ = voices_ = entry_ = voice_ = modes_ = tables_ = Obj(); }
+frmVoices::~frmVoices() { WriteLog(QStringLiteral("frmVoices_unload"), kDetail); }
 
 void frmVoices::build() {
-  lblAsk2Save()->setText(u8("wollen Sie Änderungen speichern ?"));
+  hiddenTexts({{"lblAsk2Save", "wollen Sie Änderungen speichern ?"}});
   QVBoxLayout* column = content();
 
   auto* top = new QFormLayout;
@@ -249,9 +242,7 @@ QString frmVoices::caption(const char* name) const {
 
 void frmVoices::GetValues() {
   trap("frmVoices.GetValues", [this] {
-    profile_ = Jex().obj(QStringLiteral("SpeechProfile"));
-    profile_.call(QStringLiteral("GetActValues"));
-    voices_ = Jex().obj(QStringLiteral("SpeechVoices"));
+    model_.read();
     // Shown as read: the source counts as switched, so nothing is assigned.
     sourceTag_.clear();
     {
@@ -267,35 +258,20 @@ void frmVoices::LoadVoiceList() {
     WriteLog(QStringLiteral("LoadVoiceCOmbo"), kDetail);
     const QSignalBlocker block(cboVoice_);
     cboVoice_->clear();
-    voices_ = Jex().obj(QStringLiteral("SpeechVoices"));
-    ensureVoiceDelEntries();
-    for (int i = 0; i < voiceDel_.size(); ++i)
-      if (voiceDel_[i]) voiceDel_[i]->setVisible(i == 0);
-    const int n = voices_.count();
-    for (int i = 1; i <= n; ++i) {
-      Obj v = itemAt(voices_, i);
-      if (v.isNothing()) continue;
-      const QString internal = v.str(QStringLiteral("InternalName"));
-      QString friendly = v.str(QStringLiteral("FriendlyName"));
-      if (internal == QLatin1String("--")) {
-        if (friendly != caption("lblNoVoice")) v.set(QStringLiteral("FriendlyName"), caption("lblNoVoice"));
-        continue;
-      }
-      if (internal == QLatin1String("v0")) continue;
-      if (friendly.isEmpty()) {
-        const QString mode = v.str(QStringLiteral("SapiMode"));
-        const qsizetype colon = mode.indexOf(u':');
-        friendly = (colon >= 1 ? mode.mid(colon + 1) : mode).trimmed();
-        v.set(QStringLiteral("FriendlyName"), friendly);
-      }
-      cboVoice_->addItem(friendly, i);
-      WriteLog(QStringLiteral("cboVoice.addItem: %1 %2 %3").arg(i).arg(friendly, internal), kDetail);
-      if (i < voiceDel_.size() && voiceDel_[i]) {
-        voiceDel_[i]->setText(friendly);
-        voiceDel_[i]->setVisible(true);
+    // Element 0 of the delete entries shows while they change: a menu keeps one visible entry.
+    for (int i = 0; i <= kVoiceMenuEntries; ++i)
+      if (QAction* a = voiceDelEntry(i)) a->setVisible(i == 0);
+    model_.readVoices(caption("lblNoVoice"));
+    for (const VoiceProfile::Voice& v : model_.voices()) {
+      if (!v.listed()) continue;
+      cboVoice_->addItem(v.friendlyName, v.index);
+      WriteLog(QStringLiteral("cboVoice.addItem: %1 %2 %3").arg(v.index).arg(v.friendlyName, v.internalName), kDetail);
+      if (QAction* a = v.index <= kVoiceMenuEntries ? voiceDelEntry(v.index) : nullptr) {
+        a->setText(v.friendlyName);
+        a->setVisible(true);
       }
     }
-    if (!voiceDel_.isEmpty() && voiceDel_[0]) voiceDel_[0]->setVisible(false);
+    if (QAction* a = voiceDelEntry(0)) a->setVisible(false);
   });
 }
 
@@ -305,7 +281,7 @@ void frmVoices::UpdateNoVoiceEntry() {
     if (n < 2 || itemData(n - 1) != kNoVoice) cboVoice_->addItem(caption("lblNoVoice"), kNoVoice);
   };
   const QSignalBlocker block(cboVoice_);
-  if (cboSource_->currentIndex() >= 2 || voices_.count() <= 2) {
+  if (cboSource_->currentIndex() >= 2 || model_.voiceCount() <= 2) {
     ensure();
   } else {
     const int n = cboVoice_->count();
@@ -329,23 +305,20 @@ void frmVoices::sourceSelected() {
         const QSignalBlocker block(cboVoice_);
         cboVoice_->removeItem(0);
       }
-      entry_ = itemAt(profile_, source);
-      const QString name = entry_.str(QStringLiteral("VoiceName"));
-      selectByText(name == QLatin1String("--") ? caption("lblNoVoice")
-                                               : entry_.str(QStringLiteral("Voice.FriendlyName")));
+      entry_ = source;
+      selectByText(shownName(source));
       voiceSelected();
       LoadTableList();
     } else {
       cboTable_->setEnabled(false);
       lblTable_->setEnabled(false);
-      const int n = profile_.count();
-      Obj first = itemAt(profile_, 1);
-      const QString firstName = first.str(QStringLiteral("VoiceName"));
-      Obj last = first;
+      const int n = model_.sourceCount();
+      const QString firstName = model_.source(1).voiceName;
+      int last = 1;
       bool differ = false;
       for (int i = 2; i <= n && !differ; ++i) {
-        last = itemAt(profile_, i);
-        differ = last.str(QStringLiteral("VoiceName")) != firstName;
+        last = i;
+        differ = model_.source(i).voiceName != firstName;
       }
       if (differ && !(cboVoice_->count() > 0 && itemData(0) == kDiffVoices)) {
         const QSignalBlocker block(cboVoice_);
@@ -354,11 +327,9 @@ void frmVoices::sourceSelected() {
       if (cboVoice_->count() > 0 && itemData(0) == kDiffVoices) {
         setVoiceIndex(0);
       } else {
-        const QString name = last.str(QStringLiteral("VoiceName"));
-        selectByText(name == QLatin1String("--") ? caption("lblNoVoice")
-                                                 : last.str(QStringLiteral("Voice.FriendlyName")));
+        selectByText(shownName(last));
       }
-      entry_ = first;
+      entry_ = 1;
       voiceSelected();
     }
     sourceTag_ = QString::number(source);
@@ -390,11 +361,13 @@ void frmVoices::voiceSelected() {
       ctlPitch_->setEnabled(false);
       ctlSpeed_->setEnabled(true);
       ctlVolume_->setEnabled(true);
-      entry_ = itemAt(profile_, 1);
-      voice_ = entry_.obj(QStringLiteral("Voice"));
+      entry_ = 1;
+      const VoiceProfile::Voice* v = model_.voiceOf(1);
+      if (!v) throw Error(err::InvalidCall, QStringLiteral("the focus source has no voice"));
+      voice_ = v->internalName;
       const cGlobal& g = gGlobal();
-      ctlSpeed_->ShowVal(ValueToPercent(voice_.i32(QStringLiteral("speed")), g.SpeedMin, g.SpeedMax));
-      ctlVolume_->ShowVal(ValueToPercent(volumeLevel(voice_.i32(QStringLiteral("volume"))), 0, g.VolMax));
+      ctlSpeed_->ShowVal(ValueToPercent(v->speed, g.SpeedMin, g.SpeedMax));
+      ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
       txtInfo_->setText(caption("lblInfo"));
@@ -408,8 +381,8 @@ void frmVoices::voiceSelected() {
         s->Clear();
         s->setEnabled(false);
       }
-      if (unchanged && !entry_.isNothing()) {
-        entry_.set(QStringLiteral("VoiceName"), QStringLiteral("--"));
+      if (unchanged && entry_ > 0) {
+        model_.assign(entry_, VoiceProfile::kNoVoice);
         assignChanged_ = true;
       }
       setMenuEnabled("mnuVoiceRename", false);
@@ -418,19 +391,20 @@ void frmVoices::voiceSelected() {
       finish();
       return;
     }
-    voice_ = itemAt(voices_, data);
+    const VoiceProfile::Voice* v = model_.voiceAt(data);
+    if (!v) throw Error(err::SubscriptOutOfRange, QStringLiteral("SpeechVoices: no item %1").arg(data));
+    voice_ = v->internalName;
     if (unchanged) {
-      const QString internal = voice_.str(QStringLiteral("InternalName"));
+      const QString internal = voice_;
       if (source != 0) {
-        entry_.set(QStringLiteral("VoiceName"), internal);
+        model_.assign(entry_, internal);
       } else {
         if (prevItemData_ == kDiffVoices && MsgBoxEx(caption("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
           setVoiceIndex(0);
           voiceSelected();
           return;
         }
-        const int n = profile_.count();
-        for (int i = 1; i <= n; ++i) itemAt(profile_, i).set(QStringLiteral("VoiceName"), internal);
+        model_.assignAll(internal);
         if (cboVoice_->count() > 0 && itemData(0) == kDiffVoices) {
           const QSignalBlocker block(cboVoice_);
           cboVoice_->removeItem(0);
@@ -447,23 +421,20 @@ void frmVoices::voiceSelected() {
 // The current voice's values and information.
 void frmVoices::showValues() {
   for (cMySlider* s : {ctlSpeed_, ctlPitch_, ctlVolume_}) s->setEnabled(true);
-  QVariantList range{0, 0};
-  voice_.call(QStringLiteral("PitchRanges"), range);
-  pitchLow_ = automation::toI32(range.value(0));
-  pitchHigh_ = automation::toI32(range.value(1));
+  std::tie(pitchLow_, pitchHigh_) = model_.pitchRange(voice_);
+  const VoiceProfile::Voice* v = model_.voiceNamed(voice_);
+  if (!v) throw Error(err::InvalidCall, QStringLiteral("the voice %1 has been removed").arg(voice_));
   const cGlobal& g = gGlobal();
-  ctlSpeed_->ShowVal(ValueToPercent(voice_.i32(QStringLiteral("speed")), g.SpeedMin, g.SpeedMax));
-  ctlPitch_->ShowVal(ValueToPercent(voice_.i32(QStringLiteral("Pitch")), pitchLow_, pitchHigh_));
-  ctlVolume_->ShowVal(ValueToPercent(volumeLevel(voice_.i32(QStringLiteral("volume"))), 0, g.VolMax));
+  ctlSpeed_->ShowVal(ValueToPercent(v->speed, g.SpeedMin, g.SpeedMax));
+  ctlPitch_->ShowVal(ValueToPercent(v->pitch, pitchLow_, pitchHigh_));
+  ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
   const QString br = QStringLiteral("\r\n");
-  const QString speaker = voice_.str(QStringLiteral("Speaker"));
+  const QString& speaker = v->speaker;
   if (speaker.size() < 2)
     throw Error(err::InvalidCall, QStringLiteral("Speaker shorter than two characters: ") + speaker);
-  txtInfo_->setText(caption("lblInfo") + br + br + voice_.str(QStringLiteral("ProductName")) + br +
-                    voice_.str(QStringLiteral("SapiMode")) + br + voice_.str(QStringLiteral("Dialect")) +
-                    QStringLiteral(" (") + voice_.str(QStringLiteral("LanguageID")) + u')' + br +
-                    speaker.left(speaker.size() - 2) + QStringLiteral(" (") + voice_.str(QStringLiteral("Age")) + u')' +
-                    br + voice_.str(QStringLiteral("CompanyName")));
+  txtInfo_->setText(caption("lblInfo") + br + br + v->productName + br + v->sapiMode + br + v->dialect +
+                    QStringLiteral(" (") + v->languageId + u')' + br + speaker.left(speaker.size() - 2) +
+                    QStringLiteral(" (") + v->age + u')' + br + v->companyName);
   setMenuEnabled("mnuVoiceRename", true);
   setMenuEnabled("mnuVoiceInfo", true);
   LoadTableList();
@@ -471,8 +442,9 @@ void frmVoices::showValues() {
 
 void frmVoices::LoadTableList() {
   trap("frmVoices.LoadTableList", [this] {
-    if (voice_.isNothing() || itemData(cboVoice_->currentIndex()) <= kNoVoice) return;
-    const QString language = voice_.str(QStringLiteral("LanguageID"));
+    const VoiceProfile::Voice* v = model_.voiceNamed(voice_);
+    if (voice_.isEmpty() || !v || itemData(cboVoice_->currentIndex()) <= kNoVoice) return;
+    const QString language = v->languageId;
     cboTable_->setEnabled(true);
     lblTable_->setEnabled(true);
     const QSignalBlocker block(cboTable_);
@@ -482,20 +454,18 @@ void frmVoices::LoadTableList() {
       return (dot > 0 ? file.left(dot) : file).toLower();
     };
     if (tableTag_ != language) {
-      tables_ = Jex().obj(QStringLiteral("SpeechCharTables"));
+      tables_ = model_.readTables();
       cboTable_->clear();
-      const int n = tables_.count();
-      for (int i = 1; i <= n; ++i) {
-        Obj t = itemAt(tables_, i);
-        if (t.str(QStringLiteral("FileLng")) != language) continue;
-        const QString name = title(t.str(QStringLiteral("FileName")));
+      for (const VoiceProfile::Table& t : std::as_const(tables_)) {
+        if (t.language != language) continue;
+        const QString name = title(t.fileName);
         if (name.isEmpty() || !name.at(0).isDigit()) continue;  // only tables numbered by their first character
         cboTable_->addItem(name.mid(1), name.left(1).toInt());
       }
       tableTag_ = language;
     }
-    if (entry_.isNothing()) return;
-    const QString table = entry_.str(QStringLiteral("TableName"));
+    if (entry_ <= 0) return;
+    const QString table = model_.source(entry_).tableName;
     const QString wanted = title(table).mid(1);
     int i = cboTable_->findText(wanted, Qt::MatchFixedString);
     if (i < 0 && !table.isEmpty()) i = cboTable_->findText(table.left(1), Qt::MatchStartsWith);
@@ -505,16 +475,15 @@ void frmVoices::LoadTableList() {
 
 void frmVoices::tableSelected() {
   trap("frmVoices.cboTable_Click", [this] {
-    if (!sourceUnchanged() || entry_.isNothing()) return;
-    WriteLog(QStringLiteral("cboTable_Click %1 %2")
-                 .arg(entry_.str(QStringLiteral("InternalName")), cboTable_->currentText()),
+    if (!sourceUnchanged() || entry_ <= 0) return;
+    WriteLog(QStringLiteral("cboTable_Click %1 %2").arg(model_.source(entry_).internalName, cboTable_->currentText()),
              kDetail);
     if (cboTable_->currentIndex() < 0) {
       WriteLog(QStringLiteral("no Table "), kDetail);
       return;
     }
-    entry_.set(QStringLiteral("TableName"),
-               QString::number(cboTable_->currentData().toInt()) + cboTable_->currentText() + QStringLiteral(".tab"));
+    model_.setTable(
+        entry_, QString::number(cboTable_->currentData().toInt()) + cboTable_->currentText() + QStringLiteral(".tab"));
     assignChanged_ = true;
   });
 }
@@ -525,22 +494,16 @@ void frmVoices::sliderChanged(cMySlider* slider) {
     const cGlobal& g = gGlobal();
     const int p = slider->Value();
     if (slider == ctlPitch_) {
-      if (!voice_.isNothing()) voice_.set(QStringLiteral("Pitch"), PercentToValue(p, pitchLow_, pitchHigh_));
+      if (!voice_.isEmpty())
+        model_.setValue(voice_, VoiceProfile::Value::Pitch, PercentToValue(p, pitchLow_, pitchHigh_));
       return;
     }
     const bool speed = slider == ctlSpeed_;
-    const QString member = speed ? QStringLiteral("speed") : QStringLiteral("volume");
+    const VoiceProfile::Value which = speed ? VoiceProfile::Value::Speed : VoiceProfile::Value::Volume;
     const qint32 value =
         speed ? PercentToValue(p, g.SpeedMin, g.SpeedMax) : volumeValue(PercentToValue(p, 0, g.VolMax));
-    if (showsDiffVoices()) {
-      const int n = profile_.count();
-      for (int i = 1; i <= n; ++i) {
-        Obj v = itemAt(profile_, i).obj(QStringLiteral("Voice"));
-        if (!v.isNothing()) v.set(member, value);
-      }
-    } else if (!voice_.isNothing()) {
-      voice_.set(member, value);
-    }
+    if (showsDiffVoices()) model_.setValueOfAllSources(which, value);
+    else if (!voice_.isEmpty()) model_.setValue(voice_, which, value);
   });
 }
 
@@ -548,19 +511,14 @@ void frmVoices::sliderChanged(cMySlider* slider) {
 
 void frmVoices::store() {
   trap("frmVoices.Store", [this] {
-    Jex().call(QStringLiteral("proc.SpeechStop"));
-    Jex().call(QStringLiteral("SpeechVoices.SaveVoices"));
+    model_.store();
     assignChanged_ = voicesChanged_ = false;
   });
 }
 
 void frmVoices::revert() {
   trap("frmVoices.LoadSettings", [this] {
-    Jex().call(QStringLiteral("proc.SpeechStop"));
-    Obj profile = Jex().obj(QStringLiteral("SpeechProfile"));
-    WriteLog(QStringLiteral("LoadSettings: ") + profile.str(QStringLiteral("Info")), kDetail);
-    profile.call(QStringLiteral("Activate"));
-    if (voicesChanged_) Jex().call(QStringLiteral("SpeechVoices.LoadVoices"));
+    model_.revert(voicesChanged_);
     assignChanged_ = voicesChanged_ = false;
   });
 }
@@ -654,17 +612,13 @@ void frmVoices::voiceSelect(const QVariant& o) {
     const QStringList editing{QStringLiteral("cboSource"), QStringLiteral("cboVoice"),  QStringLiteral("txtSpeed"),
                               QStringLiteral("txtPitch"),  QStringLiteral("txtVolume"), QStringLiteral("cboTable")};
     if (focus && isAncestorOf(focus) && editing.contains(focus->objectName())) {
-      if (itemData(cboVoice_->currentIndex()) > kNoVoice && !voice_.isNothing())
-        arg.set(QStringLiteral("Voice"), voice_.str(QStringLiteral("InternalName")));
+      if (itemData(cboVoice_->currentIndex()) > kNoVoice && !voice_.isEmpty()) arg.set(QStringLiteral("Voice"), voice_);
     } else if (focus == treModes_ && treModes_->currentItem()) {
       const QString key = treModes_->currentItem()->data(0, Qt::UserRole).toString();
       if (!isModeKey(key)) return;
-      if (modes_.isNothing()) modes_ = Jex().obj(QStringLiteral("SpeechModes"));
-      Obj mode = automation::toObj(modes_.call(QStringLiteral("ItemByName"), {key}));
-      if (mode.isNothing()) return;
-      WriteLog(QStringLiteral("PrepareModeVoice: ") + key, kDetail);
-      mode.call(QStringLiteral("PrepareModeVoice"));
-      arg.set(QStringLiteral("Voice"), QStringLiteral("m") + QString::number(mode.i32(QStringLiteral("Index"))));
+      const QString voice = model_.prepareModeVoice(key);
+      if (voice.isEmpty()) return;
+      arg.set(QStringLiteral("Voice"), voice);
       WriteLog(QStringLiteral("VoiceSelect: ") + key, kDetail);
       WriteLog(QStringLiteral("voice selected."), kDetail);
     }
@@ -672,6 +626,13 @@ void frmVoices::voiceSelect(const QVariant& o) {
 }
 
 // ---------------------------------------------------------------- small helpers
+
+// The text of the voice list that names a source's voice.
+QString frmVoices::shownName(int source) const {
+  if (model_.source(source).voiceName == VoiceProfile::kNoVoice) return caption("lblNoVoice");
+  const VoiceProfile::Voice* v = model_.voiceOf(source);
+  return v ? v->friendlyName : QString();
+}
 
 bool frmVoices::sourceUnchanged() const { return sourceTag_ == QString::number(cboSource_->currentIndex()); }
 
@@ -687,9 +648,8 @@ void frmVoices::setVoiceIndex(int index) {
 }
 
 QMenu* frmVoices::voicesMenu() const {
-  if (QWidget* w = window(); w && w != this)
-    if (auto* m = w->findChild<QMenu*>(QStringLiteral("mnuVoices"))) return m;
-  return ownVoicesMenu_;
+  QWidget* w = window();
+  return w && w != this ? w->findChild<QMenu*>(QStringLiteral("mnuVoices")) : nullptr;
 }
 
 void frmVoices::setMenuEnabled(const char* name, bool on) {
@@ -707,42 +667,14 @@ void frmVoices::setMenuEnabled(const char* name, bool on) {
     if (a->objectName() == n) a->setEnabled(on);
 }
 
-// The delete entries 1 to 11 beside the main window's element 0 (or in a menu of the form's own
-// when it has no main window).
-void frmVoices::ensureVoiceDelEntries() {
-  QMenu* menu = voicesMenu();
-  if (!menu) {
-    ownVoicesMenu_ = new QMenu(this);
-    ownVoicesMenu_->setObjectName(QStringLiteral("mnuVoices"));
-    menu = ownVoicesMenu_;
-  }
-  QMenu* del = menu->findChild<QMenu*>(QStringLiteral("mnuVoiceDelete"));
-  if (!del) {
-    del = new QMenu(menu);
-    del->setObjectName(QStringLiteral("mnuVoiceDelete"));
-    menu->addMenu(del);
-  }
-  if (voiceDel_.size() == kVoiceMenuEntries + 1 && voiceDel_.first() && voiceDel_.first()->parent() == del) return;
-  voiceDel_.clear();
-  QAction* zero = nullptr;
-  for (QAction* a : del->actions())
-    if (a->objectName() == QLatin1String("mnuVoiceDel(0)")) zero = a;
-  if (!zero) {
-    zero = del->addAction(QString());
-    zero->setObjectName(QStringLiteral("mnuVoiceDel(0)"));
-  }
-  voiceDel_.append(zero);
-  for (int i = 1; i <= kVoiceMenuEntries; ++i) {
-    QAction* a = del->addAction(QString());
-    a->setObjectName(QStringLiteral("mnuVoiceDel(%1)").arg(i));
-    a->setVisible(false);
-    connect(a, &QAction::triggered, this, [this, i] { VoiceDel(i); });
-    voiceDel_.append(a);
-  }
-}
-
 QAction* frmVoices::voiceDelEntry(int i) const {
-  return i >= 0 && i < voiceDel_.size() ? voiceDel_[i].data() : nullptr;
+  QMenu* m = voicesMenu();
+  const QMenu* del = m ? m->findChild<QMenu*>(QStringLiteral("mnuVoiceDelete")) : nullptr;
+  if (!del) return nullptr;
+  const QString name = QStringLiteral("mnuVoiceDel(%1)").arg(i);
+  for (QAction* a : del->actions())
+    if (a->objectName() == name) return a;
+  return nullptr;
 }
 
 void frmVoices::queueForCore(const QString& command) {
@@ -750,10 +682,6 @@ void frmVoices::queueForCore(const QString& command) {
     WriteLog(QStringLiteral("iAdd2JexCmdQ: ") + command, kTraffic);
     Jex().call(QStringLiteral("proc.AddToCMDQueue"), {command});
   });
-}
-
-Obj frmVoices::itemAt(const Obj& collection, int i) {
-  return automation::toObj(collection.call(QStringLiteral("ItemByIndex"), {i}));
 }
 
 bool frmVoices::isModeKey(const QString& key) { return key.size() >= 4 && key.at(3) != u'_'; }

@@ -1,27 +1,30 @@
 // frmVoices: the voices dialog. The user gives each of the eight speech sources a voice, tunes
 // speed, pitch and volume of the voices (each change is heard at once), creates, renames and
-// deletes voices and picks a source's character table. All data live in the core's objects
-// (SpeechProfile, SpeechVoices, SpeechModes, SpeechCharTables); OK makes the core store the
-// voices, No to the save question makes it reload them.
+// deletes voices and picks a source's character table. All data live in the core's objects; the
+// dialog reads and writes them through its VoiceProfile (voiceprofile.h), which holds no widgets.
+// OK makes the core store the voices, No to the save question makes it reload them.
 //
 // The form also carries the speed and volume commands the core sends while the dialog is closed
 // (SPEEDUP ... VOLUMEMIN, compared without regard to case by the dispatcher) and the script calls
-// AllSpeeds / AllVolumes; they work whether the dialog is visible or not.
+// AllSpeeds / AllVolumes; they work whether the dialog is visible or not (frmvoices_actions.cpp).
 //
 // Layout, top to bottom: source and voice with the voice-management button; the parameters panel
 // picSettings (frame nl_Parameter with the three slider pairs, the table list and the information
-// text) or, in its place, the new-voice panel picNew (tree of the installed modes, name, add);
-// the place of the speech-set frame (speechSetPlace()); OK, Cancel, Help.
+// text) or, in its place, the new-voice panel picNew (tree of the installed modes, name, add;
+// frmvoices_newvoice.cpp); the place of the speech-set frame (speechSetPlace()); OK, Cancel, Help.
+//
+// The voice-management menu (mnuVoices with its delete entries mnuVoiceDel(0) to (11)) is the
+// main window's; the dialog fills in the delete entries' captions and switches the entries on
+// and off.
 //
 // Message texts are the captions of invisible labels, localised with the form.
 #pragma once
 
-#include <QPointer>
 #include <QVariant>
 #include <functional>
 
-#include "automation/automation.h"
 #include "dialogs/childdialog.h"
+#include "dialogs/speech/voiceprofile.h"
 
 class QComboBox;
 class QGroupBox;
@@ -45,7 +48,7 @@ class frmVoices : public ChildDialog {
   // Item data of the two special entries of cboVoice.
   static constexpr int kDiffVoices = -3;
   static constexpr int kNoVoice = 1;
-  static constexpr int kSources = 8;
+  static constexpr int kSources = VoiceProfile::kSources;
   static constexpr int kMaxVoiceEntries = 10;  // the two reserved entries and nine voices, less one
   static constexpr int kVoiceMenuEntries = 11;
 
@@ -74,7 +77,7 @@ class frmVoices : public ChildDialog {
   Q_INVOKABLE void SpeechsetLoad();
   SpeechsetFrame* speechsetFrame() const { return speechset_; }
 
-  bool changed() const override { return assignChanged_ || voicesChanged_; }
+  bool untrackedChanges() const override { return assignChanged_ || voicesChanged_; }
   bool assignmentChanged() const { return assignChanged_; }
   bool voicesChanged() const { return voicesChanged_; }
 
@@ -93,8 +96,9 @@ class frmVoices : public ChildDialog {
   cMySlider* ctlSpeed() const { return ctlSpeed_; }
   cMySlider* ctlPitch() const { return ctlPitch_; }
   cMySlider* ctlVolume() const { return ctlVolume_; }
-  // The voice-management menu entry "mnuVoiceDel(i)" (the main window's, else the form's own).
+  // The main window's voice-management menu entry "mnuVoiceDel(i)"; null without a main window.
   QAction* voiceDelEntry(int i) const;
+  const VoiceProfile& profile() const { return model_; }
   // The place where the speech-set frame goes, between the parameters and the buttons.
   QVBoxLayout* speechSetPlace() const { return speechSetPlace_; }
   // The caption of a hidden message label.
@@ -114,7 +118,6 @@ class frmVoices : public ChildDialog {
 
  private:
   void build();
-  QLabel* hiddenLabel(const char* name, const char* text);
   void LoadVoiceList();
   void UpdateNoVoiceEntry();
   void sourceSelected();
@@ -132,21 +135,18 @@ class frmVoices : public ChildDialog {
   void cmdVoiceMenuClick();
   void SpeakTestText();
   void refreshAfterCommand(bool speak);
-  // Walks the used voices (named in the profile's Info) and sets each one's new value.
-  void changeUsedVoices(const char* where, const std::function<void(Obj& voice)>& change);
-  void stepSpeed(const Obj& voice, int delta, int floor);
+  // Sets each voice the profile uses to the value to() gives it (where: the command's name).
+  void changeUsedVoices(const char* where, VoiceProfile::Value which,
+                        const std::function<qint32(const VoiceProfile::Voice&)>& to);
+  QString shownName(int source) const;
   bool sourceUnchanged() const;
   int itemData(int index) const;
   bool showsDiffVoices() const;
   void setVoiceIndex(int index);
   void setMenuEnabled(const char* name, bool on);
   QMenu* voicesMenu() const;
-  void ensureVoiceDelEntries();
   void queueForCore(const QString& command);
-  void clearCore();
   static bool isModeKey(const QString& key);
-  // Element i (from 1) of a collection of the core.
-  static Obj itemAt(const Obj& collection, int i);
 
   QComboBox* cboSource_ = nullptr;
   QComboBox* cboVoice_ = nullptr;
@@ -169,14 +169,15 @@ class frmVoices : public ChildDialog {
   cMySlider* ctlSpeed_ = nullptr;
   cMySlider* ctlPitch_ = nullptr;
   cMySlider* ctlVolume_ = nullptr;
-  QMenu* ownVoicesMenu_ = nullptr;  // without a main window
-  QList<QPointer<QAction>> voiceDel_;
 
+  VoiceProfile model_;
   bool assignChanged_ = false;
   bool voicesChanged_ = false;
   int prevItemData_ = 0;
   QString sourceTag_, voiceTag_, tableTag_;
-  Obj profile_, voices_, entry_, voice_, modes_, tables_;
+  QList<VoiceProfile::Table> tables_;
+  int entry_ = 0;  // the current source entry (from 1); 0 none
+  QString voice_;  // the current voice's internal name; empty none
   qint32 pitchLow_ = 0, pitchHigh_ = 100;
 };
 

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -16,6 +15,7 @@
 #include "platform/foreground.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 
@@ -29,25 +29,11 @@ const QString kPlaceholderKey = QStringLiteral("h0");
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kTagRole = Qt::UserRole + 1;
 
-// The invisible labels with their German design texts.
-struct Text {
-  const char* name;
-  const char* text;
-};
-constexpr Text kTexts[] = {
-    {"lblRunning", "läuft"},           {"lblNotResponding", "reagiert nicht"},
-    {"lblNormal", "normal"},           {"lblMaximized", "maximiert"},
-    {"lblMinimized", "minimiert"},     {"lblNoTask", "keine Tasks !"},
-    {"lblKill", "wirklich beenden ?"}, {"lblEndTask", "Task wirklich beenden ?"},
-    {"lblStatus", "Status"},           {"lblTask", "Task"},
-};
-
 }  // namespace
 
 frmTasks::frmTasks(QWidget* parent)
     : ChildDialog(QStringLiteral("frmTasks"), QStringLiteral("Programm Wizard"), parent) {
-  lvwTasks_ = new TaskListView(this);  // heard as a list of programs, not as a tree
-  lvwTasks_->setObjectName(QStringLiteral("lvwTasks"));
+  lvwTasks_ = named<TaskListView>(this, "lvwTasks");  // heard as a list of programs, not as a tree
   lvwTasks_->setColumnCount(3);
   lvwTasks_->setHeaderLabels({QStringLiteral("Task"), QStringLiteral("Info"), QStringLiteral("hWnd")});
   lvwTasks_->setRootIsDecorated(false);
@@ -60,9 +46,10 @@ frmTasks::frmTasks(QWidget* parent)
   ui::setBuddy(lblTitle(), lvwTasks_);
 
   auto* row = new QHBoxLayout;
+  // Its own buttons: Enter presses the default one, switching to the program (closing the
+  // dialog while the list is empty).
   const auto button = [&](const char* name, const char* text) {
-    auto* b = new QPushButton(QString::fromUtf8(text), this);
-    b->setObjectName(QString::fromLatin1(name));
+    auto* b = named<QPushButton>(this, name, QString::fromUtf8(text));
     row->addWidget(b);
     return b;
   };
@@ -74,13 +61,19 @@ frmTasks::frmTasks(QWidget* parent)
   cmdClose_ = button("cmdClose", "schließen");
   cmdClose_->setVisible(false);
   content()->addLayout(row);
+  cmdSwitchTo_->setDefault(true);
   for (QPushButton* b : {cmdSwitchTo_, cmdMinimize_, cmdMaximize_, cmdRestore_, cmdEndTask_, cmdClose_})
     b->installEventFilter(this);
-  for (const Text& t : kTexts) {
-    auto* l = new QLabel(QString::fromUtf8(t.text), this);
-    l->setObjectName(QString::fromLatin1(t.name));
-    l->setVisible(false);
-  }
+  hiddenTexts({{"lblRunning", "läuft"},
+               {"lblNotResponding", "reagiert nicht"},
+               {"lblNormal", "normal"},
+               {"lblMaximized", "maximiert"},
+               {"lblMinimized", "minimiert"},
+               {"lblNoTask", "keine Tasks !"},
+               {"lblKill", "wirklich beenden ?"},
+               {"lblEndTask", "Task wirklich beenden ?"},
+               {"lblStatus", "Status"},
+               {"lblTask", "Task"}});
 
   tasks_.setHungTimeout(kHungTimeoutMs);
   timer_.setObjectName(QStringLiteral("Timer1"));
@@ -117,7 +110,7 @@ frmTasks::frmTasks(QWidget* parent)
     if (cTask* t = selectedTask()) t->Restore();
   });
   click(cmdEndTask_, [this] { endTask(); });
-  click(cmdClose_, [this] { closeDialog(); });
+  click(cmdClose_, [this] { reject(); });
   applyHeaders();
   updateButtons();
 }
@@ -126,22 +119,17 @@ frmTasks::~frmTasks() { timer_.stop(); }
 
 QPushButton* frmTasks::button(const char* name) const { return findChild<QPushButton*>(QString::fromLatin1(name)); }
 
-QString frmTasks::label(const char* name) const {
-  const auto* l = findChild<QLabel*>(QString::fromLatin1(name));
-  return l ? l->text() : QString();
-}
-
 QString frmTasks::keyOf(TaskWindow window) { return QStringLiteral("h") + QString::number(window, 16).toUpper(); }
 
 QString frmTasks::stateText(const cTask& task) const {
-  const QString running = label(task.Responding ? "lblRunning" : "lblNotResponding");
+  const QString running = hiddenText(task.Responding ? "lblRunning" : "lblNotResponding");
   const char* shape = task.Zoomed ? "lblMaximized" : task.Iconic ? "lblMinimized" : "lblNormal";
-  return running + u' ' + label(shape);
+  return running + u' ' + hiddenText(shape);
 }
 
 // The headers follow the language; the list is announced by the dialog's title.
 void frmTasks::applyHeaders() {
-  lvwTasks_->setHeaderLabels({label("lblTask"), label("lblStatus"), QStringLiteral("hWnd")});
+  lvwTasks_->setHeaderLabels({hiddenText("lblTask"), hiddenText("lblStatus"), QStringLiteral("hWnd")});
   lvwTasks_->setAccessibleName(ui::plainCaption(lblTitle()->text()));
 }
 
@@ -158,7 +146,7 @@ void frmTasks::ShowTasks() {
       tick();
       selectLastForeground();
     } else {
-      show();  // showEvent fills the list
+      show();  // the showing fills the list (showValues)
     }
     timer_.start();
     platform::ForceForeground(window(), gGlobal().UseForceForeGround);
@@ -190,11 +178,13 @@ void frmTasks::tick() {
       delete placeholder;
       cmdClose_->setVisible(false);
     } else if (!placeholder) {
-      auto* item = new QTreeWidgetItem(lvwTasks_, {label("lblNoTask")});
+      auto* item = new QTreeWidgetItem(lvwTasks_, {hiddenText("lblNoTask")});
       item->setData(kTaskColumn, kKeyRole, kPlaceholderKey);
       lvwTasks_->setCurrentItem(item);
       cmdClose_->setVisible(true);
     }
+    cmdSwitchTo_->setDefault(rows);
+    cmdClose_->setDefault(!rows);
     if (!lvwTasks_->currentItem() && lvwTasks_->topLevelItemCount() > 0)
       lvwTasks_->setCurrentItem(lvwTasks_->topLevelItem(0));
     updateButtons();
@@ -245,9 +235,9 @@ void frmTasks::showTask(cTask* task) {
       item->setText(kInfoColumn, state);
       item->setData(kTaskColumn, kTagRole, state);
       // A change of the first word (running / not responding) is said once.
-      const bool wasRunning = before.startsWith(label("lblRunning"));
+      const bool wasRunning = before.startsWith(hiddenText("lblRunning"));
       if (!isNew && isVisible() && wasRunning != task->Responding)
-        say(task->Caption + u' ' + label(task->Responding ? "lblRunning" : "lblNotResponding"));
+        say(task->Caption + u' ' + hiddenText(task->Responding ? "lblRunning" : "lblNotResponding"));
     }
     // A row is announced with its state: the Info column is not read with the focused cell.
     const QString spoken = item->text(kTaskColumn) + u' ' + state;
@@ -301,7 +291,7 @@ void frmTasks::switchTo() {
     WriteLog(QStringLiteral("frmTasks: switched to ") + t->Caption +
                  (inFront ? QString() : QStringLiteral(" (not in front)")),
              kTraffic);
-    closeDialog();
+    hideChild();
   });
 }
 
@@ -310,29 +300,19 @@ void frmTasks::endTask() {
     cTask* t = selectedTask();
     if (!t) return;
     const TaskWindow w = t->hWnd;
-    const QString question = lvwTasks_->currentItem()->text(kTaskColumn) + u' ' + label("lblKill");
+    const QString question = lvwTasks_->currentItem()->text(kTaskColumn) + u' ' + hiddenText("lblKill");
     if (MsgBoxEx(question, msgbox::kYesNo) != msgbox::Yes) return;
     if (cTask* still = tasks_.TaskByhWnd(w)) still->Kill();  // the question may have outlived it
   });
 }
 
-void frmTasks::closeDialog() {
-  trap("frmTasks.Close", [this] {
-    timer_.stop();
-    hideChild();
-  });
-}
-
 // The rows and the selected one are there before the showing gives the list the focus: a row
 // made current while the list has the focus is announced in place of the list.
-void frmTasks::showEvent(QShowEvent* event) {
-  trap("frmTasks.Show", [this] {
-    const bool opened = lvwTasks_->topLevelItemCount() == 0;  // not shown again with the main window
-    applyHeaders();
-    tick();
-    if (opened) selectLastForeground();
-  });
-  ChildDialog::showEvent(event);
+void frmTasks::showValues() {
+  const bool opened = lvwTasks_->topLevelItemCount() == 0;  // not shown again with the main window
+  applyHeaders();
+  tick();
+  if (opened) selectLastForeground();
   timer_.start();
 }
 
@@ -345,32 +325,14 @@ void frmTasks::hideEvent(QHideEvent* event) {
   });
 }
 
-// Keys: Enter presses the default button (switch to, or close on the placeholder), Escape
-// closes, "/" asks for the context help of the focused control.
+// "/" on the list or a button asks for the help of that control (in the list it would search
+// the rows).
 bool frmTasks::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return ChildDialog::eventFilter(watched, event);
-  return trapped("frmTasks.Form_KeyDown", false, [&] {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        if (watched != lvwTasks_) return false;
-        if (cmdClose_->isVisible()) cmdClose_->click();
-        else if (cmdSwitchTo_->isEnabled()) cmdSwitchTo_->click();
-        return true;
-      case Qt::Key_Escape:
-        closeDialog();
-        return true;
-      case Qt::Key_Slash: {
-        QWidget* focus = focusWidget();
-        forms::run(QStringLiteral("frmHelp"), QStringLiteral("ContextHelp"),
-                   {objectName(), focus ? focus->objectName() : QString()});
-        return true;
-      }
-      default:
-        return false;
-    }
-  });
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Slash) {
+    trap("frmTasks.Form_KeyDown", [this] { help(); });
+    return true;
+  }
+  return ChildDialog::eventFilter(watched, event);
 }
 
 JEX_FORM_REGISTRATION(frmTasks, {.create = [] { return std::make_unique<frmTasks>(); }, .preload = 9})

@@ -10,6 +10,9 @@
 // The screen reader's own windows (this process, captions with "jexui", "Sim", "Corvane") are
 // never listed. When a listed program stops or starts answering the core says so once: a
 // blind user cannot see the column change.
+//
+// The dialog kit's keys with buttons of its own: Enter presses the default button (cmdSwitchTo,
+// or cmdClose while the list is empty), Escape closes, "/" asks for the help of the control.
 #pragma once
 
 #include <QPointer>
@@ -46,7 +49,7 @@ class frmTasks : public ChildDialog {
   static QString keyOf(TaskWindow window);
 
  protected:
-  void showEvent(QShowEvent* event) override;
+  void showValues() override;
   void hideEvent(QHideEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -61,10 +64,8 @@ class frmTasks : public ChildDialog {
   cTask* selectedTask() const;
   void switchTo();
   void endTask();
-  void closeDialog();
   void applyHeaders();
   bool ownWindow(const cTask& task);
-  QString label(const char* name) const;
   void say(const QString& text);
 
   QTreeWidget* lvwTasks_;

@@ -25,14 +25,14 @@ class Commands : public MainWindow {
 };
 
 TEST_F(Commands, EveryLoadedDialogHoldsTheSinkUntilItsUnload) {
-  EXPECT_EQ(voices->notifier(), mdi->Notifier());
-  EXPECT_EQ(mdi->homeChild()->notifier(), mdi->Notifier()) << "loaded before the sink existed";
+  EXPECT_EQ(voices->sink(), mdi->Notifier());
+  EXPECT_EQ(mdi->homeChild()->sink(), mdi->Notifier()) << "loaded before the sink existed";
   languageFile("[frmVoices]\nchkSetting=Sprechen\n");
   iNotify(S("UI_LNGCHANGE"));
   EXPECT_EQ(voices->chkSetting->text(), S("Sprechen"));
 
   voices->ChildUnload();
-  EXPECT_EQ(voices->notifier(), nullptr);
+  EXPECT_EQ(voices->sink(), nullptr);
   languageFile("[frmVoices]\nchkSetting=Stumm\n");
   iNotify(S("UI_LNGCHANGE"));
   EXPECT_EQ(voices->chkSetting->text(), S("Sprechen")) << "an unloaded dialog hears nothing";

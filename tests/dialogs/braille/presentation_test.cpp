@@ -66,10 +66,10 @@ TEST_F(PresentationDialog, ABlankBoxCheckedAndClearedLeavesNoChangeAndForeignBit
   EXPECT_EQ(list->item(0)->text(), f->chkHSpace(0)->text());
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_EQ(brl.i32(S("BrailleLineMode")), kForeign | 0x300);
-  EXPECT_TRUE(f->HasChanges());
+  EXPECT_TRUE(f->changed());
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_EQ(brl.i32(S("BrailleLineMode")), kForeign | 0x200);
-  EXPECT_FALSE(f->HasChanges());
+  EXPECT_FALSE(f->changed());
   QTest::keyClick(list, Qt::Key_Down);
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_EQ(brl.i32(S("BrailleLineMode")), kForeign);

@@ -35,7 +35,7 @@ TEST_F(KeyechoDialog, ShowsTheCoresValuesAndKeyEchoOffDisablesTheRestButKeepsThe
   echo.set(S("CursorEcho"), 0);
   frmKeyecho* f = open();
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->lblAsk2Save()->text(), S("wollen Sie die Änderungen am Tastenecho  speichern ?"));
+  EXPECT_EQ(f->hiddenText("lblAsk2Save"), S("wollen Sie die Änderungen am Tastenecho  speichern ?"));
   EXPECT_FALSE(f->chkKeyEcho()->isChecked());
   EXPECT_EQ(f->cboCharEcho()->currentText(), S("wort"));
   for (const char* name :
@@ -70,7 +70,7 @@ TEST_F(KeyechoDialog, ABoxToggledTwiceIsNoChangeAndEscCloses) {
   QCheckBox* layer = child<QCheckBox>(f, "chkLayer");
   press(layer);
   press(layer);
-  EXPECT_FALSE(f->HasChanges());
+  EXPECT_FALSE(f->changed());
   QTest::keyClick(layer, Qt::Key_Escape);
   EXPECT_FALSE(f->isVisible());
   EXPECT_EQ(box.asked, 0);

@@ -65,7 +65,7 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
     if (!form_) GTEST_SKIP() << "no private bus, the core is not built or did not start";
     Jex().call(S("KeyEcho.LoadValues"));
     form_->show();
-    form_->LoadValues();
+    form_->loadValues();
     typeAndWait(S("{Esc}"));
   }
   // Types keys on the core's console and waits until the core has handled them (the console's

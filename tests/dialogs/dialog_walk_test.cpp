@@ -14,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -286,18 +287,33 @@ TEST_P(DialogWalk, EnterOnAListClosesAndKeepsTheChoice) {
   EXPECT_EQ(str(heard(list).value), str(chosen)) << describe(list).toStdString() << " is shown as before";
 }
 
-INSTANTIATE_TEST_SUITE_P(Registered, DialogWalk, ::testing::ValuesIn(DialogTest::openable()),
+INSTANTIATE_TEST_SUITE_P(Registered, DialogWalk, ::testing::ValuesIn(openableDialogs()),
                          [](const ::testing::TestParamInfo<QString>& p) { return p.param.toStdString(); });
 
 // A dialog of the main window that nobody can open is walked by nobody: every registered dialog
-// has its command or menu entry (the home child is shown when no dialog is).
+// has its command or menu entry (the home child is shown when no dialog is), and each menu entry
+// opens its dialog.
 using Dialogs = DialogTest;
-TEST_F(Dialogs, EveryRegisteredDialogHasACommandOrMenuEntryThatOpensIt) {
+TEST_F(Dialogs, EveryRegisteredDialogIsOpenedByItsCommandOrMenuEntry) {
   for (const QString& name : forms::names()) {
     if (name.compare(mdi->objectName(), Qt::CaseInsensitive) == 0) continue;  // the frame itself
     const std::unique_ptr<QWidget> form = forms::create(name);
     if (!qobject_cast<ChildDialog*>(form.get()) || name == mdi->homeChild()->objectName()) continue;
     EXPECT_TRUE(opener(name).has_value()) << name.toStdString() << " has no command or menu entry";
+  }
+  for (const QString& name : openableDialogs()) {
+    if (opener(name)->menuEntry.isEmpty()) continue;
+    if (!mdi->isActiveWindow()) showByKey();
+    QAction* entry = mdi->menuEntry(opener(name)->menuEntry);
+    ASSERT_NE(entry, nullptr) << name.toStdString();
+    entry->trigger();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          const ChildDialog* d = ChildDialog::find(name);
+          return d && d->isVisible();
+        },
+        3000))
+        << entry->objectName().toStdString() << " does not open " << name.toStdString();
   }
 }
 

@@ -27,6 +27,21 @@ constexpr OpenerRow kOpeners[] = {
 };
 }  // namespace
 
+std::optional<Opener> opener(const QString& form) {
+  for (const OpenerRow& row : kOpeners)
+    if (form.compare(QLatin1String(row.form), Qt::CaseInsensitive) == 0)
+      return Opener{QString::fromLatin1(row.command), QString::fromLatin1(row.menuEntry)};
+  return std::nullopt;
+}
+
+QStringList openableDialogs() {
+  registerForms();
+  QStringList out;
+  for (const QString& name : forms::names())
+    if (opener(name)) out << name;
+  return out;
+}
+
 AnswerBox::AnswerBox(std::function<void(QWidget*)> answer) {
   QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
     QWidget* box = QApplication::activeModalWidget();
@@ -103,24 +118,10 @@ void MainWindowTest::command(const char* name) {
 }
 
 void DialogTest::SetUp() {
+  core.routeQueued = true;  // a command JexUI hands the core comes back as the running core sends it
   MainWindowTest::SetUp();
   registerForms();
   if (!gGlobal().UserProfile) gGlobal().UserProfile = CreateCurrUser();
-}
-
-std::optional<DialogTest::Opener> DialogTest::opener(const QString& form) {
-  for (const OpenerRow& row : kOpeners)
-    if (form.compare(QLatin1String(row.form), Qt::CaseInsensitive) == 0)
-      return Opener{QString::fromLatin1(row.command), QString::fromLatin1(row.menuEntry)};
-  return std::nullopt;
-}
-
-QStringList DialogTest::openable() {
-  registerForms();
-  QStringList out;
-  for (const QString& name : forms::names())
-    if (opener(name)) out << name;
-  return out;
 }
 
 ChildDialog* DialogTest::open(const QString& name) {

@@ -35,6 +35,16 @@ class AnswerBox {
 // icons) into the program directory appPath.
 void copyShippedFiles(const QString& appPath);
 
+// How the user opens a dialog of the main window: its core command, else its entry in the
+// main window's menus. None for a form that is no such dialog.
+struct Opener {
+  QString command;
+  QString menuEntry;
+};
+std::optional<Opener> opener(const QString& form);
+// The registered dialogs the user can open, sorted.
+QStringList openableDialogs();
+
 // Moves the focus to w and presses k there, as the user does after tabbing to it.
 void press(QWidget* w, Qt::Key k = Qt::Key_Space);
 // Moves a closed list to text with the arrow keys.
@@ -67,16 +77,6 @@ class MainWindowTest : public ::testing::Test, public fake::CoreFixture {
 
 // A dialog test: the main window with the program's registered forms and the current user.
 class DialogTest : public MainWindowTest {
- public:
-  // How the user opens a dialog: its core command, else its entry in the main window's menus.
-  struct Opener {
-    QString command;
-    QString menuEntry;
-  };
-  static std::optional<Opener> opener(const QString& form);
-  // The registered dialogs the user can open, sorted.
-  static QStringList openable();
-
  protected:
   void SetUp() override;
 

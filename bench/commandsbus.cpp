@@ -47,7 +47,7 @@
 #include "widgets/formservice.h"
 
 namespace jex {
-forms::Form frmVoicesForm();  // app/formlist.cpp lists it
+forms::Form frmVoicesForm();  // its registration (dialogs/speech/frmvoices.cpp)
 }
 
 namespace {

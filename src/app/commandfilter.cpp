@@ -9,6 +9,7 @@
 #include "global/sounds.h"
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 namespace commands {
@@ -20,6 +21,11 @@ const Command* find(const QString& name) {
     return h;
   }();
   return rows.value(name);
+}
+
+Group groupOf(const QString& name) {
+  if (const Command* row = find(name)) return row->group;
+  return forms::command(name) ? Group::Consumed : Group::Own;
 }
 
 }  // namespace commands
@@ -61,8 +67,7 @@ void FilterCommand(QString& s, CommandQueue& queue, QWidget* mainWindow) {
       s.clear();
     };
     using commands::Group;
-    const commands::Command* known = commands::find(s);
-    const Group group = known ? known->group : Group::Own;
+    const Group group = commands::groupOf(s);
     if (group == Group::Consumed || group == Group::Voices) {
       consume();
     } else if (group == Group::QueuedToo) {

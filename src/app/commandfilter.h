@@ -2,8 +2,10 @@
 //
 // Every command JexUI knows by name is one row of commands::table(): its group says what the
 // filter (the notifier's HandleCmd, S by reference) does with it, its handler what the main
-// window's HandleCmd runs. Commands known by a part of their text ("UI_OPEN:", "UI_HELP:",
-// "NAV:") are no rows: the filter and HandleCmd look for those texts.
+// window's HandleCmd runs. A command that opens a form is run as the form's registration says
+// (forms::command); one that only a registration names is consumed. Commands known by a part of
+// their text ("UI_OPEN:", "UI_HELP:", "NAV:") are no rows: the filter and HandleCmd look for
+// those texts.
 #pragma once
 
 #include <QList>
@@ -29,13 +31,17 @@ enum class Group {
 struct Command {
   QString name;
   Group group;
-  void (*run)(frmMDI& mainWindow, const QString& name);  // null: nothing to do in the main window
+  // Null: the form whose registration names the command runs it; without one, nothing runs.
+  void (*run)(frmMDI& mainWindow, const QString& name);
 };
 
 // The table, defined beside the main window's operations (frmmdi_commands.cpp).
 const QList<Command>& table();
 // The row of name (exact); null when JexUI does not know it.
 const Command* find(const QString& name);
+// The group of a command from the core: its row's; Consumed for one that only a form's
+// registration names; else Own (the core's, unless the filter knows it by its text).
+Group groupOf(const QString& name);
 
 }  // namespace commands
 

@@ -1,37 +1,80 @@
-// The program's forms: one line per form. The registration itself (factory, preloading step,
-// operations) is written beside the form with JEX_FORM_REGISTRATION. Listing them here, rather
-// than registering from static objects, keeps every form in the program: the linker would drop
-// a form's object file from its static library when nothing refers to it by symbol.
+// The program's forms: every JEX_FORM_REGISTRATION under src/, listed by the build in
+// jex_forms.inc (cmake/FormList.cmake), one X(name) line each. Calling each registration from
+// here, rather than registering from static objects, keeps every form in the program: the linker
+// would drop a form's object file from its static library when nothing refers to it by symbol.
 #include "app/formlist.h"
 
 #include "app/scripting/typelib.h"
 #include "dialogs/speech/clsmixer.h"
+#include "global/cglobal.h"
+#include "jex_forms.inc"
 #include "widgets/formservice.h"
-
-#define JEX_FORMS(X) \
-  X(frmMDI)          \
-  X(frmMain)         \
-  X(frmMsgEx)        \
-  X(frmInputBox)     \
-  X(frmSCRMsgBox)    \
-  X(frmSCRInput)     \
-  X(frmBraille)      \
-  X(frmDevice)       \
-  X(frmTasks)        \
-  X(frmKeyecho)      \
-  X(frmVoices)
 
 namespace jex {
 
-#define JEX_DECLARE_FORM(name) forms::Form name##Form();
-JEX_FORMS(JEX_DECLARE_FORM)
-#undef JEX_DECLARE_FORM
+#define X(name) forms::Form name##Form();
+JEX_FORMS
+#undef X
+
+namespace {
+QString lastApplication() { return gGlobal().OldTask; }
+QString foregroundApp() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
+QString L(const char* s) { return QString::fromLatin1(s); }
+
+// The dialogs still to come, as their registrations will name them: until a registration of the
+// same name takes their place, their commands and menu entries lead to "<name> - not available".
+QList<forms::Form> comingForms() {
+  return {
+      {.name = L("frmUser"), .menuButton = 0, .menuEntries = {{.name = L("mnuFileUserSettings")}}},
+      {.name = L("frmKeys"),
+       .menuButton = 3,
+       .commands = {{.name = L("DLGNUMKEY"), .action = L("ShowKeys"), .args = {L("NUM")}},
+                    {.name = L("DLGBRAILLEKEY"), .action = L("ShowKeys"), .args = {L("BRL")}}},
+       .menuEntries = {{.name = L("mnuKeysKeys"), .action = L("ShowKeys")},
+                       {.name = L("mnuKeysCommands"), .action = L("ShowCMDs")},
+                       {.name = L("mnuKeysFavorites"), .action = L("ShowFav")}}},
+      {.name = L("frmMeridan"), .menuButton = 4},
+      {.name = L("frmOptions"), .menuButton = 5, .menuEntries = {{.name = L("mnuExtrasOptions")}}},
+      {.name = L("frmObjWiz"),
+       .menuButton = 5,
+       .commands = {{.name = L("SHOWTYPEDOC")}},
+       .menuEntries = {{.name = L("mnuExtrasObjWiz")}}},
+      {.name = L("frmReadMe"),
+       .menuButton = 6,
+       .commands = {{.name = L("UI_SHOWREADME"), .action = L("Read"), .first = lastApplication}},
+       .menuEntries = {{.name = L("mnuHelpKeys"), .action = L("Read"), .args = {L("h4keys.rtf")}},
+                       {.name = L("mnuReadme"), .action = L("Read"), .args = {L("readme.rtf")}},
+                       {.name = L("mnuHelpApps"),
+                        .action = L("Read"),
+                        .first = [] { return lastApplication() + L(".rtf"); }}}},
+      {.name = L("frmQMenu"),
+       .commands = {{.name = L("QUICKMEN"),
+                     .action = L("ShowQuickMenu"),
+                     .args = {L("0")},
+                     .first = foregroundApp,
+                     .show = false},
+                    {.name = L("DLGTYPELIB"),
+                     .action = L("ShowQuickMenu"),
+                     .args = {L("2")},
+                     .first = foregroundApp,
+                     .show = false}}},
+      {.name = L("frmTextWiz"),
+       .commands = {{.name = L("EDITCLIPBOARD"), .action = L("GetClip"), .show = false},
+                    {.name = L("SELCUTEDIT"), .action = L("EditClip"), .show = false}}},
+      {.name = L("frmHelp"), .menuEntries = {{.name = L("mnuHelpDirect"), .action = L("DirectHelp"), .show = false}}},
+      {.name = L("frmAbout"),
+       .menuEntries = {{.name = L("mnuHelpEmail"), .action = L("SupportMail"), .show = false},
+                       {.name = L("mnuHelpInfo"), .action = L("ShowModal"), .show = false}}},
+  };
+}
+}  // namespace
 
 void registerForms() {
   static const bool once = [] {
-#define JEX_ADD_FORM(name) forms::addDefault(name##Form());
-    JEX_FORMS(JEX_ADD_FORM)
-#undef JEX_ADD_FORM
+#define X(name) forms::addDefault(name##Form());
+    JEX_FORMS
+#undef X
+    for (const forms::Form& coming : comingForms()) forms::addRoutes(coming);
     // The classes outside programs create by name ("JexUI.clsMixer").
     registerTypeLibClass(QStringLiteral("clsMixer"), [] { return std::make_shared<clsMixer>(); });
     return true;

@@ -27,6 +27,6 @@ bool frmMain::loadInfo(const QString& path) {
   return false;
 }
 
-JEX_FORM_REGISTRATION(frmMain, {.create = [] { return std::make_unique<frmMain>(); }})
+JEX_FORM_REGISTRATION(frmMain, {.create = [] { return std::make_unique<frmMain>(); }, .menuButton = forms::kNoButton})
 
 }  // namespace jex

@@ -127,6 +127,9 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
                 const QStringList& args = {}) override;
   // Runs an operation of the form without showing it (forms::run).
   void formAction(const QString& name, const QString& action, const QStringList& args = {});
+  // Where a command or menu entry leads (forms::command, forms::menuEntry): openForm, or
+  // formAction for a route that does not show the form. False when the form did not come.
+  bool openTarget(forms::Target target);  // a copy: the form may register anew while it runs
   // A form the service created: a dialog runs its load (ChildLoad) and joins the frame hidden.
   void adopt(QWidget& form) override;
   int startUpStep() const { return startUpStep_; }

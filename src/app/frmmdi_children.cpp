@@ -26,16 +26,6 @@ namespace {
 constexpr int kParkOffset = 4;  // pixels inside the window's edge
 constexpr int kTipVoice = 7;
 
-// The button that belongs to a dialog; -1 for the home child.
-int buttonOf(const QString& form) {
-  static const QHash<QString, int> map = {
-      {QStringLiteral("frmUser"), 0},    {QStringLiteral("frmBraille"), 1}, {QStringLiteral("frmDevice"), 1},
-      {QStringLiteral("frmVoices"), 2},  {QStringLiteral("frmKeyecho"), 2}, {QStringLiteral("frmKeys"), 3},
-      {QStringLiteral("frmMeridan"), 4}, {QStringLiteral("frmOptions"), 5}, {QStringLiteral("frmObjWiz"), 5},
-      {QStringLiteral("frmTasks"), 5},   {QStringLiteral("frmReadMe"), 6},  {QStringLiteral("frmMain"), -1}};
-  return map.value(form, 0);
-}
-
 QString plainCaption(const QPushButton* b) { return b->text().remove(u'&'); }
 }  // namespace
 
@@ -112,7 +102,7 @@ void frmMDI::Child_Activates(ChildDialog& form) {
     WriteLog(QStringLiteral("Child_Activates: ") + form.objectName(), kDetail);
     SetMainCaption(form.lblTitle()->text());
     // The home child leaves the mark where it was: closing a dialog returns to its button.
-    if (const int button = buttonOf(form.objectName()); button >= 0) ColorButtons(button);
+    if (const int button = forms::menuButton(form.objectName()); button >= 0) ColorButtons(button);
   });
 }
 
@@ -122,7 +112,7 @@ void frmMDI::Child_Closed(ChildDialog& form) {
     if (switching_) return;  // another dialog takes the place at once
     showHome();
     // The focus wandered through the row while the dialog hid: back to the dialog's button.
-    if (const int button = buttonOf(form.objectName()); button >= 0) ColorButtons(button);
+    if (const int button = forms::menuButton(form.objectName()); button >= 0) ColorButtons(button);
     LastMenuBtn();
     WriteLog(QStringLiteral("Child_Closed, LastForeApp: ") + gGlobal().LastForeApp, kDetail);
     if (gGlobal().LastForeApp != QLatin1String("JEXUI")) hide();

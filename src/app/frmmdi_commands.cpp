@@ -40,8 +40,6 @@ void setSinkEvents(const QStringList& names, bool on) {
          [&] { Jex().set(QStringLiteral("JEX_UI_Notification_Sink_Event_Enable"), {name}, on); });
 }
 
-QString foregroundApp() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
-
 // The text after the first colon of command; empty when there is none.
 bool afterColon(const QString& command, QString& rest) {
   const qsizetype colon = command.indexOf(u':');
@@ -63,23 +61,20 @@ struct frmMDI::Operations {
         {QStringLiteral("EXITHALDA"), Group::Consumed, [](W w, N) { exitHalda(w); }},
         {QStringLiteral("QUIT"), Group::Consumed, [](W w, N) { quit(w); }},
         {QStringLiteral("DLGRESWIZ"), Group::Consumed, [](W w, N) { resourceWizard(w); }},
-        {QStringLiteral("DLGSPEECH"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmVoices")); }},
-        {QStringLiteral("DLGBRAILLEOPT"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmBraille")); }},
-        {QStringLiteral("EDITCLIPBOARD"), Group::Consumed,
-         [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("GetClip")); }},
-        {QStringLiteral("DLGKEYECHO"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmKeyecho")); }},
-        {QStringLiteral("DLGNUMKEY"), Group::Consumed, [](W w, N) { keys(w, QStringLiteral("NUM")); }},
-        {QStringLiteral("DLGBRAILLEKEY"), Group::Consumed, [](W w, N) { keys(w, QStringLiteral("BRL")); }},
-        {QStringLiteral("VCOMPRESSIONDLG"), Group::Consumed,
-         [](W w, N) { compression(w, QStringLiteral("lstVSpace")); }},
-        {QStringLiteral("HCOMPRESSIONDLG"), Group::Consumed,
-         [](W w, N) { compression(w, QStringLiteral("lstHSpace")); }},
-        {QStringLiteral("QUICKMEN"), Group::Consumed, [](W w, N) { quickMenu(w, QStringLiteral("0")); }},
-        {QStringLiteral("DLGTYPELIB"), Group::Consumed, [](W w, N) { quickMenu(w, QStringLiteral("2")); }},
-        {QStringLiteral("SHOWTYPEDOC"), Group::Consumed, [](W w, N) { w.openForm(QStringLiteral("frmObjWiz")); }},
-        {QStringLiteral("SHOWTASKLIST"), Group::Consumed, [](W w, N) { taskList(w); }},
-        {QStringLiteral("SELCUTEDIT"), Group::Consumed,
-         [](W w, N) { w.formAction(QStringLiteral("frmTextWiz"), QStringLiteral("EditClip")); }},
+        // The form whose registration names the command runs it (widgets/formservice.h).
+        {QStringLiteral("DLGSPEECH"), Group::Consumed, nullptr},
+        {QStringLiteral("DLGBRAILLEOPT"), Group::Consumed, nullptr},
+        {QStringLiteral("EDITCLIPBOARD"), Group::Consumed, nullptr},
+        {QStringLiteral("DLGKEYECHO"), Group::Consumed, nullptr},
+        {QStringLiteral("DLGNUMKEY"), Group::Consumed, nullptr},
+        {QStringLiteral("DLGBRAILLEKEY"), Group::Consumed, nullptr},
+        {QStringLiteral("VCOMPRESSIONDLG"), Group::Consumed, nullptr},
+        {QStringLiteral("HCOMPRESSIONDLG"), Group::Consumed, nullptr},
+        {QStringLiteral("QUICKMEN"), Group::Consumed, nullptr},
+        {QStringLiteral("DLGTYPELIB"), Group::Consumed, nullptr},
+        {QStringLiteral("SHOWTYPEDOC"), Group::Consumed, nullptr},
+        {QStringLiteral("SHOWTASKLIST"), Group::Consumed, nullptr},
+        {QStringLiteral("SELCUTEDIT"), Group::Consumed, nullptr},
         // Taken over like SELCUTEDIT, but the main window has no operation of that name.
         {QStringLiteral("CUTEDIT"), Group::Consumed,
          [](W, N name) { throw Error(err::UnknownMember, QStringLiteral("frmMDI has no operation ") + name); }},
@@ -106,7 +101,7 @@ struct frmMDI::Operations {
         {QStringLiteral("USESPSET8"), Group::QueuedToo, &speechSet},
         {QStringLiteral("USESPSET9"), Group::QueuedToo, &speechSet},
         {QStringLiteral("HELP"), Group::WhileInFront, nullptr},
-        {QStringLiteral("UI_SHOWREADME"), Group::Own, [](W w, N) { readMe(w); }},
+        {QStringLiteral("UI_SHOWREADME"), Group::Own, nullptr},
         {QStringLiteral("SHOWSPEECHSTATE"), Group::Own, nullptr},
     };
     return table;
@@ -158,28 +153,6 @@ struct frmMDI::Operations {
     if (QWidget* form = QApplication::activeWindow()) frmLocalizer().EditControls(form);
   }
 
-  // The child switch brings the main window to the front; the list then gets the focus.
-  static void compression(frmMDI& w, const QString& list) {
-    w.openForm(QStringLiteral("frmBraille"), QStringLiteral("Show"), {list});
-  }
-
-  static void keys(frmMDI& w, const QString& kind) {
-    w.openForm(QStringLiteral("frmKeys"), QStringLiteral("ShowKeys"), {kind});
-  }
-
-  static void quickMenu(frmMDI& w, const QString& mode) {
-    w.formAction(QStringLiteral("frmQMenu"), QStringLiteral("ShowQuickMenu"), {foregroundApp(), mode});
-  }
-
-  static void taskList(frmMDI& w) {
-    w.StoreLastForeApp();
-    w.openForm(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"));
-  }
-
-  static void readMe(frmMDI& w) {
-    w.openForm(QStringLiteral("frmReadMe"), QStringLiteral("Read"), {gGlobal().OldTask});
-  }
-
   // How often the speech state is shown after a speech switch: once after "on", twice after
   // "off" and "toggle" (the core says the state once it has changed).
   static constexpr int kStateAfterOn = 1;
@@ -207,10 +180,15 @@ void frmMDI::HandleCmd(const QString& command) {
       for (const commands::Command& c : commands::table())
         if (c.group == commands::Group::Voices && c.name.compare(command, Qt::CaseInsensitive) == 0) row = &c;
     }
-    if (row) {
-      if (row->run) row->run(*this, row->name);
+    if (row && row->run) {
+      row->run(*this, row->name);
       return;
     }
+    if (const forms::Target* target = forms::command(command)) {
+      openTarget(*target);
+      return;
+    }
+    if (row) return;
     QString file;
     if (command.contains(QLatin1String("UI_HELP:")) && afterColon(command, file)) {
       OpenHelpFile(file, "frmMDI.HandleCMD UI_HELP");

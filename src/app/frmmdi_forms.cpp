@@ -6,6 +6,8 @@
 //                                 any other registered form by its action; an action other than
 //                                 "Show" then runs
 //   formAction(name, action, args) runs an operation of the form without the child switch
+//   openTarget(target)             where a command or menu entry leads, as a registration names
+//                                  it: openForm, or formAction for a form used as it is
 //
 // A form that is neither loaded nor registered gives one log line; nothing stands in for it.
 #include "app/frmmain.h"
@@ -40,6 +42,15 @@ bool frmMDI::openForm(const QString& name, const QString& action, const QStringL
 
 void frmMDI::formAction(const QString& name, const QString& action, const QStringList& args) {
   trap("frmMDI.FormAction", [&] { forms::run(name, action, args); });
+}
+
+bool frmMDI::openTarget(forms::Target target) {
+  const forms::Route& route = target.route;
+  QStringList args = route.args;
+  if (route.first) args.prepend(route.first());
+  if (route.show) return openForm(target.form, route.action, args);
+  formAction(target.form, route.action, args);
+  return true;
 }
 
 void frmMDI::adopt(QWidget& form) {

@@ -25,13 +25,12 @@ constexpr int kVoiceDelEntries = 11;
 
 QString u8(const char* s) { return QString::fromUtf8(s); }
 
-QAction* entry(QMenu* menu, const char* name, const char* caption, std::function<void()> action) {
+QAction* addEntry(QMenu* menu, const char* name, const char* caption, std::function<void()> action) {
   QAction* a = menu->addAction(u8(caption));
   a->setObjectName(QString::fromLatin1(name));
-  if (action)
-    QObject::connect(a, &QAction::triggered, menu, [name, action = std::move(action)] {
-      trap(qPrintable(QStringLiteral("frmMDI.") + QString::fromLatin1(name) + QStringLiteral("_Click")), action);
-    });
+  QObject::connect(a, &QAction::triggered, menu, [name, action = std::move(action)] {
+    trap(qPrintable(QStringLiteral("frmMDI.") + QString::fromLatin1(name) + QStringLiteral("_Click")), action);
+  });
   return a;
 }
 
@@ -45,27 +44,30 @@ QMenu* submenu(QWidget* parent, const char* name, const char* caption) {
 }  // namespace
 
 void frmMDI::buildMenus() {
-  const auto dialog = [this](const char* form) { return [this, form] { openForm(QString::fromLatin1(form)); }; };
+  // An entry without an action of the main window's own opens what a form's registration names
+  // it for (forms::menuEntry), if one does.
+  const auto entry = [this](QMenu* menu, const char* name, const char* caption, std::function<void()> action = {}) {
+    if (!action)
+      action = [this, name] {
+        if (const forms::Target* target = forms::menuEntry(QString::fromLatin1(name))) openTarget(*target);
+      };
+    return addEntry(menu, name, caption, std::move(action));
+  };
   const auto command = [](const char* cmd) { return [cmd] { iAdd2JexCmdQ(QString::fromLatin1(cmd)); }; };
   const auto onChild = [this](const char* op) { return [this, op] { callOnActiveChild(op); }; };
-  const auto switchTo = [this](const char* form, const char* op, QString arg = {}) {
-    return [this, form, op, arg] {
-      openForm(QString::fromLatin1(form), QString::fromLatin1(op), arg.isNull() ? QStringList() : QStringList{arg});
-    };
-  };
 
   mnuFile_ = submenu(this, "mnuFile", "&Datei");
-  entry(mnuFile_, "mnuFileUserSettings", "Benutzerverwaltung...", dialog("frmUser"));
+  entry(mnuFile_, "mnuFileUserSettings", "Benutzerverwaltung...");
   entry(mnuFile_, "mnuFileClose", "Menü schließen", [this] { TOGGMEN(); });
   entry(mnuFile_, "mnuFileEnd", "Halda &beenden", command("EXITHALDA"));
 
   mnuBraille_ = submenu(this, "mnuBraille", "&Braille");
   entry(mnuBraille_, "mnuBrailleSettings", "&Darstellung...", command("DLGBRAILLEOPT"));
-  entry(mnuBraille_, "mnuBrailleDevice", "Braillezeile...", dialog("frmDevice"));
+  entry(mnuBraille_, "mnuBrailleDevice", "Braillezeile...");
 
   mnuSpeech_ = submenu(this, "mnuSpeech", "&Sprachausgabe");
   entry(mnuSpeech_, "mnuSpeechVoices", "&Stimmen und Satzzeichen...", command("DLGSPEECH"));
-  entry(mnuSpeech_, "mnuSpeechKeyecho", "&Tastenecho...", dialog("frmKeyecho"));
+  entry(mnuSpeech_, "mnuSpeechKeyecho", "&Tastenecho...");
   QMenu* voices = submenu(mnuSpeech_, "mnuVoices", "Stimmenver&waltung");
   mnuSpeech_->addMenu(voices);
   entry(voices, "mnuVoiceNew", "neue Stimme", onChild("VoiceNew"));
@@ -91,37 +93,33 @@ void frmMDI::buildMenus() {
   });
 
   mnuKeys_ = submenu(this, "mnuKeys", "&Tastenbelegung");
-  entry(mnuKeys_, "mnuKeysKeys", "Tastenübersicht", switchTo("frmKeys", "ShowKeys"));
-  entry(mnuKeys_, "mnuKeysCommands", "Befehlsübersicht", switchTo("frmKeys", "ShowCMDs"));
-  entry(mnuKeys_, "mnuKeysFavorites", "&Favoriten", switchTo("frmKeys", "ShowFav"));
+  entry(mnuKeys_, "mnuKeysKeys", "Tastenübersicht");
+  entry(mnuKeys_, "mnuKeysCommands", "Befehlsübersicht");
+  entry(mnuKeys_, "mnuKeysFavorites", "&Favoriten");
   entry(mnuKeys_, "mnuNumActive", "Nummernblock aktiv", [this] { toggleNumPad(); })->setCheckable(true);
 
   mnuExtras_ = submenu(this, "mnuExtras", "E&xtras");
-  entry(mnuExtras_, "mnuExtrasOptions", "&Optionen...", dialog("frmOptions"));
+  entry(mnuExtras_, "mnuExtrasOptions", "&Optionen...");
   entry(mnuExtras_, "mnuExtrasTaskWiz", "&Programm Wizard", command("SHOWTASKLIST"));
   mnuExtrasSep_ = mnuExtras_->addSeparator();
   mnuExtrasSep_->setObjectName(QStringLiteral("mnuExtrasSep"));
-  mnuExtrasObjWiz_ = entry(mnuExtras_, "mnuExtrasObjWiz", "ObjektWizard", dialog("frmObjWiz"));
-  entry(mnuExtras_, "mnuExtrasTables", "Zeichentabellen", {});
+  mnuExtrasObjWiz_ = entry(mnuExtras_, "mnuExtrasObjWiz", "ObjektWizard");
+  entry(mnuExtras_, "mnuExtrasTables", "Zeichentabellen");
 
   mnuHelp_ = submenu(this, "mnuHelp", "&Hilfe");
-  entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe",
-        [this] { formAction(QStringLiteral("frmHelp"), QStringLiteral("DirectHelp")); });
+  entry(mnuHelp_, "mnuHelpDirect", "Direkhilfe");
   entry(mnuHelp_, "mnuHelpBook", "&Handbuch", [] {
     const QString file =
         frmLocalizer().DlgIni().GetStr(QStringLiteral("Global"), QStringLiteral("HelpFile"), QStringLiteral("h44.chm"));
     OpenHelpFile(file, "frmMDI.mnuHelpBook_Click");
   });
-  entry(mnuHelp_, "mnuHelpKeys", "&Kurztasten", switchTo("frmReadMe", "Read", QStringLiteral("h4keys.rtf")));
-  entry(mnuHelp_, "mnuReadme", "&Liesmich", switchTo("frmReadMe", "Read", QStringLiteral("readme.rtf")));
-  entry(mnuHelp_, "mnuHelpApps", "&Anwendungstips",
-        [this, switchTo] { switchTo("frmReadMe", "Read", gGlobal().OldTask + QStringLiteral(".rtf"))(); });
+  entry(mnuHelp_, "mnuHelpKeys", "&Kurztasten");
+  entry(mnuHelp_, "mnuReadme", "&Liesmich");
+  entry(mnuHelp_, "mnuHelpApps", "&Anwendungstips");
   mnuHelpWWW_ = submenu(mnuHelp_, "mnuHelpWWW", "Halda im Internet");
   mnuHelp_->addMenu(mnuHelpWWW_);
-  mnuHelpEmail_ = entry(mnuHelpWWW_, "mnuHelpEmail", "e-mail Support",
-                        [this] { formAction(QStringLiteral("frmAbout"), QStringLiteral("SupportMail")); });
-  entry(mnuHelp_, "mnuHelpInfo", "&Info",
-        [this] { formAction(QStringLiteral("frmAbout"), QStringLiteral("ShowModal")); });
+  mnuHelpEmail_ = entry(mnuHelpWWW_, "mnuHelpEmail", "e-mail Support");
+  entry(mnuHelp_, "mnuHelpInfo", "&Info");
 
   QMenu* user = submenu(this, "mnuUser", "User");
   for (const auto& [name, caption] :

@@ -1,5 +1,6 @@
 #include "widgets/formservice.h"
 
+#include <QHash>
 #include <QMap>
 #include <QMetaMethod>
 #include <QMetaObject>
@@ -13,6 +14,9 @@ namespace {
 
 struct State {
   QMap<QString, Form> forms;         // keyed by the upper-cased name
+  QHash<QString, Target> commands;   // by the command's name
+  QHash<QString, Target> entries;    // by the menu entry's name
+  QHash<QString, int> buttons;       // by the upper-cased form name
   QList<QPointer<QWidget>> live;     // loaded forms, newest last
   QList<QPointer<QWidget>> created;  // created here and not yet adopted by a parent
   Frame* frame = nullptr;
@@ -45,16 +49,30 @@ bool invoke(QWidget& form, const QString& action, const QStringList& args) {
   const QVariant arg = args.size() == 1 ? QVariant(args.first()) : QVariant(args);
   return QMetaObject::invokeMethod(&form, method.constData(), Qt::DirectConnection, Q_ARG(QVariant, arg));
 }
+// The form's menu button and routes; replace: over those given before, else only where none is.
+void route(const Form& form, bool replace) {
+  State& s = state();
+  const auto put = [&](auto& hash, const auto& k, auto value) {
+    if (replace || !hash.contains(k)) hash.insert(k, std::move(value));
+  };
+  if (form.menuButton) put(s.buttons, key(form.name), *form.menuButton);
+  for (const Route& r : form.commands) put(s.commands, r.name, Target{form.name, r});
+  for (const Route& r : form.menuEntries) put(s.entries, r.name, Target{form.name, r});
+}
 }  // namespace
 
 void add(Form form) {
+  route(form, true);
   const QString k = key(form.name);
   state().forms.insert(k, std::move(form));
 }
 
 void addDefault(Form form) {
-  if (!contains(form.name)) add(std::move(form));
+  route(form, false);
+  if (!contains(form.name)) state().forms.insert(key(form.name), std::move(form));
 }
+
+void addRoutes(const Form& form) { route(form, false); }
 
 void remove(const QString& name) {
   state().forms.remove(key(name));
@@ -95,6 +113,18 @@ QStringList preloadedAt(int step) {
     if (f.preload == step) out << f.name;
   return out;
 }
+
+const Target* command(const QString& name) {
+  const auto it = state().commands.constFind(name);
+  return it == state().commands.constEnd() ? nullptr : &*it;
+}
+
+const Target* menuEntry(const QString& name) {
+  const auto it = state().entries.constFind(name);
+  return it == state().entries.constEnd() ? nullptr : &*it;
+}
+
+int menuButton(const QString& form) { return state().buttons.value(key(form), 0); }
 
 void setFrame(Frame* frame) { state().frame = frame; }
 Frame* frame() { return state().frame; }

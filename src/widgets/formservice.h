@@ -1,21 +1,23 @@
 // The form service: every form of the program by name.
 //
-// A form joins with one registration (its name, the factory that creates it hidden, the step of
-// the start-up's background loading that creates it, and, for a form that opens windows of its
-// own such as the script boxes, the operations it offers without an instance). The registration
-// is written in the form's own folder and listed, one line per form, in src/app/formlist.cpp:
+// A form joins with one registration, written in its own folder: its name, the factory that
+// creates it hidden, the step of the start-up's background loading that creates it, for a form
+// that opens windows of its own (the script boxes) the operations it offers without an instance,
+// and what the main window knows of it: the menu button of its family and the commands and menu
+// entries that reach it.
 //
 //   // src/dialogs/speech/frmvoices.cpp
-//   JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); }, .preload = 3})
-//   // src/app/formlist.cpp
-//   X(frmVoices)
+//   JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); }, .preload = 3,
+//                                     .menuButton = 2, .commands = {{.name = QStringLiteral("DLGSPEECH")}}})
 //
-// Everything else reaches a form by its name: the main window's commands and menu entries, Funcs
-// and the scripts. A name with no form behind it writes one line, "<name> - not available".
+// The build lists every registration it finds in the sources (app/formlist.cpp), so nothing else
+// names a new form. Everything reaches a form by its name: the main window's commands and menu
+// entries, Funcs and the scripts. A name with no form behind it writes one line,
+// "<name> - not available".
 //
 // The live instance of a form is the dialog that was loaded (every ChildDialog announces itself
-// with live()) or the one the service created from the factory. Names compare without regard
-// to case.
+// with live()) or the one the service created from the factory. Form names compare without regard
+// to case; command and menu entry names are exact.
 #pragma once
 
 #include <QString>
@@ -24,20 +26,42 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace jex::forms {
 
 inline constexpr int kNoPreload = -1;
+inline constexpr int kNoButton = -1;
 
 using Factory = std::function<std::unique_ptr<QWidget>()>;
 // An operation by name with its arguments (a form's own window, a box that shows itself).
 using Action = std::function<void(const QString& action, const QStringList& args)>;
+
+// What a command from the core or a menu entry of the main window runs on a form.
+struct Route {
+  QString name{};                           // the command ("DLGSPEECH") or menu entry ("mnuBrailleDevice")
+  QString action = QStringLiteral("Show");  // "Show" with a control's name gives that control the focus
+  QStringList args{};
+  std::function<QString()> first{};  // an argument read when it runs, before args (e.g. the last application)
+  bool show = true;                  // through the child switch and shown; false: run on the form as it is
+};
 
 struct Form {
   QString name{};
   Factory create{};          // a new instance, hidden; also what the language-file check builds
   int preload = kNoPreload;  // the background loading step (0 ..) that creates it at start-up
   Action action{};           // operations offered without an instance; null: the instance's own
+  // The main window's button of the form's family, marked while it shows; kNoButton: none. A form
+  // that names none has button 0.
+  std::optional<int> menuButton{};
+  QList<Route> commands{};     // the commands from the core that reach it
+  QList<Route> menuEntries{};  // the main window's menu entries that reach it
+};
+
+// Where a command or a menu entry leads.
+struct Target {
+  QString form;
+  Route route;
 };
 
 // The frame that shows forms: the main window with its child switch.
@@ -50,11 +74,17 @@ class Frame {
   virtual void adopt(QWidget& form) = 0;
 };
 
-// Registers form (or replaces the registration of that name).
+// Registers form (or replaces the registration of that name); the menu button, commands and
+// menu entries it names replace those given before.
 void add(Form form);
-// Registers form unless one of that name is registered already (a stand-in stays).
+// Registers form unless one of that name is registered already (a stand-in stays); its menu
+// button, commands and menu entries join where no registration has given them.
 void addDefault(Form form);
-// Drops the registration; an instance the service created and nobody adopted is deleted.
+// Only the menu button, commands and menu entries of a form that is not there yet, where no
+// registration has given them: they lead to "<name> - not available" until the form comes.
+void addRoutes(const Form& form);
+// Drops the registration; an instance the service created and nobody adopted is deleted. The
+// menu button and routes stay: they name the form, whatever stands behind the name.
 void remove(const QString& name);
 bool contains(const QString& name);
 const Form* find(const QString& name);
@@ -64,6 +94,13 @@ QStringList names();
 std::unique_ptr<QWidget> create(const QString& name);
 // The registered forms that the background loading step creates.
 QStringList preloadedAt(int step);
+
+// Where a command from the core (command) or a menu entry (menuEntry) leads; null when no
+// registration names it.
+const Target* command(const QString& name);
+const Target* menuEntry(const QString& name);
+// The main window's button of the form's family; 0 when no registration names one.
+int menuButton(const QString& form);
 
 void setFrame(Frame* frame);
 Frame* frame();
@@ -88,8 +125,8 @@ void notAvailable(const QString& what);
 
 }  // namespace jex::forms
 
-// In the form's own folder: the registration of form name, a function name##Form() that the
-// list in src/app/formlist.cpp calls, e.g.
+// In the form's own folder, at the start of a line inside namespace jex: the registration of form
+// name, a function name##Form() that the build's list of forms (app/formlist.cpp) calls, e.g.
 //   JEX_FORM_REGISTRATION(frmUser, {.create = [] { return std::make_unique<frmUser>(); }, .preload = 5})
 #define JEX_FORM_REGISTRATION(formName, ...) \
   ::jex::forms::Form formName##Form() {      \

@@ -280,6 +280,13 @@ bool frmBraille::handleCmd(const QString& command) {
   return mine;
 }
 
-JEX_FORM_REGISTRATION(frmBraille, {.create = [] { return std::make_unique<frmBraille>(); }, .preload = 6})
+JEX_FORM_REGISTRATION(frmBraille,
+                      {.create = [] { return std::make_unique<frmBraille>(); },
+                       .preload = 6,
+                       .menuButton = 1,
+                       .commands = {
+                           {.name = QStringLiteral("DLGBRAILLEOPT")},
+                           {.name = QStringLiteral("VCOMPRESSIONDLG"), .args = {QStringLiteral("lstVSpace")}},
+                           {.name = QStringLiteral("HCOMPRESSIONDLG"), .args = {QStringLiteral("lstHSpace")}}}})
 
 }  // namespace jex

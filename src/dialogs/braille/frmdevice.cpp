@@ -252,6 +252,9 @@ bool frmDevice::handleCmd(const QString& command) {
   });
 }
 
-JEX_FORM_REGISTRATION(frmDevice, {.create = [] { return std::make_unique<frmDevice>(); }, .preload = 11})
+JEX_FORM_REGISTRATION(frmDevice, {.create = [] { return std::make_unique<frmDevice>(); },
+                                  .preload = 11,
+                                  .menuButton = 1,
+                                  .menuEntries = {{.name = QStringLiteral("mnuBrailleDevice")}}})
 
 }  // namespace jex

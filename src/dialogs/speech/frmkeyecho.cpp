@@ -166,6 +166,10 @@ bool frmKeyecho::eventFilter(QObject* watched, QEvent* event) {
   return ChildDialog::eventFilter(watched, event);
 }
 
-JEX_FORM_REGISTRATION(frmKeyecho, {.create = [] { return std::make_unique<frmKeyecho>(); }, .preload = 2})
+JEX_FORM_REGISTRATION(frmKeyecho, {.create = [] { return std::make_unique<frmKeyecho>(); },
+                                   .preload = 2,
+                                   .menuButton = 2,
+                                   .commands = {{.name = QStringLiteral("DLGKEYECHO")}},
+                                   .menuEntries = {{.name = QStringLiteral("mnuSpeechKeyecho")}}})
 
 }  // namespace jex

@@ -686,6 +686,9 @@ void frmVoices::queueForCore(const QString& command) {
 
 bool frmVoices::isModeKey(const QString& key) { return key.size() >= 4 && key.at(3) != u'_'; }
 
-JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); }, .preload = 3})
+JEX_FORM_REGISTRATION(frmVoices, {.create = [] { return std::make_unique<frmVoices>(); },
+                                  .preload = 3,
+                                  .menuButton = 2,
+                                  .commands = {{.name = QStringLiteral("DLGSPEECH")}}})
 
 }  // namespace jex

@@ -335,6 +335,10 @@ bool frmTasks::eventFilter(QObject* watched, QEvent* event) {
   return ChildDialog::eventFilter(watched, event);
 }
 
-JEX_FORM_REGISTRATION(frmTasks, {.create = [] { return std::make_unique<frmTasks>(); }, .preload = 9})
+JEX_FORM_REGISTRATION(frmTasks,
+                      {.create = [] { return std::make_unique<frmTasks>(); },
+                       .preload = 9,
+                       .menuButton = 5,
+                       .commands = {{.name = QStringLiteral("SHOWTASKLIST"), .action = QStringLiteral("ShowTasks")}}})
 
 }  // namespace jex

@@ -20,6 +20,7 @@
 #include "app/commandfilter.h"
 #include "app/frmmdi.h"
 #include "automation/dbustransport.h"
+#include "dialogs/childdialog.h"
 #include "global/cnotifysink.h"
 #include "global/jexnotifier.h"
 #include "localisation/frmlocalizer.h"
@@ -242,6 +243,26 @@ TEST_P(DispatchBoth, AKeyPressedWhileADialogReadsTheCoreRunsAfterIt) {
   ASSERT_TRUE(settled(2)) << out();
   ASSERT_TRUE(QTest::qWaitFor([&] { return forms.size() == 2; }, 2000));
   EXPECT_EQ(forms, L({"frmVoices.Show", "frmKeyecho.Show"}));
+}
+
+// A command that only a form's registration names: the core's key is JexUI's, the form opens
+// and marks the button of its family. A command whose form is not there only logs: the open
+// dialog stays.
+TEST_P(DispatchBoth, ACommandOfARegistrationOpensItsFormAndOneWithoutItsFormOnlyLogs) {
+  jex::forms::add({.name = S("frmProbe"),
+                   .create = [] { return std::make_unique<jex::ChildDialog>(S("frmProbe"), S("Probe")); },
+                   .menuButton = 4,
+                   .commands = {{.name = S("DLGPROBE")}}});
+  core->type(S("DLGPROBE\nSHOWTYPEDOC"));
+  ASSERT_TRUE(settled(2)) << out();
+  jex::forms::remove(S("frmProbe"));
+  EXPECT_EQ(core->commands(), L({"CMD: DLGPROBE -> consumed by JexUI", "CMD: SHOWTYPEDOC -> consumed by JexUI"}));
+  QWidget* probe = jex::forms::instance(S("frmProbe"));
+  ASSERT_NE(probe, nullptr);
+  EXPECT_TRUE(probe->isVisible());
+  EXPECT_EQ(w->activeChild(), probe);
+  EXPECT_EQ(w->markedButton(), 4);
+  EXPECT_TRUE(log().contains(S("frmObjWiz - not available")));
 }
 
 // The window system as the core sees it: JexUI's window coming up makes JexUI the foreground

@@ -12,26 +12,18 @@
 
 namespace jex::test {
 
-namespace {
-// The dialogs' openers, until the form registration names them: the core command, else the
-// menu entry (the menu entries of dialogs with a command queue that command).
-struct OpenerRow {
-  const char* form;
-  const char* command;
-  const char* menuEntry;
-};
-constexpr OpenerRow kOpeners[] = {
-    {"frmBraille", "DLGBRAILLEOPT", "mnuBrailleSettings"}, {"frmDevice", nullptr, "mnuBrailleDevice"},
-    {"frmKeyecho", "DLGKEYECHO", "mnuSpeechKeyecho"},      {"frmTasks", "SHOWTASKLIST", "mnuExtrasTaskWiz"},
-    {"frmVoices", "DLGSPEECH", "mnuSpeechVoices"},
-};
-}  // namespace
-
 std::optional<Opener> opener(const QString& form) {
-  for (const OpenerRow& row : kOpeners)
-    if (form.compare(QLatin1String(row.form), Qt::CaseInsensitive) == 0)
-      return Opener{QString::fromLatin1(row.command), QString::fromLatin1(row.menuEntry)};
-  return std::nullopt;
+  const forms::Form* f = forms::find(form);
+  if (!f) return std::nullopt;
+  // A route that shows the dialog as it is, without a control or arguments of its own.
+  const auto plain = [](const QList<forms::Route>& routes) {
+    for (const forms::Route& r : routes)
+      if (r.show && r.args.isEmpty() && !r.first) return r.name;
+    return QString();
+  };
+  const Opener how{plain(f->commands), plain(f->menuEntries)};
+  if (how.command.isEmpty() && how.menuEntry.isEmpty()) return std::nullopt;
+  return how;
 }
 
 QStringList openableDialogs() {

@@ -35,14 +35,14 @@ class AnswerBox {
 // icons) into the program directory appPath.
 void copyShippedFiles(const QString& appPath);
 
-// How the user opens a dialog of the main window: its core command, else its entry in the
-// main window's menus. None for a form that is no such dialog.
+// How the user opens a dialog of the main window, as its registration names it: a core command
+// and a menu entry that show it (either may be empty). None for a form that no route shows.
 struct Opener {
   QString command;
   QString menuEntry;
 };
 std::optional<Opener> opener(const QString& form);
-// The registered dialogs the user can open, sorted.
+// The registered forms the user can open, sorted.
 QStringList openableDialogs();
 
 // Moves the focus to w and presses k there, as the user does after tabbing to it.
@@ -80,8 +80,8 @@ class DialogTest : public MainWindowTest {
  protected:
   void SetUp() override;
 
-  // Opens the dialog as the user does (the main window shown first by its key); null, with a
-  // failure, when it did not come up.
+  // Opens the dialog as the user does, by its command, else by its menu entry (the main window
+  // shown first by its key); null, with a failure, when it did not come up.
   ChildDialog* open(const QString& name);
   template <class Form>
   Form* open(const char* name) {

@@ -29,6 +29,7 @@
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
 #include "widgets/accessibility.h"
+#include "widgets/named.h"
 
 namespace jex {
 namespace {
@@ -125,8 +126,7 @@ QPushButton* frmMDI::cmdMenu(int index) const {
 void frmMDI::buildControls() {
   auto* central = new QWidget(this);
   auto* column = new QVBoxLayout(central);
-  auto* picMenu = new QWidget(central);
-  picMenu->setObjectName(QStringLiteral("picMenu"));
+  auto* picMenu = named<QWidget>(central, "picMenu");
   auto* row = new QHBoxLayout(picMenu);
   row->setContentsMargins(0, 0, 0, 0);
   for (int i = 0; i < kMenuButtons; ++i) {
@@ -137,14 +137,11 @@ void frmMDI::buildControls() {
     row->addWidget(b);
     cmdMenu_[size_t(i)] = b;
   }
-  lblAppTitle_ = new QLabel(QStringLiteral("Halda"), central);
-  lblAppTitle_->setObjectName(QStringLiteral("lblAppTitle"));
+  lblAppTitle_ = named<QLabel>(central, "lblAppTitle", QStringLiteral("Halda"));
   lblAppTitle_->setVisible(false);  // carries the program title, shown in the caption
-  lblAsk2Quit_ = new QLabel(QStringLiteral("wollen Sie Halda wirklich beenden ?"), central);
-  lblAsk2Quit_->setObjectName(QStringLiteral("lblAsk2Quit"));
+  lblAsk2Quit_ = named<QLabel>(central, "lblAsk2Quit", QStringLiteral("wollen Sie Halda wirklich beenden ?"));
   lblAsk2Quit_->setVisible(false);
-  client_ = new QWidget(central);
-  client_->setObjectName(QStringLiteral("MDIClient"));
+  client_ = named<QWidget>(central, "MDIClient");
   new QVBoxLayout(client_);
   client_->layout()->setContentsMargins(0, 0, 0, 0);
   column->addWidget(picMenu);
@@ -156,9 +153,7 @@ void frmMDI::buildControls() {
   QStatusBar* status = statusBar();
   status->setObjectName(QStringLiteral("Status"));
   for (const char* panel : {"profile", "tip"}) {
-    auto* l = new QLabel(status);
-    l->setObjectName(QString::fromLatin1(panel));
-    status->addWidget(l, panel[0] == 't' ? 1 : 0);
+    status->addWidget(named<QLabel>(status, panel), panel[0] == 't' ? 1 : 0);
   }
   status->installEventFilter(this);
   // A fixed size: the client area is kClientWidth x kClientHeight twips (see changeEvent).

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSlider>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -31,6 +30,7 @@
 #include "localisation/localizable.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/named.h"
 
 namespace jex {
 namespace {
@@ -40,80 +40,49 @@ const char* const kSourceNames[] = {"alle Sprachquellen", "Focusstimme",     "Na
                                     "Taskwechsel",        "Menüstimme",      "Buchstaben am Cursor",
                                     "Tastenecho",         "Halda Meldungen", "Scriptausgaben"};
 
-// The hidden message labels and their German texts.
-struct HiddenLabel {
-  const char* name;
-  const char* text;
-};
-const HiddenLabel kHidden[] = {
-    {"lblNoVoice", "keine"},
-    {"lblDiffVoices", "unterschiedliche"},
-    {"lblInfo", "Info:"},
-    {"lblEmpty", "leer"},
-    {"lblEnterName", "umbenennen nach:"},
-    {"lblChangeAll",
-     "Sie haben momentan verschiedene Stimmen zugeordnet - wollen Sie diese wirklich alle auf die "
-     "gleiche Stimme ändern ?"},
-    {"lblInUse", "wird momentan benutzt, wollen Sie diese Stimme wirklich löschen ?"},
-    {"lblNoDelete", " wird als Focusstimme benutzt, löschen momentan nicht möglich."},
-    {"lblMax9Voices",
-     "Es sind bereits 9 Stimmen vorhanden. Sie müssen erst eine Stimme löschen um neue hinzufügen zu "
-     "können."},
-    {"lblTestText", "Hugo und Erna sörfen im Internet."},
-    {"lblParameter", "Parameter für"},
-    {"lblWordsPerMinute", "Wörter pro Minute"},
-};
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-  auto* b = new QPushButton(u8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* caption) {
-  auto* l = new QLabel(u8(caption), parent);
-  l->setObjectName(QString::fromLatin1(name));
-  return l;
-}
-
-template <class W>
-W* named(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 }  // namespace
 
 frmVoices::frmVoices(QWidget* parent) : ChildDialog(QStringLiteral("frmVoices"), u8("Sprachausgabe"), parent) {
   trap("frmVoices.Form_Load", [this] {
     build();
     speechset_ = new SpeechsetFrame(*this);
-    ChildLoad();
+    addButtons();
     WriteLog(QStringLiteral("frmVoices_Init"), kDetail);
-    LoadVoiceList();
-    GetValues();
-    assignChanged_ = voicesChanged_ = false;
-    if (cNotifySink* sink = this->sink())
-      connect(sink, &cNotifySink::VoiceSelectEvent, this, &frmVoices::voiceSelect, Qt::DirectConnection);
   });
 }
 
 frmVoices::~frmVoices() { WriteLog(QStringLiteral("frmVoices_unload"), kDetail); }
 
 void frmVoices::build() {
-  hiddenTexts({{"lblAsk2Save", "wollen Sie Änderungen speichern ?"}});
+  hiddenTexts({{"lblAsk2Save", "wollen Sie Änderungen speichern ?"},
+               {"lblNoVoice", "keine"},
+               {"lblDiffVoices", "unterschiedliche"},
+               {"lblInfo", "Info:"},
+               {"lblEmpty", "leer"},
+               {"lblEnterName", "umbenennen nach:"},
+               {"lblChangeAll",
+                "Sie haben momentan verschiedene Stimmen zugeordnet - wollen Sie diese wirklich alle auf die "
+                "gleiche Stimme ändern ?"},
+               {"lblInUse", "wird momentan benutzt, wollen Sie diese Stimme wirklich löschen ?"},
+               {"lblNoDelete", " wird als Focusstimme benutzt, löschen momentan nicht möglich."},
+               {"lblMax9Voices",
+                "Es sind bereits 9 Stimmen vorhanden. Sie müssen erst eine Stimme löschen um neue hinzufügen zu "
+                "können."},
+               {"lblTestText", "Hugo und Erna sörfen im Internet."},
+               {"lblParameter", "Parameter für"},
+               {"lblWordsPerMinute", "Wörter pro Minute"}});
   QVBoxLayout* column = content();
 
   auto* top = new QFormLayout;
   cboSource_ = named<QComboBox>(this, "cboSource");
   for (const char* s : kSourceNames) cboSource_->addItem(u8(s));
-  top->addRow(label(this, "lblSource", "Sprach&quelle:"), cboSource_);
+  top->addRow(named<QLabel>(this, "lblSource", u8("Sprach&quelle:")), cboSource_);
   auto* voiceRow = new QHBoxLayout;
   cboVoice_ = named<QComboBox>(this, "cboVoice");
-  cmdVoiceMenu_ = button(this, "cmdVoiceMenu", "Stimmen &verwalten");
+  cmdVoiceMenu_ = named<QPushButton>(this, "cmdVoiceMenu", u8("Stimmen &verwalten"));
   voiceRow->addWidget(cboVoice_, 1);
   voiceRow->addWidget(cmdVoiceMenu_);
-  QLabel* lblVoice = label(this, "lblVoice", "St&imme:");
+  QLabel* lblVoice = named<QLabel>(this, "lblVoice", u8("St&imme:"));
   top->addRow(lblVoice, voiceRow);
   ui::setBuddy(findChild<QLabel*>(QStringLiteral("lblSource")), cboSource_);
   ui::setBuddy(lblVoice, cboVoice_);
@@ -123,8 +92,7 @@ void frmVoices::build() {
   picSettings_ = named<QWidget>(this, "picSettings");
   auto* settingsColumn = new QVBoxLayout(picSettings_);
   settingsColumn->setContentsMargins(0, 0, 0, 0);
-  nl_Parameter_ = new QGroupBox(u8("Einstellungen"), picSettings_);
-  nl_Parameter_->setObjectName(QStringLiteral("nl_Parameter"));
+  nl_Parameter_ = named<QGroupBox>(picSettings_, "nl_Parameter", u8("Einstellungen"));
   auto* form = new QFormLayout(nl_Parameter_);
   const auto pair = [&](const char* lbl, const char* caption, const char* txt, const char* sli) {
     auto* row = new QHBoxLayout;
@@ -134,7 +102,7 @@ void frmVoices::build() {
     auto* s = named<QSlider>(nl_Parameter_, sli);
     row->addWidget(t);
     row->addWidget(s, 1);
-    QLabel* l = label(nl_Parameter_, lbl, caption);
+    QLabel* l = named<QLabel>(nl_Parameter_, lbl, u8(caption));
     ui::setBuddy(l, t);
     form->addRow(l, row);
     auto* c = new cMySlider(this);
@@ -147,19 +115,19 @@ void frmVoices::build() {
   ctlVolume_ = pair("lblVolume", "&Lautstärke:", "txtVolume", "sliVolume");
   ctlSpeed_->setMeaning([this](int p) {
     const cGlobal& g = gGlobal();
-    return QString::number(PercentToValue(p, g.SpeedMin, g.SpeedMax)) + u' ' + caption("lblWordsPerMinute");
+    return QString::number(PercentToValue(p, g.SpeedMin, g.SpeedMax)) + u' ' + hiddenText("lblWordsPerMinute");
   });
   ctlPitch_->setMeaning({});
   ctlVolume_->setMeaning({});
   cboTable_ = named<QComboBox>(nl_Parameter_, "cboTable");
-  lblTable_ = label(nl_Parameter_, "lblTable", "&Satzzeichen:");
+  lblTable_ = named<QLabel>(nl_Parameter_, "lblTable", u8("&Satzzeichen:"));
   ui::setBuddy(lblTable_, cboTable_);
   form->addRow(lblTable_, cboTable_);
   txtInfo_ = named<QLineEdit>(nl_Parameter_, "txtInfo");
   txtInfo_->setReadOnly(true);
   txtInfo_->setEnabled(false);
   txtInfo_->installEventFilter(this);
-  QLabel* lblInfoCaption = label(nl_Parameter_, "lblVoiceInfo", "Stimmin&fo:");
+  QLabel* lblInfoCaption = named<QLabel>(nl_Parameter_, "lblVoiceInfo", u8("Stimmin&fo:"));
   ui::setBuddy(lblInfoCaption, txtInfo_);
   form->addRow(lblInfoCaption, txtInfo_);
   settingsColumn->addWidget(nl_Parameter_);
@@ -169,7 +137,7 @@ void frmVoices::build() {
   picNew_ = named<QWidget>(this, "picNew");
   auto* newColumn = new QVBoxLayout(picNew_);
   newColumn->setContentsMargins(0, 0, 0, 0);
-  QLabel* lblNewVoice = label(picNew_, "lblNewVoice", "neue Stimme");
+  QLabel* lblNewVoice = named<QLabel>(picNew_, "lblNewVoice", u8("neue Stimme"));
   treModes_ = named<QTreeWidget>(picNew_, "treModes");
   treModes_->setHeaderHidden(true);
   treModes_->installEventFilter(this);
@@ -177,11 +145,11 @@ void frmVoices::build() {
   newColumn->addWidget(lblNewVoice);
   newColumn->addWidget(treModes_, 1);
   auto* nameRow = new QHBoxLayout;
-  lblName_ = label(picNew_, "lblName", "&Name:");
+  lblName_ = named<QLabel>(picNew_, "lblName", u8("&Name:"));
   txtName_ = named<QLineEdit>(picNew_, "txtName");
   txtName_->installEventFilter(this);
   ui::setBuddy(lblName_, txtName_);
-  cmdAddVoice_ = button(picNew_, "cmdAddVoice", "hinzufügen");
+  cmdAddVoice_ = named<QPushButton>(picNew_, "cmdAddVoice", u8("hinzufügen"));
   nameRow->addWidget(lblName_);
   nameRow->addWidget(txtName_, 1);
   nameRow->addWidget(cmdAddVoice_);
@@ -193,30 +161,10 @@ void frmVoices::build() {
   speechSetPlace_ = new QVBoxLayout;
   column->addLayout(speechSetPlace_);
 
-  auto* buttons = new QHBoxLayout;
-  cmdOK_ = button(this, "cmdOK", "OK");
-  cmdCancel_ = button(this, "cmdCancel", "Abbrechen");
-  cmdHelp_ = button(this, "cmdHelp", "Hilfe");
-  buttons->addStretch(1);
-  buttons->addWidget(cmdOK_);
-  buttons->addWidget(cmdCancel_);
-  buttons->addWidget(cmdHelp_);
-  column->addLayout(buttons);
-
-  for (const HiddenLabel& h : kHidden) label(this, h.name, h.text)->setVisible(false);
-
   connect(cboSource_, &QComboBox::currentIndexChanged, this, [this] { sourceSelected(); });
   connect(cboVoice_, &QComboBox::currentIndexChanged, this, [this] { voiceSelected(); });
   connect(cboTable_, &QComboBox::currentIndexChanged, this, [this] { tableSelected(); });
   connect(cmdVoiceMenu_, &QPushButton::clicked, this, [this] { cmdVoiceMenuClick(); });
-  connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOKClick(); });
-  connect(cmdCancel_, &QPushButton::clicked, this, [this] { cmdCancelClick(); });
-  connect(cmdHelp_, &QPushButton::clicked, this, [] {
-    trap("frmVoices.cmdHelp_Click",
-         [] { forms::open(QStringLiteral("frmHelp"), QStringLiteral("ShowHelp"), {QStringLiteral("frmVoices")}); });
-  });
-  auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-  connect(esc, &QShortcut::activated, this, [this] { cmdCancelClick(); });
   connect(cmdAddVoice_, &QPushButton::clicked, this, [this] { cmdAddVoiceClick(); });
   connect(treModes_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { modeClicked(item); });
   connect(treModes_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
@@ -225,7 +173,6 @@ void frmVoices::build() {
       txtName_->selectAll();
     }
   });
-  connect(txtName_, &QLineEdit::returnPressed, this, [this] { cmdAddVoiceClick(); });
   ui::refreshAccessibility(this);
   treModes_->setAccessibleName(ui::plainCaption(lblNewVoice->text()));
 }
@@ -233,14 +180,10 @@ void frmVoices::build() {
 void frmVoices::SpeechsetSave() { speechset_->SpeechsetSave(); }
 void frmVoices::SpeechsetLoad() { speechset_->SpeechsetLoad(); }
 
-QString frmVoices::caption(const char* name) const {
-  const auto* l = findChild<QLabel*>(QString::fromLatin1(name));
-  return l ? l->text() : QString();
-}
-
 // ---------------------------------------------------------------- reading the core
 
-void frmVoices::GetValues() {
+void frmVoices::showValues() {
+  if (cboVoice_->count() == 0) LoadVoiceList();  // then again only when the voices change here
   trap("frmVoices.GetValues", [this] {
     model_.read();
     // Shown as read: the source counts as switched, so nothing is assigned.
@@ -261,7 +204,7 @@ void frmVoices::LoadVoiceList() {
     // Element 0 of the delete entries shows while they change: a menu keeps one visible entry.
     for (int i = 0; i <= kVoiceMenuEntries; ++i)
       if (QAction* a = voiceDelEntry(i)) a->setVisible(i == 0);
-    model_.readVoices(caption("lblNoVoice"));
+    model_.readVoices(hiddenText("lblNoVoice"));
     for (const VoiceProfile::Voice& v : model_.voices()) {
       if (!v.listed()) continue;
       cboVoice_->addItem(v.friendlyName, v.index);
@@ -278,7 +221,7 @@ void frmVoices::LoadVoiceList() {
 void frmVoices::UpdateNoVoiceEntry() {
   const auto ensure = [this] {
     const int n = cboVoice_->count();
-    if (n < 2 || itemData(n - 1) != kNoVoice) cboVoice_->addItem(caption("lblNoVoice"), kNoVoice);
+    if (n < 2 || itemData(n - 1) != kNoVoice) cboVoice_->addItem(hiddenText("lblNoVoice"), kNoVoice);
   };
   const QSignalBlocker block(cboVoice_);
   if (cboSource_->currentIndex() >= 2 || model_.voiceCount() <= 2) {
@@ -322,7 +265,7 @@ void frmVoices::sourceSelected() {
       }
       if (differ && !(cboVoice_->count() > 0 && itemData(0) == kDiffVoices)) {
         const QSignalBlocker block(cboVoice_);
-        cboVoice_->insertItem(0, caption("lblDiffVoices"), kDiffVoices);
+        cboVoice_->insertItem(0, hiddenText("lblDiffVoices"), kDiffVoices);
       }
       if (cboVoice_->count() > 0 && itemData(0) == kDiffVoices) {
         setVoiceIndex(0);
@@ -342,12 +285,12 @@ void frmVoices::voiceSelected() {
     const int data = itemData(index);
     WriteLog(QStringLiteral("cboVoiceClick: %1 %2").arg(cboVoice_->currentText()).arg(data), kDetail);
     ShowNewVoicePanel(false);
-    const bool unchanged = sourceUnchanged();
+    const bool unchanged = sourceUnchanged() && !loading();
     const int source = cboSource_->currentIndex();
     const auto finish = [&] {
       prevItemData_ = data;
       voiceTag_ = QString::number(index);
-      nl_Parameter_->setTitle(caption("lblParameter") + u' ' +
+      nl_Parameter_->setTitle(hiddenText("lblParameter") + u' ' +
                               (showsDiffVoices() ? cboSource_->currentText() : cboVoice_->currentText()));
     };
     if (index < 0) {
@@ -370,7 +313,7 @@ void frmVoices::voiceSelected() {
       ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
-      txtInfo_->setText(caption("lblInfo"));
+      txtInfo_->setText(hiddenText("lblInfo"));
       finish();
       return;
     }
@@ -387,7 +330,7 @@ void frmVoices::voiceSelected() {
       }
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
-      txtInfo_->setText(caption("lblInfo"));
+      txtInfo_->setText(hiddenText("lblInfo"));
       finish();
       return;
     }
@@ -399,7 +342,7 @@ void frmVoices::voiceSelected() {
       if (source != 0) {
         model_.assign(entry_, internal);
       } else {
-        if (prevItemData_ == kDiffVoices && MsgBoxEx(caption("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
+        if (prevItemData_ == kDiffVoices && MsgBoxEx(hiddenText("lblChangeAll"), msgbox::kYesNo) != msgbox::Yes) {
           setVoiceIndex(0);
           voiceSelected();
           return;
@@ -412,14 +355,13 @@ void frmVoices::voiceSelected() {
       }
       assignChanged_ = true;
     }
-    showValues();
+    showVoice();
     finish();
     voiceTag_ = QString::number(cboVoice_->currentIndex());
   });
 }
 
-// The current voice's values and information.
-void frmVoices::showValues() {
+void frmVoices::showVoice() {
   for (cMySlider* s : {ctlSpeed_, ctlPitch_, ctlVolume_}) s->setEnabled(true);
   std::tie(pitchLow_, pitchHigh_) = model_.pitchRange(voice_);
   const VoiceProfile::Voice* v = model_.voiceNamed(voice_);
@@ -432,7 +374,7 @@ void frmVoices::showValues() {
   const QString& speaker = v->speaker;
   if (speaker.size() < 2)
     throw Error(err::InvalidCall, QStringLiteral("Speaker shorter than two characters: ") + speaker);
-  txtInfo_->setText(caption("lblInfo") + br + br + v->productName + br + v->sapiMode + br + v->dialect +
+  txtInfo_->setText(hiddenText("lblInfo") + br + br + v->productName + br + v->sapiMode + br + v->dialect +
                     QStringLiteral(" (") + v->languageId + u')' + br + speaker.left(speaker.size() - 2) +
                     QStringLiteral(" (") + v->age + u')' + br + v->companyName);
   setMenuEnabled("mnuVoiceRename", true);
@@ -475,7 +417,7 @@ void frmVoices::LoadTableList() {
 
 void frmVoices::tableSelected() {
   trap("frmVoices.cboTable_Click", [this] {
-    if (!sourceUnchanged() || entry_ <= 0) return;
+    if (loading() || !sourceUnchanged() || entry_ <= 0) return;
     WriteLog(QStringLiteral("cboTable_Click %1 %2").arg(model_.source(entry_).internalName, cboTable_->currentText()),
              kDetail);
     if (cboTable_->currentIndex() < 0) {
@@ -490,6 +432,7 @@ void frmVoices::tableSelected() {
 
 void frmVoices::sliderChanged(cMySlider* slider) {
   trap("frmVoices.ctl_Change", [&] {
+    if (loading()) return;
     voicesChanged_ = true;
     const cGlobal& g = gGlobal();
     const int p = slider->Value();
@@ -523,39 +466,38 @@ void frmVoices::revert() {
   });
 }
 
-void frmVoices::cmdOKClick() {
-  trap("frmVoices.cmdOK_Click", [this] {
-    if (txtInfo_->isEnabled()) {
-      txtInfo_->setEnabled(false);
-      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
-      return;
-    }
-    store();
-    hideChild();
-  });
+// OK closes the information text first.
+void frmVoices::accept() {
+  if (txtInfo_->isEnabled()) {
+    txtInfo_->setEnabled(false);
+    cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  ChildDialog::accept();
 }
 
-void frmVoices::cmdCancelClick() {
-  trap("frmVoices.cmdCancel_Click", [this] {
-    if (picNew_->isVisible()) {
-      ShowNewVoicePanel(false);
-      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
-    } else if (txtInfo_->isEnabled()) {
-      txtInfo_->setEnabled(false);
-      cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
-    } else {
-      queryHide();
-    }
-  });
+// Abbrechen and Escape close the new-voice panel or the information text first.
+void frmVoices::reject() {
+  if (picNew_->isVisible()) {
+    ShowNewVoicePanel(false);
+    cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+  } else if (txtInfo_->isEnabled()) {
+    txtInfo_->setEnabled(false);
+    cmdVoiceMenu_->setFocus(Qt::OtherFocusReason);
+  } else {
+    queryHide();
+  }
 }
 
+// Showing: the voice menu is on, and the core asks which voice to speak with (the question is
+// answered only while the dialog shows).
 void frmVoices::showEvent(QShowEvent* event) {
   ChildDialog::showEvent(event);
   trap("frmVoices.Form_Activate", [this] {
     setMenuEnabled("mnuVoices", true);
-    GetValues();
-    assignChanged_ = voicesChanged_ = false;
-    ui::setTabOrderByReading(this);
+    if (cNotifySink* s = sink())
+      connect(s, &cNotifySink::VoiceSelectEvent, this, &frmVoices::voiceSelect,
+              Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
   });
 }
 
@@ -576,6 +518,11 @@ bool frmVoices::eventFilter(QObject* watched, QEvent* event) {
     txtInfo_->setEnabled(false);
   } else if (watched == txtName_ && event->type() == QEvent::FocusIn) {
     QMetaObject::invokeMethod(txtName_, &QLineEdit::selectAll, Qt::QueuedConnection);
+  } else if (watched == txtName_ && event->type() == QEvent::KeyPress &&
+             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+    cmdAddVoiceClick();  // Enter in the name adds the voice; it is not OK
+    return true;
   } else if (watched == treModes_ && event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
     if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
@@ -588,16 +535,6 @@ bool frmVoices::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return ChildDialog::eventFilter(watched, event);
-}
-
-bool frmVoices::focusNextPrevChild(bool next) {
-  const QList<QWidget*> order = ui::readingOrder(this);
-  if (order.isEmpty()) return ChildDialog::focusNextPrevChild(next);
-  const qsizetype n = order.size();
-  const qsizetype i = order.indexOf(ui::tabStopOf(QApplication::focusWidget()));
-  const qsizetype j = i < 0 ? (next ? 0 : n - 1) : (next ? (i + 1) % n : (i + n - 1) % n);
-  order.at(j)->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-  return true;
 }
 
 // ---------------------------------------------------------------- the core's voice question
@@ -629,7 +566,7 @@ void frmVoices::voiceSelect(const QVariant& o) {
 
 // The text of the voice list that names a source's voice.
 QString frmVoices::shownName(int source) const {
-  if (model_.source(source).voiceName == VoiceProfile::kNoVoice) return caption("lblNoVoice");
+  if (model_.source(source).voiceName == VoiceProfile::kNoVoice) return hiddenText("lblNoVoice");
   const VoiceProfile::Voice* v = model_.voiceOf(source);
   return v ? v->friendlyName : QString();
 }

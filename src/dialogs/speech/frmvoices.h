@@ -11,13 +11,15 @@
 // Layout, top to bottom: source and voice with the voice-management button; the parameters panel
 // picSettings (frame nl_Parameter with the three slider pairs, the table list and the information
 // text) or, in its place, the new-voice panel picNew (tree of the installed modes, name, add;
-// frmvoices_newvoice.cpp); the place of the speech-set frame (speechSetPlace()); OK, Cancel, Help.
+// frmvoices_newvoice.cpp); the place of the speech-set frame (speechSetPlace()); the dialog kit's
+// OK, Abbrechen, Hilfe. While the information text or the new-voice panel is open, OK and Escape
+// close that first.
 //
 // The voice-management menu (mnuVoices with its delete entries mnuVoiceDel(0) to (11)) is the
 // main window's; the dialog fills in the delete entries' captions and switches the entries on
 // and off.
 //
-// Message texts are the captions of invisible labels, localised with the form.
+// Message texts are the captions of invisible labels, localised with the form (hiddenText()).
 #pragma once
 
 #include <QVariant>
@@ -55,7 +57,9 @@ class frmVoices : public ChildDialog {
   explicit frmVoices(QWidget* parent = nullptr);
   ~frmVoices() override;
 
-  Q_INVOKABLE void GetValues();
+  // The core's voices and profile shown again (the commands USESPSETn, a speech set saved or
+  // loaded), as at a showing.
+  Q_INVOKABLE void GetValues() { loadValues(); }
   Q_INVOKABLE void VoiceDel(const QVariant& index);
   Q_INVOKABLE void VoiceNew();
   Q_INVOKABLE void VoiceInfo();
@@ -77,7 +81,6 @@ class frmVoices : public ChildDialog {
   Q_INVOKABLE void SpeechsetLoad();
   SpeechsetFrame* speechsetFrame() const { return speechset_; }
 
-  bool untrackedChanges() const override { return assignChanged_ || voicesChanged_; }
   bool assignmentChanged() const { return assignChanged_; }
   bool voicesChanged() const { return voicesChanged_; }
 
@@ -85,8 +88,6 @@ class frmVoices : public ChildDialog {
   QComboBox* cboVoice() const { return cboVoice_; }
   QComboBox* cboTable() const { return cboTable_; }
   QPushButton* cmdVoiceMenu() const { return cmdVoiceMenu_; }
-  QPushButton* cmdOK() const { return cmdOK_; }
-  QPushButton* cmdCancel() const { return cmdCancel_; }
   QPushButton* cmdAddVoice() const { return cmdAddVoice_; }
   QLineEdit* txtInfo() const { return txtInfo_; }
   QLineEdit* txtName() const { return txtName_; }
@@ -101,20 +102,23 @@ class frmVoices : public ChildDialog {
   const VoiceProfile& profile() const { return model_; }
   // The place where the speech-set frame goes, between the parameters and the buttons.
   QVBoxLayout* speechSetPlace() const { return speechSetPlace_; }
-  // The caption of a hidden message label.
-  QString caption(const char* label) const;
 
   // The voice-select question of the core before it speaks (the event argument has Voice).
   void voiceSelect(const QVariant& o);
 
  protected:
+  // The voices and the profile as the core holds them: every showing takes them from the core
+  // and shows all sources.
+  void showValues() override;
+  // The changes live in the core, not in controls.
+  bool untrackedChanges() const override { return assignChanged_ || voicesChanged_; }
   void store() override;
   void revert() override;
+  void accept() override;
+  void reject() override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // Tab and Shift+Tab go round the dialog's own controls in reading order.
-  bool focusNextPrevChild(bool next) override;
 
  private:
   void build();
@@ -125,13 +129,12 @@ class frmVoices : public ChildDialog {
   void LoadTableList();
   void tableSelected();
   void sliderChanged(cMySlider* slider);
-  void showValues();
+  // The current voice's values and information.
+  void showVoice();
   void ShowNewVoicePanel(bool show);
   void fillModes();
   void modeClicked(QTreeWidgetItem* item);
   void cmdAddVoiceClick();
-  void cmdOKClick();
-  void cmdCancelClick();
   void cmdVoiceMenuClick();
   void SpeakTestText();
   void refreshAfterCommand(bool speak);
@@ -161,9 +164,6 @@ class frmVoices : public ChildDialog {
   QLabel* lblName_ = nullptr;
   QLineEdit* txtName_ = nullptr;
   QPushButton* cmdAddVoice_ = nullptr;
-  QPushButton* cmdOK_ = nullptr;
-  QPushButton* cmdCancel_ = nullptr;
-  QPushButton* cmdHelp_ = nullptr;
   QVBoxLayout* speechSetPlace_ = nullptr;
   SpeechsetFrame* speechset_ = nullptr;
   cMySlider* ctlSpeed_ = nullptr;

@@ -63,7 +63,7 @@ void frmVoices::SpeakTestText() {
     gGlobal().InDoEvents = true;
     QCoreApplication::processEvents();
     gGlobal().InDoEvents = false;
-    Jex().call(QStringLiteral("proc.SpeechOutVoice"), {caption("lblTestText"), 1});
+    Jex().call(QStringLiteral("proc.SpeechOutVoice"), {hiddenText("lblTestText"), 1});
   });
 }
 

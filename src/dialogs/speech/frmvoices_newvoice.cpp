@@ -57,8 +57,8 @@ void frmVoices::VoiceDel(const QVariant& indexValue) {
       Jex().call(QStringLiteral("proc.SpeechStop"));
       LoadVoiceList();
     } else if (users.focus) {
-      MsgBoxEx(users.friendlyName + u' ' + caption("lblNoDelete"), msgbox::kOkOnly);
-    } else if (MsgBoxEx(users.friendlyName + users.sources + u' ' + caption("lblInUse"), msgbox::kYesNo) ==
+      MsgBoxEx(users.friendlyName + u' ' + hiddenText("lblNoDelete"), msgbox::kOkOnly);
+    } else if (MsgBoxEx(users.friendlyName + users.sources + u' ' + hiddenText("lblInUse"), msgbox::kYesNo) ==
                msgbox::Yes) {
       WriteLog(QStringLiteral("Removing Voice: ") + users.name, kDetail);
       model_.removeVoice(index);
@@ -72,7 +72,7 @@ void frmVoices::VoiceDel(const QVariant& indexValue) {
 
 void frmVoices::VoiceRename() {
   trap("frmVoices.VoiceRename", [this] {
-    const QString name = InputBoxEx(cboVoice()->currentText() + u' ' + caption("lblEnterName"));
+    const QString name = InputBoxEx(cboVoice()->currentText() + u' ' + hiddenText("lblEnterName"));
     const VoiceProfile::Voice* v = entry_ > 0 ? model_.voiceOf(entry_) : nullptr;
     if (name.isEmpty() || !v) return;
     model_.rename(v->internalName, name);
@@ -100,7 +100,7 @@ void frmVoices::cmdVoiceMenuClick() {
 void frmVoices::VoiceNew() {
   trap("frmVoices.VoiceNew", [this] {
     if (model_.readVoiceCount() <= kMaxVoiceEntries) ShowNewVoicePanel(true);
-    else MsgBoxEx(caption("lblMax9Voices"), msgbox::kOkOnly);
+    else MsgBoxEx(hiddenText("lblMax9Voices"), msgbox::kOkOnly);
   });
 }
 
@@ -143,7 +143,7 @@ void frmVoices::ShowNewVoicePanel(bool show) {
                        static_cast<QWidget*>(txtName_), static_cast<QWidget*>(lblName_)})
       w->setVisible(show);
     picSettings_->setVisible(!show);
-    cmdOK_->setVisible(!show);
+    cmdOK()->setVisible(!show);
     for (QWidget* w :
          {static_cast<QWidget*>(cboSource_), static_cast<QWidget*>(cboVoice_), static_cast<QWidget*>(cboTable_),
           static_cast<QWidget*>(lblTable_), static_cast<QWidget*>(cmdVoiceMenu_)})

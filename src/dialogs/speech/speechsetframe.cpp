@@ -18,18 +18,13 @@
 #include "ini/cinifil.h"
 #include "users/cuser.h"
 #include "widgets/accessibility.h"
+#include "widgets/named.h"
 
 namespace jex {
 
 namespace {
 constexpr int kPrefix = 3;  // "n: "
 constexpr int kSets = 9;
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  return b;
-}
 
 // The set number an entry's text begins with; 0 when it begins with no digit 1 to 9.
 int numberOf(const QString& text) {
@@ -38,18 +33,16 @@ int numberOf(const QString& text) {
 }  // namespace
 
 SpeechsetFrame::SpeechsetFrame(frmVoices& form) : QObject(&form), form_(form) {
-  fraSpeechset_ = new QGroupBox(QStringLiteral("Speechset:"), &form);
-  fraSpeechset_->setObjectName(QStringLiteral("fraSpeechset"));
-  cboSpeechSet_ = new QComboBox(fraSpeechset_);
-  cboSpeechSet_->setObjectName(QStringLiteral("cboSpeechSet"));
+  fraSpeechset_ = named<QGroupBox>(&form, "fraSpeechset", QStringLiteral("Speechset:"));
+  cboSpeechSet_ = named<QComboBox>(fraSpeechset_, "cboSpeechSet");
   cboSpeechSet_->setEditable(true);
   cboSpeechSet_->setInsertPolicy(QComboBox::NoInsert);
   cboSpeechSet_->setAccessibleName(QStringLiteral("Speechset:"));
   cboSpeechSet_->view()->setAccessibleName(QStringLiteral("Speechset:"));  // the editable list's drop-down
-  cmdSaveSet_ = button(fraSpeechset_, "cmdSaveSet", "speichern");
-  cmdLoadSet_ = button(fraSpeechset_, "cmdLoadSet", "laden");
-  cmdSetCancel_ = button(fraSpeechset_, "cmdSetCancel", "Abbrechen");
-  nl_Tabstop_ = button(fraSpeechset_, "nl_Tabstop", "");
+  cmdSaveSet_ = named<QPushButton>(fraSpeechset_, "cmdSaveSet", QStringLiteral("speichern"));
+  cmdLoadSet_ = named<QPushButton>(fraSpeechset_, "cmdLoadSet", QStringLiteral("laden"));
+  cmdSetCancel_ = named<QPushButton>(fraSpeechset_, "cmdSetCancel", QStringLiteral("Abbrechen"));
+  nl_Tabstop_ = named<QPushButton>(fraSpeechset_, "nl_Tabstop");
   // Tab wraps from Abbrechen back to the list: the frame keeps Tab inside it (the zero-size
   // nl_Tabstop marks the end of the frame's chain and is no stop of its own).
   nl_Tabstop_->setFixedSize(0, 0);
@@ -89,7 +82,7 @@ void SpeechsetFrame::open(bool load) {
     cboSpeechSet_->setAccessibleName(ui::plainCaption(fraSpeechset_->title()));  // as localised now
     cboSpeechSet_->clear();
     if (const Obj sets = profiles("frmVoices.SpeechProfiles")) {
-      const QString empty = u'<' + form_.caption("lblEmpty") + u'>';
+      const QString empty = u'<' + form_.hiddenText("lblEmpty") + u'>';
       const int count = qMin(sets.count(), kSets);
       for (int n = 1; n <= count; ++n) {
         const Obj set = sets.itemObj(n);
@@ -227,12 +220,8 @@ bool SpeechsetFrame::eventFilter(QObject* watched, QEvent* event) {
     cboSpeechSet_->setFocus(Qt::TabFocusReason);  // Tab goes round inside the frame
     return true;
   }
-  if (type == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && isOpen()) {
-    event->accept();  // Esc is the frame's Abbrechen, not the dialog's
-    return true;
-  }
   if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && isOpen()) {
-    cmdSetCancel_->click();
+    cmdSetCancel_->click();  // Esc is the frame's Abbrechen, not the dialog's
     return true;
   }
   const bool list = watched == cboSpeechSet_ || watched == cboSpeechSet_->lineEdit();

@@ -118,6 +118,7 @@ TEST_F(KeyechoDialog, TheTryFieldIsEchoedWithTheUnsavedSettings) {
   for (Qt::Key k : {Qt::Key_Left, Qt::Key_F5, Qt::Key_Home, Qt::Key_Backspace}) QTest::keyClick(f->txtTry(), k);
   EXPECT_EQ(core.reports.filter(QRegularExpression(S("^ECHO: "))), QStringList{S("ECHO: F5")});
   EXPECT_EQ(stored("CharEcho"), QString());
+  QTest::keyClick(f->txtTry(), Qt::Key_Return);  // tried there, not OK
   AnswerBox no(Qt::Key_N);
   QTest::keyClick(f->txtTry(), Qt::Key_Escape);  // the field leaves Esc to the dialog
   EXPECT_EQ(no.asked, 1);

@@ -155,16 +155,26 @@ Qt::Key changeKey(QWidget* w, bool listsOnly) {
   return Qt::Key_unknown;
 }
 
-// Changes one setting: the first control, in reading order, whose key makes the dialog report a
-// change. Null when none did (a dialog without settings).
-QWidget* changeASetting(ChildDialog* dialog, bool listsOnly) {
+// One setting changed: the first control, in reading order, whose key makes the dialog report a
+// change (null when none did: a dialog without settings), and the keys pressed on the way, on
+// controls that changed no setting but what the others show (the speech source of a voice).
+struct Change {
+  QWidget* control = nullptr;
+  QList<std::pair<QWidget*, Qt::Key>> onTheWay;
+};
+Change changeASetting(ChildDialog* dialog, bool listsOnly) {
+  Change change;
   for (QWidget* w : ui::readingOrder(dialog)) {
     const Qt::Key k = changeKey(w, listsOnly);
     if (k == Qt::Key_unknown || !w->isVisible()) continue;
     press(w, k);
-    if (dialog->changed()) return w;
+    if (dialog->changed()) {
+      change.control = w;
+      break;
+    }
+    change.onTheWay.append({w, k});
   }
-  return nullptr;
+  return change;
 }
 
 class DialogWalk : public DialogTest, public ::testing::WithParamInterface<QString> {
@@ -249,7 +259,7 @@ TEST_P(DialogWalk, EscapeClosesWithoutStoring) {
   EXPECT_FALSE(d->isAncestorOf(QApplication::focusWidget())) << "the focus stayed in the closed dialog";
 
   ASSERT_EQ(open(), d);
-  QWidget* changed = changeASetting(d, false);
+  QWidget* changed = changeASetting(d, false).control;
   const int asked = no.asked;
   key(Qt::Key_Escape);
   ASSERT_FALSE(d->isVisible()) << "Escape after changing " << describe(changed).toStdString()
@@ -267,7 +277,8 @@ TEST_P(DialogWalk, EnterOnAListClosesAndKeepsTheChoice) {
   ASSERT_NE(d, nullptr);
   const Files before = files();
   AnswerBox yes(Qt::Key_J);  // a question while choosing (every voice the same?) is answered Yes
-  QWidget* list = changeASetting(d, true);
+  const Change change = changeASetting(d, true);
+  QWidget* list = change.control;
   const bool changed = list != nullptr;
   if (!list) {
     const QList<QWidget*> stops = ui::readingOrder(d);
@@ -284,6 +295,7 @@ TEST_P(DialogWalk, EnterOnAListClosesAndKeepsTheChoice) {
   if (!changed || d->isVisible()) return;
   EXPECT_FALSE(changedSince(before).isEmpty()) << "nothing was stored after changing " << describe(list).toStdString();
   ASSERT_EQ(open(), d);
+  for (const auto& [w, k] : change.onTheWay) press(w, k);
   EXPECT_EQ(str(heard(list).value), str(chosen)) << describe(list).toStdString() << " is shown as before";
 }
 

@@ -192,7 +192,7 @@ TEST_P(DialogWalk, TabAndShiftTabGoRoundInsideTheDialog) {
   const Round forward = goRound(d, true);
   EXPECT_EQ(str(forward.fault), "");
   for (QWidget* w : ui::readingOrder(d))
-    EXPECT_TRUE(forward.fault.isEmpty() || forward.stops.contains(w))
+    EXPECT_TRUE(!forward.fault.isEmpty() || forward.stops.contains(w))
         << describe(w).toStdString() << " is never reached by Tab; met: " << str(forward.stops);
   ASSERT_NE(first, nullptr);
   first->setFocus(Qt::TabFocusReason);

@@ -6,6 +6,9 @@
 //     difference, the core's own share).
 //   BM_AllModes: what filling the new-voice panel's tree asks of the core: every mode's Mode,
 //     LanguageID, ProductName and Gender. Counters modes and ms.
+//   BM_ProfileRead: what the voices dialog reads on every showing (VoiceProfile::read(): the
+//     profile's eight sources and every voice with its values), and what each speed or volume
+//     command reads (readUsed()). Counters read_ms and used_ms (medians) and voices.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDir>
@@ -22,6 +25,8 @@
 #include "automation/dbustransport.h"
 #include "bench/benchmain.h"
 #include "bench/corerig.h"
+#include "dialogs/speech/voiceprofile.h"
+#include "global/cglobal.h"
 
 namespace {
 using jex::bench::Clock;
@@ -84,6 +89,31 @@ void BM_AllModes(benchmark::State& state) {
   state.counters["modes"] = count;
 }
 BENCHMARK(BM_AllModes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_ProfileRead(benchmark::State& state) {
+  jex::bench::CoreRig rig(S("bench-speech"));
+  if (!rig.error.isEmpty()) {
+    state.SkipWithError(rig.error.toStdString().c_str());
+    return;
+  }
+  jex::Jex() = rig.root;
+  jex::VoiceProfile profile;
+  std::vector<double> reads, used;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    profile.read();
+    const auto t1 = Clock::now();
+    benchmark::DoNotOptimize(profile.readUsed());
+    used.push_back(ms(Clock::now() - t1));
+    state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    reads.push_back(ms(t1 - t0));
+  }
+  state.counters["read_ms"] = median(reads);
+  state.counters["used_ms"] = median(used);
+  state.counters["voices"] = profile.voiceCount();
+  jex::Jex() = jex::Obj();
+}
+BENCHMARK(BM_ProfileRead)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -182,6 +182,21 @@ class VoiceObject : public Dispatchable {
 
 Obj voiceObject(SpeechSettings& s, const QString& name) { return Obj(std::make_shared<VoiceObject>(s, name)); }
 
+// Members of objects as one row of text, read through the objects themselves so that a row says
+// exactly what the members say.
+QStringList rowOf(const Obj& o, const QStringList& members) {
+  QStringList row;
+  for (const QVariant& v : o.getEach(members)) row.append(toStr(v));
+  return row;
+}
+
+const QStringList kVoiceRow{
+    QStringLiteral("InternalName"), QStringLiteral("FriendlyName"), QStringLiteral("SapiMode"),
+    QStringLiteral("speed"),        QStringLiteral("Pitch"),        QStringLiteral("volume"),
+    QStringLiteral("Speaker"),      QStringLiteral("Age"),          QStringLiteral("ProductName"),
+    QStringLiteral("Dialect"),      QStringLiteral("LanguageID"),   QStringLiteral("CompanyName")};
+const QStringList kSourceRow{QStringLiteral("VoiceName"), QStringLiteral("TableName"), QStringLiteral("InternalName")};
+
 class VoicesObject : public Dispatchable {
  public:
   explicit VoicesObject(SpeechSettings& s) : Dispatchable(QStringLiteral("SpeechVoices")) {
@@ -192,6 +207,21 @@ class VoicesObject : public Dispatchable {
     };
     method(QStringLiteral("ItemByIndex"), 1, 1, item);
     method(QStringLiteral("Item"), 1, 1, item);
+    // The voices dialog shows every voice at once: one read instead of a dozen per voice.
+    property(
+        QStringLiteral("VoiceList"),
+        [&s] {
+          QVariantList rows;
+          for (int i = 1; i <= int(s.voices().size()); ++i) {
+            QStringList row = rowOf(voiceObject(s, s.voiceAt(i)->internalName), kVoiceRow);
+            row << QString::number(kPitchMin) << QString::number(kPitchMax);
+            rows.append(row);
+          }
+          return QVariant(rows);
+        },
+        {},
+        QStringLiteral("every voice in index order as text: InternalName, FriendlyName, SapiMode, speed, Pitch, "
+                       "volume, Speaker, Age, ProductName, Dialect, LanguageID, CompanyName and its PitchRanges"));
     method(
         QStringLiteral("ItemByName"), 1, 1,
         [&s](Args& a) {
@@ -274,6 +304,15 @@ class ProfileObject : public Dispatchable {
     };
     method(QStringLiteral("ItemByIndex"), 1, 1, item);
     method(QStringLiteral("Item"), 1, 1, item);
+    property(
+        QStringLiteral("SourceList"),
+        [this, &s] {
+          QVariantList rows;
+          for (int i = 1; i <= kSpeechSources; ++i)
+            rows.append(rowOf(Obj(std::make_shared<SourceObject>(s, a_.data, i)), kSourceRow));
+          return QVariant(rows);
+        },
+        {}, QStringLiteral("every source in order as text: VoiceName, TableName, InternalName"));
     property(
         QStringLiteral("Info"), [this] { return QVariant(a_.data().info()); }, {},
         QStringLiteral("the voices used, by source: \"Focus=v1; Navigation=v2; ...\""));

@@ -6,10 +6,14 @@
 //     mode            Mode, ProductName, LanguageID, Gender, Index, Speaker, PrepareModeVoice
 //   SpeechVoices      Count, Item/ItemByIndex(i), ItemByName(name), CreateVoice(mode),
 //                     RemoveByIndex(i), SaveVoices, LoadVoices         -> voice
+//                     VoiceList  every voice's members in one read: Count text rows in index
+//                     order, {InternalName, FriendlyName, SapiMode, speed, Pitch, volume, Speaker,
+//                     Age, ProductName, Dialect, LanguageID, CompanyName, lowest and highest Pitch}
 //     voice           InternalName, FriendlyName, SapiMode, speed, volume, Pitch,
 //                     PitchRanges(min, max), Speaker, Age, ProductName, Dialect, LanguageID,
 //                     CompanyName
-//   SpeechProfile     Count, Item/ItemByIndex(i), GetActValues, Info, Activate, Name, Save
+//   SpeechProfile     Count, Item/ItemByIndex(i), GetActValues, Info, Activate, Name, Save,
+//                     SourceList  every source's {VoiceName, TableName, InternalName} as text rows
 //     source entry    VoiceName, Voice, TableName, LocalizedName(lcid), InternalName
 //   SpeechCharTables  Count, Item/ItemByIndex(i)                      -> FileLng, FileName
 // Values out of range are clamped and logged; text that cannot be stored is refused.

@@ -508,8 +508,9 @@ VoiceChoice SpeechSettings::resolve(const QString& name, const SourceAssignment*
 const SpeechMode* SpeechSettings::systemMode() const {
   // The plain voice of the core's language with the shortest tag ("en-us" before "en-us-nyc").
   const SpeechMode* best = nullptr;
+  const QString lcid = language();  // asked once: the core's language is a setting read from its file
   for (const SpeechMode& m : modes())
-    if (m.lcid == language() && m.gender == 0 && (!best || m.language.size() < best->language.size())) best = &m;
+    if (m.lcid == lcid && m.gender == 0 && (!best || m.language.size() < best->language.size())) best = &m;
   return best ? best : mode(QStringLiteral("eSpeak:German"));
 }
 

@@ -99,7 +99,6 @@ class frmVoices : public ChildDialog {
   cMySlider* ctlVolume() const { return ctlVolume_; }
   // The main window's voice-management menu entry "mnuVoiceDel(i)"; null without a main window.
   QAction* voiceDelEntry(int i) const;
-  const VoiceProfile& profile() const { return model_; }
   // The place where the speech-set frame goes, between the parameters and the buttons.
   QVBoxLayout* speechSetPlace() const { return speechSetPlace_; }
 

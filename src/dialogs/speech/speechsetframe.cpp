@@ -14,6 +14,7 @@
 #include "base/error.h"
 #include "base/log.h"
 #include "dialogs/speech/frmvoices.h"
+#include "dialogs/speech/voiceprofile.h"
 #include "global/cglobal.h"
 #include "ini/cinifil.h"
 #include "users/cuser.h"
@@ -83,13 +84,12 @@ void SpeechsetFrame::open(bool load) {
     cboSpeechSet_->clear();
     if (const Obj sets = profiles("frmVoices.SpeechProfiles")) {
       const QString empty = u'<' + form_.hiddenText("lblEmpty") + u'>';
-      const int count = qMin(sets.count(), kSets);
-      for (int n = 1; n <= count; ++n) {
-        const Obj set = sets.itemObj(n);
-        const QString name = set.str(QStringLiteral("Name")), info = set.str(QStringLiteral("Info"));
-        WriteLog(QStringLiteral("Speechset %1: ").arg(n) + name + QStringLiteral(" / ") + info, kDetail);
-        if (!load) cboSpeechSet_->addItem(QStringLiteral("%1: ").arg(n) + (info.isEmpty() ? empty : name));
-        else if (!info.isEmpty()) cboSpeechSet_->addItem(set.str(QStringLiteral("nr")) + QStringLiteral(": ") + name);
+      int n = 0;
+      for (const VoiceProfile::Set& set : VoiceProfile::readSets(sets, kSets)) {
+        ++n;
+        WriteLog(QStringLiteral("Speechset %1: ").arg(n) + set.name + QStringLiteral(" / ") + set.info, kDetail);
+        if (!load) cboSpeechSet_->addItem(QStringLiteral("%1: ").arg(n) + (set.info.isEmpty() ? empty : set.name));
+        else if (!set.info.isEmpty()) cboSpeechSet_->addItem(set.nr + QStringLiteral(": ") + set.name);
       }
     }
     cboSpeechSet_->setCurrentIndex(cboSpeechSet_->count() ? 0 : -1);
@@ -153,10 +153,7 @@ void SpeechsetFrame::saveSet() {
       WriteLog(QStringLiteral("invalid SpeechSet NR: ") + text.left(1), kTraffic);
       return;
     }
-    const Obj set = profiles("frmVoices.cmdSaveSet_Click").itemObj(n);
-    set.call(QStringLiteral("GetActValues"));
-    set.set(QStringLiteral("Name"), name);
-    set.call(QStringLiteral("Save"));
+    VoiceProfile::saveSet(n, name);
     activeSetIs(n);
     form_.GetValues();
     form_.cboSource()->setFocus(Qt::OtherFocusReason);
@@ -171,7 +168,7 @@ void SpeechsetFrame::loadSet() {
       WriteErrorLog(QStringLiteral("ERROR in LoadSet: ") + text.left(1));
       return;
     }
-    profiles("frmVoices.cmdLoadSet_Click").itemObj(n).call(QStringLiteral("Activate"));
+    VoiceProfile::loadSet(n);
     activeSetIs(n);
     form_.GetValues();
     form_.cboSource()->setFocus(Qt::OtherFocusReason);

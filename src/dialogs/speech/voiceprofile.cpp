@@ -41,6 +41,34 @@ VoiceProfile::Voice voiceFrom(int index, const QVariantList& v) {
   return out;
 }
 
+VoiceProfile::Source sourceFrom(const QVariantList& v) {
+  return {automation::toStr(v.value(0)), automation::toStr(v.value(1)), automation::toStr(v.value(2))};
+}
+
+// The rows of a list the core reads at once; each row is the members in the order above.
+QList<QVariantList> rowsOf(const QVariant& list, qsizetype fields, const char* what) {
+  QList<QVariantList> rows;
+  for (const QVariant& row : list.toList()) {
+    QVariantList values;
+    for (const QString& f : row.toStringList()) values.append(f);
+    if (values.size() < fields)
+      throw Error(err::TypeMismatch,
+                  QStringLiteral("%1: a row of %2 fields").arg(QLatin1String(what)).arg(values.size()));
+    rows.append(values);
+  }
+  return rows;
+}
+
+QList<VoiceProfile::Voice> voicesFrom(const QVariant& list) {
+  QList<VoiceProfile::Voice> out;
+  for (const QVariantList& row : rowsOf(list, kVoiceMembers.size(), "VoiceList")) {
+    out.append(voiceFrom(int(out.size()) + 1, row));
+    if (row.size() >= kVoiceMembers.size() + 2)
+      out.last().pitchRange = {automation::toI32(row[kVoiceMembers.size()]), automation::toI32(row.last())};
+  }
+  return out;
+}
+
 }  // namespace
 
 qint32 VoiceProfile::Voice::value(Value which) const {
@@ -60,13 +88,36 @@ QString VoiceProfile::withoutPrefix(const QString& mode) {
 
 // ---------------------------------------------------------------- reading
 
-QList<VoiceProfile::Voice> VoiceProfile::readVoiceList(Obj& voicesObj) {
-  voicesObj = Jex().obj(QStringLiteral("SpeechVoices"));
+// A core that keeps the lists (SpeechProfile.SourceList, SpeechVoices.VoiceList) gives them with
+// one wait; another is read object by object.
+std::optional<QVariantList> VoiceProfile::readLists(const QStringList& paths) {
+  if (!lists_) return std::nullopt;
+  try {
+    return Jex().getEach(paths);
+  } catch (const Error& e) {
+    if (e.number() != err::UnknownMember) throw;
+  }
+  lists_ = false;
+  WriteLog(QStringLiteral("VoiceProfile: the core has no lists of sources and voices, they are read one by one"),
+           kDetail);
+  return std::nullopt;
+}
+
+QList<VoiceProfile::Voice> VoiceProfile::readVoiceList(QString* info) {
+  QStringList paths{QStringLiteral("SpeechVoices"), QStringLiteral("SpeechVoices.VoiceList")};
+  if (info) paths << QStringLiteral("SpeechProfile.Info");
+  if (const std::optional<QVariantList> v = readLists(paths)) {
+    voicesObj_ = automation::toObj(v->value(0));
+    if (info) *info = automation::toStr(v->value(2));
+    return voicesFrom(v->value(1));
+  }
+  if (info) *info = Jex().str(QStringLiteral("SpeechProfile.Info"));
+  voicesObj_ = Jex().obj(QStringLiteral("SpeechVoices"));
   QList<Voice> out;
-  const int n = voicesObj.count();
+  const int n = voicesObj_.count();
   out.reserve(n);
   for (int i = 1; i <= n; ++i) {
-    const Obj v = itemAt(voicesObj, i);
+    const Obj v = itemAt(voicesObj_, i);
     if (v.isNothing()) continue;
     out.append(voiceFrom(i, v.getEach(kVoiceMembers)));
     handles_.insert(out.last().internalName, v);
@@ -75,24 +126,32 @@ QList<VoiceProfile::Voice> VoiceProfile::readVoiceList(Obj& voicesObj) {
 }
 
 void VoiceProfile::read() {
-  profile_ = Jex().obj(QStringLiteral("SpeechProfile"));
-  profile_.call(QStringLiteral("GetActValues"));
+  Jex().call(QStringLiteral("SpeechProfile.GetActValues"));
   entries_.clear();
   handles_.clear();
   sources_.clear();
+  if (const std::optional<QVariantList> v =
+          readLists({QStringLiteral("SpeechProfile"), QStringLiteral("SpeechVoices"),
+                     QStringLiteral("SpeechProfile.SourceList"), QStringLiteral("SpeechVoices.VoiceList")})) {
+    profile_ = automation::toObj(v->value(0));
+    voicesObj_ = automation::toObj(v->value(1));
+    for (const QVariantList& row : rowsOf(v->value(2), kSourceMembers.size(), "SourceList"))
+      sources_.append(sourceFrom(row));
+    voices_ = voicesFrom(v->value(3));
+    return;
+  }
+  profile_ = Jex().obj(QStringLiteral("SpeechProfile"));
   const int n = profile_.count();
   for (int i = 1; i <= n; ++i) {
     const Obj e = itemAt(profile_, i);
-    const QVariantList v = e.getEach(kSourceMembers);
-    sources_.append({automation::toStr(v.value(0)), automation::toStr(v.value(1)), automation::toStr(v.value(2))});
+    sources_.append(sourceFrom(e.getEach(kSourceMembers)));
     entries_.insert(i, e);
   }
-  voices_ = readVoiceList(voicesObj_);
+  voices_ = readVoiceList();
 }
 
 void VoiceProfile::readVoices(const QString& noVoiceName) {
-  handles_.clear();
-  voices_ = readVoiceList(voicesObj_);
+  voices_ = readVoiceList();
   for (Voice& v : voices_) {
     if (v.internalName == kNoVoice) {
       if (v.friendlyName != noVoiceName) rename(v.internalName, noVoiceName);
@@ -164,7 +223,7 @@ void VoiceProfile::assign(int source, const QString& internalName) {
 }
 
 void VoiceProfile::assignAll(const QString& internalName) {
-  const int n = profile_.count();
+  const int n = sourceCount();
   for (int i = 1; i <= n; ++i) assign(i, internalName);
 }
 
@@ -180,7 +239,7 @@ void VoiceProfile::setValue(const QString& internalName, Value which, qint32 val
 }
 
 void VoiceProfile::setValueOfAllSources(Value which, qint32 value) {
-  const int n = profile_.count();
+  const int n = sourceCount();
   for (int i = 1; i <= n; ++i) {
     const Voice* v = voiceOf(i);
     if (v) setValue(v->internalName, which, value);
@@ -222,8 +281,8 @@ void VoiceProfile::revert(bool voicesChanged) {
 // ---------------------------------------------------------------- read afresh
 
 QList<VoiceProfile::Voice> VoiceProfile::readUsed() {
-  const QString info = Jex().str(QStringLiteral("SpeechProfile.Info"));
-  voices_ = readVoiceList(voicesObj_);
+  QString info;
+  voices_ = readVoiceList(&info);
   QList<Voice> used;
   for (const Voice& v : voices_)
     if (!v.internalName.isEmpty() && info.contains(v.internalName, Qt::CaseInsensitive)) used.append(v);
@@ -299,6 +358,30 @@ QString VoiceProfile::prepareModeVoice(const QString& modeKey) {
   WriteLog(QStringLiteral("PrepareModeVoice: ") + modeKey, kDetail);
   mode.call(QStringLiteral("PrepareModeVoice"));
   return QStringLiteral("m") + QString::number(mode.i32(QStringLiteral("Index")));
+}
+
+// ---------------------------------------------------------------- speech sets
+
+QList<VoiceProfile::Set> VoiceProfile::readSets(const Obj& sets, int max) {
+  QList<Set> out;
+  const int count = qMin(sets.count(), max);
+  for (int n = 1; n <= count; ++n) {
+    const QVariantList v =
+        sets.itemObj(n).getEach({QStringLiteral("nr"), QStringLiteral("Name"), QStringLiteral("Info")});
+    out.append({automation::toStr(v.value(0)), automation::toStr(v.value(1)), automation::toStr(v.value(2))});
+  }
+  return out;
+}
+
+void VoiceProfile::saveSet(int nr, const QString& name) {
+  const Obj set = Jex().obj(QStringLiteral("SpeechProfiles")).itemObj(nr);
+  set.call(QStringLiteral("GetActValues"));
+  set.set(QStringLiteral("Name"), name);
+  set.call(QStringLiteral("Save"));
+}
+
+void VoiceProfile::loadSet(int nr) {
+  Jex().obj(QStringLiteral("SpeechProfiles")).itemObj(nr).call(QStringLiteral("Activate"));
 }
 
 QString VoiceProfile::info() { return Jex().str(QStringLiteral("SpeechProfile.Info")); }

@@ -6,8 +6,11 @@
 // that what it shows is what the core holds or what it has just written. The speed and volume
 // commands read the voices afresh (readUsed()), since they run while the dialog is hidden.
 //
-// Each object's members are read at once (Obj::getEach: every read is sent before the first
-// answer is waited for), never one property at a time.
+// The core's lists of sources and voices (SpeechProfile.SourceList, SpeechVoices.VoiceList) are
+// read together with the objects that hold them (Obj::getEach: every read is sent before the
+// first answer is waited for), so that reading the profile waits twice for the core. A core
+// without those lists is read object by object, each object's members at once, never one
+// property at a time.
 //
 // Every member may throw jex::Error as the calls to the core do; the dialog's handlers trap.
 #pragma once
@@ -55,6 +58,10 @@ class VoiceProfile {
   struct Mode {
     QString name, lcid, product;
     bool female = false;
+  };
+  // A stored speech set (an element of SpeechProfiles); info is empty for an empty slot.
+  struct Set {
+    QString nr, name, info;
   };
   // Who uses a voice that is to be deleted.
   struct Users {
@@ -112,6 +119,12 @@ class VoiceProfile {
   QList<Mode> readModes();
   QString prepareModeVoice(const QString& modeKey);
 
+  // The first max of the stored speech sets, each read at once; the active profile stored as set
+  // nr under name; set nr made the active profile.
+  static QList<Set> readSets(const Obj& sets, int max);
+  static void saveSet(int nr, const QString& name);
+  static void loadSet(int nr);
+
   // The profile's Info, for the log.
   QString info();
   // The member of a voice that holds the value.
@@ -123,13 +136,16 @@ class VoiceProfile {
   Obj handle(const QString& internalName);
   Obj entry(int source);
   Voice* find(const QString& internalName);
-  QList<Voice> readVoiceList(Obj& voicesObj);
+  std::optional<QVariantList> readLists(const QStringList& paths);
+  // Every voice; info, when given, gets the profile's Info of the same reading.
+  QList<Voice> readVoiceList(QString* info = nullptr);
 
   Obj profile_, voicesObj_, modes_;
   QList<Source> sources_;
   QList<Voice> voices_;
   QHash<QString, Obj> handles_;  // the core's voice objects by internal name
   QHash<int, Obj> entries_;      // the core's source entries by source
+  bool lists_ = true;            // the core keeps the lists of sources and voices
 };
 
 }  // namespace jex

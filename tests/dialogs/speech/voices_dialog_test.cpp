@@ -1,6 +1,7 @@
 // The voices dialog and its speech-set frame over the stand-in core's own speech objects (in
 // process), opened by its command in the main window and worked with the keyboard as a blind
 // user does.
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -242,6 +243,27 @@ TEST_F(VoicesDialog, RefusesATenthVoiceAndDeletingTheFocusVoice) {
   dlg->VoiceDel(11);  // unused: removed without a question
   EXPECT_EQ(voices().count(), 10);
   EXPECT_FALSE(dlg->voiceDelEntry(11)->isVisible());
+}
+
+TEST_F(VoicesDialog, TheMainWindowsDeleteEntriesNameTheVoicesAndDeleteThroughTheDialog) {
+  QAction* v2 = mdi->menuEntry(S("mnuVoiceDel(4)"));
+  ASSERT_NE(v2, nullptr);
+  EXPECT_EQ(v2->text(), voice(S("v2")).str(S("FriendlyName")));
+  EXPECT_TRUE(mdi->menu(S("mnuVoices"))->isEnabled());
+  {
+    AnswerBox yes(Qt::Key_J);  // v2 speaks the key echo: asked first
+    v2->trigger();
+    EXPECT_EQ(yes.asked, 1);
+  }
+  EXPECT_EQ(voice(S("v2")), Obj());
+  EXPECT_FALSE(v2->isVisible());
+  EXPECT_EQ(dlg->cboVoice()->findText(v2->text()), -1);
+  mdi->activateWindow();  // back from the box, as the window manager makes it
+  ASSERT_TRUE(QTest::qWaitForWindowActive(mdi.get()));
+  chooseSource(0);
+  QTest::keyClick(dlg->cboSource(), Qt::Key_Escape);
+  ASSERT_FALSE(dlg->isVisible());
+  EXPECT_FALSE(mdi->menu(S("mnuVoices"))->isEnabled()) << "the voice menu is off while the dialog is closed";
 }
 
 TEST_F(VoicesDialog, SpeedAndVolumeCommandsChangeOnlyTheUsedVoices) {

@@ -1,8 +1,9 @@
 // What a blind user hears of JexUI: the core (the built corvane, its screen reader listening on
 // the accessibility bus) and JexUI (in this process, on the virtual display) as they run
-// together. Every dialog is opened by its core command and tabbed through until the focus is
-// back on its first control; the core's speech log must hold, for every tab stop, the control's
-// label, role and value as the form itself reports them.
+// together. Every registered dialog is opened by its core command or menu entry and tabbed
+// through until the focus is back on its first control (so are the main window and the boxes);
+// the core's speech log must hold, for every tab stop, the control's label, role and value as
+// the form itself reports them.
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QAction>
@@ -26,6 +27,7 @@
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
 
 namespace jex::test {
@@ -38,6 +40,15 @@ using corvane::reader::Kind;
 // The core runs before the application exists, as a screen reader runs before the programs it
 // reads; its unplayed speech takes its time, so that tips wait for it as they would for a user.
 const bool kCoreWanted = (jex::testing::useCore({QStringLiteral("--paced")}), true);
+
+// After the last test the core ends, and JexUI notices it has gone.
+struct CoreEnd : ::testing::Environment {
+  void TearDown() override {
+    jex::testing::coreQuit();
+    QTest::qWait(300);
+  }
+};
+const auto* const kCoreEnd = ::testing::AddGlobalTestEnvironment(new CoreEnd);
 
 // The role as the reader's table names it, from the role Qt gives the control.
 Kind kindOf(QAccessibleInterface* i) {
@@ -92,7 +103,10 @@ AccessibleInfo reported(QWidget* w) {
 
 class SpokenDialogs : public ::testing::Test {
  protected:
+  // JexUI starts once for every suite of this file; it ends with the core after the last test.
   static void SetUpTestSuite() {
+    static bool started = false;
+    if (std::exchange(started, true)) return;
     if (!jex::testing::desktopError().isEmpty() || !jex::testing::core().error.isEmpty()) return;
     qputenv("JEXUI_LOGDIR", jex::testing::core().home.toUtf8());
     jex::openLog();
@@ -104,10 +118,6 @@ class SpokenDialogs : public ::testing::Test {
     (void)QTest::qWaitFor([] { return jex::testing::coreOutput().contains(S("EXPOSED: Funcs")); }, 10000);
     // JexUI shows its main window at the start (TOGGMEN then only brings it forward).
     (void)QTest::qWaitFor([] { return QApplication::activeWindow() == frmMDI::instance(); }, 5000);
-  }
-  static void TearDownTestSuite() {
-    jex::testing::coreQuit();
-    QTest::qWait(300);  // JexUI notices the core has gone
   }
   void SetUp() override {
     if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << desktopError().toStdString();
@@ -124,8 +134,14 @@ class SpokenDialogs : public ::testing::Test {
   // Ends a test in the main window: the next test starts only once JexUI has hidden it, since a
   // toggle handled late would bring the main window in front of that test's window.
   static void hideMainWindow() {
+    if (!frmMDI::instance()->isVisible()) return;  // closing the dialog hid it already
     console(S("TOGGMEN"));
     (void)QTest::qWaitFor([] { return !frmMDI::instance()->isVisible(); }, 3000);
+  }
+  // Escape on the focused control; true once part (a panel, a frame, a dialog) has closed.
+  static bool escapeCloses(QWidget* part) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    return part && QTest::qWaitFor([&] { return !part->isVisible(); }, 3000);
   }
   static const QString& out() { return jex::testing::coreOutput(); }
   static QList<SpeechLog::Entry> spoken() {
@@ -199,6 +215,42 @@ class SpokenDialogs : public ::testing::Test {
                     << "; the core said: " << out().right(600).toStdString();
     console(S(":switch WINWORD JEXUI"));
     return form;
+  }
+
+  // Opens a dialog of the main window as the user does, by its core command or else by its menu
+  // entry; the main window once the focus is in the dialog.
+  QWidget* openDialog(const QString& name) {
+    const std::optional<Opener> how = opener(name);
+    if (!how) {
+      ADD_FAILURE() << "no command or menu entry opens " << name.toStdString();
+      return nullptr;
+    }
+    QWidget* w = open(how->command.isEmpty() ? S("TOGGMEN") : how->command, "frmMDI");
+    if (!w) return nullptr;
+    if (how->command.isEmpty()) {
+      QAction* entry = frmMDI::instance()->menuEntry(how->menuEntry);
+      if (!entry) {
+        ADD_FAILURE() << "the main window has no menu entry " << how->menuEntry.toStdString();
+        return nullptr;
+      }
+      mark = corvane::monotonicMs();
+      outMark = out().size();
+      entry->trigger();
+    }
+    QWidget* dialog = nullptr;
+    const auto focusInside = [&] {
+      dialog = w->findChild<QWidget*>(name);
+      return dialog && dialog->isVisible() && dialog->isAncestorOf(QApplication::focusWidget());
+    };
+    if (!QTest::qWaitFor(focusInside, 3000)) {
+      w->activateWindow();  // kept behind by the window manager
+      if (!QTest::qWaitFor(focusInside, 3000)) {
+        ADD_FAILURE() << name.toStdString() << " does not have the focus; it is on "
+                      << describe(QApplication::focusWidget()).toStdString();
+        return nullptr;
+      }
+    }
+    return w;
   }
 
   // Presses key (Tab or Backtab) on the focused control; the focus it moves to, once it has.
@@ -286,7 +338,7 @@ TEST_F(SpokenDialogs, ScriptInputBoxIsHeardAtEveryTabStop) {
   if (w) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
 }
 
-TEST_F(SpokenDialogs, TaskListIsHeardAtEveryTabStop) {
+TEST_F(SpokenDialogs, TaskListWithAProgramIsHeardAtEveryTabStop) {
   // One program beside JexUI, so that the list has a row and the program buttons are enabled.
   QProcess program;
   program.start(S(JEX_BIN_DIR "/jex_taskclient"), {});
@@ -312,20 +364,18 @@ TEST_F(SpokenDialogs, TaskListIsHeardAtEveryTabStop) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->isActiveWindow() && QApplication::focusWidget(); }, 3000));
   }
   tabThrough(w);
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmTasks"))));
   hideMainWindow();
   program.kill();
   program.waitForFinished(3000);
 }
 
-TEST_F(SpokenDialogs, BraillePresentationIsHeardAtEveryTabStop) {
-  QWidget* w = open(S("DLGBRAILLEOPT"), "frmMDI");
-  tabThrough(w);
+TEST_F(SpokenDialogs, SpaceInABlankListSaysTheEntrysNewState) {
+  QWidget* w = open(S("HCOMPRESSIONDLG"), "frmMDI");  // the Braille presentation, the blank list focused
   ASSERT_NE(w, nullptr);
-  // Space in a blank list changes the current entry's state, and the new state is said.
   auto* list = w->findChild<QWidget*>(S("lstHSpace"));
   ASSERT_NE(list, nullptr);
-  while (QApplication::focusWidget() != list) press(Qt::Key_Tab);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }, 3000));
   for (int i = 0; i < 2; ++i) {
     const qsizetype from = out().size();
     const QString before = list->accessibleName();
@@ -334,33 +384,7 @@ TEST_F(SpokenDialogs, BraillePresentationIsHeardAtEveryTabStop) {
     EXPECT_TRUE(issued(list->accessibleName(), from))
         << "not said: " << list->accessibleName().toStdString() << recent();
   }
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-  hideMainWindow();
-}
-
-TEST_F(SpokenDialogs, BrailleDeviceIsHeardAtEveryTabStop) {
-  // Reached by the main window's Braille menu only.
-  QWidget* w = open(S("TOGGMEN"), "frmMDI");
-  ASSERT_NE(w, nullptr);
-  QAction* entry = frmMDI::instance()->menuEntry(S("mnuBrailleDevice"));
-  ASSERT_NE(entry, nullptr);
-  mark = corvane::monotonicMs();
-  outMark = out().size();
-  entry->trigger();
-  QWidget* dialog = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        dialog = w->findChild<QWidget*>(S("frmDevice"));
-        return dialog && dialog->isVisible();
-      },
-      5000));
-  if (!QTest::qWaitFor([&] { return w->isActiveWindow(); }, 1000))
-    w->activateWindow();  // kept behind by the window manager
-  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isAncestorOf(QApplication::focusWidget()); }, 3000))
-      << "the focus is on " << describe(QApplication::focusWidget()).toStdString() << " active "
-      << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none");
-  tabThrough(w);
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmBraille"))));
   hideMainWindow();
 }
 
@@ -499,17 +523,8 @@ TEST_F(SpokenDialogs, AToolTipIsSpokenOnlyAfterTheFocusUtteranceHasEnded) {
   hideMainWindow();
 }
 
-TEST_F(SpokenDialogs, KeyEchoIsHeardAtEveryTabStop) {
-  QWidget* w = open(S("DLGKEYECHO"), "frmMDI");
-  tabThrough(w);
-  ASSERT_NE(w, nullptr);
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-  hideMainWindow();
-}
-
-TEST_F(SpokenDialogs, VoicesDialogIsHeardAtEveryTabStop) {
-  QWidget* w = open(S("DLGSPEECH"), "frmMDI");
-  tabThrough(w);
+TEST_F(SpokenDialogs, NewVoicePanelIsHeardAtEveryTabStop) {
+  QWidget* w = openDialog(S("frmVoices"));
   ASSERT_NE(w, nullptr);
   // The new-voice panel in the place of the parameters: the tree of modes and the name.
   mark = corvane::monotonicMs();
@@ -518,8 +533,8 @@ TEST_F(SpokenDialogs, VoicesDialogIsHeardAtEveryTabStop) {
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("treModes"); }, 3000));
   tabThrough(w);
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the panel closes
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the dialog closes
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("picNew"))));
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmVoices"))));
   hideMainWindow();
 }
 
@@ -533,11 +548,26 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("cboSpeechSet"); },
       3000));
-  tabThrough(w);                                                 // round the frame: Tab stays inside it
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the frame closes
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // the dialog closes
+  tabThrough(w);  // round the frame: Tab stays inside it
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("fraSpeechset"))));
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmVoices"))));
   hideMainWindow();
 }
+
+// Every registered dialog of the main window, opened as the user opens it: each stop is heard
+// with its label, role and value; Escape closes it again.
+class EveryDialog : public SpokenDialogs, public ::testing::WithParamInterface<QString> {};
+
+TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
+  QWidget* w = openDialog(GetParam());
+  tabThrough(w);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+  hideMainWindow();
+}
+
+INSTANTIATE_TEST_SUITE_P(Registered, EveryDialog, ::testing::ValuesIn(openableDialogs()),
+                         [](const ::testing::TestParamInfo<QString>& p) { return p.param.toStdString(); });
 
 }  // namespace
 }  // namespace jex::test

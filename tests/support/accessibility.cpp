@@ -25,13 +25,14 @@ bool nameIsValue(const QWidget* w) {
          qobject_cast<const QPlainTextEdit*>(w);
 }
 
-bool hasLabelRelation(QAccessibleInterface* iface) {
-  // Qt reports the labels of a control as relations of the kind Label ("is the label of").
-  const auto relations = iface->relations(QAccessible::Label);
-  return std::any_of(relations.begin(), relations.end(), [](const auto& r) {
+// The caption of the first label the control is labelled by ("is the label of" relations).
+QString labelRelation(QAccessibleInterface* iface) {
+  for (const auto& r : iface->relations(QAccessible::Label)) {
     // A titled group box is reported as a label of everything inside it; that is no field label.
-    return r.first && qobject_cast<QLabel*>(r.first->object()) && !r.first->text(QAccessible::Name).trimmed().isEmpty();
-  });
+    if (!r.first || !qobject_cast<QLabel*>(r.first->object())) continue;
+    if (const QString text = r.first->text(QAccessible::Name).trimmed(); !text.isEmpty()) return text;
+  }
+  return {};
 }
 
 QList<QWidget*> tabStops(QWidget* form) {
@@ -105,23 +106,31 @@ QString describe(const QWidget* w) {
   return cls + QStringLiteral(" at %1,%2").arg(at.x()).arg(at.y());
 }
 
+QString announcedLabel(QWidget* w) {
+  QAccessibleInterface* iface = w ? QAccessible::queryAccessibleInterface(w) : nullptr;
+  if (!iface) return {};
+  if (!nameIsValue(w)) return iface->text(QAccessible::Name).trimmed();
+  if (const QString own = w->accessibleName().trimmed(); !own.isEmpty()) return own;
+  return labelRelation(iface);
+}
+
+bool isControlRole(QAccessible::Role role) {
+  static const QList<QAccessible::Role> generic{
+      QAccessible::NoRole, QAccessible::Client, QAccessible::Pane,    QAccessible::Grouping,   QAccessible::Window,
+      QAccessible::Dialog, QAccessible::Form,   QAccessible::Section, QAccessible::Whitespace, QAccessible::Separator};
+  return !generic.contains(role);
+}
+
 QStringList labelProblems(QWidget* form) {
   QStringList problems;
   Shown shown(form);
   for (QWidget* w : tabStops(form)) {
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
-    if (!iface) {
+    if (!QAccessible::queryAccessibleInterface(w)) {
       problems << describe(w) + QStringLiteral(" has no accessible interface");
-      continue;
-    }
-    if (nameIsValue(w)) {
-      if (w->accessibleName().trimmed().isEmpty() && !hasLabelRelation(iface)) {
-        problems << describe(w) + QStringLiteral(
-                                      " is not announced with a label "
-                                      "(no buddy label relation, no accessible name)");
-      }
-    } else if (iface->text(QAccessible::Name).trimmed().isEmpty()) {
-      problems << describe(w) + QStringLiteral(" has no accessible name");
+    } else if (announcedLabel(w).isEmpty()) {
+      problems << describe(w) + (nameIsValue(w) ? QStringLiteral(" is not announced with a label (no buddy label "
+                                                                 "relation, no accessible name)")
+                                                : QStringLiteral(" has no accessible name"));
     }
   }
   return problems;

@@ -13,6 +13,7 @@
 // hidden again afterwards when it was hidden); the checks drive it with QTest key events.
 #pragma once
 
+#include <QAccessible>
 #include <QStringList>
 
 class QWidget;
@@ -28,6 +29,13 @@ QStringList accessibilityProblems(QWidget* form);
 
 // A readable name of a widget for messages: "objectName (QLineEdit)".
 QString describe(const QWidget* w);
+
+// The label a control is announced with over AT-SPI: its accessible name, or, for a control
+// whose name is its value, the label it is labelled by (or an explicit name); empty when none.
+QString announcedLabel(QWidget* w);
+// True for a role a screen reader names as a control (button, check box, list, edit, ...);
+// false for the roles of containers and of nothing in particular (client, pane, grouping).
+bool isControlRole(QAccessible::Role role);
 
 }  // namespace jex::test
 

@@ -128,7 +128,7 @@ void frmVoices::build() {
   txtInfo_->setReadOnly(true);
   txtInfo_->setEnabled(false);
   txtInfo_->installEventFilter(this);
-  QLabel* lblInfoCaption = named<QLabel>(nl_Parameter_, "lblVoiceInfo", u8("Stimm&info:"));
+  QLabel* lblInfoCaption = named<QLabel>(nl_Parameter_, "lblVoiceInfo", u8("Stimmin&fo:"));
   ui::setBuddy(lblInfoCaption, txtInfo_);
   form->addRow(lblInfoCaption, txtInfo_);
   settingsColumn->addWidget(nl_Parameter_);

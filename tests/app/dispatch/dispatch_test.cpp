@@ -31,8 +31,6 @@
 #include "users/cuser.h"
 #include "widgets/formservice.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 using jex::frmMDI;
 using jex::gGlobal;

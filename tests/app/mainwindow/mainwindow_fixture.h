@@ -16,7 +16,7 @@
 #include "global/cglobal.h"
 #include "global/jexnotifier.h"
 #include "localisation/frmlocalizer.h"
-#include "tests/support/fakecore.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
 
 namespace jex::test {
@@ -56,78 +56,26 @@ class OperationsDialog : public TestDialog {
   QStringList calls;
 };
 
-// Runs answer on each modal box while it shows (or presses key on it); counts the turns.
-class AnswerBox {
- public:
-  explicit AnswerBox(std::function<void(QWidget*)> answer) {
-    QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
-      QWidget* box = QApplication::activeModalWidget();
-      if (!box || !box->isVisible()) return;
-      ++asked;
-      answer(box);
-    });
-    timer_.start(5);
-  }
-  explicit AnswerBox(Qt::Key key)
-      : AnswerBox([key](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key); }) {}
-  int asked = 0;
-
- private:
-  QTimer timer_;
-};
-
-class MainWindow : public ::testing::Test, public fake::CoreFixture {
+class MainWindow : public MainWindowTest {
  protected:
   void SetUp() override {
-    gGlobal().AppTitle = S("Halda 4.10");
-    gGlobal().ParkMouse = 0;
-    QDir().mkpath(dir.filePath(S("LNG/1031")));
-    writeFile(dir.filePath(S("LNG/1031/JEXINFO.RTF")), "{\\rtf1 Willkommen bei Halda}");
-    frmLocalizer().setLNG(S("1031"));
-    frmMDI::setQuitter([this] { ++quits; });
-    mdi = std::make_unique<frmMDI>();
+    MainWindowTest::SetUp();
     options = std::make_unique<TestDialog>("frmOptions", "Optionen");
     keyecho = std::make_unique<TestDialog>("frmKeyecho", "Tastenecho");
     options->ChildLoad();
     keyecho->ChildLoad();
-    mdi->registerSink();
-    mdi->installHook();
   }
   void TearDown() override {
     options.reset();
     keyecho.reset();
-    mdi.reset();
-    frmMDI::setQuitter([] {});
-    resetLocalizer();
+    MainWindowTest::TearDown();
   }
-  bool logged(const QString& text) const { return count(text) > 0; }
-  int count(const QString& text) const { return int(logText().count(text)); }
-  // The window shown by the screen-reader key while the user works in another program.
-  void showByKey() {
-    core.foreground = S("WINWORD");
-    mdi->TOGGMEN();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
-    mdi->activateWindow();
-    core.foreground = S("JEXUI");
-    // The core tells JexUI that it has the focus now, as it does on the task switch.
-    if (JexNotifier* n = mdi->jexNotifier()) emit n->UIGotFocusEvent();
-  }
-  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : mdi.get(), k, m);
-  }
+  // A language file of the test's own, and the welcome text the home child shows.
+  void languageFiles() override { writeFile(dir.filePath(S("LNG/1031/JEXINFO.RTF")), "{\\rtf1 Willkommen bei Halda}"); }
   // A dialog's switch changed by the user.
   void change(TestDialog& d) {
     d.chkSetting->setFocus();
     QTest::keyClick(d.chkSetting, Qt::Key_Space);
-  }
-  bool drained() {
-    return QTest::qWaitFor([&] { return mdi->commandQueue().isEmpty() && !mdi->commandQueue().tmrCMD()->isActive(); },
-                           5000);
-  }
-  // A command from the core, run by JexUI's queue as the filter hands it over.
-  void command(const char* name) {
-    mdi->commandQueue().add(S(name));
-    ASSERT_TRUE(drained());
   }
   // Writes the language file and loads it again.
   void languageFile(const QByteArray& text) {
@@ -136,9 +84,7 @@ class MainWindow : public ::testing::Test, public fake::CoreFixture {
   }
   QLabel* tip() const { return mdi->statusPanel(S("tip")); }
 
-  std::unique_ptr<frmMDI> mdi;
   std::unique_ptr<TestDialog> options, keyecho;
-  int quits = 0;
 };
 
 }  // namespace jex::test

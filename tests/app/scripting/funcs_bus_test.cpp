@@ -20,8 +20,6 @@
 #include "tests/support/text.h"
 #include "widgets/formservice.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace jex {
 namespace {
 

@@ -20,8 +20,7 @@ class BrailleOverBus : public testing::CoreOverBusTest {
   void SetUp() override {
     startCore();
     if (!started()) return;
-    QDir().mkpath(core->appDir() + S("/LNG/1031"));
-    QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/1031/JEXUIDLG.INI"), core->appDir() + S("/LNG/1031/JEXUIDLG.INI"));
+    copyShippedFiles(core->appDir());
     automation::dbus::publish(S("JexUI.UI_Application"), std::make_shared<UI_Application>(), conn);
     gGlobal().AppPath = core->appDir() + u'/';
     gGlobal().ParkMouse = 0;

@@ -7,33 +7,16 @@
 
 #include "dialogs/braille/frmbraille.h"
 #include "dialogs/braille/frmdevice.h"
-#include "tests/app/mainwindow/mainwindow_fixture.h"
-#include "widgets/formservice.h"
+#include "ini/cinifil.h"
+#include "localisation/frmlocalizer.h"
+#include "tests/support/dialogtest.h"
 
 namespace jex::test {
 
-// Moves a closed list to text with the arrow keys, as the user does.
-inline void choose(QComboBox* c, const QString& text) {
-  c->setFocus();
-  QTest::keyClick(c, Qt::Key_Home);
-  for (int i = 0; i < c->count() && c->currentText() != text; ++i) QTest::keyClick(c, Qt::Key_Down);
-  EXPECT_EQ(c->currentText(), text);
-}
-inline void press(QWidget* w, Qt::Key k = Qt::Key_Space) {
-  w->setFocus();
-  QTest::keyClick(w, k);
-}
-
-class BrailleDialogs : public MainWindow {
+class BrailleDialogs : public DialogTest {
  protected:
   void SetUp() override {
-    MainWindow::SetUp();
-    for (const char* lng : {"1031", "1033"}) {
-      QDir().mkpath(dir.filePath(QStringLiteral("LNG/") + QLatin1String(lng)));
-      QFile::copy(QStringLiteral(JEX_SOURCE_DIR "/data/LNG/") + QLatin1String(lng) + QStringLiteral("/JEXUIDLG.INI"),
-                  dir.filePath(QStringLiteral("LNG/") + QLatin1String(lng) + QStringLiteral("/JEXUIDLG.INI")));
-    }
-    frmLocalizer().setLNG(QStringLiteral("1031"));
+    DialogTest::SetUp();
     auto bi = std::make_shared<fake::Front>(root.obj(QStringLiteral("BrailleInterface")));
     const Obj behind = root.obj(QStringLiteral("BrailleInterface"));
     for (const char* m : {"SetActiveBrailleDeviceAndPort", "SaveValues", "LoadValues"}) {
@@ -50,20 +33,6 @@ class BrailleDialogs : public MainWindow {
     brl = Obj(bi);
   }
 
-  template <class Form>
-  Form* open(const char* name) {
-    if (!mdi->isActiveWindow()) showByKey();
-    EXPECT_TRUE(mdi->openForm(QString::fromLatin1(name), QStringLiteral("Show"), {}));
-    auto* f = qobject_cast<Form*>(ChildDialog::find(QString::fromLatin1(name)));
-    EXPECT_TRUE(f && f->isVisible()) << name << " did not open";
-    return f;
-  }
-  // The dialog on its own, as the accessibility check walks it (in the main window Tab goes
-  // on to the window's buttons).
-  template <class Form>
-  std::unique_ptr<Form> alone(const char* name) {
-    return std::unique_ptr<Form>(qobject_cast<Form*>(forms::create(QString::fromLatin1(name)).release()));
-  }
   // The [DEVICES] value of the current language file.
   QString devicesEntry(const QString& key) const {
     cIniFil ini;

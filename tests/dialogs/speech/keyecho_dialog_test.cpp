@@ -5,36 +5,22 @@
 #include <QPushButton>
 
 #include "dialogs/speech/frmkeyecho.h"
-#include "tests/app/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
 #include "widgets/formservice.h"
 
 namespace jex::test {
 namespace {
 
-class KeyechoDialog : public MainWindow {
+class KeyechoDialog : public DialogTest {
  protected:
   void SetUp() override {
-    MainWindow::SetUp();
-    keyecho.reset();  // the real dialog, not the fixture's stand-in
-    QDir().mkpath(dir.filePath(S("LNG/1031")));
-    QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/1031/JEXUIDLG.INI"), dir.filePath(S("LNG/1031/JEXUIDLG.INI")));
-    frmLocalizer().setLNG(S("1031"));
+    DialogTest::SetUp();
     echo = root.obj(S("KeyEcho"));
   }
-  frmKeyecho* open() {
-    if (!mdi->isActiveWindow()) showByKey();
-    EXPECT_TRUE(mdi->openForm(S("frmKeyecho"), S("Show"), {}));
-    auto* f = qobject_cast<frmKeyecho*>(ChildDialog::find(S("frmKeyecho")));
-    EXPECT_TRUE(f && f->isVisible());
-    return f;
-  }
-  static void press(QWidget* w, Qt::Key k = Qt::Key_Space) {
-    w->setFocus();
-    QTest::keyClick(w, k);
-  }
-  QString stored(const char* key) const { return core.store.value(S("KeyEcho"), QLatin1String(key)); }
+  frmKeyecho* open() { return DialogTest::open<frmKeyecho>("frmKeyecho"); }
+  QString stored(const char* key) const { return DialogTest::stored(S("KeyEcho"), QLatin1String(key)); }
   template <class W>
   static W* child(QWidget* f, const char* name) {
     return f->findChild<W*>(QLatin1String(name));

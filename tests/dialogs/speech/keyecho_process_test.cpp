@@ -11,7 +11,7 @@
 #include "dialogs/speech/frmkeyecho.h"
 #include "global/cglobal.h"
 #include "tests/automation/privatebus.h"
-#include "tests/support/fakecore.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/processes.h"
 #include "tests/support/text.h"
 #include "widgets/formservice.h"
@@ -22,10 +22,6 @@ namespace {
 namespace bus = automation::dbus;
 using jex::testing::BuiltCore;
 
-void press(QWidget* w, Qt::Key k = Qt::Key_Space) {
-  w->setFocus();
-  QTest::keyClick(w, k);
-}
 QWidget* child(frmKeyecho& f, const char* name) { return f.findChild<QWidget*>(QLatin1String(name)); }
 
 struct Step {

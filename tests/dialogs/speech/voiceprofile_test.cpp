@@ -16,9 +16,9 @@ using Value = VoiceProfile::Value;
 // The core's object with a member of its list kind that the core does not know (Error 438).
 Obj withoutMember(const Obj& behind, const QString& member, bool method = false) {
   auto front = std::make_shared<fake::Front>(behind);
-  const auto unknown = [member] { throw Error(err::UnknownMember, QStringLiteral("no ") + member); };
-  if (method) front->method(member, 0, 0, [unknown](automation::Args&) -> QVariant { unknown(); });
-  else front->property(member, [unknown]() -> QVariant { unknown(); });
+  const auto unknown = [member]() -> QVariant { throw Error(err::UnknownMember, QStringLiteral("no ") + member); };
+  if (method) front->method(member, 0, 0, [unknown](automation::Args&) { return unknown(); });
+  else front->property(member, [unknown] { return unknown(); });
   return Obj(front);
 }
 

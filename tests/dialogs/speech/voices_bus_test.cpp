@@ -16,8 +16,8 @@
 #include "dialogs/speech/cmyslider.h"
 #include "dialogs/speech/frmvoices.h"
 #include "dialogs/speech/speechsetframe.h"
-#include "tests/app/mainwindow/mainwindow_fixture.h"
 #include "tests/support/corebus.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
 

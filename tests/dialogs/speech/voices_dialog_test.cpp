@@ -9,9 +9,7 @@
 #include <QSlider>
 #include <QTreeWidget>
 
-#include "app/formlist.h"
 #include "app/scripting/funcs.h"
-#include "corvane/engine/appdir.h"
 #include "corvane/engine/objects.h"
 #include "corvane/engine/speechsets.h"
 #include "corvane/engine/speechsettings.h"
@@ -19,8 +17,8 @@
 #include "dialogs/speech/frmvoices.h"
 #include "dialogs/speech/speechsetframe.h"
 #include "dialogs/speech/voicevalues.h"
-#include "tests/app/mainwindow/mainwindow_fixture.h"
 #include "tests/support/accessibility.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
 #include "users/cuser.h"
 
@@ -33,18 +31,12 @@ QStringList items(const QComboBox* c) {
   return l;
 }
 
-class VoicesDialog : public MainWindow {
+class VoicesDialog : public DialogTest {
  protected:
   void SetUp() override {
-    MainWindow::SetUp();
-    QFile::copy(S(JEX_SOURCE_DIR "/data/LNG/lngnames.ini"), dir.filePath(S("LNG/lngnames.ini")));
-    corvane::copyTreeKeepExisting(S(JEX_SOURCE_DIR "/data/icons"), dir.filePath(S("icons")));
+    DialogTest::SetUp();
     writeFile(appPath() + S("speech/tables/1031/liste.tab"), ".,;\n");  // not numbered: not offered
-    registerForms();
-    if (!gGlobal().UserProfile) gGlobal().UserProfile = CreateCurrUser();
-    showByKey();
-    command("DLGSPEECH");
-    dlg = qobject_cast<frmVoices*>(forms::instance(S("frmVoices")));
+    dlg = open<frmVoices>("frmVoices");
     ASSERT_TRUE(dlg && dlg->isVisible());
     frame = dlg->speechsetFrame();
     ASSERT_NE(frame, nullptr);

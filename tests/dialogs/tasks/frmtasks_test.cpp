@@ -2,26 +2,26 @@
 #include <unistd.h>
 
 #include "dialogs/tasks/frmtasks.h"
-#include "localisation/frmlocalizer.h"
 #include "tests/dialogs/tasks/taskdesktop.h"
 #include "tests/support/accessibility.h"
-#include "tests/support/fakecore.h"
+#include "tests/support/dialogtest.h"
 
 namespace jex::test {
 namespace {
 
-class TaskDialog : public ::testing::Test, public fake::CoreFixture {
+// The task list in the main window.
+class TaskDialog : public DialogTest {
  protected:
   void SetUp() override {
     REQUIRE_DESKTOP();
-    frmLocalizer().setLNG(QStringLiteral("1031"));
-    dlg = std::make_unique<frmTasks>();
-    dlg->ChildLoad();
+    DialogTest::SetUp();
+    showByKey();
+    dlg = qobject_cast<frmTasks*>(forms::load(QStringLiteral("frmTasks")));
+    ASSERT_NE(dlg, nullptr);
   }
-  void TearDown() override {
-    dlg.reset();
-    resetLocalizer();
-  }
+  // The list shown as the command shows it, through the main window's child switch, with the
+  // window that was in front before as the test set it.
+  void showTasks() { ASSERT_TRUE(mdi->openForm(QStringLiteral("frmTasks"), QStringLiteral("ShowTasks"))); }
   QTreeWidgetItem* row(const QString& caption) const {
     return dlg->lvwTasks()->findItems(caption, Qt::MatchExactly, 0).value(0);
   }
@@ -32,7 +32,7 @@ class TaskDialog : public ::testing::Test, public fake::CoreFixture {
   // A key pressed where the focus is in the dialog, as the user presses it.
   void key(Qt::Key k) {
     dlg->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
     QTest::keyClick(QApplication::focusWidget(), k);
   }
   void press(const char* button) {
@@ -41,27 +41,12 @@ class TaskDialog : public ::testing::Test, public fake::CoreFixture {
   }
   // Shows the dialog and selects the row of caption once it is there.
   void select(const QString& caption) {
-    dlg->ShowTasks();
+    showTasks();
     ASSERT_TRUE(shows(caption));
     dlg->lvwTasks()->setCurrentItem(row(caption));
   }
 
-  std::unique_ptr<frmTasks> dlg;
-};
-
-// Presses key on every modal box that shows; counts them.
-struct Answer {
-  explicit Answer(Qt::Key key) {
-    QObject::connect(&timer, &QTimer::timeout, [this, key] {
-      QWidget* box = QApplication::activeModalWidget();
-      if (!box || !box->isVisible()) return;
-      ++asked;
-      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
-    });
-    timer.start(20);
-  }
-  QTimer timer;
-  int asked = 0;
+  frmTasks* dlg = nullptr;
 };
 
 TEST_F(TaskDialog, PreselectsTheProgramInFrontIsHeardAsAListAndEnterSwitches) {
@@ -75,9 +60,9 @@ TEST_F(TaskDialog, PreselectsTheProgramInFrontIsHeardAsAListAndEnterSwitches) {
   cTaskList managed;
   ASSERT_TRUE(refreshUntil(managed, [&] { return managed.TaskByhWnd(letter) && managed.TaskByhWnd(sheet); }));
   ASSERT_TRUE(managed.TaskByhWnd(sheet)->Activate());
-  gGlobal().LastForeWnd = letter;
+  core.foregroundWnd = qint64(letter);  // the window in front, as the core tells JexUI
 
-  dlg->ShowTasks();
+  showTasks();
   ASSERT_TRUE(shows(QStringLiteral("Tabelle")));
   ASSERT_TRUE(shows(QStringLiteral("Brief")));
   EXPECT_EQ(dlg->lvwTasks()->currentItem(), row(QStringLiteral("Brief")));
@@ -86,7 +71,7 @@ TEST_F(TaskDialog, PreselectsTheProgramInFrontIsHeardAsAListAndEnterSwitches) {
   for (const char* own : {"JexUI Hauptmenü", "Corvane", "Mein Fenster"})
     EXPECT_EQ(row(QString::fromUtf8(own)), nullptr) << own;
   EXPECT_FALSE(dlg->button("cmdClose")->isVisible());
-  EXPECT_ACCESSIBLE(dlg.get());
+  EXPECT_ACCESSIBLE(dlg);
 
   // The list is heard as a list of programs with their state; the entry an arrow key moves to
   // has the focus.
@@ -118,7 +103,7 @@ TEST_F(TaskDialog, PreselectsTheProgramInFrontIsHeardAsAListAndEnterSwitches) {
 }
 
 TEST_F(TaskDialog, WithoutProgramsSaysNoTasksAndEnterCloses) {
-  dlg->ShowTasks();
+  showTasks();
   ASSERT_EQ(dlg->lvwTasks()->topLevelItemCount(), 1);
   EXPECT_EQ(dlg->lvwTasks()->topLevelItem(0)->text(0), QStringLiteral("keine Tasks !"));
   EXPECT_TRUE(dlg->button("cmdClose")->isVisible());
@@ -131,7 +116,7 @@ TEST_F(TaskDialog, WithoutProgramsSaysNoTasksAndEnterCloses) {
 TEST_F(TaskDialog, AProgramThatStopsAnsweringIsShownAndSaidOnce) {
   TaskClient client;
   client.open(QStringLiteral("w"), QStringLiteral("Editor"));
-  dlg->ShowTasks();
+  showTasks();
   ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("läuft normal")));
   ASSERT_TRUE(client.command(QStringLiteral("hang")));
   ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("reagiert nicht normal")));
@@ -161,12 +146,12 @@ TEST_F(TaskDialog, EndingATaskAsksFirst) {
   client.open(QStringLiteral("w"), QStringLiteral("Rechner"));
   select(QStringLiteral("Rechner"));
   {
-    Answer no(Qt::Key_Escape);
+    AnswerBox no(Qt::Key_Escape);
     press("cmdEndTask");
     EXPECT_EQ(no.asked, 1);
   }
   EXPECT_FALSE(client.process().waitForFinished(300));
-  Answer yes(Qt::Key_Return);
+  AnswerBox yes(Qt::Key_Return);
   press("cmdEndTask");
   EXPECT_EQ(yes.asked, 1);
   EXPECT_TRUE(client.process().waitForFinished(3000));

@@ -1,0 +1,169 @@
+#include "tests/support/dialogtest.h"
+
+#include <QAction>
+#include <QDirIterator>
+
+#include "app/cmdqueue.h"
+#include "app/formlist.h"
+#include "corvane/engine/appdir.h"
+#include "global/jexnotifier.h"
+#include "localisation/frmlocalizer.h"
+#include "users/cuser.h"
+
+namespace jex::test {
+
+std::optional<Opener> opener(const QString& form) {
+  const forms::Form* f = forms::find(form);
+  if (!f) return std::nullopt;
+  // A route that shows the dialog as it is, without a control or arguments of its own.
+  const auto plain = [](const QList<forms::Route>& routes) {
+    for (const forms::Route& r : routes)
+      if (r.show && r.args.isEmpty() && !r.first) return r.name;
+    return QString();
+  };
+  const Opener how{plain(f->commands), plain(f->menuEntries)};
+  if (how.command.isEmpty() && how.menuEntry.isEmpty()) return std::nullopt;
+  return how;
+}
+
+QStringList openableDialogs() {
+  registerForms();
+  QStringList out;
+  for (const QString& name : forms::names())
+    if (opener(name)) out << name;
+  return out;
+}
+
+AnswerBox::AnswerBox(std::function<void(QWidget*)> answer) {
+  QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || !box->isVisible()) return;
+    ++asked;
+    answer(box);
+  });
+  timer_.start(5);
+}
+
+AnswerBox::AnswerBox(Qt::Key key)
+    : AnswerBox([key](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key); }) {}
+
+void copyShippedFiles(const QString& appPath) {
+  for (const char* shipped : {"LNG", "icons"})
+    corvane::copyTreeKeepExisting(QStringLiteral(JEX_SOURCE_DIR "/data/") + QLatin1String(shipped),
+                                  QDir(appPath).filePath(QLatin1String(shipped)));
+}
+
+void press(QWidget* w, Qt::Key k) {
+  w->setFocus();
+  QTest::keyClick(w, k);
+}
+
+void choose(QComboBox* c, const QString& text) {
+  c->setFocus();
+  QTest::keyClick(c, Qt::Key_Home);
+  for (int i = 0; i < c->count() && c->currentText() != text; ++i) QTest::keyClick(c, Qt::Key_Down);
+  EXPECT_EQ(c->currentText(), text);
+}
+
+void MainWindowTest::SetUp() {
+  gGlobal().AppTitle = QStringLiteral("Halda 4.10");
+  gGlobal().ParkMouse = 0;
+  QDir().mkpath(dir.filePath(QStringLiteral("LNG/1031")));
+  languageFiles();
+  frmLocalizer().setLNG(QStringLiteral("1031"));
+  frmMDI::setQuitter([this] { ++quits; });
+  mdi = std::make_unique<frmMDI>();
+  mdi->registerSink();
+  mdi->installHook();
+}
+
+void MainWindowTest::TearDown() {
+  mdi.reset();
+  frmMDI::setQuitter([] {});
+  resetLocalizer();
+}
+
+void MainWindowTest::languageFiles() { copyShippedFiles(appPath()); }
+
+void MainWindowTest::showByKey() {
+  core.foreground = QStringLiteral("WINWORD");
+  mdi->TOGGMEN();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(mdi.get()));
+  mdi->activateWindow();
+  core.foreground = QStringLiteral("JEXUI");
+  // The core tells JexUI that it has the focus now, as it does on the task switch.
+  if (JexNotifier* n = mdi->jexNotifier()) emit n->UIGotFocusEvent();
+}
+
+void MainWindowTest::key(Qt::Key k, Qt::KeyboardModifiers m) {
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : mdi.get(), k, m);
+}
+
+bool MainWindowTest::drained() {
+  return QTest::qWaitFor([&] { return mdi->commandQueue().isEmpty() && !mdi->commandQueue().tmrCMD()->isActive(); },
+                         5000);
+}
+
+void MainWindowTest::command(const char* name) {
+  mdi->commandQueue().add(QString::fromLatin1(name));
+  ASSERT_TRUE(drained());
+}
+
+void DialogTest::SetUp() {
+  core.routeQueued = true;  // a command JexUI hands the core comes back as the running core sends it
+  MainWindowTest::SetUp();
+  registerForms();
+  if (!gGlobal().UserProfile) gGlobal().UserProfile = CreateCurrUser();
+}
+
+ChildDialog* DialogTest::open(const QString& name) {
+  const std::optional<Opener> how = opener(name);
+  if (!how) {
+    ADD_FAILURE() << "no command or menu entry opens " << name.toStdString();
+    return nullptr;
+  }
+  if (!mdi->isActiveWindow()) showByKey();
+  if (!how->command.isEmpty()) {
+    command(qPrintable(how->command));
+  } else if (QAction* entry = mdi->menuEntry(how->menuEntry)) {
+    entry->trigger();
+  } else {
+    ADD_FAILURE() << "the main window has no menu entry " << how->menuEntry.toStdString();
+  }
+  ChildDialog* d = ChildDialog::find(name);
+  if (!d || !d->isVisible()) {
+    ADD_FAILURE() << name.toStdString() << " did not open";
+    return nullptr;
+  }
+  return d;
+}
+
+void DialogTest::language(const char* lng) {
+  frmLocalizer().setLNG(QLatin1String(lng));
+  iNotify(QStringLiteral("UI_LNGCHANGE"));
+}
+
+QString DialogTest::stored(const QString& section, const QString& key) const { return core.store.value(section, key); }
+
+DialogTest::Files DialogTest::files() const {
+  Files all;
+  const QString log = appPath() + QStringLiteral("jexui.log");
+  for (QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+    const QString path = it.next();
+    QFile f(path);
+    if (path != log && f.open(QIODevice::ReadOnly)) all.insert(path.mid(appPath().size()), f.readAll());
+  }
+  return all;
+}
+
+QStringList DialogTest::changedSince(const Files& before) const {
+  const Files now = files();
+  QStringList changed;
+  for (auto it = now.cbegin(); it != now.cend(); ++it)
+    if (before.value(it.key()) != it.value() || !before.contains(it.key())) changed << it.key();
+  for (auto it = before.cbegin(); it != before.cend(); ++it)
+    if (!now.contains(it.key())) changed << it.key();
+  return changed;
+}
+
+}  // namespace jex::test

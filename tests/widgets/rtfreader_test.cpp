@@ -77,10 +77,11 @@ TEST_P(RtfCodePages, EscapedBytesReadInThePageNamed) {
   for (const char b : c.bytes) escaped += "\\'" + QByteArray(1, b).toHex();
   const QString text = QString::fromUtf8(c.text);
   EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg" + QByteArray::number(c.codePage) + " " + escaped + "}"), text);
-  if (c.charset >= 0)
+  if (c.charset >= 0) {
     EXPECT_EQ(textOf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 A;}{\\f1\\fcharset" +
                      QByteArray::number(c.charset) + " B;}}{\\f1 " + escaped + "}}"),
               text);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Listed, RtfCodePages, ::testing::ValuesIn(jex::test::codePageSamples()),

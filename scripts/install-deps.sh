@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   # tool chain
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format git
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format git ccache
   # Qt 6: widgets, D-Bus, multimedia
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6svg6

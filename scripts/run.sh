@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 
 bash scripts/install-deps.sh
+source scripts/buildcache.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target jexui corvane qmtwcd jexui-ini
 BIN=$ROOT/build/default/bin

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+source scripts/buildcache.sh
 # The code style (.clang-format): a file that differs from it fails the run before anything builds.
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 mkdir -p build && rm -f build/ctest-summary.log build/ctest-asan-summary.log

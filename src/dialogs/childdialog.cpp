@@ -271,7 +271,7 @@ void ChildDialog::closeEvent(QCloseEvent* event) {
 void ChildDialog::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
   const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-  if (!dialogKeys_ || !plain || (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape)) {
+  if (!dialogKeys_ || !plain || (!ui::isEnter(*event) && key != Qt::Key_Escape)) {
     QWidget::keyPressEvent(event);
     return;
   }

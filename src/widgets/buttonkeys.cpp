@@ -22,7 +22,7 @@ class EnterOnButtons : public QObject {
       auto* button = qobject_cast<QAbstractButton*>(watched);
       if (!button || !(qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))) return false;
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+      if (!isEnter(*key)) return false;
       if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
       if (!button->hasFocus() || !button->isEnabled() || !button->isVisible()) return false;
       if (!key->isAutoRepeat()) button->click();  // a held key presses once

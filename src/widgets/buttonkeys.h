@@ -4,7 +4,12 @@
 // the window: a dialog's default button takes it.
 #pragma once
 
+#include <QKeyEvent>
+
 namespace jex::ui {
+
+// Enter or the keypad's Enter.
+inline bool isEnter(const QKeyEvent& key) { return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter; }
 
 // Installs the behaviour once for the whole application (later calls do nothing). The form
 // bases call it, so every form has it without code of its own.

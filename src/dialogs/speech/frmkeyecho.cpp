@@ -12,6 +12,7 @@
 #include "base/log.h"
 #include "global/cglobal.h"
 #include "widgets/accessibility.h"
+#include "widgets/buttonkeys.h"
 #include "widgets/formservice.h"
 #include "widgets/named.h"
 
@@ -159,7 +160,7 @@ bool frmKeyecho::eventFilter(QObject* watched, QEvent* event) {
         if (txtTry_->text() != key.at(3).toString()) return;  // the reader hears the edit
         if (Obj echo = keyEcho("frmKeyecho.txtTry_KeyDown")) echo.call(QStringLiteral("TryKey"), key);
       });
-      if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) event->accept();
+      if (ui::isEnter(*k)) event->accept();
       return true;  // handled; left unaccepted, it still goes on to the dialog
     }
   }

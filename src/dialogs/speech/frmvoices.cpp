@@ -30,6 +30,7 @@
 #include "global/cnotifysink.h"
 #include "localisation/localizable.h"
 #include "widgets/accessibility.h"
+#include "widgets/buttonkeys.h"
 #include "widgets/formservice.h"
 #include "widgets/named.h"
 
@@ -514,14 +515,12 @@ bool frmVoices::eventFilter(QObject* watched, QEvent* event) {
     txtInfo_->setEnabled(false);
   } else if (watched == txtName_ && event->type() == QEvent::FocusIn) {
     QMetaObject::invokeMethod(txtName_, &QLineEdit::selectAll, Qt::QueuedConnection);
-  } else if (watched == txtName_ && event->type() == QEvent::KeyPress &&
-             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
-              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+  } else if (watched == txtName_ && event->type() == QEvent::KeyPress && ui::isEnter(*static_cast<QKeyEvent*>(event))) {
     cmdAddVoiceClick();  // Enter in the name adds the voice; it is not OK
     return true;
   } else if (watched == treModes_ && event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
-    if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+    if (ui::isEnter(*k)) {
       QTreeWidgetItem* item = treModes_->currentItem();
       if (item && isModeKey(item->data(0, Qt::UserRole).toString())) {
         txtName_->setFocus(Qt::OtherFocusReason);

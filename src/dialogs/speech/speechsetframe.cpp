@@ -19,6 +19,7 @@
 #include "ini/cinifil.h"
 #include "users/cuser.h"
 #include "widgets/accessibility.h"
+#include "widgets/buttonkeys.h"
 #include "widgets/named.h"
 
 namespace jex {
@@ -232,7 +233,7 @@ bool SpeechsetFrame::eventFilter(QObject* watched, QEvent* event) {
   }
   if (list && type == QEvent::KeyPress) {
     const auto* k = static_cast<QKeyEvent*>(event);
-    if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+    if (ui::isEnter(*k)) {
       (loadMode_ ? cmdLoadSet_ : cmdSaveSet_)->click();
       return true;
     }

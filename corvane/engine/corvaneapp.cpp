@@ -14,6 +14,7 @@
 #include "base/log.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/braillepane.h"
+#include "corvane/engine/commandlist.h"
 #include "corvane/engine/commandrouter.h"
 #include "corvane/engine/console.h"
 #include "corvane/engine/eventhub.h"
@@ -178,6 +179,10 @@ void CorvaneApp::registerOwnCommands() {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
   });
+  // The rest of the listed commands are acknowledged by their name.
+  addAcknowledged(*router_,
+                  loadCommands(appPath_, settings_->value(ini::General, ini::DefaultLng, QStringLiteral("1031"))),
+                  [this](const QString& name) { speak(name, 1); });
 }
 
 void CorvaneApp::queueCommand(const QString& command) {

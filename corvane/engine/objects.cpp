@@ -5,6 +5,7 @@
 #include "automation/dbustransport.h"
 #include "base/log.h"
 #include "corvane/engine/automationnames.h"
+#include "corvane/engine/commandlist.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/eventhub.h"
@@ -235,6 +236,17 @@ Root::Root(CoreModel& model)
   property(
       QStringLiteral("SpeechProfiles"), [this] { return fromObj(sets_->collection()); }, {},
       QStringLiteral("the nine stored speech sets (Count, ItemByIndex(nr))"));
+  // The command list in the core's language, read again when the language changed.
+  auto commands = std::make_shared<std::pair<QString, Obj>>();
+  property(
+      QStringLiteral("AllCommands"),
+      [this, commands] {
+        const QString lng = model_.settings().value(ini::General, ini::DefaultLng, QStringLiteral("1031"));
+        if (commands->second.isNothing() || commands->first != lng)
+          *commands = {lng, makeAllCommands(loadCommands(model_.appPath(), lng))};
+        return fromObj(commands->second);
+      },
+      {}, QStringLiteral("the commands the core knows (Group, Name, InternalName, Description; Table)"));
   method(QStringLiteral("Init_JEX_UI_Notification_Sink"), 1, 1, [&hub](Args& a) {
     requireJexUi("Init_JEX_UI_Notification_Sink");
     hub.setSink(a.obj(0));

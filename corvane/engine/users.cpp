@@ -8,6 +8,7 @@
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/automationnames.h"
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/keybindings.h"
 #include "corvane/engine/settingsstore.h"
 
 namespace corvane {
@@ -29,7 +30,8 @@ class CurrUser : public Dispatchable {
 
 class UserObject : public Dispatchable {
  public:
-  UserObject(std::shared_ptr<UserDirectory> users, CoreModel& model) : Dispatchable(QStringLiteral("User")) {
+  UserObject(std::shared_ptr<UserDirectory> users, CoreModel& model, std::shared_ptr<BindingStore> bindings)
+      : Dispatchable(QStringLiteral("User")) {
     property(QStringLiteral("Path"), [users] { return QVariant(users->path()); });
     property(QStringLiteral("Name"), [users] { return QVariant(users->current()); });
     method(
@@ -40,6 +42,8 @@ class UserObject : public Dispatchable {
           return QVariant(true);
         },
         QStringLiteral("makes a user current and re-reads its files: name, base directory"));
+    addUserBindingMembers([this](const QString& n, int lo, int hi, Method m) { method(n, lo, hi, std::move(m)); },
+                          std::move(bindings));
     defaultMember(QStringLiteral("Name"));
   }
 };
@@ -102,7 +106,10 @@ void UserDirectory::init(const QString& rawName, const QString& base) {
 
 void addUserMembers(const AddProperty& add, CoreModel& model) {
   auto users = std::make_shared<UserDirectory>(model);
-  auto user = std::make_shared<UserObject>(users, model);
+  auto bindings = std::make_shared<BindingStore>(model.appPath(), [users] { return users->path(); });
+  auto user = std::make_shared<UserObject>(users, model, bindings);
+  const Obj appDirs = makeAppDirs(bindings);
+  add(QStringLiteral("App_Dirs"), [appDirs] { return fromObj(appDirs); }, {});
   auto list = std::make_shared<UserList>(users);
   add(QStringLiteral("User"), [user] { return fromObj(Obj(user)); }, {});
   add(QStringLiteral("GetUsers"), [list] { return fromObj(Obj(list)); }, {});

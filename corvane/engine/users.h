@@ -8,6 +8,7 @@
 //             a missing directory is created from DEFAULT.
 //   GetUsers  CurrUser (Name, Path), Count, Item(i) 1-based user names, Items.
 //   Users     the user names as a collection.
+//   App_Dirs  the shipped key bindings; User also has the user's (keybindings.h).
 #pragma once
 
 #include <QString>

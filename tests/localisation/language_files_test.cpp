@@ -49,7 +49,7 @@ TEST_F(ShippedLanguages, AreWindowsTextWithCrLfAndLoadAsLeftToRightWestern) {
   }
   loc_.setLNG("1031");
   EXPECT_EQ(loc_.GetCapString("Backspace"), "Rücktaste");
-  EXPECT_EQ(loc_.GetCapString("ctrl"), "Strg");
+  EXPECT_EQ(loc_.GetCapString("ctrl"), "Strg+");
   EXPECT_EQ(loc_.GetCapString("X"), "X");
 }
 

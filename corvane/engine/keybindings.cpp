@@ -107,10 +107,19 @@ void BindingSetData::add(const QString& command, const QStringList& codes, const
     }
     lines_[line].codes << c;
     byCode_.insert(fold(c), line);
+    flat_.clear();
   }
 }
 
+const QStringList& BindingSetData::flat() const {
+  if (flat_.isEmpty())
+    for (const Line& l : lines_)
+      for (const QString& code : l.codes) flat_ << code << l.command;
+  return flat_;
+}
+
 void BindingSetData::rebuildIndex() {
+  flat_.clear();
   byCode_.clear();
   byCommand_.clear();
   for (int i = 0; i < lines_.size(); ++i) {
@@ -221,14 +230,8 @@ class BindingSet : public Dispatchable {
       return fromObj(Obj(c));
     });
     property(
-        QStringLiteral("Bindings"),
-        [this] {
-          QStringList all;
-          for (const auto& l : data()->lines())
-            for (const QString& code : l.codes) all << code << l.command;
-          return QVariant(all);
-        },
-        {}, QStringLiteral("every code of CollB in order, each followed by its command"));
+        QStringLiteral("Bindings"), [this] { return QVariant(data()->flat()); }, {},
+        QStringLiteral("every code of CollB in order, each followed by its command"));
     property(QStringLiteral("Count"), [this] { return QVariant(int(data()->lines().size())); });
     property(QStringLiteral("FileName"), [this] { return QVariant(file_); });
     method(

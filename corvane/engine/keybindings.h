@@ -48,12 +48,15 @@ class BindingSetData {
   // Moves code to command (empty: removes it). Throws jex::Error for a bad code or command.
   void replace(const QString& code, const QString& command);
   const QList<Line>& lines() const { return lines_; }
+  // Every code followed by its command, in line order (kept until the set changes).
+  const QStringList& flat() const;
   QString commandOf(const QString& code) const;
 
  private:
   void add(const QString& command, const QStringList& codes, const QString& label, int lineNr);
   void rebuildIndex();
   QList<Line> lines_;
+  mutable QStringList flat_;
   QHash<QString, int> byCode_;     // folded code -> line
   QHash<QString, int> byCommand_;  // folded command -> line
 };

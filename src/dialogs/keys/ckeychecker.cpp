@@ -45,6 +45,16 @@ QString firstCode(const QString& list) {
 
 }  // namespace
 
+size_t qHash(const CiKey& key, size_t seed) noexcept {
+  size_t h = seed ^ 0x9e3779b97f4a7c15ULL;
+  for (const QChar c : key.text) {
+    const char16_t u = c.unicode();
+    const char16_t folded = u < 128 ? ((u >= 'A' && u <= 'Z') ? char16_t(u + 32) : u) : c.toCaseFolded().unicode();
+    h = (h ^ folded) * 0x100000001b3ULL;
+  }
+  return h;
+}
+
 cKeyChecker::cKeyChecker(Obj core) : core_(std::move(core)) {}
 
 void cKeyChecker::InitForApp(const QString& app, bool forceReload) {
@@ -80,10 +90,12 @@ void cKeyChecker::GetActBindings(bool reload) {
     for (const auto& [member, app] : order) step(kBindingsPlace, [&] { need(apps, "AppS").call(member, {app}); });
   }
 
-  keyToFunc_.clear();
-  cap_.clear();
-  num_.clear();
-  brl_.clear();
+  // Emptied with room for as many as last time, so that the merge does not grow them again.
+  for (auto* lists : {&keyToFunc_, &cap_, &num_, &brl_}) {
+    const qsizetype size = lists->size();
+    *lists = {};
+    lists->reserve(size);
+  }
   bulk_ = true;
 
   const bool forApp = appName_ != kDefault;
@@ -156,15 +168,14 @@ void cKeyChecker::AddBindingSet(const Obj& set, const QString& suffix, bool brai
 }
 
 void cKeyChecker::AddKeyBinding(KeyLists& list, const QString& code, const QString& function, const QString& suffix) {
-  const QString key = code.toCaseFolded();
-  if (keyToFunc_.contains(key)) return;  // a higher level or an earlier line has it
-  keyToFunc_.insert(key, function);
-  list[function.toCaseFolded()] += code + suffix;
+  const qsizetype before = keyToFunc_.size();
+  QString& bound = keyToFunc_[CiKey{code}];
+  if (keyToFunc_.size() == before) return;  // a higher level or an earlier line has it
+  bound = function;
+  list[CiKey{function}].append(code).append(suffix);
 }
 
-QString cKeyChecker::listItem(const KeyLists& lists, const QString& function) {
-  return lists.value(function.toCaseFolded());
-}
+QString cKeyChecker::listItem(const KeyLists& lists, const QString& function) { return lists.value(CiKey{function}); }
 
 QString cKeyChecker::GetAllKeysForFunc(const QString& function) const {
   return GetCAPforFunc(function) + GetNUMforFunc(function) + GetBRLforFunc(function);
@@ -180,7 +191,7 @@ QString cKeyChecker::GetFirstKeysForFunc(const QString& function, bool noTransla
   });
 }
 
-QString cKeyChecker::GetActFuncForKey(const QString& code) const { return keyToFunc_.value(code.toCaseFolded()); }
+QString cKeyChecker::GetActFuncForKey(const QString& code) const { return keyToFunc_.value(CiKey{code}); }
 
 QString cKeyChecker::term(const QString& name) const {
   QString text = name;

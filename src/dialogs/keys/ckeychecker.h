@@ -26,6 +26,13 @@
 
 namespace jex {
 
+// A key code or function name as a key that ignores case, hashed without a folded copy.
+struct CiKey {
+  QString text;
+  friend bool operator==(const CiKey& a, const CiKey& b) { return a.text.compare(b.text, Qt::CaseInsensitive) == 0; }
+};
+size_t qHash(const CiKey& key, size_t seed = 0) noexcept;
+
 class cKeyChecker {
  public:
   using TermLookup = std::function<QString(const QString& term)>;
@@ -53,11 +60,11 @@ class cKeyChecker {
   // CollectionsOnly reads every set through CollA and CollB, as from a core without Bindings.
   void setFetch(Fetch fetch) { fetch_ = fetch; }
 
-  // The merged key-to-function map, for comparisons (folded code -> function).
-  const QHash<QString, QString>& keyMap() const { return keyToFunc_; }
+  // The merged key-to-function map, for comparisons.
+  const QHash<CiKey, QString>& keyMap() const { return keyToFunc_; }
 
  private:
-  using KeyLists = QHash<QString, QString>;  // folded function -> key list
+  using KeyLists = QHash<CiKey, QString>;  // function -> key list
   static QString listItem(const KeyLists& lists, const QString& function);
   void GetActBindings(bool reload);
   void AddBindingSet(const Obj& set, const QString& suffix, bool braille);
@@ -69,7 +76,7 @@ class cKeyChecker {
   bool dirty_ = false;
   Fetch fetch_ = Fetch::Auto;
   bool bulk_ = true;  // the core's sets have Bindings (until one says otherwise)
-  QHash<QString, QString> keyToFunc_;
+  QHash<CiKey, QString> keyToFunc_;
   KeyLists cap_, num_, brl_;
   TermLookup terms_;
 };

@@ -23,12 +23,11 @@ class Reader {
   }
   bool exists() const { return exists_; }
 
-  // The lines of section; sections is the chain of sections being read (lower case), for cycles.
+  // The lines of section; chain holds the sections being read, for cycles.
   QList<MenuLine> section(const QString& name, QStringList& chain) {
     QList<MenuLine> out;
     trap("cMenu.AppendFromFile", [&] {
-      const QString folded = name.toLower();
-      if (chain.contains(folded)) {
+      if (chain.contains(name, Qt::CaseInsensitive)) {
         WriteErrorLog(QStringLiteral("cMenu.AppendFromFile: section [%1] includes itself - stopped (%2)")
                           .arg(name, QFileInfo(file_).fileName()));
         return;
@@ -43,7 +42,7 @@ class Reader {
         WriteErrorLog(QStringLiteral("cMenu.AppendFromFile: no section [%1] in %2").arg(name, file_));
         return;
       }
-      chain.append(folded);
+      chain.append(name);
       Array2<QString> lines;
       ini_.SectionLoad(lines, name);
       for (int i = 1; i <= lines.ubound(2); ++i) {

@@ -192,6 +192,9 @@ QString cMenu::track(QMenu* menu, QWidget* owner, qint32 flags, bool returnKey, 
 
 void cMenu::Destroy() {
   trap("cMenu.Destroy", [&] {
+    // Entries let go of their submenus first, so that no entry points at a menu that is gone.
+    for (cMenuItem* item : std::as_const(order_))
+      if (item->action_ && item->submenu_) item->action_->setMenu(static_cast<QMenu*>(nullptr));
     for (const QPointer<QMenu>& sub : std::as_const(submenus_)) {
       if (!sub) continue;
       WriteLog(QStringLiteral("Destroy: ") + handleText(sub), kDetail);

@@ -4,6 +4,7 @@
 
 #include "automation/dbustransport.h"
 #include "base/log.h"
+#include "corvane/engine/appscripts.h"
 #include "corvane/engine/automationnames.h"
 #include "corvane/engine/commandlist.h"
 #include "corvane/engine/coremodel.h"
@@ -274,6 +275,9 @@ Root::Root(CoreModel& model)
     requireJexUi("JexNotifier_Remove");
     return QVariant(hub.removeNotifier(a.i32(0)));
   });
+  property(
+      QStringLiteral("App_Scripts"), [scripts = makeAppScripts(model)] { return fromObj(scripts); }, {},
+      QStringLiteral("the applications' scripts and their functions"));
   addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
                        model_);
 }

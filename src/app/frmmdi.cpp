@@ -19,11 +19,13 @@
 #include "app/corewatch.h"
 #include "app/formlist.h"
 #include "app/frmmain.h"
+#include "app/scripting/cjexstates.h"
 #include "app/scripting/funcs.h"
 #include "app/systemsettings.h"
 #include "app/twips.h"
 #include "base/error.h"
 #include "base/log.h"
+#include "dialogs/keys/cmenu.h"
 #include "global/cglobal.h"
 #include "global/sounds.h"
 #include "localisation/frmlocalizer.h"
@@ -358,7 +360,11 @@ void frmMDI::activateProfile() {
   WriteLog(QStringLiteral("Update => activate User "), kTraffic);
   notYet("MDI_load: profile activation");
 }
-void frmMDI::exposeFuncs() { ExposeFuncs(); }
+void frmMDI::exposeFuncs() {
+  // Menus fill their "%function%" submenus from the state object's lists.
+  cMenu::setListSource([](const QString& function) { return JexStates().list(function); });
+  ExposeFuncs();
+}
 void frmMDI::releaseFuncs() { ReleaseFuncs(); }
 void frmMDI::hideAsToggMen() {
   if (ChildDialog* child = activeChild(); child && !child->querySave()) return;

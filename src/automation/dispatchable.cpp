@@ -179,6 +179,13 @@ Collection::Collection() : Dispatchable(QStringLiteral("Collection")) {
         return QVariant(all);
       },
       {}, QStringLiteral("All items as text, in one list."));
+  method(
+      QStringLiteral("Add"), 1, 2,
+      [this](Args& a) {
+        add(a.at(0), a.str(1));
+        return QVariant();
+      },
+      QStringLiteral("Appends an item, with a key when one is given (Error 457 when the key is there)."));
   defaultMember(QStringLiteral("Item"));
 }
 

@@ -86,7 +86,8 @@ class Dispatchable : public Target, public std::enable_shared_from_this<Dispatch
 };
 
 // A collection of values with Count, Item / item / ItemByIndex (1-based, or by key without
-// regard to case when keys were given), Items (all items as one QStringList), and Item
+// regard to case when keys were given), Items (all items as one QStringList), Add (item and an
+// optional key, so that the other side can fill a collection it was handed), and Item
 // as its default member ("coll(2)" is "coll.Item(2)"). A bad position or an unknown key raises
 // Error 5; adding a key twice raises Error 457.
 class Collection : public Dispatchable {

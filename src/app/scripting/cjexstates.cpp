@@ -94,6 +94,16 @@ std::optional<bool> cJexStates::get(const QString& member) {
   return (this->**it)();
 }
 
+std::optional<QStringList> cJexStates::list(const QString& member) {
+  using Lister = QStringList (cJexStates::*)();
+  static const QHash<QString, Lister> table{
+      {QStringLiteral("get_speechsets"), &cJexStates::Get_SpeechSets},
+  };
+  const auto it = table.constFind(member.trimmed().toLower());
+  if (it == table.constEnd()) return std::nullopt;
+  return (this->**it)();
+}
+
 cJexStates& JexStates() {
   static cJexStates states;
   return states;

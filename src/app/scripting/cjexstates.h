@@ -36,6 +36,9 @@ class cJexStates {
   std::optional<bool> get(const QString& member);
   // The same for a command name ("MONWINTOGGLE").
   std::optional<bool> stateOf(const QString& command) { return get(QStringLiteral("Get_") + command); }
+  // The list member of that name (any case, "Get_SpeechSets"), as menus fill a submenu with it:
+  // its entries "key=caption", or nothing when there is no such member.
+  std::optional<QStringList> list(const QString& member);
 
   Obj SpeechProfiles;  // the core's collection from the last Get_SpeechSets
 

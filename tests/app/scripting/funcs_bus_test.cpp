@@ -16,6 +16,7 @@
 #include "dialogs/boxes/frmscrmsgbox.h"
 #include "global/cglobal.h"
 #include "tests/automation/privatebus.h"
+#include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
 #include "widgets/formservice.h"
@@ -267,6 +268,61 @@ TEST_F(FuncsOverBus, SpeechSetsListTheProfilesThatHaveAnInfo) {
   EXPECT_TRUE(QFile::exists(core.appPath() + S("speechsets/SPSET5.INI")));
   // A profile name with a line break is refused by the core.
   EXPECT_THROW(toObj(profiles.call(S("ItemByIndex"), {1})).set(S("Name"), S("a\nb")), Error);
+}
+
+// The quick menu's view of an application's script: the core fills a collection JexUI hands it
+// over the bus and describes each function by the comment line above it.
+TEST_F(FuncsOverBus, AppScriptsFillJexUIsCollectionAndDescribeEachFunction) {
+  corvane::copyTreeKeepExisting(S(JEX_SOURCE_DIR "/data/scripts"), appPath() + S("scripts"));
+  writeFile(appPath() + S("scripts/apps/Calc.vbs"),
+            "Rem Adds two numbers.\r\nPublic Function Add(a, b)\r\nEnd Function\r\n"
+            "\r\nSub Clear()\r\nEnd Sub\r\n' Not a procedure: Sub Nothing()\r\n");
+  const Obj scripts = Jex().obj(S("App_Scripts"));
+  struct Case {
+    const char* app;
+    QStringList added;
+    QStringList descriptions;
+  };
+  for (const Case& c : {Case{"NOTEPAD",
+                             {S("NOTEPAD:Sub.OnCursorMove"), S("NOTEPAD:Sub.SayFileName"), S("NOTEPAD:Sub.ReadAll"),
+                              S("NOTEPAD:Sub.KeyCmdNextLine")},
+                             {S("Reads the line of the cursor after it moved."),
+                              S("Says the name of the file being edited."), S("Reads the whole text from the top."),
+                              S("Moves to the next line and reads it (a key command, not for menus).")}},
+                        Case{"winword",
+                             {S("WINWORD:Sub.OnStatusChange"), S("WINWORD:Sub.SayPage"), S("WINWORD:Sub.ReadHeading")},
+                             {S("Says the page when it changed."), S("Says the number of the current page."),
+                              S("Reads the heading above the cursor.")}},
+                        Case{"CALC", {S("CALC:Sub.Add"), S("CALC:Sub.Clear")}, {S("Adds two numbers."), QString()}},
+                        Case{"EXCEL", {}, {}}}) {
+    auto col = std::make_shared<automation::Collection>();
+    scripts.call(S("AddAppFunctionsToCol"), {S(c.app), fromObj(Obj(col))});
+    QStringList added;
+    for (const QVariant& v : col->items()) added << v.toString();
+    EXPECT_EQ(added, c.added) << c.app;
+    const Obj script = toObj(scripts.call(S("GetScript"), {S(c.app)}));
+    QStringList descriptions;
+    for (const QString& item : added)
+      descriptions << automation::toStr(script.call(S("GetFunctionLong"), {item.section(S(":Sub."), 1)}));
+    EXPECT_EQ(descriptions, c.descriptions) << c.app;
+  }
+  EXPECT_EQ(testing::errorOf([&] {
+              toObj(scripts.call(S("GetScript"), {S("NOTEPAD")})).call(S("GetFunctionLong"), {S("LineText")});
+            }),
+            err::InvalidCall);  // private
+
+  // Names that would lead out of the scripts directory are refused and logged.
+  for (const char* bad : {"", "..", "APPS/../../X", "A\\B"}) {
+    auto col = std::make_shared<automation::Collection>();
+    EXPECT_EQ(testing::errorOf([&] {
+                scripts.call(S("AddAppFunctionsToCol"), {S(bad), fromObj(Obj(col))});
+              }),
+              err::InvalidCall)
+        << bad;
+    EXPECT_EQ(testing::errorOf([&] { scripts.call(S("GetScript"), {S(bad)}); }), err::InvalidCall) << bad;
+    EXPECT_EQ(col->size(), 0);
+  }
+  EXPECT_EQ(logText().count(S("App_Scripts: application name")), 8);
 }
 
 }  // namespace

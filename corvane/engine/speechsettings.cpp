@@ -90,14 +90,29 @@ bool writeWholeFile(const QString& file, const QStringList& lines) {
 // A value as the INI layer reads it back unchanged: in double quotes, which it takes off.
 QString quoted(const QString& v) { return u'"' + v + u'"'; }
 
-int clampLogged(const QString& what, int value, int low, int high) {
-  const int v = qBound(low, value, high);
-  if (v != value)
-    jex::WriteLog(QStringLiteral("speech settings: %1 %2 clamped to %3").arg(what).arg(value).arg(v), jex::kTraffic);
-  return v;
-}
-
 }  // namespace
+
+int voiceNumber(VoiceNumber which, const QString& text, const QString& file, const QString& section) {
+  struct Range {
+    const char* key;
+    int fallback, low, high;
+  };
+  static const Range ranges[] = {
+      {"Speed", 175, kSpeedMin, kSpeedMax}, {"Pitch", 50, kPitchMin, kPitchMax}, {"Volume", 32768, 0, kVolumeMax}};
+  const Range& r = ranges[int(which)];
+  return jex::trapped("speechsettings.voiceNumber", r.fallback, [&] {
+    const QString where = QStringLiteral("%1 [%2] %3=%4").arg(file, section, QLatin1String(r.key), text.left(64));
+    bool numeric = false;
+    const int value = text.trimmed().toInt(&numeric);
+    if (!numeric) {
+      jex::WriteErrorLog(QStringLiteral("speech settings: %1 is no number; it reads %2").arg(where).arg(r.fallback));
+      return r.fallback;
+    }
+    const int v = qBound(r.low, value, r.high);
+    if (v != value) jex::WriteLog(QStringLiteral("speech settings: %1 clamped to %2").arg(where).arg(v), jex::kTraffic);
+    return v;
+  });
+}
 
 int espeakVolume(int volume) {
   return int((qint64(qBound(0, volume, kVolumeMax)) * 200 + kVolumeMax / 2) / kVolumeMax);
@@ -274,12 +289,12 @@ QList<VoiceData> SpeechSettings::defaultVoices() const {
             .compare(u"female", Qt::CaseInsensitive) == 0;
     v.mode = plain->name + (female ? kFemaleSuffix : QString());
     v.friendlyName = readValue(file, section, QStringLiteral("FriendlyName"));
-    v.speed =
-        qBound(kSpeedMin, readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
-    v.pitch =
-        qBound(kPitchMin, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
-    v.volume =
-        qBound(0, readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), kVolumeMax);
+    v.speed = voiceNumber(VoiceNumber::Speed, readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")),
+                          file, section);
+    v.pitch = voiceNumber(VoiceNumber::Pitch, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")),
+                          file, section);
+    v.volume = voiceNumber(VoiceNumber::Volume,
+                           readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")), file, section);
     out << v;
   }
   return out;
@@ -310,15 +325,13 @@ void SpeechSettings::loadVoices() {
       v.internalName = QStringLiteral("v%1").arg(n);
       v.mode = mode(modeName)->name;
       v.friendlyName = readValue(file, section, QStringLiteral("FriendlyName"));
-      v.speed = clampLogged(section + QStringLiteral(" Speed"),
-                            readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMin,
-                            kSpeedMax);
-      v.pitch = clampLogged(section + QStringLiteral(" Pitch"),
-                            readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMin,
-                            kPitchMax);
-      v.volume = clampLogged(section + QStringLiteral(" Volume"),
-                             readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), 0,
-                             kVolumeMax);
+      v.speed = voiceNumber(VoiceNumber::Speed,
+                            readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")), file, section);
+      v.pitch = voiceNumber(VoiceNumber::Pitch, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")),
+                            file, section);
+      v.volume =
+          voiceNumber(VoiceNumber::Volume, readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")),
+                      file, section);
       voices_ << v;
       ++found;
     }

@@ -82,6 +82,12 @@ struct VoiceChoice {
 
 // espeak's scale of a stored volume (0..65535).
 int espeakVolume(int volume);
+// A voice's Speed, Pitch or Volume as stored in file (voices.ini, defaults.ini, a speech set):
+// text that is no whole number (empty, "abc", "NaN", "1e3", "99999999999") takes the value's
+// default, and a number outside the value's range its nearest bound, each with a log line
+// naming file, section, key and text.
+enum class VoiceNumber { Speed, Pitch, Volume };
+int voiceNumber(VoiceNumber which, const QString& text, const QString& file, const QString& section);
 // The decimal locale number of a language tag ("de" 1031, "en-gb" 2057); "4096" for none.
 QString lcidOfLanguage(const QString& tag);
 // The source's internal name (1..8: "Focus" ... "Scripts") and its name in a language.

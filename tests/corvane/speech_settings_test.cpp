@@ -147,6 +147,41 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"JunkProfile", {}, "Focus=v1\n[Other]\nx", 4, "v1", "no usable profile"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A number of voices.ini that cannot be read takes that value's default, with a log line that
+// names file, section, key and text (a volume of 0 would mute the focus voice); one out of range
+// its nearest bound.
+struct StoredNumber {
+  const char* line;
+  int speed, pitch, volume;
+  const char* logLine;
+};
+class StoredNumberTest : public SpeechSettingsTest, public ::testing::WithParamInterface<StoredNumber> {};
+TEST_P(StoredNumberTest, TakesTheDefaultOrTheBoundWithALogLine) {
+  const StoredNumber& c = GetParam();
+  QDir().mkpath(appPath() + S("speech"));
+  QByteArray file = "[v1]\r\nMode=eSpeak:German\r\n";
+  const QByteArray key = QByteArray(c.line).split('=').first();
+  for (const QByteArray& line : {QByteArray("Speed=300"), QByteArray("Pitch=60"), QByteArray("Volume=1000")})
+    file += (line.startsWith(key) ? QByteArray(c.line) : line) + "\r\n";
+  writeFile(speech().voicesFile(), file);
+  const jex::Obj v = restarted().obj(S("SpeechVoices")).itemObj(3);
+  EXPECT_EQ(v.i32(S("speed")), c.speed);
+  EXPECT_EQ(v.i32(S("Pitch")), c.pitch);
+  EXPECT_EQ(v.i32(S("volume")), c.volume);
+  EXPECT_TRUE(logged(speech().voicesFile() + S(" [v1] ") + S(c.logLine))) << logText().toStdString();
+}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StoredNumberTest,
+    ::testing::Values(StoredNumber{"Volume=abc", 300, 60, 32768, "Volume=abc is no number; it reads 32768"},
+                      StoredNumber{"Volume=99999999999", 300, 60, 32768, "Volume=99999999999 is no number"},
+                      StoredNumber{"Volume=", 300, 60, 32768, "Volume= is no number"},
+                      StoredNumber{"Pitch=NaN", 300, 50, 1000, "Pitch=NaN is no number; it reads 50"},
+                      StoredNumber{"Speed=1e3", 175, 60, 1000, "Speed=1e3 is no number; it reads 175"},
+                      StoredNumber{"Speed=2.5", 175, 60, 1000, "Speed=2.5 is no number"},
+                      StoredNumber{"Speed=9000", kSpeedMax, 60, 1000, "Speed=9000 clamped to 500"},
+                      StoredNumber{"Volume=-1", 300, 60, 0, "Volume=-1 clamped to 0"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
 TEST_F(SpeechSettingsTest, ValuesOutOfRangeAreClampedLoggedAndHeardAtOnce) {
   const jex::Obj v = voice(3);
   v.set(S("speed"), 9999);

@@ -1,5 +1,7 @@
 #include "corvane/engine/speechsettings.h"
 
+#include <filesystem>
+
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 #include <QDir>
@@ -69,14 +71,10 @@ QStringList sectionNames(const QString& file) {
 }
 
 // A whole INI file written at once, under the lock the private-profile layer takes for it.
-bool writeWholeFile(const QString& file, const QStringList& lines) {
+// Replaces file atomically with lines; the caller holds the lock of the file (or of its pair).
+bool writeUnlocked(const QString& file, const QStringList& lines) {
   QDir().mkpath(QFileInfo(file).absolutePath());
   QString problem;
-  jex::platform::FileLock lock;
-  if (!lock.acquire(file + QStringLiteral(".lock"), 1000, problem)) {
-    jex::WriteErrorLog(QStringLiteral("speech settings: ") + file + QStringLiteral(" is locked: ") + problem);
-    return false;
-  }
   jex::platform::FileReplacement out(file);
   if (!out.open(problem) ||
       !out.commit((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), problem)) {
@@ -85,6 +83,46 @@ bool writeWholeFile(const QString& file, const QStringList& lines) {
   }
   jex::ini::FlushPrivateProfileCache();
   return true;
+}
+
+bool lockFile(jex::platform::FileLock& lock, const QString& file) {
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  QString problem;
+  if (lock.acquire(file + QStringLiteral(".lock"), 1000, problem)) return true;
+  jex::WriteErrorLog(QStringLiteral("speech settings: ") + file + QStringLiteral(" is locked: ") + problem);
+  return false;
+}
+
+bool writeWholeFile(const QString& file, const QStringList& lines) {
+  jex::platform::FileLock lock;
+  return lockFile(lock, file) && writeUnlocked(file, lines);
+}
+
+constexpr auto kNewSuffix = QLatin1String(".new");
+
+std::filesystem::path fsPath(const QString& file) {
+  return std::filesystem::path(QFile::encodeName(file).toStdString());
+}
+
+// The second half of a save of the pair: each "<file>.new" still there replaces its file, then
+// the journal goes. Every step may be repeated after a crash.
+bool finishSave(const QString& journal, const QStringList& files) {
+  bool ok = true;
+  for (const QString& f : files) {
+    const QString staged = f + kNewSuffix;
+    QFile::remove(staged + QStringLiteral(".lock"));  // the pair's lock is held
+    if (!QFileInfo::exists(staged)) continue;
+    std::error_code error;
+    std::filesystem::rename(fsPath(staged), fsPath(f), error);
+    if (error) {
+      jex::WriteErrorLog(QStringLiteral("speech settings: cannot replace ") + f + QStringLiteral(": ") +
+                         QString::fromStdString(error.message()));
+      ok = false;
+    }
+  }
+  if (ok) QFile::remove(journal);
+  jex::ini::FlushPrivateProfileCache();
+  return ok;
 }
 
 // A value as the INI layer reads it back unchanged: in double quotes, which it takes off.
@@ -209,6 +247,7 @@ const SpeechMode* SpeechSettings::mode(int index) {
 
 SpeechSettings::SpeechSettings(QString appPath, std::function<QString()> defaultLng)
     : appPath_(std::move(appPath)), defaultLng_(std::move(defaultLng)) {
+  recoverSave();
   loadVoices();
   activateProfile();
 }
@@ -354,7 +393,56 @@ bool SpeechSettings::saveVoices() {
             << QStringLiteral("FriendlyName=") + quoted(v.friendlyName) << QStringLiteral("Speed=%1").arg(v.speed)
             << QStringLiteral("Pitch=%1").arg(v.pitch) << QStringLiteral("Volume=%1").arg(v.volume);
     }
-    return writeWholeFile(voicesFile(), lines) && saveProfile();
+    // Both files in full beside the old ones; the journal is the moment the new pair counts.
+    const QString voicesNew = voicesFile() + kNewSuffix, profileNew = profileFile() + kNewSuffix;
+    jex::platform::FileLock pair;  // the voices file's lock stands for the pair
+    if (!lockFile(pair, voicesFile())) return false;
+    QFile::remove(profileNew);
+    if (QFileInfo::exists(profileFile()) && !QFile::copy(profileFile(), profileNew)) {
+      jex::WriteErrorLog(QStringLiteral("speech settings: cannot copy ") + profileFile());
+      return false;
+    }
+    const bool staged = writeUnlocked(voicesNew, lines) && writeProfile(profile_, profileNew, kProfileSection) &&
+                        writeUnlocked(saveJournal(), {QStringLiteral("voices.ini"), QStringLiteral("profile.ini")});
+    if (!staged) {
+      QFile::remove(voicesNew);
+      QFile::remove(profileNew);
+      return false;
+    }
+    return finishSave(saveJournal(), {voicesFile(), profileFile()});
+  });
+}
+
+void SpeechSettings::recoverSave() {
+  jex::trap("SpeechSettings.recoverSave", [&] {
+    const QStringList pair{voicesFile(), profileFile()};
+    const bool cutOff = QFileInfo::exists(saveJournal()) || QFileInfo::exists(voicesFile() + kNewSuffix) ||
+                        QFileInfo::exists(profileFile() + kNewSuffix);
+    jex::platform::FileLock lock;
+    if (cutOff && lockFile(lock, voicesFile())) {
+      if (QFileInfo::exists(saveJournal())) {
+        jex::WriteErrorLog(QStringLiteral("speech settings: a save of the voices was cut off; it is completed"));
+        finishSave(saveJournal(), pair);
+      } else {
+        for (const QString& f : pair) {
+          QFile::remove(f + kNewSuffix + QStringLiteral(".lock"));
+          if (QFile::remove(f + kNewSuffix))
+            jex::WriteErrorLog(QStringLiteral("speech settings: an unfinished ") + f + kNewSuffix +
+                               QStringLiteral(" is dropped; the saved voices stay"));
+        }
+      }
+    }
+    // Temporary files of a replacement cut off: "<name>.XXXXXX" beside the files of the pair.
+    const QDir dir(QFileInfo(voicesFile()).absolutePath());
+    for (const QString& name : dir.entryList(
+             {QStringLiteral("voices.ini.*"), QStringLiteral("profile.ini.*"), QStringLiteral("save.journal.*")},
+             QDir::Files | QDir::Hidden)) {
+      const QString suffix = name.mid(name.lastIndexOf(u'.') + 1);
+      if (suffix.size() != 6 || suffix == QLatin1String("lock")) continue;
+      if (QFile::remove(dir.filePath(name)))
+        jex::WriteLog(QStringLiteral("speech settings: temporary file ") + name + QStringLiteral(" removed"),
+                      jex::kTraffic);
+    }
   });
 }
 

@@ -143,6 +143,11 @@ class SpeechSettings {
   int preparedMode() const { return preparedMode_; }
 
   QString voicesFile() const { return appPath_ + QStringLiteral("speech/voices.ini"); }
+  // Saving the voices stores voices.ini and profile.ini together: both are written in full as
+  // "<file>.new", then this journal names them, then each replaces its file and the journal goes.
+  // A start that finds the journal completes the replacements; one that finds ".new" files
+  // without it drops them (the old pair stays), and temporary files of a write cut off are removed.
+  QString saveJournal() const { return appPath_ + QStringLiteral("speech/save.journal"); }
   QString profileFile() const { return appPath_ + QStringLiteral("speech/profile.ini"); }
   QString defaultsFile() const { return appPath_ + QStringLiteral("speech/defaults.ini"); }
   QString tableDirectory() const { return appPath_ + QStringLiteral("speech/tables/"); }
@@ -153,6 +158,8 @@ class SpeechSettings {
  private:
   VoiceChoice resolve(const QString& name, const SourceAssignment* source);
   void resetVoices();
+  // Completes or rolls back a save of the pair cut off by a crash (see saveJournal).
+  void recoverSave();
   QList<VoiceData> defaultVoices() const;
   ProfileData defaultProfile() const;
   // Sources naming a voice that does not exist read "--".

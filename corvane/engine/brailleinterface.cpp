@@ -1,5 +1,7 @@
 #include "corvane/engine/brailleinterface.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 
 #include "base/error.h"
@@ -214,8 +216,19 @@ QString BrailleState::tablePath() {
 }
 
 void BrailleState::setTable(const QString& name) {
+  // A line break or other control character in the name or the file's name could not be
+  // stored in the settings file: every later save would fail.
+  const auto control = [](const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(), [](QChar ch) { return ch.category() == QChar::Other_Control; });
+  };
+  if (control(name))
+    throw jex::Error(jex::err::InvalidCall, QStringLiteral("BrailleTranslationTable: a table name holds a control "
+                                                           "character"));
   const QString title = BrailleTables::title(name);
   const QString path = tables().pathOf(title);
+  if (control(QFileInfo(path).fileName()))
+    throw jex::Error(jex::err::InvalidCall, QStringLiteral("BrailleTranslationTable: the file name of ") + title +
+                                                QStringLiteral(" holds a control character"));
   if (title.isEmpty() || path.isEmpty())
     throw jex::Error(jex::err::InvalidCall, QStringLiteral("BrailleTranslationTable: no table named ") + name);
   if (!BrailleTables::compiles(path))

@@ -97,11 +97,12 @@ void SpeechSets::read(int nr) {
       v.internalName = a.voice;
       v.mode = ini->value(section, QStringLiteral("Mode"));
       v.friendlyName = ini->value(section, QStringLiteral("FriendlyName"));
-      v.speed =
-          qBound(kSpeedMin, ini->value(section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
-      v.pitch =
-          qBound(kPitchMin, ini->value(section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
-      v.volume = qBound(0, ini->value(section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), kVolumeMax);
+      v.speed = voiceNumber(VoiceNumber::Speed, ini->value(section, QStringLiteral("Speed"), QStringLiteral("175")), f,
+                            section);
+      v.pitch = voiceNumber(VoiceNumber::Pitch, ini->value(section, QStringLiteral("Pitch"), QStringLiteral("50")), f,
+                            section);
+      v.volume = voiceNumber(VoiceNumber::Volume,
+                             ini->value(section, QStringLiteral("Volume"), QStringLiteral("32768")), f, section);
       s.voices.insert(a.voice, v);
     }
   });

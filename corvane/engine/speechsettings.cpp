@@ -1,5 +1,7 @@
 #include "corvane/engine/speechsettings.h"
 
+#include <filesystem>
+
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 #include <QDir>
@@ -69,14 +71,10 @@ QStringList sectionNames(const QString& file) {
 }
 
 // A whole INI file written at once, under the lock the private-profile layer takes for it.
-bool writeWholeFile(const QString& file, const QStringList& lines) {
+// Replaces file atomically with lines; the caller holds the lock of the file (or of its pair).
+bool writeUnlocked(const QString& file, const QStringList& lines) {
   QDir().mkpath(QFileInfo(file).absolutePath());
   QString problem;
-  jex::platform::FileLock lock;
-  if (!lock.acquire(file + QStringLiteral(".lock"), 1000, problem)) {
-    jex::WriteErrorLog(QStringLiteral("speech settings: ") + file + QStringLiteral(" is locked: ") + problem);
-    return false;
-  }
   jex::platform::FileReplacement out(file);
   if (!out.open(problem) ||
       !out.commit((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), problem)) {
@@ -87,17 +85,72 @@ bool writeWholeFile(const QString& file, const QStringList& lines) {
   return true;
 }
 
+bool lockFile(jex::platform::FileLock& lock, const QString& file) {
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  QString problem;
+  if (lock.acquire(file + QStringLiteral(".lock"), 1000, problem)) return true;
+  jex::WriteErrorLog(QStringLiteral("speech settings: ") + file + QStringLiteral(" is locked: ") + problem);
+  return false;
+}
+
+bool writeWholeFile(const QString& file, const QStringList& lines) {
+  jex::platform::FileLock lock;
+  return lockFile(lock, file) && writeUnlocked(file, lines);
+}
+
+constexpr auto kNewSuffix = QLatin1String(".new");
+
+std::filesystem::path fsPath(const QString& file) {
+  return std::filesystem::path(QFile::encodeName(file).toStdString());
+}
+
+// The second half of a save of the pair: each "<file>.new" still there replaces its file, then
+// the journal goes. Every step may be repeated after a crash.
+bool finishSave(const QString& journal, const QStringList& files) {
+  bool ok = true;
+  for (const QString& f : files) {
+    const QString staged = f + kNewSuffix;
+    QFile::remove(staged + QStringLiteral(".lock"));  // the pair's lock is held
+    if (!QFileInfo::exists(staged)) continue;
+    std::error_code error;
+    std::filesystem::rename(fsPath(staged), fsPath(f), error);
+    if (error) {
+      jex::WriteErrorLog(QStringLiteral("speech settings: cannot replace ") + f + QStringLiteral(": ") +
+                         QString::fromStdString(error.message()));
+      ok = false;
+    }
+  }
+  if (ok) QFile::remove(journal);
+  jex::ini::FlushPrivateProfileCache();
+  return ok;
+}
+
 // A value as the INI layer reads it back unchanged: in double quotes, which it takes off.
 QString quoted(const QString& v) { return u'"' + v + u'"'; }
 
-int clampLogged(const QString& what, int value, int low, int high) {
-  const int v = qBound(low, value, high);
-  if (v != value)
-    jex::WriteLog(QStringLiteral("speech settings: %1 %2 clamped to %3").arg(what).arg(value).arg(v), jex::kTraffic);
-  return v;
-}
-
 }  // namespace
+
+int voiceNumber(VoiceNumber which, const QString& text, const QString& file, const QString& section) {
+  struct Range {
+    const char* key;
+    int fallback, low, high;
+  };
+  static const Range ranges[] = {
+      {"Speed", 175, kSpeedMin, kSpeedMax}, {"Pitch", 50, kPitchMin, kPitchMax}, {"Volume", 32768, 0, kVolumeMax}};
+  const Range& r = ranges[int(which)];
+  return jex::trapped("speechsettings.voiceNumber", r.fallback, [&] {
+    const QString where = QStringLiteral("%1 [%2] %3=%4").arg(file, section, QLatin1String(r.key), text.left(64));
+    bool numeric = false;
+    const int value = text.trimmed().toInt(&numeric);
+    if (!numeric) {
+      jex::WriteErrorLog(QStringLiteral("speech settings: %1 is no number; it reads %2").arg(where).arg(r.fallback));
+      return r.fallback;
+    }
+    const int v = qBound(r.low, value, r.high);
+    if (v != value) jex::WriteLog(QStringLiteral("speech settings: %1 clamped to %2").arg(where).arg(v), jex::kTraffic);
+    return v;
+  });
+}
 
 int espeakVolume(int volume) {
   return int((qint64(qBound(0, volume, kVolumeMax)) * 200 + kVolumeMax / 2) / kVolumeMax);
@@ -194,6 +247,7 @@ const SpeechMode* SpeechSettings::mode(int index) {
 
 SpeechSettings::SpeechSettings(QString appPath, std::function<QString()> defaultLng)
     : appPath_(std::move(appPath)), defaultLng_(std::move(defaultLng)) {
+  recoverSave();
   loadVoices();
   activateProfile();
 }
@@ -274,12 +328,12 @@ QList<VoiceData> SpeechSettings::defaultVoices() const {
             .compare(u"female", Qt::CaseInsensitive) == 0;
     v.mode = plain->name + (female ? kFemaleSuffix : QString());
     v.friendlyName = readValue(file, section, QStringLiteral("FriendlyName"));
-    v.speed =
-        qBound(kSpeedMin, readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMax);
-    v.pitch =
-        qBound(kPitchMin, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMax);
-    v.volume =
-        qBound(0, readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), kVolumeMax);
+    v.speed = voiceNumber(VoiceNumber::Speed, readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")),
+                          file, section);
+    v.pitch = voiceNumber(VoiceNumber::Pitch, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")),
+                          file, section);
+    v.volume = voiceNumber(VoiceNumber::Volume,
+                           readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")), file, section);
     out << v;
   }
   return out;
@@ -310,15 +364,13 @@ void SpeechSettings::loadVoices() {
       v.internalName = QStringLiteral("v%1").arg(n);
       v.mode = mode(modeName)->name;
       v.friendlyName = readValue(file, section, QStringLiteral("FriendlyName"));
-      v.speed = clampLogged(section + QStringLiteral(" Speed"),
-                            readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")).toInt(), kSpeedMin,
-                            kSpeedMax);
-      v.pitch = clampLogged(section + QStringLiteral(" Pitch"),
-                            readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")).toInt(), kPitchMin,
-                            kPitchMax);
-      v.volume = clampLogged(section + QStringLiteral(" Volume"),
-                             readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")).toInt(), 0,
-                             kVolumeMax);
+      v.speed = voiceNumber(VoiceNumber::Speed,
+                            readValue(file, section, QStringLiteral("Speed"), QStringLiteral("175")), file, section);
+      v.pitch = voiceNumber(VoiceNumber::Pitch, readValue(file, section, QStringLiteral("Pitch"), QStringLiteral("50")),
+                            file, section);
+      v.volume =
+          voiceNumber(VoiceNumber::Volume, readValue(file, section, QStringLiteral("Volume"), QStringLiteral("32768")),
+                      file, section);
       voices_ << v;
       ++found;
     }
@@ -341,7 +393,56 @@ bool SpeechSettings::saveVoices() {
             << QStringLiteral("FriendlyName=") + quoted(v.friendlyName) << QStringLiteral("Speed=%1").arg(v.speed)
             << QStringLiteral("Pitch=%1").arg(v.pitch) << QStringLiteral("Volume=%1").arg(v.volume);
     }
-    return writeWholeFile(voicesFile(), lines) && saveProfile();
+    // Both files in full beside the old ones; the journal is the moment the new pair counts.
+    const QString voicesNew = voicesFile() + kNewSuffix, profileNew = profileFile() + kNewSuffix;
+    jex::platform::FileLock pair;  // the voices file's lock stands for the pair
+    if (!lockFile(pair, voicesFile())) return false;
+    QFile::remove(profileNew);
+    if (QFileInfo::exists(profileFile()) && !QFile::copy(profileFile(), profileNew)) {
+      jex::WriteErrorLog(QStringLiteral("speech settings: cannot copy ") + profileFile());
+      return false;
+    }
+    const bool staged = writeUnlocked(voicesNew, lines) && writeProfile(profile_, profileNew, kProfileSection) &&
+                        writeUnlocked(saveJournal(), {QStringLiteral("voices.ini"), QStringLiteral("profile.ini")});
+    if (!staged) {
+      QFile::remove(voicesNew);
+      QFile::remove(profileNew);
+      return false;
+    }
+    return finishSave(saveJournal(), {voicesFile(), profileFile()});
+  });
+}
+
+void SpeechSettings::recoverSave() {
+  jex::trap("SpeechSettings.recoverSave", [&] {
+    const QStringList pair{voicesFile(), profileFile()};
+    const bool cutOff = QFileInfo::exists(saveJournal()) || QFileInfo::exists(voicesFile() + kNewSuffix) ||
+                        QFileInfo::exists(profileFile() + kNewSuffix);
+    jex::platform::FileLock lock;
+    if (cutOff && lockFile(lock, voicesFile())) {
+      if (QFileInfo::exists(saveJournal())) {
+        jex::WriteErrorLog(QStringLiteral("speech settings: a save of the voices was cut off; it is completed"));
+        finishSave(saveJournal(), pair);
+      } else {
+        for (const QString& f : pair) {
+          QFile::remove(f + kNewSuffix + QStringLiteral(".lock"));
+          if (QFile::remove(f + kNewSuffix))
+            jex::WriteErrorLog(QStringLiteral("speech settings: an unfinished ") + f + kNewSuffix +
+                               QStringLiteral(" is dropped; the saved voices stay"));
+        }
+      }
+    }
+    // Temporary files of a replacement cut off: "<name>.XXXXXX" beside the files of the pair.
+    const QDir dir(QFileInfo(voicesFile()).absolutePath());
+    for (const QString& name : dir.entryList(
+             {QStringLiteral("voices.ini.*"), QStringLiteral("profile.ini.*"), QStringLiteral("save.journal.*")},
+             QDir::Files | QDir::Hidden)) {
+      const QString suffix = name.mid(name.lastIndexOf(u'.') + 1);
+      if (suffix.size() != 6 || suffix == QLatin1String("lock")) continue;
+      if (QFile::remove(dir.filePath(name)))
+        jex::WriteLog(QStringLiteral("speech settings: temporary file ") + name + QStringLiteral(" removed"),
+                      jex::kTraffic);
+    }
   });
 }
 

@@ -82,6 +82,12 @@ struct VoiceChoice {
 
 // espeak's scale of a stored volume (0..65535).
 int espeakVolume(int volume);
+// A voice's Speed, Pitch or Volume as stored in file (voices.ini, defaults.ini, a speech set):
+// text that is no whole number (empty, "abc", "NaN", "1e3", "99999999999") takes the value's
+// default, and a number outside the value's range its nearest bound, each with a log line
+// naming file, section, key and text.
+enum class VoiceNumber { Speed, Pitch, Volume };
+int voiceNumber(VoiceNumber which, const QString& text, const QString& file, const QString& section);
 // The decimal locale number of a language tag ("de" 1031, "en-gb" 2057); "4096" for none.
 QString lcidOfLanguage(const QString& tag);
 // The source's internal name (1..8: "Focus" ... "Scripts") and its name in a language.
@@ -137,6 +143,11 @@ class SpeechSettings {
   int preparedMode() const { return preparedMode_; }
 
   QString voicesFile() const { return appPath_ + QStringLiteral("speech/voices.ini"); }
+  // Saving the voices stores voices.ini and profile.ini together: both are written in full as
+  // "<file>.new", then this journal names them, then each replaces its file and the journal goes.
+  // A start that finds the journal completes the replacements; one that finds ".new" files
+  // without it drops them (the old pair stays), and temporary files of a write cut off are removed.
+  QString saveJournal() const { return appPath_ + QStringLiteral("speech/save.journal"); }
   QString profileFile() const { return appPath_ + QStringLiteral("speech/profile.ini"); }
   QString defaultsFile() const { return appPath_ + QStringLiteral("speech/defaults.ini"); }
   QString tableDirectory() const { return appPath_ + QStringLiteral("speech/tables/"); }
@@ -147,6 +158,8 @@ class SpeechSettings {
  private:
   VoiceChoice resolve(const QString& name, const SourceAssignment* source);
   void resetVoices();
+  // Completes or rolls back a save of the pair cut off by a crash (see saveJournal).
+  void recoverSave();
   QList<VoiceData> defaultVoices() const;
   ProfileData defaultProfile() const;
   // Sources naming a voice that does not exist read "--".

@@ -37,7 +37,7 @@ constexpr uint32_t kMaxAtoms = 64;                   // atoms read from a state,
 constexpr uint32_t kMaxIconLongs = 4 * 1024 * 1024;  // 16 MB of icons at most
 constexpr int kKillGraceMs = 2000;
 constexpr int kPollStepMs = 10;
-constexpr int kMaxOutstanding = 1024;  // pings remembered before the memory is cleared
+constexpr int kMaxOutstanding = 4096;  // pings remembered before those of unlisted windows are dropped
 
 enum Atom {
   NetClientListStacking,
@@ -81,8 +81,17 @@ const char* const kAtomNames[AtomCount] = {"_NET_CLIENT_LIST_STACKING",
                                            "_NET_ACTIVE_WINDOW",
                                            "_NET_SUPPORTING_WM_CHECK"};
 
-// The connection of the task list: the root window selected for SubstructureNotify, so that
-// the answers to pings (sent to the root) arrive here.
+// Where a ping stands: when it went out first (the time-out counts from then) and when it was
+// last sent again (a lost ping must not mark a window hung for good).
+struct Ping {
+  qint64 sentMs = 0;
+  qint64 resentMs = 0;
+};
+
+// The connection of the task list. The answers to pings are sent to the root window, each
+// toolkit with its own event mask (Qt: StructureNotify|SubstructureRedirect, GTK and window
+// managers: SubstructureNotify|SubstructureRedirect); the root is selected for both notify
+// masks, so that every answer arrives here (SubstructureRedirect is the window manager's own).
 class Display : public xcb::DisplayConnection {
  public:
   xcb_atom_t atom(Atom a) const { return atoms_[a]; }
@@ -98,24 +107,12 @@ class Display : public xcb::DisplayConnection {
       std::free(e);
     }
   }
-  // Waits until no window of waitFor owes an answer, the deadline passes or the connection breaks.
-  void waitForPongs(const QList<WindowHandle>& waitFor, QDeadlineTimer deadline) {
-    xcb_connection_t* c = current();
-    const int fd = xcb_get_file_descriptor(c);
-    const auto pending = [&] {
-      for (WindowHandle w : waitFor)
-        if (outstanding_.contains(w)) return true;
-      return false;
-    };
-    while (pending() && !deadline.hasExpired() && !xcb_connection_has_error(c)) {
-      pollfd p{fd, POLLIN, 0};
-      const int left = int(qBound(qint64(0), deadline.remainingTime(), qint64(60000)));
-      if (::poll(&p, 1, left) < 0 && errno != EINTR) break;
-      drain();
-    }
-  }
-  QHash<WindowHandle, quint32>& outstanding() { return outstanding_; }
+  QHash<WindowHandle, Ping>& outstanding() { return outstanding_; }
   quint32 nextStamp() { return ++stamp_; }
+  qint64 nowMs() {
+    if (!clock_.isValid()) clock_.start();
+    return clock_.elapsed();
+  }
 
  private:
   void opened(xcb_connection_t* c) override {
@@ -126,15 +123,17 @@ class Display : public xcb::DisplayConnection {
       auto r = reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
       atoms_[i] = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
-    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const uint32_t mask =
+        XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(c, root(), XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
   }
   void closing() override { outstanding_.clear(); }
 
   xcb_atom_t atoms_[AtomCount]{};
-  QHash<WindowHandle, quint32> outstanding_;  // window -> stamp of the unanswered ping
+  QHash<WindowHandle, Ping> outstanding_;  // window -> its unanswered ping
   quint32 stamp_ = 0;
+  QElapsedTimer clock_;
 };
 
 Display& display() {
@@ -218,6 +217,9 @@ WindowState collect(Display& d, xcb_connection_t* c, const Asked& a) {
   if (!name.isEmpty()) s.title = QString::fromUtf8(name);
   else if (wmName && wmName->type == d.atom(Utf8String)) s.title = QString::fromUtf8(bytes(wmName.get()));
   else s.title = QString::fromLatin1(bytes(wmName.get()));
+  // A NUL or line break would end or split the row where it is shown or spoken.
+  for (QChar& ch : s.title)
+    if (ch.category() == QChar::Other_Control) ch = u' ';
   s.className = classPart(bytes(wmClass.get()));
 
   const QList<xcb_window_t> owner = values<xcb_window_t>(transient.get(), 32);
@@ -333,38 +335,47 @@ QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutM
     if (!c || windows.isEmpty()) return out;
     d.drain();
     auto& outstanding = d.outstanding();
-    if (outstanding.size() > kMaxOutstanding) outstanding.clear();
+    if (outstanding.size() > kMaxOutstanding) {
+      const QSet<WindowHandle> asked(windows.cbegin(), windows.cend());
+      outstanding.removeIf([&](auto it) { return !asked.contains(it.key()); });
+    }
     // Only windows that take the ping are asked (and can owe an answer), and not this
-    // process's own: their answer would come from this thread once it has stopped waiting.
+    // process's own: it is the one asking.
     QList<xcb_get_property_cookie_t> protocols, pids;
     for (WindowHandle w : windows) {
       protocols << ask(c, w, d.atom(WmProtocols), XCB_ATOM_ATOM, kMaxAtoms);
       pids << ask(c, w, d.atom(NetWmPid), XCB_ATOM_CARDINAL, 1);
     }
     const quint32 self = quint32(::getpid());
-    QList<WindowHandle> pingable;
+    const qint64 now = d.nowMs(), timeout = qMax(0, timeoutMs);
+    const auto send = [&](WindowHandle w) {
+      const xcb_client_message_event_t ping =
+          xcb::clientMessage(w, d.atom(WmProtocols), {d.atom(NetWmPing), d.nextStamp(), w});
+      xcb_send_event(c, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ping));
+    };
     for (qsizetype i = 0; i < windows.size(); ++i) {
+      const WindowHandle w = windows[i];
       auto r = reply(xcb_get_property_reply(c, protocols[i], nullptr));
       auto pid = reply(xcb_get_property_reply(c, pids[i], nullptr));
-      if (values<xcb_atom_t>(r.get(), 32).contains(d.atom(NetWmPing)) && !values<quint32>(pid.get(), 32).contains(self))
-        pingable << windows[i];
-      else outstanding.remove(windows[i]);
-    }
-    QList<WindowHandle> asked;
-    for (WindowHandle w : pingable) {
-      // A window still owing an answer is asked again (a lost ping must not mark it hung for
-      // good) but not waited for.
-      const bool hung = outstanding.contains(w);
-      const quint32 stamp = d.nextStamp();
-      const xcb_client_message_event_t ping = xcb::clientMessage(w, d.atom(WmProtocols), {d.atom(NetWmPing), stamp, w});
-      xcb_send_event(c, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ping));
-      outstanding.insert(w, stamp);
-      if (!hung) asked << w;
+      if (!values<xcb_atom_t>(r.get(), 32).contains(d.atom(NetWmPing)) ||
+          values<quint32>(pid.get(), 32).contains(self)) {
+        outstanding.remove(w);
+        continue;
+      }
+      auto it = outstanding.find(w);
+      if (it == outstanding.end()) {  // answered the last one (or never asked): asked anew
+        send(w);
+        outstanding.insert(w, Ping{now, now});
+        continue;
+      }
+      if (now - it->sentMs < timeout) continue;  // still within its time
+      out.insert(w);
+      if (now - it->resentMs >= timeout) {
+        send(w);
+        it->resentMs = now;
+      }
     }
     xcb_flush(c);
-    if (!asked.isEmpty()) d.waitForPongs(asked, QDeadlineTimer(qMax(0, timeoutMs)));
-    for (WindowHandle w : pingable)
-      if (outstanding.contains(w)) out.insert(w);
     return out;
   });
 }

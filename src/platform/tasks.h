@@ -26,7 +26,7 @@ inline constexpr int kMaxTitleBytes = 64 * 1024;
 struct WindowState {
   bool exists = false;
   // _NET_WM_NAME (UTF-8), else WM_NAME (Latin-1) [GetWindowText]. Invalid UTF-8 is read with
-  // replacement characters.
+  // replacement characters, control characters (NUL, line breaks) as spaces.
   QString title;
   // The class part of WM_CLASS [GetClassName].
   QString className;
@@ -62,12 +62,12 @@ QList<WindowHandle> topLevelWindows();
 QList<WindowState> readWindows(const QList<WindowHandle>& windows);
 WindowState readWindow(WindowHandle window);
 
-// [SendMessageTimeout with SMTO_ABORTIFHUNG] Asks every window that takes _NET_WM_PING at once
-// and waits at most timeoutMs in all for the answers; answers the windows that did not answer.
-// A window still owing the answer to an earlier ping is asked again but not waited for: it
-// counts as answering again as soon as an answer comes. Windows without the ping answer, and
-// so do this process's own windows: they are answered by the thread that would be waiting here
-// (the wait would last the whole timeout and freeze the program meanwhile).
+// [IsHungAppWindow] Whether windows answer _NET_WM_PING, asked as a window manager asks:
+// nothing waits. Each window that takes the ping and owes no answer is pinged now; a window
+// counts as not answering once its ping has gone timeoutMs without an answer (each window with
+// its own time), and as answering again as soon as any answer has come (read at the next call).
+// A hung window is pinged again every timeoutMs, so that a lost ping does not mark it for good.
+// Windows without the ping answer, and so do this process's own windows.
 QSet<WindowHandle> notAnswering(const QList<WindowHandle>& windows, int timeoutMs);
 
 // The window's icon nearest to size pixels from _NET_WM_ICON [WM_GETICON]; a null image when

@@ -238,6 +238,29 @@ TEST_F(BrailleValues, WithoutTablesOrWithABrokenOneNothingChanges) {
   EXPECT_TRUE(logged(S("lists no tables")));
 }
 
+// A table whose name holds a line break or another control character is refused when chosen;
+// the stored table stays and the settings can still be saved.
+TEST_F(BrailleValues, ATableNameWithAControlCharacterIsRefused) {
+  const auto current = [this] { return brl.str(S("BrailleTranslationTable")); };
+  QStringList files;
+  for (const char* name : {"zeilen\numbruch.ctb", "tab\tulator.ctb", "glocke\a.ctb"}) {
+    files << appPath() + S(name);
+    writeFile(files.last(), "space \\s 0\nlowercase a 1\n");
+  }
+  writeFile(appPath() + S("schlicht.ctb"), "space \\s 0\nlowercase a 1\n");
+  state().setTables(corvane::BrailleTables::fromPaths(files + QStringList{appPath() + S("schlicht.ctb")}));
+  const QString before = current();
+  for (const QString& file : files) {
+    EXPECT_EQ(errorOf([&] { brl.set(S("BrailleTranslationTable"), corvane::BrailleTables::title(file)); }),
+              jex::err::InvalidCall)
+        << file.toStdString();
+    EXPECT_EQ(current(), before);
+  }
+  EXPECT_EQ(errorOf([&] { brl.set(S("BrailleTranslationTable"), S("schlicht\n")); }), jex::err::InvalidCall);
+  brl.set(S("BrailleTranslationTable"), S("schlicht"));
+  EXPECT_EQ(current(), appPath() + S("schlicht.ctb"));
+}
+
 TEST_F(BrailleValues, DevicesFromTheDataFileWithTheirKeysAndCells) {
   Obj devices = brl.obj(S("BrailleDevices"));
   ASSERT_GE(devices.count(), 14);

@@ -147,6 +147,88 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"JunkProfile", {}, "Focus=v1\n[Other]\nx", 4, "v1", "no usable profile"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A number of voices.ini that cannot be read takes that value's default, with a log line that
+// names file, section, key and text (a volume of 0 would mute the focus voice); one out of range
+// its nearest bound.
+struct StoredNumber {
+  const char* line;
+  int speed, pitch, volume;
+  const char* logLine;
+};
+class StoredNumberTest : public SpeechSettingsTest, public ::testing::WithParamInterface<StoredNumber> {};
+TEST_P(StoredNumberTest, TakesTheDefaultOrTheBoundWithALogLine) {
+  const StoredNumber& c = GetParam();
+  QDir().mkpath(appPath() + S("speech"));
+  QByteArray file = "[v1]\r\nMode=eSpeak:German\r\n";
+  const QByteArray key = QByteArray(c.line).split('=').first();
+  for (const QByteArray& line : {QByteArray("Speed=300"), QByteArray("Pitch=60"), QByteArray("Volume=1000")})
+    file += (line.startsWith(key) ? QByteArray(c.line) : line) + "\r\n";
+  writeFile(speech().voicesFile(), file);
+  root = restarted();  // held: the voice is an object of it
+  const jex::Obj v = voice(3);
+  EXPECT_EQ(v.i32(S("speed")), c.speed);
+  EXPECT_EQ(v.i32(S("Pitch")), c.pitch);
+  EXPECT_EQ(v.i32(S("volume")), c.volume);
+  EXPECT_TRUE(logged(speech().voicesFile() + S(" [v1] ") + S(c.logLine))) << logText().toStdString();
+}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StoredNumberTest,
+    ::testing::Values(StoredNumber{"Volume=abc", 300, 60, 32768, "Volume=abc is no number; it reads 32768"},
+                      StoredNumber{"Volume=99999999999", 300, 60, 32768, "Volume=99999999999 is no number"},
+                      StoredNumber{"Volume=", 300, 60, 32768, "Volume= is no number"},
+                      StoredNumber{"Pitch=NaN", 300, 50, 1000, "Pitch=NaN is no number; it reads 50"},
+                      StoredNumber{"Speed=1e3", 175, 60, 1000, "Speed=1e3 is no number; it reads 175"},
+                      StoredNumber{"Speed=2.5", 175, 60, 1000, "Speed=2.5 is no number"},
+                      StoredNumber{"Speed=9000", kSpeedMax, 60, 1000, "Speed=9000 clamped to 500"},
+                      StoredNumber{"Volume=-1", 300, 60, 0, "Volume=-1 clamped to 0"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// voices.ini and profile.ini are saved as a pair: whatever a crash in the middle of a save
+// leaves, the next start has a profile whose voices the voices file holds (the new pair when
+// the save had reached its journal, else the old one), and no file of the save is left over.
+struct CutOffSave {
+  const char* name;
+  bool journal;         // the journal was written
+  bool voicesReplaced;  // voices.ini was already replaced by the new one
+  bool newPair;         // the start brings the new pair
+};
+class CutOffSaveTest : public SpeechSettingsTest, public ::testing::WithParamInterface<CutOffSave> {};
+TEST_P(CutOffSaveTest, LeavesAConsistentPair) {
+  const CutOffSave& c = GetParam();
+  const auto bytesOf = [](const QString& f) {
+    QFile file(f);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  const QString oldVoice = voices().call(S("CreateVoice"), {S("eSpeak:German")}).toString();
+  entry(1).set(S("VoiceName"), oldVoice);
+  voices().call(S("SaveVoices"));
+  const QByteArray oldVoices = bytesOf(speech().voicesFile()), oldProfile = bytesOf(speech().profileFile());
+  const QString newVoice = voices().call(S("CreateVoice"), {S("eSpeak:German female")}).toString();
+  entry(1).set(S("VoiceName"), newVoice);
+  voices().call(S("SaveVoices"));
+  const QByteArray newVoices = bytesOf(speech().voicesFile()), newProfile = bytesOf(speech().profileFile());
+
+  writeFile(speech().voicesFile(), c.voicesReplaced ? newVoices : oldVoices);
+  writeFile(speech().profileFile(), oldProfile);
+  if (!c.voicesReplaced) writeFile(speech().voicesFile() + S(".new"), newVoices);
+  writeFile(speech().profileFile() + S(".new"), newProfile);
+  if (c.journal) writeFile(speech().saveJournal(), "voices.ini\r\nprofile.ini\r\n");
+  writeFile(speech().voicesFile() + S(".aB3xYz"), "[v1]\r\nMode=eSpeak:Ger");  // a replacement cut off
+  writeFile(speech().profileFile() + S(".Qw7Rt2"), "");
+
+  const jex::Obj r = restarted();
+  EXPECT_EQ(entryOf(r, 1).str(S("VoiceName")), c.newPair ? newVoice : oldVoice);
+  EXPECT_EQ(r.obj(S("SpeechVoices")).count(), c.newPair ? 6 : 5);
+  QStringList left = QDir(appPath() + S("speech")).entryList(QDir::Files);
+  left.removeIf([](const QString& f) { return f.endsWith(S(".lock")) || f == S("defaults.ini"); });
+  EXPECT_EQ(left, (QStringList{S("profile.ini"), S("voices.ini")}));
+}
+INSTANTIATE_TEST_SUITE_P(Crashes, CutOffSaveTest,
+                         ::testing::Values(CutOffSave{"BeforeTheJournal", false, false, false},
+                                           CutOffSave{"AfterTheJournal", true, false, true},
+                                           CutOffSave{"BetweenTheTwoReplacements", true, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SpeechSettingsTest, ValuesOutOfRangeAreClampedLoggedAndHeardAtOnce) {
   const jex::Obj v = voice(3);
   v.set(S("speed"), 9999);

@@ -49,6 +49,21 @@ TEST_F(SpeechSetsTest, ASavedSetComesBackWithItsVoiceEvenWhenTheVoiceWasDeleted)
   EXPECT_EQ(root.str(S("SpeechProfile.Name")), name);
 }
 
+TEST_F(SpeechSetsTest, AnUnreadableNumberOfASetsVoiceTakesItsDefault) {
+  QDir().mkpath(appPath() + S("speechsets"));
+  writeFile(r().speechSets().file(5),
+            "[Profile]\r\nName=Laut\r\nFocus=v7\r\n[Voice.v7]\r\nMode=eSpeak:German\r\n"
+            "Speed=fast\r\nPitch=1e3\r\nVolume=99999999999\r\n");
+  root = restarted();
+  ASSERT_TRUE(r().speechSets().activate(5));
+  const VoiceData* v = speech().voice(focusVoice());
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->speed, 175);
+  EXPECT_EQ(v->pitch, 50);
+  EXPECT_EQ(v->volume, 32768);
+  EXPECT_TRUE(logged(r().speechSets().file(5) + S(" [Voice.v7] Volume=99999999999 is no number; it reads 32768")));
+}
+
 TEST_F(SpeechSetsTest, EmptyBrokenAndOutOfRangeSetsChangeNothing) {
   const QString before = speech().profile().info();
   QDir().mkpath(appPath() + S("speechsets"));

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 #include <QByteArray>
+#include <chrono>
+#include <thread>
 
 #include "platform/tasks.h"
 #include "tests/support/xserver.h"
@@ -43,9 +45,10 @@ TEST(TasksWithoutWindowManager, TopLevelWindowsStateAndFocus) {
   for (xcb_window_t w : {lower, upper, hidden}) x().destroy(w);
 }
 
-// Nobody answers the pings to these windows: a foreign window is not answering, this
-// process's own one is not asked (the thread asking would be the one to answer it).
-TEST(TasksWithoutWindowManager, OwnWindowsAreNotWaitedFor) {
+// Nobody answers the pings to these windows: a foreign window is not answering once its time
+// has passed (nothing waits for it before), this process's own one is not asked (the thread
+// asking would be the one to answer it).
+TEST(TasksWithoutWindowManager, ASilentWindowIsHungOnceItsTimeHasPassed) {
   if (!x().ok()) GTEST_SKIP() << "no virtual display: " << x().error().toStdString();
   const xcb_atom_t ping = x().atom("_NET_WM_PING");
   QList<xcb_window_t> windows;
@@ -56,6 +59,8 @@ TEST(TasksWithoutWindowManager, OwnWindowsAreNotWaitedFor) {
     windows << w;
   }
   x().sync();
+  EXPECT_TRUE(tasks::notAnswering(windows, 100).isEmpty()) << "asked now, still within its time";
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
   EXPECT_EQ(tasks::notAnswering(windows, 100), QSet<tasks::WindowHandle>{windows[1]});
   for (xcb_window_t w : windows) x().destroy(w);
 }

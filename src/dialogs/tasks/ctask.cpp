@@ -82,7 +82,7 @@ void cTask::apply(const tasks::WindowState& s, bool answering) {
     IsTask = false;
     return;
   }
-  store(Caption, s.title, Changed);
+  store(Caption, s.title.left(kMaxCaption), Changed);
   readIcons(s);
   store(Zoomed, s.maximized, Changed);
   store(Iconic, s.minimized, Changed);
@@ -109,6 +109,14 @@ void cTask::readIcons(const tasks::WindowState& s) {
     smallIcon_ = small;
     Changed = true;
   }
+}
+
+bool cTask::OfScreenReader() const {
+  return trapped("cTask.OfScreenReader", false, [this] {
+    const qint64 pid = tasks::processId(hWnd);
+    return pid > 0 &&
+           (pid == platform::ownProcessId() || kOwnPrograms.contains(tasks::processName(pid), Qt::CaseInsensitive));
+  });
 }
 
 bool cTask::Kill() {
@@ -151,7 +159,7 @@ QString cTask::GetCaption() {
     if (!s.exists || (s.answersPing && tasks::notAnswering({hWnd}, HungTimeout).contains(hWnd)))
       return QStringLiteral(" time out !");
     if (s.title.isEmpty()) return QStringLiteral(" NO Titlet !");
-    return s.title;
+    return s.title.left(kMaxCaption);
   });
 }
 

@@ -3,9 +3,11 @@
 // tasks, brought up to date by Refresh, which reports what was added, removed or changed.
 //
 // A window counts as a task when it is visible, no tool window, not owned by a visible window
-// and has a title. Whether it still answers is asked with one ping per refresh (platform/tasks.h):
-// a hung program never holds the interface longer than HungTimeout. A window seen hung before
-// it was ever read shows its class name + " time out !"; one that hangs later keeps its title.
+// and has a title. Whether it still answers is asked with one ping per refresh (platform/tasks.h)
+// that nothing waits for: a window is hung once its ping has gone HungTimeout unanswered. A
+// window seen hung before it was ever read shows its class name + " time out !"; one that hangs
+// later keeps its title. A caption is cut to kMaxCaption characters, so that the row shows and
+// says the same and its state is still heard after it.
 //
 // Style and ExStyle keep the window's state in the bits a task bar knows them by (visible,
 // minimised, maximised; tool window), so that a change of any of them is seen in one compare.
@@ -32,6 +34,7 @@ class cTask {
   static constexpr quint32 WS_MAXIMIZE = 0x01000000;
   static constexpr quint32 WS_EX_TOOLWINDOW = 0x00000080;
   static constexpr int kDefaultHungTimeout = 100;
+  static constexpr int kMaxCaption = 512;
 
   explicit cTask(TaskWindow window = 0, int hungTimeout = kDefaultHungTimeout);
 
@@ -47,7 +50,7 @@ class cTask {
   bool Iconic = false;
   int HungTimeout = kDefaultHungTimeout;
 
-  // Re-reads the window (and pings it, waiting at most HungTimeout) and sets Changed.
+  // Re-reads the window (and pings it, without waiting) and sets Changed.
   void Update();
   // The same from a state read and a ping answered elsewhere (the list reads all at once).
   void apply(const platform::tasks::WindowState& state, bool answering);
@@ -57,6 +60,8 @@ class cTask {
   static QIcon defaultIcon();      // the standard application icon
   static QIcon defaultLogoIcon();  // the system's own icon
 
+  // The window belongs to the screen reader: this process, or JexUI, the core or its launcher.
+  bool OfScreenReader() const;
   // Ends the window's process (refused, with a log line, for the screen reader's own).
   bool Kill();
   void Minimize();

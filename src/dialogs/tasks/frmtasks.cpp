@@ -75,6 +75,7 @@ frmTasks::frmTasks(QWidget* parent)
                {"lblStatus", "Status"},
                {"lblTask", "Task"}});
 
+  clock_.start();
   tasks_.setHungTimeout(kHungTimeoutMs);
   timer_.setObjectName(QStringLiteral("Timer1"));
   timer_.setInterval(kTimerMs);
@@ -172,6 +173,7 @@ void frmTasks::tick() {
   trap("frmTasks.Timer1_Timer", [this] {
     timer_.stop();
     tasks_.Refresh();
+    announceLasting();
     QTreeWidgetItem* placeholder = rowByKey(kPlaceholderKey);
     const bool rows = lvwTasks_->topLevelItemCount() > (placeholder ? 1 : 0);
     if (rows) {
@@ -195,16 +197,15 @@ void frmTasks::tick() {
   });
 }
 
-// The screen reader's own windows by their captions (which may change), and this process's
-// windows (asked once per window).
+// The screen reader's own windows by their captions (which may change), and by their process
+// (asked once per window), which holds whatever the caption says ("corvane time out !").
 bool frmTasks::ownWindow(const cTask& task) {
   if (task.Caption.contains(QLatin1String("jexui"), Qt::CaseInsensitive)) return true;
   if (task.Caption == u"Sim" || task.Caption == u"Corvane") return true;
   // internalWinId: asking a child widget for winId() would make it a native window of its own.
   if (task.hWnd == TaskWindow(window()->internalWinId())) return true;
   auto own = windowOfOwnProcess_.constFind(task.hWnd);
-  if (own == windowOfOwnProcess_.cend())
-    own = windowOfOwnProcess_.insert(task.hWnd, platform::tasks::processId(task.hWnd) == platform::ownProcessId());
+  if (own == windowOfOwnProcess_.cend()) own = windowOfOwnProcess_.insert(task.hWnd, task.OfScreenReader());
   return *own;
 }
 
@@ -218,8 +219,12 @@ QTreeWidgetItem* frmTasks::rowByKey(const QString& key) const {
 void frmTasks::showTask(cTask* task) {
   trap("frmTasks.TaskList_TaskUpdated", [&] {
     if (!task) return;
-    if (ownWindow(*task)) return;
     const QString key = keyOf(task->hWnd);
+    if (ownWindow(*task)) {  // also when its caption has only now shown it as one
+      delete rowByKey(key);
+      heard_.remove(task->hWnd);
+      return;
+    }
     QTreeWidgetItem* item = rowByKey(key);
     const bool isNew = !item;
     if (isNew) {
@@ -234,10 +239,15 @@ void frmTasks::showTask(cTask* task) {
     if (state != before) {
       item->setText(kInfoColumn, state);
       item->setData(kTaskColumn, kTagRole, state);
-      // A change of the first word (running / not responding) is said once.
-      const bool wasRunning = before.startsWith(hiddenText("lblRunning"));
-      if (!isNew && isVisible() && wasRunning != task->Responding)
-        say(task->Caption + u' ' + hiddenText(task->Responding ? "lblRunning" : "lblNotResponding"));
+    }
+    // A change of the first word (running / not responding) is said once it has lasted.
+    Heard& heard = heard_[task->hWnd];
+    if (isNew) heard = Heard{task->Responding};
+    if (task->Responding == heard.responding) {
+      heard.pending = false;
+    } else if (!heard.pending) {
+      heard.pending = true;
+      heard.pendingSinceMs = clock_.elapsed();
     }
     // A row is announced with its state: the Info column is not read with the focused cell.
     const QString spoken = item->text(kTaskColumn) + u' ' + state;
@@ -247,10 +257,25 @@ void frmTasks::showTask(cTask* task) {
   });
 }
 
+void frmTasks::announceLasting() {
+  trap("frmTasks.AnnounceLasting", [this] {
+    const qint64 now = clock_.elapsed();
+    for (auto it = heard_.begin(); it != heard_.end(); ++it) {
+      if (!it->pending || now - it->pendingSinceMs < kSettleMs) continue;
+      const cTask* task = tasks_.TaskByhWnd(it.key());
+      it->pending = false;
+      if (!task || !rowByKey(keyOf(it.key()))) continue;
+      it->responding = task->Responding;
+      if (isVisible()) say(task->Caption + u' ' + hiddenText(task->Responding ? "lblRunning" : "lblNotResponding"));
+    }
+  });
+}
+
 void frmTasks::removeTask(cTask* task) {
   trap("frmTasks.TaskList_TaskRemoved", [&] {
     if (!task) return;
     windowOfOwnProcess_.remove(task->hWnd);
+    heard_.remove(task->hWnd);
     delete rowByKey(keyOf(task->hWnd));
   });
 }
@@ -321,7 +346,10 @@ void frmTasks::hideEvent(QHideEvent* event) {
   ChildDialog::hideEvent(event);
   trap("frmTasks.Hide", [this] {
     timer_.stop();
-    if (!parentWidget() || !isVisibleTo(parentWidget())) lvwTasks_->clear();
+    if (!parentWidget() || !isVisibleTo(parentWidget())) {
+      lvwTasks_->clear();
+      heard_.clear();
+    }
   });
 }
 

@@ -7,14 +7,17 @@
 // Rows: key "h" + window handle in upper-case hexadecimal; columns Task (the caption, headed by
 // lblTask), Info (the state text, also the row's tag, headed by lblStatus) and hWnd ("&h" +
 // handle). An empty list shows the placeholder row "h0" (lblNoTask) and the close button.
-// The screen reader's own windows (this process, captions with "jexui", "Sim", "Corvane") are
-// never listed. When a listed program stops or starts answering the core says so once: a
-// blind user cannot see the column change.
+// The screen reader's own windows (this process, the processes of JexUI, the core and its
+// launcher, captions with "jexui", "Sim", "Corvane") are never listed, in no state. When a listed
+// program stops or starts answering the core says so once the new state has lasted
+// kSettleMs: a blind user cannot see the column change, and a program that flips between the
+// two is not announced at every flip.
 //
 // The dialog kit's keys with buttons of its own: Enter presses the default button (cmdSwitchTo,
 // or cmdClose while the list is empty), Escape closes, "/" asks for the help of the control.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -30,6 +33,8 @@ namespace jex {
 class frmTasks : public ChildDialog {
   Q_OBJECT
  public:
+  static constexpr int kSettleMs = 2500;
+
   explicit frmTasks(QWidget* parent = nullptr);
   ~frmTasks() override;
 
@@ -71,8 +76,18 @@ class frmTasks : public ChildDialog {
   QTreeWidget* lvwTasks_;
   QPushButton *cmdSwitchTo_, *cmdMinimize_, *cmdMaximize_, *cmdRestore_, *cmdEndTask_, *cmdClose_;
   QTimer timer_;
+  QElapsedTimer clock_;
   cTaskList tasks_;
-  QHash<TaskWindow, bool> windowOfOwnProcess_;  // window -> belongs to this process
+  // Says the changes of answering that have lasted (called after each refresh).
+  void announceLasting();
+
+  QHash<TaskWindow, bool> windowOfOwnProcess_;  // window -> belongs to the screen reader
+  struct Heard {
+    bool responding = true;  // as last said (or first shown)
+    bool pending = false;    // the row shows the other state, since pendingSinceMs
+    qint64 pendingSinceMs = 0;
+  };
+  QHash<TaskWindow, Heard> heard_;
 };
 
 }  // namespace jex

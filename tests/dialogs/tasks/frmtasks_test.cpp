@@ -1,5 +1,6 @@
 // The task list dialog over the stand-in core, driven with the keyboard.
 #include <unistd.h>
+#include <QTemporaryDir>
 
 #include "dialogs/tasks/frmtasks.h"
 #include "tests/dialogs/tasks/taskdesktop.h"
@@ -120,11 +121,71 @@ TEST_F(TaskDialog, AProgramThatStopsAnsweringIsShownAndSaidOnce) {
   ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("läuft normal")));
   ASSERT_TRUE(client.command(QStringLiteral("hang")));
   ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("reagiert nicht normal")));
-  EXPECT_TRUE(core.spoken.contains(QStringLiteral("Editor reagiert nicht")));
+  const auto said = [&](const char* text) {
+    return QTest::qWaitFor([&] { return core.spoken.contains(QString::fromUtf8(text)); }, 8000);
+  };
+  EXPECT_TRUE(said("Editor reagiert nicht"));
   ASSERT_TRUE(client.command(QStringLiteral("answer")));
   ASSERT_TRUE(shows(QStringLiteral("Editor"), QStringLiteral("läuft normal")));
-  EXPECT_TRUE(core.spoken.contains(QStringLiteral("Editor läuft")));
+  EXPECT_TRUE(said("Editor läuft"));
   EXPECT_EQ(core.spoken.count(QStringLiteral("Editor reagiert nicht")), 1);
+}
+
+// A program that flips between answering and not is shown as it is, but said only once a state
+// has lasted.
+TEST_F(TaskDialog, AFlippingProgramIsSaidOnlyOnceAStateLasts) {
+  TaskClient client;
+  client.open(QStringLiteral("w"), QStringLiteral("Wackler"));
+  showTasks();
+  ASSERT_TRUE(shows(QStringLiteral("Wackler"), QStringLiteral("läuft normal")));
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(client.command(QStringLiteral("hang")));
+    ASSERT_TRUE(shows(QStringLiteral("Wackler"), QStringLiteral("reagiert nicht normal")));
+    ASSERT_TRUE(client.command(QStringLiteral("answer")));
+    ASSERT_TRUE(shows(QStringLiteral("Wackler"), QStringLiteral("läuft normal")));
+  }
+  QTest::qWait(frmTasks::kSettleMs + 1500);
+  EXPECT_FALSE(core.spoken.contains(QStringLiteral("Wackler reagiert nicht")));
+  EXPECT_FALSE(core.spoken.contains(QStringLiteral("Wackler läuft")));
+}
+
+// The screen reader's own windows stay out by their process whatever their caption says (also
+// "corvane time out !" while hung), and a row whose caption shows it as one only later goes.
+TEST_F(TaskDialog, TheScreenReadersOwnWindowsStayOutInEveryState) {
+  QTemporaryDir dir;
+  const QString core = dir.filePath(QStringLiteral("corvane"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(JEX_BIN_DIR "/jex_taskclient"), core));
+  TaskClient own(core), other;
+  ASSERT_TRUE(own.ok() && other.ok());
+  own.open(QStringLiteral("monitor"), QString());
+  ASSERT_TRUE(own.command(QStringLiteral("hang")));
+  other.open(QStringLiteral("w"), QStringLiteral("Nachbar"));
+  other.open(QStringLiteral("late"), QStringLiteral("Später"));
+  showTasks();
+  ASSERT_TRUE(shows(QStringLiteral("Nachbar")));
+  ASSERT_TRUE(own.command(QStringLiteral("title monitor corvane Monitor")));
+  ASSERT_TRUE(own.command(QStringLiteral("answer")));
+  ASSERT_TRUE(other.command(QStringLiteral("title late JexUI Einstellungen")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !row(QStringLiteral("Später")); }, 5000));
+  QTest::qWait(2500);  // the monitor's window hung and answering again
+  for (int i = 0; i < dlg->lvwTasks()->topLevelItemCount(); ++i)
+    EXPECT_EQ(dlg->lvwTasks()->topLevelItem(i)->text(0), QStringLiteral("Nachbar"));
+}
+
+// A title with a NUL and a line break, and one of a megabyte: the row keeps its state, shown and
+// said after the caption as the row shows it.
+TEST_F(TaskDialog, OddTitlesKeepTheirRowWhole) {
+  TaskClient client;
+  client.open(QStringLiteral("nul"), QStringLiteral("x"));
+  client.open(QStringLiteral("big"), QStringLiteral("x"));
+  ASSERT_TRUE(client.command(QStringLiteral("rawtitle nul 4d61696c00496e626f780a32")));
+  ASSERT_TRUE(client.command(QStringLiteral("bigtitle big 1048576")));
+  showTasks();
+  const QString nul = QStringLiteral("Mail Inbox 2"), big(cTask::kMaxCaption, u'x');
+  for (const QString& caption : {nul, big}) {
+    ASSERT_TRUE(shows(caption, QStringLiteral("läuft normal")));
+    EXPECT_EQ(row(caption)->data(0, Qt::AccessibleTextRole).toString(), caption + QStringLiteral(" läuft normal"));
+  }
 }
 
 TEST_F(TaskDialog, MinimiseMaximiseAndRestoreByKeys) {

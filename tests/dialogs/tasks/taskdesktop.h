@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 #include "dialogs/tasks/ctask.h"
@@ -51,9 +52,10 @@ inline QString desktopError() {
 // One process of the test client.
 class TaskClient {
  public:
-  TaskClient() {
+  // program: the client's executable (a copy of it under another name, for another process name).
+  explicit TaskClient(const QString& program = QStringLiteral(JEX_BIN_DIR "/jex_taskclient")) {
     if (!desktopError().isEmpty()) return;
-    process_.start(QStringLiteral(JEX_BIN_DIR "/jex_taskclient"), {});
+    process_.start(program, {});
     ok_ = process_.waitForStarted(5000) && line() == "ready";
   }
   ~TaskClient() {
@@ -86,6 +88,54 @@ class TaskClient {
   }
   QProcess process_;
   bool ok_ = false;
+};
+
+// A window of a real toolkit in a process of its own, found by its title: Qt (jex_qtwindow, on
+// the xcb plugin) or GTK 3 (the system's Python with gi). hang() stops the process (SIGSTOP), so
+// that nothing of it answers any more; answer() lets it go on.
+class ToolkitWindow {
+ public:
+  enum Kit { Qt, Gtk };
+  ToolkitWindow(Kit kit, const QString& title) {
+    if (!desktopError().isEmpty()) return;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("QT_ACCESSIBILITY"));
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (kit == Qt) {
+      process_.start(QStringLiteral(JEX_BIN_DIR "/jex_qtwindow"), {title});
+    } else {
+      const QString script = QStringLiteral(
+          "import sys, gi\ngi.require_version('Gtk', '3.0')\nfrom gi.repository import Gtk\n"
+          "w = Gtk.Window(title=sys.argv[1])\nw.connect('destroy', Gtk.main_quit)\nw.show_all()\nGtk.main()\n");
+      process_.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, title});
+    }
+    if (!process_.waitForStarted(5000)) return;
+    (void)QTest::qWaitFor(
+        [&] {
+          const QList<TaskWindow> all = platform::tasks::topLevelWindows();
+          const QList<platform::tasks::WindowState> states = platform::tasks::readWindows(all);
+          for (qsizetype i = 0; i < all.size(); ++i)
+            if (states[i].title == title) window_ = all[i];
+          return window_ != 0;
+        },
+        10000);
+  }
+  ~ToolkitWindow() {
+    answer();
+    process_.kill();
+    process_.waitForFinished(3000);
+  }
+  TaskWindow window() const { return window_; }
+  void hang() { ::kill(pid_t(process_.processId()), SIGSTOP); }
+  void answer() {
+    if (process_.processId() > 0) ::kill(pid_t(process_.processId()), SIGCONT);
+  }
+
+ private:
+  QProcess process_;
+  TaskWindow window_ = 0;
 };
 
 // Refreshes list until pred holds (the window manager takes its time); false after 5 s.

@@ -72,12 +72,17 @@ TEST_F(TaskList, BadTitlesAndVanishingWindowsLeaveTheOthersListed) {
   const TaskWindow good = client.open(QStringLiteral("good"), QStringLiteral("Gut"));
   const TaskWindow bad = client.open(QStringLiteral("bad"), QStringLiteral("x"));
   const TaskWindow big = client.open(QStringLiteral("big"), QStringLiteral("x"));
+  const TaskWindow nul = client.open(QStringLiteral("nul"), QStringLiteral("x"));
   ASSERT_TRUE(client.command(QStringLiteral("rawtitle bad 41c3ff42")));
-  ASSERT_TRUE(client.command(QStringLiteral("bigtitle big 102400")));
-  ASSERT_TRUE(listed(good) && listed(bad) && listed(big));
+  ASSERT_TRUE(client.command(QStringLiteral("bigtitle big 1048576")));
+  ASSERT_TRUE(client.command(QStringLiteral("rawtitle nul 41000a4209")));
+  ASSERT_TRUE(listed(good) && listed(bad) && listed(big) && listed(nul));
   EXPECT_TRUE(task(bad)->Caption.startsWith(u'A') && task(bad)->Caption.endsWith(u'B'));
   EXPECT_TRUE(task(bad)->Caption.contains(QChar(0xFFFD)));
-  EXPECT_EQ(task(big)->Caption.size(), platform::tasks::kMaxTitleBytes);
+  // A megabyte of title is cut as the row shows and says it; a NUL or line break splits nothing.
+  EXPECT_EQ(task(big)->Caption, QString(cTask::kMaxCaption, u'x'));
+  EXPECT_EQ(cTask(big).GetCaption(), task(big)->Caption);
+  EXPECT_EQ(task(nul)->Caption, QStringLiteral("A  B "));
 
   ASSERT_TRUE(client.command(QStringLiteral("close bad")));
   cTask gone(bad);
@@ -108,10 +113,11 @@ TEST_F(TaskList, HungWindowsAreMarkedBothWays) {
   QSignalSpy updated(&list, &cTaskList::TaskUpdated);
 
   ASSERT_TRUE(client.command(QStringLiteral("hang")));
-  list.Refresh();
+  ASSERT_TRUE(refreshUntil(list, [&] { return !task(w)->Responding; }));
   ASSERT_EQ(updated.count(), 1);
-  EXPECT_FALSE(task(w)->Responding);
   EXPECT_EQ(task(w)->Caption, QStringLiteral("Editor"));  // hung later: the title stays
+  list.Refresh();
+  QTest::qWait(400);  // past its time again: the ping sent anew does not make it answer
   list.Refresh();
   EXPECT_EQ(updated.count(), 1);
 
@@ -128,6 +134,49 @@ TEST_F(TaskList, HungWindowsAreMarkedBothWays) {
   EXPECT_EQ(updated.count(), 2);
   ASSERT_TRUE(refreshUntil(fresh, [&] { return fresh.TaskByhWnd(w)->Caption == u"Editor"; }));
 }
+
+// Nothing waits for an answer: with a time-out of ten minutes a hung window is still within its
+// time at every refresh (a refresh that waited for it would not come back for ten minutes).
+TEST_F(TaskList, ARefreshNeverWaitsForAnAnswer) {
+  const TaskWindow w = client.open(QStringLiteral("w"), QStringLiteral("Zögerer"));
+  ASSERT_TRUE(listed(w));
+  ASSERT_TRUE(client.command(QStringLiteral("hang")));
+  list.setHungTimeout(600000);
+  for (int i = 0; i < 3; ++i) list.Refresh();
+  EXPECT_TRUE(task(w)->Responding);
+  cTask single(w, 600000);
+  single.Update();
+  EXPECT_TRUE(single.IsTask && single.Responding);
+  EXPECT_EQ(single.GetCaption(), QStringLiteral("Zögerer"));
+}
+
+// Windows of real toolkits: each answers the ping in its own way (Qt and GTK send the answer to
+// the root window with different event masks), and a stopped process answers nothing.
+class ToolkitTask : public TaskList, public ::testing::WithParamInterface<ToolkitWindow::Kit> {};
+
+TEST_P(ToolkitTask, RunsHangsAndRunsAgain) {
+  const QString title = GetParam() == ToolkitWindow::Qt ? QStringLiteral("Qt Fenster") : QStringLiteral("GTK Fenster");
+  ToolkitWindow program(GetParam(), title);
+  ASSERT_NE(program.window(), 0u) << "no window titled " << title.toStdString();
+  list.setHungTimeout(300);
+  ASSERT_TRUE(listed(program.window()));
+  QSignalSpy updated(&list, &cTaskList::TaskUpdated);
+  for (int i = 0; i < 4; ++i) {  // each time past the time-out of the ping before
+    QTest::qWait(400);
+    list.Refresh();
+  }
+  EXPECT_TRUE(task(program.window())->Responding);
+  EXPECT_EQ(task(program.window())->Caption, title);
+  EXPECT_EQ(updated.count(), 0);
+
+  program.hang();
+  ASSERT_TRUE(refreshUntil(list, [&] { return !task(program.window())->Responding; }));
+  program.answer();
+  EXPECT_TRUE(refreshUntil(list, [&] { return task(program.window())->Responding; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kits, ToolkitTask, ::testing::Values(ToolkitWindow::Qt, ToolkitWindow::Gtk),
+                         [](const auto& info) { return info.param == ToolkitWindow::Qt ? "Qt" : "Gtk"; });
 
 // Minimise, maximise and restore are driven through the dialog (frmtasks_test.cpp).
 TEST_F(TaskList, ActivateRestoresAMinimisedWindowFirst) {

@@ -147,8 +147,8 @@ void readEvents() {
     if ((e->response_type & ~0x80) == XCB_CLIENT_MESSAGE && !hung) {
       auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
       if (m->type == protocols && m->data.data32[0] == ping) {
-        m->window = root;
-        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        m->window = root;  // as Qt's xcb plugin answers (GTK: SubstructureNotify in place of Structure)
+        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_STRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(m));
         xcb_flush(c);
       }

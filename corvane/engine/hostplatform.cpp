@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <cerrno>
@@ -46,6 +47,17 @@ ForegroundWatcher::ForegroundWatcher(QObject* parent) : QObject(parent) {}
 ForegroundWatcher::~ForegroundWatcher() {
   delete notifier_;
   if (conn_) xcb_disconnect(conn_);
+}
+
+QString executableOfPid(qint64 pid) {
+  return jex::trapped("executableOfPid", QString(), [&] {
+    if (pid <= 0) return QString();
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+  });
+}
+
+QString canonicalProgram(const QString& path) {
+  return jex::trapped("canonicalProgram", QString(), [&] { return QFileInfo(path).canonicalFilePath(); });
 }
 
 QString ForegroundWatcher::taskNameOfPid(qint64 pid) {

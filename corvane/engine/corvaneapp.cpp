@@ -336,6 +336,11 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
       case ConsoleLine::Funcs:
         report(runScriptCall(root_->proc().scriptHost(), line.args[0]));
         break;
+      case ConsoleLine::Memory:
+        report(QStringLiteral("MEMORY: %1 kB resident, %2 objects on the bus")
+                   .arg(trimmedResidentKb())
+                   .arg(jex::automation::dbus::Bridge::instance().exportedCount(QDBusConnection::sessionBus())));
+        break;
       case ConsoleLine::Objects:
         report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' '));
         break;

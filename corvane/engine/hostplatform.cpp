@@ -1,6 +1,7 @@
 #include "corvane/engine/hostplatform.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
@@ -53,6 +54,17 @@ QString executableOfPid(qint64 pid) {
   return jex::trapped("executableOfPid", QString(), [&] {
     if (pid <= 0) return QString();
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+  });
+}
+
+qint64 trimmedResidentKb() {
+  return jex::trapped("trimmedResidentKb", qint64(0), [] {
+    ::malloc_trim(0);
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return qint64(0);
+    for (const QByteArray& line : f.readAll().split('\n'))
+      if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return qint64(0);
   });
 }
 

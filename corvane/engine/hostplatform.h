@@ -45,6 +45,9 @@ QString executableOfPid(qint64 pid);
 // A program's path with links resolved, comparable with executableOfPid(); "" when it is missing.
 QString canonicalProgram(const QString& path);
 
+// Gives the heap's free memory back to the system (malloc_trim), then the resident size in kB.
+qint64 trimmedResidentKb();
+
 int consoleInputHandle();
 qint64 readConsoleInput(char* buffer, qint64 size);
 

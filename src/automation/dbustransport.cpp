@@ -86,7 +86,6 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   void unpublishRoot(const QString& busName);
   Obj connectTo(const QString& busName, const QString& owner);
   int exportedCount() const { return int(exports_.size()); }
-  int heldBy(const QString& peer) const { return held_.value(peer); }
   CallerGate gate;
   void forgetProxy(const QString& service, const QString& path);
   void detach();
@@ -450,7 +449,7 @@ bool Endpoint::admitted(const QDBusMessage& msg) {
   const QString& member = msg.member();
   if (member == kAddRef || member == kShare) return false;  // no reply is expected
   const QString what = member == QLatin1String("Invoke") ? msg.arguments().value(0).toString() : member;
-  WriteErrorLog(QStringLiteral("automation: refused %1 of %2 from %3, a program the core does not serve")
+  WriteErrorLog(QStringLiteral("automation: refused %1 of %2 from %3, a caller this program does not serve")
                     .arg(what.left(80), msg.path(), msg.service()));
   conn.send(msg.createErrorReply(QLatin1String(kErrorName),
                                  QString::number(err::PermissionDenied) + QStringLiteral("\nPermission denied")));
@@ -727,11 +726,6 @@ bool callerOwns(const QString& busName) {
 Bridge& Bridge::instance() {
   static auto* b = new Bridge;  // left alive until the process ends, like the endpoints
   return *b;
-}
-
-int Bridge::heldBy(const QDBusConnection& conn, const QString& peer) const {
-  auto it = endpoints().constFind(conn.name());
-  return it == endpoints().constEnd() ? 0 : (*it)->heldBy(peer);
 }
 
 int Bridge::exportedCount(const QDBusConnection& conn) const {

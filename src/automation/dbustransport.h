@@ -98,8 +98,6 @@ class Bridge : public QObject {
 
   // Number of objects this process currently exports on conn (root objects included).
   int exportedCount(const QDBusConnection& conn) const;
-  // Number of objects on conn that peer holds now.
-  int heldBy(const QDBusConnection& conn, const QString& peer) const;
 
  signals:
   // The owner of a name that connect() reached has left the bus (busName as passed to

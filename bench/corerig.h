@@ -59,7 +59,8 @@ struct CoreRig {
     if (!shippedData) QDir(data.path()).mkpath(QStringLiteral("LNG/1031"));
     core.start(exe, {QStringLiteral("--appdir"), home.path() + QStringLiteral("/app"), QStringLiteral("--datadir"),
                      shippedData ? QStringLiteral(JEX_SOURCE_DIR "/data") : data.path(), QStringLiteral("--no-jexui"),
-                     QStringLiteral("--no-monitor"), QStringLiteral("--no-audio"), QStringLiteral("--no-foreground")});
+                     QStringLiteral("--no-monitor"), QStringLiteral("--no-audio"), QStringLiteral("--no-foreground"),
+                     QStringLiteral("--trust-bus")});
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!coreOut.contains(QStringLiteral("READY: ")) && std::chrono::steady_clock::now() < end) {
       core.waitForReadyRead(100);

@@ -203,7 +203,11 @@ const BrailleDevice& BrailleState::activeDevice() {
 }
 
 const BrailleTables& BrailleState::tables() {
-  if (!tables_) tables_ = BrailleTables::index();
+  if (tables_) return *tables_;
+  static const BrailleTables none;
+  BrailleTables read = BrailleTables::index();
+  if (!BrailleTables::indexed()) return none;  // asked again once the list is read
+  tables_ = std::move(read);
   return *tables_;
 }
 

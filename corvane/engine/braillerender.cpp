@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "base/log.h"
+#include "corvane/engine/brailletables.h"
 
 namespace corvane {
 
@@ -107,6 +108,7 @@ bool translateToCells(const QString& table, const QString& text, QString* cells,
   for (int capacity = 4 * n + 32; capacity <= 64 * n + 1024; capacity *= 4) {
     std::vector<widechar> out(size_t(capacity), 0);
     int inLen = n, outLen = capacity;
+    std::lock_guard lock(BrailleTables::louisLock());
     if (!lou_translate(tableName.constData(), in.data(), &inLen, out.data(), &outLen, nullptr, nullptr, pos.data(),
                        nullptr, nullptr, dotsIO | ucBrl))
       return false;

@@ -1,9 +1,14 @@
 #include "corvane/engine/brailletables.h"
 
 #include <liblouis/liblouis.h>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <chrono>
 #include <cstdlib>
+#include <future>
+#include <thread>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -34,26 +39,116 @@ QString BrailleTables::title(const QString& pathOrName) { return jex::fileTitle(
 
 bool BrailleTables::compiles(const QString& path) {
   if (path.isEmpty() || path.contains(u',')) return false;  // a comma would name a table list
+  if (!QFileInfo(path).isFile()) return false;              // never a pipe or a device
+  std::lock_guard lock(louisLock());
   return lou_checkTable(QFile::encodeName(path).constData()) != 0;
 }
 
-BrailleTables BrailleTables::index() {
-  static const BrailleTables once = [] {
-    BrailleTables t;
-    jex::trap("BrailleTables.index", [&] {
+std::mutex& BrailleTables::louisLock() {
+  static std::mutex m;
+  return m;
+}
+
+QStringList BrailleTables::tableFiles(const QStringList& given) {
+  QStringList dirs = given;
+  if (dirs.isEmpty()) {  // liblouis's own search path: LOUIS_TABLEPATH, the data path, the installed tables
+    dirs = qEnvironmentVariable("LOUIS_TABLEPATH").split(u',', Qt::SkipEmptyParts);
+    {
+      std::lock_guard lock(louisLock());
+      if (const char* data = lou_getDataPath(); data && *data)
+        dirs << QFile::decodeName(data) + QStringLiteral("/liblouis/tables");
+    }
+#ifdef JEX_LOUIS_TABLES_DIR
+    dirs << QStringLiteral(JEX_LOUIS_TABLES_DIR);
+#endif
+  }
+  QStringList files;
+  QSet<QString> seen;
+  for (const QString& dir : dirs) {
+    // QDir::Files without QDir::System: pipes, sockets and device nodes are not listed.
+    const QFileInfoList entries =
+        QDir(dir).entryInfoList({QStringLiteral("*.ctb"), QStringLiteral("*.utb"), QStringLiteral("*.tbl")},
+                                QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& f : entries) {
+      const QString path = f.absoluteFilePath();
+      if (f.isFile() && !seen.contains(f.fileName())) {  // the first directory naming a file wins
+        seen.insert(f.fileName());
+        files << path;
+      }
+    }
+  }
+  return files;
+}
+
+namespace {
+struct Indexing {
+  std::mutex m;
+  std::shared_future<BrailleTables> result;
+};
+Indexing& indexing() {
+  static auto* i = new Indexing;  // the thread may outlive every other object
+  return *i;
+}
+
+BrailleTables readIndex() {
+  BrailleTables t;
+  jex::trap("BrailleTables.index", [&] {
+    const QStringList files = BrailleTables::tableFiles();
+    std::vector<QByteArray> names;
+    for (const QString& f : files) names.push_back(QFile::encodeName(f));
+    std::vector<const char*> argv;
+    for (const QByteArray& n : names) argv.push_back(n.constData());
+    argv.push_back(nullptr);
+    QStringList found;
+    {
+      std::lock_guard lock(BrailleTables::louisLock());
       lou_registerLogCallback(louisLog);
-      char** list = lou_listTables();
-      QStringList found;
+      if (!files.isEmpty()) lou_indexTables(argv.data());
+      char** list = files.isEmpty() ? nullptr : lou_listTables();
       for (char** p = list; p && *p; ++p) {
         found << QFile::decodeName(*p);
         std::free(*p);
       }
       std::free(list);
-      t = fromPaths(found);
-    });
-    return t;
-  }();
-  return once;
+    }
+    t = BrailleTables::fromPaths(found);
+  });
+  return t;
+}
+}  // namespace
+
+void BrailleTables::startIndexing() {
+  jex::trap("BrailleTables.startIndexing", [] {
+    Indexing& i = indexing();
+    std::lock_guard lock(i.m);
+    if (i.result.valid()) return;
+    auto promise = std::make_shared<std::promise<BrailleTables>>();
+    i.result = promise->get_future().share();
+    std::thread([promise] { promise->set_value(readIndex()); }).detach();
+  });
+}
+
+bool BrailleTables::indexed() {
+  Indexing& i = indexing();
+  std::lock_guard lock(i.m);
+  return i.result.valid() && i.result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+BrailleTables BrailleTables::index(int waitMs) {
+  return jex::trapped("BrailleTables.index", BrailleTables(), [&] {
+    startIndexing();
+    std::shared_future<BrailleTables> result;
+    {
+      Indexing& i = indexing();
+      std::lock_guard lock(i.m);
+      result = i.result;
+    }
+    if (result.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready) {
+      jex::WriteErrorLog(QStringLiteral("Braille tables: the list is still being read; none offered yet"));
+      return BrailleTables();
+    }
+    return result.get();
+  });
 }
 
 BrailleTables BrailleTables::fromPaths(const QStringList& found) {

@@ -4,17 +4,30 @@
 // name without directory and extension): when two files share a title, a ".utb" wins over a
 // ".ctb", which wins over a ".tbl"; the other is logged and left out. Titles are compared
 // without regard to case. Sorted by title.
+//
+// liblouis opens every file it indexes, so it is given only the regular files of its table
+// path (a pipe or device named like a table would block the reading for good), and the list
+// is read on a thread of its own, started with the core.
 #pragma once
 
 #include <QHash>
 #include <QStringList>
+#include <mutex>
 
 namespace corvane {
 
 class BrailleTables {
  public:
-  // Indexes the tables (once per process; liblouis keeps its own index).
-  static BrailleTables index();
+  // Starts reading the list on its own thread (once per process; liblouis keeps its own index).
+  static void startIndexing();
+  // The list; waits for the reading at most waitMs, else logs it and returns no tables.
+  static BrailleTables index(int waitMs = 10000);
+  static bool indexed();
+  // The table files liblouis may open: regular files ending .ctb, .utb or .tbl in the
+  // directories of dirs (liblouis's table path when empty), in that order.
+  static QStringList tableFiles(const QStringList& dirs = {});
+  // Held around every call into liblouis, which is not made for two threads at once.
+  static std::mutex& louisLock();
   // The same rules over a given list of table files (a test's, or none).
   static BrailleTables fromPaths(const QStringList& files);
   const QStringList& paths() const { return paths_; }

@@ -46,6 +46,8 @@ ConsoleLine parseConsoleLine(const QString& raw) {
     r.args << rest;
   } else if (verb == u"objects") {
     r.kind = ConsoleLine::Objects;
+  } else if (verb == u"memory") {
+    r.kind = ConsoleLine::Memory;
   } else {
     r.kind = ConsoleLine::Invalid;
     r.args << QStringLiteral("unknown console command :") + verb + QStringLiteral(" (try :help)");
@@ -60,6 +62,7 @@ QString consoleHelp() {
       ":type KEYS        type keys for the key echo: text, {Space}, {Backspace}, {Enter}, {F5}, {Ctrl+C}, {NumLock}\n"
       ":brl TEXT         show a text on the Braille display (\\n starts a new line)\n"
       ":objects          list the objects exposed to the scripts\n"
+      ":memory           give freed memory back to the system and print the core's resident size\n"
       ":funcs M [ARG..]  call member M of the exposed Funcs as a script would (\"text\", numbers, ~ = omitted;\n"
       "                  :funcs M = VALUE assigns); CallBack answers print as CALLBACK: lines\n"
       ":quit             end the core at once\n"

@@ -10,7 +10,7 @@ class QSocketNotifier;
 namespace corvane {
 
 struct ConsoleLine {
-  enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Type, Invalid };
+  enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Type, Memory, Invalid };
   Kind kind = Empty;
   QStringList args;  // Key: the upper-cased command; Switch: old, new; Say, Type, Braille: text; Funcs: the call;
                      // Invalid: the message

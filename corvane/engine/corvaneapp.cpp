@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 #include "base/log.h"
 #include "corvane/engine/appdir.h"
 #include "corvane/engine/braillepane.h"
+#include "corvane/engine/brailletables.h"
+#include "corvane/engine/callers.h"
 #include "corvane/engine/commandlist.h"
 #include "corvane/engine/commandrouter.h"
 #include "corvane/engine/console.h"
@@ -83,7 +86,8 @@ int CorvaneApp::start() {
     jex::logfile::setThreshold(
         settings_->value(QStringLiteral("SERVICE"), QStringLiteral("WriteLogFile"), QStringLiteral("3")).toInt());
 
-    SpeechSettings::listModes();  // espeak's voice list, before the engine's thread uses espeak
+    BrailleTables::startIndexing();  // liblouis reads its tables meanwhile, on a thread of its own
+    SpeechSettings::listModes();     // espeak's voice list, before the engine's thread uses espeak
     hub_ = new EventHub(this);
     router_ = new CommandRouter(*hub_, this);
     speech_ = new SpeechEngine(!options_.noAudio, this, options_.paced);
@@ -101,6 +105,19 @@ int CorvaneApp::start() {
       hub_->audioStart(o ? fromObj(Obj(o)) : QVariant(s.text));
     });
     connect(speech_, &SpeechEngine::finished, this, &CorvaneApp::spoken);
+
+    // Only JexUI, and the tools the core is told to trust, call its objects.
+    callers_ = std::make_unique<CallerPolicy>(
+        conn, QCoreApplication::applicationDirPath() + QStringLiteral("/jexui"), options_.trustBus,
+        CallerPolicy::parseNames(settings_->value(QStringLiteral("Security"), QStringLiteral("TrustedCallers"))));
+    callers_->install();
+    if (options_.trustBus) jex::WriteLog(QStringLiteral("every program on the bus may call the core"), jex::kTraffic);
+    connect(hub_, &EventHub::sinkChanged, this, [this](bool registered) { jexUiAttached_ = registered; });
+    if (!options_.noJexUi) {
+      auto* jexUiWatch = new QDBusServiceWatcher(QString::fromLatin1(kJexUiBusName), conn,
+                                                 QDBusServiceWatcher::WatchForUnregistration, this);
+      connect(jexUiWatch, &QDBusServiceWatcher::serviceUnregistered, this, &CorvaneApp::jexUiGone);
+    }
 
     root_ = std::make_shared<Root>(*this);
     // The Braille display shows the monitor's command line with its caret, or a :brl text.
@@ -324,6 +341,11 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
       case ConsoleLine::Funcs:
         report(runScriptCall(root_->proc().scriptHost(), line.args[0]));
         break;
+      case ConsoleLine::Memory:
+        report(QStringLiteral("MEMORY: %1 kB resident, %2 objects on the bus")
+                   .arg(trimmedResidentKb())
+                   .arg(jex::automation::dbus::Bridge::instance().exportedCount(QDBusConnection::sessionBus())));
+        break;
       case ConsoleLine::Objects:
         report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' '));
         break;
@@ -354,8 +376,31 @@ void CorvaneApp::startJexUi() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     jexui.setProcessEnvironment(env);
-    const bool ok = jexui.startDetached();
+    qint64 pid = 0;
+    const bool ok = jexui.startDetached(&pid);
+    if (ok && callers_) callers_->startedJexUi(pid);
     report(QStringLiteral("JEXUI: started ") + (ok ? QStringLiteral("ok") : QStringLiteral("failed")));
+  });
+}
+
+void CorvaneApp::jexUiGone() {
+  jex::trap("CorvaneApp.jexUiGone", [&] {
+    if (exiting_ || !jexUiAttached_) return;  // told to quit, or ended in order (sink cleared)
+    jexUiAttached_ = false;
+    const qint64 now = monotonicMs();
+    jexUiRestarts_.removeIf([now](qint64 t) { return now - t >= 60000; });
+    if (jexUiRestarts_.size() >= kJexUiRestartsPerMinute) {
+      jex::WriteErrorLog(QStringLiteral("JexUI ended without QUIT; not started again, %1 restarts within a minute")
+                             .arg(jexUiRestarts_.size()));
+      report(QStringLiteral("JEXUI: ended without QUIT, not started again"));
+      speak(QStringLiteral("JexUI beendet"), 1);
+      return;
+    }
+    jexUiRestarts_.append(now);
+    jex::WriteErrorLog(QStringLiteral("JexUI ended without QUIT; started again"));
+    report(QStringLiteral("JEXUI: ended without QUIT, starting it again"));
+    speak(QStringLiteral("JexUI wird neu gestartet"), 1);
+    startJexUi();
   });
 }
 

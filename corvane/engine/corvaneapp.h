@@ -11,6 +11,7 @@
 
 namespace corvane {
 
+class CallerPolicy;
 class CommandRouter;
 class EventHub;
 class ForegroundWatcher;
@@ -24,6 +25,7 @@ struct Spoken;
 
 inline constexpr const char* kBusName = "corvane.application";
 inline constexpr const char* kJexUiBusName = "JexUI.UI_Application";
+inline constexpr int kJexUiRestartsPerMinute = 3;
 
 class CorvaneApp : public QObject, public CoreModel {
   Q_OBJECT
@@ -64,6 +66,9 @@ class CorvaneApp : public QObject, public CoreModel {
   void spoken(const Spoken& s);
   void say(const QString& text, int source, bool append);
   void startJexUi();
+  // JexUI's name has left the bus: started again when JexUI went without QUIT (still holding
+  // its sink), at most kJexUiRestartsPerMinute times a minute.
+  void jexUiGone();
   void finishExit();
 
   Options options_;
@@ -72,6 +77,9 @@ class CorvaneApp : public QObject, public CoreModel {
   QString foreground_;
   int lastSource_ = 1;
   bool exiting_ = false;
+  bool jexUiAttached_ = false;   // JexUI's sink is registered and was not cleared by JexUI
+  QList<qint64> jexUiRestarts_;  // monotonic ms of the restarts within the last minute
+  std::unique_ptr<CallerPolicy> callers_;
   std::unique_ptr<SettingsStore> settings_;
   EventHub* hub_ = nullptr;
   CommandRouter* router_ = nullptr;

@@ -30,12 +30,14 @@ void EventHub::setSink(const Obj& sink) {
   enabled_.clear();
   jex::WriteLog(QStringLiteral("sink registered"), jex::kTraffic);
   emit raised(QStringLiteral("SINK: registered"));
+  emit sinkChanged(true);
 }
 
 void EventHub::clearSink() {
   sink_ = Obj();
   enabled_.clear();
   emit raised(QStringLiteral("SINK: cleared"));
+  emit sinkChanged(false);
 }
 
 void EventHub::enableEvent(const QString& eventName, bool on) {

@@ -37,7 +37,7 @@ class EventHub : public QObject {
   using Obj = jex::automation::Obj;
   explicit EventHub(QObject* parent = nullptr) : QObject(parent) {}
 
-  // Sink registration.
+  // Sink registration (sinkChanged tells each registration and each clearing by JexUI).
   void setSink(const Obj& sink);
   void clearSink();
   bool hasSink() const { return !sink_.isNothing(); }
@@ -64,6 +64,7 @@ class EventHub : public QObject {
   bool busy() const { return depth_ > 0; }
 
  signals:
+  void sinkChanged(bool registered);
   // One line per event raised, for the monitor ("EVENT: ...").
   void raised(const QString& line);
 

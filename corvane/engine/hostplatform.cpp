@@ -1,8 +1,10 @@
 #include "corvane/engine/hostplatform.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <cerrno>
@@ -46,6 +48,28 @@ ForegroundWatcher::ForegroundWatcher(QObject* parent) : QObject(parent) {}
 ForegroundWatcher::~ForegroundWatcher() {
   delete notifier_;
   if (conn_) xcb_disconnect(conn_);
+}
+
+QString executableOfPid(qint64 pid) {
+  return jex::trapped("executableOfPid", QString(), [&] {
+    if (pid <= 0) return QString();
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+  });
+}
+
+qint64 trimmedResidentKb() {
+  return jex::trapped("trimmedResidentKb", qint64(0), [] {
+    ::malloc_trim(0);
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return qint64(0);
+    for (const QByteArray& line : f.readAll().split('\n'))
+      if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return qint64(0);
+  });
+}
+
+QString canonicalProgram(const QString& path) {
+  return jex::trapped("canonicalProgram", QString(), [&] { return QFileInfo(path).canonicalFilePath(); });
 }
 
 QString ForegroundWatcher::taskNameOfPid(qint64 pid) {

@@ -40,6 +40,14 @@ void ignoreBrokenPipes();
 // /proc); "" when the window names no process, or one of another host (WM_CLIENT_MACHINE).
 QString processNameOfWindow(quint32 window);
 
+// The program file a process runs (its /proc entry), with links resolved; "" when it cannot be read.
+QString executableOfPid(qint64 pid);
+// A program's path with links resolved, comparable with executableOfPid(); "" when it is missing.
+QString canonicalProgram(const QString& path);
+
+// Gives the heap's free memory back to the system (malloc_trim), then the resident size in kB.
+qint64 trimmedResidentKb();
+
 int consoleInputHandle();
 qint64 readConsoleInput(char* buffer, qint64 size);
 

@@ -23,6 +23,7 @@ Options parseOptions(const QStringList& args) {
     else if (a == u"--no-audio") o.noAudio = true;
     else if (a == u"--no-foreground") o.noForeground = true;
     else if (a == u"--paced") o.paced = true;
+    else if (a == u"--trust-bus") o.trustBus = true;
     else if (a == u"--help" || a == u"-h") o.help = true;
     else if (a.startsWith(u'-') && a.size() > 1) o.error = QStringLiteral("unknown option ") + a;
     // Other words (for example Qt's own -platform handled earlier) are ignored.
@@ -34,7 +35,7 @@ Options parseOptions(const QStringList& args) {
 QString usageText() {
   return QStringLiteral(
       "usage: corvane [--appdir DIR] [--datadir DIR] [--no-jexui] [--no-monitor] [--no-audio] [--paced] "
-      "[--no-foreground]\n"
+      "[--no-foreground] [--trust-bus]\n"
       "  --appdir DIR    the core's own directory (default $XDG_DATA_HOME/corvane/)\n"
       "  --datadir DIR   shipped data copied into a new directory\n"
       "  --no-jexui      do not start JexUI\n"
@@ -42,6 +43,8 @@ QString usageText() {
       "  --no-audio      synthesise speech without playing it\n"
       "  --paced         speech that is not played still takes as long as if it were\n"
       "  --no-foreground do not follow the active window of the window system\n"
+      "  --trust-bus     answer every program on the bus, not only JexUI (for tests and tools;\n"
+      "                  [Security] TrustedCallers in corvane.ini names single ones)\n"
       "Standard input takes one command per line; \":help\" lists the console commands.\n");
 }
 

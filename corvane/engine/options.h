@@ -14,6 +14,7 @@ struct Options {
   bool noAudio = false;       // --no-audio: synthesise to nowhere even when a device exists
   bool paced = false;         // --paced: speech without a device takes as long as played speech
   bool noForeground = false;  // --no-foreground: do not follow the window system's active window
+  bool trustBus = false;      // --trust-bus: every connection of the bus may call the core
   bool help = false;
   QString error;  // non-empty for an unknown option or a missing value
 };

@@ -116,6 +116,8 @@ QString runScriptCall(const ScriptHost& host, const QString& text, const QString
   }
 }
 
+QString typedLength(const QString& typed) { return QStringLiteral("<%1 characters>").arg(typed.size()); }
+
 std::optional<QString> describeScriptBoxCallBack(const jex::automation::Args& a) {
   if (a.size() < 3 || a.at(1).userType() != qMetaTypeId<Obj>() || a.at(2).userType() != QMetaType::QString)
     return std::nullopt;
@@ -123,10 +125,14 @@ std::optional<QString> describeScriptBoxCallBack(const jex::automation::Args& a)
   const auto field = [&box](const QString& name) {
     return jex::trapped("describeScriptBoxCallBack", QStringLiteral("<unreadable>"), [&] { return box.str(name); });
   };
+  // A message box's result is the button pressed; what the user typed into an input box is
+  // never printed or logged, only its length.
+  const QString event = a.at(2).toString();
+  const QString result = field(QStringLiteral("Result"));
   return QStringLiteral("CALLBACK: %1 application=%2 Result=%3 Cookie=%4")
-      .arg(a.at(2).toString(),
-           jex::trapped("describeScriptBoxCallBack", QString(), [&] { return jex::automation::toStr(a.at(0)); }),
-           field(QStringLiteral("Result")), field(QStringLiteral("Cookie")));
+      .arg(event, jex::trapped("describeScriptBoxCallBack", QString(), [&] { return jex::automation::toStr(a.at(0)); }),
+           event.compare(QLatin1String("OnMsgBoxClick"), Qt::CaseInsensitive) == 0 ? result : typedLength(result),
+           field(QStringLiteral("Cookie")));
 }
 
 }  // namespace corvane

@@ -559,14 +559,29 @@ const QList<CharTable>& SpeechSettings::tables() {
 QString SpeechSettings::tableCharacters(const QString& lcid, const QString& tableName) {
   const QString name = QFileInfo(tableName.trimmed()).fileName();
   if (name.isEmpty()) return {};
-  QFile f(tableDirectory() + lcid + u'/' + name);
+  const QString path = tableDirectory() + lcid + u'/' + name;
+  // Every utterance asks: the file is read once and again only when it has changed.
+  const QFileInfo info(path);
+  if (!info.isFile()) {  // missing, or a pipe or device that must not be opened
+    tableCache_.remove(path);
+    return {};
+  }
+  auto cached = tableCache_.constFind(path);
+  if (cached != tableCache_.constEnd() && cached->size == info.size() && cached->modified == info.lastModified())
+    return cached->characters;
+  QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   QString chars;
+  QSet<QChar> seen;
   for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n')) {
     if (line.startsWith(u'#')) continue;
     for (const QChar c : line)
-      if (!c.isSpace() && !chars.contains(c)) chars += c;
+      if (!c.isSpace() && !seen.contains(c)) {
+        seen.insert(c);
+        chars += c;
+      }
   }
+  tableCache_.insert(path, CachedTable{info.size(), info.lastModified(), chars});
   return chars;
 }
 

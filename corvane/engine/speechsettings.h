@@ -13,6 +13,8 @@
 // the defaults, with a log line.
 #pragma once
 
+#include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <array>
@@ -170,6 +172,12 @@ class SpeechSettings {
   QList<VoiceData> voices_;
   ProfileData profile_;
   std::optional<QList<CharTable>> tables_;
+  struct CachedTable {
+    qint64 size = 0;
+    QDateTime modified;
+    QString characters;
+  };
+  QHash<QString, CachedTable> tableCache_;  // file -> its characters as last read
   std::function<void(const QString&, const QString&)> sampler_;
   int preparedMode_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #pragma push_macro("signals")
@@ -279,6 +280,10 @@ namespace {
 // The listener's event callback, on its thread: note the event, read it when idle.
 void onEvent(AtspiEvent* event, void* data) {
   auto& s = *static_cast<AtspiListener::State*>(data);
+  // The event is ours (with its source's reference and its value): freed on every way out, the
+  // many that are not read included, or each event of the desktop stays in memory.
+  const std::unique_ptr<AtspiEvent, void (*)(AtspiEvent*)> owned(
+      event, [](AtspiEvent* e) { g_boxed_free(ATSPI_TYPE_EVENT, e); });
   jex::trap("AtspiListener.onEvent", [&] {
     if (!event || !event->source || !event->type) return;
     const QByteArray type(event->type);

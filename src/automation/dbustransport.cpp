@@ -34,6 +34,7 @@ const QString kRelease = QStringLiteral("Release");
 const QString kShare = QStringLiteral("Share");
 
 int g_timeout = kDefaultCallTimeoutMs;
+int g_objectsPerPeer = kDefaultObjectsPerPeer;
 thread_local int g_waiting = 0;
 
 class Endpoint;
@@ -85,6 +86,7 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   void unpublishRoot(const QString& busName);
   Obj connectTo(const QString& busName, const QString& owner);
   int exportedCount() const { return int(exports_.size()); }
+  CallerGate gate;
   void forgetProxy(const QString& service, const QString& path);
   void detach();
 
@@ -98,10 +100,18 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   QString exportObject(const TargetPtr& target, const QString& peer);
   Obj importObject(const ObjRef& ref, const QString& peer);
   void changeRefs(const QString& path, const QString& peer, int delta);
+  void dropHeld(const QString& peer) {
+    auto h = held_.find(peer);
+    if (h == held_.end()) return;
+    if (--*h <= 0) held_.erase(h);
+    if (held_.value(peer) < g_objectsPerPeer) atLimit_.remove(peer);
+  }
   void watch(const QString& peer);
   void peerGone(const QString& peer);
   void answerInvoke(const QDBusMessage& msg, const TargetPtr& target);
   void answerDescribe(const QDBusMessage& msg, const TargetPtr& target);
+  // False (after answering a call with Error 70) when the gate refuses the sender of msg.
+  bool admitted(const QDBusMessage& msg);
 
   QHash<QString, Export> exports_;  // path -> export
   // Objects whose last remote reference was released. A reply may still name one (the peer
@@ -119,6 +129,8 @@ class Endpoint : public QDBusVirtualObject, public std::enable_shared_from_this<
   // object answers only the peers it has been handed to.
   bool holds(const Export& e, const QString& peer) const { return e.pinned || e.refs.contains(peer); }
   QHash<const Target*, QString> paths_;           // exported target -> path
+  QHash<QString, int> held_;                      // peer -> number of exports it holds
+  QSet<QString> atLimit_;                         // peers told about the limit in the log
   QHash<QString, std::weak_ptr<Proxy>> proxies_;  // service + path -> live proxy
   QMultiHash<QString, QString> connectedNames_;   // owner unique name -> name given to connect()
   QSet<QString> rootNames_;
@@ -227,6 +239,17 @@ QVariantList Endpoint::encodeList(const QVariantList& list, const QString& peer)
 
 QString Endpoint::exportObject(const TargetPtr& target, const QString& peer) {
   QString path = paths_.value(target.get());
+  const bool holding = !path.isEmpty() && (path == kRootPath || exports_.value(path).refs.contains(peer));
+  if (!holding && held_.value(peer) >= g_objectsPerPeer) {
+    if (!atLimit_.contains(peer)) {
+      atLimit_.insert(peer);
+      WriteErrorLog(QStringLiteral("automation: %1 holds %2 objects, no more are handed to it until it releases some")
+                        .arg(peer)
+                        .arg(held_.value(peer)));
+    }
+    throw Error(err::OutOfMemory,
+                QStringLiteral("Out of memory: the caller holds %1 objects already").arg(held_.value(peer)));
+  }
   if (path.isEmpty()) {
     path = kObjPath + QLatin1Char('/') + QString::number(++nextId_);
     exports_.insert(path, Export{target, {}, false});
@@ -268,9 +291,15 @@ void Endpoint::changeRefs(const QString& path, const QString& peer, int delta) {
   auto it = exports_.find(path);
   if (it == exports_.end()) return;
   int& n = it->refs[peer];
+  const bool had = n > 0;
   n += delta;
-  if (n <= 0) it->refs.remove(peer);
-  else watch(peer);
+  if (n <= 0) {
+    it->refs.remove(peer);
+    if (had) dropHeld(peer);
+  } else {
+    if (!had) ++held_[peer];
+    watch(peer);
+  }
   if (it->refs.isEmpty() && !it->pinned) {
     paths_.remove(it->target.get());
     retire(it.key(), it->target, peer);
@@ -295,6 +324,8 @@ void Endpoint::peerGone(const QString& peer) {
   if (!peer.startsWith(QLatin1Char(':'))) return;  // only unique names identify a process
   if (!watched_.remove(peer)) return;
   watcher_->removeWatchedService(peer);
+  held_.remove(peer);
+  atLimit_.remove(peer);
   for (auto it = exports_.begin(); it != exports_.end();) {
     it->refs.remove(peer);
     if (it->refs.isEmpty() && !it->pinned) {
@@ -328,6 +359,9 @@ void Endpoint::detach() {
   watched_.clear();
   exports_.clear();
   paths_.clear();
+  held_.clear();
+  atLimit_.clear();
+  gate = nullptr;
   connectedNames_.clear();
   conn = QDBusConnection(QString());  // not connected: calls of remaining proxies fail
 }
@@ -379,6 +413,7 @@ bool Endpoint::handleMessage(const QDBusMessage& msg, const QDBusConnection&) {
   if (!msg.interface().isEmpty() && msg.interface() != QLatin1String(kInterface)) return false;
   const QString& member = msg.member();
   const QString peer = msg.service();
+  if (member != kRelease && !admitted(msg)) return true;
   auto it = exports_.constFind(msg.path());
   // An object that was never handed to this peer answers it as if it did not exist.
   if (it == exports_.constEnd() || !holds(*it, peer)) {
@@ -404,6 +439,21 @@ bool Endpoint::handleMessage(const QDBusMessage& msg, const QDBusConnection&) {
     return false;
   }
   return true;
+}
+
+bool Endpoint::admitted(const QDBusMessage& msg) {
+  if (!gate || msg.service() == self) return true;
+  bool ok = false;
+  trap("automation.gate", [&] { ok = gate(msg.service()); });
+  if (ok) return true;
+  const QString& member = msg.member();
+  if (member == kAddRef || member == kShare) return false;  // no reply is expected
+  const QString what = member == QLatin1String("Invoke") ? msg.arguments().value(0).toString() : member;
+  WriteErrorLog(QStringLiteral("automation: refused %1 of %2 from %3, a caller this program does not serve")
+                    .arg(what.left(80), msg.path(), msg.service()));
+  conn.send(msg.createErrorReply(QLatin1String(kErrorName),
+                                 QString::number(err::PermissionDenied) + QStringLiteral("\nPermission denied")));
+  return false;
 }
 
 void Endpoint::answerInvoke(const QDBusMessage& msg, const TargetPtr& target) {
@@ -651,6 +701,13 @@ Obj connect(const QString& busName, QDBusConnection conn) {
     throw Error(err::CannotCreateObject, QStringLiteral("Cannot create object %1: it is not running").arg(busName));
   return endpointFor(conn)->connectTo(busName, owner.value());
 }
+
+void setCallerGate(CallerGate gate, QDBusConnection conn) {
+  if (conn.isConnected()) endpointFor(conn)->gate = std::move(gate);
+}
+
+void setObjectsPerPeer(int n) { g_objectsPerPeer = n > 0 ? n : kDefaultObjectsPerPeer; }
+int objectsPerPeer() { return g_objectsPerPeer; }
 
 void setCallTimeout(int ms) { g_timeout = ms > 0 ? ms : kDefaultCallTimeoutMs; }
 int callTimeout() { return g_timeout; }

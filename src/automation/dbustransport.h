@@ -37,6 +37,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <functional>
 
 #include "automation/automation.h"
 
@@ -58,6 +59,19 @@ Obj connect(const QString& busName, QDBusConnection conn = QDBusConnection::sess
 // and the references that keep the connection open; proxies on it fail with Error 462 from
 // then on. Call it before QDBusConnection::disconnectFromBus() so the connection really closes.
 void detach(QDBusConnection conn);
+
+// Decides whether peer (a unique bus name) may use the objects served on conn: a refused Invoke
+// or Describe gets Error 70 and a line in the log, its AddRef and Share are dropped. Without a
+// gate every peer may call the root object. An empty gate removes it.
+using CallerGate = std::function<bool(const QString& peer)>;
+void setCallerGate(CallerGate gate, QDBusConnection conn = QDBusConnection::sessionBus());
+
+// Most objects one peer may hold at a time on a connection (the root not counted). A call whose
+// result or arguments would hand that peer one more fails with Error 7, and the log says so
+// once until the peer holds fewer again.
+inline constexpr int kDefaultObjectsPerPeer = 4096;
+void setObjectsPerPeer(int n);  // 0 or less sets it back
+int objectsPerPeer();
 
 // Time-out of every call in milliseconds: kDefaultCallTimeoutMs until set; 0 or less sets it back.
 inline constexpr int kDefaultCallTimeoutMs = 3000;

@@ -16,6 +16,7 @@ namespace jex {
 // raises is named here.
 namespace err {
 constexpr int InvalidCall = 5;  // invalid procedure call or argument
+constexpr int OutOfMemory = 7;  // a peer holds as many of our objects as it may
 constexpr int SubscriptOutOfRange = 9;
 constexpr int TypeMismatch = 13;
 constexpr int OutOfStack = 28;  // default members that lead to objects without end

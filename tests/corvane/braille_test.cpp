@@ -2,8 +2,10 @@
 // and their storage, devices, ports and tables, bad input, and the monitor's Braille pane.
 #include <gtest/gtest.h>
 #include <liblouis/liblouis.h>
+#include <sys/stat.h>
 #include <QDBusConnection>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -11,6 +13,7 @@
 
 #include "automation/dbustransport.h"
 #include "corvane/engine/braillepane.h"
+#include "corvane/engine/brailletables.h"
 #include "corvane/engine/monitorwindow.h"
 #include "tests/corvane/corvanetest.h"
 #include "tests/support/accessibility.h"
@@ -354,6 +357,34 @@ TEST(BrailleProcess, BrlPrintsTheCellsAndAKillWhileSavingLeavesTheSettingsWhole)
     EXPECT_TRUE((cursor == u"255" && style == u"6") || (cursor == u"0" && style == u"8") || cursor.isEmpty())
         << afterMs << " ms: " << cursor.toStdString() << "/" << style.toStdString();
   }
+}
+
+// A pipe or a device named like a table in liblouis's table path: only regular files are offered,
+// liblouis never opens the pipe, and the core starts and lists its tables as before.
+TEST(BrailleProcess, APipeNamedLikeATableIsNeverOfferedNorOpened) {
+  jex::testing::SessionBus& bus = jex::testing::SessionBus::shared();
+  if (!jex::testing::BuiltCore::built() || !bus.ok()) GTEST_SKIP() << "no built core or no bus";
+  if (lou_checkTable("de-g2.ctb") == 0) GTEST_SKIP() << "no liblouis tables";
+  QTemporaryDir dir;
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(S("aaa-pipe.ctb"))).constData(), 0600), 0);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(S("de-g2.utb"))).constData(), 0600), 0);
+  fake::CoreFixture::writeFile(dir.filePath(S("include.cti")), "# not a table of its own\n");
+  EXPECT_EQ(corvane::BrailleTables::tableFiles({dir.path()}), QStringList{});
+  EXPECT_TRUE(corvane::BrailleTables::tableFiles({dir.path(), S("/dev")}).filter(S("/dev/")).isEmpty());
+
+  jex::testing::BuiltCore core(bus.address());
+  QProcessEnvironment env = core.proc.processEnvironment();
+  env.insert(S("LOUIS_TABLEPATH"), dir.path());
+  core.proc.setProcessEnvironment(env);
+  ASSERT_TRUE(core.startAndWait()) << core.out();
+  QDBusConnection conn = bus.connect(S("tables"));
+  Obj brl = jex::automation::dbus::connect(S("corvane.application"), conn).obj(S("BrailleInterface"));
+  const QStringList list = brl.call(S("GetBrailleTableList")).toStringList();
+  EXPECT_GT(list.size(), 10);
+  EXPECT_TRUE(list.filter(dir.path()).isEmpty()) << list.filter(dir.path()).join(u' ').toStdString();
+  brl.set(S("BrailleTranslationTable"), S("de-g2"));
+  EXPECT_TRUE(brl.str(S("BrailleTranslationTable")).endsWith(S("/de-g2.ctb")));
+  jex::testing::SessionBus::disconnect(conn);
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCall>
 #include <QTest>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 
 #include "automation/dbustransport.h"
 #include "base/error.h"
@@ -195,6 +198,91 @@ TEST_F(CoreProcessTest, AVoicePutIsSaidAndTheSpeechLogTellsEachUtterancesVoice) 
       5000))
       << voices.join(u'\n').toStdString();
   EXPECT_TRUE(voices.contains(S("--/silent/Hallo")));
+}
+
+// Resident memory of a process in kB (VmRSS), 0 when it cannot be read.
+qint64 residentKb(qint64 pid) {
+  for (const QString& line : jex::testing::fileLines(S("/proc/%1/status").arg(pid)))
+    if (line.startsWith(S("VmRSS:"))) return line.mid(6).trimmed().split(u' ').value(0).toLongLong();
+  return 0;
+}
+
+// Without --trust-bus the core serves JexUI and the tools corvane.ini names, nobody else: a
+// stranger cannot read, silence, end or script it, and each refusal is a line of the log.
+TEST_F(CoreProcessTest, StrangersAreRefusedAndOnlyTheToolsCorvaneIniNamesAreServed) {
+  QDir().mkpath(appDir_);
+  fake::CoreFixture::writeFile(appDir_ + S("/corvane.ini"), "[Security]\r\nTrustedCallers=org.jexui.test.Tool\r\n");
+  ASSERT_TRUE(core_->startAndWait({S("--no-jexui"), S("--no-monitor"), S("--no-audio")})) << core_->out();
+  QDBusConnection stranger = bus_.connect(S("stranger"));
+  const Obj root = bus::connect(kCore, stranger);
+  const std::vector<std::pair<const char*, std::function<void()>>> attempts{
+      {"read AppPath", [&] { root.str(S("proc.AppPath")); }},
+      {"silence a voice",
+       [&] { jex::automation::toObj(root.call(S("SpeechProfile.ItemByIndex"), {1})).set(S("VoiceName"), S("--")); }},
+      {"queue EXITHALDANOW", [&] { root.call(S("proc.AddToCMDQueue"), {S("EXITHALDANOW")}); }},
+      {"open a file", [&] { root.call(S("proc.AddToCMDQueue"), {S("UI_OPEN:/etc/passwd")}); }},
+      {"take JexUI's Funcs", [&] { root.obj(S("proc.iScript")).call(S("GetObject"), {S("Funcs")}); }},
+      {"replace the scripts' Funcs",
+       [&] {
+         root.obj(S("proc.iScript")).call(S("ExposeObject"), {S("Funcs"), 1});
+       }},
+  };
+  for (const auto& [what, attempt] : attempts) EXPECT_EQ(errorOf(attempt), jex::err::PermissionDenied) << what;
+  QTest::qWait(300);
+  ASSERT_EQ(core_->proc.state(), QProcess::Running) << core_->out();
+  EXPECT_FALSE(core_->has(S("CMD: "))) << core_->out();
+  EXPECT_GE(jex::testing::fileLines(appDir_ + S("/corvane.log")).filter(S("refused")).size(),
+            qsizetype(attempts.size()));
+
+  // The tool that owns the name corvane.ini trusts is served; the stranger is still refused.
+  QDBusConnection tool = bus_.connect(S("tool"));
+  ASSERT_TRUE(tool.registerService(S("org.jexui.test.Tool")));
+  EXPECT_EQ(bus::connect(kCore, tool).str(S("proc.AppPath")), appDir_ + u'/');
+  EXPECT_EQ(errorOf([&] { root.str(S("proc.AppPath")); }), jex::err::PermissionDenied);
+  SessionBus::disconnect(tool);
+  SessionBus::disconnect(stranger);
+}
+
+// A caller that keeps every object it is handed gets 4,096 of them; the calls after that fail
+// with Error 7 and the core's memory stays bounded (20,000 ItemByIndex calls without a Release).
+TEST_F(CoreProcessTest, ACallerHoldsAtMostTheLimitOfObjectsAndTheCoreStaysBounded) {
+  ASSERT_TRUE(core_->startAndWait()) << core_->out();
+  QDBusConnection hoarder = bus_.connect(S("hoarder"));
+  const QString coreName = hoarder.interface()->serviceOwner(kCore).value();
+  const qint64 pid = bus_.ownerPid(kCore);
+  const qint64 before = residentKb(pid);
+  int handed = 0, refused = 0, other = 0;
+  constexpr int kCalls = 20000, kBatch = 500;
+  for (int sent = 0; sent < kCalls; sent += kBatch) {
+    std::vector<QDBusPendingCall> batch;
+    for (int i = 0; i < kBatch; ++i) {
+      QDBusMessage m = QDBusMessage::createMethodCall(coreName, S("/"), QLatin1String(bus::kInterface), S("Invoke"));
+      m << S("SpeechProfile.ItemByIndex") << int(jex::automation::CallKind::Method)
+        << QVariant(QVariantList{QVariant::fromValue(QDBusVariant(1 + i % 8))});
+      batch.push_back(hoarder.asyncCall(m, 10000));
+    }
+    for (QDBusPendingCall& c : batch) {
+      c.waitForFinished();
+      const QDBusMessage r = c.reply();
+      if (r.type() != QDBusMessage::ErrorMessage) ++handed;
+      else if (r.errorMessage().startsWith(S("7\n"))) ++refused;
+      else ++other;
+    }
+  }
+  const qint64 after = residentKb(pid);
+  std::printf("[ figures ] %d calls: %d objects handed, %d refused; core resident %lld kB -> %lld kB\n", kCalls, handed,
+              refused, before, after);
+  RecordProperty("core_rss_growth_kb", int(after - before));
+  EXPECT_EQ(handed, bus::kDefaultObjectsPerPeer);
+  EXPECT_EQ(refused, kCalls - bus::kDefaultObjectsPerPeer);
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(jex::testing::fileLines(appDir_ + S("/corvane.log")).filter(S("no more are handed")).size(), 1);
+  // Leaving the bus gives everything back: the next caller is served again.
+  SessionBus::disconnect(hoarder);
+  const Obj root = bus::connect(kCore, conn_);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return errorOf([&] { jex::automation::toObj(root.call(S("SpeechProfile.ItemByIndex"), {1})); }) == 0; },
+      3000));
 }
 
 }  // namespace

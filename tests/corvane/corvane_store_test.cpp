@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "corvane/engine/appdir.h"
+#include "corvane/engine/callers.h"
 #include "corvane/engine/console.h"
 #include "corvane/engine/options.h"
 #include "corvane/engine/settingsstore.h"
@@ -113,6 +114,10 @@ TEST(OptionsTest, ParsesValuesSwitchesAndRejectsUnknownOnes) {
   EXPECT_EQ(o.dataDir, S("/d"));
   EXPECT_TRUE(o.noJexUi && o.noMonitor);
   EXPECT_FALSE(o.noAudio);
+  EXPECT_FALSE(o.trustBus) << "the core answers only JexUI unless told otherwise";
+  EXPECT_TRUE(parseOptions({S("--trust-bus")}).trustBus);
+  EXPECT_EQ(corvane::CallerPolicy::parseNames(S(" org.a.Tool, org.b.Tool;org.c ")),
+            (QStringList{S("org.a.Tool"), S("org.b.Tool"), S("org.c")}));
   EXPECT_FALSE(parseOptions({S("--appdir")}).error.isEmpty());
   EXPECT_FALSE(parseOptions({S("--frobnicate")}).error.isEmpty());
 }

@@ -2,7 +2,9 @@
 // the scripts reach them through the root object, and the files they are kept in (the built
 // core's speaking with them: corvane_process_test.cpp).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QFile>
+#include <QFileInfo>
 
 #include "corvane/engine/speechsettings.h"
 #include "tests/corvane/corvanetest.h"
@@ -264,6 +266,32 @@ TEST_F(SpeechSettingsTest, SourcesSpeakWithTheirVoiceAndTableAndJexUiMayPickAnot
   EXPECT_EQ(s.choiceFor(2, S("m%1").arg(female.i32(S("Index")))).espeakVoice, S("gmw/en+f2"));
   EXPECT_EQ(s.choiceFor(2, S("v2")).rate, 300);
   EXPECT_EQ(s.choiceFor(2, S("nobody")).espeakVoice, S("gmw/de")) << "its own voice";
+}
+
+// Every utterance asks for its source's characters: the file is read once, again only when its
+// size or time changes, and a pipe in its place is never opened.
+TEST_F(SpeechSettingsTest, ACharacterTableIsReadOnceAndAgainOnlyWhenItsFileChanges) {
+  SpeechSettings& s = speech();
+  const QString file = s.tableDirectory() + S("1031/") + s.profile().sources[0].table;
+  ASSERT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
+  const auto rewrite = [&](const QByteArray& text, bool keepTime) {
+    const QDateTime was = QFileInfo(file).lastModified();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.flush();
+    if (keepTime) f.setFileTime(was, QFileDevice::FileModificationTime);
+  };
+  rewrite("ab\n", false);
+  EXPECT_EQ(s.choiceFor(1).punctuation, S("ab"));
+  rewrite("xy\n", true);  // same size, same time: the kept characters
+  EXPECT_EQ(s.choiceFor(1).punctuation, S("ab"));
+  rewrite("# a comment\nx y z x\n", false);
+  EXPECT_EQ(s.choiceFor(1).punctuation, S("xyz"));
+  QFile::remove(file);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+  EXPECT_EQ(s.choiceFor(1).punctuation, QString());
+  QFile::remove(file);
 }
 
 TEST_F(SpeechSettingsTest, ActivateAndLoadVoicesTakeBackWhatWasNotSaved) {

@@ -147,13 +147,10 @@ QString startCore() {
   }
   int in[2], out[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0) return QStringLiteral("no pipe");
-  std::vector<std::string> args{JEX_BIN_DIR "/corvane",
-                                "--appdir",
-                                (c.run.home + QStringLiteral("/app")).toStdString(),
-                                "--no-jexui",
-                                "--no-foreground",
-                                "--no-monitor",
-                                "--no-audio"};
+  std::vector<std::string> args{
+      JEX_BIN_DIR "/corvane", "--appdir",        (c.run.home + QStringLiteral("/app")).toStdString(),
+      "--no-jexui",           "--no-foreground", "--no-monitor",
+      "--no-audio",           "--trust-bus"};  // JexUI runs in this test process
   for (const QString& a : c.args) args.push_back(a.toStdString());
   c.pid = ::fork();
   if (c.pid == 0) {

@@ -14,8 +14,8 @@ const QString& desktopError();
 
 // The core, started on the desktop before the application (as a screen reader runs before
 // the programs it reads): the built corvane with --no-jexui --no-foreground --no-monitor
-// --no-audio and the given extra arguments, its directory below a temporary folder. Its
-// console is written with coreWrite; coreOutput is all it has printed so far.
+// --no-audio --trust-bus (JexUI is this process) and the given extra arguments, its directory below a temporary folder.
+// Its console is written with coreWrite; coreOutput is all it has printed so far.
 struct CoreRun {
   QString home;  // the temporary folder; AppPath is home + "/app/"
   QString error;

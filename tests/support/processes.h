@@ -70,7 +70,9 @@ class Child {
 };
 
 // The built core in a fresh directory (app/ below home(), shipped data from an almost empty
-// data folder), started with the switches of the tests; ready() waits for its READY line.
+// data folder), started with the switches of the tests; ready() waits for its READY line. The
+// tests call the core from their own connections, so they ask it to answer every program on
+// the bus (--trust-bus); a test of the core's refusals leaves that out.
 class BuiltCore : public Child {
  public:
   explicit BuiltCore(const QString& busAddress) : Child(busEnvironment(busAddress)) {}
@@ -78,8 +80,8 @@ class BuiltCore : public Child {
   QString appDir() const { return home_.filePath(QStringLiteral("app")); }
   QString dataDir() const { return home_.filePath(QStringLiteral("data")); }
   QString home() const { return home_.path(); }
-  QStringList args(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"}) const;
-  bool startAndWait(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio"}) {
+  QStringList args(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio", "--trust-bus"}) const;
+  bool startAndWait(const QStringList& extra = {"--no-jexui", "--no-monitor", "--no-audio", "--trust-bus"}) {
     start(QStringLiteral("corvane"), args(extra));
     return waitFor(QStringLiteral("READY: "), 8000);
   }

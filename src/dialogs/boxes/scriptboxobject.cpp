@@ -21,7 +21,12 @@ ScriptBoxObject::ScriptBoxObject(const QString& formName) : Dispatchable(formNam
 
 void ScriptBoxObject::CallBack(const QString& event) {
   trap("ScriptBox.CallBack", [&] {
-    WriteLog(className() + QStringLiteral(" ") + event + QStringLiteral(": ") + Result, kDetail);
+    // A message box's result is its button; what was typed into an input box stays out of the
+    // log, only its length is written.
+    const bool button = event.compare(QLatin1String("OnMsgBoxClick"), Qt::CaseInsensitive) == 0;
+    WriteLog(className() + QStringLiteral(" ") + event + QStringLiteral(": ") +
+                 (button ? Result : QStringLiteral("<%1 characters>").arg(Result.size())),
+             kDetail);
     QVariantList args{application, automation::fromObj(Obj(shared_from_this())), event, 0};
     appContext().core().call(QStringLiteral("proc.CallBack"), args);
     application = toStr(args.value(0));

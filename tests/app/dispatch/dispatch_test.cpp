@@ -131,7 +131,8 @@ class Dispatch : public ::testing::Test {
       ASSERT_TRUE(QTest::qWaitFor([&] { return !bus::isNameOwned(kCore, conn); }, 5000));
       if (!jex::testing::BuiltCore::built()) GTEST_SKIP() << "corvane is not built";
       auto c = std::make_unique<CoreProcess>(pb.address());
-      ASSERT_TRUE(c->child.startAndWait({S("--no-jexui"), S("--no-monitor"), S("--no-audio"), S("--no-foreground")}))
+      ASSERT_TRUE(c->child.startAndWait(
+          {S("--no-jexui"), S("--no-monitor"), S("--no-audio"), S("--no-foreground"), S("--trust-bus")}))
           << c->out();
       remote = c.get();
       core = std::move(c);

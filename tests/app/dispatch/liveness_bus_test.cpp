@@ -9,7 +9,9 @@
 #include <csignal>
 
 #include "automation/dbustransport.h"
+#include "base/error.h"
 #include "tests/automation/privatebus.h"
+#include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
 
@@ -92,6 +94,35 @@ TEST_F(SlowJexUi, StoppedLongerThanTheCoreWaitsItIsStillReachedAfterwards) {
   for (int i = 0; i < 2; ++i) EXPECT_EQ(key(S("TOGGMEN"), 8000), S("CMD: TOGGMEN -> consumed by JexUI")) << core->out();
   // The two after the stop, and the one the core had given up on (JexUI ran it late).
   EXPECT_TRUE(QTest::qWaitFor([&] { return handled(S("TOGGMEN")) == 4; }, 5000)) << log().join(u'\n').toStdString();
+}
+
+// The core serves its JexUI and nobody else on the bus; a JexUI that dies without QUIT is started
+// again, and the keys reach the new one.
+TEST_F(SlowJexUi, AStrangerIsRefusedAndAKilledJexUiIsStartedAgain) {
+  ASSERT_EQ(key(S("TOGGMEN"), 5000), S("CMD: TOGGMEN -> consumed by JexUI"));
+  QDBusConnection stranger = jex::testing::PrivateBus::instance().connect(S("stranger"));
+  const jex::Obj theirs = bus::connect(S("corvane.application"), stranger);
+  for (const char* command : {"TOGGMEN", "EXITHALDANOW"}) {
+    const int error = jex::testing::errorOf([&] { theirs.call(S("proc.AddToCMDQueue"), {S(command)}); });
+    EXPECT_EQ(error, jex::err::PermissionDenied) << command;
+  }
+  jex::testing::PrivateBus::disconnect(stranger);
+  ASSERT_EQ(key(S("TOGGMEN"), 5000), S("CMD: TOGGMEN -> consumed by JexUI")) << "JexUI and the core go on";
+
+  ASSERT_EQ(::kill(pid_t(jexui), SIGKILL), 0);
+  const qint64 killed = jexui;
+  ASSERT_TRUE(core->waitFor(S("JEXUI: ended without QUIT, starting it again"), 8000)) << core->out();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QDBusReply<uint> pid = conn.interface()->servicePid(S("JexUI.UI_Application"));
+        jexui = pid.isValid() ? qint64(pid.value()) : killed;
+        return jexui != killed;
+      },
+      20000))
+      << core->out();
+  // The new JexUI takes the keys once it has started up.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return key(S("TOGGMEN"), 3000) == S("CMD: TOGGMEN -> consumed by JexUI"); }, 30000))
+      << core->out();
 }
 
 }  // namespace

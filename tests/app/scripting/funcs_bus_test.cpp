@@ -5,11 +5,13 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/scripting/cjexstates.h"
 #include "app/scripting/funcs.h"
 #include "automation/dbustransport.h"
+#include "base/log.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/states.h"
 #include "dialogs/boxes/frmscrinput.h"
@@ -18,6 +20,7 @@
 #include "tests/automation/privatebus.h"
 #include "tests/support/errorof.h"
 #include "tests/support/fakecore.h"
+#include "tests/support/processes.h"
 #include "tests/support/text.h"
 #include "widgets/formservice.h"
 
@@ -136,13 +139,22 @@ TEST_F(FuncsOverBus, TheScriptBoxesAnswerTheScriptThroughTheCoresCallBack) {
   QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box.data(), Qt::Key_Escape);
   QTRY_COMPARE(core.reports.value(0), S("CALLBACK: OnMsgBoxClick application=NOTEPAD Result=no Cookie=cookie1"));
 
+  // What is typed into the box reaches the script, never a log or the core's output.
+  QTemporaryDir dir;
+  const QString savedLog = logfile::path();
+  logfile::setPath(dir.filePath(S("jexui.log")));
+  logfile::setThreshold(5);
   console(S("InputBox \"Name?\" ~ \"Otto\" c2"));
   QPointer<frmSCRInput> input = openForm<frmSCRInput>();
   ASSERT_NE(input, nullptr);
   EXPECT_EQ(input->txtInput()->text(), S("Otto"));
   QTest::keyClicks(input->txtInput(), S("Maria"));
   QTest::keyClick(input->txtInput(), Qt::Key_Return);
-  QTRY_COMPARE(core.reports.value(1), S("CALLBACK: OnInputBox application=NOTEPAD Result=Maria Cookie=c2"));
+  QTRY_COMPARE(core.reports.value(1), S("CALLBACK: OnInputBox application=NOTEPAD Result=<5 characters> Cookie=c2"));
+  const QString log = testing::fileLines(dir.filePath(S("jexui.log"))).join(u'\n');
+  logfile::setPath(savedLog);
+  EXPECT_TRUE(log.contains(S("OnInputBox: <5 characters>"))) << log.toStdString();
+  EXPECT_FALSE(log.contains(S("Maria"))) << log.toStdString();
 }
 
 TEST_F(FuncsOverBus, IsExposedAsTheJexUITypeLibraryAndListsTheMembersOfAnyObject) {

@@ -41,7 +41,8 @@ class KeyEchoOverBus : public ::testing::TestWithParam<Step> {
     auto& pb = jex::testing::PrivateBus::instance();
     if (!pb.ok() || !BuiltCore::built()) return;
     core_ = new BuiltCore(pb.address());
-    if (!core_->startAndWait({S("--no-jexui"), S("--no-monitor"), S("--no-audio"), S("--paced"), S("--no-foreground")}))
+    if (!core_->startAndWait({S("--no-jexui"), S("--no-monitor"), S("--no-audio"), S("--paced"), S("--no-foreground"),
+                              S("--trust-bus")}))
       return;
     conn_ = new QDBusConnection(pb.connect(S("keyecho")));
     Jex() = bus::connect(S("corvane.application"), *conn_);

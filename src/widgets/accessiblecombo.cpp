@@ -145,7 +145,9 @@ void announceChosenEntry(QComboBox* combo) {
     const int row = combo->currentIndex();
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(combo);
     if (row < 0 || !iface || !iface->child(row)) return;
-    QAccessibleEvent ev(combo, QAccessible::ActiveDescendantChanged);
+    // The focus moves to the chosen item (the combo box keeps the keyboard focus): readers say the
+    // item as the new place of the focus. The toolkit's bridge passes no active-descendant change on.
+    QAccessibleEvent ev(combo, QAccessible::Focus);
     ev.setChild(row);
     QAccessible::updateAccessibility(&ev);
   });

@@ -6,8 +6,8 @@
 // the change notices it gets. This interface gives the combo box:
 //  - its chosen entry as its text (the text interface) and its value,
 //  - its entries as list items, the chosen one selected,
-//  - on every change of the chosen entry while it has the focus, an active-descendant change to
-//    the chosen item, which readers present as the new entry.
+//  - on every change of the chosen entry while it has the focus, a focus event for the chosen
+//    item (focused while the combo box has the focus), which readers present as the new entry.
 // Its name stays its label's (the accessible name or the buddy label), never the entry.
 // Editable combo boxes keep Qt's own interface: their line edit already holds the value.
 #pragma once
@@ -59,7 +59,7 @@ class AccessibleCombo : public QAccessibleWidget, public QAccessibleTextInterfac
 // starts).
 void installAccessibleFactories();
 
-// Tells screen readers that combo's chosen entry changed (the active descendant is its item);
+// Tells screen readers that combo's chosen entry changed (its item gets the focus event);
 // nothing when the combo box does not have the focus. Called by the interface on every change.
 void announceChosenEntry(QComboBox* combo);
 

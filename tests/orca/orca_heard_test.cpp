@@ -8,6 +8,7 @@
 // each dialog's transcript is written to orca-transcripts/ in the build folder.
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,6 +18,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
@@ -26,15 +30,22 @@
 namespace jex::test {
 namespace {
 
-// Orca's debug file is written through Python's buffered file; this start makes it line by line
-// so that the test reads each utterance as it is made.
-constexpr const char* kLineBufferedOrca = R"(import builtins, runpy, sys
-log, prefs = sys.argv[1], sys.argv[2]
-plain = builtins.open
-def lined(f, mode='r', *a, **k):
-    return plain(f, mode, 1) if f == log else plain(f, mode, *a, **k)
-builtins.open = lined
-sys.argv = ['orca', '--replace', '--disable', 'braille', '-u', prefs, '--debug-file', log]
+// How long to wait for Orca to say something: it takes about a second per event on a loaded
+// machine, and a key reaches JexUI only after the accessibility registry passed it to Orca.
+constexpr int kPatience = 30000;
+
+// Orca logs every utterance through its "speech" logger; this start writes that log to a file of
+// its own, a line at a time, so that the test reads each utterance as it is made. Orca's debug
+// log (every event with the objects' details) slows it down several times over: it is written
+// only when the test keeps Orca's folder to look at afterwards.
+constexpr const char* kLoggedOrca = R"(import logging, runpy, sys
+said, prefs, debugLog = sys.argv[1], sys.argv[2], sys.argv[3]
+handler = logging.FileHandler(said, encoding='utf-8')
+handler.setFormatter(logging.Formatter('%(message)s'))
+logging.getLogger('speech').addHandler(handler)
+sys.argv = ['orca', '--replace', '--disable', 'braille', '-u', prefs]
+if debugLog:
+    sys.argv += ['--debug', '--debug-file', debugLog]
 runpy.run_path('/usr/bin/orca', run_name='__main__')
 )";
 
@@ -48,15 +59,14 @@ class Orca {
   qsizetype mark() { return read().size(); }
   // Every utterance from position from of the log on.
   QStringList spokenSince(qsizetype from) {
-    // "SPEECH OUTPUT: 'text'" and the voice after it ("{'established': False}").
+    // "SPEECH OUTPUT: 'text'", perhaps with the voice after it (" voice=uppercase").
     static const QString start = QStringLiteral("SPEECH OUTPUT: '");
     QStringList said;
     for (const QString& l : read().mid(from).split(u'\n')) {
       const qsizetype at = l.indexOf(start);
       if (at < 0) continue;
       QString text = l.mid(at + start.size());
-      const qsizetype voice = text.lastIndexOf(QStringLiteral("'{"));
-      text.truncate(voice >= 0 ? voice : text.lastIndexOf(u'\''));
+      text.truncate(text.lastIndexOf(u'\''));
       said << text;
     }
     return said;
@@ -75,15 +85,12 @@ class Orca {
       }
     }
   }
-  // Waits until an utterance from position from on contains text.
-  bool heard(const QString& text, qsizetype from, int ms = 10000) {
-    return QTest::qWaitFor(
-        [&] {
-          for (const QString& s : spokenSince(from))
-            if (s.contains(text, Qt::CaseInsensitive)) return true;
-          return false;
-        },
-        ms);
+  // Waits until an utterance from position from on contains text (any utterance for none).
+  bool heard(const QString& text, qsizetype from, int ms = kPatience) {
+    return heardIf([&](const QString& s) { return s.contains(text, Qt::CaseInsensitive); }, from, ms);
+  }
+  bool heardIf(const std::function<bool(const QString&)>& fits, qsizetype from, int ms = kPatience) {
+    return QTest::qWaitFor([&] { return std::ranges::any_of(spokenSince(from), fits); }, ms);
   }
 
  private:
@@ -97,8 +104,10 @@ class Orca {
       error_ = QStringLiteral("orca is not installed (Debian package orca)");
       return;
     }
+    QString debugLog;
     if (!qEnvironmentVariableIsEmpty("JEX_E2E_KEEP")) {  // Orca's whole log to look at afterwards
       home_.setAutoRemove(false);
+      debugLog = home_.filePath(QStringLiteral("orca-debug.log"));
       qWarning() << "Orca's folder:" << home_.path();
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -111,7 +120,7 @@ class Orca {
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.remove(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"));
-    log_ = home_.filePath(QStringLiteral("orca-debug.log"));
+    log_ = home_.filePath(QStringLiteral("orca-speech.log"));
     QDir(home_.path()).mkpath(QStringLiteral("prefs"));
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -123,15 +132,16 @@ class Orca {
       const QString first = QString::fromUtf8(script.readLine()).trimmed();
       if (first.startsWith(QStringLiteral("#!"))) python = first.mid(2).trimmed();
     }
-    process_.start(python, {QStringLiteral("-c"),
-                            QString::fromLatin1(kLineBufferedOrca).replace(QStringLiteral("/usr/bin/orca"), orca), log_,
-                            home_.filePath(QStringLiteral("prefs"))});
+    process_.start(
+        python, {QStringLiteral("-c"), QString::fromLatin1(kLoggedOrca).replace(QStringLiteral("/usr/bin/orca"), orca),
+                 log_, home_.filePath(QStringLiteral("prefs")), debugLog});
     if (!process_.waitForStarted(5000)) {
       error_ = QStringLiteral("orca did not start: ") + process_.errorString();
       return;
     }
-    // Orca listens once it has its registry and has looked at the desktop.
-    if (!QTest::qWaitFor([&] { return read().contains(QStringLiteral("ATSPI registry initialized")); }, 30000)) {
+    // Orca says so once it listens (in English: its own language is C).
+    if (!QTest::qWaitFor([&] { return read().contains(QStringLiteral("SPEECH OUTPUT: 'Screen reader on.'")); },
+                         60000)) {
       error_ = QStringLiteral("orca did not come up; its log ends: ") + read().right(600);
       return;
     }
@@ -164,6 +174,7 @@ struct Choice {
   QString value;
   Qt::Key change = Qt::Key_unknown;
   Qt::Key back = Qt::Key_unknown;
+  std::optional<bool> checked;  // the current entry's check state, when Space toggles it
 };
 Choice choiceOf(QWidget* w) {
   const auto step = [](int row, int rows) {
@@ -175,8 +186,11 @@ Choice choiceOf(QWidget* w) {
     c.value = combo->currentText();
   } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
     if (!view->model() || view->model()->rowCount(view->rootIndex()) == 0) return {};
-    c = step(view->currentIndex().row(), view->model()->rowCount(view->rootIndex()));
-    c.value = view->currentIndex().data().toString();
+    const QModelIndex at = view->currentIndex();
+    c = step(at.row(), view->model()->rowCount(view->rootIndex()));
+    c.value = at.data().toString();
+    if ((at.flags() & Qt::ItemIsUserCheckable) && at.data(Qt::CheckStateRole).isValid())
+      c.checked = at.data(Qt::CheckStateRole).toInt() == Qt::Checked;
   } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
     c = {spin->text(), Qt::Key_Up, Qt::Key_Down};
   } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->validator()) {
@@ -187,6 +201,8 @@ Choice choiceOf(QWidget* w) {
   if (c.value.trimmed().isEmpty()) c.value = QString();
   return c;
 }
+
+std::string str(const QString& s) { return s.toStdString(); }
 
 const QString kTranscripts = QStringLiteral(JEX_BIN_DIR "/../orca-transcripts");
 
@@ -243,6 +259,7 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
   qsizetype since = noted;
   QWidget* w = first;
   int stops = 0;
+  const auto stop = [] { return ui::tabStopOf(QApplication::focusWidget()); };
   do {
     const Choice c = choiceOf(w);
     if (!c.value.isNull()) {
@@ -250,27 +267,48 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
           << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
     } else if (c.change != Qt::Key_unknown) {
       EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
+    } else {
+      (void)orca.heard(QString(), since);  // Orca presents the control before the next key
     }
     if (c.change != Qt::Key_unknown) {
       const qsizetype before = orca.mark();
       pressAndNote(c.change, describe(w) + u' ' + QKeySequence(c.change).toString());
+      // The key arrives once the registry has handed it to Orca and back.
+      (void)QTest::qWaitFor([&] { return choiceOf(w).value != c.value || stop() != w; }, kPatience);
       const QString now = choiceOf(w).value;
       if (now != c.value && !now.isEmpty()) {
         EXPECT_TRUE(orca.heard(now, before))
             << describe(w).toStdString() << ": the new value \"" << now.toStdString() << "\" was not heard";
       }
       flush();
-      if (ui::tabStopOf(QApplication::focusWidget()) == w) key(c.back);
-      QTest::qWait(200);
+      if (stop() == w && now != c.value) {  // back to where it was, once Orca said that too
+        const qsizetype back = orca.mark();
+        key(c.back);
+        (void)QTest::qWaitFor([&] { return choiceOf(w).value == c.value; }, kPatience);
+        (void)orca.heard(c.value, back);
+      }
+    }
+    // Space toggles a checkable entry: Orca says its new state, and again when it goes back.
+    for (int round = 0; c.checked && round < 2 && stop() == w; ++round) {
+      const bool was = *choiceOf(w).checked;
+      const qsizetype before = orca.mark();
+      pressAndNote(Qt::Key_Space, describe(w) + QStringLiteral(" Space"));
+      (void)QTest::qWaitFor([&] { return choiceOf(w).checked != was; }, kPatience);
+      ASSERT_NE(choiceOf(w).checked, was) << describe(w).toStdString() << ": Space did not toggle its entry";
+      EXPECT_TRUE(orca.heardIf(
+          [&](const QString& s) { return s.contains(QStringLiteral("not checked")) == was && s.contains(u"checked"); },
+          before))
+          << describe(w).toStdString() << ": the entry's new state was not heard after Space";
     }
     since = orca.mark();
     pressAndNote(Qt::Key_Tab, QStringLiteral("Tab"));
-    (void)QTest::qWaitFor([&] { return ui::tabStopOf(QApplication::focusWidget()) != w; }, 2000);
-    w = ui::tabStopOf(QApplication::focusWidget());
+    (void)QTest::qWaitFor([&] { return stop() != w; }, kPatience);
+    w = stop();
     ASSERT_NE(w, nullptr);
+    transcript.last() = QStringLiteral("[Tab to %1]").arg(describe(w));
     ASSERT_LT(++stops, 60) << "Tab does not come back to the first control";
   } while (w != first);
-  QTest::qWait(500);
+  (void)orca.heard(QString(), since);
   flush();
   key(Qt::Key_Escape);
 }
@@ -280,6 +318,110 @@ constexpr Case kCases[] = {
     {"1033", "frmVoices"}, {"1033", "frmKeyecho"}, {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},
 };
 INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
+
+// What the toolkit tells screen readers while a key is pressed: each event with the name of the
+// object it is about, the focus and check states that object has then, and whether it is an
+// entry of watched.
+struct Told {
+  QAccessible::Event type;
+  QString name;
+  bool focused = false, checked = false, entryOfWatched = false;
+};
+class Recorder {
+ public:
+  explicit Recorder(QWidget* watched) {
+    watched_ = QAccessible::queryAccessibleInterface(watched);
+    self_ = this;
+    QAccessible::queryAccessibleInterface(watched)->child(0);  // the entries exist before the key
+    previous_ = QAccessible::installUpdateHandler(&Recorder::note);
+  }
+  ~Recorder() {
+    QAccessible::installUpdateHandler(previous_);
+    self_ = nullptr;
+  }
+  QList<Told> told;
+  qsizetype count(QAccessible::Event type) const {
+    return std::count_if(told.begin(), told.end(), [&](const Told& t) { return t.type == type && t.entryOfWatched; });
+  }
+  const Told* last(QAccessible::Event type) const {
+    for (auto it = told.rbegin(); it != told.rend(); ++it)
+      if (it->type == type && it->entryOfWatched) return &*it;
+    return nullptr;
+  }
+
+ private:
+  static void note(QAccessibleEvent* e) {
+    QAccessibleInterface* i = e->accessibleInterface();
+    if (!self_ || !i) return;
+    const QAccessible::State st = i->state();
+    self_->told.append({e->type(), i->text(QAccessible::Name), bool(st.focused), bool(st.checked),
+                        i->parent() && i->parent() == self_->watched_});
+  }
+  static inline Recorder* self_ = nullptr;
+  QAccessibleInterface* watched_;
+  QAccessible::UpdateHandler previous_;
+};
+
+// On the desktop of these tests the toolkit's bridge is active: what it is told is what Orca gets.
+class BridgeTold : public DialogTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void SetUp() override {
+    if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << jex::testing::desktopError().toStdString();
+    DialogTest::SetUp();
+    // The bridge comes up once it has found the accessibility bus.
+    if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000))
+      GTEST_SKIP() << "the accessibility bridge is not active";
+  }
+};
+
+TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
+  language(GetParam().lng);
+  ChildDialog* d = open(QLatin1String(GetParam().dialog));
+  ASSERT_NE(d, nullptr);
+  AnswerBox no(Qt::Key_N);  // a question while choosing is answered No
+  for (QWidget* w : ui::readingOrder(d)) {
+    if (!w->isVisible()) continue;
+    const std::string who = describe(w).toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(w); combo && !combo->isEditable() && combo->count() > 1) {
+      QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
+      ASSERT_TRUE(i && i->textInterface()) << who << " has no text for readers";
+      EXPECT_EQ(str(i->text(QAccessible::Value)), str(combo->currentText())) << who;
+      EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
+      const QString name = i->text(QAccessible::Name);
+      EXPECT_TRUE(!name.isEmpty() && name != combo->currentText())
+          << who << " is named \"" << str(name) << "\", not by its label";
+      combo->setFocus(Qt::TabFocusReason);
+      const int was = combo->currentIndex();
+      const Qt::Key k = choiceOf(combo).change;
+      {
+        Recorder r(combo);
+        const int asked = no.asked;
+        QTest::keyClick(combo, k);
+        if (no.asked > asked) continue;  // the choice was asked about and declined
+        ASSERT_NE(combo->currentIndex(), was) << who;
+        EXPECT_EQ(r.count(QAccessible::Focus), 1) << who << ": a new choice is not told once by the focus";
+        const Told* t = r.last(QAccessible::Focus);
+        ASSERT_NE(t, nullptr) << who;
+        EXPECT_EQ(str(t->name), str(combo->currentText())) << who;
+        EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
+      }
+      QTest::keyClick(combo, choiceOf(combo).back);
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).checked) {
+      view->setFocus(Qt::TabFocusReason);
+      for (int round = 0; round < 2; ++round) {
+        Recorder r(view);
+        QTest::keyClick(view, Qt::Key_Space);
+        const bool checked = view->currentIndex().data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        const Told* t = r.last(QAccessible::StateChanged);
+        ASSERT_NE(t, nullptr) << who << ": Space on an entry tells no new state";
+        EXPECT_EQ(str(t->name), str(view->currentIndex().data().toString())) << who;
+        EXPECT_EQ(t->checked, checked) << who;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, BridgeTold, ::testing::ValuesIn(kCases), caseName);
 
 }  // namespace
 }  // namespace jex::test

@@ -202,7 +202,9 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
   }
   switch (info.kind) {
     case Kind::ComboBox: {
-      const QString item = selectedItem(a);
+      // A drop-down list holds its chosen entry as its text; without one, its list's selection.
+      QString item = textOf(a, 0, kReadChars);
+      if (item.isEmpty()) item = selectedItem(a);
       info.value = item.isEmpty() ? info.name : item;
       break;
     }

@@ -21,6 +21,7 @@
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
 #include "widgets/accessibility.h"
+#include "widgets/accessiblecombo.h"
 #include "widgets/buttonkeys.h"
 #include "widgets/formservice.h"
 #include "widgets/named.h"
@@ -44,6 +45,7 @@ QList<ChildDialog*>& dialogs() {
 ChildDialog::ChildDialog(const QString& name, const QString& title, QWidget* parent) : QWidget(parent) {
   setObjectName(name);
   setProperty(loc::kFormProperty, true);
+  ui::installAccessibleFactories();  // before any control of the form is asked for its interface
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   lblTitle_ = named<QLabel>(this, "lblTitle", title);

@@ -1,5 +1,6 @@
 #include "widgets/accessibility.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
@@ -8,10 +9,19 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "widgets/accessiblecombo.h"
 
 namespace jex::ui {
 
 namespace {
+
+// Every application that shows these forms gives its drop-down lists the interface readers need:
+// installed once the application is made, after the toolkit's own factory, which it precedes.
+void installFactoriesAtStart() {
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [] { installAccessibleFactories(); }, Qt::QueuedConnection);
+}
+Q_COREAPP_STARTUP_FUNCTION(installFactoriesAtStart)
 
 // Dynamic properties that remember what these helpers set, so that a refresh can tell a copied
 // caption or tool tip from a value a dialog set on purpose.
@@ -95,6 +105,14 @@ void refreshNames(QWidget* form) {
         box->setProperty(nameTitleProperty, true);
       }
     }
+  });
+}
+
+void setGroupTitle(QGroupBox* box, const QString& title) {
+  trap("ui::setGroupTitle", [&] {
+    if (!box) return;
+    box->setTitle(title);
+    if (box->property(nameTitleProperty).toBool()) box->setAccessibleName(plainCaption(title));
   });
 }
 

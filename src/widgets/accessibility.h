@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 
+class QGroupBox;
 class QLabel;
 class QWidget;
 
@@ -34,6 +35,10 @@ void syncDescriptions(QWidget* form);
 // Refreshes every accessible name these helpers copied from a caption (labels that are not
 // siblings of their buddies, group box titles), and names group boxes by their titles.
 void refreshNames(QWidget* form);
+
+// Sets a group box's title; its accessible name follows when it was taken from the title, so
+// that readers entering the group hear the title it has now.
+void setGroupTitle(QGroupBox* box, const QString& title);
 
 // syncDescriptions and refreshNames: call after a form was built or localised.
 void refreshAccessibility(QWidget* form);

@@ -292,8 +292,8 @@ void frmVoices::voiceSelected() {
     const auto finish = [&] {
       prevItemData_ = data;
       voiceTag_ = QString::number(index);
-      nl_Parameter_->setTitle(hiddenText("lblParameter") + u' ' +
-                              (showsDiffVoices() ? cboSource_->currentText() : cboVoice_->currentText()));
+      ui::setGroupTitle(nl_Parameter_, hiddenText("lblParameter") + u' ' +
+                                           (showsDiffVoices() ? cboSource_->currentText() : cboVoice_->currentText()));
     };
     if (index < 0) {
       finish();

@@ -1,0 +1,427 @@
+// What Orca, GNOME's screen reader, says of the dialogs. Orca runs on the tests' own desktop
+// (tests/e2e/desktop.cpp: Xvfb, openbox, a private session bus with the accessibility bus)
+// beside JexUI in this process, with its settings in memory and in a folder of its own, and with
+// its debug log written line by line; it speaks to no audio device (the log holds every
+// utterance as "SPEECH OUTPUT: '...'"). Each dialog is opened by its command and tabbed through;
+// every drop-down list, list and spin field must be heard with its value when it gets the focus
+// and with the new value after Down (or Up). Run with the German and the English language file;
+// each dialog's transcript is written to orca-transcripts/ in the build folder.
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+#include "tests/e2e/desktop.h"
+#include "tests/support/accessibility.h"
+#include "tests/support/dialogtest.h"
+#include "widgets/accessibility.h"
+
+namespace jex::test {
+namespace {
+
+// How long to wait for Orca to say something: it takes about a second per event on a loaded
+// machine, and a key reaches JexUI only after the accessibility registry passed it to Orca.
+constexpr int kPatience = 30000;
+
+// Orca logs every utterance through its "speech" logger; this start writes that log to a file of
+// its own, a line at a time, so that the test reads each utterance as it is made. Orca's debug
+// log (every event with the objects' details) slows it down several times over: it is written
+// only when the test keeps Orca's folder to look at afterwards.
+constexpr const char* kLoggedOrca = R"(import logging, runpy, sys
+said, prefs, debugLog = sys.argv[1], sys.argv[2], sys.argv[3]
+handler = logging.FileHandler(said, encoding='utf-8')
+handler.setFormatter(logging.Formatter('%(message)s'))
+logging.getLogger('speech').addHandler(handler)
+sys.argv = ['orca', '--replace', '--disable', 'braille', '-u', prefs]
+if debugLog:
+    sys.argv += ['--debug', '--debug-file', debugLog]
+runpy.run_path('/usr/bin/orca', run_name='__main__')
+)";
+
+class Orca {
+ public:
+  static Orca& instance() {
+    static Orca o;
+    return o;
+  }
+  const QString& error() const { return error_; }
+  qsizetype mark() { return read().size(); }
+  // Every utterance from position from of the log on.
+  QStringList spokenSince(qsizetype from) {
+    // "SPEECH OUTPUT: 'text'", perhaps with the voice after it (" voice=uppercase").
+    static const QString start = QStringLiteral("SPEECH OUTPUT: '");
+    QStringList said;
+    for (const QString& l : read().mid(from).split(u'\n')) {
+      const qsizetype at = l.indexOf(start);
+      if (at < 0) continue;
+      QString text = l.mid(at + start.size());
+      text.truncate(text.lastIndexOf(u'\''));
+      said << text;
+    }
+    return said;
+  }
+  // Waits until Orca has worked off what it was told: its log stays quiet for a while.
+  void settle(int quietMs = 1200, int ms = 30000) {
+    QElapsedTimer total, quiet;
+    total.start();
+    quiet.start();
+    qsizetype size = read().size();
+    while (quiet.elapsed() < quietMs && total.elapsed() < ms) {
+      QTest::qWait(100);
+      if (read().size() != size) {
+        size = read().size();
+        quiet.restart();
+      }
+    }
+  }
+  // Waits until an utterance from position from on contains text (any utterance for none).
+  bool heard(const QString& text, qsizetype from, int ms = kPatience) {
+    return heardIf([&](const QString& s) { return s.contains(text, Qt::CaseInsensitive); }, from, ms);
+  }
+  bool heardIf(const std::function<bool(const QString&)>& fits, qsizetype from, int ms = kPatience) {
+    return QTest::qWaitFor([&] { return std::ranges::any_of(spokenSince(from), fits); }, ms);
+  }
+
+ private:
+  Orca() {
+    if (!jex::testing::desktopError().isEmpty()) {
+      error_ = jex::testing::desktopError();
+      return;
+    }
+    const QString orca = QStandardPaths::findExecutable(QStringLiteral("orca"));
+    if (orca.isEmpty()) {
+      error_ = QStringLiteral("orca is not installed (Debian package orca)");
+      return;
+    }
+    QString debugLog;
+    if (!qEnvironmentVariableIsEmpty("JEX_E2E_KEEP")) {  // Orca's whole log to look at afterwards
+      home_.setAutoRemove(false);
+      debugLog = home_.filePath(QStringLiteral("orca-debug.log"));
+      qWarning() << "Orca's folder:" << home_.path();
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Settings from memory: Orca keeps running when another program switches the screen reader.
+    env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+    env.insert(QStringLiteral("HOME"), home_.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path());
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"));
+    log_ = home_.filePath(QStringLiteral("orca-speech.log"));
+    QDir(home_.path()).mkpath(QStringLiteral("prefs"));
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(home_.filePath(QStringLiteral("orca.out")));
+    // Orca's own interpreter, from the first line of its script.
+    QString python = QStringLiteral("/usr/bin/python3");
+    QFile script(orca);
+    if (script.open(QIODevice::ReadOnly)) {
+      const QString first = QString::fromUtf8(script.readLine()).trimmed();
+      if (first.startsWith(QStringLiteral("#!"))) python = first.mid(2).trimmed();
+    }
+    process_.start(
+        python, {QStringLiteral("-c"), QString::fromLatin1(kLoggedOrca).replace(QStringLiteral("/usr/bin/orca"), orca),
+                 log_, home_.filePath(QStringLiteral("prefs")), debugLog});
+    if (!process_.waitForStarted(5000)) {
+      error_ = QStringLiteral("orca did not start: ") + process_.errorString();
+      return;
+    }
+    // Orca says so once it listens (in English: its own language is C).
+    if (!QTest::qWaitFor([&] { return read().contains(QStringLiteral("SPEECH OUTPUT: 'Screen reader on.'")); },
+                         60000)) {
+      error_ = QStringLiteral("orca did not come up; its log ends: ") + read().right(600);
+      return;
+    }
+    QTest::qWait(1500);
+  }
+  ~Orca() {
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) process_.kill();
+  }
+  const QString& read() {
+    QFile f(log_);
+    if (f.open(QIODevice::ReadOnly)) {
+      f.seek(bytes_);
+      const QByteArray more = f.readAll();
+      bytes_ += more.size();
+      text_ += QString::fromUtf8(more);
+    }
+    return text_;
+  }
+
+  QTemporaryDir home_;
+  QProcess process_;
+  QString log_, error_, text_;
+  qint64 bytes_ = 0;
+};
+
+// The value a screen reader should say for w, and the key that changes it; none for a control
+// that has no value to choose.
+struct Choice {
+  QString value;
+  Qt::Key change = Qt::Key_unknown;
+  Qt::Key back = Qt::Key_unknown;
+  std::optional<bool> checked;  // the current entry's check state, when Space toggles it
+};
+Choice choiceOf(QWidget* w) {
+  const auto step = [](int row, int rows) {
+    return row + 1 < rows ? Choice{{}, Qt::Key_Down, Qt::Key_Up} : Choice{{}, Qt::Key_Up, Qt::Key_Down};
+  };
+  Choice c;
+  if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    c = step(combo->currentIndex(), combo->count());
+    c.value = combo->currentText();
+  } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
+    if (!view->model() || view->model()->rowCount(view->rootIndex()) == 0) return {};
+    const QModelIndex at = view->currentIndex();
+    c = step(at.row(), view->model()->rowCount(view->rootIndex()));
+    c.value = at.data().toString();
+    if ((at.flags() & Qt::ItemIsUserCheckable) && at.data(Qt::CheckStateRole).isValid())
+      c.checked = at.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+  } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
+    c = {spin->text(), Qt::Key_Up, Qt::Key_Down};
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->validator()) {
+    c = {edit->text(), Qt::Key_Up, Qt::Key_Down};  // a number field stepped with the arrow keys
+  } else {
+    return {};
+  }
+  if (c.value.trimmed().isEmpty()) c.value = QString();
+  return c;
+}
+
+std::string str(const QString& s) { return s.toStdString(); }
+
+const QString kTranscripts = QStringLiteral(JEX_BIN_DIR "/../orca-transcripts");
+
+struct Case {
+  const char* lng;
+  const char* dialog;
+};
+std::string caseName(const ::testing::TestParamInfo<Case>& p) {
+  return std::string(p.param.dialog) + "_" + p.param.lng;
+}
+
+class OrcaHears : public DialogTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void SetUp() override {
+    // Orca takes about a second per event on a loaded machine and then drops the events that a
+    // newer one of the same kind overtook: the walk runs where it is asked for (JEX_ORCA=1).
+    if (qEnvironmentVariableIsEmpty("JEX_ORCA")) GTEST_SKIP() << "set JEX_ORCA=1 to hear the dialogs with Orca";
+    if (!Orca::instance().error().isEmpty()) GTEST_SKIP() << Orca::instance().error().toStdString();
+    DialogTest::SetUp();
+  }
+  void TearDown() override {
+    if (qEnvironmentVariableIsEmpty("JEX_ORCA") || !Orca::instance().error().isEmpty()) return;
+    QDir().mkpath(kTranscripts);
+    QFile f(kTranscripts + u'/' + QLatin1String(GetParam().dialog) + u'-' + QLatin1String(GetParam().lng) +
+            QStringLiteral(".txt"));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(transcript.join(u'\n').toUtf8() + '\n');
+    DialogTest::TearDown();
+  }
+  // Presses k where the focus is; what Orca said about it goes into the transcript.
+  void pressAndNote(Qt::Key k, const QString& name) {
+    flush();
+    transcript << QStringLiteral("[%1]").arg(name);
+    key(k);
+  }
+  void flush() {
+    for (const QString& s : Orca::instance().spokenSince(noted)) transcript << QStringLiteral("  ") + s;
+    noted = Orca::instance().mark();
+  }
+  QStringList transcript;
+  qsizetype noted = 0;
+};
+
+TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
+  Orca& orca = Orca::instance();
+  language(GetParam().lng);
+  noted = orca.mark();
+  orca.settle();
+  ChildDialog* d = open(QLatin1String(GetParam().dialog));
+  ASSERT_NE(d, nullptr);
+  orca.settle();
+  AnswerBox no(Qt::Key_N);  // a question while choosing is answered No
+  QWidget* first = ui::tabStopOf(QApplication::focusWidget());
+  ASSERT_TRUE(first && d->isAncestorOf(first));
+  qsizetype since = noted;
+  QWidget* w = first;
+  int stops = 0;
+  const auto stop = [] { return ui::tabStopOf(QApplication::focusWidget()); };
+  do {
+    const Choice c = choiceOf(w);
+    if (!c.value.isNull()) {
+      EXPECT_TRUE(orca.heard(c.value, since))
+          << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
+    } else if (c.change != Qt::Key_unknown) {
+      EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
+    } else {
+      (void)orca.heard(QString(), since);  // Orca presents the control before the next key
+    }
+    if (c.change != Qt::Key_unknown) {
+      const qsizetype before = orca.mark();
+      pressAndNote(c.change, describe(w) + u' ' + QKeySequence(c.change).toString());
+      // The key arrives once the registry has handed it to Orca and back.
+      (void)QTest::qWaitFor([&] { return choiceOf(w).value != c.value || stop() != w; }, kPatience);
+      const QString now = choiceOf(w).value;
+      if (now != c.value && !now.isEmpty()) {
+        EXPECT_TRUE(orca.heard(now, before))
+            << describe(w).toStdString() << ": the new value \"" << now.toStdString() << "\" was not heard";
+      }
+      flush();
+      if (stop() == w && now != c.value) {  // back to where it was, once Orca said that too
+        const qsizetype back = orca.mark();
+        key(c.back);
+        (void)QTest::qWaitFor([&] { return choiceOf(w).value == c.value; }, kPatience);
+        (void)orca.heard(c.value, back);
+      }
+    }
+    // Space toggles a checkable entry: Orca says its new state, and again when it goes back.
+    for (int round = 0; c.checked && round < 2 && stop() == w; ++round) {
+      const bool was = *choiceOf(w).checked;
+      const qsizetype before = orca.mark();
+      pressAndNote(Qt::Key_Space, describe(w) + QStringLiteral(" Space"));
+      (void)QTest::qWaitFor([&] { return choiceOf(w).checked != was; }, kPatience);
+      ASSERT_NE(choiceOf(w).checked, was) << describe(w).toStdString() << ": Space did not toggle its entry";
+      EXPECT_TRUE(orca.heardIf(
+          [&](const QString& s) { return s.contains(QStringLiteral("not checked")) == was && s.contains(u"checked"); },
+          before))
+          << describe(w).toStdString() << ": the entry's new state was not heard after Space";
+    }
+    since = orca.mark();
+    pressAndNote(Qt::Key_Tab, QStringLiteral("Tab"));
+    (void)QTest::qWaitFor([&] { return stop() != w; }, kPatience);
+    w = stop();
+    ASSERT_NE(w, nullptr);
+    transcript.last() = QStringLiteral("[Tab to %1]").arg(describe(w));
+    ASSERT_LT(++stops, 60) << "Tab does not come back to the first control";
+  } while (w != first);
+  (void)orca.heard(QString(), since);
+  flush();
+  key(Qt::Key_Escape);
+}
+
+constexpr Case kCases[] = {
+    {"1031", "frmVoices"}, {"1031", "frmKeyecho"}, {"1031", "frmDevice"}, {"1031", "frmBraille"}, {"1031", "frmTasks"},
+    {"1033", "frmVoices"}, {"1033", "frmKeyecho"}, {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},
+};
+INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
+
+// What the toolkit tells screen readers while a key is pressed: each event with the name of the
+// object it is about, the focus and check states that object has then, and whether it is an
+// entry of watched.
+struct Told {
+  QAccessible::Event type;
+  QString name;
+  bool focused = false, checked = false, entryOfWatched = false;
+};
+class Recorder {
+ public:
+  explicit Recorder(QWidget* watched) {
+    watched_ = QAccessible::queryAccessibleInterface(watched);
+    self_ = this;
+    QAccessible::queryAccessibleInterface(watched)->child(0);  // the entries exist before the key
+    previous_ = QAccessible::installUpdateHandler(&Recorder::note);
+  }
+  ~Recorder() {
+    QAccessible::installUpdateHandler(previous_);
+    self_ = nullptr;
+  }
+  QList<Told> told;
+  qsizetype count(QAccessible::Event type) const {
+    return std::count_if(told.begin(), told.end(), [&](const Told& t) { return t.type == type && t.entryOfWatched; });
+  }
+  const Told* last(QAccessible::Event type) const {
+    for (auto it = told.rbegin(); it != told.rend(); ++it)
+      if (it->type == type && it->entryOfWatched) return &*it;
+    return nullptr;
+  }
+
+ private:
+  static void note(QAccessibleEvent* e) {
+    QAccessibleInterface* i = e->accessibleInterface();
+    if (!self_ || !i) return;
+    const QAccessible::State st = i->state();
+    self_->told.append({e->type(), i->text(QAccessible::Name), bool(st.focused), bool(st.checked),
+                        i->parent() && i->parent() == self_->watched_});
+  }
+  static inline Recorder* self_ = nullptr;
+  QAccessibleInterface* watched_;
+  QAccessible::UpdateHandler previous_;
+};
+
+// On the desktop of these tests the toolkit's bridge is active: what it is told is what Orca gets.
+class BridgeTold : public DialogTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void SetUp() override {
+    if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << jex::testing::desktopError().toStdString();
+    DialogTest::SetUp();
+    // The bridge comes up once it has found the accessibility bus.
+    if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000))
+      GTEST_SKIP() << "the accessibility bridge is not active";
+  }
+};
+
+TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
+  language(GetParam().lng);
+  ChildDialog* d = open(QLatin1String(GetParam().dialog));
+  ASSERT_NE(d, nullptr);
+  AnswerBox no(Qt::Key_N);  // a question while choosing is answered No
+  for (QWidget* w : ui::readingOrder(d)) {
+    if (!w->isVisible()) continue;
+    const std::string who = describe(w).toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(w); combo && !combo->isEditable() && combo->count() > 1) {
+      QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
+      ASSERT_TRUE(i && i->textInterface()) << who << " has no text for readers";
+      EXPECT_EQ(str(i->text(QAccessible::Value)), str(combo->currentText())) << who;
+      EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
+      const QString name = i->text(QAccessible::Name);
+      EXPECT_TRUE(!name.isEmpty() && name != combo->currentText())
+          << who << " is named \"" << str(name) << "\", not by its label";
+      combo->setFocus(Qt::TabFocusReason);
+      const int was = combo->currentIndex();
+      const Qt::Key k = choiceOf(combo).change;
+      {
+        Recorder r(combo);
+        const int asked = no.asked;
+        QTest::keyClick(combo, k);
+        if (no.asked > asked) continue;  // the choice was asked about and declined
+        ASSERT_NE(combo->currentIndex(), was) << who;
+        EXPECT_EQ(r.count(QAccessible::Focus), 1) << who << ": a new choice is not told once by the focus";
+        const Told* t = r.last(QAccessible::Focus);
+        ASSERT_NE(t, nullptr) << who;
+        EXPECT_EQ(str(t->name), str(combo->currentText())) << who;
+        EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
+      }
+      QTest::keyClick(combo, choiceOf(combo).back);
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).checked) {
+      view->setFocus(Qt::TabFocusReason);
+      for (int round = 0; round < 2; ++round) {
+        Recorder r(view);
+        QTest::keyClick(view, Qt::Key_Space);
+        const bool checked = view->currentIndex().data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        const Told* t = r.last(QAccessible::StateChanged);
+        ASSERT_NE(t, nullptr) << who << ": Space on an entry tells no new state";
+        EXPECT_EQ(str(t->name), str(view->currentIndex().data().toString())) << who;
+        EXPECT_EQ(t->checked, checked) << who;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, BridgeTold, ::testing::ValuesIn(kCases), caseName);
+
+}  // namespace
+}  // namespace jex::test

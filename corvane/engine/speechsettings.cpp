@@ -93,11 +93,6 @@ bool lockFile(jex::platform::FileLock& lock, const QString& file) {
   return false;
 }
 
-bool writeWholeFile(const QString& file, const QStringList& lines) {
-  jex::platform::FileLock lock;
-  return lockFile(lock, file) && writeUnlocked(file, lines);
-}
-
 constexpr auto kNewSuffix = QLatin1String(".new");
 
 std::filesystem::path fsPath(const QString& file) {

@@ -9,6 +9,8 @@
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/options.h"
 
+class QTimer;
+
 namespace corvane {
 
 class CommandRouter;
@@ -71,6 +73,10 @@ class CorvaneApp : public QObject, public CoreModel {
   QString appPath_;
   QString foreground_;
   int lastSource_ = 1;
+  // The sample waiting to be said: values set one after the other (the same value for every
+  // voice in use) are heard once, for the last.
+  QTimer* sampleTimer_ = nullptr;
+  QString sampleText_, sampleVoice_;
   bool exiting_ = false;
   std::unique_ptr<SettingsStore> settings_;
   EventHub* hub_ = nullptr;

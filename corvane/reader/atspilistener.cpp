@@ -183,6 +183,58 @@ QString numberOf(AtspiAccessible* a) {
   return failed(err, "value") ? QString() : QString::number(d, 'g', 10);
 }
 
+// True for a label that names a control (its label-for relation): the control says it.
+bool labelsAControl(AtspiAccessible* a) {
+  GError* err = nullptr;
+  GArray* rels = atspi_accessible_get_relation_set(a, &err);
+  if (failed(err, "relations") || !rels) return false;
+  bool labels = false;
+  for (guint i = 0; i < rels->len; ++i) {
+    AtspiRelation* r = g_array_index(rels, AtspiRelation*, i);
+    labels = labels || atspi_relation_get_relation_type(r) == ATSPI_RELATION_LABEL_FOR;
+    g_object_unref(r);
+  }
+  g_array_free(rels, TRUE);
+  return labels;
+}
+
+// The text of a message or question box: its shown labels that name no control, in the order
+// of the tree. Other windows have none (their labels are heard with their controls).
+QString boxText(AtspiAccessible* window) {
+  GError* err = nullptr;
+  const AtspiRole role = atspi_accessible_get_role(window, &err);
+  if (failed(err, "window role") || (role != ATSPI_ROLE_DIALOG && role != ATSPI_ROLE_ALERT)) return {};
+  constexpr int kMaxObjects = 80;  // a box is small; a big dialog is not read through
+  QStringList texts;
+  QList<AtspiAccessible*> todo{window};
+  g_object_ref(window);
+  int seen = 0;
+  while (!todo.isEmpty()) {
+    AtspiAccessible* a = todo.takeFirst();
+    if (++seen <= kMaxObjects) {
+      const AtspiRole r = atspi_accessible_get_role(a, &err);
+      if (!failed(err, "role") && a != window && (r == ATSPI_ROLE_LABEL || r == ATSPI_ROLE_STATIC) &&
+          !labelsAControl(a)) {
+        AtspiStateSet* states = atspi_accessible_get_state_set(a);
+        const bool shown = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+        if (states) g_object_unref(states);
+        const QString name = take(atspi_accessible_get_name(a, &err)).simplified();
+        if (!failed(err, "label") && shown && !name.isEmpty()) texts << name;
+      }
+      const int n = atspi_accessible_get_child_count(a, &err);
+      for (int i = 0; !failed(err, "children") && i < n; ++i)
+        if (AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, &err)) todo << child;
+    }
+    g_object_unref(a);
+  }
+  if (seen > kMaxObjects) return {};
+  if (texts.isEmpty()) {  // a box that tells its text only as its description
+    texts << take(atspi_accessible_get_description(window, &err)).simplified();
+    failed(err, "description");
+  }
+  return texts.join(u' ');
+}
+
 AccessibleInfo readInfo(AtspiAccessible* a) {
   AccessibleInfo info;
   GError* err = nullptr;
@@ -352,14 +404,18 @@ gboolean readPending(gpointer data) {
       e.type = ReaderEvent::Window;
       e.windowTitle = take(atspi_accessible_get_name(window, &err));
       failed(err, "window title");
+      e.windowText = boxText(window);
     }
     bool heard = ours(object);
     if (heard) {
-      const QString title = e.windowTitle;
+      const QString title = e.windowTitle, text = e.windowText;
       if (!title.isEmpty() && type != ReaderEvent::Focus) s.owner->deliver(e);  // the title first, on its own
       e = ReaderEvent();
       e.type = type;
-      if (type == ReaderEvent::Focus) e.windowTitle = title;
+      if (type == ReaderEvent::Focus) {
+        e.windowTitle = title;
+        e.windowText = text;
+      }
       if (type == ReaderEvent::Caret) {
         e.caret.from = s.caretFrom;
         e.caret.to = s.caretTo;

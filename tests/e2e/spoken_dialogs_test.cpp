@@ -462,6 +462,57 @@ TEST_F(SpokenDialogs, ExitQuestionBoxIsHeardAtEveryTabStop) {
   EXPECT_FALSE(QApplication::activeModalWidget()) << "the exit question is still open";
 }
 
+TEST_F(SpokenDialogs, AScriptQuestionIsHeardWithItsTitleTextAndFocusedButton) {
+  QWidget* w = open(S(":funcs MsgBox \"Datei speichern?\" 4 \"Frage\" 7"), "frmSCRMsgBox");
+  ASSERT_NE(w, nullptr);
+  const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+  EXPECT_TRUE(issued(S("Frage, Datei speichern?, ") + button, outMark)) << out().mid(outMark).toStdString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+TEST_F(SpokenDialogs, TheSaveQuestionIsHeardWithItsTextAndAfterItTheFocusIsSaidLast) {
+  QWidget* w = openDialog(S("frmVoices"));
+  ASSERT_NE(w, nullptr);
+  auto* speed = w->findChild<QLineEdit*>(S("txtSpeed"));
+  ASSERT_NE(speed, nullptr);
+  speed->setFocus(Qt::TabFocusReason);
+  QTest::qWait(300);
+  // One Up is one value change, heard once with the new value last.
+  const qsizetype before = out().size();
+  QTest::keyClick(speed, Qt::Key_Up);
+  QTest::qWait(600);
+  const QStringList changeSaid = out().mid(before).split(u'\n').filter(QRegularExpression(S("^(SPEAK|SAMPLE): ")));
+  EXPECT_EQ(changeSaid.size(), 1) << changeSaid.join(u'\n').toStdString();
+  // Escape asks whether to save; the question is heard with its text.
+  bool asked = false;
+  QString question;
+  QTimer inside;
+  inside.setInterval(20);
+  QObject::connect(&inside, &QTimer::timeout, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || !box->isActiveWindow() || !QApplication::focusWidget()) return;
+    inside.stop();
+    question = box->accessibleDescription();
+    const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+    asked = issued(question + S(", ") + button, before);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
+  });
+  inside.start();
+  QTest::keyClick(speed, Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !inside.isActive(); }, 10000)) << "no save question";
+  EXPECT_FALSE(question.isEmpty());
+  EXPECT_TRUE(asked) << "the question was not heard with its text:" << out().mid(before).toStdString();
+  // The dialog has closed: the last thing said is the control with the focus.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000));
+  QTest::qWait(800);
+  const QString focus = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+  const QStringList said = out().mid(before).split(u'\n').filter(QRegularExpression(S("^SPEAK: ")));
+  ASSERT_FALSE(said.isEmpty());
+  EXPECT_TRUE(said.last().contains(focus))
+      << "last said: " << said.last().toStdString() << "; the focus is on " << focus.toStdString();
+  hideMainWindow();
+}
+
 TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
   QWidget* w = open(S("TOGGMEN"), "frmMDI");
   ASSERT_NE(w, nullptr);

@@ -20,6 +20,9 @@ constexpr int kCallTimeoutMs = 800;      // one call to the application
 constexpr int kStartupTimeoutMs = 2000;  // the first calls, while the registry starts
 // Enough of a text to have kMaxPart characters left once its blanks are folded.
 constexpr int kReadChars = 4 * kMaxPart;
+// A removal is read this much later: a text replaced in one go (a value the program sets) comes
+// as a removal and then an insertion at the same place, and is heard as one edit, the new text.
+constexpr int kReplaceWaitMs = 30;
 
 const char* const kEvents[] = {"object:state-changed:focused",
                                "object:state-changed:checked",
@@ -235,6 +238,20 @@ QString boxText(AtspiAccessible* window) {
   return texts.join(u' ');
 }
 
+// False for a focus that has moved on by the time it is read (the control a closing dialog handed
+// the focus to on its way) or whose window has gone: the focus that took its place is said, or
+// nothing when the focus has left the program. The object's states are asked afresh.
+bool stillFocused(AtspiAccessible* a) {
+  atspi_accessible_clear_cache(a);
+  AtspiStateSet* states = atspi_accessible_get_state_set(a);
+  if (!states) return true;
+  const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+  const bool focused =
+      atspi_state_set_contains(states, ATSPI_STATE_FOCUSED) || !atspi_state_set_contains(states, ATSPI_STATE_FOCUSABLE);
+  g_object_unref(states);
+  return showing && focused;
+}
+
 AccessibleInfo readInfo(AtspiAccessible* a) {
   AccessibleInfo info;
   GError* err = nullptr;
@@ -294,7 +311,9 @@ struct AtspiListener::State {
   bool editInserted = false, editCaretWasAfter = false;
   int editOffset = 0, editLength = 0;
   QString editText;
+  QString editReplaced;  // an insertion: the text a removal just before took from its place
   GSource* idle = nullptr;
+  bool delayed = false;  // idle is a timer: a removal waits for an insertion
   AtspiListener* owner = nullptr;
   // Between the thread and stop(): the loop from its creation on, and whether the thread is
   // still registering with the registry (a call that can block for D-Bus's 25 s).
@@ -312,9 +331,15 @@ void replace(AtspiAccessible*& slot, AtspiAccessible* a) {
 
 gboolean readPending(gpointer data);
 
-void schedule(AtspiListener::State& s) {
-  if (s.idle) return;
-  s.idle = g_idle_source_new();
+// Reads the pending events when the thread is idle, or after delayMs.
+void schedule(AtspiListener::State& s, int delayMs = 0) {
+  if (s.idle && (delayMs > 0 || !s.delayed)) return;
+  if (s.idle) {  // a waiting removal: what came after it is read now
+    g_source_destroy(s.idle);
+    g_source_unref(s.idle);
+  }
+  s.delayed = delayMs > 0;
+  s.idle = s.delayed ? g_timeout_source_new(guint(delayMs)) : g_idle_source_new();
   g_source_set_priority(s.idle, G_PRIORITY_LOW);  // after every message already waiting
   g_source_set_callback(s.idle, readPending, &s, nullptr);
   g_source_attach(s.idle, s.context);
@@ -344,6 +369,7 @@ void onEvent(AtspiEvent* event, void* data) {
       if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
       replace(s.focused, event->source);
     }
+    int delayMs = 0;
     if (window) {
       replace(s.pendingWindow, event->source);
     } else {
@@ -359,7 +385,12 @@ void onEvent(AtspiEvent* event, void* data) {
         s.caretTo = event->detail1;
       } else if (type.startsWith("object:text-changed")) {
         t = ReaderEvent::Edited;
-        s.editInserted = type.startsWith("object:text-changed:insert");
+        const bool inserted = type.startsWith("object:text-changed:insert");
+        const bool replacing = inserted && s.pending == event->source && s.pendingType == ReaderEvent::Edited &&
+                               !s.editInserted && s.editOffset == event->detail1;
+        s.editReplaced = replacing ? s.editText : QString();
+        s.editInserted = inserted;
+        delayMs = inserted ? 0 : kReplaceWaitMs;
         s.editOffset = event->detail1;
         s.editLength = event->detail2;
         s.editText = G_VALUE_HOLDS_STRING(&event->any_data) ? QString::fromUtf8(g_value_get_string(&event->any_data))
@@ -375,7 +406,7 @@ void onEvent(AtspiEvent* event, void* data) {
         replace(s.pending, event->source);
       }
     }
-    schedule(s);
+    schedule(s, delayMs);
   });
 }
 
@@ -383,6 +414,7 @@ gboolean readPending(gpointer data) {
   auto& s = *static_cast<AtspiListener::State*>(data);
   g_source_unref(s.idle);
   s.idle = nullptr;
+  s.delayed = false;
   AtspiAccessible* window = s.pendingWindow;
   AtspiAccessible* object = s.pending;
   const ReaderEvent::Type type = s.pendingType;
@@ -406,7 +438,7 @@ gboolean readPending(gpointer data) {
       failed(err, "window title");
       e.windowText = boxText(window);
     }
-    bool heard = ours(object);
+    bool heard = ours(object) && (type != ReaderEvent::Focus || stillFocused(object));
     if (heard) {
       const QString title = e.windowTitle, text = e.windowText;
       if (!title.isEmpty() && type != ReaderEvent::Focus) s.owner->deliver(e);  // the title first, on its own
@@ -444,6 +476,10 @@ gboolean readPending(gpointer data) {
         }
         heard = text && !changed.isEmpty();
         e.edit = editOf(s.editInserted, s.editOffset, changed, now, from, s.editCaretWasAfter);
+        if (s.editInserted && !s.editReplaced.isEmpty()) {
+          e.edit.removed = kind == Kind::PasswordEdit ? QString(s.editReplaced.size(), u'*') : s.editReplaced;
+          e.edit.before.insert(e.edit.offset, e.edit.removed);
+        }
       } else {
         e.info = readInfo(object);
         // The caret where the focus found it, so that the first move is told by its length.

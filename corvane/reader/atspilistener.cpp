@@ -20,8 +20,9 @@ constexpr int kCallTimeoutMs = 800;      // one call to the application
 constexpr int kStartupTimeoutMs = 2000;  // the first calls, while the registry starts
 // Enough of a text to have kMaxPart characters left once its blanks are folded.
 constexpr int kReadChars = 4 * kMaxPart;
-// A removal is read this much later: a text replaced in one go (a value the program sets) comes
-// as a removal and then an insertion at the same place, and is heard as one edit, the new text.
+// A removal or a caret move is read this much later: a text replaced in one go (a value the
+// program sets) comes as a caret move, a removal and then an insertion at the same place, and is
+// heard as one edit, the new text.
 constexpr int kReplaceWaitMs = 30;
 
 const char* const kEvents[] = {"object:state-changed:focused",
@@ -241,13 +242,14 @@ QString boxText(AtspiAccessible* window) {
 // False for a focus that has moved on by the time it is read (the control a closing dialog handed
 // the focus to on its way) or whose window has gone: the focus that took its place is said, or
 // nothing when the focus has left the program. The object's states are asked afresh.
-bool stillFocused(AtspiAccessible* a) {
+// A window activated is said only while it shows.
+bool stillFocused(AtspiAccessible* a, bool window = false) {
   atspi_accessible_clear_cache(a);
   AtspiStateSet* states = atspi_accessible_get_state_set(a);
   if (!states) return true;
   const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-  const bool focused =
-      atspi_state_set_contains(states, ATSPI_STATE_FOCUSED) || !atspi_state_set_contains(states, ATSPI_STATE_FOCUSABLE);
+  const bool focused = window || atspi_state_set_contains(states, ATSPI_STATE_FOCUSED) ||
+                       !atspi_state_set_contains(states, ATSPI_STATE_FOCUSABLE);
   g_object_unref(states);
   return showing && focused;
 }
@@ -269,11 +271,11 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     g_object_unref(states);
   }
   switch (info.kind) {
-    case Kind::ComboBox: {
-      const QString item = selectedItem(a);
-      info.value = item.isEmpty() ? info.name : item;
+    case Kind::ComboBox:
+      // A drop-down list named by its label tells its current item as its name; the selection of
+      // its list is brought up to date only when the list opens.
+      info.value = !info.name.isEmpty() && info.name != info.labelledBy ? info.name : selectedItem(a);
       break;
-    }
     case Kind::Edit:
     case Kind::Document:
     case Kind::Label:
@@ -372,6 +374,7 @@ void onEvent(AtspiEvent* event, void* data) {
     int delayMs = 0;
     if (window) {
       replace(s.pendingWindow, event->source);
+      delayMs = kReplaceWaitMs;  // said with the focus that follows, when the window still shows
     } else {
       ReaderEvent::Type t = ReaderEvent::Changed;
       if (focus) {
@@ -381,6 +384,7 @@ void onEvent(AtspiEvent* event, void* data) {
         // The move an edit of the text causes is heard with the edit, through the key echo.
         if (!s.field.moved(event->detail1, &from)) return;
         t = ReaderEvent::Caret;
+        delayMs = kReplaceWaitMs;
         s.caretFrom = from;
         s.caretTo = event->detail1;
       } else if (type.startsWith("object:text-changed")) {
@@ -431,14 +435,18 @@ gboolean readPending(gpointer data) {
       return qint64(p) == pid;
     };
     ReaderEvent e;
-    if (ours(window)) {
+    if (ours(window) && stillFocused(window, true)) {
       GError* err = nullptr;
       e.type = ReaderEvent::Window;
       e.windowTitle = take(atspi_accessible_get_name(window, &err));
       failed(err, "window title");
       e.windowText = boxText(window);
     }
-    bool heard = ours(object) && (type != ReaderEvent::Focus || stillFocused(object));
+    bool heard = ours(object);
+    if (heard && type == ReaderEvent::Focus && !stillFocused(object)) {
+      heard = false;
+      e = ReaderEvent();  // nor the window it came with: the focus has gone on from there
+    }
     if (heard) {
       const QString title = e.windowTitle, text = e.windowText;
       if (!title.isEmpty() && type != ReaderEvent::Focus) s.owner->deliver(e);  // the title first, on its own

@@ -315,6 +315,32 @@ class SpokenDialogs : public ::testing::Test {
           << "\"" << stops[i].expected.toStdString() << "\" is not in the speech log" << recent();
   }
 
+  // What the core said since from, in the focus voice and the key echo; JexUI's own tip of the
+  // focused control (it follows the focus utterance) is left out.
+  static QStringList focusLines(qsizetype from) {
+    QStringList said;
+    const QString tip = QApplication::focusWidget() ? QApplication::focusWidget()->toolTip() : QString();
+    for (const QString& line : out().mid(from).split(u'\n'))
+      if (line.startsWith(S("SPEAK: ")) && (tip.isEmpty() || line.mid(7) != tip)) said << line;
+    return said;
+  }
+  // After a window or dialog has closed (from: the core's output before): the last thing said
+  // is the control that has the focus; with the focus gone from JexUI, nothing of JexUI is said.
+  static void focusSaidLast(qsizetype from, const char* after) {
+    QTest::qWait(800);  // the reader has read what the close sent
+    const QStringList said = focusLines(from);
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) {
+      EXPECT_TRUE(said.isEmpty()) << "after " << after << " the focus left JexUI, yet the reader said:\n"
+                                  << said.join(u'\n').toStdString();
+      return;
+    }
+    const QString expected = corvane::reader::compose(reported(focus), true, false).text;
+    EXPECT_TRUE(!said.isEmpty() && said.last().contains(expected))
+        << "after " << after << " the focus is on " << expected.toStdString() << ", the reader said:\n"
+        << said.join(u'\n').toStdString();
+  }
+
   static inline QString skipWhy;
   qint64 mark = 0;
   qsizetype outMark = 0;
@@ -470,44 +496,35 @@ TEST_F(SpokenDialogs, AScriptQuestionIsHeardWithItsTitleTextAndFocusedButton) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
 }
 
-TEST_F(SpokenDialogs, TheSaveQuestionIsHeardWithItsTextAndAfterItTheFocusIsSaidLast) {
+// The speed is set in a text field whose text the dialog replaces at each step: each step is
+// heard once, the new value (the voice then says its sample), never the value before.
+TEST_F(SpokenDialogs, EachStepOfTheSpeedIsHeardOnceWithTheNewValue) {
   QWidget* w = openDialog(S("frmVoices"));
   ASSERT_NE(w, nullptr);
   auto* speed = w->findChild<QLineEdit*>(S("txtSpeed"));
   ASSERT_NE(speed, nullptr);
   speed->setFocus(Qt::TabFocusReason);
   QTest::qWait(300);
-  const qsizetype before = out().size();
-  QTest::keyClick(speed, Qt::Key_Up);
-  // Escape asks whether to save; the question is heard with its text.
-  bool asked = false;
-  QString question;
-  QTimer inside;
-  inside.setInterval(20);
-  QObject::connect(&inside, &QTimer::timeout, [&] {
-    QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isActiveWindow() || !QApplication::focusWidget()) return;
-    inside.stop();
-    question = box->accessibleDescription();
-    const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
-    asked = issued(question + S(", ") + button, before);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
-  });
-  inside.start();
-  QTest::keyClick(speed, Qt::Key_Escape);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !inside.isActive(); }, 10000)) << "no save question";
-  EXPECT_FALSE(question.isEmpty());
-  EXPECT_TRUE(asked) << "the question was not heard with its text:" << out().mid(before).toStdString();
-  // The dialog has closed (with the main window when it opened it): when the focus is still in
-  // JexUI, the last thing said is the control that has it.
-  if (QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 1000)) {
-    QTest::qWait(800);
-    const QString focus = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
-    const QStringList said = out().mid(before).split(u'\n').filter(QRegularExpression(S("^SPEAK: ")));
-    ASSERT_FALSE(said.isEmpty());
-    EXPECT_TRUE(said.last().contains(focus))
-        << "last said: " << said.last().toStdString() << "; the focus is on " << focus.toStdString();
+  for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home}) {
+    const QString old = speed->text();
+    const qsizetype from = out().size();
+    QTest::keyClick(speed, k);
+    QTest::qWait(400);
+    const QStringList said = focusLines(from);
+    const QString steps = out().mid(from).trimmed();
+    EXPECT_EQ(said, QStringList{S("SPEAK: ") + speed->text()})
+        << old.toStdString() << " -> " << speed->text().toStdString() << ":\n"
+        << steps.toStdString();
+    EXPECT_LE(out().mid(from).count(S("SAMPLE: ")), 1) << steps.toStdString();
   }
+  qsizetype from = 0;
+  const AnswerBox no([&](QWidget* box) {
+    from = out().size();
+    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_N);
+  });
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmVoices"))));
+  EXPECT_EQ(no.asked, 1);
+  focusSaidLast(from, "No to the save question");
   hideMainWindow();
 }
 
@@ -604,14 +621,72 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
 }
 
 // Every registered dialog of the main window, opened as the user opens it: each stop is heard
-// with its label, role and value; Escape closes it again.
+// with its label, role and value; Escape closes it again and the focus is said last (or nothing
+// once the focus has left JexUI). Opened again, each value changed on the way is heard once with
+// the new value, the save question with its text, and after No the focus is said last.
 class EveryDialog : public SpokenDialogs, public ::testing::WithParamInterface<QString> {};
 
 TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
   QWidget* w = openDialog(GetParam());
   tabThrough(w);
   ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+  qsizetype from = out().size();
+  ASSERT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+  focusSaidLast(from, "Escape");
+  hideMainWindow();
+
+  // Once more: a setting changed is heard once with its new value, the save question with its
+  // text; No closes the dialog.
+  w = openDialog(GetParam());
+  ASSERT_NE(w, nullptr);
+  auto* dialog = w->findChild<ChildDialog*>(GetParam());
+  ASSERT_NE(dialog, nullptr);
+  // Each key on the way: a value changed is heard once, the new value last; a key that changes
+  // nothing is not heard.
+  struct Press {
+    QWidget* control = nullptr;
+    QString before;
+    qsizetype from = 0;
+  } last;
+  const auto heardOnce = [&] {
+    if (!last.control) return;
+    QTest::qWait(500);  // the control shows the value the dialog settled on
+    const QString now = corvane::reader::value(reported(last.control), true);
+    const QStringList said = focusLines(last.from);
+    const std::string what = describe(last.control).toStdString() + " from " + last.before.toStdString() + " to " +
+                             now.toStdString() + ", said: " + said.join(u'|').toStdString();
+    if (now == last.before) {
+      EXPECT_TRUE(said.isEmpty()) << what;
+    } else {
+      EXPECT_EQ(said.size(), 1) << what;
+      EXPECT_TRUE(!said.isEmpty() && said.last().contains(now)) << what;
+    }
+  };
+  const QWidget* changed = changeASetting(dialog, false, [&](QWidget* control) {
+                             heardOnce();
+                             control->setFocus(Qt::TabFocusReason);  // heard on its own, before the key
+                             QTest::qWait(300);
+                             last = {control, corvane::reader::value(reported(control), true), out().size()};
+                           }).control;
+  heardOnce();
+  from = out().size();
+  QString question;
+  {
+    const AnswerBox no([&](QWidget* box) {
+      if (!box->isActiveWindow() || !QApplication::focusWidget()) return;
+      question = box->accessibleDescription().simplified();
+      const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+      EXPECT_TRUE(issued(question + S(", ") + button, from))
+          << "the save question (" << question.toStdString()
+          << ") was not heard with its text:" << out().mid(from).toStdString();
+      from = out().size();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 10000)) << "Escape and No left the dialog open";
+  }
+  EXPECT_EQ(question.isEmpty(), changed == nullptr) << "a save question only after a change";
+  focusSaidLast(from, "No to the save question");
   hideMainWindow();
 }
 

@@ -234,6 +234,22 @@ TEST_P(DialogWalk, EscapeClosesWithoutStoring) {
   EXPECT_EQ(str(shownValues(d)), str(shown)) << "the core kept the change of " << describe(changed).toStdString();
 }
 
+// Arrowing through a list only moves through it: whatever a choice asks (every source the same
+// voice?) is asked once the user settles on it, by Enter or by leaving the list.
+TEST_P(DialogWalk, ArrowingThroughAListAsksNothing) {
+  ChildDialog* d = open();
+  ASSERT_NE(d, nullptr);
+  AnswerBox yes(Qt::Key_J);
+  for (QWidget* w : ui::readingOrder(d)) {
+    if (changeKey(w, true) == Qt::Key_unknown || !w->isVisible() || !w->isEnabled()) continue;
+    w->setFocus(Qt::TabFocusReason);
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home}) {
+      QTest::keyClick(w, k);
+      ASSERT_EQ(yes.asked, 0) << "arrowing through " << describe(w).toStdString() << " asked a question";
+    }
+  }
+}
+
 TEST_P(DialogWalk, EnterOnAListClosesAndKeepsTheChoice) {
   ChildDialog* d = open();
   ASSERT_NE(d, nullptr);

@@ -24,6 +24,7 @@
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
 #include "global/cglobal.h"
+#include "localisation/frmlocalizer.h"
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
@@ -290,11 +291,11 @@ class SpokenDialogs : public ::testing::Test {
     QWidget* current = first;
     do {
       const AccessibleInfo info = reported(current);
-      const corvane::reader::Composed said = corvane::reader::compose(info, true, true);
+      const corvane::reader::Composed said = corvane::reader::compose(info, german, true);
       EXPECT_FALSE(said.unnamed) << describe(current).toStdString() << " has no label";
       EXPECT_NE(info.kind, Kind::Other) << describe(current).toStdString() << ": no role word for it";
       // The label, role and value; a description may follow.
-      const QString expected = corvane::reader::compose(info, true, false).text;
+      const QString expected = corvane::reader::compose(info, german, false).text;
       EXPECT_TRUE(issued(expected, mark == 0 ? 0 : outMark))
           << describe(current).toStdString() << ": \"" << expected.toStdString() << "\" was not said" << recent();
       stops << Stop{expected, mark};
@@ -335,13 +336,20 @@ class SpokenDialogs : public ::testing::Test {
                                   << said.join(u'\n').toStdString();
       return;
     }
-    const QString expected = corvane::reader::compose(reported(focus), true, false).text;
+    const QString expected = corvane::reader::compose(reported(focus), german, false).text;
     EXPECT_TRUE(!said.isEmpty() && said.last().contains(expected))
         << "after " << after << " the focus is on " << expected.toStdString() << ", the reader said:\n"
         << said.join(u'\n').toStdString();
   }
 
+  // The language of JexUI and the core: the reader's role words follow it.
+  static void language(const char* lcid) {
+    frmLocalizer().ChangeLanguage(QLatin1String(lcid));
+    german = corvane::reader::isGermanLocale(QLatin1String(lcid));
+  }
+
   static inline QString skipWhy;
+  static inline bool german = true;
   qint64 mark = 0;
   qsizetype outMark = 0;
 };
@@ -687,6 +695,20 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
   }
   EXPECT_EQ(question.isEmpty(), changed == nullptr) << "a save question only after a change";
   focusSaidLast(from, "No to the save question");
+  hideMainWindow();
+}
+
+// The same with the English language file: its captions, and the reader's English words.
+TEST_P(EveryDialog, IsHeardInEnglishAtEveryTabStop) {
+  language("1033");
+  QWidget* w = openDialog(GetParam());
+  tabThrough(w);
+  if (w) {
+    const qsizetype from = out().size();
+    EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+    focusSaidLast(from, "Escape");
+  }
+  language("1031");
   hideMainWindow();
 }
 

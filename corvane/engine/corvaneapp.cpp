@@ -255,10 +255,25 @@ void CorvaneApp::say(const QString& text, int source, bool append) {
 
 void CorvaneApp::speakSample(const QString& text, const QString& voiceName) {
   jex::trap("CorvaneApp.speakSample", [&] {
-    const VoiceChoice voice = root_->speech().choiceFor(lastSource_, voiceName);
-    if (voice.espeakVoice.isEmpty() || !useSpeech()) return;
-    report(QStringLiteral("SAMPLE: ") + text + QStringLiteral("  [") + voice.label() + u']');
-    speech_->speak(text, lastSource_, voice);  // cuts off what is being said, the last sample too
+    // JexUI sets a value for each voice of the sources in one go, call after call: the sample
+    // waits for the calls of that one change to end.
+    constexpr int kSampleWaitMs = 60;
+    sampleText_ = text;
+    sampleVoice_ = voiceName;
+    if (!sampleTimer_) {
+      sampleTimer_ = new QTimer(this);
+      sampleTimer_->setSingleShot(true);
+      sampleTimer_->setInterval(kSampleWaitMs);
+      connect(sampleTimer_, &QTimer::timeout, this, [this] {
+        jex::trap("CorvaneApp.sample", [&] {
+          const VoiceChoice voice = root_->speech().choiceFor(lastSource_, sampleVoice_);
+          if (voice.espeakVoice.isEmpty() || !useSpeech()) return;
+          report(QStringLiteral("SAMPLE: ") + sampleText_ + QStringLiteral("  [") + voice.label() + u']');
+          speech_->speak(sampleText_, lastSource_, voice);  // cuts off what is being said, the last sample too
+        });
+      });
+    }
+    sampleTimer_->start();
   });
 }
 

@@ -9,6 +9,8 @@
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/options.h"
 
+class QTimer;
+
 namespace corvane {
 
 class CallerPolicy;
@@ -76,6 +78,10 @@ class CorvaneApp : public QObject, public CoreModel {
   QString appPath_;
   QString foreground_;
   int lastSource_ = 1;
+  // The sample waiting to be said: values set one after the other (the same value for every
+  // voice in use) are heard once, for the last.
+  QTimer* sampleTimer_ = nullptr;
+  QString sampleText_, sampleVoice_;
   bool exiting_ = false;
   bool jexUiAttached_ = false;   // JexUI's sink is registered and was not cleared by JexUI
   QList<qint64> jexUiRestarts_;  // monotonic ms of the restarts within the last minute

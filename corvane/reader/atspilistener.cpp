@@ -21,6 +21,10 @@ constexpr int kCallTimeoutMs = 800;      // one call to the application
 constexpr int kStartupTimeoutMs = 2000;  // the first calls, while the registry starts
 // Enough of a text to have kMaxPart characters left once its blanks are folded.
 constexpr int kReadChars = 4 * kMaxPart;
+// A removal or a caret move is read this much later: a text replaced in one go (a value the
+// program sets) comes as a caret move, a removal and then an insertion at the same place, and is
+// heard as one edit, the new text.
+constexpr int kReplaceWaitMs = 30;
 
 const char* const kEvents[] = {"object:state-changed:focused",
                                "object:state-changed:checked",
@@ -184,6 +188,73 @@ QString numberOf(AtspiAccessible* a) {
   return failed(err, "value") ? QString() : QString::number(d, 'g', 10);
 }
 
+// True for a label that names a control (its label-for relation): the control says it.
+bool labelsAControl(AtspiAccessible* a) {
+  GError* err = nullptr;
+  GArray* rels = atspi_accessible_get_relation_set(a, &err);
+  if (failed(err, "relations") || !rels) return false;
+  bool labels = false;
+  for (guint i = 0; i < rels->len; ++i) {
+    AtspiRelation* r = g_array_index(rels, AtspiRelation*, i);
+    labels = labels || atspi_relation_get_relation_type(r) == ATSPI_RELATION_LABEL_FOR;
+    g_object_unref(r);
+  }
+  g_array_free(rels, TRUE);
+  return labels;
+}
+
+// The text of a message or question box: its shown labels that name no control, in the order
+// of the tree. Other windows have none (their labels are heard with their controls).
+QString boxText(AtspiAccessible* window) {
+  GError* err = nullptr;
+  const AtspiRole role = atspi_accessible_get_role(window, &err);
+  if (failed(err, "window role") || (role != ATSPI_ROLE_DIALOG && role != ATSPI_ROLE_ALERT)) return {};
+  constexpr int kMaxObjects = 80;  // a box is small; a big dialog is not read through
+  QStringList texts;
+  QList<AtspiAccessible*> todo{window};
+  g_object_ref(window);
+  int seen = 0;
+  while (!todo.isEmpty()) {
+    AtspiAccessible* a = todo.takeFirst();
+    if (++seen <= kMaxObjects) {
+      const AtspiRole r = atspi_accessible_get_role(a, &err);
+      if (!failed(err, "role") && a != window && (r == ATSPI_ROLE_LABEL || r == ATSPI_ROLE_STATIC) &&
+          !labelsAControl(a)) {
+        AtspiStateSet* states = atspi_accessible_get_state_set(a);
+        const bool shown = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+        if (states) g_object_unref(states);
+        const QString name = take(atspi_accessible_get_name(a, &err)).simplified();
+        if (!failed(err, "label") && shown && !name.isEmpty()) texts << name;
+      }
+      const int n = atspi_accessible_get_child_count(a, &err);
+      for (int i = 0; !failed(err, "children") && i < n; ++i)
+        if (AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, &err)) todo << child;
+    }
+    g_object_unref(a);
+  }
+  if (seen > kMaxObjects) return {};
+  if (texts.isEmpty()) {  // a box that tells its text only as its description
+    texts << take(atspi_accessible_get_description(window, &err)).simplified();
+    failed(err, "description");
+  }
+  return texts.join(u' ');
+}
+
+// False for a focus that has moved on by the time it is read (the control a closing dialog handed
+// the focus to on its way) or whose window has gone: the focus that took its place is said, or
+// nothing when the focus has left the program. The object's states are asked afresh.
+// A window activated is said only while it shows.
+bool stillFocused(AtspiAccessible* a, bool window = false) {
+  atspi_accessible_clear_cache(a);
+  AtspiStateSet* states = atspi_accessible_get_state_set(a);
+  if (!states) return true;
+  const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+  const bool focused = window || atspi_state_set_contains(states, ATSPI_STATE_FOCUSED) ||
+                       !atspi_state_set_contains(states, ATSPI_STATE_FOCUSABLE);
+  g_object_unref(states);
+  return showing && focused;
+}
+
 AccessibleInfo readInfo(AtspiAccessible* a) {
   AccessibleInfo info;
   GError* err = nullptr;
@@ -202,10 +273,13 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
   }
   switch (info.kind) {
     case Kind::ComboBox: {
-      // A drop-down list holds its chosen entry as its text; without one, its list's selection.
+      // A drop-down list holds its chosen entry as its text (our own combo interface); Qt's own
+      // tells its current item as its name when a label names it. The selection of its list is
+      // brought up to date only when the list opens, so it comes last.
       QString item = textOf(a, 0, kReadChars);
+      if (item.isEmpty() && !info.name.isEmpty() && info.name != info.labelledBy) item = info.name;
       if (item.isEmpty()) item = selectedItem(a);
-      info.value = item.isEmpty() ? info.name : item;
+      info.value = item;
       break;
     }
     case Kind::Edit:
@@ -245,7 +319,9 @@ struct AtspiListener::State {
   bool editInserted = false, editCaretWasAfter = false;
   int editOffset = 0, editLength = 0;
   QString editText;
+  QString editReplaced;  // an insertion: the text a removal just before took from its place
   GSource* idle = nullptr;
+  bool delayed = false;  // idle is a timer: a removal waits for an insertion
   AtspiListener* owner = nullptr;
   // Between the thread and stop(): the loop from its creation on, and whether the thread is
   // still registering with the registry (a call that can block for D-Bus's 25 s).
@@ -263,9 +339,15 @@ void replace(AtspiAccessible*& slot, AtspiAccessible* a) {
 
 gboolean readPending(gpointer data);
 
-void schedule(AtspiListener::State& s) {
-  if (s.idle) return;
-  s.idle = g_idle_source_new();
+// Reads the pending events when the thread is idle, or after delayMs.
+void schedule(AtspiListener::State& s, int delayMs = 0) {
+  if (s.idle && (delayMs > 0 || !s.delayed)) return;
+  if (s.idle) {  // a waiting removal: what came after it is read now
+    g_source_destroy(s.idle);
+    g_source_unref(s.idle);
+  }
+  s.delayed = delayMs > 0;
+  s.idle = s.delayed ? g_timeout_source_new(guint(delayMs)) : g_idle_source_new();
   g_source_set_priority(s.idle, G_PRIORITY_LOW);  // after every message already waiting
   g_source_set_callback(s.idle, readPending, &s, nullptr);
   g_source_attach(s.idle, s.context);
@@ -299,8 +381,10 @@ void onEvent(AtspiEvent* event, void* data) {
       if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
       replace(s.focused, event->source);
     }
+    int delayMs = 0;
     if (window) {
       replace(s.pendingWindow, event->source);
+      delayMs = kReplaceWaitMs;  // said with the focus that follows, when the window still shows
     } else {
       ReaderEvent::Type t = ReaderEvent::Changed;
       if (focus) {
@@ -310,11 +394,17 @@ void onEvent(AtspiEvent* event, void* data) {
         // The move an edit of the text causes is heard with the edit, through the key echo.
         if (!s.field.moved(event->detail1, &from)) return;
         t = ReaderEvent::Caret;
+        delayMs = kReplaceWaitMs;
         s.caretFrom = from;
         s.caretTo = event->detail1;
       } else if (type.startsWith("object:text-changed")) {
         t = ReaderEvent::Edited;
-        s.editInserted = type.startsWith("object:text-changed:insert");
+        const bool inserted = type.startsWith("object:text-changed:insert");
+        const bool replacing = inserted && s.pending == event->source && s.pendingType == ReaderEvent::Edited &&
+                               !s.editInserted && s.editOffset == event->detail1;
+        s.editReplaced = replacing ? s.editText : QString();
+        s.editInserted = inserted;
+        delayMs = inserted ? 0 : kReplaceWaitMs;
         s.editOffset = event->detail1;
         s.editLength = event->detail2;
         s.editText = G_VALUE_HOLDS_STRING(&event->any_data) ? QString::fromUtf8(g_value_get_string(&event->any_data))
@@ -330,7 +420,7 @@ void onEvent(AtspiEvent* event, void* data) {
         replace(s.pending, event->source);
       }
     }
-    schedule(s);
+    schedule(s, delayMs);
   });
 }
 
@@ -338,6 +428,7 @@ gboolean readPending(gpointer data) {
   auto& s = *static_cast<AtspiListener::State*>(data);
   g_source_unref(s.idle);
   s.idle = nullptr;
+  s.delayed = false;
   AtspiAccessible* window = s.pendingWindow;
   AtspiAccessible* object = s.pending;
   const ReaderEvent::Type type = s.pendingType;
@@ -354,19 +445,27 @@ gboolean readPending(gpointer data) {
       return qint64(p) == pid;
     };
     ReaderEvent e;
-    if (ours(window)) {
+    if (ours(window) && stillFocused(window, true)) {
       GError* err = nullptr;
       e.type = ReaderEvent::Window;
       e.windowTitle = take(atspi_accessible_get_name(window, &err));
       failed(err, "window title");
+      e.windowText = boxText(window);
     }
     bool heard = ours(object);
+    if (heard && type == ReaderEvent::Focus && !stillFocused(object)) {
+      heard = false;
+      e = ReaderEvent();  // nor the window it came with: the focus has gone on from there
+    }
     if (heard) {
-      const QString title = e.windowTitle;
+      const QString title = e.windowTitle, text = e.windowText;
       if (!title.isEmpty() && type != ReaderEvent::Focus) s.owner->deliver(e);  // the title first, on its own
       e = ReaderEvent();
       e.type = type;
-      if (type == ReaderEvent::Focus) e.windowTitle = title;
+      if (type == ReaderEvent::Focus) {
+        e.windowTitle = title;
+        e.windowText = text;
+      }
       if (type == ReaderEvent::Caret) {
         e.caret.from = s.caretFrom;
         e.caret.to = s.caretTo;
@@ -395,6 +494,10 @@ gboolean readPending(gpointer data) {
         }
         heard = text && !changed.isEmpty();
         e.edit = editOf(s.editInserted, s.editOffset, changed, now, from, s.editCaretWasAfter);
+        if (s.editInserted && !s.editReplaced.isEmpty()) {
+          e.edit.removed = kind == Kind::PasswordEdit ? QString(s.editReplaced.size(), u'*') : s.editReplaced;
+          e.edit.before.insert(e.edit.offset, e.edit.removed);
+        }
       } else {
         e.info = readInfo(object);
         // The caret where the focus found it, so that the first move is told by its length.

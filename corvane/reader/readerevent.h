@@ -18,6 +18,9 @@ struct ReaderEvent {
   QString windowTitle;  // Window; with Focus: the window that became active just before
   CaretMove caret;      // Caret
   TextEdit edit;        // Edited: text typed or deleted in the focused field, for the key echo
+  // With windowTitle: the text of a message or question box (its labels that name no control),
+  // said after the title and before the focused control.
+  QString windowText;
 };
 
 // The focused field's caret between events, and the caret move that its last edit causes.
@@ -81,7 +84,10 @@ class LatestEvent {
   bool put(ReaderEvent e) {
     std::lock_guard lock(mutex_);
     const bool wasEmpty = !slot_.has_value();
-    if (!wasEmpty && e.type == ReaderEvent::Focus && e.windowTitle.isEmpty()) e.windowTitle = slot_->windowTitle;
+    if (!wasEmpty && e.type == ReaderEvent::Focus && e.windowTitle.isEmpty()) {
+      e.windowTitle = slot_->windowTitle;
+      e.windowText = slot_->windowText;
+    }
     slot_ = std::move(e);
     return wasEmpty;
   }

@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <utility>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -28,7 +29,10 @@ bool isTextKind(Kind k) { return k == Kind::Edit || k == Kind::PasswordEdit || k
 
 QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed) {
   if (unnamed) *unnamed = false;
-  const QString title = e.windowTitle.simplified().left(kMaxPart);
+  // A window is announced by its title and, for a box, its text; its focus follows.
+  QString title = e.windowTitle.simplified().left(kMaxPart);
+  const QString boxText = e.windowText.simplified().left(4 * kMaxPart);
+  if (!title.isEmpty() && !boxText.isEmpty()) title += QStringLiteral(", ") + boxText;
   switch (e.type) {
     case ReaderEvent::Window:
       return title;
@@ -112,7 +116,7 @@ void ScreenReader::started(const QString& failure) {
     }
     listening_ = true;
     followJexUi();
-    setScreenReaderEnabled(true);
+    enableScreenReader();
     model_.report(QStringLiteral("READER: listening"));
   });
 }
@@ -121,7 +125,9 @@ void ScreenReader::stop() {
   jex::trap("ScreenReader.stop", [&] {
     if (!listening_) return;
     listening_ = false;
-    setScreenReaderEnabled(false);
+    // What was there before the reader began: a screen reader of the desktop that was already
+    // on stays on.
+    if (std::exchange(enabledByUs_, false)) setScreenReaderEnabled(false);
     listener_.reset();
   });
 }
@@ -141,6 +147,26 @@ void ScreenReader::followJexUi() {
   auto* watcher = new QDBusServiceWatcher(name, session, QDBusServiceWatcher::WatchForOwnerChange, this);
   connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, update);
   update();
+}
+
+void ScreenReader::enableScreenReader() {
+  QDBusMessage get = QDBusMessage::createMethodCall(
+      kA11yService, kA11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+  get << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled");
+  auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get, kA11yBusTimeoutMs), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+    jex::trap("ScreenReader.enableScreenReader", [&] {
+      w->deleteLater();
+      const QDBusMessage reply = w->reply();
+      bool before = false;
+      if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+        before = reply.arguments().first().value<QDBusVariant>().variant().toBool();
+      jex::WriteLog(QStringLiteral("reader: ScreenReaderEnabled was %1").arg(before), jex::kDetail);
+      if (!listening_ || before) return;
+      enabledByUs_ = true;
+      setScreenReaderEnabled(true);
+    });
+  });
 }
 
 void ScreenReader::setScreenReaderEnabled(bool on) {

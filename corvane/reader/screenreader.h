@@ -54,6 +54,8 @@ class ScreenReader : public QObject {
  private:
   void followJexUi();
   void drain();
+  // Reads the accessibility bus's ScreenReaderEnabled, then sets it when it was off.
+  void enableScreenReader();
   void setScreenReaderEnabled(bool on);
   ReaderSettings settings() const;
 
@@ -64,6 +66,7 @@ class ScreenReader : public QObject {
   qint64 pid_ = 0;
   bool listening_ = false;
   bool starting_ = false;
+  bool enabledByUs_ = false;  // ScreenReaderEnabled was off at the start and set here
   void listen(const QString& address, const QString& why);
   void started(const QString& failure);  // the listener listens, or cannot (why)
 };

@@ -72,7 +72,7 @@ void frmMDI::buildMenus() {
   mnuSpeech_->addMenu(voices);
   entry(voices, "mnuVoiceNew", "neue Stimme", onChild("VoiceNew"));
   entry(voices, "mnuVoiceRename", "Stimme umbenennen", onChild("VoiceRename"));
-  entry(voices, "mnuVoiceInfo", "Stimm&info", onChild("VoiceInfo"));
+  entry(voices, "mnuVoiceInfo", "Stimmin&fo", onChild("VoiceInfo"));
   QMenu* voiceDelete = submenu(voices, "mnuVoiceDelete", "Stimme &löschen");
   voices->addMenu(voiceDelete);
   // The delete entries of the voices 1 to 11; the voices dialog gives them their voices' names

@@ -221,31 +221,42 @@ bool ChildDialog::handleCmd(const QString& command) {
   });
 }
 
-bool ChildDialog::querySave() {
+std::optional<qint16> ChildDialog::askSave() {
   if (asking_) {
     WriteLog(objectName() + QStringLiteral(": the save question is open already"), kDetail);
-    return false;
+    return std::nullopt;
   }
-  if (!changed()) return true;
+  if (!changed()) return qint16(0);  // nothing to settle
   asking_ = true;
   const qint16 answer = MsgBoxEx(hiddenText("lblAsk2Save"), msgbox::kSaveQuestion);
   asking_ = false;
-  switch (answer) {
-    case msgbox::Yes:
-      store();
-      rememberLoadedValues();
-      return true;
-    case msgbox::No:
-      revert();
-      return true;
-    default:
-      return false;
+  if (answer != msgbox::Yes && answer != msgbox::No) return std::nullopt;
+  return answer;
+}
+
+void ChildDialog::settle(qint16 answer) {
+  if (answer == msgbox::Yes) {
+    store();
+    rememberLoadedValues();
+  } else if (answer == msgbox::No) {
+    revert();
   }
 }
 
+bool ChildDialog::querySave() {
+  const std::optional<qint16> answer = askSave();
+  if (answer) settle(*answer);
+  return answer.has_value();
+}
+
 bool ChildDialog::queryHide() {
-  if (!querySave()) return false;
+  const std::optional<qint16> answer = askSave();
+  if (!answer) return false;
+  // Hidden first: storing or taking back talks to the core, and while it waits the window system
+  // hands the focus back from the closed question to the dialog, which would be heard although
+  // the dialog is going.
   hideChild();
+  settle(*answer);
   return true;
 }
 

@@ -57,6 +57,7 @@
 #include <QWidget>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class QPushButton;
 class QVBoxLayout;
@@ -125,7 +126,8 @@ class ChildDialog : public QWidget {
   // The save question when something changed: Yes stores, No reverts. False when the user
   // stays (Cancel, or the question is open already); the dialog stays open either way.
   bool querySave();
-  // The close path: querySave, then hidden. False when the user stays.
+  // The close path: the save question, the dialog hidden, then the answer carried out. False
+  // when the user stays.
   bool queryHide();
   // Hides the dialog and tells the frame.
   void hideChild();
@@ -185,6 +187,10 @@ class ChildDialog : public QWidget {
   QPushButton* cmdHelp_ = nullptr;
   QPointer<QWidget> lastControl_;  // the control focused last outside the button row
   bool dialogKeys_ = true;
+  // The save question's answer (Yes, No; 0 when nothing changed), none when the user stays;
+  // settle carries it out.
+  std::optional<qint16> askSave();
+  void settle(qint16 answer);
   bool asking_ = false;   // the save question is open
   bool loading_ = false;  // showValues runs
   QHash<QWidget*, QVariant> loadedValues_;

@@ -11,9 +11,6 @@
 //     answered No when something did, and the dialog then shows the core's values as before;
 //   - Enter on a list closes the dialog and keeps what was chosen there.
 // A dialog joins by being registered; the parameter is its name (Registered/DialogWalk.*/frmVoices).
-#include <QAbstractItemView>
-#include <QAbstractSlider>
-#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -142,41 +139,6 @@ bool reaches(const QKeySequence& key, QWidget* target) {
   return reached;
 }
 
-// The key that changes the value of control w, as a user changes it; Key_unknown for a control
-// that holds no value (or no list's value when lists only).
-Qt::Key changeKey(QWidget* w, bool listsOnly) {
-  const auto step = [](int row, int rows) { return row + 1 < rows ? Qt::Key_Down : Qt::Key_Up; };
-  if (auto* c = qobject_cast<QComboBox*>(w)) return step(c->currentIndex(), c->count());
-  if (auto* v = qobject_cast<QAbstractItemView*>(w))
-    return v->model() ? step(v->currentIndex().row(), v->model()->rowCount(v->rootIndex())) : Qt::Key_unknown;
-  if (listsOnly) return Qt::Key_unknown;
-  if (qobject_cast<QCheckBox*>(w)) return Qt::Key_Space;
-  if (qobject_cast<QAbstractSlider*>(w) || qobject_cast<QAbstractSpinBox*>(w)) return Qt::Key_Up;
-  return Qt::Key_unknown;
-}
-
-// One setting changed: the first control, in reading order, whose key makes the dialog report a
-// change (null when none did: a dialog without settings), and the keys pressed on the way, on
-// controls that changed no setting but what the others show (the speech source of a voice).
-struct Change {
-  QWidget* control = nullptr;
-  QList<std::pair<QWidget*, Qt::Key>> onTheWay;
-};
-Change changeASetting(ChildDialog* dialog, bool listsOnly) {
-  Change change;
-  for (QWidget* w : ui::readingOrder(dialog)) {
-    const Qt::Key k = changeKey(w, listsOnly);
-    if (k == Qt::Key_unknown || !w->isVisible()) continue;
-    press(w, k);
-    if (dialog->changed()) {
-      change.control = w;
-      break;
-    }
-    change.onTheWay.append({w, k});
-  }
-  return change;
-}
-
 class DialogWalk : public DialogTest, public ::testing::WithParamInterface<QString> {
  protected:
   // The task list lists the programs of a display of the tests' own: none, whatever runs on the
@@ -270,6 +232,22 @@ TEST_P(DialogWalk, EscapeClosesWithoutStoring) {
   EXPECT_EQ(str(changedSince(before).join(u' ')), "") << "stored after Escape and No";
   ASSERT_EQ(open(), d);
   EXPECT_EQ(str(shownValues(d)), str(shown)) << "the core kept the change of " << describe(changed).toStdString();
+}
+
+// Arrowing through a list only moves through it: whatever a choice asks (every source the same
+// voice?) is asked once the user settles on it, by Enter or by leaving the list.
+TEST_P(DialogWalk, ArrowingThroughAListAsksNothing) {
+  ChildDialog* d = open();
+  ASSERT_NE(d, nullptr);
+  AnswerBox yes(Qt::Key_J);
+  for (QWidget* w : ui::readingOrder(d)) {
+    if (changeKey(w, true) == Qt::Key_unknown || !w->isVisible() || !w->isEnabled()) continue;
+    w->setFocus(Qt::TabFocusReason);
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home}) {
+      QTest::keyClick(w, k);
+      ASSERT_EQ(yes.asked, 0) << "arrowing through " << describe(w).toStdString() << " asked a question";
+    }
+  }
 }
 
 TEST_P(DialogWalk, EnterOnAListClosesAndKeepsTheChoice) {

@@ -24,6 +24,7 @@
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
 #include "global/cglobal.h"
+#include "localisation/frmlocalizer.h"
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
@@ -290,11 +291,11 @@ class SpokenDialogs : public ::testing::Test {
     QWidget* current = first;
     do {
       const AccessibleInfo info = reported(current);
-      const corvane::reader::Composed said = corvane::reader::compose(info, true, true);
+      const corvane::reader::Composed said = corvane::reader::compose(info, german, true);
       EXPECT_FALSE(said.unnamed) << describe(current).toStdString() << " has no label";
       EXPECT_NE(info.kind, Kind::Other) << describe(current).toStdString() << ": no role word for it";
       // The label, role and value; a description may follow.
-      const QString expected = corvane::reader::compose(info, true, false).text;
+      const QString expected = corvane::reader::compose(info, german, false).text;
       EXPECT_TRUE(issued(expected, mark == 0 ? 0 : outMark))
           << describe(current).toStdString() << ": \"" << expected.toStdString() << "\" was not said" << recent();
       stops << Stop{expected, mark};
@@ -315,7 +316,40 @@ class SpokenDialogs : public ::testing::Test {
           << "\"" << stops[i].expected.toStdString() << "\" is not in the speech log" << recent();
   }
 
+  // What the core said since from, in the focus voice and the key echo; JexUI's own tip of the
+  // focused control (it follows the focus utterance) is left out.
+  static QStringList focusLines(qsizetype from) {
+    QStringList said;
+    const QString tip = QApplication::focusWidget() ? QApplication::focusWidget()->toolTip() : QString();
+    for (const QString& line : out().mid(from).split(u'\n'))
+      if (line.startsWith(S("SPEAK: ")) && (tip.isEmpty() || line.mid(7) != tip)) said << line;
+    return said;
+  }
+  // After a window or dialog has closed (from: the core's output before): the last thing said
+  // is the control that has the focus; with the focus gone from JexUI, nothing of JexUI is said.
+  static void focusSaidLast(qsizetype from, const char* after) {
+    QTest::qWait(800);  // the reader has read what the close sent
+    const QStringList said = focusLines(from);
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) {
+      EXPECT_TRUE(said.isEmpty()) << "after " << after << " the focus left JexUI, yet the reader said:\n"
+                                  << said.join(u'\n').toStdString();
+      return;
+    }
+    const QString expected = corvane::reader::compose(reported(focus), german, false).text;
+    EXPECT_TRUE(!said.isEmpty() && said.last().contains(expected))
+        << "after " << after << " the focus is on " << expected.toStdString() << ", the reader said:\n"
+        << said.join(u'\n').toStdString();
+  }
+
+  // The language of JexUI and the core: the reader's role words follow it.
+  static void language(const char* lcid) {
+    frmLocalizer().ChangeLanguage(QLatin1String(lcid));
+    german = corvane::reader::isGermanLocale(QLatin1String(lcid));
+  }
+
   static inline QString skipWhy;
+  static inline bool german = true;
   qint64 mark = 0;
   qsizetype outMark = 0;
 };
@@ -462,6 +496,46 @@ TEST_F(SpokenDialogs, ExitQuestionBoxIsHeardAtEveryTabStop) {
   EXPECT_FALSE(QApplication::activeModalWidget()) << "the exit question is still open";
 }
 
+TEST_F(SpokenDialogs, AScriptQuestionIsHeardWithItsTitleTextAndFocusedButton) {
+  QWidget* w = open(S(":funcs MsgBox \"Datei speichern?\" 4 \"Frage\" 7"), "frmSCRMsgBox");
+  ASSERT_NE(w, nullptr);
+  const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+  EXPECT_TRUE(issued(S("Frage, Datei speichern?, ") + button, outMark)) << out().mid(outMark).toStdString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+// The speed is set in a text field whose text the dialog replaces at each step: each step is
+// heard once, the new value (the voice then says its sample), never the value before.
+TEST_F(SpokenDialogs, EachStepOfTheSpeedIsHeardOnceWithTheNewValue) {
+  QWidget* w = openDialog(S("frmVoices"));
+  ASSERT_NE(w, nullptr);
+  auto* speed = w->findChild<QLineEdit*>(S("txtSpeed"));
+  ASSERT_NE(speed, nullptr);
+  speed->setFocus(Qt::TabFocusReason);
+  QTest::qWait(300);
+  for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home}) {
+    const QString old = speed->text();
+    const qsizetype from = out().size();
+    QTest::keyClick(speed, k);
+    QTest::qWait(400);
+    const QStringList said = focusLines(from);
+    const QString steps = out().mid(from).trimmed();
+    EXPECT_EQ(said, QStringList{S("SPEAK: ") + speed->text()})
+        << old.toStdString() << " -> " << speed->text().toStdString() << ":\n"
+        << steps.toStdString();
+    EXPECT_LE(out().mid(from).count(S("SAMPLE: ")), 1) << steps.toStdString();
+  }
+  qsizetype from = 0;
+  const AnswerBox no([&](QWidget* box) {
+    from = out().size();
+    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_N);
+  });
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmVoices"))));
+  EXPECT_EQ(no.asked, 1);
+  focusSaidLast(from, "No to the save question");
+  hideMainWindow();
+}
+
 TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
   QWidget* w = open(S("TOGGMEN"), "frmMDI");
   ASSERT_NE(w, nullptr);
@@ -555,14 +629,86 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
 }
 
 // Every registered dialog of the main window, opened as the user opens it: each stop is heard
-// with its label, role and value; Escape closes it again.
+// with its label, role and value; Escape closes it again and the focus is said last (or nothing
+// once the focus has left JexUI). Opened again, each value changed on the way is heard once with
+// the new value, the save question with its text, and after No the focus is said last.
 class EveryDialog : public SpokenDialogs, public ::testing::WithParamInterface<QString> {};
 
 TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
   QWidget* w = openDialog(GetParam());
   tabThrough(w);
   ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+  qsizetype from = out().size();
+  ASSERT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+  focusSaidLast(from, "Escape");
+  hideMainWindow();
+
+  // Once more: a setting changed is heard once with its new value, the save question with its
+  // text; No closes the dialog.
+  w = openDialog(GetParam());
+  ASSERT_NE(w, nullptr);
+  auto* dialog = w->findChild<ChildDialog*>(GetParam());
+  ASSERT_NE(dialog, nullptr);
+  // Each key on the way: a value changed is heard once, the new value last; a key that changes
+  // nothing is not heard.
+  struct Press {
+    QWidget* control = nullptr;
+    QString before;
+    qsizetype from = 0;
+  } last;
+  const auto heardOnce = [&] {
+    if (!last.control) return;
+    QTest::qWait(500);  // the control shows the value the dialog settled on
+    const QString now = corvane::reader::value(reported(last.control), true);
+    const QStringList said = focusLines(last.from);
+    const std::string what = describe(last.control).toStdString() + " from " + last.before.toStdString() + " to " +
+                             now.toStdString() + ", said: " + said.join(u'|').toStdString();
+    if (now == last.before) {
+      EXPECT_TRUE(said.isEmpty()) << what;
+    } else {
+      EXPECT_EQ(said.size(), 1) << what;
+      EXPECT_TRUE(!said.isEmpty() && said.last().contains(now)) << what;
+    }
+  };
+  const QWidget* changed = changeASetting(dialog, false, [&](QWidget* control) {
+                             heardOnce();
+                             control->setFocus(Qt::TabFocusReason);  // heard on its own, before the key
+                             QTest::qWait(300);
+                             last = {control, corvane::reader::value(reported(control), true), out().size()};
+                           }).control;
+  heardOnce();
+  from = out().size();
+  QString question;
+  {
+    const AnswerBox no([&](QWidget* box) {
+      if (!box->isActiveWindow() || !QApplication::focusWidget()) return;
+      question = box->accessibleDescription().simplified();
+      const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).text;
+      EXPECT_TRUE(issued(question + S(", ") + button, from))
+          << "the save question (" << question.toStdString()
+          << ") was not heard with its text:" << out().mid(from).toStdString();
+      from = out().size();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 10000)) << "Escape and No left the dialog open";
+  }
+  EXPECT_EQ(question.isEmpty(), changed == nullptr) << "a save question only after a change";
+  focusSaidLast(from, "No to the save question");
+  hideMainWindow();
+}
+
+// The same with the English language file: its captions, and the reader's English words.
+TEST_P(EveryDialog, IsHeardInEnglishAtEveryTabStop) {
+  language("1033");
+  QWidget* w = openDialog(GetParam());
+  tabThrough(w);
+  if (w) {
+    const qsizetype from = out().size();
+    EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(GetParam()))) << "Escape left the dialog open";
+    focusSaidLast(from, "Escape");
+  }
+  language("1031");
   hideMainWindow();
 }
 

@@ -1,7 +1,12 @@
 #include "tests/support/dialogtest.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QCheckBox>
 #include <QDirIterator>
+#include <QLineEdit>
 
 #include "app/cmdqueue.h"
 #include "app/formlist.h"
@@ -9,6 +14,7 @@
 #include "global/jexnotifier.h"
 #include "localisation/frmlocalizer.h"
 #include "users/cuser.h"
+#include "widgets/accessibility.h"
 
 namespace jex::test {
 
@@ -56,6 +62,34 @@ void copyShippedFiles(const QString& appPath) {
 void press(QWidget* w, Qt::Key k) {
   w->setFocus();
   QTest::keyClick(w, k);
+}
+
+Qt::Key changeKey(QWidget* w, bool listsOnly) {
+  const auto step = [](int row, int rows) { return row + 1 < rows ? Qt::Key_Down : Qt::Key_Up; };
+  if (auto* c = qobject_cast<QComboBox*>(w)) return step(c->currentIndex(), c->count());
+  if (auto* v = qobject_cast<QAbstractItemView*>(w))
+    return v->model() ? step(v->currentIndex().row(), v->model()->rowCount(v->rootIndex())) : Qt::Key_unknown;
+  if (listsOnly) return Qt::Key_unknown;
+  if (qobject_cast<QCheckBox*>(w)) return Qt::Key_Space;
+  if (qobject_cast<QAbstractSlider*>(w) || qobject_cast<QAbstractSpinBox*>(w)) return Qt::Key_Up;
+  if (auto* e = qobject_cast<QLineEdit*>(w); e && !e->isReadOnly()) return Qt::Key_Up;  // a value field steps
+  return Qt::Key_unknown;
+}
+
+Change changeASetting(ChildDialog* dialog, bool listsOnly, const std::function<void(QWidget*)>& beforeKey) {
+  Change change;
+  for (QWidget* w : ui::readingOrder(dialog)) {
+    const Qt::Key k = changeKey(w, listsOnly);
+    if (k == Qt::Key_unknown || !w->isVisible()) continue;
+    if (beforeKey) beforeKey(w);
+    press(w, k);
+    if (dialog->changed()) {
+      change.control = w;
+      break;
+    }
+    change.onTheWay.append({w, k});
+  }
+  return change;
 }
 
 void choose(QComboBox* c, const QString& text) {

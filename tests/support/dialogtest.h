@@ -50,6 +50,20 @@ void press(QWidget* w, Qt::Key k = Qt::Key_Space);
 // Moves a closed list to text with the arrow keys.
 void choose(QComboBox* c, const QString& text);
 
+// The key that changes the value of control w, as a user changes it (Up on a text field steps a
+// number held there, and changes no other text); Key_unknown for a control
+// that holds no value (or no list's value when lists only).
+Qt::Key changeKey(QWidget* w, bool listsOnly);
+// One setting changed: the first control, in reading order, whose key makes the dialog report a
+// change (null when none did: a dialog without settings), and the keys pressed on the way, on
+// controls that changed no setting but what the others show (the speech source of a voice).
+// beforeKey, when given, is called with each control before its key.
+struct Change {
+  QWidget* control = nullptr;
+  QList<std::pair<QWidget*, Qt::Key>> onTheWay;
+};
+Change changeASetting(ChildDialog* dialog, bool listsOnly, const std::function<void(QWidget*)>& beforeKey = {});
+
 // The main window over the stand-in core, as the start-up leaves it: the sink handed to the core
 // and the hook installed, the window hidden until showByKey().
 class MainWindowTest : public ::testing::Test, public fake::CoreFixture {

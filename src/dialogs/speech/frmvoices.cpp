@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTreeWidget>
@@ -32,6 +33,7 @@
 #include "widgets/accessibility.h"
 #include "widgets/buttonkeys.h"
 #include "widgets/formservice.h"
+#include "widgets/listcommit.h"
 #include "widgets/named.h"
 
 namespace jex {
@@ -125,8 +127,13 @@ void frmVoices::build() {
   lblTable_ = named<QLabel>(nl_Parameter_, "lblTable", u8("&Satzzeichen:"));
   ui::setBuddy(lblTable_, cboTable_);
   form->addRow(lblTable_, cboTable_);
-  txtInfo_ = named<QLineEdit>(nl_Parameter_, "txtInfo");
+  // The voice's facts one per line, read line by line with the arrow keys.
+  txtInfo_ = named<QPlainTextEdit>(nl_Parameter_, "txtInfo");
   txtInfo_->setReadOnly(true);
+  txtInfo_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+  txtInfo_->setTabChangesFocus(true);
+  txtInfo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txtInfo_->setFixedHeight(txtInfo_->fontMetrics().lineSpacing() * 7 + 2 * txtInfo_->frameWidth() + 8);
   txtInfo_->setEnabled(false);
   txtInfo_->installEventFilter(this);
   QLabel* lblInfoCaption = named<QLabel>(nl_Parameter_, "lblVoiceInfo", u8("Stimmin&fo:"));
@@ -164,7 +171,9 @@ void frmVoices::build() {
   column->addLayout(speechSetPlace_);
 
   connect(cboSource_, &QComboBox::currentIndexChanged, this, [this] { sourceSelected(); });
-  connect(cboVoice_, &QComboBox::currentIndexChanged, this, [this] { voiceSelected(); });
+  // A voice is assigned once the user settles on it (Enter, or leaving the list), not for each
+  // voice passed by arrowing: assigning may ask whether every source gets it.
+  ui::ListCommit::attach(cboVoice_, [this] { voiceSelected(); });
   connect(cboTable_, &QComboBox::currentIndexChanged, this, [this] { tableSelected(); });
   connect(cmdVoiceMenu_, &QPushButton::clicked, this, [this] { cmdVoiceMenuClick(); });
   connect(cmdAddVoice_, &QPushButton::clicked, this, [this] { cmdAddVoiceClick(); });
@@ -315,7 +324,7 @@ void frmVoices::voiceSelected() {
       ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
-      txtInfo_->setText(hiddenText("lblInfo"));
+      txtInfo_->setPlainText(hiddenText("lblInfo"));
       finish();
       return;
     }
@@ -332,7 +341,7 @@ void frmVoices::voiceSelected() {
       }
       setMenuEnabled("mnuVoiceRename", false);
       setMenuEnabled("mnuVoiceInfo", false);
-      txtInfo_->setText(hiddenText("lblInfo"));
+      txtInfo_->setPlainText(hiddenText("lblInfo"));
       finish();
       return;
     }
@@ -372,13 +381,13 @@ void frmVoices::showVoice() {
   ctlSpeed_->ShowVal(ValueToPercent(v->speed, g.SpeedMin, g.SpeedMax));
   ctlPitch_->ShowVal(ValueToPercent(v->pitch, pitchLow_, pitchHigh_));
   ctlVolume_->ShowVal(ValueToPercent(volumeLevel(v->volume), 0, g.VolMax));
-  const QString br = QStringLiteral("\r\n");
   const QString& speaker = v->speaker;
   if (speaker.size() < 2)
     throw Error(err::InvalidCall, QStringLiteral("Speaker shorter than two characters: ") + speaker);
-  txtInfo_->setText(hiddenText("lblInfo") + br + br + v->productName + br + v->sapiMode + br + v->dialect +
-                    QStringLiteral(" (") + v->languageId + u')' + br + speaker.left(speaker.size() - 2) +
-                    QStringLiteral(" (") + v->age + u')' + br + v->companyName);
+  txtInfo_->setPlainText(QStringList{
+      hiddenText("lblInfo"), v->productName, v->sapiMode, v->dialect + QStringLiteral(" (") + v->languageId + u')',
+      speaker.left(speaker.size() - 2) + QStringLiteral(" (") + v->age + u')', v->companyName}
+                             .join(u'\n'));
   setMenuEnabled("mnuVoiceRename", true);
   setMenuEnabled("mnuVoiceInfo", true);
   LoadTableList();

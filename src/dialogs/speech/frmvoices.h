@@ -32,6 +32,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QMenu;
 class QPushButton;
 class QSlider;
@@ -89,7 +90,7 @@ class frmVoices : public ChildDialog {
   QComboBox* cboTable() const { return cboTable_; }
   QPushButton* cmdVoiceMenu() const { return cmdVoiceMenu_; }
   QPushButton* cmdAddVoice() const { return cmdAddVoice_; }
-  QLineEdit* txtInfo() const { return txtInfo_; }
+  QPlainTextEdit* txtInfo() const { return txtInfo_; }
   QLineEdit* txtName() const { return txtName_; }
   QTreeWidget* treModes() const { return treModes_; }
   QWidget* picNew() const { return picNew_; }
@@ -157,7 +158,7 @@ class frmVoices : public ChildDialog {
   QPushButton* cmdVoiceMenu_ = nullptr;
   QWidget* picSettings_ = nullptr;
   QGroupBox* nl_Parameter_ = nullptr;
-  QLineEdit* txtInfo_ = nullptr;
+  QPlainTextEdit* txtInfo_ = nullptr;
   QWidget* picNew_ = nullptr;
   QTreeWidget* treModes_ = nullptr;
   QLabel* lblName_ = nullptr;

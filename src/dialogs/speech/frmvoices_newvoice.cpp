@@ -18,6 +18,8 @@
 #include "dialogs/boxes/frmmsgex.h"
 #include "dialogs/speech/cmyslider.h"
 #include "dialogs/speech/frmvoices.h"
+
+#include <QPlainTextEdit>
 #include "dialogs/speech/voicevalues.h"
 #include "global/cglobal.h"
 #include "global/sounds.h"
@@ -84,7 +86,7 @@ void frmVoices::VoiceRename() {
 void frmVoices::VoiceInfo() {
   trap("frmVoices.VoiceInfo", [this] {
     txtInfo()->setEnabled(true);
-    txtInfo()->setCursorPosition(0);
+    txtInfo()->moveCursor(QTextCursor::Start);
     txtInfo()->setFocus(Qt::OtherFocusReason);
   });
 }

@@ -239,10 +239,14 @@ void VoiceProfile::setValue(const QString& internalName, Value which, qint32 val
 }
 
 void VoiceProfile::setValueOfAllSources(Value which, qint32 value) {
+  // Each voice once, however many sources speak with it: the core says every value set.
+  QStringList done;
   const int n = sourceCount();
   for (int i = 1; i <= n; ++i) {
     const Voice* v = voiceOf(i);
-    if (v) setValue(v->internalName, which, value);
+    if (!v || done.contains(v->internalName)) continue;
+    done << v->internalName;
+    setValue(v->internalName, which, value);
   }
 }
 

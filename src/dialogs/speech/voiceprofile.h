@@ -94,7 +94,7 @@ class VoiceProfile {
   void assignAll(const QString& internalName);
   void setTable(int source, const QString& tableName);
   void setValue(const QString& internalName, Value which, qint32 value);
-  // The value on the voice of every source, one write per source as the core hears them.
+  // The value on the voice of every source: one write per voice, however many sources share it.
   void setValueOfAllSources(Value which, qint32 value);
   void rename(const QString& internalName, const QString& friendlyName);
   // A new voice of a mode named friendlyName; its internal name, or "" when the core made none.

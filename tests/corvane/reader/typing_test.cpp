@@ -107,5 +107,21 @@ TEST(TypingEdits, AFieldReadAfterFurtherTypingStillGivesTheWordBeforeTheEdit) {
   EXPECT_EQ(e.before, QStringLiteral("ab"));
 }
 
+// A value the program sets replaces the field's text in one go; the reader hears it as one edit
+// (what was removed and what took its place) and says the new value only, never the old one.
+TEST(TypingEdits, AValueReplacedInOneGoIsHeardOnceAsTheNewValue) {
+  QTemporaryDir dir;
+  fake::Core core{dir.path()};
+  ScreenReader reader{core};
+  for (const auto& [old, now] : {std::pair{"19", "20"}, std::pair{"9", "10"}, std::pair{"10", "9"}}) {
+    core.reports.clear();
+    TextEdit e = editOf(true, 0, QString::fromLatin1(now), QString::fromLatin1(now), 0, false);
+    e.removed = QString::fromLatin1(old);
+    e.before.insert(0, e.removed);
+    reader.hear({ReaderEvent::Edited, {}, {}, {}, e});
+    EXPECT_EQ(core.reports.filter(QStringLiteral("SPEAK: ")), QStringList{QStringLiteral("SPEAK: ") + now}) << old;
+  }
+}
+
 }  // namespace
 }  // namespace corvane::reader

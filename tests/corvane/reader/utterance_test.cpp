@@ -105,7 +105,41 @@ TEST(Coalescing, ABurstLeavesOnlyTheLatestAndAWindowTitleRidesWithTheFocus) {
   EXPECT_EQ(taken->windowTitle, QStringLiteral("Halda - Hauptmenü"));
   EXPECT_FALSE(box.take().has_value());
   EXPECT_TRUE(box.put(ReaderEvent()));  // empty again: the next one wakes the taker
+  (void)box.take();
+  // A question box's text rides with its title.
+  ReaderEvent window{ReaderEvent::Window, {}, QStringLiteral("Frage")};
+  window.windowText = QStringLiteral("Datei speichern?");
+  box.put(window);
+  box.put({ReaderEvent::Focus, {Kind::Button, QStringLiteral("Ja")}});
+  EXPECT_EQ(box.take()->windowText, QStringLiteral("Datei speichern?"));
 }
+
+// A window is announced by its title, a box with its text, and then the focused control.
+struct BoxCase {
+  ReaderEvent::Type type;
+  const char* title;
+  const char* text;
+  const char* said;
+};
+class BoxText : public ::testing::TestWithParam<BoxCase> {};
+
+TEST_P(BoxText, TitleThenTextThenTheFocusedButton) {
+  const BoxCase& c = GetParam();
+  ReaderEvent e{c.type, {Kind::Button, QStringLiteral("Ja")}, QString::fromUtf8(c.title)};
+  e.windowText = QString::fromUtf8(c.text);
+  QString last;
+  EXPECT_EQ(Speaking::textFor(e, ReaderSettings(), last), QString::fromUtf8(c.said));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, BoxText,
+    ::testing::Values(BoxCase{ReaderEvent::Focus, "Halda 4.10", "wollen Sie Änderungen speichern ?",
+                              "Halda 4.10, wollen Sie Änderungen speichern ?, Ja, Schalter"},
+                      BoxCase{ReaderEvent::Focus, "Frage", "Zeile eins\n  Zeile zwei",
+                              "Frage, Zeile eins Zeile zwei, Ja, Schalter"},
+                      BoxCase{ReaderEvent::Focus, "Optionen", "", "Optionen, Ja, Schalter"},  // no box: no text
+                      BoxCase{ReaderEvent::Focus, "", "ohne Titel", "Ja, Schalter"},          // no window came
+                      BoxCase{ReaderEvent::Window, "Frage", "Datei speichern?", "Frage, Datei speichern?"}));
 
 TEST(ReaderText, CaretMovesFollowCharEchoAndRepeatedValuesStaySilent) {
   ReaderSettings s;

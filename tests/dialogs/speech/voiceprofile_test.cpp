@@ -129,9 +129,12 @@ TEST_P(VoiceProfileTest, WhatItWritesIsWhatTheCoreHoldsAndWhatItShows) {
   EXPECT_EQ(profile.voiceNamed(S("v2"))->value(Value::Pitch), 20);
   expectSame(profile, fresh());
 
-  // Every source's voice gets the value, then every source the one voice.
+  // Every source's voice gets the value, once for each voice (the core says each value set),
+  // then every source the one voice.
+  const qsizetype samples = core.reports.filter(S("SAMPLE: ")).size();
   profile.setValueOfAllSources(Value::Speed, 222);
   for (const QString& v : {S("v1"), S("v2"), third}) EXPECT_EQ(coreVoice(v).i32(S("speed")), 222) << v.toStdString();
+  EXPECT_EQ(core.reports.filter(S("SAMPLE: ")).size() - samples, 3) << core.reports.join(u'\n').toStdString();
   profile.assignAll(third);
   for (const auto& s : speech().profile().sources) EXPECT_EQ(s.voice, third);
   expectSame(profile, fresh());

@@ -52,9 +52,13 @@ class VoicesOverBus : public testing::CoreOverBusTest {
     dlg->cboSource()->setFocus();
     while (dlg->cboSource()->currentIndex() < source) QTest::keyClick(dlg->cboSource(), Qt::Key_Down);
   }
+  // A key on the voice list, then Tab: the voice is assigned once the focus leaves the list.
   void voiceKey(Qt::Key k) {
-    dlg->cboVoice()->setFocus();
+    dlg->window()->activateWindow();  // as the window manager does after a question
+    (void)QTest::qWaitForWindowActive(dlg->window());
+    dlg->cboVoice()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(dlg->cboVoice(), k);
+    QTest::keyClick(dlg->cboVoice(), Qt::Key_Tab);
   }
   QString log() const { return fake::CoreFixture::readFile(core->home() + S("/jexui.log")); }
   QComboBox* sets() const { return dlg->speechsetFrame()->cboSpeechSet(); }

@@ -4,7 +4,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTreeWidget>
@@ -53,9 +56,13 @@ class VoicesDialog : public DialogTest {
     while (dlg->cboSource()->currentIndex() < source) QTest::keyClick(dlg->cboSource(), Qt::Key_Down);
     while (dlg->cboSource()->currentIndex() > source) QTest::keyClick(dlg->cboSource(), Qt::Key_Up);
   }
-  void voiceKey(Qt::Key k) {
-    dlg->cboVoice()->setFocus();
-    QTest::keyClick(dlg->cboVoice(), k);
+  // Keys on the voice list, then Tab: the voice is assigned once the focus leaves the list.
+  void voiceKey(Qt::Key k, int times = 1) {
+    dlg->window()->activateWindow();  // as the window manager does after a question
+    (void)QTest::qWaitForWindowActive(dlg->window());
+    dlg->cboVoice()->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < times; ++i) QTest::keyClick(dlg->cboVoice(), k);
+    QTest::keyClick(dlg->cboVoice(), Qt::Key_Tab);
   }
   int percent(const QString& v, const char* member, double low, double high) const {
     return ValueToPercent(voice(v).i32(QLatin1String(member)) & 0xFFFF, low, high);
@@ -135,8 +142,14 @@ TEST_F(VoicesDialog, TheTableListOffersTheNumberedTablesOfTheVoicesLanguage) {
 TEST_F(VoicesDialog, NoToTheChangeAllQuestionKeepsTheDifferentVoices) {
   const QString info = root.str(S("SpeechProfile.Info"));
   {
+    // Arrowing through the voices asks nothing; leaving the list asks once, for the last.
     AnswerBox no(Qt::Key_N);
-    voiceKey(Qt::Key_Down);
+    dlg->cboVoice()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(dlg->cboVoice(), Qt::Key_Down);
+    QTest::keyClick(dlg->cboVoice(), Qt::Key_Down);
+    EXPECT_EQ(no.asked, 0);
+    EXPECT_EQ(root.str(S("SpeechProfile.Info")), info);
+    QTest::keyClick(dlg->cboVoice(), Qt::Key_Tab);
     EXPECT_EQ(no.asked, 1);
   }
   EXPECT_EQ(dlg->cboVoice()->currentText(), S("unterschiedliche"));
@@ -396,6 +409,23 @@ TEST_F(VoicesDialog, USESPSETFromTheCoreShowsTheActivatedSetInTheOpenDialog) {
   command("USESPSET3");
   EXPECT_EQ(dlg->cboSource()->currentIndex(), 0);  // the dialog took the profile again
   EXPECT_NE(focusVoiceShown(), none);
+}
+
+TEST_F(VoicesDialog, TheVoiceInformationIsAReadOnlyTextReadLineByLine) {
+  chooseSource(1);
+  dlg->VoiceInfo();
+  auto* info = qobject_cast<QPlainTextEdit*>(QApplication::focusWidget());
+  ASSERT_EQ(info, dlg->txtInfo()) << "the information field does not have the focus";
+  EXPECT_TRUE(info->isReadOnly());
+  const QStringList lines = info->toPlainText().split(u'\n');
+  EXPECT_EQ(lines.size(), 6) << info->toPlainText().toStdString();
+  // Down goes from fact to fact; the text stays as it is.
+  for (int line = 1; line < lines.size(); ++line) {
+    QTest::keyClick(info, Qt::Key_Down);
+    EXPECT_EQ(info->textCursor().blockNumber(), line);
+  }
+  QTest::keyClick(info, Qt::Key_X);
+  EXPECT_EQ(info->toPlainText().split(u'\n'), lines);
 }
 
 TEST_F(VoicesDialog, IsAccessibleWithTheSpeechSetFrameOrTheNewVoicePanelShown) {

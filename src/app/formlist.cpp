@@ -26,13 +26,6 @@ QString L(const char* s) { return QString::fromLatin1(s); }
 QList<forms::Form> comingForms() {
   return {
       {.name = L("frmUser"), .menuButton = 0, .menuEntries = {{.name = L("mnuFileUserSettings")}}},
-      {.name = L("frmKeys"),
-       .menuButton = 3,
-       .commands = {{.name = L("DLGNUMKEY"), .action = L("ShowKeys"), .args = {L("NUM")}},
-                    {.name = L("DLGBRAILLEKEY"), .action = L("ShowKeys"), .args = {L("BRL")}}},
-       .menuEntries = {{.name = L("mnuKeysKeys"), .action = L("ShowKeys")},
-                       {.name = L("mnuKeysCommands"), .action = L("ShowCMDs")},
-                       {.name = L("mnuKeysFavorites"), .action = L("ShowFav")}}},
       {.name = L("frmMeridan"), .menuButton = 4},
       {.name = L("frmOptions"), .menuButton = 5, .menuEntries = {{.name = L("mnuExtrasOptions")}}},
       {.name = L("frmObjWiz"),

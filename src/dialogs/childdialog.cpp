@@ -228,7 +228,7 @@ std::optional<qint16> ChildDialog::askSave() {
   }
   if (!changed()) return qint16(0);  // nothing to settle
   asking_ = true;
-  const qint16 answer = MsgBoxEx(hiddenText("lblAsk2Save"), msgbox::kSaveQuestion);
+  const qint16 answer = MsgBoxEx(hiddenText(saveQuestion_), msgbox::kSaveQuestion);
   asking_ = false;
   if (answer != msgbox::Yes && answer != msgbox::No) return std::nullopt;
   return answer;

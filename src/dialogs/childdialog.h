@@ -140,6 +140,8 @@ class ChildDialog : public QWidget {
   // are left to the frame).
   void leaveKeysToFrame() { dialogKeys_ = false; }
   void hiddenTexts(std::initializer_list<HiddenText> texts);
+  // The invisible label whose caption is the save question (default "lblAsk2Save").
+  void setSaveQuestion(const char* name) { saveQuestion_ = name; }
 
   // Remembers control's value as loaded now; changed() compares against it.
   void track(QWidget* control);
@@ -191,6 +193,7 @@ class ChildDialog : public QWidget {
   // settle carries it out.
   std::optional<qint16> askSave();
   void settle(qint16 answer);
+  const char* saveQuestion_ = "lblAsk2Save";
   bool asking_ = false;   // the save question is open
   bool loading_ = false;  // showValues runs
   QHash<QWidget*, QVariant> loadedValues_;

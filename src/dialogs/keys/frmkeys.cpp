@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
@@ -222,7 +224,9 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
     txtFavName_->selectAll();
   });
   connect(cmdFavDel_, &QPushButton::clicked, this, [this] { DeleteFav(); });
-  connect(cboSearch_, &QComboBox::editTextChanged, this, [this] { SearchTree(false); });
+  // Queued: the field is still in the middle of its edit when it reports it.
+  connect(
+      cboSearch_, &QComboBox::editTextChanged, this, [this] { SearchTree(false); }, Qt::QueuedConnection);
   for (QWidget* w :
        {static_cast<QWidget*>(txtKeys_), static_cast<QWidget*>(txtFavName_), static_cast<QWidget*>(treKeys_),
         static_cast<QWidget*>(treCommands_), static_cast<QWidget*>(lvwQMenu_), static_cast<QWidget*>(cboTask_)})
@@ -529,6 +533,10 @@ void frmKeys::showKeyNode(const QString& key, bool switchTab) {
 
 void frmKeys::keyNodeSelected(QTreeWidgetItem* n) {
   trap("frmKeys.treKeys_Click", [&] {
+    const QString typed = cboSearch_->currentText();
+    const auto keepSearch = qScopeGuard([&] {
+      if (searching_ && cboSearch_->currentText() != typed) cboSearch_->setEditText(typed);
+    });
     const QString tag = tagOf(n);
     if (!n || tag.isEmpty()) {
       cmdDelete_->setEnabled(false);
@@ -553,6 +561,10 @@ void frmKeys::keyNodeSelected(QTreeWidgetItem* n) {
 
 void frmKeys::commandNodeSelected(QTreeWidgetItem* n) {
   trap("frmKeys.treCommands_Click", [&] {
+    const QString typed = cboSearch_->currentText();
+    const auto keepSearch = qScopeGuard([&] {
+      if (searching_ && cboSearch_->currentText() != typed) cboSearch_->setEditText(typed);
+    });
     const bool command = n && n->parent() && !keyOf(n).isEmpty();
     const QSignalBlocker hold(cboSearch_);
     if (assigning_) {
@@ -741,6 +753,7 @@ void frmKeys::SearchTree(bool focusMatch) {
     }
     {
       const QSignalBlocker hold(cboSearch_);
+      const QScopedValueRollback<bool> searching(searching_, true);
       tree->setCurrentItem(found);
       tree->scrollToItem(found);
     }

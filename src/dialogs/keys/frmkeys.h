@@ -107,6 +107,7 @@ class frmKeys : public ChildDialog {
   bool dirty_ = false;
   bool inClick_ = false;
   bool treeFilled_ = false;
+  bool searching_ = false;  // a search selects its match: the typed text stays
   bool assigning_ = false;  // a captured key waits in txt_Keys for its command
   int capture_ = NoCapture;
   cKeyChecker checker_;

@@ -258,9 +258,9 @@ void frmKeys::nameViews() {
   treWait_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(TabCommands)));
   lvwQMenu_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(TabFavourites)));
   lvwQMenu_->setHeaderLabels({hiddenText("s_QMenuEntry"), hiddenText("s_QMenuCMD")});
-  treWait_->clear();
-  new QTreeWidgetItem(treWait_, {hiddenText("s_Wait")});
-  treWait_->setCurrentItem(treWait_->topLevelItem(0));
+  // Only its text: choosing its node while the dialog is hidden would be heard.
+  if (QTreeWidgetItem* wait = treWait_->topLevelItem(0)) wait->setText(0, hiddenText("s_Wait"));
+  else new QTreeWidgetItem(treWait_, {hiddenText("s_Wait")});
 }
 
 bool frmKeys::handleCmd(const QString& command) {
@@ -324,6 +324,7 @@ void frmKeys::ShowCMDs() {
     fillTasks();
     if (treeFilled_ && !treCommands_->currentItem() && treCommands_->topLevelItemCount() > 0)
       treCommands_->setCurrentItem(treCommands_->topLevelItem(0));
+    if (!treeFilled_) treWait_->setCurrentItem(treWait_->topLevelItem(0));
     (treeFilled_ ? treCommands_ : treWait_)->setFocus(Qt::OtherFocusReason);
   });
 }

@@ -211,8 +211,11 @@ void CorvaneApp::speak(const QString& text, int source) { say(text, source, fals
 
 void CorvaneApp::speakAppended(const QString& text, int source) { say(text, source, true); }
 
-void CorvaneApp::say(const QString& text, int source, bool append) {
+void CorvaneApp::speakTyped(const QString& text, int source, bool append) { say(text, source, append, true); }
+
+void CorvaneApp::say(const QString& text, int source, bool append, bool typed) {
   jex::trap("CorvaneApp.speak", [&] {
+    const QString logged = typed ? typedNote(text) : text;
     lastSource_ = source;
     // O: JexUI may pick the voice (VoiceSelect) and change the text (AboutToSpeak); what they
     // leave in it is what is spoken.
@@ -220,13 +223,13 @@ void CorvaneApp::say(const QString& text, int source, bool append) {
     const auto o = std::make_shared<Utterance>(text, source, voices.choiceFor(source).name);
     if (!useSpeech()) {
       Spoken muted;
-      muted.text = text;
+      muted.text = logged;
       muted.source = source;
       muted.voice = o->voice();
       muted.startMs = muted.endMs = monotonicMs();
       speechLog_->write(muted, QStringLiteral("muted"));
-      monitor_->appendUtterance(QStringLiteral("(muted) ") + text);
-      report(QStringLiteral("MUTED: ") + text);
+      monitor_->appendUtterance(QStringLiteral("(muted) ") + logged);
+      report(QStringLiteral("MUTED: ") + logged);
       return;
     }
     const QVariant ov = fromObj(Obj(o));
@@ -237,19 +240,21 @@ void CorvaneApp::say(const QString& text, int source, bool append) {
     if (voice.espeakVoice.isEmpty()) {
       // A source without a voice ("--") is silent; the log tells what it did not say.
       Spoken silent;
-      silent.text = o->text();
+      silent.text = typed ? typedNote(o->text()) : o->text();
       silent.source = source;
       silent.voice = voice.name;
       silent.startMs = silent.endMs = monotonicMs();
       speechLog_->write(silent, QStringLiteral("silent"));
-      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + o->text(),
+      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + silent.text,
                     jex::kTraffic);
-      report(QStringLiteral("SILENT: ") + o->text());
+      report(QStringLiteral("SILENT: ") + silent.text);
       return;
     }
     // The voice is in the speech log and the monitor's list of utterances.
-    report(QStringLiteral("SPEAK: ") + o->text());
-    live_.insert(speech_->speak(o->text(), source, voice, append), o);
+    report(QStringLiteral("SPEAK: ") + (typed ? typedNote(o->text()) : o->text()));
+    const int id = speech_->speak(o->text(), source, voice, append);
+    live_.insert(id, o);
+    if (typed) typed_.insert(id);
   });
 }
 
@@ -282,8 +287,11 @@ void CorvaneApp::spoken(const Spoken& s) {
     const std::shared_ptr<Utterance> o = live_.take(s.id);
     // Utterances replaced before they began are gone without a sound.
     for (auto it = live_.begin(); it != live_.end();) it = it.key() < s.id ? live_.erase(it) : std::next(it);
-    speechLog_->write(s, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
-    monitor_->appendUtterance(s.voice + QStringLiteral(": ") + s.text);
+    Spoken logged = s;
+    if (typed_.remove(s.id)) logged.text = typedNote(s.text);
+    typed_.removeIf([&](int id) { return id < s.id; });
+    speechLog_->write(logged, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
+    monitor_->appendUtterance(logged.voice + QStringLiteral(": ") + logged.text);
     hub_->audioStop(o ? fromObj(Obj(o)) : QVariant(s.text));
   });
 }

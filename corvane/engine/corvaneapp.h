@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <memory>
 
 #include "corvane/engine/coremodel.h"
@@ -48,6 +49,7 @@ class CorvaneApp : public QObject, public CoreModel {
   void queueCommand(const QString& command) override;
   void speak(const QString& text, int source) override;
   void speakAppended(const QString& text, int source) override;
+  void speakTyped(const QString& text, int source, bool append) override;
   void stopSpeech() override;
   void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
@@ -66,7 +68,8 @@ class CorvaneApp : public QObject, public CoreModel {
  private:
   void registerOwnCommands();
   void spoken(const Spoken& s);
-  void say(const QString& text, int source, bool append);
+  // typed: text is what the user typed, which the output and the logs give as its length.
+  void say(const QString& text, int source, bool append, bool typed = false);
   void startJexUi();
   // JexUI's name has left the bus: started again when JexUI went without QUIT (still holding
   // its sink), at most kJexUiRestartsPerMinute times a minute.
@@ -95,6 +98,7 @@ class CorvaneApp : public QObject, public CoreModel {
   std::unique_ptr<MonitorWindow> monitor_;
   std::unique_ptr<SpeechLog> speechLog_;
   QHash<int, std::shared_ptr<Utterance>> live_;  // O of each utterance until it has ended
+  QSet<int> typed_;                              // the utterances of these ids are typed text
   std::shared_ptr<Root> root_;
 };
 

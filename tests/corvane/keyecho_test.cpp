@@ -58,6 +58,16 @@ TEST_F(KeyEchoTest, TheOutputGivesTypedTextByItsLengthOnly) {
     EXPECT_FALSE(l.contains(S("Geheim")) || l.contains(QRegularExpression(S("ECHO: [a-z0-9x]$")))) << l.toStdString();
 }
 
+// A value stepped by an arrow key replaces the field's whole text: that is no typing and is shown
+// as it is; pasting over part of a text is and is not.
+TEST_F(KeyEchoTest, AWholeNewValueIsShownAndAPartlyReplacedTextIsNot) {
+  echo().setValue(KeyEcho::CharEcho, 1);
+  echo().edited({S("19"), 0, S("20"), S("19"), false});
+  echo().edited({S("Hallo Welt"), 6, S("Geheim"), S("Welt"), false});
+  const QStringList lines = core.reports.filter(QRegularExpression(S("^ECHO: ")));
+  EXPECT_EQ(lines, (QStringList{S("ECHO: 20"), S("ECHO: [typed, 6 characters]")}));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Settings, EchoTable,
     ::testing::Values(

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/keyinput.h"
 #include "corvane/engine/options.h"
 
 class QTimer;
@@ -18,6 +19,7 @@ class CallerPolicy;
 class CommandRouter;
 class EventHub;
 class ForegroundWatcher;
+class KeyboardListener;
 class MonitorWindow;
 class Root;
 class SpeechEngine;
@@ -75,6 +77,9 @@ class CorvaneApp : public QObject, public CoreModel {
   // its sink), at most kJexUiRestartsPerMinute times a minute.
   void jexUiGone();
   void finishExit();
+  // A key of the display's keyboard (KeyboardListener) or a code from the monitor window.
+  void keyboardKey(const QString& key, bool pressed);
+  void keyboardCode(const QString& code);
 
   Options options_;
   QString dataDir_;
@@ -95,6 +100,8 @@ class CorvaneApp : public QObject, public CoreModel {
   SpeechEngine* speech_ = nullptr;
   StdinReader* stdin_ = nullptr;
   ForegroundWatcher* watcher_ = nullptr;
+  KeyboardListener* keyboard_ = nullptr;  // while keys are captured: the display's keyboard
+  KeyChords chords_;
   std::unique_ptr<MonitorWindow> monitor_;
   std::unique_ptr<SpeechLog> speechLog_;
   QHash<int, std::shared_ptr<Utterance>> live_;  // O of each utterance until it has ended

@@ -17,6 +17,10 @@ class FieldFocus : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut && !replaying_)
+      return trapped("ui::FieldFocus.out", false, [&] {
+        return leave(qobject_cast<QLineEdit*>(watched), static_cast<QFocusEvent*>(event)->reason());
+      });
     if (event->type() != QEvent::FocusIn || replaying_) return false;
     return trapped("ui::FieldFocus", false, [&] {
       auto* edit = qobject_cast<QLineEdit*>(watched);
@@ -44,6 +48,19 @@ class FieldFocus : public QObject {
   }
 
  private:
+  // A field left with its text selected keeps the selection (out of sight until it is entered
+  // again, when it is selected anyway): taking it away would be said after the next control.
+  bool leave(QLineEdit* edit, Qt::FocusReason reason) {
+    if (!edit || !edit->hasSelectedText() || !edit->inputMask().isEmpty() || reason == Qt::ActiveWindowFocusReason ||
+        reason == Qt::PopupFocusReason || reason == Qt::MouseFocusReason)
+      return false;
+    QFocusEvent keep(QEvent::FocusOut, Qt::ActiveWindowFocusReason);  // handled without deselecting
+    replaying_ = true;
+    QCoreApplication::sendEvent(edit, &keep);
+    replaying_ = false;
+    return true;
+  }
+
   bool replaying_ = false;
 };
 

@@ -8,6 +8,9 @@
 // without selecting, and selects its text only after the focus has been reported, so that the
 // field is presented with its label and text first and then its text as selected.
 //
+// A field left by the keyboard keeps its selection: taking it away would be said as "text
+// unselected" after the next control has been reported, and hide that control.
+//
 // A read-only field (a preview) is not selected at all: there is nothing to replace, and the
 // reader would say the selection going away when the focus leaves instead of the next control.
 // Fields with an input mask keep the toolkit's handling (the caret goes to the first blank).

@@ -288,6 +288,8 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
           << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
     } else if (c.change != Qt::Key_unknown) {
       EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
+    } else if (const QString label = announcedLabel(w); !label.isEmpty()) {
+      EXPECT_TRUE(orca.heard(label, since)) << describe(w).toStdString() << " was not heard";
     } else {
       (void)orca.heard(QString(), since);  // Orca presents the control before the next key
     }
@@ -457,6 +459,10 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         EXPECT_FALSE(edit->hasSelectedText()) << who << ": selected on entering";
       else  // typing replaces the text, as in every field entered by Tab
         EXPECT_TRUE(QTest::qWaitFor([&] { return edit->selectedText() == edit->text(); }, 5000)) << who;
+      // Leaving it tells no change of its selection, which a reader would say over the next control.
+      Recorder left(edit);
+      edit->clearFocus();
+      EXPECT_LT(left.firstOwn(QAccessible::TextSelectionChanged), 0) << who << ": leaving it changes its selection";
     } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).value.size()) {
       // Entering a list tells its current entry as the focus, after the list's own; a checkable
       // entry is a check box with its state.

@@ -103,11 +103,4 @@ BENCHMARK(BM_TabToSpeechStart)->UseManualTime()->Iterations(40)->Unit(benchmark:
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  jexTestBeforeApplication(argc, argv);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return jex::bench::run<QApplication>(argc, argv, jexTestBeforeApplication); }

@@ -168,11 +168,4 @@ BENCHMARK(BM_CoreMemoryUnderAnEventFlood)->Iterations(1)->Unit(benchmark::kSecon
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  jexTestBeforeApplication(argc, argv);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return jex::bench::run<QApplication>(argc, argv, jexTestBeforeApplication); }

@@ -21,7 +21,7 @@ PACKAGES=(
   # the independent screen reader the Orca test runs beside JexUI (label orca), with its Python
   orca python3-gi python3-pyatspi python3-speechd
   # X11 window work and the virtual display
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xtest0-dev xvfb xauth x11-utils
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xtest0-dev libxcb-xinput-dev xvfb xauth x11-utils
   # a small window manager for the virtual display: it sets the active window the core follows
   openbox
   # session bus for the processes and their tests

@@ -317,6 +317,7 @@ BrailleRow BrailleState::row(const QString& text, int caret, bool cursorOn) {
   look.lineMode = v.lineMode;
   look.lowerCase = v.grade2Stat == 1 && v.grade2Lower == 1;
   look.statusMode = v.statusMode;
+  look.pan = pan_;
   return renderBrailleRow(text, caret, look);
 }
 
@@ -332,8 +333,20 @@ QString BrailleState::render(const QString& text, int caret, bool cursorOn) {
 void BrailleState::show(const QString& text, int caret) {
   text_ = text;
   caret_ = caret;
+  pan_ = 0;
   showing_ = true;
   changed();
+}
+
+bool BrailleState::scroll(int displays) {
+  return jex::trapped("BrailleState.scroll", false, [&] {
+    const int before = pan_;
+    pan_ += displays;
+    pan_ = row(text_, caret_, true).pan;
+    if (pan_ == before) return false;
+    changed();
+    return true;
+  });
 }
 
 void BrailleState::changed() {

@@ -97,6 +97,9 @@ class BrailleState {
   // The text the display shows (caret: its position, -1 none). Renders and, when the cells
   // differ from the last ones, reports "BRAILLE: " + the cells.
   void show(const QString& text, int caret);
+  // Scrolls the display by whole displays (positive: on to the right) within the line shown;
+  // false when it stands at that end already. A new text starts at the cursor's display again.
+  bool scroll(int displays);
   // The display line for text with the live values: status cells, a blank, main cells (or the
   // main cells alone for a device without status cells). cursorOn: the blink phase.
   QString render(const QString& text, int caret, bool cursorOn = true);
@@ -123,6 +126,7 @@ class BrailleState {
   std::optional<BrailleTables> tables_;
   QString text_;
   int caret_ = -1;
+  int pan_ = 0;
   bool showing_ = false;
   QString line_;
   int node_ = -1;  // the open device node

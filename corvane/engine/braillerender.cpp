@@ -3,6 +3,7 @@
 #include <liblouis/liblouis.h>
 #include <QFile>
 #include <QList>
+#include <algorithm>
 #include <vector>
 
 #include "base/error.h"
@@ -151,7 +152,13 @@ BrailleRow renderBrailleRow(const QString& text, int caret, const BrailleLook& l
   if (look.dots == 6)
     for (QChar& c : translated) c = QChar(char16_t(kBlankCell | (c.unicode() & 0x3F)));
 
-  const int start = cursorCell >= 0 && cells > 0 ? (cursorCell / cells) * cells : 0;
+  const int home = cursorCell >= 0 && cells > 0 ? (cursorCell / cells) * cells : 0;
+  int start = home;
+  if (cells > 0 && look.pan != 0) {
+    const int last = translated.isEmpty() ? 0 : ((int(translated.size()) - 1) / cells) * cells;
+    start = std::clamp(home + look.pan * cells, 0, last);
+    row.pan = (start - home) / cells;
+  }
   row.main = translated.mid(start, cells);
   row.main += blankCells(cells - int(row.main.size()));
   if (look.cursorOn && look.cursorMode != 0 && cursorCell >= start && cursorCell < start + cells) {

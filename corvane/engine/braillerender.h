@@ -17,12 +17,14 @@ struct BrailleLook {
   int lineMode = 0x7700;   // set bits show blanks and blank lines (brailleinterface.h)
   bool lowerCase = false;  // translate without capitals (no capital signs)
   int statusMode = 0;      // 0: the cursor's column in the status cells; others leave them blank
+  int pan = 0;             // whole displays scrolled right (negative: left) of the cursor's one
 };
 
 struct BrailleRow {
   QString status;          // statusCells cells
   QString main;            // cells cells
   bool translated = true;  // false: liblouis failed, the cells are blank
+  int pan = 0;             // the scroll that was shown: look.pan kept within the line
 };
 
 // text may hold several lines ("\n"); the display shows the line of the caret (or the first

@@ -30,20 +30,14 @@ bool CallerPolicy::allows(const QString& peer) {
       jexUi_ = peer;
       return true;
     }
-    for (const QString& name : names_) {
-      const QDBusReply<QString> owner = conn_.interface()->serviceOwner(name);
-      if (owner.isValid() && owner.value() == peer) {
-        trusted_.insert(peer);
-        return true;
-      }
-    }
-    return false;
+    if (!jex::automation::dbus::ownsOneOf(conn_, peer, names_)) return false;
+    trusted_.insert(peer);
+    return true;
   });
 }
 
 bool CallerPolicy::isJexUi(const QString& peer) {
-  const QDBusReply<QString> owner = conn_.interface()->serviceOwner(QString::fromLatin1(kJexUiBusName));
-  if (!owner.isValid() || owner.value() != peer) return false;
+  if (!jex::automation::dbus::ownsOneOf(conn_, peer, {QString::fromLatin1(kJexUiBusName)})) return false;
   const QDBusReply<uint> pid = conn_.interface()->servicePid(peer);
   if (!pid.isValid() || pid.value() == 0) return false;
   if (startedPid_ > 0 && qint64(pid.value()) == startedPid_) return true;

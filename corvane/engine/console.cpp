@@ -37,6 +37,14 @@ ConsoleLine parseConsoleLine(const QString& raw) {
   } else if (verb == u"brl") {
     r.kind = ConsoleLine::Braille;
     r.args << rest;
+  } else if (verb == u"key" || verb == u"brlkey") {
+    if (rest.isEmpty() || rest.contains(u' ')) {
+      r.kind = ConsoleLine::Invalid;
+      r.args << QStringLiteral("usage: :") + verb + QStringLiteral(" CODE");
+      return r;
+    }
+    r.kind = verb == u"key" ? ConsoleLine::KeyCode : ConsoleLine::BrlCode;
+    r.args << rest;
   } else if (verb == u"quit") {
     r.kind = ConsoleLine::Quit;
   } else if (verb == u"help") {
@@ -61,6 +69,8 @@ QString consoleHelp() {
       ":say TEXT         speak a text\n"
       ":type KEYS        type keys for the key echo: text, {Space}, {Backspace}, {Enter}, {F5}, {Ctrl+C}, {NumLock}\n"
       ":brl TEXT         show a text on the Braille display (\\n starts a new line)\n"
+      ":key CODE         press a key of the keyboard: CAP_Up|S (Caps Lock held), L/N5 (keypad chord)\n"
+      ":brlkey CODE      press a key of the Braille display: TH4\n"
       ":objects          list the objects exposed to the scripts\n"
       ":memory           give freed memory back to the system and print the core's resident size\n"
       ":funcs M [ARG..]  call member M of the exposed Funcs as a script would (\"text\", numbers, ~ = omitted;\n"

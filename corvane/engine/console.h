@@ -10,10 +10,10 @@ class QSocketNotifier;
 namespace corvane {
 
 struct ConsoleLine {
-  enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Type, Memory, Invalid };
+  enum Kind { Empty, Key, Switch, Say, Quit, Help, Objects, Funcs, Braille, Type, Memory, KeyCode, BrlCode, Invalid };
   Kind kind = Empty;
   QStringList args;  // Key: the upper-cased command; Switch: old, new; Say, Type, Braille: text; Funcs: the call;
-                     // Invalid: the message
+                     // KeyCode, BrlCode: the code; Invalid: the message
 };
 
 ConsoleLine parseConsoleLine(const QString& line);

@@ -11,6 +11,9 @@ class EventHub;
 class KeyEcho;
 class SettingsStore;
 
+// What the output and the logs write in place of typed text: its length, never its characters.
+inline QString typedNote(const QString& typed) { return QStringLiteral("[typed, %1 characters]").arg(typed.size()); }
+
 class CoreModel {
  public:
   virtual ~CoreModel() = default;
@@ -25,6 +28,11 @@ class CoreModel {
   // Speaks text after what is being said now instead of interrupting it (a model without a
   // queue speaks it at once).
   virtual void speakAppended(const QString& text, int source) { speak(text, source); }
+  // Speaks what the user typed (characters, words, a pasted text) as it is, while the core's
+  // output and its logs give only its length (typedNote()).
+  virtual void speakTyped(const QString& text, int source, bool append) {
+    append ? speakAppended(text, source) : speak(text, source);
+  }
   virtual void stopSpeech() = 0;
   // A voice's short sample after one of its values changed, cutting off the sample before.
   virtual void speakSample(const QString& text, const QString& voice) {

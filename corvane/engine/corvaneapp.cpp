@@ -100,6 +100,7 @@ int CorvaneApp::start() {
     connect(monitor_.get(), &MonitorWindow::commandEntered, this, &CorvaneApp::handleConsoleLine);
     connect(monitor_.get(), &MonitorWindow::commandKey, this,
             [this](const TypedKey& k, const QString& before, int caret) { keyEcho().echo(k, before, caret); });
+    connect(monitor_.get(), &MonitorWindow::screenReaderKey, this, &CorvaneApp::keyboardCode);
     connect(speech_, &SpeechEngine::started, this, [this](const Spoken& s) {
       const auto o = live_.value(s.id);
       hub_->audioStart(o ? fromObj(Obj(o)) : QVariant(s.text));
@@ -113,13 +114,14 @@ int CorvaneApp::start() {
     callers_->install();
     if (options_.trustBus) jex::WriteLog(QStringLiteral("every program on the bus may call the core"), jex::kTraffic);
     connect(hub_, &EventHub::sinkChanged, this, [this](bool registered) { jexUiAttached_ = registered; });
-    if (!options_.noJexUi) {
-      auto* jexUiWatch = new QDBusServiceWatcher(QString::fromLatin1(kJexUiBusName), conn,
-                                                 QDBusServiceWatcher::WatchForUnregistration, this);
-      connect(jexUiWatch, &QDBusServiceWatcher::serviceUnregistered, this, &CorvaneApp::jexUiGone);
-    }
-
     root_ = std::make_shared<Root>(*this);
+    // JexUI gone while it captured keys: the keys act again.
+    auto* jexUiWatch = new QDBusServiceWatcher(QString::fromLatin1(kJexUiBusName), conn,
+                                               QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(jexUiWatch, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+      if (root_->keys().restore()) report(QStringLiteral("KEYS: JexUI has left, keys handled again"));
+      if (!options_.noJexUi) jexUiGone();
+    });
     // The Braille display shows the monitor's command line with its caret, or a :brl text.
     monitor_->braillePane()->attach(&root_->braille());
     monitor_->braillePane()->follow(monitor_->commandLine());
@@ -135,6 +137,15 @@ int CorvaneApp::start() {
       connect(watcher_, &ForegroundWatcher::foregroundChanged, this,
               [this](const QString& task) { switchTask(foreground_, task); });
       if (watcher_->start()) foreground_ = watcher_->query();
+    }
+    // While keys are captured the display's keyboard is heard, whichever window has the focus.
+    keyboard_ = new KeyboardListener(this);
+    if (keyboard_->start()) {
+      connect(keyboard_, &KeyboardListener::keyEvent, this, &CorvaneApp::keyboardKey);
+      root_->keys().onKeyboardCapture([this](bool on) {
+        chords_.reset();
+        keyboard_->setListening(on);
+      });
     }
     if (!options_.noMonitor && displayPresent()) monitor_->show();
 
@@ -192,6 +203,14 @@ void CorvaneApp::registerOwnCommands() {
       speak(root_->speechSets().name(nr), 1);
       return QStringLiteral("speech set %1 active").arg(nr);
     });
+  // The Braille display scrolls by one display within the line it shows.
+  for (const auto& [name, step] : {std::pair{QStringLiteral("BRLSCRE"), 1}, std::pair{QStringLiteral("BRLSCLE"), -1}}) {
+    const int by = step;
+    router_->addCommand(name, [this, by] {
+      return root_->braille().scroll(by) ? QStringLiteral("Braille scrolled %1").arg(by > 0 ? u"right" : u"left")
+                                         : QStringLiteral("Braille at the %1 end").arg(by > 0 ? u"right" : u"left");
+    });
+  }
   router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
@@ -211,8 +230,11 @@ void CorvaneApp::speak(const QString& text, int source) { say(text, source, fals
 
 void CorvaneApp::speakAppended(const QString& text, int source) { say(text, source, true); }
 
-void CorvaneApp::say(const QString& text, int source, bool append) {
+void CorvaneApp::speakTyped(const QString& text, int source, bool append) { say(text, source, append, true); }
+
+void CorvaneApp::say(const QString& text, int source, bool append, bool typed) {
   jex::trap("CorvaneApp.speak", [&] {
+    const QString logged = typed ? typedNote(text) : text;
     lastSource_ = source;
     // O: JexUI may pick the voice (VoiceSelect) and change the text (AboutToSpeak); what they
     // leave in it is what is spoken.
@@ -220,13 +242,13 @@ void CorvaneApp::say(const QString& text, int source, bool append) {
     const auto o = std::make_shared<Utterance>(text, source, voices.choiceFor(source).name);
     if (!useSpeech()) {
       Spoken muted;
-      muted.text = text;
+      muted.text = logged;
       muted.source = source;
       muted.voice = o->voice();
       muted.startMs = muted.endMs = monotonicMs();
       speechLog_->write(muted, QStringLiteral("muted"));
-      monitor_->appendUtterance(QStringLiteral("(muted) ") + text);
-      report(QStringLiteral("MUTED: ") + text);
+      monitor_->appendUtterance(QStringLiteral("(muted) ") + logged);
+      report(QStringLiteral("MUTED: ") + logged);
       return;
     }
     const QVariant ov = fromObj(Obj(o));
@@ -237,19 +259,21 @@ void CorvaneApp::say(const QString& text, int source, bool append) {
     if (voice.espeakVoice.isEmpty()) {
       // A source without a voice ("--") is silent; the log tells what it did not say.
       Spoken silent;
-      silent.text = o->text();
+      silent.text = typed ? typedNote(o->text()) : o->text();
       silent.source = source;
       silent.voice = voice.name;
       silent.startMs = silent.endMs = monotonicMs();
       speechLog_->write(silent, QStringLiteral("silent"));
-      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + o->text(),
+      jex::WriteLog(QStringLiteral("speak: source %1 has no voice (%2): ").arg(source).arg(voice.name) + silent.text,
                     jex::kTraffic);
-      report(QStringLiteral("SILENT: ") + o->text());
+      report(QStringLiteral("SILENT: ") + silent.text);
       return;
     }
     // The voice is in the speech log and the monitor's list of utterances.
-    report(QStringLiteral("SPEAK: ") + o->text());
-    live_.insert(speech_->speak(o->text(), source, voice, append), o);
+    report(QStringLiteral("SPEAK: ") + (typed ? typedNote(o->text()) : o->text()));
+    const int id = speech_->speak(o->text(), source, voice, append);
+    live_.insert(id, o);
+    if (typed) typed_.insert(id);
   });
 }
 
@@ -282,8 +306,11 @@ void CorvaneApp::spoken(const Spoken& s) {
     const std::shared_ptr<Utterance> o = live_.take(s.id);
     // Utterances replaced before they began are gone without a sound.
     for (auto it = live_.begin(); it != live_.end();) it = it.key() < s.id ? live_.erase(it) : std::next(it);
-    speechLog_->write(s, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
-    monitor_->appendUtterance(s.voice + QStringLiteral(": ") + s.text);
+    Spoken logged = s;
+    if (typed_.remove(s.id)) logged.text = typedNote(s.text);
+    typed_.removeIf([&](int id) { return id < s.id; });
+    speechLog_->write(logged, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
+    monitor_->appendUtterance(logged.voice + QStringLiteral(": ") + logged.text);
     hub_->audioStop(o ? fromObj(Obj(o)) : QVariant(s.text));
   });
 }
@@ -364,6 +391,12 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
       case ConsoleLine::Objects:
         report(QStringLiteral("OBJECTS: ") + root_->proc().scriptHost().names().join(u' '));
         break;
+      case ConsoleLine::KeyCode:
+        root_->keys().pressed(line.args[0], BindingKind::Keyboard);
+        break;
+      case ConsoleLine::BrlCode:
+        root_->keys().pressed(line.args[0], BindingKind::Braille);
+        break;
       case ConsoleLine::Invalid:
         report(line.args.value(0));
         break;
@@ -416,6 +449,21 @@ void CorvaneApp::jexUiGone() {
     report(QStringLiteral("JEXUI: ended without QUIT, starting it again"));
     speak(QStringLiteral("JexUI wird neu gestartet"), 1);
     startJexUi();
+  });
+}
+
+void CorvaneApp::keyboardKey(const QString& key, bool pressed) {
+  jex::trap("CorvaneApp.keyboardKey", [&] {
+    for (const QString& code : pressed ? chords_.press(key) : chords_.release(key))
+      root_->keys().pressed(code, BindingKind::Keyboard);
+  });
+}
+
+void CorvaneApp::keyboardCode(const QString& code) {
+  jex::trap("CorvaneApp.keyboardCode", [&] {
+    // While the display's keyboard is heard, the monitor's keys arrive from there already.
+    if (keyboard_ && keyboard_->listening()) return;
+    root_->keys().pressed(code, BindingKind::Keyboard);
   });
 }
 

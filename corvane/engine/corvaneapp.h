@@ -4,9 +4,11 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <memory>
 
 #include "corvane/engine/coremodel.h"
+#include "corvane/engine/keyinput.h"
 #include "corvane/engine/options.h"
 
 class QTimer;
@@ -17,6 +19,7 @@ class CallerPolicy;
 class CommandRouter;
 class EventHub;
 class ForegroundWatcher;
+class KeyboardListener;
 class MonitorWindow;
 class Root;
 class SpeechEngine;
@@ -48,6 +51,7 @@ class CorvaneApp : public QObject, public CoreModel {
   void queueCommand(const QString& command) override;
   void speak(const QString& text, int source) override;
   void speakAppended(const QString& text, int source) override;
+  void speakTyped(const QString& text, int source, bool append) override;
   void stopSpeech() override;
   void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
@@ -66,12 +70,16 @@ class CorvaneApp : public QObject, public CoreModel {
  private:
   void registerOwnCommands();
   void spoken(const Spoken& s);
-  void say(const QString& text, int source, bool append);
+  // typed: text is what the user typed, which the output and the logs give as its length.
+  void say(const QString& text, int source, bool append, bool typed = false);
   void startJexUi();
   // JexUI's name has left the bus: started again when JexUI went without QUIT (still holding
   // its sink), at most kJexUiRestartsPerMinute times a minute.
   void jexUiGone();
   void finishExit();
+  // A key of the display's keyboard (KeyboardListener) or a code from the monitor window.
+  void keyboardKey(const QString& key, bool pressed);
+  void keyboardCode(const QString& code);
 
   Options options_;
   QString dataDir_;
@@ -92,9 +100,12 @@ class CorvaneApp : public QObject, public CoreModel {
   SpeechEngine* speech_ = nullptr;
   StdinReader* stdin_ = nullptr;
   ForegroundWatcher* watcher_ = nullptr;
+  KeyboardListener* keyboard_ = nullptr;  // while keys are captured: the display's keyboard
+  KeyChords chords_;
   std::unique_ptr<MonitorWindow> monitor_;
   std::unique_ptr<SpeechLog> speechLog_;
   QHash<int, std::shared_ptr<Utterance>> live_;  // O of each utterance until it has ended
+  QSet<int> typed_;                              // the utterances of these ids are typed text
   std::shared_ptr<Root> root_;
 };
 

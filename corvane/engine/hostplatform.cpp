@@ -16,6 +16,8 @@
 #include "platform/tasks.h"
 #include "platform/xcbutil.h"
 
+#include <xcb/xinput.h>
+
 namespace corvane {
 namespace {
 constexpr int kMaxDepth = 64;  // window nesting followed up to the root
@@ -265,6 +267,126 @@ void ForegroundWatcher::readEvents() {
 QString processNameOfWindow(quint32 window) {
   return jex::trapped("processNameOfWindow", QString(),
                       [&] { return jex::platform::tasks::processName(jex::platform::tasks::processId(window)); });
+}
+
+// --- the keyboard -----------------------------------------------------------------------------
+
+QString keyNameOfKeysym(quint32 sym) {
+  if ((sym >= 'a' && sym <= 'z') || (sym >= 'A' && sym <= 'Z') || (sym >= '0' && sym <= '9'))
+    return QString(QChar(char16_t(sym))).toUpper();
+  if (sym >= 0xffbe && sym <= 0xffd5) return QStringLiteral("F%1").arg(sym - 0xffbe + 1);  // F1..F24
+  // The keypad's keys by their place: KP_0..KP_9 with Num Lock, KP_Insert..KP_Prior without.
+  if (sym >= 0xffb0 && sym <= 0xffb9) return QStringLiteral("KP:%1").arg(sym - 0xffb0);
+  struct Named {
+    quint32 sym;
+    const char* name;
+  };
+  static constexpr Named kNames[] = {
+      {0xff9e, "KP:0"},     {0xff9c, "KP:1"},   {0xff99, "KP:2"},   {0xff9b, "KP:3"},      {0xff96, "KP:4"},
+      {0xff9d, "KP:5"},     {0xff98, "KP:6"},   {0xff95, "KP:7"},   {0xff97, "KP:8"},      {0xff9a, "KP:9"},
+      {0xff9f, "KP:D"},     {0xffae, "KP:D"},   {0xffac, "KP:D"},   {0xffaf, "KP:/"},      {0xffaa, "KP:*"},
+      {0xffad, "KP:-"},     {0xffab, "KP:+"},   {0xff8d, "KP:E"},   {0xff52, "Up"},        {0xff54, "Down"},
+      {0xff51, "Left"},     {0xff53, "Right"},  {0xff50, "Home"},   {0xff57, "End"},       {0xff55, "PageUp"},
+      {0xff56, "PageDown"}, {0xff63, "Insert"}, {0xffff, "Delete"}, {0xff08, "Backspace"}, {0xff0d, "Enter"},
+      {0xff1b, "Escape"},   {0xff09, "Tab"},    {0xfe20, "Tab"},    {0x0020, "Space"},     {0xff67, "Apps"},
+      {0xffe5, "CapsLock"}, {0xffe1, "Shift"},  {0xffe2, "Shift"},  {0xffe9, "Alt"},       {0xffea, "Alt"},
+      {0xff7e, "Alt"},      {0xffe3, "Ctrl"},   {0xffe4, "Ctrl"},
+  };
+  for (const Named& n : kNames)
+    if (n.sym == sym) return QString::fromLatin1(n.name);
+  return {};
+}
+
+KeyboardListener::KeyboardListener(QObject* parent) : QObject(parent) {}
+
+KeyboardListener::~KeyboardListener() {
+  delete notifier_;
+  if (conn_) xcb_disconnect(conn_);
+}
+
+bool KeyboardListener::start(const QByteArray& display) {
+  return jex::trapped("KeyboardListener.start", false, [&] {
+    if (conn_) return true;
+    if (display.isEmpty() &&
+        (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() == u"offscreen"))
+      return false;
+    int screenNo = 0;
+    conn_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNo);
+    const xcb_query_extension_reply_t* ext =
+        xcb_connection_has_error(conn_) ? nullptr : xcb_get_extension_data(conn_, &xcb_input_id);
+    auto version = reply(ext && ext->present
+                             ? xcb_input_xi_query_version_reply(conn_, xcb_input_xi_query_version(conn_, 2, 2), nullptr)
+                             : nullptr);
+    if (!version || version->major_version < 2 || (version->major_version == 2 && version->minor_version < 2)) {
+      xcb_disconnect(conn_);
+      conn_ = nullptr;
+      return false;
+    }
+    xiOpcode_ = ext->major_opcode;
+    root_ = jex::platform::xcb::rootOf(conn_, screenNo);
+    loadKeymap();
+    notifier_ = new QSocketNotifier(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
+    connect(notifier_, &QSocketNotifier::activated, this, &KeyboardListener::readEvents);
+    return true;
+  });
+}
+
+void KeyboardListener::loadKeymap() {
+  const xcb_setup_t* setup = xcb_get_setup(conn_);
+  minKeycode_ = setup->min_keycode;
+  const int count = setup->max_keycode - setup->min_keycode + 1;
+  auto map = reply(xcb_get_keyboard_mapping_reply(
+      conn_, xcb_get_keyboard_mapping(conn_, setup->min_keycode, quint8(count)), nullptr));
+  keysyms_.clear();
+  symsPerCode_ = map ? map->keysyms_per_keycode : 0;
+  if (!map) return;
+  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+  keysyms_ = QList<quint32>(syms, syms + xcb_get_keyboard_mapping_keysyms_length(map.get()));
+}
+
+void KeyboardListener::setListening(bool on) {
+  jex::trap("KeyboardListener.setListening", [&] {
+    if (!conn_ || on == listening_) return;
+    listening_ = on;
+    struct {
+      xcb_input_event_mask_t head;
+      uint32_t bits;
+    } mask{};
+    mask.head.deviceid = XCB_INPUT_DEVICE_ALL_MASTER;
+    mask.head.mask_len = 1;
+    mask.bits = on ? XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE : 0;
+    xcb_input_xi_select_events(conn_, root_, 1, &mask.head);
+    // A round trip: the selection holds before the caller goes on.
+    reply(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
+  });
+}
+
+void KeyboardListener::readEvents() {
+  jex::trap("KeyboardListener.readEvents", [&] {
+    if (!conn_) return;
+    if (xcb_connection_has_error(conn_)) {
+      notifier_->setEnabled(false);  // the display went away
+      return;
+    }
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(conn_)) {
+      const std::unique_ptr<xcb_generic_event_t, jex::platform::xcb::FreeDeleter> e(raw);
+      const int type = e->response_type & ~0x80;
+      if (type == XCB_MAPPING_NOTIFY) {
+        loadKeymap();
+        continue;
+      }
+      if (type != XCB_GE_GENERIC) continue;
+      const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(e.get());
+      if (ge->extension != xiOpcode_ ||
+          (ge->event_type != XCB_INPUT_RAW_KEY_PRESS && ge->event_type != XCB_INPUT_RAW_KEY_RELEASE))
+        continue;
+      const auto* k = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(e.get());
+      const qsizetype at = qsizetype(int(k->detail) - minKeycode_) * symsPerCode_;
+      if (!listening_ || at < 0 || at >= keysyms_.size()) continue;
+      const QString name = keyNameOfKeysym(keysyms_[at]);
+      if (!name.isEmpty()) emit keyEvent(name, ge->event_type == XCB_INPUT_RAW_KEY_PRESS);
+    }
+  });
 }
 
 }  // namespace corvane

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -55,6 +56,44 @@ qint64 readConsoleInput(char* buffer, qint64 size);
 // writing without waiting for a carrier; the handle, or -1 with the reason in *error.
 int openDeviceNode(const QString& path, QString* error);
 void closeDeviceNode(int handle);
+
+// The name a key has in the key codes (keyinput.h) for an X keysym: "Up", "F5", "A", "KP:5"
+// for the keypad (the same with Num Lock on or off), "CapsLock", "Shift", "Alt", "Ctrl"; ""
+// for a key of no name there.
+QString keyNameOfKeysym(quint32 keysym);
+
+// The display's keyboard as XInput2 raw key events: every press and release of every keyboard,
+// whichever window has the focus, without taking the key from it. Events are asked for only
+// while listening, that is while a dialog captures keys.
+class KeyboardListener : public QObject {
+  Q_OBJECT
+ public:
+  explicit KeyboardListener(QObject* parent = nullptr);
+  ~KeyboardListener() override;
+  // Connects to display (empty: $DISPLAY, nothing while Qt itself runs without a display).
+  // False without a display or without XInput 2.2 there.
+  bool start(const QByteArray& display = {});
+  // Asks for the raw key events or stops them; returns once the server has the request, so that
+  // a key pressed after the call is heard.
+  void setListening(bool on);
+  bool listening() const { return listening_; }
+
+ signals:
+  // A key's name (keyNameOfKeysym) pressed or released.
+  void keyEvent(const QString& key, bool pressed);
+
+ private:
+  void readEvents();
+  void loadKeymap();
+  xcb_connection_t* conn_ = nullptr;
+  QSocketNotifier* notifier_ = nullptr;
+  quint32 root_ = 0;
+  quint8 xiOpcode_ = 0;
+  bool listening_ = false;
+  int minKeycode_ = 0;
+  int symsPerCode_ = 0;
+  QList<quint32> keysyms_;
+};
 
 class ForegroundWatcher : public QObject {
   Q_OBJECT

@@ -176,8 +176,9 @@ bool KeyEcho::german() const {
 
 QString KeyEcho::echo(const TypedKey& key, const QString& before, int caret) {
   return jex::trapped("KeyEcho.echo", QString(), [&] {
-    const QString text = textFor(key, before, qBound(0, caret, int(before.size())));
-    if (!text.isEmpty()) say(text);
+    bool typed = false;
+    const QString text = textFor(key, before, qBound(0, caret, int(before.size())), &typed);
+    if (!text.isEmpty()) say(text, typed);
     return text;
   });
 }
@@ -195,12 +196,16 @@ QString KeyEcho::edited(const TextEdit& edit) {
     }
     const QString text = (edit.inserted.isEmpty() ? edit.removed : edit.inserted).simplified();
     if (text.isEmpty() || !values_[KeyEchoOn] || !values_[CharEcho]) return QString();
-    say(text);
+    // The whole text replaced at once is a new value the field was given (a number stepped by an
+    // arrow key), not typing: said and shown as it is. Anything else may be what the user typed.
+    const bool newValue =
+        !edit.removed.isEmpty() && !edit.inserted.isEmpty() && offset == 0 && edit.removed.size() == edit.before.size();
+    say(text, !newValue);
     return text;
   });
 }
 
-QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret) {
+QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret, bool* typed) {
   const bool de = german();
   const auto word = [de](const Name& n) { return QString::fromUtf8(de ? n.de : n.en); };
   const auto keyName = [&](int k) {
@@ -246,6 +251,7 @@ QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret) 
   }
   if (k == Qt::Key_Backspace) {
     if (caret <= 0) return {};
+    *typed = true;  // a character of the field, not the key's name
     // 0: the character deleted; 1: the one now left of the caret.
     if (values_[BackSpaceEcho] == 0) return charName(before.at(caret - 1));
     return caret >= 2 ? charName(before.at(caret - 2)) : QString();
@@ -255,6 +261,7 @@ QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret) 
   if (isCommandKey(k)) return on(CommandEcho) ? keyName(k) : QString();
   if (key.text.isEmpty() || !key.text.at(0).isPrint()) return {};
 
+  *typed = true;
   const QChar c = key.text.at(0);
   const int mode = values_[CharEcho];
   const bool chars = mode == 1 || mode == 3;
@@ -269,9 +276,10 @@ QString KeyEcho::textFor(const TypedKey& key, const QString& before, int caret) 
   return said;
 }
 
-void KeyEcho::say(const QString& text) {
-  model_.report(QStringLiteral("ECHO: ") + text);
-  if (values_[EchoMode] == 1) model_.speakAppended(text, kEchoSource);
+void KeyEcho::say(const QString& text, bool typed) {
+  model_.report(QStringLiteral("ECHO: ") + (typed ? typedNote(text) : text));
+  if (typed) model_.speakTyped(text, kEchoSource, values_[EchoMode] == 1);
+  else if (values_[EchoMode] == 1) model_.speakAppended(text, kEchoSource);
   else model_.speak(text, kEchoSource);
 }
 

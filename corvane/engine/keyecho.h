@@ -8,7 +8,9 @@
 //   and every key held with Ctrl or Alt), ToggleEcho (Caps, Num and Scroll Lock with their new
 //   state), LayMessage (the keypad's layer when Num Lock switches it), each 0/1.
 //
-// Every echo is spoken in speech source 6 ("Tastenecho") and reported as an "ECHO: " line. The
+// Every echo is spoken in speech source 6 ("Tastenecho") and reported as an "ECHO: " line; what
+// was typed (characters, words, a pasted text) is spoken as it is, while that line, the "SPEAK: "
+// line and speech.log give only its length: no log holds what the user typed. The
 // same handler serves the monitor window's command line (a real key with the field's text and
 // caret before it) and the console's ":type" (keys on a line of the echo's own), so that the
 // echo can be driven without a window system.
@@ -93,8 +95,10 @@ class KeyEcho {
   bool numLock() const { return num_; }
 
  private:
-  QString textFor(const TypedKey& key, const QString& before, int caret);
-  void say(const QString& text);
+  // *typed: the text comes from what was typed (characters, words), not a key's name.
+  QString textFor(const TypedKey& key, const QString& before, int caret, bool* typed);
+  // The output and the logs give typed text by its length only (CoreModel::speakTyped).
+  void say(const QString& text, bool typed);
   bool german() const;
 
   CoreModel& model_;

@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,9 +88,57 @@ void MonitorWindow::send() {
   emit commandEntered(text);
 }
 
+namespace {
+// The key's name in the key codes; "" for a key of no name there.
+QString codeName(int key) {
+  if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return QString(QChar(key));
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return QStringLiteral("F%1").arg(key - Qt::Key_F1 + 1);
+  static const QHash<int, QString> kNames{
+      {Qt::Key_Up, QStringLiteral("Up")},
+      {Qt::Key_Down, QStringLiteral("Down")},
+      {Qt::Key_Left, QStringLiteral("Left")},
+      {Qt::Key_Right, QStringLiteral("Right")},
+      {Qt::Key_Home, QStringLiteral("Home")},
+      {Qt::Key_End, QStringLiteral("End")},
+      {Qt::Key_PageUp, QStringLiteral("PageUp")},
+      {Qt::Key_PageDown, QStringLiteral("PageDown")},
+      {Qt::Key_Insert, QStringLiteral("Insert")},
+      {Qt::Key_Delete, QStringLiteral("Delete")},
+      {Qt::Key_Backspace, QStringLiteral("Backspace")},
+      {Qt::Key_Return, QStringLiteral("Enter")},
+      {Qt::Key_Enter, QStringLiteral("Enter")},
+      {Qt::Key_Escape, QStringLiteral("Escape")},
+      {Qt::Key_Tab, QStringLiteral("Tab")},
+      {Qt::Key_Backtab, QStringLiteral("Tab")},
+      {Qt::Key_Space, QStringLiteral("Space")},
+      {Qt::Key_Menu, QStringLiteral("Apps")},
+      {Qt::Key_CapsLock, QStringLiteral("CapsLock")},
+      {Qt::Key_Shift, QStringLiteral("Shift")},
+      {Qt::Key_Alt, QStringLiteral("Alt")},
+      {Qt::Key_Control, QStringLiteral("Ctrl")},
+  };
+  return kNames.value(key);
+}
+}  // namespace
+
 bool MonitorWindow::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == command_ && e->type() == QEvent::KeyPress) {
+  if (watched == command_ && (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease)) {
     const auto* k = static_cast<QKeyEvent*>(e);
+    const QString name = codeName(k->key());
+    if (e->type() == QEvent::KeyRelease) {
+      if (!k->isAutoRepeat()) chords_.release(name);
+      return QWidget::eventFilter(watched, e);
+    }
+    // The modifiers as the event has them: a Shift or Alt pressed before the window had the
+    // focus counts too.
+    if (name != u"CapsLock" && !name.isEmpty()) {
+      for (const auto& [mod, modName] :
+           {std::pair{Qt::ShiftModifier, QStringLiteral("Shift")}, std::pair{Qt::AltModifier, QStringLiteral("Alt")}})
+        k->modifiers().testFlag(mod) ? chords_.press(modName) : chords_.release(modName);
+    }
+    const QStringList codes = k->isAutoRepeat() && name == u"CapsLock" ? QStringList() : chords_.press(name);
+    for (const QString& code : codes) emit screenReaderKey(code);
+    if (!codes.isEmpty() || name == u"CapsLock") return true;
     emit commandKey({k->key(), k->text(), int(k->modifiers()) & ~int(Qt::KeypadModifier)}, command_->text(),
                     command_->cursorPosition());
   }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "corvane/engine/keyecho.h"
+#include "corvane/engine/keyinput.h"
 
 class QLineEdit;
 class QListWidget;
@@ -33,6 +34,9 @@ class MonitorWindow : public QWidget {
   // A key pressed in the command line, with the line's text and caret before the key acts.
   void commandKey(const corvane::TypedKey& key, const QString& before, int caret);
   void visibilityChanged(bool visible);
+  // A key pressed in the command line while Caps Lock, the screen-reader key, is held: its
+  // code ("CAP_Up|S"); the key does not reach the line.
+  void screenReaderKey(const QString& code);
 
  protected:
   void closeEvent(QCloseEvent* e) override;  // closing only hides the window
@@ -46,6 +50,7 @@ class MonitorWindow : public QWidget {
   QListWidget* spoken_;
   QLineEdit* command_;
   BraillePane* braille_;
+  KeyChords chords_;
 };
 
 }  // namespace corvane

@@ -10,6 +10,7 @@
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/eventhub.h"
+#include "corvane/engine/keyinput.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechobjects.h"
@@ -158,6 +159,13 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
         return QVariant();
       },
       QStringLiteral("shows a text on the Braille display"));
+  method(
+      QStringLiteral("SpeechOut"), 1, 1,
+      [this](Args& a) {
+        model_.speak(a.str(0), 1);
+        return QVariant();
+      },
+      QStringLiteral("speaks a text"));
   property(QStringLiteral("iScript"), [this] { return fromObj(Obj(script_)); });
   property(
       QStringLiteral("iSys"), [] { return fromObj(makeSysObject()); }, {},
@@ -191,7 +199,7 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
       QStringLiteral("CallBack"), 0, 8, [this](Args& a) { return callBack(a); },
       QStringLiteral("calls a script entry: number, name, value by reference, argument"));
   const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
-  addUserMembers(add, model_);
+  bindings_ = addUserMembers(add, model_);
   addProcStatusMembers(add, model_);
   addProcStateMembers(add, model_);
 }
@@ -278,6 +286,20 @@ Root::Root(CoreModel& model)
   property(
       QStringLiteral("App_Scripts"), [scripts = makeAppScripts(model)] { return fromObj(scripts); }, {},
       QStringLiteral("the applications' scripts and their functions"));
+  keys_ = std::make_unique<KeyInput>(model_, proc_->bindings());
+  for (const auto& [kind, handle, last] :
+       {std::tuple{BindingKind::Keyboard, QStringLiteral("HandleKeyCode"), QStringLiteral("LastKeyCode")},
+        std::tuple{BindingKind::Braille, QStringLiteral("HandleBrlCode"), QStringLiteral("LastBrlCode")}}) {
+    const BindingKind k = kind;
+    property(
+        handle, [this, k] { return QVariant(keys_->handles(k)); },
+        [this, k](const QVariant& v) { keys_->setHandles(k, toBool(v)); },
+        QStringLiteral("false: the core does not act on these keys and only reports them"));
+    property(
+        last, [this, k] { return QVariant(keys_->last(k)); },
+        [this, k](const QVariant& v) { keys_->setLast(k, toStr(v)); },
+        QStringLiteral("the last key reported while not handled; \"\" clears it"));
+  }
   addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
                        model_);
 }

@@ -9,7 +9,9 @@
 
 namespace corvane {
 
+class BindingStore;
 class CoreModel;
+class KeyInput;
 class SpeechSettings;
 class SpeechSets;
 
@@ -46,6 +48,7 @@ class Proc : public jex::automation::Dispatchable {
  public:
   Proc(CoreModel& model, std::shared_ptr<BrailleState> braille);
   ScriptHost& scriptHost() { return *script_; }
+  const std::shared_ptr<BindingStore>& bindings() const { return bindings_; }
 
  private:
   QVariant callBack(jex::automation::Args& a);
@@ -53,6 +56,7 @@ class Proc : public jex::automation::Dispatchable {
   QString lastKey_;
   std::shared_ptr<ScriptHost> script_;
   std::shared_ptr<BrailleState> braille_;
+  std::shared_ptr<BindingStore> bindings_;
 };
 
 class Root : public jex::automation::Dispatchable {
@@ -65,6 +69,8 @@ class Root : public jex::automation::Dispatchable {
   SpeechSettings& speech() { return *speech_; }
   // The nine stored speech sets (SpeechProfiles).
   SpeechSets& speechSets() { return *sets_; }
+  // The keys reaching the core and their capture for JexUI (HandleKeyCode ...).
+  KeyInput& keys() { return *keys_; }
 
  private:
   CoreModel& model_;
@@ -73,6 +79,7 @@ class Root : public jex::automation::Dispatchable {
   std::shared_ptr<BrailleInterface> braille_;
   std::unique_ptr<SpeechSettings> speech_;
   std::unique_ptr<SpeechSets> sets_;
+  std::unique_ptr<KeyInput> keys_;
 };
 
 QString applicationName();  // "Corvane " + version

@@ -104,7 +104,7 @@ void UserDirectory::init(const QString& rawName, const QString& base) {
   baseDir_ = dir == model_.appPath() + QStringLiteral("user/") ? QString() : dir;
 }
 
-void addUserMembers(const AddProperty& add, CoreModel& model) {
+std::shared_ptr<BindingStore> addUserMembers(const AddProperty& add, CoreModel& model) {
   auto users = std::make_shared<UserDirectory>(model);
   auto bindings = std::make_shared<BindingStore>(model.appPath(), [users] { return users->path(); });
   auto user = std::make_shared<UserObject>(users, model, bindings);
@@ -120,6 +120,7 @@ void addUserMembers(const AddProperty& add, CoreModel& model) {
         return fromObj(Obj(c));
       },
       {});
+  return bindings;
 }
 
 }  // namespace corvane

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "automation/dispatchable.h"
 
@@ -41,6 +42,8 @@ class UserDirectory {
   QString baseDir_;  // set by init(); empty: AppPath + "user/"
 };
 
-void addUserMembers(const AddProperty& add, CoreModel& model);
+class BindingStore;
+// Returns the key bindings the members serve.
+std::shared_ptr<BindingStore> addUserMembers(const AddProperty& add, CoreModel& model);
 
 }  // namespace corvane

@@ -211,10 +211,15 @@ void ScreenReader::hear(const ReaderEvent& e) {
     }
     bool unnamed = false;
     const QString text = Speaking::textFor(e, settings(), lastValue_, &unnamed);
-    if (unnamed)
+    if (unnamed) {
+      // What a field holds may be what the user typed: the log gets its length only.
+      const bool typed =
+          e.info.kind == Kind::Edit || e.info.kind == Kind::PasswordEdit || e.info.kind == Kind::Document;
+      const QString said = typed ? QStringLiteral("[%1 characters]").arg(text.size()) : text;
       jex::WriteLog(
-          QStringLiteral("reader: unnamed %1 in JexUI (no label): %2").arg(roleWord(e.info.kind, false), text),
+          QStringLiteral("reader: unnamed %1 in JexUI (no label): %2").arg(roleWord(e.info.kind, false), said),
           jex::kFirstRun);
+    }
     if (!text.isEmpty()) model_.speak(text, 1);
   });
 }

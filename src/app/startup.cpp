@@ -23,8 +23,16 @@ namespace bus = automation::dbus;
 std::shared_ptr<UI_Application> g_uiApplication;
 bool g_shuttingDown = false;
 
-// Takes the bus name of this program; false when another copy holds it.
+// Takes the bus name of this program; false when another copy holds it. Its objects answer the
+// core only (the owner of "corvane.application"), or every program on the bus when JexUI was
+// started with --trust-bus (tests and tools that call it from connections of their own).
 bool publishUiApplication() {
+  if (QCoreApplication::arguments().contains(QLatin1String(kTrustBusOption))) {
+    bus::setCallerGate({});
+    WriteLog(QStringLiteral("every program on the bus may call JexUI"), kTraffic);
+  } else {
+    bus::setCallerGate(bus::ownersOf({QString::fromLatin1(kCoreProgId)}, QDBusConnection::sessionBus()));
+  }
   auto app = std::make_shared<UI_Application>();
   if (!bus::publish(QString::fromLatin1(kUiProgId), app)) return false;
   g_uiApplication = std::move(app);
@@ -34,6 +42,7 @@ bool publishUiApplication() {
 void unpublishUiApplication() {
   if (!g_uiApplication) return;
   bus::unpublish(QString::fromLatin1(kUiProgId));
+  bus::setCallerGate({});
   g_uiApplication.reset();
 }
 

@@ -7,7 +7,9 @@
 //
 // On this platform "another copy runs" means the bus name "JexUI.UI_Application" is taken
 // (this process publishes it with a UI_Application object for its whole run) and "the core
-// runs" means the bus name "corvane.application" is owned.
+// runs" means the bus name "corvane.application" is owned. JexUI's objects answer only the
+// owner of "corvane.application"; any other caller gets Error 70 and a line in the log, unless
+// JexUI was started with --trust-bus.
 //
 // Log file: jexui.log in the program directory, or in $JEXUI_LOGDIR when that is set (for
 // tests and installations whose program directory is not writable).
@@ -21,6 +23,7 @@ namespace jex {
 
 inline constexpr char kCoreProgId[] = "corvane.application";
 inline constexpr char kLauncher[] = "qmtwcd";
+inline constexpr char kTrustBusOption[] = "--trust-bus";  // every program on the bus may call JexUI
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoCore = 1;  // the core object could not be created
 

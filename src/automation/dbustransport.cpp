@@ -706,6 +706,25 @@ void setCallerGate(CallerGate gate, QDBusConnection conn) {
   if (conn.isConnected()) endpointFor(conn)->gate = std::move(gate);
 }
 
+bool ownsOneOf(const QDBusConnection& conn, const QString& peer, const QStringList& names) {
+  if (peer.isEmpty() || !conn.isConnected() || !conn.interface()) return false;
+  for (const QString& name : names) {
+    const QDBusReply<QString> owner = conn.interface()->serviceOwner(name);
+    if (owner.isValid() && owner.value() == peer) return true;
+  }
+  return false;
+}
+
+CallerGate ownersOf(QStringList names, QDBusConnection conn) {
+  auto served = std::make_shared<QSet<QString>>();
+  return [names = std::move(names), conn = std::move(conn), served](const QString& peer) {
+    if (served->contains(peer)) return true;
+    if (!ownsOneOf(conn, peer, names)) return false;
+    served->insert(peer);
+    return true;
+  };
+}
+
 void setObjectsPerPeer(int n) { g_objectsPerPeer = n > 0 ? n : kDefaultObjectsPerPeer; }
 int objectsPerPeer() { return g_objectsPerPeer; }
 

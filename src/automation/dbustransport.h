@@ -37,6 +37,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QStringList>
 #include <functional>
 
 #include "automation/automation.h"
@@ -65,6 +66,12 @@ void detach(QDBusConnection conn);
 // gate every peer may call the root object. An empty gate removes it.
 using CallerGate = std::function<bool(const QString& peer)>;
 void setCallerGate(CallerGate gate, QDBusConnection conn = QDBusConnection::sessionBus());
+// True when peer owns one of names on conn right now (asks the bus daemon).
+bool ownsOneOf(const QDBusConnection& conn, const QString& peer, const QStringList& names);
+// The gate of a program that serves only the owners of names (JexUI serves the core). A peer
+// found owning one stays served for its life on the bus (unique names are never reused); any
+// other is looked up again at each call, so a new owner is served from its first call.
+CallerGate ownersOf(QStringList names, QDBusConnection conn);
 
 // Most objects one peer may hold at a time on a connection (the root not counted). A call whose
 // result or arguments would hand that peer one more fails with Error 7, and the log says so

@@ -226,7 +226,9 @@ std::optional<qint16> ChildDialog::askSave() {
     WriteLog(objectName() + QStringLiteral(": the save question is open already"), kDetail);
     return std::nullopt;
   }
-  if (!changed()) return qint16(0);  // nothing to settle
+  // While an answer is carried out the core is waited for, and a second close or hide coming in
+  // then finds the changes not yet settled: they are the answer's, not asked about again.
+  if (settling_ || !changed()) return qint16(0);  // nothing to settle
   asking_ = true;
   const qint16 answer = MsgBoxEx(hiddenText(saveQuestion_), msgbox::kSaveQuestion);
   asking_ = false;
@@ -235,6 +237,7 @@ std::optional<qint16> ChildDialog::askSave() {
 }
 
 void ChildDialog::settle(qint16 answer) {
+  const QScopedValueRollback<bool> settling(settling_, true);
   if (answer == msgbox::Yes) {
     store();
     rememberLoadedValues();

@@ -194,8 +194,9 @@ class ChildDialog : public QWidget {
   std::optional<qint16> askSave();
   void settle(qint16 answer);
   const char* saveQuestion_ = "lblAsk2Save";
-  bool asking_ = false;   // the save question is open
-  bool loading_ = false;  // showValues runs
+  bool asking_ = false;    // the save question is open
+  bool settling_ = false;  // its answer is being carried out (storing or taking back talks to the core)
+  bool loading_ = false;   // showValues runs
   QHash<QWidget*, QVariant> loadedValues_;
   std::shared_ptr<cNotifySink> sink_;
   QMetaObject::Connection sinkConnection_;

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "base/error.h"
+#include "widgets/fieldfocus.h"
 
 namespace jex::ui {
 
@@ -161,6 +162,7 @@ void installAccessibleFactories() {
     if (installed || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
     QAccessible::removeFactory(comboFactory);
     QAccessible::installFactory(comboFactory);
+    installFieldFocus();
     installed = true;
   });
 }

@@ -15,17 +15,18 @@ struct EchoCase {
   const char* name;
   QList<std::pair<int, int>> settings;  // member, value
   const char* keys;                     // as ":type" takes them
-  QStringList said;                     // the ECHO lines' texts
+  QStringList said;                     // what the echo speaks
   const char* language = "1031";
 };
 
 class KeyEchoTest : public ::testing::Test, public corvane::testing::RootFixture {
  protected:
   KeyEcho& echo() { return core.keyEcho(); }
+  // What the echo spoke, in order.
   QStringList echoes() const {
     QStringList out;
-    for (const QString& l : core.reports)
-      if (l.startsWith(u"ECHO: ")) out << l.mid(6);
+    for (int i = 0; i + 1 < core.spoken.size(); i += 2)
+      if (core.spoken[i + 1].toInt() == corvane::kEchoSource) out << core.spoken[i].toString();
     return out;
   }
   void ini(const char* key, const char* value) { core.store.setValue(S("KeyEcho"), S(key), S(value)); }
@@ -41,6 +42,30 @@ TEST_P(EchoTable, SaysWhatTheSettingsAskFor) {
   echo().type(S(c.keys));
   EXPECT_EQ(echoes(), c.said);
   for (int i = 1; i < core.spoken.size(); i += 2) EXPECT_EQ(core.spoken[i].toInt(), corvane::kEchoSource);
+}
+
+// What was typed is spoken, but the ECHO lines give its length only; keys are named as ever.
+TEST_F(KeyEchoTest, TheOutputGivesTypedTextByItsLengthOnly) {
+  echo().setValue(KeyEcho::CharEcho, 1);
+  echo().setValue(KeyEcho::CommandEcho, 1);
+  echo().type(S("Geheim42 x{Backspace}{Ctrl+C}"));
+  EXPECT_TRUE(echoes().contains(S("Geheim42"))) << echoes().join(u'|').toStdString();
+  const QStringList lines = core.reports.filter(QRegularExpression(S("^ECHO: ")));
+  EXPECT_EQ(lines.size(), echoes().size());
+  EXPECT_TRUE(lines.contains(S("ECHO: [typed, 8 characters]"))) << lines.join(u'|').toStdString();
+  EXPECT_EQ(lines.last(), S("ECHO: Strg+C"));
+  for (const QString& l : lines)
+    EXPECT_FALSE(l.contains(S("Geheim")) || l.contains(QRegularExpression(S("ECHO: [a-z0-9x]$")))) << l.toStdString();
+}
+
+// A value stepped by an arrow key replaces the field's whole text: that is no typing and is shown
+// as it is; pasting over part of a text is and is not.
+TEST_F(KeyEchoTest, AWholeNewValueIsShownAndAPartlyReplacedTextIsNot) {
+  echo().setValue(KeyEcho::CharEcho, 1);
+  echo().edited({S("19"), 0, S("20"), S("19"), false});
+  echo().edited({S("Hallo Welt"), 6, S("Geheim"), S("Welt"), false});
+  const QStringList lines = core.reports.filter(QRegularExpression(S("^ECHO: ")));
+  EXPECT_EQ(lines, (QStringList{S("ECHO: 20"), S("ECHO: [typed, 6 characters]")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

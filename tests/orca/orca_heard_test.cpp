@@ -4,7 +4,8 @@
 // its debug log written line by line; it speaks to no audio device (the log holds every
 // utterance as "SPEECH OUTPUT: '...'"). Each dialog is opened by its command and tabbed through;
 // every drop-down list, list and spin field must be heard with its value when it gets the focus
-// and with the new value after Down (or Up). Run with the German and the English language file;
+// and with the new value after Down (or Up), a checkable entry with its new state after Space,
+// and a titled group with its title when the focus enters it. Run with the German and the English language file;
 // each dialog's transcript is written to orca-transcripts/ in the build folder.
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QProcess>
@@ -204,6 +206,13 @@ Choice choiceOf(QWidget* w) {
 
 std::string str(const QString& s) { return s.toStdString(); }
 
+// The innermost group box with a title that holds w.
+const QGroupBox* groupOf(const QWidget* w) {
+  for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+    if (auto* box = qobject_cast<const QGroupBox*>(p); box && !box->title().isEmpty()) return box;
+  return nullptr;
+}
+
 const QString kTranscripts = QStringLiteral(JEX_BIN_DIR "/../orca-transcripts");
 
 struct Case {
@@ -259,14 +268,28 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
   qsizetype since = noted;
   QWidget* w = first;
   int stops = 0;
-  const auto stop = [] { return ui::tabStopOf(QApplication::focusWidget()); };
+  // The dialog's tab stop with the focus; a question answered meanwhile (a choice is made on Enter
+  // or on leaving its list) leaves the dialog to be activated again.
+  const auto stop = [d] {
+    if (!QApplication::activeWindow() && d->isVisible()) d->window()->activateWindow();
+    return ui::tabStopOf(QApplication::focusWidget());
+  };
+  const QGroupBox* group = nullptr;
   do {
+    // Entering a titled group is heard with its title as it is now (it follows other choices).
+    const QGroupBox* in = w->parentWidget() ? groupOf(w) : nullptr;
+    if (in && in != group && w != first)
+      EXPECT_TRUE(orca.heard(ui::plainCaption(in->title()), since))
+          << describe(w).toStdString() << ": its group \"" << str(in->title()) << "\" was not heard";
+    group = in;
     const Choice c = choiceOf(w);
     if (!c.value.isNull()) {
       EXPECT_TRUE(orca.heard(c.value, since))
           << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
     } else if (c.change != Qt::Key_unknown) {
       EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
+    } else if (const QString label = announcedLabel(w); !label.isEmpty()) {
+      EXPECT_TRUE(orca.heard(label, since)) << describe(w).toStdString() << " was not heard";
     } else {
       (void)orca.heard(QString(), since);  // Orca presents the control before the next key
     }
@@ -302,7 +325,7 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
     }
     since = orca.mark();
     pressAndNote(Qt::Key_Tab, QStringLiteral("Tab"));
-    (void)QTest::qWaitFor([&] { return stop() != w; }, kPatience);
+    (void)QTest::qWaitFor([&] { return stop() && stop() != w; }, kPatience);
     w = stop();
     ASSERT_NE(w, nullptr);
     transcript.last() = QStringLiteral("[Tab to %1]").arg(describe(w));
@@ -325,14 +348,15 @@ INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseNa
 struct Told {
   QAccessible::Event type;
   QString name;
-  bool focused = false, checked = false, entryOfWatched = false;
+  bool focused = false, checked = false, entryOfWatched = false, watched = false;
+  QAccessible::Role role = QAccessible::NoRole;
 };
 class Recorder {
  public:
   explicit Recorder(QWidget* watched) {
     watched_ = QAccessible::queryAccessibleInterface(watched);
     self_ = this;
-    QAccessible::queryAccessibleInterface(watched)->child(0);  // the entries exist before the key
+    (void)watched_->child(0);  // the entries exist before the key
     previous_ = QAccessible::installUpdateHandler(&Recorder::note);
   }
   ~Recorder() {
@@ -342,6 +366,12 @@ class Recorder {
   QList<Told> told;
   qsizetype count(QAccessible::Event type) const {
     return std::count_if(told.begin(), told.end(), [&](const Told& t) { return t.type == type && t.entryOfWatched; });
+  }
+  // The position of the first event of type about the watched object itself, -1 for none.
+  qsizetype firstOwn(QAccessible::Event type) const {
+    for (qsizetype at = 0; at < told.size(); ++at)
+      if (told[at].type == type && told[at].watched) return at;
+    return -1;
   }
   const Told* last(QAccessible::Event type) const {
     for (auto it = told.rbegin(); it != told.rend(); ++it)
@@ -355,7 +385,7 @@ class Recorder {
     if (!self_ || !i) return;
     const QAccessible::State st = i->state();
     self_->told.append({e->type(), i->text(QAccessible::Name), bool(st.focused), bool(st.checked),
-                        i->parent() && i->parent() == self_->watched_});
+                        i->parent() && i->parent() == self_->watched_, i == self_->watched_, i->role()});
   }
   static inline Recorder* self_ = nullptr;
   QAccessibleInterface* watched_;
@@ -379,6 +409,12 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
   ChildDialog* d = open(QLatin1String(GetParam().dialog));
   ASSERT_NE(d, nullptr);
   AnswerBox no(Qt::Key_N);  // a question while choosing is answered No
+  // The focus goes where it is set only in the active window; a question answered meanwhile
+  // leaves the dialog to be activated again by the window manager.
+  const auto activate = [d] {
+    d->window()->activateWindow();
+    (void)QTest::qWaitForWindowActive(d->window());
+  };
   for (QWidget* w : ui::readingOrder(d)) {
     if (!w->isVisible()) continue;
     const std::string who = describe(w).toStdString();
@@ -406,7 +442,46 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
       }
       QTest::keyClick(combo, choiceOf(combo).back);
-    } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).checked) {
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->isEnabled()) {
+      // A field is reported focused before its caret or selection moves, or a reader takes the
+      // caret move as the focus and keeps quiet; its text is selected after that, unless it is
+      // read-only.
+      if (edit->hasFocus()) edit->clearFocus();
+      activate();
+      Recorder r(edit);
+      edit->setFocus(Qt::TabFocusReason);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 5000)) << who << " takes no focus";
+      const qsizetype focus = r.firstOwn(QAccessible::Focus);
+      ASSERT_GE(focus, 0) << who << ": entering it tells no focus";
+      for (QAccessible::Event moved : {QAccessible::TextCaretMoved, QAccessible::TextSelectionChanged})
+        if (const qsizetype at = r.firstOwn(moved); at >= 0) EXPECT_LT(focus, at) << who << ": caret told first";
+      if (edit->isReadOnly() || edit->text().isEmpty())
+        EXPECT_FALSE(edit->hasSelectedText()) << who << ": selected on entering";
+      else  // typing replaces the text, as in every field entered by Tab
+        EXPECT_TRUE(QTest::qWaitFor([&] { return edit->selectedText() == edit->text(); }, 5000)) << who;
+      // Leaving it tells no change of its selection, which a reader would say over the next control.
+      Recorder left(edit);
+      edit->clearFocus();
+      EXPECT_LT(left.firstOwn(QAccessible::TextSelectionChanged), 0) << who << ": leaving it changes its selection";
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).value.size()) {
+      // Entering a list tells its current entry as the focus, after the list's own; a checkable
+      // entry is a check box with its state.
+      if (view->hasFocus()) view->clearFocus();
+      activate();
+      Recorder r(view);
+      view->setFocus(Qt::TabFocusReason);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return r.last(QAccessible::Focus) != nullptr; }, 5000))
+          << who << ": entering it tells no entry as the focus";
+      const Told* t = r.last(QAccessible::Focus);
+      EXPECT_EQ(str(t->name), str(choiceOf(view).value)) << who;
+      EXPECT_TRUE(t->focused) << who << ": the current entry is not focused";
+      EXPECT_GT(t - r.told.constData(), r.firstOwn(QAccessible::Focus)) << who << ": the list's own focus came last";
+      if (choiceOf(view).checked) {
+        EXPECT_EQ(t->role, QAccessible::CheckBox) << who << ": a checkable entry is not a check box";
+        EXPECT_EQ(t->checked, *choiceOf(view).checked) << who;
+      }
+    }
+    if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).checked) {
       view->setFocus(Qt::TabFocusReason);
       for (int round = 0; round < 2; ++round) {
         Recorder r(view);

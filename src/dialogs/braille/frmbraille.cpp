@@ -15,6 +15,7 @@
 #include "localisation/frmlocalizer.h"
 #include "localisation/localizable.h"
 #include "widgets/accessibility.h"
+#include "widgets/checklist.h"
 #include "widgets/formservice.h"
 #include "widgets/named.h"
 
@@ -136,7 +137,7 @@ frmBraille::frmBraille(QWidget* parent)
 
 QListWidget* frmBraille::spaceList(const char* name, const char* box, std::array<QCheckBox*, 3>& boxes, int firstBit,
                                    const QStringList& captions) {
-  auto* list = named<QListWidget>(this, name);
+  auto* list = named<ui::CheckList>(this, name);
   list->setSelectionMode(QAbstractItemView::NoSelection);  // entries are checked, not selected
   for (int j = 0; j < 3; ++j) {
     auto* c = named<QCheckBox>(this, box, captions[j]);

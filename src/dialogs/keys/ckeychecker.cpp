@@ -83,11 +83,10 @@ void cKeyChecker::GetActBindings(bool reload) {
                                 {QStringLiteral("ReloadBrlBindings"), kDefault},
                                 {QStringLiteral("ReloadKeyBindings"), appName_},
                                 {QStringLiteral("ReloadBrlBindings"), appName_}};
-    for (const auto& [member, app] : order)
-      step(kBindingsPlace, [&] { need(defaults, "App_Dirs").call(member, {app}); });
+    for (const auto& call : order) step(kBindingsPlace, [&] { need(defaults, "App_Dirs").call(call[0], {call[1]}); });
     Obj apps;
     step(kBindingsPlace, [&] { apps = need(user, "User").obj(QStringLiteral("AppS")); });
-    for (const auto& [member, app] : order) step(kBindingsPlace, [&] { need(apps, "AppS").call(member, {app}); });
+    for (const auto& call : order) step(kBindingsPlace, [&] { need(apps, "AppS").call(call[0], {call[1]}); });
   }
 
   // Emptied with room for as many as last time, so that the merge does not grow them again.

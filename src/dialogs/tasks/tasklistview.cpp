@@ -154,6 +154,19 @@ void TaskListView::currentChanged(const QModelIndex& current, const QModelIndex&
   if (QAccessible::isActive() && current.isValid() && hasFocus()) report(this, QAccessible::Focus, current);
 }
 
+// The widget's own focus event is told after this handler; the row follows it, from the event
+// loop, so that the row and not the list is where the reader's focus ends up.
+void TaskListView::focusInEvent(QFocusEvent* event) {
+  QTreeWidget::focusInEvent(event);
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (QAccessible::isActive() && hasFocus() && currentIndex().isValid())
+          report(this, QAccessible::Focus, currentIndex());
+      },
+      Qt::QueuedConnection);
+}
+
 void TaskListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
   QAbstractItemView::selectionChanged(selected, deselected);  // NOLINT(bugprone-parent-virtual-call)
   if (!QAccessible::isActive()) return;

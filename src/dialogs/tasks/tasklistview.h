@@ -6,7 +6,8 @@
 //
 // The focus and selection of a row are reported with the row's number as the list's child,
 // which is what the list's accessible children are numbered by; a new current row is reported
-// as the focus only while the list has the focus.
+// as the focus only while the list has the focus, and when the list gets the focus its current
+// row is reported as the focus as well, so that the program it stands for is heard at once.
 #pragma once
 
 #include <QTreeWidget>
@@ -21,6 +22,7 @@ class TaskListView : public QTreeWidget {
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+  void focusInEvent(QFocusEvent* event) override;
 };
 
 }  // namespace jex

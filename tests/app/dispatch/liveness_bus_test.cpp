@@ -96,7 +96,7 @@ TEST_F(SlowJexUi, StoppedLongerThanTheCoreWaitsItIsStillReachedAfterwards) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return handled(S("TOGGMEN")) == 4; }, 5000)) << log().join(u'\n').toStdString();
 }
 
-// The core serves its JexUI and nobody else on the bus; a JexUI that dies without QUIT is started
+// The core and JexUI serve each other and nobody else on the bus; a JexUI that dies without QUIT is started
 // again, and the keys reach the new one.
 TEST_F(SlowJexUi, AStrangerIsRefusedAndAKilledJexUiIsStartedAgain) {
   ASSERT_EQ(key(S("TOGGMEN"), 5000), S("CMD: TOGGMEN -> consumed by JexUI"));
@@ -106,6 +106,9 @@ TEST_F(SlowJexUi, AStrangerIsRefusedAndAKilledJexUiIsStartedAgain) {
     const int error = jex::testing::errorOf([&] { theirs.call(S("proc.AddToCMDQueue"), {S(command)}); });
     EXPECT_EQ(error, jex::err::PermissionDenied) << command;
   }
+  // JexUI too answers its core only.
+  const jex::Obj jexUi = bus::connect(S("JexUI.UI_Application"), stranger);
+  EXPECT_EQ(jex::testing::errorOf([&] { jexUi.str(S("VersionString")); }), jex::err::PermissionDenied);
   jex::testing::PrivateBus::disconnect(stranger);
   ASSERT_EQ(key(S("TOGGMEN"), 5000), S("CMD: TOGGMEN -> consumed by JexUI")) << "JexUI and the core go on";
 

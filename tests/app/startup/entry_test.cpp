@@ -5,6 +5,7 @@
 
 #include "automation/dbustransport.h"
 #include "startup_support.h"
+#include "tests/support/errorof.h"
 
 namespace jex::testing {
 namespace {
@@ -24,14 +25,14 @@ class EntryTest : public ::testing::Test {
     core = std::make_unique<StandInCore>(world.appPath());
     ASSERT_TRUE(bus::publish(kCore, core->root, sessionBus.connection()));
   }
-  std::unique_ptr<Child> startJexUi() {
+  std::unique_ptr<Child> startJexUi(const QStringList& args = {}) {
     auto p = std::make_unique<Child>(world.environment(sessionBus));
-    p->start(S("jexui"), {});
+    p->start(S("jexui"), args);
     return p;
   }
   // Starts the first copy and waits until the background loading ran.
-  void startFirst() {
-    first = startJexUi();
+  void startFirst(const QStringList& args = {}) {
+    first = startJexUi(args);
     ASSERT_TRUE(world.waitForLine(S("StartUp: 12"), kStartMs)) << log();
   }
   std::string log() const { return world.logLines().join(u'\n').toStdString(); }
@@ -94,6 +95,32 @@ TEST_F(EntryTest, WithoutCoreTheLauncherStartsItAndJexUiEnds) {
     if (const qint64 pid = sessionBus.ownerPid(name); pid > 0) ::kill(pid_t(pid), SIGTERM);
   EXPECT_TRUE(sessionBus.waitForName(kUi, false, kStartMs));
   EXPECT_TRUE(sessionBus.waitForName(kCore, false, kStartMs));
+}
+
+// JexUI answers the core, not the session: another program on the bus is refused (Error 70 and
+// one log line per call) unless JexUI was started with --trust-bus. The core (the owner of its name) is served either
+// way.
+TEST_F(EntryTest, AStrangerIsRefusedUnlessJexUiTrustsTheBus) {
+  serveCore();
+  for (const bool trustBus : {false, true}) {
+    SCOPED_TRACE(trustBus ? "--trust-bus" : "default");
+    startFirst(trustBus ? QStringList{S("--trust-bus")} : QStringList{});
+    QDBusConnection stranger = sessionBus.connect(S("stranger"));
+    const Obj theirs = bus::connect(kUi, stranger);
+    const QList<std::function<void()>> calls{[&] { theirs.str(S("VersionString")); },
+                                             [&] { theirs.str(S("ExeLocation")); }};
+    for (const auto& call : calls) EXPECT_EQ(errorOf(call), trustBus ? 0 : int(err::PermissionDenied));
+    const auto refusals = world.logLines().filter(S("automation: refused")).filter(stranger.baseService());
+    EXPECT_EQ(refusals.size(), trustBus ? 0 : calls.size()) << log();
+    SessionBus::disconnect(stranger);
+    // The core still reaches JexUI, and JexUI the core.
+    EXPECT_EQ(bus::connect(kUi, sessionBus.connection()).str(S("ExeLocation")), binDir());
+    EXPECT_TRUE(core->model.hub.hasSink());
+    ::kill(pid_t(first->proc.processId()), SIGTERM);
+    ASSERT_TRUE(first->waitEnded(kStartMs));
+    ASSERT_TRUE(sessionBus.waitForName(kUi, false, kStartMs));
+    QFile::remove(world.logFile());
+  }
 }
 
 // What the unload saves is checked in-process (StartupTest); here: that SIGTERM runs it.

@@ -48,13 +48,23 @@ class Typing : public ::testing::TestWithParam<TypingCase> {
     const bool caretWasAfter = field.edited(inserted, offset, int(changed.size()));
     if (inserted) text.insert(offset, changed);
     else text.remove(offset, changed.size());
-    reader.hear({ReaderEvent::Edited, {}, {}, {}, editOf(inserted, offset, changed, text, 0, caretWasAfter)});
+    {
+      ReaderEvent ev;
+      ev.type = ReaderEvent::Edited;
+      ev.edit = editOf(inserted, offset, changed, text, 0, caretWasAfter);
+      reader.hear(ev);
+    }
     moveTo(inserted ? offset + int(changed.size()) : offset);
   }
   void moveTo(int to) {
     int from = -1;
     if (to == field.caret() || !field.moved(to, &from)) return;  // not moved: nothing reported
-    reader.hear({ReaderEvent::Caret, {}, {}, CaretMove{from, to, text.mid(to, 1), text}, {}});
+    {
+      ReaderEvent ev;
+      ev.type = ReaderEvent::Caret;
+      ev.caret = CaretMove{from, to, text.mid(to, 1), text};
+      reader.hear(ev);
+    }
   }
   QStringList said() const {
     QStringList out;
@@ -118,7 +128,12 @@ TEST(TypingEdits, AValueReplacedInOneGoIsHeardOnceAsTheNewValue) {
     TextEdit e = editOf(true, 0, QString::fromLatin1(now), QString::fromLatin1(now), 0, false);
     e.removed = QString::fromLatin1(old);
     e.before.insert(0, e.removed);
-    reader.hear({ReaderEvent::Edited, {}, {}, {}, e});
+    {
+      ReaderEvent ev;
+      ev.type = ReaderEvent::Edited;
+      ev.edit = e;
+      reader.hear(ev);
+    }
     EXPECT_EQ(core.reports.filter(QStringLiteral("SPEAK: ")), QStringList{QStringLiteral("SPEAK: ") + now}) << old;
   }
 }

@@ -7,6 +7,7 @@
 
 #include "app/formlist.h"
 #include "automation/dbustransport.h"
+#include "corvane/engine/coremodel.h"
 #include "corvane/engine/speechlog.h"
 #include "dialogs/speech/frmkeyecho.h"
 #include "global/cglobal.h"
@@ -28,8 +29,16 @@ struct Step {
   const char* name;
   std::function<void(frmKeyecho&)> settings;  // keys pressed in the dialog
   const char* typed;
-  QStringList echoes;      // ECHO lines, in order
+  QStringList echoes;      // what is said, in order
   bool interrupts = true;  // each echo cuts the one before
+  bool keyNames = false;   // echoes name keys; typed text is logged by its length only
+  // The ECHO lines and the speech log's texts.
+  QStringList logged() const {
+    QStringList out = echoes;
+    if (!keyNames)
+      for (QString& e : out) e = corvane::typedNote(e);
+    return out;
+  }
 };
 void PrintTo(const Step& s, std::ostream* os) { *os << s.name; }
 
@@ -92,7 +101,8 @@ TEST_P(KeyEchoOverBus, TheCoreEchoesTypedKeysAsTheDialogSetIt) {
   const QString log = core_->appDir() + S("/speech.log");
   const qsizetype logFrom = jex::testing::fileLines(log).size();
   const QStringList echoes = typeAndWait(QLatin1String(step.typed));
-  EXPECT_EQ(echoes, step.echoes) << core_->out();
+  const QStringList logged = step.logged();
+  EXPECT_EQ(echoes, logged) << core_->out();
   if (step.echoes.isEmpty()) return;
 
   // In the speech log, in source 6: interrupting drops or cuts the echoes before the last,
@@ -102,9 +112,10 @@ TEST_P(KeyEchoOverBus, TheCoreEchoesTypedKeysAsTheDialogSetIt) {
       [&] {
         spoken.clear();
         for (const QString& l : jex::testing::fileLines(log).mid(logFrom))
-          if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(l, &e) && step.echoes.contains(e.text))
-            spoken << e;
-        return !spoken.isEmpty() && spoken.last().text == step.echoes.last();
+          if (corvane::SpeechLog::Entry e; corvane::SpeechLog::parse(l, &e) && logged.contains(e.text)) spoken << e;
+        // Typed text is logged by its length: appended echoes are counted, not told apart.
+        return !spoken.isEmpty() && spoken.last().text == logged.last() &&
+               (step.interrupts || spoken.size() == logged.size());
       },
       15000))
       << "speech log incomplete";
@@ -130,19 +141,24 @@ INSTANTIATE_TEST_SUITE_P(
              {"a", "b"},
              false},
         Step{"WordsOnly", [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Down); }, "gut, ja.", {"gut", "ja"}},
-        Step{"BackspaceDeleted", [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Home); }, "xy{Backspace}", {"y"}},
+        Step{"BackspaceDeleted",
+             [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Home); },
+             "xy{Backspace}{Backspace}",
+             {"y", "x"}},
         Step{"BackspaceLeftOfCaret",
              [](frmKeyecho& f) {
                press(f.cboCharEcho(), Qt::Key_Home);
                press(child(f, "cboBackSpaceEcho"), Qt::Key_Down);
              },
-             "xy{Backspace}",
+             "xy{Backspace}{Backspace}",
              {"x"}},
         Step{"GroupsOn",
              [](frmKeyecho& f) { press(f.cboCharEcho(), Qt::Key_Home); },
              "{F2}{Right}{Ctrl+V}{CapsLock}{CapsLock}{NumLock}{NumLock}",
              {"F2", "Rechts", "Strg+V", "Feststelltaste an", "Feststelltaste aus", "Num aus Ziffernblock Cursor",
-              "Num an Ziffernblock Zahlen"}},
+              "Num an Ziffernblock Zahlen"},
+             true,
+             true},
         Step{"GroupsOff",
              [](frmKeyecho& f) {
                press(f.cboCharEcho(), Qt::Key_Home);

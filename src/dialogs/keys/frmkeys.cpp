@@ -31,6 +31,7 @@
 #include "widgets/formservice.h"
 #include "widgets/listcommit.h"
 #include "widgets/named.h"
+#include "widgets/nodetree.h"
 
 namespace jex {
 
@@ -85,7 +86,7 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
 
   picTab_ = named<QStackedWidget>(this, "picTab");
   const auto tree = [](QWidget* panel, const char* name) {
-    auto* t = named<QTreeWidget>(panel, name);
+    auto* t = named<ui::NodeTree>(panel, name);
     t->setHeaderHidden(true);
     t->setColumnCount(1);
     return t;

@@ -142,7 +142,8 @@ class SpokenDialogs : public ::testing::Test {
   static void hideMainWindow() {
     if (!frmMDI::instance()->isVisible()) return;  // closing the dialog hid it already
     console(S("TOGGMEN"));
-    (void)QTest::qWaitFor([] { return !frmMDI::instance()->isVisible(); }, 3000);
+    // Under load the toggle can take seconds; the next opening's TOGGMEN must not overtake it.
+    (void)QTest::qWaitFor([] { return !frmMDI::instance()->isVisible(); }, 10000);
   }
   // Escape on the focused control; true once part (a panel, a frame, a dialog) has closed.
   static bool escapeCloses(QWidget* part) {

@@ -437,6 +437,8 @@ TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {
   auto saidLine = [](const QString& text, qsizetype from) {
     return QTest::qWaitFor([&] { return out().mid(from).split(u'\n').contains(S("SPEAK: ") + text); }, 3000);
   };
+  // The field's focus is said first; a caret move while it is still waiting is said with it.
+  (void)QTest::qWaitFor([&] { return out().mid(outMark).contains(S("Anna Maria")); }, 5000);
   QTest::keyClick(edit, Qt::Key_End);
   QTest::qWait(200);
   qsizetype from = out().size();

@@ -23,6 +23,17 @@ namespace {
 constexpr int kMaxDepth = 64;  // window nesting followed up to the root
 
 using jex::platform::xcb::reply;
+
+// A connection to the given display (the session's when empty), or null where there is none to
+// have: no display, the offscreen platform, or a connection that failed.
+xcb_connection_t* openDisplay(const QByteArray& display, int* screenNo) {
+  if (display.isEmpty() && (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() == u"offscreen"))
+    return nullptr;
+  xcb_connection_t* conn = xcb_connect(display.isEmpty() ? nullptr : display.constData(), screenNo);
+  if (!xcb_connection_has_error(conn)) return conn;
+  xcb_disconnect(conn);
+  return nullptr;
+}
 }  // namespace
 
 void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
@@ -86,16 +97,9 @@ unsigned ForegroundWatcher::internAtom(const char* name) { return jex::platform:
 bool ForegroundWatcher::start(const QByteArray& display) {
   return jex::trapped("ForegroundWatcher.start", false, [&] {
     if (conn_) return true;
-    if (display.isEmpty() &&
-        (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() == u"offscreen"))
-      return false;
     int screenNo = 0;
-    conn_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNo);
-    if (xcb_connection_has_error(conn_)) {
-      xcb_disconnect(conn_);
-      conn_ = nullptr;
-      return false;
-    }
+    conn_ = openDisplay(display, &screenNo);
+    if (!conn_) return false;
     root_ = jex::platform::xcb::rootOf(conn_, screenNo);
     activeAtom_ = internAtom("_NET_ACTIVE_WINDOW");
     pidAtom_ = internAtom("_NET_WM_PID");
@@ -307,13 +311,10 @@ KeyboardListener::~KeyboardListener() {
 bool KeyboardListener::start(const QByteArray& display) {
   return jex::trapped("KeyboardListener.start", false, [&] {
     if (conn_) return true;
-    if (display.isEmpty() &&
-        (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() == u"offscreen"))
-      return false;
     int screenNo = 0;
-    conn_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNo);
-    const xcb_query_extension_reply_t* ext =
-        xcb_connection_has_error(conn_) ? nullptr : xcb_get_extension_data(conn_, &xcb_input_id);
+    conn_ = openDisplay(display, &screenNo);
+    if (!conn_) return false;
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(conn_, &xcb_input_id);
     auto version = reply(ext && ext->present
                              ? xcb_input_xi_query_version_reply(conn_, xcb_input_xi_query_version(conn_, 2, 2), nullptr)
                              : nullptr);

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "tests/support/processes.h"
 
@@ -22,10 +23,15 @@ class ScreenReaderEnabled : public ::testing::TestWithParam<bool> {
     if (!QFileInfo(kLauncher).isExecutable()) GTEST_SKIP() << "no at-spi-bus-launcher (at-spi2-core)";
     QProcessEnvironment env = busEnvironment(bus_.address());
     env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));  // nothing kept between runs
+    // The launcher puts its bus's socket into the runtime folder; one of its own keeps tests that
+    // run side by side off each other's bus.
+    ASSERT_TRUE(runtime_.isValid());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
     launcher_.setProcessEnvironment(env);
     launcher_.start(kLauncher, {QStringLiteral("--launch-immediately")});
     ASSERT_TRUE(launcher_.waitForStarted(5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return value().has_value(); }, 10000)) << "the accessibility bus did not start";
+    ASSERT_TRUE(registryAnswers()) << "the accessibility registry did not start";
   }
   void TearDown() override {
     launcher_.kill();
@@ -41,6 +47,23 @@ class ScreenReaderEnabled : public ::testing::TestWithParam<bool> {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
     return reply.arguments().first().value<QDBusVariant>().variant().toBool();
   }
+  // The registry starts on its first call, which on a busy machine takes longer than the core's
+  // registration waits: woken here first.
+  bool registryAnswers() {
+    const QDBusMessage address = bus_.connection().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, 5000);
+    if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty()) return false;
+    QDBusConnection a11y =
+        QDBusConnection::connectToBus(address.arguments().first().toString(), QStringLiteral("a11y-test"));
+    const QDBusMessage ping = a11y.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
+                                       QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+        QDBus::Block, 20000);
+    QDBusConnection::disconnectFromBus(QStringLiteral("a11y-test"));
+    return ping.type() == QDBusMessage::ReplyMessage;
+  }
   void set(bool on) {
     QDBusMessage m =
         QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
@@ -51,6 +74,7 @@ class ScreenReaderEnabled : public ::testing::TestWithParam<bool> {
   }
 
   SessionBus bus_;
+  QTemporaryDir runtime_;
   QProcess launcher_;
 };
 

@@ -89,10 +89,16 @@ class frmKeys : public ChildDialog {
   void commandNodeSelected(QTreeWidgetItem* node);
   void setCapture(bool on, int mode);
   void tmrKeyCheckTick();
+  QChar editedLevel() const;
+  QChar levelOf(const QString& code) const;
+  QString conflictText(const QString& code, const QString& command) const;
+  bool isLastKey(const QString& func, const QString& code) const;
+  QString showAssignText(const QString& command);
   void DoAssign();
   void DoDelete();
   void showKeyNode(const QString& key, bool switchTab);
-  void SearchTree(bool focusMatch);
+  enum Search { FromStart, Focus, Next };
+  void SearchTree(Search how);
   void AddFav();
   void RenameFav();
   void DeleteFav();
@@ -115,7 +121,7 @@ class frmKeys : public ChildDialog {
   QHash<QString, QTreeWidgetItem*> keyNodes_;  // key (upper case) -> node
   QHash<QString, QTreeWidgetItem*> commandNodes_;
   QString txtKeysTag_;
-  QString searchStart_;
+  int searchFrom_ = -2;  // the node the typing started from (-1 before the first, -2 not begun)
 
   QTabBar* tabKeys_ = nullptr;
   QStackedWidget* picTab_ = nullptr;

@@ -403,12 +403,40 @@ void frmKeys::applyTask(bool force) {
   trap("frmKeys.cbo_Task_LostFocus", [&] {
     const QString app = chosenApplication(cboTask_);
     if (!force && app == application_ && !keyNodes_.isEmpty()) return;
+    if (keysChanged_ && app != application_ && !settleKeys()) {
+      const QSignalBlocker hold(cboTask_);  // Cancel: the application left behind stays chosen
+      cboTask_->setCurrentIndex(application_ == u"DEFAULT" ? 0 : qMax(0, cboTask_->findText(application_)));
+      return;
+    }
     application_ = app;
     checker_.InitForApp(application_, true);
     GetAppCommands();
     FillKeys();
-    dirty_ = false;
+    keysChanged_ = false;
+    dirty_ = favsChanged_;
   });
+}
+
+void frmKeys::changed(bool keys) {
+  (keys ? keysChanged_ : favsChanged_) = true;
+  dirty_ = true;
+}
+
+// The changed keys of the application left behind by the keyboard: saved on Yes, taken back in
+// the core on No (its sets would go on starting them), kept with that application on Cancel.
+bool frmKeys::settleKeys() {
+  const QScopedValueRollback<bool> asking(inClick_, true);
+  const qint16 answer = MsgBoxEx(hiddenText("s_Ask2Save"), msgbox::kSaveQuestion);
+  if (answer == msgbox::Yes) {
+    const QScopedValueRollback<bool> favourites(favsChanged_, false);
+    SaveBindings();
+  } else if (answer == msgbox::No) {
+    checker_.InitForApp(application_, true);
+  } else {
+    return false;
+  }
+  keysChanged_ = false;
+  return true;
 }
 
 // A click in cbo_Task: the changes of the application left behind are settled first.
@@ -794,7 +822,7 @@ void frmKeys::DoAssign() {
     }
     const QString kind = kindOf(code);
     WriteLog(QStringLiteral("ASSIGN: ") + command + u' ' + code, kDetail);
-    dirty_ = true;
+    changed(true);
     const QString set =
         kind == u"BRL" ? QStringLiteral("proc.User.AppBrlBindings") : QStringLiteral("proc.User.AppKeyBindings");
     try {
@@ -825,7 +853,7 @@ void frmKeys::DoDelete() {
     trap("frmKeys.DoDelete", [&] {
       automation::toObj(Jex().call(set, {application_})).call(QStringLiteral("ReplaceOneBinding"), {code, QString()});
     });
-    dirty_ = true;
+    changed(true);
     checker_.InitForApp(application_, false);
     FillKeys();
     showKeyNode(code, false);
@@ -865,9 +893,11 @@ void frmKeys::SearchTree(Search how) {
       }
     }
     cboSearch_->setAccessibleDescription(hiddenText("s_Matches").arg(matches));
+    // A text that matches nothing leaves the tree as it was when the typing began.
     if (!found) {
       QApplication::beep();
-      return;
+      if (how != FromStart || searchFrom_ < 0) return;
+      found = all.at(searchFrom_);
     }
     {
       const QSignalBlocker hold(cboSearch_);
@@ -898,7 +928,7 @@ void frmKeys::AddFav() {
     if (key.startsWith(u"sub.", Qt::CaseInsensitive)) key = QStringLiteral("DEFAULT.") + key;
     auto* row = new QTreeWidgetItem(lvwQMenu_, {cleanName(cmd->text(0)), key});
     lvwQMenu_->setCurrentItem(row);
-    dirty_ = true;
+    changed(false);
     selectTab(TabFavourites);
     lvwQMenu_->setFocus(Qt::OtherFocusReason);
   });
@@ -909,7 +939,7 @@ void frmKeys::RenameFav() {
   const QString name = cleanName(txtFavName_->text());
   if (row && !name.isEmpty() && name != row->text(0)) {
     row->setText(0, name);
-    dirty_ = true;
+    changed(false);
   }
   lvwQMenu_->setFocus(Qt::OtherFocusReason);
   txtFavName_->setEnabled(false);
@@ -920,7 +950,7 @@ void frmKeys::DeleteFav() {
   const int at = lvwQMenu_->indexOfTopLevelItem(lvwQMenu_->currentItem());
   if (at < 0) return;
   delete lvwQMenu_->takeTopLevelItem(at);
-  dirty_ = true;
+  changed(false);
   if (lvwQMenu_->topLevelItemCount() > 0)
     lvwQMenu_->setCurrentItem(lvwQMenu_->topLevelItem(qMin(at, lvwQMenu_->topLevelItemCount() - 1)));
   else txtFavName_->clear();
@@ -934,7 +964,7 @@ void frmKeys::MoveItem(int by) {
   QTreeWidgetItem* row = lvwQMenu_->takeTopLevelItem(at);
   lvwQMenu_->insertTopLevelItem(to, row);
   lvwQMenu_->setCurrentItem(row);
-  dirty_ = true;
+  changed(false);
 }
 
 void frmKeys::GetFavorites() {
@@ -976,12 +1006,16 @@ void frmKeys::SaveQMenu() {
 void frmKeys::SaveBindings() {
   trap("frmKeys.SaveBindings", [this] {
     WriteLog(QStringLiteral("SaveBindings ") + application_, kDetail);
-    for (const char* set : {"proc.User.AppKeyBindings", "proc.User.AppBrlBindings"})
-      trap("frmKeys.SaveBindings",
-           [&] { automation::toObj(Jex().call(QLatin1String(set), {application_})).call(QStringLiteral("Save")); });
-    SaveQMenu();
-    forms::run(QStringLiteral("frmQMenu"), QStringLiteral("DestroyMenus"));
-    dirty_ = false;
+    if (keysChanged_)
+      for (const char* set : {"proc.User.AppKeyBindings", "proc.User.AppBrlBindings"})
+        trap("frmKeys.SaveBindings",
+             [&] { automation::toObj(Jex().call(QLatin1String(set), {application_})).call(QStringLiteral("Save")); });
+    // An unchanged favourites file is left as it is, lines this dialog cannot read included.
+    if (favsChanged_) {
+      SaveQMenu();
+      forms::run(QStringLiteral("frmQMenu"), QStringLiteral("DestroyMenus"));
+    }
+    keysChanged_ = favsChanged_ = dirty_ = false;
   });
 }
 
@@ -991,7 +1025,7 @@ void frmKeys::ReloadBindings() {
     checker_.InitForApp(application_, true);
     GetFavorites();
     FillKeys();
-    dirty_ = false;
+    keysChanged_ = favsChanged_ = dirty_ = false;
   });
 }
 

@@ -80,6 +80,8 @@ class frmKeys : public ChildDialog {
   void fillTasks();
   void applyTask(bool force);
   void taskClicked();
+  void changed(bool keys);
+  bool settleKeys();
   void FillCmdTree();
   void GetAppCommands();
   void FillKeys();
@@ -111,6 +113,8 @@ class frmKeys : public ChildDialog {
 
   QString application_ = QStringLiteral("DEFAULT");
   bool dirty_ = false;
+  bool keysChanged_ = false;  // the core's sets of application_ hold changes not saved
+  bool favsChanged_ = false;  // the favourites differ from UserMenu.ini
   bool inClick_ = false;
   bool treeFilled_ = false;
   bool searching_ = false;  // a search selects its match: the typed text stays

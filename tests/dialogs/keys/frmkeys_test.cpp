@@ -155,15 +155,17 @@ class KeysOverBus : public ::testing::Test {
   }
   // A key pressed at the core's console (":key CODE" or ":brlkey CODE").
   void press(const char* verb, const QString& code) { core()->type(QLatin1String(verb) + u' ' + code); }
-  bool heard(const QString& part) const {
+  // A line of the core's output since the test began: "SPEAK: " with part in it, "BRAILLE: ".
+  bool reported(const QString& start, const QString& part = {}) const {
     return QTest::qWaitFor(
         [&] {
           for (qsizetype i = from_; i < core()->lines.size(); ++i)
-            if (core()->lines[i].startsWith(S("SPEAK: ")) && core()->lines[i].contains(part)) return true;
+            if (core()->lines[i].startsWith(start) && core()->lines[i].contains(part)) return true;
           return false;
         },
         5000);
   }
+  bool heard(const QString& part) const { return reported(S("SPEAK: "), part); }
   // The function a key starts for app, as a fresh look at the core's levels finds it.
   static QString bound(const QString& app, const QString& code) {
     cKeyChecker k;
@@ -279,6 +281,7 @@ TEST_P(Conflicts, AreSaidAndAssigningChangesOnlyTheEditedSet) {
     EXPECT_TRUE(said.contains(QString::fromUtf8(part))) << part << " not in " << str(said);
   EXPECT_TRUE(heard(S("startet schon"))) << core()->out();
   EXPECT_TRUE(heard(QString::fromUtf8(c.level) + S(". ") + QString::fromUtf8(c.does))) << core()->out();
+  EXPECT_TRUE(reported(S("BRAILLE: "))) << "not shown on the Braille display";
 
   const QString untouched = app == u"DEFAULT" ? S("WINWORD.KBD") : S("DEFAULT.KBD");
   const QString before = readFile(user_ + S("keys/") + untouched);
@@ -378,7 +381,11 @@ INSTANTIATE_TEST_SUITE_P(Levels, KeyLevels,
                                            DeleteCase{"", "CAP_W", false, "DEFAULT.KBD"},
                                            DeleteCase{"WINWORD", "CAP_E", true, "WINWORD.KBD"},
                                            DeleteCase{"WINWORD", "CAP_Q", false, "DEFAULT.KBD"},
-                                           DeleteCase{"WINWORD", "CAP_R", false, "WINWORD.KBD"}));
+                                           DeleteCase{"WINWORD", "CAP_R", false, "WINWORD.KBD"}),
+                         [](const auto& info) {
+                           return (*info.param.app ? std::string(info.param.app) : std::string("Global")) +
+                                  QByteArray(info.param.code).replace('_', "").toStdString();
+                         });
 
 // --- search ----------------------------------------------------------------------------------
 
@@ -423,12 +430,15 @@ TEST_P(Search, ShowsTheFirstMatchAsTheUserTypes) {
   EXPECT_EQ(current(), QLatin1String(c.first)) << "F3 did not go round the matches";
 }
 
-INSTANTIATE_TEST_SUITE_P(Trees, Search,
-                         ::testing::Values(SearchCase{"ShowKeys", "CAP_Q", "CAP_Q", 1},
-                                           SearchCase{"ShowKeys", "L0N8", "L0N8", 1},
-                                           SearchCase{"ShowCMDs", "Alles lesen", "SAYALL", 1},
-                                           SearchCase{"ShowCMDs", "SAYLINE", "BRLSAYLINE", 2},
-                                           SearchCase{"ShowCMDs", "zzzq", "", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Trees, Search,
+    ::testing::Values(SearchCase{"ShowKeys", "CAP_Q", "CAP_Q", 1}, SearchCase{"ShowKeys", "L0N8", "L0N8", 1},
+                      SearchCase{"ShowCMDs", "Alles lesen", "SAYALL", 1},
+                      SearchCase{"ShowCMDs", "SAYLINE", "BRLSAYLINE", 2}, SearchCase{"ShowCMDs", "zzzq", "", 0}),
+    [](const auto& info) {
+      return std::string(QByteArray(info.param.text).replace('_', "").replace(' ', "").constData()) +
+             std::to_string(info.index);
+    });
 
 // --- favourites ------------------------------------------------------------------------------
 
@@ -567,6 +577,7 @@ TEST_F(KeysOverBus, TheApplicationIsAppliedOnceWhenTheListIsLeft) {
 // The save question on leaving with a deleted key: Yes stores and closes, No takes the change
 // back and closes, Cancel stays.
 struct Answer {
+  const char* name;
   Qt::Key key;
   bool closes;
   bool stored;
@@ -614,8 +625,9 @@ TEST_P(SaveQuestion, IsAskedWhenTheApplicationIsLeftByKeys) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, SaveQuestion,
-                         ::testing::Values(Answer{Qt::Key_J, true, true}, Answer{Qt::Key_N, true, false},
-                                           Answer{Qt::Key_Escape, false, false}));
+                         ::testing::Values(Answer{"Yes", Qt::Key_J, true, true}, Answer{"No", Qt::Key_N, true, false},
+                                           Answer{"Cancel", Qt::Key_Escape, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- bad input from the core -----------------------------------------------------------------
 

@@ -40,7 +40,7 @@ void writeFile(const QString& f, const QByteArray& text) {
 // (QUICKMEN), keys on each of the four levels, and a Braille key.
 constexpr const char* kShippedDefault = "SAYLINE=CAP_W L0N8\r\nTOGGMEN=CAP_J\r\nQUICKMEN=CAP_Apps L*N5\r\n";
 constexpr const char* kShippedWinword = "SAYWORD=CAP_R CAP_U\r\n";
-constexpr const char* kShippedBraille = "SAYWORD=TH4\r\n";
+constexpr const char* kShippedBraille = "SAYWORD=TH4\r\nBRLSCRE=TH5\r\n";
 constexpr const char* kUserDefault = "SAYCHAR=CAP_Q CAP_T\r\n";
 constexpr const char* kUserWinword = "SAYALL=CAP_E\r\n";
 
@@ -249,6 +249,17 @@ INSTANTIATE_TEST_SUITE_P(
                       CaptureCase{"AssignKeypad", "ShowCMDs", ":key", "L5N5", "SAYALL", "DEFAULT.KBD"},
                       CaptureCase{"AssignBraille", "ShowCMDs", ":brlkey", "TH9", "SAYALL", "DEFAULT.BRL"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Looking keys up, the display's scroll keys still scroll: the core runs them, the tree stays.
+TEST_F(KeysOverBus, BrailleScrollKeysStillScrollWhileKeysAreLookedUp) {
+  open("ShowKeys");
+  ASSERT_EQ(dlg->captureMode(), frmKeys::LookUp);
+  QTreeWidgetItem* before = dlg->treKeys()->currentItem();
+  press(":brlkey", S("TH5"));
+  EXPECT_TRUE(reported(S("CMD: BRLSCRE -> "))) << core()->out();
+  EXPECT_EQ(dlg->treKeys()->currentItem(), before);
+  EXPECT_FALSE(Jex().boolean(S("HandleBrlCode"))) << "capture ended";
+}
 
 // --- levels and conflicts --------------------------------------------------------------------
 

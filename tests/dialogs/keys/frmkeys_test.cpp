@@ -92,6 +92,8 @@ class KeysOverBus : public ::testing::Test {
     from_ = core()->lines.size();
   }
   void TearDown() override {
+    if (HasFailure() && core())
+      ADD_FAILURE() << "the core said:\n" << core()->out() << "\nexit " << core()->proc.exitCode();
     dlg.reset();
     logfile::setPath({});
     resetGlobals();

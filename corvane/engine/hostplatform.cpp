@@ -118,6 +118,7 @@ bool ForegroundWatcher::start(const QByteArray& display) {
     notifier_ = new QSocketNotifier(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
     connect(notifier_, &QSocketNotifier::activated, this, &ForegroundWatcher::readEvents);
     last_ = taskNow();
+    lastWindow_ = ewmh_ ? cardinal(root_, activeAtom_, XCB_ATOM_WINDOW) : topLevelOf(focusWindow());
     // Events that arrived during the replies above wait in the connection's queue.
     QMetaObject::invokeMethod(this, &ForegroundWatcher::readEvents, Qt::QueuedConnection);
     return true;
@@ -237,9 +238,15 @@ void ForegroundWatcher::evaluate() {
   // "" is a change as well: no window has the focus (JexUI hid itself without a window
   // manager to pass the focus on), so JexUI is no longer in front.
   const QString now = taskNow();
-  if (now == last_) return;
-  last_ = now;
-  emit foregroundChanged(now);
+  if (now != last_) {
+    last_ = now;
+    emit foregroundChanged(now);
+  }
+  // Another window in front, of the same application or not.
+  const quint32 window = ewmh_ ? cardinal(root_, activeAtom_, XCB_ATOM_WINDOW) : topLevelOf(focusWindow());
+  if (window == lastWindow_) return;
+  lastWindow_ = window;
+  emit foregroundWindowChanged(window, now);
 }
 
 void ForegroundWatcher::readEvents() {

@@ -116,6 +116,9 @@ class ForegroundWatcher : public QObject {
 
  signals:
   void foregroundChanged(const QString& taskName);
+  // Another top-level window came to the front (0: none is), after foregroundChanged when the
+  // application changed too.
+  void foregroundWindowChanged(quint32 window, const QString& taskName);
 
  private:
   void readEvents();
@@ -140,6 +143,7 @@ class ForegroundWatcher : public QObject {
   unsigned supportedAtom_ = 0;
   bool ewmh_ = false;
   QString last_;
+  quint32 lastWindow_ = 0;
 };
 
 }  // namespace corvane

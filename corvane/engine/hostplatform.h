@@ -125,6 +125,8 @@ class ForegroundWatcher : public QObject {
   bool handle(const void* xcbEvent);  // true when the foreground may have changed
   void evaluate();
   QString taskNow();
+  QString taskOf(quint32 window);
+  quint32 frontWindow();  // the active window, or the window holding the focus (not its top level)
   void checkWindowManager();
   void watchTopLevel(quint32 window);
   quint32 focusWindow();

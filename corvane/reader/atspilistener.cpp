@@ -269,6 +269,8 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     info.checkable = info.kind == Kind::CheckBox || info.kind == Kind::RadioButton || info.kind == Kind::ToggleButton ||
                      atspi_state_set_contains(states, ATSPI_STATE_CHECKABLE);
     info.checked = atspi_state_set_contains(states, ATSPI_STATE_CHECKED);
+    // Qt tells a menu entry checked, never checkable.
+    if (info.kind == Kind::MenuItem && info.checked) info.checkable = true;
     g_object_unref(states);
   }
   switch (info.kind) {

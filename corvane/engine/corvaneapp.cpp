@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 
@@ -339,7 +338,7 @@ std::optional<QString> CorvaneApp::runScriptCommand(const QString& command) {
   return jex::trapped("CorvaneApp.runScriptCommand", std::optional<QString>(), [&]() -> std::optional<QString> {
     const std::optional<FunctionCall> call = parseFunctionCall(command);
     if (!call) return std::nullopt;
-    // The scripts to look in, in order: (application, its text); "" is the default script.
+    // The scripts to look in, in order; "" is the default script.
     QList<QString> apps;
     if (call->app.isEmpty() || call->app == u"DEFAULT") {
       if (!foreground_.isEmpty()) apps << foreground_;
@@ -374,12 +373,12 @@ std::optional<QString> CorvaneApp::runScriptCommand(const QString& command) {
                     jex::kTraffic);
       return QStringLiteral("%1: %2 run, %3 not run").arg(where).arg(run).arg(notRun);
     }
-    const QString searched =
-        apps.isEmpty() ? QStringLiteral("no foreground application")
-                       : QStringList(apps)
-                             .replaceInStrings(QRegularExpression(QStringLiteral("^$")), QStringLiteral("DEFAULT"))
-                             .join(QStringLiteral(", "));
-    report(QStringLiteral("SCRIPT: no function %1 in the script of %2").arg(call->function, searched));
+    QStringList searched;
+    for (const QString& app : apps) searched << (app.isEmpty() ? QStringLiteral("DEFAULT") : app);
+    report(searched.isEmpty()
+               ? QStringLiteral("SCRIPT: no foreground application for the function %1").arg(call->function)
+               : QStringLiteral("SCRIPT: no function %1 in the script of %2")
+                     .arg(call->function, searched.join(QStringLiteral(", "))));
     return std::nullopt;
   });
 }

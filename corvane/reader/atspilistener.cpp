@@ -304,6 +304,7 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
   }
   return info;
 }
+
 bool isMenuRole(AtspiRole r) { return r == ATSPI_ROLE_MENU || r == ATSPI_ROLE_POPUP_MENU || r == ATSPI_ROLE_MENU_BAR; }
 bool isEntryRole(AtspiRole r) {
   return r == ATSPI_ROLE_MENU_ITEM || r == ATSPI_ROLE_CHECK_MENU_ITEM || r == ATSPI_ROLE_RADIO_MENU_ITEM ||

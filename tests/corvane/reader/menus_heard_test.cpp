@@ -53,19 +53,22 @@ TEST(MenusHeard, EntriesWithTheirPlaceAndASubmenuByItsName) {
   braille->addAction(S("6 oder 8 Punkte"));
   braille->addAction(S("Kurzschrift"));
   menu.addAction(S("versteckt"))->setVisible(false);
-  menu.addAction(S("Hilfe"));
+  menu.addAction(S("Töne"))->setCheckable(true);
+  menu.addAction(S("Hilfe\t(F1)"));
   menu.popup(window.mapToGlobal(QPoint(10, 10)));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
 
   const std::vector<std::pair<Qt::Key, const char*>> steps{
-      {Qt::Key_Down, "Sprache, Menüeintrag, aktiviert, 1 von 3"},
-      {Qt::Key_Down, "Braille, Untermenü, 2 von 3"},
+      {Qt::Key_Down, "Sprache, Menüeintrag, aktiviert, 1 von 4"},
+      {Qt::Key_Down, "Braille, Untermenü, 2 von 4"},
       {Qt::Key_Right, "Braille, 6 oder 8 Punkte, Menüeintrag, 1 von 2"},
       {Qt::Key_Down, "Kurzschrift, Menüeintrag, 2 von 2"},
       // Qt tells no focus when the submenu closes (the entry that opened it is still the menu's
       // current one): the next entry is heard.
       {Qt::Key_Left, nullptr},
-      {Qt::Key_Down, "Hilfe, Menüeintrag, 3 von 3"},
+      // Qt tells a checked entry so, but not that an unchecked one could be.
+      {Qt::Key_Down, "Töne, Menüeintrag, 3 von 4"},
+      {Qt::Key_Down, "Hilfe (F1), Menüeintrag, 4 von 4"},
   };
   for (const auto& [key, expected] : steps) {
     const qsizetype before = said().size();

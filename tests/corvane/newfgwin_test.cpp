@@ -7,9 +7,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstdlib>
 
 #include "automation/dbustransport.h"
+#include "platform/tasks.h"
 #include "tests/corvane/recorder.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/processes.h"
@@ -24,73 +24,43 @@ namespace bus = jex::automation::dbus;
 using jex::testing::BuiltCore;
 using jex::testing::SessionBus;
 using jex::testing::XServer;
+namespace tasks = jex::platform::tasks;
 
 enum class Kit { Qt, Gtk };
 
-// A top-level window of a toolkit in a process of its own; the window is found by its process.
+// A top-level window of a toolkit in a process of its own, found by its process.
 class ToolkitWindow {
  public:
-  ToolkitWindow(Kit kit, const QString& program = QStringLiteral(JEX_BIN_DIR "/jex_qtwindow")) {
+  explicit ToolkitWindow(Kit kit, const QString& program = QStringLiteral(JEX_BIN_DIR "/jex_qtwindow")) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
     env.remove(S("DBUS_SESSION_BUS_ADDRESS"));  // not on the core's bus: only a window
     process_.setProcessEnvironment(env);
-    if (kit == Kit::Qt) {
-      process_.start(program, {S("Fenster")});
-    } else {
+    if (kit == Kit::Qt) process_.start(program, {S("Fenster")});
+    else
       process_.start(S("/usr/bin/python3"),
                      {S("-c"), S("import gi\ngi.require_version('Gtk', '3.0')\nfrom gi.repository import Gtk\n"
-                                 "w = Gtk.Window(title='Fenster')\nw.connect('destroy', Gtk.main_quit)\n"
-                                 "w.show_all()\nGtk.main()\n")});
-    }
+                                 "w = Gtk.Window(title='Fenster')\nw.show_all()\nGtk.main()\n")});
     if (!process_.waitForStarted(5000)) return;
-    (void)QTest::qWaitFor([&] { return (window_ = find(process_.processId())) != 0; }, 10000);
+    (void)QTest::qWaitFor(
+        [&] {
+          for (const tasks::WindowHandle w : tasks::topLevelWindows())
+            if (tasks::processId(w) == process_.processId()) window_ = w;
+          return window_ != 0;
+        },
+        10000);
   }
   ~ToolkitWindow() {
     process_.kill();
     process_.waitForFinished(3000);
   }
-  xcb_window_t window() const { return window_; }
-
+  tasks::WindowHandle window() const { return window_; }
   // Asks the window manager to bring the window to the front, as a task bar does.
-  void activate() const {
-    XServer& x = XServer::instance();
-    xcb_client_message_event_t e{};
-    e.response_type = XCB_CLIENT_MESSAGE;
-    e.format = 32;
-    e.window = window_;
-    e.type = x.atom("_NET_ACTIVE_WINDOW");
-    e.data.data32[0] = 2;  // from a pager
-    xcb_send_event(x.conn(), 0, x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&e));
-    x.sync();
-  }
+  void activate() const { tasks::activate(window_, 0); }
 
  private:
-  // The managed window (in _NET_CLIENT_LIST) whose _NET_WM_PID is pid.
-  static xcb_window_t find(qint64 pid) {
-    XServer& x = XServer::instance();
-    auto list = std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)>(
-        xcb_get_property_reply(
-            x.conn(), xcb_get_property(x.conn(), 0, x.root(), x.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1024),
-            nullptr),
-        &std::free);
-    if (!list) return 0;
-    const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
-    for (int i = 0; i < xcb_get_property_value_length(list.get()) / 4; ++i) {
-      auto p = std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)>(
-          xcb_get_property_reply(
-              x.conn(), xcb_get_property(x.conn(), 0, windows[i], x.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1),
-              nullptr),
-          &std::free);
-      if (p && xcb_get_property_value_length(p.get()) == 4 &&
-          *static_cast<const uint32_t*>(xcb_get_property_value(p.get())) == uint32_t(pid))
-        return windows[i];
-    }
-    return 0;
-  }
   QProcess process_;
-  xcb_window_t window_ = 0;
+  tasks::WindowHandle window_ = 0;
 };
 
 class WindowsInFront : public ::testing::TestWithParam<Kit> {

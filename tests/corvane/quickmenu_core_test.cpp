@@ -177,6 +177,7 @@ class CoreSide : public ::testing::Test {
 TEST_F(CoreSide, TheChoiceGivenBackForNewfgwinRunsWhereItBelongs) {
   sink_->rewrite = {{S("DLGSPEECH"), QString()}};
   core_->type(S(":switch jexui notepad"));
+  ASSERT_TRUE(core_->waitFor(S("SWITCH: JEXUI/NOTEPAD"))) << "a typed line comes its own way, before the call";
   const std::vector<std::pair<const char*, const char*>> choices{
       {"SETSPON", "CMD: NEWFGWIN! -> replaced by JexUI with SETSPON -> UseSpeech=1"},
       {"DLGSPEECH", "CMD: NEWFGWIN! -> replaced by JexUI with DLGSPEECH -> consumed by JexUI"},
@@ -204,10 +205,12 @@ TEST_F(CoreSide, TheChoiceGivenBackForNewfgwinRunsWhereItBelongs) {
 
   // JexUI's way for ".Sub." choices: DELAYPROCESSING in place, the call queued after it.
   core_->type(S(":switch notepad winword"));
+  ASSERT_TRUE(core_->waitFor(S("SWITCH: NOTEPAD/WINWORD"))) << "a typed line comes its own way, before the call";
   root_.call(S("proc.AddToCMDQueue"), {S(".Sub.SayFileName")});
   EXPECT_TRUE(core_->waitFor(S("CMD: .SUB.SAYFILENAME -> unhandled: .SUB.SAYFILENAME"))) << core_->out();
   EXPECT_TRUE(core_->has(S("SCRIPT: no function SAYFILENAME in the script of WINWORD")));
   core_->type(S(":switch winword notepad"));
+  ASSERT_TRUE(core_->waitFor(S("SWITCH: WINWORD/NOTEPAD"))) << "a typed line comes its own way, before the call";
   root_.call(S("proc.AddToCMDQueue"), {S(".Sub.SayFileName")});
   EXPECT_TRUE(core_->waitFor(S("CMD: .SUB.SAYFILENAME -> NOTEPAD.SayFileName: 2 run, 1 not run"))) << core_->out();
 }

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/cmdqueue.h"
 #include "app/frmmdi.h"
 #include "app/startup.h"
 #include "corvane/engine/coremodel.h"
@@ -27,6 +28,7 @@
 #include "corvane/reader/utterance.h"
 #include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
+#include "platform/foreground.h"
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
@@ -198,6 +200,16 @@ class SpokenDialogs : public ::testing::Test {
     mark = corvane::monotonicMs();
     outMark = out().size();
     console(command);
+    // A command is JexUI's once the core has handed it over and JexUI's queue has run it; only
+    // then is the user back in JexUI (a toggle run later would find JexUI in front and hide it).
+    if (!command.startsWith(u':'))
+      (void)QTest::qWaitFor(
+          [&] {
+            const CommandQueue& q = frmMDI::instance()->commandQueue();
+            return out().indexOf(S("CMD: ") + command + S(" ->"), outMark) >= 0 && q.isEmpty() &&
+                   !q.tmrCMD()->isActive();
+          },
+          8000);
     QWidget* form = nullptr;
     (void)QTest::qWaitFor(
         [&] {
@@ -210,7 +222,7 @@ class SpokenDialogs : public ::testing::Test {
     // The window manager may keep a new window behind the one in front (focus stealing
     // prevention); the user then brings it forward, as done here.
     if (form && !QTest::qWaitFor([&] { return form->isActiveWindow(); }, 1000)) {
-      form->activateWindow();
+      jex::platform::requestActivation(form);  // as a task switcher does
       (void)QTest::qWaitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
     }
     if (form) (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
@@ -250,7 +262,7 @@ class SpokenDialogs : public ::testing::Test {
       return dialog && dialog->isVisible() && dialog->isAncestorOf(QApplication::focusWidget());
     };
     if (!QTest::qWaitFor(focusInside, 3000)) {
-      w->activateWindow();  // kept behind by the window manager
+      jex::platform::requestActivation(w);  // kept behind by the window manager
       if (!QTest::qWaitFor(focusInside, 3000)) {
         ADD_FAILURE() << name.toStdString() << " does not have the focus; it is on "
                       << describe(QApplication::focusWidget()).toStdString();
@@ -307,8 +319,13 @@ class SpokenDialogs : public ::testing::Test {
       stops << Stop{expected, mark};
       mark = corvane::monotonicMs();
       outMark = out().size();
+      QWidget* from = current;
       current = press(Qt::Key_Tab);
-      ASSERT_NE(current, nullptr);
+      ASSERT_NE(current, nullptr) << "Tab from " << describe(from).toStdString()
+                                  << " left the focus nowhere; in front: "
+                                  << describe(QApplication::activeWindow()).toStdString() << " mdi visible "
+                                  << frmMDI::instance()->isVisible() << " home "
+                                  << jex::testing::core().home.toStdString() << recent();
       ASSERT_LT(stops.size(), 60) << "Tab does not come back to the first control";
     } while (current != first);
     // The first control, reached again by Tab, is said again (a window with one tab stop keeps
@@ -712,6 +729,9 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
   ASSERT_NE(w, nullptr);
   auto* dialog = w->findChild<ChildDialog*>(GetParam());
   ASSERT_NE(dialog, nullptr);
+  // The user listens to where the dialog put the focus before pressing keys.
+  EXPECT_TRUE(issued(corvane::reader::compose(reported(QApplication::focusWidget()), german, false).text, outMark))
+      << describe(QApplication::focusWidget()).toStdString() << " was not said when the dialog opened" << recent();
   // Each key on the way: a value changed is heard once, the new value last; a key that changes
   // nothing is not heard.
   struct Press {
@@ -739,12 +759,18 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
       EXPECT_TRUE(!said.isEmpty() && said.last().contains(now)) << what;
     }
   };
-  const QWidget* changed = changeASetting(dialog, false, [&](QWidget* control) {
-                             heardOnce();
-                             control->setFocus(Qt::TabFocusReason);  // heard on its own, before the key
-                             QTest::qWait(300);
-                             last = {control, shown(control), out().size()};
-                           }).control;
+  const QWidget* changed =
+      changeASetting(dialog, false, [&](QWidget* control) {
+        heardOnce();
+        // Heard on its own, before the key: the key waits until it was said.
+        const qsizetype before = out().size();
+        const bool moved = QApplication::focusWidget() != control;
+        control->setFocus(Qt::TabFocusReason);
+        if (moved)
+          EXPECT_TRUE(issued(corvane::reader::compose(reported(control), german, false).text, before))
+              << describe(control).toStdString() << " was not said when it got the focus";
+        last = {control, shown(control), out().size()};
+      }).control;
   heardOnce();
   from = out().size();
   QString question;

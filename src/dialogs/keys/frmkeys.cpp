@@ -470,10 +470,16 @@ void frmKeys::FillKeys() {
     for (auto it = keyNodes_.cbegin(); it != keyNodes_.cend(); ++it)
       if (it.value()->isExpanded()) expanded.insert(it.key());
     const QSignalBlocker hold(treKeys_);
-    treKeys_->clear();
+    // The old nodes leave the tree at once and are deleted once the event loop is idle again:
+    // thousands of them would hold up the showing.
+    const QList<QTreeWidgetItem*> old = treKeys_->invisibleRootItem()->takeChildren();
+    if (!old.isEmpty()) QTimer::singleShot(0, this, [old] { qDeleteAll(old); });
     keyNodes_.clear();
+    // The nodes are made outside the tree and put into it at once: a node added to a shown tree
+    // costs a round through the view each.
     const auto add = [this](QTreeWidgetItem* parent, const QString& key, const QString& text) {
-      QTreeWidgetItem* n = parent ? node(parent, key, text) : node(treKeys_, key, text);
+      QTreeWidgetItem* n = parent ? node(parent, key, text) : new QTreeWidgetItem(QStringList{text});
+      if (!parent) n->setData(0, kKeyRole, key);
       keyNodes_.insert(key.toUpper(), n);
       return n;
     };
@@ -489,6 +495,8 @@ void frmKeys::FillKeys() {
         add(ln, code, notAssigned + u' ' + keyWord + u' ' + code);
       }
     }
+    QHash<QChar, QString> levels;  // the level texts, looked up once and not per key
+    for (QChar digit : {u'1', u'2', u'3', u'4'}) levels.insert(digit, levelLabel(digit));
     QSet<QString> functions;
     for (const QString& f : checker_.keyMap()) functions.insert(f);
     for (const QString& f : functions) {
@@ -505,7 +513,7 @@ void frmKeys::FillKeys() {
             if (root == num) parent = keyNodes_.value(QStringLiteral("NUM") + code.mid(1, 1).toUpper(), num);
             n = add(parent, code, {});
           }
-          const QString label = levelLabel(entry.back());
+          const QString label = levels.contains(entry.back()) ? levels.value(entry.back()) : levelLabel(entry.back());
           n->setData(0, kTagRole, func + u'|' + entry);
           n->setText(0, KeyDesc(code) + u' ' + commandNames_.value(func.toUpper(), func) +
                             (label.isEmpty() ? QString() : QStringLiteral("   ") + label));
@@ -513,6 +521,7 @@ void frmKeys::FillKeys() {
       }
     }
     for (QTreeWidgetItem* r : {cap, brl}) r->sortChildren(0, Qt::AscendingOrder);
+    treKeys_->insertTopLevelItems(0, {cap, brl, num});
     for (const QString& k : expanded)
       if (QTreeWidgetItem* n = keyNodes_.value(k)) n->setExpanded(true);
     if (QTreeWidgetItem* n = keyNodes_.value(selected.toUpper())) treKeys_->setCurrentItem(n);

@@ -232,6 +232,9 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
        {static_cast<QWidget*>(txtKeys_), static_cast<QWidget*>(txtFavName_), static_cast<QWidget*>(treKeys_),
         static_cast<QWidget*>(treCommands_), static_cast<QWidget*>(lvwQMenu_), static_cast<QWidget*>(cboTask_)})
     w->installEventFilter(this);
+  // The keys typed reach the list itself (its field is told them, past any filter), the ones a
+  // test or a program sends to the field the field.
+  cboSearch_->installEventFilter(this);
   cboSearch_->lineEdit()->installEventFilter(this);
   cboTask_->view()->viewport()->installEventFilter(this);
 
@@ -921,7 +924,7 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
   if (type == QEvent::FocusIn) {
     if (watched == txtKeys_) setCapture(true, Assigning);
     else if (watched == treKeys_) setCapture(true, LookUp);
-    else if (watched == cboSearch_->lineEdit()) {
+    else if (watched == cboSearch_->lineEdit() || watched == cboSearch_) {
       searchStart_ = cboSearch_->currentText();
       QTimer::singleShot(0, cboSearch_->lineEdit(), &QLineEdit::selectAll);
     }
@@ -962,7 +965,7 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
         lvwQMenu_->setFocus(Qt::OtherFocusReason);
       }
     }
-  } else if (watched == cboSearch_->lineEdit()) {
+  } else if (watched == cboSearch_->lineEdit() || watched == cboSearch_) {
     if (ui::isEnter(*k) && !cboSearch_->currentText().trimmed().isEmpty()) {
       handled = true;
       if (press) SearchTree(true);

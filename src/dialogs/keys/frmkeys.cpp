@@ -130,7 +130,8 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
   cmdBox->addLayout(cmdRow);
   // Favoriten
   auto* favPanel = new QWidget(picTab_);
-  lvwQMenu_ = named<QTreeWidget>(favPanel, "lvw_QMenu");
+  // A node tree: the row the user is on is heard by its name when the list gets the focus.
+  lvwQMenu_ = named<ui::NodeTree>(favPanel, "lvw_QMenu");
   lvwQMenu_->setColumnCount(2);
   lvwQMenu_->setRootIsDecorated(false);
   auto* lblFavName = named<QLabel>(favPanel, "lblFavName", u8("Name:"));

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
+#include "dialogs/keys/frmkeys.h"
 #include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
@@ -34,6 +36,7 @@
 #include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
+#include "widgets/accessibility.h"
 
 namespace jex::test {
 namespace {
@@ -705,6 +708,97 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
   tabThrough(w);  // round the frame: Tab stays inside it
   EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("fraSpeechset"))));
   EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmVoices"))));
+  hideMainWindow();
+}
+
+// A new user in the word processor: finds its keys by typing in the search, gives one of them
+// to another command for this program only, and keeps that command as a favourite under a name
+// of their own. Each step is heard; what is kept is read back from the core's and JexUI's files.
+TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
+  QWidget* w = open(S("DLGNUMKEY"), "frmMDI");  // pressed in the word processor
+  ASSERT_NE(w, nullptr);
+  auto* keys = w->findChild<frmKeys*>(S("frmKeys"));
+  ASSERT_NE(keys, nullptr);
+  ASSERT_EQ(keys->application(), S("WINWORD")) << "the program the user came from is not chosen";
+  qsizetype from = outMark;
+  // Waits until the focus has moved to control and it has been said.
+  const auto heardAt = [&](QWidget* control, const char* step) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui::tabStopOf(QApplication::focusWidget()) == control; }, 3000))
+        << step << ": the focus is on " << describe(QApplication::focusWidget()).toStdString();
+    const QString said = corvane::reader::compose(reported(QApplication::focusWidget()), german, false).text;
+    EXPECT_TRUE(issued(said, from)) << step << ": \"" << said.toStdString() << "\" was not said" << recent();
+    from = out().size();
+    return said;
+  };
+  heardAt(keys->treKeys(), "the keys dialog opened");
+  const auto alt = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k, Qt::AltModifier); };
+  const auto typeIn = [](const QString& text) {
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::qWait(100);  // the search runs from the event loop
+  };
+
+  // The program's keys found by typing in the search; Enter goes to the first match.
+  alt(Qt::Key_S);
+  heardAt(keys->cboSearch(), "Alt+S");
+  typeIn(S("Schrift ansagen"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  const QString found = heardAt(keys->treKeys(), "Enter in the search");
+  EXPECT_TRUE(found.contains(S("Schrift ansagen")) && found.contains(keys->hiddenText("s_Context(2)")))
+      << "the match is not the word processor's key: " << found.toStdString();
+  const QString key = keys->treKeys()->currentItem()->data(0, frmKeys::kKeyRole).toString();
+
+  // That key given to a command about reading lines, for the word processor only: the command
+  // found on the commands tab, the key pressed in the assignment field, Enter.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  heardAt(keys->treCommands(), "Ctrl+Tab");
+  alt(Qt::Key_S);
+  typeIn(S("Zeile lesen"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(heardAt(keys->treCommands(), "Enter in the search").contains(S("Zeile lesen")));
+  const QString command = keys->treCommands()->currentItem()->data(0, frmKeys::kKeyRole).toString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  heardAt(keys->txtKeys(), "Tab to the assignment");
+  console(S(":key ") + key);  // the key as the user presses it, taken by the core
+  EXPECT_TRUE(issued(key + u' ' + keys->hiddenText("s_Assign"), from)) << "the captured key was not said" << recent();
+  from = out().size();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return keys->checker().GetActFuncForKey(key) == command; }, 3000))
+      << "the key was not assigned";
+  EXPECT_TRUE(keys->checker().GetAllKeysForFunc(S("SAYFONT")).contains(S("SCAP_F")))
+      << "the old command lost its other key";
+
+  // The command kept as a favourite and renamed.
+  alt(Qt::Key_V);
+  EXPECT_TRUE(heardAt(keys->lvwQMenu(), "Alt+V").contains(S("Zeile lesen")));
+  alt(Qt::Key_U);
+  heardAt(keys->txtFavName(), "Alt+U");
+  typeIn(S("Aktuelle Zeile"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(heardAt(keys->lvwQMenu(), "Enter on the name").contains(S("Aktuelle Zeile")));
+
+  // Enter on the list keeps it all.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !keys->isVisible(); }, 5000)) << "Enter on the list left the dialog open";
+  const auto read = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  };
+  EXPECT_TRUE(read(frmKeys::favouritesFile()).contains(command + S("=Aktuelle Zeile")))
+      << read(frmKeys::favouritesFile()).toStdString();
+  QString winword, global;
+  for (QDirIterator it(jex::testing::core().home, {S("*.KBD")}, QDir::Files, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    const QString file = it.next();
+    if (!file.contains(S("/user/"))) continue;
+    if (file.endsWith(S("/WINWORD.KBD"))) winword = read(file);
+    if (file.endsWith(S("/DEFAULT.KBD"))) global = read(file);
+  }
+  EXPECT_TRUE(
+      QRegularExpression(S("(^|\\n)") + command + S("=[^\\n]*") + QRegularExpression::escape(key) + S("(\\s|$)"))
+          .match(winword)
+          .hasMatch())
+      << "the word processor's own keys: " << winword.toStdString();
+  EXPECT_FALSE(global.contains(key)) << "the global keys changed too: " << global.toStdString();
   hideMainWindow();
 }
 

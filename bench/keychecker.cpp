@@ -7,13 +7,12 @@
 //   BM_TranslateKey: the text of "CAP_F4|A|S" with the German language file. Counter
 //     median_us per call; goal 1 µs.
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include "bench/benchmain.h"
+#include "bench/bindingsets.h"
 #include "bench/corerig.h"
 #include "dialogs/keys/ckeychecker.h"
 #include "global/cglobal.h"
@@ -25,32 +24,7 @@ using jex::bench::Clock;
 
 const QString kApp = QStringLiteral("BIGAPP");
 
-// 5,000 codes over the four levels' eight files below appPath (user DEFAULT): each level binds
-// 900 keyboard and 350 Braille codes, a fifth of them taken by a higher level already.
-void writeSets(const QString& appPath) {
-  const QString user = appPath + QStringLiteral("user/DEFAULT/keys/"), shipped = appPath + QStringLiteral("keys/");
-  QDir().mkpath(user);
-  QDir().mkpath(shipped);
-  const struct {
-    QString dir, app;
-    int level;
-  } levels[] = {{user, kApp, 4},
-                {user, QStringLiteral("DEFAULT"), 3},
-                {shipped, kApp, 2},
-                {shipped, QStringLiteral("DEFAULT"), 1}};
-  for (const auto& l : levels) {
-    QByteArray kbd, brl;
-    for (int i = 0; i < 300; ++i) {
-      const int n = (l.level * 240 + i) % 1200;  // overlaps the level above by 60 lines
-      kbd += QStringLiteral("CMD%1=CAP_K%1|S CAP_K%1|A L%2N%3_%1\n").arg(n).arg(n % 10).arg(i % 10).toUtf8();
-      if (i < 175) brl += QStringLiteral("CMD%1=B%1 SP+B%1\n").arg(n).toUtf8();
-    }
-    for (const auto& [ext, text] : {std::pair{".KBD", kbd}, std::pair{".BRL", brl}}) {
-      QFile f(l.dir + l.app + QString::fromLatin1(ext));
-      if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text);
-    }
-  }
-}
+void writeSets(const QString& appPath) { jex::bench::writeBindingSets(appPath, kApp); }
 
 void measure(benchmark::State& state, jex::Obj root, bool force) {
   jex::cKeyChecker k(std::move(root));

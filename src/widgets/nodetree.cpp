@@ -198,7 +198,7 @@ void NodeTree::report(QAccessible::Event type, const QModelIndex& index) {
 void NodeTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QAbstractItemView::currentChanged(current, previous);  // NOLINT(bugprone-parent-virtual-call)
   if (allColumnsShowFocus()) viewport()->update();
-  if (QAccessible::isActive() && current.isValid() && hasFocus()) report(QAccessible::Focus, current);
+  if (QAccessible::isActive() && current.isValid() && hasFocus() && focusIn_) report(QAccessible::Focus, current);
 }
 
 void NodeTree::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
@@ -217,6 +217,7 @@ void NodeTree::updateGeometries() {
 // The widget's own focus event is told after this handler; the node follows it, from the event
 // loop, so that the node and not the tree is where the reader's focus ends up.
 void NodeTree::focusInEvent(QFocusEvent* event) {
+  focusIn_ = true;
   QTreeWidget::focusInEvent(event);
   QMetaObject::invokeMethod(
       this,
@@ -225,6 +226,11 @@ void NodeTree::focusInEvent(QFocusEvent* event) {
           report(QAccessible::Focus, currentIndex());
       },
       Qt::QueuedConnection);
+}
+
+void NodeTree::focusOutEvent(QFocusEvent* event) {
+  focusIn_ = false;
+  QTreeWidget::focusOutEvent(event);
 }
 
 }  // namespace jex::ui

@@ -6,8 +6,9 @@
 // child i is the i-th node shown (expanded parents' children in order, collapsed ones left out),
 // named by its first column (Qt::AccessibleTextRole, else the text), with its expanded or
 // collapsed state. A new current node is reported as the focus only while the tree has the
-// focus; when the tree gets the focus its current node is reported as the focus as well, so that
-// the node is heard at once; expanding or collapsing the current node is told as its state.
+// focus (and once its focus-in has come); when the tree gets the focus its current node is
+// reported as the focus as well, so that the node is heard at once; expanding or collapsing the current node is told as
+// its state.
 #pragma once
 
 #include <QTreeWidget>
@@ -28,6 +29,7 @@ class NodeTree : public QTreeWidget {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
   void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void updateGeometries() override;  // after every change of what is shown (expandAll, hidden rows)
 
  private:
@@ -36,6 +38,10 @@ class NodeTree : public QTreeWidget {
 
   mutable QList<QPersistentModelIndex> shown_;
   mutable bool shownValid_ = false;
+  // Between its focus-in and focus-out event. While the focus comes over from another control,
+  // the tree already has it before its focus-in arrives; a node chosen then (by the control
+  // the focus leaves) is told with the focus-in, not before the tree is.
+  bool focusIn_ = false;
 };
 
 }  // namespace jex::ui

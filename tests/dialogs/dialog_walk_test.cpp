@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QTabBar>
 
 #include "app/frmmain.h"
 #include "tests/support/accessibility.h"
@@ -275,6 +276,26 @@ TEST_P(DialogWalk, EnterOnAListClosesAndKeepsTheChoice) {
   ASSERT_EQ(open(), d);
   for (const auto& [w, k] : change.onTheWay) press(w, k);
   EXPECT_EQ(str(heard(list).value), str(chosen)) << describe(list).toStdString() << " is shown as before";
+}
+
+// The accessibility check with each page of the dialog shown: a dialog with tabs is checked on
+// every one of them, reached by Ctrl+Tab as the user reaches them.
+TEST_P(DialogWalk, PassesTheAccessibilityCheckOnEveryTab) {
+  ChildDialog* d = open();
+  ASSERT_NE(d, nullptr);
+  QTabBar* tabs = nullptr;
+  for (QTabBar* t : d->findChildren<QTabBar*>())
+    if (t->isVisible()) tabs = t;
+  const int pages = tabs ? tabs->count() : 1;
+  for (int page = 0; page < pages; ++page) {
+    SCOPED_TRACE(tabs ? str(tabs->tabText(tabs->currentIndex())) : std::string());
+    EXPECT_ACCESSIBLE(d);
+    if (!tabs) break;
+    const int before = tabs->currentIndex();
+    key(Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_EQ(tabs->currentIndex(), (before + 1) % pages) << "Ctrl+Tab did not go to the next tab";
+    ASSERT_TRUE(d->isAncestorOf(QApplication::focusWidget())) << "Ctrl+Tab left the focus outside the dialog";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Registered, DialogWalk, ::testing::ValuesIn(openableDialogs()),

@@ -15,23 +15,28 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/cmdqueue.h"
 #include "app/frmmdi.h"
 #include "app/startup.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
+#include "dialogs/keys/frmkeys.h"
 #include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
+#include "platform/foreground.h"
 #include "platform/tasks.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
+#include "widgets/accessibility.h"
 
 namespace jex::test {
 namespace {
@@ -198,6 +203,16 @@ class SpokenDialogs : public ::testing::Test {
     mark = corvane::monotonicMs();
     outMark = out().size();
     console(command);
+    // A command is JexUI's once the core has handed it over and JexUI's queue has run it; only
+    // then is the user back in JexUI (a toggle run later would find JexUI in front and hide it).
+    if (!command.startsWith(u':'))
+      (void)QTest::qWaitFor(
+          [&] {
+            const CommandQueue& q = frmMDI::instance()->commandQueue();
+            return out().indexOf(S("CMD: ") + command + S(" ->"), outMark) >= 0 && q.isEmpty() &&
+                   !q.tmrCMD()->isActive();
+          },
+          8000);
     QWidget* form = nullptr;
     (void)QTest::qWaitFor(
         [&] {
@@ -210,7 +225,7 @@ class SpokenDialogs : public ::testing::Test {
     // The window manager may keep a new window behind the one in front (focus stealing
     // prevention); the user then brings it forward, as done here.
     if (form && !QTest::qWaitFor([&] { return form->isActiveWindow(); }, 1000)) {
-      form->activateWindow();
+      jex::platform::requestActivation(form);  // as a task switcher does
       (void)QTest::qWaitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
     }
     if (form) (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
@@ -250,7 +265,7 @@ class SpokenDialogs : public ::testing::Test {
       return dialog && dialog->isVisible() && dialog->isAncestorOf(QApplication::focusWidget());
     };
     if (!QTest::qWaitFor(focusInside, 3000)) {
-      w->activateWindow();  // kept behind by the window manager
+      jex::platform::requestActivation(w);  // kept behind by the window manager
       if (!QTest::qWaitFor(focusInside, 3000)) {
         ADD_FAILURE() << name.toStdString() << " does not have the focus; it is on "
                       << describe(QApplication::focusWidget()).toStdString();
@@ -307,8 +322,13 @@ class SpokenDialogs : public ::testing::Test {
       stops << Stop{expected, mark};
       mark = corvane::monotonicMs();
       outMark = out().size();
+      QWidget* from = current;
       current = press(Qt::Key_Tab);
-      ASSERT_NE(current, nullptr);
+      ASSERT_NE(current, nullptr) << "Tab from " << describe(from).toStdString()
+                                  << " left the focus nowhere; in front: "
+                                  << describe(QApplication::activeWindow()).toStdString() << " mdi visible "
+                                  << frmMDI::instance()->isVisible() << " home "
+                                  << jex::testing::core().home.toStdString() << recent();
       ASSERT_LT(stops.size(), 60) << "Tab does not come back to the first control";
     } while (current != first);
     // The first control, reached again by Tab, is said again (a window with one tab stop keeps
@@ -691,6 +711,111 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
   hideMainWindow();
 }
 
+// A new user in the word processor: finds its keys by typing in the search, gives one of them
+// to another command for this program only, and keeps that command as a favourite under a name
+// of their own. Each step is heard; what is kept is read back from the core's and JexUI's files.
+TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
+  QWidget* w = open(S("DLGNUMKEY"), "frmMDI");  // pressed in the word processor
+  ASSERT_NE(w, nullptr);
+  auto* keys = w->findChild<frmKeys*>(S("frmKeys"));
+  ASSERT_NE(keys, nullptr);
+  ASSERT_EQ(keys->application(), S("WINWORD")) << "the program the user came from is not chosen";
+  qsizetype from = outMark;
+  // Waits until the focus has moved to control and it has been said.
+  const auto heardAt = [&](QWidget* control, const char* step) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui::tabStopOf(QApplication::focusWidget()) == control; }, 3000))
+        << step << ": the focus is on " << describe(QApplication::focusWidget()).toStdString();
+    const QString said = corvane::reader::compose(reported(QApplication::focusWidget()), german, false).text;
+    EXPECT_TRUE(issued(said, from)) << step << ": \"" << said.toStdString() << "\" was not said" << recent();
+    from = out().size();
+    return said;
+  };
+  heardAt(keys->treKeys(), "the keys dialog opened");
+  const auto alt = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k, Qt::AltModifier); };
+  const auto typeIn = [](const QString& text) {
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::qWait(100);  // the search runs from the event loop
+  };
+
+  // The program's keys found by typing in the search; Enter goes to the first match.
+  alt(Qt::Key_S);
+  heardAt(keys->cboSearch(), "Alt+S");
+  typeIn(S("Schrift ansagen"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  const QString found = heardAt(keys->treKeys(), "Enter in the search");
+  EXPECT_TRUE(found.contains(S("Schrift ansagen")) && found.contains(keys->hiddenText("s_Context(2)")))
+      << "the match is not the word processor's key: " << found.toStdString();
+  QTreeWidgetItem* node = keys->treKeys()->currentItem();
+  ASSERT_NE(node, nullptr);
+  const QString key = node->data(0, frmKeys::kKeyRole).toString();
+  const bool braille = node->parent() && node->parent()->data(0, frmKeys::kKeyRole) == S("BRL");
+  // The command the key starts now, and its other keys, which it keeps.
+  const QString before = keys->checker().GetActFuncForKey(key);
+  const auto codes = [&](const QString& function) {
+    QStringList out;
+    for (const QString& e : keys->checker().GetAllKeysForFunc(function).split(u' ', Qt::SkipEmptyParts))
+      out << e.left(e.size() - 2);
+    return out;
+  };
+  QStringList others = codes(before);
+  others.removeAll(key);
+
+  // That key given to a command about reading lines, for the word processor only: the command
+  // found on the commands tab, the key pressed in the assignment field, Enter.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  heardAt(keys->treCommands(), "Ctrl+Tab");
+  alt(Qt::Key_S);
+  typeIn(S("Zeile lesen"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(heardAt(keys->treCommands(), "Enter in the search").contains(S("Zeile lesen")));
+  const QString command = keys->treCommands()->currentItem()->data(0, frmKeys::kKeyRole).toString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  heardAt(keys->txtKeys(), "Tab to the assignment");
+  console((braille ? S(":brlkey ") : S(":key ")) + key);  // the key as the user presses it, taken by the core
+  EXPECT_TRUE(issued(key + u' ' + keys->hiddenText("s_Assign"), from)) << "the captured key was not said" << recent();
+  from = out().size();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return keys->checker().GetActFuncForKey(key) == command; }, 3000))
+      << "the key was not assigned";
+  for (const QString& other : others)
+    EXPECT_TRUE(codes(before).contains(other)) << before.toStdString() << " lost its key " << other.toStdString();
+
+  // The command kept as a favourite and renamed.
+  alt(Qt::Key_V);
+  EXPECT_TRUE(heardAt(keys->lvwQMenu(), "Alt+V").contains(S("Zeile lesen")));
+  alt(Qt::Key_U);
+  heardAt(keys->txtFavName(), "Alt+U");
+  typeIn(S("Aktuelle Zeile"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(heardAt(keys->lvwQMenu(), "Enter on the name").contains(S("Aktuelle Zeile")));
+
+  // Enter on the list keeps it all.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !keys->isVisible(); }, 5000)) << "Enter on the list left the dialog open";
+  const auto read = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  };
+  EXPECT_TRUE(read(frmKeys::favouritesFile()).contains(command + S("=Aktuelle Zeile")))
+      << read(frmKeys::favouritesFile()).toStdString();
+  QString winword, global;
+  const QString set = braille ? S(".BRL") : S(".KBD");
+  for (QDirIterator it(jex::testing::core().home, {S("*") + set}, QDir::Files, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    const QString file = it.next();
+    if (!file.contains(S("/user/"))) continue;
+    if (file.endsWith(S("/WINWORD") + set)) winword = read(file);
+    if (file.endsWith(S("/DEFAULT") + set)) global = read(file);
+  }
+  EXPECT_TRUE(
+      QRegularExpression(S("(^|\\n)") + command + S("=[^\\n]*") + QRegularExpression::escape(key) + S("(\\s|$)"))
+          .match(winword)
+          .hasMatch())
+      << "the word processor's own keys: " << winword.toStdString();
+  EXPECT_FALSE(global.contains(key)) << "the global keys changed too: " << global.toStdString();
+  hideMainWindow();
+}
+
 // Every registered dialog of the main window, opened as the user opens it: each stop is heard
 // with its label, role and value; Escape closes it again and the focus is said last (or nothing
 // once the focus has left JexUI). Opened again, each value changed on the way is heard once with
@@ -712,6 +837,9 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
   ASSERT_NE(w, nullptr);
   auto* dialog = w->findChild<ChildDialog*>(GetParam());
   ASSERT_NE(dialog, nullptr);
+  // The user listens to where the dialog put the focus before pressing keys.
+  EXPECT_TRUE(issued(corvane::reader::compose(reported(QApplication::focusWidget()), german, false).text, outMark))
+      << describe(QApplication::focusWidget()).toStdString() << " was not said when the dialog opened" << recent();
   // Each key on the way: a value changed is heard once, the new value last; a key that changes
   // nothing is not heard.
   struct Press {
@@ -739,12 +867,19 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
       EXPECT_TRUE(!said.isEmpty() && said.last().contains(now)) << what;
     }
   };
-  const QWidget* changed = changeASetting(dialog, false, [&](QWidget* control) {
-                             heardOnce();
-                             control->setFocus(Qt::TabFocusReason);  // heard on its own, before the key
-                             QTest::qWait(300);
-                             last = {control, shown(control), out().size()};
-                           }).control;
+  const QWidget* changed =
+      changeASetting(dialog, false, [&](QWidget* control) {
+        heardOnce();
+        // Heard on its own, before the key: the key waits until it was said.
+        const qsizetype before = out().size();
+        const QWidget* was = QApplication::focusWidget();
+        control->setFocus(Qt::TabFocusReason);  // a control switched off meanwhile does not take it
+        if (QApplication::focusWidget() != was && ui::tabStopOf(QApplication::focusWidget()) == control)
+          EXPECT_TRUE(issued(corvane::reader::compose(reported(control), german, false).text, before))
+              << describe(control).toStdString() << " was not said when it got the focus: "
+              << corvane::reader::compose(reported(control), german, false).text.toStdString() << recent();
+        last = {control, shown(control), out().size()};
+      }).control;
   heardOnce();
   from = out().size();
   QString question;

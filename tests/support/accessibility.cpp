@@ -38,7 +38,8 @@ QString labelRelation(QAccessibleInterface* iface) {
 QList<QWidget*> tabStops(QWidget* form) {
   QList<QWidget*> stops;
   for (QWidget* w : form->findChildren<QWidget*>()) {
-    if (ui::isTabStop(w)) stops.append(w);
+    // A drop-down list's popup is a window of its own, not a stop of the form.
+    if (w->window() == form->window() && ui::isTabStop(w)) stops.append(w);
   }
   return stops;
 }

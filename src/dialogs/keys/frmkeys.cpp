@@ -156,7 +156,8 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
   cmdBox->addLayout(cmdRow);
   // Favoriten
   auto* favPanel = new QWidget(picTab_);
-  lvwQMenu_ = named<QTreeWidget>(favPanel, "lvw_QMenu");
+  // A node tree: the row the user is on is heard by its name when the list gets the focus.
+  lvwQMenu_ = named<ui::NodeTree>(favPanel, "lvw_QMenu");
   lvwQMenu_->setColumnCount(2);
   lvwQMenu_->setRootIsDecorated(false);
   auto* lblFavName = named<QLabel>(favPanel, "lblFavName", u8("Name:"));
@@ -274,6 +275,9 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
        {static_cast<QWidget*>(txtKeys_), static_cast<QWidget*>(txtFavName_), static_cast<QWidget*>(treKeys_),
         static_cast<QWidget*>(treCommands_), static_cast<QWidget*>(lvwQMenu_), static_cast<QWidget*>(cboTask_)})
     w->installEventFilter(this);
+  // The keys typed reach the list itself (its field is told them, past any filter), the ones a
+  // test or a program sends to the field the field.
+  cboSearch_->installEventFilter(this);
   cboSearch_->lineEdit()->installEventFilter(this);
   cboTask_->view()->viewport()->installEventFilter(this);
 
@@ -540,10 +544,16 @@ void frmKeys::FillKeys() {
     for (auto it = keyNodes_.cbegin(); it != keyNodes_.cend(); ++it)
       if (it.value()->isExpanded()) expanded.insert(it.key());
     const QSignalBlocker hold(treKeys_);
-    treKeys_->clear();
+    // The old nodes leave the tree at once and are deleted once the event loop is idle again:
+    // thousands of them would hold up the showing.
+    const QList<QTreeWidgetItem*> old = treKeys_->invisibleRootItem()->takeChildren();
+    if (!old.isEmpty()) QTimer::singleShot(0, this, [old] { qDeleteAll(old); });
     keyNodes_.clear();
+    // The nodes are made outside the tree and put into it at once: a node added to a shown tree
+    // costs a round through the view each.
     const auto add = [this](QTreeWidgetItem* parent, const QString& key, const QString& text) {
-      QTreeWidgetItem* n = parent ? node(parent, key, text) : node(treKeys_, key, text);
+      QTreeWidgetItem* n = parent ? node(parent, key, text) : new QTreeWidgetItem(QStringList{text});
+      if (!parent) n->setData(0, kKeyRole, key);
       keyNodes_.insert(key.toUpper(), n);
       return n;
     };
@@ -559,6 +569,8 @@ void frmKeys::FillKeys() {
         add(ln, code, notAssigned + u' ' + keyWord + u' ' + code);
       }
     }
+    QHash<QChar, QString> levels;  // the level texts, looked up once and not per key
+    for (QChar digit : {u'1', u'2', u'3', u'4'}) levels.insert(digit, levelLabel(digit));
     QSet<QString> functions;
     for (const QString& f : checker_.keyMap()) functions.insert(f);
     for (const QString& f : functions) {
@@ -575,7 +587,7 @@ void frmKeys::FillKeys() {
             if (root == num) parent = keyNodes_.value(QStringLiteral("NUM") + code.mid(1, 1).toUpper(), num);
             n = add(parent, code, {});
           }
-          const QString label = levelLabel(entry.back());
+          const QString label = levels.contains(entry.back()) ? levels.value(entry.back()) : levelLabel(entry.back());
           n->setData(0, kTagRole, func + u'|' + entry);
           n->setText(0, KeyDesc(code) + u' ' + commandNames_.value(func.toUpper(), func) +
                             (label.isEmpty() ? QString() : QStringLiteral("   ") + label));
@@ -583,6 +595,7 @@ void frmKeys::FillKeys() {
       }
     }
     for (QTreeWidgetItem* r : {cap, brl}) r->sortChildren(0, Qt::AscendingOrder);
+    treKeys_->insertTopLevelItems(0, {cap, brl, num});
     for (const QString& k : expanded)
       if (QTreeWidgetItem* n = keyNodes_.value(k)) n->setExpanded(true);
     if (QTreeWidgetItem* n = keyNodes_.value(selected.toUpper())) treKeys_->setCurrentItem(n);
@@ -1064,7 +1077,7 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
   if (type == QEvent::FocusIn) {
     if (watched == txtKeys_) setCapture(true, Assigning);
     else if (watched == treKeys_) setCapture(true, LookUp);
-    else if (watched == cboSearch_->lineEdit()) {
+    else if (watched == cboSearch_->lineEdit() || watched == cboSearch_) {
       searchFrom_ = -2;  // set by the first change typed
       QTimer::singleShot(0, cboSearch_->lineEdit(), &QLineEdit::selectAll);
     }
@@ -1105,7 +1118,7 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
         lvwQMenu_->setFocus(Qt::OtherFocusReason);
       }
     }
-  } else if (watched == cboSearch_->lineEdit()) {
+  } else if (watched == cboSearch_->lineEdit() || watched == cboSearch_) {
     if (ui::isEnter(*k) && !cboSearch_->currentText().trimmed().isEmpty()) {
       handled = true;
       if (press) SearchTree(Focus);

@@ -5,6 +5,7 @@
 
 #include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -32,6 +33,31 @@ bool sendActiveWindowMessage(QWidget* window) {
   return true;
 }
 
+// A window shown a moment ago is not managed yet, and the manager drops a request that comes
+// before the window's map: the request is sent again once the window is on screen (within a
+// few seconds, else the watch ends).
+class ActivateWhenExposed : public QObject {
+ public:
+  explicit ActivateWhenExposed(QWidget* window) : QObject(window), window_(window) {
+    window->windowHandle()->installEventFilter(this);
+    QTimer::singleShot(3000, this, &QObject::deleteLater);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && window_->windowHandle() && window_->windowHandle()->isExposed()) {
+      if (!window_->isActiveWindow())
+        trap("platform.ActivateWhenExposed", [this] { sendActiveWindowMessage(window_); });
+      watched->removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+};
+
 void restore(QWidget* window) {
   if (window->isMinimized()) window->showNormal();
   else if (!window->isVisible()) window->show();
@@ -43,7 +69,10 @@ bool requestActivation(QWidget* window) {
   return trapped("platform.requestActivation", false, [&] {
     if (!window) return false;
     window->raise();
-    if (sendActiveWindowMessage(window)) return true;
+    if (sendActiveWindowMessage(window)) {
+      if (window->windowHandle() && !window->windowHandle()->isExposed()) new ActivateWhenExposed(window);
+      return true;
+    }
     window->activateWindow();
     return false;
   });

@@ -222,7 +222,8 @@ QAction* frmQMenu::entryToOpenOn(cMenu& menu) const {
 void frmQMenu::openTick() {
   trap("frmQMenu.tmrQMenu_Timer", [this] {
     tmrQMenu_->stop();
-    if (!visible_ || !current_) return;
+    if (!visible_) return;
+    if (!current_) return finish(QString());
     // The hints are in the captions before the first entry is read.
     if (tmrGetKeys_->isActive()) getKeysTick();
     tipText_.clear();
@@ -303,7 +304,7 @@ void frmQMenu::CloseQuickMenu() {
 
 void frmQMenu::DestroyMenus() {
   trap("frmQMenu.DestroyMenus", [this] {
-    if (popupOpen_) {
+    if (visible_) {  // the menu in use goes once it has closed
       destroyPending_ = true;
       return;
     }
@@ -331,6 +332,10 @@ void frmQMenu::CheckAppMenu(const QString& application) {
     menu->AppendFromFile(frmLocalizer().LngDir() + QStringLiteral("QMenu.ini"), QStringLiteral("Menu"));
     addFavourites(*menu);
     GetAppCMDs(*menu, application);
+    // The reader names the menu and each submenu.
+    if (QMenu* top = menu->menu()) top->setAccessibleName(lblTitle_->text().remove(u'&'));
+    for (cMenuItem* item : menu->Items())
+      if (item->SubMenu()) item->SubMenu()->setAccessibleName(QString(item->Caption()).remove(u'&'));
     menus_.insert(application, menu);
     current_ = menu.get();
     keysPending_ = menu->menu();

@@ -6,10 +6,15 @@
 #include <QAction>
 #include <QMenu>
 
+#include "app/formlist.h"
 #include "app/scripting/cjexstates.h"
+#include "automation/dbustransport.h"
 #include "corvane/engine/objects.h"
 #include "dialogs/keys/frmqmenu.h"
+#include "localisation/frmlocalizer.h"
+#include "tests/automation/privatebus.h"
 #include "tests/support/dialogtest.h"
+#include "users/cuser.h"
 
 namespace jex::test {
 namespace {
@@ -166,6 +171,19 @@ INSTANTIATE_TEST_SUITE_P(Ways, ClosedWithoutChoice,
                                            Closing{"SecondQuickMen", [](QuickMenu& t) { t.queue("QUICKMEN"); }},
                                            Closing{"Toggmen", [](QuickMenu& t) { t.queue("TOGGMEN"); }}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(QuickMenu, AChoiceInASubmenuReopensOnItsEntryWithTheSubmenuClosed) {
+  Steps steps;
+  steps.key(Qt::Key_Down).key(Qt::Key_Down).key(Qt::Key_Down).key(Qt::Key_Down).key(Qt::Key_Right).key(Qt::Key_Return);
+  ASSERT_TRUE(quickMenu(steps));
+  EXPECT_EQ(gGlobal().NextFGWinCmd, QStringLiteral("CHGBRL68"));
+  QMenu* shown = nullptr;
+  Steps again;
+  again.then([&] { return !selected().isEmpty() && (shown = popup()); }).key(Qt::Key_Escape);
+  ASSERT_TRUE(quickMenu(again));
+  EXPECT_EQ(again.heard, QStringList{QStringLiteral("&Braille")});
+  EXPECT_EQ(shown, form()->currentMenu()->menu()) << "the submenu opened by itself";
+}
 
 TEST_F(QuickMenu, TwentyQuickMenCommandsInARowNeverShowASecondMenu) {
   int mostOpen = 0;
@@ -387,16 +405,130 @@ TEST_F(QuickMenu, FavouritesSavedInTheKeysDialogAppearAtTheNextOpening) {
   EXPECT_EQ(count(QStringLiteral("building QMenu for  WINWORD")), 2);
 }
 
-// English: the language's own menu file and captions.
-TEST_F(QuickMenu, EnglishEntriesComeFromTheEnglishFiles) {
-  language("1033");
-  write(userDir(), "UserMenu.ini", "[User]\r\nSAYLINE=Read line\r\n");
+// Each language: its own menu file and captions; the menu and every entry announced with a name,
+// as a menu entry, the toggles with their check state.
+struct Language {
+  const char* lng;
+  const char* menuName;
+  const char* first;
+  const char* favourites;
+  const char* functions;
+};
+class Languages : public QuickMenu, public ::testing::WithParamInterface<Language> {};
+
+TEST_P(Languages, GiveTheEntriesAndEveryEntryIsAnnounced) {
+  const Language& l = GetParam();
+  language(l.lng);
+  write(userDir(), "UserMenu.ini", "[User]\r\nSAYLINE=Zeile\r\n");
+  QStringList problems;
+  QString menuName;
   Steps steps;
+  steps.then([&] {
+    if (selected().isEmpty()) return false;
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(popup());
+    menuName = menu->text(QAccessible::Name);
+    for (QAction* a : popup()->actions()) {
+      if (a->isSeparator()) continue;
+      QAccessibleInterface* item = menu->child(int(popup()->actions().indexOf(a)));
+      if (!item || item->role() != QAccessible::MenuItem || item->text(QAccessible::Name).isEmpty())
+        problems << a->text() + QStringLiteral(": no named menu entry");
+      else if (a->isCheckable() != item->state().checkable || a->isChecked() != item->state().checked)
+        problems << a->text() + QStringLiteral(": check state not told");
+    }
+    return true;
+  });
   steps.key(Qt::Key_Escape);
   ASSERT_TRUE(quickMenu(steps));
-  EXPECT_EQ(steps.heard, QStringList{QStringLiteral("&Speech output")});
-  EXPECT_EQ(entry("UserMenu")->Caption(), QStringLiteral("&Favourites"));
-  EXPECT_EQ(entry("AppFuncs")->Caption(), QStringLiteral("A&pplication functions"));
+  EXPECT_TRUE(problems.isEmpty()) << str(problems.join(u'\n'));
+  EXPECT_EQ(menuName, QString::fromUtf8(l.menuName));
+  EXPECT_EQ(steps.heard, QStringList{QString::fromUtf8(l.first)});
+  EXPECT_EQ(entry("UserMenu")->Caption(), QString::fromUtf8(l.favourites));
+  EXPECT_EQ(entry("AppFuncs")->Caption(), QString::fromUtf8(l.functions));
+  EXPECT_TRUE(entry("SETSPTOGGLE")->Action()->isCheckable());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, Languages,
+    ::testing::Values(Language{"1031", "Quickmenü", "&Sprachausgabe", "&Favoriten", "An&wendungsfunktionen"},
+                      Language{"1033", "Quick menu", "&Speech output", "&Favourites", "A&pplication functions"}),
+    [](const auto& info) { return std::string(info.param.lng); });
+
+// The same with the built core on a private bus: QUICKMEN typed on its console, the core's own
+// utterance cut and its hint spoken, the choice run by the core when the next window comes up.
+class QuickMenuOverBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& pb = testing::PrivateBus::instance();
+    if (!pb.ok()) GTEST_SKIP() << "no private session bus: " << pb.error().toStdString();
+    if (!testing::BuiltCore::built()) GTEST_SKIP() << "corvane is not built";
+    conn = pb.connect(QStringLiteral("jexui"));
+    ASSERT_TRUE(conn.registerService(QStringLiteral("JexUI.UI_Application")));
+    const QString coreName = QStringLiteral("corvane.application");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !automation::dbus::isNameOwned(coreName, conn); }, 5000));
+    core = std::make_unique<testing::BuiltCore>(pb.address());
+    QDir().mkpath(core->appDir() + "/keys");
+    fake::CoreFixture::writeFile(core->appDir() + "/keys/DEFAULT.KBD", "TOOLTIPSTOGGLE=CAP_T\r\n");
+    ASSERT_TRUE(core->startAndWait({"--no-jexui", "--no-monitor", "--no-audio", "--no-foreground", "--trust-bus"}))
+        << core->out();
+    Jex() = automation::dbus::connect(coreName, conn);
+    logfile::setPath(dir.filePath("jexui.log"));
+    logfile::setThreshold(5);
+    gGlobal().AppPath = Jex().str(QStringLiteral("proc.AppPath"));
+    copyShippedFiles(gGlobal().AppPath);
+    frmLocalizer().setLNG(QStringLiteral("1031"));
+    registerForms();
+    gGlobal().UserProfile = CreateCurrUser();
+    frmMDI::setQuitter([] {});
+    mdi = std::make_unique<frmMDI>();
+    mdi->registerSink();
+    mdi->installHook();
+  }
+  void TearDown() override {
+    delete forms::instance(QStringLiteral("frmQMenu"));
+    if (mdi) mdi->removeHook();
+    mdi.reset();
+    resetLocalizer();
+    resetGlobals();
+    logfile::setPath({});
+    core.reset();
+    if (conn.isConnected()) testing::PrivateBus::disconnect(conn);
+  }
+  std::unique_ptr<testing::BuiltCore> core;
+  QDBusConnection conn{QString()};
+  QTemporaryDir dir;
+  std::unique_ptr<frmMDI> mdi;
+};
+
+TEST_F(QuickMenuOverBus, TheCoresUtteranceLosesItsHintWhichFollowsAndTheChoiceRunsInTheNextWindow) {
+  core->type(":switch jexui winword");
+  ASSERT_TRUE(core->waitFor("SWITCH: JEXUI/WINWORD")) << core->out();
+  Steps steps;
+  steps
+      .key(Qt::Key_Down)  // Tooltips
+      .then([&] {
+        core->type(":say Tooltips ansagen\t(CAP+T), Menüeintrag");
+        return true;
+      })
+      .then([&] { return core->has("SPEAK: CAP+T"); })
+      .key(Qt::Key_Return);
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    while (QWidget* p = QApplication::activePopupWidget()) p->close();
+  });
+  guard.start(8000);
+  core->type("QUICKMEN");
+  const auto q = [] { return qobject_cast<frmQMenu*>(forms::instance(QStringLiteral("frmQMenu"))); };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return steps.done() && q() && !q()->isOpen(); }, 10000)) << core->out();
+  EXPECT_TRUE(core->has("SPEAK: Tooltips ansagen, Menüeintrag")) << core->out();
+  EXPECT_FALSE(core->has("SPEAK: Tooltips ansagen\t")) << "the hint was said with the entry";
+  EXPECT_EQ(gGlobal().NextFGWinCmd, QStringLiteral("TOOLTIPSTOGGLE"));
+  // The switch is off again: the core says what it has, unchanged.
+  core->type(":say Danach\t(CAP+X)");
+  ASSERT_TRUE(core->waitFor("SPEAK: Danach\t(CAP+X)")) << core->out();
+  core->type("NEWFGWIN!");
+  ASSERT_TRUE(core->waitFor("CMD: NEWFGWIN! -> replaced by JexUI with TOOLTIPSTOGGLE")) << core->out();
+  EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
 }
 
 }  // namespace

@@ -79,6 +79,13 @@ QStringList scriptFunctions(const QString& application) {
   return names;
 }
 
+// Counts a step that calls the core while it runs.
+struct Busy {
+  explicit Busy(int& n) : n_(n) { ++n_; }
+  ~Busy() { --n_; }
+  int& n_;
+};
+
 QString foregroundApplication() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
 
 }  // namespace
@@ -163,6 +170,7 @@ void frmQMenu::ShowQuickMenu(const QVariant& args) {
 }
 
 void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
+  const Busy busy(busy_);
   trap("frmQMenu.ShowQuickMenu", [&] {
     WriteLog(QStringLiteral("ShowQ, visible: ") + yesNo(visible_), kDetail);
     if (visible_) {
@@ -223,6 +231,12 @@ void frmQMenu::openTick() {
   trap("frmQMenu.tmrQMenu_Timer", [this] {
     tmrQMenu_->stop();
     if (!visible_) return;
+    // A call to the core waits in an event loop of its own, where this timer can come up: the
+    // menu (a loop of its own again) opens once the opening and the key hints are complete.
+    if (busy_ > 0) {
+      tmrQMenu_->start();
+      return;
+    }
     if (!current_) return finish(QString());
     // The hints are in the captions before the first entry is read.
     if (tmrGetKeys_->isActive()) getKeysTick();
@@ -445,6 +459,7 @@ QString frmQMenu::readMeFile(const QString& application) {
 }
 
 void frmQMenu::getKeysTick() {
+  const Busy busy(busy_);
   trap("frmQMenu.tmrGetKeys_Timer", [this] {
     tmrGetKeys_->stop();
     QElapsedTimer clock;

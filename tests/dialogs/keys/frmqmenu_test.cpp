@@ -491,12 +491,14 @@ class QuickMenuOverBus : public ::testing::Test {
     registerForms();
     gGlobal().UserProfile = CreateCurrUser();
     frmMDI::setQuitter([] {});
+    frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
     mdi = std::make_unique<frmMDI>();
     mdi->registerSink();
     mdi->installHook();
   }
   void TearDown() override {
     delete forms::instance(QStringLiteral("frmQMenu"));
+    frmQMenu::setStateSource({});
     if (mdi) mdi->removeHook();
     mdi.reset();
     resetLocalizer();
@@ -504,6 +506,12 @@ class QuickMenuOverBus : public ::testing::Test {
     logfile::setPath({});
     core.reset();
     if (conn.isConnected()) testing::PrivateBus::disconnect(conn);
+  }
+  // True when first comes before then in JexUI's log.
+  bool logged(const char* first, const char* then) const {
+    const QString log = fake::CoreFixture::readFile(dir.filePath("jexui.log"));
+    const qsizetype a = log.indexOf(QLatin1String(first));
+    return a >= 0 && log.indexOf(QLatin1String(then), a) > a;
   }
   std::unique_ptr<testing::BuiltCore> core;
   QDBusConnection conn{QString()};
@@ -535,6 +543,13 @@ TEST_F(QuickMenuOverBus, TheCoresUtteranceLosesItsHintWhichFollowsAndTheChoiceRu
   EXPECT_TRUE(core->has("SPEAK: Tooltips ansagen, Menüeintrag")) << core->out();
   EXPECT_FALSE(core->has("SPEAK: Tooltips ansagen\t")) << "the hint was said with the entry";
   EXPECT_EQ(gGlobal().NextFGWinCmd, QStringLiteral("TOOLTIPSTOGGLE"));
+  // The menu opened once its hints and check marks were there (the core's calls wait in loops
+  // of their own, where the menu must not open).
+  EXPECT_EQ(steps.heard.value(1), QStringLiteral("T&ooltips ansagen\t(CAP+T)"));
+  cMenuItem* speech = q()->currentMenu()->ItemByKey(QStringLiteral("SETSPTOGGLE"));
+  ASSERT_NE(speech, nullptr);
+  EXPECT_TRUE(speech->Action()->isCheckable());
+  EXPECT_TRUE(logged("GetKeys2 tDiff: ", "QuickCMD: "));
   // The switch is off again: the core says what it has, unchanged.
   core->type(":say Danach\t(CAP+X)");
   ASSERT_TRUE(core->waitFor("SPEAK: Danach\t(CAP+X)")) << core->out();

@@ -490,7 +490,10 @@ void frmQMenu::aboutToSpeak(const QVariant& o) {
     const QString text = utterance.str(QStringLiteral("SPC_Str"));
     const qsizetype open = text.lastIndexOf(u'(');
     const qsizetype close = text.lastIndexOf(u')');
-    if (open < kHintAfter || close < open) return;
+    if (open < kHintAfter || close < open) {
+      tipText_.clear();  // new speech came first: the hint of the entry before is not said
+      return;
+    }
     QString spoken = text.left(open);
     spoken.chop(1);  // the tab before the hint
     utterance.set(QStringLiteral("SPC_Str"), spoken + text.mid(close + 1));

@@ -273,18 +273,29 @@ INSTANTIATE_TEST_SUITE_P(
                       Said{"S&timmen...\t(CAP+V)", "S&timmen...", "CAP+V"},
                       Said{"Wort, Menüeintrag", "Wort, Menüeintrag", ""}, Said{"(CAP) x", "(CAP) x", ""}));
 
-// New speech before the delay is over holds the hint back; speech ending again lets it follow
-// once half a second has passed since the entry was announced.
-TEST_F(QuickMenu, SpeechStartingFirstHoldsTheHintUntilItStops) {
+// Speech while the hint waits holds it back; speech ending lets it follow once half a second has
+// passed since the entry was announced, unless what was said was another entry.
+struct Held {
+  const char* name;
+  const char* next;  // said while the hint waits ("" for nothing)
+  bool spoken;
+};
+class HeldHint : public QuickMenu, public ::testing::WithParamInterface<Held> {};
+
+TEST_P(HeldHint, FollowsWhenTheSpeechEndsUnlessAnotherEntryWasSaid) {
+  const Held& h = GetParam();
   qint64 clock = 1000;
-  auto utterance = std::make_shared<corvane::Utterance>(QStringLiteral("Stimmen\t(CAP+V)"), 1, QString());
+  const auto say = [this](const QString& text) {
+    core.hub.aboutToSpeak(automation::fromObj(Obj(std::make_shared<corvane::Utterance>(text, 1, QString()))));
+  };
   bool spokenWhileHeld = false;
   Steps steps;
   steps.then([&] {
     if (selected().isEmpty()) return false;
     form()->setClock([&] { return clock; });
-    core.hub.aboutToSpeak(automation::fromObj(Obj(utterance)));
+    say(QStringLiteral("Stimmen\t(CAP+V)"));
     core.hub.audioStart(QVariant());
+    if (*h.next) say(QString::fromUtf8(h.next));
     return true;
   });
   // Long past the delay while the core still speaks: nothing.
@@ -296,11 +307,19 @@ TEST_F(QuickMenu, SpeechStartingFirstHoldsTheHintUntilItStops) {
     core.hub.audioStop(QVariant());
     return true;
   });
-  steps.then([&] { return core.spoken.contains(QStringLiteral("CAP+V")); }).key(Qt::Key_Escape);
+  steps.then([&, polls = 0]() mutable {
+    return core.spoken.contains(QStringLiteral("CAP+V")) || (!h.spoken && ++polls > (gGlobal().TipDelay + 2) * 25);
+  });
+  steps.key(Qt::Key_Escape);
   ASSERT_TRUE(quickMenu(steps));
   EXPECT_FALSE(spokenWhileHeld);
-  EXPECT_EQ(core.spoken.count(QStringLiteral("CAP+V")), 1);
+  EXPECT_EQ(core.spoken.count(QStringLiteral("CAP+V")), h.spoken ? 1 : 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Speech, HeldHint,
+                         ::testing::Values(Held{"SpeechEnds", "", true},
+                                           Held{"AnotherEntrySaid", "Wort, Menüeintrag", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The application's functions: a submenu of the script's functions by their descriptions, the
 // key commands left out, disabled when none is left; its read-me entry when the file is there.

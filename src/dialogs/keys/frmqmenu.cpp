@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 
 #include "automation/dispatchable.h"
@@ -196,6 +197,7 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     }
     move(at);
     refreshChecks(*current_);
+    openLevel_ = QThread::currentThread()->loopLevel();
     visible_ = true;
     show();
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
@@ -232,8 +234,10 @@ void frmQMenu::openTick() {
     tmrQMenu_->stop();
     if (!visible_) return;
     // A call to the core waits in an event loop of its own, where this timer can come up: the
-    // menu (a loop of its own again) opens once the opening and the key hints are complete.
-    if (busy_ > 0) {
+    // menu (a loop of its own again) opens once the opening and the key hints are complete, in
+    // the loop that called it up, so that the commands that follow (a second QUICKMEN, TOGGMEN)
+    // are not held up behind a call that waits for the menu to close.
+    if (busy_ > 0 || QThread::currentThread()->loopLevel() > openLevel_) {
       tmrQMenu_->start();
       return;
     }
@@ -247,14 +251,14 @@ void frmQMenu::openTick() {
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
     QPointer<QMenu> top = current_->menu();
     QPointer<QAction> first = entryToOpenOn(*current_);
-    // Selected once the menu shows, so that the reader hears the entry at once. The menu is
-    // moved there by Down, as by the user: selecting a submenu's entry directly would open it.
+    // Selected once the menu shows, so that the reader hears the entry at once. A submenu's
+    // entry lets go of its submenu meanwhile: selected with it, the submenu would open.
     QTimer::singleShot(0, top, [top, first] {
-      for (qsizetype i = 0; top && first && top->isVisible() && i <= top->actions().size(); ++i) {
-        if (top->activeAction() == first) break;
-        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-        QApplication::sendEvent(top, &down);
-      }
+      if (!top || !first || !top->isVisible() || top->activeAction()) return;
+      const QPointer<QMenu> sub = first->menu();
+      if (sub) first->setMenu(static_cast<QMenu*>(nullptr));
+      top->setActiveAction(first);
+      if (sub) first->setMenu(sub.data());
     });
     popupOpen_ = true;
     const QString key = current_->PopUp(this, cMenu::kReturnCmd, true, pos().x(), pos().y());

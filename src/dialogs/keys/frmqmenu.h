@@ -108,7 +108,9 @@ class frmQMenu : public QWidget {
   bool popupOpen_ = false;
   bool destroyPending_ = false;  // DestroyMenus while the menu was open
   bool localised_ = false;
-  int busy_ = 0;  // ShowQuickMenu or the key hints are talking to the core
+  int busy_ = 0;
+  int openLevel_ =
+      0;  // the event loop level ShowQuickMenu ran in  // ShowQuickMenu or the key hints are talking to the core
   std::unique_ptr<cKeyChecker> checker_;
   QString tipText_;
   int tipCount_ = 0;

@@ -526,6 +526,9 @@ class QuickMenuOverBus : public ::testing::Test {
     core.reset();
     if (conn.isConnected()) testing::PrivateBus::disconnect(conn);
   }
+  int count(const char* text) const {
+    return int(fake::CoreFixture::readFile(dir.filePath("jexui.log")).count(QLatin1String(text)));
+  }
   // True when first comes before then in JexUI's log.
   bool logged(const char* first, const char* then) const {
     const QString log = fake::CoreFixture::readFile(dir.filePath("jexui.log"));
@@ -574,6 +577,38 @@ TEST_F(QuickMenuOverBus, TheCoresUtteranceLosesItsHintWhichFollowsAndTheChoiceRu
   ASSERT_TRUE(core->waitFor("SPEAK: Danach\t(CAP+X)")) << core->out();
   core->type("NEWFGWIN!");
   ASSERT_TRUE(core->waitFor("CMD: NEWFGWIN! -> replaced by JexUI with TOOLTIPSTOGGLE")) << core->out();
+  EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
+}
+
+// Twenty presses of the key, each offered by the core while JexUI may be waiting for it: each one
+// after the first finds the menu as the one before left it, so that they open and close it in
+// turn, and the switch is off at the end.
+TEST_F(QuickMenuOverBus, TwentyQuickMenFromTheCoreOpenAndCloseTheMenuInTurn) {
+  core->type(":switch jexui winword");
+  ASSERT_TRUE(core->waitFor("SWITCH: JEXUI/WINWORD")) << core->out();
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    while (QWidget* p = QApplication::activePopupWidget()) p->close();
+  });
+  guard.start(20000);
+  int mostOpen = 0;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    int open = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) open += qobject_cast<QMenu*>(w) && w->isVisible();
+    mostOpen = std::max(mostOpen, open);
+  });
+  watch.start(1);
+  core->type(QStringList(20, QStringLiteral("QUICKMEN")).join(u'\n'));
+  const auto q = [] { return qobject_cast<frmQMenu*>(forms::instance(QStringLiteral("frmQMenu"))); };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return count("ShowQ, visible: ") == 20 && q() && !q()->isOpen(); }, 20000))
+      << count("ShowQ, visible: ") << " calls came";
+  EXPECT_TRUE(guard.isActive()) << "the menu stayed open until it was closed for the test";
+  EXPECT_EQ(count("QMenu visible - exit"), 10);
+  EXPECT_LE(mostOpen, 1);
+  core->type(":say Danach\t(CAP+X)");
+  EXPECT_TRUE(core->waitFor("SPEAK: Danach\t(CAP+X)")) << core->out();
   EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
 }
 

@@ -131,6 +131,15 @@ QList<ScriptFunction> scriptFunctions(const QString& text) {
   return out;
 }
 
+QString appScriptText(const QString& appPath, const QString& app) {
+  if (app.trimmed().isEmpty()) {
+    QFile file(appPath + QStringLiteral("scripts/default.vbs"));
+    if (!file.exists() || file.size() > kMaxScriptBytes || !file.open(QIODevice::ReadOnly)) return {};
+    return jex::codepage::decodeText(file.readAll());
+  }
+  return scriptText(appPath, checkedApp(app));
+}
+
 jex::automation::Obj makeAppScripts(CoreModel& model) { return Obj(std::make_shared<AppScripts>(model)); }
 
 }  // namespace corvane

@@ -33,6 +33,11 @@ struct ScriptFunction {
 // The public procedures of a script's text, with the comment line above each.
 QList<ScriptFunction> scriptFunctions(const QString& text);
 
+// The text of an application's script (upper-case name, checked as above; Error 5 for a name
+// refused), or of the default script "scripts/default.vbs" for an empty name; "" when there is
+// no such file.
+QString appScriptText(const QString& appPath, const QString& app);
+
 jex::automation::Obj makeAppScripts(CoreModel& model);
 
 }  // namespace corvane

@@ -51,15 +51,28 @@ QString CommandRouter::route(const QString& command) {
   busy_ = true;
   QString line = QStringLiteral("CMD: ") + cmd + QStringLiteral(" -> ");
   const bool ok = jex::trap("CommandRouter.route", [&] {
-    const QString after = normaliseCommand(hub_.offerCommand(cmd));
+    QString after = normaliseCommand(hub_.offerCommand(cmd));
     if (after.isEmpty()) {
       line += QStringLiteral("consumed by JexUI");
       return;
     }
-    if (after != cmd) line += QStringLiteral("replaced by JexUI with ") + after + QStringLiteral(" -> ");
+    const auto fallbackHandles = [&](const QString& c) { return fallback_.handles && fallback_.handles(c); };
+    if (after != cmd) {
+      line += QStringLiteral("replaced by JexUI with ") + after + QStringLiteral(" -> ");
+      if (!actions_.contains(after) && !fallbackHandles(after)) {
+        const QString again = normaliseCommand(hub_.offerCommand(after));
+        if (again.isEmpty()) {
+          line += QStringLiteral("consumed by JexUI");
+          return;
+        }
+        if (again != after) line += QStringLiteral("replaced by JexUI with ") + again + QStringLiteral(" -> ");
+        after = again;
+      }
+    }
     const auto it = actions_.constFind(after);
     if (it == actions_.constEnd()) {
-      line += QStringLiteral("unhandled: ") + after;
+      const std::optional<QString> outcome = fallback_.run ? fallback_.run(after) : std::nullopt;
+      line += outcome ? *outcome : QStringLiteral("unhandled: ") + after;
       return;
     }
     const QString outcome = it.value()();

@@ -2,6 +2,7 @@
 // put a small fake behind the objects.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <memory>
 
@@ -39,6 +40,8 @@ class CoreModel {
     report(QStringLiteral("SAMPLE: ") + voice + QStringLiteral(": ") + text);
   }
   virtual bool monitorVisible() const = 0;
+  // The monitor window's frame on the screen while it is shown, else a null rectangle.
+  virtual QRect monitorRect() const { return {}; }
   virtual void setMonitorVisible(bool visible) = 0;
   virtual bool useSpeech() const = 0;
   virtual void setUseSpeech(bool on) = 0;

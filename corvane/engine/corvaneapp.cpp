@@ -14,6 +14,7 @@
 #include "base/error.h"
 #include "base/log.h"
 #include "corvane/engine/appdir.h"
+#include "corvane/engine/appscripts.h"
 #include "corvane/engine/braillepane.h"
 #include "corvane/engine/brailletables.h"
 #include "corvane/engine/callers.h"
@@ -26,6 +27,7 @@
 #include "corvane/engine/monitorwindow.h"
 #include "corvane/engine/objects.h"
 #include "corvane/engine/scriptconsole.h"
+#include "corvane/engine/scriptrun.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechengine.h"
 #include "corvane/engine/speechlog.h"
@@ -103,6 +105,7 @@ int CorvaneApp::start() {
     connect(monitor_.get(), &MonitorWindow::screenReaderKey, this, &CorvaneApp::keyboardCode);
     connect(speech_, &SpeechEngine::started, this, [this](const Spoken& s) {
       const auto o = live_.value(s.id);
+      if (o) o->setStartMs(s.startMs);
       hub_->audioStart(o ? fromObj(Obj(o)) : QVariant(s.text));
     });
     connect(speech_, &SpeechEngine::finished, this, &CorvaneApp::spoken);
@@ -136,6 +139,7 @@ int CorvaneApp::start() {
       watcher_ = new ForegroundWatcher(this);
       connect(watcher_, &ForegroundWatcher::foregroundChanged, this,
               [this](const QString& task) { switchTask(foreground_, task); });
+      connect(watcher_, &ForegroundWatcher::foregroundWindowChanged, this, &CorvaneApp::windowInFront);
       if (watcher_->start()) foreground_ = watcher_->query();
     }
     // While keys are captured the display's keyboard is heard, whichever window has the focus.
@@ -215,6 +219,8 @@ void CorvaneApp::registerOwnCommands() {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
   });
+  router_->setFallback({[](const QString& c) { return parseFunctionCall(c).has_value(); },
+                        [this](const QString& c) { return runScriptCommand(c); }});
   // The rest of the listed commands are acknowledged by their name.
   addAcknowledged(*router_,
                   loadCommands(appPath_, settings_->value(ini::General, ini::DefaultLng, QStringLiteral("1031"))),
@@ -253,7 +259,9 @@ void CorvaneApp::say(const QString& text, int source, bool append, bool typed) {
     }
     const QVariant ov = fromObj(Obj(o));
     hub_->voiceSelect(ov);
-    hub_->aboutToSpeak(ov);
+    if (!hub_->aboutToSpeak(ov))
+      report(QStringLiteral("EVENT: AboutToSpeak not delivered at once, spoken unchanged: ") +
+             (typed ? typedNote(text) : text));
     if (o->text().isEmpty()) return;
     const VoiceChoice voice = voices.choiceFor(source, o->voice());
     if (voice.espeakVoice.isEmpty()) {
@@ -316,6 +324,64 @@ void CorvaneApp::spoken(const Spoken& s) {
 }
 
 void CorvaneApp::stopSpeech() { speech_->stop(); }
+
+QRect CorvaneApp::monitorRect() const { return monitorVisible() ? monitor_->frameGeometry() : QRect(); }
+
+void CorvaneApp::windowInFront(quint32 window, const QString& task) {
+  jex::trap("CorvaneApp.windowInFront", [&] {
+    if (window == 0 || task.toUpper() == u"JEXUI") return;
+    queueCommand(QStringLiteral("NEWFGWIN!"));
+  });
+}
+
+std::optional<QString> CorvaneApp::runScriptCommand(const QString& command) {
+  return jex::trapped("CorvaneApp.runScriptCommand", std::optional<QString>(), [&]() -> std::optional<QString> {
+    const std::optional<FunctionCall> call = parseFunctionCall(command);
+    if (!call) return std::nullopt;
+    // The scripts to look in, in order; "" is the default script.
+    QList<QString> apps;
+    if (call->app.isEmpty() || call->app == u"DEFAULT") {
+      if (!foreground_.isEmpty()) apps << foreground_;
+      if (call->app == u"DEFAULT") apps << QString();
+    } else {
+      apps << call->app;
+    }
+    for (const QString& app : apps) {
+      const QString text =
+          jex::trapped("CorvaneApp.scriptText", QString(), [&] { return appScriptText(appPath_, app); });
+      const std::optional<ScriptFunctionBody> body = scriptBody(text, call->function);
+      if (!body) continue;
+      const QString where = (app.isEmpty() ? QStringLiteral("DEFAULT") : app) + u'.' + body->name;
+      int run = 0, notRun = 0;
+      for (const ScriptStep& step : body->steps) {
+        switch (step.kind) {
+          case ScriptStep::Speak:
+            speak(step.text, step.source);
+            ++run;
+            break;
+          case ScriptStep::Queue:
+            queueCommand(step.text);
+            ++run;
+            break;
+          case ScriptStep::NotRun:
+            report(QStringLiteral("SCRIPT: not run: %1 line %2: %3").arg(where).arg(step.line).arg(step.text));
+            ++notRun;
+            break;
+        }
+      }
+      jex::WriteLog(QStringLiteral("script %1 run: %2 lines, %3 not run").arg(where).arg(run).arg(notRun),
+                    jex::kTraffic);
+      return QStringLiteral("%1: %2 run, %3 not run").arg(where).arg(run).arg(notRun);
+    }
+    QStringList searched;
+    for (const QString& app : apps) searched << (app.isEmpty() ? QStringLiteral("DEFAULT") : app);
+    report(searched.isEmpty()
+               ? QStringLiteral("SCRIPT: no foreground application for the function %1").arg(call->function)
+               : QStringLiteral("SCRIPT: no function %1 in the script of %2")
+                     .arg(call->function, searched.join(QStringLiteral(", "))));
+    return std::nullopt;
+  });
+}
 
 bool CorvaneApp::monitorVisible() const { return monitor_ && monitor_->isVisible(); }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <memory>
+#include <optional>
 
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/keyinput.h"
@@ -55,6 +56,7 @@ class CorvaneApp : public QObject, public CoreModel {
   void stopSpeech() override;
   void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
+  QRect monitorRect() const override;
   void setMonitorVisible(bool visible) override;
   bool useSpeech() const override;
   void setUseSpeech(bool on) override;
@@ -80,6 +82,12 @@ class CorvaneApp : public QObject, public CoreModel {
   // A key of the display's keyboard (KeyboardListener) or a code from the monitor window.
   void keyboardKey(const QString& key, bool pressed);
   void keyboardCode(const QString& code);
+  // A window other than JexUI's came to the front: NEWFGWIN! is offered to JexUI, which may
+  // give back the command to run there (the quick menu's choice).
+  void windowInFront(quint32 window, const QString& task);
+  // ".SUB.NAME" and "APP.SUB.NAME" (scriptrun.h): the outcome, nullopt when not one or the
+  // function is not there (the reason is reported).
+  std::optional<QString> runScriptCommand(const QString& command);
 
   Options options_;
   QString dataDir_;

@@ -120,11 +120,16 @@ void EventHub::audioStop(const QVariant& utterance) {
   });
 }
 
-void EventHub::aboutToSpeak(const QVariant& utterance) {
-  deliver([this, utterance] {
+bool EventHub::aboutToSpeak(const QVariant& utterance) {
+  const QString name = QStringLiteral("AboutToSpeak");
+  if (!hasSink() || !isEnabled(name)) return true;
+  if (depth_ > 0) return false;
+  bool done = false;
+  deliver([&] {
     QVariantList a{utterance};
-    callSink(QStringLiteral("AboutToSpeak"), a);
+    done = callSink(name, a) == Delivery::Done;
   });
+  return done;
 }
 
 void EventHub::voiceSelect(const QVariant& voice) {

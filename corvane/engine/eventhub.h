@@ -49,11 +49,14 @@ class EventHub : public QObject {
   bool removeNotifier(qint32 windowHandle);
   int notifierCount() const { return int(notifiers_.size()); }
 
-  // Raising. o is what travels as O: the spoken text. (An object passed by reference would come
-  // back in the by-reference answer after the other side may already have released it.)
+  // Raising. o is what travels as O: the utterance object (objects.h), or its text.
   void audioStart(const QVariant& o);
   void audioStop(const QVariant& o);
-  void aboutToSpeak(const QVariant& o);
+  // AboutToSpeak is delivered at once or not at all: what the handler leaves in O's SPC_Str is
+  // what is spoken, so a late delivery would come after the speech. While another event or
+  // command is being delivered it is dropped and false is returned (the caller speaks the text
+  // unchanged); likewise when the call fails. True when delivered or not asked for.
+  bool aboutToSpeak(const QVariant& o);
   void voiceSelect(const QVariant& voice);
   // Task names are upper-cased; "JEXUI" is JexUI's.
   void processSwitch(const QString& oldTask, const QString& newTask);

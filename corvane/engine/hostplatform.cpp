@@ -117,7 +117,9 @@ bool ForegroundWatcher::start(const QByteArray& display) {
 
     notifier_ = new QSocketNotifier(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
     connect(notifier_, &QSocketNotifier::activated, this, &ForegroundWatcher::readEvents);
-    last_ = taskNow();
+    const quint32 front = frontWindow();
+    last_ = taskOf(front);
+    lastWindow_ = ewmh_ ? front : topLevelOf(front);
     // Events that arrived during the replies above wait in the connection's queue.
     QMetaObject::invokeMethod(this, &ForegroundWatcher::readEvents, Qt::QueuedConnection);
     return true;
@@ -176,10 +178,16 @@ quint32 ForegroundWatcher::activeWindow() {
   });
 }
 
-QString ForegroundWatcher::taskNow() {
+quint32 ForegroundWatcher::frontWindow() {
+  if (!conn_) return 0;
+  return ewmh_ ? cardinal(root_, activeAtom_, XCB_ATOM_WINDOW) : focusWindow();
+}
+
+QString ForegroundWatcher::taskNow() { return taskOf(frontWindow()); }
+
+QString ForegroundWatcher::taskOf(quint32 window) {
   if (!conn_ || !pidAtom_) return {};
   // The window itself, else the nearest of its parents, names its process.
-  quint32 window = ewmh_ ? cardinal(root_, activeAtom_, XCB_ATOM_WINDOW) : focusWindow();
   for (int depth = 0; window && window != root_ && depth < kMaxDepth; ++depth) {
     const QString task = taskNameOfPid(cardinal(window, pidAtom_, XCB_ATOM_CARDINAL));
     if (!task.isEmpty()) return task;
@@ -236,10 +244,18 @@ bool ForegroundWatcher::handle(const void* xcbEvent) {
 void ForegroundWatcher::evaluate() {
   // "" is a change as well: no window has the focus (JexUI hid itself without a window
   // manager to pass the focus on), so JexUI is no longer in front.
-  const QString now = taskNow();
-  if (now == last_) return;
-  last_ = now;
-  emit foregroundChanged(now);
+  // The window and its task are read once: read twice they could be of two windows.
+  const quint32 front = frontWindow();
+  const QString now = taskOf(front);
+  if (now != last_) {
+    last_ = now;
+    emit foregroundChanged(now);
+  }
+  // Another window in front, of the same application or not.
+  const quint32 window = ewmh_ ? front : topLevelOf(front);
+  if (window == lastWindow_) return;
+  lastWindow_ = window;
+  emit foregroundWindowChanged(window, now);
 }
 
 void ForegroundWatcher::readEvents() {

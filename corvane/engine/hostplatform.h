@@ -116,12 +116,17 @@ class ForegroundWatcher : public QObject {
 
  signals:
   void foregroundChanged(const QString& taskName);
+  // Another top-level window came to the front (0: none is), after foregroundChanged when the
+  // application changed too.
+  void foregroundWindowChanged(quint32 window, const QString& taskName);
 
  private:
   void readEvents();
   bool handle(const void* xcbEvent);  // true when the foreground may have changed
   void evaluate();
   QString taskNow();
+  QString taskOf(quint32 window);
+  quint32 frontWindow();  // the active window, or the window holding the focus (not its top level)
   void checkWindowManager();
   void watchTopLevel(quint32 window);
   quint32 focusWindow();
@@ -140,6 +145,7 @@ class ForegroundWatcher : public QObject {
   unsigned supportedAtom_ = 0;
   bool ewmh_ = false;
   QString last_;
+  quint32 lastWindow_ = 0;
 };
 
 }  // namespace corvane

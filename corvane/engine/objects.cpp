@@ -1,6 +1,7 @@
 #include "corvane/engine/objects.h"
 
 #include <QFileInfo>
+#include <QRect>
 
 #include "automation/dbustransport.h"
 #include "base/log.h"
@@ -64,6 +65,23 @@ class BrlAI : public jex::automation::Dispatchable {
 };
 }  // namespace
 
+namespace {
+class SimRect : public jex::automation::Dispatchable {
+ public:
+  explicit SimRect(const QRect& r) : Dispatchable(QStringLiteral("SimRect")) {
+    const bool none = r.isNull() || r.isEmpty();
+    const int left = none ? 0 : r.x(), top = none ? 0 : r.y();
+    const int right = none ? 0 : r.x() + r.width(), bottom = none ? 0 : r.y() + r.height();
+    for (const auto& [name, v] :
+         {std::pair{QStringLiteral("Left"), left}, std::pair{QStringLiteral("Top"), top},
+          std::pair{QStringLiteral("Right"), right}, std::pair{QStringLiteral("Bottom"), bottom}}) {
+      const int value = v;
+      property(name, [value] { return QVariant(value); });
+    }
+  }
+};
+}  // namespace
+
 Utterance::Utterance(QString text, int source, QString voice)
     : Dispatchable(QStringLiteral("Utterance")), text_(std::move(text)), source_(source), voice_(std::move(voice)) {
   const auto get = [this] { return QVariant(text_); };
@@ -81,6 +99,9 @@ Utterance::Utterance(QString text, int source, QString voice)
   property(
       QStringLiteral("Source"), [this] { return QVariant(source_); }, {},
       QStringLiteral("speech source number 1 to 8"));
+  property(
+      QStringLiteral("StartMs"), [this] { return QVariant(startMs_); }, {},
+      QStringLiteral("monotonic milliseconds when its speech began; 0 before"));
   defaultMember(QStringLiteral("SPC_Str"));
 }
 
@@ -170,6 +191,16 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
   property(
       QStringLiteral("iSys"), [] { return fromObj(makeSysObject()); }, {},
       QStringLiteral("the core's system services"));
+  // The monitor window's frame on the screen in pixels (Right and Bottom just outside it, as in a
+  // Windows RECT); all four 0 while the monitor window is not shown, so that a window put below
+  // it goes to the top of the screen.
+  method(
+      QStringLiteral("GetSimRect"), 0, 0,
+      [this](Args&) {
+        const QRect r = model_.monitorRect();
+        return fromObj(Obj(std::make_shared<SimRect>(r)));
+      },
+      QStringLiteral("the monitor window's Left, Top, Right and Bottom"));
   property(
       QStringLiteral("IsMonWinVisible"), [this] { return QVariant(model_.monitorVisible()); },
       [this](const QVariant& v) { model_.setMonitorVisible(toBool(v)); });

@@ -18,18 +18,22 @@ class SpeechSets;
 // One spoken text, passed as O with VoiceSelect, AboutToSpeak, AudioStart and AudioStop.
 // Members: SPC_Str (the text; what an AboutToSpeak handler leaves in it is spoken), Voice (the
 // voice's name; what a VoiceSelect handler leaves in it is the voice used), Source (speech
-// source 1 to 8), Text (the same as SPC_Str).
+// source 1 to 8), Text (the same as SPC_Str), StartMs (when its speech began, in monotonic
+// milliseconds: the system's steady clock, CLOCK_MONOTONIC, which every process of the machine
+// reads alike; 0 until then, so with AudioStart and AudioStop it is set).
 class Utterance : public jex::automation::Dispatchable {
  public:
   Utterance(QString text, int source, QString voice = {});
   const QString& text() const { return text_; }
   const QString& voice() const { return voice_; }
   int source() const { return source_; }
+  void setStartMs(qint64 ms) { startMs_ = ms; }
 
  private:
   QString text_;
   int source_;
   QString voice_;
+  qint64 startMs_ = 0;
 };
 
 // Objects handed to the core's script engine by name (proc.iScript.ExposeObject).

@@ -269,6 +269,8 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     info.checkable = info.kind == Kind::CheckBox || info.kind == Kind::RadioButton || info.kind == Kind::ToggleButton ||
                      atspi_state_set_contains(states, ATSPI_STATE_CHECKABLE);
     info.checked = atspi_state_set_contains(states, ATSPI_STATE_CHECKED);
+    // Qt tells a menu entry checked, never checkable.
+    if (info.kind == Kind::MenuItem && info.checked) info.checkable = true;
     g_object_unref(states);
   }
   switch (info.kind) {
@@ -302,6 +304,80 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
   }
   return info;
 }
+
+bool isMenuRole(AtspiRole r) { return r == ATSPI_ROLE_MENU || r == ATSPI_ROLE_POPUP_MENU || r == ATSPI_ROLE_MENU_BAR; }
+bool isEntryRole(AtspiRole r) {
+  return r == ATSPI_ROLE_MENU_ITEM || r == ATSPI_ROLE_CHECK_MENU_ITEM || r == ATSPI_ROLE_RADIO_MENU_ITEM ||
+         r == ATSPI_ROLE_MENU;  // a submenu's entry in GTK
+}
+
+// An entry's place among the shown entries of its menu, and whether it opens a submenu: a menu
+// of its own (GTK), or a menu below it (Qt). The menu is returned (with a reference) to tell
+// whether the focus has come into another menu.
+AtspiAccessible* placeInMenu(AtspiAccessible* entry, AccessibleInfo& info) {
+  GError* err = nullptr;
+  const AtspiRole role = atspi_accessible_get_role(entry, &err);
+  if (failed(err, "entry role") || !isEntryRole(role)) return nullptr;
+  info.opensSubmenu = role == ATSPI_ROLE_MENU;
+  if (!info.opensSubmenu) {
+    const int n = atspi_accessible_get_child_count(entry, &err);
+    for (int i = 0; !failed(err, "entry children") && i < n && !info.opensSubmenu; ++i)
+      if (AtspiAccessible* c = atspi_accessible_get_child_at_index(entry, i, &err)) {
+        info.opensSubmenu = isMenuRole(atspi_accessible_get_role(c, &err));
+        failed(err, "submenu role");
+        g_object_unref(c);
+      }
+  }
+  AtspiAccessible* menu = atspi_accessible_get_parent(entry, &err);
+  if (failed(err, "menu") || !menu) return nullptr;
+  const bool inMenu = isMenuRole(atspi_accessible_get_role(menu, &err));
+  if (failed(err, "menu role") || !inMenu) {
+    g_object_unref(menu);
+    return nullptr;
+  }
+  constexpr int kMaxEntries = 200;  // a longer menu is not counted through
+  const int n = atspi_accessible_get_child_count(menu, &err);
+  int count = 0, position = 0;
+  for (int i = 0; !failed(err, "entries") && i < n && i < kMaxEntries; ++i) {
+    AtspiAccessible* c = atspi_accessible_get_child_at_index(menu, i, &err);
+    if (failed(err, "entry") || !c) continue;
+    const bool isEntry = isEntryRole(atspi_accessible_get_role(c, &err));
+    failed(err, "entry role");
+    bool shown = isEntry;
+    if (isEntry)
+      if (AtspiStateSet* st = atspi_accessible_get_state_set(c)) {
+        shown = atspi_state_set_contains(st, ATSPI_STATE_VISIBLE);
+        g_object_unref(st);
+      }
+    if (shown) ++count;
+    if (c == entry) position = shown ? count : 0;
+    g_object_unref(c);
+  }
+  if (position > 0 && n <= kMaxEntries) {
+    info.position = position;
+    info.entries = count;
+  }
+  return menu;
+}
+
+// The name of a submenu: the entry that opens it (Qt), or its own (GTK).
+QString submenuName(AtspiAccessible* menu) {
+  GError* err = nullptr;
+  QString name;
+  if (AtspiAccessible* opener = atspi_accessible_get_parent(menu, &err)) {
+    if (isEntryRole(atspi_accessible_get_role(opener, &err)) && !failed(err, "opener role")) {
+      name = take(atspi_accessible_get_name(opener, &err));
+      failed(err, "opener name");
+    }
+    g_object_unref(opener);
+  }
+  failed(err, "opener");
+  if (name.isEmpty() && atspi_accessible_get_role(menu, &err) == ATSPI_ROLE_MENU) {
+    name = take(atspi_accessible_get_name(menu, &err));  // GTK's submenu entry holds the menu
+  }
+  failed(err, "submenu name");
+  return name;
+}
 }  // namespace
 
 struct AtspiListener::State {
@@ -314,7 +390,8 @@ struct AtspiListener::State {
   AtspiAccessible* pending = nullptr;
   ReaderEvent::Type pendingType = ReaderEvent::Focus;
   int caretFrom = -1, caretTo = 0;
-  FieldCaret field;  // the focused object's caret
+  FieldCaret field;                 // the focused object's caret
+  AtspiAccessible* menu = nullptr;  // the menu of the entry last focused (kept), else none
   // The latest edit of the focused object's text.
   bool editInserted = false, editCaretWasAfter = false;
   int editOffset = 0, editLength = 0;
@@ -500,6 +577,22 @@ gboolean readPending(gpointer data) {
         }
       } else {
         e.info = readInfo(object);
+        if (type == ReaderEvent::Focus) {
+          AtspiAccessible* menu = placeInMenu(object, e.info);
+          // The first entry heard in a submenu tells which one it is.
+          if (menu && menu != s.menu) {
+            GError* err = nullptr;
+            AtspiAccessible* opener = atspi_accessible_get_parent(menu, &err);
+            failed(err, "opener");
+            if (opener) {
+              if (isEntryRole(atspi_accessible_get_role(opener, &err))) e.info.enteredMenu = submenuName(menu);
+              failed(err, "opener role");
+              g_object_unref(opener);
+            }
+          }
+          replace(s.menu, menu);
+          if (menu) g_object_unref(menu);
+        }
         // The caret where the focus found it, so that the first move is told by its length.
         if (type == ReaderEvent::Focus && s.field.caret() < 0 && object == s.focused)
           if (AtspiText* t = atspi_accessible_get_text_iface(object)) {
@@ -563,6 +656,7 @@ void AtspiListener::start(Started started) {
       s.idle = nullptr;
     }
     replace(s.focused, nullptr);
+    replace(s.menu, nullptr);
     replace(s.pending, nullptr);
     replace(s.pendingWindow, nullptr);
     if (s.listener) {

@@ -92,8 +92,14 @@ Composed compose(const AccessibleInfo& info, bool german, bool withDescription) 
   const QString l = label(info);
   c.unnamed = l.isEmpty();
   QStringList parts;
-  for (const QString& p :
-       {l, roleWord(info.kind, german), value(info, german), withDescription ? cut(info.description) : QString()}) {
+  if (const QString menu = cut(info.enteredMenu); !menu.isEmpty()) parts << menu;
+  const QString role = info.opensSubmenu ? (german ? QStringLiteral("Untermenü") : QStringLiteral("submenu"))
+                                         : roleWord(info.kind, german);
+  const QString place =
+      info.position > 0 && info.entries >= info.position
+          ? QStringLiteral("%1 %2 %3").arg(info.position).arg(german ? u"von" : u"of").arg(info.entries)
+          : QString();
+  for (const QString& p : {l, role, value(info, german), place, withDescription ? cut(info.description) : QString()}) {
     // A description that only repeats the label says nothing new.
     if (!p.isEmpty() && !parts.contains(p)) parts << p;
   }

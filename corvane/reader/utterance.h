@@ -1,7 +1,9 @@
 // What the reader says for one accessible object, independent of how the object was read.
 //
 // One utterance per event: label, role, value, description, in that order, separated by ", "
-// (parts that are empty are left out). The label is the accessible name, except for controls
+// (parts that are empty are left out). A menu entry adds its place ("3 von 7") after its value
+// and is a "Untermenü" when it opens one; the first entry heard in a submenu is preceded by the
+// submenu's name. The label is the accessible name, except for controls
 // whose accessible name is their value (drop-down lists, text fields, spin boxes): there it is
 // the name of the label the control is labelled by. Roles come from the reader's own German and
 // English table; the value is the current item, text, number or check state.
@@ -65,6 +67,13 @@ struct AccessibleInfo {
   QString description;
   bool checkable = false;
   bool checked = false;
+  // A menu entry: its place among the entries of its menu (separators and hidden entries not
+  // counted; 0 when unknown), whether it opens a submenu, and the name of the submenu it is
+  // in when the focus has just come into that submenu.
+  int position = 0;
+  int entries = 0;
+  bool opensSubmenu = false;
+  QString enteredMenu;
 };
 
 struct Composed {

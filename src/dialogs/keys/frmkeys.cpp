@@ -65,6 +65,32 @@ QString kindOf(const QString& code) {
   return QStringLiteral("BRL");
 }
 
+// A code the binding files can hold: letters, digits and "_|+-*/.#", at most 48 of them.
+bool isKeyCode(const QString& code) {
+  if (code.isEmpty() || code.size() > 48) return false;
+  return std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+    return (c.unicode() < 128 && c.isLetterOrNumber()) || QStringView(u"_|+-*/.#").contains(c);
+  });
+}
+
+// A keyboard code is a screen-reader combination ("CAP_Up|S", "SCAP_F5") or a keypad key of a
+// layer ("L0N5"); a Braille code any key code.
+bool isCapturedCode(const QString& code, bool braille) {
+  if (!isKeyCode(code)) return false;
+  if (braille) return true;
+  static const QString pad = QStringLiteral("0123456789D/*-+E");
+  if (code.size() == 4 && code.at(0) == u'L' && code.at(2) == u'N')
+    return pad.contains(code.at(1)) && pad.contains(code.at(3));
+  const qsizetype cap = code.indexOf(QStringLiteral("CAP_"));
+  return (cap == 0 || (cap == 1 && code.at(0) == u'S')) && code.size() > cap + 4;
+}
+
+// The commands a user cannot be without: assigning their last key away asks first.
+bool isVital(const QString& command) {
+  return command.compare(u"TOGGMEN", Qt::CaseInsensitive) == 0 ||
+         command.compare(u"QUICKMEN", Qt::CaseInsensitive) == 0;
+}
+
 // A favourite's name as one line of the file.
 QString cleanName(const QString& name) {
   QString n = name;
@@ -175,7 +201,18 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
                {"s_NotAssigned", "- nicht belegt -"},
                {"s_Key", "Taste"},
                {"s_Layer", "Ebene"},
-               {"s_Ask2Save", "wollen Sie die Änderungen an der Tastenbelegung speichern ?"}});
+               {"s_Ask2Save", "wollen Sie die Änderungen an der Tastenbelegung speichern ?"},
+               {"s_Conflict", "%1 startet schon %2 %3."},
+               {"s_Level(1)", "in der mitgelieferten globalen Belegung"},
+               {"s_Level(2)", "in der mitgelieferten Belegung der Anwendung"},
+               {"s_Level(3)", "in Ihrer globalen Belegung"},
+               {"s_Level(4)", "in Ihrer Belegung der Anwendung"},
+               {"s_ConflictTake", "Zuweisen nimmt die Taste diesem Befehl."},
+               {"s_ConflictApp", "Zuweisen überdeckt sie nur für %1."},
+               {"s_ConflictUser", "Zuweisen überdeckt sie in Ihrer globalen Belegung."},
+               {"s_LastKey", "%1 hat dann keine Taste mehr. Trotzdem zuweisen ?"},
+               {"s_Matches", "%1 Treffer"},
+               {"s_NoKeyCode", "ist keine Taste"}});
   setSaveQuestion("s_Ask2Save");
 
   content()->addWidget(tabKeys_);
@@ -226,8 +263,13 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
   });
   connect(cmdFavDel_, &QPushButton::clicked, this, [this] { DeleteFav(); });
   // Queued: the field is still in the middle of its edit when it reports it.
+  // Only what is typed in the field searches: a text put there by choosing a node does not.
   connect(
-      cboSearch_, &QComboBox::editTextChanged, this, [this] { SearchTree(false); }, Qt::QueuedConnection);
+      cboSearch_, &QComboBox::editTextChanged, this,
+      [this] {
+        if (cboSearch_->lineEdit()->hasFocus()) SearchTree(FromStart);
+      },
+      Qt::QueuedConnection);
   for (QWidget* w :
        {static_cast<QWidget*>(txtKeys_), static_cast<QWidget*>(txtFavName_), static_cast<QWidget*>(treKeys_),
         static_cast<QWidget*>(treCommands_), static_cast<QWidget*>(lvwQMenu_), static_cast<QWidget*>(cboTask_)})
@@ -361,12 +403,40 @@ void frmKeys::applyTask(bool force) {
   trap("frmKeys.cbo_Task_LostFocus", [&] {
     const QString app = chosenApplication(cboTask_);
     if (!force && app == application_ && !keyNodes_.isEmpty()) return;
+    if (keysChanged_ && app != application_ && !settleKeys()) {
+      const QSignalBlocker hold(cboTask_);  // Cancel: the application left behind stays chosen
+      cboTask_->setCurrentIndex(application_ == u"DEFAULT" ? 0 : qMax(0, cboTask_->findText(application_)));
+      return;
+    }
     application_ = app;
     checker_.InitForApp(application_, true);
     GetAppCommands();
     FillKeys();
-    dirty_ = false;
+    keysChanged_ = false;
+    dirty_ = favsChanged_;
   });
+}
+
+void frmKeys::changed(bool keys) {
+  (keys ? keysChanged_ : favsChanged_) = true;
+  dirty_ = true;
+}
+
+// The changed keys of the application left behind by the keyboard: saved on Yes, taken back in
+// the core on No (its sets would go on starting them), kept with that application on Cancel.
+bool frmKeys::settleKeys() {
+  const QScopedValueRollback<bool> asking(inClick_, true);
+  const qint16 answer = MsgBoxEx(hiddenText("s_Ask2Save"), msgbox::kSaveQuestion);
+  if (answer == msgbox::Yes) {
+    const QScopedValueRollback<bool> favourites(favsChanged_, false);
+    SaveBindings();
+  } else if (answer == msgbox::No) {
+    checker_.InitForApp(application_, true);
+  } else {
+    return false;
+  }
+  keysChanged_ = false;
+  return true;
 }
 
 // A click in cbo_Task: the changes of the application left behind are settled first.
@@ -574,8 +644,7 @@ void frmKeys::commandNodeSelected(QTreeWidgetItem* n) {
         cboSearch_->setEditText(keyOf(n));
         for (QWidget* w : {lblKeys_, static_cast<QWidget*>(txtKeys_), static_cast<QWidget*>(cmdAssign_)})
           w->setEnabled(true);
-        txtKeys_->setText(txtKeysTag_.section(u' ', 0, 0) + u' ' + hiddenText("s_Assign") + u' ' + keyOf(n) +
-                          QStringLiteral(" / ") + cboTask_->currentText());
+        showAssignText(keyOf(n));
       } else {
         cboSearch_->clearEditText();
         txtKeys_->setText(txtKeysTag_);
@@ -624,6 +693,7 @@ void frmKeys::tmrKeyCheckTick() {
     return;
   }
   QString code;
+  bool braille = false;
   const bool read = trapped("frmKeys.tmrKeyCheck", false, [&] {
     code = Jex().str(QStringLiteral("LastKeyCode"));
     if (code == u"SW") return true;
@@ -631,6 +701,7 @@ void frmKeys::tmrKeyCheckTick() {
       Jex().set(QStringLiteral("LastKeyCode"), QString());
     } else {
       code = Jex().str(QStringLiteral("LastBrlCode"));
+      braille = true;
       if (!code.isEmpty()) Jex().set(QStringLiteral("LastBrlCode"), QString());
     }
     return true;
@@ -642,6 +713,15 @@ void frmKeys::tmrKeyCheckTick() {
   }
   code = code.trimmed();
   if (code.isEmpty() || code == u"SW") return;
+  if (!isCapturedCode(code, braille)) {  // nothing a binding file could hold
+    WriteLog(QStringLiteral("KeyCheck: no key code: ") + code.left(48), kFirstRun);
+    if (capture_ == Assigning) {
+      assigning_ = false;
+      cmdAssign_->setEnabled(false);
+      txtKeys_->setText(code.left(48) + u' ' + hiddenText("s_NoKeyCode"));
+    }
+    return;
+  }
   trap("frmKeys.tmrKeyCheck", [&] {
     if (capture_ == LookUp) {
       QTreeWidgetItem* n = keyNode(code);
@@ -660,11 +740,15 @@ void frmKeys::tmrKeyCheckTick() {
     } else if (capture_ == Assigning) {
       assigning_ = true;
       txtKeysTag_ = code;
-      txtKeys_->setText(code + u' ' + hiddenText("s_Assign") + u' ' + keyOf(treCommands_->currentItem()) +
-                        QStringLiteral(" / ") + cboTask_->currentText());
+      const QString conflict = showAssignText(keyOf(treCommands_->currentItem()));
       txtKeys_->setSelection(0, int(code.size()));
       trap("frmKeys.tmrKeyCheck", [] { Jex().set(QStringLiteral("proc.Lst_Key"), QStringLiteral("+Down")); });
       cmdAssign_->setEnabled(true);
+      if (!conflict.isEmpty()) {
+        WriteLog(QStringLiteral("Conflict: ") + code + u' ' + checker_.GetActFuncForKey(code), kDetail);
+        trap("frmKeys.tmrKeyCheck", [&] { Jex().call(QStringLiteral("proc.BrailleOut"), {conflict}); });
+        trap("frmKeys.tmrKeyCheck", [&] { Jex().call(QStringLiteral("proc.SpeechOut"), {conflict}); });
+      }
     } else {
       setCapture(false, NoCapture);
     }
@@ -672,6 +756,48 @@ void frmKeys::tmrKeyCheckTick() {
 }
 
 // --- assigning and deleting ------------------------------------------------------------------
+
+QChar frmKeys::editedLevel() const { return application_ == u"DEFAULT" ? u'3' : u'4'; }
+
+// The level (1 to 4) that binds code now; 0 when none does.
+QChar frmKeys::levelOf(const QString& code) const {
+  const QString entry = tagOf(keyNode(code)).section(u'|', 1);
+  return entry.isEmpty() ? QChar(u'0') : entry.back();
+}
+
+// What assigning code to command does to the command the key starts now, as one sentence: which
+// command, on which level, and that the key is taken from it on the edited level or overridden
+// for this application (or all of the user's) only. Empty when the key starts no other command.
+QString frmKeys::conflictText(const QString& code, const QString& command) const {
+  const QString func = checker_.GetActFuncForKey(code);
+  if (func.isEmpty() || func.compare(command, Qt::CaseInsensitive) == 0) return {};
+  const QChar level = levelOf(code), edited = editedLevel();
+  QString text = hiddenText("s_Conflict")
+                     .arg(KeyDesc(code), commandNames_.value(func.toUpper(), func),
+                          hiddenText(qPrintable(QStringLiteral("s_Level(") + level + u')')));
+  if (level == edited) text += u' ' + hiddenText("s_ConflictTake");
+  else if (edited == u'4') text += u' ' + hiddenText("s_ConflictApp").arg(cboTask_->currentText());
+  else text += u' ' + hiddenText("s_ConflictUser");
+  return text;
+}
+
+// True when code is the only key left to func in the levels merged for the application.
+bool frmKeys::isLastKey(const QString& func, const QString& code) const {
+  const auto& map = checker_.keyMap();
+  return std::none_of(map.keyValueBegin(), map.keyValueEnd(), [&](const auto& kv) {
+    return kv.second.compare(func, Qt::CaseInsensitive) == 0 && kv.first.text.compare(code, Qt::CaseInsensitive) != 0;
+  });
+}
+
+// txt_Keys while a captured key waits for its command: the key, the command, the application
+// and what the key starts now. Returns that conflict's text (empty when there is none).
+QString frmKeys::showAssignText(const QString& command) {
+  const QString code = txtKeysTag_.section(u' ', 0, 0);
+  const QString conflict = conflictText(code, command);
+  txtKeys_->setText(code + u' ' + hiddenText("s_Assign") + u' ' + command + QStringLiteral(" / ") +
+                    cboTask_->currentText() + (conflict.isEmpty() ? QString() : u' ' + conflict));
+  return conflict;
+}
 
 void frmKeys::DoAssign() {
   trap("frmKeys.DoAssign", [this] {
@@ -685,9 +811,18 @@ void frmKeys::DoAssign() {
       return;
     }
     if (code.isEmpty()) return;
+    const QString old = checker_.GetActFuncForKey(code);
+    if (isVital(old) && old.compare(command, Qt::CaseInsensitive) != 0 && isLastKey(old, code)) {
+      const QString name = commandNames_.value(old.toUpper(), old);
+      if (MsgBoxEx(hiddenText("s_LastKey").arg(name), msgbox::kYesNo) != msgbox::Yes) {
+        WriteLog(QStringLiteral("ASSIGN: kept ") + code + QStringLiteral(" for ") + old, kDetail);
+        txtKeys_->setFocus(Qt::OtherFocusReason);
+        return;
+      }
+    }
     const QString kind = kindOf(code);
     WriteLog(QStringLiteral("ASSIGN: ") + command + u' ' + code, kDetail);
-    dirty_ = true;
+    changed(true);
     const QString set =
         kind == u"BRL" ? QStringLiteral("proc.User.AppBrlBindings") : QStringLiteral("proc.User.AppKeyBindings");
     try {
@@ -718,7 +853,7 @@ void frmKeys::DoDelete() {
     trap("frmKeys.DoDelete", [&] {
       automation::toObj(Jex().call(set, {application_})).call(QStringLiteral("ReplaceOneBinding"), {code, QString()});
     });
-    dirty_ = true;
+    changed(true);
     checker_.InitForApp(application_, false);
     FillKeys();
     showKeyNode(code, false);
@@ -727,31 +862,42 @@ void frmKeys::DoDelete() {
 
 // --- search ----------------------------------------------------------------------------------
 
-// The tree of the tab shown is searched from the node after the chosen one, round to it again.
-// As the user types, the first match is shown and the focus stays in the field; Enter and F3
-// give the match the focus.
-void frmKeys::SearchTree(bool focusMatch) {
+// The tree of the tab shown is searched from the node after a starting one, round to it again.
+// As the user types (FromStart), the start is the node chosen when the typing began, so each
+// text shows its first match from there and the focus stays in the field; Enter does the same
+// and gives the match the focus; F3 (Next) goes on from the match chosen now. The field's
+// description says how many nodes match.
+void frmKeys::SearchTree(Search how) {
   trap("frmKeys.SearchTree", [&] {
     const QString text = cboSearch_->currentText().trimmed();
-    if (text.isEmpty()) return;
     QTreeWidget* tree = tabKeys_->currentIndex() == TabKeys ? treKeys_ : treCommands_;
+    if (text.isEmpty()) {
+      searchFrom_ = -2;
+      cboSearch_->setAccessibleDescription(cboSearch_->toolTip());
+      return;
+    }
     QList<QTreeWidgetItem*> all;
     for (QTreeWidgetItemIterator it(tree); *it; ++it) all << *it;
     if (all.isEmpty()) return;
-    const qsizetype from = all.indexOf(tree->currentItem());
+    const qsizetype current = all.indexOf(tree->currentItem());
+    if (how == Next || searchFrom_ < -1 || searchFrom_ >= all.size()) searchFrom_ = int(current);
+    const qsizetype from = how == Next ? current : searchFrom_;
     int matches = 0;
     QTreeWidgetItem* found = nullptr;
     for (qsizetype i = 1; i <= all.size(); ++i) {
-      QTreeWidgetItem* n = all.at((from + i) % all.size());
+      QTreeWidgetItem* n = all.at((from + i + all.size()) % all.size());
       if (n->text(0).contains(text, Qt::CaseInsensitive) || tagOf(n).contains(text, Qt::CaseInsensitive) ||
           keyOf(n).contains(text, Qt::CaseInsensitive)) {
         ++matches;
         if (!found) found = n;
       }
     }
+    cboSearch_->setAccessibleDescription(hiddenText("s_Matches").arg(matches));
+    // A text that matches nothing leaves the tree as it was when the typing began.
     if (!found) {
       QApplication::beep();
-      return;
+      if (how != FromStart || searchFrom_ < 0) return;
+      found = all.at(searchFrom_);
     }
     {
       const QSignalBlocker hold(cboSearch_);
@@ -759,8 +905,10 @@ void frmKeys::SearchTree(bool focusMatch) {
       tree->setCurrentItem(found);
       tree->scrollToItem(found);
     }
-    if (focusMatch) tree->setFocus(Qt::OtherFocusReason);
-    cboSearch_->setToolTip(QString::number(matches));
+    if (how != FromStart) {
+      searchFrom_ = -2;  // the next typing starts where this search left the tree
+      tree->setFocus(Qt::OtherFocusReason);
+    }
     if (cboSearch_->currentText().trimmed() != text) cboSearch_->setEditText(text);
   });
 }
@@ -780,7 +928,7 @@ void frmKeys::AddFav() {
     if (key.startsWith(u"sub.", Qt::CaseInsensitive)) key = QStringLiteral("DEFAULT.") + key;
     auto* row = new QTreeWidgetItem(lvwQMenu_, {cleanName(cmd->text(0)), key});
     lvwQMenu_->setCurrentItem(row);
-    dirty_ = true;
+    changed(false);
     selectTab(TabFavourites);
     lvwQMenu_->setFocus(Qt::OtherFocusReason);
   });
@@ -791,7 +939,7 @@ void frmKeys::RenameFav() {
   const QString name = cleanName(txtFavName_->text());
   if (row && !name.isEmpty() && name != row->text(0)) {
     row->setText(0, name);
-    dirty_ = true;
+    changed(false);
   }
   lvwQMenu_->setFocus(Qt::OtherFocusReason);
   txtFavName_->setEnabled(false);
@@ -802,7 +950,7 @@ void frmKeys::DeleteFav() {
   const int at = lvwQMenu_->indexOfTopLevelItem(lvwQMenu_->currentItem());
   if (at < 0) return;
   delete lvwQMenu_->takeTopLevelItem(at);
-  dirty_ = true;
+  changed(false);
   if (lvwQMenu_->topLevelItemCount() > 0)
     lvwQMenu_->setCurrentItem(lvwQMenu_->topLevelItem(qMin(at, lvwQMenu_->topLevelItemCount() - 1)));
   else txtFavName_->clear();
@@ -816,7 +964,7 @@ void frmKeys::MoveItem(int by) {
   QTreeWidgetItem* row = lvwQMenu_->takeTopLevelItem(at);
   lvwQMenu_->insertTopLevelItem(to, row);
   lvwQMenu_->setCurrentItem(row);
-  dirty_ = true;
+  changed(false);
 }
 
 void frmKeys::GetFavorites() {
@@ -858,12 +1006,16 @@ void frmKeys::SaveQMenu() {
 void frmKeys::SaveBindings() {
   trap("frmKeys.SaveBindings", [this] {
     WriteLog(QStringLiteral("SaveBindings ") + application_, kDetail);
-    for (const char* set : {"proc.User.AppKeyBindings", "proc.User.AppBrlBindings"})
-      trap("frmKeys.SaveBindings",
-           [&] { automation::toObj(Jex().call(QLatin1String(set), {application_})).call(QStringLiteral("Save")); });
-    SaveQMenu();
-    forms::run(QStringLiteral("frmQMenu"), QStringLiteral("DestroyMenus"));
-    dirty_ = false;
+    if (keysChanged_)
+      for (const char* set : {"proc.User.AppKeyBindings", "proc.User.AppBrlBindings"})
+        trap("frmKeys.SaveBindings",
+             [&] { automation::toObj(Jex().call(QLatin1String(set), {application_})).call(QStringLiteral("Save")); });
+    // An unchanged favourites file is left as it is, lines this dialog cannot read included.
+    if (favsChanged_) {
+      SaveQMenu();
+      forms::run(QStringLiteral("frmQMenu"), QStringLiteral("DestroyMenus"));
+    }
+    keysChanged_ = favsChanged_ = dirty_ = false;
   });
 }
 
@@ -873,7 +1025,7 @@ void frmKeys::ReloadBindings() {
     checker_.InitForApp(application_, true);
     GetFavorites();
     FillKeys();
-    dirty_ = false;
+    keysChanged_ = favsChanged_ = dirty_ = false;
   });
 }
 
@@ -913,7 +1065,7 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtKeys_) setCapture(true, Assigning);
     else if (watched == treKeys_) setCapture(true, LookUp);
     else if (watched == cboSearch_->lineEdit()) {
-      searchStart_ = cboSearch_->currentText();
+      searchFrom_ = -2;  // set by the first change typed
       QTimer::singleShot(0, cboSearch_->lineEdit(), &QLineEdit::selectAll);
     }
   } else if (type == QEvent::FocusOut) {
@@ -956,7 +1108,10 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == cboSearch_->lineEdit()) {
     if (ui::isEnter(*k) && !cboSearch_->currentText().trimmed().isEmpty()) {
       handled = true;
-      if (press) SearchTree(true);
+      if (press) SearchTree(Focus);
+    } else if (k->key() == Qt::Key_F3) {
+      handled = true;
+      if (press) SearchTree(Next);
     }
   } else if (watched == lvwQMenu_) {
     if (k->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
@@ -969,7 +1124,7 @@ bool frmKeys::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == treKeys_ || watched == treCommands_) {
     if (k->key() == Qt::Key_F3) {
       handled = true;
-      if (press) SearchTree(true);
+      if (press) SearchTree(Next);
     } else if (watched == treKeys_ && k->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
       handled = true;
       if (press) DoDelete();

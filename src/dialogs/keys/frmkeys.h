@@ -80,6 +80,8 @@ class frmKeys : public ChildDialog {
   void fillTasks();
   void applyTask(bool force);
   void taskClicked();
+  void changed(bool keys);
+  bool settleKeys();
   void FillCmdTree();
   void GetAppCommands();
   void FillKeys();
@@ -89,10 +91,16 @@ class frmKeys : public ChildDialog {
   void commandNodeSelected(QTreeWidgetItem* node);
   void setCapture(bool on, int mode);
   void tmrKeyCheckTick();
+  QChar editedLevel() const;
+  QChar levelOf(const QString& code) const;
+  QString conflictText(const QString& code, const QString& command) const;
+  bool isLastKey(const QString& func, const QString& code) const;
+  QString showAssignText(const QString& command);
   void DoAssign();
   void DoDelete();
   void showKeyNode(const QString& key, bool switchTab);
-  void SearchTree(bool focusMatch);
+  enum Search { FromStart, Focus, Next };
+  void SearchTree(Search how);
   void AddFav();
   void RenameFav();
   void DeleteFav();
@@ -105,6 +113,8 @@ class frmKeys : public ChildDialog {
 
   QString application_ = QStringLiteral("DEFAULT");
   bool dirty_ = false;
+  bool keysChanged_ = false;  // the core's sets of application_ hold changes not saved
+  bool favsChanged_ = false;  // the favourites differ from UserMenu.ini
   bool inClick_ = false;
   bool treeFilled_ = false;
   bool searching_ = false;  // a search selects its match: the typed text stays
@@ -115,7 +125,7 @@ class frmKeys : public ChildDialog {
   QHash<QString, QTreeWidgetItem*> keyNodes_;  // key (upper case) -> node
   QHash<QString, QTreeWidgetItem*> commandNodes_;
   QString txtKeysTag_;
-  QString searchStart_;
+  int searchFrom_ = -2;  // the node the typing started from (-1 before the first, -2 not begun)
 
   QTabBar* tabKeys_ = nullptr;
   QStackedWidget* picTab_ = nullptr;

@@ -57,10 +57,11 @@ class ScreenReaderEnabled : public ::testing::TestWithParam<bool> {
     if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty()) return false;
     QDBusConnection a11y =
         QDBusConnection::connectToBus(address.arguments().first().toString(), QStringLiteral("a11y-test"));
-    const QDBusMessage ping = a11y.call(
-        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
-                                       QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
-        QDBus::Block, 20000);
+    const QDBusMessage ping =
+        a11y.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+                                                 QStringLiteral("/org/a11y/atspi/registry"),
+                                                 QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+                  QDBus::Block, 20000);
     QDBusConnection::disconnectFromBus(QStringLiteral("a11y-test"));
     return ping.type() == QDBusMessage::ReplyMessage;
   }

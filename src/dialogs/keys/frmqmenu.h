@@ -18,7 +18,11 @@
 // is open the form hears the core's AboutToSpeak and cuts the hint from what the core is about to
 // say (the utterance's SPC_Str); the hint follows with voice 7 after cGlobal.TipDelay ticks of
 // tmrTip, held off while the core speaks (AudioStart) and started again by AudioStop once 500 ms
-// have passed since the entry was announced.
+// have passed since the entry was announced. Other speech before it (the next entry) drops it.
+//
+// The menu opens from tmrQMenu in the event loop that called it up: never while the opening or
+// the key hints still wait for the core (those calls run event loops of their own), so that a
+// second QUICKMEN or TOGGMEN that follows is run at once and closes it.
 //
 // The application's read-me file, offered as the entry "UI_OPEN:" + its path, is the core
 // directory's Help/<language number>/<APPLICATION>.rtf (the folder of the read-me texts); the

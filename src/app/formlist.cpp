@@ -18,7 +18,6 @@ JEX_FORMS
 
 namespace {
 QString lastApplication() { return gGlobal().OldTask; }
-QString foregroundApp() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
 QString L(const char* s) { return QString::fromLatin1(s); }
 
 // The dialogs still to come, as their registrations will name them: until a registration of the
@@ -40,17 +39,6 @@ QList<forms::Form> comingForms() {
                        {.name = L("mnuHelpApps"),
                         .action = L("Read"),
                         .first = [] { return lastApplication() + L(".rtf"); }}}},
-      {.name = L("frmQMenu"),
-       .commands = {{.name = L("QUICKMEN"),
-                     .action = L("ShowQuickMenu"),
-                     .args = {L("0")},
-                     .first = foregroundApp,
-                     .show = false},
-                    {.name = L("DLGTYPELIB"),
-                     .action = L("ShowQuickMenu"),
-                     .args = {L("2")},
-                     .first = foregroundApp,
-                     .show = false}}},
       {.name = L("frmTextWiz"),
        .commands = {{.name = L("EDITCLIPBOARD"), .action = L("GetClip"), .show = false},
                     {.name = L("SELCUTEDIT"), .action = L("EditClip"), .show = false}}},

@@ -26,6 +26,7 @@
 #include "base/error.h"
 #include "base/log.h"
 #include "dialogs/keys/cmenu.h"
+#include "dialogs/keys/frmqmenu.h"
 #include "global/cglobal.h"
 #include "global/sounds.h"
 #include "localisation/frmlocalizer.h"
@@ -363,6 +364,8 @@ void frmMDI::activateProfile() {
 void frmMDI::exposeFuncs() {
   // Menus fill their "%function%" submenus from the state object's lists.
   cMenu::setListSource([](const QString& function) { return JexStates().list(function); });
+  // The quick menu's check marks: the state object's "Get_" + command.
+  frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
   ExposeFuncs();
 }
 void frmMDI::releaseFuncs() { ReleaseFuncs(); }

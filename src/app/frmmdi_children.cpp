@@ -15,11 +15,13 @@
 #include "app/twips.h"
 #include "base/error.h"
 #include "base/log.h"
+#include "dialogs/keys/frmqmenu.h"
 #include "global/cglobal.h"
 #include "global/sounds.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
 #include "platform/pointer.h"
+#include "widgets/formservice.h"
 
 namespace jex {
 namespace {
@@ -56,6 +58,7 @@ void frmMDI::closeForeignModal() {
     WriteLog(QStringLiteral("force close Form: ") + name, kDetail);
     w->close();
   } else if (name == QLatin1String("frmQMenu")) {
+    if (auto* q = qobject_cast<frmQMenu*>(w)) q->CloseQuickMenu();
     w->hide();
   }
 }
@@ -188,20 +191,19 @@ void frmMDI::TOGGMEN() {
   });
 }
 
-// True while a visible top-level window named frmQMenu (the quick menu) exists.
+// The quick menu, when it is loaded: its own state says whether it is open, and it closes its
+// open popup itself (Escape to the popup in front, not to the form).
+namespace {
+frmQMenu* quickMenu() { return qobject_cast<frmQMenu*>(forms::instance(QStringLiteral("frmQMenu"))); }
+}  // namespace
+
 bool frmMDI::quickMenuOpen() const {
-  QWidget* q = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == QLatin1String("frmQMenu") && w->isVisible()) q = w;
-  return q != nullptr;
+  const frmQMenu* q = quickMenu();
+  return q && q->isOpen();
 }
 
 void frmMDI::closeQuickMenu() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->objectName() != QLatin1String("frmQMenu") || !w->isVisible()) continue;
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(w->focusWidget() ? w->focusWidget() : w, &esc);
-  }
+  if (frmQMenu* q = quickMenu()) q->CloseQuickMenu();
 }
 
 // ---------------------------------------------------------------- tool tips

@@ -5,18 +5,22 @@
 # the main window (TOGGMEN on the core's console when it is hidden), sends COMMAND to the core's
 # console when one is given (the core passes it on to JexUI as a user's key would, e.g.
 # DLGSPEECH opens the voices dialog in the main window) and writes the window's picture to
-# build/screenshots/NAME.png. Every process it started is ended again.
+# build/screenshots/NAME.png. Every process it started is ended again. With WHAT "screen" the
+# whole screen is taken instead: a menu that COMMAND pops up (the quick menu) is a window of its
+# own beside the main window.
 #
-#   scripts/screenshot.sh [COMMAND NAME]      (default: the main window, main.png)
+#   scripts/screenshot.sh [COMMAND NAME [WHAT]]   (default: the main window, main.png)
 #   BUILD_DIR=build/asan scripts/screenshot.sh ...   (default: build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 COMMAND=${1:-}
 NAME=${2:-main}
+WHAT=${3:-window}
 BUILD=${BUILD_DIR:-$ROOT/build/default}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 case $NAME in */* | "") echo "screenshot: NAME must be a plain file name" >&2; exit 2 ;; esac
+case $WHAT in window | screen) ;; *) echo "screenshot: WHAT is window or screen" >&2; exit 2 ;; esac
 OUT_DIR=$ROOT/build/screenshots
 OUT=$OUT_DIR/$NAME.png
 TITLE="Hauptmen"  # the main window with its home child: "Hauptmenü - Halda ..."
@@ -117,6 +121,8 @@ if [ -n "$COMMAND" ]; then
 fi
 
 mkdir -p "$OUT_DIR"
+SHOT=(-id "$WIN")
+if [ "$WHAT" = screen ]; then WIN=root; SHOT=(-root); fi
 import -window "$WIN" "$OUT"
-echo "screenshot: $OUT ($(xwininfo -id "$WIN" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'))"
+echo "screenshot: $OUT ($(xwininfo "${SHOT[@]}" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'))"
 echo EXITHALDANOW >&4

@@ -215,6 +215,15 @@ void CorvaneApp::registerOwnCommands() {
                                          : QStringLiteral("Braille at the %1 end").arg(by > 0 ? u"right" : u"left");
     });
   }
+  // Whether the reader speaks a control's description after it (proc.TooltipsStatus).
+  router_->addCommand(QStringLiteral("TOOLTIPSTOGGLE"), [this] {
+    const QString v = settings_->value(ini::General, QStringLiteral("TooltipsStatus")).trimmed();
+    const bool on = v.isEmpty() || v == u"1" || v == u"-1" || v.compare(u"true", Qt::CaseInsensitive) == 0;
+    if (!settings_->setValue(ini::General, QStringLiteral("TooltipsStatus"),
+                             on ? QStringLiteral("0") : QStringLiteral("1")))
+      return QStringLiteral("TooltipsStatus not stored");
+    return QStringLiteral("TooltipsStatus=%1").arg(on ? 0 : 1);
+  });
   router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
     setMonitorVisible(!monitorVisible());
     return QStringLiteral("monitor %1").arg(monitorVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -23,11 +24,13 @@
 
 #include "app/cmdqueue.h"
 #include "app/frmmdi.h"
+#include "app/scripting/cjexstates.h"
 #include "app/startup.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/speechlog.h"
 #include "corvane/reader/utterance.h"
 #include "dialogs/keys/frmkeys.h"
+#include "dialogs/keys/frmqmenu.h"
 #include "global/cglobal.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
@@ -815,6 +818,182 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
   EXPECT_FALSE(global.contains(key)) << "the global keys changed too: " << global.toStdString();
   hideMainWindow();
 }
+
+// The quick menu over a window of the user's program: steps run one by one from a timer, in
+// whichever event loop runs (the open menu holds its own); each is done once it returns true.
+class MenuSteps {
+ public:
+  using Step = std::function<bool()>;
+  MenuSteps() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      while (!steps_.isEmpty() && steps_.first()()) steps_.removeFirst();
+    });
+    timer_.start(10);
+  }
+  MenuSteps& then(Step s) {
+    steps_.append(std::move(s));
+    return *this;
+  }
+  bool done() const { return steps_.isEmpty(); }
+
+ private:
+  QTimer timer_;
+  QList<Step> steps_;
+};
+
+class QuickMenuOverAWindow : public SpokenDialogs, public ::testing::WithParamInterface<const char*> {
+ protected:
+  static QMenu* popup() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+  static frmQMenu* form() { return qobject_cast<frmQMenu*>(forms::instance(S("frmQMenu"))); }
+  // The entry's caption as the reader says it: no access key, no key hint.
+  static QString caption(const QAction* a) {
+    QString t = a->text();
+    if (const qsizetype tab = t.indexOf(u'\t'); tab >= 0) t.truncate(tab);
+    return t.remove(u'&').trimmed();
+  }
+  // The keys in the entry's hint ("(CAP+S)" after the tab), empty without one.
+  static QString hint(const QAction* a) {
+    const QString t = a->text();
+    const qsizetype tab = t.indexOf(u'\t');
+    return tab < 0 ? QString() : t.mid(tab + 1).remove(u'(').remove(u')').trimmed();
+  }
+  // A step: Down (Right into a submenu) until the entry is selected.
+  static MenuSteps::Step select(std::function<QAction*()> entry) {
+    return [entry] {
+      QMenu* m = popup();
+      QAction* want = entry();
+      if (!m || !want || !m->activeAction()) return false;
+      if (m->activeAction() == want) return true;
+      const QMenu* sub = m->activeAction()->menu();
+      QTest::keyClick(m, sub && sub->actions().contains(want) ? Qt::Key_Right : Qt::Key_Down);
+      return false;
+    };
+  }
+  // A step: done once the reader has said text (an utterance beginning after since).
+  static MenuSteps::Step said(const QString& text, qint64 since, std::optional<SpeechLog::Entry>* found = nullptr) {
+    return [=] {
+      for (const SpeechLog::Entry& e : spoken())
+        if (e.startMs >= since && e.text.contains(text)) {
+          if (found) *found = e;
+          return true;
+        }
+      return false;
+    };
+  }
+  static MenuSteps::Step press(Qt::Key key) {
+    return [key] {
+      if (QMenu* m = popup()) QTest::keyClick(m, key);
+      return true;
+    };
+  }
+  cMenuItem* item(const char* key) const {
+    cMenu* m = form() ? form()->menuOf(S("WINWORD")) : nullptr;
+    return m ? m->ItemByKey(QLatin1String(key)) : nullptr;
+  }
+  // QUICKMEN on the core's console with the user's window in front; true once the steps are
+  // done and the menu has closed. A menu left open is closed after a while.
+  bool quickMenu(MenuSteps& steps) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+      while (QWidget* p = QApplication::activePopupWidget()) p->close();
+    });
+    guard.start(20000);
+    mark = corvane::monotonicMs();
+    outMark = out().size();
+    console(S("QUICKMEN"));
+    return QTest::qWaitFor([&] { return steps.done() && form() && !form()->isOpen(); }, 22000) && guard.isActive();
+  }
+  // The window in front comes back: the core offers NEWFGWIN! (its foreground is the console's
+  // here) and runs what JexUI gives back; true once it says so.
+  bool choiceRun(const QString& command) {
+    const qsizetype from = out().size();
+    console(S("NEWFGWIN!"));
+    return QTest::qWaitFor(
+        [&] { return out().indexOf(S("CMD: NEWFGWIN! -> replaced by JexUI with ") + command, from) >= 0; }, 5000);
+  }
+};
+
+// A new user in the word processor calls up the quick menu from the core: the entry it opens on
+// is heard without its keys, the keys follow after the tip delay; a toggle chosen there is run
+// by the core once the word processor is in front again, and heard with its new state at the
+// next opening, which starts on it; a favourite without a key is heard and run alike.
+TEST_P(QuickMenuOverAWindow, ATogglesNewStateIsHeardAndAFavouriteRuns) {
+  language(GetParam());
+  const QString favourite = S("Meine Zeile buchstabiert");  // SPELLLINE has no key
+  const QString favourites = frmKeys::favouritesFile();
+  QFile f(favourites);
+  const QByteArray kept = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  f.close();
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(("[User]\r\nSPELLLINE=" + favourite + "\r\n").toUtf8());
+  f.close();
+  if (form()) form()->DestroyMenus();  // built anew with the favourite
+  const std::optional<bool> tipsBefore = JexStates().stateOf(S("TOOLTIPSTOGGLE"));
+  ASSERT_TRUE(tipsBefore.has_value());
+
+  // The user's program: a real window of its own, in front.
+  QWidget window;
+  window.setWindowTitle(S("Brief.doc - Textverarbeitung"));
+  window.resize(400, 300);
+  window.show();
+  jex::platform::requestActivation(&window);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000)) << "the test window is not in front";
+  console(S(":switch JEXUI WINWORD"));
+
+  // First opening: an entry heard without its keys, then its keys; the toggle chosen.
+  std::optional<SpeechLog::Entry> entry, keys, toggleBefore, toggleAfter;
+  QAction* speech = nullptr;
+  MenuSteps steps;
+  steps.then([&] { return (speech = item("SETSPTOGGLE") ? item("SETSPTOGGLE")->Action() : nullptr) != nullptr; })
+      .then(select([&] { return speech; }))
+      .then([&] { return said(caption(speech), mark, &entry)(); })
+      .then([&] { return hint(speech).isEmpty() || said(hint(speech), mark, &keys)(); })
+      .then(select([&] { return item("TOOLTIPSTOGGLE") ? item("TOOLTIPSTOGGLE")->Action() : nullptr; }))
+      .then([&] { return popup() && said(caption(popup()->activeAction()), mark, &toggleBefore)(); })
+      .then(press(Qt::Key_Return));
+  ASSERT_TRUE(quickMenu(steps)) << "the quick menu did not open or close" << recent();
+  ASSERT_TRUE(entry.has_value()) << recent();
+  EXPECT_FALSE(entry->text.contains(u'(')) << "the keys were said with the entry: " << entry->text.toStdString();
+  ASSERT_FALSE(hint(speech).isEmpty()) << "the entry has no key: " << speech->text().toStdString();
+  ASSERT_TRUE(keys.has_value()) << "its keys were not heard" << recent();
+  EXPECT_GE(keys->startMs, entry->startMs + entry->durationMs) << "the keys cut the entry short";
+  EXPECT_EQ(gGlobal().NextFGWinCmd, S("TOOLTIPSTOGGLE"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000))
+      << "the user's window is not in front again";
+  ASSERT_TRUE(choiceRun(S("TOOLTIPSTOGGLE"))) << out().right(600).toStdString();
+  EXPECT_EQ(JexStates().stateOf(S("TOOLTIPSTOGGLE")), !*tipsBefore) << "the core did not switch";
+
+  // Second opening: on the toggle, heard with the new state; then the favourite.
+  MenuSteps again;
+  QAction* reopened = nullptr;
+  again.then([&] { return popup() && (reopened = popup()->activeAction()) != nullptr; })
+      .then([&] { return said(caption(reopened), mark, &toggleAfter)(); })
+      .then(select([&] { return item("SPELLLINE") ? item("SPELLLINE")->Action() : nullptr; }))
+      .then(said(favourite, mark))
+      .then(press(Qt::Key_Return));
+  ASSERT_TRUE(quickMenu(again)) << "the quick menu did not open or close" << recent();
+  ASSERT_TRUE(toggleBefore && toggleAfter) << recent();
+  EXPECT_EQ(reopened, item("TOOLTIPSTOGGLE")->Action()) << "the menu did not open on the entry chosen last";
+  EXPECT_NE(toggleBefore->text, toggleAfter->text)
+      << "the toggle's state was not heard: " << toggleAfter->text.toStdString();
+  EXPECT_EQ(gGlobal().NextFGWinCmd, S("SPELLLINE"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
+  EXPECT_TRUE(choiceRun(S("SPELLLINE"))) << out().right(600).toStdString();
+  EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
+
+  // Back as it was: the switch, the favourites, the language.
+  console(S("TOOLTIPSTOGGLE"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return JexStates().stateOf(S("TOOLTIPSTOGGLE")) == tipsBefore; }, 5000));
+  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(kept);
+  f.close();
+  if (kept.isEmpty()) QFile::remove(favourites);
+  if (form()) form()->DestroyMenus();
+  language("1031");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, QuickMenuOverAWindow, ::testing::Values("1031", "1033"),
+                         [](const ::testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
 // Every registered dialog of the main window, opened as the user opens it: each stop is heard
 // with its label, role and value; Escape closes it again and the focus is said last (or nothing

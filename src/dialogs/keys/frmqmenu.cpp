@@ -133,8 +133,15 @@ qint64 frmQMenu::now() const { return clock_ ? clock_() : QDateTime::currentMSec
 cMenu* frmQMenu::menuOf(const QString& application) const { return menus_.value(application.toUpper()).get(); }
 
 void frmQMenu::load() {
-  if (!localised_) trap("frmQMenu.Localize", [this] { frmLocalizer().Localize(this); });
+  // The language may have changed while the form was hidden (the change localises only the
+  // windows that show): its captions and the menus built from them follow it now.
+  const QString lng = trapped("frmQMenu.LNG", QString(), [] { return frmLocalizer().LNG(); });
+  if (!localised_ || lng != localisedLng_) {
+    trap("frmQMenu.Localize", [this] { frmLocalizer().Localize(this); });
+    if (localised_) DestroyMenus();
+  }
   localised_ = true;
+  localisedLng_ = lng;
   setWindowTitle(lblTitle_->text().remove(u'&'));
   listen();
 }
@@ -157,6 +164,7 @@ void frmQMenu::sinkCmd(QString& command) {
   trap("frmQMenu.Sink_HandleCmd", [&] {
     if (command.compare(QLatin1String("UI_LNGCHANGE"), Qt::CaseInsensitive) != 0) return;  // QUICKMEN: not here
     frmLocalizer().Localize(this);
+    localisedLng_ = frmLocalizer().LNG();
     setWindowTitle(lblTitle_->text().remove(u'&'));
     // The captions of the entries come from the language: the menus are built again.
     DestroyMenus();

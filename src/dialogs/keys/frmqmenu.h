@@ -112,6 +112,7 @@ class frmQMenu : public QWidget {
   bool popupOpen_ = false;
   bool destroyPending_ = false;  // DestroyMenus while the menu was open
   bool localised_ = false;
+  QString localisedLng_;  // the language of the captions
   int busy_ = 0;
   int openLevel_ =
       0;  // the event loop level ShowQuickMenu ran in  // ShowQuickMenu or the key hints are talking to the core

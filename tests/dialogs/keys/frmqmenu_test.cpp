@@ -478,6 +478,24 @@ TEST_P(Languages, GiveTheEntriesAndEveryEntryIsAnnounced) {
   EXPECT_TRUE(entry("SETSPTOGGLE")->Action()->isCheckable());
 }
 
+// The language changed while the menu was hidden, with no notice to the form (the change tells
+// only the windows that show): the next opening has the new captions all the same.
+TEST_P(Languages, FollowAChangeMadeWhileTheMenuWasHidden) {
+  const Language& l = GetParam();
+  language(QByteArray(l.lng) == "1031" ? "1033" : "1031");
+  write(userDir(), "UserMenu.ini", "[User]\r\nSAYLINE=Zeile\r\n");
+  Steps before;
+  before.key(Qt::Key_Escape);
+  ASSERT_TRUE(quickMenu(before));
+  frmLocalizer().setLNG(QLatin1String(l.lng));
+  Steps steps;
+  steps.key(Qt::Key_Escape);
+  ASSERT_TRUE(quickMenu(steps));
+  EXPECT_EQ(steps.heard, QStringList{QString::fromUtf8(l.first)});
+  EXPECT_EQ(entry("UserMenu")->Caption(), QString::fromUtf8(l.favourites));
+  EXPECT_EQ(form()->windowTitle(), QString::fromUtf8(l.menuName));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Shipped, Languages,
     ::testing::Values(Language{"1031", "Quickmenü", "&Sprachausgabe", "&Favoriten", "An&wendungsfunktionen"},

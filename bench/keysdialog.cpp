@@ -4,7 +4,8 @@
 //     front, until frmKeys is visible with every command in its tree and the application's keys
 //     in the key tree. range(0) 0: preloaded as at start-up, the key tree last filled for
 //     another application as heavy (each showing merges and fills anew); 1: the same
-//     application again; 2: the cold first showing (the dialog made, its trees filled).
+//     application again; 2: the cold first showing (the dialog made, its trees filled); 3: an
+//     application the dialog has not shown before, each round another (its levels read anew).
 //     Counters median_ms and nodes (of the key tree); goal 30 ms.
 //   BM_KeysSearchKeystroke: one key typed in cbo_Search (a character, then Backspace) until the
 //     search it starts has chosen its match in the key tree. Counter median_ms; goal 5 ms.
@@ -36,15 +37,20 @@ using jex::bench::spin;
 QString S(const char* s) { return QString::fromUtf8(s); }
 // Two applications bound alike, so that a showing can find the key tree filled for the other.
 const QString kApps[] = {S("BIGAPP"), S("BIGAPQ")};
+constexpr int kRounds = 20;
+QString freshApp(int round) { return QStringLiteral("NEWAP%1").arg(round); }
 
 struct Rig {
   jex::bench::CoreRig core{S("bench-jexui")};
   std::optional<jex::bench::MainWindowRig> window;
   QString error = core.error;
 
-  Rig() {
+  // fresh: that many more applications bound alike, each shown once (they also lengthen the
+  // application list, which names every application the user has keys for).
+  explicit Rig(int fresh = 0) {
     if (!error.isEmpty()) return;
     for (const QString& app : kApps) jex::bench::writeBindingSets(core.home.path() + S("/app/"), app);
+    for (int i = 0; i < fresh; ++i) jex::bench::writeBindingSets(core.home.path() + S("/app/"), freshApp(i));
     jex::forms::add(jex::frmKeysForm());
     window.emplace(core.root, core.conn.get());
   }
@@ -84,7 +90,7 @@ int nodes(QTreeWidget* tree) {
 
 void BM_KeysDialogShown(benchmark::State& state) {
   const int kind = int(state.range(0));
-  Rig rig;
+  Rig rig(kind == 3 ? kRounds : 0);
   if (jex::bench::skipped(state, rig.error)) return;
   if (kind != 2 && jex::bench::skipped(state, rig.preload() ? QString() : S("frmKeys did not fill its command tree")))
     return;
@@ -96,7 +102,7 @@ void BM_KeysDialogShown(benchmark::State& state) {
   int round = 0;
   for (auto _ : state) {
     if (kind == 2) delete Rig::dialog();
-    const QString app = kApps[kind == 0 ? round++ % 2 : 0];
+    const QString app = kind == 3 ? freshApp(round++) : kApps[kind == 0 ? round++ % 2 : 0];
     if (!rounds.time([&] { return rig.show(app); }, "frmKeys did not show the keys")) return;
     state.counters["nodes"] = nodes(Rig::dialog()->treKeys());
     rig.hide();
@@ -108,8 +114,9 @@ BENCHMARK(BM_KeysDialogShown)
     ->Arg(0)
     ->Arg(1)
     ->Arg(2)
+    ->Arg(3)
     ->UseManualTime()
-    ->Iterations(20)
+    ->Iterations(kRounds)
     ->Unit(benchmark::kMillisecond);
 
 void BM_KeysSearchKeystroke(benchmark::State& state) {

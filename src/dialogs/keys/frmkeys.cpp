@@ -290,6 +290,7 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
 }
 
 frmKeys::~frmKeys() {
+  for (const KeptKeys& k : std::as_const(keptKeys_)) qDeleteAll(k.roots);
   trap("frmKeys.Unload", [this] {
     if (capture_ != NoCapture) setCapture(false, NoCapture);
   });
@@ -312,7 +313,10 @@ void frmKeys::nameViews() {
 
 bool frmKeys::handleCmd(const QString& command) {
   const bool done = ChildDialog::handleCmd(command);
-  if (command == u"UI_LNGCHANGE") nameViews();
+  if (command == u"UI_LNGCHANGE") {
+    nameViews();
+    dropKeptKeys();  // their texts are the old language's
+  }
   return done;
 }
 
@@ -407,21 +411,35 @@ void frmKeys::applyTask(bool force) {
   trap("frmKeys.cbo_Task_LostFocus", [&] {
     const QString app = chosenApplication(cboTask_);
     if (!force && app == application_ && !keyNodes_.isEmpty()) return;
+    const bool keep = !force && !keysChanged_;  // a tree with changes settled now is not kept
     if (keysChanged_ && app != application_ && !settleKeys()) {
       const QSignalBlocker hold(cboTask_);  // Cancel: the application left behind stays chosen
       cboTask_->setCurrentIndex(application_ == u"DEFAULT" ? 0 : qMax(0, cboTask_->findText(application_)));
       return;
     }
+    // The levels are read anew (the core re-reads its files) only for an application not kept.
+    const KeyTreeState state = keyTreeState();
+    if (keep) keepKeys();
+    else dropKeptKeys();
     application_ = app;
-    checker_.InitForApp(application_, true);
+    QList<QTreeWidgetItem*> roots = force ? QList<QTreeWidgetItem*>() : takeKeptKeys(app);
+    if (roots.isEmpty()) {
+      const QSignalBlocker hold(treKeys_);
+      const QList<QTreeWidgetItem*> old = treKeys_->invisibleRootItem()->takeChildren();
+      if (!old.isEmpty()) QTimer::singleShot(0, this, [old] { qDeleteAll(old); });
+      checker_.InitForApp(application_, true);
+      roots = buildKeyTree();
+    }
     GetAppCommands();
-    FillKeys();
+    placeKeyTree(roots, state);
+    keyNodeSelected(treKeys_->currentItem());
     keysChanged_ = false;
     dirty_ = favsChanged_;
   });
 }
 
 void frmKeys::changed(bool keys) {
+  if (keys) dropKeptKeys();  // a change of the global level reaches every application's keys
   (keys ? keysChanged_ : favsChanged_) = true;
   dirty_ = true;
 }
@@ -495,6 +513,7 @@ void frmKeys::FillCmdTree() {
     }
     WriteLog(QStringLiteral("End FillCmdTree: ") + QString::number(QDateTime::currentMSecsSinceEpoch() % 86400000),
              kDetail);
+    dropKeptKeys();
     if (!keyNodes_.isEmpty()) FillKeys();  // the commands' names for the keys
   });
 }
@@ -537,71 +556,139 @@ QString frmKeys::KeyDesc(const QString& code) const {
   return code.contains(u"CAP_") ? checker_.TranslateKey(copy) : code;
 }
 
+frmKeys::KeyTreeState frmKeys::keyTreeState() const {
+  KeyTreeState state{keyOf(treKeys_->currentItem()), {}};
+  for (auto it = keyNodes_.cbegin(); it != keyNodes_.cend(); ++it)
+    if (it.value()->isExpanded()) state.expanded.insert(it.key());
+  return state;
+}
+
 void frmKeys::FillKeys() {
   trap("frmKeys.FillKeys", [this] {
-    const QString selected = keyOf(treKeys_->currentItem());
-    QSet<QString> expanded;
-    for (auto it = keyNodes_.cbegin(); it != keyNodes_.cend(); ++it)
-      if (it.value()->isExpanded()) expanded.insert(it.key());
+    const KeyTreeState state = keyTreeState();
     const QSignalBlocker hold(treKeys_);
     // The old nodes leave the tree at once and are deleted once the event loop is idle again:
     // thousands of them would hold up the showing.
     const QList<QTreeWidgetItem*> old = treKeys_->invisibleRootItem()->takeChildren();
     if (!old.isEmpty()) QTimer::singleShot(0, this, [old] { qDeleteAll(old); });
-    keyNodes_.clear();
-    // The nodes are made outside the tree and put into it at once: a node added to a shown tree
-    // costs a round through the view each.
-    const auto add = [this](QTreeWidgetItem* parent, const QString& key, const QString& text) {
-      QTreeWidgetItem* n = parent ? node(parent, key, text) : new QTreeWidgetItem(QStringList{text});
-      if (!parent) n->setData(0, kKeyRole, key);
-      keyNodes_.insert(key.toUpper(), n);
-      return n;
-    };
-    QTreeWidgetItem* cap = add(nullptr, QStringLiteral("CAP"), hiddenText("s_CAPKeys"));
-    QTreeWidgetItem* brl = add(nullptr, QStringLiteral("BRL"), hiddenText("s_BRLKeys"));
-    QTreeWidgetItem* num = add(nullptr, QStringLiteral("NUM"), hiddenText("s_NUMKeys"));
-    const QString notAssigned = hiddenText("s_NotAssigned"), keyWord = hiddenText("s_Key");
-    for (const char* layer : kPadNames) {
-      const QString l = QLatin1String(layer);
-      QTreeWidgetItem* ln = add(num, QStringLiteral("NUM") + l, hiddenText("s_Layer") + u' ' + l);
-      for (int k = 1; k < 16; ++k) {
-        const QString code = u'L' + l + u'N' + QLatin1String(kPadNames[k]);
-        add(ln, code, notAssigned + u' ' + keyWord + u' ' + code);
-      }
-    }
-    QHash<QChar, QString> levels;  // the level texts, looked up once and not per key
-    for (QChar digit : {u'1', u'2', u'3', u'4'}) levels.insert(digit, levelLabel(digit));
-    QSet<QString> functions;
-    for (const QString& f : checker_.keyMap()) functions.insert(f);
-    for (const QString& f : functions) {
-      for (const auto& [list, root] :
-           {std::pair{checker_.GetCAPforFunc(f), cap}, std::pair{checker_.GetNUMforFunc(f), num},
-            std::pair{checker_.GetBRLforFunc(f), brl}}) {
-        for (const QString& entry : list.split(u' ', Qt::SkipEmptyParts)) {
-          if (entry.size() < 3) continue;
-          const QString code = entry.left(entry.size() - 2);
-          const QString func = checker_.GetActFuncForKey(code);
-          QTreeWidgetItem* n = keyNodes_.value(code.toUpper());
-          if (!n) {
-            QTreeWidgetItem* parent = root;
-            if (root == num) parent = keyNodes_.value(QStringLiteral("NUM") + code.mid(1, 1).toUpper(), num);
-            n = add(parent, code, {});
-          }
-          const QString label = levels.contains(entry.back()) ? levels.value(entry.back()) : levelLabel(entry.back());
-          n->setData(0, kTagRole, func + u'|' + entry);
-          n->setText(0, KeyDesc(code) + u' ' + commandNames_.value(func.toUpper(), func) +
-                            (label.isEmpty() ? QString() : QStringLiteral("   ") + label));
-        }
-      }
-    }
-    for (QTreeWidgetItem* r : {cap, brl}) r->sortChildren(0, Qt::AscendingOrder);
-    treKeys_->insertTopLevelItems(0, {cap, brl, num});
-    for (const QString& k : expanded)
-      if (QTreeWidgetItem* n = keyNodes_.value(k)) n->setExpanded(true);
-    if (QTreeWidgetItem* n = keyNodes_.value(selected.toUpper())) treKeys_->setCurrentItem(n);
-    else treKeys_->setCurrentItem(cap);
+    placeKeyTree(buildKeyTree(), state);
   });
   keyNodeSelected(treKeys_->currentItem());
+}
+
+// The key tree of checker_ in keyNodes_, its roots not yet in the tree.
+QList<QTreeWidgetItem*> frmKeys::buildKeyTree() {
+  keyNodes_.clear();
+  // The nodes are made outside the tree and put into it at once: a node added to a shown tree
+  // costs a round through the view each.
+  const auto add = [this](QTreeWidgetItem* parent, const QString& key, const QString& text) {
+    QTreeWidgetItem* n = parent ? node(parent, key, text) : new QTreeWidgetItem(QStringList{text});
+    if (!parent) n->setData(0, kKeyRole, key);
+    keyNodes_.insert(key.toUpper(), n);
+    return n;
+  };
+  QTreeWidgetItem* cap = add(nullptr, QStringLiteral("CAP"), hiddenText("s_CAPKeys"));
+  QTreeWidgetItem* brl = add(nullptr, QStringLiteral("BRL"), hiddenText("s_BRLKeys"));
+  QTreeWidgetItem* num = add(nullptr, QStringLiteral("NUM"), hiddenText("s_NUMKeys"));
+  const QString notAssigned = hiddenText("s_NotAssigned"), keyWord = hiddenText("s_Key");
+  for (const char* layer : kPadNames) {
+    const QString l = QLatin1String(layer);
+    QTreeWidgetItem* ln = add(num, QStringLiteral("NUM") + l, hiddenText("s_Layer") + u' ' + l);
+    for (int k = 1; k < 16; ++k) {
+      const QString code = u'L' + l + u'N' + QLatin1String(kPadNames[k]);
+      add(ln, code, notAssigned + u' ' + keyWord + u' ' + code);
+    }
+  }
+  QHash<QChar, QString> levels;  // the level texts, looked up once and not per key
+  for (QChar digit : {u'1', u'2', u'3', u'4'}) levels.insert(digit, levelLabel(digit));
+  QSet<QString> functions;
+  for (const QString& f : checker_.keyMap()) functions.insert(f);
+  for (const QString& f : functions) {
+    for (const auto& [list, root] :
+         {std::pair{checker_.GetCAPforFunc(f), cap}, std::pair{checker_.GetNUMforFunc(f), num},
+          std::pair{checker_.GetBRLforFunc(f), brl}}) {
+      for (const QString& entry : list.split(u' ', Qt::SkipEmptyParts)) {
+        if (entry.size() < 3) continue;
+        const QString code = entry.left(entry.size() - 2);
+        const QString func = checker_.GetActFuncForKey(code);
+        QTreeWidgetItem* n = keyNodes_.value(code.toUpper());
+        if (!n) {
+          QTreeWidgetItem* parent = root;
+          if (root == num) parent = keyNodes_.value(QStringLiteral("NUM") + code.mid(1, 1).toUpper(), num);
+          n = add(parent, code, {});
+        }
+        const QString label = levels.contains(entry.back()) ? levels.value(entry.back()) : levelLabel(entry.back());
+        n->setData(0, kTagRole, func + u'|' + entry);
+        n->setText(0, KeyDesc(code) + u' ' + commandNames_.value(func.toUpper(), func) +
+                          (label.isEmpty() ? QString() : QStringLiteral("   ") + label));
+      }
+    }
+  }
+  for (QTreeWidgetItem* r : {cap, brl}) r->sortChildren(0, Qt::AscendingOrder);
+  return {cap, brl, num};
+}
+
+// Puts roots (the nodes of keyNodes_) into the empty key tree with the key chosen and the nodes
+// opened as before, where they are there; else the screen-reader keys are chosen.
+void frmKeys::placeKeyTree(const QList<QTreeWidgetItem*>& roots, const KeyTreeState& state) {
+  const QSignalBlocker hold(treKeys_);
+  treKeys_->insertTopLevelItems(0, roots);
+  for (QTreeWidgetItem* r : roots) {  // kept nodes come back closed, as new ones
+    r->setExpanded(false);
+    if (keyOf(r) == u"NUM")
+      for (int i = 0; i < r->childCount(); ++i) r->child(i)->setExpanded(false);
+  }
+  for (const QString& k : state.expanded)
+    if (QTreeWidgetItem* n = keyNodes_.value(k)) n->setExpanded(true);
+  if (QTreeWidgetItem* n = keyNodes_.value(state.selected.toUpper())) treKeys_->setCurrentItem(n);
+  else if (!roots.isEmpty()) treKeys_->setCurrentItem(roots.first());
+}
+
+// The key tree and merged levels of application_ leave the tree and are kept for a later return.
+void frmKeys::keepKeys() {
+  QList<QTreeWidgetItem*> roots;
+  {
+    const QSignalBlocker hold(treKeys_);
+    roots = treKeys_->invisibleRootItem()->takeChildren();
+  }
+  if (roots.isEmpty()) return;
+  if (const auto old = keptKeys_.constFind(application_); old != keptKeys_.cend()) {
+    const QList<QTreeWidgetItem*> stale = old->roots;
+    QTimer::singleShot(0, this, [stale] { qDeleteAll(stale); });
+  }
+  keptOrder_.removeOne(application_);
+  keptOrder_ << application_;
+  keptKeys_.insert(application_, KeptKeys{checker_, roots, keyNodes_});
+  keyNodes_.clear();
+  constexpr int kMaxKept = 4;  // a few thousand nodes each
+  while (keptOrder_.size() > kMaxKept) {
+    const auto oldest = keptKeys_.constFind(keptOrder_.takeFirst());
+    if (oldest == keptKeys_.cend()) continue;
+    const QList<QTreeWidgetItem*> stale = oldest->roots;
+    QTimer::singleShot(0, this, [stale] { qDeleteAll(stale); });
+    keptKeys_.erase(oldest);
+  }
+}
+
+// The kept key tree and merged levels of app back in checker_ and keyNodes_; its roots, empty
+// when none are kept.
+QList<QTreeWidgetItem*> frmKeys::takeKeptKeys(const QString& app) {
+  const auto kept = keptKeys_.constFind(app);
+  if (kept == keptKeys_.cend()) return {};
+  checker_ = kept->checker;
+  keyNodes_ = kept->nodes;
+  const QList<QTreeWidgetItem*> roots = kept->roots;
+  keptKeys_.erase(kept);
+  keptOrder_.removeOne(app);
+  return roots;
+}
+
+void frmKeys::dropKeptKeys() {
+  QList<QTreeWidgetItem*> roots;
+  for (const KeptKeys& k : std::as_const(keptKeys_)) roots += k.roots;
+  keptKeys_.clear();
+  keptOrder_.clear();
+  if (!roots.isEmpty()) QTimer::singleShot(0, this, [roots] { qDeleteAll(roots); });
 }
 
 QTreeWidgetItem* frmKeys::keyNode(const QString& key) const { return keyNodes_.value(key.toUpper()); }
@@ -1035,6 +1122,7 @@ void frmKeys::SaveBindings() {
 void frmKeys::ReloadBindings() {
   trap("frmKeys.ReloadBindings", [this] {
     WriteLog(QStringLiteral("ReloadBindings ") + application_, kDetail);
+    dropKeptKeys();
     checker_.InitForApp(application_, true);
     GetFavorites();
     FillKeys();

@@ -13,6 +13,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 
 #include "dialogs/childdialog.h"
 #include "dialogs/keys/ckeychecker.h"
@@ -85,6 +86,17 @@ class frmKeys : public ChildDialog {
   void FillCmdTree();
   void GetAppCommands();
   void FillKeys();
+  // The key tree as the user left it: the chosen key and the nodes opened.
+  struct KeyTreeState {
+    QString selected;
+    QSet<QString> expanded;
+  };
+  KeyTreeState keyTreeState() const;
+  QList<QTreeWidgetItem*> buildKeyTree();
+  void placeKeyTree(const QList<QTreeWidgetItem*>& roots, const KeyTreeState& state);
+  void keepKeys();
+  QList<QTreeWidgetItem*> takeKeptKeys(const QString& app);
+  void dropKeptKeys();
   QString KeyDesc(const QString& code) const;
   QString levelLabel(QChar digit) const;
   void keyNodeSelected(QTreeWidgetItem* node);
@@ -124,6 +136,16 @@ class frmKeys : public ChildDialog {
   QHash<QString, QString> commandNames_;       // internal name (upper case) -> shown name
   QHash<QString, QTreeWidgetItem*> keyNodes_;  // key (upper case) -> node
   QHash<QString, QTreeWidgetItem*> commandNodes_;
+  // The merged levels and key trees of the applications shown before, kept out of the tree (the
+  // one shown is in checker_ and keyNodes_): going back to one of them neither reloads nor
+  // refills. Dropped when the user changes, saves or takes back keys, or the texts change.
+  struct KeptKeys {
+    cKeyChecker checker;
+    QList<QTreeWidgetItem*> roots;
+    QHash<QString, QTreeWidgetItem*> nodes;
+  };
+  QHash<QString, KeptKeys> keptKeys_;
+  QStringList keptOrder_;  // oldest first
   QString txtKeysTag_;
   int searchFrom_ = -2;  // the node the typing started from (-1 before the first, -2 not begun)
 

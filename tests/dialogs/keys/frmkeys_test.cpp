@@ -141,7 +141,7 @@ class KeysOverBus : public ::testing::Test {
     QTest::keyClick(searchField(), Qt::Key_Return);
   }
   void chooseApp(const QString& app) {
-    choose(dlg->cboTask(), app);
+    choose(dlg->cboTask(), app == u"DEFAULT" ? dlg->cboTask()->itemText(0) : app);
     QTest::keyClick(dlg->cboTask(), Qt::Key_Tab);
     ASSERT_EQ(dlg->application(), app);
   }
@@ -585,6 +585,32 @@ TEST_F(KeysOverBus, TheApplicationIsAppliedOnceWhenTheListIsLeft) {
   dlg->cboTask()->setFocus(Qt::TabFocusReason);
   QTest::keyClick(dlg->cboTask(), Qt::Key_Tab);
   EXPECT_EQ(loads(), before + 1) << "leaving unchanged reloaded";
+}
+
+// An application shown before comes back without the core reading its files again, with its
+// keys as they were; once the user has changed a key, it comes back as the core now binds it.
+TEST_F(KeysOverBus, AnApplicationShownBeforeComesBackAsTheCoreBindsIt) {
+  open();
+  const auto loads = [&] { return logText().count(S("cKeyChecker.InitForApp")); };
+  chooseApp(S("WINWORD"));
+  chooseApp(S("DEFAULT"));
+  const qsizetype before = loads();
+  chooseApp(S("WINWORD"));
+  EXPECT_EQ(loads(), before) << "an application kept was read again";
+  EXPECT_TRUE(tag(dlg->keyNode(S("CAP_E"))).startsWith(S("SAYALL|"))) << str(tag(dlg->keyNode(S("CAP_E"))));
+  EXPECT_TRUE(tag(dlg->keyNode(S("CAP_Q"))).startsWith(S("SAYCHAR|")));
+  chooseApp(S("DEFAULT"));
+  EXPECT_EQ(dlg->keyNode(S("CAP_E")), nullptr) << "the application's key shows in the global tree";
+  find(S("CAP_Q"));
+  key(Qt::Key_Delete);  // the user's global key, which WINWORD shares
+  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
+  ASSERT_FALSE(dlg->isVisible());
+  gGlobal().LastForeApp = S("WINWORD");  // the dialog opened again from the word processor
+  open();
+  ASSERT_EQ(dlg->application(), S("WINWORD"));
+  EXPECT_EQ(dlg->keyNode(S("CAP_Q")), nullptr)
+      << "the deleted key came back with the tree kept: " << str(tag(dlg->keyNode(S("CAP_Q"))));
+  EXPECT_TRUE(dlg->checker().GetActFuncForKey(S("CAP_Q")).isEmpty());
 }
 
 // The save question on leaving with a deleted key: Yes stores and closes, No takes the change

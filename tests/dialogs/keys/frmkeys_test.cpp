@@ -561,7 +561,7 @@ INSTANTIATE_TEST_SUITE_P(
     Bad, BrokenFavourites,
     ::testing::Values(BrokenCase{"LinesWithoutEquals", "[User]\r\nSAYLINE=Zeile\r\nnoequals\r\n=leer\r\n;SAYALL=x\r\n",
                                  1},
-                      BrokenCase{"Binary", QByteArray("\xff\xfe\0[Us\x01\x02\r\n\0\0=", 16), 0},
+                      BrokenCase{"Binary", QByteArray("\xff\xfe\0[Us\x01\x02\r\n\0\0=", 13), 0},
                       BrokenCase{"NoSection", "SAYLINE=Zeile\r\n", 0},
                       BrokenCase{"TenKilobyteName", "[User]\r\nSAYLINE=" + QByteArray(10240, 'y') + "\r\n", 1}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -22,6 +22,7 @@
 #include "app/frmmdi.h"
 #include "app/startup.h"
 #include "bench/benchmain.h"
+#include "bench/desktoprig.h"
 #include "corvane/engine/speechlog.h"
 #include "dialogs/keys/frmqmenu.h"
 #include "tests/e2e/desktop.h"
@@ -64,24 +65,8 @@ QString spokenName(const QAction* a) {
   return t.remove(u'&').trimmed();
 }
 
-struct Rig {
-  QString error;
-
-  Rig() {
-    error = !jex::testing::desktopError().isEmpty() ? jex::testing::desktopError() : jex::testing::core().error;
-    if (!error.isEmpty()) return;
-    qputenv("JEXUI_LOGDIR", jex::testing::core().home.toUtf8());
-    jex::frmMDI::setQuitter([] {});
-    if (jex::Main() != -1 || !jex::frmMDI::instance()) {
-      error = S("JexUI did not start");
-      return;
-    }
-    (void)QTest::qWaitFor([] { return jex::testing::coreOutput().contains(S("EXPOSED: Funcs")); }, 10000);
-    (void)QTest::qWaitFor([] { return QApplication::activeWindow() == jex::frmMDI::instance(); }, 8000);
-    jex::testing::coreWrite(S(":switch JEXUI WINWORD"));
-    QTest::qWait(500);
-  }
-  ~Rig() { jex::testing::coreQuit(); }
+struct Rig : jex::bench::DesktopRig {
+  Rig() : DesktopRig(S("JEXUI WINWORD"), true) {}
 
   // The start of the first utterance that began at or after since and names the entry.
   static qint64 spokenAt(const QString& entry, qint64 since) {

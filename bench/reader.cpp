@@ -15,6 +15,7 @@
 #include "app/frmmdi.h"
 #include "app/startup.h"
 #include "bench/benchmain.h"
+#include "bench/desktoprig.h"
 #include "corvane/engine/speechlog.h"
 #include "tests/e2e/desktop.h"
 
@@ -26,23 +27,8 @@ namespace {
 // measured is the reader's and the speech path's, not the length of the last utterance.
 const bool kCoreWanted = (jex::testing::useCore({}), true);
 
-struct Rig {
-  QString error;
-
-  Rig() {
-    error = !jex::testing::desktopError().isEmpty() ? jex::testing::desktopError() : jex::testing::core().error;
-    if (!error.isEmpty()) return;
-    qputenv("JEXUI_LOGDIR", jex::testing::core().home.toUtf8());
-    jex::frmMDI::setQuitter([] {});
-    if (jex::Main() != -1 || !jex::frmMDI::instance()) {
-      error = QStringLiteral("JexUI did not start");
-      return;
-    }
-    (void)QTest::qWaitFor([] { return QApplication::activeWindow() == jex::frmMDI::instance(); }, 8000);
-    jex::testing::coreWrite(QStringLiteral(":switch WINWORD JEXUI"));
-    QTest::qWait(500);
-  }
-  ~Rig() { jex::testing::coreQuit(); }
+struct Rig : jex::bench::DesktopRig {
+  Rig() : DesktopRig(QStringLiteral("WINWORD JEXUI")) {}
   // Start of the first focus utterance that began at or after since; -1 when none came.
   qint64 speechStart(qint64 since) {
     qint64 start = -1;

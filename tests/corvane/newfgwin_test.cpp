@@ -87,6 +87,9 @@ class WindowsInFront : public ::testing::TestWithParam<Kit> {
     env.insert(S("QT_QPA_PLATFORM"), S("xcb"));  // the core follows the display's windows
     core_->proc.setProcessEnvironment(env);
     ASSERT_TRUE(core_->startAndWait()) << core_->out();
+    // A core that has just started on a busy machine may take longer than JexUI waits for an
+    // answer while it reads the display's windows.
+    bus::setCallTimeout(15000);
     QDBusConnection conn = bus_.connection();
     root_ = bus::connect(S("corvane.application"), conn);
     ASSERT_TRUE(bus::publish(S("JexUI.UI_Application"), jexUi_, conn));
@@ -96,6 +99,7 @@ class WindowsInFront : public ::testing::TestWithParam<Kit> {
     ASSERT_TRUE(QFile::copy(S(JEX_BIN_DIR "/jex_qtwindow"), dir_.filePath(S("jexui"))));
   }
   void TearDown() override {
+    bus::setCallTimeout(bus::kDefaultCallTimeoutMs);
     wm_.kill();
     wm_.waitForFinished(3000);
   }

@@ -162,6 +162,12 @@ NodeTree::NodeTree(QWidget* parent) : QTreeWidget(parent) {
   connect(this, &QTreeView::collapsed, this, toggled);
 }
 
+// The model is a child of the tree and goes after this part of the tree is gone: its last
+// signals (the reset as it is deleted) must not reach it.
+NodeTree::~NodeTree() {
+  if (QAbstractItemModel* m = model()) m->disconnect(this);
+}
+
 const QList<QPersistentModelIndex>& NodeTree::shownNodes() const {
   if (shownValid_) return shown_;
   shown_.clear();

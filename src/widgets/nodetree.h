@@ -19,6 +19,7 @@ class NodeTree : public QTreeWidget {
   Q_OBJECT
  public:
   explicit NodeTree(QWidget* parent = nullptr);
+  ~NodeTree() override;
 
   // The nodes shown, in order (child i of the tree's accessible is entry i); built again only
   // after the tree changed.

@@ -291,6 +291,7 @@ frmKeys::frmKeys(QWidget* parent) : ChildDialog(QStringLiteral("frmKeys"), u8("T
 
 frmKeys::~frmKeys() {
   for (const KeptKeys& k : std::as_const(keptKeys_)) qDeleteAll(k.roots);
+  qDeleteAll(std::exchange(retired_, {}));
   trap("frmKeys.Unload", [this] {
     if (capture_ != NoCapture) setCapture(false, NoCapture);
   });
@@ -426,7 +427,7 @@ void frmKeys::applyTask(bool force) {
     if (roots.isEmpty()) {
       const QSignalBlocker hold(treKeys_);
       const QList<QTreeWidgetItem*> old = treKeys_->invisibleRootItem()->takeChildren();
-      if (!old.isEmpty()) QTimer::singleShot(0, this, [old] { qDeleteAll(old); });
+      retire(old);
       checker_.InitForApp(application_, true);
       roots = buildKeyTree();
     }
@@ -570,7 +571,7 @@ void frmKeys::FillKeys() {
     // The old nodes leave the tree at once and are deleted once the event loop is idle again:
     // thousands of them would hold up the showing.
     const QList<QTreeWidgetItem*> old = treKeys_->invisibleRootItem()->takeChildren();
-    if (!old.isEmpty()) QTimer::singleShot(0, this, [old] { qDeleteAll(old); });
+    retire(old);
     placeKeyTree(buildKeyTree(), state);
   });
   keyNodeSelected(treKeys_->currentItem());
@@ -653,8 +654,7 @@ void frmKeys::keepKeys() {
   }
   if (roots.isEmpty()) return;
   if (const auto old = keptKeys_.constFind(application_); old != keptKeys_.cend()) {
-    const QList<QTreeWidgetItem*> stale = old->roots;
-    QTimer::singleShot(0, this, [stale] { qDeleteAll(stale); });
+    retire(old->roots);
   }
   keptOrder_.removeOne(application_);
   keptOrder_ << application_;
@@ -664,8 +664,7 @@ void frmKeys::keepKeys() {
   while (keptOrder_.size() > kMaxKept) {
     const auto oldest = keptKeys_.constFind(keptOrder_.takeFirst());
     if (oldest == keptKeys_.cend()) continue;
-    const QList<QTreeWidgetItem*> stale = oldest->roots;
-    QTimer::singleShot(0, this, [stale] { qDeleteAll(stale); });
+    retire(oldest->roots);
     keptKeys_.erase(oldest);
   }
 }
@@ -688,7 +687,14 @@ void frmKeys::dropKeptKeys() {
   for (const KeptKeys& k : std::as_const(keptKeys_)) roots += k.roots;
   keptKeys_.clear();
   keptOrder_.clear();
-  if (!roots.isEmpty()) QTimer::singleShot(0, this, [roots] { qDeleteAll(roots); });
+  retire(roots);
+}
+
+// Nodes out of the tree are deleted once the showing is done (at the latest with the dialog).
+void frmKeys::retire(const QList<QTreeWidgetItem*>& nodes) {
+  if (nodes.isEmpty()) return;
+  if (retired_.isEmpty()) QTimer::singleShot(0, this, [this] { qDeleteAll(std::exchange(retired_, {})); });
+  retired_ += nodes;
 }
 
 QTreeWidgetItem* frmKeys::keyNode(const QString& key) const { return keyNodes_.value(key.toUpper()); }

@@ -97,6 +97,7 @@ class frmKeys : public ChildDialog {
   void keepKeys();
   QList<QTreeWidgetItem*> takeKeptKeys(const QString& app);
   void dropKeptKeys();
+  void retire(const QList<QTreeWidgetItem*>& nodes);
   QString KeyDesc(const QString& code) const;
   QString levelLabel(QChar digit) const;
   void keyNodeSelected(QTreeWidgetItem* node);
@@ -145,7 +146,8 @@ class frmKeys : public ChildDialog {
     QHash<QString, QTreeWidgetItem*> nodes;
   };
   QHash<QString, KeptKeys> keptKeys_;
-  QStringList keptOrder_;  // oldest first
+  QStringList keptOrder_;            // oldest first
+  QList<QTreeWidgetItem*> retired_;  // out of the tree, deleted after the showing
   QString txtKeysTag_;
   int searchFrom_ = -2;  // the node the typing started from (-1 before the first, -2 not begun)
 

@@ -48,11 +48,58 @@ class UserObject : public Dispatchable {
   }
 };
 
+// One user of the list proc.Users: its name, also its value.
+class UserItem : public Dispatchable {
+ public:
+  explicit UserItem(const QString& name) : Dispatchable(QStringLiteral("UserItem")) {
+    property(QStringLiteral("Name"), [name] { return QVariant(name); });
+    defaultMember(QStringLiteral("Name"));
+  }
+};
+
+// proc.Users: the user names as they were at the last Reload (or when proc.Users was read), so
+// that Count and Item agree while a caller walks the list.
+class UserNames : public Dispatchable {
+ public:
+  explicit UserNames(std::shared_ptr<UserDirectory> users) : Dispatchable(QStringLiteral("Users")) {
+    procedure(
+        QStringLiteral("Reload"), [this, users] { reload(*users); }, QStringLiteral("reads the user list again"));
+    property(QStringLiteral("Count"), [this] { return QVariant(int(names_.size())); });
+    property(QStringLiteral("Items"), [this] { return QVariant(names_); });
+    method(QStringLiteral("Item"), 1, 1, [this](Args& a) {
+      const QVariant& key = a.at(0);
+      int i = -1;
+      if (key.metaType().id() == QMetaType::QString) {
+        const QString wanted = key.toString().trimmed();
+        for (int at = 0; at < names_.size() && i < 0; ++at)
+          if (names_[at].compare(wanted, Qt::CaseInsensitive) == 0) i = at;
+      } else {
+        i = a.i32(0) - 1;
+      }
+      if (i < 0 || i >= names_.size())
+        throw jex::Error(jex::err::SubscriptOutOfRange, QStringLiteral("no user ") + a.str(0));
+      return fromObj(Obj(std::make_shared<UserItem>(names_[i])));
+    });
+    defaultMember(QStringLiteral("Item"));
+  }
+  void reload(const UserDirectory& users) { names_ = users.names(); }
+
+ private:
+  QStringList names_;
+};
+
 class UserList : public Dispatchable {
  public:
   explicit UserList(std::shared_ptr<UserDirectory> users)
       : Dispatchable(QStringLiteral("GetUsers")), curr_(std::make_shared<CurrUser>(users)) {
     property(QStringLiteral("CurrUser"), [this] { return fromObj(Obj(curr_)); });
+    method(
+        QStringLiteral("ChgUser"), 1, 1,
+        [users](Args& a) {
+          users->change(a.str(0));
+          return QVariant(true);
+        },
+        QStringLiteral("makes an existing user current (its name without regard to case)"));
     property(QStringLiteral("Count"), [users] { return QVariant(int(users->names().size())); });
     property(QStringLiteral("Items"), [users] { return QVariant(users->names()); });
     method(QStringLiteral("Item"), 1, 1, [users](Args& a) {
@@ -87,6 +134,19 @@ QStringList UserDirectory::names() const {
   return QDir(baseDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
 }
 
+QString UserDirectory::existing(const QString& name) const {
+  for (const QString& n : names())
+    if (n.compare(name.trimmed(), Qt::CaseInsensitive) == 0) return n;
+  return {};
+}
+
+void UserDirectory::change(const QString& name) {
+  const QString found = existing(name);
+  if (found.isEmpty()) throw jex::Error(jex::err::InvalidCall, QStringLiteral("no such user: ") + name);
+  init(found, baseDir());
+  model_.report(QStringLiteral("USER: ") + current() + QStringLiteral(" @ ") + path());
+}
+
 void UserDirectory::init(const QString& rawName, const QString& base) {
   const QString name = rawName.trimmed();
   if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name == u"." || name == u"..")
@@ -113,11 +173,11 @@ std::shared_ptr<BindingStore> addUserMembers(const AddProperty& add, CoreModel& 
   auto list = std::make_shared<UserList>(users);
   add(QStringLiteral("User"), [user] { return fromObj(Obj(user)); }, {});
   add(QStringLiteral("GetUsers"), [list] { return fromObj(Obj(list)); }, {});
+  auto names = std::make_shared<UserNames>(users);
   add(QStringLiteral("Users"),
-      [users] {
-        auto c = std::make_shared<Collection>();
-        for (const QString& n : users->names()) c->add(n, n);
-        return fromObj(Obj(c));
+      [names, users] {
+        names->reload(*users);
+        return fromObj(Obj(names));
       },
       {});
   return bindings;

@@ -33,6 +33,11 @@ frmInputBox::frmInputBox() : BoxForm(QStringLiteral("frmInputBox")) {
 
 void frmInputBox::setPrompt(const QString& prompt) { setMessage(nl_Msg_, prompt); }
 
+void frmInputBox::setDefault(const QString& text) {
+  nl_Input_->setText(text);
+  nl_Input_->selectAll();
+}
+
 void frmInputBox::showModal() { execInFront(); }
 
 void frmInputBox::buttonPressed(int index) {
@@ -40,11 +45,12 @@ void frmInputBox::buttonPressed(int index) {
   hide();
 }
 
-QString InputBoxEx(const QString& prompt) {
+QString InputBoxEx(const QString& prompt, const QString& defaultText) {
   return trapped("InputBoxEx", QString(), [&] {
     frmInputBox form;
     form.setTitle(appContext().appTitle());
     form.setPrompt(prompt);
+    form.setDefault(defaultText);
     form.showModal();
     return appContext().quitting() ? QString() : form.result();
   });

@@ -17,6 +17,8 @@ class frmInputBox : public BoxForm {
   QString result() const { return result_; }
 
   void setPrompt(const QString& prompt);
+  // The answer offered when the box shows, selected.
+  void setDefault(const QString& text);
   // Shows the box modally with the answer field focused; returns when it closed.
   void showModal();
 
@@ -32,7 +34,8 @@ class frmInputBox : public BoxForm {
   QLineEdit* nl_Input_;
 };
 
-// Asks for a text with prompt; empty on Cancel or while the program is quitting.
-QString InputBoxEx(const QString& prompt);
+// Asks for a text with prompt, the answer field holding defaultText (selected, so that typing
+// replaces it); empty on Cancel or while the program is quitting.
+QString InputBoxEx(const QString& prompt, const QString& defaultText = {});
 
 }  // namespace jex

@@ -148,6 +148,21 @@ TEST_F(OwnBoxes, InputBoxExReturnsTheTextOrNothing) {
   EXPECT_EQ(jex::InputBoxEx(QStringLiteral("Neuer Name:")), "");
 }
 
+TEST_F(OwnBoxes, InputBoxExOffersADefaultThatTypingReplaces) {
+  WhenModal taken([](jex::BoxForm* box) {
+    auto* form = static_cast<jex::frmInputBox*>(box);
+    EXPECT_EQ(form->nl_Input()->text(), "Anna");
+    EXPECT_EQ(form->nl_Input()->selectedText(), "Anna");
+    type(box, Qt::Key_Return);
+  });
+  EXPECT_EQ(jex::InputBoxEx(QStringLiteral("Name:"), QStringLiteral("Anna")), "Anna");
+  WhenModal replaced([](jex::BoxForm* box) {
+    QTest::keyClicks(box->focusWidget(), QStringLiteral("Berta"));
+    type(box, Qt::Key_Return);
+  });
+  EXPECT_EQ(jex::InputBoxEx(QStringLiteral("Name:"), QStringLiteral("Anna")), "Berta");
+}
+
 TEST_F(OwnBoxes, AbsurdPromptsStayWithinTheScreenAndAnswer) {
   const QString huge(100000, QLatin1Char('y'));
   int width = 0, screen = 0;

@@ -14,6 +14,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # the system mixer (ALSA simple mixer); its test starts a sound server with a null sink
   libasound2-dev pulseaudio libasound2-plugins
+  # profile archives (.zip) for export and import
+  libarchive-dev
   # stand-in core: speech and Braille tables
   espeak-ng libespeak-ng-dev liblouis-dev liblouis-data
   # stand-in core: the accessibility bus it hears JexUI's windows on

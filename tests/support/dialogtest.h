@@ -111,7 +111,8 @@ class DialogTest : public MainWindowTest {
   void language(const char* lng);
   // A value of the core's settings file.
   QString stored(const QString& section, const QString& key) const;
-  // Every file of the program directory but JexUI's log, by path: what the core and JexUI keep.
+  // Every file of the program directory but JexUI's log and the INI files' empty lock files, by
+  // path: what the core and JexUI keep.
   using Files = QMap<QString, QByteArray>;
   Files files() const;
   // The files written, added or removed since before.

@@ -337,8 +337,9 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
 }
 
 constexpr Case kCases[] = {
-    {"1031", "frmVoices"}, {"1031", "frmKeyecho"}, {"1031", "frmDevice"}, {"1031", "frmBraille"}, {"1031", "frmTasks"},
-    {"1033", "frmVoices"}, {"1033", "frmKeyecho"}, {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},
+    {"1031", "frmVoices"}, {"1031", "frmKeyecho"}, {"1031", "frmDevice"}, {"1031", "frmBraille"},
+    {"1031", "frmTasks"},  {"1031", "frmUser"},    {"1033", "frmVoices"}, {"1033", "frmKeyecho"},
+    {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},  {"1033", "frmUser"},
 };
 INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
 

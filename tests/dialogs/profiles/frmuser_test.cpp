@@ -177,6 +177,16 @@ TEST_F(UserDialog, BadNamesShowTheErrorAndTouchNothing) {
     EXPECT_EQ(a.said.value(1), u"Fehler - Name ungültig oder keine Schreibrechte !") << bad;
   }
   EXPECT_EQ(profiles_test::snapshot(users()), before);
+  // A copy that fails midway (a full disk) shows the same error and leaves nothing behind.
+  f->profiles().setCopyProgress([](int files) { return files < 3; });
+  {
+    Answers a({QStringLiteral("Voll"), QString()});
+    menu("mnuUserNew");
+    EXPECT_EQ(a.said.value(1), u"Fehler - Name ungültig oder keine Schreibrechte !");
+  }
+  f->profiles().setCopyProgress({});
+  EXPECT_EQ(profiles_test::snapshot(users()), before);
+  EXPECT_TRUE(listed(f).isEmpty());
   // The last user of the list cannot be deleted.
   {
     Answers a({QStringLiteral("Solo")});

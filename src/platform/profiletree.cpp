@@ -52,6 +52,11 @@ class Fd {
   int fd_;
 };
 
+constexpr size_t kBufferSize = 65536;
+// Folders deeper than this below a profile's top are refused in archives; the trees are walked
+// recursively, with two open folders a level.
+constexpr int kMostLevels = 64;
+
 // The names in an open directory, without "." and "..".
 QList<QByteArray> namesIn(int dirFd, const QString& shown) {
   const int dup = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
@@ -104,9 +109,10 @@ void copyFile(int in, const struct stat& st, int dirFd, const char* name, bool m
     }
   }
   if (left > 0 && !kernelCopy) {
-    char buffer[65536];
+    QByteArray bytes(kBufferSize, Qt::Uninitialized);  // not on the stack: the walk is recursive
+    char* buffer = bytes.data();
     for (;;) {
-      const ssize_t got = ::read(in, buffer, sizeof buffer);
+      const ssize_t got = ::read(in, buffer, kBufferSize);
       if (got == 0) break;
       if (got < 0) {
         if (errno == EINTR) continue;
@@ -260,10 +266,11 @@ void packDir(const ArchiveHandle& a, int dirFd, const QString& inArchive, const 
       if (!in.ok() || ::fstat(in.get(), &inSt) != 0) fail(QStringLiteral("cannot open"), entryShown);
       if (!S_ISREG(inSt.st_mode)) continue;
       writeEntry(a, entryName, AE_IFREG, inSt.st_mode, inSt.st_size, inSt.st_mtim.tv_sec);
-      char buffer[65536];
+      QByteArray bytes(kBufferSize, Qt::Uninitialized);  // not on the stack: the walk is recursive
+      char* buffer = bytes.data();
       qint64 left = inSt.st_size;
       while (left > 0) {
-        const ssize_t got = ::read(in.get(), buffer, size_t(std::min<qint64>(left, qint64(sizeof buffer))));
+        const ssize_t got = ::read(in.get(), buffer, size_t(std::min<qint64>(left, qint64(kBufferSize))));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) fail(QStringLiteral("cannot read"), entryShown, got == 0 ? EIO : errno);
         writeData(a, buffer, size_t(got), entryName);
@@ -284,10 +291,12 @@ QString badName(const char* raw) {
   }
   QString inner = name;
   if (inner.endsWith(u'/')) inner.chop(1);
-  for (const QString& part : inner.split(u'/')) {
+  const QStringList parts = inner.split(u'/');
+  for (const QString& part : parts) {
     if (part == u"..") return QStringLiteral("a path leading outside: ") + name;
     if (part.isEmpty() || part == u".") return QStringLiteral("an odd path: ") + name;
   }
+  if (parts.size() > kMostLevels + 1) return QStringLiteral("a path too deep: ") + name;
   return {};
 }
 
@@ -406,6 +415,7 @@ ArchiveContents unpackTree(const QString& zipPath, const QString& targetDir, con
   }
   ArchiveContents got;
   QSet<QString> seen;
+  char buffer[kBufferSize];
   archive_entry* entry = nullptr;
   for (;;) {
     const int r = archive_read_next_header(a.get(), &entry);
@@ -443,7 +453,6 @@ ArchiveContents unpackTree(const QString& zipPath, const QString& targetDir, con
       }
     }
     if (!isDir) ++got.files;
-    char buffer[65536];
     qint64 fileBytes = 0;
     for (;;) {
       const la_ssize_t n = archive_read_data(a.get(), buffer, sizeof buffer);

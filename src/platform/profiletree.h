@@ -76,7 +76,8 @@ void packTree(const QString& zipPath, const QString& dir, const ArchiveLayout& l
 // Reads the archive whole and refuses it (jex::Error 75, the reason in English) when it is
 // truncated or damaged, is no zip, or holds an absolute path, a "..", "." or empty component, a
 // backslash or control character in a name, a link, a device, a FIFO or socket, an entry outside
-// treePrefix other than the manifest, more entries or bytes than limits allow, or a name twice.
+// treePrefix other than the manifest, more entries or bytes than limits allow, a name twice, or
+// a path more than 64 folders deep.
 // targetDir empty: only checks. Otherwise targetDir (which must not exist) is created and the
 // tree is unpacked into it without its prefix; on a refusal it may hold part of the tree and is
 // the caller's to remove.

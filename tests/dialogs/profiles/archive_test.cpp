@@ -78,6 +78,7 @@ QList<Hostile> hostileArchives() {
       {"LaterFormat", {{"jexui-profile.ini", "[JexUI Profile]\r\nFormat=2\r\nUser=Anna\r\n"}, root}, "foreign"},
       {"ManifestWithoutUser", {{"jexui-profile.ini", "[JexUI Profile]\r\nFormat=1\r\n"}, root}, "foreign"},
       {"TooManyEntries", many, "entries"},
+      {"TooDeep", {manifest, root, {"profile/" + QByteArray("d/").repeated(65) + "f", "x"}}, "too deep"},
   };
 }
 
@@ -103,7 +104,8 @@ TEST_F(ArchiveTest, AFifoEntryComesOutAsAnOrdinaryFile) {
   ASSERT_TRUE(writeZip(zip("fifo.zip"), {{"jexui-profile.ini", goodManifest()},
                                          {"profile/", {}, AE_IFDIR},
                                          {"profile/fifo", "data", AE_IFREG, {}, false, 010644}}));
-  ASSERT_EQ(profiles.Import(zip("fifo.zip"), QStringLiteral("Fifo")), Outcome::Done) << profiles.Problem().toStdString();
+  ASSERT_EQ(profiles.Import(zip("fifo.zip"), QStringLiteral("Fifo")), Outcome::Done)
+      << profiles.Problem().toStdString();
   const QFileInfo made(users() + QStringLiteral("Fifo/fifo"));
   EXPECT_TRUE(made.isFile());
   EXPECT_EQ(readFile(made.filePath()), u"data");

@@ -127,6 +127,20 @@ TEST_F(ProfilesTest, ResetPutsDefaultsOverTheUsersFilesAndKeepsItsOthers) {
   EXPECT_TRUE(hidden().isEmpty());
 }
 
+TEST_F(ProfilesTest, ResettingTheCurrentUserHasTheCoreReadItAgain) {
+  makeUser(QStringLiteral("Hans"), "edited");
+  jex::Jex().obj(QStringLiteral("proc.GetUsers")).call(QStringLiteral("ChgUser"), {QStringLiteral("Hans")});
+  const auto current = jex::CreateCurrUser();
+  jex::gGlobal().UserProfile->setVerbositySpeech(2);
+  core.reports.clear();
+  ASSERT_EQ(profiles.Reset(QStringLiteral("Hans")), Outcome::Done);
+  EXPECT_TRUE(core.reports.contains(QStringLiteral("USER: Hans @ ") + users() + QStringLiteral("Hans")))
+      << core.reports.join(u'\n').toStdString();
+  // DEFAULT's USERSET.INI came back: the user's level is the default one again.
+  EXPECT_EQ(current->VerbositySpeech(), 1);
+  EXPECT_EQ(coreUser(), u"Hans");
+}
+
 TEST_F(ProfilesTest, DeleteRemovesTheUserAndMovesTheCoreOffItFirst) {
   makeUser(QStringLiteral("Hans"), "Hans");
   makeUser(QStringLiteral("Grete"), "Grete");

@@ -16,8 +16,8 @@ class ProfilesTest : public ::testing::Test, public ProfilesFixture {};
 // Names refused as new users, by every operation that makes one, with nothing on disk changed.
 class BadNameTest : public ::testing::TestWithParam<const char*>, public ProfilesFixture {};
 
-QString badName(const char* spec) {
-  const QString s = QString::fromUtf8(spec);
+QString badName(const char* written) {
+  const QString s = QString::fromUtf8(written);
   if (s == u"<300>") return QString(300, u'x');
   if (s == u"<65>") return QString(65, u'x');
   if (s == u"<tab>") return QStringLiteral("a\tb");

@@ -135,6 +135,29 @@ TEST_F(OptionsDialog, ShowsEachSettingFromItsSourceAndOkWritesItBack) {
   EXPECT_EQ(count(S("!!! ERROR")), 0) << str(logText());
 }
 
+// The core gone while OK stores: each of its settings fails on its own and is logged, and the
+// settings kept elsewhere (the user's, corvane.ini's) are stored all the same.
+TEST_F(OptionsDialog, TheCoreGoneWhileStoringLeavesTheOtherSettingsStored) {
+  frmOptions* f = open();
+  ASSERT_NE(f, nullptr);
+  const bool sounds = gGlobal().UserProfile->UseSounds() != 0;
+  press(child<QCheckBox>(f, "chkMonVisible"));
+  press(child<QCheckBox>(f, "chkSounds"));
+  f->selectTab(frmOptions::TabStart);
+  press(child<QCheckBox>(f, "chkStartMsg"));
+  f->selectTab(frmOptions::TabDocWiz);
+  typeInto(f->cboDWLines(), "30");
+  Jex() = Obj();
+  ok(f);
+  Jex() = root;
+  EXPECT_FALSE(f->isVisible());
+  EXPECT_EQ(gGlobal().UserProfile->UseSounds() != 0, !sounds);
+  EXPECT_EQ(stored(S("MIXED"), S("chkSayWelcome")), S("0"));
+  for (const char* step : {"IsMonWinVisible", "NavBeep", "TooltipsStatus", "BadWinMsg", "DocWiz DEFAULT"})
+    EXPECT_TRUE(logged(S("!!! ERROR frmOptions.SaveValues.") + S(step))) << step;
+  EXPECT_FALSE(root.boolean(S("proc.IsMonWinVisible")));
+}
+
 // Ctrl+Tab and Ctrl+Shift+Tab go round the tabs and put the focus on each tab's first control;
 // Tab then stays on the controls the tab shows.
 TEST_F(OptionsDialog, CtrlTabGoesRoundTheTabsToTheirFirstControls) {

@@ -26,6 +26,7 @@
 #include "corvane/engine/keyecho.h"
 #include "corvane/engine/monitorwindow.h"
 #include "corvane/engine/objects.h"
+#include "corvane/engine/optionobjects.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/scriptrun.h"
 #include "corvane/engine/settingsstore.h"
@@ -38,6 +39,8 @@ namespace corvane {
 
 // How long the core waits, after QUIT, for JexUI to leave the bus before it ends anyway.
 constexpr int kExitWaitMs = 3000;
+// How long UI_RELOAD waits for JexUI to leave the bus before it starts JexUI again.
+constexpr int kReloadWaitMs = 5000;
 
 namespace bus = jex::automation::dbus;
 using jex::automation::fromObj;
@@ -156,6 +159,13 @@ int CorvaneApp::start() {
     jex::WriteLog(QStringLiteral("corvane ready, AppPath ") + appPath_, jex::kTraffic);
     report(QStringLiteral("READY: ") + applicationName() + QStringLiteral(" AppPath=") + appPath_ +
            QStringLiteral(" copied=%1 audio=%2").arg(dir.copiedFiles).arg(speech_->playsAudio() ? 1 : 0));
+    // [MIXED] chkSayWelcome: the language's welcome message greets the user whom the core brings
+    // the user interface up for (a core started without JexUI, for a test or a tool, keeps quiet).
+    if (!options_.noJexUi)
+      if (const QString welcome =
+              welcomeText(*this, settings_->value(ini::General, ini::DefaultLng, QStringLiteral("1031")));
+          !welcome.isEmpty())
+        speak(welcome, 1);
     if (!options_.noJexUi) startJexUi();
     return -1;
   });
@@ -223,6 +233,12 @@ void CorvaneApp::registerOwnCommands() {
                              on ? QStringLiteral("0") : QStringLiteral("1")))
       return QStringLiteral("TooltipsStatus not stored");
     return QStringLiteral("TooltipsStatus=%1").arg(on ? 0 : 1);
+  });
+  // JexUI quits to come back in another writing direction: it is started again once it has
+  // left the bus.
+  router_->addCommand(QStringLiteral("UI_RELOAD"), [this] {
+    reloadJexUi();
+    return QStringLiteral("JexUI started again once it has left");
   });
   router_->addCommand(QStringLiteral("MONWINTOGGLE"), [this] {
     setMonitorVisible(!monitorVisible());
@@ -504,6 +520,26 @@ void CorvaneApp::startJexUi() {
     if (ok && callers_) callers_->startedJexUi(pid);
     report(QStringLiteral("JEXUI: started ") + (ok ? QStringLiteral("ok") : QStringLiteral("failed")));
   });
+}
+
+void CorvaneApp::reloadJexUi() {
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  auto* poll = new QTimer(this);
+  poll->setInterval(50);
+  connect(poll, &QTimer::timeout, this, [this, clock, poll] {
+    const bool runs = jex::trapped("CorvaneApp.reloadWait", false, [] {
+      return bus::isNameOwned(QString::fromLatin1(kJexUiBusName), QDBusConnection::sessionBus());
+    });
+    if (runs && clock->elapsed() < kReloadWaitMs) return;
+    poll->stop();
+    poll->deleteLater();
+    if (exiting_) return;
+    if (runs) jex::WriteErrorLog(QStringLiteral("UI_RELOAD: JexUI still on the bus after 5 s"));
+    report(QStringLiteral("JEXUI: reloading"));
+    startJexUi();
+  });
+  poll->start();
 }
 
 void CorvaneApp::jexUiGone() {

@@ -78,6 +78,8 @@ class CorvaneApp : public QObject, public CoreModel {
   // JexUI's name has left the bus: started again when JexUI went without QUIT (still holding
   // its sink), at most kJexUiRestartsPerMinute times a minute.
   void jexUiGone();
+  // UI_RELOAD: waits up to 5 s for JexUI to leave the bus, then starts it.
+  void reloadJexUi();
   void finishExit();
   // A key of the display's keyboard (KeyboardListener) or a code from the monitor window.
   void keyboardKey(const QString& key, bool pressed);

@@ -12,6 +12,7 @@
 #include "corvane/engine/corvaneapp.h"
 #include "corvane/engine/eventhub.h"
 #include "corvane/engine/keyinput.h"
+#include "corvane/engine/optionobjects.h"
 #include "corvane/engine/scriptconsole.h"
 #include "corvane/engine/settingsstore.h"
 #include "corvane/engine/speechobjects.h"
@@ -233,6 +234,7 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
   bindings_ = addUserMembers(add, model_);
   addProcStatusMembers(add, model_);
   addProcStateMembers(add, model_);
+  addProcOptionMembers(add, model_);
 }
 
 QVariant Proc::callBack(Args& a) {
@@ -331,8 +333,9 @@ Root::Root(CoreModel& model)
         [this, k](const QVariant& v) { keys_->setLast(k, toStr(v)); },
         QStringLiteral("the last key reported while not handled; \"\" clears it"));
   }
-  addRootStatusMembers([this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); },
-                       model_);
+  const AddProperty add = [this](const QString& n, Getter g, Putter p) { property(n, std::move(g), std::move(p)); };
+  addRootStatusMembers(add, model_);
+  addMixedSettings(add, std::make_shared<MixedValues>(model_));
 }
 
 }  // namespace corvane

@@ -26,7 +26,6 @@ QList<forms::Form> comingForms() {
   return {
       {.name = L("frmUser"), .menuButton = 0, .menuEntries = {{.name = L("mnuFileUserSettings")}}},
       {.name = L("frmMeridan"), .menuButton = 4},
-      {.name = L("frmOptions"), .menuButton = 5, .menuEntries = {{.name = L("mnuExtrasOptions")}}},
       {.name = L("frmObjWiz"),
        .menuButton = 5,
        .commands = {{.name = L("SHOWTYPEDOC")}},

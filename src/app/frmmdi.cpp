@@ -110,6 +110,21 @@ frmMDI::frmMDI(QWidget* parent) : QMainWindow(parent) {
   tmrStartUp_->setObjectName(QStringLiteral("tmrStartUp"));
   tmrStartUp_->setInterval(kStartUpInterval);
   connect(tmrStartUp_, &QTimer::timeout, this, &frmMDI::startUpTick);
+  wireLanguageChange();
+}
+
+// A language change reaches the program through the queues: the dialogs hear UI_LNGCHANGE from the
+// sink and the main window is localised with them, the core gets its commands in its queue, and
+// the quit runs as the next command of JexUI's own queue, after the change has returned.
+void frmMDI::wireLanguageChange() {
+  auto& hooks = frmLocalizer().hooks();
+  hooks.notify = [](const QString& command) {
+    iNotify(command);
+    if (command == QLatin1String("UI_LNGCHANGE") && instance())
+      trap("frmMDI.UI_LNGCHANGE", [] { frmLocalizer().Localize(instance()); });
+  };
+  hooks.sendToCore = [](const QString& command) { iAdd2JexCmdQ(command); };
+  hooks.quit = [] { iAdd2MyCmdQ(QStringLiteral("QUIT")); };
 }
 
 frmMDI::~frmMDI() {

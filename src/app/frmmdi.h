@@ -145,6 +145,7 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   std::shared_ptr<cNotifySink> notificationSink() const override;
 
  private:
+  void wireLanguageChange();
   void buildControls();
   void buildMenus();
   void connectMenuButtons();

@@ -10,7 +10,6 @@
 
 namespace jex::systemsettings {
 namespace {
-QString g_registryFile;
 
 constexpr quint32 kSpiUpdateFlags = 3;  // write to the user profile and broadcast the change
 constexpr int kMaxUserName = 15;        // the name buffer: 14 characters and the terminator
@@ -40,8 +39,8 @@ void applySection(cIniFil& ini, const QString& section, LogLevel level) {
 }
 }  // namespace
 
-void setRegistryFile(const QString& path) { g_registryFile = path; }
-QString registryFile() { return g_registryFile.isEmpty() ? platform::Registry::defaultPath() : g_registryFile; }
+void setRegistryFile(const QString& path) { platform::Registry::setMachinePath(path); }
+QString registryFile() { return platform::Registry::machinePath(); }
 
 QString winUserName(const QString& loginName) { return loginName.size() >= kMaxUserName ? QString() : loginName; }
 

@@ -19,7 +19,8 @@ class cIniFil;
 
 namespace systemsettings {
 
-// The registry file that imports and [REG_Always] write to (Registry::defaultPath() unless set).
+// The registry file that imports, [REG_Always] and the options dialog write to
+// (Registry::machinePath()).
 void setRegistryFile(const QString& path);  // empty: back to the default
 QString registryFile();
 

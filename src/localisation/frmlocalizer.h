@@ -43,9 +43,8 @@ QString DefaultText(const loc::Control& c);
 
 class frmLocalizer {
  public:
-  // What the language change needs from the rest of the program. The application sets these
-  // at start-up; the defaults send commands through the core's proc.AddToCMDQueue, re-localise every
-  // visible top-level window, and quit the application.
+  // What the language change needs from the rest of the program. The main window sets them when
+  // it is made (iNotify, iAdd2JexCmdQ and QUIT through its own queue); a hook not set is skipped.
   struct Hooks {
     std::function<void(const QString& cmd)> notify;      // in-process notification to all dialogs
     std::function<void(const QString& cmd)> sendToCore;  // append to the core's command queue

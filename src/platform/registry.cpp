@@ -302,4 +302,116 @@ Registry::ImportResult Registry::importRegFile(const QString& regFile) {
   return res;
 }
 
+namespace {
+QString g_machinePath;
+const QString kHklm = QStringLiteral("HKEY_LOCAL_MACHINE");
+const QString kHkcr = QStringLiteral("HKEY_CLASSES_ROOT");
+const QString kStart = QStringLiteral("Start");
+
+// The classes each known server file serves: ProgID and class id.
+struct ServedClass {
+  const char* file;
+  const char* progId;
+  const char* clsid;
+};
+constexpr ServedClass kServedClasses[] = {
+    {"pagecast.dll", "webview.viewsource", "{6F1D3C2A-52B4-4E0B-9A11-3C5E2B7D4A90}"},
+};
+
+QList<const ServedClass*> classesOf(const QString& file) {
+  QList<const ServedClass*> out;
+  const QString name = QFileInfo(QString(file).replace(u'\\', u'/')).fileName();
+  for (const ServedClass& c : kServedClasses)
+    if (name.compare(QLatin1String(c.file), Qt::CaseInsensitive) == 0) out << &c;
+  return out;
+}
+}  // namespace
+
+QString Registry::machinePath() { return g_machinePath.isEmpty() ? defaultPath() : g_machinePath; }
+
+void Registry::setMachinePath(const QString& path) { g_machinePath = path; }
+
+bool Registry::hasKey(const QString& root, const QString& keyPath) const {
+  const QString r = canonicalRoot(root);
+  if (r.isEmpty()) return false;
+  const QString id = keyId(r, keyPath);
+  if (keys_.contains(id)) return true;
+  // A key is there as the parent of a key that is.
+  for (auto it = keys_.cbegin(); it != keys_.cend(); ++it)
+    if (it.key().startsWith(id + QLatin1Char('\\'))) return true;
+  return false;
+}
+
+bool Registry::deleteValue(const QString& root, const QString& keyPath, const QString& name) {
+  const QString r = canonicalRoot(root);
+  if (r.isEmpty()) return false;
+  const auto k = keys_.find(keyId(r, keyPath));
+  if (k == keys_.end() || !k->values.remove(name.toLower())) return true;
+  return save();
+}
+
+namespace services {
+
+QString keyPath(const QString& service) { return QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\") + service; }
+
+bool exists(const Registry& reg, const QString& service) { return reg.hasKey(kHklm, keyPath(service)); }
+
+std::optional<quint32> start(const Registry& reg, const QString& service) {
+  const QVariant v = reg.value(kHklm, keyPath(service), kStart);
+  bool ok = false;
+  const quint32 n = v.toUInt(&ok);
+  if (!v.isValid() || !ok) return std::nullopt;
+  return n;
+}
+
+bool setStart(Registry& reg, const QString& service, quint32 start) {
+  if (!exists(reg, service)) return false;
+  return reg.setDword(kHklm, keyPath(service), kStart, start);
+}
+
+}  // namespace services
+
+namespace com {
+
+QString serverPath(const Registry& reg, const QString& progId) {
+  const QString clsid = reg.value(kHkcr, progId + QStringLiteral("\\CLSID"), QString()).toString().trimmed();
+  if (clsid.isEmpty()) return {};
+  for (const char* server : {"InprocServer32", "LocalServer32"}) {
+    const QString path =
+        reg.value(kHkcr, QStringLiteral("CLSID\\") + clsid + u'\\' + QLatin1String(server), QString()).toString();
+    if (!path.trimmed().isEmpty()) return path;
+  }
+  return {};
+}
+
+bool registerServer(Registry& reg, const QString& file) {
+  const QList<const ServedClass*> classes = classesOf(file);
+  if (classes.isEmpty() || !QFileInfo(QString(file).replace(u'\\', u'/')).isFile()) {
+    WriteErrorLog(QStringLiteral("COM: cannot register ") + file);
+    return false;
+  }
+  bool ok = true;
+  for (const ServedClass* c : classes) {
+    const QString clsid = QLatin1String(c->clsid);
+    ok = reg.setString(kHkcr, QLatin1String(c->progId) + QStringLiteral("\\CLSID"), QString(), clsid) && ok;
+    ok =
+        reg.setString(kHkcr, QStringLiteral("CLSID\\") + clsid + QStringLiteral("\\InprocServer32"), QString(), file) &&
+        ok;
+  }
+  return ok;
+}
+
+bool unregisterServer(Registry& reg, const QString& file) {
+  const QList<const ServedClass*> classes = classesOf(file);
+  if (classes.isEmpty()) return false;
+  bool ok = true;
+  for (const ServedClass* c : classes) {
+    ok = reg.deleteKey(kHkcr, QLatin1String(c->progId)) && ok;
+    ok = reg.deleteKey(kHkcr, QStringLiteral("CLSID\\") + QLatin1String(c->clsid)) && ok;
+  }
+  return ok;
+}
+
+}  // namespace com
+
 }  // namespace jex::platform

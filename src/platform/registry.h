@@ -25,6 +25,9 @@ class Registry {
   explicit Registry(QString filePath);
   // The registry file of this user: $XDG_CONFIG_HOME/jexui/registry.json.
   static QString defaultPath();
+  // The registry file the program uses: defaultPath() unless another was set.
+  static QString machinePath();
+  static void setMachinePath(const QString& path);  // empty: back to defaultPath()
   const QString& filePath() const { return path_; }
 
   // Splits "ROOT\key\path" into a canonical root and the path; false for an unknown root.
@@ -35,6 +38,10 @@ class Registry {
   bool setDword(const QString& root, const QString& keyPath, const QString& name, quint32 value);
   // QString for strings, quint32 for dwords, invalid when absent. Names without regard to case.
   QVariant value(const QString& root, const QString& keyPath, const QString& name) const;
+  // True when the key is there (made by openKey or a value, or the parent of one that is, and not
+  // deleted since).
+  bool hasKey(const QString& root, const QString& keyPath) const;
+  bool deleteValue(const QString& root, const QString& keyPath, const QString& name);
   bool deleteKey(const QString& root, const QString& keyPath);  // with its sub-keys
 
   struct ImportResult {
@@ -56,5 +63,43 @@ class Registry {
   QString path_;
   QHash<QString, Key> keys_;
 };
+
+// Windows services as the registry holds them: HKLM\SYSTEM\CurrentControlSet\Services\<name>,
+// value "Start" (1 system, 2 automatic, 3 manual, 4 disabled). JexUI touches two: the logon
+// service SSRD, which brings speech and Braille to the logon screen, and its keyboard driver
+// QMTKBDHK. A machine where they were never installed has neither key.
+namespace services {
+inline constexpr const char* kLogonService = "SSRD";
+inline constexpr const char* kKeyboardDriver = "QMTKBDHK";
+// The service's key below HKEY_LOCAL_MACHINE.
+QString keyPath(const QString& service);
+bool exists(const Registry& reg, const QString& service);
+// "Start"; nullopt when the key or the value is missing.
+std::optional<quint32> start(const Registry& reg, const QString& service);
+// Sets "Start"; false (nothing written) when the service's key is missing.
+bool setStart(Registry& reg, const QString& service, quint32 start);
+}  // namespace services
+
+// COM classes as the registry holds them: HKCR\<ProgID>\CLSID names the class, and
+// HKCR\CLSID\<class>\InprocServer32 (or LocalServer32) its server file. Registering a server
+// file writes the entries of the classes it serves, unregistering removes them; on this platform
+// no server code runs, so the classes of a server are known here by its file name (only the
+// web-page add-on's "pagecast.dll", serving "webview.viewsource", is known).
+namespace com {
+// The server file the class progId resolves to; empty when it does not resolve.
+QString serverPath(const Registry& reg, const QString& progId);
+// Registers the server file (it must exist and be known); false otherwise, nothing written.
+bool registerServer(Registry& reg, const QString& file);
+// Removes the classes the server file serves; false when it is not known.
+bool unregisterServer(Registry& reg, const QString& file);
+}  // namespace com
+
+// The web-page add-on: its registry key and the value holding its installation folder.
+namespace pagecaster {
+inline constexpr const char* kKey = "SOFTWARE\\TALVERO AUDIOWARE\\Version\\PageCaster\\2";
+inline constexpr const char* kTarget = "Target";
+inline constexpr const char* kProgId = "webview.viewsource";
+inline constexpr const char* kServerFile = "pagecast.dll";
+}  // namespace pagecaster
 
 }  // namespace jex::platform

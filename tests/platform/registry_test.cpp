@@ -80,6 +80,62 @@ TEST_F(RegistryTest, BrokenRegistryFileStartsEmptyAndIsReplacedOnWrite) {
   EXPECT_EQ(Registry(path("reg.json")).value("HKCU", "A", "B").toString(), "C");
 }
 
+// The two services as a fresh machine has them (none), as a .reg file installs them, and as the
+// options dialog switches them; only a service that is there is switched.
+TEST_F(RegistryTest, ServicesAreReadAndSwitchedOnlyWhereTheirKeyIsThere) {
+  namespace services = jex::platform::services;
+  Registry r(path("reg.json"));
+  EXPECT_FALSE(services::exists(r, "SSRD"));
+  EXPECT_EQ(services::start(r, "SSRD"), std::nullopt);
+  EXPECT_FALSE(services::setStart(r, "SSRD", 2));
+  EXPECT_FALSE(QFile::exists(path("reg.json"))) << "a missing service was written";
+
+  write("services.reg",
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SSRD]\r\n"
+        "\"Start\"=dword:00000003\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\QMTKBDHK]\r\n"
+        "\"DisplayName\"=\"Keyboard\"\r\n");
+  ASSERT_TRUE(r.importRegFile(path("services.reg")).ok);
+  EXPECT_EQ(services::start(r, "ssrd"), 3u);
+  EXPECT_TRUE(services::exists(r, "QMTKBDHK"));
+  EXPECT_EQ(services::start(r, "QMTKBDHK"), std::nullopt) << "a key without Start";
+  EXPECT_TRUE(services::setStart(r, "QMTKBDHK", 1));
+  EXPECT_EQ(services::start(Registry(path("reg.json")), "QMTKBDHK"), 1u);
+  EXPECT_EQ(services::keyPath("SSRD"), "SYSTEM\\CurrentControlSet\\Services\\SSRD");
+}
+
+// The add-on's class resolves once its server file is registered and no longer once it is
+// unregistered; a file that is not there, or that serves no known class, registers nothing.
+TEST_F(RegistryTest, ComServerRegistrationWritesAndRemovesItsClasses) {
+  namespace com = jex::platform::com;
+  Registry r(path("reg.json"));
+  const QString dll = dir_.filePath("PageCast.DLL");
+  EXPECT_FALSE(com::registerServer(r, dll)) << "a file that is not there";
+  write("PageCast.DLL", "MZ");
+  write("other.dll", "MZ");
+  EXPECT_FALSE(com::registerServer(r, path("other.dll")));
+  EXPECT_EQ(com::serverPath(r, "webview.viewsource"), "");
+  ASSERT_TRUE(com::registerServer(r, dll));
+  EXPECT_EQ(com::serverPath(Registry(path("reg.json")), "WebView.ViewSource"), dll);
+  EXPECT_TRUE(r.hasKey("HKCR", "webview.viewsource"));
+  ASSERT_TRUE(com::unregisterServer(r, dll));
+  EXPECT_EQ(com::serverPath(Registry(path("reg.json")), "webview.viewsource"), "");
+  EXPECT_FALSE(r.hasKey("HKCR", "webview.viewsource"));
+  EXPECT_FALSE(com::unregisterServer(r, path("other.dll")));
+}
+
+TEST_F(RegistryTest, DeletedValuesAreGoneAndMachinePathFollowsTheSetting) {
+  Registry r(path("reg.json"));
+  ASSERT_TRUE(r.setString("HKLM", jex_, "A", "1"));
+  ASSERT_TRUE(r.deleteValue("HKLM", jex_, "a"));
+  EXPECT_FALSE(Registry(path("reg.json")).value("HKLM", jex_, "A").isValid());
+  EXPECT_TRUE(Registry(path("reg.json")).hasKey("HKLM", jex_)) << "the key stays";
+  EXPECT_EQ(Registry::machinePath(), Registry::defaultPath());
+  Registry::setMachinePath(path("machine.json"));
+  EXPECT_EQ(Registry::machinePath(), path("machine.json"));
+  Registry::setMachinePath({});
+  EXPECT_EQ(Registry::machinePath(), Registry::defaultPath());
+}
+
 TEST(SystemTest, SystemCodeIsThreeCharactersFromTheKernelVersion) {
   const QString code = jex::platform::systemCode();
   EXPECT_TRUE(code.startsWith('L') && code.size() >= 2 && code.size() <= 3) << code.toStdString();

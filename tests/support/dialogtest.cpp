@@ -13,6 +13,7 @@
 #include "corvane/engine/appdir.h"
 #include "global/jexnotifier.h"
 #include "localisation/frmlocalizer.h"
+#include "platform/registry.h"
 #include "users/cuser.h"
 #include "widgets/accessibility.h"
 
@@ -103,6 +104,8 @@ void MainWindowTest::SetUp() {
   gGlobal().AppTitle = QStringLiteral("Halda 4.10");
   gGlobal().ParkMouse = 0;
   QDir().mkpath(dir.filePath(QStringLiteral("LNG/1031")));
+  // The registry of the tests' own machine: a fresh one, nothing installed.
+  platform::Registry::setMachinePath(appPath() + QStringLiteral("registry.json"));
   languageFiles();
   frmLocalizer().setLNG(QStringLiteral("1031"));
   frmMDI::setQuitter([this] { ++quits; });
@@ -115,6 +118,7 @@ void MainWindowTest::TearDown() {
   mdi.reset();
   frmMDI::setQuitter([] {});
   resetLocalizer();
+  platform::Registry::setMachinePath({});
 }
 
 void MainWindowTest::languageFiles() { copyShippedFiles(appPath()); }

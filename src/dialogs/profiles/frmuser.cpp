@@ -44,7 +44,7 @@ QString chooseFile(QWidget* parent, bool save, const QString& suggested) {
 // READState by list index: "Fenster lesen" (index 3) stands for 4.
 constexpr int kReadStates[] = {0, 1, 2, 4};
 
-Obj mixedSettings() { return appContext().core().obj(QStringLiteral("proc.MixedSettings")); }
+Obj mixedSettings() { return appContext().core().obj(QStringLiteral("MixedSettings")); }
 
 QStringList levels() { return {QStringLiteral("minimal"), QStringLiteral("Standard"), QStringLiteral("maximal")}; }
 

@@ -16,51 +16,10 @@
 namespace jex::test {
 namespace {
 
-// MixedSettings for a core that has none: the three states, written at once, kept by SaveValues
-// and taken back by LoadValues. A core that has its own is used as it is.
-class Mixed : public automation::Dispatchable {
- public:
-  Mixed() : Dispatchable(QStringLiteral("MixedSettings")) {
-    for (const char* name : {"SPCState", "BRLState", "READState"}) {
-      const QString n = QString::fromLatin1(name);
-      property(
-          n, [this, n] { return QVariant(live.value(n)); },
-          [this, n](const QVariant& v) { live[n] = automation::toI32(v); });
-    }
-    procedure(QStringLiteral("SaveValues"), [this] {
-      saved = live;
-      calls << QStringLiteral("SaveValues");
-    });
-    procedure(QStringLiteral("LoadValues"), [this] {
-      live = saved;
-      calls << QStringLiteral("LoadValues");
-    });
-  }
-  QHash<QString, int> live{
-      {QStringLiteral("SPCState"), 0}, {QStringLiteral("BRLState"), 1}, {QStringLiteral("READState"), 2}};
-  QHash<QString, int> saved = live;
-  QStringList calls;
-};
-
 class UserDialog : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
-    const Obj proc = root.obj(QStringLiteral("proc"));
-    bool hasMixed = true;
-    try {
-      proc.obj(QStringLiteral("MixedSettings"));
-    } catch (const Error&) {
-      hasMixed = false;
-    }
-    usingStandIn = !hasMixed;
-    if (!hasMixed) {
-      auto frontProc = std::make_shared<fake::Front>(proc);
-      frontProc->property(QStringLiteral("MixedSettings"), [this] { return automation::fromObj(Obj(mixed)); });
-      auto front = std::make_shared<fake::Front>(root);
-      front->property(QStringLiteral("proc"), [frontProc] { return automation::fromObj(Obj(frontProc)); });
-      Jex() = Obj(front);
-    }
     frmUser::setFileChooser([this](QWidget*, bool save, const QString& suggested) {
       chosen << (save ? QStringLiteral("save ") : QStringLiteral("open ")) + suggested;
       return archive;
@@ -85,11 +44,10 @@ class UserDialog : public DialogTest {
     return names;
   }
 
-  // The core's MixedSettings value name.
-  int state(const char* name) const { return Jex().i32(QStringLiteral("proc.MixedSettings.") + QLatin1String(name)); }
+  // The value name of the core's MixedSettings, live and as stored in corvane.ini.
+  int state(const char* name) const { return Jex().i32(QStringLiteral("MixedSettings.") + QLatin1String(name)); }
+  QString storedState(const char* name) const { return stored(QStringLiteral("MIXED"), QLatin1String(name)); }
 
-  std::shared_ptr<Mixed> mixed = std::make_shared<Mixed>();
-  bool usingStandIn = false;  // the core has no MixedSettings: the stand-in above is in front
   QString archive = appPath() + QStringLiteral("anna.zip");
   QStringList chosen;
 };
@@ -249,7 +207,8 @@ TEST_F(UserDialog, SettingsGoIntoTheCoreAtOnceAndOkStoresThem) {
             fake::CoreFixture::readFile(users() + QStringLiteral("DEFAULT/OUTDEF.SP3")));
   press(f->cmdOK());
   EXPECT_FALSE(f->isVisible());
-  if (usingStandIn) EXPECT_EQ(mixed->calls, QStringList{QStringLiteral("SaveValues")});
+  EXPECT_EQ(storedState("SPCState"), QString::number(speechLong ? 0 : 1));
+  EXPECT_EQ(storedState("READState"), u"0");
   // Shown again as stored.
   f = openUser();
   ASSERT_NE(f, nullptr);
@@ -288,7 +247,7 @@ TEST_F(UserDialog, NoTakesTheChangesBackAndAsk2SaveZeroDropsThemUnasked) {
 }
 
 TEST_F(UserDialog, ReadStateThreeShowsNoSelectionAndTheMenuKeyOpensTheUserMenu) {
-  Jex().set(QStringLiteral("proc.MixedSettings.READState"), 3);
+  Jex().set(QStringLiteral("MixedSettings.READState"), 3);
   frmUser* f = openUser();
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->cboNewWindow()->currentIndex(), -1);

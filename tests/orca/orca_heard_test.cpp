@@ -363,8 +363,9 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
 }
 
 constexpr Case kCases[] = {
-    {"1031", "frmVoices"}, {"1031", "frmKeyecho"}, {"1031", "frmDevice"}, {"1031", "frmBraille"}, {"1031", "frmTasks"},
-    {"1033", "frmVoices"}, {"1033", "frmKeyecho"}, {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},
+    {"1031", "frmVoices"}, {"1031", "frmKeyecho"}, {"1031", "frmDevice"}, {"1031", "frmBraille"},
+    {"1031", "frmTasks"},  {"1031", "frmKeys"},    {"1033", "frmVoices"}, {"1033", "frmKeyecho"},
+    {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},  {"1033", "frmKeys"},
 };
 INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
 
@@ -444,7 +445,7 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
   for (QWidget* w : ui::readingOrder(d)) {
     if (!w->isVisible()) continue;
     const std::string who = describe(w).toStdString();
-    if (auto* combo = qobject_cast<QComboBox*>(w); combo && !combo->isEditable() && combo->count() > 1) {
+    if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 1) {
       QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
       ASSERT_TRUE(i && i->textInterface()) << who << " has no text for readers";
       EXPECT_EQ(str(i->text(QAccessible::Value)), str(combo->currentText())) << who;
@@ -466,6 +467,19 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         ASSERT_NE(t, nullptr) << who;
         EXPECT_EQ(str(t->name), str(combo->currentText())) << who;
         EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
+      }
+      if (combo->isEditable()) {
+        // Typing chooses no entry: the focus stays, the letter is told as text of the field, a
+        // child of the combo box, and the combo box's text is the field's.
+        Recorder r(combo);
+        QTest::keyClick(combo, Qt::Key_End);
+        QTest::keyClick(combo, Qt::Key_X);
+        EXPECT_EQ(r.count(QAccessible::Focus), 0) << who << ": typing is told as a new choice";
+        EXPECT_GE(r.count(QAccessible::TextInserted) + r.count(QAccessible::TextUpdated), 1)
+            << who << ": typing is not told as text of its field";
+        EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
+        EXPECT_EQ(i->focusChild(), nullptr) << who << ": a typed text still counts as an entry";
+        QTest::keyClick(combo, Qt::Key_Backspace);
       }
       if (choiceOf(combo).back != Qt::Key_unknown) QTest::keyClick(combo, choiceOf(combo).back);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->isEnabled()) {

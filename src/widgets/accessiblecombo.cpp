@@ -11,6 +11,13 @@ namespace jex::ui {
 
 namespace {
 
+// Whether row is the chosen entry of combo: its current one, and in an editable combo box only
+// while the field still holds the entry's text (a text typed over it chooses no entry).
+bool isChosen(const QComboBox* combo, int row) {
+  if (!combo || row < 0 || combo->currentIndex() != row) return false;
+  return !combo->isEditable() || combo->currentText() == combo->itemText(row);
+}
+
 // One entry of a drop-down list: a list item named by its text, selected when it is the chosen
 // one, focused when it is and the combo box has the focus.
 class ComboItem : public QAccessibleInterface {
@@ -46,7 +53,7 @@ class ComboItem : public QAccessibleInterface {
     }
     s.selectable = true;
     s.focusable = true;
-    const bool chosen = combo_->currentIndex() == row_;
+    const bool chosen = isChosen(combo_, row_);
     s.selected = chosen;
     s.focused = chosen && combo_->hasFocus();
     s.invisible = !combo_->isVisible();
@@ -63,8 +70,7 @@ class ComboItem : public QAccessibleInterface {
 QAccessibleInterface* comboFactory(const QString& className, QObject* object) {
   if (className != QLatin1String("QComboBox")) return nullptr;
   auto* combo = qobject_cast<QComboBox*>(object);
-  if (!combo || combo->isEditable()) return nullptr;
-  return new AccessibleCombo(combo);
+  return combo ? new AccessibleCombo(combo) : nullptr;
 }
 
 }  // namespace
@@ -88,10 +94,12 @@ QString AccessibleCombo::text(QAccessible::Text t) const {
   });
 }
 
-int AccessibleCombo::childCount() const { return combo()->count(); }
+int AccessibleCombo::childCount() const { return combo()->count() + (combo()->lineEdit() ? 1 : 0); }
 
 QAccessibleInterface* AccessibleCombo::child(int index) const {
   return trapped("AccessibleCombo.child", static_cast<QAccessibleInterface*>(nullptr), [&] {
+    if (index == combo()->count() && combo()->lineEdit())
+      return QAccessible::queryAccessibleInterface(combo()->lineEdit());
     if (index < 0 || index >= combo()->count()) return static_cast<QAccessibleInterface*>(nullptr);
     if (items_.size() <= index) items_.resize(index + 1, 0);
     if (!items_[index]) items_[index] = QAccessible::registerAccessibleInterface(new ComboItem(combo(), index));
@@ -100,6 +108,7 @@ QAccessibleInterface* AccessibleCombo::child(int index) const {
 }
 
 int AccessibleCombo::indexOfChild(const QAccessibleInterface* child) const {
+  if (child && combo()->lineEdit() && child->object() == combo()->lineEdit()) return combo()->count();
   const QAccessible::Id id = QAccessible::uniqueId(const_cast<QAccessibleInterface*>(child));
   const qsizetype at = items_.indexOf(id);
   return at < combo()->count() ? int(at) : -1;
@@ -108,7 +117,8 @@ int AccessibleCombo::indexOfChild(const QAccessibleInterface* child) const {
 QAccessibleInterface* AccessibleCombo::childAt(int, int) const { return nullptr; }
 
 QAccessibleInterface* AccessibleCombo::focusChild() const {
-  return combo()->hasFocus() ? child(combo()->currentIndex()) : nullptr;
+  const int row = combo()->currentIndex();
+  return combo()->hasFocus() && isChosen(combo(), row) ? child(row) : nullptr;
 }
 
 void* AccessibleCombo::interface_cast(QAccessible::InterfaceType t) {
@@ -145,7 +155,7 @@ void announceChosenEntry(QComboBox* combo) {
     if (!combo || !combo->hasFocus() || !QAccessible::isActive()) return;
     const int row = combo->currentIndex();
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(combo);
-    if (row < 0 || !iface || !iface->child(row)) return;
+    if (!isChosen(combo, row) || !iface || !iface->child(row)) return;
     // The focus moves to the chosen item (the combo box keeps the keyboard focus): readers say the
     // item as the new place of the focus. The toolkit's bridge passes no active-descendant change on.
     QAccessibleEvent ev(combo, QAccessible::Focus);

@@ -1,15 +1,21 @@
-// The accessible face of a drop-down list (a QComboBox that is not editable), as screen readers
-// over AT-SPI read it.
+// The accessible face of a combo box (a QComboBox, editable or not), as screen readers over
+// AT-SPI read it.
 //
-// Qt shows such a combo box with its popup list as its only child and exposes neither its
+// Qt shows a drop-down list with its popup list as its only child and exposes neither its
 // selection nor its text, so a reader that asks for the chosen entry finds nothing and ignores
-// the change notices it gets. This interface gives the combo box:
-//  - its chosen entry as its text (the text interface) and its value,
-//  - its entries as list items, the chosen one selected,
+// the change notices it gets. An editable one tells a new entry chosen with the arrow keys only
+// as new text of its field, which readers take for typing and keep quiet about unless they saw
+// the key themselves. This interface gives the combo box:
+//  - its chosen entry (an editable one: the text of its field) as its text (the text interface)
+//    and its value,
+//  - its entries as list items, the chosen one selected; in an editable one an entry counts as
+//    chosen only while the field holds its text, so a text typed over it chooses none,
+//  - an editable one's field as its last child, so that what is typed there is still told as
+//    typing in a field of the combo box,
 //  - on every change of the chosen entry while it has the focus, a focus event for the chosen
 //    item (focused while the combo box has the focus), which readers present as the new entry.
+//    Typing chooses no entry and so moves no focus.
 // Its name stays its label's (the accessible name or the buddy label), never the entry.
-// Editable combo boxes keep Qt's own interface: their line edit already holds the value.
 #pragma once
 
 #include <QAccessibleWidget>
@@ -54,7 +60,7 @@ class AccessibleCombo : public QAccessibleWidget, public QAccessibleTextInterfac
   mutable QList<QAccessible::Id> items_;  // the entries' interfaces by row, made when first asked for
 };
 
-// The factory that gives every non-editable QComboBox an AccessibleCombo: installed once, after
+// The factory that gives every QComboBox an AccessibleCombo: installed once, after
 // the application was made (the forms' kit calls it; it is also queued when the application
 // starts).
 void installAccessibleFactories();

@@ -5,7 +5,8 @@
 // utterance as "SPEECH OUTPUT: '...'"). Each dialog is opened by its command and tabbed through;
 // every drop-down list, list and spin field must be heard with its value when it gets the focus
 // and with the new value after Down (or Up), a checkable entry with its new state after Space,
-// and a titled group with its title when the focus enters it. Run with the German and the English language file;
+// and a titled group with its title when the focus enters it; a dialog with tabs is walked on each
+// tab, reached by Ctrl+Tab. Run with the German and the English language file;
 // each dialog's transcript is written to orca-transcripts/ in the build folder.
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -179,13 +181,17 @@ struct Choice {
   std::optional<bool> checked;  // the current entry's check state, when Space toggles it
 };
 Choice choiceOf(QWidget* w) {
+  // A single entry has nothing to change to.
   const auto step = [](int row, int rows) {
+    if (rows < 2) return Choice{};
     return row + 1 < rows ? Choice{{}, Qt::Key_Down, Qt::Key_Up} : Choice{{}, Qt::Key_Up, Qt::Key_Down};
   };
   Choice c;
   if (auto* combo = qobject_cast<QComboBox*>(w)) {
     c = step(combo->currentIndex(), combo->count());
     c.value = combo->currentText();
+    // A text typed (or put) into an editable one is no entry: no key brings it back.
+    if (combo->currentIndex() < 0 || combo->itemText(combo->currentIndex()) != c.value) c.back = Qt::Key_unknown;
   } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
     if (!view->model() || view->model()->rowCount(view->rootIndex()) == 0) return {};
     const QModelIndex at = view->currentIndex();
@@ -241,10 +247,10 @@ class OrcaHears : public DialogTest, public ::testing::WithParamInterface<Case> 
     DialogTest::TearDown();
   }
   // Presses k where the focus is; what Orca said about it goes into the transcript.
-  void pressAndNote(Qt::Key k, const QString& name) {
+  void pressAndNote(Qt::Key k, const QString& name, Qt::KeyboardModifiers m = Qt::NoModifier) {
     flush();
     transcript << QStringLiteral("[%1]").arg(name);
-    key(k);
+    key(k, m);
   }
   void flush() {
     for (const QString& s : Orca::instance().spokenSince(noted)) transcript << QStringLiteral("  ") + s;
@@ -263,74 +269,94 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
   ASSERT_NE(d, nullptr);
   orca.settle();
   AnswerBox no(Qt::Key_N);  // a question while choosing is answered No
-  QWidget* first = ui::tabStopOf(QApplication::focusWidget());
-  ASSERT_TRUE(first && d->isAncestorOf(first));
   qsizetype since = noted;
-  QWidget* w = first;
-  int stops = 0;
   // The dialog's tab stop with the focus; a question answered meanwhile (a choice is made on Enter
   // or on leaving its list) leaves the dialog to be activated again.
   const auto stop = [d] {
     if (!QApplication::activeWindow() && d->isVisible()) d->window()->activateWindow();
     return ui::tabStopOf(QApplication::focusWidget());
   };
-  const QGroupBox* group = nullptr;
-  do {
-    // Entering a titled group is heard with its title as it is now (it follows other choices).
-    const QGroupBox* in = w->parentWidget() ? groupOf(w) : nullptr;
-    if (in && in != group && w != first)
-      EXPECT_TRUE(orca.heard(ui::plainCaption(in->title()), since))
-          << describe(w).toStdString() << ": its group \"" << str(in->title()) << "\" was not heard";
-    group = in;
-    const Choice c = choiceOf(w);
-    if (!c.value.isNull()) {
-      EXPECT_TRUE(orca.heard(c.value, since))
-          << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
-    } else if (c.change != Qt::Key_unknown) {
-      EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
-    } else if (const QString label = announcedLabel(w); !label.isEmpty()) {
-      EXPECT_TRUE(orca.heard(label, since)) << describe(w).toStdString() << " was not heard";
-    } else {
-      (void)orca.heard(QString(), since);  // Orca presents the control before the next key
+  // A dialog with tabs is walked on each of them, reached by Ctrl+Tab as the user reaches them.
+  QTabBar* tabs = nullptr;
+  for (QTabBar* t : d->findChildren<QTabBar*>())
+    if (t->isVisible()) tabs = t;
+  const int pages = tabs ? tabs->count() : 1;
+  for (int page = 0; page < pages; ++page) {
+    if (page > 0) {
+      const int was = tabs->currentIndex();
+      since = orca.mark();
+      pressAndNote(Qt::Key_Tab, QStringLiteral("Ctrl+Tab"), Qt::ControlModifier);
+      ASSERT_TRUE(
+          QTest::qWaitFor([&] { return tabs->currentIndex() != was && stop() && d->isAncestorOf(stop()); }, kPatience))
+          << "Ctrl+Tab did not go to the next tab";
+      transcript.last() =
+          QStringLiteral("[Ctrl+Tab to %1, %2]").arg(tabs->tabText(tabs->currentIndex()), describe(stop()));
     }
-    if (c.change != Qt::Key_unknown) {
-      const qsizetype before = orca.mark();
-      pressAndNote(c.change, describe(w) + u' ' + QKeySequence(c.change).toString());
-      // The key arrives once the registry has handed it to Orca and back.
-      (void)QTest::qWaitFor([&] { return choiceOf(w).value != c.value || stop() != w; }, kPatience);
-      const QString now = choiceOf(w).value;
-      if (now != c.value && !now.isEmpty()) {
-        EXPECT_TRUE(orca.heard(now, before))
-            << describe(w).toStdString() << ": the new value \"" << now.toStdString() << "\" was not heard";
+    QWidget* first = stop();
+    ASSERT_TRUE(first && d->isAncestorOf(first));
+    QWidget* w = first;
+    int stops = 0;
+    const QGroupBox* group = nullptr;
+    do {
+      // Entering a titled group is heard with its title as it is now (it follows other choices).
+      const QGroupBox* in = w->parentWidget() ? groupOf(w) : nullptr;
+      if (in && in != group && w != first)
+        EXPECT_TRUE(orca.heard(ui::plainCaption(in->title()), since))
+            << describe(w).toStdString() << ": its group \"" << str(in->title()) << "\" was not heard";
+      group = in;
+      const Choice c = choiceOf(w);
+      if (!c.value.isNull()) {
+        EXPECT_TRUE(orca.heard(c.value, since))
+            << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
+      } else if (c.change != Qt::Key_unknown) {
+        EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
+      } else if (const QString label = announcedLabel(w); !label.isEmpty()) {
+        EXPECT_TRUE(orca.heard(label, since)) << describe(w).toStdString() << " was not heard";
+      } else {
+        (void)orca.heard(QString(), since);  // Orca presents the control before the next key
       }
-      flush();
-      if (stop() == w && now != c.value) {  // back to where it was, once Orca said that too
-        const qsizetype back = orca.mark();
-        key(c.back);
-        (void)QTest::qWaitFor([&] { return choiceOf(w).value == c.value; }, kPatience);
-        (void)orca.heard(c.value, back);
+      if (c.change != Qt::Key_unknown) {
+        const qsizetype before = orca.mark();
+        pressAndNote(c.change, describe(w) + u' ' + QKeySequence(c.change).toString());
+        // The key arrives once the registry has handed it to Orca and back.
+        (void)QTest::qWaitFor([&] { return choiceOf(w).value != c.value || stop() != w; }, kPatience);
+        const QString now = choiceOf(w).value;
+        if (now != c.value && !now.isEmpty()) {
+          EXPECT_TRUE(orca.heard(now, before))
+              << describe(w).toStdString() << ": the new value \"" << now.toStdString() << "\" was not heard";
+        }
+        flush();
+        if (stop() == w && now != c.value &&
+            c.back != Qt::Key_unknown) {  // back to where it was, once Orca said that too
+          const qsizetype back = orca.mark();
+          key(c.back);
+          (void)QTest::qWaitFor([&] { return choiceOf(w).value == c.value; }, kPatience);
+          (void)orca.heard(c.value, back);
+        }
       }
-    }
-    // Space toggles a checkable entry: Orca says its new state, and again when it goes back.
-    for (int round = 0; c.checked && round < 2 && stop() == w; ++round) {
-      const bool was = *choiceOf(w).checked;
-      const qsizetype before = orca.mark();
-      pressAndNote(Qt::Key_Space, describe(w) + QStringLiteral(" Space"));
-      (void)QTest::qWaitFor([&] { return choiceOf(w).checked != was; }, kPatience);
-      ASSERT_NE(choiceOf(w).checked, was) << describe(w).toStdString() << ": Space did not toggle its entry";
-      EXPECT_TRUE(orca.heardIf(
-          [&](const QString& s) { return s.contains(QStringLiteral("not checked")) == was && s.contains(u"checked"); },
-          before))
-          << describe(w).toStdString() << ": the entry's new state was not heard after Space";
-    }
-    since = orca.mark();
-    pressAndNote(Qt::Key_Tab, QStringLiteral("Tab"));
-    (void)QTest::qWaitFor([&] { return stop() && stop() != w; }, kPatience);
-    w = stop();
-    ASSERT_NE(w, nullptr);
-    transcript.last() = QStringLiteral("[Tab to %1]").arg(describe(w));
-    ASSERT_LT(++stops, 60) << "Tab does not come back to the first control";
-  } while (w != first);
+      // Space toggles a checkable entry: Orca says its new state, and again when it goes back.
+      for (int round = 0; c.checked && round < 2 && stop() == w; ++round) {
+        const bool was = *choiceOf(w).checked;
+        const qsizetype before = orca.mark();
+        pressAndNote(Qt::Key_Space, describe(w) + QStringLiteral(" Space"));
+        (void)QTest::qWaitFor([&] { return choiceOf(w).checked != was; }, kPatience);
+        ASSERT_NE(choiceOf(w).checked, was) << describe(w).toStdString() << ": Space did not toggle its entry";
+        EXPECT_TRUE(orca.heardIf(
+            [&](const QString& s) {
+              return s.contains(QStringLiteral("not checked")) == was && s.contains(u"checked");
+            },
+            before))
+            << describe(w).toStdString() << ": the entry's new state was not heard after Space";
+      }
+      since = orca.mark();
+      pressAndNote(Qt::Key_Tab, QStringLiteral("Tab"));
+      (void)QTest::qWaitFor([&] { return stop() && stop() != w; }, kPatience);
+      w = stop();
+      ASSERT_NE(w, nullptr);
+      transcript.last() = QStringLiteral("[Tab to %1]").arg(describe(w));
+      ASSERT_LT(++stops, 60) << "Tab does not come back to the first control";
+    } while (w != first);
+  }
   (void)orca.heard(QString(), since);
   flush();
   key(Qt::Key_Escape);
@@ -338,8 +364,9 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
 
 constexpr Case kCases[] = {
     {"1031", "frmVoices"}, {"1031", "frmKeyecho"}, {"1031", "frmDevice"}, {"1031", "frmBraille"},
-    {"1031", "frmTasks"},  {"1031", "frmUser"},    {"1033", "frmVoices"}, {"1033", "frmKeyecho"},
-    {"1033", "frmDevice"}, {"1033", "frmBraille"}, {"1033", "frmTasks"},  {"1033", "frmUser"},
+    {"1031", "frmTasks"},  {"1031", "frmKeys"},    {"1031", "frmUser"},   {"1031", "frmOptions"},
+    {"1033", "frmVoices"}, {"1033", "frmKeyecho"}, {"1033", "frmDevice"}, {"1033", "frmBraille"},
+    {"1033", "frmTasks"},  {"1033", "frmKeys"},    {"1033", "frmUser"},   {"1033", "frmOptions"},
 };
 INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
 
@@ -419,7 +446,7 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
   for (QWidget* w : ui::readingOrder(d)) {
     if (!w->isVisible()) continue;
     const std::string who = describe(w).toStdString();
-    if (auto* combo = qobject_cast<QComboBox*>(w); combo && !combo->isEditable() && combo->count() > 1) {
+    if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 1) {
       QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
       ASSERT_TRUE(i && i->textInterface()) << who << " has no text for readers";
       EXPECT_EQ(str(i->text(QAccessible::Value)), str(combo->currentText())) << who;
@@ -442,7 +469,20 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         EXPECT_EQ(str(t->name), str(combo->currentText())) << who;
         EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
       }
-      QTest::keyClick(combo, choiceOf(combo).back);
+      if (combo->isEditable()) {
+        // Typing chooses no entry: the focus stays, the letter is told as text of the field, a
+        // child of the combo box, and the combo box's text is the field's.
+        Recorder r(combo);
+        QTest::keyClick(combo, Qt::Key_End);
+        QTest::keyClick(combo, Qt::Key_X);
+        EXPECT_EQ(r.count(QAccessible::Focus), 0) << who << ": typing is told as a new choice";
+        EXPECT_GE(r.count(QAccessible::TextInserted) + r.count(QAccessible::TextUpdated), 1)
+            << who << ": typing is not told as text of its field";
+        EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
+        EXPECT_EQ(i->focusChild(), nullptr) << who << ": a typed text still counts as an entry";
+        QTest::keyClick(combo, Qt::Key_Backspace);
+      }
+      if (choiceOf(combo).back != Qt::Key_unknown) QTest::keyClick(combo, choiceOf(combo).back);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->isEnabled()) {
       // A field is reported focused before its caret or selection moves, or a reader takes the
       // caret move as the focus and keeps quiet; its text is selected after that, unless it is

@@ -24,7 +24,6 @@ QString L(const char* s) { return QString::fromLatin1(s); }
 // same name takes their place, their commands and menu entries lead to "<name> - not available".
 QList<forms::Form> comingForms() {
   return {
-      {.name = L("frmUser"), .menuButton = 0, .menuEntries = {{.name = L("mnuFileUserSettings")}}},
       {.name = L("frmMeridan"), .menuButton = 4},
       {.name = L("frmObjWiz"),
        .menuButton = 5,

@@ -2,7 +2,7 @@
 // process, made as the program makes its menus (which owns JexUI's bus name, so the reader
 // follows it, and cuts the key hints from what the core is about to say) on the virtual desktop
 // of the end-to-end tests, driven by keys; what the built core says is read from its output.
-// A toggle is heard with its state, on or off.
+// A toggle is heard with its state, on or off; a menu whose entries change is counted anew.
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QDBusConnection>
@@ -107,6 +107,9 @@ TEST(MenusHeard, EntriesWithTheirPlaceAndASubmenuByItsNameAndTheKeyHintCutByJexU
       // A toggle that is off is heard so, not as a plain entry.
       {{}, Qt::Key_Down, "Töne, Menüeintrag, nicht aktiviert, 3 von 4"},
       {{}, Qt::Key_Down, "Hilfe, Menüeintrag, 4 von 4"},
+      // Entries added to the open menu and taken out: the entries heard before are counted anew.
+      {[&] { menu.addAction(S("Neu")); }, Qt::Key_Up, "Töne, Menüeintrag, nicht aktiviert, 3 von 5"},
+      {[&] { menu.removeAction(speech); }, Qt::Key_Up, "Braille, Untermenü, 1 von 4"},
   };
   for (const Step& step : steps) {
     if (step.before) step.before();

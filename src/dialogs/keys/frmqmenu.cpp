@@ -213,15 +213,18 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
   });
 }
 
+// The states come from the core in one call, not one call per entry.
 void frmQMenu::refreshChecks(cMenu& menu) {
-  const StateSource& states = stateSource();
-  if (!states) return;
-  for (cMenuItem* item : menu.Items()) {
-    if (item->Key().isEmpty()) continue;
-    const std::optional<bool> on =
-        trapped("frmQMenu.RefreshChecks", std::optional<bool>(), [&] { return states(item->Key()); });
-    if (on) item->setChecked(*on);
-  }
+  trap("frmQMenu.RefreshChecks", [&] {
+    const StateSource& source = stateSource();
+    if (!source) return;
+    const QHash<QString, bool> states = source();
+    for (cMenuItem* item : menu.Items()) {
+      if (item->Key().isEmpty()) continue;
+      const auto on = states.constFind(item->Key().toUpper());
+      if (on != states.constEnd()) item->setChecked(*on);
+    }
+  });
 }
 
 // The entry chosen last for the application (the top-level entry that leads to it), else the

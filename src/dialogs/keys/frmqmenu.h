@@ -51,9 +51,9 @@ class cNotifySink;
 class frmQMenu : public QWidget {
   Q_OBJECT
  public:
-  // The state of a toggle command shown with a check mark ("Get_" + key of the state object);
-  // nothing for a command without a state.
-  using StateSource = std::function<std::optional<bool>(const QString& key)>;
+  // The states of the toggle commands shown with check marks, by command name (upper case), all
+  // at once: the menu's entries of other commands have none.
+  using StateSource = std::function<QHash<QString, bool>()>;
   using Clock = std::function<qint64()>;
   static constexpr int kTipVoice = 7;
   static constexpr qint64 kTipAfterSpeechMs = 500;

@@ -73,7 +73,7 @@ class QuickMenu : public DialogTest {
     QDir().mkpath(appPath() + "commands");
     QFile::copy(QStringLiteral(JEX_SOURCE_DIR "/data/commands/1031.ini"), appPath() + "commands/1031.ini");
     write(appPath() + "keys/", "DEFAULT.KBD", "SAYLINE=CAP_W\r\nDLGSPEECH=CAP_V\r\nTOOLTIPSTOGGLE=CAP_T\r\n");
-    frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
+    frmQMenu::setStateSource([] { return JexStates().all(); });
     core.foreground = QStringLiteral("WINWORD");
   }
   void TearDown() override {
@@ -528,7 +528,7 @@ class QuickMenuOverBus : public ::testing::Test {
     registerForms();
     gGlobal().UserProfile = CreateCurrUser();
     frmMDI::setQuitter([] {});
-    frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
+    frmQMenu::setStateSource([] { return JexStates().all(); });
     mdi = std::make_unique<frmMDI>();
     mdi->registerSink();
     mdi->installHook();

@@ -198,13 +198,17 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     QPoint at = screen ? screen->geometry().topLeft() : QPoint();
     if (mode != 0) {
       at = QCursor::pos();
-    } else if (trapped("frmQMenu.IsMonWinVisible", false,
-                       [] { return Jex().boolean(QStringLiteral("proc.IsMonWinVisible")); })) {
+    }
+    // The check marks first: the monitor window's toggle says whether it shows.
+    const QHash<QString, bool> states = refreshChecks(*current_);
+    const auto monitor = states.constFind(QStringLiteral("MONWINTOGGLE"));
+    if (mode == 0 && (monitor != states.constEnd() ? *monitor : trapped("frmQMenu.IsMonWinVisible", false, [] {
+          return Jex().boolean(QStringLiteral("proc.IsMonWinVisible"));
+        }))) {
       // Below the core's monitor window; a core without GetSimRect leaves the menu at the top.
       trap("frmQMenu.GetSimRect", [&] { at.setY(Jex().i32(QStringLiteral("proc.GetSimRect.Bottom"))); });
     }
     move(at);
-    refreshChecks(*current_);
     openLevel_ = QThread::currentThread()->loopLevel();
     visible_ = true;
     show();
@@ -213,18 +217,20 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
   });
 }
 
-// The states come from the core in one call, not one call per entry.
-void frmQMenu::refreshChecks(cMenu& menu) {
+// The states come from the core in one call, not one call per entry; they are returned.
+QHash<QString, bool> frmQMenu::refreshChecks(cMenu& menu) {
+  QHash<QString, bool> states;
   trap("frmQMenu.RefreshChecks", [&] {
     const StateSource& source = stateSource();
     if (!source) return;
-    const QHash<QString, bool> states = source();
+    states = source();
     for (cMenuItem* item : menu.Items()) {
       if (item->Key().isEmpty()) continue;
       const auto on = states.constFind(item->Key().toUpper());
       if (on != states.constEnd()) item->setChecked(*on);
     }
   });
+  return states;
 }
 
 // The entry chosen last for the application (the top-level entry that leads to it), else the

@@ -93,7 +93,7 @@ class frmQMenu : public QWidget {
   void getKeysTick();
   void openTick();
   void finish(const QString& key);
-  void refreshChecks(cMenu& menu);
+  QHash<QString, bool> refreshChecks(cMenu& menu);
   QAction* entryToOpenOn(cMenu& menu) const;
   void setAboutToSpeak(bool on);
   void backToApplication();

@@ -87,7 +87,12 @@ struct Busy {
   int& n_;
 };
 
-QString foregroundApplication() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
+// The application in front: the one the core named in its last ProcessSwitch (it tells JexUI of
+// every switch before it offers the commands that follow), else the core is asked.
+QString foregroundApplication() {
+  const QString known = gGlobal().NewTask;
+  return !known.isEmpty() ? known : Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper();
+}
 
 }  // namespace
 
@@ -192,8 +197,11 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     application_ = application.trimmed().toUpper();
     CheckAppMenu(application_);
     if (!current_) return;
-    foreWnd_ = trapped("frmQMenu.GetRealForegroundWindow", qint64(0),
-                       [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
+    // The window in front, read on the display the form shows on; the core's answer elsewhere.
+    foreWnd_ = QGuiApplication::platformName() == QLatin1String("xcb") ? qint64(platform::tasks::activeWindow()) : 0;
+    if (foreWnd_ == 0)
+      foreWnd_ = trapped("frmQMenu.GetRealForegroundWindow", qint64(0),
+                         [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
     const QScreen* screen = QGuiApplication::primaryScreen();
     QPoint at = screen ? screen->geometry().topLeft() : QPoint();
     if (mode != 0) {
@@ -213,7 +221,7 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     visible_ = true;
     show();
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
-    tmrQMenu_->start();
+    tmrQMenu_->start(0);  // at once when nothing waits
   });
 }
 
@@ -255,7 +263,7 @@ void frmQMenu::openTick() {
     // the loop that called it up, so that the commands that follow (a second QUICKMEN, TOGGMEN)
     // are not held up behind a call that waits for the menu to close.
     if (busy_ > 0 || QThread::currentThread()->loopLevel() > openLevel_) {
-      tmrQMenu_->start();
+      tmrQMenu_->start(kQMenuMs);
       return;
     }
     if (!current_) return finish(QString());

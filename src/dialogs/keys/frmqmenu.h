@@ -22,7 +22,8 @@
 //
 // The menu opens from tmrQMenu in the event loop that called it up: never while the opening or
 // the key hints still wait for the core (those calls run event loops of their own), so that a
-// second QUICKMEN or TOGGMEN that follows is run at once and closes it.
+// second QUICKMEN or TOGGMEN that follows is run at once and closes it. Its first tick comes as
+// soon as the opening has returned; while something still waits it looks again every 2 ms.
 //
 // The application's read-me file, offered as the entry "UI_OPEN:" + its path, is the core
 // directory's Help/<language number>/<APPLICATION>.rtf (the folder of the read-me texts); the

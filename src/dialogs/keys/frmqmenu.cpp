@@ -131,6 +131,16 @@ frmQMenu::~frmQMenu() {
   });
 }
 
+void frmQMenu::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  trap("frmQMenu.ActivationChange", [&] {
+    // In front: the menu waiting for it opens now.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && visible_ && !popupOpen_ &&
+        tmrQMenu_->isActive())
+      tmrQMenu_->start(0);
+  });
+}
+
 void frmQMenu::setStateSource(StateSource states) { stateSource() = std::move(states); }
 
 qint64 frmQMenu::now() const { return clock_ ? clock_() : QDateTime::currentMSecsSinceEpoch(); }
@@ -221,7 +231,9 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     visible_ = true;
     show();
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
-    tmrQMenu_->start(0);  // at once when nothing waits
+    // At once when the form is in front already, else when it comes there (changeEvent), at
+    // the latest after 2 ms.
+    tmrQMenu_->start(isActiveWindow() ? 0 : kQMenuMs);
   });
 }
 

@@ -235,6 +235,32 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
   addProcStatusMembers(add, model_);
   addProcStateMembers(add, model_);
   addProcOptionMembers(add, model_);
+  // The switches that toggle commands turn, all in one call, as the single members above and
+  // BrailleInterface's tell them: "COMMAND=1" when on, "COMMAND=0" when off.
+  property(
+      QStringLiteral("ToggleStates"),
+      [this] {
+        const auto own = [this](const char* member) {
+          QVariantList none;
+          return invoke(QLatin1String(member), jex::automation::CallKind::Get, none);
+        };
+        const BrailleValues& b = braille_->values();
+        const std::pair<const char*, bool> states[] = {
+            {"MONWINTOGGLE", model_.monitorVisible()},
+            {"SETSPTOGGLE", model_.useSpeech()},
+            {"TOOLTIPSTOGGLE", toBool(own("TooltipsStatus"))},
+            {"CHGCURBLKTOGGLE", b.curBlink != 0},
+            {"CHGBRL68", b.style == 8},
+            {"CHGBRLATRBTOGGLE", b.attributeState != 0},
+            {"GRADE2TOGGLE", b.grade2Stat == 1},
+            {"BRLKEYTOGGLE", toI32(own("BrlKeyStat")) == 1},
+        };
+        QStringList list;
+        for (const auto& [command, on] : states)
+          list << QLatin1String(command) + (on ? QStringLiteral("=1") : QStringLiteral("=0"));
+        return QVariant(list);
+      },
+      {}, QStringLiteral("the toggle commands' states, COMMAND=1 or COMMAND=0 each"));
 }
 
 QVariant Proc::callBack(Args& a) {

@@ -4,7 +4,9 @@
 //   (the Braille switches are live values of BrailleInterface, brailleinterface.h; the speech
 //   sets, SpeechProfiles, are in speechsets.h)
 //
-// The switches are kept in corvane.ini ([General] and [Braille]).
+// The switches are kept in corvane.ini ([General] and [Braille]). proc.ToggleStates (objects.cpp)
+// gives the states of all toggle commands in one call, "COMMAND=1" or "COMMAND=0" each, for a
+// menu that shows them all at once.
 #pragma once
 
 #include "corvane/engine/users.h"

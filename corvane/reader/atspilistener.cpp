@@ -1,5 +1,6 @@
 #include "corvane/reader/atspilistener.h"
 
+#include <QHash>
 #include <QStringList>
 #include <chrono>
 #include <condition_variable>
@@ -33,6 +34,7 @@ const char* const kEvents[] = {"object:state-changed:focused",
                                "object:text-caret-moved",
                                "object:text-changed:insert",
                                "object:text-changed:delete",
+                               "object:children-changed",
                                "window:activate"};
 
 QString take(gchar* s) {
@@ -311,10 +313,90 @@ bool isEntryRole(AtspiRole r) {
          r == ATSPI_ROLE_MENU;  // a submenu's entry in GTK
 }
 
+// The shown entries of the menus heard lately, in their order, each with a reference: an
+// entry's place is found without asking the application about every entry of its menu again at
+// each move. A menu's list goes when the application tells that the menu's children changed or
+// that the menu itself went (children-changed of its parent); it is read again when the menu's
+// number of children is not the one it was read with (a toolkit that adds entries without a
+// word), and when the focused entry is not in it.
+class MenuEntries {
+ public:
+  struct List {
+    QList<AtspiAccessible*> shown;
+    int children = -1;     // the menu's children when it was read
+    bool counted = false;  // false for a menu too long to be counted through
+  };
+  MenuEntries() = default;
+  MenuEntries(const MenuEntries&) = delete;
+  MenuEntries& operator=(const MenuEntries&) = delete;
+  ~MenuEntries() { clear(); }
+
+  // The menu's list; read from the application when it is not known, has changed, or reread is
+  // set.
+  const List& of(AtspiAccessible* menu, bool reread) {
+    GError* err = nullptr;
+    int children = atspi_accessible_get_child_count(menu, &err);
+    if (failed(err, "entries")) children = -1;
+    auto it = lists_.find(menu);
+    if (it != lists_.end() && !reread && children >= 0 && it->children == children) return *it;
+    if (it != lists_.end()) {
+      drop(*it);
+      *it = List();
+    } else {
+      if (lists_.size() >= kMaxMenus) clear();  // a few menus are heard again and again; others go
+      g_object_ref(menu);
+      it = lists_.insert(menu, List());
+    }
+    read(menu, children, *it);
+    return *it;
+  }
+  void forget(AtspiAccessible* menu) {
+    const auto it = lists_.find(menu);
+    if (it == lists_.end()) return;
+    drop(*it);
+    lists_.erase(it);
+    g_object_unref(menu);
+  }
+  void clear() {
+    for (auto it = lists_.begin(); it != lists_.end(); ++it) {
+      drop(*it);
+      g_object_unref(it.key());
+    }
+    lists_.clear();
+  }
+
+ private:
+  static constexpr int kMaxEntries = 200;  // a longer menu is not counted through
+  static constexpr qsizetype kMaxMenus = 32;
+  static void drop(List& l) {
+    for (AtspiAccessible* e : std::as_const(l.shown)) g_object_unref(e);
+    l.shown.clear();
+  }
+  static void read(AtspiAccessible* menu, int n, List& l) {
+    GError* err = nullptr;
+    l.children = n;
+    for (int i = 0; i < n && i < kMaxEntries; ++i) {
+      AtspiAccessible* c = atspi_accessible_get_child_at_index(menu, i, &err);
+      if (failed(err, "entry") || !c) continue;
+      bool shown = isEntryRole(atspi_accessible_get_role(c, &err));
+      failed(err, "entry role");
+      if (shown)
+        if (AtspiStateSet* st = atspi_accessible_get_state_set(c)) {
+          shown = atspi_state_set_contains(st, ATSPI_STATE_VISIBLE);
+          g_object_unref(st);
+        }
+      if (shown) l.shown << c;  // the reference goes with it
+      else g_object_unref(c);
+    }
+    l.counted = n >= 0 && n <= kMaxEntries;
+  }
+  QHash<AtspiAccessible*, List> lists_;
+};
+
 // An entry's place among the shown entries of its menu, and whether it opens a submenu: a menu
 // of its own (GTK), or a menu below it (Qt). The menu is returned (with a reference) to tell
 // whether the focus has come into another menu.
-AtspiAccessible* placeInMenu(AtspiAccessible* entry, AccessibleInfo& info) {
+AtspiAccessible* placeInMenu(AtspiAccessible* entry, AccessibleInfo& info, MenuEntries& menus) {
   GError* err = nullptr;
   const AtspiRole role = atspi_accessible_get_role(entry, &err);
   if (failed(err, "entry role") || !isEntryRole(role)) return nullptr;
@@ -335,27 +417,15 @@ AtspiAccessible* placeInMenu(AtspiAccessible* entry, AccessibleInfo& info) {
     g_object_unref(menu);
     return nullptr;
   }
-  constexpr int kMaxEntries = 200;  // a longer menu is not counted through
-  const int n = atspi_accessible_get_child_count(menu, &err);
-  int count = 0, position = 0;
-  for (int i = 0; !failed(err, "entries") && i < n && i < kMaxEntries; ++i) {
-    AtspiAccessible* c = atspi_accessible_get_child_at_index(menu, i, &err);
-    if (failed(err, "entry") || !c) continue;
-    const bool isEntry = isEntryRole(atspi_accessible_get_role(c, &err));
-    failed(err, "entry role");
-    bool shown = isEntry;
-    if (isEntry)
-      if (AtspiStateSet* st = atspi_accessible_get_state_set(c)) {
-        shown = atspi_state_set_contains(st, ATSPI_STATE_VISIBLE);
-        g_object_unref(st);
-      }
-    if (shown) ++count;
-    if (c == entry) position = shown ? count : 0;
-    g_object_unref(c);
+  const MenuEntries::List* list = &menus.of(menu, false);
+  qsizetype at = list->shown.indexOf(entry);
+  if (at < 0) {  // an entry the list does not know yet: the menu changed without a word
+    list = &menus.of(menu, true);
+    at = list->shown.indexOf(entry);
   }
-  if (position > 0 && n <= kMaxEntries) {
-    info.position = position;
-    info.entries = count;
+  if (at >= 0 && list->counted) {
+    info.position = int(at) + 1;
+    info.entries = int(list->shown.size());
   }
   return menu;
 }
@@ -392,6 +462,7 @@ struct AtspiListener::State {
   int caretFrom = -1, caretTo = 0;
   FieldCaret field;                 // the focused object's caret
   AtspiAccessible* menu = nullptr;  // the menu of the entry last focused (kept), else none
+  MenuEntries menus;                // the entries of the menus heard lately
   // The latest edit of the focused object's text.
   bool editInserted = false, editCaretWasAfter = false;
   int editOffset = 0, editLength = 0;
@@ -448,6 +519,14 @@ void onEvent(AtspiEvent* event, void* data) {
   jex::trap("AtspiListener.onEvent", [&] {
     if (!event || !event->source || !event->type) return;
     const QByteArray type(event->type);
+    // A menu whose entries changed, or that went (told by its parent, with the menu as the
+    // child), is counted again when its entries are heard next.
+    if (type.startsWith("object:children-changed")) {
+      s.menus.forget(event->source);
+      if (G_VALUE_HOLDS(&event->any_data, ATSPI_TYPE_ACCESSIBLE))
+        if (auto* child = static_cast<AtspiAccessible*>(g_value_get_object(&event->any_data))) s.menus.forget(child);
+      return;
+    }
     const bool focus = type.startsWith("object:state-changed:focused");
     if (focus && event->detail1 == 0) return;  // focus leaving: the next one gaining it counts
     const bool window = type.startsWith("window:activate");
@@ -578,7 +657,7 @@ gboolean readPending(gpointer data) {
       } else {
         e.info = readInfo(object);
         if (type == ReaderEvent::Focus) {
-          AtspiAccessible* menu = placeInMenu(object, e.info);
+          AtspiAccessible* menu = placeInMenu(object, e.info, s.menus);
           // The first entry heard in a submenu tells which one it is.
           if (menu && menu != s.menu) {
             GError* err = nullptr;
@@ -657,6 +736,7 @@ void AtspiListener::start(Started started) {
     }
     replace(s.focused, nullptr);
     replace(s.menu, nullptr);
+    s.menus.clear();
     replace(s.pending, nullptr);
     replace(s.pendingWindow, nullptr);
     if (s.listener) {

@@ -380,7 +380,7 @@ void frmMDI::exposeFuncs() {
   // Menus fill their "%function%" submenus from the state object's lists.
   cMenu::setListSource([](const QString& function) { return JexStates().list(function); });
   // The quick menu's check marks: the state object's "Get_" + command.
-  frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
+  frmQMenu::setStateSource([] { return JexStates().all(); });
   ExposeFuncs();
 }
 void frmMDI::releaseFuncs() { ReleaseFuncs(); }

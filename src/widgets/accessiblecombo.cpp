@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "widgets/fieldfocus.h"
+#include "widgets/menuentries.h"
 
 namespace jex::ui {
 
@@ -173,6 +174,7 @@ void installAccessibleFactories() {
     QAccessible::removeFactory(comboFactory);
     QAccessible::installFactory(comboFactory);
     installFieldFocus();
+    tellMenuEntryStates();
     installed = true;
   });
 }

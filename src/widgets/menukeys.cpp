@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "base/error.h"
+#include "widgets/menuentries.h"
 
 namespace jex::ui {
 
@@ -104,6 +105,9 @@ void applyMenuKeys(QMenu* menu) {
     if (!menu || menu->property("jexMenuKeys").toBool()) return;
     menu->setProperty("jexMenuKeys", true);
     menu->installEventFilter(new MenuKeyFilter(menu));
+    // Its entries are read with their check states, and readers hear of entries added later.
+    tellMenuEntryStates();
+    watchMenuEntries(menu);
   });
 }
 

@@ -21,7 +21,8 @@ QChar accessKey(const QString& caption);
 // (upper case); null for separators and empty captions.
 QChar entryLetter(const QAction* action);
 
-// Applies the rules to one menu for its lifetime (each submenu is a menu of its own).
+// Applies the rules to one menu for its lifetime (each submenu is a menu of its own); its
+// entries are told to readers as menuentries.h says.
 void applyMenuKeys(QMenu* menu);
 
 }  // namespace jex::ui

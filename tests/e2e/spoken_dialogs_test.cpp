@@ -983,6 +983,13 @@ TEST_P(QuickMenuOverAWindow, ATogglesNewStateIsHeardAndAFavouriteRuns) {
   EXPECT_EQ(reopened, item("TOOLTIPSTOGGLE")->Action()) << "the menu did not open on the entry chosen last";
   EXPECT_NE(toggleBefore->text, toggleAfter->text)
       << "the toggle's state was not heard: " << toggleAfter->text.toStdString();
+  // On and off are both said (an entry that is off is no plain entry).
+  const auto off = [](const QString& t) { return t.contains(S("nicht aktiviert")) || t.contains(S("not checked")); };
+  const auto on = [&](const QString& t) { return !off(t) && (t.contains(S("aktiviert")) || t.contains(S("checked"))); };
+  const QString& heardOn = *tipsBefore ? toggleBefore->text : toggleAfter->text;
+  const QString& heardOff = *tipsBefore ? toggleAfter->text : toggleBefore->text;
+  EXPECT_TRUE(on(heardOn)) << "the toggle on was not heard as on: " << heardOn.toStdString();
+  EXPECT_TRUE(off(heardOff)) << "the toggle off was not heard as off: " << heardOff.toStdString();
   EXPECT_EQ(gGlobal().NextFGWinCmd, S("SPELLLINE"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
   EXPECT_TRUE(choiceRun(S("SPELLLINE"))) << out().right(600).toStdString();

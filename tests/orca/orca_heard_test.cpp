@@ -26,10 +26,16 @@
 #include <functional>
 #include <optional>
 
+#include <QMenu>
+#include <iostream>
+
+#include "app/scripting/cjexstates.h"
+#include "dialogs/keys/frmqmenu.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
 #include "widgets/accessibility.h"
+#include "widgets/formservice.h"
 
 namespace jex::test {
 namespace {
@@ -369,6 +375,71 @@ constexpr Case kCases[] = {
     {"1033", "frmTasks"},  {"1033", "frmKeys"},    {"1033", "frmUser"},   {"1033", "frmOptions"},
 };
 INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
+
+// The quick menu's toggles as Orca says them: each with its state, on ("checked") and off ("not
+// checked"), not the one that is off as a plain entry.
+class OrcaHearsQuickMenu : public DialogTest {
+ protected:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("JEX_ORCA")) GTEST_SKIP() << "set JEX_ORCA=1 to hear the quick menu with Orca";
+    if (!Orca::instance().error().isEmpty()) GTEST_SKIP() << Orca::instance().error().toStdString();
+    DialogTest::SetUp();
+    frmQMenu::setStateSource([] { return JexStates().all(); });
+    core.foreground = QStringLiteral("WINWORD");
+  }
+  void TearDown() override {
+    if (qEnvironmentVariableIsEmpty("JEX_ORCA") || !Orca::instance().error().isEmpty()) return;
+    delete forms::instance(QStringLiteral("frmQMenu"));
+    frmQMenu::setStateSource({});
+    DialogTest::TearDown();
+  }
+};
+
+TEST_F(OrcaHearsQuickMenu, EachToggleWithItsState) {
+  Orca& orca = Orca::instance();
+  orca.settle();
+  core.setUseSpeech(true);
+  ASSERT_TRUE(core.store.setValue(QStringLiteral("General"), QStringLiteral("TooltipsStatus"), QStringLiteral("0")));
+  const auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+  const auto at = [&](const char* start) {
+    return popup() && popup()->activeAction() && popup()->activeAction()->text().startsWith(QLatin1String(start));
+  };
+  // Down, one key at a time once Orca has spoken, from the first entry to the tool tips.
+  bool speechHeard = false, tipsHeard = false;
+  qsizetype since = orca.mark();
+  QTimer steps;
+  int stage = 0;
+  QObject::connect(&steps, &QTimer::timeout, [&] {
+    if (!popup() || !popup()->activeAction()) return;
+    if (stage == 0 && at("&Sprachausgabe")) {
+      speechHeard = orca.heardIf(
+          [](const QString& s) {
+            return s.contains(QStringLiteral("Sprachausgabe")) && s.contains(QStringLiteral("checked")) &&
+                   !s.contains(QStringLiteral("not checked"));
+          },
+          since, kPatience);
+      since = orca.mark();
+      QTest::keyClick(popup(), Qt::Key_Down);
+      stage = 1;
+    } else if (stage == 1 && at("T&ooltips")) {
+      tipsHeard = orca.heardIf(
+          [](const QString& s) {
+            return s.contains(QStringLiteral("Tooltips")) && s.contains(QStringLiteral("not checked"));
+          },
+          since, kPatience);
+      stage = 2;
+      QTest::keyClick(popup(), Qt::Key_Escape);
+    }
+  });
+  steps.start(50);
+  command("QUICKMEN");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return stage == 2 && !popup(); }, 3 * kPatience));
+  while (QWidget* p = QApplication::activePopupWidget()) p->close();
+  for (const QString& l : orca.spokenSince(0).mid(std::max<qsizetype>(0, orca.spokenSince(0).size() - 12)))
+    std::cout << "  Orca: " << l.toStdString() << std::endl;
+  EXPECT_TRUE(speechHeard) << "the toggle that is on was not heard as checked";
+  EXPECT_TRUE(tipsHeard) << "the toggle that is off was not heard as not checked";
+}
 
 // What the toolkit tells screen readers while a key is pressed: each event with the name of the
 // object it is about, the focus and check states that object has then, and whether it is an

@@ -77,21 +77,62 @@ QStringList cJexStates::Get_SpeechSets() {
   return sets;
 }
 
-std::optional<bool> cJexStates::get(const QString& member) {
-  using Getter = bool (cJexStates::*)();
-  static const QHash<QString, Getter> table{
-      {QStringLiteral("get_monwintoggle"), &cJexStates::Get_MONWINTOGGLE},
-      {QStringLiteral("get_setsptoggle"), &cJexStates::Get_SETSPTOGGLE},
-      {QStringLiteral("get_tooltipstoggle"), &cJexStates::Get_TOOLTIPSTOGGLE},
-      {QStringLiteral("get_chgcurblktoggle"), &cJexStates::Get_CHGCURBLKTOGGLE},
-      {QStringLiteral("get_chgbrl68"), &cJexStates::Get_CHGBRL68},
-      {QStringLiteral("get_chgbrlatrbtoggle"), &cJexStates::Get_CHGBRLATRBTOGGLE},
-      {QStringLiteral("get_grade2toggle"), &cJexStates::Get_GRADE2TOGGLE},
-      {QStringLiteral("get_brlkeytoggle"), &cJexStates::Get_BRLKEYTOGGLE},
+namespace {
+
+using Getter = bool (cJexStates::*)();
+
+// The toggle commands and the members that read their states.
+const QList<std::pair<QString, Getter>>& toggles() {
+  static const QList<std::pair<QString, Getter>> list{
+      {QStringLiteral("MONWINTOGGLE"), &cJexStates::Get_MONWINTOGGLE},
+      {QStringLiteral("SETSPTOGGLE"), &cJexStates::Get_SETSPTOGGLE},
+      {QStringLiteral("TOOLTIPSTOGGLE"), &cJexStates::Get_TOOLTIPSTOGGLE},
+      {QStringLiteral("CHGCURBLKTOGGLE"), &cJexStates::Get_CHGCURBLKTOGGLE},
+      {QStringLiteral("CHGBRL68"), &cJexStates::Get_CHGBRL68},
+      {QStringLiteral("CHGBRLATRBTOGGLE"), &cJexStates::Get_CHGBRLATRBTOGGLE},
+      {QStringLiteral("GRADE2TOGGLE"), &cJexStates::Get_GRADE2TOGGLE},
+      {QStringLiteral("BRLKEYTOGGLE"), &cJexStates::Get_BRLKEYTOGGLE},
   };
+  return list;
+}
+
+}  // namespace
+
+std::optional<bool> cJexStates::get(const QString& member) {
+  static const QHash<QString, Getter> table = [] {
+    QHash<QString, Getter> t;
+    for (const auto& [command, getter] : toggles()) t.insert(QStringLiteral("get_") + command.toLower(), getter);
+    return t;
+  }();
   const auto it = table.constFind(member.trimmed().toLower());
   if (it == table.constEnd()) return std::nullopt;
   return (this->**it)();
+}
+
+QHash<QString, bool> cJexStates::all() {
+  QHash<QString, bool> states;
+  if (!oneByOne_)
+    trap("cJexStates.ToggleStates", [&] {
+      const Obj c = core();
+      if (c.isNothing()) throw Error(err::ObjectRequired, QStringLiteral("no core object"));
+      QStringList told;
+      try {
+        told = c.get(QStringLiteral("proc.ToggleStates")).toStringList();
+      } catch (const Error& e) {
+        if (e.number() != err::UnknownMember) throw;
+        WriteLog(QStringLiteral("cJexStates: the core has no ToggleStates - its members are asked one by one"),
+                 kDetail);
+        oneByOne_ = true;
+        return;
+      }
+      for (const QString& s : std::as_const(told)) {
+        const qsizetype eq = s.indexOf(u'=');
+        if (eq > 0) states.insert(s.left(eq).trimmed().toUpper(), s.mid(eq + 1).trimmed() == u"1");
+      }
+    });
+  if (!states.isEmpty()) return states;
+  for (const auto& [command, getter] : toggles()) states.insert(command, (this->*getter)());
+  return states;
 }
 
 std::optional<QStringList> cJexStates::list(const QString& member) {

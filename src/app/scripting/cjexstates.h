@@ -6,6 +6,7 @@
 // false (and a log line).
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -36,6 +37,9 @@ class cJexStates {
   std::optional<bool> get(const QString& member);
   // The same for a command name ("MONWINTOGGLE").
   std::optional<bool> stateOf(const QString& command) { return get(QStringLiteral("Get_") + command); }
+  // Every toggle command's state by its name (upper case), for a menu that shows them all: one
+  // call to the core (proc.ToggleStates); a core without that member is asked member by member.
+  QHash<QString, bool> all();
   // The list member of that name (any case, "Get_SpeechSets"), as menus fill a submenu with it:
   // its entries "key=caption", or nothing when there is no such member.
   std::optional<QStringList> list(const QString& member);
@@ -46,6 +50,7 @@ class cJexStates {
   Obj core() const;
   bool read(const char* location, const std::function<bool(const Obj&)>& fn) const;
   Obj core_;
+  bool oneByOne_ = false;  // the core has no ToggleStates
 };
 
 // The one instance, created on first use (reads Jex()).

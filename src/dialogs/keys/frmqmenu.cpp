@@ -87,7 +87,12 @@ struct Busy {
   int& n_;
 };
 
-QString foregroundApplication() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
+// The application in front: the one the core named in its last ProcessSwitch (it tells JexUI of
+// every switch before it offers the commands that follow), else the core is asked.
+QString foregroundApplication() {
+  const QString known = gGlobal().NewTask;
+  return !known.isEmpty() ? known : Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper();
+}
 
 }  // namespace
 
@@ -123,6 +128,16 @@ frmQMenu::~frmQMenu() {
   trap("frmQMenu.Form_Unload", [this] {
     if (visible_) setAboutToSpeak(false);
     WriteLog(QStringLiteral("frmQMenu_unload"), kDetail);
+  });
+}
+
+void frmQMenu::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  trap("frmQMenu.ActivationChange", [&] {
+    // In front: the menu waiting for it opens now.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && visible_ && !popupOpen_ &&
+        tmrQMenu_->isActive())
+      tmrQMenu_->start(0);
   });
 }
 
@@ -192,36 +207,50 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     application_ = application.trimmed().toUpper();
     CheckAppMenu(application_);
     if (!current_) return;
-    foreWnd_ = trapped("frmQMenu.GetRealForegroundWindow", qint64(0),
-                       [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
+    // The window in front, read on the display the form shows on; the core's answer elsewhere.
+    foreWnd_ = QGuiApplication::platformName() == QLatin1String("xcb") ? qint64(platform::tasks::activeWindow()) : 0;
+    if (foreWnd_ == 0)
+      foreWnd_ = trapped("frmQMenu.GetRealForegroundWindow", qint64(0),
+                         [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
     const QScreen* screen = QGuiApplication::primaryScreen();
     QPoint at = screen ? screen->geometry().topLeft() : QPoint();
     if (mode != 0) {
       at = QCursor::pos();
-    } else if (trapped("frmQMenu.IsMonWinVisible", false,
-                       [] { return Jex().boolean(QStringLiteral("proc.IsMonWinVisible")); })) {
+    }
+    // The check marks first: the monitor window's toggle says whether it shows.
+    const QHash<QString, bool> states = refreshChecks(*current_);
+    const auto monitor = states.constFind(QStringLiteral("MONWINTOGGLE"));
+    if (mode == 0 && (monitor != states.constEnd() ? *monitor : trapped("frmQMenu.IsMonWinVisible", false, [] {
+          return Jex().boolean(QStringLiteral("proc.IsMonWinVisible"));
+        }))) {
       // Below the core's monitor window; a core without GetSimRect leaves the menu at the top.
       trap("frmQMenu.GetSimRect", [&] { at.setY(Jex().i32(QStringLiteral("proc.GetSimRect.Bottom"))); });
     }
     move(at);
-    refreshChecks(*current_);
     openLevel_ = QThread::currentThread()->loopLevel();
     visible_ = true;
     show();
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
-    tmrQMenu_->start();
+    // At once when the form is in front already, else when it comes there (changeEvent), at
+    // the latest after 2 ms.
+    tmrQMenu_->start(isActiveWindow() ? 0 : kQMenuMs);
   });
 }
 
-void frmQMenu::refreshChecks(cMenu& menu) {
-  const StateSource& states = stateSource();
-  if (!states) return;
-  for (cMenuItem* item : menu.Items()) {
-    if (item->Key().isEmpty()) continue;
-    const std::optional<bool> on =
-        trapped("frmQMenu.RefreshChecks", std::optional<bool>(), [&] { return states(item->Key()); });
-    if (on) item->setChecked(*on);
-  }
+// The states come from the core in one call, not one call per entry; they are returned.
+QHash<QString, bool> frmQMenu::refreshChecks(cMenu& menu) {
+  QHash<QString, bool> states;
+  trap("frmQMenu.RefreshChecks", [&] {
+    const StateSource& source = stateSource();
+    if (!source) return;
+    states = source();
+    for (cMenuItem* item : menu.Items()) {
+      if (item->Key().isEmpty()) continue;
+      const auto on = states.constFind(item->Key().toUpper());
+      if (on != states.constEnd()) item->setChecked(*on);
+    }
+  });
+  return states;
 }
 
 // The entry chosen last for the application (the top-level entry that leads to it), else the
@@ -246,7 +275,7 @@ void frmQMenu::openTick() {
     // the loop that called it up, so that the commands that follow (a second QUICKMEN, TOGGMEN)
     // are not held up behind a call that waits for the menu to close.
     if (busy_ > 0 || QThread::currentThread()->loopLevel() > openLevel_) {
-      tmrQMenu_->start();
+      tmrQMenu_->start(kQMenuMs);
       return;
     }
     if (!current_) return finish(QString());

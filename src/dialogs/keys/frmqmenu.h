@@ -22,7 +22,9 @@
 //
 // The menu opens from tmrQMenu in the event loop that called it up: never while the opening or
 // the key hints still wait for the core (those calls run event loops of their own), so that a
-// second QUICKMEN or TOGGMEN that follows is run at once and closes it.
+// second QUICKMEN or TOGGMEN that follows is run at once and closes it. It ticks as soon as the
+// form is in front (at the latest 2 ms after the opening); while something still waits it looks
+// again every 2 ms.
 //
 // The application's read-me file, offered as the entry "UI_OPEN:" + its path, is the core
 // directory's Help/<language number>/<APPLICATION>.rtf (the folder of the read-me texts); the
@@ -51,9 +53,9 @@ class cNotifySink;
 class frmQMenu : public QWidget {
   Q_OBJECT
  public:
-  // The state of a toggle command shown with a check mark ("Get_" + key of the state object);
-  // nothing for a command without a state.
-  using StateSource = std::function<std::optional<bool>(const QString& key)>;
+  // The states of the toggle commands shown with check marks, by command name (upper case), all
+  // at once: the menu's entries of other commands have none.
+  using StateSource = std::function<QHash<QString, bool>()>;
   using Clock = std::function<qint64()>;
   static constexpr int kTipVoice = 7;
   static constexpr qint64 kTipAfterSpeechMs = 500;
@@ -83,6 +85,9 @@ class frmQMenu : public QWidget {
   // The application's read-me file; empty when there is none.
   static QString readMeFile(const QString& application);
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   void load();
   void listen();
@@ -93,7 +98,7 @@ class frmQMenu : public QWidget {
   void getKeysTick();
   void openTick();
   void finish(const QString& key);
-  void refreshChecks(cMenu& menu);
+  QHash<QString, bool> refreshChecks(cMenu& menu);
   QAction* entryToOpenOn(cMenu& menu) const;
   void setAboutToSpeak(bool on);
   void backToApplication();

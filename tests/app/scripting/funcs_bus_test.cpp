@@ -263,6 +263,47 @@ TEST_F(FuncsOverBus, JexStatesReadTheCoreAtEachCall) {
   EXPECT_TRUE(states.Get_SpeechSets().isEmpty());
 }
 
+// All toggles' states in one call are the states the single members give, whatever they are;
+// a core that cannot be reached gives every toggle as off, as each member does.
+TEST_F(FuncsOverBus, AllStatesInOneCallAreTheSingleMembersStates) {
+  cJexStates states;
+  const QStringList toggles{S("MONWINTOGGLE"), S("SETSPTOGGLE"),      S("TOOLTIPSTOGGLE"), S("CHGCURBLKTOGGLE"),
+                            S("CHGBRL68"),     S("CHGBRLATRBTOGGLE"), S("GRADE2TOGGLE"),   S("BRLKEYTOGGLE")};
+  const auto oneByOne = [&] {
+    QHash<QString, bool> h;
+    for (const QString& t : toggles) h.insert(t, states.stateOf(t).value_or(false));
+    return h;
+  };
+  const std::vector<std::function<void()>> changes{
+      [] {},
+      [&] { core.visible = !core.visible; },
+      [&] { core.setUseSpeech(false); },
+      [&] { setIni(S("General"), S("TooltipsStatus"), S("0")); },
+      [&] { setIni(S("Braille"), S("BrailleStyle"), S("6")); },
+      [&] { setIni(S("Braille"), S("AttributeState"), S("1")); },
+      [&] { setIni(S("Braille"), S("Grade2Stat"), S("1")); },
+      [&] { setIni(S("Braille"), S("BrlKeyStat"), S("1")); },
+      [&] { setIni(S("Braille"), S("CurBlinkStat"), S("0")); },
+  };
+  for (size_t i = 0; i < changes.size(); ++i) {
+    changes[i]();
+    const QHash<QString, bool> all = states.all();
+    EXPECT_EQ(all.size(), toggles.size()) << "after change " << i;
+    EXPECT_EQ(all, oneByOne()) << "after change " << i;
+  }
+  // The core answers for all of them in one call.
+  QStringList told = Jex().get(S("proc.ToggleStates")).toStringList();
+  for (QString& t : told) t = t.section(u'=', 0, 0);
+  told.sort();
+  QStringList sorted = toggles;
+  sorted.sort();
+  EXPECT_EQ(told, sorted);
+  testing::PrivateBus::disconnect(coreConn);
+  const QHash<QString, bool> gone = states.all();
+  EXPECT_EQ(gone.size(), toggles.size());
+  EXPECT_FALSE(gone.values().contains(true));
+}
+
 TEST_F(FuncsOverBus, SpeechSetsListTheProfilesThatHaveAnInfo) {
   cJexStates states;
   EXPECT_TRUE(states.Get_SpeechSets().isEmpty());

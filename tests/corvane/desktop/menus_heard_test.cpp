@@ -1,7 +1,8 @@
 // Menu entries as the core's reader hears them over the accessibility bus: a real QMenu of this
-// process (which owns JexUI's bus name, so the reader follows it, and cuts the key hints from
-// what the core is about to say) on the virtual desktop of the end-to-end tests, driven by keys;
-// what the built core says is read from its output.
+// process, made as the program makes its menus (which owns JexUI's bus name, so the reader
+// follows it, and cuts the key hints from what the core is about to say) on the virtual desktop
+// of the end-to-end tests, driven by keys; what the built core says is read from its output.
+// A toggle is heard with its state, on or off; a menu whose entries change is counted anew.
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QDBusConnection>
@@ -9,12 +10,14 @@
 #include <QMenu>
 #include <QTest>
 #include <QWidget>
+#include <functional>
 
 #include "automation/dbustransport.h"
 #include "automation/dispatchable.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/processes.h"
 #include "tests/support/text.h"
+#include "widgets/menukeys.h"
 
 namespace {
 
@@ -72,11 +75,13 @@ TEST(MenusHeard, EntriesWithTheirPlaceAndASubmenuByItsNameAndTheKeyHintCutByJexU
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   QMenu menu(&window);
+  jex::ui::applyMenuKeys(&menu);
   QAction* speech = menu.addAction(S("Sprache"));
   speech->setCheckable(true);
   speech->setChecked(true);
   menu.addSeparator();
   QMenu* braille = menu.addMenu(S("Braille"));
+  jex::ui::applyMenuKeys(braille);
   braille->addAction(S("6 oder 8 Punkte"));
   braille->addAction(S("Kurzschrift"));
   menu.addAction(S("versteckt"))->setVisible(false);
@@ -85,25 +90,36 @@ TEST(MenusHeard, EntriesWithTheirPlaceAndASubmenuByItsNameAndTheKeyHintCutByJexU
   menu.popup(window.mapToGlobal(QPoint(10, 10)));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
 
-  const std::vector<std::pair<Qt::Key, const char*>> steps{
-      {Qt::Key_Down, "Sprache, Menüeintrag, aktiviert, 1 von 4"},
-      {Qt::Key_Down, "Braille, Untermenü, 2 von 4"},
-      {Qt::Key_Right, "Braille, 6 oder 8 Punkte, Menüeintrag, 1 von 2"},
-      {Qt::Key_Down, "Kurzschrift, Menüeintrag, 2 von 2"},
+  // A step: what is done first (nothing for none), the key, what the reader says last.
+  struct Step {
+    std::function<void()> before;
+    Qt::Key key;
+    const char* expected;
+  };
+  const std::vector<Step> steps{
+      {{}, Qt::Key_Down, "Sprache, Menüeintrag, aktiviert, 1 von 4"},
+      {{}, Qt::Key_Down, "Braille, Untermenü, 2 von 4"},
+      {{}, Qt::Key_Right, "Braille, 6 oder 8 Punkte, Menüeintrag, 1 von 2"},
+      {{}, Qt::Key_Down, "Kurzschrift, Menüeintrag, 2 von 2"},
       // Qt tells no focus when the submenu closes (the entry that opened it is still the menu's
       // current one): the next entry is heard.
-      {Qt::Key_Left, nullptr},
-      // Qt tells a checked entry so, but not that an unchecked one could be.
-      {Qt::Key_Down, "Töne, Menüeintrag, 3 von 4"},
-      {Qt::Key_Down, "Hilfe, Menüeintrag, 4 von 4"},
+      {{}, Qt::Key_Left, nullptr},
+      // A toggle that is off is heard so, not as a plain entry.
+      {{}, Qt::Key_Down, "Töne, Menüeintrag, nicht aktiviert, 3 von 4"},
+      {{}, Qt::Key_Down, "Hilfe, Menüeintrag, 4 von 4"},
+      // Entries added to the open menu and taken out: the entries heard before are counted anew.
+      {[&] { menu.addAction(S("Neu")); }, Qt::Key_Up, "Töne, Menüeintrag, nicht aktiviert, 3 von 5"},
+      {[&] { menu.removeAction(speech); }, Qt::Key_Up, "Braille, Untermenü, 1 von 4"},
   };
-  for (const auto& [key, expected] : steps) {
+  for (const Step& step : steps) {
+    if (step.before) step.before();
     const qsizetype before = said().size();
-    QTest::keyClick(QApplication::activePopupWidget(), key);
-    if (!expected) {
+    QTest::keyClick(QApplication::activePopupWidget(), step.key);
+    if (!step.expected) {
       ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == &menu; }, 5000));
       continue;
     }
+    const char* expected = step.expected;
     // The window's title may come with the first entry (its activation rides with the focus).
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {

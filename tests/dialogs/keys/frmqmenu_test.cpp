@@ -16,8 +16,10 @@
 #include "dialogs/keys/frmqmenu.h"
 #include "localisation/frmlocalizer.h"
 #include "tests/automation/privatebus.h"
+#include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
 #include "users/cuser.h"
+#include "widgets/accessibility.h"
 
 namespace jex::test {
 namespace {
@@ -73,7 +75,7 @@ class QuickMenu : public DialogTest {
     QDir().mkpath(appPath() + "commands");
     QFile::copy(QStringLiteral(JEX_SOURCE_DIR "/data/commands/1031.ini"), appPath() + "commands/1031.ini");
     write(appPath() + "keys/", "DEFAULT.KBD", "SAYLINE=CAP_W\r\nDLGSPEECH=CAP_V\r\nTOOLTIPSTOGGLE=CAP_T\r\n");
-    frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
+    frmQMenu::setStateSource([] { return JexStates().all(); });
     core.foreground = QStringLiteral("WINWORD");
   }
   void TearDown() override {
@@ -412,6 +414,18 @@ TEST_F(QuickMenu, CheckMarksFollowTheCoreAtEveryOpening) {
   }
 }
 
+// The application the menu is for follows the core's switches, back and forth.
+TEST_F(QuickMenu, IsForTheApplicationInFrontAfterEachSwitch) {
+  for (const char* app : {"EXCEL", "WINWORD", "EXCEL"}) {
+    core.switchTask(core.foreground, QLatin1String(app));
+    Steps steps;
+    steps.key(Qt::Key_Escape);
+    ASSERT_TRUE(quickMenu(steps));
+    EXPECT_EQ(form()->application(), QLatin1String(app));
+    EXPECT_NE(form()->menuOf(QLatin1String(app)), nullptr);
+  }
+}
+
 TEST_F(QuickMenu, AFavouriteAddedInTheKeysDialogIsInTheNextMenu) {
   write(userDir(), "UserMenu.ini", "[User]\r\nSAYLINE=Zeile lesen\r\n");
   Steps first;
@@ -434,6 +448,63 @@ TEST_F(QuickMenu, AFavouriteAddedInTheKeysDialogIsInTheNextMenu) {
   ASSERT_TRUE(quickMenu(second));
   EXPECT_NE(entry("SAYLASTMESSAGE"), nullptr) << "the menu was not built again";
   EXPECT_NE(entry("SAYLINE"), nullptr);
+}
+
+// The popup's walk, as the tab walk is a form's: Down from the entry it opens on visits every
+// entry that can be chosen and comes round to it, Up visits them backwards; each entry is a
+// named menu entry, a toggle checkable, each submenu named.
+QStringList menuProblems(QMenu* m) {
+  QStringList problems;
+  QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(m);
+  if (menu->text(QAccessible::Name).isEmpty()) problems << QStringLiteral("the menu has no name");
+  const QList<QAction*> actions = m->actions();
+  for (qsizetype i = 0; i < actions.size(); ++i) {
+    QAction* a = actions.at(i);
+    if (a->isSeparator()) continue;
+    QAccessibleInterface* entry = menu->child(int(i));
+    if (!entry || entry->role() != QAccessible::MenuItem || entry->text(QAccessible::Name).isEmpty())
+      problems << a->text() + QStringLiteral(": no named menu entry");
+    else if (entry->state().checkable != a->isCheckable())
+      problems << a->text() + QStringLiteral(": not told checkable");
+    if (a->menu() && a->menu()->accessibleName().isEmpty()) problems << a->text() + QStringLiteral(": unnamed submenu");
+  }
+  QList<QAction*> down;
+  QAction* first = m->activeAction();
+  for (int i = 0; i <= actions.size() && (down.isEmpty() || m->activeAction() != first); ++i) {
+    down << m->activeAction();
+    QTest::keyClick(m, Qt::Key_Down);
+  }
+  if (m->activeAction() != first) problems << QStringLiteral("Down does not come back round to the first entry");
+  for (QAction* a : actions)
+    if (!a->isSeparator() && a->isVisible() && a->isEnabled() && !down.contains(a))
+      problems << a->text() + QStringLiteral(": not reached by Down");
+  for (qsizetype i = down.size() - 1; i >= 0; --i) {
+    QTest::keyClick(m, Qt::Key_Up);
+    if (m->activeAction() != down.at(i)) problems << down.at(i)->text() + QStringLiteral(": not reached back by Up");
+  }
+  return problems;
+}
+
+// The accessibility check on the form and its popup. The form shows no control of its own (its
+// texts are hidden labels, its one visible part the popup menu, a window of its own), so it has
+// no tab stop to walk: the check finds nothing to walk and no label or tip to miss; the popup is
+// walked by the arrow keys instead.
+TEST_F(QuickMenu, FormAndPopupPassTheAccessibilityCheck) {
+  write(userDir(), "UserMenu.ini", "[User]\r\nSAYLINE=Zeile lesen\r\n");
+  QStringList popupProblems;
+  Steps steps;
+  steps.then([&] {
+    if (selected().isEmpty()) return false;
+    popupProblems = menuProblems(popup());
+    return true;
+  });
+  steps.key(Qt::Key_Escape);
+  ASSERT_TRUE(quickMenu(steps));
+  EXPECT_TRUE(popupProblems.isEmpty()) << str(popupProblems.join(u'\n'));
+  EXPECT_TRUE(ui::readingOrder(form()).isEmpty()) << "the form has controls of its own to walk";
+  EXPECT_FALSE(form()->windowTitle().isEmpty()) << "the form's window has no name";
+  EXPECT_ACCESSIBLE(form());
+  form()->hide();
 }
 
 // Each language: its own menu file and captions; the menu and every entry announced with a name,
@@ -528,7 +599,7 @@ class QuickMenuOverBus : public ::testing::Test {
     registerForms();
     gGlobal().UserProfile = CreateCurrUser();
     frmMDI::setQuitter([] {});
-    frmQMenu::setStateSource([](const QString& key) { return JexStates().stateOf(key); });
+    frmQMenu::setStateSource([] { return JexStates().all(); });
     mdi = std::make_unique<frmMDI>();
     mdi->registerSink();
     mdi->installHook();

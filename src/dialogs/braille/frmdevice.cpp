@@ -11,6 +11,7 @@
 #include "localisation/frmlocalizer.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/gridrows.h"
 #include "widgets/named.h"
 
 namespace jex {
@@ -36,13 +37,7 @@ frmDevice::frmDevice(QWidget* parent)
     grid->addWidget(named<QLabel>(this, name, caption), row++, 0, 1, 2);
   };
   const auto line = [&](const char* label, const QString& caption, const char* name, const QStringList& items = {}) {
-    auto* l = named<QLabel>(this, label, caption);
-    auto* c = named<QComboBox>(this, name);
-    c->addItems(items);
-    ui::setBuddy(l, c);
-    grid->addWidget(l, row, 0);
-    grid->addWidget(c, row++, 1);
-    return c;
+    return labelledCombo(this, grid, row, label, caption, name, items);
   };
   heading("lblH1", QStringLiteral("Hardware"));
   cboDevice_ = line("lblDevice", QStringLiteral("Braille&zeile:"), "cboDevice");

@@ -23,6 +23,7 @@
 #include "users/cuser.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
+#include "widgets/gridrows.h"
 #include "widgets/named.h"
 
 namespace jex {
@@ -56,14 +57,8 @@ frmUser::frmUser(QWidget* parent)
     : ChildDialog(QStringLiteral("frmUser"), QStringLiteral("Benutzerverwaltung"), parent), profiles_(QString()) {
   auto* grid = new QGridLayout;
   int row = 0;
-  const auto list = [&](const char* label, const QString& caption, const char* name, const QStringList& items) {
-    auto* l = named<QLabel>(this, label, caption);
-    auto* c = named<QComboBox>(this, name);
-    c->addItems(items);
-    ui::setBuddy(l, c);
-    grid->addWidget(l, row, 0);
-    grid->addWidget(c, row++, 1);
-    return c;
+  const auto list = [&](const char* label, const QString& caption, const char* name, const QStringList& items = {}) {
+    return labelledCombo(this, grid, row, label, caption, name, items);
   };
   const auto check = [&](const char* name, const QString& caption) {
     auto* c = named<QCheckBox>(this, name, caption);

@@ -87,12 +87,7 @@ struct Busy {
   int& n_;
 };
 
-// The application in front: the one the core named in its last ProcessSwitch (it tells JexUI of
-// every switch before it offers the commands that follow), else the core is asked.
-QString foregroundApplication() {
-  const QString known = gGlobal().NewTask;
-  return !known.isEmpty() ? known : Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper();
-}
+QString foregroundApplication() { return Jex().str(QStringLiteral("proc.ForeGroundApp")).toUpper(); }
 
 }  // namespace
 
@@ -128,16 +123,6 @@ frmQMenu::~frmQMenu() {
   trap("frmQMenu.Form_Unload", [this] {
     if (visible_) setAboutToSpeak(false);
     WriteLog(QStringLiteral("frmQMenu_unload"), kDetail);
-  });
-}
-
-void frmQMenu::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  trap("frmQMenu.ActivationChange", [&] {
-    // In front: the menu waiting for it opens now.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && visible_ && !popupOpen_ &&
-        tmrQMenu_->isActive())
-      tmrQMenu_->start(0);
   });
 }
 
@@ -207,11 +192,8 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     application_ = application.trimmed().toUpper();
     CheckAppMenu(application_);
     if (!current_) return;
-    // The window in front, read on the display the form shows on; the core's answer elsewhere.
-    foreWnd_ = QGuiApplication::platformName() == QLatin1String("xcb") ? qint64(platform::tasks::activeWindow()) : 0;
-    if (foreWnd_ == 0)
-      foreWnd_ = trapped("frmQMenu.GetRealForegroundWindow", qint64(0),
-                         [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
+    foreWnd_ = trapped("frmQMenu.GetRealForegroundWindow", qint64(0),
+                       [] { return Jex().get(QStringLiteral("System.GetRealForegroundWindow")).toLongLong(); });
     const QScreen* screen = QGuiApplication::primaryScreen();
     QPoint at = screen ? screen->geometry().topLeft() : QPoint();
     if (mode != 0) {
@@ -231,9 +213,7 @@ void frmQMenu::ShowQuickMenu(const QString& application, int mode) {
     visible_ = true;
     show();
     platform::ForceForeground(this, gGlobal().UseForceForeGround);
-    // At once when the form is in front already, else when it comes there (changeEvent), at
-    // the latest after 2 ms.
-    tmrQMenu_->start(isActiveWindow() ? 0 : kQMenuMs);
+    tmrQMenu_->start();
   });
 }
 
@@ -275,7 +255,7 @@ void frmQMenu::openTick() {
     // the loop that called it up, so that the commands that follow (a second QUICKMEN, TOGGMEN)
     // are not held up behind a call that waits for the menu to close.
     if (busy_ > 0 || QThread::currentThread()->loopLevel() > openLevel_) {
-      tmrQMenu_->start(kQMenuMs);
+      tmrQMenu_->start();
       return;
     }
     if (!current_) return finish(QString());

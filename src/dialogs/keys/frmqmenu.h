@@ -22,9 +22,7 @@
 //
 // The menu opens from tmrQMenu in the event loop that called it up: never while the opening or
 // the key hints still wait for the core (those calls run event loops of their own), so that a
-// second QUICKMEN or TOGGMEN that follows is run at once and closes it. It ticks as soon as the
-// form is in front (at the latest 2 ms after the opening); while something still waits it looks
-// again every 2 ms.
+// second QUICKMEN or TOGGMEN that follows is run at once and closes it.
 //
 // The application's read-me file, offered as the entry "UI_OPEN:" + its path, is the core
 // directory's Help/<language number>/<APPLICATION>.rtf (the folder of the read-me texts); the
@@ -84,9 +82,6 @@ class frmQMenu : public QWidget {
   void setClock(Clock clock) { clock_ = std::move(clock); }
   // The application's read-me file; empty when there is none.
   static QString readMeFile(const QString& application);
-
- protected:
-  void changeEvent(QEvent* event) override;
 
  private:
   void load();

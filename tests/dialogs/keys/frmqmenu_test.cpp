@@ -414,18 +414,6 @@ TEST_F(QuickMenu, CheckMarksFollowTheCoreAtEveryOpening) {
   }
 }
 
-// The application the menu is for follows the core's switches, back and forth.
-TEST_F(QuickMenu, IsForTheApplicationInFrontAfterEachSwitch) {
-  for (const char* app : {"EXCEL", "WINWORD", "EXCEL"}) {
-    core.switchTask(core.foreground, QLatin1String(app));
-    Steps steps;
-    steps.key(Qt::Key_Escape);
-    ASSERT_TRUE(quickMenu(steps));
-    EXPECT_EQ(form()->application(), QLatin1String(app));
-    EXPECT_NE(form()->menuOf(QLatin1String(app)), nullptr);
-  }
-}
-
 TEST_F(QuickMenu, AFavouriteAddedInTheKeysDialogIsInTheNextMenu) {
   write(userDir(), "UserMenu.ini", "[User]\r\nSAYLINE=Zeile lesen\r\n");
   Steps first;

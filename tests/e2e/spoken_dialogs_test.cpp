@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -618,8 +619,11 @@ TEST_F(SpokenDialogs, EachStepOfTheSpeedIsHeardOnceWithTheNewValue) {
   }
   qsizetype from = 0;
   int answered = 0;
+  QPointer<QWidget> answering;
   const AnswerBox no([&](QWidget* box) {
+    if (answering && answering->isVisible()) return;                     // the answer given is still being carried out
     if (!box->isActiveWindow() || !QApplication::focusWidget()) return;  // answered once in front
+    answering = box;
     ++answered;
     from = out().size();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);

@@ -496,6 +496,19 @@ struct AtspiListener::State {
 };
 
 namespace {
+// Whether a is the text field of the drop-down list list (an editable one).
+bool isFieldOf(AtspiAccessible* a, AtspiAccessible* list) {
+  if (!a || !list) return false;
+  GError* err = nullptr;
+  const Kind kind = kindOf(atspi_accessible_get_role(list, &err));
+  if (failed(err, "role") || kind != Kind::ComboBox) return false;
+  AtspiAccessible* parent = atspi_accessible_get_parent(a, &err);
+  if (failed(err, "parent") || !parent) return false;
+  const bool ours = parent == list;
+  g_object_unref(parent);
+  return ours;
+}
+
 void replace(AtspiAccessible*& slot, AtspiAccessible* a) {
   if (a) g_object_ref(a);
   if (slot) g_object_unref(slot);
@@ -547,8 +560,10 @@ void onEvent(AtspiEvent* event, void* data) {
     const bool focus = type.startsWith("object:state-changed:focused");
     if (focus && event->detail1 == 0) return;  // focus leaving: the next one gaining it counts
     const bool window = type.startsWith("window:activate");
-    // Changes count only for the focused object.
-    if (!focus && !window && event->source != s.focused) return;
+    // Changes count only for the focused object, and for the text field of a focused drop-down
+    // list that can be typed into: what is typed there and where its caret goes are the list's.
+    const bool textEvent = type.startsWith("object:text-changed") || type.startsWith("object:text-caret-moved");
+    if (!focus && !window && event->source != s.focused && !(textEvent && isFieldOf(event->source, s.focused))) return;
     jex::WriteLog(QStringLiteral("reader: %1 %2").arg(QString::fromLatin1(type)).arg(event->detail1), jex::kDetail);
     if (focus) {
       if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
@@ -676,6 +691,7 @@ gboolean readPending(gpointer data) {
         }
         heard = text && !changed.isEmpty();
         e.edit = editOf(s.editInserted, s.editOffset, changed, now, from, s.editCaretWasAfter);
+        e.edit.listField = object != s.focused;  // the field of the focused drop-down list
         if (s.editInserted && !s.editReplaced.isEmpty()) {
           e.edit.removed = kind == Kind::PasswordEdit ? QString(s.editReplaced.size(), u'*') : s.editReplaced;
           e.edit.before.insert(e.edit.offset, e.edit.removed);

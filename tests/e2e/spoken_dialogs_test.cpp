@@ -538,19 +538,19 @@ TEST_F(SpokenDialogs, TypedTextReachesNoLog) {
   const std::vector<std::pair<QWidget*, QString>> typing{
       {user, S("Qzvwxq7 ")}, {password, S("Kpjvmx9 ")}, {place, S("Wbrtzu5 ")}};
   for (const auto& [field, text] : typing) {
-    qsizetype from = out().size();
+    const qsizetype focusFrom = out().size();
     field->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(S("SPEAK: ")); }, 5000))
-        << out().mid(from).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out().mid(focusFrom).contains(S("SPEAK: ")); }, 5000))
+        << out().mid(focusFrom).toStdString();
     QTest::qWait(300);  // the focus is heard out
-    from = out().size();
+    qsizetype from = out().size();
     for (const QChar c : text) {
       QTest::keyClicks(field, QString(c));
       QTest::qWait(100);  // as a user types
     }
     ASSERT_EQ(textOf(field), text);
     EXPECT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 5000))
-        << "the typing was not heard" << out().mid(from).toStdString();
+        << "the typing was not heard: " << out().mid(focusFrom).toStdString();
     // The caret goes back over the text: the line it is on is heard, and logged by its length.
     QTest::keyClick(field, Qt::Key_Home);
     QTest::qWait(300);

@@ -198,8 +198,8 @@ QString KeyEcho::edited(const TextEdit& edit) {
     if (text.isEmpty() || !values_[KeyEchoOn] || !values_[CharEcho]) return QString();
     // The whole text replaced at once is a new value the field was given (a number stepped by an
     // arrow key), not typing: said and shown as it is. Anything else may be what the user typed.
-    const bool newValue =
-        !edit.removed.isEmpty() && !edit.inserted.isEmpty() && offset == 0 && edit.removed.size() == edit.before.size();
+    const bool newValue = !edit.listField && !edit.removed.isEmpty() && !edit.inserted.isEmpty() && offset == 0 &&
+                          edit.removed.size() == edit.before.size();
     say(text, !newValue);
     return text;
   });

@@ -43,6 +43,9 @@ struct TextEdit {
   QString inserted;
   QString removed;
   bool caretWasAfter = false;  // removed: the caret stood after the removed text (Backspace)
+  // The field of an editable drop-down list: its whole text replaced (a completion, an entry
+  // taken over) may be what the user typed, so it is never shown as a new value.
+  bool listField = false;
 };
 
 class KeyEcho {

@@ -257,6 +257,18 @@ bool stillFocused(AtspiAccessible* a, bool window = false) {
   return showing && focused;
 }
 
+// Whether a text field is among the children of a (a drop-down list's own field comes last).
+bool hasField(AtspiAccessible* a) {
+  GError* err = nullptr;
+  const int n = atspi_accessible_get_child_count(a, &err);
+  if (failed(err, "children") || n <= 0) return false;
+  AtspiAccessible* last = atspi_accessible_get_child_at_index(a, n - 1, &err);
+  if (failed(err, "child") || !last) return false;
+  const Kind kind = kindOf(atspi_accessible_get_role(last, &err));
+  g_object_unref(last);
+  return !failed(err, "role") && (kind == Kind::Edit || kind == Kind::PasswordEdit);
+}
+
 AccessibleInfo readInfo(AtspiAccessible* a) {
   AccessibleInfo info;
   GError* err = nullptr;
@@ -271,10 +283,15 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     info.checkable = info.kind == Kind::CheckBox || info.kind == Kind::RadioButton || info.kind == Kind::ToggleButton ||
                      atspi_state_set_contains(states, ATSPI_STATE_CHECKABLE);
     info.checked = atspi_state_set_contains(states, ATSPI_STATE_CHECKED);
+    info.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
     // Qt tells a menu entry checked, never checkable.
     if (info.kind == Kind::MenuItem && info.checked) info.checkable = true;
     g_object_unref(states);
   }
+  if (info.kind == Kind::PasswordEdit) info.editable = true;
+  // A drop-down list that does not tell it is editable still is when a text field is among its
+  // children (the last one, after its entries).
+  if (info.kind == Kind::ComboBox && !info.editable) info.editable = hasField(a);
   switch (info.kind) {
     case Kind::ComboBox: {
       // A drop-down list holds its chosen entry as its text (our own combo interface); Qt's own
@@ -479,6 +496,19 @@ struct AtspiListener::State {
 };
 
 namespace {
+// Whether a is the text field of the drop-down list list (an editable one).
+bool isFieldOf(AtspiAccessible* a, AtspiAccessible* list) {
+  if (!a || !list) return false;
+  GError* err = nullptr;
+  const Kind kind = kindOf(atspi_accessible_get_role(list, &err));
+  if (failed(err, "role") || kind != Kind::ComboBox) return false;
+  AtspiAccessible* parent = atspi_accessible_get_parent(a, &err);
+  if (failed(err, "parent") || !parent) return false;
+  const bool ours = parent == list;
+  g_object_unref(parent);
+  return ours;
+}
+
 void replace(AtspiAccessible*& slot, AtspiAccessible* a) {
   if (a) g_object_ref(a);
   if (slot) g_object_unref(slot);
@@ -530,8 +560,10 @@ void onEvent(AtspiEvent* event, void* data) {
     const bool focus = type.startsWith("object:state-changed:focused");
     if (focus && event->detail1 == 0) return;  // focus leaving: the next one gaining it counts
     const bool window = type.startsWith("window:activate");
-    // Changes count only for the focused object.
-    if (!focus && !window && event->source != s.focused) return;
+    // Changes count only for the focused object, and for the text field of a focused drop-down
+    // list that can be typed into: what is typed there and where its caret goes are the list's.
+    const bool textEvent = type.startsWith("object:text-changed") || type.startsWith("object:text-caret-moved");
+    if (!focus && !window && event->source != s.focused && !(textEvent && isFieldOf(event->source, s.focused))) return;
     jex::WriteLog(QStringLiteral("reader: %1 %2").arg(QString::fromLatin1(type)).arg(event->detail1), jex::kDetail);
     if (focus) {
       if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
@@ -633,6 +665,15 @@ gboolean readPending(gpointer data) {
         const int start = int(around.lastIndexOf(u'\n', at - 1)) + 1;
         const qsizetype end = around.indexOf(u'\n', at);
         e.caret.line = around.mid(start, end < 0 ? -1 : end - start);
+        // Whose text it is: a field the user can type into holds what may have been typed.
+        GError* err = nullptr;
+        e.info.kind = kindOf(atspi_accessible_get_role(object, &err));
+        failed(err, "role");
+        if (AtspiStateSet* states = atspi_accessible_get_state_set(object)) {
+          e.info.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+          g_object_unref(states);
+        }
+        if (e.info.kind == Kind::PasswordEdit || e.info.kind == Kind::ComboBox) e.info.editable = true;
       } else if (type == ReaderEvent::Edited) {
         // Typing in a text field (a spin box says its new value instead); a password's
         // characters are never told.
@@ -650,6 +691,7 @@ gboolean readPending(gpointer data) {
         }
         heard = text && !changed.isEmpty();
         e.edit = editOf(s.editInserted, s.editOffset, changed, now, from, s.editCaretWasAfter);
+        e.edit.listField = object != s.focused;  // the field of the focused drop-down list
         if (s.editInserted && !s.editReplaced.isEmpty()) {
           e.edit.removed = kind == Kind::PasswordEdit ? QString(s.editReplaced.size(), u'*') : s.editReplaced;
           e.edit.before.insert(e.edit.offset, e.edit.removed);

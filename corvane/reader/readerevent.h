@@ -14,7 +14,7 @@ namespace corvane::reader {
 struct ReaderEvent {
   enum Type { Focus, Window, Changed, Caret, Edited };
   Type type = Focus;
-  AccessibleInfo info;  // Focus, Changed: the focused object
+  AccessibleInfo info;  // Focus, Changed: the focused object; Caret: its kind and whether editable
   QString windowTitle;  // Window; with Focus: the window that became active just before
   CaretMove caret;      // Caret
   TextEdit edit;        // Edited: text typed or deleted in the focused field, for the key echo

@@ -59,6 +59,17 @@ QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString
   return {};
 }
 
+bool Speaking::isTyped(const ReaderEvent& e) {
+  switch (e.type) {
+    case ReaderEvent::Caret:
+      return e.info.editable || e.info.kind == Kind::PasswordEdit;
+    case ReaderEvent::Changed:
+      return e.info.editable && (e.info.kind == Kind::ComboBox || isTextKind(e.info.kind));
+    default:
+      return false;
+  }
+}
+
 ScreenReader::ScreenReader(CoreModel& model, QObject* parent) : QObject(parent), model_(model) {}
 
 ScreenReader::~ScreenReader() { stop(); }
@@ -220,7 +231,9 @@ void ScreenReader::hear(const ReaderEvent& e) {
           QStringLiteral("reader: unnamed %1 in JexUI (no label): %2").arg(roleWord(e.info.kind, false), said),
           jex::kFirstRun);
     }
-    if (!text.isEmpty()) model_.speak(text, 1);
+    if (text.isEmpty()) return;
+    if (Speaking::isTyped(e)) model_.speakTyped(text, 1, false);
+    else model_.speak(text, 1);
   });
 }
 

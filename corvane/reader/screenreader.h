@@ -31,6 +31,12 @@ class Speaking {
   // lastValue: what was last said as the focused object's value; kept up to date here, so
   // that a change event that repeats it (one change often comes as two events) stays silent.
   static QString textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed = nullptr);
+  // Whether what is said for e is the text of a field the user types into (the line or the
+  // character at a caret that moved, an editable drop-down list's new value): it is spoken as
+  // it is, but the core's output and its logs give only its length (CoreModel::speakTyped).
+  // Whether the user or the program put the text there cannot be told, so every such text
+  // counts as typed.
+  static bool isTyped(const ReaderEvent& e);
 };
 
 class ScreenReader : public QObject {

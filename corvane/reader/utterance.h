@@ -74,6 +74,9 @@ struct AccessibleInfo {
   int entries = 0;
   bool opensSubmenu = false;
   QString enteredMenu;
+  // The user can type into it: a text field that is not read-only, a drop-down list with a
+  // field of its own. What it holds may be what the user typed.
+  bool editable = false;
 };
 
 struct Composed {

@@ -59,13 +59,15 @@ TEST_F(KeyEchoTest, TheOutputGivesTypedTextByItsLengthOnly) {
 }
 
 // A value stepped by an arrow key replaces the field's whole text: that is no typing and is shown
-// as it is; pasting over part of a text is and is not.
+// as it is; pasting over part of a text is and is not. In an editable drop-down list's field a
+// whole text replaced (a completion of what was typed) is not shown either.
 TEST_F(KeyEchoTest, AWholeNewValueIsShownAndAPartlyReplacedTextIsNot) {
   echo().setValue(KeyEcho::CharEcho, 1);
   echo().edited({S("19"), 0, S("20"), S("19"), false});
   echo().edited({S("Hallo Welt"), 6, S("Geheim"), S("Welt"), false});
+  echo().edited({S("Schrift"), 0, S("Schrift ansagen"), S("Schrift"), false, true});
   const QStringList lines = core.reports.filter(QRegularExpression(S("^ECHO: ")));
-  EXPECT_EQ(lines, (QStringList{S("ECHO: 20"), S("ECHO: [typed, 6 characters]")}));
+  EXPECT_EQ(lines, (QStringList{S("ECHO: 20"), S("ECHO: [typed, 6 characters]"), S("ECHO: [typed, 15 characters]")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -458,8 +459,10 @@ TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {
   ASSERT_NE(w, nullptr);
   auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
   ASSERT_NE(edit, nullptr);
+  // The field's text is spoken as it is; the output gives it by its length, as typed text.
   auto saidLine = [](const QString& text, qsizetype from) {
-    return QTest::qWaitFor([&] { return out().mid(from).split(u'\n').contains(S("SPEAK: ") + text); }, 3000);
+    const QString line = S("SPEAK: ") + corvane::typedNote(text);
+    return QTest::qWaitFor([&] { return out().mid(from).split(u'\n').contains(line); }, 3000);
   };
   // The field's focus is said first; a caret move while it is still waiting is said with it.
   (void)QTest::qWaitFor([&] { return out().mid(outMark).contains(S("Anna Maria")); }, 5000);
@@ -474,7 +477,8 @@ TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {
   QTest::qWait(200);
   QTest::keyClick(edit, Qt::Key_Home);  // a longer move reads the line
   EXPECT_TRUE(saidLine(S("Anna Maria"), from)) << out().mid(from).toStdString();
-  EXPECT_FALSE(out().mid(from).split(u'\n').contains(S("SPEAK: i"))) << "a move by one was echoed with the echo off";
+  EXPECT_FALSE(out().mid(from).split(u'\n').contains(S("SPEAK: ") + corvane::typedNote(S("i"))))
+      << "a move by one was echoed with the echo off";
   Jex().set(S("KeyEcho.CharEcho"), 1);
   QTest::keyClick(edit, Qt::Key_Escape);
 }
@@ -506,34 +510,53 @@ TEST_F(SpokenDialogs, TypedTextIsHeardOnceAsTheKeyEchoSays) {
   QTest::keyClick(edit, Qt::Key_Escape);
 }
 
-// What the user types into another program's edit and password fields is spoken (a password's
-// characters as stars), but no log file and no output line of the core or JexUI holds it.
+// What the user types into another program's edit and password fields and into its editable
+// drop-down list is spoken (a password's characters as stars), but no log file and no output
+// line of the core or JexUI holds it: not as typed, nor as the field's line when the caret moves
+// over it, nor as the list's new value.
 TEST_F(SpokenDialogs, TypedTextReachesNoLog) {
   QWidget window;
   window.setWindowTitle(S("Anmeldung"));
   auto* user = new QLineEdit(&window);
   auto* password = new QLineEdit(&window);
+  auto* place = new QComboBox(&window);
   user->setAccessibleName(S("Benutzer"));
   password->setAccessibleName(S("Kennwort"));
   password->setEchoMode(QLineEdit::Password);
   password->move(0, 40);
+  place->setAccessibleName(S("Ort"));
+  place->setEditable(true);
+  place->addItems({S("Berlin"), S("Hamburg")});
+  place->setEditText(QString());
+  place->move(0, 80);
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  const std::vector<std::pair<QLineEdit*, QString>> typing{{user, S("Qzvwxq7 ")}, {password, S("Kpjvmx9 ")}};
+  const auto textOf = [](QWidget* w) {
+    auto* combo = qobject_cast<QComboBox*>(w);
+    return combo ? combo->currentText() : static_cast<QLineEdit*>(w)->text();
+  };
+  const std::vector<std::pair<QWidget*, QString>> typing{
+      {user, S("Qzvwxq7 ")}, {password, S("Kpjvmx9 ")}, {place, S("Wbrtzu5 ")}};
   for (const auto& [field, text] : typing) {
-    qsizetype from = out().size();
+    const qsizetype focusFrom = out().size();
     field->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(field->accessibleName() + S(", ")); }, 5000))
-        << out().mid(from).toStdString();
-    from = out().size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out().mid(focusFrom).contains(S("SPEAK: ")); }, 5000))
+        << out().mid(focusFrom).toStdString();
+    QTest::qWait(300);  // the focus is heard out
+    qsizetype from = out().size();
     for (const QChar c : text) {
       QTest::keyClicks(field, QString(c));
       QTest::qWait(100);  // as a user types
     }
-    ASSERT_EQ(field->text(), text);
+    ASSERT_EQ(textOf(field), text);
     EXPECT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 5000))
-        << "the typing was not heard" << out().mid(from).toStdString();
+        << "the typing was not heard: " << out().mid(focusFrom).toStdString();
+    // The caret goes back over the text: the line it is on is heard, and logged by its length.
+    QTest::keyClick(field, Qt::Key_Home);
+    QTest::qWait(300);
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::qWait(300);
   }
   QTest::qWait(500);  // the last echoes end and reach the speech log
   QStringList places{S("core output")};
@@ -758,10 +781,19 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
     QTest::qWait(100);  // the search runs from the event loop
   };
 
-  // The program's keys found by typing in the search; Enter goes to the first match.
+  // The program's keys found by typing in the search; Enter goes to the first match. What is
+  // typed there is heard, but the core's output gives it by its length only: no line says the
+  // search's text or a part of it as typed so far.
   alt(Qt::Key_S);
   heardAt(keys->cboSearch(), "Alt+S");
   typeIn(S("Schrift ansagen"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 3000)) << recent();
+  QTest::qWait(300);
+  for (const QString& line : out().mid(from).split(u'\n', Qt::SkipEmptyParts)) {
+    const QString said = line.section(u' ', 1);
+    EXPECT_FALSE(said.size() >= 2 && S("Schrift ansagen").startsWith(said))
+        << "typed text in the output: " << line.toStdString();
+  }
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   const QString found = heardAt(keys->treKeys(), "Enter in the search");
   EXPECT_TRUE(found.contains(S("Schrift ansagen")) && found.contains(keys->hiddenText("s_Context(2)")))

@@ -138,5 +138,58 @@ TEST(TypingEdits, AValueReplacedInOneGoIsHeardOnceAsTheNewValue) {
   }
 }
 
+// A core that, as the running one, speaks typed text as it is and reports only its length.
+class TypedCore : public fake::Core {
+ public:
+  using fake::Core::Core;
+  void speakTyped(const QString& text, int source, bool) override {
+    spoken << text << source;
+    reports << QStringLiteral("SPEAK: ") + typedNote(text);
+  }
+};
+
+struct FieldTextCase {
+  const char* name;
+  ReaderEvent::Type type;
+  Kind kind;
+  bool editable;
+  bool typed;  // reported by its length only
+};
+void PrintTo(const FieldTextCase& c, std::ostream* os) { *os << c.name; }
+
+class FieldText : public ::testing::TestWithParam<FieldTextCase> {};
+
+// The text of a field the user types into is spoken in the focus voice; the core's output
+// gives it by its length, whether the caret moved over it or a drop-down list took it as its
+// new value. Text the user cannot have typed is reported as it is.
+TEST_P(FieldText, IsSpokenAndReportedByItsLengthWhenTheUserCouldHaveTypedIt) {
+  const FieldTextCase& c = GetParam();
+  QTemporaryDir dir;
+  TypedCore core{dir.path()};
+  ScreenReader reader{core};
+  core.keyEcho().setValue(KeyEcho::CharEcho, 0);  // a caret move by one is silent: lines only
+  const QString text = QStringLiteral("Wbrtzu5");
+  ReaderEvent ev;
+  ev.type = c.type;
+  ev.info.kind = c.kind;
+  ev.info.editable = c.editable;
+  ev.info.value = text;
+  ev.caret = CaretMove{7, 0, QStringLiteral("W"), text};
+  reader.hear(ev);
+  EXPECT_EQ(core.spoken, (QVariantList{text, 1}));
+  const QString reported = QStringLiteral("SPEAK: ") + (c.typed ? typedNote(text) : text);
+  EXPECT_EQ(core.reports.filter(QStringLiteral("SPEAK: ")), QStringList{reported});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, FieldText,
+    ::testing::Values(FieldTextCase{"caretInAField", ReaderEvent::Caret, Kind::Edit, true, true},
+                      FieldTextCase{"caretInAPassword", ReaderEvent::Caret, Kind::PasswordEdit, false, true},
+                      FieldTextCase{"caretInAReadOnlyText", ReaderEvent::Caret, Kind::Document, false, false},
+                      FieldTextCase{"editableListsNewValue", ReaderEvent::Changed, Kind::ComboBox, true, true},
+                      FieldTextCase{"listsNewEntry", ReaderEvent::Changed, Kind::ComboBox, false, false},
+                      FieldTextCase{"spinBoxsNewValue", ReaderEvent::Changed, Kind::SpinBox, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace corvane::reader

@@ -242,9 +242,8 @@ void frmOptions::tabChanged(int tab) {
 // The pages are shown under a tab strip that takes no focus: the page is named by its tab, so that
 // a screen reader says which tab the focus went to (Ctrl+Tab) or came back into (Tab).
 void frmOptions::namePage() {
-  trap("frmOptions.namePage", [this] {
-    picTab_->setAccessibleName(ui::plainCaption(tabOptions_->tabText(tabOptions_->currentIndex())));
-  });
+  trap("frmOptions.namePage",
+       [this] { picTab_->setAccessibleName(ui::plainCaption(tabOptions_->tabText(tabOptions_->currentIndex()))); });
 }
 
 namespace {

@@ -6,7 +6,8 @@
 // focus report that follows is then old news: an empty field is not heard at all, a filled one
 // only as its selected text. This filter on the application lets a line edit take the focus
 // without selecting, and selects its text only after the focus has been reported, so that the
-// field is presented with its label and text first and then its text as selected.
+// field is presented with its label and text first and then its text as selected. The field of
+// an editable drop-down list is handled in the same way through the list, which has the focus.
 //
 // A field left by the keyboard keeps its selection: taking it away would be said as "text
 // unselected" after the next control has been reported, and hide that control.

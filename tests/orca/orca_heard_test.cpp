@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
@@ -30,6 +31,7 @@
 #include <iostream>
 
 #include "app/scripting/cjexstates.h"
+#include "corvane/engine/appdir.h"
 #include "dialogs/keys/frmqmenu.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
@@ -225,6 +227,13 @@ const QGroupBox* groupOf(const QWidget* w) {
   return nullptr;
 }
 
+// The text of the label whose buddy w is, none for a control without one.
+QString buddyText(QWidget* w) {
+  for (const QLabel* l : w->window()->findChildren<QLabel*>())
+    if (l->buddy() == w) return ui::plainCaption(l->text()).trimmed();
+  return {};
+}
+
 const QString kTranscripts = QStringLiteral(JEX_BIN_DIR "/../orca-transcripts");
 
 struct Case {
@@ -269,6 +278,13 @@ class OrcaHears : public DialogTest, public ::testing::WithParamInterface<Case> 
 TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
   Orca& orca = Orca::instance();
   language(GetParam().lng);
+  if (QLatin1String(GetParam().dialog) == QLatin1String("frmUser")) {
+    // Users to choose from, one of them the current one: the user list has a value and a change.
+    for (const char* name : {"Anna", "Bert"})
+      corvane::copyTreeKeepExisting(appPath() + QStringLiteral("user/DEFAULT"),
+                                    appPath() + QStringLiteral("user/") + QLatin1String(name));
+    Jex().obj(QStringLiteral("proc.GetUsers")).call(QStringLiteral("ChgUser"), {QStringLiteral("Anna")});
+  }
   noted = orca.mark();
   orca.settle();
   ChildDialog* d = open(QLatin1String(GetParam().dialog));
@@ -297,6 +313,8 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
           << "Ctrl+Tab did not go to the next tab";
       transcript.last() =
           QStringLiteral("[Ctrl+Tab to %1, %2]").arg(tabs->tabText(tabs->currentIndex()), describe(stop()));
+      const QString tab = ui::plainCaption(tabs->tabText(tabs->currentIndex()));
+      EXPECT_TRUE(orca.heard(tab, since)) << "the tab \"" << str(tab) << "\" was not heard on Ctrl+Tab";
     }
     QWidget* first = stop();
     ASSERT_TRUE(first && d->isAncestorOf(first));
@@ -314,6 +332,11 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
       if (!c.value.isNull()) {
         EXPECT_TRUE(orca.heard(c.value, since))
             << describe(w).toStdString() << ": its value \"" << c.value.toStdString() << "\" was not heard on focus";
+        // With its label: an editable drop-down list heard only as its selected text is no control.
+        if (const QString label = buddyText(w); !label.isEmpty()) {
+          EXPECT_TRUE(orca.heard(label, since))
+              << describe(w).toStdString() << ": its label \"" << str(label) << "\" was not heard on focus";
+        }
       } else if (c.change != Qt::Key_unknown) {
         EXPECT_TRUE(orca.heard(announcedLabel(w), since)) << describe(w).toStdString() << " was not heard";
       } else if (const QString label = announcedLabel(w); !label.isEmpty()) {
@@ -514,95 +537,118 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
     d->window()->activateWindow();
     (void)QTest::qWaitForWindowActive(d->window());
   };
-  for (QWidget* w : ui::readingOrder(d)) {
-    if (!w->isVisible()) continue;
-    const std::string who = describe(w).toStdString();
-    if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 1) {
-      QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
-      ASSERT_TRUE(i && i->textInterface()) << who << " has no text for readers";
-      EXPECT_EQ(str(i->text(QAccessible::Value)), str(combo->currentText())) << who;
-      EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
-      const QString name = i->text(QAccessible::Name);
-      EXPECT_TRUE(!name.isEmpty() && name != combo->currentText())
-          << who << " is named \"" << str(name) << "\", not by its label";
-      combo->setFocus(Qt::TabFocusReason);
-      const int was = combo->currentIndex();
-      const Qt::Key k = choiceOf(combo).change;
-      {
-        Recorder r(combo);
-        const int asked = no.asked;
-        QTest::keyClick(combo, k);
-        if (no.asked > asked) continue;  // the choice was asked about and declined
-        ASSERT_NE(combo->currentIndex(), was) << who;
-        EXPECT_EQ(r.count(QAccessible::Focus), 1) << who << ": a new choice is not told once by the focus";
-        const Told* t = r.last(QAccessible::Focus);
-        ASSERT_NE(t, nullptr) << who;
-        EXPECT_EQ(str(t->name), str(combo->currentText())) << who;
-        EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
-      }
-      if (combo->isEditable()) {
-        // Typing chooses no entry: the focus stays, the letter is told as text of the field, a
-        // child of the combo box, and the combo box's text is the field's.
-        Recorder r(combo);
-        QTest::keyClick(combo, Qt::Key_End);
-        QTest::keyClick(combo, Qt::Key_X);
-        EXPECT_EQ(r.count(QAccessible::Focus), 0) << who << ": typing is told as a new choice";
-        EXPECT_GE(r.count(QAccessible::TextInserted) + r.count(QAccessible::TextUpdated), 1)
-            << who << ": typing is not told as text of its field";
+  // A dialog with tabs is gone through on each of them.
+  QTabBar* tabs = nullptr;
+  for (QTabBar* t : d->findChildren<QTabBar*>())
+    if (t->isVisible()) tabs = t;
+  for (int page = 0; page < (tabs ? tabs->count() : 1); ++page) {
+    if (tabs) tabs->setCurrentIndex(page);
+    for (QWidget* w : ui::readingOrder(d)) {
+      if (!w->isVisible()) continue;
+      const std::string who = describe(w).toStdString();
+      if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 1) {
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
+        ASSERT_TRUE(i && i->textInterface()) << who << " has no text for readers";
+        EXPECT_EQ(str(i->text(QAccessible::Value)), str(combo->currentText())) << who;
         EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
-        EXPECT_EQ(i->focusChild(), nullptr) << who << ": a typed text still counts as an entry";
-        QTest::keyClick(combo, Qt::Key_Backspace);
-      }
-      if (choiceOf(combo).back != Qt::Key_unknown) QTest::keyClick(combo, choiceOf(combo).back);
-    } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->isEnabled()) {
-      // A field is reported focused before its caret or selection moves, or a reader takes the
-      // caret move as the focus and keeps quiet; its text is selected after that, unless it is
-      // read-only.
-      if (edit->hasFocus()) edit->clearFocus();
-      activate();
-      Recorder r(edit);
-      edit->setFocus(Qt::TabFocusReason);
-      ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 5000)) << who << " takes no focus";
-      const qsizetype focus = r.firstOwn(QAccessible::Focus);
-      ASSERT_GE(focus, 0) << who << ": entering it tells no focus";
-      for (QAccessible::Event moved : {QAccessible::TextCaretMoved, QAccessible::TextSelectionChanged})
-        if (const qsizetype at = r.firstOwn(moved); at >= 0) EXPECT_LT(focus, at) << who << ": caret told first";
-      if (edit->isReadOnly() || edit->text().isEmpty())
-        EXPECT_FALSE(edit->hasSelectedText()) << who << ": selected on entering";
-      else  // typing replaces the text, as in every field entered by Tab
-        EXPECT_TRUE(QTest::qWaitFor([&] { return edit->selectedText() == edit->text(); }, 5000)) << who;
-      // Leaving it tells no change of its selection, which a reader would say over the next control.
-      Recorder left(edit);
-      edit->clearFocus();
-      EXPECT_LT(left.firstOwn(QAccessible::TextSelectionChanged), 0) << who << ": leaving it changes its selection";
-    } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).value.size()) {
-      // Entering a list tells its current entry as the focus, after the list's own; a checkable
-      // entry is a check box with its state.
-      if (view->hasFocus()) view->clearFocus();
-      activate();
-      Recorder r(view);
-      view->setFocus(Qt::TabFocusReason);
-      ASSERT_TRUE(QTest::qWaitFor([&] { return r.last(QAccessible::Focus) != nullptr; }, 5000))
-          << who << ": entering it tells no entry as the focus";
-      const Told* t = r.last(QAccessible::Focus);
-      EXPECT_EQ(str(t->name), str(choiceOf(view).value)) << who;
-      EXPECT_TRUE(t->focused) << who << ": the current entry is not focused";
-      EXPECT_GT(t - r.told.constData(), r.firstOwn(QAccessible::Focus)) << who << ": the list's own focus came last";
-      if (choiceOf(view).checked) {
-        EXPECT_EQ(t->role, QAccessible::CheckBox) << who << ": a checkable entry is not a check box";
-        EXPECT_EQ(t->checked, *choiceOf(view).checked) << who;
-      }
-    }
-    if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).checked) {
-      view->setFocus(Qt::TabFocusReason);
-      for (int round = 0; round < 2; ++round) {
+        const QString name = i->text(QAccessible::Name);
+        EXPECT_TRUE(!name.isEmpty() && name != combo->currentText())
+            << who << " is named \"" << str(name) << "\", not by its label";
+        combo->setFocus(Qt::TabFocusReason);
+        const int was = combo->currentIndex();
+        const Qt::Key k = choiceOf(combo).change;
+        {
+          Recorder r(combo);
+          const int asked = no.asked;
+          QTest::keyClick(combo, k);
+          if (no.asked > asked) continue;  // the choice was asked about and declined
+          ASSERT_NE(combo->currentIndex(), was) << who;
+          EXPECT_EQ(r.count(QAccessible::Focus), 1) << who << ": a new choice is not told once by the focus";
+          const Told* t = r.last(QAccessible::Focus);
+          ASSERT_NE(t, nullptr) << who;
+          EXPECT_EQ(str(t->name), str(combo->currentText())) << who;
+          EXPECT_TRUE(t->focused) << who << ": the chosen entry is not focused";
+        }
+        if (combo->isEditable()) {
+          // Tabbed into, it is told focused before its field's text is selected (the caret moved
+          // first would be taken as the focus, and the drop-down list heard as its selected text).
+          combo->clearFocus();
+          activate();
+          Recorder r(combo);
+          combo->setFocus(Qt::TabFocusReason);
+          ASSERT_TRUE(QTest::qWaitFor([&] { return combo->lineEdit()->selectedText() == combo->currentText(); }, 5000))
+              << who << ": its text is not selected on entering";
+          const qsizetype focus = r.firstOwn(QAccessible::Focus);
+          ASSERT_GE(focus, 0) << who << ": entering it tells no focus";
+          for (qsizetype at = 0; at < focus; ++at)
+            EXPECT_FALSE(r.told[at].type == QAccessible::TextCaretMoved ||
+                         r.told[at].type == QAccessible::TextSelectionChanged)
+                << who << ": its field's caret or selection told before the focus";
+        }
+        if (combo->isEditable()) {
+          // Typing chooses no entry: the focus stays, the letter is told as text of the field, a
+          // child of the combo box, and the combo box's text is the field's.
+          Recorder r(combo);
+          QTest::keyClick(combo, Qt::Key_End);
+          QTest::keyClick(combo, Qt::Key_X);
+          EXPECT_EQ(r.count(QAccessible::Focus), 0) << who << ": typing is told as a new choice";
+          EXPECT_GE(r.count(QAccessible::TextInserted) + r.count(QAccessible::TextUpdated), 1)
+              << who << ": typing is not told as text of its field";
+          EXPECT_EQ(str(i->textInterface()->text(0, -1)), str(combo->currentText())) << who;
+          EXPECT_EQ(i->focusChild(), nullptr) << who << ": a typed text still counts as an entry";
+          QTest::keyClick(combo, Qt::Key_Backspace);
+        }
+        if (choiceOf(combo).back != Qt::Key_unknown) QTest::keyClick(combo, choiceOf(combo).back);
+      } else if (auto* edit = qobject_cast<QLineEdit*>(w); edit && edit->isEnabled()) {
+        // A field is reported focused before its caret or selection moves, or a reader takes the
+        // caret move as the focus and keeps quiet; its text is selected after that, unless it is
+        // read-only.
+        if (edit->hasFocus()) edit->clearFocus();
+        activate();
+        Recorder r(edit);
+        edit->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 5000)) << who << " takes no focus";
+        const qsizetype focus = r.firstOwn(QAccessible::Focus);
+        ASSERT_GE(focus, 0) << who << ": entering it tells no focus";
+        for (QAccessible::Event moved : {QAccessible::TextCaretMoved, QAccessible::TextSelectionChanged})
+          if (const qsizetype at = r.firstOwn(moved); at >= 0) EXPECT_LT(focus, at) << who << ": caret told first";
+        if (edit->isReadOnly() || edit->text().isEmpty())
+          EXPECT_FALSE(edit->hasSelectedText()) << who << ": selected on entering";
+        else  // typing replaces the text, as in every field entered by Tab
+          EXPECT_TRUE(QTest::qWaitFor([&] { return edit->selectedText() == edit->text(); }, 5000)) << who;
+        // Leaving it tells no change of its selection, which a reader would say over the next control.
+        Recorder left(edit);
+        edit->clearFocus();
+        EXPECT_LT(left.firstOwn(QAccessible::TextSelectionChanged), 0) << who << ": leaving it changes its selection";
+      } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).value.size()) {
+        // Entering a list tells its current entry as the focus, after the list's own; a checkable
+        // entry is a check box with its state.
+        if (view->hasFocus()) view->clearFocus();
+        activate();
         Recorder r(view);
-        QTest::keyClick(view, Qt::Key_Space);
-        const bool checked = view->currentIndex().data(Qt::CheckStateRole).toInt() == Qt::Checked;
-        const Told* t = r.last(QAccessible::StateChanged);
-        ASSERT_NE(t, nullptr) << who << ": Space on an entry tells no new state";
-        EXPECT_EQ(str(t->name), str(view->currentIndex().data().toString())) << who;
-        EXPECT_EQ(t->checked, checked) << who;
+        view->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return r.last(QAccessible::Focus) != nullptr; }, 5000))
+            << who << ": entering it tells no entry as the focus";
+        const Told* t = r.last(QAccessible::Focus);
+        EXPECT_EQ(str(t->name), str(choiceOf(view).value)) << who;
+        EXPECT_TRUE(t->focused) << who << ": the current entry is not focused";
+        EXPECT_GT(t - r.told.constData(), r.firstOwn(QAccessible::Focus)) << who << ": the list's own focus came last";
+        if (choiceOf(view).checked) {
+          EXPECT_EQ(t->role, QAccessible::CheckBox) << who << ": a checkable entry is not a check box";
+          EXPECT_EQ(t->checked, *choiceOf(view).checked) << who;
+        }
+      }
+      if (auto* view = qobject_cast<QAbstractItemView*>(w); view && choiceOf(view).checked) {
+        view->setFocus(Qt::TabFocusReason);
+        for (int round = 0; round < 2; ++round) {
+          Recorder r(view);
+          QTest::keyClick(view, Qt::Key_Space);
+          const bool checked = view->currentIndex().data(Qt::CheckStateRole).toInt() == Qt::Checked;
+          const Told* t = r.last(QAccessible::StateChanged);
+          ASSERT_NE(t, nullptr) << who << ": Space on an entry tells no new state";
+          EXPECT_EQ(str(t->name), str(view->currentIndex().data().toString())) << who;
+          EXPECT_EQ(t->checked, checked) << who;
+        }
       }
     }
   }

@@ -306,6 +306,7 @@ void frmKeys::nameViews() {
   treCommands_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(TabCommands)));
   treWait_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(TabCommands)));
   lvwQMenu_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(TabFavourites)));
+  picTab_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(tabKeys_->currentIndex())));
   lvwQMenu_->setHeaderLabels({hiddenText("s_QMenuEntry"), hiddenText("s_QMenuCMD")});
   // Only its text: choosing its node while the dialog is hidden would be heard.
   if (QTreeWidgetItem* wait = treWait_->topLevelItem(0)) wait->setText(0, hiddenText("s_Wait"));
@@ -345,6 +346,8 @@ void frmKeys::selectTab(int tab) {
 
 void frmKeys::tabChanged(int tab) {
   picTab_->setCurrentIndex(tab);
+  // The tab strip takes no focus: the page is named by its tab, heard when Ctrl+Tab goes there.
+  picTab_->setAccessibleName(ui::plainCaption(tabKeys_->tabText(tab)));
   if (tab != TabKeys && capture_ == LookUp) setCapture(false, NoCapture);
 }
 
@@ -382,6 +385,7 @@ void frmKeys::ShowCMDs() {
 }
 
 void frmKeys::showValues() {
+  nameViews();  // in the language of this showing: the form may have been made before it
   {
     const QSignalBlocker hold(cboSearch_);  // a search of the last showing is not kept
     cboSearch_->setCurrentIndex(-1);

@@ -231,11 +231,19 @@ void frmOptions::selectTab(int tab) {
 
 void frmOptions::tabChanged(int tab) {
   picTab_->setCurrentIndex(tab);
+  namePage();
   if (!isVisible()) return;
   QWidget* first = tab == TabDocWiz  ? static_cast<QWidget*>(cboTask_)
                    : tab == TabStart ? static_cast<QWidget*>(cboSSRD_)
                                      : static_cast<QWidget*>(chkMonVisible_);
   first->setFocus(Qt::TabFocusReason);
+}
+
+// The pages are shown under a tab strip that takes no focus: the page is named by its tab, so that
+// a screen reader says which tab the focus went to (Ctrl+Tab) or came back into (Tab).
+void frmOptions::namePage() {
+  trap("frmOptions.namePage",
+       [this] { picTab_->setAccessibleName(ui::plainCaption(tabOptions_->tabText(tabOptions_->currentIndex()))); });
 }
 
 namespace {
@@ -277,6 +285,7 @@ QString frmOptions::SelectedTask() const {
 
 void frmOptions::showValues() {
   changed_.clear();
+  namePage();  // in the language of this showing
   showGeneral();
   showLogon();
   trap("frmOptions.FillTasks", [this] { fillApplicationList(cboTask_, hiddenText("s_Global"), gGlobal().OldTask); });

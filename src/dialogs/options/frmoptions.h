@@ -77,6 +77,7 @@ class frmOptions : public ChildDialog {
     bool operator==(const DocWiz&) const = default;
   };
   void tabChanged(int tab);
+  void namePage();
   void showGeneral();
   void showLogon();
   void fillLanguages(const QStringList& names, const QStringList& ids);

@@ -30,6 +30,8 @@ PACKAGES=(
   dbus dbus-daemon
   # fonts for a readable screen, tools for sounds and screenshots
   fonts-dejavu-core sox imagemagick
+  # typing a user's keys into a window for the screenshots of dialogs that only a menu opens
+  xdotool
 )
 
 missing=()

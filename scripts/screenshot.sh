@@ -7,9 +7,11 @@
 # DLGSPEECH opens the voices dialog in the main window) and writes the window's picture to
 # build/screenshots/NAME.png. Every process it started is ended again. With WHAT "screen" the
 # whole screen is taken instead: a menu that COMMAND pops up (the quick menu) is a window of its
-# own beside the main window.
+# own beside the main window. KEYS, when given, are typed into the main window after COMMAND
+# (xdotool key names, e.g. "e Return o" opens the options from the Extras menu as a user would):
+# a dialog reached only by a menu entry has no core command. COMMAND may then be "".
 #
-#   scripts/screenshot.sh [COMMAND NAME [WHAT]]   (default: the main window, main.png)
+#   scripts/screenshot.sh [COMMAND NAME [WHAT [KEYS]]]   (default: the main window, main.png)
 #   BUILD_DIR=build/asan scripts/screenshot.sh ...   (default: build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +19,7 @@ ROOT=$PWD
 COMMAND=${1:-}
 NAME=${2:-main}
 WHAT=${3:-window}
+KEYS=${4:-}
 BUILD=${BUILD_DIR:-$ROOT/build/default}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 case $NAME in */* | "") echo "screenshot: NAME must be a plain file name" >&2; exit 2 ;; esac
@@ -25,7 +28,9 @@ OUT_DIR=$ROOT/build/screenshots
 OUT=$OUT_DIR/$NAME.png
 TITLE="Hauptmen"  # the main window with its home child: "Hauptmenü - Halda ..."
 
-for tool in Xvfb dbus-daemon xwininfo import; do
+TOOLS=(Xvfb dbus-daemon xwininfo import)
+[ -n "$KEYS" ] && TOOLS+=(xdotool)
+for tool in "${TOOLS[@]}"; do
   command -v "$tool" >/dev/null || { echo "screenshot: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
 
@@ -117,6 +122,17 @@ viewable "$WIN" || { echo "screenshot: the main window stays hidden" >&2; exit 1
 sleep 1  # the information text and the tip are drawn
 if [ -n "$COMMAND" ]; then
   echo "$COMMAND" >&4
+  sleep 1.5  # the dialog is loaded, localised and drawn
+fi
+if [ -n "$KEYS" ]; then
+  # The main window takes the keyboard first (the window manager makes it the active window);
+  # each key goes to whichever window has the focus then, as a user's keys do.
+  xdotool windowactivate --sync "$WIN" 2>/dev/null || xdotool windowfocus --sync "$WIN"
+  read -r -a KEY_LIST <<<"$KEYS"
+  for key in "${KEY_LIST[@]}"; do
+    xdotool key --clearmodifiers "$key"
+    sleep 0.3  # a menu opens before the next key
+  done
   sleep 1.5  # the dialog is loaded, localised and drawn
 fi
 

@@ -18,10 +18,14 @@
 //                        LngNamesColl (their names from LNG/lngnames.ini: each in its own language
 //                        where the file has that section, else in the core's language, else in
 //                        English, else the number), both indexed from 1, with Count
-//   proc.NavBeep         Value (default member): 0/1, the tone on each navigation; [MIXED] NavBeep
+//   proc.NavBeep         Value (default member): 0/1, the tone on each navigation; [MIXED] NavBeep.
+//                        Stored and answered only: this core plays no sound of its own (its one
+//                        sound is espeak's speech, played by espeak itself, and none with
+//                        --no-audio), so a tone would need an audio output of its own first.
 //   proc.BadWinMsg       Value (default member): 0/1, the message for a window without a focus;
 //                        [MIXED] BadWinMsg
 //   MixedSettings (root) SPCState, BRLState (0/1: long names in speech and in Braille), READState
+//                        (the reader acts on the stored READState, see ReaderSettings)
 //                        (what is read when a window comes to the front: 0 nothing, 1 its title,
 //                        2 its title first, 4 the window; 3 is kept but means nothing): live
 //                        values; SaveValues stores them in corvane.ini [MIXED], LoadValues takes the

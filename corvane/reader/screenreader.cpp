@@ -29,9 +29,10 @@ bool isTextKind(Kind k) { return k == Kind::Edit || k == Kind::PasswordEdit || k
 
 QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed) {
   if (unnamed) *unnamed = false;
-  // A window is announced by its title and, for a box, its text; its focus follows.
-  QString title = e.windowTitle.simplified().left(kMaxPart);
-  const QString boxText = e.windowText.simplified().left(4 * kMaxPart);
+  // A window is announced by its title and, for a box, its text; its focus follows. With
+  // READState 0 only the focus is heard.
+  QString title = s.readState == 0 ? QString() : e.windowTitle.simplified().left(kMaxPart);
+  const QString boxText = s.readState != 0 ? e.windowText.simplified().left(4 * kMaxPart) : QString();
   if (!title.isEmpty() && !boxText.isEmpty()) title += QStringLiteral(", ") + boxText;
   switch (e.type) {
     case ReaderEvent::Window:
@@ -205,6 +206,9 @@ ReaderSettings ScreenReader::settings() const {
   const KeyEcho& echo = model_.keyEcho();
   const int chars = echo.value(KeyEcho::CharEcho);
   s.charEcho = echo.value(KeyEcho::KeyEchoOn) && (chars == 1 || chars == 3) ? chars : 0;
+  bool ok = false;
+  const int read = ini.value(QStringLiteral("MIXED"), QStringLiteral("READState")).trimmed().toInt(&ok);
+  if (ok && (read == 0 || read == 1 || read == 2 || read == 4)) s.readState = read;
   return s;
 }
 

@@ -24,6 +24,13 @@ struct ReaderSettings {
   bool german = true;
   bool tooltips = true;  // proc.TooltipsStatus: descriptions are spoken
   int charEcho = 1;      // KeyEcho.CharEcho
+  // [MIXED] READState, what a window coming to the front says: 0 nothing (its focus alone),
+  // 1 its title, 2 its title before its focus, 4 the whole window. A box's text (its message)
+  // goes with its title whenever the title is heard. 1, 2 and 4 sound alike here: the window and
+  // its first focus make one utterance, and the reader knows no more of a window than its
+  // title, a box's text and the focus, so "the whole window" is these. The stored value is read
+  // (as the users dialog saves it); one set but not saved applies once saved.
+  int readState = 1;
 };
 
 class Speaking {

@@ -165,6 +165,31 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{ReaderEvent::Focus, "", "ohne Titel", "Ja, Schalter"},          // no window came
                       BoxCase{ReaderEvent::Window, "Frage", "Datei speichern?", "Frage, Datei speichern?"}));
 
+// READState: what a window coming to the front says before its focus (0 its focus alone).
+struct ReadStateCase {
+  int readState;
+  ReaderEvent::Type type;
+  const char* said;
+};
+class ReadState : public ::testing::TestWithParam<ReadStateCase> {};
+
+TEST_P(ReadState, DecidesWhatTheWindowSays) {
+  const ReadStateCase& c = GetParam();
+  ReaderEvent e{c.type, {Kind::Button, QStringLiteral("Ja")}, QStringLiteral("Frage")};
+  e.windowText = QStringLiteral("Datei speichern?");
+  ReaderSettings s;
+  s.readState = c.readState;
+  QString last;
+  EXPECT_EQ(Speaking::textFor(e, s, last), QString::fromUtf8(c.said));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ReadState,
+    ::testing::Values(ReadStateCase{0, ReaderEvent::Focus, "Ja, Schalter"}, ReadStateCase{0, ReaderEvent::Window, ""},
+                      ReadStateCase{1, ReaderEvent::Focus, "Frage, Datei speichern?, Ja, Schalter"},
+                      ReadStateCase{2, ReaderEvent::Focus, "Frage, Datei speichern?, Ja, Schalter"},
+                      ReadStateCase{4, ReaderEvent::Window, "Frage, Datei speichern?"}));
+
 TEST(ReaderText, CaretMovesFollowCharEchoAndRepeatedValuesStaySilent) {
   ReaderSettings s;
   QString last;

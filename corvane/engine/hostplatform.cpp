@@ -251,9 +251,11 @@ void ForegroundWatcher::evaluate() {
     last_ = now;
     emit foregroundChanged(now);
   }
-  // Another window in front, of the same application or not.
+  // Another window in front, of the same application or not. No window at all is no other
+  // window: a manager passes through "none" while it moves the focus (a window mapped or closed),
+  // and the window it settles on again is not new.
   const quint32 window = ewmh_ ? front : topLevelOf(front);
-  if (window == lastWindow_) return;
+  if (window == 0 || window == lastWindow_) return;
   lastWindow_ = window;
   emit foregroundWindowChanged(window, now);
 }

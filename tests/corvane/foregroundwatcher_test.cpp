@@ -23,6 +23,8 @@ class ForegroundFollowing : public ::testing::Test {
     other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
     ASSERT_TRUE(other.waitForStarted());
     QObject::connect(&watcher, &ForegroundWatcher::foregroundChanged, [this](const QString& t) { seen << t; });
+    QObject::connect(&watcher, &ForegroundWatcher::foregroundWindowChanged,
+                     [this](quint32 w, const QString&) { inFront << w; });
   }
   void TearDown() override {
     if (!x().ok()) return;
@@ -94,6 +96,7 @@ class ForegroundFollowing : public ::testing::Test {
   ForegroundWatcher watcher;
   QProcess other, wm;
   QStringList seen;
+  QList<quint32> inFront;  // each window that came to the front
   QList<xcb_window_t> windows;
   const QString self = ForegroundWatcher::taskNameOfPid(QCoreApplication::applicationPid());
   const QString sleeper = QStringLiteral("SLEEP");
@@ -111,6 +114,10 @@ TEST_F(ForegroundFollowing, FollowsTheInputFocusWithoutAWindowManager) {
   ASSERT_TRUE(follows(self));
   focus(XCB_INPUT_FOCUS_POINTER_ROOT);
   ASSERT_TRUE(follows(QString())) << "no window in front is a change as well";
+  // ...but not of the window: the one that had the focus before is not new when it gets it back.
+  focus(mine);
+  ASSERT_TRUE(follows(self));
+  EXPECT_EQ(inFront, (QList<quint32>{theirs, mine}));
   // A window that came after the start, and a window inside it.
   const xcb_window_t late = window(other.processId());
   const xcb_window_t inner = x().create(late, QStringLiteral("Edit"));

@@ -34,6 +34,12 @@ class CoreModel {
   virtual void speakTyped(const QString& text, int source, bool append) {
     append ? speakAppended(text, source) : speak(text, source);
   }
+  // Speaks text as it is, while the output and the logs give logged instead (a field's focus
+  // utterance with the field's text by its length).
+  virtual void speakLogged(const QString& text, const QString& logged, int source) {
+    Q_UNUSED(logged);
+    speak(text, source);
+  }
   virtual void stopSpeech() = 0;
   // A voice's short sample after one of its values changed, cutting off the sample before.
   virtual void speakSample(const QString& text, const QString& voice) {

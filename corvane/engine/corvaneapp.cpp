@@ -261,11 +261,37 @@ void CorvaneApp::speak(const QString& text, int source) { say(text, source, fals
 
 void CorvaneApp::speakAppended(const QString& text, int source) { say(text, source, true); }
 
-void CorvaneApp::speakTyped(const QString& text, int source, bool append) { say(text, source, append, true); }
+void CorvaneApp::speakTyped(const QString& text, int source, bool append) {
+  say(text, source, append, typedNote(text));
+}
 
-void CorvaneApp::say(const QString& text, int source, bool append, bool typed) {
+void CorvaneApp::speakLogged(const QString& text, const QString& logged, int source) {
+  say(text, source, false, logged);
+}
+
+void CorvaneApp::say(const QString& text, int source, bool append, const std::optional<QString>& loggedText) {
+  // While JexUI is asked about one utterance (AboutToSpeak), the events the wait lets in may
+  // bring the next ones (the key echo of the next key): they follow in their order, not before.
+  if (saying_) {
+    waitingSays_.append({text, source, append, loggedText});
+    return;
+  }
+  saying_ = true;
+  sayNow(text, source, append, loggedText);
+  while (!waitingSays_.isEmpty()) {
+    const WaitingSay w = waitingSays_.takeFirst();
+    sayNow(w.text, w.source, w.append, w.logged);
+  }
+  saying_ = false;
+}
+
+void CorvaneApp::sayNow(const QString& text, int source, bool append, const std::optional<QString>& loggedText) {
   jex::trap("CorvaneApp.speak", [&] {
-    const QString logged = typed ? typedNote(text) : text;
+    const bool typed = loggedText.has_value();
+    const QString logged = loggedText.value_or(text);
+    // What the logs give of the text as JexUI leaves it: as given while unchanged, else (typed)
+    // its length.
+    const auto shown = [&](const QString& now) { return !typed ? now : now == text ? logged : typedNote(now); };
     lastSource_ = source;
     // O: JexUI may pick the voice (VoiceSelect) and change the text (AboutToSpeak); what they
     // leave in it is what is spoken.
@@ -285,14 +311,13 @@ void CorvaneApp::say(const QString& text, int source, bool append, bool typed) {
     const QVariant ov = fromObj(Obj(o));
     hub_->voiceSelect(ov);
     if (!hub_->aboutToSpeak(ov))
-      report(QStringLiteral("EVENT: AboutToSpeak not delivered at once, spoken unchanged: ") +
-             (typed ? typedNote(text) : text));
+      report(QStringLiteral("EVENT: AboutToSpeak not delivered at once, spoken unchanged: ") + logged);
     if (o->text().isEmpty()) return;
     const VoiceChoice voice = voices.choiceFor(source, o->voice());
     if (voice.espeakVoice.isEmpty()) {
       // A source without a voice ("--") is silent; the log tells what it did not say.
       Spoken silent;
-      silent.text = typed ? typedNote(o->text()) : o->text();
+      silent.text = shown(o->text());
       silent.source = source;
       silent.voice = voice.name;
       silent.startMs = silent.endMs = monotonicMs();
@@ -303,10 +328,10 @@ void CorvaneApp::say(const QString& text, int source, bool append, bool typed) {
       return;
     }
     // The voice is in the speech log and the monitor's list of utterances.
-    report(QStringLiteral("SPEAK: ") + (typed ? typedNote(o->text()) : o->text()));
+    report(QStringLiteral("SPEAK: ") + shown(o->text()));
     const int id = speech_->speak(o->text(), source, voice, append);
     live_.insert(id, o);
-    if (typed) typed_.insert(id);
+    if (typed) loggedAs_.insert(id, shown(o->text()));
   });
 }
 
@@ -340,15 +365,19 @@ void CorvaneApp::spoken(const Spoken& s) {
     // Utterances replaced before they began are gone without a sound.
     for (auto it = live_.begin(); it != live_.end();) it = it.key() < s.id ? live_.erase(it) : std::next(it);
     Spoken logged = s;
-    if (typed_.remove(s.id)) logged.text = typedNote(s.text);
-    typed_.removeIf([&](int id) { return id < s.id; });
+    if (const auto it = loggedAs_.constFind(s.id); it != loggedAs_.cend()) logged.text = *it;
+    loggedAs_.remove(s.id);
+    loggedAs_.removeIf([&](auto it) { return it.key() < s.id; });
     speechLog_->write(logged, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
     monitor_->appendUtterance(logged.voice + QStringLiteral(": ") + logged.text);
     hub_->audioStop(o ? fromObj(Obj(o)) : QVariant(s.text));
   });
 }
 
-void CorvaneApp::stopSpeech() { speech_->stop(); }
+void CorvaneApp::stopSpeech() {
+  waitingSays_.clear();  // what waited to be said is stopped as well
+  speech_->stop();
+}
 
 QRect CorvaneApp::monitorRect() const { return monitorVisible() ? monitor_->frameGeometry() : QRect(); }
 

@@ -53,6 +53,7 @@ class CorvaneApp : public QObject, public CoreModel {
   void speak(const QString& text, int source) override;
   void speakAppended(const QString& text, int source) override;
   void speakTyped(const QString& text, int source, bool append) override;
+  void speakLogged(const QString& text, const QString& logged, int source) override;
   void stopSpeech() override;
   void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
@@ -72,8 +73,18 @@ class CorvaneApp : public QObject, public CoreModel {
  private:
   void registerOwnCommands();
   void spoken(const Spoken& s);
-  // typed: text is what the user typed, which the output and the logs give as its length.
-  void say(const QString& text, int source, bool append, bool typed = false);
+  // logged: what the output and the logs give instead of text, which holds what the user typed
+  // (typedNote() of a text typed, a field's focus with the field's text by its length).
+  void say(const QString& text, int source, bool append, const std::optional<QString>& logged = std::nullopt);
+  void sayNow(const QString& text, int source, bool append, const std::optional<QString>& logged);
+  struct WaitingSay {
+    QString text;
+    int source;
+    bool append;
+    std::optional<QString> logged;
+  };
+  bool saying_ = false;
+  QList<WaitingSay> waitingSays_;  // said while an utterance before them waited for JexUI
   void startJexUi();
   // JexUI's name has left the bus: started again when JexUI went without QUIT (still holding
   // its sink), at most kJexUiRestartsPerMinute times a minute.
@@ -115,7 +126,7 @@ class CorvaneApp : public QObject, public CoreModel {
   std::unique_ptr<MonitorWindow> monitor_;
   std::unique_ptr<SpeechLog> speechLog_;
   QHash<int, std::shared_ptr<Utterance>> live_;  // O of each utterance until it has ended
-  QSet<int> typed_;                              // the utterances of these ids are typed text
+  QHash<int, QString> loggedAs_;                 // utterances with typed text: what the logs give
   std::shared_ptr<Root> root_;
 };
 

@@ -283,7 +283,9 @@ AccessibleInfo readInfo(AtspiAccessible* a) {
     info.checkable = info.kind == Kind::CheckBox || info.kind == Kind::RadioButton || info.kind == Kind::ToggleButton ||
                      atspi_state_set_contains(states, ATSPI_STATE_CHECKABLE);
     info.checked = atspi_state_set_contains(states, ATSPI_STATE_CHECKED);
-    info.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+    // Qt tells a read-only field editable as well, and read-only besides.
+    info.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE) &&
+                    !atspi_state_set_contains(states, ATSPI_STATE_READ_ONLY);
     // Qt tells a menu entry checked, never checkable.
     if (info.kind == Kind::MenuItem && info.checked) info.checkable = true;
     g_object_unref(states);
@@ -670,7 +672,8 @@ gboolean readPending(gpointer data) {
         e.info.kind = kindOf(atspi_accessible_get_role(object, &err));
         failed(err, "role");
         if (AtspiStateSet* states = atspi_accessible_get_state_set(object)) {
-          e.info.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+          e.info.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE) &&
+                            !atspi_state_set_contains(states, ATSPI_STATE_READ_ONLY);
           g_object_unref(states);
         }
         if (e.info.kind == Kind::PasswordEdit || e.info.kind == Kind::ComboBox) e.info.editable = true;

@@ -27,8 +27,10 @@ constexpr int kA11yBusTimeoutMs = 5000;
 bool isTextKind(Kind k) { return k == Kind::Edit || k == Kind::PasswordEdit || k == Kind::Document; }
 }  // namespace
 
-QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed) {
+QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed,
+                          QString* logged) {
   if (unnamed) *unnamed = false;
+  if (logged) logged->clear();
   // A window is announced by its title and, for a box, its text; its focus follows. With
   // READState 0 only the focus is heard.
   QString title = s.readState == 0 ? QString() : e.windowTitle.simplified().left(kMaxPart);
@@ -41,6 +43,7 @@ QString Speaking::textFor(const ReaderEvent& e, const ReaderSettings& s, QString
       const Composed c = compose(e.info, s.german, s.tooltips);
       if (unnamed) *unnamed = c.unnamed;
       lastValue = value(e.info, s.german);
+      if (logged && c.logged != c.text) *logged = title.isEmpty() ? c.logged : title + QStringLiteral(", ") + c.logged;
       return title.isEmpty() ? c.text : title + QStringLiteral(", ") + c.text;
     }
     case ReaderEvent::Changed: {
@@ -225,7 +228,8 @@ void ScreenReader::hear(const ReaderEvent& e) {
       return;
     }
     bool unnamed = false;
-    const QString text = Speaking::textFor(e, settings(), lastValue_, &unnamed);
+    QString logged;
+    const QString text = Speaking::textFor(e, settings(), lastValue_, &unnamed, &logged);
     if (unnamed) {
       // What a field holds may be what the user typed: the log gets its length only.
       const bool typed =
@@ -237,6 +241,7 @@ void ScreenReader::hear(const ReaderEvent& e) {
     }
     if (text.isEmpty()) return;
     if (Speaking::isTyped(e)) model_.speakTyped(text, 1, false);
+    else if (!logged.isEmpty()) model_.speakLogged(text, logged, 1);
     else model_.speak(text, 1);
   });
 }

@@ -37,7 +37,10 @@ class Speaking {
  public:
   // lastValue: what was last said as the focused object's value; kept up to date here, so
   // that a change event that repeats it (one change often comes as two events) stays silent.
-  static QString textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed = nullptr);
+  // logged: set where the output and the logs must give another text (a field's text that may
+  // have been typed, by its length), else empty.
+  static QString textFor(const ReaderEvent& e, const ReaderSettings& s, QString& lastValue, bool* unnamed = nullptr,
+                         QString* logged = nullptr);
   // Whether what is said for e is the text of a field the user types into (the line or the
   // character at a caret that moved, an editable drop-down list's new value): it is spoken as
   // it is, but the core's output and its logs give only its length (CoreModel::speakTyped).

@@ -1,6 +1,9 @@
 #include "corvane/reader/utterance.h"
 
 #include <QStringList>
+#include <iterator>
+
+#include "corvane/engine/coremodel.h"
 
 namespace corvane::reader {
 
@@ -92,18 +95,30 @@ Composed compose(const AccessibleInfo& info, bool german, bool withDescription) 
   const QString l = label(info);
   c.unnamed = l.isEmpty();
   QStringList parts;
-  if (const QString menu = cut(info.enteredMenu); !menu.isEmpty()) parts << menu;
   const QString role = info.opensSubmenu ? (german ? QStringLiteral("Untermenü") : QStringLiteral("submenu"))
                                          : roleWord(info.kind, german);
   const QString place =
       info.position > 0 && info.entries >= info.position
           ? QStringLiteral("%1 %2 %3").arg(info.position).arg(german ? u"von" : u"of").arg(info.entries)
           : QString();
-  for (const QString& p : {l, role, value(info, german), place, withDescription ? cut(info.description) : QString()}) {
+  const QString v = value(info, german);
+  const bool typedValue = !info.checkable && info.editable &&
+                          (info.kind == Kind::Edit || info.kind == Kind::Document || info.kind == Kind::ComboBox);
+  const QString all[] = {l, role, v, place, withDescription ? cut(info.description) : QString()};
+  constexpr int kValue = 2;
+  QStringList logged;
+  if (const QString menu = cut(info.enteredMenu); !menu.isEmpty()) {
+    parts << menu;
+    logged << menu;
+  }
+  for (int i = 0; i < int(std::size(all)); ++i) {
     // A description that only repeats the label says nothing new.
-    if (!p.isEmpty() && !parts.contains(p)) parts << p;
+    if (all[i].isEmpty() || parts.contains(all[i])) continue;
+    parts << all[i];
+    logged << (typedValue && i == kValue ? typedNote(v) : all[i]);
   }
   c.text = parts.join(QStringLiteral(", "));
+  c.logged = logged.join(QStringLiteral(", "));
   return c;
 }
 

@@ -81,6 +81,9 @@ struct AccessibleInfo {
 
 struct Composed {
   QString text;
+  // text as the core's output and its logs give it: the value of a field the user types into
+  // (an edit field, an editable drop-down list) by its length, as anything typed.
+  QString logged;
   bool unnamed = false;  // no label could be found: an accessibility fault of the application
 };
 

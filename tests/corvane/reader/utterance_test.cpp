@@ -18,6 +18,7 @@ struct Case {
   bool tips;
   QString expected;
   bool unnamed;
+  QString logged = {};  // what the output gives, where it is not expected
 };
 
 class ComposeTest : public ::testing::TestWithParam<Case> {};
@@ -27,6 +28,7 @@ TEST_P(ComposeTest, SaysLabelRoleValueDescriptionInThatOrder) {
   const Composed got = compose(c.info, c.german, c.tips);
   EXPECT_EQ(got.text, c.expected) << c.what;
   EXPECT_EQ(got.unnamed, c.unnamed) << c.what;
+  EXPECT_EQ(got.logged, c.logged.isEmpty() ? c.expected : c.logged) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -45,6 +47,20 @@ INSTANTIATE_TEST_SUITE_P(
              true,
              "Name, edit, Anna",
              false},
+        Case{"a field the user types into: its text is heard, the output gives its length",
+             {.kind = Kind::Edit, .labelledBy = "Name", .value = "Anna", .editable = true},
+             false,
+             true,
+             "Name, edit, Anna",
+             false,
+             "Name, edit, [typed, 4 characters]"},
+        Case{"an editable drop-down list likewise",
+             {.kind = Kind::ComboBox, .labelledBy = "Satz:", .value = "Mein Satz", .editable = true},
+             true,
+             true,
+             "Satz:, Auswahlliste, Mein Satz",
+             false,
+             "Satz:, Auswahlliste, [typed, 9 characters]"},
         Case{"drop-down without label relation: its name is only its value",
              {Kind::ComboBox, "Deutsch", {}, "Deutsch"},
              false,

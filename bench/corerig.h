@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -72,6 +75,16 @@ struct CoreRig {
     }
     conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, name_));
     root = bus::connect(QStringLiteral("corvane.application"), *conn);
+  }
+  // Dates the files the core copied into its folder a minute back, as an installation's files
+  // are: a file changed in the last seconds is read again at every use, not taken from the cache.
+  void settleFiles() {
+    QDirIterator it(home.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      QFile f(it.next());
+      if (f.open(QIODevice::ReadWrite))
+        f.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
+    }
   }
   ~CoreRig() {
     root = jex::Obj();

@@ -41,6 +41,8 @@ class CoreModel {
     speak(text, source);
   }
   virtual void stopSpeech() = 0;
+  // The short tone of a move of the focus ([MIXED] NavBeep).
+  virtual void navigationTone() { report(QStringLiteral("TONE: navigation")); }
   // A voice's short sample after one of its values changed, cutting off the sample before.
   virtual void speakSample(const QString& text, const QString& voice) {
     report(QStringLiteral("SAMPLE: ") + voice + QStringLiteral(": ") + text);

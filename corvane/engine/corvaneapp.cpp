@@ -34,6 +34,7 @@
 #include "corvane/engine/speechlog.h"
 #include "corvane/engine/speechsets.h"
 #include "corvane/engine/speechsettings.h"
+#include "corvane/engine/tone.h"
 
 namespace corvane {
 
@@ -371,6 +372,13 @@ void CorvaneApp::spoken(const Spoken& s) {
     speechLog_->write(logged, s.cut ? QStringLiteral("cut") : QStringLiteral("done"));
     monitor_->appendUtterance(logged.voice + QStringLiteral(": ") + logged.text);
     hub_->audioStop(o ? fromObj(Obj(o)) : QVariant(s.text));
+  });
+}
+
+void CorvaneApp::navigationTone() {
+  jex::trap("CorvaneApp.navigationTone", [&] {
+    report(QStringLiteral("TONE: navigation"));
+    if (!options_.noAudio) playNavigationTone();
   });
 }
 

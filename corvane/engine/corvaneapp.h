@@ -55,6 +55,7 @@ class CorvaneApp : public QObject, public CoreModel {
   void speakTyped(const QString& text, int source, bool append) override;
   void speakLogged(const QString& text, const QString& logged, int source) override;
   void stopSpeech() override;
+  void navigationTone() override;
   void speakSample(const QString& text, const QString& voice) override;
   bool monitorVisible() const override;
   QRect monitorRect() const override;

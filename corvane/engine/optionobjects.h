@@ -19,9 +19,9 @@
 //                        where the file has that section, else in the core's language, else in
 //                        English, else the number), both indexed from 1, with Count
 //   proc.NavBeep         Value (default member): 0/1, the tone on each navigation; [MIXED] NavBeep.
-//                        Stored and answered only: this core plays no sound of its own (its one
-//                        sound is espeak's speech, played by espeak itself, and none with
-//                        --no-audio), so a tone would need an audio output of its own first.
+//                        The reader plays a short tone (engine/tone.h) on each move of the focus
+//                        it hears while the stored value is 1; "TONE: navigation" on the output,
+//                        with --no-audio that line only.
 //   proc.BadWinMsg       Value (default member): 0/1, the message for a window without a focus;
 //                        [MIXED] BadWinMsg
 //   MixedSettings (root) SPCState, BRLState (0/1: long names in speech and in Braille), READState

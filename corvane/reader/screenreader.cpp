@@ -212,6 +212,7 @@ ReaderSettings ScreenReader::settings() const {
   bool ok = false;
   const int read = ini.value(QStringLiteral("MIXED"), QStringLiteral("READState")).trimmed().toInt(&ok);
   if (ok && (read == 0 || read == 1 || read == 2 || read == 4)) s.readState = read;
+  s.navBeep = ini.value(QStringLiteral("MIXED"), QStringLiteral("NavBeep")).trimmed() == u"1";
   return s;
 }
 
@@ -229,7 +230,9 @@ void ScreenReader::hear(const ReaderEvent& e) {
     }
     bool unnamed = false;
     QString logged;
-    const QString text = Speaking::textFor(e, settings(), lastValue_, &unnamed, &logged);
+    const ReaderSettings s = settings();
+    const QString text = Speaking::textFor(e, s, lastValue_, &unnamed, &logged);
+    if (e.type == ReaderEvent::Focus && s.navBeep) model_.navigationTone();
     if (unnamed) {
       // What a field holds may be what the user typed: the log gets its length only.
       const bool typed =

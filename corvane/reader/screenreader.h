@@ -31,6 +31,7 @@ struct ReaderSettings {
   // title, a box's text and the focus, so "the whole window" is these. The stored value is read
   // (as the users dialog saves it); one set but not saved applies once saved.
   int readState = 1;
+  bool navBeep = false;  // [MIXED] NavBeep: a tone on each move of the focus
 };
 
 class Speaking {

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
@@ -614,6 +615,38 @@ TEST_F(SpokenDialogs, AScriptQuestionIsHeardWithItsTitleTextAndFocusedButton) {
   const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged;
   EXPECT_TRUE(issued(S("Frage, Datei speichern?, ") + button, outMark)) << out().mid(outMark).toStdString();
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+}
+
+// "Töne beim Navigieren" ticked in the options dialog and confirmed: the core's reader sounds
+// its tone at each move of the focus from then on, before the focus is said; unticked, none.
+TEST_F(SpokenDialogs, NavigationTonesFollowTheOptionsDialog) {
+  for (const bool on : {true, false}) {
+    QWidget* w = openDialog(S("frmOptions"));
+    ASSERT_NE(w, nullptr);
+    auto* beep = w->findChild<QCheckBox*>(S("chkNavBeep"));
+    ASSERT_NE(beep, nullptr);
+    for (int page = 0; page < 8 && !beep->isVisible(); ++page)  // to its page, as the user goes
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_TRUE(beep->isVisible());
+    beep->setFocus(Qt::TabFocusReason);
+    if (beep->isChecked() != on) QTest::keyClick(beep, Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return beep->isChecked() == on; }, 2000));
+    QTest::keyClick(beep, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->findChild<QWidget*>(S("frmOptions"))->isVisible(); }, 3000));
+    QWidget* again = openDialog(S("frmOptions"));
+    ASSERT_NE(again, nullptr);
+    QTest::qWait(300);
+    const qsizetype from = out().size();
+    press(Qt::Key_Tab);
+    const QString focus = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged;
+    EXPECT_TRUE(issued(focus, from)) << out().mid(from).toStdString();
+    const QString heard = out().mid(from);
+    const qsizetype tone = heard.indexOf(S("TONE: navigation"));
+    EXPECT_EQ(tone >= 0, on) << heard.toStdString();
+    if (on) EXPECT_LT(tone, heard.indexOf(S("SPEAK: ") + focus)) << "the tone comes first";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !again->findChild<QWidget*>(S("frmOptions"))->isVisible(); }, 3000));
+  }
 }
 
 // The speed is set in a text field whose text the dialog replaces at each step: each step is

@@ -153,6 +153,21 @@ void encodeFile(const QString& text, const FileFormat& format, const QString& fi
              kFirstRun);
 }
 
+// True when the file's encoding holds every character of text: always for UTF-8 and UTF-16; for
+// a code page when the text comes back unchanged from being encoded and decoded.
+bool encodable(const QString& text, const FileFormat& format) {
+  if (format.encoding != Encoding::CodePage) return true;
+  bool ascii = true;
+  for (QChar c : text) ascii = ascii && c.unicode() < 0x80;
+  if (ascii) return true;
+  const QByteArray name = codepage::converterName(format.codePage);
+  QStringEncoder encoder(name.constData());
+  QStringDecoder decoder(name.constData());
+  if (!encoder.isValid() || !decoder.isValid()) return false;
+  const QByteArray bytes = encoder.encode(text);
+  return !encoder.hasError() && QString(decoder.decode(bytes)) == text;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Parsed file
 
@@ -510,45 +525,34 @@ void writeFailed(const QString& fileName, const QString& reason) {
 // An edit of the file's lines; returns false (with a reason) when it cannot be made.
 using Edit = std::function<bool(QStringList& lines, const IniDoc& doc, QString& reason)>;
 
-bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
+// Logs the failed write and hands its reason to the caller that asked for it; false.
+bool failed(const QString& fileName, const QString& reason, QString* problem) {
+  writeFailed(fileName, reason);
+  if (problem) *problem = reason;
+  return false;
+}
+
+bool modifyFile(const QString& fileName, int codePage, const Edit& edit, QString* problem = nullptr) {
   return trapped("WritePrivateProfile", false, [&] {
-    if (fileName.isEmpty()) {
-      writeFailed(fileName, QStringLiteral("no file name"));
-      return false;
-    }
+    if (fileName.isEmpty()) return failed(fileName, QStringLiteral("no file name"), problem);
     const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile()) {
-      writeFailed(fileName, QStringLiteral("not a regular file"));
-      return false;
-    }
-    if (info.exists() && isReadOnly(info)) {
-      writeFailed(fileName, QStringLiteral("the file is read-only or not a file"));
-      return false;
-    }
-    if (isReadOnly(QFileInfo(info.absolutePath()))) {
-      writeFailed(fileName, QStringLiteral("the folder is missing or read-only"));
-      return false;
-    }
+    if (info.exists() && !info.isFile()) return failed(fileName, QStringLiteral("not a regular file"), problem);
+    if (info.exists() && isReadOnly(info))
+      return failed(fileName, QStringLiteral("the file is read-only or not a file"), problem);
+    if (isReadOnly(QFileInfo(info.absolutePath())))
+      return failed(fileName, QStringLiteral("the folder is missing or read-only"), problem);
     platform::FileLock lock;  // on a lock file beside the INI file
     QString lockProblem;
-    if (!lock.acquire(fileName + QStringLiteral(".lock"), kLockWaitMs, lockProblem)) {
-      writeFailed(fileName, lockProblem);
-      return false;
-    }
+    if (!lock.acquire(fileName + QStringLiteral(".lock"), kLockWaitMs, lockProblem))
+      return failed(fileName, lockProblem, problem);
     std::shared_ptr<const IniDoc> doc = readFile(fileName, codePage);
     if (!doc) {
-      if (QFileInfo::exists(fileName)) {
-        writeFailed(fileName, QStringLiteral("cannot read the file"));
-        return false;
-      }
+      if (QFileInfo::exists(fileName)) return failed(fileName, QStringLiteral("cannot read the file"), problem);
       doc = parse(QString(), FileFormat{});  // a new file: UTF-8, CR LF
     }
     QStringList lines = doc->lines;
     QString reason;
-    if (!edit(lines, *doc, reason)) {
-      writeFailed(fileName, reason);
-      return false;
-    }
+    if (!edit(lines, *doc, reason)) return failed(fileName, reason, problem);
     const QString eol = doc->format.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     FileBuffers& b = buffers();
     b.text.resize(0);
@@ -558,18 +562,12 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
     }
 
     platform::FileReplacement out(fileName);
-    QString problem;
-    if (!out.open(problem)) {
-      writeFailed(fileName, problem);
-      return false;
-    }
+    QString ioProblem;
+    if (!out.open(ioProblem)) return failed(fileName, ioProblem, problem);
     encodeFile(b.text, doc->format, fileName, b.bytes);
-    const bool written = out.commit(b.bytes, problem);
+    const bool written = out.commit(b.bytes, ioProblem);
     b.release();
-    if (!written) {
-      writeFailed(fileName, problem);
-      return false;
-    }
+    if (!written) return failed(fileName, ioProblem, problem);
     cache().drop(fileName);
     return true;
   });
@@ -733,6 +731,65 @@ bool WritePrivateProfileSection(const QString& appName, const QString& block, co
     lines = std::move(rebuilt);
     return true;
   });
+}
+
+QString QuotedValue(const QString& value) {
+  if (value.isEmpty()) return value;
+  const auto blankOrQuote = [](QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('"') || c == QLatin1Char('\'');
+  };
+  return blankOrQuote(value.front()) || blankOrQuote(value.back()) ? QLatin1Char('"') + value + QLatin1Char('"')
+                                                                   : value;
+}
+
+bool WritePrivateProfileEntries(const QString& appName, const QList<std::pair<QString, QString>>& entries,
+                                const QString& fileName, int codePage, QString* problem) {
+  const QString section = appName.trimmed();
+  QString refused = appName.isNull() ? QStringLiteral("no section name") : checkSectionName(section);
+  for (const auto& [key, value] : entries) {
+    if (!refused.isEmpty()) break;
+    refused = checkKeyName(key);
+    if (refused.isEmpty() && hasLineBreak(value))
+      refused = QStringLiteral("the value of \"%1\" contains a line break").arg(key.trimmed());
+  }
+  if (!refused.isEmpty()) return failed(fileName, refused, problem);
+  return modifyFile(
+      fileName, codePage,
+      [&](QStringList& lines, const IniDoc& doc, QString& reason) {
+        for (const auto& [key, value] : entries)
+          if (!encodable(key + value, doc.format)) {
+            reason = QStringLiteral("the value of \"%1\" holds characters that code page %2 cannot hold")
+                         .arg(key.trimmed())
+                         .arg(doc.format.codePage ? doc.format.codePage : codepage::kWestern);
+            return false;
+          }
+        const Section* s = doc.find(section);
+        QStringList added;  // the keys the section does not have yet, in the order given
+        QSet<QString> seen;
+        for (const auto& [rawKey, value] : entries) {
+          const QString key = rawKey.trimmed();
+          const Entry* e = s ? s->find(key) : nullptr;
+          if (e) lines[e->line] = e->key.toString() + QLatin1Char('=') + value;
+          else if (!seen.contains(fold(key))) added << key + QLatin1Char('=') + value;
+          else
+            for (QString& line : added)  // a key given twice: its last value counts
+              if (fold(line.section(QLatin1Char('='), 0, 0)) == fold(key)) line = key + QLatin1Char('=') + value;
+          seen.insert(fold(key));
+        }
+        if (added.isEmpty()) return true;
+        if (!s) appendSection(lines, section, added);
+        else {
+          const int at = insertionLine(*s);
+          QStringList rebuilt;
+          rebuilt.reserve(lines.size() + added.size());
+          rebuilt.append(lines.mid(0, at));
+          rebuilt.append(added);
+          rebuilt.append(lines.mid(at));
+          lines = std::move(rebuilt);
+        }
+        return true;
+      },
+      problem);
 }
 
 void FlushPrivateProfileCache() { cache().clear(); }

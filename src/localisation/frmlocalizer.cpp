@@ -6,6 +6,7 @@
 #include "base/paths.h"
 #include "context/appcontext.h"
 #include "widgets/accessibility.h"
+#include "widgets/formservice.h"
 
 #include <QApplication>
 #include <QDir>
@@ -123,10 +124,16 @@ QString frmLocalizer::GetCapString(const QString& term) const {
   return trapped("frmLocalizer.GetCapString", term, [&] { return terms_.contains(term) ? terms_.item(term) : term; });
 }
 
+// The editor is the registered form "frmLocalizer" of the dialogs; without it one log line.
 void frmLocalizer::EditControls(QWidget* form) {
-  WriteLog(QStringLiteral("EditControls: ") + (form ? form->objectName() : QString()) +
-               QStringLiteral(" (the translation editor is not available)"),
-           kDetail);
+  trap("frmLocalizer.EditControls", [&] {
+    if (!form) return;
+    QWidget* editor = forms::load(QStringLiteral("frmLocalizer"), "frmLocalizer.EditControls");
+    if (!editor || !QMetaObject::invokeMethod(editor, "EditControls", Q_ARG(QWidget*, form)))
+      WriteLog(QStringLiteral("EditControls: ") + form->objectName() +
+                   QStringLiteral(" (the translation editor is not available)"),
+               kDetail);
+  });
 }
 
 void frmLocalizer::setDirection(QWidget* w) const {

@@ -744,52 +744,84 @@ QString QuotedValue(const QString& value) {
 
 bool WritePrivateProfileEntries(const QString& appName, const QList<std::pair<QString, QString>>& entries,
                                 const QString& fileName, int codePage, QString* problem) {
-  const QString section = appName.trimmed();
-  QString refused = appName.isNull() ? QStringLiteral("no section name") : checkSectionName(section);
-  for (const auto& [key, value] : entries) {
-    if (!refused.isEmpty()) break;
-    refused = checkKeyName(key);
-    if (refused.isEmpty() && hasLineBreak(value))
-      refused = QStringLiteral("the value of \"%1\" contains a line break").arg(key.trimmed());
+  if (appName.isNull()) return failed(fileName, QStringLiteral("no section name"), problem);
+  QList<ProfileEntry> all;
+  all.reserve(entries.size());
+  for (const auto& [key, value] : entries) all.append({appName, key, value});
+  return WritePrivateProfileBatch(all, fileName, codePage, problem);
+}
+
+bool WritePrivateProfileBatch(const QList<ProfileEntry>& entries, const QString& fileName, int codePage,
+                              QString* problem) {
+  QString refused;
+  for (const ProfileEntry& e : entries) {
+    refused = checkSectionName(e.section.trimmed());
+    if (refused.isEmpty()) refused = checkKeyName(e.key);
+    if (refused.isEmpty() && hasLineBreak(e.value))
+      refused = QStringLiteral("the value of \"%1\" contains a line break").arg(e.key.trimmed());
+    if (!refused.isEmpty()) return failed(fileName, refused, problem);
   }
-  if (!refused.isEmpty()) return failed(fileName, refused, problem);
   return modifyFile(
       fileName, codePage,
       [&](QStringList& lines, const IniDoc& doc, QString& reason) {
-        for (const auto& [key, value] : entries)
-          if (!encodable(key + value, doc.format)) {
+        for (const ProfileEntry& e : entries)
+          if (!encodable(e.key + e.value, doc.format)) {
             reason = QStringLiteral("the value of \"%1\" holds characters that code page %2 cannot hold")
-                         .arg(key.trimmed())
+                         .arg(e.key.trimmed())
                          .arg(doc.format.codePage ? doc.format.codePage : codepage::kWestern);
             return false;
           }
-        const Section* s = doc.find(section);
-        QStringList added;  // the keys the section does not have yet, in the order given
-        QSet<QString> seen;
-        for (const auto& [rawKey, value] : entries) {
-          const QString key = rawKey.trimmed();
-          const Entry* e = s ? s->find(key) : nullptr;
-          if (e) lines[e->line] = e->key.toString() + QLatin1Char('=') + value;
-          else if (!seen.contains(fold(key))) added << key + QLatin1Char('=') + value;
-          else
-            for (QString& line : added)  // a key given twice: its last value counts
-              if (fold(line.section(QLatin1Char('='), 0, 0)) == fold(key)) line = key + QLatin1Char('=') + value;
-          seen.insert(fold(key));
+        // Per section in the order first named: the keys it does not have yet, in the order given
+        // (a key given twice: its last value counts).
+        QStringList order;
+        QHash<QString, QStringList> added;
+        QHash<QString, QString> names;
+        for (const ProfileEntry& e : entries) {
+          const QString section = e.section.trimmed(), key = e.key.trimmed(), folded = fold(section);
+          const Section* s = doc.find(section);
+          const Entry* found = s ? s->find(key) : nullptr;
+          if (found) {
+            lines[found->line] = found->key.toString() + QLatin1Char('=') + e.value;
+            continue;
+          }
+          if (!names.contains(folded)) {
+            names.insert(folded, section);
+            order << folded;
+          }
+          QStringList& list = added[folded];
+          const auto same = std::find_if(list.begin(), list.end(), [&](const QString& line) {
+            return fold(line.section(QLatin1Char('='), 0, 0)) == fold(key);
+          });
+          if (same != list.end()) *same = key + QLatin1Char('=') + e.value;
+          else list << key + QLatin1Char('=') + e.value;
         }
-        if (added.isEmpty()) return true;
-        if (!s) appendSection(lines, section, added);
-        else {
-          const int at = insertionLine(*s);
+        // New keys of sections the file has, from the last section up so that line numbers hold;
+        // then the new sections at the end.
+        std::vector<std::pair<int, QString>> inserts;
+        for (const QString& folded : order)
+          if (const Section* s = doc.find(names.value(folded))) inserts.push_back({insertionLine(*s), folded});
+        std::sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& [at, folded] : inserts) {
+          const QStringList& list = added.value(folded);
           QStringList rebuilt;
-          rebuilt.reserve(lines.size() + added.size());
+          rebuilt.reserve(lines.size() + list.size());
           rebuilt.append(lines.mid(0, at));
-          rebuilt.append(added);
+          rebuilt.append(list);
           rebuilt.append(lines.mid(at));
           lines = std::move(rebuilt);
         }
+        for (const QString& folded : order)
+          if (!doc.find(names.value(folded))) appendSection(lines, names.value(folded), added.value(folded));
         return true;
       },
       problem);
+}
+
+bool Encodable(const QString& text, const QString& fileName, int codePage) {
+  return trapped("Encodable", false, [&] {
+    DocPtr doc = loadDoc(fileName, codePage);
+    return encodable(text, doc ? doc->format : FileFormat{});
+  });
 }
 
 void FlushPrivateProfileCache() { cache().clear(); }

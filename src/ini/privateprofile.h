@@ -87,6 +87,21 @@ bool WritePrivateProfileSection(const QString& appName, const QString& block, co
 bool WritePrivateProfileEntries(const QString& appName, const QList<std::pair<QString, QString>>& entries,
                                 const QString& fileName, int codePage = 0, QString* problem = nullptr);
 
+// One key of a batch.
+struct ProfileEntry {
+  QString section;
+  QString key;
+  QString value;
+};
+// Not a Windows function: like WritePrivateProfileEntries for keys of several sections, in one
+// read-modify-write; a section the file lacks is added at its end with its keys.
+bool WritePrivateProfileBatch(const QList<ProfileEntry>& entries, const QString& fileName, int codePage = 0,
+                              QString* problem = nullptr);
+
+// Not a Windows function: true when the file (as it is now, or as a new file is made: UTF-8)
+// can hold text in its encoding.
+bool Encodable(const QString& text, const QString& fileName, int codePage = 0);
+
 // value as it is to be written so that it reads back exactly: in double quotes when it starts or
 // ends with a blank, a tab or a quote (reads trim blanks and take off one pair of quotes).
 QString QuotedValue(const QString& value);

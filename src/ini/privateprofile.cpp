@@ -817,10 +817,14 @@ bool WritePrivateProfileBatch(const QList<ProfileEntry>& entries, const QString&
       problem);
 }
 
-bool Encodable(const QString& text, const QString& fileName, int codePage) {
-  return trapped("Encodable", false, [&] {
-    DocPtr doc = loadDoc(fileName, codePage);
-    return encodable(text, doc ? doc->format : FileFormat{});
+QList<bool> Encodable(const QStringList& texts, const QString& fileName, int codePage) {
+  return trapped("Encodable", QList<bool>(texts.size(), false), [&] {
+    DocPtr doc = loadDoc(fileName, codePage);  // once: a file just written is read again on every call
+    const FileFormat format = doc ? doc->format : FileFormat{};
+    QList<bool> fits;
+    fits.reserve(texts.size());
+    for (const QString& text : texts) fits.append(encodable(text, format));
+    return fits;
   });
 }
 

@@ -32,6 +32,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <utility>
@@ -98,9 +99,9 @@ struct ProfileEntry {
 bool WritePrivateProfileBatch(const QList<ProfileEntry>& entries, const QString& fileName, int codePage = 0,
                               QString* problem = nullptr);
 
-// Not a Windows function: true when the file (as it is now, or as a new file is made: UTF-8)
-// can hold text in its encoding.
-bool Encodable(const QString& text, const QString& fileName, int codePage = 0);
+// Not a Windows function: for each text, true when the file (as it is now, or as a new file is
+// made: UTF-8) can hold it in its encoding.
+QList<bool> Encodable(const QStringList& texts, const QString& fileName, int codePage = 0);
 
 // value as it is to be written so that it reads back exactly: in double quotes when it starts or
 // ends with a blank, a tab or a quote (reads trim blanks and take off one pair of quotes).

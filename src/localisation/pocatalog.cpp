@@ -410,10 +410,14 @@ ImportResult importPo(const QList<Part>& parts, const QByteArray& poText, const 
 
     cIniFil ini = open(languageFile, codePage);
     const QHash<QString, QString> values = valuesOf(sectionsOf(ini));
+    QStringList texts;
+    for (const Reader::Entry& e : entries) texts << (e.obsolete ? QString() : e.str);
+    const QList<bool> fits = ini::Encodable(texts, languageFile, codePage);
     // The new values by key, starting from the file's.
     QHash<QString, QString> changed;
     QList<std::pair<QString, const Part*>> order;
-    for (const Reader::Entry& e : entries) {
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+      const Reader::Entry& e = entries[i];
       if (e.obsolete) continue;
       const Part* p = byContext.value(e.context.toCaseFolded());
       if (!p) {
@@ -436,7 +440,7 @@ ImportResult importPo(const QList<Part>& parts, const QByteArray& poText, const 
         result.skipped << e.context + QStringLiteral(": a caption cannot hold \"|\"");
         continue;
       }
-      if (!ini::Encodable(e.str, languageFile, codePage)) {
+      if (!fits.value(i)) {
         result.skipped << e.context + QStringLiteral(": text outside the file's code page");
         continue;
       }

@@ -126,6 +126,20 @@ TEST_F(Editor, DlgResWizOpensOnTheDialogInFrontAtItsActiveControl) {
   EXPECT_TRUE(logged(S("Edit Localizer frmKeyecho file: ")));
 }
 
+TEST_F(Editor, TheRightButtonWithShiftAndCtrlOpensItOnTheFormClicked) {
+  ChildDialog* d = open(S("frmKeyecho"));
+  ASSERT_NE(d, nullptr);
+  auto* chk = d->findChild<QCheckBox*>(S("chkFunctionEcho"));
+  QTest::mouseClick(chk, Qt::RightButton, Qt::ControlModifier);
+  EXPECT_TRUE(!editor() || !editor()->isVisible()) << "Ctrl alone does nothing";
+  chk->setFocus();
+  QTest::mouseClick(chk, Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier);
+  ASSERT_NE(editor(), nullptr);
+  EXPECT_TRUE(editor()->isVisible());
+  EXPECT_EQ(editor()->editedForm(), d);
+  EXPECT_EQ(currentKey(), S("chkFunctionEcho"));
+}
+
 TEST_F(Editor, RowsFollowTheTabChainWithItemsAndDefaultTexts) {
   ASSERT_NE(editKeyecho(), nullptr);
   QTreeWidget* list = editor()->nl_lvwControls();
@@ -297,6 +311,7 @@ TEST_F(Editor, ADeletedFormStopsTheBlinking) {
   auto* b = new QPushButton(S("&Knopf"), form.get());
   b->setObjectName(S("cmdKnopf"));
   form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   b->setFocus();
   frmLocalizer().EditControls(form.get());
   ASSERT_EQ(currentKey(), S("cmdKnopf"));
@@ -374,6 +389,7 @@ TEST_F(Editor, HebrewTypedIsSavedInTheFilesCodePageAndReadsBackEqual) {
   auto* chk = new QCheckBox(S("Echo"), &form);
   chk->setObjectName(S("chkEcho"));
   form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
   chk->setFocus();
   frmLocalizer().EditControls(&form);
   ASSERT_TRUE(QTest::qWaitForWindowActive(editor()));

@@ -17,7 +17,9 @@
 //
 // Keys: Enter goes list -> Caption -> Tooltip -> list, skipping a disabled box; Ctrl+C on the
 // list copies "[key]"; a column header sorts by its column. Escape, the close box and Cancel
-// leave without writing (asking first when something was edited). Save writes every row (a
+// leave without writing; when something was edited they first ask "Exit without saving ?" in
+// JexUI's own accessible box (No stays), with nothing edited there is nothing to lose and
+// nothing is asked. Messages and the question come from the form's invisible labels. Save writes every row (a
 // first save writes the form's whole section) in one atomic write of the language file, then
 // localises the form again. A row that cannot be written (a caption with "|", a line break, a
 // character outside the file's code page) is named in a message and nothing is written; so is

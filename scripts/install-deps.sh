@@ -32,6 +32,8 @@ PACKAGES=(
   fonts-dejavu-core sox imagemagick
   # typing a user's keys into a window for the screenshots of dialogs that only a menu opens
   xdotool
+  # the PO files of jexui-lng checked by the translators' own tools in its tests
+  gettext
 )
 
 missing=()

@@ -91,6 +91,11 @@ if [ -x /usr/libexec/at-spi-bus-launcher ]; then
   A11Y_PID=$!
 fi
 
+# SCREENSHOT_INI, when set, is JexUI's settings file of the run (printf escapes: "\r\n").
+if [ -n "${SCREENSHOT_INI:-}" ]; then
+  mkdir -p "$WORK/core"
+  printf '%b' "$SCREENSHOT_INI" >"$WORK/core/JEXUI.INI"
+fi
 # The core reads its console from a pipe that stays open until the end.
 mkfifo "$WORK/console"
 "$BIN/corvane" --appdir "$WORK/core" --no-monitor --no-audio <"$WORK/console" >"$WORK/corvane.out" 2>&1 &
@@ -121,8 +126,12 @@ for _ in $(seq 50); do viewable "$WIN" && break; sleep 0.1; done
 viewable "$WIN" || { echo "screenshot: the main window stays hidden" >&2; exit 1; }
 sleep 1  # the information text and the tip are drawn
 if [ -n "$COMMAND" ]; then
-  echo "$COMMAND" >&4
-  sleep 1.5  # the dialog is loaded, localised and drawn
+  # Several commands, separated by ";", one after the other.
+  IFS=';' read -r -a COMMANDS <<<"$COMMAND"
+  for c in "${COMMANDS[@]}"; do
+    echo "$c" >&4
+    sleep 1.5  # the dialog is loaded, localised and drawn
+  done
 fi
 if [ -n "$KEYS" ]; then
   # The main window takes the keyboard first (the window manager makes it the active window);

@@ -101,6 +101,12 @@ void ChildDialog::addButtons() {
   click(cmdHelp_, ".cmdHelp_Click", &ChildDialog::help);
 }
 
+void ChildDialog::ownWindow() {
+  ownWindow_ = true;
+  setParent(nullptr, Qt::Window);
+  setVisible(false);
+}
+
 void ChildDialog::hiddenTexts(std::initializer_list<HiddenText> texts) {
   for (const HiddenText& t : texts) {
     auto* l = findChild<QLabel*>(QString::fromLatin1(t.name), Qt::FindDirectChildrenOnly);
@@ -120,7 +126,7 @@ QString ChildDialog::hiddenText(const char* name) const {
 void ChildDialog::ChildLoad() {
   trap("ChildDialog.ChildLoad", [this] {
     WriteLog(objectName() + QStringLiteral("_load"), kDetail);
-    if (ChildHost* h = host()) {
+    if (ChildHost* h = host(); h && !ownWindow_) {
       if (QWidget* frame = h->childFrame(); frame && parentWidget() != frame) {
         setParent(frame);
         if (frame->layout()) frame->layout()->addWidget(this);
@@ -268,14 +274,14 @@ void ChildDialog::hideChild() {
   // gone); the main window puts it on the first control at the next opening.
   const bool wasVisible = isVisible();
   hide();
-  if (wasVisible)
+  if (wasVisible && !ownWindow_)
     if (ChildHost* h = host()) h->Child_Closed(*this);
 }
 
 void ChildDialog::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   loadValues();
-  if (ChildHost* h = host()) h->Child_Activates(*this);
+  if (ChildHost* h = host(); h && !ownWindow_) h->Child_Activates(*this);
 }
 
 void ChildDialog::closeEvent(QCloseEvent* event) {

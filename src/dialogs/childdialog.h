@@ -28,7 +28,11 @@
 //   Frame    the main window loads the dialog (ChildLoad: logs name + "_load", places it in the
 //            frame, localises it, lets it hear the frame's notification sink) and is told when it
 //            becomes the visible child (Child_Activates) and when it closes (Child_Closed). A
-//            dialog is hidden, never unloaded, in use. Of the sink's commands every dialog answers
+//            dialog is hidden, never unloaded, in use. A dialog in a window of its own
+//            (ownWindow(): the translation editor beside the form it edits) stays one: the
+//            frame localises it and lets it hear the sink, but neither places it nor hears of
+//            its showing and closing, so the frame's child stays as it is. Of the sink's
+//            commands every dialog answers
 //            "UI_QUERYHIDECHILD" (the save question, only the active child) and "UI_LNGCHANGE"
 //            (localised again); the others go to handleCmd of the dialog.
 //
@@ -115,6 +119,8 @@ class ChildDialog : public QWidget {
   // The caption of the invisible label name; empty when there is none.
   QString hiddenText(const char* name) const;
 
+  // A dialog in a window of its own (see Frame above).
+  bool isOwnWindow() const { return ownWindow_; }
   // True when a tracked control differs from its loaded value or untrackedChanges() says so.
   bool changed() const;
   // The core's values shown again under the loading guard; they count as loaded afterwards.
@@ -139,6 +145,8 @@ class ChildDialog : public QWidget {
   // The home child: no dialog keys (Tab goes on to the main window's buttons, Enter and Escape
   // are left to the frame).
   void leaveKeysToFrame() { dialogKeys_ = false; }
+  // A dialog in a window of its own, beside the frame (see Frame above); called in the constructor.
+  void ownWindow();
   void hiddenTexts(std::initializer_list<HiddenText> texts);
   // The invisible label whose caption is the save question (default "lblAsk2Save").
   void setSaveQuestion(const char* name) { saveQuestion_ = name; }
@@ -189,6 +197,7 @@ class ChildDialog : public QWidget {
   QPushButton* cmdHelp_ = nullptr;
   QPointer<QWidget> lastControl_;  // the control focused last outside the button row
   bool dialogKeys_ = true;
+  bool ownWindow_ = false;
   // The save question's answer (Yes, No; 0 when nothing changed), none when the user stays;
   // settle carries it out.
   std::optional<qint16> askSave();

@@ -157,6 +157,12 @@ bool cIniFil::SettingSave(const QString& Section, const QString& Key, const QStr
                  [&] { return pp::WritePrivateProfileString(Section, Key, Value, fileName_, codePage_); });
 }
 
+bool cIniFil::SettingsSave(const QString& Section, const QList<std::pair<QString, QString>>& Entries,
+                           QString* problem) {
+  return trapped("cIniFil.SettingsSave", false,
+                 [&] { return pp::WritePrivateProfileEntries(Section, Entries, fileName_, codePage_, problem); });
+}
+
 QString cIniFil::GetLeftSide(const QString& Section, const QString& Key) {
   return trapped("cIniFil.GetLeftSide", QString(), [&] {
     const QString value = GetStr(Section, Key, QString());

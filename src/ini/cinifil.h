@@ -5,9 +5,11 @@
 #include "ini/arrays.h"
 #include "ini/cicollection.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace jex {
 
@@ -42,6 +44,10 @@ class cIniFil {
   qint32 GetLong(const QString& Section, const QString& Key, std::optional<qint32> Default = std::nullopt);
   QString GetStr(const QString& Section, const QString& Key, const std::optional<QString>& Default = std::nullopt);
   bool SettingSave(const QString& Section, const QString& Key, const QString& Value);
+  // Several keys of one section in one atomic write (ini::WritePrivateProfileEntries); problem
+  // gets the reason when nothing could be written.
+  bool SettingsSave(const QString& Section, const QList<std::pair<QString, QString>>& Entries,
+                    QString* problem = nullptr);
   QString GetLeftSide(const QString& Section, const QString& Key);
   QString GetRightSide(const QString& Section, const QString& Key);
 

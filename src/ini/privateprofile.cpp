@@ -153,6 +153,21 @@ void encodeFile(const QString& text, const FileFormat& format, const QString& fi
              kFirstRun);
 }
 
+// True when the file's encoding holds every character of text: always for UTF-8 and UTF-16; for
+// a code page when the text comes back unchanged from being encoded and decoded.
+bool encodable(const QString& text, const FileFormat& format) {
+  if (format.encoding != Encoding::CodePage) return true;
+  bool ascii = true;
+  for (QChar c : text) ascii = ascii && c.unicode() < 0x80;
+  if (ascii) return true;
+  const QByteArray name = codepage::converterName(format.codePage);
+  QStringEncoder encoder(name.constData());
+  QStringDecoder decoder(name.constData());
+  if (!encoder.isValid() || !decoder.isValid()) return false;
+  const QByteArray bytes = encoder.encode(text);
+  return !encoder.hasError() && QString(decoder.decode(bytes)) == text;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Parsed file
 
@@ -510,45 +525,34 @@ void writeFailed(const QString& fileName, const QString& reason) {
 // An edit of the file's lines; returns false (with a reason) when it cannot be made.
 using Edit = std::function<bool(QStringList& lines, const IniDoc& doc, QString& reason)>;
 
-bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
+// Logs the failed write and hands its reason to the caller that asked for it; false.
+bool failed(const QString& fileName, const QString& reason, QString* problem) {
+  writeFailed(fileName, reason);
+  if (problem) *problem = reason;
+  return false;
+}
+
+bool modifyFile(const QString& fileName, int codePage, const Edit& edit, QString* problem = nullptr) {
   return trapped("WritePrivateProfile", false, [&] {
-    if (fileName.isEmpty()) {
-      writeFailed(fileName, QStringLiteral("no file name"));
-      return false;
-    }
+    if (fileName.isEmpty()) return failed(fileName, QStringLiteral("no file name"), problem);
     const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile()) {
-      writeFailed(fileName, QStringLiteral("not a regular file"));
-      return false;
-    }
-    if (info.exists() && isReadOnly(info)) {
-      writeFailed(fileName, QStringLiteral("the file is read-only or not a file"));
-      return false;
-    }
-    if (isReadOnly(QFileInfo(info.absolutePath()))) {
-      writeFailed(fileName, QStringLiteral("the folder is missing or read-only"));
-      return false;
-    }
+    if (info.exists() && !info.isFile()) return failed(fileName, QStringLiteral("not a regular file"), problem);
+    if (info.exists() && isReadOnly(info))
+      return failed(fileName, QStringLiteral("the file is read-only or not a file"), problem);
+    if (isReadOnly(QFileInfo(info.absolutePath())))
+      return failed(fileName, QStringLiteral("the folder is missing or read-only"), problem);
     platform::FileLock lock;  // on a lock file beside the INI file
     QString lockProblem;
-    if (!lock.acquire(fileName + QStringLiteral(".lock"), kLockWaitMs, lockProblem)) {
-      writeFailed(fileName, lockProblem);
-      return false;
-    }
+    if (!lock.acquire(fileName + QStringLiteral(".lock"), kLockWaitMs, lockProblem))
+      return failed(fileName, lockProblem, problem);
     std::shared_ptr<const IniDoc> doc = readFile(fileName, codePage);
     if (!doc) {
-      if (QFileInfo::exists(fileName)) {
-        writeFailed(fileName, QStringLiteral("cannot read the file"));
-        return false;
-      }
+      if (QFileInfo::exists(fileName)) return failed(fileName, QStringLiteral("cannot read the file"), problem);
       doc = parse(QString(), FileFormat{});  // a new file: UTF-8, CR LF
     }
     QStringList lines = doc->lines;
     QString reason;
-    if (!edit(lines, *doc, reason)) {
-      writeFailed(fileName, reason);
-      return false;
-    }
+    if (!edit(lines, *doc, reason)) return failed(fileName, reason, problem);
     const QString eol = doc->format.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     FileBuffers& b = buffers();
     b.text.resize(0);
@@ -558,18 +562,12 @@ bool modifyFile(const QString& fileName, int codePage, const Edit& edit) {
     }
 
     platform::FileReplacement out(fileName);
-    QString problem;
-    if (!out.open(problem)) {
-      writeFailed(fileName, problem);
-      return false;
-    }
+    QString ioProblem;
+    if (!out.open(ioProblem)) return failed(fileName, ioProblem, problem);
     encodeFile(b.text, doc->format, fileName, b.bytes);
-    const bool written = out.commit(b.bytes, problem);
+    const bool written = out.commit(b.bytes, ioProblem);
     b.release();
-    if (!written) {
-      writeFailed(fileName, problem);
-      return false;
-    }
+    if (!written) return failed(fileName, ioProblem, problem);
     cache().drop(fileName);
     return true;
   });
@@ -732,6 +730,101 @@ bool WritePrivateProfileSection(const QString& appName, const QString& block, co
     rebuilt.append(lines.mid(s->lastContentLine + 1));
     lines = std::move(rebuilt);
     return true;
+  });
+}
+
+QString QuotedValue(const QString& value) {
+  if (value.isEmpty()) return value;
+  const auto blankOrQuote = [](QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('"') || c == QLatin1Char('\'');
+  };
+  return blankOrQuote(value.front()) || blankOrQuote(value.back()) ? QLatin1Char('"') + value + QLatin1Char('"')
+                                                                   : value;
+}
+
+bool WritePrivateProfileEntries(const QString& appName, const QList<std::pair<QString, QString>>& entries,
+                                const QString& fileName, int codePage, QString* problem) {
+  if (appName.isNull()) return failed(fileName, QStringLiteral("no section name"), problem);
+  QList<ProfileEntry> all;
+  all.reserve(entries.size());
+  for (const auto& [key, value] : entries) all.append({appName, key, value});
+  return WritePrivateProfileBatch(all, fileName, codePage, problem);
+}
+
+bool WritePrivateProfileBatch(const QList<ProfileEntry>& entries, const QString& fileName, int codePage,
+                              QString* problem) {
+  QString refused;
+  for (const ProfileEntry& e : entries) {
+    refused = checkSectionName(e.section.trimmed());
+    if (refused.isEmpty()) refused = checkKeyName(e.key);
+    if (refused.isEmpty() && hasLineBreak(e.value))
+      refused = QStringLiteral("the value of \"%1\" contains a line break").arg(e.key.trimmed());
+    if (!refused.isEmpty()) return failed(fileName, refused, problem);
+  }
+  return modifyFile(
+      fileName, codePage,
+      [&](QStringList& lines, const IniDoc& doc, QString& reason) {
+        for (const ProfileEntry& e : entries)
+          if (!encodable(e.key + e.value, doc.format)) {
+            reason = QStringLiteral("the value of \"%1\" holds characters that code page %2 cannot hold")
+                         .arg(e.key.trimmed())
+                         .arg(doc.format.codePage ? doc.format.codePage : codepage::kWestern);
+            return false;
+          }
+        // Per section in the order first named: the keys it does not have yet, in the order given
+        // (a key given twice: its last value counts).
+        QStringList order;
+        QHash<QString, QStringList> added;
+        QHash<QString, QString> names;
+        for (const ProfileEntry& e : entries) {
+          const QString section = e.section.trimmed(), key = e.key.trimmed(), folded = fold(section);
+          const Section* s = doc.find(section);
+          const Entry* found = s ? s->find(key) : nullptr;
+          if (found) {
+            lines[found->line] = found->key.toString() + QLatin1Char('=') + e.value;
+            continue;
+          }
+          if (!names.contains(folded)) {
+            names.insert(folded, section);
+            order << folded;
+          }
+          QStringList& list = added[folded];
+          const auto same = std::find_if(list.begin(), list.end(), [&](const QString& line) {
+            return fold(line.section(QLatin1Char('='), 0, 0)) == fold(key);
+          });
+          if (same != list.end()) *same = key + QLatin1Char('=') + e.value;
+          else list << key + QLatin1Char('=') + e.value;
+        }
+        // New keys of sections the file has, from the last section up so that line numbers hold;
+        // then the new sections at the end.
+        std::vector<std::pair<int, QString>> inserts;
+        for (const QString& folded : order)
+          if (const Section* s = doc.find(names.value(folded))) inserts.push_back({insertionLine(*s), folded});
+        std::sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& [at, folded] : inserts) {
+          const QStringList& list = added.value(folded);
+          QStringList rebuilt;
+          rebuilt.reserve(lines.size() + list.size());
+          rebuilt.append(lines.mid(0, at));
+          rebuilt.append(list);
+          rebuilt.append(lines.mid(at));
+          lines = std::move(rebuilt);
+        }
+        for (const QString& folded : order)
+          if (!doc.find(names.value(folded))) appendSection(lines, names.value(folded), added.value(folded));
+        return true;
+      },
+      problem);
+}
+
+QList<bool> Encodable(const QStringList& texts, const QString& fileName, int codePage) {
+  return trapped("Encodable", QList<bool>(texts.size(), false), [&] {
+    DocPtr doc = loadDoc(fileName, codePage);  // once: a file just written is read again on every call
+    const FileFormat format = doc ? doc->format : FileFormat{};
+    QList<bool> fits;
+    fits.reserve(texts.size());
+    for (const QString& text : texts) fits.append(encodable(text, format));
+    return fits;
   });
 }
 

@@ -30,8 +30,12 @@
 // modification time on every call and never trusted for a file changed in the last two seconds.
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
+
+#include <utility>
 
 namespace jex::ini {
 
@@ -73,6 +77,35 @@ bool WritePrivateProfileString(const QString& appName, const QString& keyName, c
 // by an empty string); a null block deletes the section.
 bool WritePrivateProfileSection(const QString& appName, const QString& block, const QString& fileName,
                                 int codePage = 0);
+
+// Not a Windows function: writes the keys of `entries` (key, value) into one section in one
+// read-modify-write under the file's lock, so that the file is replaced once. Keys the section has
+// change in place; the others follow its last line in the order given (a missing section is
+// added at the end of the file with them). Comments, other sections, the encoding and the line
+// ends stay. Nothing is written when one entry cannot be: a key or value that cannot stand on a
+// line, or a character that the file's code page cannot hold (a UTF-8 or UTF-16 file holds
+// every character). False then, with a log line and, in problem, a reason that names the key.
+bool WritePrivateProfileEntries(const QString& appName, const QList<std::pair<QString, QString>>& entries,
+                                const QString& fileName, int codePage = 0, QString* problem = nullptr);
+
+// One key of a batch.
+struct ProfileEntry {
+  QString section;
+  QString key;
+  QString value;
+};
+// Not a Windows function: like WritePrivateProfileEntries for keys of several sections, in one
+// read-modify-write; a section the file lacks is added at its end with its keys.
+bool WritePrivateProfileBatch(const QList<ProfileEntry>& entries, const QString& fileName, int codePage = 0,
+                              QString* problem = nullptr);
+
+// Not a Windows function: for each text, true when the file (as it is now, or as a new file is
+// made: UTF-8) can hold it in its encoding.
+QList<bool> Encodable(const QStringList& texts, const QString& fileName, int codePage = 0);
+
+// value as it is to be written so that it reads back exactly: in double quotes when it starts or
+// ends with a blank, a tab or a quote (reads trim blanks and take off one pair of quotes).
+QString QuotedValue(const QString& value);
 
 // Drops every parsed file from the read cache.
 void FlushPrivateProfileCache();

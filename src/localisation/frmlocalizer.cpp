@@ -6,10 +6,13 @@
 #include "base/paths.h"
 #include "context/appcontext.h"
 #include "widgets/accessibility.h"
+#include "widgets/formservice.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMouseEvent>
+#include <QStatusBar>
 #include <QWidget>
 
 namespace jex {
@@ -38,6 +41,29 @@ QString itemKey(const QString& key, int n) {
 }
 
 std::unique_ptr<class frmLocalizer> g_localizer;
+
+// Releasing the right mouse button with Shift and Ctrl held on any form opens the translation
+// editor on that form (the dialog in the main window's frame, else the window). The main
+// window's status bar keeps that gesture for quitting; the editor is not edited by itself.
+class EditGesture : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType()) return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const Qt::KeyboardModifiers held =
+        mouse->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (mouse->button() != Qt::RightButton || held != (Qt::ShiftModifier | Qt::ControlModifier)) return false;
+    for (QWidget* w = static_cast<QWidget*>(watched); w; w = w->parentWidget()) {
+      if (qobject_cast<QStatusBar*>(w) || w->window()->objectName() == QLatin1String("frmLocalizer")) return false;
+      if (w->property(loc::kFormProperty).toBool() || w->isWindow()) {
+        trap("frmLocalizer.Form_MouseUp", [&] { frmLocalizer().EditControls(w); });
+        return true;
+      }
+    }
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -71,6 +97,11 @@ QString DefaultText(const loc::Control& c) {
 // ---------------------------------------------------------------------------------------------
 
 frmLocalizer::frmLocalizer() : dlgIni_(std::make_unique<cIniFil>()) {
+  static bool gesture = false;  // one filter for the program, whichever instance is the one
+  if (!gesture && qApp) {
+    qApp->installEventFilter(new EditGesture(qApp));
+    gesture = true;
+  }
   hooks_.notify = [this](const QString& cmd) {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (w->isVisible() && !w->objectName().isEmpty()) Localize(w);
@@ -123,10 +154,16 @@ QString frmLocalizer::GetCapString(const QString& term) const {
   return trapped("frmLocalizer.GetCapString", term, [&] { return terms_.contains(term) ? terms_.item(term) : term; });
 }
 
+// The editor is the registered form "frmLocalizer" of the dialogs; without it one log line.
 void frmLocalizer::EditControls(QWidget* form) {
-  WriteLog(QStringLiteral("EditControls: ") + (form ? form->objectName() : QString()) +
-               QStringLiteral(" (the translation editor is not available)"),
-           kDetail);
+  trap("frmLocalizer.EditControls", [&] {
+    if (!form) return;
+    QWidget* editor = forms::load(QStringLiteral("frmLocalizer"), "frmLocalizer.EditControls");
+    if (!editor || !QMetaObject::invokeMethod(editor, "EditControls", Q_ARG(QWidget*, form)))
+      WriteLog(QStringLiteral("EditControls: ") + form->objectName() +
+                   QStringLiteral(" (the translation editor is not available)"),
+               kDetail);
+  });
 }
 
 void frmLocalizer::setDirection(QWidget* w) const {

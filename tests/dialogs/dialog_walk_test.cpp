@@ -302,14 +302,17 @@ INSTANTIATE_TEST_SUITE_P(Registered, DialogWalk, ::testing::ValuesIn(openableDia
                          [](const ::testing::TestParamInfo<QString>& p) { return p.param.toStdString(); });
 
 // A dialog of the main window that nobody can open is walked by nobody: every registered dialog
-// has its command or menu entry (the home child is shown when no dialog is), and each menu entry
-// opens its dialog.
+// shown in the main window has its command or menu entry (the home child is shown when no dialog is), and each menu
+// entry opens its dialog.
 using Dialogs = DialogTest;
 TEST_F(Dialogs, EveryRegisteredDialogIsOpenedByItsCommandOrMenuEntry) {
   for (const QString& name : forms::names()) {
     if (name.compare(mdi->objectName(), Qt::CaseInsensitive) == 0) continue;  // the frame itself
     const std::unique_ptr<QWidget> form = forms::create(name);
     if (!qobject_cast<ChildDialog*>(form.get()) || name == mdi->homeChild()->objectName()) continue;
+    // A dialog in a window of its own opens on another form (the translation editor on the form
+    // in front), not by the child switch; its own tests drive it.
+    if (qobject_cast<ChildDialog*>(form.get())->isOwnWindow()) continue;
     EXPECT_TRUE(opener(name).has_value()) << name.toStdString() << " has no command or menu entry";
   }
   for (const QString& name : openableDialogs()) {

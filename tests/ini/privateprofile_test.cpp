@@ -304,3 +304,60 @@ TEST_F(Profile, AWriteGivesUpOnALockHeldElsewhere) {
   EXPECT_TRUE(log().contains("!!! ERROR INI write")) << "no log line";
   ASSERT_TRUE(pp::WritePrivateProfileString("S", "k", "w", f)) << "the lock is free again";
 }
+
+// Several keys of one section in one write.
+using Entries = QList<std::pair<QString, QString>>;
+
+TEST_F(Profile, ABatchChangesKeysInPlaceAndAppendsNewOnesInOrder) {
+  const QByteArray before = "; head\r\n[A]\r\nx=1\r\n\r\n[S]\r\n; note\r\nk=old\r\nK2 = two\r\n\r\n[B]\r\ny=2\r\n";
+  const QString f = file(before);
+  ASSERT_TRUE(pp::WritePrivateProfileEntries("s", {{"z", "Z"}, {"k2", "zwei"}, {"a", "A"}, {"k", "neu"}}, f));
+  EXPECT_EQ(
+      IniFolder::read(f),
+      QByteArray("; head\r\n[A]\r\nx=1\r\n\r\n[S]\r\n; note\r\nk=neu\r\nK2=zwei\r\nz=Z\r\na=A\r\n\r\n[B]\r\ny=2\r\n"));
+  ASSERT_TRUE(pp::WritePrivateProfileEntries("New", {{"b", "1"}, {"a", "2"}, {"b", "3"}}, f));
+  EXPECT_TRUE(IniFolder::read(f).endsWith("[B]\r\ny=2\r\n\r\n[New]\r\nb=3\r\na=2\r\n"))
+      << IniFolder::read(f).constData();
+}
+
+TEST_F(Profile, ABatchKeepsTheCodePageAndRefusesCharactersItCannotHold) {
+  const QByteArray before = "[S]\nk=\xe0\n";  // Hebrew alef in code page 1255, LF line ends
+  const QString f = file(before);
+  ASSERT_TRUE(pp::WritePrivateProfileEntries("S", {{"k", QString::fromUtf8("שלום")}, {"n", "x"}}, f, 1255));
+  EXPECT_EQ(IniFolder::read(f), QByteArray("[S]\nk=\xf9\xec\xe5\xed\nn=x\n"));
+  const QByteArray written = IniFolder::read(f);
+  QString problem;
+  EXPECT_FALSE(
+      pp::WritePrivateProfileEntries("S", {{"n", "y"}, {"k", QString::fromUtf8("Grüße €")}}, f, 1255, &problem));
+  EXPECT_TRUE(problem.contains("\"k\"") && problem.contains("1255")) << problem.toStdString();
+  EXPECT_EQ(IniFolder::read(f), written) << "nothing is written when one entry cannot be";
+}
+
+TEST_F(Profile, ABatchWithALineBreakOrAnUnusableKeyWritesNothing) {
+  const QByteArray before = "[S]\r\nk=v\r\n";
+  const QString f = file(before);
+  for (const Entries& bad :
+       {Entries{{"k", "w"}, {"n", "a\nb"}}, Entries{{"k", "w"}, {"[x", "1"}}, Entries{{"k", "w"}, {"a=b", "1"}}}) {
+    QString problem;
+    EXPECT_FALSE(pp::WritePrivateProfileEntries("S", bad, f, 0, &problem));
+    EXPECT_FALSE(problem.isEmpty());
+    EXPECT_EQ(IniFolder::read(f), before);
+  }
+  QFile(f).setPermissions(QFile::ReadOwner);
+  QString problem;
+  EXPECT_FALSE(pp::WritePrivateProfileEntries("S", {{"k", "w"}}, f, 0, &problem));
+  EXPECT_TRUE(problem.contains("read-only")) << problem.toStdString();
+  EXPECT_FALSE(pp::WritePrivateProfileEntries("S", {{"k", "w"}}, dir.path("gone/a.ini"), 0, &problem));
+  EXPECT_TRUE(problem.contains("folder")) << problem.toStdString();
+}
+
+TEST_F(Profile, QuotedValuesReadBackExactly) {
+  const QString f = file("[S]\r\n");
+  const QStringList values{" lead", "trail ", "\"q", "q'", "\"both\"", "plain", "", "in \"side\" ok"};
+  Entries entries;
+  for (int i = 0; i < values.size(); ++i) entries.append({QString("k%1").arg(i), pp::QuotedValue(values[i])});
+  ASSERT_TRUE(pp::WritePrivateProfileEntries("S", entries, f));
+  for (int i = 0; i < values.size(); ++i)
+    EXPECT_EQ(str("S", QString("k%1").arg(i), f, "<missing>"), values[i].isEmpty() ? QString() : values[i]);
+  EXPECT_EQ(pp::QuotedValue("plain"), "plain") << "only values that need them get quotes";
+}

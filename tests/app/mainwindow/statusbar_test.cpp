@@ -93,7 +93,11 @@ TEST_F(StatusBar, TranslationEditorNeedsTheSwitchAndJexUiInFront) {
   EXPECT_EQ(opened(0, "JEXUI"), 0);
   EXPECT_EQ(opened(1, "WINWORD"), 0) << "another program is in front";
   EXPECT_EQ(opened(1, "JEXUI"), 1);
-  EXPECT_TRUE(logged(S("EditControls: frmMDI")));
+  EXPECT_TRUE(logged(S("Edit Localizer frmMDI file: ")));
+  if (QWidget* editor = forms::instance(S("frmLocalizer"))) {
+    EXPECT_TRUE(editor->isVisible());
+    editor->hide();
+  }
 }
 
 TEST_F(StatusBar, WindowKeepsItsClientSizeAndLeavesTheMaximisedState) {

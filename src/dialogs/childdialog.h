@@ -30,7 +30,15 @@
 //            becomes the visible child (Child_Activates) and when it closes (Child_Closed). A
 //            dialog is hidden, never unloaded, in use. Of the sink's commands every dialog answers
 //            "UI_QUERYHIDECHILD" (the save question, only the active child) and "UI_LNGCHANGE"
-//            (localised again); the others go to handleCmd of the dialog.
+//            (localised again) and "HELP" (the help of the control the user is on, in the active
+//            child only); the others go to handleCmd of the dialog, or, where the dialog answers
+//            the core in the command itself (empties or replaces it), to sinkCommand.
+//   Window   ownWindow() in the constructor makes a modal window of its own (help, about): it is
+//            localised and hears the sink like every dialog, but is not placed in the frame, and
+//            its showing and closing do not switch the frame's children; closing it gives the
+//            focus back to the window that had it.
+//   At once  storedAtOnce(control): a user switch that is written as soon as it changes (no save
+//            question, nothing for OK to store); the dialog walk leaves it alone.
 //
 // A new dialog, as a sketch:
 //
@@ -131,6 +139,16 @@ class ChildDialog : public QWidget {
   bool queryHide();
   // Hides the dialog and tells the frame.
   void hideChild();
+  // The help of the control the user is on (the one before the button row when a button of
+  // the row has the focus); the dialog stays open.
+  void help();
+  // True for a modal window of its own (ownWindow()).
+  bool isOwnWindow() const { return ownWindow_; }
+  // True for a control marked with storedAtOnce().
+  static bool isStoredAtOnce(const QWidget* control);
+  // Set while the main window passes the core's help key on to the dialogs: a "HELP" that the
+  // core itself offers reaches the sink only when another program is in front, and is the core's.
+  static bool& helpPassedOn();
 
  protected:
   QVBoxLayout* content() const { return content_; }
@@ -163,9 +181,12 @@ class ChildDialog : public QWidget {
   virtual void accept();
   // Abbrechen and Escape: the save question, then close.
   virtual void reject();
-  // The help of the control the user is on (the one before the button row when a button of
-  // the row has the focus); the dialog stays open.
-  void help();
+  // A modal window of its own; the constructor's call.
+  void ownWindow();
+  static void storedAtOnce(QWidget* control);
+  // A command from the sink as the core sent it, by reference: what the dialog leaves in it goes
+  // back to the core. The default hands the upper-cased command to handleCmd.
+  virtual void sinkCommand(QString& command);
 
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -189,6 +210,9 @@ class ChildDialog : public QWidget {
   QPushButton* cmdHelp_ = nullptr;
   QPointer<QWidget> lastControl_;  // the control focused last outside the button row
   bool dialogKeys_ = true;
+  bool ownWindow_ = false;
+  QPointer<QWidget> returnTo_;  // the window active when an own window was shown
+  QMetaObject::Connection frameGone_;
   // The save question's answer (Yes, No; 0 when nothing changed), none when the user stays;
   // settle carries it out.
   std::optional<qint16> askSave();

@@ -28,9 +28,6 @@ QList<forms::Form> comingForms() {
        .menuButton = 5,
        .commands = {{.name = L("SHOWTYPEDOC")}},
        .menuEntries = {{.name = L("mnuExtrasObjWiz")}}},
-      {.name = L("frmTextWiz"),
-       .commands = {{.name = L("EDITCLIPBOARD"), .action = L("GetClip"), .show = false},
-                    {.name = L("SELCUTEDIT"), .action = L("EditClip"), .show = false}}},
   };
 }
 }  // namespace

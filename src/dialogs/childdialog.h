@@ -87,6 +87,10 @@ class ChildHost {
   virtual QWidget* childFrame() = 0;
   // The notification sink the dialogs listen to; null while the frame has none.
   virtual std::shared_ptr<cNotifySink> notificationSink() const = 0;
+  // Appends command to the program's own command queue (run one per tick, like the core's).
+  virtual void queueCommand(const QString& command) = 0;
+  // Remembers the application in front, to give it the focus back when the dialog closes.
+  virtual void storeLastForeApp() = 0;
 };
 
 class ChildDialog : public QWidget {

@@ -99,7 +99,7 @@ bool TextWindow::eventFilter(QObject* watched, QEvent* event) {
       });
       return true;
     }
-    if (watched == text_ && (enter || (k->key() == Qt::Key_Space && plain(*k)))) {
+    if (watched == text_ && text_->isReadOnly() && (enter || (k->key() == Qt::Key_Space && plain(*k)))) {
       if (!k->isAutoRepeat()) trap(qPrintable(objectName() + QStringLiteral(".rtf_KeyDown")), [] { readFromCaret(); });
       return true;
     }

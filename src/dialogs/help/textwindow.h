@@ -3,8 +3,8 @@
 //
 //   Reading   readFromCaret(): the core stops speaking, pending events run (no queued command
 //             meanwhile), then the core is asked to read the focused field from its caret
-//             ("READEDITCUR"). Enter and Space in the text read; every other character is
-//             discarded when the text is read-only. Enter on chkAutoSpeak moves to the text and
+//             ("READEDITCUR"). Enter and Space in a read-only text read; every other character
+//             is discarded there. Enter on chkAutoSpeak moves to the text and
 //             reads.
 //   Echo      while the window shows, the core's character echo (KeyEcho.CharEcho) is off: the
 //             value it had is saved once, at the first activation, and put back when the window

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -44,12 +45,15 @@ void frmHelp::ShowHelp(const QVariant& args) {
 void frmHelp::ShowHelp(const QString& form, const QString& control) {
   trap("frmHelp.ShowHelp", [&] {
     WriteLog(QStringLiteral("ShowHelp: ") + form + u' ' + control, kDetail);
-    QTextDocument& doc = *text()->document();
+    // Read and rid of its markers before the text box lays it out: one layout, not one per marker.
+    auto* doc = new QTextDocument(text());
+    doc->setDefaultFont(text()->document()->defaultFont());
     const QString folder = help::helpFolder(gGlobal().AppPath, frmLocalizer().LNG());
     const QString file = help::findTextFile(folder, form + QStringLiteral(".rtf"));
     if (file.isEmpty()) WriteLog(QStringLiteral("no help file for ") + form, kTraffic);
-    help::loadText(file, doc);
-    start_ = int(help::removeMarkers(doc, control));
+    help::loadText(file, *doc);
+    start_ = int(help::removeMarkers(*doc, control));
+    text()->setDocument(doc);  // the one before, the text box's child, goes
     QTextCursor c = text()->textCursor();
     c.setPosition(start_);
     text()->setTextCursor(c);

@@ -193,6 +193,11 @@ void CorvaneApp::registerOwnCommands() {
     return QStringLiteral("UseSpeech=%1").arg(useSpeech() ? 1 : 0);
   });
   router_->addCommand(QStringLiteral("READEDITCUR"), [this] {
+    // JexUI's own windows are read by the screen reader, which follows their focus.
+    if (foreground_.compare(QLatin1String("JEXUI"), Qt::CaseInsensitive) == 0) {
+      report(QStringLiteral("READEDITCUR: JexUI in front, its focus is read by the screen reader"));
+      return QString();
+    }
     speak(foreground_.isEmpty() ? QStringLiteral("Eingabefeld") : foreground_ + QStringLiteral(" Eingabefeld"), 1);
     return QString();
   });

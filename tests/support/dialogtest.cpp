@@ -49,7 +49,8 @@ QStringList openableDialogs() {
 AnswerBox::AnswerBox(std::function<void(QWidget*)> answer) {
   QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
     QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isVisible()) return;
+    // The help and the about box are modal windows too, but no question.
+    if (!box || !box->isVisible() || qobject_cast<ChildDialog*>(box)) return;
     ++asked;
     answer(box);
   });

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -142,13 +143,18 @@ void TextWindow::hideEvent(QHideEvent* event) {
   ChildDialog::hideEvent(event);
   // Hidden with the main window (the user went to another program) the echo comes back too.
   echoBack();
-  // Closed (not hidden with the window around it, which may be going): the core stops reading
-  // the text and reads the field that has the focus now. Nothing is let run meanwhile, the
-  // window around may be in the middle of its own work.
+  // Closed (not hidden with the window around it, which may be going): once the main window has
+  // settled (it hides when the user came from another program), the core stops reading the text
+  // and reads the field of that program. Where the focus stays in JexUI the screen reader says
+  // the control that has it, which stopping the speech would cut off.
   if (isHidden() && !gGlobal().Quitting) {
-    trap(qPrintable(objectName() + QStringLiteral(".Unload")), [] {
-      speechStop();
-      toCore(QStringLiteral("READEDITCUR"));
+    QTimer::singleShot(0, this, [this] {
+      trap(qPrintable(objectName() + QStringLiteral(".Unload")), [this] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (w != this && w->isVisible() && w->windowType() != Qt::Popup && w->windowType() != Qt::ToolTip) return;
+        speechStop();
+        toCore(QStringLiteral("READEDITCUR"));
+      });
     });
   }
 }

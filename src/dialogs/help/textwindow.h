@@ -9,8 +9,10 @@
 //   Echo      while the window shows, the core's character echo (KeyEcho.CharEcho) is off: the
 //             value it had is saved once, at the first activation, and put back when the window
 //             hides, whichever way it goes (a second activation does not save its own 0).
-//   Closing   the core stops speaking and reads the field that gets the focus back (the
-//             program's SpeechStopReadCursor).
+//   Closing   when the focus goes back to the program the user came from, the core stops
+//             speaking and reads that program's field (the program's SpeechStopReadCursor); when
+//             it stays in JexUI (the help over a dialog) the screen reader says the control that
+//             has it, and nothing stops it.
 //   NEWFGWINREAD  the core's announcement that it is about to read the window in front reaches
 //             newWindowRead() while the window shows: the window may read itself and empty the
 //             command, or replace it.

@@ -194,6 +194,11 @@ void CorvaneApp::registerOwnCommands() {
     return QStringLiteral("UseSpeech=%1").arg(useSpeech() ? 1 : 0);
   });
   router_->addCommand(QStringLiteral("READEDITCUR"), [this] {
+    // JexUI's own windows are read by the screen reader, which follows their focus.
+    if (foreground_.compare(QLatin1String("JEXUI"), Qt::CaseInsensitive) == 0) {
+      report(QStringLiteral("READEDITCUR: JexUI in front, its focus is read by the screen reader"));
+      return QString();
+    }
     speak(foreground_.isEmpty() ? QStringLiteral("Eingabefeld") : foreground_ + QStringLiteral(" Eingabefeld"), 1);
     return QString();
   });
@@ -391,8 +396,37 @@ QRect CorvaneApp::monitorRect() const { return monitorVisible() ? monitor_->fram
 
 void CorvaneApp::windowInFront(quint32 window, const QString& task) {
   jex::trap("CorvaneApp.windowInFront", [&] {
-    if (window == 0 || task.toUpper() == u"JEXUI") return;
+    newWindow_ = window;
+    if (window == 0) return;
+    // Any new top-level window, JexUI's too, is read once it has stayed in front a while.
+    if (!readTimer_) {
+      readTimer_ = new QTimer(this);
+      readTimer_->setSingleShot(true);
+      readTimer_->setInterval(kNewWindowReadMs);
+      connect(readTimer_, &QTimer::timeout, this, &CorvaneApp::readNewWindow);
+    }
+    readTimer_->start();
+    if (task.toUpper() == u"JEXUI") return;
     queueCommand(QStringLiteral("NEWFGWIN!"));
+  });
+}
+
+// The window in front for kNewWindowReadMs: JexUI is told first ("NEWFGWINREAD"); what it gives
+// back in its place is run (its own reading, "READEDITCUR"). Left as it was, the window is read
+// in the usual way: the screen reader says its title as it came to the front (and so would
+// once more here).
+void CorvaneApp::readNewWindow() {
+  jex::trap("CorvaneApp.readNewWindow", [&] {
+    if (newWindow_ == 0) return;
+    const QString back = hub_ ? hub_->offerCommand(QStringLiteral("NEWFGWINREAD")) : QStringLiteral("NEWFGWINREAD");
+    if (back.isEmpty()) {
+      report(QStringLiteral("NEWFGWINREAD: read by JexUI"));
+    } else if (back != u"NEWFGWINREAD") {
+      report(QStringLiteral("NEWFGWINREAD: JexUI reads with ") + back);
+      queueCommand(back);
+    } else {
+      report(QStringLiteral("NEWFGWINREAD: the window is read as usual"));
+    }
   });
 }
 

@@ -99,6 +99,7 @@ class CorvaneApp : public QObject, public CoreModel {
   // A window other than JexUI's came to the front: NEWFGWIN! is offered to JexUI, which may
   // give back the command to run there (the quick menu's choice).
   void windowInFront(quint32 window, const QString& task);
+  void readNewWindow();
   // ".SUB.NAME" and "APP.SUB.NAME" (scriptrun.h): the outcome, nullopt when not one or the
   // function is not there (the reason is reported).
   std::optional<QString> runScriptCommand(const QString& command);
@@ -111,6 +112,11 @@ class CorvaneApp : public QObject, public CoreModel {
   // The sample waiting to be said: values set one after the other (the same value for every
   // voice in use) are heard once, for the last.
   QTimer* sampleTimer_ = nullptr;
+  // A new window in front is read once it has been there this long (inside JexUI's windows of
+  // 0.1 or 0.2 to 1.0 s after it showed a text).
+  static constexpr int kNewWindowReadMs = 300;
+  QTimer* readTimer_ = nullptr;
+  quint32 newWindow_ = 0;
   QString sampleText_, sampleVoice_;
   bool exiting_ = false;
   bool jexUiAttached_ = false;   // JexUI's sink is registered and was not cleared by JexUI

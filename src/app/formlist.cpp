@@ -17,7 +17,6 @@ JEX_FORMS
 #undef X
 
 namespace {
-QString lastApplication() { return gGlobal().OldTask; }
 QString L(const char* s) { return QString::fromLatin1(s); }
 
 // The dialogs still to come, as their registrations will name them: until a registration of the
@@ -29,21 +28,6 @@ QList<forms::Form> comingForms() {
        .menuButton = 5,
        .commands = {{.name = L("SHOWTYPEDOC")}},
        .menuEntries = {{.name = L("mnuExtrasObjWiz")}}},
-      {.name = L("frmReadMe"),
-       .menuButton = 6,
-       .commands = {{.name = L("UI_SHOWREADME"), .action = L("Read"), .first = lastApplication}},
-       .menuEntries = {{.name = L("mnuHelpKeys"), .action = L("Read"), .args = {L("h4keys.rtf")}},
-                       {.name = L("mnuReadme"), .action = L("Read"), .args = {L("readme.rtf")}},
-                       {.name = L("mnuHelpApps"),
-                        .action = L("Read"),
-                        .first = [] { return lastApplication() + L(".rtf"); }}}},
-      {.name = L("frmTextWiz"),
-       .commands = {{.name = L("EDITCLIPBOARD"), .action = L("GetClip"), .show = false},
-                    {.name = L("SELCUTEDIT"), .action = L("EditClip"), .show = false}}},
-      {.name = L("frmHelp"), .menuEntries = {{.name = L("mnuHelpDirect"), .action = L("DirectHelp"), .show = false}}},
-      {.name = L("frmAbout"),
-       .menuEntries = {{.name = L("mnuHelpEmail"), .action = L("SupportMail"), .show = false},
-                       {.name = L("mnuHelpInfo"), .action = L("ShowModal"), .show = false}}},
   };
 }
 }  // namespace

@@ -143,6 +143,8 @@ class frmMDI : public QMainWindow, public ChildHost, public forms::Frame, public
   // ChildHost
   QWidget* childFrame() override { return client_; }
   std::shared_ptr<cNotifySink> notificationSink() const override;
+  void queueCommand(const QString& command) override { iAdd2MyCmdQ(command); }
+  void storeLastForeApp() override { StoreLastForeApp(); }
 
  private:
   void wireLanguageChange();

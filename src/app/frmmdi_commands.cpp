@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "app/cmdqueue.h"
@@ -100,7 +101,7 @@ struct frmMDI::Operations {
         {QStringLiteral("USESPSET7"), Group::QueuedToo, &speechSet},
         {QStringLiteral("USESPSET8"), Group::QueuedToo, &speechSet},
         {QStringLiteral("USESPSET9"), Group::QueuedToo, &speechSet},
-        {QStringLiteral("HELP"), Group::WhileInFront, nullptr},
+        {QStringLiteral("HELP"), Group::WhileInFront, &passHelp},
         {QStringLiteral("UI_SHOWREADME"), Group::Own, nullptr},
         {QStringLiteral("SHOWSPEECHSTATE"), Group::Own, nullptr},
     };
@@ -143,6 +144,12 @@ struct frmMDI::Operations {
       if (top != &w && top->isVisible()) top->close();
     w.Unload();
     quitter()();
+  }
+
+  // The main window has no help of its own for the key: the dialog the user is in answers it.
+  static void passHelp(frmMDI&, const QString& name) {
+    const QScopedValueRollback<bool> passing(ChildDialog::helpPassedOn(), true);
+    iNotify(name);
   }
 
   static void resourceWizard(frmMDI&) {

@@ -101,12 +101,6 @@ void ChildDialog::addButtons() {
   click(cmdHelp_, ".cmdHelp_Click", &ChildDialog::help);
 }
 
-void ChildDialog::ownWindow() {
-  ownWindow_ = true;
-  setParent(nullptr, Qt::Window);
-  setVisible(false);
-}
-
 void ChildDialog::hiddenTexts(std::initializer_list<HiddenText> texts) {
   for (const HiddenText& t : texts) {
     auto* l = findChild<QLabel*>(QString::fromLatin1(t.name), Qt::FindDirectChildrenOnly);
@@ -126,7 +120,13 @@ QString ChildDialog::hiddenText(const char* name) const {
 void ChildDialog::ChildLoad() {
   trap("ChildDialog.ChildLoad", [this] {
     WriteLog(objectName() + QStringLiteral("_load"), kDetail);
-    if (ChildHost* h = host(); h && !ownWindow_) {
+    if (ChildHost* h = host(); h && ownWindow_) {
+      // A window of its own (a parent window would be activated in its place): it goes with the
+      // frame's window.
+      if (QWidget* frame = h->childFrame(); frame && !frameGone_) {
+        frameGone_ = connect(frame->window(), &QObject::destroyed, this, [this] { delete this; });
+      }
+    } else if (ChildHost* h = host()) {
       if (QWidget* frame = h->childFrame(); frame && parentWidget() != frame) {
         setParent(frame);
         if (frame->layout()) frame->layout()->addWidget(this);
@@ -162,7 +162,30 @@ void ChildDialog::listen(std::shared_ptr<cNotifySink> sink) {
 }
 
 void ChildDialog::sinkCmd(QString& command) {
-  trap(qPrintable(objectName() + QStringLiteral(".MyNotifier_HandleCmd")), [&] { handleCmd(command.toUpper()); });
+  trap(qPrintable(objectName() + QStringLiteral(".MyNotifier_HandleCmd")), [&] { sinkCommand(command); });
+}
+
+void ChildDialog::sinkCommand(QString& command) { handleCmd(command.toUpper()); }
+
+void ChildDialog::ownWindow(Qt::WindowModality modality) {
+  ownWindow_ = true;
+  setParent(nullptr);
+  setWindowFlag(Qt::Window, true);
+  setWindowModality(modality);
+  setVisible(false);
+}
+
+void ChildDialog::storedAtOnce(QWidget* control) {
+  if (control) control->setProperty("jexStoredAtOnce", true);
+}
+
+bool& ChildDialog::helpPassedOn() {
+  static bool passing = false;
+  return passing;
+}
+
+bool ChildDialog::isStoredAtOnce(const QWidget* control) {
+  return control && control->property("jexStoredAtOnce").toBool();
 }
 
 void ChildDialog::track(QWidget* control) {
@@ -223,6 +246,15 @@ bool ChildDialog::handleCmd(const QString& command) {
       localise();
       return true;
     }
+    if (command == QLatin1String("HELP")) {
+      // The main window passes the core's help key on; the dialog the user is in answers it, not
+      // one under a modal window.
+      ChildHost* h = host();
+      if (helpPassedOn() && !ownWindow_ && h && h->activeChild() == this && isVisible() &&
+          !QApplication::activeModalWidget())
+        help();
+      return true;
+    }
     return false;
   });
 }
@@ -274,12 +306,20 @@ void ChildDialog::hideChild() {
   // gone); the main window puts it on the first control at the next opening.
   const bool wasVisible = isVisible();
   hide();
-  if (wasVisible && !ownWindow_)
+  if (ownWindow_) {
+    if (wasVisible && returnTo_ && returnTo_->isVisible()) returnTo_->activateWindow();
+    return;
+  }
+  if (wasVisible)
     if (ChildHost* h = host()) h->Child_Closed(*this);
 }
 
 void ChildDialog::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  if (ownWindow_) {
+    QWidget* active = QApplication::activeWindow();
+    if (active != this) returnTo_ = active;
+  }
   loadValues();
   if (ChildHost* h = host(); h && !ownWindow_) h->Child_Activates(*this);
 }

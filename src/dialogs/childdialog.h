@@ -28,13 +28,18 @@
 //   Frame    the main window loads the dialog (ChildLoad: logs name + "_load", places it in the
 //            frame, localises it, lets it hear the frame's notification sink) and is told when it
 //            becomes the visible child (Child_Activates) and when it closes (Child_Closed). A
-//            dialog is hidden, never unloaded, in use. A dialog in a window of its own
-//            (ownWindow(): the translation editor beside the form it edits) stays one: the
-//            frame localises it and lets it hear the sink, but neither places it nor hears of
-//            its showing and closing, so the frame's child stays as it is. Of the sink's
-//            commands every dialog answers
+//            dialog is hidden, never unloaded, in use. Of the sink's commands every dialog answers
 //            "UI_QUERYHIDECHILD" (the save question, only the active child) and "UI_LNGCHANGE"
-//            (localised again); the others go to handleCmd of the dialog.
+//            (localised again) and "HELP" (the help of the control the user is on, in the active
+//            child only); the others go to handleCmd of the dialog, or, where the dialog answers
+//            the core in the command itself (empties or replaces it), to sinkCommand.
+//   Window   ownWindow() in the constructor makes a window of its own, modal (help, about) or not
+//            (the translation editor beside the form it edits): it is localised and hears the
+//            sink like every dialog, but is not placed in the frame, and its showing and closing
+//            do not switch the frame's children; closing it gives the focus back to the window
+//            that had it.
+//   At once  storedAtOnce(control): a user switch that is written as soon as it changes (no save
+//            question, nothing for OK to store); the dialog walk leaves it alone.
 //
 // A new dialog, as a sketch:
 //
@@ -83,6 +88,10 @@ class ChildHost {
   virtual QWidget* childFrame() = 0;
   // The notification sink the dialogs listen to; null while the frame has none.
   virtual std::shared_ptr<cNotifySink> notificationSink() const = 0;
+  // Appends command to the program's own command queue (run one per tick, like the core's).
+  virtual void queueCommand(const QString& command) = 0;
+  // Remembers the application in front, to give it the focus back when the dialog closes.
+  virtual void storeLastForeApp() = 0;
 };
 
 class ChildDialog : public QWidget {
@@ -119,8 +128,6 @@ class ChildDialog : public QWidget {
   // The caption of the invisible label name; empty when there is none.
   QString hiddenText(const char* name) const;
 
-  // A dialog in a window of its own (see Frame above).
-  bool isOwnWindow() const { return ownWindow_; }
   // True when a tracked control differs from its loaded value or untrackedChanges() says so.
   bool changed() const;
   // The core's values shown again under the loading guard; they count as loaded afterwards.
@@ -137,6 +144,16 @@ class ChildDialog : public QWidget {
   bool queryHide();
   // Hides the dialog and tells the frame.
   void hideChild();
+  // The help of the control the user is on (the one before the button row when a button of
+  // the row has the focus); the dialog stays open.
+  void help();
+  // True for a window of its own (ownWindow()).
+  bool isOwnWindow() const { return ownWindow_; }
+  // True for a control marked with storedAtOnce().
+  static bool isStoredAtOnce(const QWidget* control);
+  // Set while the main window passes the core's help key on to the dialogs: a "HELP" that the
+  // core itself offers reaches the sink only when another program is in front, and is the core's.
+  static bool& helpPassedOn();
 
  protected:
   QVBoxLayout* content() const { return content_; }
@@ -145,8 +162,6 @@ class ChildDialog : public QWidget {
   // The home child: no dialog keys (Tab goes on to the main window's buttons, Enter and Escape
   // are left to the frame).
   void leaveKeysToFrame() { dialogKeys_ = false; }
-  // A dialog in a window of its own, beside the frame (see Frame above); called in the constructor.
-  void ownWindow();
   void hiddenTexts(std::initializer_list<HiddenText> texts);
   // The invisible label whose caption is the save question (default "lblAsk2Save").
   void setSaveQuestion(const char* name) { saveQuestion_ = name; }
@@ -171,9 +186,12 @@ class ChildDialog : public QWidget {
   virtual void accept();
   // Abbrechen and Escape: the save question, then close.
   virtual void reject();
-  // The help of the control the user is on (the one before the button row when a button of
-  // the row has the focus); the dialog stays open.
-  void help();
+  // A modal window of its own; the constructor's call.
+  void ownWindow(Qt::WindowModality modality = Qt::ApplicationModal);
+  static void storedAtOnce(QWidget* control);
+  // A command from the sink as the core sent it, by reference: what the dialog leaves in it goes
+  // back to the core. The default hands the upper-cased command to handleCmd.
+  virtual void sinkCommand(QString& command);
 
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -198,6 +216,8 @@ class ChildDialog : public QWidget {
   QPointer<QWidget> lastControl_;  // the control focused last outside the button row
   bool dialogKeys_ = true;
   bool ownWindow_ = false;
+  QPointer<QWidget> returnTo_;  // the window active when an own window was shown
+  QMetaObject::Connection frameGone_;
   // The save question's answer (Yes, No; 0 when nothing changed), none when the user stays;
   // settle carries it out.
   std::optional<qint16> askSave();

@@ -131,8 +131,9 @@ class WindowsInFront : public ::testing::TestWithParam<Kit> {
   std::unique_ptr<BuiltCore> core_;
   Obj root_;
   qsizetype probes_ = 0;
-  std::shared_ptr<testing::Recorder> jexUi_ =
-      std::make_shared<testing::Recorder>(S("ui"), QHash<QString, QString>{{S("NEWFGWIN!"), S("DEFAULT.Sub.Hello")}});
+  std::shared_ptr<testing::Recorder> jexUi_ = std::make_shared<testing::Recorder>(
+      S("ui"),
+      QHash<QString, QString>{{S("NEWFGWIN!"), S("DEFAULT.Sub.Hello")}, {S("NEWFGWINREAD"), S("READEDITCUR")}});
 };
 
 TEST_P(WindowsInFront, EachWindowButJexUisIsOfferedAndTheChoiceRunsInItsApplication) {
@@ -162,6 +163,24 @@ TEST_P(WindowsInFront, EachWindowButJexUisIsOfferedAndTheChoiceRunsInItsApplicat
       << jexUi_->heard.join(u' ').toStdString() << core_->out();
   ASSERT_TRUE(inFront(jexui, S("JEXUI"))) << core_->out();
   EXPECT_EQ(offeredSoFar(), withJexUi + 2) << core_->out();
+}
+
+// A window that has stayed in front a while (JexUI's too) is announced to JexUI before it is read;
+// what JexUI gives back in its place is run.
+TEST_P(WindowsInFront, AWindowThatStaysInFrontIsAnnouncedForReading) {
+  const bool qt = GetParam() == Kit::Qt;
+  ToolkitWindow first(GetParam());
+  if (!first.window() && !qt) GTEST_SKIP() << "no GTK 3 window (python3-gi)";
+  ASSERT_TRUE(inFront(first, qt ? S("JEX_QTWINDOW") : S("PYTHON3"))) << core_->out();
+  ASSERT_TRUE(core_->waitFor(S("NEWFGWINREAD: JexUI reads with READEDITCUR"))) << core_->out();
+  EXPECT_TRUE(core_->waitFor(S("CMD: READEDITCUR"))) << core_->out();
+  const qsizetype announced = jexUi_->heard.count(S("ui.HandleCmd(NEWFGWINREAD)"));
+  EXPECT_GE(announced, 1);
+
+  ToolkitWindow jexui(Kit::Qt, dir_.filePath(S("jexui")));
+  ASSERT_TRUE(inFront(jexui, S("JEXUI"))) << core_->out();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return jexUi_->heard.count(S("ui.HandleCmd(NEWFGWINREAD)")) > announced; }, 5000))
+      << "JexUI's own window is announced too";
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, WindowsInFront, ::testing::Values(Kit::Qt, Kit::Gtk),

@@ -65,6 +65,7 @@ class Kit : public MainWindow {
     MainWindow::SetUp();
     sample = std::make_unique<Sample>();
     sample->ChildLoad();
+    if (const forms::Form* real = forms::find(S("frmHelp"))) realHelp = *real;
     forms::add({.name = S("frmHelp"), .action = [this](const QString& action, const QStringList& args) {
                   helpAsked << action + u' ' + args.join(u' ');
                 }});
@@ -73,6 +74,7 @@ class Kit : public MainWindow {
   }
   void TearDown() override {
     forms::remove(S("frmHelp"));
+    if (realHelp) forms::add(*realHelp);  // the program's help window for the tests after these
     sample.reset();
     MainWindow::TearDown();
   }
@@ -86,6 +88,7 @@ class Kit : public MainWindow {
 
   std::unique_ptr<Sample> sample;
   QStringList helpAsked;
+  std::optional<forms::Form> realHelp;
 };
 
 TEST_F(Kit, ShowingTheCoresValuesIsNoChangeAndEveryShowingReadsThemAgain) {

@@ -22,13 +22,18 @@ namespace jex::test {
 std::optional<Opener> opener(const QString& form) {
   const forms::Form* f = forms::find(form);
   if (!f) return std::nullopt;
-  // A route that shows the dialog as it is, without a control or arguments of its own.
-  const auto plain = [](const QList<forms::Route>& routes) {
-    for (const forms::Route& r : routes)
-      if (r.show && r.args.isEmpty() && !r.first) return r.name;
+  // A route that shows the dialog as it is, without a control or arguments of its own; for a
+  // dialog that has none, an operation of the form that shows it (a read-me file, the help, the
+  // clipboard text) without an argument read at the moment (the last application).
+  const auto plain = [](const QList<forms::Route>& routes, bool operations) {
+    for (const forms::Route& r : routes) {
+      if (r.first) continue;
+      if (operations ? r.action != QLatin1String("Show") : r.show && r.args.isEmpty()) return r.name;
+    }
     return QString();
   };
-  const Opener how{plain(f->commands), plain(f->menuEntries)};
+  Opener how{plain(f->commands, false), plain(f->menuEntries, false)};
+  if (how.command.isEmpty() && how.menuEntry.isEmpty()) how = {plain(f->commands, true), plain(f->menuEntries, true)};
   if (how.command.isEmpty() && how.menuEntry.isEmpty()) return std::nullopt;
   return how;
 }
@@ -44,7 +49,8 @@ QStringList openableDialogs() {
 AnswerBox::AnswerBox(std::function<void(QWidget*)> answer) {
   QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
     QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isVisible()) return;
+    // The help and the about box are modal windows too, but no question.
+    if (!box || !box->isVisible() || qobject_cast<ChildDialog*>(box)) return;
     ++asked;
     answer(box);
   });
@@ -55,7 +61,7 @@ AnswerBox::AnswerBox(Qt::Key key)
     : AnswerBox([key](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key); }) {}
 
 void copyShippedFiles(const QString& appPath) {
-  for (const char* shipped : {"LNG", "icons"})
+  for (const char* shipped : {"LNG", "icons", "Help"})
     corvane::copyTreeKeepExisting(QStringLiteral(JEX_SOURCE_DIR "/data/") + QLatin1String(shipped),
                                   QDir(appPath).filePath(QLatin1String(shipped)));
 }
@@ -81,7 +87,8 @@ Change changeASetting(ChildDialog* dialog, bool listsOnly, const std::function<v
   Change change;
   for (QWidget* w : ui::readingOrder(dialog)) {
     const Qt::Key k = changeKey(w, listsOnly);
-    if (k == Qt::Key_unknown || !w->isVisible()) continue;
+    // A user switch written at once is no setting that OK stores or Escape takes back.
+    if (k == Qt::Key_unknown || !w->isVisible() || ChildDialog::isStoredAtOnce(w)) continue;
     if (beforeKey) beforeKey(w);
     press(w, k);
     if (dialog->changed()) {
@@ -160,7 +167,8 @@ ChildDialog* DialogTest::open(const QString& name) {
     ADD_FAILURE() << "no command or menu entry opens " << name.toStdString();
     return nullptr;
   }
-  if (!mdi->isActiveWindow()) showByKey();
+  // A window of its own that just closed hands the main window the focus back on its way.
+  if (!mdi->isActiveWindow() && !(mdi->isVisible() && QTest::qWaitForWindowActive(mdi.get(), 500))) showByKey();
   if (!how->command.isEmpty()) {
     command(qPrintable(how->command));
   } else if (QAction* entry = mdi->menuEntry(how->menuEntry)) {
@@ -173,6 +181,8 @@ ChildDialog* DialogTest::open(const QString& name) {
     ADD_FAILURE() << name.toStdString() << " did not open";
     return nullptr;
   }
+  // A window of its own is in front once the window system has activated it.
+  if (d->isOwnWindow() && !QTest::qWaitForWindowActive(d)) ADD_FAILURE() << name.toStdString() << " is not in front";
   return d;
 }
 

@@ -32,7 +32,7 @@ class AnswerBox {
 };
 
 // Copies what an installation ships for the dialogs (the language files of data/LNG, the
-// icons) into the program directory appPath.
+// icons, the help texts) into the program directory appPath.
 void copyShippedFiles(const QString& appPath);
 
 // How the user opens a dialog of the main window, as its registration names it: a core command

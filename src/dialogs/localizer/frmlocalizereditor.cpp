@@ -67,7 +67,7 @@ QWidget* formWithFocus(QWidget* window) {
 }  // namespace
 
 LocalizerEditor::LocalizerEditor() : ChildDialog(QStringLiteral("frmLocalizer"), QStringLiteral("Localizer")) {
-  ownWindow();
+  ownWindow(Qt::NonModal);
   setWindowTitle(QStringLiteral("Localizer"));
   list_ = named<TaskListView>(this, "nl_lvwControls");
   list_->setColumnCount(4);

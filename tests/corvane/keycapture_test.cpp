@@ -105,10 +105,7 @@ class KeyCaptureTest : public ::testing::Test {
     fake::CoreFixture::writeFile(keys + S("DEFAULT.BRL"), "BRLSCRE=TH4\nBRLSCLE=TH1\n");
   }
   void TearDown() override {
-    if (core_ && core_->proc.state() == QProcess::Running) {
-      core_->type(S(":quit"));
-      core_->waitEnded(5000);
-    }
+    if (core_) core_->quit();
   }
   // Starts the core; with a display its keyboard is heard while keys are captured.
   void start(bool display = false) {
@@ -276,18 +273,7 @@ class KeyboardCaptureTest : public KeyCaptureTest {
     KeyCaptureTest::SetUp();
   }
   static XServer& x() { return XServer::instance(); }
-  xcb_keycode_t keycode(xcb_keysym_t sym) {
-    const xcb_setup_t* setup = xcb_get_setup(x().conn());
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
-        x().conn(), xcb_get_keyboard_mapping(x().conn(), setup->min_keycode, uint8_t(count)), nullptr);
-    xcb_keycode_t found = 0;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
-    for (int i = 0; map && i < count * map->keysyms_per_keycode && !found; ++i)
-      if (syms[i] == sym) found = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
-    std::free(map);
-    return found;
-  }
+  static xcb_keycode_t keycode(xcb_keysym_t sym) { return jex::testing::keycodeOf(x().conn(), sym); }
   // Presses (+) and releases (-) keys by keysym, as a keyboard would.
   void keys(std::initializer_list<std::pair<char, xcb_keysym_t>> events) {
     for (const auto& [how, sym] : events) {

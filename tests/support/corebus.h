@@ -34,10 +34,7 @@ class CoreOverBusTest : public ::testing::Test {
       automation::dbus::detach(conn);
       PrivateBus::disconnect(conn);
     }
-    if (core && core->proc.state() == QProcess::Running) {
-      core->type(QStringLiteral(":quit"));
-      core->waitEnded(5000);
-    }
+    if (core) core->quit();
   }
 
   std::unique_ptr<BuiltCore> core;

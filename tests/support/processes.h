@@ -85,6 +85,12 @@ class BuiltCore : public Child {
     start(QStringLiteral("corvane"), args(extra));
     return waitFor(QStringLiteral("READY: "), 8000);
   }
+  // A core still running asked to end (":quit"), then given up to five seconds for it.
+  void quit() {
+    if (proc.state() != QProcess::Running) return;
+    type(QStringLiteral(":quit"));
+    waitEnded(5000);
+  }
 
  private:
   QTemporaryDir home_;

@@ -5,6 +5,19 @@
 
 namespace jex::testing {
 
+xcb_keycode_t keycodeOf(xcb_connection_t* conn, xcb_keysym_t sym) {
+  const xcb_setup_t* setup = xcb_get_setup(conn);
+  const int count = setup->max_keycode - setup->min_keycode + 1;
+  xcb_get_keyboard_mapping_reply_t* map =
+      xcb_get_keyboard_mapping_reply(conn, xcb_get_keyboard_mapping(conn, setup->min_keycode, uint8_t(count)), nullptr);
+  xcb_keycode_t found = 0;
+  const xcb_keysym_t* syms = map ? xcb_get_keyboard_mapping_keysyms(map) : nullptr;
+  for (int i = 0; map && i < count * map->keysyms_per_keycode && !found; ++i)
+    if (syms[i] == sym) found = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
+  std::free(map);
+  return found;
+}
+
 XServer& XServer::instance() {
   static XServer x;
   return x;

@@ -10,6 +10,9 @@
 
 namespace jex::testing {
 
+// The key code that gives keysym on conn's keyboard; 0 when no key gives it.
+xcb_keycode_t keycodeOf(xcb_connection_t* conn, xcb_keysym_t sym);
+
 class XServer {
  public:
   static XServer& instance();

@@ -26,6 +26,7 @@
 #include "localisation/frmlocalizer.h"
 #include "platform/opener.h"
 #include "tests/automation/privatebus.h"
+#include "tests/support/dialogtest.h"
 #include "tests/support/fakecore.h"
 #include "tests/support/text.h"
 #include "users/cuser.h"
@@ -95,22 +96,6 @@ struct Opener : jex::platform::DesktopOpener {
   QStringList opened;
   bool open(const QUrl& url) override { return opened << url.toLocalFile(), true; }
 };
-
-// Runs f on the next modal box once it shows.
-void onNextBox(std::function<void(QWidget*)> f) {
-  auto* t = new QTimer;
-  QObject::connect(t, &QTimer::timeout, [t, f] {
-    QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isVisible()) return;
-    t->stop();
-    t->deleteLater();
-    f(box);
-  });
-  t->start(10);
-}
-void answerNextBox(Qt::Key key) {
-  onNextBox([key](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key); });
-}
 
 class Dispatch : public ::testing::Test {
  protected:
@@ -476,22 +461,20 @@ TEST_F(DispatchInProcess, CutEditEndsInTheTrapAndTheNextCommandStillRuns) {
 }
 
 TEST_F(DispatchInProcess, ExitAsksAndEndsTheCoreOnlyOnYes) {
-  answerNextBox(Qt::Key_Escape);
-  core->type(S("EXITHALDA"));
-  ASSERT_TRUE(settled(1));
-  EXPECT_FALSE(fc().queued.contains(S("EXITHALDANOW")));
-  answerNextBox(Qt::Key_Return);
-  core->type(S("EXITHALDA"));
-  ASSERT_TRUE(settled(2));
-  EXPECT_EQ(fc().queued, L({"EXITHALDANOW"}));
+  for (const Qt::Key answer : {Qt::Key_Escape, Qt::Key_Return}) {
+    jex::test::AnswerBox box(answer);
+    core->type(S("EXITHALDA"));
+    ASSERT_TRUE(settled(answer == Qt::Key_Escape ? 1 : 2));
+    EXPECT_EQ(fc().queued, answer == Qt::Key_Escape ? QStringList() : L({"EXITHALDANOW"}));
+  }
 }
 
 TEST_F(DispatchInProcess, QuitWhileTheExitQuestionIsOpenClosesTheBoxAndShutsDownInOrder) {
   // The box runs its own message loop: the key for QUIT comes while it waits for an answer.
   QPointer<QWidget> box;
   bool asked = false;
-  onNextBox([&](QWidget* modal) {
-    asked = true;
+  jex::test::AnswerBox answer([&](QWidget* modal) {
+    if (std::exchange(asked, true)) return;
     box = modal;
     EXPECT_EQ(modal->objectName(), S("frmMsgEx"));
     core->type(S("QUIT"));

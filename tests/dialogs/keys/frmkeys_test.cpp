@@ -63,10 +63,7 @@ class KeysOverBus : public ::testing::Test {
     return core;
   }
   static void stopCore(std::unique_ptr<BuiltCore>& core) {
-    if (core && core->proc.state() == QProcess::Running) {
-      core->type(S(":quit"));
-      core->waitEnded(5000);
-    }
+    if (core) core->quit();
     core.reset();
   }
   virtual BuiltCore* core() const { return core_.get(); }
@@ -181,6 +178,16 @@ class KeysOverBus : public ::testing::Test {
     return block.left(n).split(QChar(0), Qt::SkipEmptyParts);
   }
   static QString tag(QTreeWidgetItem* n) { return n ? n->data(0, frmKeys::kTagRole).toString() : QString(); }
+  // OK clicked; true once the dialog has closed.
+  bool ok() {
+    QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
+    return !dlg->isVisible();
+  }
+  // The user's global key CAP_Q found on Tasten and deleted.
+  void deleteUsersKey() {
+    find(S("CAP_Q"));
+    key(Qt::Key_Delete);
+  }
 
   static std::unique_ptr<BuiltCore> core_;
   QDBusConnection conn_{QString()};
@@ -233,8 +240,7 @@ TEST_P(Capture, AKeyPressedAtTheCoreIsFoundOrAssigned) {
     }
   }
   EXPECT_EQ(tag(dlg->keyNode(code)).section(u'|', 0, 0), command);
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_TRUE(ok());
   EXPECT_TRUE(Jex().boolean(S("HandleKeyCode"))) << "the keyboard was left deaf";
   EXPECT_TRUE(Jex().boolean(S("HandleBrlCode")));
   if (*c.file) EXPECT_TRUE(userFile(c.file).contains(S("SAYALL=") + code)) << str(userFile(c.file));
@@ -299,8 +305,7 @@ TEST_P(Conflicts, AreSaidAndAssigningChangesOnlyTheEditedSet) {
   const QString untouched = app == u"DEFAULT" ? S("WINWORD.KBD") : S("DEFAULT.KBD");
   const QString before = readFile(user_ + S("keys/") + untouched);
   key(Qt::Key_Return);
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  ASSERT_FALSE(dlg->isVisible());
+  ASSERT_TRUE(ok());
   const QString edited = userFile(c.file);
   EXPECT_TRUE(QRegularExpression(S("SAYALL=[^\\r\\n]*") + QRegularExpression::escape(code)).match(edited).hasMatch())
       << str(edited);
@@ -381,8 +386,7 @@ TEST_P(KeyLevels, OnlyTheEditedLevelsKeyIsDeleted) {
   key(Qt::Key_Delete);
   EXPECT_EQ(dlg->dirty(), c.deletable);
   EXPECT_EQ(dlg->checker().GetActFuncForKey(QLatin1String(c.code)).isEmpty(), c.deletable);
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_TRUE(ok());
   if (c.deletable) EXPECT_FALSE(userFile(c.file).contains(QLatin1String(c.code))) << str(userFile(c.file));
   else EXPECT_EQ(userFile(c.file), before);
   EXPECT_EQ(shippedFile("DEFAULT.KBD"), QLatin1String(kShippedDefault)) << "a shipped file was changed";
@@ -489,8 +493,7 @@ TEST_F(KeysOverBus, FavouritesAreAddedRenamedMovedDeletedSavedAndReadBack) {
   // Delete "Wort", the first row.
   dlg->lvwQMenu()->setCurrentItem(dlg->lvwQMenu()->topLevelItem(0));
   key(Qt::Key_Delete);
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  ASSERT_FALSE(dlg->isVisible());
+  ASSERT_TRUE(ok());
   EXPECT_EQ(favourites(), QStringList({S("SAYLINE=Eine Zeile"), S("SAYALL=Alles lesen")}));
   dlg.reset();
   open("ShowFav");
@@ -519,8 +522,7 @@ TEST_P(FavouriteNames, AreKeptToOneLine) {
   QApplication::clipboard()->setText(GetParam().pasted);
   QTest::keyClick(dlg->txtFavName(), Qt::Key_V, Qt::ControlModifier);
   QTest::keyClick(dlg->txtFavName(), Qt::Key_Return);
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  ASSERT_FALSE(dlg->isVisible());
+  ASSERT_TRUE(ok());
   EXPECT_EQ(favourites(), QStringList({S("SAYLINE=") + GetParam().stored, S("SAYWORD=Wort")}));
 }
 
@@ -547,10 +549,8 @@ TEST_P(BrokenFavourites, AreReadAsFarAsTheyGoAndNotRewritten) {
   EXPECT_EQ(dlg->lvwQMenu()->topLevelItemCount(), c.rows);
   key(Qt::Key_Tab, Qt::ControlModifier);
   EXPECT_EQ(dlg->tabKeys()->currentIndex(), frmKeys::TabKeys) << "the dialog does not answer";
-  find(S("CAP_Q"));
-  key(Qt::Key_Delete);  // a change of the keys only
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  ASSERT_FALSE(dlg->isVisible());
+  deleteUsersKey();  // a change of the keys only
+  ASSERT_TRUE(ok());
   QFile f(frmKeys::favouritesFile());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), c.file);
@@ -601,10 +601,8 @@ TEST_F(KeysOverBus, AnApplicationShownBeforeComesBackAsTheCoreBindsIt) {
   EXPECT_TRUE(tag(dlg->keyNode(S("CAP_Q"))).startsWith(S("SAYCHAR|")));
   chooseApp(S("DEFAULT"));
   EXPECT_EQ(dlg->keyNode(S("CAP_E")), nullptr) << "the application's key shows in the global tree";
-  find(S("CAP_Q"));
-  key(Qt::Key_Delete);  // the user's global key, which WINWORD shares
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  ASSERT_FALSE(dlg->isVisible());
+  deleteUsersKey();  // which WINWORD shares
+  ASSERT_TRUE(ok());
   gGlobal().LastForeApp = S("WINWORD");  // the dialog opened again from the word processor
   open();
   ASSERT_EQ(dlg->application(), S("WINWORD"));
@@ -626,8 +624,7 @@ class SaveQuestion : public KeysOverBus, public ::testing::WithParamInterface<An
 TEST_P(SaveQuestion, EachAnswerDoesWhatItSays) {
   const Answer a = GetParam();
   open();
-  find(S("CAP_Q"));
-  key(Qt::Key_Delete);
+  deleteUsersKey();
   ASSERT_TRUE(dlg->dirty());
   AnswerBox box(a.key);
   key(Qt::Key_Escape);
@@ -646,8 +643,7 @@ TEST_P(SaveQuestion, EachAnswerDoesWhatItSays) {
 TEST_P(SaveQuestion, IsAskedWhenTheApplicationIsLeftByKeys) {
   const Answer a = GetParam();
   open();
-  find(S("CAP_Q"));
-  key(Qt::Key_Delete);
+  deleteUsersKey();
   ASSERT_TRUE(dlg->dirty());
   AnswerBox box(a.key);
   choose(dlg->cboTask(), S("WINWORD"));
@@ -727,12 +723,10 @@ TEST_F(KeysCoreGone, WhileKeysAreCaptured) {
 
 TEST_F(KeysCoreGone, DuringTheSave) {
   open();
-  find(S("CAP_Q"));
-  key(Qt::Key_Delete);
+  deleteUsersKey();
   ASSERT_TRUE(dlg->dirty());
   kill();
-  QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton);
-  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_TRUE(ok());
   EXPECT_TRUE(logText().contains(S("!!! ERROR"))) << str(logText());
   EXPECT_EQ(userFile("DEFAULT.KBD"), QLatin1String(kUserDefault));
 }

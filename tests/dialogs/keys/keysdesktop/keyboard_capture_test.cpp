@@ -19,6 +19,7 @@
 #include "global/cglobal.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/text.h"
+#include "tests/support/xserver.h"
 
 namespace jex::test {
 namespace {
@@ -38,18 +39,7 @@ class Keyboard {
   Keyboard() : conn_(xcb_connect(nullptr, nullptr)) {}
   ~Keyboard() { xcb_disconnect(conn_); }
   bool ok() const { return !xcb_connection_has_error(conn_); }
-  xcb_keycode_t keycode(xcb_keysym_t sym) const {
-    const xcb_setup_t* setup = xcb_get_setup(conn_);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
-        conn_, xcb_get_keyboard_mapping(conn_, setup->min_keycode, uint8_t(count)), nullptr);
-    xcb_keycode_t found = 0;
-    const xcb_keysym_t* syms = map ? xcb_get_keyboard_mapping_keysyms(map) : nullptr;
-    for (int i = 0; map && i < count * map->keysyms_per_keycode && !found; ++i)
-      if (syms[i] == sym) found = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
-    std::free(map);
-    return found;
-  }
+  xcb_keycode_t keycode(xcb_keysym_t sym) const { return jex::testing::keycodeOf(conn_, sym); }
   // "+" presses, "-" releases; false when a keysym has no key.
   bool press(std::initializer_list<std::pair<char, xcb_keysym_t>> events) {
     for (const auto& [how, sym] : events) {

@@ -30,7 +30,7 @@
 namespace jex {
 forms::Form frmOptionsForm();  // its registration (dialogs/options/frmoptions.cpp)
 forms::Form frmUserForm();     // (dialogs/profiles/frmuser.cpp)
-}
+}  // namespace jex
 
 namespace {
 using jex::bench::Rounds;

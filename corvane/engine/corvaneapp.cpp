@@ -276,22 +276,6 @@ void CorvaneApp::speakLogged(const QString& text, const QString& logged, int sou
 }
 
 void CorvaneApp::say(const QString& text, int source, bool append, const std::optional<QString>& loggedText) {
-  // While JexUI is asked about one utterance (AboutToSpeak), the events the wait lets in may
-  // bring the next ones (the key echo of the next key): they follow in their order, not before.
-  if (saying_) {
-    waitingSays_.append({text, source, append, loggedText});
-    return;
-  }
-  saying_ = true;
-  sayNow(text, source, append, loggedText);
-  while (!waitingSays_.isEmpty()) {
-    const WaitingSay w = waitingSays_.takeFirst();
-    sayNow(w.text, w.source, w.append, w.logged);
-  }
-  saying_ = false;
-}
-
-void CorvaneApp::sayNow(const QString& text, int source, bool append, const std::optional<QString>& loggedText) {
   jex::trap("CorvaneApp.speak", [&] {
     const bool typed = loggedText.has_value();
     const QString logged = loggedText.value_or(text);
@@ -387,10 +371,7 @@ void CorvaneApp::navigationTone() {
   });
 }
 
-void CorvaneApp::stopSpeech() {
-  waitingSays_.clear();  // what waited to be said is stopped as well
-  speech_->stop();
-}
+void CorvaneApp::stopSpeech() { speech_->stop(); }
 
 QRect CorvaneApp::monitorRect() const { return monitorVisible() ? monitor_->frameGeometry() : QRect(); }
 

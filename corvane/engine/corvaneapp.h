@@ -77,15 +77,6 @@ class CorvaneApp : public QObject, public CoreModel {
   // logged: what the output and the logs give instead of text, which holds what the user typed
   // (typedNote() of a text typed, a field's focus with the field's text by its length).
   void say(const QString& text, int source, bool append, const std::optional<QString>& logged = std::nullopt);
-  void sayNow(const QString& text, int source, bool append, const std::optional<QString>& logged);
-  struct WaitingSay {
-    QString text;
-    int source;
-    bool append;
-    std::optional<QString> logged;
-  };
-  bool saying_ = false;
-  QList<WaitingSay> waitingSays_;  // said while an utterance before them waited for JexUI
   void startJexUi();
   // JexUI's name has left the bus: started again when JexUI went without QUIT (still holding
   // its sink), at most kJexUiRestartsPerMinute times a minute.

@@ -24,17 +24,7 @@ namespace jex {
 frmHelp::frmHelp(QWidget* parent) : TextWindow(QStringLiteral("frmHelp"), QStringLiteral("Hilfe"), parent) {
   ownWindow();
   resize(560, 420);
-  QTextEdit* rtf = makeText("rtfHelp", true);
-  ui::setBuddy(lblTitle(), rtf);
-  content()->addWidget(rtf, 1);
-  auto* row = new QHBoxLayout;
-  row->addWidget(makeAutoSpeak());
-  row->addStretch(1);
-  cmdClose_ = named<QPushButton>(this, "cmdClose", QString::fromUtf8("s&chließen"));
-  cmdClose_->setDefault(true);
-  row->addWidget(cmdClose_);
-  content()->addLayout(row);
-  connect(cmdClose_, &QPushButton::clicked, this, [this] { trap("frmHelp.cmdClose_Click", [this] { reject(); }); });
+  cmdClose_ = makeReadingLayout("cmdClose");
 }
 
 void frmHelp::ShowHelp(const QVariant& args) {

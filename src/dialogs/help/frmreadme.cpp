@@ -23,17 +23,7 @@ QString lastApplication() { return gGlobal().OldTask; }
 }  // namespace
 
 frmReadMe::frmReadMe(QWidget* parent) : TextWindow(QStringLiteral("frmReadMe"), QStringLiteral("Liesmich"), parent) {
-  QTextEdit* rtf = makeText("rtfHelp", true);
-  ui::setBuddy(lblTitle(), rtf);
-  content()->addWidget(rtf, 1);
-  auto* row = new QHBoxLayout;
-  row->addWidget(makeAutoSpeak());
-  row->addStretch(1);
-  auto* cmdCancel = named<QPushButton>(this, "cmdCancel", QString::fromUtf8("s&chließen"));
-  cmdCancel->setDefault(true);
-  row->addWidget(cmdCancel);
-  content()->addLayout(row);
-  connect(cmdCancel, &QPushButton::clicked, this, [this] { trap("frmReadMe.cmdCancel_Click", [this] { reject(); }); });
+  makeReadingLayout("cmdCancel");
 }
 
 void frmReadMe::Read(const QVariant& file) {

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -10,6 +12,7 @@
 #include "base/log.h"
 #include "global/cglobal.h"
 #include "users/cuser.h"
+#include "widgets/accessibility.h"
 #include "widgets/buttonkeys.h"
 #include "widgets/named.h"
 
@@ -34,6 +37,22 @@ QTextEdit* TextWindow::makeText(const char* name, bool readOnly) {
   }
   text_->installEventFilter(this);
   return text_;
+}
+
+QPushButton* TextWindow::makeReadingLayout(const char* closeName) {
+  QTextEdit* rtf = makeText("rtfHelp", true);
+  ui::setBuddy(lblTitle(), rtf);
+  content()->addWidget(rtf, 1);
+  auto* row = new QHBoxLayout;
+  row->addWidget(makeAutoSpeak());
+  row->addStretch(1);
+  auto* close = named<QPushButton>(this, closeName, QString::fromUtf8("s&chließen"));
+  close->setDefault(true);
+  row->addWidget(close);
+  content()->addLayout(row);
+  const QString location = objectName() + u'.' + QLatin1String(closeName) + QStringLiteral("_Click");
+  connect(close, &QPushButton::clicked, this, [this, location] { trap(qPrintable(location), [this] { reject(); }); });
+  return close;
 }
 
 QCheckBox* TextWindow::makeAutoSpeak() {

@@ -20,6 +20,8 @@
 //             at once.
 #pragma once
 
+class QPushButton;
+
 #include <QElapsedTimer>
 
 #include "dialogs/childdialog.h"
@@ -55,6 +57,10 @@ class TextWindow : public ChildDialog {
   // name: "rtfHelp", "rtfInfo", "rtfClip"; readOnly: keys do not change the text.
   QTextEdit* makeText(const char* name, bool readOnly);
   QCheckBox* makeAutoSpeak();
+  // The reading layout of the help and read-me windows: the read-only text "rtfHelp" under the
+  // title (its buddy), then the auto-read box and the close button closeName ("s&chließen", the
+  // default button) that rejects the window.
+  QPushButton* makeReadingLayout(const char* closeName);
   // Notes the time the text was shown.
   void noteShown() { shown_.start(); }
   // NEWFGWINREAD while the window shows; the default leaves it to the core.

@@ -519,6 +519,13 @@ void replace(AtspiAccessible*& slot, AtspiAccessible* a) {
 
 gboolean readPending(gpointer data);
 
+// An edit waiting to be read is read at once, with whatever else waits.
+void readEditNow(AtspiListener::State& s) {
+  if (!s.pending || s.pendingType != ReaderEvent::Edited || !s.idle) return;
+  g_source_destroy(s.idle);
+  readPending(&s);  // unreferences the source
+}
+
 // Reads the pending events when the thread is idle, or after delayMs.
 void schedule(AtspiListener::State& s, int delayMs = 0) {
   if (s.idle && (delayMs > 0 || !s.delayed)) return;
@@ -568,6 +575,7 @@ void onEvent(AtspiEvent* event, void* data) {
     if (!focus && !window && event->source != s.focused && !(textEvent && isFieldOf(event->source, s.focused))) return;
     jex::WriteLog(QStringLiteral("reader: %1 %2").arg(QString::fromLatin1(type)).arg(event->detail1), jex::kDetail);
     if (focus) {
+      readEditNow(s);                                   // typed before the focus went on: echoed first
       if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
       replace(s.focused, event->source);
     }
@@ -583,6 +591,7 @@ void onEvent(AtspiEvent* event, void* data) {
         int from = -1;
         // The move an edit of the text causes is heard with the edit, through the key echo.
         if (!s.field.moved(event->detail1, &from)) return;
+        readEditNow(s);
         t = ReaderEvent::Caret;
         delayMs = kReplaceWaitMs;
         s.caretFrom = from;
@@ -592,6 +601,8 @@ void onEvent(AtspiEvent* event, void* data) {
         const bool inserted = type.startsWith("object:text-changed:insert");
         const bool replacing = inserted && s.pending == event->source && s.pendingType == ReaderEvent::Edited &&
                                !s.editInserted && s.editOffset == event->detail1;
+        // An edit not read yet is read now: every key typed is echoed, however busy the thread.
+        if (!replacing) readEditNow(s);
         s.editReplaced = replacing ? s.editText : QString();
         s.editInserted = inserted;
         delayMs = inserted ? 0 : kReplaceWaitMs;
@@ -602,7 +613,7 @@ void onEvent(AtspiEvent* event, void* data) {
         s.editCaretWasAfter = s.field.edited(s.editInserted, s.editOffset, s.editLength);
       }
       // A focus waiting to be read is not overtaken by a change of the same object, nor an edit
-      // by the change of value that comes with it.
+      // by the change of value that comes with it (nor by anything else: see readEditNow).
       const bool keep = s.pending && ((s.pendingType == ReaderEvent::Focus && t != ReaderEvent::Focus) ||
                                       (s.pendingType == ReaderEvent::Edited && t == ReaderEvent::Changed));
       if (!keep) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <deque>
 #include <mutex>
 #include <optional>
 
@@ -77,30 +78,38 @@ inline TextEdit editOf(bool inserted, int offset, const QString& changed, const 
 }
 
 // The latest event not yet taken. A window activation that is overtaken by the focus in that
-// window is not lost: its title goes with the focus.
+// window is not lost: its title goes with the focus. An edit neither overtakes nor is overtaken:
+// each typed or deleted piece is echoed, in order, after what came before it, however late the
+// taker comes; what follows an edit waits behind it.
 class LatestEvent {
  public:
   // True when the mailbox was empty (the taker has to be woken).
   bool put(ReaderEvent e) {
     std::lock_guard lock(mutex_);
-    const bool wasEmpty = !slot_.has_value();
-    if (!wasEmpty && e.type == ReaderEvent::Focus && e.windowTitle.isEmpty()) {
-      e.windowTitle = slot_->windowTitle;
-      e.windowText = slot_->windowText;
+    const bool wasEmpty = queue_.empty();
+    if (wasEmpty || e.type == ReaderEvent::Edited || queue_.back().type == ReaderEvent::Edited) {
+      queue_.push_back(std::move(e));
+      return wasEmpty;
     }
-    slot_ = std::move(e);
-    return wasEmpty;
+    ReaderEvent& last = queue_.back();
+    if (e.type == ReaderEvent::Focus && e.windowTitle.isEmpty()) {
+      e.windowTitle = last.windowTitle;
+      e.windowText = last.windowText;
+    }
+    last = std::move(e);
+    return false;
   }
   std::optional<ReaderEvent> take() {
     std::lock_guard lock(mutex_);
-    std::optional<ReaderEvent> e;
-    e.swap(slot_);
+    if (queue_.empty()) return std::nullopt;
+    std::optional<ReaderEvent> e(std::move(queue_.front()));
+    queue_.pop_front();
     return e;
   }
 
  private:
   std::mutex mutex_;
-  std::optional<ReaderEvent> slot_;
+  std::deque<ReaderEvent> queue_;
 };
 
 }  // namespace corvane::reader

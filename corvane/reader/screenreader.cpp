@@ -218,7 +218,7 @@ ReaderSettings ScreenReader::settings() const {
 
 void ScreenReader::drain() {
   jex::trap("ScreenReader.drain", [&] {
-    if (const std::optional<ReaderEvent> e = mailbox_.take()) hear(*e);
+    while (const std::optional<ReaderEvent> e = mailbox_.take()) hear(*e);
   });
 }
 

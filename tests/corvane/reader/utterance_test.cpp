@@ -154,6 +154,24 @@ TEST(Coalescing, ABurstLeavesOnlyTheLatestAndAWindowTitleRidesWithTheFocus) {
   EXPECT_EQ(box.take()->windowText, QStringLiteral("Datei speichern?"));
 }
 
+TEST(Coalescing, EveryEditIsKeptInOrderAndWhatFollowsWaitsBehindIt) {
+  LatestEvent box;
+  const auto edit = [](const char* typed) {
+    ReaderEvent e{ReaderEvent::Edited};
+    e.edit.inserted = QString::fromUtf8(typed);
+    return e;
+  };
+  box.put({ReaderEvent::Focus, {Kind::Edit, QStringLiteral("Name")}});
+  box.put(edit("x"));
+  box.put(edit("y"));
+  box.put({ReaderEvent::Caret});
+  box.put({ReaderEvent::Focus, {Kind::Button, QStringLiteral("OK")}});  // overtakes the caret, not the edits
+  QStringList taken;
+  while (const auto e = box.take()) taken << (e->type == ReaderEvent::Edited ? e->edit.inserted : e->info.name);
+  EXPECT_EQ(taken,
+            (QStringList{QStringLiteral("Name"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("OK")}));
+}
+
 // A window is announced by its title, a box with its text, and then the focused control.
 struct BoxCase {
   ReaderEvent::Type type;

@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -35,6 +36,7 @@
 #include "dialogs/keys/frmkeys.h"
 #include "dialogs/keys/frmqmenu.h"
 #include "global/cglobal.h"
+#include "global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
 #include "platform/tasks.h"
@@ -319,6 +321,14 @@ class SpokenDialogs : public ::testing::Test {
       qint64 since;
     };
     QList<Stop> stops;
+    // The user hears a stop begin before pressing the next key: an utterance replaced before it
+    // began is never heard (a loaded machine may start it late).
+    int begun = 0;
+    const QMetaObject::Connection listening =
+        frmMDI::instance()->Notifier()
+            ? QObject::connect(frmMDI::instance()->Notifier(), &cNotifySink::AudioStartEvent, [&] { ++begun; })
+            : QMetaObject::Connection();
+    const auto stopListening = qScopeGuard([&] { QObject::disconnect(listening); });
     QWidget* current = first;
     do {
       const AccessibleInfo info = reported(current);
@@ -330,6 +340,8 @@ class SpokenDialogs : public ::testing::Test {
       EXPECT_TRUE(issued(expected, mark == 0 ? 0 : outMark))
           << describe(current).toStdString() << ": \"" << expected.toStdString() << "\" was not said" << recent();
       stops << Stop{expected, mark};
+      if (listening && current != first) (void)QTest::qWaitFor([&] { return begun > 0; }, 3000);
+      begun = 0;
       mark = corvane::monotonicMs();
       outMark = out().size();
       QWidget* from = current;

@@ -198,7 +198,10 @@ void CorvaneApp::registerOwnCommands() {
       report(QStringLiteral("READEDITCUR: JexUI in front, its focus is read by the screen reader"));
       return QString();
     }
-    speak(foreground_.isEmpty() ? QStringLiteral("Eingabefeld") : foreground_ + QStringLiteral(" Eingabefeld"), 1);
+    // The focused field from its caret, through the screen reader's accessibility listener.
+    if (readFocusedText()) return QStringLiteral("read from the caret");
+    jex::WriteLog(QStringLiteral("READEDITCUR: no accessibility bus, the field is only named"), jex::kTraffic);
+    speak(fieldWords(foreground_), 1);
     return QString();
   });
   // The core's own help for the key pressed in the foreground application.

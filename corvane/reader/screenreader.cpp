@@ -257,9 +257,13 @@ bool ScreenReader::readEditCur() {
 
 void ScreenReader::sayFocusedText(const FocusedText& t) {
   jex::trap("ScreenReader.sayFocusedText", [&] {
-    // JexUI's own focus is heard as it moves; a focus the listener cannot tell is named as
-    // before the reader listened.
-    if (!t.found || (pid_ > 0 && t.pid == pid_)) {
+    // Without a text in focus: JexUI's focus is heard as it moves; another program's field is
+    // named as before the reader listened.
+    if (!t.found && model_.foregroundApp().compare(QLatin1String("JEXUI"), Qt::CaseInsensitive) == 0) {
+      model_.report(QStringLiteral("READEDITCUR: JexUI in front, its focus is read by the screen reader"));
+      return;
+    }
+    if (!t.found) {
       model_.report(QStringLiteral("READEDITCUR: no focused text in front, the field is only named"));
       model_.speak(fieldWords(model_.foregroundApp()), 1);
       return;

@@ -75,6 +75,18 @@ INSTANTIATE_TEST_SUITE_P(
                   QStringLiteral("READEDITCUR: no focused text in front, the field is only named")}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ReadEditCurInJexUi, AFocusWithoutTextIsLeftToTheReaderAndAHelpTextIsReadFromItsCaret) {
+  QTemporaryDir dir;
+  fake::Core core{dir.path()};
+  ScreenReader reader{core};
+  core.foreground = QStringLiteral("JEXUI");
+  reader.sayFocusedText(FocusedText{});
+  EXPECT_TRUE(core.reports.filter(QStringLiteral("SPEAK: ")).isEmpty());
+  EXPECT_EQ(core.reports.filter(QStringLiteral("READEDITCUR: JexUI in front")).size(), 1);
+  reader.sayFocusedText(field(QStringLiteral("Hilfe"), Kind::Document, QStringLiteral("Zeichenecho: sagt"), 40, 57));
+  EXPECT_EQ(core.reports.filter(QStringLiteral("SPEAK: ")), QStringList{QStringLiteral("SPEAK: Zeichenecho: sagt")});
+}
+
 TEST(ReadEditCurWithoutBus, TheCoreNamesTheFieldAsBeforeAndTheReaderTakesNothing) {
   QTemporaryDir dir;
   fake::Core core{dir.path()};

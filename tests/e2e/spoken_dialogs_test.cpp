@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -30,6 +31,7 @@
 #include "app/startup.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/speechlog.h"
+#include "corvane/reader/readerevent.h"
 #include "corvane/reader/utterance.h"
 #include "dialogs/keys/frmkeys.h"
 #include "dialogs/keys/frmqmenu.h"
@@ -434,6 +436,48 @@ TEST_F(SpokenDialogs, TaskListWithAProgramIsHeardAtEveryTabStop) {
   hideMainWindow();
   program.kill();
   program.waitForFinished(3000);
+}
+
+// The core's help key with a dialog's control focused: JexUI takes it over, the help window
+// opens at that control's part of its help text, and Enter there has the core read it from the
+// caret (READEDITCUR through its accessibility listener). What is read from a text reaches the
+// speech log by its length only: exactly the text from the control's part to the end.
+TEST_F(SpokenDialogs, TheHelpKeyOnAFocusedControlIsHeardFromItsHelpText) {
+  QWidget* w = open(S("HCOMPRESSIONDLG"), "frmMDI");  // the Braille presentation, a list focused
+  ASSERT_NE(w, nullptr);
+  const QString control = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+  // With JexUI in front the key is JexUI's (in another program the core's own help runs).
+  console(S("HELP"));
+  QWidget* help = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWidget* t : QApplication::topLevelWidgets())
+          if (t->objectName() == QLatin1String("frmHelp") && t->isVisible() && t->isActiveWindow()) help = t;
+        return help != nullptr;
+      },
+      8000))
+      << out().right(600).toStdString();
+  auto* text = help->findChild<QTextEdit*>(S("rtfHelp"));
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == text; }, 3000));
+  const int caret = text->textCursor().position();
+  const QString all = text->toPlainText();
+  EXPECT_GT(caret, 0) << control.toStdString() << " has no part of its own in the help text";
+  EXPECT_FALSE(all.contains(S("//"))) << "markers left in the text";
+  const qint64 since = corvane::monotonicMs();
+  QTest::keyClick(text, Qt::Key_Return);
+  const int expected = int(qMin<qsizetype>(all.size() - caret, corvane::reader::kMaxReadEdit));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return out().contains(S("READEDITCUR: %1 characters from the caret at %2").arg(expected).arg(caret)); },
+      5000))
+      << out().right(800).toStdString();
+  EXPECT_TRUE(heard(S("[typed, %1 characters]").arg(expected), since, 5000, 1)) << recent();
+  // Closing gives the dialog its focus back.
+  QTest::keyClick(text, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !help->isVisible(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->isActiveWindow(); }, 3000));
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmBraille"))));
+  hideMainWindow();
 }
 
 TEST_F(SpokenDialogs, SpaceInABlankListSaysTheEntrysNewState) {

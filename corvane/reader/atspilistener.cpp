@@ -27,8 +27,10 @@ constexpr int kReadChars = 4 * kMaxPart;
 // heard as one edit, the new text.
 constexpr int kReplaceWaitMs = 30;
 // A request to read the focused text waits this long, so that the focus a program takes back
-// as its window comes to the front (JexUI's window just closed) is heard first.
+// as its window comes to the front (JexUI's window just closed) is heard first; while no text
+// has the focus it looks again, kFocusTries times in all (a busy desktop tells focus late).
 constexpr int kFocusSettleMs = 80;
+constexpr int kFocusTries = 8;
 
 const char* const kEvents[] = {"object:state-changed:focused",
                                "object:state-changed:checked",
@@ -739,6 +741,7 @@ namespace {
 struct TextRequest {
   AtspiListener::State* state;
   AtspiListener::TextRead done;
+  int tries = 0;
 };
 
 gboolean readFocused(gpointer data) {
@@ -768,6 +771,7 @@ gboolean readFocused(gpointer data) {
     }
     g_object_unref(text);
   });
+  if (!t.found && ++r->tries < kFocusTries) return G_SOURCE_CONTINUE;
   r->done(std::move(t));
   return G_SOURCE_REMOVE;
 }

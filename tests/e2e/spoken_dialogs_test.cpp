@@ -485,6 +485,51 @@ TEST_F(SpokenDialogs, TheHelpKeyOnAFocusedControlIsHeardFromItsHelpText) {
   hideMainWindow();
 }
 
+// The core's SELCUTEDIT with another program's text field in front: JexUI copies the field by
+// keystrokes, the clipboard of that program is read and shown in the text window; closing it
+// gives that program the focus back.
+TEST_F(SpokenDialogs, TheFieldInFrontIsCopiedIntoTheTextWindowAndClosingGivesItTheFocusBack) {
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
+  program.setProcessEnvironment(env);
+  program.start(S(JEX_BIN_DIR "/jex_qtwindow"), {S("Notiz"), S("Text aus dem Feld")});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  namespace tasks = jex::platform::tasks;
+  tasks::WindowHandle window = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (const tasks::WindowHandle w : tasks::topLevelWindows())
+          if (tasks::processId(w) == program.processId()) window = w;
+        return window != 0;
+      },
+      10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tasks::activate(window, 500) && !QApplication::activeWindow(); }, 8000));
+  console(S(":switch JEXUI JEX_QTWINDOW"));
+  console(S("SELCUTEDIT"));
+  QWidget* wiz = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWidget* t : QApplication::topLevelWidgets()) {
+          QWidget* w = t->objectName() == QLatin1String("frmTextWiz") ? t : t->findChild<QWidget*>(S("frmTextWiz"));
+          if (w && w->isVisible()) wiz = w;
+        }
+        return wiz != nullptr;
+      },
+      8000))
+      << out().right(600).toStdString();
+  auto* text = wiz->findChild<QTextEdit*>(S("rtfClip"));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->toPlainText(), S("Text aus dem Feld"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return wiz->isActiveWindow() && QApplication::focusWidget() == text; }, 3000));
+  QTest::keyClick(text, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !wiz->isVisible(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tasks::activeWindow() == window; }, 5000));
+  program.kill();
+  program.waitForFinished(3000);
+  hideMainWindow();
+}
+
 TEST_F(SpokenDialogs, SpaceInABlankListSaysTheEntrysNewState) {
   QWidget* w = open(S("HCOMPRESSIONDLG"), "frmMDI");  // the Braille presentation, the blank list focused
   ASSERT_NE(w, nullptr);

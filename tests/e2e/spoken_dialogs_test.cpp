@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -51,6 +53,7 @@ namespace {
 using corvane::SpeechLog;
 using corvane::reader::AccessibleInfo;
 using corvane::reader::Kind;
+namespace tasks = jex::platform::tasks;
 
 // The core runs before the application exists, as a screen reader runs before the programs it
 // reads; its unplayed speech takes its time, so that tips wait for it as they would for a user.
@@ -485,49 +488,76 @@ TEST_F(SpokenDialogs, TheHelpKeyOnAFocusedControlIsHeardFromItsHelpText) {
   hideMainWindow();
 }
 
+// A program with a one-line text field ("Text aus dem Feld") in front of JexUI.
+struct FieldProgram {
+  FieldProgram() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
+    process.setProcessEnvironment(env);
+    process.start(S(JEX_BIN_DIR "/jex_qtwindow"), {S("Notiz"), S("Text aus dem Feld")});
+    if (!process.waitForStarted(5000)) return;
+    (void)QTest::qWaitFor(
+        [&] {
+          for (const tasks::WindowHandle w : tasks::topLevelWindows())
+            if (tasks::processId(w) == process.processId()) window = w;
+          return window != 0;
+        },
+        10000);
+    inFront =
+        window && QTest::qWaitFor([&] { return tasks::activate(window, 500) && !QApplication::activeWindow(); }, 8000);
+  }
+  ~FieldProgram() {
+    process.kill();
+    process.waitForFinished(3000);
+  }
+  QProcess process;
+  tasks::WindowHandle window = 0;
+  bool inFront = false;
+};
+
+// The text window once it shows (a child of the main window).
+QWidget* textWizard() {
+  for (QWidget* t : QApplication::topLevelWidgets()) {
+    QWidget* w = t->objectName() == QLatin1String("frmTextWiz") ? t : t->findChild<QWidget*>(S("frmTextWiz"));
+    if (w && w->isVisible()) return w;
+  }
+  return nullptr;
+}
+
 // The core's SELCUTEDIT with another program's text field in front: JexUI copies the field by
 // keystrokes, the clipboard of that program is read and shown in the text window; closing it
 // gives that program the focus back.
 TEST_F(SpokenDialogs, TheFieldInFrontIsCopiedIntoTheTextWindowAndClosingGivesItTheFocusBack) {
-  QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
-  program.setProcessEnvironment(env);
-  program.start(S(JEX_BIN_DIR "/jex_qtwindow"), {S("Notiz"), S("Text aus dem Feld")});
-  ASSERT_TRUE(program.waitForStarted(5000));
-  namespace tasks = jex::platform::tasks;
-  tasks::WindowHandle window = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        for (const tasks::WindowHandle w : tasks::topLevelWindows())
-          if (tasks::processId(w) == program.processId()) window = w;
-        return window != 0;
-      },
-      10000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return tasks::activate(window, 500) && !QApplication::activeWindow(); }, 8000));
+  FieldProgram program;
+  ASSERT_TRUE(program.inFront);
   console(S(":switch JEXUI JEX_QTWINDOW"));
   console(S("SELCUTEDIT"));
   QWidget* wiz = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        for (QWidget* t : QApplication::topLevelWidgets()) {
-          QWidget* w = t->objectName() == QLatin1String("frmTextWiz") ? t : t->findChild<QWidget*>(S("frmTextWiz"));
-          if (w && w->isVisible()) wiz = w;
-        }
-        return wiz != nullptr;
-      },
-      8000))
-      << out().right(600).toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (wiz = textWizard()) != nullptr; }, 8000)) << out().right(600).toStdString();
   auto* text = wiz->findChild<QTextEdit*>(S("rtfClip"));
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(text->toPlainText(), S("Text aus dem Feld"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return wiz->isActiveWindow() && QApplication::focusWidget() == text; }, 3000));
   QTest::keyClick(text, Qt::Key_Escape);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !wiz->isVisible(); }, 3000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return tasks::activeWindow() == window; }, 5000));
-  program.kill();
-  program.waitForFinished(3000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tasks::activeWindow() == program.window; }, 5000));
   hideMainWindow();
+}
+
+// A copy that comes later than ClipTimeOut (here: any copy) shows nothing, and the program
+// keeps the focus.
+TEST_F(SpokenDialogs, ACopySlowerThanTheTimeLimitShowsNothing) {
+  FieldProgram program;
+  ASSERT_TRUE(program.inFront);
+  const QScopedValueRollback<qint32> limit(gGlobal().ClipTimeOut, 0);
+  QGuiApplication::clipboard()->clear();
+  console(S(":switch JEXUI JEX_QTWINDOW"));
+  console(S("SELCUTEDIT"));
+  // The field's program owns the clipboard once the copy has reached it.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->text() == S("Text aus dem Feld"); }, 5000));
+  QTest::qWait(1000);
+  EXPECT_EQ(textWizard(), nullptr);
+  EXPECT_EQ(tasks::activeWindow(), program.window);
 }
 
 TEST_F(SpokenDialogs, SpaceInABlankListSaysTheEntrysNewState) {

@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace corvane {
@@ -14,6 +15,12 @@ class SettingsStore;
 
 // What the output and the logs write in place of typed text: its length, never its characters.
 inline QString typedNote(const QString& typed) { return QStringLiteral("[typed, %1 characters]").arg(typed.size()); }
+
+// What "READEDITCUR" says when the focused field cannot be read: the program in front and
+// the word for a field.
+inline QString fieldWords(const QString& app) {
+  return app.isEmpty() ? QStringLiteral("Eingabefeld") : app + QStringLiteral(" Eingabefeld");
+}
 
 class CoreModel {
  public:
@@ -58,8 +65,14 @@ class CoreModel {
   virtual void report(const QString& line) = 0;
   // The key echo's settings and its handler of typed keys (keyecho.h), made on first use.
   KeyEcho& keyEcho();
+  // The screen reader's reading of the focused field from its caret ("READEDITCUR"): the
+  // reader sets it while it listens to the accessibility bus. True when the request was taken
+  // (it is read a moment later); false without the bus.
+  void setFocusedTextReader(std::function<bool()> reader) { focusedTextReader_ = std::move(reader); }
+  bool readFocusedText() { return focusedTextReader_ && focusedTextReader_(); }
 
  private:
+  std::function<bool()> focusedTextReader_;
   std::shared_ptr<KeyEcho> keyEcho_;
 };
 

@@ -194,12 +194,16 @@ void CorvaneApp::registerOwnCommands() {
     return QStringLiteral("UseSpeech=%1").arg(useSpeech() ? 1 : 0);
   });
   router_->addCommand(QStringLiteral("READEDITCUR"), [this] {
+    // The focused field from its caret, through the screen reader's accessibility listener:
+    // another program's field, or the text of JexUI's help and text windows.
+    if (readFocusedText()) return QStringLiteral("read from the caret");
     // JexUI's own windows are read by the screen reader, which follows their focus.
     if (foreground_.compare(QLatin1String("JEXUI"), Qt::CaseInsensitive) == 0) {
       report(QStringLiteral("READEDITCUR: JexUI in front, its focus is read by the screen reader"));
       return QString();
     }
-    speak(foreground_.isEmpty() ? QStringLiteral("Eingabefeld") : foreground_ + QStringLiteral(" Eingabefeld"), 1);
+    jex::WriteLog(QStringLiteral("READEDITCUR: no accessibility bus, the field is only named"), jex::kTraffic);
+    speak(fieldWords(foreground_), 1);
     return QString();
   });
   // The core's own help for the key pressed in the foreground application.

@@ -26,6 +26,11 @@ constexpr int kReadChars = 4 * kMaxPart;
 // program sets) comes as a caret move, a removal and then an insertion at the same place, and is
 // heard as one edit, the new text.
 constexpr int kReplaceWaitMs = 30;
+// A request to read the focused text waits this long, so that the focus a program takes back
+// as its window comes to the front (JexUI's window just closed) is heard first; while no text
+// has the focus it looks again, kFocusTries times in all (a busy desktop tells focus late).
+constexpr int kFocusSettleMs = 80;
+constexpr int kFocusTries = 8;
 
 const char* const kEvents[] = {"object:state-changed:focused",
                                "object:state-changed:checked",
@@ -745,6 +750,57 @@ gboolean readPending(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 }  // namespace
+
+namespace {
+struct TextRequest {
+  AtspiListener::State* state;
+  AtspiListener::TextRead done;
+  int tries = 0;
+};
+
+gboolean readFocused(gpointer data) {
+  auto* r = static_cast<TextRequest*>(data);
+  FocusedText t;
+  jex::trap("AtspiListener.readFocused", [&] {
+    AtspiAccessible* a = r->state->focused;
+    if (!a || !stillFocused(a)) return;
+    GError* err = nullptr;
+    t.pid = qint64(atspi_accessible_get_process_id(a, &err));
+    if (failed(err, "process")) return;
+    AtspiText* text = atspi_accessible_get_text_iface(a);
+    if (!text) return;
+    const AccessibleInfo info = readInfo(a);
+    t.kind = info.kind;
+    t.editable = info.editable;
+    t.name = info.name.isEmpty() ? info.labelledBy : info.name;
+    t.length = atspi_text_get_character_count(text, &err);
+    if (!failed(err, "text length")) {
+      t.caret = qBound(0, atspi_text_get_caret_offset(text, &err), t.length);
+      if (failed(err, "caret")) t.caret = 0;
+      t.found = true;
+      // A password's characters are never read.
+      if (t.kind != Kind::PasswordEdit)
+        t.text = take(atspi_text_get_text(text, t.caret, qMin(t.length, t.caret + kMaxReadEdit), &err));
+      failed(err, "text");
+    }
+    g_object_unref(text);
+  });
+  if (!t.found && ++r->tries < kFocusTries) return G_SOURCE_CONTINUE;
+  r->done(std::move(t));
+  return G_SOURCE_REMOVE;
+}
+}  // namespace
+
+void AtspiListener::readFocusedText(TextRead done) {
+  if (!state_) return;
+  std::lock_guard lock(state_->mutex);
+  if (!state_->loop || state_->stopping) return;
+  GSource* wait = g_timeout_source_new(kFocusSettleMs);
+  g_source_set_callback(wait, readFocused, new TextRequest{state_.get(), std::move(done)},
+                        [](gpointer r) { delete static_cast<TextRequest*>(r); });
+  g_source_attach(wait, state_->context);
+  g_source_unref(wait);
+}
 
 void AtspiListener::start(Started started) {
   if (thread_.joinable() || !state_) return;

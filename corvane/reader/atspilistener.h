@@ -34,6 +34,11 @@ class AtspiListener {
   // Events of other processes are ignored; 0: none is followed.
   void follow(qint64 pid) { pid_ = pid; }
   qint64 followedPid() const { return pid_; }
+  // Reads the object that has the focus now (in any process) from its caret on, on the
+  // listener's thread, and hands it to done there; not called after stop(). Focus changes
+  // already on their way are taken in first.
+  using TextRead = std::function<void(FocusedText)>;
+  void readFocusedText(TextRead done);
   // Hands one event to the sink (the thread's own use).
   void deliver(ReaderEvent e) { sink_(std::move(e)); }
 

@@ -24,6 +24,20 @@ struct ReaderEvent {
   QString windowText;
 };
 
+// The focused field's text from its caret on (the core's "READEDITCUR"), read on request.
+struct FocusedText {
+  bool found = false;  // a focused object with a text was there
+  Kind kind = Kind::Other;
+  bool editable = false;
+  QString name;  // its name, else the label that names it
+  QString text;  // from the caret on, at most kMaxReadEdit characters; a password's: empty
+  int caret = 0;
+  int length = 0;  // the whole text's
+  qint64 pid = 0;  // the process it belongs to
+};
+// How much of a field is read from its caret at one request.
+inline constexpr int kMaxReadEdit = 4000;
+
 // The focused field's caret between events, and the caret move that its last edit causes.
 // Text typed or deleted is heard once, through the key echo; the caret move that follows the
 // edit (to the end of an insertion, to the start of a removal) is the edit's own and is not

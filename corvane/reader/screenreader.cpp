@@ -130,6 +130,7 @@ void ScreenReader::started(const QString& failure) {
       return;
     }
     listening_ = true;
+    model_.setFocusedTextReader([this] { return readEditCur(); });
     followJexUi();
     enableScreenReader();
     model_.report(QStringLiteral("READER: listening"));
@@ -140,6 +141,7 @@ void ScreenReader::stop() {
   jex::trap("ScreenReader.stop", [&] {
     if (!listening_) return;
     listening_ = false;
+    model_.setFocusedTextReader({});
     // What was there before the reader began: a screen reader of the desktop that was already
     // on stays on.
     if (std::exchange(enabledByUs_, false)) setScreenReaderEnabled(false);
@@ -246,6 +248,53 @@ void ScreenReader::hear(const ReaderEvent& e) {
     if (Speaking::isTyped(e)) model_.speakTyped(text, 1, false);
     else if (!logged.isEmpty()) model_.speakLogged(text, logged, 1);
     else model_.speak(text, 1);
+  });
+}
+
+bool ScreenReader::readEditCur() {
+  return jex::trapped("ScreenReader.readEditCur", false, [&] {
+    if (!listening_ || !listener_) return false;
+    // The listener's thread is ended (joined) before this object goes, so the answer finds it.
+    listener_->readFocusedText([this](FocusedText t) {
+      QMetaObject::invokeMethod(
+          this, [this, t = std::move(t)] { sayFocusedText(t); }, Qt::QueuedConnection);
+    });
+    return true;
+  });
+}
+
+void ScreenReader::sayFocusedText(const FocusedText& t) {
+  jex::trap("ScreenReader.sayFocusedText", [&] {
+    // Without a text in focus: JexUI's focus is heard as it moves; another program's field is
+    // named as before the reader listened.
+    if (!t.found && model_.foregroundApp().compare(QLatin1String("JEXUI"), Qt::CaseInsensitive) == 0) {
+      model_.report(QStringLiteral("READEDITCUR: JexUI in front, its focus is read by the screen reader"));
+      return;
+    }
+    if (!t.found) {
+      model_.report(QStringLiteral("READEDITCUR: no focused text in front, the field is only named"));
+      model_.speak(fieldWords(model_.foregroundApp()), 1);
+      return;
+    }
+    model_.report(QStringLiteral("READEDITCUR: %1 characters from the caret at %2 of %3")
+                      .arg(t.text.size())
+                      .arg(t.caret)
+                      .arg(t.length));
+    if (!t.text.trimmed().isEmpty()) {
+      // Whatever a field holds may have been typed: said as it is, logged by its length.
+      model_.speakTyped(t.text, 1, false);
+      return;
+    }
+    const bool german = settings().german;
+    QString said = t.name.simplified();
+    const QString role = roleWord(t.kind, german);
+    if (!role.isEmpty()) said += (said.isEmpty() ? QString() : QStringLiteral(" ")) + role;
+    // A password is told by its length only.
+    QString where = german ? QStringLiteral("Textende") : QStringLiteral("end of text");
+    if (t.length == 0) where = german ? QStringLiteral("leer") : QStringLiteral("blank");
+    else if (t.kind == Kind::PasswordEdit)
+      where = german ? QStringLiteral("%1 Zeichen").arg(t.length) : QStringLiteral("%1 characters").arg(t.length);
+    model_.speak(said.isEmpty() ? where : said + QStringLiteral(", ") + where, 1);
   });
 }
 

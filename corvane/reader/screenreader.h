@@ -67,6 +67,11 @@ class ScreenReader : public QObject {
   // characters, words and Backspace rules, interrupting or appending), everything else is said
   // in the focus voice.
   void hear(const ReaderEvent& e);
+  // "READEDITCUR": the focused field of the program in front is read from its caret in the
+  // focus voice (speech source 1); false when the reader does not listen. Its text may be
+  // what the user typed: the output and the logs give its length only.
+  bool readEditCur();
+  void sayFocusedText(const FocusedText& t);
 
  private:
   void followJexUi();

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
@@ -21,8 +22,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -32,6 +35,7 @@
 #include "app/startup.h"
 #include "corvane/engine/coremodel.h"
 #include "corvane/engine/speechlog.h"
+#include "corvane/reader/readerevent.h"
 #include "corvane/reader/utterance.h"
 #include "dialogs/keys/frmkeys.h"
 #include "dialogs/keys/frmqmenu.h"
@@ -52,6 +56,7 @@ namespace {
 using corvane::SpeechLog;
 using corvane::reader::AccessibleInfo;
 using corvane::reader::Kind;
+namespace tasks = jex::platform::tasks;
 
 // The core runs before the application exists, as a screen reader runs before the programs it
 // reads; its unplayed speech takes its time, so that tips wait for it as they would for a user.
@@ -450,6 +455,125 @@ TEST_F(SpokenDialogs, TaskListWithAProgramIsHeardAtEveryTabStop) {
   hideMainWindow();
   program.kill();
   program.waitForFinished(3000);
+}
+
+// The core's help key with a dialog's control focused: JexUI takes it over, the help window
+// opens at that control's part of its help text, and Enter there has the core read it from the
+// caret (READEDITCUR through its accessibility listener). What is read from a text reaches the
+// core's output by its length only: exactly the text from the control's part to the end.
+TEST_F(SpokenDialogs, TheHelpKeyOnAFocusedControlIsHeardFromItsHelpText) {
+  QWidget* w = open(S("HCOMPRESSIONDLG"), "frmMDI");  // the Braille presentation, a list focused
+  ASSERT_NE(w, nullptr);
+  const QString control = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+  // With JexUI in front the key is JexUI's (in another program the core's own help runs).
+  const qsizetype before = out().size();
+  console(S("HELP"));
+  QWidget* help = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWidget* t : QApplication::topLevelWidgets())
+          if (t->objectName() == QLatin1String("frmHelp") && t->isVisible() && t->isActiveWindow()) help = t;
+        return help != nullptr;
+      },
+      8000))
+      << out().right(600).toStdString();
+  auto* text = help->findChild<QTextEdit*>(S("rtfHelp"));
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == text; }, 3000));
+  const int caret = text->textCursor().position();
+  const QString all = text->toPlainText();
+  EXPECT_GT(caret, 0) << control.toStdString() << " has no part of its own in the help text";
+  EXPECT_FALSE(all.contains(S("//"))) << "markers left in the text";
+  // The reader has heard the help text focused (a busy desktop tells it late).
+  EXPECT_TRUE(QTest::qWaitFor([&] { return out().indexOf(S("SPEAK: Hilfe, "), before) >= 0; }, 5000)) << recent();
+  QTest::keyClick(text, Qt::Key_Return);
+  const int expected = int(qMin<qsizetype>(all.size() - caret, corvane::reader::kMaxReadEdit));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return out().contains(S("READEDITCUR: %1 characters from the caret at %2").arg(expected).arg(caret)); },
+      5000))
+      << out().right(800).toStdString();
+  // Spoken (its entry in the speech log comes once it has been said, which takes a while).
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return out().indexOf(S("SPEAK: [typed, %1 characters]").arg(expected), before) >= 0; }, 5000))
+      << out().right(800).toStdString();
+  // Closing gives the dialog its focus back.
+  QTest::keyClick(text, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !help->isVisible(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w->isActiveWindow(); }, 3000));
+  EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmBraille"))));
+  hideMainWindow();
+}
+
+// A program with a one-line text field ("Text aus dem Feld") in front of JexUI.
+struct FieldProgram {
+  FieldProgram() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
+    process.setProcessEnvironment(env);
+    process.start(S(JEX_BIN_DIR "/jex_qtwindow"), {S("Notiz"), S("Text aus dem Feld")});
+    if (!process.waitForStarted(5000)) return;
+    (void)QTest::qWaitFor(
+        [&] {
+          for (const tasks::WindowHandle w : tasks::topLevelWindows())
+            if (tasks::processId(w) == process.processId()) window = w;
+          return window != 0;
+        },
+        10000);
+    inFront =
+        window && QTest::qWaitFor([&] { return tasks::activate(window, 500) && !QApplication::activeWindow(); }, 8000);
+  }
+  ~FieldProgram() {
+    process.kill();
+    process.waitForFinished(3000);
+  }
+  QProcess process;
+  tasks::WindowHandle window = 0;
+  bool inFront = false;
+};
+
+// The text window once it shows (a child of the main window).
+QWidget* textWizard() {
+  for (QWidget* t : QApplication::topLevelWidgets()) {
+    QWidget* w = t->objectName() == QLatin1String("frmTextWiz") ? t : t->findChild<QWidget*>(S("frmTextWiz"));
+    if (w && w->isVisible()) return w;
+  }
+  return nullptr;
+}
+
+// The core's SELCUTEDIT with another program's text field in front: JexUI copies the field by
+// keystrokes, the clipboard of that program is read and shown in the text window; closing it
+// gives that program the focus back.
+TEST_F(SpokenDialogs, TheFieldInFrontIsCopiedIntoTheTextWindowAndClosingGivesItTheFocusBack) {
+  FieldProgram program;
+  ASSERT_TRUE(program.inFront);
+  console(S(":switch JEXUI JEX_QTWINDOW"));
+  console(S("SELCUTEDIT"));
+  QWidget* wiz = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (wiz = textWizard()) != nullptr; }, 8000)) << out().right(600).toStdString();
+  auto* text = wiz->findChild<QTextEdit*>(S("rtfClip"));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->toPlainText(), S("Text aus dem Feld"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return wiz->isActiveWindow() && QApplication::focusWidget() == text; }, 3000));
+  QTest::keyClick(text, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !wiz->isVisible(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tasks::activeWindow() == program.window; }, 5000));
+  hideMainWindow();
+}
+
+// A copy that comes later than ClipTimeOut (here: any copy) shows nothing, and the program
+// keeps the focus.
+TEST_F(SpokenDialogs, ACopySlowerThanTheTimeLimitShowsNothing) {
+  FieldProgram program;
+  ASSERT_TRUE(program.inFront);
+  const QScopedValueRollback<qint32> limit(gGlobal().ClipTimeOut, 0);
+  QGuiApplication::clipboard()->clear();
+  console(S(":switch JEXUI JEX_QTWINDOW"));
+  console(S("SELCUTEDIT"));
+  // The field's program owns the clipboard once the copy has reached it.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->text() == S("Text aus dem Feld"); }, 5000));
+  QTest::qWait(1000);
+  EXPECT_EQ(textWizard(), nullptr);
+  EXPECT_EQ(tasks::activeWindow(), program.window);
 }
 
 TEST_F(SpokenDialogs, SpaceInABlankListSaysTheEntrysNewState) {

@@ -580,7 +580,6 @@ void onEvent(AtspiEvent* event, void* data) {
     if (!focus && !window && event->source != s.focused && !(textEvent && isFieldOf(event->source, s.focused))) return;
     jex::WriteLog(QStringLiteral("reader: %1 %2").arg(QString::fromLatin1(type)).arg(event->detail1), jex::kDetail);
     if (focus) {
-      readEditNow(s);                                   // typed before the focus went on: echoed first
       if (event->source != s.focused) s.field.reset();  // the same field again keeps its caret
       replace(s.focused, event->source);
     }
@@ -596,7 +595,6 @@ void onEvent(AtspiEvent* event, void* data) {
         int from = -1;
         // The move an edit of the text causes is heard with the edit, through the key echo.
         if (!s.field.moved(event->detail1, &from)) return;
-        readEditNow(s);
         t = ReaderEvent::Caret;
         delayMs = kReplaceWaitMs;
         s.caretFrom = from;
@@ -618,7 +616,9 @@ void onEvent(AtspiEvent* event, void* data) {
         s.editCaretWasAfter = s.field.edited(s.editInserted, s.editOffset, s.editLength);
       }
       // A focus waiting to be read is not overtaken by a change of the same object, nor an edit
-      // by the change of value that comes with it (nor by anything else: see readEditNow).
+      // by the change of value that comes with it. An edit overtaken by another edit was read
+      // above; one overtaken by the focus or a caret move in the same burst goes unsaid: a
+      // drop-down list's field filled by choosing an entry is no typing.
       const bool keep = s.pending && ((s.pendingType == ReaderEvent::Focus && t != ReaderEvent::Focus) ||
                                       (s.pendingType == ReaderEvent::Edited && t == ReaderEvent::Changed));
       if (!keep) {

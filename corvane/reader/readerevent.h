@@ -92,16 +92,19 @@ inline TextEdit editOf(bool inserted, int offset, const QString& changed, const 
 }
 
 // The latest event not yet taken. A window activation that is overtaken by the focus in that
-// window is not lost: its title goes with the focus. An edit neither overtakes nor is overtaken:
-// each typed or deleted piece is echoed, in order, after what came before it, however late the
-// taker comes; what follows an edit waits behind it.
+// window is not lost: its title goes with the focus. An edit neither overtakes nor is overtaken
+// but by the focus: each typed or deleted piece is echoed, in order, after what came before it,
+// however late the taker comes; what follows an edit waits behind it.
 class LatestEvent {
  public:
   // True when the mailbox was empty (the taker has to be woken).
   bool put(ReaderEvent e) {
     std::lock_guard lock(mutex_);
     const bool wasEmpty = queue_.empty();
-    if (wasEmpty || e.type == ReaderEvent::Edited || queue_.back().type == ReaderEvent::Edited) {
+    // The focus gone elsewhere right after an edit: the edit goes unsaid, as in the listener.
+    if (e.type == ReaderEvent::Focus)
+      while (!queue_.empty() && queue_.back().type == ReaderEvent::Edited) queue_.pop_back();
+    if (queue_.empty() || e.type == ReaderEvent::Edited || queue_.back().type == ReaderEvent::Edited) {
       queue_.push_back(std::move(e));
       return wasEmpty;
     }

@@ -170,6 +170,13 @@ TEST(Coalescing, EveryEditIsKeptInOrderAndWhatFollowsWaitsBehindIt) {
   while (const auto e = box.take()) taken << (e->type == ReaderEvent::Edited ? e->edit.inserted : e->info.name);
   EXPECT_EQ(taken,
             (QStringList{QStringLiteral("Name"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("OK")}));
+  // A drop-down list's field filled by choosing an entry, the entry's focus right behind it: no typing.
+  EXPECT_TRUE(box.put(edit("(UserApp)")));
+  EXPECT_FALSE(box.put({ReaderEvent::Focus, {Kind::ListItem, QStringLiteral("(UserApp)")}}));
+  const auto focus = box.take();
+  ASSERT_TRUE(focus.has_value());
+  EXPECT_EQ(focus->type, ReaderEvent::Focus);
+  EXPECT_FALSE(box.take().has_value());
 }
 
 // A window is announced by its title, a box with its text, and then the focused control.

@@ -44,6 +44,7 @@
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
 #include "platform/tasks.h"
+#include "platform/windows.h"
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
@@ -250,6 +251,14 @@ class SpokenDialogs : public ::testing::Test {
       ADD_FAILURE() << formName << " not in front; active: "
                     << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString()
                                                      : "none")
+                    << "; on the display: " << jex::platform::foregroundWindow() << " ("
+                    << jex::platform::windowClass(jex::platform::foregroundWindow()).toStdString()
+                    << "), the main window " << frmMDI::instance()->winId() << " visible "
+                    << frmMDI::instance()->isVisible() << " exposed "
+                    << (frmMDI::instance()->windowHandle() && frmMDI::instance()->windowHandle()->isExposed())
+                    << "; focus window "
+                    << (QGuiApplication::focusWindow() ? QGuiApplication::focusWindow()->objectName().toStdString()
+                                                       : "none")
                     << "; the core said: " << out().right(600).toStdString();
     console(S(":switch WINWORD JEXUI"));
     return form;

@@ -7,7 +7,8 @@
 # DLGSPEECH opens the voices dialog in the main window) and writes the window's picture to
 # build/screenshots/NAME.png. Every process it started is ended again. With WHAT "screen" the
 # whole screen is taken instead: a menu that COMMAND pops up (the quick menu) is a window of its
-# own beside the main window. KEYS, when given, are typed into the main window after COMMAND
+# own beside the main window; with WHAT "front" the window in front is taken (a window of its own
+# that COMMAND or KEYS opened: help, read-me, about). KEYS, when given, are typed into the main window after COMMAND
 # (xdotool key names, e.g. "e Return o" opens the options from the Extras menu as a user would):
 # a dialog reached only by a menu entry has no core command. COMMAND may then be "".
 #
@@ -23,13 +24,13 @@ KEYS=${4:-}
 BUILD=${BUILD_DIR:-$ROOT/build/default}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 case $NAME in */* | "") echo "screenshot: NAME must be a plain file name" >&2; exit 2 ;; esac
-case $WHAT in window | screen) ;; *) echo "screenshot: WHAT is window or screen" >&2; exit 2 ;; esac
+case $WHAT in window | screen | front) ;; *) echo "screenshot: WHAT is window, front or screen" >&2; exit 2 ;; esac
 OUT_DIR=$ROOT/build/screenshots
 OUT=$OUT_DIR/$NAME.png
 TITLE="Hauptmen"  # the main window with its home child: "Hauptmenü - Halda ..."
 
 TOOLS=(Xvfb dbus-daemon xwininfo import)
-[ -n "$KEYS" ] && TOOLS+=(xdotool)
+[ -n "$KEYS" ] || [ "$WHAT" = front ] && TOOLS+=(xdotool)
 for tool in "${TOOLS[@]}"; do
   command -v "$tool" >/dev/null || { echo "screenshot: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
@@ -146,6 +147,7 @@ if [ -n "$KEYS" ]; then
 fi
 
 mkdir -p "$OUT_DIR"
+if [ "$WHAT" = front ]; then WIN=$(xdotool getactivewindow 2>/dev/null || echo "$WIN"); fi
 SHOT=(-id "$WIN")
 if [ "$WHAT" = screen ]; then WIN=root; SHOT=(-root); fi
 import -window "$WIN" "$OUT"

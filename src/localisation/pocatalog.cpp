@@ -43,17 +43,11 @@ struct Section {
   QString name;
   QList<std::pair<QString, QString>> entries;
 };
+// One reading of the file: a file just written is not taken from the read cache, and reading it
+// section by section would parse it again for every section.
 QList<Section> sectionsOf(cIniFil& ini) {
   QList<Section> out;
-  Array1<QString> names;
-  ini.SectionEnum(names);
-  for (const QString& name : names) {
-    Array2<QString> entries;
-    ini.SectionLoad(entries, name);
-    Section s{name, {}};
-    for (int i = 1; i <= entries.ubound(2); ++i) s.entries.append({entries(1, i), entries(2, i)});
-    out.append(std::move(s));
-  }
+  for (cIniFil::LoadedSection& s : ini.SectionsLoad()) out.append({std::move(s.name), std::move(s.entries)});
   return out;
 }
 

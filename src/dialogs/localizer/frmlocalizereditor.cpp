@@ -334,8 +334,8 @@ void LocalizerEditor::finish() {
   if (form_) form_->removeEventFilter(this);
   form_ = nullptr;
   edited_ = false;
+  hideChild();  // the window that had the focus before has it again
   setWindowModality(Qt::NonModal);
-  hide();
 }
 
 QString LocalizerEditor::badRow() const {

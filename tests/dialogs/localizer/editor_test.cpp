@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -369,6 +370,20 @@ TEST_F(Editor, OverAWaitingQuestionItWorksByKeyAndTheFocusGoesBackToTheBox) {
   EXPECT_EQ(result, msgbox::Yes) << "the button the focus came back to answers the question";
   EXPECT_EQ(caption, S("&Jawohl")) << "the saved caption shows at once";
   EXPECT_EQ(value(S("frmMsgEx"), S("cmdBtn(0)")), S("&Jawohl|---"));
+}
+
+// The editor, a window of its own, has the margins that the main window's frame gives the
+// dialogs inside it: its controls do not touch its edges.
+TEST_F(Editor, HasTheMarginsOfTheDialogsInTheMainWindow) {
+  ASSERT_NE(editKeyecho(), nullptr);
+  const QMargins frame = mdi->centralWidget()->layout()->contentsMargins();
+  ASSERT_FALSE(frame.isNull());
+  EXPECT_EQ(editor()->layout()->contentsMargins(), frame);
+  const QRect list = editor()->nl_lvwControls()->geometry();
+  EXPECT_EQ(list.left(), frame.left());
+  EXPECT_EQ(editor()->width() - 1 - list.right(), frame.right());
+  const QRect save = editor()->cmdSave()->geometry();
+  EXPECT_EQ(editor()->height() - 1 - save.bottom(), frame.bottom());
 }
 
 TEST_F(Editor, PlacedBesideTheFormInsideTheScreen) {

@@ -7,10 +7,19 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
 
 namespace jex {
 
 namespace pp = jex::ini;
+
+namespace {
+// A section's line split at its first "=", both sides trimmed (no "=": the line and no value).
+std::pair<QString, QString> keyAndValue(const QString& line) {
+  const qsizetype eq = line.indexOf(QLatin1Char('='));
+  return {(eq < 0 ? line : line.left(eq)).trimmed(), eq < 0 ? QString() : line.mid(eq + 1).trimmed()};
+}
+}  // namespace
 
 cIniFil::cIniFil() : buffer_(kBufferStep, QChar(0)) {}
 
@@ -94,11 +103,20 @@ void cIniFil::SectionLoad(Array2<QString>& Arr, const QString& Section) {
   trap("cIniFil.SectionLoad", [&] {
     const QStringList lines = sectionLines(Section);
     Arr.redim(2, static_cast<int>(lines.size()));
-    for (int i = 0; i < lines.size(); ++i) {
-      const qsizetype eq = lines[i].indexOf(QLatin1Char('='));
-      Arr(1, i + 1) = (eq < 0 ? lines[i] : lines[i].left(eq)).trimmed();
-      Arr(2, i + 1) = eq < 0 ? QString() : lines[i].mid(eq + 1).trimmed();
+    for (int i = 0; i < lines.size(); ++i) std::tie(Arr(1, i + 1), Arr(2, i + 1)) = keyAndValue(lines[i]);
+  });
+}
+
+QList<cIniFil::LoadedSection> cIniFil::SectionsLoad() {
+  return trapped("cIniFil.SectionsLoad", QList<LoadedSection>(), [&] {
+    QList<LoadedSection> out;
+    for (auto& [name, lines] : pp::GetPrivateProfileSections(fileName_, codePage_)) {
+      LoadedSection s{name, {}};
+      for (const QString& line : lines)
+        if (!line.startsWith(QLatin1Char(';'))) s.entries.append(keyAndValue(line));
+      out.append(std::move(s));
     }
+    return out;
   });
 }
 

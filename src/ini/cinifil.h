@@ -37,6 +37,13 @@ class cIniFil {
   void SectionLoad(Array1<QString>& Arr, const QString& Section);
   // Split: (1, i) the key of entry i, (2, i) its value; erased when there is none.
   void SectionLoad(Array2<QString>& Arr, const QString& Section);
+  // Every section in file order with its entries split as SectionLoad splits them, from one
+  // reading of the file (a section name given twice: the first such section each time).
+  struct LoadedSection {
+    QString name;
+    QList<std::pair<QString, QString>> entries;
+  };
+  QList<LoadedSection> SectionsLoad();
   bool LoadSectionToCollection(const QString& Section, CiCollection<QString>& Col);
   QString LoadSectionToString(const QString& Section);
   bool SectionWrite(const QString& Section, const Array1<QString>& Arr);

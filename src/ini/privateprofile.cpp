@@ -669,6 +669,32 @@ quint32 GetPrivateProfileSectionNames(QString& returnedString, quint32 size, con
   });
 }
 
+QList<std::pair<QString, QStringList>> GetPrivateProfileSections(const QString& fileName, int codePage) {
+  using Sections = QList<std::pair<QString, QStringList>>;
+  return trapped("GetPrivateProfileSections", Sections(), [&] {
+    Sections out;
+    DocPtr doc = loadDoc(fileName, codePage);
+    if (!doc) return out;
+    // Collects a section's lines as separate strings.
+    struct LineList {
+      QStringList lines;
+      bool add(std::initializer_list<QStringView> parts) {
+        QString line;
+        for (QStringView p : parts) line += p;
+        lines.append(std::move(line));
+        return true;
+      }
+    };
+    for (const Section& s : doc->sections) {
+      if (s.headerLine < 0) continue;
+      LineList list;
+      sectionLines(doc->find(s.name), list);
+      out.append({s.name, std::move(list.lines)});
+    }
+    return out;
+  });
+}
+
 bool WritePrivateProfileString(const QString& appName, const QString& keyName, const QString& value,
                                const QString& fileName, int codePage) {
   if (appName.isNull()) {

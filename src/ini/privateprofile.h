@@ -78,6 +78,10 @@ bool WritePrivateProfileString(const QString& appName, const QString& keyName, c
 bool WritePrivateProfileSection(const QString& appName, const QString& block, const QString& fileName,
                                 int codePage = 0);
 
+// Not a Windows function: every section name in file order, each with its lines as
+// GetPrivateProfileSection gives them (a name the file has twice: the first such section's lines
+// each time, as a read by name finds them), from one reading of the file.
+QList<std::pair<QString, QStringList>> GetPrivateProfileSections(const QString& fileName, int codePage = 0);
 // Not a Windows function: writes the keys of `entries` (key, value) into one section in one
 // read-modify-write under the file's lock, so that the file is replaced once. Keys the section has
 // change in place; the others follow its last line in the order given (a missing section is

@@ -24,7 +24,17 @@ QString itemKey(const QString& key, int n) {
   return key + QStringLiteral("_Item") + (n < 0 ? QString::number(n) : QLatin1Char(' ') + QString::number(n));
 }
 
-QString folded(const QString& section, const QString& key) { return (section + QLatin1Char('.') + key).toCaseFolded(); }
+// A name without regard to case; names are nearly always ASCII, which is folded here without the
+// Unicode tables.
+QString caseless(QString name) {
+  for (QChar& c : name) {
+    if (c.unicode() >= 0x80) return name.toCaseFolded();
+    if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + (u'a' - u'A'));
+  }
+  return name;
+}
+
+QString folded(const QString& section, const QString& key) { return caseless(section + QLatin1Char('.') + key); }
 
 QString left(const QString& value) {
   const qsizetype bar = value.indexOf(QLatin1Char('|'));
@@ -43,17 +53,11 @@ struct Section {
   QString name;
   QList<std::pair<QString, QString>> entries;
 };
+// One reading of the file: a file just written is not taken from the read cache, and reading it
+// section by section would parse it again for every section.
 QList<Section> sectionsOf(cIniFil& ini) {
   QList<Section> out;
-  Array1<QString> names;
-  ini.SectionEnum(names);
-  for (const QString& name : names) {
-    Array2<QString> entries;
-    ini.SectionLoad(entries, name);
-    Section s{name, {}};
-    for (int i = 1; i <= entries.ubound(2); ++i) s.entries.append({entries(1, i), entries(2, i)});
-    out.append(std::move(s));
-  }
+  for (cIniFil::LoadedSection& s : ini.SectionsLoad()) out.append({std::move(s.name), std::move(s.entries)});
   return out;
 }
 
@@ -139,14 +143,14 @@ QList<Part> collect(const QList<QWidget*>& forms, const QString& germanFile) {
       const auto it = de.constFind(f);
       QString text = it != de.cend() ? partOf(p, *it) : QString();
       if (text.isEmpty()) text = builtIn;
-      if (text.isEmpty() || text == kNone || seen.contains(p.context.toCaseFolded())) return;
-      seen.insert(p.context.toCaseFolded());
+      if (text.isEmpty() || text == kNone || seen.contains(caseless(p.context))) return;
+      seen.insert(caseless(p.context));
       p.german = text;
       parts.append(std::move(p));
     };
     for (QWidget* form : forms) {
       const QString section = form->objectName();
-      formNames.insert(section.toCaseFolded());
+      formNames.insert(caseless(section));
       for (const loc::Control& c : loc::controlsOf(form)) {
         trap("po.collect", [&] {
           const QString d = DefaultText(c);
@@ -170,7 +174,7 @@ QList<Part> collect(const QList<QWidget*>& forms, const QString& germanFile) {
       }
     }
     for (const Section& s : germanSections) {
-      if (isSettingsSection(s.name) || formNames.contains(s.name.toCaseFolded())) continue;
+      if (isSettingsSection(s.name) || formNames.contains(caseless(s.name))) continue;
       for (const auto& [key, value] : s.entries)
         add({s.name + QLatin1Char('.') + key, s.name, key, false, true, QStringLiteral("text"), {}}, QString());
     }
@@ -397,15 +401,20 @@ ImportResult importPo(const QList<Part>& parts, const QByteArray& poText, const 
       }
     }
     QHash<QString, const Part*> byContext;
-    for (const Part& p : parts) byContext.insert(p.context.toCaseFolded(), &p);
+    byContext.reserve(parts.size());
+    for (const Part& p : parts) byContext.insert(caseless(p.context), &p);
     QSet<QString> contexts;
+    contexts.reserve(entries.size());
+    QStringList entryContexts;  // each entry's context without regard to case
+    entryContexts.reserve(entries.size());
     for (const Reader::Entry& e : entries) {
+      entryContexts << (e.obsolete ? QString() : caseless(e.context));
       if (e.obsolete) continue;
-      if (contexts.contains(e.context.toCaseFolded())) {
+      if (contexts.contains(entryContexts.last())) {
         result.error = reader.at(e.line, QStringLiteral("msgctxt \"%1\" given twice").arg(e.context));
         return;
       }
-      contexts.insert(e.context.toCaseFolded());
+      contexts.insert(entryContexts.last());
     }
 
     cIniFil ini = open(languageFile, codePage);
@@ -419,7 +428,7 @@ ImportResult importPo(const QList<Part>& parts, const QByteArray& poText, const 
     for (qsizetype i = 0; i < entries.size(); ++i) {
       const Reader::Entry& e = entries[i];
       if (e.obsolete) continue;
-      const Part* p = byContext.value(e.context.toCaseFolded());
+      const Part* p = byContext.value(entryContexts[i]);
       if (!p) {
         result.skipped << e.context + QStringLiteral(": unknown context");
         continue;

@@ -39,6 +39,7 @@
 #include "corvane/reader/utterance.h"
 #include "dialogs/keys/frmkeys.h"
 #include "dialogs/keys/frmqmenu.h"
+#include "dialogs/localizer/frmlocalizereditor.h"
 #include "global/cglobal.h"
 #include "global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
@@ -1235,6 +1236,133 @@ TEST_P(QuickMenuOverAWindow, ATogglesNewStateIsHeardAndAFavouriteRuns) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, QuickMenuOverAWindow, ::testing::Values("1031", "1033"),
                          [](const ::testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
+
+// The translation editor as a translator opens it over the dialog in front (DLGRESWIZ typed at
+// the core, with [SERVICE] LocalizerEnabled on): every control heard with its label, role and
+// value, Escape closing it with the focus said back in the dialog; and each message or question
+// it asks heard with its text and focused button, the focus said again in the editor after it.
+class SpokenEditor : public SpokenDialogs {
+ protected:
+  void SetUp() override {
+    SpokenDialogs::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(gGlobal().Ini->SettingSave(S("SERVICE"), S("LocalizerEnabled"), S("1")));
+  }
+  void TearDown() override {
+    QFile(frmLocalizer().DlgIniPath()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (LocalizerEditor* e = editor(); e && e->isVisible()) {
+      const AnswerBox yes(Qt::Key_J);
+      e->cancel();
+    }
+    if (ChildDialog* d = ChildDialog::find(S("frmKeyecho")); d && d->isVisible()) d->hideChild();
+    hideMainWindow();
+  }
+  static LocalizerEditor* editor() { return qobject_cast<LocalizerEditor*>(ChildDialog::find(S("frmLocalizer"))); }
+  // The key echo dialog, then the editor on it by DLGRESWIZ typed at the core while JexUI is in
+  // front; null, with a failure, when the editor does not come up in front.
+  LocalizerEditor* openEditor() {
+    if (!openDialog(S("frmKeyecho"))) return nullptr;
+    mark = corvane::monotonicMs();
+    outMark = out().size();
+    console(S("DLGRESWIZ"));
+    LocalizerEditor* e = nullptr;
+    if (!QTest::qWaitFor([&] { return (e = editor()) && e->isVisible(); }, 8000)) {
+      ADD_FAILURE() << "the editor did not come up; the core said: " << out().mid(outMark).toStdString();
+      return nullptr;
+    }
+    if (!QTest::qWaitFor([&] { return e->isActiveWindow() && QApplication::focusWidget(); }, 1000))
+      jex::platform::requestActivation(e);  // kept behind by the window manager
+    if (!QTest::qWaitFor([&] { return e->isActiveWindow() && QApplication::focusWidget(); }, 3000)) {
+      ADD_FAILURE() << "the editor is not in front";
+      return nullptr;
+    }
+    return e;
+  }
+};
+
+class SpokenEditorIn : public SpokenEditor, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SpokenEditorIn, IsHeardAtEveryTabStopAndEscapeSaysTheDialogAgain) {
+  language(GetParam());
+  LocalizerEditor* e = openEditor();
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->editedForm(), ChildDialog::find(S("frmKeyecho")));
+  tabThrough(e);
+  const qsizetype from = out().size();
+  ASSERT_TRUE(escapeCloses(e)) << "Escape left the editor open";
+  EXPECT_TRUE(ChildDialog::find(S("frmKeyecho"))->isAncestorOf(QApplication::focusWidget()))
+      << "the focus is not back in the edited dialog: " << describe(QApplication::focusWidget()).toStdString();
+  focusSaidLast(from, "Escape in the editor");
+  language("1031");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, SpokenEditorIn, ::testing::Values("1031", "1033"),
+                         [](const ::testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
+
+struct EditorQuestion {
+  const char* name;
+  const char* typed;       // typed into the caption of the row the editor opens on
+  bool save;               // asked by Save, else by Escape
+  bool readOnly;           // the language file is read-only
+  const char* hiddenText;  // the message's text in the editor
+  Qt::Key answer;          // pressed in the box
+};
+class SpokenEditorQuestion : public SpokenEditor, public ::testing::WithParamInterface<EditorQuestion> {};
+
+TEST_P(SpokenEditorQuestion, IsHeardWithItsTextAndTheFocusIsSaidAgainAfterIt) {
+  const EditorQuestion& q = GetParam();
+  if (q.readOnly) {
+    ASSERT_TRUE(QFile(frmLocalizer().DlgIniPath()).setPermissions(QFile::ReadOwner));
+  }
+  LocalizerEditor* e = openEditor();
+  ASSERT_NE(e, nullptr);
+  // From the row it opened on down to the first whose caption is a text.
+  for (int i = 0; i < 20 && !e->nl_Caption()->isEnabled(); ++i) QTest::keyClick(e->nl_lvwControls(), Qt::Key_Down);
+  QTreeWidgetItem* row = e->nl_lvwControls()->currentItem();
+  ASSERT_TRUE(row && e->nl_Caption()->isEnabled());
+  const QString key = row->text(LocalizerEditor::kControl);
+  QTest::keyClick(e->nl_lvwControls(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return e->nl_Caption()->hasFocus(); }, 2000)) << key.toStdString();
+  QTest::keyClicks(e->nl_Caption(), QString::fromUtf8(q.typed));
+  QTest::qWait(300);  // the typing is heard out
+  if (q.save) {
+    e->cmdSave()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(issued(corvane::reader::compose(reported(e->cmdSave()), true, false).logged, outMark));
+  }
+  QWidget* focus = QApplication::focusWidget();
+  qsizetype from = out().size();
+  QString question;
+  {
+    const AnswerBox answer([&](QWidget* box) {
+      if (!box->isActiveWindow() || !QApplication::focusWidget() || !question.isEmpty()) return;
+      question = box->accessibleDescription().simplified();
+      const QString button = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged;
+      EXPECT_TRUE(issued(question + S(", ") + button, from))
+          << "\"" << question.toStdString() << "\" was not heard with its text:" << out().mid(from).toStdString();
+      from = out().size();
+      QTest::keyClick(QApplication::focusWidget(), q.answer);
+    });
+    QTest::keyClick(focus, q.save ? Qt::Key_Space : Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !question.isEmpty() && !QApplication::activeModalWidget(); }, 10000))
+        << "no message came up" << recent();
+  }
+  // The message names the row (or the file) first; a reason the system gives may follow.
+  QString expected = e->hiddenText(q.hiddenText);
+  expected = expected.replace(S("%1"), q.readOnly ? frmLocalizer().DlgIniPath() : key).remove(S("%2")).simplified();
+  EXPECT_TRUE(question.startsWith(expected)) << question.toStdString() << " / " << expected.toStdString();
+  // The editor stays with the edit, the focus where it was.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return e->isActiveWindow(); }, 3000)) << "the editor is not in front again";
+  EXPECT_EQ(QApplication::focusWidget(), focus);
+  EXPECT_EQ(row->text(LocalizerEditor::kCaption), QString::fromUtf8(q.typed)) << "the edit was lost";
+  focusSaidLast(from, q.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editor, SpokenEditorQuestion,
+    ::testing::Values(EditorQuestion{"ExitWithoutSaving", "Echo", false, false, "lblExitAsk", Qt::Key_N},
+                      EditorQuestion{"BarInACaption", "an|aus", true, false, "lblBadBar", Qt::Key_Return},
+                      EditorQuestion{"ReadOnlyFile", "Echo", true, true, "lblNotSaved", Qt::Key_Return}),
+    [](const ::testing::TestParamInfo<EditorQuestion>& p) { return std::string(p.param.name); });
 
 // Every registered dialog of the main window, opened as the user opens it: each stop is heard
 // with its label, role and value; Escape closes it again and the focus is said last (or nothing

@@ -94,6 +94,46 @@ TEST_F(IniFixture, SectionReadsDropCommentsAndSplitAtTheFirstEquals) {
   EXPECT_TRUE(lines.isErased() && split.isErased());
 }
 
+// All sections from one reading give what reading them one by one gives: every header in file
+// order (one given twice: the first such section each time), comments left out, split at the
+// first "=" with blanks trimmed; also for a file in a code page and for a missing one.
+struct AllSectionsCase {
+  const char* name;
+  QByteArray text;  // empty: no file
+  int codePage;
+};
+class SectionsLoad : public ::testing::TestWithParam<AllSectionsCase> {};
+
+TEST_P(SectionsLoad, GivesWhatEachSectionReadGives) {
+  IniFolder dir;
+  const QString file = GetParam().text.isEmpty() ? dir.path("missing.ini") : dir.write("all.ini", GetParam().text);
+  cIniFil ini;
+  ini.Init(file, false, GetParam().codePage);
+  Array1<QString> names;
+  ini.SectionEnum(names);
+  QStringList expected;
+  for (const QString& name : names) {
+    Array2<QString> split;
+    ini.SectionLoad(split, name);
+    expected << "[" + name + "]" << pairs(split);
+  }
+  QStringList all;
+  for (const cIniFil::LoadedSection& s : ini.SectionsLoad()) {
+    all << "[" + s.name + "]";
+    for (const auto& [key, value] : s.entries) all << key + "|" + value;
+  }
+  EXPECT_EQ(all, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SectionsLoad,
+    ::testing::Values(AllSectionsCase{"Settings", kSettings, 0},
+                      AllSectionsCase{"SectionTwiceAndLinesBeforeTheFirst",
+                                      "loose=line\r\n[A]\r\nx = 1\r\n\r\n[B]\n[a]\r\ny=\"2\"\r\n;c\r\n", 0},
+                      AllSectionsCase{"CodePage", "[frmMain]\r\ncmdOK=\xc5\xed\xf4|\xe1\r\n[Empty]\r\n", 1253},
+                      AllSectionsCase{"NoFile", "", 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(IniFixture, CollectionLoadStopsAtADuplicateKeyAndKeepsWhatCameBefore) {
   CiCollection<QString> col;
   col.add("before", "Pre");

@@ -197,5 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"BadEscape", "\nmsgctxt \"frmX.a\"\nmsgid \"x\\q\"\nmsgstr \"y\"\n", "bad escape"},
         Refused{"Plural", "\nmsgctxt \"frmX.a\"\nmsgid \"x\"\nmsgid_plural \"xs\"\nmsgstr[0] \"y\"\n", "plural"},
         Refused{"Duplicate", "\nmsgctxt \"frmMDI.cmdMenu(2)\"\nmsgid \"x\"\nmsgstr \"y\"\n", "given twice"},
+        Refused{"DuplicateInOtherCase", "\nmsgctxt \"FRMMDI.CMDMENU(2)\"\nmsgid \"x\"\nmsgstr \"y\"\n", "given twice"},
+        Refused{"DuplicateBeyondAscii",
+                "\nmsgctxt \"frmX.\xc3\x84b\"\nmsgid \"x\"\nmsgstr \"y\"\n\nmsgctxt \"FRMX.\xc3\xa4B\"\nmsgid "
+                "\"x\"\nmsgstr "
+                "\"y\"\n",
+                "given twice"},
         Refused{"Charset", "", "unknown charset"}, Refused{"OtherLanguage", "", "language 1031"}),
     [](const auto& p) { return std::string(p.param.name); });

@@ -27,7 +27,9 @@
 //
 // The editor is a window of its own, placed beside the edited form inside the screen (on its
 // left in a right-to-left language, on its right otherwise, else where there is room) with a
-// margin of 360 twips. Over a modal box it is modal itself, so that it takes input.
+// margin of 360 twips, with the margins of the dialogs in the main window inside it. Over a
+// modal box it is modal itself, so that it takes input; closed, it gives the focus back to the
+// window and control that had it.
 #pragma once
 
 #include "dialogs/childdialog.h"

@@ -6,13 +6,16 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
 
 #include "base/codepages.h"
 #include "corvane/engine/appdir.h"
+#include "dialogs/boxes/frmmsgex.h"
 #include "dialogs/localizer/frmlocalizereditor.h"
 #include "global/cglobal.h"
 #include "ini/privateprofile.h"
@@ -320,6 +323,67 @@ TEST_F(Editor, ADeletedFormStopsTheBlinking) {
   EXPECT_EQ(editor()->blinking(), nullptr);
   QTest::qWait(LocalizerEditor::kBlinkMs * 2);  // the timer finds nothing to toggle
   EXPECT_FALSE(editor()->tmrBlink().isActive());
+}
+
+// A translator opens the editor on a question that waits for its answer: the editor takes the
+// keys, a saved button caption shows in the box at once, and the box has the focus back on the
+// button it had, with which the question is then answered.
+TEST_F(Editor, OverAWaitingQuestionItWorksByKeyAndTheFocusGoesBackToTheBox) {
+  core.foreground = S("JEXUI");  // the question in front, as the core sees it
+  QPointer<QWidget> box, focus;
+  QString caption;
+  bool asked = false, answered = false;
+  QTimer inside;  // runs in the question's own event loop
+  inside.setInterval(10);
+  QObject::connect(&inside, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (box || !modal || modal->objectName() != S("frmMsgEx") || !QApplication::focusWidget()) return;
+    inside.stop();
+    asked = true;
+    box = modal;
+    focus = QApplication::focusWidget();
+    // Space on the button the box had the focus on (sent to it, so that a lost focus fails the
+    // checks below instead of leaving the question open).
+    const auto answer = [&] { QTest::keyClick(focus.data(), Qt::Key_Space); };
+    command("DLGRESWIZ");
+    if (!editor() || !QTest::qWaitForWindowActive(editor())) {
+      ADD_FAILURE() << "the editor did not come up over the question";
+      return answer();
+    }
+    EXPECT_EQ(editor()->editedForm(), box.data());
+    EXPECT_EQ(currentKey(), S("cmdBtn(0)")) << "the editor opens at the button the box has the focus on (Ja)";
+    typeCaption(S("&Jawohl"));
+    key(Qt::Key_Return);  // the button's tip is not edited: back to the list
+    EXPECT_TRUE(editor()->nl_lvwControls()->hasFocus());
+    saveByKey();
+    EXPECT_FALSE(editor()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box->isActiveWindow(); }, 2000)) << "the box is not in front again";
+    EXPECT_EQ(QApplication::focusWidget(), focus.data()) << "the focus is not back on the box's button";
+    if (auto* b = qobject_cast<QPushButton*>(focus.data())) caption = b->text();
+    answered = true;
+    answer();
+  });
+  inside.start();
+  const qint16 result = MsgBoxEx(S("Datei speichern?"), msgbox::kYesNo);
+  ASSERT_TRUE(asked) << "the question did not come up";
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(result, msgbox::Yes) << "the button the focus came back to answers the question";
+  EXPECT_EQ(caption, S("&Jawohl")) << "the saved caption shows at once";
+  EXPECT_EQ(value(S("frmMsgEx"), S("cmdBtn(0)")), S("&Jawohl|---"));
+}
+
+// The editor, a window of its own, has the margins that the main window's frame gives the
+// dialogs inside it: its controls do not touch its edges.
+TEST_F(Editor, HasTheMarginsOfTheDialogsInTheMainWindow) {
+  ASSERT_NE(editKeyecho(), nullptr);
+  const QMargins frame = mdi->centralWidget()->layout()->contentsMargins();
+  ASSERT_FALSE(frame.isNull());
+  EXPECT_EQ(editor()->layout()->contentsMargins(), frame);
+  const QRect list = editor()->nl_lvwControls()->geometry();
+  EXPECT_EQ(list.left(), frame.left());
+  EXPECT_EQ(editor()->width() - 1 - list.right(), frame.right());
+  const QRect save = editor()->cmdSave()->geometry();
+  EXPECT_EQ(editor()->height() - 1 - save.bottom(), frame.bottom());
 }
 
 TEST_F(Editor, PlacedBesideTheFormInsideTheScreen) {

@@ -200,7 +200,7 @@ TEST_F(CoreSide, TheChoiceGivenBackForNewfgwinRunsWhereItBelongs) {
   EXPECT_TRUE(sink_->heard.contains(S("HandleCmd(DLGSPEECH)"))) << "JexUI's own choice is offered to it";
   EXPECT_TRUE(core_->has(S("SCRIPT: not run: NOTEPAD.SayFileName line 4: Dim n"))) << core_->out();
   EXPECT_TRUE(core_->has(S("SCRIPT: no function GREET in the script of NOTEPAD"))) << core_->out();
-  EXPECT_TRUE(core_->waitFor(S("CMD: READEDITCUR -> READEDITCUR done"))) << "the script's command is queued";
+  EXPECT_TRUE(core_->waitFor(S("CMD: READEDITCUR -> "))) << "the script's command is queued";
   EXPECT_TRUE(core_->waitFor(S("SPEAK: Guten Tag"))) << core_->out();
 
   // JexUI's way for ".Sub." choices: DELAYPROCESSING in place, the call queued after it.

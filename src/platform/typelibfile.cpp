@@ -511,7 +511,19 @@ Library Parser::parse() {
   readHeader(lib);
   if (depth_ > 0) return lib;  // an imported library gives only its type names
   lib.classes.reserve(typeInfoAt_.size());
-  for (int i = 0; i < typeInfoAt_.size(); ++i) readTypeInfo(i, lib);
+  // Type descriptions refer to each other by their place in the file; aliases are no classes,
+  // so those places become places in the class list.
+  QVector<int> classOf(typeInfoAt_.size(), -1);
+  for (int i = 0; i < typeInfoAt_.size(); ++i) {
+    const qsizetype before = lib.classes.size();
+    readTypeInfo(i, lib);
+    if (lib.classes.size() > before) classOf[i] = int(before);
+  }
+  auto remap = [&](int& index) { index = (index >= 0 && index < classOf.size()) ? classOf[index] : -1; };
+  for (Class& c : lib.classes) {
+    remap(c.baseIndex);
+    for (ImplementedInterface& ii : c.interfaces) remap(ii.classIndex);
+  }
   lib.imports = importFiles_;
   return lib;
 }

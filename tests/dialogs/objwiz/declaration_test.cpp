@@ -189,7 +189,7 @@ TEST_F(ClassTextTest, EveryKind) {
                             "\tfillNegative = -5\r\nEnd Enum\r\n"));
   EXPECT_EQ(text("Point"),
             S("'A point on the page\r\nPrivate Type Point\r\n\tx As Long\r\n\ty As Long\r\n"
-              "\tweights(0 To 2, 0 To 3) As Integer\r\n\tlabel As String\r\n\tFill As Fill\r\n\towner As Long\r\n"
+              "\tweights(0 To 2, 0 To 3) As Integer\r\n\tlabel As String\r\n\tFill As Fill\r\n\towner As Handle\r\n"
               "End Type\r\n"));
   EXPECT_EQ(text("Number"), S("Private Type Number\r\n\twhole As Long\r\n\treal As Unknown Type(5)\r\nEnd Type\r\n"));
   EXPECT_EQ(text("DShapeEvents"),
@@ -201,8 +201,8 @@ TEST_F(ClassTextTest, EveryKind) {
       S("Private Const CLSID_Square As String = \"{5B0C2F1E-7A41-4C36-9D0E-1F2A3B4C5D67}\"\r\n"
         "\r\n' *** default interface *** \r\nPrivate Sub Move(ByVal dx As Long, ByVal dy As Long)\r\n"
         "Private Function Area() As Unknown Type(5)\r\nPrivate Property Get Name() As String\r\n"
-        "Private Property Let Name(RHS As String)\r\nPrivate Property Set Parent(ByVal value As Object)\r\n"
-        "Private Property Get Parent() As Object\r\nPrivate Sub Corners(corners() As Long, count As Long)\r\n"
+        "Private Property Let Name(RHS As String)\r\nPrivate Property Set Parent(ByVal Param1 As Object)\r\n"
+        "Private Property Get Parent() As Object\r\nPrivate Sub Corners(Corners() As Long, count As Long)\r\n"
         "Private Sub Paint(ByVal how As Variant, ByVal times As Integer, ByVal colour As Colour)\r\n")))
       << square.toStdString();
   EXPECT_TRUE(

@@ -138,7 +138,18 @@ void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVaria
 }
 
 QString Funcs::GetTypeLibInfoFromO(const QVariant& object) {
-  return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] { return describeMembers(toObj(object)); });
+  return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] {
+    // The object wizard writes the declaration text; without it, the plain member listing.
+    if (forms::contains(QStringLiteral("frmObjWiz"))) {
+      if (QWidget* wizard = forms::load(QStringLiteral("frmObjWiz"), "Funcs.GetTypeLibInfoFromO")) {
+        QString text;
+        if (QMetaObject::invokeMethod(wizard, "GetLiveObjectInfo", Q_RETURN_ARG(QString, text),
+                                      Q_ARG(QVariant, object)))
+          return text;
+      }
+    }
+    return describeMembers(toObj(object));
+  });
 }
 
 QString Funcs::readMeFile(const QString& fileName) {

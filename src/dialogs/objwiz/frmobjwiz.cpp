@@ -19,6 +19,7 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include "automation/idlwriter.h"
 #include "base/error.h"
 #include "base/log.h"
 #include "dialogs/objwiz/declaration.h"
@@ -57,44 +58,47 @@ QString registered(const QString& name) {
   return platform::typelibs::findByBaseName(platform::Registry(platform::Registry::machinePath()), name);
 }
 
-// A living object's members as a class of the model: undeclared types are Variant.
+// A living object's members as a class of the model, declared as the program's type library
+// declares them (automation/idlwriter.h): undeclared types are Variant.
 Class liveClass(const automation::Target& target) {
   Class c;
   c.name = target.className();
   c.kind = ClassKind::Interface;
-  Type variant;
-  variant.varType = vt::Variant;
+  auto type = [](int varType) {
+    Type t;
+    t.varType = varType;
+    return t;
+  };
+  auto params = [&](const QList<automation::ParamInfo>& list) {
+    QVector<Parameter> out;
+    for (const automation::ParamInfo& p : list)
+      out << Parameter{p.name, type(p.type == vt::Void ? vt::Variant : p.type), p.flags};
+    return out;
+  };
   for (const automation::MemberInfo& info : target.members()) {
-    auto params = [&](int count, int optionalFrom) {
-      QVector<Parameter> list;
-      for (int i = 0; i < count; ++i) {
-        Parameter p;
-        p.name = QStringLiteral("Param") + QString::number(i + 1);
-        p.type = variant;
-        p.flags = pf::In | (i >= optionalFrom ? pf::Optional : 0);
-        list << p;
-      }
-      return list;
-    };
-    const int shown = info.maxArgs < 0 ? info.minArgs : info.maxArgs;
+    const QList<automation::ParamInfo> declared = automation::declaredParams(info);
     Member m;
     m.name = info.name;
     m.help = info.help;
-    m.result = variant;
     if (info.kind == automation::CallKind::Method) {
       m.invokeKind = InvokeKind::Function;
-      m.parameters = params(shown, info.minArgs);
+      m.parameters = params(declared);
+      m.result = type(info.resultType);
       c.members << m;
       continue;
     }
+    const int valueType = info.resultType == vt::Void ? vt::Variant : info.resultType;
     if (info.readable) {
       m.invokeKind = InvokeKind::PropertyGet;
-      m.parameters = params(shown, info.minArgs);
+      m.parameters = params(declared);
+      m.result = type(valueType);
       c.members << m;
     }
     if (info.writable) {
       m.invokeKind = InvokeKind::PropertyPut;
-      m.parameters = params(shown + 1, info.minArgs);
+      m.parameters = params(declared);
+      m.parameters << Parameter{QStringLiteral("RHS"), type(valueType), pf::In};
+      m.result = type(vt::Void);
       c.members << m;
     }
   }

@@ -218,7 +218,9 @@ QString Parser::importedName(qint32 href) {
   Imported& imp = imports_[importFile.toLower()];
   if (!imp.tried && depth_ == 0 && !importFile.isEmpty() && !importFile.contains(QChar(0))) {
     imp.tried = true;
-    QString path = QFileInfo(QFileInfo(file_).dir(), importFile).filePath();
+    // Beside the library, when it was read from a file; else where the finder says.
+    QString path;
+    if (QFileInfo(file_).isFile()) path = QFileInfo(QFileInfo(file_).dir(), importFile).filePath();
     if (!QFileInfo(path).isFile() && finder_) path = finder_(importFile);
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
       QFile f(path);

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/scripting/funcs.h"
+#include "app/uiapplication.h"
 #include "automation/idlwriter.h"
 #include "dialogs/objwiz/declaration.h"
 #include "dialogs/objwiz/frmobjwiz.h"
@@ -54,6 +56,29 @@ TEST_F(LiveCore, RegistersItsLibraryAtStart) {
   EXPECT_EQ(QFileInfo(platform::typelibs::findByBaseName(reg, S("corvane.exe"))).canonicalFilePath(),
             QFileInfo(QStringLiteral(JEX_BIN_DIR "/corvane.tlb")).canonicalFilePath());
 }
+
+// JexUI's own library against its objects in this process.
+class OwnLibrary : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OwnLibrary, ClassFromTheLibraryIsTheObjectAsItRuns) {
+  const QString file = QStringLiteral(JEX_BIN_DIR "/jexui.tlb");
+  if (!QFileInfo::exists(file)) GTEST_SKIP() << "no widl: no jexui.tlb";
+  const platform::TypeLibRead read = platform::readTypeLibrary(file);
+  ASSERT_TRUE(read.ok) << read.error.toStdString();
+  EXPECT_EQ(read.library.name, S("JexUI"));
+  const typeinfo::Class* cls = read.library.findClass(S(GetParam()));
+  ASSERT_NE(cls, nullptr);
+  const Obj object = QString::fromLatin1(GetParam()) == u"Funcs" ? Obj(std::make_shared<Funcs>())
+                                                                 : Obj(std::make_shared<UI_Application>());
+  frmObjWiz wizard;
+  const QString living = wizard.GetLiveObjectInfo(automation::fromObj(object));
+  EXPECT_EQ(objwiz::classDeclaration(read.library, *cls), living);
+  if (QString::fromLatin1(GetParam()) == u"Funcs")
+    EXPECT_TRUE(living.contains(S("Private Function GetTypeLibInfoFromO(ByVal O As Object) As String\r\n")))
+        << living.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, OwnLibrary, ::testing::Values("Funcs", "UI_Application"));
 
 }  // namespace
 }  // namespace jex::testing

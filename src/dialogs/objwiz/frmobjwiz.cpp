@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSet>
 #include <QStackedWidget>
@@ -23,6 +22,7 @@
 #include "base/error.h"
 #include "base/log.h"
 #include "dialogs/objwiz/declaration.h"
+#include "dialogs/tasks/tasklistview.h"
 #include "global/cglobal.h"
 #include "ini/arrays.h"
 #include "ini/cinifil.h"
@@ -135,8 +135,18 @@ frmObjWiz::frmObjWiz(QWidget* parent)
     box->addWidget(control, 1);
     static_cast<QBoxLayout*>(into)->addLayout(box, 1);
   };
-  lstClasses_ = named<QListWidget>(browse, "lstClasses");
-  lstMembers_ = named<QListWidget>(browse, "lstMembers");
+  // Lists heard as lists, their current entry told as the focus.
+  auto list = [&](const char* name) {
+    auto* l = named<TaskListView>(browse, name);
+    l->setColumnCount(1);
+    l->setHeaderHidden(true);
+    l->setRootIsDecorated(false);
+    l->setUniformRowHeights(true);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    return l;
+  };
+  lstClasses_ = list("lstClasses");
+  lstMembers_ = list("lstMembers");
   labelled(lists, lstClasses_, "lblClasses", "&Klassen:");
   labelled(lists, lstMembers_, "lblMembers", "&Mitglieder:");
   b->addLayout(lists, 2);
@@ -184,7 +194,7 @@ frmObjWiz::frmObjWiz(QWidget* parent)
   auto* r = new QVBoxLayout(picRef_);
   r->setContentsMargins(0, 0, 0, 0);
   auto* lblReferences = named<QLabel>(picRef_, "lblReferences", QString::fromUtf8("verfügbare Verweise"));
-  lvwFiles_ = named<QTreeWidget>(picRef_, "lvwFiles");
+  lvwFiles_ = named<TaskListView>(picRef_, "lvwFiles");
   lvwFiles_->setColumnCount(2);
   lvwFiles_->setHeaderLabels({QStringLiteral("TypeLib"), QStringLiteral("Pfad")});
   lvwFiles_->setRootIsDecorated(false);
@@ -212,9 +222,9 @@ frmObjWiz::frmObjWiz(QWidget* parent)
     w->installEventFilter(this);
   cboSearch_->installEventFilter(this);
   cboSearch_->lineEdit()->installEventFilter(this);
-  connect(lstClasses_, &QListWidget::currentRowChanged, this,
+  connect(lstClasses_, &QTreeWidget::currentItemChanged, this,
           [this] { trap("frmObjWiz.lstClasses_Click", [this] { classChosen(); }); });
-  connect(lstMembers_, &QListWidget::currentRowChanged, this,
+  connect(lstMembers_, &QTreeWidget::currentItemChanged, this,
           [this] { trap("frmObjWiz.lstMembers_Click", [this] { memberChosen(); }); });
   connect(chkSorted_, &QCheckBox::toggled, this,
           [this] { trap("frmObjWiz.chkSorted_Click", [this] { fillClasses(); }); });
@@ -326,7 +336,7 @@ void frmObjWiz::showValues() {
 }
 
 void frmObjWiz::fillClasses() {
-  const QString before = lstClasses_->currentItem() ? lstClasses_->currentItem()->text() : QString();
+  const QString before = lstClasses_->currentItem() ? lstClasses_->currentItem()->text(0) : QString();
   const QString wanted = cboSearch_->currentText().trimmed();
   QSignalBlocker block(lstClasses_);
   lstClasses_->clear();
@@ -337,25 +347,25 @@ void frmObjWiz::fillClasses() {
       bool match = wanted.isEmpty() || cls.name.contains(wanted, Qt::CaseInsensitive);
       for (const Member& m : cls.members) match = match || m.name.contains(wanted, Qt::CaseInsensitive);
       if (!match) continue;
-      auto* item = new QListWidgetItem(cls.name, lstClasses_);
-      item->setData(kLibRole, l);
-      item->setData(kIndexRole, c);
+      auto* item = new QTreeWidgetItem(lstClasses_, {cls.name});
+      item->setData(0, kLibRole, l);
+      item->setData(0, kIndexRole, c);
     }
   }
-  if (chkSorted_->isChecked()) lstClasses_->sortItems();
+  if (chkSorted_->isChecked()) lstClasses_->sortItems(0, Qt::AscendingOrder);
   int row = 0;
-  for (int i = 0; i < lstClasses_->count(); ++i)
-    if (lstClasses_->item(i)->text() == before) row = i;
-  if (lstClasses_->count() > 0) lstClasses_->setCurrentRow(row);
+  for (int i = 0; i < lstClasses_->topLevelItemCount(); ++i)
+    if (lstClasses_->topLevelItem(i)->text(0) == before) row = i;
+  if (lstClasses_->topLevelItemCount() > 0) lstClasses_->setCurrentItem(lstClasses_->topLevelItem(row));
   block.unblock();
   classChosen();
 }
 
 const Class* frmObjWiz::currentClass(const Library** lib) const {
-  const QListWidgetItem* item = lstClasses_->currentItem();
+  const QTreeWidgetItem* item = lstClasses_->currentItem();
   if (!item) return nullptr;
-  const int l = item->data(kLibRole).toInt();
-  const int c = item->data(kIndexRole).toInt();
+  const int l = item->data(0, kLibRole).toInt();
+  const int c = item->data(0, kIndexRole).toInt();
   if (l < 0 || l >= libraries_.size() || c < 0 || c >= libraries_[l].classes.size()) return nullptr;
   if (lib) *lib = &libraries_[l];
   return &libraries_[l].classes[c];
@@ -363,9 +373,9 @@ const Class* frmObjWiz::currentClass(const Library** lib) const {
 
 const Member* frmObjWiz::currentMember() const {
   const Class* cls = currentClass();
-  const QListWidgetItem* item = lstMembers_->currentItem();
+  const QTreeWidgetItem* item = lstMembers_->currentItem();
   if (!cls || !item) return nullptr;
-  const int m = item->data(kIndexRole).toInt();
+  const int m = item->data(0, kIndexRole).toInt();
   return m >= 0 && m < cls->members.size() ? &cls->members[m] : nullptr;
 }
 
@@ -384,10 +394,10 @@ void frmObjWiz::classChosen() {
     return;
   }
   for (int m = 0; m < cls->members.size(); ++m) {
-    auto* item = new QListWidgetItem(cls->members[m].name, lstMembers_);
-    item->setData(kIndexRole, m);
+    auto* item = new QTreeWidgetItem(lstMembers_, {cls->members[m].name});
+    item->setData(0, kIndexRole, m);
   }
-  if (chkSorted_->isChecked()) lstMembers_->sortItems();
+  if (chkSorted_->isChecked()) lstMembers_->sortItems(0, Qt::AscendingOrder);
   QString doc =
       kindName(cls->kind) + u' ' + cls->name + QStringLiteral("\n") + memberOf() + lib->name + QStringLiteral("\n");
   if (!cls->help.isEmpty()) doc += cls->help + u'\n';

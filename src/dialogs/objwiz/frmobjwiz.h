@@ -34,7 +34,6 @@
 class QCheckBox;
 class QLabel;
 class QComboBox;
-class QListWidget;
 class QPushButton;
 class QStackedWidget;
 class QTextEdit;
@@ -101,8 +100,8 @@ class frmObjWiz : public ChildDialog {
   void nameLists();
 
   QStackedWidget* pages_;
-  QListWidget* lstClasses_;
-  QListWidget* lstMembers_;
+  QTreeWidget* lstClasses_;
+  QTreeWidget* lstMembers_;
   QCheckBox* chkSorted_;
   QComboBox* cboSearch_;
   QPushButton* lblClearSearch_;

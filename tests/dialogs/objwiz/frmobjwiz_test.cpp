@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -56,9 +55,9 @@ class ObjWiz : public DialogTest {
   W* child(frmObjWiz* w, const char* name) {
     return w->findChild<W*>(QString::fromLatin1(name));
   }
-  void select(QListWidget* list, const QString& text) {
+  void select(QTreeWidget* list, const QString& text) {
     list->setFocus();
-    for (int i = 0; i < list->count() && list->currentItem()->text() != text; ++i) key(Qt::Key_Down);
+    for (int i = 0; i < list->topLevelItemCount() && list->currentItem()->text(0) != text; ++i) key(Qt::Key_Down);
   }
   static QClipboard* clipboard() { return QGuiApplication::clipboard(); }
 };
@@ -69,9 +68,9 @@ TEST_F(ObjWiz, ShowTypeDocListsTheClassesOfTheReferencedLibraries) {
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->libraries().size(), 2);
-  auto* classes = child<QListWidget>(w, "lstClasses");
-  ASSERT_EQ(classes->count(), 2 * 9);  // the alias is no class
-  EXPECT_EQ(classes->item(0)->text(), S("Fill"));
+  auto* classes = child<QTreeWidget>(w, "lstClasses");
+  ASSERT_EQ(classes->topLevelItemCount(), 2 * 9);  // the alias is no class
+  EXPECT_EQ(classes->topLevelItem(0)->text(0), S("Fill"));
   EXPECT_EQ(w->references().size(), 3);
   EXPECT_TRUE(w->references()[2].file.isEmpty());
   EXPECT_TRUE(logged(S("frmObjWiz: an empty reference entry")));
@@ -80,14 +79,14 @@ TEST_F(ObjWiz, ShowTypeDocListsTheClassesOfTheReferencedLibraries) {
   auto* sorted = child<QCheckBox>(w, "chkSorted");
   press(sorted);
   EXPECT_TRUE(sorted->isChecked());
-  EXPECT_EQ(classes->item(0)->text(), S("DShapeEvents"));
+  EXPECT_EQ(classes->topLevelItem(0)->text(0), S("DShapeEvents"));
 }
 
 TEST_F(ObjWiz, TabGoesRoundTheBrowsingPageInReadingOrder) {
   references({fixture("shapes.tlb")});
   frmObjWiz* w = openWizard();
   ASSERT_NE(w, nullptr);
-  child<QListWidget>(w, "lstClasses")->setFocus();
+  child<QTreeWidget>(w, "lstClasses")->setFocus();
   const QStringList order{"lstMembers",    "chkSorted", "cboSearch", "lblClearSearch", "rtfDOC",
                           "cmdReferences", "cmdClose",  "cmdHelp",   "lstClasses"};
   for (const QString& name : order) {
@@ -104,7 +103,7 @@ TEST_F(ObjWiz, CtrlCCopiesTheClassOrTheMemberDeclaration) {
   references({fixture("shapes.tlb")});
   frmObjWiz* w = openWizard();
   ASSERT_NE(w, nullptr);
-  auto* classes = child<QListWidget>(w, "lstClasses");
+  auto* classes = child<QTreeWidget>(w, "lstClasses");
   select(classes, S("Fill"));
   clipboard()->clear();
   key(Qt::Key_C, Qt::ControlModifier);
@@ -112,7 +111,7 @@ TEST_F(ObjWiz, CtrlCCopiesTheClassOrTheMemberDeclaration) {
       << clipboard()->text().toStdString();
 
   select(classes, S("IShape"));
-  auto* members = child<QListWidget>(w, "lstMembers");
+  auto* members = child<QTreeWidget>(w, "lstMembers");
   select(members, S("Move"));
   key(Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(clipboard()->text(), S("Private Sub Move(ByVal dx As Long, ByVal dy As Long)\r\n"));
@@ -133,7 +132,7 @@ TEST_F(ObjWiz, ReferencePanelAddsRemovesAndStoresTheListInOneSection) {
   EXPECT_TRUE(help->isVisible());
   EXPECT_FALSE(add->isVisible());
 
-  child<QListWidget>(w, "lstClasses")->setFocus();
+  child<QTreeWidget>(w, "lstClasses")->setFocus();
   key(Qt::Key_V, Qt::AltModifier);  // &Verweise (a button's access key clicks it a moment later)
   auto* files = child<QTreeWidget>(w, "lvwFiles");
   ASSERT_TRUE(QTest::qWaitFor([&] { return files->isVisible(); }, 2000));
@@ -168,7 +167,7 @@ TEST_F(ObjWiz, ReferencePanelAddsRemovesAndStoresTheListInOneSection) {
   EXPECT_EQ(w->libraries().size(), 2);
 
   // Escape on the panel goes back without writing.
-  child<QListWidget>(w, "lstClasses")->setFocus();
+  child<QTreeWidget>(w, "lstClasses")->setFocus();
   key(Qt::Key_V, Qt::AltModifier);
   ASSERT_TRUE(QTest::qWaitFor([&] { return files->isVisible(); }, 2000));
   files->setFocus();
@@ -223,12 +222,12 @@ TEST_F(ObjWiz, SearchKeepsMatchingClassesAndRemembersTheText) {
   search->setFocus();
   QTest::keyClicks(search->lineEdit(), S("Moved"));
   key(Qt::Key_Return);
-  auto* classes = child<QListWidget>(w, "lstClasses");
-  ASSERT_EQ(classes->count(), 1);
-  EXPECT_EQ(classes->item(0)->text(), S("DShapeEvents"));
+  auto* classes = child<QTreeWidget>(w, "lstClasses");
+  ASSERT_EQ(classes->topLevelItemCount(), 1);
+  EXPECT_EQ(classes->topLevelItem(0)->text(0), S("DShapeEvents"));
   EXPECT_EQ(gGlobal().Ini->GetStr(S("TLI_Search"), S("1")), S("Moved"));
   press(child<QPushButton>(w, "lblClearSearch"));
-  EXPECT_EQ(classes->count(), 9);
+  EXPECT_EQ(classes->topLevelItemCount(), 9);
 }
 
 TEST_F(ObjWiz, LivingObjectsAreWrittenAsTheirMemberTable) {

@@ -564,7 +564,7 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
         report(consoleHelp());
         break;
       case ConsoleLine::Funcs:
-        report(runScriptCall(root_->proc().scriptHost(), line.args[0]));
+        report(runScriptCall(root_->proc().scriptHost(), line.args[0], QStringLiteral("Funcs"), Obj(root_)));
         break;
       case ConsoleLine::Memory:
         report(QStringLiteral("MEMORY: %1 kB resident, %2 objects on the bus")

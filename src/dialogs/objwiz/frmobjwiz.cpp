@@ -40,7 +40,37 @@ namespace {
 
 const QString kTypeLibs = QStringLiteral("TypeLibs");
 const QString kSearch = QStringLiteral("TLI_Search");
+const QString kFavorites = QStringLiteral("TLI_Favorites");
 constexpr int kSearchesKept = 20;
+
+// A stored list: key = position from 1.
+QStringList loadList(const QString& section) {
+  QStringList list;
+  if (const auto& ini = gGlobal().Ini) {
+    Array2<QString> lines;
+    ini->SectionLoad(lines, section);
+    if (!lines.isErased())
+      for (int i = 1; i <= lines.ubound(2); ++i)
+        if (!lines(2, i).trimmed().isEmpty()) list << lines(2, i).trimmed();
+  }
+  return list;
+}
+
+void storeList(const QString& section, const QStringList& list) {
+  if (const auto& ini = gGlobal().Ini) {
+    Array1<QString> lines(int(list.size()));
+    for (int i = 0; i < list.size(); ++i) lines(i + 1) = QString::number(i + 1) + u'=' + list[i];
+    ini->SectionWrite(section, lines);
+  }
+}
+
+// text first, then list without it (without regard to case), at most kSearchesKept.
+QStringList inFront(const QString& text, const QStringList& list) {
+  QStringList out{text};
+  for (const QString& s : list)
+    if (out.size() < kSearchesKept && s.compare(text, Qt::CaseInsensitive) != 0) out << s;
+  return out;
+}
 constexpr int kLibRole = Qt::UserRole;
 constexpr int kIndexRole = Qt::UserRole + 1;
 
@@ -323,14 +353,9 @@ void frmObjWiz::showValues() {
     pages_->setCurrentIndex(0);
     nameLists();
     readReferences(referenceEntries());
-    cboSearch_->clear();
-    if (const auto& ini = gGlobal().Ini) {
-      Array2<QString> section;
-      ini->SectionLoad(section, kSearch);
-      if (!section.isErased())
-        for (int i = 1; i <= section.ubound(2); ++i) cboSearch_->addItem(section(2, i));
-    }
-    cboSearch_->setCurrentText(QString());
+    searches_ = loadList(kSearch);
+    favorites_ = loadList(kFavorites);
+    fillSearchList(QString());
     fillClasses();
   });
 }
@@ -415,25 +440,33 @@ void frmObjWiz::memberChosen() {
   rtfDOC_->setPlainText(text + memberOf() + lib->name + u'.' + cls->name + u'\n');
 }
 
+void frmObjWiz::fillSearchList(const QString& text) {
+  QSignalBlocker block(cboSearch_);
+  cboSearch_->clear();
+  QStringList items = favorites_;
+  for (const QString& s : searches_)
+    if (!items.contains(s, Qt::CaseInsensitive)) items << s;
+  cboSearch_->addItems(items);
+  cboSearch_->setCurrentText(text);
+}
+
 void frmObjWiz::search() {
   const QString text = cboSearch_->currentText().trimmed();
   if (!text.isEmpty()) {
-    QStringList kept{text};
-    for (int i = 0; i < cboSearch_->count() && kept.size() < kSearchesKept; ++i)
-      if (cboSearch_->itemText(i).compare(text, Qt::CaseInsensitive) != 0) kept << cboSearch_->itemText(i);
-    {
-      QSignalBlocker block(cboSearch_);
-      cboSearch_->clear();
-      cboSearch_->addItems(kept);
-      cboSearch_->setCurrentText(text);
-    }
-    if (const auto& ini = gGlobal().Ini) {
-      Array1<QString> lines(int(kept.size()));
-      for (int i = 0; i < kept.size(); ++i) lines(i + 1) = QString::number(i + 1) + u'=' + kept[i];
-      ini->SectionWrite(kSearch, lines);
-    }
+    searches_ = inFront(text, searches_);
+    storeList(kSearch, searches_);
+    fillSearchList(text);
   }
   fillClasses();
+}
+
+void frmObjWiz::addFavorite(QObject* list) {
+  const auto* tree = qobject_cast<QTreeWidget*>(list);
+  if (!tree || !tree->currentItem()) return;
+  const QString name = tree->currentItem()->text(0);
+  favorites_ = inFront(name, favorites_);
+  storeList(kFavorites, favorites_);
+  fillSearchList(cboSearch_->currentText());
 }
 
 void frmObjWiz::clearSearch() {
@@ -460,6 +493,11 @@ bool frmObjWiz::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if ((watched == lstClasses_ || watched == lstMembers_) && key->matches(QKeySequence::Copy)) {
       trap("frmObjWiz.Copy", [&] { copySelection(watched); });
+      return true;
+    }
+    if ((watched == lstClasses_ || watched == lstMembers_) && key->key() == Qt::Key_D &&
+        key->modifiers() == Qt::ControlModifier) {
+      trap("frmObjWiz.Favorite", [&] { addFavorite(watched); });
       return true;
     }
     if ((watched == cboSearch_ || watched == cboSearch_->lineEdit()) &&

@@ -7,6 +7,8 @@
 //               alphabetical order, else in the library's order), cboSearch ("&Suchen:"; Enter
 //               keeps only the classes whose name or one of whose members' names holds the text;
 //               the last searches are kept in JEXUI.INI [TLI_Search], 1 the newest, at most 20;
+//               Ctrl+D on a class or member makes its name a favourite, kept in [TLI_Favorites]
+//               the same way and listed first;
 //               "- Suche säubern -" shows every class again), rtfDOC ("&Dokumentation:"), and the
 //               buttons cmdReferences, cmdClose, cmdHelp. Ctrl+C on a class copies the class's
 //               declaration, on a member the member's ("Private " form); rtfDOC shows the member
@@ -85,6 +87,8 @@ class frmObjWiz : public ChildDialog {
   void classChosen();
   void memberChosen();
   void search();
+  void fillSearchList(const QString& text);
+  void addFavorite(QObject* list);
   void clearSearch();
   void copySelection(QObject* list);
   void showBrowsing();
@@ -118,6 +122,8 @@ class frmObjWiz : public ChildDialog {
   QVector<typeinfo::Library> libraries_;
   QVector<Reference> references_;
   QString filter_;
+  QStringList searches_;   // [TLI_Search], the newest first
+  QStringList favorites_;  // [TLI_Favorites], the newest first
 };
 
 }  // namespace jex

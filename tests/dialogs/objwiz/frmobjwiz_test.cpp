@@ -163,7 +163,7 @@ TEST_F(ObjWiz, ReferencePanelAddsRemovesAndStoresTheListInOneSection) {
   EXPECT_FALSE(files->isVisible());
   EXPECT_EQ(gGlobal().Ini->GetStr(S("TypeLibs"), S("1")), fixture("shapes.tlb"));
   EXPECT_EQ(gGlobal().Ini->GetStr(S("TypeLibs"), S("2")), fixture("colours.tlb"));
-  EXPECT_EQ(gGlobal().Ini->GetStr(S("TypeLibs"), S("3"), S("none")), S("none"));
+  EXPECT_EQ(gGlobal().Ini->GetStr(S("TypeLibs"), S("3")), QString());
   EXPECT_EQ(w->libraries().size(), 2);
 
   // Escape on the panel goes back without writing.
@@ -228,6 +228,48 @@ TEST_F(ObjWiz, SearchKeepsMatchingClassesAndRemembersTheText) {
   EXPECT_EQ(gGlobal().Ini->GetStr(S("TLI_Search"), S("1")), S("Moved"));
   press(child<QPushButton>(w, "lblClearSearch"));
   EXPECT_EQ(classes->topLevelItemCount(), 9);
+}
+
+TEST_F(ObjWiz, FavouritesAreListedFirstAndKept) {
+  references({fixture("shapes.tlb")});
+  gGlobal().Ini->SettingSave(S("TLI_Search"), S("1"), S("Moved"));
+  frmObjWiz* w = openWizard();
+  ASSERT_NE(w, nullptr);
+  auto* classes = child<QTreeWidget>(w, "lstClasses");
+  select(classes, S("Point"));
+  key(Qt::Key_D, Qt::ControlModifier);
+  select(classes, S("Square"));
+  key(Qt::Key_D, Qt::ControlModifier);
+  key(Qt::Key_D, Qt::ControlModifier);  // once only
+  EXPECT_EQ(gGlobal().Ini->GetStr(S("TLI_Favorites"), S("1")), S("Square"));
+  EXPECT_EQ(gGlobal().Ini->GetStr(S("TLI_Favorites"), S("2")), S("Point"));
+  EXPECT_EQ(gGlobal().Ini->GetStr(S("TLI_Favorites"), S("3")), QString());
+  auto* search = child<QComboBox>(w, "cboSearch");
+  ASSERT_EQ(search->count(), 3);
+  EXPECT_EQ(search->itemText(0), S("Square"));
+  EXPECT_EQ(search->itemText(2), S("Moved"));
+  // Shown again: both lists read back.
+  key(Qt::Key_Escape);
+  w = openWizard();
+  auto* again = child<QComboBox>(w, "cboSearch");
+  QStringList items;
+  for (int i = 0; i < again->count(); ++i) items << again->itemText(i);
+  EXPECT_EQ(items, QStringList({S("Square"), S("Point"), S("Moved")}));
+}
+
+TEST_F(ObjWiz, AltHOnTheBrowsingPageIsHelpNeverAdd) {
+  references({fixture("shapes.tlb")});
+  frmObjWiz* w = openWizard();
+  ASSERT_NE(w, nullptr);
+  int asked = 0;
+  frmObjWiz::setFileChooser([&](QWidget*, const QString&, const QString&) {
+    ++asked;
+    return QString();
+  });
+  child<QTreeWidget>(w, "lstClasses")->setFocus();
+  key(Qt::Key_H, Qt::AltModifier);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return logged(S("frmHelp")); }, 2000)) << logText().toStdString();
+  EXPECT_EQ(asked, 0);
 }
 
 TEST_F(ObjWiz, LivingObjectsAreWrittenAsTheirMemberTable) {

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   corvane::CorvaneApp core(options, QStringLiteral(JEX_DATA_DIR));
+  if (!options.writeIdl.isEmpty()) return core.writeIdl(options.writeIdl);
   const int rc = core.start();
   if (rc >= 0) return rc;
   // Hears JexUI's windows; without an accessibility bus the core runs on without it.

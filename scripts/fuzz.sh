@@ -13,9 +13,10 @@ for name in "${targets[@]}"; do
   corpus="build/fuzz/corpus/$name"
   mkdir -p "$corpus"
   seeds="fuzz/seeds/${name#fuzz_}"
+  built="build/fuzz/seeds/${name#fuzz_}"  # seeds the build makes (type libraries by widl)
   echo "fuzz: running $name for ${seconds}s"
   QT_QPA_PLATFORM=offscreen "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
-    "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 3
+    "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) $( [ -d "$built" ] && echo "$built" ) 2>&1 | tail -n 3
   test "${PIPESTATUS[0]}" -eq 0
 done
 echo "fuzz: all fuzzers ran clean"

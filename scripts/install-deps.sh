@@ -34,6 +34,9 @@ PACKAGES=(
   xdotool
   # the PO files of jexui-lng checked by the translators' own tools in its tests
   gettext
+  # widl, which turns the test and program IDL files into type libraries, with the IDL includes
+  # and stdole2.tlb they import (libwine-dev, libwine)
+  wine64-tools libwine-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // JexUI program entry.
 #include <QApplication>
 
+#include "app/ownlibrary.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("jexui"));
   QApplication::setQuitOnLastWindowClosed(false);
+  const QStringList args = QApplication::arguments();
+  if (args.size() == 3 && args[1] == QLatin1String("--write-idl")) return jex::writeOwnIdl(args[2]);
   jex::openLog();
   const int rc = jex::Main();
   if (rc >= 0) return rc;

@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
 #include "automation/dbustransport.h"
+#include "automation/idlwriter.h"
 #include "base/error.h"
 #include "base/log.h"
 #include "corvane/engine/appdir.h"
@@ -35,6 +37,7 @@
 #include "corvane/engine/speechsets.h"
 #include "corvane/engine/speechsettings.h"
 #include "corvane/engine/tone.h"
+#include "platform/registry.h"
 
 namespace corvane {
 
@@ -67,6 +70,37 @@ CorvaneApp::CorvaneApp(Options options, QString shippedDataDir, QObject* parent)
 }
 
 CorvaneApp::~CorvaneApp() = default;
+
+QString CorvaneApp::typeLibraryFile() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/corvane.tlb");
+}
+
+int CorvaneApp::writeIdl(const QString& file) {
+  return jex::trapped("CorvaneApp.writeIdl", 1, [&]() -> int {
+    // The objects are made as the running core makes them, over a directory of their own.
+    QTemporaryDir dir;
+    const AppDirResult prepared = prepareAppDir(dir.path() + u'/', dataDir_);
+    if (!prepared.ok) {
+      std::fprintf(stderr, "corvane: %s\n", qPrintable(prepared.error));
+      return 1;
+    }
+    appPath_ = prepared.appPath;
+    settings_ = openSettings(appPath_ + QStringLiteral("corvane.ini"));
+    hub_ = new EventHub(this);
+    router_ = new CommandRouter(*hub_, this);
+    const auto root = std::make_shared<Root>(*this);
+    const QList<jex::automation::IdlClass> classes{
+        {QStringLiteral("application"), QStringLiteral("The screen-reader core"), root->members()},
+        {QStringLiteral("proc"), QStringLiteral("The core's processes and settings"), root->proc().members()}};
+    QString problem;
+    if (!jex::automation::writeIdlFile(file, QStringLiteral("corvane"),
+                                       QStringLiteral("The stand-in screen-reader core"), classes, problem)) {
+      std::fprintf(stderr, "corvane: %s: %s\n", qPrintable(file), qPrintable(problem));
+      return 1;
+    }
+    return 0;
+  });
+}
 
 int CorvaneApp::start() {
   return jex::trapped("CorvaneApp.start", 1, [&]() -> int {
@@ -136,6 +170,12 @@ int CorvaneApp::start() {
       std::fprintf(stderr, "corvane: the name %s is taken; another core runs\n", kBusName);
       return 1;
     }
+    // The core's type library, registered as Windows registers libraries, for the object wizard.
+    if (QFileInfo(typeLibraryFile()).isFile() &&
+        !jex::platform::typelibs::registerLibrary(jex::platform::Registry::machinePath(),
+                                                  jex::automation::libraryGuid(QStringLiteral("corvane")), 1, 0,
+                                                  typeLibraryFile()))
+      jex::WriteErrorLog(QStringLiteral("the type library could not be registered: ") + typeLibraryFile());
 
     stdin_ = new StdinReader(this);
     connect(stdin_, &StdinReader::lineRead, this, &CorvaneApp::handleConsoleLine);
@@ -528,7 +568,7 @@ void CorvaneApp::handleConsoleLine(const QString& text) {
         report(consoleHelp());
         break;
       case ConsoleLine::Funcs:
-        report(runScriptCall(root_->proc().scriptHost(), line.args[0]));
+        report(runScriptCall(root_->proc().scriptHost(), line.args[0], QStringLiteral("Funcs"), Obj(root_)));
         break;
       case ConsoleLine::Memory:
         report(QStringLiteral("MEMORY: %1 kB resident, %2 objects on the bus")

@@ -42,6 +42,11 @@ class CorvaneApp : public QObject, public CoreModel {
   // Prepares everything and publishes the root object. Returns -1 when the core runs (enter
   // the event loop), else the exit code (1: the bus name is taken or AppPath is unusable).
   int start();
+  // Writes the IDL of the core's objects (the root and proc) to file, without a bus or a
+  // window; the exit code.
+  int writeIdl(const QString& file);
+  // The core's type library, "corvane", and where the build puts it (beside the program).
+  static QString typeLibraryFile();
 
   // CoreModel
   QString appPath() const override { return appPath_; }

@@ -261,6 +261,30 @@ Proc::Proc(CoreModel& model, std::shared_ptr<BrailleState> braille)
         return QVariant(list);
       },
       {}, QStringLiteral("the toggle commands' states, COMMAND=1 or COMMAND=0 each"));
+  // What the members take and give, as the core's type library declares them.
+  using jex::automation::ParamInfo;
+  constexpr int String = 8, Long = 3, Boolean = 11, Object = 9, None = 24;
+  const auto in = [](const char* name, int type) { return ParamInfo{QString::fromLatin1(name), type, 0x1}; };
+  const auto optional = [](const char* name, int type) { return ParamInfo{QString::fromLatin1(name), type, 0x11}; };
+  declare(QStringLiteral("AppPath"), {}, String);
+  declare(QStringLiteral("DefaultLng"), {}, String);
+  declare(QStringLiteral("ChangeJEXLanguage"), {in("Lcid", String)}, None);
+  declare(QStringLiteral("APPName"), {}, String);
+  declare(QStringLiteral("ForeGroundApp"), {}, String);
+  declare(QStringLiteral("CurrentBRLAI"), {}, Object);
+  declare(QStringLiteral("BrailleOut"), {in("Text", String)}, None);
+  declare(QStringLiteral("SpeechOut"), {in("Text", String)}, None);
+  declare(QStringLiteral("iScript"), {}, Object);
+  declare(QStringLiteral("iSys"), {}, Object);
+  declare(QStringLiteral("GetSimRect"), {}, Object);
+  declare(QStringLiteral("IsMonWinVisible"), {}, Boolean);
+  declare(QStringLiteral("UseSpeech"), {}, Long);
+  declare(QStringLiteral("AddToCMDQueue"), {in("Command", String)}, None);
+  declare(QStringLiteral("SpeechStop"), {}, None);
+  declare(QStringLiteral("SpeechOutVoice"), {in("Text", String), optional("Source", 12)}, None);
+  declare(QStringLiteral("GlobalSettings"), {}, Object);
+  declare(QStringLiteral("Locale"), {}, Object);
+  declare(QStringLiteral("ToggleStates"), {}, 12);
 }
 
 QVariant Proc::callBack(Args& a) {

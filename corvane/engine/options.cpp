@@ -18,6 +18,7 @@ Options parseOptions(const QStringList& args) {
     };
     if (a == u"--appdir" || a.startsWith(u"--appdir=")) valueOf(o.appDir);
     else if (a == u"--datadir" || a.startsWith(u"--datadir=")) valueOf(o.dataDir);
+    else if (a == u"--write-idl" || a.startsWith(u"--write-idl=")) valueOf(o.writeIdl);
     else if (a == u"--no-jexui") o.noJexUi = true;
     else if (a == u"--no-monitor") o.noMonitor = true;
     else if (a == u"--no-audio") o.noAudio = true;
@@ -35,7 +36,7 @@ Options parseOptions(const QStringList& args) {
 QString usageText() {
   return QStringLiteral(
       "usage: corvane [--appdir DIR] [--datadir DIR] [--no-jexui] [--no-monitor] [--no-audio] [--paced] "
-      "[--no-foreground] [--trust-bus]\n"
+      "[--no-foreground] [--trust-bus] [--write-idl FILE]\n"
       "  --appdir DIR    the core's own directory (default $XDG_DATA_HOME/corvane/)\n"
       "  --datadir DIR   shipped data copied into a new directory\n"
       "  --no-jexui      do not start JexUI\n"
@@ -45,6 +46,7 @@ QString usageText() {
       "  --no-foreground do not follow the active window of the window system\n"
       "  --trust-bus     answer every program on the bus, not only JexUI (for tests and tools;\n"
       "                  [Security] TrustedCallers in corvane.ini names single ones)\n"
+      "  --write-idl FILE  write the IDL of the core's objects (its type library) and end\n"
       "Standard input takes one command per line; \":help\" lists the console commands.\n");
 }
 

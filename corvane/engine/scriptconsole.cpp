@@ -88,14 +88,30 @@ ScriptCall parseScriptCall(const QString& text) {
       return call;
     }
   }
-  for (int i = first; i < tokens->size(); ++i) call.args << value((*tokens)[i]);
+  for (int i = first; i < tokens->size(); ++i) {
+    const Token& t = (*tokens)[i];
+    if (!t.quoted && t.text.size() > 1 && t.text.startsWith(u'@')) {
+      call.objects.insert(int(call.args.size()), t.text.mid(1));
+      call.args << QVariant();
+      continue;
+    }
+    call.args << value(t);
+  }
   return call;
 }
 
-QString runScriptCall(const ScriptHost& host, const QString& text, const QString& objectName) {
+QString runScriptCall(const ScriptHost& host, const QString& text, const QString& objectName, const Obj& root) {
   const QString head = QStringLiteral("FUNCS: ");
-  const ScriptCall call = parseScriptCall(text);
+  ScriptCall call = parseScriptCall(text);
   if (!call.error.isEmpty()) return head + call.error;
+  for (auto it = call.objects.cbegin(); it != call.objects.cend(); ++it) {
+    if (root.isNothing()) return head + QStringLiteral("no core object for @") + it.value();
+    try {
+      call.args[it.key()] = jex::automation::fromObj(root.obj(it.value()));
+    } catch (const jex::Error& e) {
+      return head + QStringLiteral("@%1: %2 %3").arg(it.value()).arg(e.number()).arg(e.description());
+    }
+  }
   const Obj target = host.exposed(objectName);
   if (target.isNothing()) return head + QStringLiteral("no object \"%1\" has been exposed").arg(objectName);
   try {

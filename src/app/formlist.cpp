@@ -24,10 +24,6 @@ QString L(const char* s) { return QString::fromLatin1(s); }
 QList<forms::Form> comingForms() {
   return {
       {.name = L("frmMeridan"), .menuButton = 4},
-      {.name = L("frmObjWiz"),
-       .menuButton = 5,
-       .commands = {{.name = L("SHOWTYPEDOC")}},
-       .menuEntries = {{.name = L("mnuExtrasObjWiz")}}},
   };
 }
 }  // namespace

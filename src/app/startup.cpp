@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/ownlibrary.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -109,6 +111,7 @@ int Main() {
       return kExitNoCore;
     }
     WriteLog(QStringLiteral("JEX OK > proceed"), kDetail);
+    registerOwnTypeLibrary();
     ConnectShutdownTriggers();
     if (!Initialise() && !frmMDI::instance()) {
       unpublishUiApplication();

@@ -47,6 +47,16 @@ enum class CallKind { Get = 1, Method = 2, Put = 4 };
 inline constexpr int kMaxDefaultDepth = 8;
 
 // Documentation of one member, used for introspection ("type library").
+// A declared parameter: its name, its variant type number (3 Long, 8 String, 11 Boolean,
+// 12 Variant, 9 Object ...) and its flags as type libraries write them (1 in, 2 out, 0x10
+// optional).
+struct ParamInfo {
+  QString name;
+  int type = 12;
+  int flags = 1;
+  bool operator==(const ParamInfo&) const = default;
+};
+
 struct MemberInfo {
   QString name;
   CallKind kind = CallKind::Method;  // Get for read-only properties, Put for write-only ones
@@ -55,6 +65,11 @@ struct MemberInfo {
   int minArgs = 0;
   int maxArgs = 0;
   QString help;
+  // Declared by the object (Dispatchable::declare); undeclared ones are Variant. A method's
+  // result 24 (void) makes it a Sub. params: the arguments (the index of a property), without
+  // the value a property is given.
+  int resultType = 12;
+  QList<ParamInfo> params;
 };
 
 // Anything that answers late-bound calls. Implement it through Dispatchable (dispatchable.h).

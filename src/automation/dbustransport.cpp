@@ -503,7 +503,7 @@ QString Endpoint::introspect(const QString& path) const {
                     "<arg name=\"result\" type=\"v\" direction=\"out\"/><arg name=\"argsOut\" type=\"av\" "
                     "direction=\"out\"/></method>\n"
                     "    <method name=\"Describe\"><arg name=\"className\" type=\"s\" direction=\"out\"/>"
-                    "<arg name=\"members\" type=\"a(sibbiis)\" direction=\"out\"/></method>\n"
+                    "<arg name=\"members\" type=\"a(sibbiisia(sii))\" direction=\"out\"/></method>\n"
                     "    <method name=\"Release\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"
                     "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>\n"
                     "    <method name=\"AddRef\"><arg name=\"count\" type=\"i\" direction=\"in\"/>"

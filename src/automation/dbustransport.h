@@ -6,7 +6,7 @@
 //
 //   Invoke(s member, i kind, av args) -> (v result, av argsOut)   kind as CallKind; argsOut
 //                                       carries the by-reference values back (method calls)
-//   Describe() -> (s className, a(sibbiis) members)               the member table with help
+//   Describe() -> (s className, a(sibbiisia(sii)) members)               the member table with help
 //   Release(i count), AddRef(i count)                             no reply; reference counts
 //   Share(s peer, i count)                                        no reply; a holder passes the
 //                                       object on to a third peer, which then holds count references

@@ -7,16 +7,39 @@
 #include <mutex>
 
 namespace jex::automation {
+QDBusArgument& operator<<(QDBusArgument& a, const ParamInfo& p) {
+  a.beginStructure();
+  a << p.name << p.type << p.flags;
+  a.endStructure();
+  return a;
+}
+const QDBusArgument& operator>>(const QDBusArgument& a, ParamInfo& p) {
+  a.beginStructure();
+  a >> p.name >> p.type >> p.flags;
+  a.endStructure();
+  return a;
+}
 QDBusArgument& operator<<(QDBusArgument& a, const MemberInfo& m) {
   a.beginStructure();
-  a << m.name << int(m.kind) << m.readable << m.writable << m.minArgs << m.maxArgs << m.help;
+  a << m.name << int(m.kind) << m.readable << m.writable << m.minArgs << m.maxArgs << m.help << m.resultType;
+  a.beginArray(QMetaType::fromType<ParamInfo>());
+  for (const ParamInfo& p : m.params) a << p;
+  a.endArray();
   a.endStructure();
   return a;
 }
 const QDBusArgument& operator>>(const QDBusArgument& a, MemberInfo& m) {
   int kind = 0;
   a.beginStructure();
-  a >> m.name >> kind >> m.readable >> m.writable >> m.minArgs >> m.maxArgs >> m.help;
+  a >> m.name >> kind >> m.readable >> m.writable >> m.minArgs >> m.maxArgs >> m.help >> m.resultType;
+  m.params.clear();
+  a.beginArray();
+  while (!a.atEnd()) {
+    ParamInfo p;
+    a >> p;
+    m.params.append(p);
+  }
+  a.endArray();
   a.endStructure();
   m.kind = CallKind(kind);
   return a;
@@ -68,6 +91,7 @@ void registerTypes() {
     qDBusRegisterMetaType<ObjRef>();
     qDBusRegisterMetaType<Marker>();
     qDBusRegisterMetaType<StringBlock>();
+    qDBusRegisterMetaType<ParamInfo>();
     qDBusRegisterMetaType<MemberInfo>();
     qDBusRegisterMetaType<QList<MemberInfo>>();
   });
@@ -270,7 +294,7 @@ Reply decodeReply(const QDBusMessage& reply, const Decoder& decoder, bool withAr
 
 std::pair<QString, QList<MemberInfo>> decodeDescription(const QDBusMessage& reply) {
   const QList<QVariant> out = reply.arguments();
-  if (reply.signature() != QLatin1String("sa(sibbiis)") || out.size() != 2)
+  if (reply.signature() != QLatin1String("sa(sibbiisia(sii))") || out.size() != 2)
     throw Error(
         err::InvalidCall,
         QStringLiteral("Invalid procedure call or argument: a description of (%1)").arg(reply.signature().left(64)));

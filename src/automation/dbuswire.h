@@ -78,7 +78,7 @@ struct Reply {
   QVariantList args;
 };
 Reply decodeReply(const QDBusMessage& reply, const Decoder& decoder, bool withArgs);
-// The reply (s className, a(sibbiis) members) to Describe.
+// The reply (s className, a(sibbiisia(sii)) members) to Describe.
 std::pair<QString, QList<MemberInfo>> decodeDescription(const QDBusMessage& reply);
 // The count of AddRef and Release; 0 when the message does not carry one.
 int decodeCount(const QDBusMessage& msg);
@@ -88,4 +88,5 @@ int decodeCount(const QDBusMessage& msg);
 Q_DECLARE_METATYPE(jex::automation::dbus::wire::ObjRef)
 Q_DECLARE_METATYPE(jex::automation::dbus::wire::Marker)
 Q_DECLARE_METATYPE(jex::automation::dbus::wire::StringBlock)
+Q_DECLARE_METATYPE(jex::automation::ParamInfo)
 Q_DECLARE_METATYPE(jex::automation::MemberInfo)

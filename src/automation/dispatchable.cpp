@@ -92,6 +92,14 @@ void Dispatchable::add(Entry e) {
   entries_.append(std::move(e));
 }
 
+void Dispatchable::declare(const QString& name, QList<ParamInfo> params, int resultType) {
+  auto it = byName_.constFind(name.toLower());
+  if (it == byName_.constEnd()) return;
+  MemberInfo& info = entries_[*it].info;
+  info.params = std::move(params);
+  info.resultType = resultType;
+}
+
 QList<MemberInfo> Dispatchable::members() const {
   QList<MemberInfo> out;
   out.reserve(entries_.size());

@@ -65,6 +65,9 @@ class Dispatchable : public Target, public std::enable_shared_from_this<Dispatch
   void method(const QString& name, int minArgs, int maxArgs, Method fn, const QString& help = {});
   // A method without arguments that returns nothing.
   void procedure(const QString& name, std::function<void()> fn, const QString& help = {});
+  // Declares the parameters and the result type of member name, already in the table (see
+  // MemberInfo); a property's params are its index.
+  void declare(const QString& name, QList<ParamInfo> params, int resultType = 12);
   // The member answered for "" (the object's value).
   void defaultMember(const QString& name) { default_ = name; }
 

@@ -7,11 +7,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
 #include "base/codepages.h"
 #include "base/log.h"
+#include "platform/filestore.h"
 
 namespace jex::platform {
 namespace {
@@ -162,6 +164,38 @@ QVariant Registry::value(const QString& root, const QString& keyPath, const QStr
   if (k == keys_.cend()) return {};
   const auto v = k->values.constFind(name.toLower());
   return v == k->values.cend() ? QVariant() : v->second;
+}
+
+QStringList Registry::subKeys(const QString& root, const QString& keyPath) const {
+  const QString r = canonicalRoot(root);
+  if (r.isEmpty()) return {};
+  const QString prefix = keyId(r, keyPath) + u'\\';
+  QStringList names;
+  QSet<QString> seen;
+  for (auto it = keys_.cbegin(); it != keys_.cend(); ++it) {
+    if (!it.key().startsWith(prefix)) continue;
+    // The display name's part below keyPath, up to the next separator.
+    const QString rest = it->name.mid(prefix.size());
+    const QString child = rest.section(u'\\', 0, 0);
+    if (!child.isEmpty() && !seen.contains(child.toLower())) {
+      seen.insert(child.toLower());
+      names << child;
+    }
+  }
+  names.sort(Qt::CaseInsensitive);
+  return names;
+}
+
+bool Registry::update(const QString& filePath, const std::function<bool(Registry&)>& change) {
+  QDir().mkpath(QFileInfo(filePath).absolutePath());
+  FileLock lock;
+  QString problem;
+  if (!lock.acquire(filePath + QStringLiteral(".lock"), 5000, problem)) {
+    WriteErrorLog(QStringLiteral("Registry: no lock on ") + filePath + QStringLiteral(": ") + problem);
+    return false;
+  }
+  Registry reg(filePath);
+  return change(reg);
 }
 
 bool Registry::deleteKey(const QString& root, const QString& keyPath) {
@@ -413,5 +447,41 @@ bool unregisterServer(Registry& reg, const QString& file) {
 }
 
 }  // namespace com
+
+namespace typelibs {
+
+namespace {
+const QString kTypeLib = QStringLiteral("TypeLib");
+}
+
+bool registerLibrary(const QString& registryFile, const QString& guid, int major, int minor, const QString& file,
+                     bool win64) {
+  const QString key = kTypeLib + u'\\' + guid + u'\\' + QString::number(major, 16) + u'.' + QString::number(minor, 16) +
+                      QStringLiteral("\\0\\") + (win64 ? QStringLiteral("win64") : QStringLiteral("win32"));
+  return Registry::update(registryFile,
+                          [&](Registry& reg) { return reg.setString("HKEY_CLASSES_ROOT", key, QString(), file); });
+}
+
+QStringList registeredFiles(const Registry& reg) {
+  QStringList files;
+  for (const QString& lib : reg.subKeys("HKEY_CLASSES_ROOT", kTypeLib))
+    for (const QString& version : reg.subKeys("HKEY_CLASSES_ROOT", kTypeLib + u'\\' + lib))
+      for (const QString& platform : {QStringLiteral("win32"), QStringLiteral("win64")}) {
+        const QVariant file =
+            reg.value("HKEY_CLASSES_ROOT",
+                      kTypeLib + u'\\' + lib + u'\\' + version + QStringLiteral("\\0\\") + platform, QString());
+        if (file.isValid() && !file.toString().isEmpty()) files << file.toString();
+      }
+  return files;
+}
+
+QString findByBaseName(const Registry& reg, const QString& baseName) {
+  const QString wanted = QFileInfo(baseName).completeBaseName();
+  for (const QString& file : registeredFiles(reg))
+    if (QFileInfo(file).completeBaseName().compare(wanted, Qt::CaseInsensitive) == 0) return file;
+  return {};
+}
+
+}  // namespace typelibs
 
 }  // namespace jex::platform

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 namespace jex::platform {
@@ -42,6 +43,13 @@ class Registry {
   // deleted since).
   bool hasKey(const QString& root, const QString& keyPath) const;
   bool deleteValue(const QString& root, const QString& keyPath, const QString& name);
+  // The names of the keys directly below keyPath, as they were written, sorted without regard to
+  // case.
+  QStringList subKeys(const QString& root, const QString& keyPath) const;
+  // Reads the file afresh and runs change on it while holding the file's lock, so that two
+  // programs writing at the same moment both keep their entries; false when the lock could not
+  // be had (change did not run) or change returned false.
+  static bool update(const QString& filePath, const std::function<bool(Registry&)>& change);
   bool deleteKey(const QString& root, const QString& keyPath);  // with its sub-keys
 
   struct ImportResult {
@@ -93,6 +101,19 @@ bool registerServer(Registry& reg, const QString& file);
 // Removes the classes the server file serves; false when it is not known.
 bool unregisterServer(Registry& reg, const QString& file);
 }  // namespace com
+
+// Type libraries as the registry holds them: HKCR\TypeLib\{LIBID}\<major>.<minor>\0\win32 names
+// the library's file (win64 for a 64-bit library).
+namespace typelibs {
+// Registers file as the library guid of that version, under the file's lock.
+bool registerLibrary(const QString& registryFile, const QString& guid, int major, int minor, const QString& file,
+                     bool win64 = false);
+// Every registered library file, in registry order.
+QStringList registeredFiles(const Registry& reg);
+// The registered file whose base name is baseName's ("corvane.exe" finds ".../corvane.tlb"),
+// without regard to case; empty when none is.
+QString findByBaseName(const Registry& reg, const QString& baseName);
+}  // namespace typelibs
 
 // The web-page add-on: its registry key and the value holding its installation folder.
 namespace pagecaster {

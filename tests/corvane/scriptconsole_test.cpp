@@ -34,5 +34,16 @@ TEST(ScriptConsole, AssignmentsAndBrokenLines) {
   EXPECT_EQ(m.args.size(), 3);
 }
 
+TEST(ScriptConsole, AtNamesACoreObjectUnlessQuoted) {
+  const ScriptCall c = parseScriptCall(S(R"(GetTypeLibInfoFromO @proc "@proc" @ @proc.iSys)"));
+  ASSERT_TRUE(c.error.isEmpty());
+  ASSERT_EQ(c.args.size(), 4);
+  EXPECT_EQ(c.objects.value(0), S("proc"));
+  EXPECT_FALSE(c.objects.contains(1));
+  EXPECT_EQ(c.args[1], QVariant(S("@proc")));
+  EXPECT_EQ(c.args[2], QVariant(S("@"))) << "a lone @ is text";
+  EXPECT_EQ(c.objects.value(3), S("proc.iSys"));
+}
+
 }  // namespace
 }  // namespace corvane

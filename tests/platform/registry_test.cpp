@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <thread>
 
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -140,6 +141,53 @@ TEST(SystemTest, SystemCodeIsThreeCharactersFromTheKernelVersion) {
   const QString code = jex::platform::systemCode();
   EXPECT_TRUE(code.startsWith('L') && code.size() >= 2 && code.size() <= 3) << code.toStdString();
   EXPECT_FALSE(jex::platform::loginName().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace jex::platform;
+
+class TypeLibRegistryTest : public RegistryTest {};
+
+TEST_F(TypeLibRegistryTest, SubKeysListTheChildrenOnceWithTheirWrittenNames) {
+  Registry r(path("reg.json"));
+  ASSERT_TRUE(r.setString("HKCR", "TypeLib\\{B}\\1.0\\0\\win32", "", "/x/b.tlb"));
+  ASSERT_TRUE(r.setString("HKCR", "TypeLib\\{a}\\2.1\\0\\win32", "", "/x/a.tlb"));
+  ASSERT_TRUE(r.setString("HKCR", "TypeLib\\{a}\\2.1\\0\\win64", "", "/x/a64.tlb"));
+  ASSERT_TRUE(r.openKey("HKCR", "TypeLibrary\\{c}"));
+  EXPECT_EQ(r.subKeys("HKEY_CLASSES_ROOT", "typelib"), QStringList({"{a}", "{B}"}));
+  EXPECT_EQ(r.subKeys("HKCR", "TypeLib\\{a}\\2.1\\0"), QStringList({"win32", "win64"}));
+  EXPECT_TRUE(r.subKeys("HKCR", "TypeLib\\{none}").isEmpty());
+  EXPECT_TRUE(r.subKeys("HKEY_USERS", "TypeLib").isEmpty());
+}
+
+TEST_F(TypeLibRegistryTest, LibrariesFoundByTheBaseNameOfAProgram) {
+  ASSERT_TRUE(typelibs::registerLibrary(path("reg.json"), "{11111111-0000-0000-0000-000000000001}", 1, 10,
+                                        "/opt/c/corvane.tlb"));
+  ASSERT_TRUE(typelibs::registerLibrary(path("reg.json"), "{11111111-0000-0000-0000-000000000002}", 4, 0,
+                                        "/opt/j/JexUI.tlb", true));
+  Registry r(path("reg.json"));
+  EXPECT_EQ(r.value("HKCR", "TypeLib\\{11111111-0000-0000-0000-000000000001}\\1.a\\0\\win32", "").toString(),
+            "/opt/c/corvane.tlb");
+  EXPECT_EQ(typelibs::findByBaseName(r, "corvane.exe"), "/opt/c/corvane.tlb");
+  EXPECT_EQ(typelibs::findByBaseName(r, "jexui.exe"), "/opt/j/JexUI.tlb");
+  EXPECT_EQ(typelibs::findByBaseName(r, "qmtsys.dll"), QString());
+  EXPECT_EQ(typelibs::registeredFiles(r).size(), 2);
+}
+
+TEST_F(TypeLibRegistryTest, TwoWritersAtTheSameMomentKeepBothEntries) {
+  constexpr int kEach = 25;
+  auto writer = [this](int first) {
+    for (int i = first; i < first + kEach; ++i)
+      typelibs::registerLibrary(path("reg.json"), QStringLiteral("{%1}").arg(i), 1, 0,
+                                QStringLiteral("/l/%1.tlb").arg(i));
+  };
+  std::thread a(writer, 0), b(writer, 100);
+  a.join();
+  b.join();
+  EXPECT_EQ(typelibs::registeredFiles(Registry(path("reg.json"))).size(), 2 * kEach);
 }
 
 }  // namespace

@@ -75,7 +75,13 @@ class Child {
 // the bus (--trust-bus); a test of the core's refusals leaves that out.
 class BuiltCore : public Child {
  public:
-  explicit BuiltCore(const QString& busAddress) : Child(busEnvironment(busAddress)) {}
+  // The core keeps what it registers (its type library) in a registry file of its own home.
+  explicit BuiltCore(const QString& busAddress) : Child(busEnvironment(busAddress)) {
+    QProcessEnvironment env = proc.processEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.filePath(QStringLiteral("config")));
+    proc.setProcessEnvironment(env);
+  }
+  QString registryFile() const { return home_.filePath(QStringLiteral("config/jexui/registry.json")); }
   static bool built() { return !builtProgram(QStringLiteral("corvane")).isEmpty(); }
   QString appDir() const { return home_.filePath(QStringLiteral("app")); }
   QString dataDir() const { return home_.filePath(QStringLiteral("data")); }

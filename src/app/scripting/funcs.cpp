@@ -92,6 +92,27 @@ Funcs::Funcs() : Dispatchable(typeLibClass(QStringLiteral("Funcs"))) {
   });
   property(QStringLiteral("AllVoiceSpeed"), {}, [this](const QVariant& v) { setAllVoiceSpeed(v); });
   property(QStringLiteral("AllVoiceVolume"), {}, [this](const QVariant& v) { setAllVoiceVolume(v); });
+  // Their parameters and results, as JexUI's type library declares them.
+  using automation::ParamInfo;
+  constexpr int String = 8, Long = 3, Boolean = 11, Object = 9, Variant = 12, None = 24;
+  const auto in = [](const char* name, int type) { return ParamInfo{QString::fromLatin1(name), type, 0x1}; };
+  const auto optional = [](const char* name, int type) { return ParamInfo{QString::fromLatin1(name), type, 0x11}; };
+  declare(QStringLiteral("FindClassEx"),
+          {optional("ParentHwnd", Long), optional("ClassName", String), optional("Number", Long)}, Long);
+  declare(QStringLiteral("SetFocusToClass"),
+          {in("ClassName", String), optional("Number", Long), optional("ParentHwnd", Long)}, Long);
+  declare(QStringLiteral("MsgBox"),
+          {in("Prompt", String), optional("Buttons", Long), optional("Title", String), optional("Context", Variant)},
+          None);
+  declare(QStringLiteral("InputBox"),
+          {in("Prompt", String), optional("Title", String), optional("Default", String), optional("Context", Variant)},
+          None);
+  declare(QStringLiteral("GetTypeLibInfoFromO"), {in("O", Object)}, String);
+  declare(QStringLiteral("ShowReadMe"), {optional("File", String)}, None);
+  declare(QStringLiteral("ShowText"),
+          {in("Text", String), optional("AutoRead", Boolean), optional("AutoClose", Boolean)}, None);
+  declare(QStringLiteral("AllVoiceSpeed"), {}, Long);
+  declare(QStringLiteral("AllVoiceVolume"), {}, Long);
 }
 
 qint32 Funcs::FindClassEx(const QVariant& parentHwnd, const QVariant& className, const QVariant& num) {
@@ -138,7 +159,18 @@ void Funcs::InputBox(const QVariant& prompt, const QVariant& title, const QVaria
 }
 
 QString Funcs::GetTypeLibInfoFromO(const QVariant& object) {
-  return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] { return describeMembers(toObj(object)); });
+  return trapped("Funcs.GetTypeLibInfoFromO", QString(), [&] {
+    // The object wizard writes the declaration text; without it, the plain member listing.
+    if (forms::contains(QStringLiteral("frmObjWiz"))) {
+      if (QWidget* wizard = forms::load(QStringLiteral("frmObjWiz"), "Funcs.GetTypeLibInfoFromO")) {
+        QString text;
+        if (QMetaObject::invokeMethod(wizard, "GetLiveObjectInfo", Q_RETURN_ARG(QString, text),
+                                      Q_ARG(QVariant, object)))
+          return text;
+      }
+    }
+    return describeMembers(toObj(object));
+  });
 }
 
 QString Funcs::readMeFile(const QString& fileName) {

@@ -239,16 +239,18 @@ TEST_P(DispatchBoth, ACommandOfARegistrationOpensItsFormAndOneWithoutItsFormOnly
                    .create = [] { return std::make_unique<jex::ChildDialog>(S("frmProbe"), S("Probe")); },
                    .menuButton = 4,
                    .commands = {{.name = S("DLGPROBE")}}});
-  core->type(S("DLGPROBE\nSHOWTYPEDOC"));
+  jex::forms::addRoutes({.name = S("frmComing"), .commands = {{.name = S("DLGCOMING")}}});  // no form behind it
+  core->type(S("DLGPROBE\nDLGCOMING"));
   ASSERT_TRUE(settled(2)) << out();
   jex::forms::remove(S("frmProbe"));
-  EXPECT_EQ(core->commands(), L({"CMD: DLGPROBE -> consumed by JexUI", "CMD: SHOWTYPEDOC -> consumed by JexUI"}));
+  jex::forms::remove(S("frmComing"));
+  EXPECT_EQ(core->commands(), L({"CMD: DLGPROBE -> consumed by JexUI", "CMD: DLGCOMING -> consumed by JexUI"}));
   QWidget* probe = jex::forms::instance(S("frmProbe"));
   ASSERT_NE(probe, nullptr);
   EXPECT_TRUE(probe->isVisible());
   EXPECT_EQ(w->activeChild(), probe);
   EXPECT_EQ(w->markedButton(), 4);
-  EXPECT_TRUE(log().contains(S("frmObjWiz - not available")));
+  EXPECT_TRUE(log().contains(S("frmComing - not available")));
 }
 
 // The window system as the core sees it: JexUI's window coming up makes JexUI the foreground

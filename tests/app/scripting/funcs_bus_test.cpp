@@ -172,6 +172,16 @@ TEST_F(FuncsOverBus, IsExposedAsTheJexUITypeLibraryAndListsTheMembersOfAnyObject
   EXPECT_EQ(call(S("GetTypeLibInfoFromO"), {QVariant()}).toString(), QString());
 }
 
+// The console hands one of the core's objects to Funcs by its path; JexUI describes it.
+TEST_F(FuncsOverBus, TheConsolePassesCoreObjectsByTheirPath) {
+  const QString line = corvane::runScriptCall(script(), S("GetTypeLibInfoFromO @proc"), S("Funcs"), Obj(published));
+  EXPECT_TRUE(line.startsWith(S("FUNCS: GetTypeLibInfoFromO -> \""))) << line.toStdString();
+  EXPECT_TRUE(line.contains(S("AddToCMDQueue"))) << line.toStdString();
+  EXPECT_TRUE(corvane::runScriptCall(script(), S("GetTypeLibInfoFromO @nothing"), S("Funcs"), Obj(published))
+                  .startsWith(S("FUNCS: @nothing: 438")));
+  EXPECT_EQ(console(S("GetTypeLibInfoFromO @proc")), S("FUNCS: no core object for @proc"));
+}
+
 TEST_F(FuncsOverBus, BadInputGivesEmptyResultsAndNeverAnError) {
   const QString huge(2 * 1024 * 1024, u'A');
   EXPECT_NO_THROW({

@@ -31,3 +31,18 @@ function(jex_typelib output idl)
     DEPENDS ${idl} ${ARG_DEPENDS}
     COMMENT "Type library ${output}" VERBATIM)
 endfunction()
+
+# jex_program_typelib(TARGET): the program's own type library, TARGET.tlb beside it, from the
+# IDL the built program writes of its member tables (--write-idl).
+function(jex_program_typelib target)
+  if(NOT TARGET ${target} OR NOT JEX_HAVE_WIDL)
+    return()
+  endif()
+  set(_bin ${CMAKE_BINARY_DIR}/bin)
+  add_custom_command(OUTPUT ${_bin}/${target}.idl
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:${target}>
+            --write-idl ${_bin}/${target}.idl
+    DEPENDS ${target} COMMENT "The IDL of ${target}" VERBATIM)
+  jex_typelib(${_bin}/${target}.tlb ${_bin}/${target}.idl BITS 32)
+  add_custom_target(${target}_typelib ALL DEPENDS ${_bin}/${target}.tlb)
+endfunction()

@@ -70,6 +70,13 @@ class Core : public corvane::CoreModel {
   }
   void setLanguage(const QString& l) override { reports << QStringLiteral("LANGUAGE: ") + l; }
   void report(const QString& l) override { reports << l; }
+  // What was said aloud, in order, without the "SPEAK: " of the report lines.
+  QStringList said() const {
+    QStringList out;
+    for (const QString& l : reports)
+      if (l.startsWith(u"SPEAK: ")) out << l.mid(7);
+    return out;
+  }
 
   // The foreground application changes: the core tells JexUI.
   void switchTask(const QString& from, const QString& to) {

@@ -34,12 +34,7 @@ FocusedText field(const QString& name, Kind kind, const QString& text, int caret
 
 class ReadEditCur : public ::testing::TestWithParam<FieldCase> {
  protected:
-  QStringList said() const {
-    QStringList out;
-    for (const QString& l : core.reports)
-      if (l.startsWith(u"SPEAK: ")) out << l.mid(7);
-    return out;
-  }
+  QStringList said() const { return core.said(); }
   QTemporaryDir dir;
   fake::Core core{dir.path()};
   ScreenReader reader{core};

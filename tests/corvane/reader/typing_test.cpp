@@ -66,12 +66,7 @@ class Typing : public ::testing::TestWithParam<TypingCase> {
       reader.hear(ev);
     }
   }
-  QStringList said() const {
-    QStringList out;
-    for (const QString& l : core.reports)
-      if (l.startsWith(u"SPEAK: ")) out << l.mid(7);
-    return out;
-  }
+  QStringList said() const { return core.said(); }
 
   QTemporaryDir dir;
   fake::Core core{dir.path()};

@@ -396,6 +396,8 @@ constexpr Case kCases[] = {
     {"1031", "frmTasks"},  {"1031", "frmKeys"},    {"1031", "frmUser"},   {"1031", "frmOptions"},
     {"1033", "frmVoices"}, {"1033", "frmKeyecho"}, {"1033", "frmDevice"}, {"1033", "frmBraille"},
     {"1033", "frmTasks"},  {"1033", "frmKeys"},    {"1033", "frmUser"},   {"1033", "frmOptions"},
+    {"1031", "frmReadMe"}, {"1031", "frmHelp"},    {"1031", "frmAbout"},  {"1031", "frmTextWiz"},
+    {"1031", "frmObjWiz"}, {"1033", "frmObjWiz"},
 };
 INSTANTIATE_TEST_SUITE_P(Dialogs, OrcaHears, ::testing::ValuesIn(kCases), caseName);
 

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOption>
 #include <QVBoxLayout>
 
 #include "base/error.h"
@@ -172,6 +174,16 @@ void ChildDialog::ownWindow(Qt::WindowModality modality) {
   setParent(nullptr);
   setWindowFlag(Qt::Window, true);
   setWindowModality(modality);
+  // A window of its own has no frame around it: the margins that the main window's frame gives
+  // the dialogs inside it (the style's margins of a layout inside a window).
+  if (layout()) {
+    QStyleOption inside;
+    inside.initFrom(this);
+    inside.state &= ~QStyle::State_Window;
+    const auto margin = [&](QStyle::PixelMetric side) { return style()->pixelMetric(side, &inside, this); };
+    layout()->setContentsMargins(margin(QStyle::PM_LayoutLeftMargin), margin(QStyle::PM_LayoutTopMargin),
+                                 margin(QStyle::PM_LayoutRightMargin), margin(QStyle::PM_LayoutBottomMargin));
+  }
   setVisible(false);
 }
 

@@ -12,8 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
-#include <QStyleOption>
 
 #include "base/error.h"
 #include "base/log.h"
@@ -70,14 +68,6 @@ QWidget* formWithFocus(QWidget* window) {
 
 LocalizerEditor::LocalizerEditor() : ChildDialog(QStringLiteral("frmLocalizer"), QStringLiteral("Localizer")) {
   ownWindow(Qt::NonModal);
-  // A window of its own has no frame around it: the margins that the main window's frame gives
-  // the dialogs inside it (the style's margins of a layout inside a window).
-  QStyleOption inside;
-  inside.initFrom(this);
-  inside.state &= ~QStyle::State_Window;
-  const auto margin = [&](QStyle::PixelMetric side) { return style()->pixelMetric(side, &inside, this); };
-  layout()->setContentsMargins(margin(QStyle::PM_LayoutLeftMargin), margin(QStyle::PM_LayoutTopMargin),
-                               margin(QStyle::PM_LayoutRightMargin), margin(QStyle::PM_LayoutBottomMargin));
   setWindowTitle(QStringLiteral("Localizer"));
   list_ = named<TaskListView>(this, "nl_lvwControls");
   list_->setColumnCount(4);

@@ -3,7 +3,7 @@
 
 #include "ini/privateprofile.h"
 
-#include <QProcess>
+#include "tests/support/processes.h"
 
 using jex::test::IniFolder;
 
@@ -11,19 +11,8 @@ namespace {
 
 const QString kTool = QStringLiteral(JEX_BIN_DIR "/jexui-ini");
 
-struct ToolRun {
-  int exitCode = -1;
-  QByteArray out;
-  QByteArray err;
-};
-
-ToolRun tool(const QStringList& args) {
-  QProcess p;
-  p.start(kTool, args);
-  p.waitForFinished(30000);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-          p.readAllStandardError()};
-}
+using jex::testing::ToolRun;
+ToolRun tool(const QStringList& args) { return jex::testing::runTool(kTool, args, 30000); }
 
 }  // namespace
 

@@ -5,26 +5,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
+#include "tests/support/processes.h"
 
 namespace {
 
 const QString kTool = QStringLiteral(JEX_BIN_DIR "/jexui-lng");
 
-struct ToolRun {
-  int exitCode = -1;
-  QByteArray out;
-  QByteArray err;
-};
-
-ToolRun run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  p.waitForFinished(60000);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-          p.readAllStandardError()};
-}
+using jex::testing::ToolRun;
+ToolRun run(const QString& program, const QStringList& args) { return jex::testing::runTool(program, args); }
 
 QByteArray read(const QString& path) {
   QFile f(path);

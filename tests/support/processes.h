@@ -102,6 +102,21 @@ class BuiltCore : public Child {
   QTemporaryDir home_;
 };
 
+// A command-line program run to its end: its exit code (-1 when it crashed or did not end within
+// the time) and what it wrote.
+struct ToolRun {
+  int exitCode = -1;
+  QByteArray out;
+  QByteArray err;
+};
+inline ToolRun runTool(const QString& program, const QStringList& args, int timeoutMs = 60000) {
+  QProcess p;
+  p.start(program, args);
+  p.waitForFinished(timeoutMs);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+          p.readAllStandardError()};
+}
+
 // True when needles occur in lines in this order (not necessarily adjacent).
 bool inOrder(const QStringList& lines, const QStringList& needles);
 // The file's text split at line ends (CR LF or LF), without empty lines.

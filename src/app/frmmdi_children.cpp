@@ -214,7 +214,9 @@ void frmMDI::StatusTip(const QString& text) {
   tipRequested_ = now();
   tipTicks_ = 0;
   tipPending_ = true;
-  tmrTip_->start();
+  // A tip never interrupts speech: while the core speaks (the focus utterance of the control
+  // whose tip this is, mostly) the timer waits for the end of it.
+  if (!gGlobal().Speaking) tmrTip_->start();
 }
 
 qint64 frmMDI::now() const { return clock_ ? clock_() : QDateTime::currentMSecsSinceEpoch(); }
@@ -245,6 +247,10 @@ void frmMDI::readerTick() {
 
 void frmMDI::tipTick() {
   trap("frmMDI.tmrTip_Timer", [this] {
+    if (gGlobal().Speaking) {  // held off until the speech ends
+      tmrTip_->stop();
+      return;
+    }
     if (++tipTicks_ <= gGlobal().TipDelay) return;
     tmrTip_->stop();
     tipPending_ = false;

@@ -552,4 +552,19 @@ TEST_F(TipTest, SpeechHoldsTheTipOffAndTheStopReleasesItAfter501MsWhenTipsAreOn)
   EXPECT_TRUE(w->tmrTip()->isActive());
 }
 
+// The focus utterance often begins before the reader timer sees the control's tip: the tip
+// asked for while the core speaks waits for the end of it, however long it speaks.
+TEST_F(TipTest, ATipAskedForDuringSpeechWaitsForItsEnd) {
+  gGlobal().TipDelay = 0;
+  fc().hub.audioStart(S("Braille, Schalter"));
+  w->StatusTip(S("Einstellungen der Braillezeile"));
+  EXPECT_FALSE(w->tmrTip()->isActive());
+  const qsizetype before = fc().said().size();
+  QTest::qWait(250);
+  EXPECT_EQ(fc().said().size(), before) << "nothing was said over the speech";
+  now += 600;
+  fc().hub.audioStop(S("Braille, Schalter"));
+  EXPECT_TRUE(w->tmrTip()->isActive());
+}
+
 }  // namespace

@@ -50,6 +50,7 @@
 #include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
 #include "tests/support/text.h"
+#include "tests/support/wait.h"
 #include "widgets/accessibility.h"
 
 namespace jex::test {
@@ -68,7 +69,7 @@ const bool kCoreWanted = (jex::testing::useCore({QStringLiteral("--paced")}), tr
 struct CoreEnd : ::testing::Environment {
   void TearDown() override {
     jex::testing::coreQuit();
-    QTest::qWait(300);
+    jex::testing::pause(300);
   }
 };
 const auto* const kCoreEnd = ::testing::AddGlobalTestEnvironment(new CoreEnd);
@@ -144,9 +145,9 @@ class SpokenDialogs : public ::testing::Test {
       skipWhy = S("JexUI did not start in the test process");
       return;
     }
-    (void)QTest::qWaitFor([] { return jex::testing::coreOutput().contains(S("EXPOSED: Funcs")); }, 10000);
+    (void)jex::testing::waitFor([] { return jex::testing::coreOutput().contains(S("EXPOSED: Funcs")); }, 10000);
     // JexUI shows its main window at the start (TOGGMEN then only brings it forward).
-    (void)QTest::qWaitFor([] { return QApplication::activeWindow() == frmMDI::instance(); }, 5000);
+    (void)jex::testing::waitFor([] { return QApplication::activeWindow() == frmMDI::instance(); }, 5000);
   }
   void SetUp() override {
     if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << desktopError().toStdString();
@@ -158,7 +159,7 @@ class SpokenDialogs : public ::testing::Test {
 
   static void console(const QString& line) {
     jex::testing::coreWrite(line);
-    QTest::qWait(50);
+    jex::testing::pause(50);
   }
   // Ends a test in the main window: the next test starts only once JexUI has hidden it, since a
   // toggle handled late would bring the main window in front of that test's window.
@@ -166,12 +167,12 @@ class SpokenDialogs : public ::testing::Test {
     if (!frmMDI::instance()->isVisible()) return;  // closing the dialog hid it already
     console(S("TOGGMEN"));
     // Under load the toggle can take seconds; the next opening's TOGGMEN must not overtake it.
-    (void)QTest::qWaitFor([] { return !frmMDI::instance()->isVisible(); }, 10000);
+    (void)jex::testing::waitFor([] { return !frmMDI::instance()->isVisible(); }, 10000);
   }
   // Escape on the focused control; true once part (a panel, a frame, a dialog) has closed.
   static bool escapeCloses(QWidget* part) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    return part && QTest::qWaitFor([&] { return !part->isVisible(); }, 3000);
+    return part && jex::testing::waitFor([&] { return !part->isVisible(); }, 3000);
   }
   static const QString& out() { return jex::testing::coreOutput(); }
   static QList<SpeechLog::Entry> spoken() {
@@ -188,7 +189,7 @@ class SpokenDialogs : public ::testing::Test {
   static std::optional<SpeechLog::Entry> heard(const QString& text, qint64 since, int ms = 5000, int source = 0) {
     std::optional<SpeechLog::Entry> found;
     qsizetype seen = 0;
-    (void)QTest::qWaitFor(
+    (void)jex::testing::waitFor(
         [&] {
           const auto all = spoken();
           seen = all.size();
@@ -224,7 +225,7 @@ class SpokenDialogs : public ::testing::Test {
     // A command is JexUI's once the core has handed it over and JexUI's queue has run it; only
     // then is the user back in JexUI (a toggle run later would find JexUI in front and hide it).
     if (!command.startsWith(u':'))
-      (void)QTest::qWaitFor(
+      (void)jex::testing::waitFor(
           [&] {
             const CommandQueue& q = frmMDI::instance()->commandQueue();
             return out().indexOf(S("CMD: ") + command + S(" ->"), outMark) >= 0 && q.isEmpty() &&
@@ -232,7 +233,7 @@ class SpokenDialogs : public ::testing::Test {
           },
           8000);
     QWidget* form = nullptr;
-    (void)QTest::qWaitFor(
+    (void)jex::testing::waitFor(
         [&] {
           for (QWidget* w : QApplication::topLevelWidgets())
             if (w->objectName() == QLatin1String(formName) && w->isVisible()) form = w;
@@ -242,11 +243,11 @@ class SpokenDialogs : public ::testing::Test {
     if (form && form->isActiveWindow() && wasActive) mark = 0;  // its focus was heard when it came up
     // The window manager may keep a new window behind the one in front (focus stealing
     // prevention); the user then brings it forward, as done here.
-    if (form && !QTest::qWaitFor([&] { return form->isActiveWindow(); }, 1000)) {
+    if (form && !jex::testing::waitFor([&] { return form->isActiveWindow(); }, 1000)) {
       jex::platform::requestActivation(form);  // as a task switcher does
-      (void)QTest::qWaitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
+      (void)jex::testing::waitFor([&] { return form->isActiveWindow() && QApplication::focusWidget(); }, 3000);
     }
-    if (form) (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
+    if (form) (void)jex::testing::waitFor([&] { return QApplication::focusWidget() != nullptr; }, 3000);
     if (form && !form->isActiveWindow()) form = nullptr;
     if (!form)
       ADD_FAILURE() << formName << " not in front; active: "
@@ -291,9 +292,9 @@ class SpokenDialogs : public ::testing::Test {
       if (!dialog) dialog = ChildDialog::find(name);  // a window of its own (help, about)
       return dialog && dialog->isVisible() && dialog->isAncestorOf(QApplication::focusWidget());
     };
-    if (!QTest::qWaitFor(focusInside, 3000)) {
+    if (!jex::testing::waitFor(focusInside, 3000)) {
       jex::platform::requestActivation(w);  // kept behind by the window manager
-      if (!QTest::qWaitFor(focusInside, 3000)) {
+      if (!jex::testing::waitFor(focusInside, 3000)) {
         ADD_FAILURE() << name.toStdString() << " does not have the focus; it is on "
                       << describe(QApplication::focusWidget()).toStdString();
         return nullptr;
@@ -306,22 +307,22 @@ class SpokenDialogs : public ::testing::Test {
   static QWidget* press(Qt::Key key) {
     QWidget* from = QApplication::focusWidget();
     QTest::keyClick(from, key);
-    (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != from; }, 2000);
+    (void)jex::testing::waitFor([&] { return QApplication::focusWidget() != from; }, 2000);
     return QApplication::focusWidget();
   }
   // Waits until the core has decided to say text (its "SPEAK: " line), after position from of
   // its output.
   static bool issued(const QString& text, qsizetype from) {
-    return QTest::qWaitFor(
-        [&] {
-          const QString& o = out();
-          for (qsizetype at = o.indexOf(S("SPEAK: "), from); at >= 0; at = o.indexOf(S("SPEAK: "), at + 1)) {
-            const qsizetype end = o.indexOf(u'\n', at);
-            if (end > at && o.mid(at, end - at).contains(text)) return true;
-          }
-          return false;
-        },
-        5000);
+    return jex::testing::waitFor([&] { return said(S("SPEAK: "), text, from); }, 5000);
+  }
+  // Whether a line of the core's output after position from begins with prefix and holds text.
+  static bool said(const QString& prefix, const QString& text, qsizetype from) {
+    const QString& o = out();
+    for (qsizetype at = o.indexOf(prefix, from); at >= 0; at = o.indexOf(prefix, at + 1)) {
+      const qsizetype end = o.indexOf(u'\n', at);
+      if (end > at && o.mid(at, end - at).contains(text)) return true;
+    }
+    return false;
   }
 
   // Tabs through the window with the focus from its first control back to it. Each tab stop
@@ -336,27 +337,20 @@ class SpokenDialogs : public ::testing::Test {
       qint64 since;
     };
     QList<Stop> stops;
-    // The user hears a stop begin before pressing the next key: an utterance replaced before it
-    // began is never heard (a loaded machine may start it late).
-    int begun = 0;
-    const QMetaObject::Connection listening =
-        frmMDI::instance()->Notifier()
-            ? QObject::connect(frmMDI::instance()->Notifier(), &cNotifySink::AudioStartEvent, [&] { ++begun; })
-            : QMetaObject::Connection();
-    const auto stopListening = qScopeGuard([&] { QObject::disconnect(listening); });
     QWidget* current = first;
     do {
       const AccessibleInfo info = reported(current);
-      const corvane::reader::Composed said = corvane::reader::compose(info, german, true);
-      EXPECT_FALSE(said.unnamed) << describe(current).toStdString() << " has no label";
+      const corvane::reader::Composed composed = corvane::reader::compose(info, german, true);
+      EXPECT_FALSE(composed.unnamed) << describe(current).toStdString() << " has no label";
       EXPECT_NE(info.kind, Kind::Other) << describe(current).toStdString() << ": no role word for it";
       // The label, role and value; a description may follow.
       const QString expected = corvane::reader::compose(info, german, false).logged;
       EXPECT_TRUE(issued(expected, mark == 0 ? 0 : outMark))
           << describe(current).toStdString() << ": \"" << expected.toStdString() << "\" was not said" << recent();
       stops << Stop{expected, mark};
-      if (listening && current != first) (void)QTest::qWaitFor([&] { return begun > 0; }, 3000);
-      begun = 0;
+      // The user hears a stop begin before pressing the next key: an utterance replaced before
+      // it began is never heard (a loaded machine may start it late).
+      (void)jex::testing::waitFor([&] { return said(S("BEGUN: "), expected, mark == 0 ? 0 : outMark); }, 3000);
       mark = corvane::monotonicMs();
       outMark = out().size();
       QWidget* from = current;
@@ -391,7 +385,7 @@ class SpokenDialogs : public ::testing::Test {
   // After a window or dialog has closed (from: the core's output before): the last thing said
   // is the control that has the focus; with the focus gone from JexUI, nothing of JexUI is said.
   static void focusSaidLast(qsizetype from, const char* after) {
-    QTest::qWait(800);  // the reader has read what the close sent
+    jex::testing::pause(800);  // the reader has read what the close sent
     const QStringList said = focusLines(from);
     QWidget* focus = QApplication::focusWidget();
     if (!focus) {
@@ -442,13 +436,13 @@ TEST_F(SpokenDialogs, TaskListWithAProgramIsHeardAtEveryTabStop) {
   ASSERT_TRUE(program.waitForStarted(5000));
   program.write("open calc Sample normal - ok Rechner\n");
   QByteArray answer;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return (answer += program.readAll()).contains("window calc"); }, 5000));
+  ASSERT_TRUE(jex::testing::waitFor([&] { return (answer += program.readAll()).contains("window calc"); }, 5000));
   // The user works in it when calling the list (and the window manager's focus for the new
   // window has come before JexUI's).
   EXPECT_TRUE(jex::platform::tasks::activate(answer.trimmed().split(' ').last().toUInt(), 3000));
   QWidget* w = open(S("SHOWTASKLIST"), "frmMDI");
   ASSERT_NE(w, nullptr);
-  ASSERT_TRUE(QTest::qWaitFor(
+  ASSERT_TRUE(jex::testing::waitFor(
       [&] {
         auto* list = w->findChild<QTreeWidget*>(S("lvwTasks"));
         return list && !list->findItems(S("Rechner"), Qt::MatchExactly).isEmpty();
@@ -456,9 +450,9 @@ TEST_F(SpokenDialogs, TaskListWithAProgramIsHeardAtEveryTabStop) {
       5000));
   // The program's window may take the foreground back while JexUI is still loading its
   // dialogs; the user then brings the list forward again.
-  if (!QTest::qWaitFor([&] { return w->isActiveWindow() && QApplication::focusWidget(); }, 1000)) {
+  if (!jex::testing::waitFor([&] { return w->isActiveWindow() && QApplication::focusWidget(); }, 1000)) {
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->isActiveWindow() && QApplication::focusWidget(); }, 3000));
+    ASSERT_TRUE(jex::testing::waitFor([&] { return w->isActiveWindow() && QApplication::focusWidget(); }, 3000));
   }
   tabThrough(w);
   EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmTasks"))));
@@ -479,7 +473,7 @@ TEST_F(SpokenDialogs, TheHelpKeyOnAFocusedControlIsHeardFromItsHelpText) {
   const qsizetype before = out().size();
   console(S("HELP"));
   QWidget* help = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor(
+  ASSERT_TRUE(jex::testing::waitFor(
       [&] {
         for (QWidget* t : QApplication::topLevelWidgets())
           if (t->objectName() == QLatin1String("frmHelp") && t->isVisible() && t->isActiveWindow()) help = t;
@@ -489,27 +483,27 @@ TEST_F(SpokenDialogs, TheHelpKeyOnAFocusedControlIsHeardFromItsHelpText) {
       << out().right(600).toStdString();
   auto* text = help->findChild<QTextEdit*>(S("rtfHelp"));
   ASSERT_NE(text, nullptr);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == text; }, 3000));
+  ASSERT_TRUE(jex::testing::waitFor([&] { return QApplication::focusWidget() == text; }, 3000));
   const int caret = text->textCursor().position();
   const QString all = text->toPlainText();
   EXPECT_GT(caret, 0) << control.toStdString() << " has no part of its own in the help text";
   EXPECT_FALSE(all.contains(S("//"))) << "markers left in the text";
   // The reader has heard the help text focused (a busy desktop tells it late).
-  EXPECT_TRUE(QTest::qWaitFor([&] { return out().indexOf(S("SPEAK: Hilfe, "), before) >= 0; }, 5000)) << recent();
+  EXPECT_TRUE(jex::testing::waitFor([&] { return out().indexOf(S("SPEAK: Hilfe, "), before) >= 0; }, 5000)) << recent();
   QTest::keyClick(text, Qt::Key_Return);
   const int expected = int(qMin<qsizetype>(all.size() - caret, corvane::reader::kMaxReadEdit));
-  EXPECT_TRUE(QTest::qWaitFor(
+  EXPECT_TRUE(jex::testing::waitFor(
       [&] { return out().contains(S("READEDITCUR: %1 characters from the caret at %2").arg(expected).arg(caret)); },
       5000))
       << out().right(800).toStdString();
   // Spoken (its entry in the speech log comes once it has been said, which takes a while).
-  EXPECT_TRUE(QTest::qWaitFor(
+  EXPECT_TRUE(jex::testing::waitFor(
       [&] { return out().indexOf(S("SPEAK: [typed, %1 characters]").arg(expected), before) >= 0; }, 5000))
       << out().right(800).toStdString();
   // Closing gives the dialog its focus back.
   QTest::keyClick(text, Qt::Key_Escape);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !help->isVisible(); }, 3000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w->isActiveWindow(); }, 3000));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return !help->isVisible(); }, 3000));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return w->isActiveWindow(); }, 3000));
   EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("frmBraille"))));
   hideMainWindow();
 }
@@ -522,15 +516,15 @@ struct FieldProgram {
     process.setProcessEnvironment(env);
     process.start(S(JEX_BIN_DIR "/jex_qtwindow"), {S("Notiz"), S("Text aus dem Feld")});
     if (!process.waitForStarted(5000)) return;
-    (void)QTest::qWaitFor(
+    (void)jex::testing::waitFor(
         [&] {
           for (const tasks::WindowHandle w : tasks::topLevelWindows())
             if (tasks::processId(w) == process.processId()) window = w;
           return window != 0;
         },
         10000);
-    inFront =
-        window && QTest::qWaitFor([&] { return tasks::activate(window, 500) && !QApplication::activeWindow(); }, 8000);
+    inFront = window && jex::testing::waitFor(
+                            [&] { return tasks::activate(window, 500) && !QApplication::activeWindow(); }, 8000);
   }
   ~FieldProgram() {
     process.kill();
@@ -559,14 +553,16 @@ TEST_F(SpokenDialogs, TheFieldInFrontIsCopiedIntoTheTextWindowAndClosingGivesItT
   console(S(":switch JEXUI JEX_QTWINDOW"));
   console(S("SELCUTEDIT"));
   QWidget* wiz = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return (wiz = textWizard()) != nullptr; }, 8000)) << out().right(600).toStdString();
+  ASSERT_TRUE(jex::testing::waitFor([&] { return (wiz = textWizard()) != nullptr; }, 8000))
+      << out().right(600).toStdString();
   auto* text = wiz->findChild<QTextEdit*>(S("rtfClip"));
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(text->toPlainText(), S("Text aus dem Feld"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return wiz->isActiveWindow() && QApplication::focusWidget() == text; }, 3000));
+  ASSERT_TRUE(
+      jex::testing::waitFor([&] { return wiz->isActiveWindow() && QApplication::focusWidget() == text; }, 3000));
   QTest::keyClick(text, Qt::Key_Escape);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !wiz->isVisible(); }, 3000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return tasks::activeWindow() == program.window; }, 5000));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return !wiz->isVisible(); }, 3000));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return tasks::activeWindow() == program.window; }, 5000));
   hideMainWindow();
 }
 
@@ -580,8 +576,9 @@ TEST_F(SpokenDialogs, ACopySlowerThanTheTimeLimitShowsNothing) {
   console(S(":switch JEXUI JEX_QTWINDOW"));
   console(S("SELCUTEDIT"));
   // The field's program owns the clipboard once the copy has reached it.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->text() == S("Text aus dem Feld"); }, 5000));
-  QTest::qWait(1000);
+  EXPECT_TRUE(
+      jex::testing::waitFor([&] { return QGuiApplication::clipboard()->text() == S("Text aus dem Feld"); }, 5000));
+  jex::testing::pause(1000);
   EXPECT_EQ(textWizard(), nullptr);
   EXPECT_EQ(tasks::activeWindow(), program.window);
 }
@@ -591,12 +588,13 @@ TEST_F(SpokenDialogs, SpaceInABlankListSaysTheEntrysNewState) {
   ASSERT_NE(w, nullptr);
   auto* list = w->findChild<QWidget*>(S("lstHSpace"));
   ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }, 3000));
+  ASSERT_TRUE(jex::testing::waitFor([&] { return QApplication::focusWidget() == list; }, 3000));
   for (int i = 0; i < 2; ++i) {
     const qsizetype from = out().size();
     const bool before = reported(list).checked;
     QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reported(list).checked != before; }, 3000)) << "Space changed nothing";
+    EXPECT_TRUE(jex::testing::waitFor([&] { return reported(list).checked != before; }, 3000))
+        << "Space changed nothing";
     // The focused entry is said with its new state only, as a check box is.
     const QString state =
         corvane::reader::compose(reported(list), true, false).logged.section(QStringLiteral(", "), -1);
@@ -614,19 +612,19 @@ TEST_F(SpokenDialogs, CaretMovesInAFieldFollowTheCharacterEcho) {
   // The field's text is spoken as it is; the output gives it by its length, as typed text.
   auto saidLine = [](const QString& text, qsizetype from) {
     const QString line = S("SPEAK: ") + corvane::typedNote(text);
-    return QTest::qWaitFor([&] { return out().mid(from).split(u'\n').contains(line); }, 3000);
+    return jex::testing::waitFor([&] { return out().mid(from).split(u'\n').contains(line); }, 3000);
   };
   // The field's focus is said first; a caret move while it is still waiting is said with it.
-  (void)QTest::qWaitFor([&] { return out().mid(outMark).contains(S("Anna Maria")); }, 5000);
+  (void)jex::testing::waitFor([&] { return out().mid(outMark).contains(S("Anna Maria")); }, 5000);
   QTest::keyClick(edit, Qt::Key_End);
-  QTest::qWait(200);
+  jex::testing::pause(200);
   qsizetype from = out().size();
   QTest::keyClick(edit, Qt::Key_Left);  // by one character: the character now at the caret
   EXPECT_TRUE(saidLine(S("a"), from)) << out().mid(from).toStdString();
   Jex().set(S("KeyEcho.CharEcho"), 0);  // as the help windows do
   from = out().size();
   QTest::keyClick(edit, Qt::Key_Left);  // silent now
-  QTest::qWait(200);
+  jex::testing::pause(200);
   QTest::keyClick(edit, Qt::Key_Home);  // a longer move reads the line
   EXPECT_TRUE(saidLine(S("Anna Maria"), from)) << out().mid(from).toStdString();
   EXPECT_FALSE(out().mid(from).split(u'\n').contains(S("SPEAK: ") + corvane::typedNote(S("i"))))
@@ -642,14 +640,14 @@ TEST_F(SpokenDialogs, TypedTextIsHeardOnceAsTheKeyEchoSays) {
   ASSERT_NE(edit, nullptr);
   // The user types once the field has been said.
   ASSERT_TRUE(
-      QTest::qWaitFor([&] { return out().mid(outMark).contains(S("Eingabefeld, [typed, 4 characters]")); }, 5000))
+      jex::testing::waitFor([&] { return out().mid(outMark).contains(S("Eingabefeld, [typed, 4 characters]")); }, 5000))
       << out().mid(outMark).toStdString();
   QTest::keyClick(edit, Qt::Key_End);
-  QTest::qWait(200);
+  jex::testing::pause(200);
   const qsizetype from = out().size();
   for (Qt::Key k : {Qt::Key_X, Qt::Key_Y, Qt::Key_Space, Qt::Key_Backspace}) {
     QTest::keyClick(edit, k);
-    QTest::qWait(150);  // as a user types
+    jex::testing::pause(150);  // as a user types
   }
   // Characters and words (the default), the blank ends the word, Backspace says what it deleted;
   // none of the caret moves the typing causes is said again. The output gives typed text by its
@@ -657,8 +655,9 @@ TEST_F(SpokenDialogs, TypedTextIsHeardOnceAsTheKeyEchoSays) {
   QStringList heard;
   for (const char* t : {"x", "y", "Annaxy", "Leer"}) heard << S("SPEAK: ") + corvane::typedNote(S(t));
   const auto said = [&] { return out().mid(from).split(u'\n').filter(QRegularExpression(S("^SPEAK: "))); };
-  EXPECT_TRUE(QTest::qWaitFor([&] { return said().size() >= heard.size(); }, 3000)) << out().mid(from).toStdString();
-  QTest::qWait(300);
+  EXPECT_TRUE(jex::testing::waitFor([&] { return said().size() >= heard.size(); }, 3000))
+      << out().mid(from).toStdString();
+  jex::testing::pause(300);
   EXPECT_EQ(said(), heard) << out().mid(from).toStdString();
   QTest::keyClick(edit, Qt::Key_Escape);
 }
@@ -694,24 +693,24 @@ TEST_F(SpokenDialogs, TypedTextReachesNoLog) {
   for (const auto& [field, text] : typing) {
     const qsizetype focusFrom = out().size();
     field->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return out().mid(focusFrom).contains(S("SPEAK: ")); }, 5000))
+    ASSERT_TRUE(jex::testing::waitFor([&] { return out().mid(focusFrom).contains(S("SPEAK: ")); }, 5000))
         << out().mid(focusFrom).toStdString();
-    QTest::qWait(300);  // the focus is heard out
+    jex::testing::pause(300);  // the focus is heard out
     qsizetype from = out().size();
     for (const QChar c : text) {
       QTest::keyClicks(field, QString(c));
-      QTest::qWait(100);  // as a user types
+      jex::testing::pause(100);  // as a user types
     }
     ASSERT_EQ(textOf(field), text);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 5000))
+    EXPECT_TRUE(jex::testing::waitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 5000))
         << "the typing was not heard: " << out().mid(focusFrom).toStdString();
     // The caret goes back over the text: the line it is on is heard, and logged by its length.
     QTest::keyClick(field, Qt::Key_Home);
-    QTest::qWait(300);
+    jex::testing::pause(300);
     QTest::keyClick(field, Qt::Key_End);
-    QTest::qWait(300);
+    jex::testing::pause(300);
   }
-  QTest::qWait(500);  // the last echoes end and reach the speech log
+  jex::testing::pause(500);  // the last echoes end and reach the speech log
   QStringList places{S("core output")};
   QStringList texts{out()};
   QDirIterator files(jex::testing::core().home, QDir::Files, QDirIterator::Subdirectories);
@@ -752,7 +751,7 @@ TEST_F(SpokenDialogs, ExitQuestionBoxIsHeardAtEveryTabStop) {
   outMark = out().size();
   inside.start();
   console(S("EXITHALDA"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return walked; }, 20000)) << "the exit question did not come up";
+  EXPECT_TRUE(jex::testing::waitFor([&] { return walked; }, 20000)) << "the exit question did not come up";
   EXPECT_FALSE(QApplication::activeModalWidget()) << "the exit question is still open";
 }
 
@@ -777,12 +776,12 @@ TEST_F(SpokenDialogs, NavigationTonesFollowTheOptionsDialog) {
     ASSERT_TRUE(beep->isVisible());
     beep->setFocus(Qt::TabFocusReason);
     if (beep->isChecked() != on) QTest::keyClick(beep, Qt::Key_Space);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return beep->isChecked() == on; }, 2000));
+    ASSERT_TRUE(jex::testing::waitFor([&] { return beep->isChecked() == on; }, 2000));
     QTest::keyClick(beep, Qt::Key_Return);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->findChild<QWidget*>(S("frmOptions"))->isVisible(); }, 3000));
+    ASSERT_TRUE(jex::testing::waitFor([&] { return !w->findChild<QWidget*>(S("frmOptions"))->isVisible(); }, 3000));
     QWidget* again = openDialog(S("frmOptions"));
     ASSERT_NE(again, nullptr);
-    QTest::qWait(300);
+    jex::testing::pause(300);
     const qsizetype from = out().size();
     press(Qt::Key_Tab);
     const QString focus = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged;
@@ -792,7 +791,7 @@ TEST_F(SpokenDialogs, NavigationTonesFollowTheOptionsDialog) {
     EXPECT_EQ(tone >= 0, on) << heard.toStdString();
     if (on) EXPECT_LT(tone, heard.indexOf(S("SPEAK: ") + focus)) << "the tone comes first";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !again->findChild<QWidget*>(S("frmOptions"))->isVisible(); }, 3000));
+    ASSERT_TRUE(jex::testing::waitFor([&] { return !again->findChild<QWidget*>(S("frmOptions"))->isVisible(); }, 3000));
   }
 }
 
@@ -812,12 +811,12 @@ TEST_F(SpokenDialogs, EachStepOfTheSpeedIsHeardOnceWithTheNewValue) {
     EXPECT_TRUE(issued(corvane::reader::compose(reported(speed), true, false).logged, focusFrom))
         << "the speed field's focus was not said:\n"
         << out().mid(focusFrom).toStdString();
-  QTest::qWait(300);
+  jex::testing::pause(300);
   for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home}) {
     const QString old = speed->text();
     const qsizetype from = out().size();
     QTest::keyClick(speed, k);
-    QTest::qWait(400);
+    jex::testing::pause(400);
     const QStringList said = focusLines(from);
     const QString steps = out().mid(from).trimmed();
     EXPECT_EQ(said, QStringList{S("SPEAK: ") + speed->text()})
@@ -852,7 +851,7 @@ TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
   ASSERT_NE(w, nullptr);
   const qsizetype from = out().size();
   for (int i = 0; i < 50; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-  QTest::qWait(50);  // the focus has settled
+  jex::testing::pause(50);  // the focus has settled
   const QString last = corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged;
   const QString tip = QApplication::focusWidget()->toolTip();
   // The focus utterances only: once the last one has ended, JexUI may speak the control's tip.
@@ -864,10 +863,10 @@ TEST_F(SpokenDialogs, ABurstOfTabsIsSpokenOnceForTheLastFocus) {
     return said;
   };
   // Generous: the reader works through the whole burst, which under the sanitizers takes seconds.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return focusSaid().value(focusSaid().size() - 1).contains(last); }, 20000))
+  ASSERT_TRUE(jex::testing::waitFor([&] { return focusSaid().value(focusSaid().size() - 1).contains(last); }, 20000))
       << "the last focus was not said last: " << last.toStdString() << "\n"
       << out().mid(from).toStdString();
-  QTest::qWait(300);  // nothing from the burst comes after it
+  jex::testing::pause(300);  // nothing from the burst comes after it
   const QStringList said = focusSaid();
   EXPECT_LT(said.size(), 50 / 2) << "the burst was spoken press by press:\n" << said.join(u'\n').toStdString();
   EXPECT_TRUE(said.last().contains(last)) << said.join(u'\n').toStdString();
@@ -889,7 +888,7 @@ TEST_F(SpokenDialogs, AToolTipIsSpokenOnlyAfterTheFocusUtteranceHasEnded) {
   ASSERT_TRUE(heard(corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged, since))
       << describe(QApplication::focusWidget()).toStdString() << " since " << since << " expected "
       << corvane::reader::compose(reported(QApplication::focusWidget()), true, false).logged.toStdString() << recent();
-  QTest::qWait(100);  // JexUI follows the tip of the focused control every 30 ms
+  jex::testing::pause(100);  // JexUI follows the tip of the focused control every 30 ms
   since = corvane::monotonicMs();
   ASSERT_EQ(press(Qt::Key_Backtab), withTip);
   const auto tip = heard(withTip->toolTip(), since, 15000, 7);
@@ -916,7 +915,7 @@ TEST_F(SpokenDialogs, NewVoicePanelIsHeardAtEveryTabStop) {
   mark = corvane::monotonicMs();
   outMark = out().size();
   QMetaObject::invokeMethod(w->findChild<QWidget*>(S("frmVoices")), "VoiceNew");
-  ASSERT_TRUE(QTest::qWaitFor(
+  ASSERT_TRUE(jex::testing::waitFor(
       [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("treModes"); }, 3000));
   tabThrough(w);
   EXPECT_TRUE(escapeCloses(w->findChild<QWidget*>(S("picNew"))));
@@ -931,7 +930,7 @@ TEST_F(SpokenDialogs, SpeechSetFrameIsHeardAtEveryTabStop) {
   mark = corvane::monotonicMs();
   outMark = out().size();
   ASSERT_TRUE(QMetaObject::invokeMethod(w->findChild<QWidget*>(S("frmVoices")), "SpeechsetSave"));
-  ASSERT_TRUE(QTest::qWaitFor(
+  ASSERT_TRUE(jex::testing::waitFor(
       [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == S("cboSpeechSet"); },
       3000));
   tabThrough(w);  // round the frame: Tab stays inside it
@@ -952,7 +951,7 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
   qsizetype from = outMark;
   // Waits until the focus has moved to control and it has been said.
   const auto heardAt = [&](QWidget* control, const char* step) {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ui::tabStopOf(QApplication::focusWidget()) == control; }, 3000))
+    EXPECT_TRUE(jex::testing::waitFor([&] { return ui::tabStopOf(QApplication::focusWidget()) == control; }, 3000))
         << step << ": the focus is on " << describe(QApplication::focusWidget()).toStdString();
     const QString said = corvane::reader::compose(reported(QApplication::focusWidget()), german, false).logged;
     EXPECT_TRUE(issued(said, from)) << step << ": \"" << said.toStdString() << "\" was not said" << recent();
@@ -963,7 +962,7 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
   const auto alt = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k, Qt::AltModifier); };
   const auto typeIn = [](const QString& text) {
     QTest::keyClicks(QApplication::focusWidget(), text);
-    QTest::qWait(100);  // the search runs from the event loop
+    jex::testing::pause(100);  // the search runs from the event loop
   };
 
   // The program's keys found by typing in the search; Enter goes to the first match. What is
@@ -972,8 +971,8 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
   alt(Qt::Key_S);
   heardAt(keys->cboSearch(), "Alt+S");
   typeIn(S("Schrift ansagen"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 3000)) << recent();
-  QTest::qWait(300);
+  EXPECT_TRUE(jex::testing::waitFor([&] { return out().mid(from).contains(S("SPEAK: [typed, ")); }, 3000)) << recent();
+  jex::testing::pause(300);
   for (const QString& line : out().mid(from).split(u'\n', Qt::SkipEmptyParts)) {
     const QString said = line.section(u' ', 1);
     EXPECT_FALSE(said.size() >= 2 && S("Schrift ansagen").startsWith(said))
@@ -1013,7 +1012,7 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
   EXPECT_TRUE(issued(key + u' ' + keys->hiddenText("s_Assign"), from)) << "the captured key was not said" << recent();
   from = out().size();
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return keys->checker().GetActFuncForKey(key) == command; }, 3000))
+  EXPECT_TRUE(jex::testing::waitFor([&] { return keys->checker().GetActFuncForKey(key) == command; }, 3000))
       << "the key was not assigned";
   for (const QString& other : others)
     EXPECT_TRUE(codes(before).contains(other)) << before.toStdString() << " lost its key " << other.toStdString();
@@ -1029,7 +1028,8 @@ TEST_F(SpokenDialogs, ANewUserReassignsAProgramsKeyAndKeepsAFavourite) {
 
   // Enter on the list keeps it all.
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !keys->isVisible(); }, 5000)) << "Enter on the list left the dialog open";
+  ASSERT_TRUE(jex::testing::waitFor([&] { return !keys->isVisible(); }, 5000))
+      << "Enter on the list left the dialog open";
   const auto read = [](const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -1137,14 +1137,15 @@ class QuickMenuOverAWindow : public SpokenDialogs, public ::testing::WithParamIn
     mark = corvane::monotonicMs();
     outMark = out().size();
     console(S("QUICKMEN"));
-    return QTest::qWaitFor([&] { return steps.done() && form() && !form()->isOpen(); }, 22000) && guard.isActive();
+    return jex::testing::waitFor([&] { return steps.done() && form() && !form()->isOpen(); }, 22000) &&
+           guard.isActive();
   }
   // The window in front comes back: the core offers NEWFGWIN! (its foreground is the console's
   // here) and runs what JexUI gives back; true once it says so.
   bool choiceRun(const QString& command) {
     const qsizetype from = out().size();
     console(S("NEWFGWIN!"));
-    return QTest::qWaitFor(
+    return jex::testing::waitFor(
         [&] { return out().indexOf(S("CMD: NEWFGWIN! -> replaced by JexUI with ") + command, from) >= 0; }, 5000);
   }
 };
@@ -1173,7 +1174,8 @@ TEST_P(QuickMenuOverAWindow, ATogglesNewStateIsHeardAndAFavouriteRuns) {
   window.resize(400, 300);
   window.show();
   jex::platform::requestActivation(&window);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000)) << "the test window is not in front";
+  ASSERT_TRUE(jex::testing::waitFor([&] { return window.isActiveWindow(); }, 5000))
+      << "the test window is not in front";
   console(S(":switch JEXUI WINWORD"));
 
   // First opening: an entry heard without its keys, then its keys; the toggle chosen.
@@ -1194,7 +1196,7 @@ TEST_P(QuickMenuOverAWindow, ATogglesNewStateIsHeardAndAFavouriteRuns) {
   ASSERT_TRUE(keys.has_value()) << "its keys were not heard" << recent();
   EXPECT_GE(keys->startMs, entry->startMs + entry->durationMs) << "the keys cut the entry short";
   EXPECT_EQ(gGlobal().NextFGWinCmd, S("TOOLTIPSTOGGLE"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000))
+  EXPECT_TRUE(jex::testing::waitFor([&] { return window.isActiveWindow(); }, 5000))
       << "the user's window is not in front again";
   ASSERT_TRUE(choiceRun(S("TOOLTIPSTOGGLE"))) << out().right(600).toStdString();
   EXPECT_EQ(JexStates().stateOf(S("TOOLTIPSTOGGLE")), !*tipsBefore) << "the core did not switch";
@@ -1220,13 +1222,13 @@ TEST_P(QuickMenuOverAWindow, ATogglesNewStateIsHeardAndAFavouriteRuns) {
   EXPECT_TRUE(on(heardOn)) << "the toggle on was not heard as on: " << heardOn.toStdString();
   EXPECT_TRUE(off(heardOff)) << "the toggle off was not heard as off: " << heardOff.toStdString();
   EXPECT_EQ(gGlobal().NextFGWinCmd, S("SPELLLINE"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return window.isActiveWindow(); }, 5000));
   EXPECT_TRUE(choiceRun(S("SPELLLINE"))) << out().right(600).toStdString();
   EXPECT_TRUE(gGlobal().NextFGWinCmd.isEmpty());
 
   // Back as it was: the switch, the favourites, the language.
   console(S("TOOLTIPSTOGGLE"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return JexStates().stateOf(S("TOOLTIPSTOGGLE")) == tipsBefore; }, 5000));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return JexStates().stateOf(S("TOOLTIPSTOGGLE")) == tipsBefore; }, 5000));
   if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(kept);
   f.close();
   if (kept.isEmpty()) QFile::remove(favourites);
@@ -1266,13 +1268,13 @@ class SpokenEditor : public SpokenDialogs {
     outMark = out().size();
     console(S("DLGRESWIZ"));
     LocalizerEditor* e = nullptr;
-    if (!QTest::qWaitFor([&] { return (e = editor()) && e->isVisible(); }, 8000)) {
+    if (!jex::testing::waitFor([&] { return (e = editor()) && e->isVisible(); }, 8000)) {
       ADD_FAILURE() << "the editor did not come up; the core said: " << out().mid(outMark).toStdString();
       return nullptr;
     }
-    if (!QTest::qWaitFor([&] { return e->isActiveWindow() && QApplication::focusWidget(); }, 1000))
+    if (!jex::testing::waitFor([&] { return e->isActiveWindow() && QApplication::focusWidget(); }, 1000))
       jex::platform::requestActivation(e);  // kept behind by the window manager
-    if (!QTest::qWaitFor([&] { return e->isActiveWindow() && QApplication::focusWidget(); }, 3000)) {
+    if (!jex::testing::waitFor([&] { return e->isActiveWindow() && QApplication::focusWidget(); }, 3000)) {
       ADD_FAILURE() << "the editor is not in front";
       return nullptr;
     }
@@ -1322,9 +1324,9 @@ TEST_P(SpokenEditorQuestion, IsHeardWithItsTextAndTheFocusIsSaidAgainAfterIt) {
   ASSERT_TRUE(row && e->nl_Caption()->isEnabled());
   const QString key = row->text(LocalizerEditor::kControl);
   QTest::keyClick(e->nl_lvwControls(), Qt::Key_Return);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return e->nl_Caption()->hasFocus(); }, 2000)) << key.toStdString();
+  ASSERT_TRUE(jex::testing::waitFor([&] { return e->nl_Caption()->hasFocus(); }, 2000)) << key.toStdString();
   QTest::keyClicks(e->nl_Caption(), QString::fromUtf8(q.typed));
-  QTest::qWait(300);  // the typing is heard out
+  jex::testing::pause(300);  // the typing is heard out
   if (q.save) {
     e->cmdSave()->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(issued(corvane::reader::compose(reported(e->cmdSave()), true, false).logged, outMark));
@@ -1343,7 +1345,7 @@ TEST_P(SpokenEditorQuestion, IsHeardWithItsTextAndTheFocusIsSaidAgainAfterIt) {
       QTest::keyClick(QApplication::focusWidget(), q.answer);
     });
     QTest::keyClick(focus, q.save ? Qt::Key_Space : Qt::Key_Escape);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !question.isEmpty() && !QApplication::activeModalWidget(); }, 10000))
+    ASSERT_TRUE(jex::testing::waitFor([&] { return !question.isEmpty() && !QApplication::activeModalWidget(); }, 10000))
         << "no message came up" << recent();
   }
   // The message names the row (or the file) first; a reason the system gives may follow.
@@ -1351,7 +1353,7 @@ TEST_P(SpokenEditorQuestion, IsHeardWithItsTextAndTheFocusIsSaidAgainAfterIt) {
   expected = expected.replace(S("%1"), q.readOnly ? frmLocalizer().DlgIniPath() : key).remove(S("%2")).simplified();
   EXPECT_TRUE(question.startsWith(expected)) << question.toStdString() << " / " << expected.toStdString();
   // The editor stays with the edit, the focus where it was.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return e->isActiveWindow(); }, 3000)) << "the editor is not in front again";
+  ASSERT_TRUE(jex::testing::waitFor([&] { return e->isActiveWindow(); }, 3000)) << "the editor is not in front again";
   EXPECT_EQ(QApplication::focusWidget(), focus);
   EXPECT_EQ(row->text(LocalizerEditor::kCaption), QString::fromUtf8(q.typed)) << "the edit was lost";
   focusSaidLast(from, q.name);
@@ -1408,7 +1410,7 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
   };
   const auto heardOnce = [&] {
     if (!last.control) return;
-    QTest::qWait(500);  // the control shows the value the dialog settled on
+    jex::testing::pause(500);  // the control shows the value the dialog settled on
     const QString now = shown(last.control);
     const QStringList said = focusLines(last.from);
     const std::string what = describe(last.control).toStdString() + " from " + last.before.toStdString() + " to " +
@@ -1448,7 +1450,8 @@ TEST_P(EveryDialog, IsHeardAtEveryTabStop) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
     });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 10000)) << "Escape and No left the dialog open";
+    ASSERT_TRUE(jex::testing::waitFor([&] { return !dialog->isVisible(); }, 10000))
+        << "Escape and No left the dialog open";
   }
   EXPECT_EQ(question.isEmpty(), changed == nullptr) << "a save question only after a change";
   focusSaidLast(from, "No to the save question");

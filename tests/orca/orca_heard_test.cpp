@@ -36,6 +36,7 @@
 #include "tests/e2e/desktop.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/dialogtest.h"
+#include "tests/support/wait.h"
 #include "widgets/accessibility.h"
 #include "widgets/formservice.h"
 
@@ -90,7 +91,7 @@ class Orca {
     quiet.start();
     qsizetype size = read().size();
     while (quiet.elapsed() < quietMs && total.elapsed() < ms) {
-      QTest::qWait(100);
+      jex::testing::pause(100);
       if (read().size() != size) {
         size = read().size();
         quiet.restart();
@@ -102,7 +103,7 @@ class Orca {
     return heardIf([&](const QString& s) { return s.contains(text, Qt::CaseInsensitive); }, from, ms);
   }
   bool heardIf(const std::function<bool(const QString&)>& fits, qsizetype from, int ms = kPatience) {
-    return QTest::qWaitFor([&] { return std::ranges::any_of(spokenSince(from), fits); }, ms);
+    return jex::testing::waitFor([&] { return std::ranges::any_of(spokenSince(from), fits); }, ms);
   }
 
  private:
@@ -152,12 +153,12 @@ class Orca {
       return;
     }
     // Orca says so once it listens (in English: its own language is C).
-    if (!QTest::qWaitFor([&] { return read().contains(QStringLiteral("SPEECH OUTPUT: 'Screen reader on.'")); },
-                         60000)) {
+    if (!jex::testing::waitFor([&] { return read().contains(QStringLiteral("SPEECH OUTPUT: 'Screen reader on.'")); },
+                               60000)) {
       error_ = QStringLiteral("orca did not come up; its log ends: ") + read().right(600);
       return;
     }
-    QTest::qWait(1500);
+    jex::testing::pause(1500);
   }
   ~Orca() {
     process_.terminate();
@@ -308,8 +309,8 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
       const int was = tabs->currentIndex();
       since = orca.mark();
       pressAndNote(Qt::Key_Tab, QStringLiteral("Ctrl+Tab"), Qt::ControlModifier);
-      ASSERT_TRUE(
-          QTest::qWaitFor([&] { return tabs->currentIndex() != was && stop() && d->isAncestorOf(stop()); }, kPatience))
+      ASSERT_TRUE(jex::testing::waitFor(
+          [&] { return tabs->currentIndex() != was && stop() && d->isAncestorOf(stop()); }, kPatience))
           << "Ctrl+Tab did not go to the next tab";
       transcript.last() =
           QStringLiteral("[Ctrl+Tab to %1, %2]").arg(tabs->tabText(tabs->currentIndex()), describe(stop()));
@@ -348,7 +349,7 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
         const qsizetype before = orca.mark();
         pressAndNote(c.change, describe(w) + u' ' + QKeySequence(c.change).toString());
         // The key arrives once the registry has handed it to Orca and back.
-        (void)QTest::qWaitFor([&] { return choiceOf(w).value != c.value || stop() != w; }, kPatience);
+        (void)jex::testing::waitFor([&] { return choiceOf(w).value != c.value || stop() != w; }, kPatience);
         const QString now = choiceOf(w).value;
         if (now != c.value && !now.isEmpty()) {
           EXPECT_TRUE(orca.heard(now, before))
@@ -359,7 +360,7 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
             c.back != Qt::Key_unknown) {  // back to where it was, once Orca said that too
           const qsizetype back = orca.mark();
           key(c.back);
-          (void)QTest::qWaitFor([&] { return choiceOf(w).value == c.value; }, kPatience);
+          (void)jex::testing::waitFor([&] { return choiceOf(w).value == c.value; }, kPatience);
           (void)orca.heard(c.value, back);
         }
       }
@@ -368,7 +369,7 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
         const bool was = *choiceOf(w).checked;
         const qsizetype before = orca.mark();
         pressAndNote(Qt::Key_Space, describe(w) + QStringLiteral(" Space"));
-        (void)QTest::qWaitFor([&] { return choiceOf(w).checked != was; }, kPatience);
+        (void)jex::testing::waitFor([&] { return choiceOf(w).checked != was; }, kPatience);
         ASSERT_NE(choiceOf(w).checked, was) << describe(w).toStdString() << ": Space did not toggle its entry";
         EXPECT_TRUE(orca.heardIf(
             [&](const QString& s) {
@@ -379,7 +380,7 @@ TEST_P(OrcaHears, EveryValueOnFocusAndOnChange) {
       }
       since = orca.mark();
       pressAndNote(Qt::Key_Tab, QStringLiteral("Tab"));
-      (void)QTest::qWaitFor([&] { return stop() && stop() != w; }, kPatience);
+      (void)jex::testing::waitFor([&] { return stop() && stop() != w; }, kPatience);
       w = stop();
       ASSERT_NE(w, nullptr);
       transcript.last() = QStringLiteral("[Tab to %1]").arg(describe(w));
@@ -458,7 +459,7 @@ TEST_F(OrcaHearsQuickMenu, EachToggleWithItsState) {
   });
   steps.start(50);
   command("QUICKMEN");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return stage == 2 && !popup(); }, 3 * kPatience));
+  EXPECT_TRUE(jex::testing::waitFor([&] { return stage == 2 && !popup(); }, 3 * kPatience));
   while (QWidget* p = QApplication::activePopupWidget()) p->close();
   for (const QString& l : orca.spokenSince(0).mid(std::max<qsizetype>(0, orca.spokenSince(0).size() - 12)))
     std::cout << "  Orca: " << l.toStdString() << std::endl;
@@ -523,7 +524,7 @@ class BridgeTold : public DialogTest, public ::testing::WithParamInterface<Case>
     if (!jex::testing::desktopError().isEmpty()) GTEST_SKIP() << jex::testing::desktopError().toStdString();
     DialogTest::SetUp();
     // The bridge comes up once it has found the accessibility bus.
-    if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000))
+    if (!jex::testing::waitFor([] { return QAccessible::isActive(); }, 10000))
       GTEST_SKIP() << "the accessibility bridge is not active";
   }
 };
@@ -578,7 +579,8 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
           activate();
           Recorder r(combo);
           combo->setFocus(Qt::TabFocusReason);
-          ASSERT_TRUE(QTest::qWaitFor([&] { return combo->lineEdit()->selectedText() == combo->currentText(); }, 5000))
+          ASSERT_TRUE(
+              jex::testing::waitFor([&] { return combo->lineEdit()->selectedText() == combo->currentText(); }, 5000))
               << who << ": its text is not selected on entering";
           const qsizetype focus = r.firstOwn(QAccessible::Focus);
           ASSERT_GE(focus, 0) << who << ": entering it tells no focus";
@@ -609,7 +611,7 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         activate();
         Recorder r(edit);
         edit->setFocus(Qt::TabFocusReason);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 5000)) << who << " takes no focus";
+        ASSERT_TRUE(jex::testing::waitFor([&] { return edit->hasFocus(); }, 5000)) << who << " takes no focus";
         const qsizetype focus = r.firstOwn(QAccessible::Focus);
         ASSERT_GE(focus, 0) << who << ": entering it tells no focus";
         for (QAccessible::Event moved : {QAccessible::TextCaretMoved, QAccessible::TextSelectionChanged})
@@ -617,7 +619,7 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         if (edit->isReadOnly() || edit->text().isEmpty())
           EXPECT_FALSE(edit->hasSelectedText()) << who << ": selected on entering";
         else  // typing replaces the text, as in every field entered by Tab
-          EXPECT_TRUE(QTest::qWaitFor([&] { return edit->selectedText() == edit->text(); }, 5000)) << who;
+          EXPECT_TRUE(jex::testing::waitFor([&] { return edit->selectedText() == edit->text(); }, 5000)) << who;
         // Leaving it tells no change of its selection, which a reader would say over the next control.
         Recorder left(edit);
         edit->clearFocus();
@@ -629,7 +631,7 @@ TEST_P(BridgeTold, EachChoiceIsReadAndEachChangeIsToldOnce) {
         activate();
         Recorder r(view);
         view->setFocus(Qt::TabFocusReason);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return r.last(QAccessible::Focus) != nullptr; }, 5000))
+        ASSERT_TRUE(jex::testing::waitFor([&] { return r.last(QAccessible::Focus) != nullptr; }, 5000))
             << who << ": entering it tells no entry as the focus";
         const Told* t = r.last(QAccessible::Focus);
         EXPECT_EQ(str(t->name), str(choiceOf(view).value)) << who;

@@ -51,8 +51,13 @@ AnswerBox::AnswerBox(std::function<void(QWidget*)> answer) {
     QWidget* box = QApplication::activeModalWidget();
     // The help and the about box are modal windows too, but no question.
     if (!box || !box->isVisible() || qobject_cast<ChildDialog*>(box)) return;
+    // A box answered by its button's letter closes after the button's click animation: the
+    // same box is not answered twice meanwhile (an answer that did nothing is tried again).
+    if (box == lastBox_ && sinceAnswer_.isValid() && !sinceAnswer_.hasExpired(500)) return;
     ++asked;
     answer(box);
+    lastBox_ = box;
+    sinceAnswer_.start();
   });
   timer_.start(5);
 }

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QMap>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -29,6 +31,8 @@ class AnswerBox {
 
  private:
   QTimer timer_;
+  QPointer<QWidget> lastBox_;
+  QElapsedTimer sinceAnswer_;
 };
 
 // Copies what an installation ships for the dialogs (the language files of data/LNG, the

@@ -144,6 +144,7 @@ int CorvaneApp::start() {
     connect(speech_, &SpeechEngine::started, this, [this](const Spoken& s) {
       const auto o = live_.value(s.id);
       if (o) o->setStartMs(s.startMs);
+      if (options_.reportBegun) report(QStringLiteral("BEGUN: ") + loggedAs_.value(s.id, s.text));
       hub_->audioStart(o ? fromObj(Obj(o)) : QVariant(s.text));
     });
     connect(speech_, &SpeechEngine::finished, this, &CorvaneApp::spoken);

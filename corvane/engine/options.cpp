@@ -25,6 +25,7 @@ Options parseOptions(const QStringList& args) {
     else if (a == u"--no-foreground") o.noForeground = true;
     else if (a == u"--paced") o.paced = true;
     else if (a == u"--trust-bus") o.trustBus = true;
+    else if (a == u"--report-begun") o.reportBegun = true;
     else if (a == u"--help" || a == u"-h") o.help = true;
     else if (a.startsWith(u'-') && a.size() > 1) o.error = QStringLiteral("unknown option ") + a;
     // Other words (for example Qt's own -platform handled earlier) are ignored.
@@ -36,7 +37,7 @@ Options parseOptions(const QStringList& args) {
 QString usageText() {
   return QStringLiteral(
       "usage: corvane [--appdir DIR] [--datadir DIR] [--no-jexui] [--no-monitor] [--no-audio] [--paced] "
-      "[--no-foreground] [--trust-bus] [--write-idl FILE]\n"
+      "[--no-foreground] [--trust-bus] [--report-begun] [--write-idl FILE]\n"
       "  --appdir DIR    the core's own directory (default $XDG_DATA_HOME/corvane/)\n"
       "  --datadir DIR   shipped data copied into a new directory\n"
       "  --no-jexui      do not start JexUI\n"
@@ -46,6 +47,8 @@ QString usageText() {
       "  --no-foreground do not follow the active window of the window system\n"
       "  --trust-bus     answer every program on the bus, not only JexUI (for tests and tools;\n"
       "                  [Security] TrustedCallers in corvane.ini names single ones)\n"
+      "  --report-begun  a line \"BEGUN: \" + the text when an utterance begins to be heard; one\n"
+      "                  replaced before it began has none (for tests that must not cut it off)\n"
       "  --write-idl FILE  write the IDL of the core's objects (its type library) and end\n"
       "Standard input takes one command per line; \":help\" lists the console commands.\n");
 }

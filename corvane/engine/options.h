@@ -15,6 +15,7 @@ struct Options {
   bool paced = false;         // --paced: speech without a device takes as long as played speech
   bool noForeground = false;  // --no-foreground: do not follow the window system's active window
   bool trustBus = false;      // --trust-bus: every connection of the bus may call the core
+  bool reportBegun = false;   // --report-begun: the output tells when each utterance begins
   QString writeIdl;           // --write-idl FILE: write the core's type library as IDL and end
   bool help = false;
   QString error;  // non-empty for an unknown option or a missing value

@@ -164,7 +164,7 @@ QString startCore() {
   std::vector<std::string> args{
       JEX_BIN_DIR "/corvane", "--appdir",        (c.run.home + QStringLiteral("/app")).toStdString(),
       "--no-jexui",           "--no-foreground", "--no-monitor",
-      "--no-audio",           "--trust-bus"};  // JexUI runs in this test process
+      "--no-audio",           "--trust-bus",     "--report-begun"};  // JexUI runs in this test process
   for (const QString& a : c.args) args.push_back(a.toStdString());
   c.pid = ::fork();
   if (c.pid == 0) {

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 
 #include "automation/dbustransport.h"
 #include "base/error.h"
@@ -12,6 +14,8 @@
 namespace jex {
 namespace {
 constexpr int kTickMs = 1;
+constexpr std::chrono::milliseconds kTick(kTickMs);
+constexpr std::chrono::milliseconds kCatchUp(50);
 CommandHost* g_host = nullptr;
 }  // namespace
 
@@ -66,6 +70,9 @@ CommandQueue::CommandQueue(Runner run, QObject* parent)
     : QObject(parent), run_(std::move(run)), timer_(new QTimer(this)) {
   timer_->setObjectName(QStringLiteral("tmrCMD"));
   timer_->setInterval(kTickMs);
+  // A coarse timer may come up to a millisecond late: in a burst every command would wait
+  // nearly two ticks.
+  timer_->setTimerType(Qt::PreciseTimer);
   connect(timer_, &QTimer::timeout, this, &CommandQueue::tick);
 }
 
@@ -81,6 +88,8 @@ void CommandQueue::kick() {
 void CommandQueue::tick() {
   trap("frmMDI.tmrCMD_Timer", [this] {
     const cGlobal& g = gGlobal();
+    // A tick brought forward (below) waits a whole one again when it has to try again.
+    if (timer_->interval() != kTickMs) timer_->setInterval(kTickMs);
     if (g.Quitting || g.InDoEvents) return;
     // A command that waits on the core serves incoming calls meanwhile, so a key can arrive
     // in the middle of it: its command waits (the timer keeps running) until the call is
@@ -88,9 +97,20 @@ void CommandQueue::tick() {
     if (automation::dbus::callsWaiting() > 0) return;
     timer_->stop();
     if (queue_.isEmpty()) return;
+    // The ticks of a burst keep the pace of one a millisecond from its first tick on: the time
+    // a command takes, and the calls that come in between two ticks, are not added to the wait
+    // for the next one; late ticks catch up, one command each. Far behind (a dialog was open)
+    // the pace starts anew.
+    const auto now = std::chrono::steady_clock::now();
+    const auto next = due_ + kTick;
+    due_ = now > next + kCatchUp ? now : next;
     const QString command = queue_.dequeue();
     run_(command);
-    if (!gGlobal().Quitting && !queue_.isEmpty()) timer_->start();
+    if (!gGlobal().Quitting && !queue_.isEmpty() && !timer_->isActive()) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(due_ + kTick - std::chrono::steady_clock::now());
+      timer_->start(int(std::clamp<qint64>(left.count(), 0, kTickMs)));
+    }
   });
 }
 

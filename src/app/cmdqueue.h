@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QQueue>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 class QTimer;
@@ -59,6 +60,7 @@ class CommandQueue : public QObject {
   Runner run_;
   QQueue<QString> queue_;
   QTimer* timer_;
+  std::chrono::steady_clock::time_point due_;  // when the last tick was due
 };
 
 }  // namespace jex

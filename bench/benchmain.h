@@ -55,6 +55,14 @@ double spin(Done done, int timeoutMs = 20000) {
 class Rounds {
  public:
   explicit Rounds(benchmark::State& state) : state_(state) {}
+  // Every timed benchmark reports the median and the 90th percentile of its rounds.
+  ~Rounds() {
+    if (times_.empty()) return;
+    state_.counters["median_ms"] = median();
+    state_.counters["p90_ms"] = percentile(times_, 90);
+  }
+  Rounds(const Rounds&) = delete;
+  Rounds& operator=(const Rounds&) = delete;
 
   // Runs round() and counts its time. A round that returns false is not counted: the benchmark
   // is skipped for why, and time() returns false.

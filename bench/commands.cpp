@@ -102,7 +102,7 @@ void BM_Burst(benchmark::State& state) {
   state.counters["ms_per_command"] = rounds.total() / double(state.iterations()) / kBurst;
   state.counters["max_block_ms"] = maxBlock;
 }
-BENCHMARK(BM_Burst)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Burst)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

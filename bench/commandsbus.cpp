@@ -237,7 +237,7 @@ void BM_BusBurst(benchmark::State& state) {
   state.counters["ms_per_command"] = rounds.total() / double(state.iterations()) / kBurst;
   state.counters["max_stall_ms"] = maxStall;
 }
-BENCHMARK(BM_BusBurst)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BusBurst)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1292,7 +1292,9 @@ TEST_P(SpokenEditorIn, IsHeardAtEveryTabStopAndEscapeSaysTheDialogAgain) {
   tabThrough(e);
   const qsizetype from = out().size();
   ASSERT_TRUE(escapeCloses(e)) << "Escape left the editor open";
-  EXPECT_TRUE(ChildDialog::find(S("frmKeyecho"))->isAncestorOf(QApplication::focusWidget()))
+  // The window manager gives the main window the focus back after the editor's window is gone.
+  EXPECT_TRUE(jex::testing::waitFor(
+      [] { return ChildDialog::find(S("frmKeyecho"))->isAncestorOf(QApplication::focusWidget()); }, 3000))
       << "the focus is not back in the edited dialog: " << describe(QApplication::focusWidget()).toStdString();
   focusSaidLast(from, "Escape in the editor");
   language("1031");

@@ -88,7 +88,6 @@ void BM_BusDialogCommand(benchmark::State& state) {
     rig.voices->window.hide();
     QCoreApplication::processEvents();
   }
-  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(BM_BusDialogCommand)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
 
@@ -120,7 +119,6 @@ void BM_BusDeviceDialog(benchmark::State& state) {
     dialog()->hideChild();
     QCoreApplication::processEvents();
   }
-  state.counters["median_ms"] = rounds.median();
   state.counters["tables"] = listed;
 }
 BENCHMARK(BM_BusDeviceDialog)->Arg(1)->Arg(0)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
@@ -135,7 +133,6 @@ void BM_BusVoicesDialog(benchmark::State& state) {
     Rig::voicesDialog()->hideChild();
     QCoreApplication::processEvents();
   }
-  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(BM_BusVoicesDialog)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
@@ -203,7 +200,6 @@ void BM_BusNewVoicePanel(benchmark::State& state) {
     QTest::keyClick(d->treModes(), Qt::Key_Escape);  // the panel closes
     QCoreApplication::processEvents();
   }
-  state.counters["median_ms"] = rounds.median();
   state.counters["modes"] = modes;
 }
 BENCHMARK(BM_BusNewVoicePanel)->Arg(1)->Arg(0)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);

@@ -35,7 +35,6 @@ void measure(benchmark::State& state, jex::Obj root, bool force) {
   }
   jex::bench::Rounds rounds(state);
   for (auto _ : state) rounds.time([&] { k.InitForApp(kApp, force); });
-  state.counters["median_ms"] = rounds.median();
   state.counters["codes"] = double(k.keyMap().size());
 }
 

@@ -86,7 +86,6 @@ void BM_OptionsDialogShown(benchmark::State& state) {
     if (!rounds.time([&] { return rig.show(); }, "frmOptions did not show its values")) return;
     rig.hide();
   }
-  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(BM_OptionsDialogShown)
     ->ArgName("cold")
@@ -149,7 +148,6 @@ void BM_LanguageSwitch(benchmark::State& state) {
         "a form did not show the new language");
     if (!ok) break;
   }
-  state.counters["median_ms"] = rounds.median();
   jex::forms::remove(S("frmUser"));
 }
 BENCHMARK(BM_LanguageSwitch)->UseManualTime()->Iterations(kRounds)->Unit(benchmark::kMillisecond);

@@ -70,7 +70,6 @@ void CopyProfile(benchmark::State& state) {
   }
   state.counters["files"] = p.files;
   state.SetLabel(p.dir.path().toStdString());
-  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(CopyProfile)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 
@@ -82,7 +81,6 @@ void CopyTreeWithoutFlush(benchmark::State& state) {
         [&] { jex::platform::copyTree(p.users + QStringLiteral("Hans"), p.users + QStringLiteral(".bench"), false); });
     jex::platform::removeTree(p.users + QStringLiteral(".bench"));
   }
-  state.counters["median_ms"] = rounds.median();
 }
 BENCHMARK(CopyTreeWithoutFlush)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 

@@ -80,10 +80,6 @@ void BM_TabToSpeechStart(benchmark::State& state) {
     rounds.add(std::chrono::milliseconds(start - t0));
     QTest::qWait(150);  // the utterance has ended
   }
-  if (!rounds.times().empty()) {
-    state.counters["median_ms"] = rounds.median();
-    state.counters["p90_ms"] = jex::bench::percentile(rounds.times(), 90);
-  }
 }
 BENCHMARK(BM_TabToSpeechStart)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 

@@ -247,10 +247,6 @@ void frmMDI::readerTick() {
 
 void frmMDI::tipTick() {
   trap("frmMDI.tmrTip_Timer", [this] {
-    if (gGlobal().Speaking) {  // held off until the speech ends
-      tmrTip_->stop();
-      return;
-    }
     if (++tipTicks_ <= gGlobal().TipDelay) return;
     tmrTip_->stop();
     tipPending_ = false;

@@ -21,7 +21,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,7 +40,6 @@
 #include "dialogs/keys/frmqmenu.h"
 #include "dialogs/localizer/frmlocalizereditor.h"
 #include "global/cglobal.h"
-#include "global/cnotifysink.h"
 #include "localisation/frmlocalizer.h"
 #include "platform/foreground.h"
 #include "platform/tasks.h"
